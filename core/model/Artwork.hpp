@@ -1,0 +1,69 @@
+#pragma once
+
+#include "model/Chain.hpp"
+#include "model/Json.hpp"
+#include "model/MediaKind.hpp"
+#include "model/Platform.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+namespace tavolune {
+
+// One token shown as a work: the unit of the library.
+struct Artwork {
+  std::string id{};  // makeID(chain, contract, tokenId) when made by make(); stored unchanged
+  Chain chain = Chain::ethereum;
+  std::string contract{};  // as the indexer gave it, letter case kept
+  std::string tokenId{};
+  std::string title{};
+  std::optional<std::string> artist{};
+  std::optional<std::string> artistAddress{};
+  std::optional<std::string> collection{};
+  Platform platform = Platform::generic;
+  MediaKind mediaKind = MediaKind::image;
+  std::optional<std::string> mime{};
+  std::optional<std::string> imageURI{};
+  std::optional<std::string> thumbnailURI{};
+  std::optional<std::string> animationURI{};
+  std::optional<std::string> externalURL{};
+  std::optional<double> aspectRatio{};  // width / height
+  std::optional<std::int64_t> year{};
+  std::optional<std::string> editionNumber{};
+  std::optional<std::int64_t> editionSize{};
+  bool isSpam = false;
+  std::optional<std::string> description{};
+
+  // Takes every field but id and sets id from chain, contract and token id:
+  //   Artwork::make({.chain = Chain::tezos, .contract = "KT1...", .tokenId = "7", .title = "Dunes"})
+  static Artwork make(Artwork fields);
+
+  // "ethereum:0xabc:12": the chain, the contract lower-cased, the token id.
+  static std::string makeID(Chain chain, std::string_view contract, std::string_view tokenId);
+
+  // Collection names that stand for a platform's shared minting contract.
+  static const std::unordered_set<std::string>& platformContracts();
+
+  std::string collectionKey() const;  // "ethereum:0xabc"
+  bool isAnimatedImage() const;
+  bool isLive() const;
+
+  // The three texts of the wall label.
+  std::string cartelTitle() const;
+  std::optional<std::string> cartelCollection() const;
+  std::string cartelDetails() const;
+
+  static Artwork fromJson(const json::Json& j);
+  json::Json toJson() const;
+
+  friend bool operator==(const Artwork&, const Artwork&) = default;
+};
+
+}  // namespace tavolune
+
+template <>
+struct std::hash<tavolune::Artwork> {
+  std::size_t operator()(const tavolune::Artwork& a) const noexcept;
+};

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Tavolune needs to build, test and run.
+# Idempotent: installs only what is missing; runs as root or through sudo.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential g++ cmake ninja-build pkg-config git python3
+  clang-14 libclang-rt-14-dev
+  # core libraries
+  libcurl4-openssl-dev nlohmann-json3-dev libicu-dev zlib1g-dev
+  libhowardhinnant-date-dev uuid-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev libbrotli-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,1 @@
+// Keeps the support library non-empty before it has sources of its own.
