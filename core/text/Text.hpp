@@ -43,4 +43,8 @@ bool endsWith(std::string_view s, std::string_view suffix);
 // True when s is well-formed UTF-8.
 bool isValidUTF8(std::string_view s);
 
+// s without any of the characters trimWhitespaceAndNewlines trims, wherever
+// they stand. Ill-formed UTF-8 sequences are kept as they are.
+std::string removingWhitespaceAndNewlines(std::string_view s);
+
 }  // namespace tavolune::text
