@@ -43,10 +43,10 @@ Bytes generatedGzip() {
 
   z_stream z{};
   if (deflateInit2(&z, 6, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("zlib");
-  Bytes out(deflateBound(&z, plain.size()));
+  Bytes out(deflateBound(&z, plain.size()), '\0');
   z.next_in = reinterpret_cast<Bytef*>(plain.data());
   z.avail_in = static_cast<uInt>(plain.size());
-  z.next_out = out.data();
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
   z.avail_out = static_cast<uInt>(out.size());
   if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("zlib");
   out.resize(z.total_out);
@@ -66,7 +66,7 @@ const Bytes& gzipInput() {
     Bytes made = generatedGzip();
     const char* tmp = std::getenv("TMPDIR");
     std::ofstream(fs::path(tmp && *tmp ? tmp : "/tmp") / "tavolune-bench-inflate.gz", std::ios::binary)
-        .write(reinterpret_cast<const char*>(made.data()), static_cast<std::streamsize>(made.size()));
+        .write(made.data(), static_cast<std::streamsize>(made.size()));
     return made;
   }();
   return input;

@@ -16,12 +16,12 @@ int nibble(char c) {
 std::optional<Bytes> decode(std::string_view text) {
   if (text.starts_with("0x")) text.remove_prefix(2);
   if (text.size() % 2 != 0) return std::nullopt;
-  Bytes out(text.size() / 2);
+  Bytes out(text.size() / 2, '\0');
   for (std::size_t i = 0; i < out.size(); ++i) {
     int hi = nibble(text[2 * i]);
     int lo = nibble(text[2 * i + 1]);
     if (hi < 0 || lo < 0) return std::nullopt;
-    out[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+    out[i] = static_cast<char>(hi << 4 | lo);
   }
   return out;
 }

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
-#include <vector>
 
 namespace tavolune {
 
-// A file's bytes, held whole in memory.
-using Bytes = std::vector<std::uint8_t>;
+// A file's bytes, held whole in memory; a string because HTTP bodies arrive
+// as one, so nothing is copied on the way to the cache.
+using Bytes = std::string;
 
 namespace hex {
 

@@ -42,9 +42,9 @@ std::optional<Bytes> base64Decode(std::string_view s) {
       }
       group = group << 6 | v;
     }
-    out.push_back(static_cast<std::uint8_t>(group >> 16));
-    if (symbols > 2) out.push_back(static_cast<std::uint8_t>(group >> 8 & 0xFF));
-    if (symbols > 3) out.push_back(static_cast<std::uint8_t>(group & 0xFF));
+    out.push_back(static_cast<char>(group >> 16));
+    if (symbols > 2) out.push_back(static_cast<char>(group >> 8 & 0xFF));
+    if (symbols > 3) out.push_back(static_cast<char>(group & 0xFF));
   }
   return out;
 }
@@ -75,7 +75,7 @@ std::optional<MediaContent> decode(std::string_view url) {
   }
 
   auto decoded = media::strictPercentDecode(payload).value_or(std::string(payload));
-  if (!base64) return MediaContent{Bytes(decoded.begin(), decoded.end()), std::move(mime)};
+  if (!base64) return MediaContent{std::move(decoded), std::move(mime)};
 
   auto compact = text::removingWhitespaceAndNewlines(decoded);
   compact.append((4 - compact.size() % 4) % 4, '=');

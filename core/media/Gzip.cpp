@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace tavolune::Gzip {
@@ -13,16 +14,18 @@ namespace {
 constexpr std::size_t headerSize = 10;
 constexpr std::size_t trailerSize = 8;
 
+std::size_t byte(std::string_view data, std::size_t i) { return static_cast<unsigned char>(data[i]); }
+
 // Where the DEFLATE body starts, after the optional header fields.
-std::size_t bodyStart(std::span<const std::uint8_t> data) {
-  const std::uint8_t flags = data[3];
+std::size_t bodyStart(std::string_view data) {
+  const auto flags = static_cast<std::uint8_t>(data[3]);
   std::size_t start = headerSize;
   if (flags & 0x04) {  // FEXTRA
-    start = 12 + (std::size_t{data[10]} | std::size_t{data[11]} << 8);
+    start = 12 + (byte(data, 10) | byte(data, 11) << 8);
   }
   for (std::uint8_t field : {std::uint8_t{0x08}, std::uint8_t{0x10}}) {  // FNAME, FCOMMENT
     if (!(flags & field)) continue;
-    while (start < data.size() && data[start] != 0) ++start;
+    while (start < data.size() && data[start] != '\0') ++start;
     start = std::min(start + 1, data.size());
   }
   if (flags & 0x02) start += 2;  // FHCRC
@@ -50,24 +53,23 @@ struct Inflater {
 
 }  // namespace
 
-bool isGzipped(std::span<const std::uint8_t> data) {
-  return data.size() >= headerSize + 1 + trailerSize && data[0] == 0x1f && data[1] == 0x8b;
+bool isGzipped(std::string_view data) {
+  return data.size() >= headerSize + 1 + trailerSize && byte(data, 0) == 0x1f && byte(data, 1) == 0x8b;
 }
 
-std::optional<Bytes> gunzip(std::span<const std::uint8_t> data, std::size_t maxOutput) {
-  if (!isGzipped(data) || data[2] != 8) return std::nullopt;
+std::optional<Bytes> gunzip(std::string_view data, std::size_t maxOutput) {
+  if (!isGzipped(data) || byte(data, 2) != 8) return std::nullopt;
   const std::size_t start = bodyStart(data);
   if (start >= data.size() - trailerSize) return std::nullopt;
-  const auto body = data.subspan(start, data.size() - trailerSize - start);
-  const auto* t = data.data() + data.size() - 4;
-  const std::size_t expected = std::size_t{t[0]} | std::size_t{t[1]} << 8 | std::size_t{t[2]} << 16 |
-                               std::size_t{t[3]} << 24;
+  const auto body = data.substr(start, data.size() - trailerSize - start);
+  const std::size_t t = data.size() - 4;
+  const std::size_t expected = byte(data, t) | byte(data, t + 1) << 8 | byte(data, t + 2) << 16 | byte(data, t + 3) << 24;
 
   Inflater inflater;
   if (!inflater.ready) return std::nullopt;
   z_stream& z = inflater.stream;
 
-  Bytes out(initialCapacity(expected, body.size(), maxOutput));
+  Bytes out(initialCapacity(expected, body.size(), maxOutput), '\0');
   std::size_t produced = 0;
   std::size_t consumed = 0;
   while (true) {
@@ -77,7 +79,7 @@ std::optional<Bytes> gunzip(std::span<const std::uint8_t> data, std::size_t maxO
         std::uint8_t probe = 0;
         z.next_out = &probe;
         z.avail_out = 1;
-        z.next_in = const_cast<Bytef*>(body.data() + consumed);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data() + consumed));
         z.avail_in = static_cast<uInt>(std::min<std::size_t>(body.size() - consumed, UINT_MAX));
         int rc = inflate(&z, Z_NO_FLUSH);
         if (rc == Z_STREAM_END && z.avail_out == 1) break;
@@ -85,9 +87,9 @@ std::optional<Bytes> gunzip(std::span<const std::uint8_t> data, std::size_t maxO
       }
       out.resize(std::min(std::max(out.size() * 2, std::size_t{1024}), maxOutput));
     }
-    z.next_in = const_cast<Bytef*>(body.data() + consumed);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data() + consumed));
     z.avail_in = static_cast<uInt>(std::min<std::size_t>(body.size() - consumed, UINT_MAX));
-    z.next_out = out.data() + produced;
+    z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
     z.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - produced, UINT_MAX));
     const uInt inBefore = z.avail_in;
     const uInt outBefore = z.avail_out;

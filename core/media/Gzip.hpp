@@ -3,9 +3,8 @@
 #include "media/Bytes.hpp"
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
-#include <span>
+#include <string_view>
 
 // Single-member gzip files (RFC 1952), as onchfs stores many of its files.
 namespace tavolune::Gzip {
@@ -15,11 +14,11 @@ namespace tavolune::Gzip {
 inline constexpr std::size_t maxOutputBytes = std::size_t{256} << 20;
 
 // At least a header, a body and a trailer, starting with the gzip magic.
-bool isGzipped(std::span<const std::uint8_t> data);
+bool isGzipped(std::string_view data);
 
 // The inflated contents, or nothing when the data is not gzip, its DEFLATE
 // stream is damaged or cut short, or it inflates to more than maxOutput.
 // Neither the trailer's size nor its CRC is checked against the output.
-std::optional<Bytes> gunzip(std::span<const std::uint8_t> data, std::size_t maxOutput = maxOutputBytes);
+std::optional<Bytes> gunzip(std::string_view data, std::size_t maxOutput = maxOutputBytes);
 
 }  // namespace tavolune::Gzip

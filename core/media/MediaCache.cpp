@@ -47,9 +47,9 @@ std::optional<Bytes> readWhole(const fs::path& path, bool touch) {
   if (fd.get() < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  Bytes out(static_cast<std::size_t>(st.st_size));
+  Bytes out(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t done = 0;
-  std::uint8_t spill[4096];
+  char spill[4096];
   while (true) {
     // Past the size fstat gave, the file grew meanwhile: read on to the end.
     bool spilling = done >= out.size();
@@ -67,7 +67,7 @@ std::optional<Bytes> readWhole(const fs::path& path, bool touch) {
   return out;
 }
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+bool writeAll(int fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -82,7 +82,7 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
 
 // Writes beside the target and renames over it, so a reader sees either
 // the old file or the new one, whole.
-void writeAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
+void writeAtomically(const fs::path& target, std::string_view bytes) {
   static std::atomic<std::uint64_t> counter{0};
   auto aside = target.parent_path() /
                ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
@@ -178,20 +178,18 @@ std::optional<Bytes> MediaCache::data(std::string_view s) const {
 std::optional<std::string> MediaCache::mime(std::string_view s) const {
   auto bytes = readWhole(fileURL(s, mimeExt), false);
   if (!bytes) return std::nullopt;
-  std::string text(bytes->begin(), bytes->end());
-  if (!text::isValidUTF8(text)) return std::nullopt;
-  return text;
+  if (!text::isValidUTF8(*bytes)) return std::nullopt;
+  return bytes;
 }
 
-void MediaCache::store(std::span<const std::uint8_t> bytes, std::string_view s,
+void MediaCache::store(std::string_view bytes, std::string_view s,
                        const std::optional<std::string>& mime) {
   std::lock_guard guard(lock_);
   std::error_code ec;
   fs::create_directories(directory_, ec);  // the folder may have been removed under us
   writeAtomically(fileURL(s, binExt), bytes);
   if (mime) {
-    writeAtomically(fileURL(s, mimeExt),
-                    std::span(reinterpret_cast<const std::uint8_t*>(mime->data()), mime->size()));
+    writeAtomically(fileURL(s, mimeExt), *mime);
   }
 }
 

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -46,7 +45,7 @@ class MediaCache {
 
   // Replaces the bytes, and the type when one is given (without one an
   // older type stays). Failures are ignored: the cache is best effort.
-  void store(std::span<const std::uint8_t> bytes, std::string_view s, const std::optional<std::string>& mime);
+  void store(std::string_view bytes, std::string_view s, const std::optional<std::string>& mime);
 
   // Bytes of everything directly inside the folder.
   std::int64_t totalSize() const;

@@ -7,19 +7,18 @@
 namespace tavolune {
 namespace {
 
-std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 TEST(DataURLTest, PercentEncodedPayloads) {
   auto plain = DataURL::decode("data:,Hello%2C%20World%21");
   ASSERT_TRUE(plain);
-  EXPECT_EQ(text(plain->data), "Hello, World!");
+  EXPECT_EQ(plain->data, "Hello, World!");
   EXPECT_EQ(plain->mime, "text/plain");
 
   // The type comes back without its parameters; later commas are payload.
   auto html = DataURL::decode("data:text/html;charset=utf-8,<p>a,b</p>");
   ASSERT_TRUE(html);
   EXPECT_EQ(html->mime, "text/html");
-  EXPECT_EQ(text(html->data), "<p>a,b</p>");
+  EXPECT_EQ(html->data, "<p>a,b</p>");
 
   // No media type before the first ";".
   auto noType = DataURL::decode("data:;charset=utf-8,x");
@@ -29,12 +28,12 @@ TEST(DataURLTest, PercentEncodedPayloads) {
   // A malformed escape leaves the payload as written.
   auto bad = DataURL::decode("data:text/plain,100%25 and 5%");
   ASSERT_TRUE(bad);
-  EXPECT_EQ(text(bad->data), "100%25 and 5%");
+  EXPECT_EQ(bad->data, "100%25 and 5%");
 
   // Escapes may carry any byte, not just UTF-8.
   auto binary = DataURL::decode("data:application/octet-stream,%89PNG%00%FF");
   ASSERT_TRUE(binary);
-  EXPECT_EQ(binary->data, (Bytes{0x89, 'P', 'N', 'G', 0x00, 0xFF}));
+  EXPECT_EQ(binary->data, std::string("\x89PNG\0\xFF", 6));
 
   auto empty = DataURL::decode("data:,");
   ASSERT_TRUE(empty);
@@ -45,35 +44,35 @@ TEST(DataURLTest, Base64Payloads) {
   auto html = DataURL::decode("data:text/html;base64,PGgxPkhpPC9oMT4=");
   ASSERT_TRUE(html);
   EXPECT_EQ(html->mime, "text/html");
-  EXPECT_EQ(text(html->data), "<h1>Hi</h1>");
+  EXPECT_EQ(html->data, "<h1>Hi</h1>");
 
   // Missing padding and line-wrapped payloads decode as if tidy.
   auto unpadded = DataURL::decode("data:text/plain;base64,SGVsbG8");
   ASSERT_TRUE(unpadded);
-  EXPECT_EQ(text(unpadded->data), "Hello");
+  EXPECT_EQ(unpadded->data, "Hello");
   auto wrapped = DataURL::decode("data:text/plain;base64,SGVs\r\nbG8g\n d29y\tbGQ");
   ASSERT_TRUE(wrapped);
-  EXPECT_EQ(text(wrapped->data), "Hello world");
+  EXPECT_EQ(wrapped->data, "Hello world");
   // Unicode line separators and percent-encoded spaces are white space too.
   auto unicodeSpace = DataURL::decode("data:;base64,SGVs\xE2\x80\xA8%20bG8=");
   ASSERT_TRUE(unicodeSpace);
-  EXPECT_EQ(text(unicodeSpace->data), "Hello");
+  EXPECT_EQ(unicodeSpace->data, "Hello");
   EXPECT_EQ(unicodeSpace->mime, "text/plain");
 
   auto bytes = DataURL::decode("data:image/png;base64,/wCA");
   ASSERT_TRUE(bytes);
-  EXPECT_EQ(bytes->data, (Bytes{0xFF, 0x00, 0x80}));
+  EXPECT_EQ(bytes->data, std::string("\xFF\0\x80", 3));
 
   // "base64" must be a whole parameter, in lower case.
   auto notBase64 = DataURL::decode("data:text/plain;Base64,SGk=");
   ASSERT_TRUE(notBase64);
-  EXPECT_EQ(text(notBase64->data), "SGk=");
+  EXPECT_EQ(notBase64->data, "SGk=");
   auto other = DataURL::decode("data:text/plain;x=base64,SGk=");
   ASSERT_TRUE(other);
-  EXPECT_EQ(text(other->data), "SGk=");
+  EXPECT_EQ(other->data, "SGk=");
   auto later = DataURL::decode("data:text/plain;charset=utf-8;base64,SGk=");
   ASSERT_TRUE(later);
-  EXPECT_EQ(text(later->data), "Hi");
+  EXPECT_EQ(later->data, "Hi");
 }
 
 TEST(DataURLTest, MalformedInputGivesNothing) {

@@ -11,10 +11,10 @@ namespace {
 Bytes rawDeflate(const std::string& input, int level = 6) {
   z_stream z{};
   EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  Bytes out(deflateBound(&z, input.size()));
+  Bytes out(deflateBound(&z, input.size()), '\0');
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
   z.avail_in = static_cast<uInt>(input.size());
-  z.next_out = out.data();
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
   z.avail_out = static_cast<uInt>(out.size());
   EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
   out.resize(z.total_out);
@@ -23,33 +23,25 @@ Bytes rawDeflate(const std::string& input, int level = 6) {
 }
 
 void putLE32(Bytes& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
 }
 
 // A gzip member with the given header flags and fields and a trailer whose
 // size field says `claimedSize`.
 Bytes gzipFile(const std::string& input, std::uint8_t flags, std::uint32_t claimedSize) {
-  Bytes out{0x1f, 0x8b, 8, flags, 0, 0, 0, 0, 0, 3};
-  if (flags & 0x04) {
-    out.insert(out.end(), {5, 0, 'e', 'x', 't', 'r', 'a'});
-  }
-  if (flags & 0x08) {
-    for (char c : std::string("art.html")) out.push_back(static_cast<std::uint8_t>(c));
-    out.push_back(0);
-  }
-  if (flags & 0x10) {
-    for (char c : std::string("a comment")) out.push_back(static_cast<std::uint8_t>(c));
-    out.push_back(0);
-  }
-  if (flags & 0x02) out.insert(out.end(), {0xAB, 0xCD});
-  auto body = rawDeflate(input);
-  out.insert(out.end(), body.begin(), body.end());
+  Bytes out("\x1f\x8b\x08", 3);
+  out += static_cast<char>(flags);
+  out += std::string("\0\0\0\0\0\x03", 6);
+  if (flags & 0x04) out += std::string("\x05\0extra", 7);
+  if (flags & 0x08) out += std::string("art.html\0", 9);
+  if (flags & 0x10) out += std::string("a comment\0", 10);
+  if (flags & 0x02) out += "\xAB\xCD";
+  out += rawDeflate(input);
   putLE32(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(input.data()), static_cast<uInt>(input.size()))));
   putLE32(out, claimedSize);
   return out;
 }
 
-std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 std::string sample(std::size_t n) {
   std::string s;
@@ -59,17 +51,17 @@ std::string sample(std::size_t n) {
 }
 
 TEST(GzipTest, RecognisesOnlyCompleteMembers) {
-  Bytes eighteen(18, 0);
-  eighteen[0] = 0x1f;
-  eighteen[1] = 0x8b;
+  Bytes eighteen(18, '\0');
+  eighteen[0] = '\x1f';
+  eighteen[1] = '\x8b';
   EXPECT_FALSE(Gzip::isGzipped(eighteen));
   EXPECT_FALSE(Gzip::gunzip(eighteen));
-  Bytes nineteen(19, 0);
-  nineteen[0] = 0x1f;
-  nineteen[1] = 0x8b;
+  Bytes nineteen(19, '\0');
+  nineteen[0] = '\x1f';
+  nineteen[1] = '\x8b';
   EXPECT_TRUE(Gzip::isGzipped(nineteen));
   std::string html = "<!doctype html><html><body>plain</body></html>";
-  EXPECT_FALSE(Gzip::isGzipped(Bytes(html.begin(), html.end())));
+  EXPECT_FALSE(Gzip::isGzipped(html));
 }
 
 TEST(GzipTest, InflatesWithEveryHeaderField) {
@@ -78,7 +70,7 @@ TEST(GzipTest, InflatesWithEveryHeaderField) {
     auto file = gzipFile(input, flags, static_cast<std::uint32_t>(input.size()));
     auto out = Gzip::gunzip(file);
     ASSERT_TRUE(out) << "flags " << int(flags);
-    EXPECT_EQ(text(*out), input) << "flags " << int(flags);
+    EXPECT_EQ(*out, input) << "flags " << int(flags);
   }
 }
 
@@ -90,17 +82,17 @@ TEST(GzipTest, TrailerIsOnlyAHint) {
   auto out = Gzip::gunzip(understated);
   ASSERT_TRUE(out);
   EXPECT_EQ(out->size(), input.size());
-  EXPECT_EQ(text(*out), input);
+  EXPECT_EQ(*out, input);
 
   // A trailer claiming 4 GiB for a tiny body must not size the buffer.
   auto overstated = gzipFile("tiny", 0, 0xFFFFFFFF);
   out = Gzip::gunzip(overstated);
   ASSERT_TRUE(out);
-  EXPECT_EQ(text(*out), "tiny");
+  EXPECT_EQ(*out, "tiny");
 
   // A wrong CRC is not checked either.
   auto badCrc = gzipFile(input, 0, static_cast<std::uint32_t>(input.size()));
-  badCrc[badCrc.size() - 8] ^= 0xFF;
+  badCrc[badCrc.size() - 8] = static_cast<char>(badCrc[badCrc.size() - 8] ^ 0x55);
   EXPECT_TRUE(Gzip::gunzip(badCrc));
 }
 
@@ -119,26 +111,22 @@ TEST(GzipTest, DamagedDataGivesNothing) {
   auto good = gzipFile(input, 0x08, static_cast<std::uint32_t>(input.size()));
 
   auto wrongMethod = good;
-  wrongMethod[2] = 7;
+  wrongMethod[2] = '\x07';
   EXPECT_FALSE(Gzip::gunzip(wrongMethod));
 
   // Cut short inside the body: the stream never ends.
-  Bytes truncated(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
-  truncated.insert(truncated.end(), good.end() - 8, good.end());
+  Bytes truncated = good.substr(0, good.size() / 2) + good.substr(good.size() - 8);
   EXPECT_FALSE(Gzip::gunzip(truncated));
 
-  Bytes garbage{0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 3};
-  for (int i = 0; i < 20; ++i) garbage.push_back(0xFF);
+  Bytes garbage = std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + std::string(20, '\xFF');
   EXPECT_FALSE(Gzip::gunzip(garbage));
 
   // A name field that runs to the end leaves no body.
-  Bytes noBody{0x1f, 0x8b, 8, 0x08};
-  for (int i = 0; i < 30; ++i) noBody.push_back('n');
+  Bytes noBody = "\x1f\x8b\x08\x08" + std::string(30, 'n');
   EXPECT_FALSE(Gzip::gunzip(noBody));
 
   // An extra field longer than the file.
-  Bytes hugeExtra{0x1f, 0x8b, 8, 0x04, 0, 0, 0, 0, 0, 3, 0xFF, 0xFF};
-  for (int i = 0; i < 20; ++i) hugeExtra.push_back(0);
+  Bytes hugeExtra = std::string("\x1f\x8b\x08\x04\0\0\0\0\0\x03\xFF\xFF", 12) + std::string(20, '\0');
   EXPECT_FALSE(Gzip::gunzip(hugeExtra));
 }
 

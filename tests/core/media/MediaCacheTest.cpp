@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes bytes(const std::string& s) { return s; }
 
 class MediaCacheTest : public ::testing::Test {
  protected:
@@ -129,14 +129,14 @@ TEST_F(MediaCacheTest, PruneArithmetic) {
   MediaCache cache(dir, 1000);
   // Ten entries of 100 bytes without types, oldest first.
   for (int i = 0; i < 10; ++i) {
-    cache.store(Bytes(100, std::uint8_t(i)), "e" + std::to_string(i), std::nullopt);
+    cache.store(Bytes(100, static_cast<char>(i)), "e" + std::to_string(i), std::nullopt);
     age(cache.fileURL("e" + std::to_string(i), "bin"), 1000 - i);
   }
   EXPECT_EQ(cache.totalSize(), 1000);
   cache.prune();  // exactly at the limit: nothing goes
   EXPECT_EQ(cache.totalSize(), 1000);
 
-  cache.store(Bytes(1, 0), "one more", std::nullopt);
+  cache.store(Bytes(1, '\x00'), "one more", std::nullopt);
   EXPECT_EQ(cache.totalSize(), 1001);
   cache.prune();  // one over: down to floor(1000/10)*8 = 800, oldest first
   EXPECT_EQ(cache.totalSize(), 701);
@@ -159,7 +159,7 @@ TEST_F(MediaCacheTest, PruneArithmetic) {
 TEST_F(MediaCacheTest, PruneTargetIsTruncatedBeforeScaling) {
   MediaCache cache(dir, 1009);
   for (int i = 0; i < 101; ++i) {
-    cache.store(Bytes(10, 1), "e" + std::to_string(i), std::nullopt);
+    cache.store(Bytes(10, '\x01'), "e" + std::to_string(i), std::nullopt);
     age(cache.fileURL("e" + std::to_string(i), "bin"), 1000 - i);
   }
   cache.prune();  // 1010 > 1009: target floor(1009/10)*8 = 800
@@ -170,10 +170,10 @@ TEST_F(MediaCacheTest, PruneEvictsLeastRecentlyReadAndKeepsEntriesWhole) {
   MediaCache cache(dir, 1000);
   // "used" is the oldest store but is read afterwards; its type file is old
   // and must not be evicted on its own.
-  cache.store(Bytes(300, 1), "used", "video/mp4");
-  cache.store(Bytes(300, 2), "idle1", "image/png");
-  cache.store(Bytes(300, 3), "idle2", "image/png");
-  cache.store(Bytes(300, 4), "idle3", std::nullopt);
+  cache.store(Bytes(300, '\x01'), "used", "video/mp4");
+  cache.store(Bytes(300, '\x02'), "idle1", "image/png");
+  cache.store(Bytes(300, '\x03'), "idle2", "image/png");
+  cache.store(Bytes(300, '\x04'), "idle3", std::nullopt);
   age(cache.fileURL("used", "bin"), 500);
   age(cache.fileURL("used", "mime"), 500);
   age(cache.fileURL("idle1", "bin"), 400);
@@ -195,8 +195,8 @@ TEST_F(MediaCacheTest, PruneEvictsLeastRecentlyReadAndKeepsEntriesWhole) {
 
 TEST_F(MediaCacheTest, PruneRemovesStrayFilesAndUndatedFirst) {
   MediaCache cache(dir, 250);
-  cache.store(Bytes(100, 1), "a", std::nullopt);
-  cache.store(Bytes(100, 2), "b", std::nullopt);
+  cache.store(Bytes(100, '\x01'), "a", std::nullopt);
+  cache.store(Bytes(100, '\x02'), "b", std::nullopt);
   age(cache.fileURL("a", "bin"), 100);
   age(cache.fileURL("b", "bin"), 50);
   // A leftover file of an interrupted write is an entry of its own.
@@ -242,7 +242,7 @@ TEST_F(MediaCacheTest, ReadersNeverSeeAPartialFile) {
     threads.emplace_back([&, w] {
       for (int i = 0; i < 150; ++i) {
         cache.store((i + w) % 2 ? a : b, "shared", (i + w) % 2 ? "text/a" : "text/b");
-        cache.store(Bytes(1000, 1), "other" + std::to_string(w) + "-" + std::to_string(i), std::nullopt);
+        cache.store(Bytes(1000, '\x01'), "other" + std::to_string(w) + "-" + std::to_string(i), std::nullopt);
       }
     });
   }

@@ -33,8 +33,8 @@ TEST(OnchfsPathTest, HashesMustBeHexadecimal) {
 TEST(HexTest, DecodesPairsOfDigits) {
   EXPECT_EQ(hex::decode(""), Bytes{});
   EXPECT_EQ(hex::decode("0x"), Bytes{});
-  EXPECT_EQ(hex::decode("00ff7F"), (Bytes{0x00, 0xFF, 0x7F}));
-  EXPECT_EQ(hex::decode("0xDEADbeef"), (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
+  EXPECT_EQ(hex::decode("00ff7F"), std::string("\0\xFF\x7F", 3));
+  EXPECT_EQ(hex::decode("0xDEADbeef"), "\xDE\xAD\xBE\xEF");
   EXPECT_FALSE(hex::decode("abc"));
   EXPECT_FALSE(hex::decode("0X00"));  // only a lower-case x is a prefix
   EXPECT_FALSE(hex::decode("zz"));
