@@ -286,7 +286,7 @@ struct Coding<std::map<std::string, T, C>> {
   static std::map<std::string, T, C> decode(const N& j) {
     if (!isObject(j)) fail("an object", j);
     std::map<std::string, T, C> out;
-    forEachMember(j, [&out](std::string_view k, const auto& v) { out.emplace(std::string(k), Coding<T>::decode(v)); });
+    forEachMember(j, [&out](std::string_view k, const auto& v) { out.insert_or_assign(std::string(k), Coding<T>::decode(v)); });
     return out;
   }
   static Json encode(const std::map<std::string, T, C>& m) {
@@ -303,7 +303,7 @@ struct Coding<std::unordered_map<std::string, T, H, E>> {
     if (!isObject(j)) fail("an object", j);
     std::unordered_map<std::string, T, H, E> out;
     out.reserve(sizeOf(j));
-    forEachMember(j, [&out](std::string_view k, const auto& v) { out.emplace(std::string(k), Coding<T>::decode(v)); });
+    forEachMember(j, [&out](std::string_view k, const auto& v) { out.insert_or_assign(std::string(k), Coding<T>::decode(v)); });
     return out;
   }
   static Json encode(const std::unordered_map<std::string, T, H, E>& m) {

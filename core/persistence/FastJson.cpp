@@ -56,10 +56,12 @@ std::string_view typeName(const FastNode& n) {
 std::optional<FastNode> member(const FastNode& obj, std::string_view key) {
   simdjson::dom::object object;
   if (obj.element.get_object().get(object)) return std::nullopt;
+  // A repeated key means its last value, as in the tree.
+  std::optional<FastNode> found;
   for (simdjson::dom::key_value_pair kv : object) {
-    if (kv.key == key) return FastNode{kv.value};
+    if (kv.key == key) found = FastNode{kv.value};
   }
-  return std::nullopt;
+  return found;
 }
 
 Json toJson(const FastNode& n) {
@@ -72,11 +74,7 @@ Json toJson(const FastNode& n) {
     }
     case element_type::OBJECT: {
       Json o = Json::object();
-      auto& members = o.get_ref<Json::object_t&>();
-      // Keeps the first of repeated keys, as member() finds it.
-      forEachMember(n, [&members](std::string_view k, const FastNode& v) {
-        if (members.find(std::string(k)) == members.end()) members.emplace_back(std::string(k), toJson(v));
-      });
+      forEachMember(n, [&o](std::string_view k, const FastNode& v) { o[std::string(k)] = toJson(v); });
       return o;
     }
     case element_type::STRING: return std::string(stringOf(n));

@@ -67,6 +67,12 @@ TEST(FastJson, ContainersAndConversionBackToTree) {
   ASSERT_TRUE(doc);
   EXPECT_EQ(toJson(doc->root()),
             Json::parse(R"({"w":[{"k":true,"n":null,"d":2.5,"u":18446744073709551615,"i":-4}],"s":"x"})"));
+  // A repeated key means its last value both ways.
+  auto repeated = decodeBothWays<std::map<std::string, std::int64_t>>(R"({"a":1,"a":2})");
+  ASSERT_TRUE(repeated);
+  EXPECT_EQ(repeated->at("a"), 2);
+  auto twice = FastDocument::parse(R"({"k":1,"k":2})");
+  EXPECT_EQ(member(twice->root(), "k") ? wholeNumberOf(*member(twice->root(), "k")) : std::nullopt, 2);
   EXPECT_FALSE(FastDocument::parse("{\"a\":").has_value());
   EXPECT_FALSE(FastDocument::parse("[\"\xff\"]").has_value());
 }
