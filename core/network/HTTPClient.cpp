@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
 
 namespace tavolune {
 namespace {
@@ -151,6 +152,12 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
     fields.reset(next);
   };
   for (const auto& [name, value] : request.headers) {
+    // A line break in a field would smuggle further fields (or a second
+    // request) onto the wire.
+    if (name.empty() || name.find_first_of(":\r\n") != std::string::npos ||
+        value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+      throw std::invalid_argument("invalid header field \"" + name + "\"");
+    }
     // "Name;" is libcurl's way to send a field with an empty value.
     addField(value.empty() ? name + ";" : name + ": " + value);
   }

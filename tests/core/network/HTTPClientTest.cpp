@@ -159,6 +159,12 @@ TEST_F(HTTPClientTest, HeaderRules) {
   for (const auto& [k, v] : agent.headers) agents += (k == "User-Agent" || k == "user-agent");
   EXPECT_EQ(agents, 1);
 
+  // A line break in a field never reaches the wire.
+  server.resetRecords();
+  EXPECT_THROW(client.get(at("/h"), {{"X-API-KEY", "k\r\nX-Injected: 1"}}), std::invalid_argument);
+  EXPECT_THROW(client.get(at("/h"), {{"Bad\nName", "v"}}), std::invalid_argument);
+  EXPECT_EQ(server.requestCount(), 0u);
+
   HTTPClient custom = client;
   custom.userAgent = "Other/3";
   custom.get(at("/h"));
