@@ -38,7 +38,8 @@ class HTTPClient {
   static constexpr double maxRetryWait = 10;
 
   HTTPClient() : HTTPClient(URLSession::shared()) {}
-  explicit HTTPClient(std::shared_ptr<URLSession> session) : session(std::move(session)) {}
+  explicit HTTPClient(std::shared_ptr<URLSession> session)
+      : session(session ? std::move(session) : URLSession::shared()) {}
 
   std::shared_ptr<URLSession> session;
   std::string userAgent{defaultUserAgent};
