@@ -1,0 +1,78 @@
+#include "render/Geometry.hpp"
+
+#include <cmath>
+
+namespace tavolune {
+
+bool Rect::isFinite() const {
+  return std::isfinite(x) && std::isfinite(y) && std::isfinite(width) && std::isfinite(height);
+}
+
+Rect Rect::standardized() const {
+  Rect r = *this;
+  if (r.width < 0) {
+    r.x += r.width;
+    r.width = -r.width;
+  }
+  if (r.height < 0) {
+    r.y += r.height;
+    r.height = -r.height;
+  }
+  return r;
+}
+
+Rect Rect::integral() const {
+  const Rect r = standardized();
+  const double x0 = std::floor(r.minX());
+  const double y0 = std::floor(r.minY());
+  return {x0, y0, std::ceil(r.maxX()) - x0, std::ceil(r.maxY()) - y0};
+}
+
+namespace geometry {
+
+bool isPositive(double v) { return std::isfinite(v) && v > 0; }
+
+std::optional<QSize> truncatedPixelSize(QSizeF size) {
+  const double w = size.width();
+  const double h = size.height();
+  if (!std::isfinite(w) || !std::isfinite(h)) return std::nullopt;
+  const double tw = std::trunc(w);
+  const double th = std::trunc(h);
+  if (tw <= 0 || th <= 0 || tw > maxPixelSide || th > maxPixelSide) return std::nullopt;
+  return QSize(static_cast<int>(tw), static_cast<int>(th));
+}
+
+void yUp(QPainter& painter, double canvasHeight) {
+  painter.translate(0, canvasHeight);
+  painter.scale(1, -1);
+}
+
+QImage newCanvas(QSize size) {
+  if (size.width() <= 0 || size.height() <= 0) return {};
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return {};
+  image.fill(Qt::transparent);
+  return image;
+}
+
+void drawImageHighQuality(QPainter& painter, const QRectF& target, const QImage& image) {
+  if (image.isNull() || !(target.width() > 0) || !(target.height() > 0)) return;
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  const double sx = target.width() / image.width();
+  const double sy = target.height() / image.height();
+  // Bilinear sampling skips pixels once an image shrinks below about two
+  // thirds; average it down to the target size first.
+  if (sx < 0.66 || sy < 0.66) {
+    const int w = std::max(1, static_cast<int>(std::lround(target.width())));
+    const int h = std::max(1, static_cast<int>(std::lround(target.height())));
+    if (w <= maxPixelSide && h <= maxPixelSide) {
+      const QImage reduced = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      painter.drawImage(target, reduced);
+      return;
+    }
+  }
+  painter.drawImage(target, image);
+}
+
+}  // namespace geometry
+}  // namespace tavolune
