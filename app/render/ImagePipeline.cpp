@@ -56,25 +56,33 @@ struct TemporaryFile {
   }
 };
 
+// Plays the file silently and faster than real time up to the poster time:
+// seeking a paused GStreamer pipeline fails on some containers.
 QImage frameFromFile(const QString& path, int maxPixel, std::stop_token stop) {
   QEventLoop loop;
   QMediaPlayer player;
   QVideoSink sink;
   player.setVideoSink(&sink);
-  QImage result;
   QVideoFrame last;
-  bool seeking = false;
-  auto finish = [&] { loop.quit(); };
+  bool started = false;
+  bool done = false;
+  constexpr qint64 targetUs = std::chrono::microseconds(ImagePipeline::posterTime).count();
+  constexpr qint64 toleranceUs = 20'000;
+  auto finish = [&] {
+    done = true;
+    loop.quit();
+  };
 
   QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, &loop, [&](QMediaPlayer::MediaStatus status) {
     switch (status) {
       case QMediaPlayer::LoadedMedia:
-        if (!seeking) {
-          seeking = true;
-          player.setPosition(ImagePipeline::posterTime.count());
-          player.pause();
+        if (!started) {
+          started = true;
+          player.setPlaybackRate(4.0);
+          player.play();
         }
         break;
+      // A clip shorter than the poster time ends here and keeps its last frame.
       case QMediaPlayer::InvalidMedia:
       case QMediaPlayer::EndOfMedia: finish(); break;
       default: break;
@@ -82,14 +90,9 @@ QImage frameFromFile(const QString& path, int maxPixel, std::stop_token stop) {
   });
   QObject::connect(&player, &QMediaPlayer::errorOccurred, &loop, finish);
   QObject::connect(&sink, &QVideoSink::videoFrameChanged, &loop, [&](const QVideoFrame& frame) {
-    if (!seeking || !frame.isValid()) return;
+    if (done || !frame.isValid()) return;
     last = frame;
-    // Frames before the seek target can still be in flight; wait for ours
-    // (a clip shorter than that ends with EndOfMedia and keeps the last one).
-    constexpr qint64 toleranceUs = 50'000;
-    if (frame.startTime() < 0 ||
-        frame.startTime() + toleranceUs >= std::chrono::microseconds(ImagePipeline::posterTime).count())
-      finish();
+    if (frame.startTime() < 0 || frame.startTime() + toleranceUs >= targetUs) finish();
   });
   QTimer giveUp;
   giveUp.setSingleShot(true);
@@ -105,11 +108,10 @@ QImage frameFromFile(const QString& path, int maxPixel, std::stop_token stop) {
   stopPoll.start(50);
 
   player.setSource(QUrl::fromLocalFile(path));
-  loop.exec();
+  if (!done) loop.exec();
   player.stop();
   player.setSource(QUrl());
-  if (last.isValid()) result = last.toImage();
-  return boundedBy(normalized(result), maxPixel);
+  return last.isValid() ? boundedBy(normalized(last.toImage()), maxPixel) : QImage();
 }
 
 }  // namespace
