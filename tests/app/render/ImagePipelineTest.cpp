@@ -228,6 +228,15 @@ TEST(ImagePipeline, TakesTheVideoFrameAtHalfASecondAndCleansUp) {
   EXPECT_LT(middle.blue(), 90) << middle.name().toStdString();
   EXPECT_EQ(temporaryVideos(), before) << "no temporary file left behind";
   EXPECT_FALSE(pipeline.cached(work, 32).isNull());
+
+  // The same on a worker thread, where the UI would start it.
+  QFuture<QImage> future = pipeline.imageAsync(work, 64, false);
+  for (int i = 0; i < 20000 && !future.isFinished(); ++i) QThread::msleep(1);
+  ASSERT_TRUE(future.isFinished());
+  const QImage pooled = future.result();
+  ASSERT_EQ(pooled.size(), QSize(64, 48)) << "never enlarged";
+  EXPECT_GT(pooled.pixelColor(32, 24).green(), 150);
+  EXPECT_EQ(temporaryVideos(), before);
 }
 
 TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
