@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -209,13 +210,35 @@ TEST(ImagePipeline, RasterizesSvgAtTheRequestedSize) {
 
 QStringList temporaryVideos() { return QDir(QDir::tempPath()).entryList({"*.mp4"}, QDir::Files); }
 
+// A temporary directory of this test's own, so that tests running in
+// parallel don't see each other's files.
+class OwnTemporaryDirectory {
+ public:
+  OwnTemporaryDirectory() : saved_(qgetenv("TMPDIR")) {
+    EXPECT_TRUE(dir_.isValid());
+    qputenv("TMPDIR", dir_.path().toLocal8Bit());
+  }
+  ~OwnTemporaryDirectory() {
+    if (saved_.isNull())
+      qunsetenv("TMPDIR");
+    else
+      qputenv("TMPDIR", saved_);
+  }
+
+ private:
+  QByteArray saved_;
+  QTemporaryDir dir_;
+};
+
 TEST(ImagePipeline, TakesTheVideoFrameAtHalfASecondAndCleansUp) {
   const QByteArray clip = readFile(testData("clip.mp4"));  // 0.5 s red, 0.5 s green, 0.5 s blue, 64 x 48
   ASSERT_FALSE(clip.isEmpty());
   auto source = std::make_shared<FakeSource>();
   source->serve("ipfs://QmClip", clip, "video/mp4");
   ImagePipeline pipeline(source);
+  OwnTemporaryDirectory tmp;
   const QStringList before = temporaryVideos();
+  ASSERT_TRUE(before.isEmpty());
 
   const Artwork work = artwork(std::nullopt, std::nullopt, MediaKind::video, "ipfs://QmClip");
   const QImage poster = pipeline.image(work, 32, false);
@@ -244,7 +267,9 @@ TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
   source->serve("https://media.test/broken.mp4", QByteArray(4096, '\x5a'), "video/mp4");
   source->serve("https://media.test/still.png", encoded(solid(30, 20, Qt::blue), "png"), "image/png");
   ImagePipeline pipeline(source);
+  OwnTemporaryDirectory tmp;
   const QStringList before = temporaryVideos();
+  ASSERT_TRUE(before.isEmpty());
   const QImage image = pipeline.image(artwork("https://media.test/broken.mp4", "https://media.test/still.png"), 64, false);
   ASSERT_FALSE(image.isNull());
   EXPECT_TRUE(colorNear(image, 5, 5, QColor(Qt::blue), 0));
