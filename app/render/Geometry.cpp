@@ -1,5 +1,6 @@
 #include "render/Geometry.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavolune {
@@ -57,21 +58,36 @@ QImage newCanvas(QSize size) {
 
 void drawImageHighQuality(QPainter& painter, const QRectF& target, const QImage& image) {
   if (image.isNull() || !(target.width() > 0) || !(target.height() > 0)) return;
+  QPaintDevice* device = painter.device();
+  if (!device) return;
+  // Only the part of the image that lands on the canvas: a filled work can
+  // overflow it many times over, and scaling what is cut off is wasted.
+  const QRectF visible = target & QRectF(0, 0, device->width(), device->height());
+  if (visible.isEmpty()) return;
+  const double kx = image.width() / target.width();
+  const double ky = image.height() / target.height();
+  const QRectF wanted((visible.x() - target.x()) * kx, (visible.y() - target.y()) * ky, visible.width() * kx,
+                      visible.height() * ky);
+  const QRect source = wanted.toAlignedRect() & image.rect();
+  if (source.isEmpty()) return;
+  const QRectF placed(target.x() + source.x() / kx, target.y() + source.y() / ky, source.width() / kx,
+                      source.height() / ky);
+
+  painter.save();
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-  const double sx = target.width() / image.width();
-  const double sy = target.height() / image.height();
+  painter.setClipRect(visible, Qt::IntersectClip);
   // Bilinear sampling skips pixels once an image shrinks below about two
   // thirds; average it down to the target size first.
-  if (sx < 0.66 || sy < 0.66) {
-    const int w = std::max(1, static_cast<int>(std::lround(target.width())));
-    const int h = std::max(1, static_cast<int>(std::lround(target.height())));
-    if (w <= maxPixelSide && h <= maxPixelSide) {
-      const QImage reduced = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-      painter.drawImage(target, reduced);
-      return;
-    }
+  if (kx > 1.5 || ky > 1.5) {
+    const int w = std::max(1, static_cast<int>(std::lround(placed.width())));
+    const int h = std::max(1, static_cast<int>(std::lround(placed.height())));
+    const QImage part = source == image.rect() ? image : image.copy(source);
+    const QImage reduced = part.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    painter.drawImage(placed, reduced);
+  } else {
+    painter.drawImage(placed, image, QRectF(source));
   }
-  painter.drawImage(target, image);
+  painter.restore();
 }
 
 }  // namespace geometry

@@ -81,6 +81,29 @@ TEST(WallpaperComposer, ComposeKeepsThePictureUprightForEveryFraming) {
   EXPECT_TRUE(colorNear(filled, 394, 394, yellow, 24));
 }
 
+TEST(WallpaperComposer, FillOfAnExtremeShapeShowsItsMiddle) {
+  // 4 x 4000: red above, blue below; filled onto a wide screen only a thin
+  // band around the middle row is visible, stretched a hundredfold.
+  QImage strip = solid(4, 4000, red);
+  QPainter(&strip).fillRect(0, 2000, 4, 2000, blue);
+  const QImage out = WC::compose(strip, QSize(400, 300), Framing::fill, QColor(Qt::magenta));
+  ASSERT_EQ(out.size(), QSize(400, 300));
+  EXPECT_TRUE(colorNear(out, 200, 40, red, 2));
+  EXPECT_TRUE(colorNear(out, 200, 260, blue, 2));
+  EXPECT_TRUE(colorNear(out, 5, 149 - 60, red, 2));
+  EXPECT_TRUE(colorNear(out, 395, 151 + 60, blue, 2));
+
+  // And a picture far larger than the screen is averaged, not sampled: fine
+  // black and white stripes come out as an even grey.
+  QImage stripes(3000, 3000, QImage::Format_RGB32);
+  for (int y = 0; y < 3000; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(stripes.scanLine(y));
+    for (int x = 0; x < 3000; ++x) row[x] = (x % 2) ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+  }
+  const QImage grey = WC::compose(stripes, QSize(300, 300), Framing::fit, QColor(Qt::magenta));
+  for (int x = 20; x < 280; x += 37) EXPECT_NEAR(qGray(grey.pixel(x, 150)), 128, 12) << x;
+}
+
 TEST(WallpaperComposer, ComposeBackgroundIsTheMatteElseTheEdgeColour) {
   const QImage art = solid(60, 30, QColor(100, 150, 200));
   const QImage sampled = WC::compose(art, QSize(300, 300), Framing::fit, std::nullopt);
