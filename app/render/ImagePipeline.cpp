@@ -129,7 +129,7 @@ QImage ImagePipeline::cached(const Artwork& artwork, int maxPixel) { return memo
 
 QImage ImagePipeline::image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop) {
   // Nothing can be drawn into no pixels; don't fetch for it.
-  if (maxPixel <= 0) return {};
+  if (maxPixel <= 0 || !fetcher_) return {};
   const std::string key = cacheKey(artwork, maxPixel);
   if (QImage hit = memory_.find(key); !hit.isNull()) return hit;
 
