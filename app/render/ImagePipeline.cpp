@@ -231,8 +231,14 @@ QImage ImagePipeline::posterFrame(const QByteArray& data, int maxPixel, std::sto
   if (maxPixel <= 0 || data.isEmpty() || !QCoreApplication::instance()) return {};
   TemporaryFile file{QDir(QDir::tempPath()).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + ".mp4")};
   {
+    // A fresh file only this user can read; never write through an existing one.
     QFile out(file.path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.flush()) return {};
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+      file.path.clear();  // not ours to remove
+      return {};
+    }
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (out.write(data) != data.size() || !out.flush()) return {};
   }
   return frameFromFile(file.path, maxPixel, stop);
 }
