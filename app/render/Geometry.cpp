@@ -57,7 +57,9 @@ QImage newCanvas(QSize size) {
 }
 
 void drawImageHighQuality(QPainter& painter, const QRectF& target, const QImage& image) {
-  if (image.isNull() || !(target.width() > 0) || !(target.height() > 0)) return;
+  if (image.isNull() || !std::isfinite(target.x()) || !std::isfinite(target.y()) || !isPositive(target.width()) ||
+      !isPositive(target.height()))
+    return;
   QPaintDevice* device = painter.device();
   if (!device) return;
   // Only the part of the image that lands on the canvas: a filled work can
