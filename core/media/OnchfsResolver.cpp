@@ -111,8 +111,8 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
     for (std::size_t i = start; i < end; ++i) {
       auto it = found.find(lowercasedASCII(chunks[i]));
       if (it == found.end()) throw TavoluneError::notFound("onchfs chunk " + chunks[i]);
-      if (out.size() + it->second.size() > mediaDownloadLimit) {
-        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(mediaDownloadLimit >> 20) + " MiB");
+      if (out.size() + it->second.size() > maxFileBytes) {
+        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(maxFileBytes) + " bytes");
       }
       out += it->second;
     }

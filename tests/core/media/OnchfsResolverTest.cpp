@@ -222,6 +222,13 @@ TEST_F(OnchfsResolverTest, ChunkBatchesOfForty) {
       EXPECT_EQ(requests.back().param("key.in"), hashes.back() + "," + hashes.back());
     }
   }
+  // A file is held in memory whole, so its size is bounded.
+  resolver.maxFileBytes = 20;
+  auto ten = tzkt.chunk("0123456789");
+  EXPECT_EQ(resolver.fetchChunks({ten, ten}).size(), 20u);
+  EXPECT_EQ(errorOf([&] { resolver.fetchChunks({ten, ten, ten}); }),
+            TavoluneError::decoding("onchfs file larger than 20 bytes"));
+
   server.resetRecords();
   EXPECT_EQ(resolver.fetchChunks({}), "");
   EXPECT_EQ(server.requestCount(), 0u);
