@@ -1,0 +1,173 @@
+#include "model/LibraryState.hpp"
+#include "support/LibraryFixtures.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tavolune {
+namespace {
+
+using testing::hold;
+using testing::work;
+
+LibraryState decodeText(std::string_view text) { return LibraryState::decode(text); }
+
+std::set<std::string> sorted(const ArtworkIDSet& ids) { return {ids.begin(), ids.end()}; }
+
+TEST(LibraryStateCoding, EmptyObjectAndVersionOnlyGiveTheEmptyLibrary) {
+  for (auto text : {"{}", R"({"schemaVersion":1})", R"({"wallets":null,"artworks":null,"extra":[1,2]})"}) {
+    auto s = decodeText(text);
+    EXPECT_TRUE(s.wallets.empty());
+    EXPECT_TRUE(s.artworks.empty());
+    EXPECT_EQ(s.settings, AppSettings{});
+    EXPECT_EQ(s.schemaVersion, 1);
+    EXPECT_FALSE(s.activeExhibition);
+  }
+}
+
+TEST(LibraryStateCoding, WritesEveryMemberInOrderCompactly) {
+  LibraryState s;
+  auto w = testing::wallet();
+  auto a = work("1", "Dunes #1");
+  hold(s, w, {a});
+  s.hiddenArtworks.insert("x");
+  s.exhibitions.push_back({*Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"), "Show", {a.id}});
+  const std::string text = s.encode();
+  EXPECT_EQ(text.find('\n'), std::string::npos);
+  EXPECT_EQ(text.find(": "), std::string::npos);
+  std::vector<std::string> keys;
+  const auto parsed = json::Json::parse(text);
+  for (const auto& [k, v] : parsed.items()) keys.push_back(k);
+  EXPECT_EQ(keys, (std::vector<std::string>{"wallets", "artworks", "ownerships", "hiddenArtworks", "hiddenCollections",
+                                            "spamOverrides", "onDesktop", "screens", "settings", "preferredFraming",
+                                            "rotations", "recentlyShown", "renderProfiles", "animatedArtworks",
+                                            "exhibitions", "schemaVersion"}));
+  // The alternating ownership array with the wallet id in upper case.
+  auto ownerships = json::Json::parse(text)["ownerships"];
+  ASSERT_EQ(ownerships.size(), 2u);
+  EXPECT_EQ(ownerships[0], w.id.string());
+  EXPECT_EQ(ownerships[1][a.id], 1);
+
+  s.activeExhibition = s.exhibitions[0].id;
+  auto j = json::Json::parse(s.encode());
+  EXPECT_EQ(j["activeExhibition"], "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+  EXPECT_FALSE(j.contains("playlists"));
+}
+
+TEST(LibraryStateCoding, RoundTripsAFullState) {
+  LibraryState s;
+  auto w = testing::wallet(WalletRole::artist);
+  w.lastSync = *iso8601::parse("2024-05-01T12:00:00Z");
+  auto a = work("1", "Dunes #1", MediaKind::generative, "Ana");
+  a.description = "caf\u00e9 \"quoted\"";
+  hold(s, w, {a, work("2", "Two")});
+  s.ownerships[w.id][a.id] = 7;
+  s.hiddenCollections.insert("ethereum:0xdead");
+  s.spamOverrides["ethereum:0xc0ffee:2"] = false;
+  s.onDesktop = {a.id};
+  s.screens["display-1"] = ScreenConfig(Framing::fit);
+  s.settings.rotationInterval = 900;
+  s.preferredFraming[a.id] = Framing::fill;
+  s.rotations[a.id] = -1;
+  s.recentlyShown = {"b", "a"};
+  s.renderProfiles["series"] = {ArtLayout::fixed(1.5), std::nullopt, *iso8601::parse("2024-05-01T12:00:00Z")};
+  s.animatedArtworks = {a.id};
+  s.activeExhibition = s.createExhibition("Show", {a.id});
+
+  auto back = LibraryState::decode(s.encode());
+  EXPECT_EQ(back.wallets, s.wallets);
+  EXPECT_EQ(back.artworks, s.artworks);
+  EXPECT_EQ(back.ownerships, s.ownerships);
+  EXPECT_EQ(back.hiddenCollections, s.hiddenCollections);
+  EXPECT_EQ(back.spamOverrides, s.spamOverrides);
+  EXPECT_EQ(back.onDesktop, s.onDesktop);
+  EXPECT_EQ(back.screens, s.screens);
+  EXPECT_EQ(back.settings, s.settings);
+  EXPECT_EQ(back.preferredFraming, s.preferredFraming);
+  EXPECT_EQ(back.rotations, s.rotations);
+  EXPECT_EQ(back.recentlyShown, s.recentlyShown);
+  EXPECT_EQ(back.renderProfiles, s.renderProfiles);
+  EXPECT_EQ(back.animatedArtworks, s.animatedArtworks);
+  EXPECT_EQ(back.exhibitions, s.exhibitions);
+  EXPECT_EQ(back.activeExhibition, s.activeExhibition);
+  // The tree decoder and the streaming decoder agree.
+  EXPECT_EQ(LibraryState::fromJson(json::Json::parse(s.encode())).encode(), back.encode());
+}
+
+TEST(LibraryStateCoding, MigratesLegacyPlaylists) {
+  auto s = decodeText(R"({"playlists":[{"artworkIDs":["a","b"],"name":"x"},{"artworkIDs":["b","c"]}]})");
+  EXPECT_EQ(sorted(s.onDesktop), (std::set<std::string>{"a", "b", "c"}));
+  auto written = json::Json::parse(s.encode());
+  EXPECT_FALSE(written.contains("playlists"));
+  EXPECT_EQ(written["onDesktop"].size(), 3u);
+
+  const std::string playlists = R"("playlists":[{"artworkIDs":["a"]}])";
+  EXPECT_TRUE(decodeText(R"({"onDesktop":[],)" + playlists + "}").onDesktop.empty());
+  EXPECT_EQ(sorted(decodeText(R"({"onDesktop":5,)" + playlists + "}").onDesktop), (std::set<std::string>{"a"}));
+  EXPECT_EQ(sorted(decodeText(R"({"onDesktop":null,)" + playlists + "}").onDesktop), (std::set<std::string>{"a"}));
+
+  auto broken = decodeText(R"({"playlists":[{"artworkIDs":["a"]},{"name":"no ids"}],"recentlyShown":["r"]})");
+  EXPECT_TRUE(broken.onDesktop.empty());
+  EXPECT_EQ(broken.recentlyShown, std::vector<std::string>{"r"});
+}
+
+TEST(LibraryStateCoding, LenientMembersFallBackAlone) {
+  auto s = decodeText(R"({"settings":"loud","recentlyShown":["a"],"rotations":{"a":"x"},"exhibitions":{},)"
+                      R"("activeExhibition":"not-a-uuid","renderProfiles":{"k":{"layout":{}}},"animatedArtworks":7,)"
+                      R"("hiddenArtworks":["h"]})");
+  EXPECT_EQ(s.settings, AppSettings{});
+  EXPECT_EQ(s.recentlyShown, std::vector<std::string>{"a"});
+  EXPECT_TRUE(s.rotations.empty());
+  EXPECT_TRUE(s.exhibitions.empty());
+  EXPECT_FALSE(s.activeExhibition);
+  EXPECT_TRUE(s.renderProfiles.empty());
+  EXPECT_TRUE(s.animatedArtworks.empty());
+  EXPECT_EQ(sorted(s.hiddenArtworks), (std::set<std::string>{"h"}));
+
+  auto lower = decodeText(R"({"activeExhibition":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f"})");
+  EXPECT_EQ(lower.activeExhibition, Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"));
+  // One exhibition without artworkIDs empties the whole list.
+  EXPECT_TRUE(decodeText(R"({"exhibitions":[{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","title":"t"}]})")
+                  .exhibitions.empty());
+}
+
+TEST(LibraryStateCoding, StrictMembersRejectTheWholeFile) {
+  LibraryState good;
+  hold(good, testing::wallet(), {work("1", "One")});
+  auto j = json::Json::parse(good.encode());
+
+  auto withoutTitle = j;
+  withoutTitle["artworks"].begin().value().erase("title");
+  auto fractionalDate = j;
+  fractionalDate["wallets"][0]["lastSync"] = "2024-05-01T12:00:00.250Z";
+  auto ownershipObject = j;
+  ownershipObject["ownerships"] = json::Json::object();
+  auto oddOwnerships = j;
+  oddOwnerships["ownerships"].push_back(testing::wallet().id.string());
+  auto artworkNotObject = j;
+  artworkNotObject["artworks"]["z"] = 3;
+  auto artworksArray = j;
+  artworksArray["artworks"] = json::Json::array();
+
+  for (const auto& bad :
+       {withoutTitle, fractionalDate, ownershipObject, oddOwnerships, artworkNotObject, artworksArray}) {
+    EXPECT_THROW(LibraryState::decode(bad.dump()), json::DecodeError) << bad.dump().substr(0, 200);
+    EXPECT_THROW(LibraryState::fromJson(bad), json::DecodeError);
+  }
+  for (auto text : {R"({"schemaVersion":"1"})", R"({"hiddenCollections":{}})", R"({"spamOverrides":{"a":1}})",
+                    R"({"screens":[]})", R"({"preferredFraming":{"a":"tight"}})", R"({"hiddenArtworks":[1]})"}) {
+    EXPECT_THROW(decodeText(text), json::DecodeError) << text;
+  }
+  EXPECT_ANY_THROW(decodeText("not json"));
+  EXPECT_ANY_THROW(decodeText("[]"));
+}
+
+TEST(LibraryStateCoding, RepeatedArtworksMemberKeepsTheLastOne) {
+  const std::string one = work("1", "One").toJson().dump();
+  const std::string two = work("2", "Two").toJson().dump();
+  auto s = decodeText(R"({"artworks":{"ethereum:0xc0ffee:1":)" + one + R"(},"artworks":{"ethereum:0xc0ffee:2":)" + two + "}}");
+  ASSERT_EQ(s.artworks.size(), 1u);
+  EXPECT_TRUE(s.artworks.contains("ethereum:0xc0ffee:2"));
+}
+
+}  // namespace
+}  // namespace tavolune
