@@ -21,15 +21,50 @@ namespace {
 
 using Ownerships = std::unordered_map<Uuid, Holdings>;
 
+// Entries appended without the key search of operator[], which would make
+// large maps quadratic. The keys come from a map, so they are distinct.
+void appendMember(Json& obj, std::string key, Json value) {
+  auto& members = static_cast<Json::object_t::Container&>(obj.get_ref<Json::object_t&>());
+  members.emplace_back(std::move(key), std::move(value));
+}
+
+template <class T>
+Json encodeMap(const std::unordered_map<std::string, T>& map) {
+  Json obj = Json::object();
+  static_cast<Json::object_t::Container&>(obj.get_ref<Json::object_t&>()).reserve(map.size());
+  for (const auto& [k, v] : map) appendMember(obj, k, json::encode(v));
+  return obj;
+}
+
+// Decoded entries of the members that the parser streams rather than keeps
+// in the tree: maps that may hold one entry per work.
+struct Streamed {
+  std::unordered_map<std::string, Artwork> artworks;
+  std::unordered_map<std::string, bool> spamOverrides;
+  std::unordered_map<std::string, Framing> preferredFraming;
+  std::unordered_map<std::string, std::int64_t> rotations;
+  std::unordered_map<std::string, RenderProfile> renderProfiles;
+  std::unordered_map<std::string, ScreenConfig> screens;
+  std::vector<Holdings> holdings;  // the ownership objects, in array order
+  std::unordered_map<std::string, std::string> errors;  // member -> first error
+};
+
 // [id, holdings, id, holdings, ...]; ids in either letter case.
-Ownerships decodeOwnerships(const Json& j) {
+Ownerships decodeOwnerships(const Json& j, std::vector<Holdings>* streamed) {
   if (!j.is_array()) json::fail("an array", j);
   if (j.size() % 2 != 0) throw json::DecodeError("odd number of elements");
   Ownerships out;
   out.reserve(j.size() / 2);
+  std::size_t nextStreamed = 0;
+  auto holdingsAt = [&](const Json& e) -> Holdings {
+    if (!streamed) return json::decode<Holdings>(e);
+    if (!e.is_object()) json::fail("an object", e);
+    return std::move((*streamed)[nextStreamed++]);
+  };
   for (std::size_t i = 0; i < j.size(); i += 2) {
+    if (streamed && j[i].is_object()) ++nextStreamed;  // fails below; keeps the count aligned
     auto id = json::decode<Uuid>(j[i]);
-    out[id] = json::decode<Holdings>(j[i + 1]);
+    out[id] = holdingsAt(j[i + 1]);
   }
   return out;
 }
@@ -43,7 +78,7 @@ Json encodeOwnerships(const Ownerships& ownerships) {
   Json a = Json::array();
   for (const auto* entry : entries) {
     a.push_back(json::encode(entry->first));
-    a.push_back(json::encode(entry->second));
+    a.push_back(encodeMap(entry->second));
   }
   return a;
 }
@@ -57,6 +92,24 @@ T decodeMember(const Json& value, std::string_view key) {
   }
 }
 
+[[noreturn]] void rethrowIn(std::string_view key, const json::DecodeError& e) {
+  throw json::DecodeError("\"" + std::string(key) + "\": " + e.what());
+}
+
+// A member whose entries were streamed: the tree keeps an emptied object.
+// Gives whether the streamed value applies; throws when it is malformed.
+template <class Map>
+bool takeStreamed(const Json& j, std::string_view key, Map& field, Map& streamedMap, const Streamed& streamed) {
+  const Json* m = json::member(j, key);
+  if (!m || m->is_null()) return false;
+  if (!m->is_object()) json::fail("an object", *m);
+  if (auto it = streamed.errors.find(std::string(key)); it != streamed.errors.end()) {
+    throw json::DecodeError(it->second);
+  }
+  field = std::move(streamedMap);
+  return true;
+}
+
 // The strict group: absent or null gives the default; anything unreadable
 // rejects the whole library.
 template <class T>
@@ -66,14 +119,13 @@ void strictMember(const Json& j, std::string_view key, T& field) {
   field = decodeMember<T>(*m, key);
 }
 
-template <class T>
-void strictMember(const Json& j, std::string_view key, T& field, T (*decoder)(const Json&)) {
-  const Json* m = json::member(j, key);
-  if (!m || m->is_null()) return;
+template <class Map>
+void strictMap(const Json& j, std::string_view key, Map& field, Streamed* streamed, Map Streamed::*slot) {
+  if (!streamed) return strictMember(j, key, field);
   try {
-    field = decoder(*m);
+    takeStreamed(j, key, field, streamed->*slot, *streamed);
   } catch (const json::DecodeError& e) {
-    throw json::DecodeError("\"" + std::string(key) + "\": " + e.what());
+    rethrowIn(key, e);
   }
 }
 
@@ -83,37 +135,47 @@ void lenientMember(const Json& j, std::string_view key, T& field) {
   if (auto v = json::lenient<T>(j, key)) field = std::move(*v);
 }
 
-using StreamedArtworks = std::unordered_map<std::string, Artwork>;
+template <class Map>
+void lenientMap(const Json& j, std::string_view key, Map& field, Streamed* streamed, Map Streamed::*slot) {
+  if (!streamed) return lenientMember(j, key, field);
+  try {
+    takeStreamed(j, key, field, streamed->*slot, *streamed);
+  } catch (const json::DecodeError&) {
+    field = Map();
+  }
+}
 
-LibraryState decodeState(const Json& j, StreamedArtworks* streamed) {
+LibraryState decodeState(const Json& j, Streamed* streamed) {
   json::expectObject(j);
   LibraryState s;
   strictMember(j, "wallets", s.wallets);
-  if (streamed) {
-    // The parser already decoded every artwork and left an empty object.
-    const Json* m = json::member(j, "artworks");
-    if (m && !m->is_null()) {
-      if (!m->is_object()) throw json::DecodeError("\"artworks\": expected an object, found " + std::string(json::typeName(*m)));
-      s.artworks = std::move(*streamed);
+  strictMap(j, "artworks", s.artworks, streamed, &Streamed::artworks);
+  if (const Json* m = json::member(j, "ownerships"); m && !m->is_null()) {
+    try {
+      if (streamed) {
+        if (auto it = streamed->errors.find("ownerships"); it != streamed->errors.end()) {
+          throw json::DecodeError(it->second);
+        }
+      }
+      s.ownerships = decodeOwnerships(*m, streamed ? &streamed->holdings : nullptr);
+    } catch (const json::DecodeError& e) {
+      rethrowIn("ownerships", e);
     }
-  } else {
-    strictMember(j, "artworks", s.artworks);
   }
-  strictMember(j, "ownerships", s.ownerships, &decodeOwnerships);
   strictMember(j, "hiddenArtworks", s.hiddenArtworks);
   strictMember(j, "hiddenCollections", s.hiddenCollections);
-  strictMember(j, "spamOverrides", s.spamOverrides);
+  strictMap(j, "spamOverrides", s.spamOverrides, streamed, &Streamed::spamOverrides);
   if (auto selection = json::lenient<ArtworkIDSet>(j, "onDesktop")) {
     s.onDesktop = std::move(*selection);
   } else if (auto playlists = json::lenient<std::vector<LibraryState::LegacyPlaylist>>(j, "playlists")) {
     for (const auto& playlist : *playlists) s.onDesktop.insert(playlist.artworkIDs.begin(), playlist.artworkIDs.end());
   }
-  strictMember(j, "screens", s.screens);
+  strictMap(j, "screens", s.screens, streamed, &Streamed::screens);
   lenientMember(j, "settings", s.settings);
-  strictMember(j, "preferredFraming", s.preferredFraming);
-  lenientMember(j, "rotations", s.rotations);
+  strictMap(j, "preferredFraming", s.preferredFraming, streamed, &Streamed::preferredFraming);
+  lenientMap(j, "rotations", s.rotations, streamed, &Streamed::rotations);
   lenientMember(j, "recentlyShown", s.recentlyShown);
-  lenientMember(j, "renderProfiles", s.renderProfiles);
+  lenientMap(j, "renderProfiles", s.renderProfiles, streamed, &Streamed::renderProfiles);
   lenientMember(j, "animatedArtworks", s.animatedArtworks);
   lenientMember(j, "exhibitions", s.exhibitions);
   s.activeExhibition = json::lenient<Uuid>(j, "activeExhibition");
@@ -121,70 +183,194 @@ LibraryState decodeState(const Json& j, StreamedArtworks* streamed) {
   return s;
 }
 
-}  // namespace
-
-LibraryState LibraryState::fromJson(const Json& j) { return decodeState(j, nullptr); }
-
-LibraryState LibraryState::decode(std::string_view text) {
+// Feeds the entries of the streamed members to their decoders while the
+// parser runs, and drops them from the tree.
+class StreamingDecoder {
+ public:
   using Event = Json::parse_event_t;
-  StreamedArtworks streamed;
-  std::string topKey;
-  std::string artworkID;
-  bool inArtworks = false;
-  std::optional<std::string> artworkError;
 
-  Json::parser_callback_t callback = [&](int depth, Event event, Json& parsed) -> bool {
-    if (depth == 1) {
-      if (event == Event::key) {
-        topKey = parsed.get<std::string>();
-      } else if (event == Event::object_start && topKey == "artworks") {
-        inArtworks = true;
-        streamed.clear();  // a repeated member replaces the earlier one
-        artworkError.reset();
-      } else if (event == Event::object_end && inArtworks) {
-        inArtworks = false;
-      }
+  explicit StreamingDecoder(Streamed& out) : out_(out) {}
+
+  bool operator()(int depth, Event event, Json& parsed) {
+    if (depth == 1) return topLevel(event, parsed);
+    if (member_ == Member::none) return true;
+    if (member_ == Member::ownerships) return ownerships(depth, event, parsed);
+    if (depth != 2) return true;
+    return isObjectMap() ? objectEntry(event, parsed) : primitiveEntry(event, parsed);
+  }
+
+ private:
+  enum class Member { none, artworks, spamOverrides, preferredFraming, rotations, renderProfiles, screens, ownerships };
+
+  bool topLevel(Event event, Json& parsed) {
+    if (event == Event::key) {
+      key_ = parsed.get<std::string>();
       return true;
     }
-    if (!inArtworks || depth != 2) return true;
+    if (event == Event::object_start || event == Event::array_start) {
+      member_ = event == Event::array_start ? (key_ == "ownerships" ? Member::ownerships : Member::none)
+                                            : memberNamed(key_);
+      if (member_ != Member::none) reset();  // a repeated member replaces the earlier one
+      return true;
+    }
+    if (event == Event::object_end || event == Event::array_end) member_ = Member::none;
+    return true;
+  }
+
+  static Member memberNamed(const std::string& key) {
+    if (key == "artworks") return Member::artworks;
+    if (key == "spamOverrides") return Member::spamOverrides;
+    if (key == "preferredFraming") return Member::preferredFraming;
+    if (key == "rotations") return Member::rotations;
+    if (key == "renderProfiles") return Member::renderProfiles;
+    if (key == "screens") return Member::screens;
+    return Member::none;
+  }
+
+  bool isObjectMap() const {
+    return member_ == Member::artworks || member_ == Member::renderProfiles || member_ == Member::screens;
+  }
+
+  void reset() {
+    out_.errors.erase(key_);
+    switch (member_) {
+      case Member::artworks: out_.artworks.clear(); break;
+      case Member::spamOverrides: out_.spamOverrides.clear(); break;
+      case Member::preferredFraming: out_.preferredFraming.clear(); break;
+      case Member::rotations: out_.rotations.clear(); break;
+      case Member::renderProfiles: out_.renderProfiles.clear(); break;
+      case Member::screens: out_.screens.clear(); break;
+      case Member::ownerships: out_.holdings.clear(); break;
+      case Member::none: break;
+    }
+  }
+
+  void fail(const std::string& message) { out_.errors.emplace(key_, "\"" + entry_ + "\": " + message); }
+  bool failed() const { return out_.errors.contains(key_); }
+
+  // Values that are objects: the key stays so that the parser builds the
+  // object, which is decoded and dropped when it ends.
+  bool objectEntry(Event event, Json& parsed) {
     switch (event) {
-      case Event::key: artworkID = parsed.get<std::string>(); return true;
+      case Event::key: entry_ = parsed.get<std::string>(); return true;
       case Event::object_end:
-        if (!artworkError) {
+        if (!failed()) {
           try {
-            streamed.insert_or_assign(artworkID, Artwork::fromJson(parsed));
+            decodeObject(parsed);
           } catch (const json::DecodeError& e) {
-            artworkError = "\"artworks\": \"" + artworkID + "\": " + e.what();
+            fail(e.what());
           }
         }
         return false;
       case Event::value:
       case Event::array_end:
-        if (!artworkError) artworkError = "\"artworks\": \"" + artworkID + "\": expected an object";
+        if (!failed()) fail(std::string("expected an object, found ") + json::typeName(parsed));
         return false;
       default: return true;
     }
-  };
-  Json root = Json::parse(text.begin(), text.end(), callback);
-  if (artworkError) throw json::DecodeError(*artworkError);
+  }
+
+  void decodeObject(const Json& parsed) {
+    switch (member_) {
+      case Member::artworks: out_.artworks.insert_or_assign(entry_, Artwork::fromJson(parsed)); break;
+      case Member::renderProfiles: out_.renderProfiles.insert_or_assign(entry_, RenderProfile::fromJson(parsed)); break;
+      case Member::screens: out_.screens.insert_or_assign(entry_, ScreenConfig::fromJson(parsed)); break;
+      default: break;
+    }
+  }
+
+  // Values that are scalars: the key is refused, so nothing enters the tree,
+  // and the value is decoded when it arrives.
+  bool primitiveEntry(Event event, Json& parsed) {
+    switch (event) {
+      case Event::key: entry_ = parsed.get<std::string>(); return false;
+      case Event::value:
+        if (!failed()) {
+          try {
+            decodeScalar(parsed);
+          } catch (const json::DecodeError& e) {
+            fail(e.what());
+          }
+        }
+        return false;
+      case Event::object_start:
+      case Event::array_start:
+        // The refused key keeps the parser from building this value.
+        if (!failed()) fail("expected a single value, found a structure");
+        return false;
+      default: return false;
+    }
+  }
+
+  void decodeScalar(const Json& parsed) {
+    switch (member_) {
+      case Member::spamOverrides: out_.spamOverrides.insert_or_assign(entry_, json::decode<bool>(parsed)); break;
+      case Member::preferredFraming:
+        out_.preferredFraming.insert_or_assign(entry_, json::decode<Framing>(parsed));
+        break;
+      case Member::rotations: out_.rotations.insert_or_assign(entry_, json::decode<std::int64_t>(parsed)); break;
+      default: break;
+    }
+  }
+
+  // [id, {artwork id: quantity, ...}, ...]: the quantities are streamed.
+  bool ownerships(int depth, Event event, Json& parsed) {
+    if (depth == 2 && event == Event::object_start) {
+      out_.holdings.emplace_back();
+      return true;
+    }
+    if (depth != 3 || out_.holdings.empty()) return true;
+    switch (event) {
+      case Event::key: entry_ = parsed.get<std::string>(); return false;
+      case Event::value:
+        if (!failed()) {
+          try {
+            out_.holdings.back().insert_or_assign(entry_, json::decode<std::int64_t>(parsed));
+          } catch (const json::DecodeError& e) {
+            fail(e.what());
+          }
+        }
+        return false;
+      case Event::object_start:
+      case Event::array_start:
+        if (!failed()) fail("expected a quantity, found a structure");
+        return false;
+      default: return false;
+    }
+  }
+
+  Streamed& out_;
+  Member member_ = Member::none;
+  std::string key_;
+  std::string entry_;
+};
+
+}  // namespace
+
+LibraryState LibraryState::fromJson(const Json& j) { return decodeState(j, nullptr); }
+
+LibraryState LibraryState::decode(std::string_view text) {
+  Streamed streamed;
+  StreamingDecoder decoder(streamed);
+  Json root = Json::parse(text.begin(), text.end(), std::ref(decoder));
   return decodeState(root, &streamed);
 }
 
 Json LibraryState::toJson() const {
   Json j = Json::object();
   json::put(j, "wallets", wallets);
-  json::put(j, "artworks", artworks);
+  j["artworks"] = encodeMap(artworks);
   j["ownerships"] = encodeOwnerships(ownerships);
   json::put(j, "hiddenArtworks", hiddenArtworks);
   json::put(j, "hiddenCollections", hiddenCollections);
-  json::put(j, "spamOverrides", spamOverrides);
+  j["spamOverrides"] = encodeMap(spamOverrides);
   json::put(j, "onDesktop", onDesktop);
-  json::put(j, "screens", screens);
+  j["screens"] = encodeMap(screens);
   json::put(j, "settings", settings);
-  json::put(j, "preferredFraming", preferredFraming);
-  json::put(j, "rotations", rotations);
+  j["preferredFraming"] = encodeMap(preferredFraming);
+  j["rotations"] = encodeMap(rotations);
   json::put(j, "recentlyShown", recentlyShown);
-  json::put(j, "renderProfiles", renderProfiles);
+  j["renderProfiles"] = encodeMap(renderProfiles);
   json::put(j, "animatedArtworks", animatedArtworks);
   json::put(j, "exhibitions", exhibitions);
   json::put(j, "activeExhibition", activeExhibition);
