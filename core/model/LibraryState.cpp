@@ -1,6 +1,9 @@
 #include "model/LibraryState.hpp"
 
+#include "text/Text.hpp"
+
 #include <algorithm>
+#include <charconv>
 
 namespace tavolune {
 
@@ -378,9 +381,205 @@ Json LibraryState::toJson() const {
   return j;
 }
 
+namespace {
+
+// Writes the file text directly: the same bytes as toJson().dump(), without
+// building the tree, which dominates the cost of a save.
+class FileWriter {
+ public:
+  std::string out;
+
+  void raw(std::string_view s) { out.append(s); }
+  void raw(char c) { out.push_back(c); }
+
+  void string(std::string_view s) {
+    bool ascii = true;
+    for (unsigned char c : s) {
+      if (c >= 0x80) {
+        ascii = false;
+        break;
+      }
+    }
+    if (!ascii && !text::isValidUTF8(s)) {
+      // The tree writer replaces what is not UTF-8; stay byte-identical.
+      out += Json(std::string(s)).dump(-1, ' ', false, Json::error_handler_t::replace);
+      return;
+    }
+    out.push_back('"');
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(s[i]);
+      if (c >= 0x20 && c != '"' && c != '\\') continue;
+      out.append(s.substr(plain, i - plain));
+      plain = i + 1;
+      switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: {
+          static constexpr char kHex[] = "0123456789abcdef";
+          out += "\\u00";
+          out.push_back(kHex[c >> 4]);
+          out.push_back(kHex[c & 15]);
+        }
+      }
+    }
+    out.append(s.substr(plain));
+    out.push_back('"');
+  }
+
+  void integer(std::int64_t v) {
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, end);
+  }
+
+  void tree(const Json& j) { out += j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+  // "key":
+  void key(std::string_view k) {
+    string(k);
+    out.push_back(':');
+  }
+  // ,"key": after the first member of an object.
+  void member(bool& first, std::string_view k) {
+    if (!first) out.push_back(',');
+    first = false;
+    key(k);
+  }
+
+  void artwork(const Artwork& a) {
+    bool first = true;
+    auto text = [&](std::string_view k, const std::string& v) {
+      member(first, k);
+      string(v);
+    };
+    auto optionalText = [&](std::string_view k, const std::optional<std::string>& v) {
+      if (v) text(k, *v);
+    };
+    auto optionalInteger = [&](std::string_view k, const std::optional<std::int64_t>& v) {
+      if (!v) return;
+      member(first, k);
+      integer(*v);
+    };
+    raw('{');
+    text("id", a.id);
+    member(first, "chain");
+    string(rawValue(a.chain));
+    text("contract", a.contract);
+    text("tokenId", a.tokenId);
+    text("title", a.title);
+    optionalText("artist", a.artist);
+    optionalText("artistAddress", a.artistAddress);
+    optionalText("collection", a.collection);
+    member(first, "platform");
+    string(rawValue(a.platform));
+    member(first, "mediaKind");
+    string(rawValue(a.mediaKind));
+    optionalText("mime", a.mime);
+    optionalText("imageURI", a.imageURI);
+    optionalText("thumbnailURI", a.thumbnailURI);
+    optionalText("animationURI", a.animationURI);
+    optionalText("externalURL", a.externalURL);
+    if (a.aspectRatio) {
+      member(first, "aspectRatio");
+      tree(json::encode(*a.aspectRatio));
+    }
+    optionalInteger("year", a.year);
+    optionalText("editionNumber", a.editionNumber);
+    optionalInteger("editionSize", a.editionSize);
+    member(first, "isSpam");
+    raw(a.isSpam ? "true" : "false");
+    optionalText("description", a.description);
+    raw('}');
+  }
+
+  template <class Set>
+  void textArray(const Set& items) {
+    raw('[');
+    bool first = true;
+    for (const auto& item : items) {
+      if (!first) raw(',');
+      first = false;
+      string(item);
+    }
+    raw(']');
+  }
+
+  template <class Map, class F>
+  void object(const Map& map, F&& value) {
+    raw('{');
+    bool first = true;
+    for (const auto& [k, v] : map) {
+      member(first, k);
+      value(v);
+    }
+    raw('}');
+  }
+};
+
+}  // namespace
+
 std::string LibraryState::encode() const {
-  // Invalid UTF-8 in a stored text is replaced rather than failing the save.
-  return toJson().dump(-1, ' ', false, Json::error_handler_t::replace);
+  FileWriter w;
+  w.out.reserve(artworks.size() * 1200 + 4096);
+  bool first = true;
+  w.raw('{');
+  w.member(first, "wallets");
+  w.tree(json::encode(wallets));
+  w.member(first, "artworks");
+  w.object(artworks, [&](const Artwork& a) { w.artwork(a); });
+  w.member(first, "ownerships");
+  {
+    // Sorted by wallet id, as encodeOwnerships does.
+    std::vector<const Ownerships::value_type*> entries;
+    for (const auto& entry : ownerships) entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(), [](auto* a, auto* b) { return a->first < b->first; });
+    w.raw('[');
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (i) w.raw(',');
+      w.string(entries[i]->first.string());
+      w.raw(',');
+      w.object(entries[i]->second, [&](std::int64_t q) { w.integer(q); });
+    }
+    w.raw(']');
+  }
+  w.member(first, "hiddenArtworks");
+  w.textArray(hiddenArtworks);
+  w.member(first, "hiddenCollections");
+  w.textArray(hiddenCollections);
+  w.member(first, "spamOverrides");
+  w.object(spamOverrides, [&](bool v) { w.raw(v ? "true" : "false"); });
+  w.member(first, "onDesktop");
+  w.textArray(onDesktop);
+  w.member(first, "screens");
+  w.object(screens, [&](const ScreenConfig& c) { w.tree(c.toJson()); });
+  w.member(first, "settings");
+  w.tree(settings.toJson());
+  w.member(first, "preferredFraming");
+  w.object(preferredFraming, [&](Framing f) { w.string(rawValue(f)); });
+  w.member(first, "rotations");
+  w.object(rotations, [&](std::int64_t r) { w.integer(r); });
+  w.member(first, "recentlyShown");
+  w.textArray(recentlyShown);
+  w.member(first, "renderProfiles");
+  w.object(renderProfiles, [&](const RenderProfile& p) { w.tree(p.toJson()); });
+  w.member(first, "animatedArtworks");
+  w.textArray(animatedArtworks);
+  w.member(first, "exhibitions");
+  w.tree(json::encode(exhibitions));
+  if (activeExhibition) {
+    w.member(first, "activeExhibition");
+    w.string(activeExhibition->string());
+  }
+  w.member(first, "schemaVersion");
+  w.integer(schemaVersion);
+  w.raw('}');
+  return std::move(w.out);
 }
 
 }  // namespace tavolune

@@ -171,3 +171,50 @@ TEST(LibraryStateCoding, RepeatedArtworksMemberKeepsTheLastOne) {
 
 }  // namespace
 }  // namespace tavolune
+
+namespace tavolune {
+namespace {
+
+TEST(LibraryStateCoding, DirectWriterMatchesTheTreeWriter) {
+  LibraryState s;
+  auto w = testing::wallet();
+  w.lastSync = *iso8601::parse("2024-05-01T12:00:00Z");
+  auto full = testing::work("1", "Ti\"tle\\ with\ttabs\nand \x01 control \x7f and caf\u00e9 \U0001F600");
+  full.artist = "Ann";
+  full.artistAddress = "0xabc";
+  full.collection = "Coll";
+  full.mime = "text/html";
+  full.imageURI = "ipfs://Qm/x.png";
+  full.thumbnailURI = "https://a/b?c=d&e=f";
+  full.animationURI = "ipfs://Qm/index.html";
+  full.externalURL = "https://x";
+  full.aspectRatio = 1.0;
+  full.year = 2021;
+  full.editionNumber = "7";
+  full.editionSize = -3;
+  full.isSpam = true;
+  full.description = "bad \xff\xfe utf-8";
+  auto sparse = testing::work("2", "");
+  sparse.aspectRatio = 0.3333333333333333;
+  testing::hold(s, w, {full, sparse});
+  s.ownerships[Uuid::random()]["x"] = INT64_MIN;
+  s.hiddenArtworks = {"a\"b"};
+  s.hiddenCollections = {"c"};
+  s.spamOverrides = {{"s", true}, {"t", false}};
+  s.onDesktop = {full.id};
+  s.screens["display-1"] = ScreenConfig(Framing::fit);
+  s.preferredFraming["p"] = Framing::passePartout;
+  s.rotations["r"] = -1;
+  s.recentlyShown = {"n1", "n2"};
+  s.renderProfiles["k"] = {ArtLayout::fixed(1.7777777777777777), RGBColor{1, 0.5, 0}, w.lastSync.value()};
+  s.animatedArtworks = {"z"};
+  s.activeExhibition = s.createExhibition("Show", {full.id});
+  const auto tree = s.toJson().dump(-1, ' ', false, json::Json::error_handler_t::replace);
+  EXPECT_EQ(s.encode(), tree);
+  s.activeExhibition.reset();
+  EXPECT_EQ(s.encode(), s.toJson().dump(-1, ' ', false, json::Json::error_handler_t::replace));
+  EXPECT_EQ(LibraryState().encode(), LibraryState().toJson().dump());
+}
+
+}  // namespace
+}  // namespace tavolune
