@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 namespace tavolune {
 
@@ -49,7 +50,16 @@ struct Streamed {
   std::unordered_map<std::string, RenderProfile> renderProfiles;
   std::unordered_map<std::string, ScreenConfig> screens;
   std::vector<Holdings> holdings;  // the ownership objects, in array order
-  std::unordered_map<std::string, std::string> errors;  // member -> first error
+  // member -> entry -> why it failed. A later entry with the same key
+  // replaces an earlier one, as in the tree, so its failure goes with it.
+  std::unordered_map<std::string, std::map<std::string, std::string>> failures;
+
+  void throwIfFailed(const std::string& member) const {
+    auto it = failures.find(member);
+    if (it != failures.end() && !it->second.empty()) {
+      throw json::DecodeError("\"" + it->second.begin()->first + "\": " + it->second.begin()->second);
+    }
+  }
 };
 
 // [id, holdings, id, holdings, ...]; ids in either letter case.
@@ -106,9 +116,7 @@ bool takeStreamed(const Json& j, std::string_view key, Map& field, Map& streamed
   const Json* m = json::member(j, key);
   if (!m || m->is_null()) return false;
   if (!m->is_object()) json::fail("an object", *m);
-  if (auto it = streamed.errors.find(std::string(key)); it != streamed.errors.end()) {
-    throw json::DecodeError(it->second);
-  }
+  streamed.throwIfFailed(std::string(key));
   field = std::move(streamedMap);
   return true;
 }
@@ -155,11 +163,7 @@ LibraryState decodeState(const Json& j, Streamed* streamed) {
   strictMap(j, "artworks", s.artworks, streamed, &Streamed::artworks);
   if (const Json* m = json::member(j, "ownerships"); m && !m->is_null()) {
     try {
-      if (streamed) {
-        if (auto it = streamed->errors.find("ownerships"); it != streamed->errors.end()) {
-          throw json::DecodeError(it->second);
-        }
-      }
+      if (streamed) streamed->throwIfFailed("ownerships");
       s.ownerships = decodeOwnerships(*m, streamed ? &streamed->holdings : nullptr);
     } catch (const json::DecodeError& e) {
       rethrowIn("ownerships", e);
@@ -235,7 +239,7 @@ class StreamingDecoder {
   }
 
   void reset() {
-    out_.errors.erase(key_);
+    out_.failures.erase(key_);
     switch (member_) {
       case Member::artworks: out_.artworks.clear(); break;
       case Member::spamOverrides: out_.spamOverrides.clear(); break;
@@ -248,8 +252,14 @@ class StreamingDecoder {
     }
   }
 
-  void fail(const std::string& message) { out_.errors.emplace(key_, "\"" + entry_ + "\": " + message); }
-  bool failed() const { return out_.errors.contains(key_); }
+  std::string entryName() const {
+    if (member_ != Member::ownerships) return entry_;
+    return std::to_string(out_.holdings.size() * 2 - 1) + "\": \"" + entry_;
+  }
+  void fail(const std::string& message) { out_.failures[key_][entryName()] = message; }
+  void succeed() {
+    if (auto it = out_.failures.find(key_); it != out_.failures.end()) it->second.erase(entryName());
+  }
 
   // Values that are objects: the key stays so that the parser builds the
   // object, which is decoded and dropped when it ends.
@@ -257,17 +267,16 @@ class StreamingDecoder {
     switch (event) {
       case Event::key: entry_ = parsed.get<std::string>(); return true;
       case Event::object_end:
-        if (!failed()) {
-          try {
-            decodeObject(parsed);
-          } catch (const json::DecodeError& e) {
-            fail(e.what());
-          }
+        try {
+          decodeObject(parsed);
+          succeed();
+        } catch (const json::DecodeError& e) {
+          fail(e.what());
         }
         return false;
       case Event::value:
       case Event::array_end:
-        if (!failed()) fail(std::string("expected an object, found ") + json::typeName(parsed));
+        fail(std::string("expected an object, found ") + json::typeName(parsed));
         return false;
       default: return true;
     }
@@ -288,18 +297,17 @@ class StreamingDecoder {
     switch (event) {
       case Event::key: entry_ = parsed.get<std::string>(); return false;
       case Event::value:
-        if (!failed()) {
-          try {
-            decodeScalar(parsed);
-          } catch (const json::DecodeError& e) {
-            fail(e.what());
-          }
+        try {
+          decodeScalar(parsed);
+          succeed();
+        } catch (const json::DecodeError& e) {
+          fail(e.what());
         }
         return false;
       case Event::object_start:
       case Event::array_start:
         // The refused key keeps the parser from building this value.
-        if (!failed()) fail("expected a single value, found a structure");
+        fail("expected a single value, found a structure");
         return false;
       default: return false;
     }
@@ -326,17 +334,16 @@ class StreamingDecoder {
     switch (event) {
       case Event::key: entry_ = parsed.get<std::string>(); return false;
       case Event::value:
-        if (!failed()) {
-          try {
-            out_.holdings.back().insert_or_assign(entry_, json::decode<std::int64_t>(parsed));
-          } catch (const json::DecodeError& e) {
-            fail(e.what());
-          }
+        try {
+          out_.holdings.back().insert_or_assign(entry_, json::decode<std::int64_t>(parsed));
+          succeed();
+        } catch (const json::DecodeError& e) {
+          fail(e.what());
         }
         return false;
       case Event::object_start:
       case Event::array_start:
-        if (!failed()) fail("expected a quantity, found a structure");
+        fail("expected a quantity, found a structure");
         return false;
       default: return false;
     }

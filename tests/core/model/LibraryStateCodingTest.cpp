@@ -218,3 +218,50 @@ TEST(LibraryStateCoding, DirectWriterMatchesTheTreeWriter) {
 
 }  // namespace
 }  // namespace tavolune
+
+namespace tavolune {
+namespace {
+
+// The streaming reader must answer exactly as the tree reader does.
+TEST(LibraryStateCoding, StreamingAndTreeReadersAgreeOnRepeatedKeys) {
+  const std::string good = testing::work("1", "One").toJson().dump();
+  const std::string bad = R"({"id":"x"})";
+  const std::string uuid = testing::wallet().id.string();
+  const std::vector<std::string> files{
+      R"({"artworks":{"a":)" + bad + R"(,"a":)" + good + "}}",
+      R"({"artworks":{"a":)" + good + R"(,"a":)" + bad + "}}",
+      R"({"rotations":{"a":{"x":1},"a":2}})",
+      R"({"rotations":{"a":2,"a":[1]}})",
+      R"({"spamOverrides":{"a":1,"a":true}})",
+      R"({"spamOverrides":{"a":true,"a":1}})",
+      R"({"ownerships":[")" + uuid + R"(",{"a":"x","a":1}]})",
+      R"({"ownerships":[")" + uuid + R"(",{"a":1,"a":{}}]})",
+      R"({"ownerships":[{"a":1},")" + uuid + R"("]})",
+      R"({"ownerships":[")" + uuid + R"(",{"a":1}],"ownerships":7})",
+      R"({"preferredFraming":3,"preferredFraming":{"a":"fit"}})",
+      R"({"renderProfiles":{"k":{"layout":{}}},"renderProfiles":{}})",
+      R"({"screens":{"d":{"framing":"fill"},"d":5}})",
+  };
+  for (const auto& text : files) {
+    std::optional<std::string> streamed, tree;
+    try {
+      streamed = LibraryState::decode(text).encode();
+    } catch (const json::DecodeError&) {
+    }
+    try {
+      tree = LibraryState::fromJson(json::Json::parse(text)).encode();
+    } catch (const json::DecodeError&) {
+    }
+    EXPECT_EQ(streamed.has_value(), tree.has_value()) << text;
+    if (streamed && tree) {
+      EXPECT_EQ(LibraryState::decode(*streamed).rotations, LibraryState::decode(*tree).rotations) << text;
+      EXPECT_EQ(streamed->size(), tree->size()) << text;
+    }
+  }
+  EXPECT_EQ(LibraryState::decode(files[2]).rotations.at("a"), 2);
+  EXPECT_TRUE(LibraryState::decode(files[3]).rotations.empty());
+  EXPECT_EQ(LibraryState::decode(files[6]).ownerships.begin()->second.at("a"), 1);
+}
+
+}  // namespace
+}  // namespace tavolune
