@@ -136,9 +136,11 @@ std::vector<const Artwork*> LibraryState::unmeasuredSeries() const {
   std::vector<const Artwork*> rest;
   // The owned works are the stored works that some wallet holds.
   for (const auto& [id, a] : artworks) {
-    if (a.mediaKind != MediaKind::generative || !isOwned(*this, id) || !isVisible(a)) continue;
+    if (a.mediaKind != MediaKind::generative) continue;
     std::string key = a.seriesKey();
-    if (renderProfiles.contains(key) || !seen.insert(std::move(key)).second) continue;
+    // Only an owned, visible work stands for its series; the cheap tests go first.
+    if (seen.contains(key) || renderProfiles.contains(key) || !isVisible(a) || !isOwned(*this, id)) continue;
+    seen.insert(std::move(key));
     (onDesktop.contains(id) ? selected : rest).push_back(&a);
   }
   sortByDisplayOrder(selected);

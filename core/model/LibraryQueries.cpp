@@ -133,18 +133,42 @@ std::vector<const Holdings*> candidateHoldings(const LibraryState& s, const Libr
   return out;
 }
 
-bool held(const std::vector<const Holdings*>& holdings, const std::string& id) {
+bool heldBy(const std::vector<const Holdings*>& holdings, const std::string& id) {
   for (const auto* h : holdings) {
     if (h->contains(id)) return true;
   }
   return false;
 }
 
+bool isASCII(std::string_view s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+// Whether the lower-cased text contains the (lower-cased, composed) query.
+bool lowercasedContains(const std::string& text, const std::string& query, bool asciiQuery) {
+  if (asciiQuery && isASCII(text)) {
+    // ASCII lower-casing is per byte: search without a lower-cased copy.
+    if (query.size() > text.size()) return false;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i + query.size() <= text.size(); ++i) {
+      std::size_t j = 0;
+      while (j < query.size() && lower(text[i + j]) == query[j]) ++j;
+      if (j == query.size()) return true;
+    }
+    return false;
+  }
+  return text::containsCanonically(text::lowercased(text), query);
+}
+
 bool matchesSearch(const Artwork& a, const std::string& query) {
   if (query.empty()) return true;
-  if (text::containsCanonically(text::lowercased(a.title), query)) return true;
-  if (a.artist && text::containsCanonically(text::lowercased(*a.artist), query)) return true;
-  return a.collection && text::containsCanonically(text::lowercased(*a.collection), query);
+  const bool ascii = isASCII(query);
+  if (lowercasedContains(a.title, query, ascii)) return true;
+  if (a.artist && lowercasedContains(*a.artist, query, ascii)) return true;
+  return a.collection && lowercasedContains(*a.collection, query, ascii);
 }
 
 // The cheap exact tests run first; all tests are pure, so order does not
@@ -156,13 +180,13 @@ bool matchesFilter(const LibraryState& s, const Artwork& a, const LibraryFilter&
   if (f.mediaKind && a.mediaKind != *f.mediaKind) return false;
   if (f.artist && a.artist != f.artist) return false;
   if (f.collection && a.collection != f.collection) return false;
+  if (!matchesSearch(a, query)) return false;
   if (isHidden(s, a)) {
     if (!f.hiddenOnly) return false;
   } else if (s.isSpam(a) != f.hiddenOnly) {
     return false;
   }
-  if (f.format && !matches(*f.format, s.shape(a), f.screenAspect)) return false;
-  return matchesSearch(a, query);
+  return !f.format || matches(*f.format, s.shape(a), f.screenAspect);
 }
 
 }  // namespace
@@ -174,7 +198,7 @@ std::vector<const Artwork*> LibraryState::matching(const LibraryFilter& filter) 
   if (holdings.empty()) return out;
   // Ids from an ordered list: kept when a candidate wallet holds them.
   auto considerListed = [&](const std::string& id) {
-    if (!held(holdings, id)) return;
+    if (!heldBy(holdings, id)) return;
     auto it = artworks.find(id);
     if (it != artworks.end() && matchesFilter(*this, it->second, filter, query)) out.push_back(&it->second);
   };
@@ -187,18 +211,27 @@ std::vector<const Artwork*> LibraryState::matching(const LibraryFilter& filter) 
   } else if (filter.onDesktopOnly && onDesktop.size() < artworks.size()) {
     // Only the selection can match: walk it instead of the whole library.
     for (const auto& id : onDesktop) considerListed(id);
-  } else if (holdings.size() == 1) {
-    out.reserve(holdings.front()->size());
-    for (const auto& [id, quantity] : *holdings.front()) {
-      auto it = artworks.find(id);
-      if (it != artworks.end() && matchesFilter(*this, it->second, filter, query)) out.push_back(&it->second);
-    }
   } else {
-    // The owned works are the stored works that a candidate wallet holds;
-    // walking the store visits each once without building an id set.
-    out.reserve(artworks.size());
-    for (const auto& [id, artwork] : artworks) {
-      if (held(holdings, id) && matchesFilter(*this, artwork, filter, query)) out.push_back(&artwork);
+    std::size_t held = 0;
+    for (const auto* h : holdings) held += h->size();
+    if (held < artworks.size()) {
+      // Walk the holdings, each id once: skip ids an earlier wallet holds.
+      for (std::size_t k = 0; k < holdings.size(); ++k) {
+        for (const auto& [id, quantity] : *holdings[k]) {
+          bool seen = false;
+          for (std::size_t j = 0; j < k && !seen; ++j) seen = holdings[j]->contains(id);
+          if (seen) continue;
+          auto it = artworks.find(id);
+          if (it != artworks.end() && matchesFilter(*this, it->second, filter, query)) out.push_back(&it->second);
+        }
+      }
+    } else {
+      // The owned works are the stored works that a candidate wallet holds;
+      // walking the store visits each once without building an id set.
+      out.reserve(artworks.size());
+      for (const auto& [id, artwork] : artworks) {
+        if (matchesFilter(*this, artwork, filter, query) && heldBy(holdings, id)) out.push_back(&artwork);
+      }
     }
   }
   return out;
