@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -65,17 +70,33 @@ TEST(LibraryStore, SavesCompactlyIntoNewFoldersAndLoadsBack) {
   EXPECT_EQ(entries(url.parent_path()), std::vector<fs::path>{"library.json"});
 }
 
-TEST(LibraryStore, SaveFailureKeepsTheOldFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+TEST(LibraryStore, FailedWriteKeepsTheOldFileWhole) {
+  // A file-size limit makes the write fail even for root.
   TempDir dir;
   const fs::path url = dir.path() / "library.json";
-  LibraryStore store(url);
-  store.save(sampleState());
+  LibraryStore(url).save(sampleState());
   const std::string before = readFile(url);
-  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_THROW(store.save(LibraryState()), std::system_error);
-  fs::permissions(dir.path(), fs::perms::owner_all);
+  LibraryState big = sampleState();
+  for (int i = 0; i < 200; ++i) big.recentlyShown.push_back(std::string(100, 'x'));
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{before.size() + 100, before.size() + 100};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      LibraryStore(url).save(big);
+    } catch (const std::system_error&) {
+      ::_exit(0);
+    }
+    ::_exit(1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
   EXPECT_EQ(readFile(url), before);
+  EXPECT_EQ(entries(dir.path()), std::vector<fs::path>{"library.json"});
 }
 
 TEST(LibraryStore, FailedReplaceLeavesNoTemporary) {
