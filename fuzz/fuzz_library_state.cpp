@@ -1,11 +1,13 @@
-// Library file decoding: no input may crash it, the streaming reader and the
-// tree reader must agree, and whatever decodes must re-encode to a file that
+// Library file decoding: no input may crash it, the streaming, parallel and
+// tree readers must agree, and whatever decodes must re-encode to a file that
 // decodes to the same state.
 #include "model/LibraryState.hpp"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 using tavolune::LibraryState;
@@ -13,9 +15,9 @@ using tavolune::json::Json;
 
 namespace {
 
-std::optional<std::string> decodeStreaming(std::string_view text) {
+std::optional<std::string> decodeStreaming(std::string_view text, std::size_t parallelFrom) {
   try {
-    return LibraryState::decode(text).encode();
+    return LibraryState::decode(text, parallelFrom).encode();
   } catch (const std::exception&) {
     return std::nullopt;
   }
@@ -43,9 +45,11 @@ bool sameState(const LibraryState& a, const LibraryState& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  auto streamed = decodeStreaming(text);
+  auto streamed = decodeStreaming(text, SIZE_MAX);
+  auto parallel = decodeStreaming(text, 0);
   auto tree = decodeTree(text);
-  if (streamed.has_value() != tree.has_value()) std::abort();
+  if (streamed.has_value() != tree.has_value() || parallel.has_value() != tree.has_value()) std::abort();
+  if (parallel && !sameState(LibraryState::decode(text, 0), LibraryState::decode(text, SIZE_MAX))) std::abort();
   if (!streamed) return 0;
   LibraryState first = LibraryState::decode(text);
   LibraryState second = LibraryState::decode(*streamed);

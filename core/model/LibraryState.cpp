@@ -3,7 +3,9 @@
 #include "text/Text.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <thread>
 #include <map>
 
 namespace tavolune {
@@ -359,11 +361,188 @@ class StreamingDecoder {
 
 LibraryState LibraryState::fromJson(const Json& j) { return decodeState(j, nullptr); }
 
-LibraryState LibraryState::decode(std::string_view text) {
+namespace {
+
+LibraryState decodeSequentially(std::string_view text) {
   Streamed streamed;
   StreamingDecoder decoder(streamed);
   Json root = Json::parse(text.begin(), text.end(), std::ref(decoder));
   return decodeState(root, &streamed);
+}
+
+// Finds the byte ranges of the "artworks" entries without validating them,
+// so that the entries can be decoded on several threads. Anything unusual
+// (a repeated or escaped member name, a value that is not an object) makes
+// it give up; the sequential reader then handles the file.
+class ArtworksLocator {
+ public:
+  struct Entry {
+    std::size_t keyBegin, keyEnd, valueBegin, valueEnd;
+  };
+
+  explicit ArtworksLocator(std::string_view text) : t_(text) {}
+
+  // Entries, and the range of the whole "artworks" value, or nothing.
+  bool locate(std::vector<Entry>& entries, std::size_t& valueBegin, std::size_t& valueEnd) {
+    std::size_t p = skipSpace(0);
+    if (p >= t_.size() || t_[p] != '{') return false;
+    p = skipSpace(p + 1);
+    bool found = false;
+    while (p < t_.size() && t_[p] != '}') {
+      std::size_t keyEnd = skipString(p);
+      if (keyEnd == npos) return false;
+      std::string_view key = t_.substr(p + 1, keyEnd - p - 2);
+      if (key.find('\\') != std::string_view::npos) return false;
+      p = skipSpace(keyEnd);
+      if (p >= t_.size() || t_[p] != ':') return false;
+      p = skipSpace(p + 1);
+      std::size_t end = skipValue(p);
+      if (end == npos) return false;
+      if (key == "artworks") {
+        if (found || t_[p] != '{' || !locateEntries(p, end, entries)) return false;
+        found = true;
+        valueBegin = p;
+        valueEnd = end;
+      }
+      p = skipSpace(end);
+      if (p < t_.size() && t_[p] == ',') p = skipSpace(p + 1);
+    }
+    return found;
+  }
+
+ private:
+  static constexpr std::size_t npos = std::string_view::npos;
+
+  std::size_t skipSpace(std::size_t p) const {
+    while (p < t_.size() && (t_[p] == ' ' || t_[p] == '\t' || t_[p] == '\n' || t_[p] == '\r')) ++p;
+    return p;
+  }
+
+  // The position after the string starting at p.
+  std::size_t skipString(std::size_t p) const {
+    if (p >= t_.size() || t_[p] != '"') return npos;
+    for (++p; p < t_.size(); ++p) {
+      if (t_[p] == '\\') {
+        ++p;
+      } else if (t_[p] == '"') {
+        return p + 1;
+      }
+    }
+    return npos;
+  }
+
+  // The position after the value starting at p (brackets balanced; the
+  // parser checks everything else).
+  std::size_t skipValue(std::size_t p) const {
+    if (p >= t_.size()) return npos;
+    if (t_[p] == '"') return skipString(p);
+    if (t_[p] != '{' && t_[p] != '[') {
+      while (p < t_.size() && t_[p] != ',' && t_[p] != '}' && t_[p] != ']') ++p;
+      return p;
+    }
+    int depth = 0;
+    for (; p < t_.size(); ++p) {
+      char c = t_[p];
+      if (c == '"') {
+        p = skipString(p);
+        if (p == npos) return npos;
+        --p;
+      } else if (c == '{' || c == '[') {
+        ++depth;
+      } else if (c == '}' || c == ']') {
+        if (--depth == 0) return p + 1;
+      }
+    }
+    return npos;
+  }
+
+  bool locateEntries(std::size_t begin, std::size_t end, std::vector<Entry>& entries) const {
+    std::size_t p = skipSpace(begin + 1);
+    while (p < end - 1) {
+      std::size_t keyEnd = skipString(p);
+      if (keyEnd == npos) return false;
+      std::size_t v = skipSpace(keyEnd);
+      if (v >= end || t_[v] != ':') return false;
+      v = skipSpace(v + 1);
+      if (v >= end || t_[v] != '{') return false;
+      std::size_t valueEnd = skipValue(v);
+      if (valueEnd == npos || valueEnd > end) return false;
+      entries.push_back({p, keyEnd, v, valueEnd});
+      p = skipSpace(valueEnd);
+      if (p < end - 1) {
+        if (t_[p] != ',') return false;
+        p = skipSpace(p + 1);
+      }
+    }
+    return true;
+  }
+
+  std::string_view t_;
+};
+
+// Decodes the located artworks on up to eight threads; nothing when any
+// entry fails (the sequential reader then gives the exact error).
+std::optional<std::unordered_map<std::string, Artwork>> decodeArtworksInParallel(
+    std::string_view text, const std::vector<ArtworksLocator::Entry>& entries) {
+  const std::size_t threads =
+      std::clamp<std::size_t>(std::min<std::size_t>(std::thread::hardware_concurrency(), entries.size() / 512), 1, 8);
+  std::vector<std::unordered_map<std::string, Artwork>> parts(threads);
+  std::atomic<bool> failed{false};
+  auto work = [&](std::size_t part) {
+    const std::size_t from = entries.size() * part / threads;
+    const std::size_t to = entries.size() * (part + 1) / threads;
+    auto& out = parts[part];
+    out.reserve(to - from);
+    try {
+      for (std::size_t i = from; i < to && !failed; ++i) {
+        const auto& e = entries[i];
+        auto key = Json::parse(text.substr(e.keyBegin, e.keyEnd - e.keyBegin)).get<std::string>();
+        auto value = Json::parse(text.substr(e.valueBegin, e.valueEnd - e.valueBegin));
+        out.insert_or_assign(std::move(key), Artwork::fromJson(value));
+      }
+    } catch (const std::exception&) {
+      failed = true;
+    }
+  };
+  {
+    std::vector<std::jthread> pool;
+    for (std::size_t i = 1; i < threads; ++i) pool.emplace_back(work, i);
+    work(0);
+  }
+  if (failed) return std::nullopt;
+  // Later entries win, as they do in the tree.
+  auto& all = parts.front();
+  all.reserve(entries.size());
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    for (auto& [id, artwork] : parts[i]) all.insert_or_assign(id, std::move(artwork));
+  }
+  return std::move(all);
+}
+
+}  // namespace
+
+LibraryState LibraryState::decode(std::string_view text) { return decode(text, 4 << 20); }
+
+LibraryState LibraryState::decode(std::string_view text, std::size_t parallelFrom) {
+  if (text.size() < parallelFrom) return decodeSequentially(text);
+  std::vector<ArtworksLocator::Entry> entries;
+  std::size_t begin = 0, end = 0;
+  if (!ArtworksLocator(text).locate(entries, begin, end)) return decodeSequentially(text);
+  auto artworks = decodeArtworksInParallel(text, entries);
+  if (!artworks) return decodeSequentially(text);
+  // The rest of the file, with an empty artworks object in place.
+  std::string rest;
+  rest.reserve(text.size() - (end - begin) + 2);
+  rest.append(text.substr(0, begin)).append("{}").append(text.substr(end));
+  try {
+    Streamed streamed;
+    StreamingDecoder decoder(streamed);
+    Json root = Json::parse(rest, std::ref(decoder));
+    streamed.artworks = std::move(*artworks);
+    return decodeState(root, &streamed);
+  } catch (const std::exception&) {
+    return decodeSequentially(text);
+  }
 }
 
 Json LibraryState::toJson() const {

@@ -89,8 +89,12 @@ TEST(LibraryStateCoding, RoundTripsAFullState) {
   EXPECT_EQ(back.animatedArtworks, s.animatedArtworks);
   EXPECT_EQ(back.exhibitions, s.exhibitions);
   EXPECT_EQ(back.activeExhibition, s.activeExhibition);
-  // The tree decoder and the streaming decoder agree.
+  // The tree, streaming and parallel decoders agree.
   EXPECT_EQ(LibraryState::fromJson(json::Json::parse(s.encode())).encode(), back.encode());
+  auto parallel = LibraryState::decode(s.encode(), 0);
+  EXPECT_EQ(parallel.artworks, s.artworks);
+  EXPECT_EQ(parallel.ownerships, s.ownerships);
+  EXPECT_EQ(parallel.exhibitions, s.exhibitions);
 }
 
 TEST(LibraryStateCoding, MigratesLegacyPlaylists) {
@@ -253,6 +257,12 @@ TEST(LibraryStateCoding, StreamingAndTreeReadersAgreeOnRepeatedKeys) {
     } catch (const json::DecodeError&) {
     }
     EXPECT_EQ(streamed.has_value(), tree.has_value()) << text;
+    std::optional<std::string> parallel;
+    try {
+      parallel = LibraryState::decode(text, 0).encode();
+    } catch (const json::DecodeError&) {
+    }
+    EXPECT_EQ(parallel.has_value(), tree.has_value()) << text;
     if (streamed && tree) {
       EXPECT_EQ(LibraryState::decode(*streamed).rotations, LibraryState::decode(*tree).rotations) << text;
       EXPECT_EQ(streamed->size(), tree->size()) << text;
@@ -261,6 +271,37 @@ TEST(LibraryStateCoding, StreamingAndTreeReadersAgreeOnRepeatedKeys) {
   EXPECT_EQ(LibraryState::decode(files[2]).rotations.at("a"), 2);
   EXPECT_TRUE(LibraryState::decode(files[3]).rotations.empty());
   EXPECT_EQ(LibraryState::decode(files[6]).ownerships.begin()->second.at("a"), 1);
+}
+
+}  // namespace
+}  // namespace tavolune
+
+namespace tavolune {
+namespace {
+
+TEST(LibraryStateCoding, ParallelReaderMatchesOnALargeLibrary) {
+  LibraryState s;
+  auto w = testing::wallet();
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    auto a = testing::work(std::to_string(i), "Work {\"" + std::to_string(i) + "\"} [x]");
+    a.description = "line\nbreak \\ and \"quotes\" }]";
+    s.artworks[a.id] = a;
+    s.ownerships[w.id][a.id] = i;
+  }
+  text = s.encode();
+  auto parallel = LibraryState::decode(text, 0);
+  EXPECT_EQ(parallel.artworks, s.artworks);
+  EXPECT_EQ(parallel.ownerships, s.ownerships);
+  // One broken artwork among thousands still rejects the file.
+  auto broken = text;
+  broken.replace(broken.find("\"title\""), 7, "\"titel\"");
+  EXPECT_THROW(LibraryState::decode(broken, 0), json::DecodeError);
+  // Truncated text is a parse error on every path.
+  EXPECT_ANY_THROW(LibraryState::decode(std::string_view(text).substr(0, text.size() / 2), 0));
+  // Whitespace and a repeated member take the careful path and still agree.
+  auto spaced = " \n" + text.substr(0, text.size() - 1) + R"( , "artworks" : {} })";
+  EXPECT_TRUE(LibraryState::decode(spaced, 0).artworks.empty());
 }
 
 }  // namespace
