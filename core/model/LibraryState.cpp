@@ -510,11 +510,13 @@ std::optional<std::unordered_map<std::string, Artwork>> decodeArtworksInParallel
     work(0);
   }
   if (failed) return std::nullopt;
-  // Later entries win, as they do in the tree.
+  // Nodes move over without copying; later entries win, as in the tree.
   auto& all = parts.front();
   all.reserve(entries.size());
   for (std::size_t i = 1; i < parts.size(); ++i) {
+    all.merge(parts[i]);
     for (auto& [id, artwork] : parts[i]) all.insert_or_assign(id, std::move(artwork));
+    parts[i] = {};
   }
   return std::move(all);
 }
