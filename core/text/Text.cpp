@@ -235,4 +235,19 @@ bool isValidUTF8(std::string_view s) {
   return true;
 }
 
+std::string removingWhitespaceAndNewlines(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+  auto len = static_cast<int32_t>(s.size());
+  for (int32_t i = 0; i < len;) {
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(p, i, len, c);
+    if (c >= 0 && isSpaceOrNewline(c)) continue;
+    out.append(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+  }
+  return out;
+}
+
 }  // namespace tavolune::text

@@ -51,4 +51,8 @@ bool isRegexSpace(char32_t c);
 // True when s is well-formed UTF-8.
 bool isValidUTF8(std::string_view s);
 
+// s without any of the characters trimWhitespaceAndNewlines trims, wherever
+// they stand. Ill-formed UTF-8 sequences are kept as they are.
+std::string removingWhitespaceAndNewlines(std::string_view s);
+
 }  // namespace tavolune::text
