@@ -9,9 +9,12 @@ packages=(
   clang-14 libclang-rt-14-dev
   # core libraries
   libcurl4-openssl-dev nlohmann-json3-dev libicu-dev zlib1g-dev
-  libhowardhinnant-date-dev uuid-dev
+  libhowardhinnant-date-dev uuid-dev libsimdjson-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev libbrotli-dev
+  # application: Qt 6, SVG through librsvg, video through GStreamer
+  qt6-base-dev qt6-svg-dev qt6-multimedia-dev librsvg2-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
 
 namespace tavolune {
 namespace {
@@ -74,7 +75,8 @@ void HTTPClient::realSleep(double seconds, std::stop_token stop) {
   std::mutex m;
   std::condition_variable_any cv;
   std::unique_lock lock(m);
-  auto wait = std::chrono::duration<double>(std::max(seconds, 0.0));
+  // NaN and negative waits end at once; a day bounds the rest.
+  auto wait = std::chrono::duration<double>(std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, 86400.0));
   cv.wait_for(lock, stop, std::chrono::duration_cast<std::chrono::nanoseconds>(wait), [] { return false; });
   if (stop.stop_requested()) throw CancellationError();
 }
@@ -151,6 +153,12 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
     fields.reset(next);
   };
   for (const auto& [name, value] : request.headers) {
+    // A line break in a field would smuggle further fields (or a second
+    // request) onto the wire.
+    if (name.empty() || name.find_first_of(":\r\n") != std::string::npos ||
+        value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+      throw std::invalid_argument("invalid header field \"" + name + "\"");
+    }
     // "Name;" is libcurl's way to send a field with an empty value.
     addField(value.empty() ? name + ";" : name + ": " + value);
   }

@@ -38,7 +38,8 @@ class HTTPClient {
   static constexpr double maxRetryWait = 10;
 
   HTTPClient() : HTTPClient(URLSession::shared()) {}
-  explicit HTTPClient(std::shared_ptr<URLSession> session) : session(std::move(session)) {}
+  explicit HTTPClient(std::shared_ptr<URLSession> session)
+      : session(session ? std::move(session) : URLSession::shared()) {}
 
   std::shared_ptr<URLSession> session;
   std::string userAgent{defaultUserAgent};
@@ -48,7 +49,8 @@ class HTTPClient {
   std::size_t maxJSONBytes = defaultMaxJSONBytes;
 
   // One request exactly as given, plus a User-Agent when it has none. No
-  // status check, no retry.
+  // status check, no retry. A header field holding a line break throws
+  // std::invalid_argument before anything is sent.
   HTTPResult data(HTTPRequest request, std::stop_token stop = {}) const;
 
   // The body of a 2xx answer to a GET. An answer of 429 is tried again up

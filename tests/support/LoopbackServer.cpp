@@ -135,6 +135,11 @@ void LoopbackServer::onRequest(std::string method, std::string path, Handler han
   routes_[{std::move(method), std::move(path)}] = Route{{}, 0, std::move(handler)};
 }
 
+void LoopbackServer::otherwise(Handler handler) {
+  std::lock_guard lock(mutex_);
+  fallback_ = std::move(handler);
+}
+
 CannedResponse LoopbackServer::answer(const RecordedRequest& request) {
   Handler handler;
   CannedResponse canned = CannedResponse::json(R"({"error":"no canned response"})", 404);
@@ -152,6 +157,8 @@ CannedResponse LoopbackServer::answer(const RecordedRequest& request) {
         canned = route.sequence[std::min(route.next, route.sequence.size() - 1)];
         ++route.next;
       }
+    } else if (fallback_) {
+      handler = fallback_;
     }
   }
   changed_.notify_all();

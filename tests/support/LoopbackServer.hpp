@@ -96,6 +96,8 @@ class LoopbackServer {
   void onSequence(std::string method, std::string path, std::vector<CannedResponse> responses);
   // An answer computed per request (called on a server thread).
   void onRequest(std::string method, std::string path, Handler handler);
+  // The answer to any request without a route of its own (instead of 404).
+  void otherwise(Handler handler);
   // Shorthands for GET / POST answering JSON.
   void get(std::string path, std::string json, int status = 200) {
     on("GET", std::move(path), CannedResponse::json(std::move(json), status));
@@ -138,6 +140,7 @@ class LoopbackServer {
   mutable std::condition_variable changed_;
   bool stopping_ = false;
   std::map<std::pair<std::string, std::string>, Route> routes_;
+  Handler fallback_;
   std::vector<RecordedRequest> recorded_;
 };
 
