@@ -96,6 +96,10 @@ HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop) const {
   return send(std::move(request), stop, std::numeric_limits<std::size_t>::max());
 }
 
+HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop, std::size_t maxBodyBytes) const {
+  return send(std::move(request), stop, maxBodyBytes);
+}
+
 std::string HTTPClient::get(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop) const {
   return getBody(url, headers, timeout, stop, std::numeric_limits<std::size_t>::max());
 }
