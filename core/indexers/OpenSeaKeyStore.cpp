@@ -2,15 +2,14 @@
 
 #include "network/ServiceHosts.hpp"
 #include "network/TavoluneError.hpp"
+#include "persistence/Files.hpp"
 #include "persistence/TavolunePaths.hpp"
 
 #include <cerrno>
 #include <cstdlib>
 #include <unistd.h>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <system_error>
 
 namespace tavolune {
@@ -37,32 +36,19 @@ std::string registryKey(const fs::path& path) {
 }
 
 std::optional<std::string> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream out;
-  out << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return out.str();
+  std::string out;
+  if (files::readWhole(path, out) != files::ReadResult::ok) return std::nullopt;
+  return out;
 }
 
-// Writes a sibling temporary file and renames it over the target, so a
-// reader never sees half a key. Failures are reported as false.
+// Only this user may read the key; failures are reported as false.
 bool writeAtomically(const fs::path& target, const std::string& bytes) {
-  std::string pattern = (target.parent_path() / (target.filename().string() + ".XXXXXX")).string();
-  int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  for (std::size_t written = 0; ok && written < bytes.size();) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else written += static_cast<std::size_t>(n);
+  try {
+    files::writeAtomically(target, bytes, {.mode = 0600});
+    return true;
+  } catch (const std::system_error&) {
+    return false;
   }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(pattern.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(pattern.c_str());
-  return ok;
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }

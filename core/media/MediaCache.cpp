@@ -1,5 +1,6 @@
 #include "media/MediaCache.hpp"
 
+#include "persistence/Files.hpp"
 #include "text/Text.hpp"
 
 #include <dirent.h>
@@ -25,73 +26,21 @@ namespace {
 constexpr std::string_view binExt = "bin";
 constexpr std::string_view mimeExt = "mime";
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 // The whole regular file at path; with touch, its modification time is set
 // to now after a successful read.
 std::optional<Bytes> readWhole(const fs::path& path, bool touch) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  Bytes out(static_cast<std::size_t>(st.st_size), '\0');
-  std::size_t done = 0;
-  char spill[4096];
-  while (true) {
-    // Past the size fstat gave, the file grew meanwhile: read on to the end.
-    bool spilling = done >= out.size();
-    ssize_t n =
-        spilling ? ::read(fd.get(), spill, sizeof spill) : ::read(fd.get(), out.data() + done, out.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    if (spilling) out.insert(out.end(), spill, spill + n);
-    done += static_cast<std::size_t>(n);
-  }
-  out.resize(done);
-  if (touch) ::futimens(fd.get(), nullptr);
+  std::string out;
+  if (files::readWhole(path, out, touch) != files::ReadResult::ok) return std::nullopt;
   return out;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Writes beside the target and renames over it, so a reader sees either
-// the old file or the new one, whole.
+// A cache may lose an entry but never serve half of one; it need not
+// survive a crash, so nothing is flushed to disk.
 void writeAtomically(const fs::path& target, std::string_view bytes) {
-  static std::atomic<std::uint64_t> counter{0};
-  auto aside = target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                       std::to_string(counter.fetch_add(1)));
-  FileDescriptor fd(::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (fd.get() < 0) return;
-  bool ok = writeAll(fd.get(), bytes);
-  ok = ::close(fd.release()) == 0 && ok;
-  if (!ok || ::rename(aside.c_str(), target.c_str()) != 0) ::unlink(aside.c_str());
+  try {
+    files::writeAtomically(target, bytes, {.durable = false});
+  } catch (const std::system_error&) {
+  }
 }
 
 struct Listed {

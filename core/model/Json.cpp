@@ -46,6 +46,34 @@ std::optional<std::int64_t> wholeNumberOf(const Json& j) {
   return static_cast<std::int64_t>(d);
 }
 
+void appendQuoted(std::string& out, std::string_view s) {
+  out.push_back('"');
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(s.substr(plain, i - plain));
+    plain = i + 1;
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        out += "\\u00";
+        out.push_back(kHex[c >> 4]);
+        out.push_back(kHex[c & 15]);
+      }
+    }
+  }
+  out.append(s.substr(plain));
+  out.push_back('"');
+}
+
 double Coding<double>::checkedFinite(double d) {
   if (!std::isfinite(d)) throw DecodeError("number out of range");
   return d;

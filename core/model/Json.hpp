@@ -40,6 +40,10 @@ class DecodeError : public std::runtime_error {
 template <class T>
 struct Coding;
 
+// Appends s as a JSON string literal, escaped as the tree writer escapes it.
+// s must be valid UTF-8.
+void appendQuoted(std::string& out, std::string_view s);
+
 // --- reading a parsed document ---
 // Decoders are written once against these few functions, so that they read
 // both a `Json` tree and the faster read-only document the library file is

@@ -183,31 +183,7 @@ class FileWriter {
       out += Json(std::string(s)).dump(-1, ' ', false, Json::error_handler_t::replace);
       return;
     }
-    out.push_back('"');
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      unsigned char c = static_cast<unsigned char>(s[i]);
-      if (c >= 0x20 && c != '"' && c != '\\') continue;
-      out.append(s.substr(plain, i - plain));
-      plain = i + 1;
-      switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: {
-          static constexpr char kHex[] = "0123456789abcdef";
-          out += "\\u00";
-          out.push_back(kHex[c >> 4]);
-          out.push_back(kHex[c & 15]);
-        }
-      }
-    }
-    out.append(s.substr(plain));
-    out.push_back('"');
+    json::appendQuoted(out, s);
   }
 
   void integer(std::int64_t v) {

@@ -58,28 +58,7 @@ bool numbersEqual(const JSONValue::Number& a, const JSONValue::Number& b) {
 
 void writeString(std::string& out, const std::string& s) {
   if (!text::isValidUTF8(s)) throw JSONValue::EncodeError("text is not valid UTF-8");
-  static const char* hex = "0123456789abcdef";
-  out += '"';
-  for (char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          out += "\\u00";
-          out += hex[(c >> 4) & 0xF];
-          out += hex[c & 0xF];
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
+  json::appendQuoted(out, s);
 }
 
 void writeNumber(std::string& out, const JSONValue::Number& n) {

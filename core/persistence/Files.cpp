@@ -1,0 +1,100 @@
+#include "persistence/Files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+namespace tavolune::files {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void throwErrno(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
+
+void writeAll(int fd, std::string_view bytes, const fs::path& path) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throwErrno("cannot write " + path.string());
+    }
+    written += static_cast<std::size_t>(n);
+  }
+}
+
+void fsyncDirectory(const fs::path& dir) {
+  FileDescriptor fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) throwErrno("cannot open folder " + dir.string());
+  if (::fsync(fd.get()) != 0) throwErrno("cannot flush folder " + dir.string());
+}
+
+fs::path folderOf(const fs::path& target) { return target.parent_path().empty() ? fs::path(".") : target.parent_path(); }
+
+}  // namespace
+
+FileDescriptor::~FileDescriptor() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int FileDescriptor::release() { return std::exchange(fd_, -1); }
+
+ReadResult readWhole(const fs::path& path, std::string& out, bool touch) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return errno == ENOENT ? ReadResult::missing : ReadResult::unreadable;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::unreadable;
+  out.clear();
+  out.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == out.size()) out.resize(out.size() + 65536);  // the file may have grown
+    ssize_t n = ::read(fd.get(), out.data() + filled, out.size() - filled);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ReadResult::unreadable;
+    }
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  out.resize(filled);
+  if (touch) ::futimens(fd.get(), nullptr);
+  return ReadResult::ok;
+}
+
+std::string temporaryPrefix(const fs::path& target) { return "." + target.filename().string() + ".tmp-"; }
+
+void writeAtomically(const fs::path& target, std::string_view bytes, const AtomicWrite& options) {
+  const fs::path dir = folderOf(target);
+  std::string pattern = (dir / temporaryPrefix(target)).string() + "XXXXXX";
+  FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
+  if (fd.get() < 0) throwErrno("cannot create a temporary file in " + dir.string());
+  const fs::path temporary = pattern;
+  try {
+    if (::fchmod(fd.get(), options.mode) != 0) throwErrno("cannot set the mode of " + temporary.string());
+    writeAll(fd.get(), bytes, temporary);
+    if (options.durable && ::fsync(fd.get()) != 0) throwErrno("cannot flush " + temporary.string());
+    if (::close(fd.release()) != 0) throwErrno("cannot close " + temporary.string());
+    if (options.beforeReplace) options.beforeReplace();
+    if (::rename(temporary.c_str(), target.c_str()) != 0) throwErrno("cannot replace " + target.string());
+  } catch (...) {
+    ::unlink(temporary.c_str());
+    throw;
+  }
+  if (options.durable) fsyncDirectory(dir);
+}
+
+void removeStaleTemporaries(const fs::path& target) {
+  std::error_code ec;
+  const std::string prefix = temporaryPrefix(target);
+  for (fs::directory_iterator it(folderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().starts_with(prefix)) fs::remove(it->path(), ec);
+  }
+}
+
+}  // namespace tavolune::files

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+// Whole-file reads and atomic replacement, shared by every store that keeps
+// a file: a reader sees either the old file or the new one, whole.
+namespace tavolune::files {
+
+// Owns a file descriptor and closes it.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor();
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int release();
+
+ private:
+  int fd_;
+};
+
+enum class ReadResult { ok, missing, unreadable };
+
+// The whole regular file; with touch, its modification time becomes now.
+ReadResult readWhole(const std::filesystem::path& path, std::string& out, bool touch = false);
+
+struct AtomicWrite {
+  mode_t mode = 0644;
+  // Flushes the file and its folder to disk, so a crash cannot leave an
+  // empty or half-written file behind the new name.
+  bool durable = true;
+  // Called after the new file is complete, just before it replaces the old.
+  std::function<void()> beforeReplace{};
+};
+
+// Temporary files are named with this prefix beside the target.
+std::string temporaryPrefix(const std::filesystem::path& target);
+
+// Writes bytes to a temporary file beside target and renames it over
+// target. Throws std::system_error; on failure the old file is untouched and
+// no temporary file is left.
+void writeAtomically(const std::filesystem::path& target, std::string_view bytes, const AtomicWrite& options = {});
+
+// Deletes temporary files that an interrupted write left beside target.
+void removeStaleTemporaries(const std::filesystem::path& target);
+
+}  // namespace tavolune::files
