@@ -35,6 +35,8 @@ struct SplitRef {
 std::optional<SplitRef> splitRef(std::string_view ref);
 std::optional<MediaRef> parse(const std::optional<std::string>& uri);
 std::optional<MediaRef> parse(std::string_view uri);
+inline std::optional<MediaRef> parse(const std::string& uri) { return parse(std::string_view(uri)); }
+inline std::optional<MediaRef> parse(const char* uri) { return parse(std::string_view(uri)); }
 
 // Addresses to try in order when fetching the bytes.
 std::vector<Url> httpCandidates(const std::optional<std::string>& uri, const std::vector<std::string>& gateways);
