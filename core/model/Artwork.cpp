@@ -105,33 +105,6 @@ std::string Artwork::cartelDetails() const {
   return out;
 }
 
-Artwork Artwork::fromJson(const Json& j) {
-  json::expectObject(j);
-  Artwork a;
-  a.id = json::required<std::string>(j, "id");
-  a.chain = json::required<Chain>(j, "chain");
-  a.contract = json::required<std::string>(j, "contract");
-  a.tokenId = json::required<std::string>(j, "tokenId");
-  a.title = json::required<std::string>(j, "title");
-  a.artist = json::optional<std::string>(j, "artist");
-  a.artistAddress = json::optional<std::string>(j, "artistAddress");
-  a.collection = json::optional<std::string>(j, "collection");
-  a.platform = json::required<Platform>(j, "platform");
-  a.mediaKind = json::required<MediaKind>(j, "mediaKind");
-  a.mime = json::optional<std::string>(j, "mime");
-  a.imageURI = json::optional<std::string>(j, "imageURI");
-  a.thumbnailURI = json::optional<std::string>(j, "thumbnailURI");
-  a.animationURI = json::optional<std::string>(j, "animationURI");
-  a.externalURL = json::optional<std::string>(j, "externalURL");
-  a.aspectRatio = json::optional<double>(j, "aspectRatio");
-  a.year = json::optional<std::int64_t>(j, "year");
-  a.editionNumber = json::optional<std::string>(j, "editionNumber");
-  a.editionSize = json::optional<std::int64_t>(j, "editionSize");
-  a.isSpam = json::required<bool>(j, "isSpam");
-  a.description = json::optional<std::string>(j, "description");
-  return a;
-}
-
 Json Artwork::toJson() const {
   Json j = Json::object();
   json::put(j, "id", id);

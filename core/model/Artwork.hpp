@@ -55,11 +55,42 @@ struct Artwork {
   std::optional<std::string> cartelCollection() const;
   std::string cartelDetails() const;
 
-  static Artwork fromJson(const json::Json& j);
+  // Reads any parsed document the json helpers understand.
+  template <class N>
+  static Artwork fromJson(const N& j);
   json::Json toJson() const;
 
   friend bool operator==(const Artwork&, const Artwork&) = default;
 };
+
+// Decoding is written once for every kind of parsed document.
+template <class N>
+Artwork Artwork::fromJson(const N& j) {
+  json::expectObject(j);
+  Artwork a;
+  a.id = json::required<std::string>(j, "id");
+  a.chain = json::required<Chain>(j, "chain");
+  a.contract = json::required<std::string>(j, "contract");
+  a.tokenId = json::required<std::string>(j, "tokenId");
+  a.title = json::required<std::string>(j, "title");
+  a.artist = json::optional<std::string>(j, "artist");
+  a.artistAddress = json::optional<std::string>(j, "artistAddress");
+  a.collection = json::optional<std::string>(j, "collection");
+  a.platform = json::required<Platform>(j, "platform");
+  a.mediaKind = json::required<MediaKind>(j, "mediaKind");
+  a.mime = json::optional<std::string>(j, "mime");
+  a.imageURI = json::optional<std::string>(j, "imageURI");
+  a.thumbnailURI = json::optional<std::string>(j, "thumbnailURI");
+  a.animationURI = json::optional<std::string>(j, "animationURI");
+  a.externalURL = json::optional<std::string>(j, "externalURL");
+  a.aspectRatio = json::optional<double>(j, "aspectRatio");
+  a.year = json::optional<std::int64_t>(j, "year");
+  a.editionNumber = json::optional<std::string>(j, "editionNumber");
+  a.editionSize = json::optional<std::int64_t>(j, "editionSize");
+  a.isSpam = json::required<bool>(j, "isSpam");
+  a.description = json::optional<std::string>(j, "description");
+  return a;
+}
 
 }  // namespace tavolune
 

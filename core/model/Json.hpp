@@ -40,14 +40,54 @@ class DecodeError : public std::runtime_error {
 template <class T>
 struct Coding;
 
+// --- reading a parsed document ---
+// Decoders are written once against these few functions, so that they read
+// both a `Json` tree and the faster read-only document the library file is
+// loaded with (persistence/FastJson.hpp).
+
+inline bool isNull(const Json& j) { return j.is_null(); }
+inline bool isString(const Json& j) { return j.is_string(); }
+inline bool isBool(const Json& j) { return j.is_boolean(); }
+inline bool isNumber(const Json& j) { return j.is_number(); }
+inline bool isArray(const Json& j) { return j.is_array(); }
+inline bool isObject(const Json& j) { return j.is_object(); }
+inline std::string_view stringOf(const Json& j) { return j.get_ref<const std::string&>(); }
+inline bool boolOf(const Json& j) { return j.get<bool>(); }
+// The number as a whole number when it is one and in range.
+std::optional<std::int64_t> wholeNumberOf(const Json& j);
+inline double doubleOf(const Json& j) { return j.get<double>(); }
+inline std::size_t sizeOf(const Json& j) { return j.size(); }
+template <class F>
+void forEachElement(const Json& j, F&& f) {
+  for (const auto& e : j) f(e);
+}
+template <class F>
+void forEachMember(const Json& j, F&& f) {
+  for (const auto& entry : j.get_ref<const Json::object_t&>()) f(std::string_view(entry.first), entry.second);
+}
+// The member named key of an object, or nullptr.
+const Json* member(const Json& obj, std::string_view key);
+std::string_view typeName(const Json& j);
+
+[[noreturn]] void failWith(std::string_view expected, std::string_view found);
+
+template <class N>
+[[noreturn]] void fail(std::string_view expected, const N& got) {
+  failWith(expected, typeName(got));
+}
+template <class N>
+void expectObject(const N& j) {
+  if (!isObject(j)) fail("an object", j);
+}
+
 template <class T>
 concept SelfCoded = requires(const Json& j, const T& v) {
   { T::fromJson(j) } -> std::same_as<T>;
   { v.toJson() } -> std::same_as<Json>;
 };
 
-template <class T>
-T decode(const Json& j) {
+template <class T, class N>
+T decode(const N& j) {
   return Coding<T>::decode(j);
 }
 template <class T>
@@ -55,16 +95,9 @@ Json encode(const T& v) {
   return Coding<T>::encode(v);
 }
 
-const char* typeName(const Json& j);
-[[noreturn]] void fail(std::string_view expected, const Json& got);
-void expectObject(const Json& j);
-
-// The member named key of an object, or nullptr.
-const Json* member(const Json& obj, std::string_view key);
-
-template <class T>
-T required(const Json& obj, std::string_view key) {
-  const Json* m = member(obj, key);
+template <class T, class N>
+T required(const N& obj, std::string_view key) {
+  auto m = member(obj, key);
   if (!m) throw DecodeError("missing key \"" + std::string(key) + "\"");
   try {
     return decode<T>(*m);
@@ -73,10 +106,10 @@ T required(const Json& obj, std::string_view key) {
   }
 }
 
-template <class T>
-std::optional<T> optional(const Json& obj, std::string_view key) {
-  const Json* m = member(obj, key);
-  if (!m || m->is_null()) return std::nullopt;
+template <class T, class N>
+std::optional<T> optional(const N& obj, std::string_view key) {
+  auto m = member(obj, key);
+  if (!m || isNull(*m)) return std::nullopt;
   try {
     return decode<T>(*m);
   } catch (const DecodeError& e) {
@@ -85,10 +118,10 @@ std::optional<T> optional(const Json& obj, std::string_view key) {
 }
 
 // Missing, null and unreadable values all give nothing.
-template <class T>
-std::optional<T> lenient(const Json& obj, std::string_view key) {
-  const Json* m = member(obj, key);
-  if (!m || m->is_null()) return std::nullopt;
+template <class T, class N>
+std::optional<T> lenient(const N& obj, std::string_view key) {
+  auto m = member(obj, key);
+  if (!m || isNull(*m)) return std::nullopt;
   try {
     return decode<T>(*m);
   } catch (const DecodeError&) {
@@ -111,73 +144,98 @@ void put(Json& obj, std::string_view key, const std::optional<T>& value) {
 
 template <>
 struct Coding<std::string> {
-  static std::string decode(const Json& j) {
-    if (!j.is_string()) fail("text", j);
-    return j.get_ref<const std::string&>();
+  template <class N>
+  static std::string decode(const N& j) {
+    if (!isString(j)) fail("text", j);
+    return std::string(stringOf(j));
   }
   static Json encode(const std::string& v) { return v; }
 };
 
 template <>
 struct Coding<bool> {
-  static bool decode(const Json& j) {
-    if (!j.is_boolean()) fail("true or false", j);
-    return j.get<bool>();
+  template <class N>
+  static bool decode(const N& j) {
+    if (!isBool(j)) fail("true or false", j);
+    return boolOf(j);
   }
   static Json encode(bool v) { return v; }
 };
 
 template <>
 struct Coding<std::int64_t> {
-  static std::int64_t decode(const Json& j);
+  template <class N>
+  static std::int64_t decode(const N& j) {
+    if (!isNumber(j)) fail("a whole number", j);
+    if (auto v = wholeNumberOf(j)) return *v;
+    throw DecodeError("expected a whole number in range");
+  }
   static Json encode(std::int64_t v) { return v; }
 };
 
 template <>
 struct Coding<double> {
-  static double decode(const Json& j) {
-    if (!j.is_number()) fail("a number", j);
-    return checkedFinite(j.get<double>());
+  template <class N>
+  static double decode(const N& j) {
+    if (!isNumber(j)) fail("a number", j);
+    return checkedFinite(doubleOf(j));
   }
+  // JSON cannot carry infinity or NaN back; an overflowing literal is refused.
   static double checkedFinite(double d);
   static Json encode(double v);
 };
 
 template <>
 struct Coding<Date> {
-  static Date decode(const Json& j);
+  template <class N>
+  static Date decode(const N& j) {
+    if (!isString(j)) fail("a date", j);
+    return fromText(stringOf(j));
+  }
+  static Date fromText(std::string_view text);
   static Json encode(Date v) { return iso8601::format(v); }
 };
 
 template <>
 struct Coding<Uuid> {
-  static Uuid decode(const Json& j);
+  template <class N>
+  static Uuid decode(const N& j) {
+    if (!isString(j)) fail("a UUID", j);
+    return fromText(stringOf(j));
+  }
+  static Uuid fromText(std::string_view text);
   static Json encode(const Uuid& v) { return v.string(); }
 };
 
 template <NamedEnum E>
 struct Coding<E> {
-  static E decode(const Json& j) {
-    if (!j.is_string()) fail("text", j);
-    if (auto e = fromRawValue<E>(j.get_ref<const std::string&>())) return *e;
-    throw DecodeError("unknown value \"" + j.get<std::string>() + "\"");
+  template <class N>
+  static E decode(const N& j) {
+    if (!isString(j)) fail("text", j);
+    auto text = stringOf(j);
+    if (auto e = fromRawValue<E>(text)) return *e;
+    throw DecodeError("unknown value \"" + std::string(text) + "\"");
   }
   static Json encode(E v) { return std::string(rawValue(v)); }
 };
 
 template <SelfCoded T>
 struct Coding<T> {
-  static T decode(const Json& j) { return T::fromJson(j); }
+  template <class N>
+  static T decode(const N& j) {
+    return T::fromJson(j);
+  }
   static Json encode(const T& v) { return v.toJson(); }
 };
 
 template <class T>
 struct Coding<std::vector<T>> {
-  static std::vector<T> decode(const Json& j) {
-    if (!j.is_array()) fail("array", j);
+  template <class N>
+  static std::vector<T> decode(const N& j) {
+    if (!isArray(j)) fail("an array", j);
     std::vector<T> out;
-    out.reserve(j.size());
-    for (const auto& e : j) out.push_back(Coding<T>::decode(e));
+    out.reserve(sizeOf(j));
+    forEachElement(j, [&out](const auto& e) { out.push_back(Coding<T>::decode(e)); });
     return out;
   }
   static Json encode(const std::vector<T>& v) {
@@ -187,14 +245,14 @@ struct Coding<std::vector<T>> {
   }
 };
 
-// Sets are arrays in no particular order; encoding sorts where it can so
-// that equal sets write equal files.
+// Sets are arrays in no particular order.
 template <class T, class C>
 struct Coding<std::set<T, C>> {
-  static std::set<T, C> decode(const Json& j) {
-    if (!j.is_array()) fail("array", j);
+  template <class N>
+  static std::set<T, C> decode(const N& j) {
+    if (!isArray(j)) fail("an array", j);
     std::set<T, C> out;
-    for (const auto& e : j) out.insert(Coding<T>::decode(e));
+    forEachElement(j, [&out](const auto& e) { out.insert(Coding<T>::decode(e)); });
     return out;
   }
   static Json encode(const std::set<T, C>& v) {
@@ -206,11 +264,12 @@ struct Coding<std::set<T, C>> {
 
 template <class T, class H, class E>
 struct Coding<std::unordered_set<T, H, E>> {
-  static std::unordered_set<T, H, E> decode(const Json& j) {
-    if (!j.is_array()) fail("array", j);
+  template <class N>
+  static std::unordered_set<T, H, E> decode(const N& j) {
+    if (!isArray(j)) fail("an array", j);
     std::unordered_set<T, H, E> out;
-    out.reserve(j.size());
-    for (const auto& e : j) out.insert(Coding<T>::decode(e));
+    out.reserve(sizeOf(j));
+    forEachElement(j, [&out](const auto& e) { out.insert(Coding<T>::decode(e)); });
     return out;
   }
   static Json encode(const std::unordered_set<T, H, E>& v) {
@@ -223,10 +282,11 @@ struct Coding<std::unordered_set<T, H, E>> {
 // Maps keyed by text are objects.
 template <class T, class C>
 struct Coding<std::map<std::string, T, C>> {
-  static std::map<std::string, T, C> decode(const Json& j) {
-    if (!j.is_object()) fail("object", j);
+  template <class N>
+  static std::map<std::string, T, C> decode(const N& j) {
+    if (!isObject(j)) fail("an object", j);
     std::map<std::string, T, C> out;
-    for (const auto& [k, v] : j.items()) out.emplace(k, Coding<T>::decode(v));
+    forEachMember(j, [&out](std::string_view k, const auto& v) { out.insert_or_assign(std::string(k), Coding<T>::decode(v)); });
     return out;
   }
   static Json encode(const std::map<std::string, T, C>& m) {
@@ -238,11 +298,12 @@ struct Coding<std::map<std::string, T, C>> {
 
 template <class T, class H, class E>
 struct Coding<std::unordered_map<std::string, T, H, E>> {
-  static std::unordered_map<std::string, T, H, E> decode(const Json& j) {
-    if (!j.is_object()) fail("object", j);
+  template <class N>
+  static std::unordered_map<std::string, T, H, E> decode(const N& j) {
+    if (!isObject(j)) fail("an object", j);
     std::unordered_map<std::string, T, H, E> out;
-    out.reserve(j.size());
-    for (const auto& [k, v] : j.items()) out.emplace(k, Coding<T>::decode(v));
+    out.reserve(sizeOf(j));
+    forEachMember(j, [&out](std::string_view k, const auto& v) { out.insert_or_assign(std::string(k), Coding<T>::decode(v)); });
     return out;
   }
   static Json encode(const std::unordered_map<std::string, T, H, E>& m) {
