@@ -189,7 +189,8 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
   return findLastIgnoringCase(haystack, needle).has_value();
 }
 
-int naturalCompare(std::string_view a, std::string_view b) {
+namespace {
+icu::Collator& naturalCollator() {
   thread_local std::unique_ptr<icu::Collator> collator = [] {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getRoot(), status));
@@ -198,17 +199,65 @@ int naturalCompare(std::string_view a, std::string_view b) {
     c->setAttribute(UCOL_STRENGTH, UCOL_SECONDARY, status);
     return c;
   }();
+  return *collator;
+}
+}  // namespace
+
+int naturalCompare(std::string_view a, std::string_view b) {
   UErrorCode status = U_ZERO_ERROR;
-  auto r = collator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-                                 icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+  auto r = naturalCollator().compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                                         icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
   if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
   // Forced ordering: texts that collate alike still get a fixed order.
   int c = a.compare(b);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+std::string naturalSortKey(std::string_view s) {
+  const icu::UnicodeString u = toUnicode(s);
+  std::string key(64, '\0');
+  for (;;) {
+    int32_t n = naturalCollator().getSortKey(u, reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    if (n <= 0) return std::string(s);
+    if (static_cast<std::size_t>(n) <= key.size()) {
+      key.resize(static_cast<std::size_t>(n) - 1);  // without the terminating zero
+      return key;
+    }
+    key.resize(static_cast<std::size_t>(n));
+  }
+}
+
 bool startsWith(std::string_view s, std::string_view prefix) { return s.starts_with(prefix); }
 bool endsWith(std::string_view s, std::string_view suffix) { return s.ends_with(suffix); }
+
+namespace {
+bool isASCII(std::string_view s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::string composed(std::string_view s) {
+  if (isASCII(s)) return std::string(s);
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+  if (U_FAILURE(status)) return std::string(s);
+  auto u = nfc->normalize(toUnicode(s), status);
+  return U_FAILURE(status) ? std::string(s) : toUTF8(u);
+}
+
+bool containsCanonically(std::string_view haystack, std::string_view needle) {
+  if (needle.empty()) return true;
+  if (isASCII(haystack) && isASCII(needle)) return haystack.find(needle) != std::string_view::npos;
+  return composed(haystack).find(composed(needle)) != std::string::npos;
+}
+
+bool isRegexSpace(char32_t c) {
+  return c == U'\t' || c == U'\n' || c == U'\f' || c == U'\r' ||
+         u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
 
 bool isValidUTF8(std::string_view s) {
   const auto* p = reinterpret_cast<const uint8_t*>(s.data());
@@ -219,6 +268,21 @@ bool isValidUTF8(std::string_view s) {
     if (c < 0) return false;
   }
   return true;
+}
+
+std::string removingWhitespaceAndNewlines(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+  auto len = static_cast<int32_t>(s.size());
+  for (int32_t i = 0; i < len;) {
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(p, i, len, c);
+    if (c >= 0 && isSpaceOrNewline(c)) continue;
+    out.append(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+  }
+  return out;
 }
 
 }  // namespace tavolune::text

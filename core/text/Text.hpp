@@ -39,10 +39,26 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 // numbers, ties broken so that the order is total. Negative, zero, positive.
 int naturalCompare(std::string_view a, std::string_view b);
 
+// Bytes that order like naturalCompare before its final tie-break:
+// comparing two keys bytewise gives the collation order of the texts.
+std::string naturalSortKey(std::string_view s);
+
 bool startsWith(std::string_view s, std::string_view prefix);
 bool endsWith(std::string_view s, std::string_view suffix);
 
+// Canonical composition (NFC); ASCII comes back unchanged without work.
+std::string composed(std::string_view s);
+// Substring test that treats canonically equivalent texts as equal.
+bool containsCanonically(std::string_view haystack, std::string_view needle);
+// White space as regular expressions see it (\s): tab, line breaks and
+// every Unicode White_Space character.
+bool isRegexSpace(char32_t c);
+
 // True when s is well-formed UTF-8.
 bool isValidUTF8(std::string_view s);
+
+// s without any of the characters trimWhitespaceAndNewlines trims, wherever
+// they stand. Ill-formed UTF-8 sequences are kept as they are.
+std::string removingWhitespaceAndNewlines(std::string_view s);
 
 }  // namespace tavolune::text
