@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unordered_set>
 
 namespace tavolune {
 namespace {
@@ -166,17 +165,6 @@ TEST(ArtistDiscovery, SeriesSortLikeAFileManagerAndStably) {
   // Equal names keep the order in which they were found.
   EXPECT_EQ(contracts[2], "0x2");
   EXPECT_EQ(contracts[3], "0x1");
-}
-
-TEST(ArtistDiscovery, SeriesHashAndEqualityCoverEveryField) {
-  AD::Series a{Chain::ethereum, "0xabc", 1, "One"};
-  std::unordered_set<AD::Series> set{a,
-                                     {Chain::base, "0xabc", 1, "One"},
-                                     {Chain::ethereum, "0xabd", 1, "One"},
-                                     {Chain::ethereum, "0xabc", std::nullopt, "One"},
-                                     {Chain::ethereum, "0xabc", 1, "Two"}};
-  EXPECT_EQ(set.size(), 5u);
-  EXPECT_TRUE(set.contains(AD::Series{Chain::ethereum, "0xabc", 1, "One"}));
 }
 
 }  // namespace

@@ -130,11 +130,5 @@ TEST(AddressDetect, BoundsOfTheVariableLengthForms) {
   EXPECT_FALSE(detect("3" + std::string(35, 'z')).has_value());
 }
 
-TEST(AddressDetect, EqualityNeedsTheSameFormAndText) {
-  EXPECT_EQ(AddressInput::ensName("a.eth"), AddressInput::ensName("a.eth"));
-  EXPECT_NE(AddressInput::ensName("a.eth"), AddressInput::ensName("b.eth"));
-  EXPECT_NE(AddressInput::tezosAddress(tz1), AddressInput::bitcoinAddress(tz1));
-}
-
 }  // namespace
 }  // namespace tavolune

@@ -149,15 +149,5 @@ TEST_F(AddressResolve, UnrecognisedTextIsInvalidInputAsTyped) {
   EXPECT_EQ(server.requestCount(), 0u);
 }
 
-TEST_F(AddressResolve, DefaultServicesAreTheRealHosts) {
-  AddressResolver real{HTTPClient()};
-  EXPECT_EQ(real.endpoints.tzkt, "https://api.tzkt.io");
-  EXPECT_TRUE(real.endpoints.ens.starts_with("https://"));
-  EXPECT_TRUE(real.endpoints.tezosDomains.starts_with("https://"));
-  EXPECT_EQ(real.timeouts.reverseENS, 10);
-  EXPECT_EQ(real.timeouts.forwardENS, 20);
-  EXPECT_EQ(real.timeouts.tezos, 20);
-}
-
 }  // namespace
 }  // namespace tavolune
