@@ -1,6 +1,6 @@
 #include "indexers/BlockscoutProvider.hpp"
 
-#include "indexers/BatchWorkers.hpp"
+#include "concurrency/BatchWorkers.hpp"
 #include "indexers/EVMContracts.hpp"
 #include "indexers/Heuristics.hpp"
 #include "indexers/PathInput.hpp"

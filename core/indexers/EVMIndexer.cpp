@@ -1,6 +1,6 @@
 #include "indexers/EVMIndexer.hpp"
 
-#include "indexers/BatchWorkers.hpp"
+#include "concurrency/BatchWorkers.hpp"
 #include "indexers/Heuristics.hpp"
 #include "media/DataURL.hpp"
 #include "network/TavoluneError.hpp"

@@ -1,4 +1,4 @@
-#include "indexers/BatchWorkers.hpp"
+#include "concurrency/BatchWorkers.hpp"
 
 #include <gtest/gtest.h>
 
