@@ -1,20 +1,33 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a while:
-# fuzz.sh [seconds per target, default 20]
+# Builds the libFuzzer targets with clang and runs each for a while, several
+# at once: fuzz.sh [seconds per target, default 20]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 bash scripts/setup.sh
 CC=clang-14 CXX=clang++-14 bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLUNE_FUZZ=ON
-for target in build-fuzz/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+
+run_one() {
+  local target="$1" seconds="$2"
+  local name corpus
   name="$(basename "$target")"
   corpus="build-fuzz/corpus/$name"
   mkdir -p "$corpus"
-  seeds=()
+  local seeds=()
   [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
-  echo "fuzz: $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -print_final_stats=0 "$corpus" "${seeds[@]}" 2>"build-fuzz/$name.log" \
-    || { tail -50 "build-fuzz/$name.log"; echo "fuzz: $name failed"; exit 1; }
-done
+  if "$target" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="build-fuzz/$name-" \
+      "$corpus" "${seeds[@]}" >"build-fuzz/$name.log" 2>&1; then
+    echo "fuzz: $name ran clean for ${seconds}s"
+  else
+    tail -50 "build-fuzz/$name.log"
+    echo "fuzz: $name FAILED"
+    return 1
+  fi
+}
+export -f run_one
+
+jobs=$(( $(nproc) / 2 ))
+[ "$jobs" -ge 1 ] || jobs=1
+ls build-fuzz/fuzz/fuzz_* | xargs -P "$jobs" -I{} bash -c 'run_one "$1" "$2"' _ {} "$seconds" \
+  || { echo "fuzz: a target failed"; exit 1; }
 echo "fuzz: all targets ran clean"
