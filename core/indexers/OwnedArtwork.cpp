@@ -1,0 +1,7 @@
+#include "indexers/OwnedArtwork.hpp"
+
+#include "model/Hash.hpp"
+
+std::size_t std::hash<tavolune::OwnedArtwork>::operator()(const tavolune::OwnedArtwork& o) const noexcept {
+  return tavolune::hashFields(o.artwork, o.quantity);
+}

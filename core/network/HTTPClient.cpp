@@ -1,0 +1,248 @@
+#include "network/HTTPClient.hpp"
+
+#include "network/NumberText.hpp"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <stdexcept>
+
+namespace tavolune {
+namespace {
+
+struct Transfer {
+  std::string body;
+  HTTPHeaders headers;
+  std::size_t limit = std::numeric_limits<std::size_t>::max();
+  bool overLimit = false;
+};
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  std::size_t n = size * count;
+  if (t->body.size() + n > t->limit) {
+    t->overLimit = true;
+    return 0;  // ends the transfer with CURLE_WRITE_ERROR
+  }
+  t->body.append(data, n);
+  return n;
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  std::size_t n = size * count;
+  std::string_view line(data, n);
+  if (line.starts_with("HTTP/")) {
+    t->headers.clear();  // a new answer: after a redirect or a 100 Continue
+  } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
+    t->headers.emplace_back(std::string(trimmed(line.substr(0, colon))), std::string(trimmed(line.substr(colon + 1))));
+  }
+  return n;
+}
+
+struct EasyDeleter {
+  void operator()(CURL* h) const { curl_easy_cleanup(h); }
+};
+struct MultiDeleter {
+  void operator()(CURLM* h) const { curl_multi_cleanup(h); }
+};
+struct ListDeleter {
+  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+
+std::string byteSize(std::size_t bytes) {
+  if (bytes % (std::size_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
+void HTTPClient::realSleep(double seconds, std::stop_token stop) {
+  std::mutex m;
+  std::condition_variable_any cv;
+  std::unique_lock lock(m);
+  auto wait = std::chrono::duration<double>(std::max(seconds, 0.0));
+  cv.wait_for(lock, stop, std::chrono::duration_cast<std::chrono::nanoseconds>(wait), [] { return false; });
+  if (stop.stop_requested()) throw CancellationError();
+}
+
+double HTTPClient::retryDelay(const std::optional<std::string>& retryAfter, int attempt) {
+  if (retryAfter) {
+    // A negative or not-a-number value falls back to the doubling wait;
+    // infinity is capped like any large value.
+    if (auto seconds = numbers::readDouble(*retryAfter); seconds && !std::isnan(*seconds) && *seconds >= 0) {
+      return std::min(*seconds, maxRetryWait);
+    }
+  }
+  return std::min(std::ldexp(1.0, attempt), maxRetryWait);
+}
+
+HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop) const {
+  return send(std::move(request), stop, std::numeric_limits<std::size_t>::max());
+}
+
+std::string HTTPClient::get(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop) const {
+  return getBody(url, headers, timeout, stop, std::numeric_limits<std::size_t>::max());
+}
+
+std::string HTTPClient::getBody(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop,
+                                std::size_t limit) const {
+  HTTPRequest request;
+  request.url = url;
+  request.timeout = timeout;
+  for (const auto& [name, value] : headers) request.headers.emplace_back(name, value);
+  for (int attempt = 0;; ++attempt) {
+    HTTPResult result = send(request, stop, limit);
+    int status = result.response.status;
+    if (status == 429 && attempt <= 2) {
+      sleep(retryDelay(result.response.header("Retry-After"), attempt), stop);
+      if (stop.stop_requested()) throw CancellationError();
+      continue;
+    }
+    if (result.response.isSuccess()) return std::move(result.body);
+    throw TavoluneError::http(status, url.string());
+  }
+}
+
+std::string HTTPClient::postBody(const Url& url, std::string body, double timeout, std::stop_token stop) const {
+  HTTPRequest request;
+  request.method = "POST";
+  request.url = url;
+  request.timeout = timeout;
+  request.body = std::move(body);
+  request.setHeader("Content-Type", "application/json");
+  request.setHeader("Accept", "application/json");
+  HTTPResult result = send(std::move(request), stop, maxJSONBytes);
+  if (!result.response.isSuccess()) throw TavoluneError::http(result.response.status, url.string());
+  return std::move(result.body);
+}
+
+HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size_t limit) const {
+  if (stop.stop_requested()) throw CancellationError();
+  if (!request.header("User-Agent")) request.headers.emplace_back("User-Agent", userAgent);
+  const std::string& requested = request.url.string();
+
+  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+  if (!easy || !multi) throw TransportError(CURLE_OUT_OF_MEMORY, 0, requested, "could not start a transfer");
+
+  Transfer transfer;
+  transfer.limit = limit;
+  char errorText[CURL_ERROR_SIZE] = {};
+
+  std::unique_ptr<curl_slist, ListDeleter> fields;
+  auto addField = [&](const std::string& line) {
+    curl_slist* next = curl_slist_append(fields.get(), line.c_str());
+    if (!next) throw TransportError(CURLE_OUT_OF_MEMORY, 0, requested, "could not build the request");
+    (void)fields.release();
+    fields.reset(next);
+  };
+  for (const auto& [name, value] : request.headers) {
+    // A line break in a field would smuggle further fields (or a second
+    // request) onto the wire.
+    if (name.empty() || name.find_first_of(":\r\n") != std::string::npos ||
+        value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+      throw std::invalid_argument("invalid header field \"" + name + "\"");
+    }
+    // "Name;" is libcurl's way to send a field with an empty value.
+    addField(value.empty() ? name + ";" : name + ": " + value);
+  }
+  if (!request.header("Expect")) addField("Expect:");  // no 100-continue round trip
+
+  CURL* h = easy.get();
+  curl_easy_setopt(h, CURLOPT_URL, requested.c_str());
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_SHARE, static_cast<CURLSH*>(session->shareHandle()));
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, 16L);
+  curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+  curl_easy_setopt(h, CURLOPT_MAXCONNECTS, URLSession::maxConnections);
+  auto timeoutMs = static_cast<long>(std::clamp(request.timeout * 1000.0, 1.0, 1e9));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, fields.get());
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+  if (request.method == "GET") {
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+  } else if (request.method == "HEAD") {
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  } else {
+    if (request.method != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+  }
+
+  curl_multi_setopt(multi.get(), CURLMOPT_MAXCONNECTS, URLSession::maxConnections);
+  curl_multi_add_handle(multi.get(), h);
+  std::atomic<bool> cancelled{false};
+  bool finished = false;
+  CURLcode code = CURLE_OK;
+  {
+    // A stop request wakes the poll below at once.
+    std::stop_callback onStop(stop, [&] {
+      cancelled = true;
+      curl_multi_wakeup(multi.get());
+    });
+    while (true) {
+      int running = 0;
+      CURLMcode mc = curl_multi_perform(multi.get(), &running);
+      if (mc != CURLM_OK) {
+        code = CURLE_OUT_OF_MEMORY;
+        std::snprintf(errorText, sizeof errorText, "%s", curl_multi_strerror(mc));
+        finished = true;
+        break;
+      }
+      int queued = 0;
+      while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+        if (msg->msg == CURLMSG_DONE) {
+          code = msg->data.result;
+          finished = true;
+        }
+      }
+      if (finished || cancelled) break;
+      curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
+    }
+  }
+  curl_multi_remove_handle(multi.get(), h);
+  if (!finished) throw CancellationError();
+
+  if (code != CURLE_OK) {
+    if (transfer.overLimit) {
+      throw TavoluneError::decoding(request.url.host() + ": answer larger than " + byteSize(limit));
+    }
+    long osError = 0;
+    curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osError);
+    std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
+    throw TransportError(code, osError, requested, detail);
+  }
+  long status = 0;
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  if (status <= 0) throw TavoluneError::decoding("non-HTTP response");
+
+  HTTPResult result;
+  result.body = std::move(transfer.body);
+  result.response.status = static_cast<int>(status);
+  result.response.headers = std::move(transfer.headers);
+  return result;
+}
+
+}  // namespace tavolune

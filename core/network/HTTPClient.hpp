@@ -1,0 +1,102 @@
+#pragma once
+
+#include "model/Json.hpp"
+#include "model/Url.hpp"
+#include "network/HTTPMessage.hpp"
+#include "network/JSONCoding.hpp"
+#include "network/TavoluneError.hpp"
+#include "network/TransportError.hpp"
+#include "network/URLSession.hpp"
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace tavolune {
+
+// Every request of the core goes through this small value. Calls block;
+// run them off the UI thread. Each call takes a std::stop_token: a stop
+// request ends a running transfer or a 429 wait at once with
+// CancellationError. Transport failures are thrown as TransportError; an
+// HTTP status outside 200-299 as TavoluneError::http with the URL that was
+// asked for (not one reached through redirects).
+class HTTPClient {
+ public:
+  // Header fields by name, as callers pass them to get and getJSON.
+  using HeaderFields = std::map<std::string, std::string>;
+  // Waits the given seconds or until stop is requested, then throws
+  // CancellationError.
+  using Sleeper = std::function<void(double seconds, std::stop_token stop)>;
+
+  static constexpr std::string_view defaultUserAgent = "Tavolune/1.0 (+https://github.com/tavolune/tavolune)";
+  static constexpr std::size_t defaultMaxJSONBytes = std::size_t{64} << 20;
+  static constexpr double maxRetryWait = 10;
+
+  HTTPClient() : HTTPClient(URLSession::shared()) {}
+  explicit HTTPClient(std::shared_ptr<URLSession> session) : session(std::move(session)) {}
+
+  std::shared_ptr<URLSession> session;
+  std::string userAgent{defaultUserAgent};
+  // The wait between 429 answers; tests swap in a recording one.
+  Sleeper sleep = &HTTPClient::realSleep;
+  // A JSON answer larger than this fails as a decoding error.
+  std::size_t maxJSONBytes = defaultMaxJSONBytes;
+
+  // One request exactly as given, plus a User-Agent when it has none. No
+  // status check, no retry. A header field holding a line break throws
+  // std::invalid_argument before anything is sent.
+  HTTPResult data(HTTPRequest request, std::stop_token stop = {}) const;
+
+  // The body of a 2xx answer to a GET. An answer of 429 is tried again up
+  // to three times, after the wait that retryDelay gives.
+  std::string get(const Url& url, const HeaderFields& headers = {}, double timeout = 30,
+                  std::stop_token stop = {}) const;
+
+  // get() with "Accept: application/json" (unless the caller set "Accept"),
+  // decoded as T; an undecodable answer throws
+  // TavoluneError::decoding("<host>: <why>").
+  template <class T>
+  T getJSON(const Url& url, HeaderFields headers = {}, double timeout = 30, std::stop_token stop = {}) const {
+    if (!headers.contains("Accept")) headers.emplace("Accept", "application/json");
+    std::string body = getBody(url, headers, timeout, stop, maxJSONBytes);
+    return decodeAnswer<T>(body, url);
+  }
+
+  // One POST of body as JSON; never retried, 429 included. An encoding
+  // failure is thrown unchanged and nothing is sent.
+  template <class T, class Body>
+  T postJSON(const Url& url, const Body& body, double timeout = 30, std::stop_token stop = {}) const {
+    std::string encoded = jsoncoding::encode(body);
+    std::string answer = postBody(url, std::move(encoded), timeout, stop);
+    return decodeAnswer<T>(answer, url);
+  }
+
+  // The wait before the next try after the 429 answer of the given attempt
+  // (0, 1, 2): the Retry-After seconds when they read as a number of zero
+  // or more, else 2^attempt; at most 10 seconds either way.
+  static double retryDelay(const std::optional<std::string>& retryAfter, int attempt);
+
+  static void realSleep(double seconds, std::stop_token stop);
+
+ private:
+  std::string getBody(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop,
+                      std::size_t limit) const;
+  std::string postBody(const Url& url, std::string body, double timeout, std::stop_token stop) const;
+  HTTPResult send(HTTPRequest request, std::stop_token stop, std::size_t limit) const;
+
+  template <class T>
+  static T decodeAnswer(std::string_view body, const Url& url) {
+    try {
+      return jsoncoding::decode<T>(body);
+    } catch (const json::DecodeError& e) {
+      throw TavoluneError::decoding(url.host() + ": " + e.what());
+    }
+  }
+};
+
+}  // namespace tavolune

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tavolune {
+
+// A failure of the transport itself (no HTTP answer at all), thrown
+// unchanged by HTTPClient. `code` is libcurl's CURLcode and `osError` the
+// errno of the failed socket call, when there was one.
+class TransportError : public std::runtime_error {
+ public:
+  enum class Group {
+    noConnection,  // no network, connection lost
+    timedOut,      // the request's time-out passed
+    unreachable,   // host not found, connection refused, name look-up failed
+    other,
+  };
+
+  TransportError(int code, long osError, std::string url, const std::string& detail);
+
+  int code() const { return code_; }
+  long osError() const { return osError_; }
+  // The URL that was asked for, not one reached through redirects.
+  const std::string& url() const { return url_; }
+  Group group() const { return group_; }
+
+  static Group groupOf(int curlCode, long osError);
+
+ private:
+  int code_;
+  long osError_;
+  std::string url_;
+  Group group_;
+};
+
+// The calling operation was cancelled through its std::stop_token.
+class CancellationError : public std::runtime_error {
+ public:
+  CancellationError() : std::runtime_error("cancelled") {}
+};
+
+}  // namespace tavolune

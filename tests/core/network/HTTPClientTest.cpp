@@ -1,0 +1,381 @@
+#include "network/GraphQLRequest.hpp"
+#include "network/GraphQLResponse.hpp"
+#include "network/HTTPClient.hpp"
+#include "network/URLMake.hpp"
+#include "support/LoopbackServer.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+using namespace tavolune;
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using tavolune::testsupport::CannedResponse;
+using tavolune::testsupport::LoopbackServer;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class HTTPClientTest : public ::testing::Test {
+ protected:
+  HTTPClientTest() : client(std::make_shared<URLSession>()) {
+    client.sleep = [this](double seconds, std::stop_token stop) {
+      waits.push_back(seconds);
+      if (stop.stop_requested()) throw CancellationError();
+    };
+  }
+
+  Url at(std::string_view pathAndQuery) const { return *Url::parse(server.url(pathAndQuery)); }
+
+  LoopbackServer server;
+  HTTPClient client;
+  std::vector<double> waits;
+};
+
+template <class F>
+TavoluneError tavoluneErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const TavoluneError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no TavoluneError thrown";
+  return TavoluneError::timeout();
+}
+
+template <class F>
+TransportError transportErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const TransportError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no TransportError thrown";
+  return TransportError(0, 0, "", "");
+}
+
+TEST_F(HTTPClientTest, FourAnswersOf429GiveFourRequestsWithDoublingWaitsThenAnError) {
+  server.on("GET", "/busy", CannedResponse::json("{}", 429));
+  auto error = tavoluneErrorOf([&] { client.get(at("/busy?page=2")); });
+  EXPECT_EQ(error.kind(), TavoluneError::Kind::http);
+  EXPECT_EQ(error.status(), 429);
+  EXPECT_EQ(error.url(), server.url("/busy?page=2"));
+  EXPECT_EQ(server.requests("GET", "/busy").size(), 4u);
+  EXPECT_THAT(waits, ElementsAre(1.0, 2.0, 4.0));
+  EXPECT_EQ(error.errorDescription(), "127.0.0.1 is busy, Tavolune will try again later");
+}
+
+TEST_F(HTTPClientTest, RetryAfterIsHonouredAndCappedAndUnreadableValuesFallBack) {
+  server.onSequence("GET", "/rl",
+                    {CannedResponse::json("{}", 429).withHeader("Retry-After", "120"),
+                     CannedResponse::json("{}", 429).withHeader("Retry-After", "0.5"),
+                     CannedResponse::json("{}", 429).withHeader("Retry-After", "Wed, 21 Oct 2015 07:28:00 GMT"),
+                     CannedResponse::json(R"({"ok":true})")});
+  EXPECT_EQ(client.get(at("/rl")), R"({"ok":true})");
+  EXPECT_THAT(waits, ElementsAre(10.0, 0.5, 4.0));
+
+  waits.clear();
+  server.onSequence("GET", "/odd",
+                    {CannedResponse::json("{}", 429).withHeader("Retry-After", "-3"),
+                     CannedResponse::json("{}", 429).withHeader("Retry-After", "nan"),
+                     CannedResponse::json("{}", 429).withHeader("Retry-After", "inf"),
+                     CannedResponse::json("[]")});
+  EXPECT_EQ(client.get(at("/odd")), "[]");
+  EXPECT_THAT(waits, ElementsAre(1.0, 2.0, 10.0));
+}
+
+TEST(HTTPClientRetryDelay, ReadsTheWholeTextAsANumber) {
+  EXPECT_EQ(HTTPClient::retryDelay(std::nullopt, 0), 1.0);
+  EXPECT_EQ(HTTPClient::retryDelay(std::nullopt, 2), 4.0);
+  EXPECT_EQ(HTTPClient::retryDelay("3", 0), 3.0);
+  EXPECT_EQ(HTTPClient::retryDelay("1e1", 0), 10.0);
+  EXPECT_EQ(HTTPClient::retryDelay("2.5e-1", 1), 0.25);
+  EXPECT_EQ(HTTPClient::retryDelay("1e999", 1), 10.0);  // overflows to infinity: capped
+  EXPECT_EQ(HTTPClient::retryDelay(" 3", 1), 2.0);      // a leading blank does not read
+  EXPECT_EQ(HTTPClient::retryDelay("3s", 1), 2.0);
+  EXPECT_EQ(HTTPClient::retryDelay("", 2), 4.0);
+  EXPECT_EQ(HTTPClient::retryDelay("-0.5", 2), 4.0);
+  EXPECT_EQ(HTTPClient::retryDelay("0", 2), 0.0);
+}
+
+TEST_F(HTTPClientTest, A429ThenSuccessReturnsTheBodyAfterOneWait) {
+  server.onSequence("GET", "/x", {CannedResponse::json("{}", 429), CannedResponse::json(R"({"n":1})")});
+  auto value = client.getJSON<JSONValue>(at("/x"));
+  EXPECT_EQ(value["n"].asInt(), 1);
+  EXPECT_THAT(waits, ElementsAre(1.0));
+  EXPECT_EQ(server.requestCount(), 2u);
+}
+
+TEST_F(HTTPClientTest, PostJSONNeverRetriesAndSendsJSONHeaders) {
+  server.on("POST", "/graphql", CannedResponse::json("{}", 429));
+  GraphQLRequest request{.query = "query { a }", .variables = JSONValue::Object{{"limit", JSONValue(500)}}};
+  auto error = tavoluneErrorOf([&] { client.postJSON<GraphQLResponse<JSONValue>>(at("/graphql"), request); });
+  EXPECT_TRUE(error.isHTTP(429));
+  EXPECT_EQ(error.url(), server.url("/graphql"));
+  EXPECT_TRUE(waits.empty());
+  auto sent = server.requests("POST", "/graphql");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].header("Content-Type"), "application/json");
+  EXPECT_EQ(sent[0].header("Accept"), "application/json");
+  EXPECT_EQ(JSONValue::parse(sent[0].body), JSONValue::parse(R"({"query":"query { a }","variables":{"limit":500}})"));
+  EXPECT_NE(sent[0].body.find("500"), std::string::npos);
+  EXPECT_EQ(sent[0].body.find("500.0"), std::string::npos);
+}
+
+TEST_F(HTTPClientTest, PostJSONDecodesAGraphQLAnswerAndAnEncodingFailureSendsNothing) {
+  server.post("/graphql", R"({"data":{"tokens":[{"id":"1"}]},"errors":null})");
+  auto answer = client.postJSON<GraphQLResponse<JSONValue>>(at("/graphql"), GraphQLRequest{.query = "q"});
+  ASSERT_TRUE(answer.data);
+  EXPECT_EQ((*answer.data)["tokens"][0]["id"].string(), "1");
+  EXPECT_FALSE(answer.errors);
+
+  server.resetRecords();
+  GraphQLRequest bad{.query = std::string("\xff\xfe")};
+  EXPECT_THROW(client.postJSON<JSONValue>(at("/graphql"), bad), JSONValue::EncodeError);
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(HTTPClientTest, HeaderRules) {
+  server.get("/h", "{}");
+  client.getJSON<JSONValue>(at("/h"));
+  auto plain = *server.lastRequest();
+  EXPECT_EQ(plain.header("Accept"), "application/json");
+  EXPECT_EQ(plain.header("User-Agent"), "Tavolune/1.0 (+https://github.com/tavolune/tavolune)");
+
+  client.getJSON<JSONValue>(at("/h"), {{"Accept", "application/ld+json"}, {"X-API-KEY", "k"}});
+  auto own = *server.lastRequest();
+  EXPECT_EQ(own.header("Accept"), "application/ld+json");
+  EXPECT_EQ(own.header("X-API-KEY"), "k");
+
+  client.get(at("/h"), {{"user-agent", "Mine/2"}});
+  auto agent = *server.lastRequest();
+  EXPECT_EQ(agent.header("User-Agent"), "Mine/2");
+  int agents = 0;
+  for (const auto& [k, v] : agent.headers) agents += (k == "User-Agent" || k == "user-agent");
+  EXPECT_EQ(agents, 1);
+
+  // A line break in a field never reaches the wire.
+  server.resetRecords();
+  EXPECT_THROW(client.get(at("/h"), {{"X-API-KEY", "k\r\nX-Injected: 1"}}), std::invalid_argument);
+  EXPECT_THROW(client.get(at("/h"), {{"Bad\nName", "v"}}), std::invalid_argument);
+  EXPECT_EQ(server.requestCount(), 0u);
+
+  HTTPClient custom = client;
+  custom.userAgent = "Other/3";
+  custom.get(at("/h"));
+  EXPECT_EQ(server.lastRequest()->header("User-Agent"), "Other/3");
+}
+
+TEST_F(HTTPClientTest, AnEmpty204AnswerFailsToDecodeWithTheHost) {
+  server.on("GET", "/none", CannedResponse::empty(204));
+  auto error = tavoluneErrorOf([&] { client.getJSON<JSONValue>(at("/none")); });
+  EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
+  EXPECT_TRUE(error.text().starts_with("127.0.0.1: ")) << error.text();
+  EXPECT_EQ(TavoluneError::plain(error), "unexpected answer from the service");
+  // The raw GET is content with an empty 2xx body.
+  EXPECT_EQ(client.get(at("/none")), "");
+}
+
+TEST_F(HTTPClientTest, AnswerOfTheWrongShapeIsADecodingError) {
+  server.get("/list", R"({"not":"a list"})");
+  auto error = tavoluneErrorOf([&] { client.getJSON<std::vector<std::string>>(at("/list")); });
+  EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
+  EXPECT_TRUE(error.text().starts_with("127.0.0.1: "));
+  server.get("/strings", R"(["a","b"])");
+  EXPECT_THAT(client.getJSON<std::vector<std::string>>(at("/strings")), ElementsAre("a", "b"));
+}
+
+TEST_F(HTTPClientTest, UnroutedPathsAnswer404OrTheFallback) {
+  EXPECT_TRUE(tavoluneErrorOf([&] { client.get(at("/nowhere")); }).isHTTP(404));
+  server.otherwise([](const auto& r) { return CannedResponse::text(r.method + " " + r.path, 200); });
+  EXPECT_EQ(client.get(at("/tokens/0xabc/instances/7")), "GET /tokens/0xabc/instances/7");
+}
+
+TEST_F(HTTPClientTest, StatusErrorsCarryTheRequestedURLAndNoRetry) {
+  server.get("/gone", "{}", 404);
+  server.get("/down", "{}", 503);
+  auto notFound = tavoluneErrorOf([&] { client.get(at("/gone")); });
+  EXPECT_TRUE(notFound.isHTTP(404));
+  EXPECT_EQ(notFound.errorDescription(), "not found on 127.0.0.1");
+  auto down = tavoluneErrorOf([&] { client.getJSON<JSONValue>(at("/down")); });
+  EXPECT_TRUE(down.isHTTP(503));
+  EXPECT_EQ(server.requests("GET", "/down").size(), 1u);
+  EXPECT_TRUE(waits.empty());
+}
+
+TEST_F(HTTPClientTest, RedirectsAreFollowedButErrorsNameTheRequestedURL) {
+  server.on("GET", "/old", CannedResponse::redirect("/new"));
+  server.get("/new", R"({"moved":true})");
+  EXPECT_EQ(client.getJSON<JSONValue>(at("/old"))["moved"].asBool(), true);
+
+  server.on("GET", "/moved", CannedResponse::redirect(server.url("/missing"), 301));
+  auto error = tavoluneErrorOf([&] { client.get(at("/moved?x=1")); });
+  EXPECT_TRUE(error.isHTTP(404));
+  EXPECT_EQ(error.url(), server.url("/moved?x=1"));
+  EXPECT_EQ(server.requests("GET", "/missing").size(), 1u);
+}
+
+TEST_F(HTTPClientTest, OnlyHTTPAndHTTPSAreSpoken) {
+  server.on("GET", "/to-file", CannedResponse::redirect("file:///etc/passwd"));
+  auto redirected = transportErrorOf([&] { client.get(at("/to-file")); });
+  EXPECT_EQ(redirected.group(), TransportError::Group::other);
+  EXPECT_EQ(redirected.url(), server.url("/to-file"));
+  EXPECT_EQ(TavoluneError::plain(redirected), "network error");
+
+  auto ftp = transportErrorOf([&] { client.get(*Url::parse("ftp://127.0.0.1/x")); });
+  EXPECT_EQ(TavoluneError::plain(ftp), "network error");
+}
+
+TEST_F(HTTPClientTest, TransportFailuresFallIntoTheirGroups) {
+  server.on("GET", "/slow", CannedResponse::json("{}").after(3s));
+  auto start = Clock::now();
+  auto late = transportErrorOf([&] { client.get(at("/slow"), {}, 0.2); });
+  EXPECT_LT(Clock::now() - start, 2s);
+  EXPECT_EQ(late.group(), TransportError::Group::timedOut);
+  EXPECT_EQ(TavoluneError::plain(late), "the service took too long to answer");
+  EXPECT_EQ(late.url(), server.url("/slow"));
+
+  int closedPort = 0;
+  {
+    LoopbackServer gone;
+    closedPort = gone.port();
+  }
+  auto refused = transportErrorOf(
+      [&] { client.get(*Url::parse("http://127.0.0.1:" + std::to_string(closedPort) + "/"), {}, 5); });
+  EXPECT_EQ(refused.group(), TransportError::Group::unreachable);
+  EXPECT_EQ(TavoluneError::plain(refused), "the service can't be reached");
+}
+
+TEST_F(HTTPClientTest, CancellationEndsA429WaitPromptly) {
+  HTTPClient real = client;
+  real.sleep = &HTTPClient::realSleep;
+  server.on("GET", "/wait", CannedResponse::json("{}", 429).withHeader("Retry-After", "10"));
+  std::stop_source stop;
+  auto start = Clock::now();
+  auto call = std::async(std::launch::async, [&] { real.get(at("/wait"), {}, 30, stop.get_token()); });
+  ASSERT_TRUE(server.waitForRequests(1));
+  std::this_thread::sleep_for(50ms);
+  stop.request_stop();
+  EXPECT_THROW(call.get(), CancellationError);
+  EXPECT_LT(Clock::now() - start, 3s);
+  EXPECT_EQ(server.requestCount(), 1u);
+}
+
+TEST_F(HTTPClientTest, CancellationEndsASlowTransferPromptly) {
+  server.on("GET", "/stall", CannedResponse::json("{}").after(10s));
+  CannedResponse dribble = CannedResponse::json(std::string(4096, ' ') + "{}");
+  dribble.chunkDelay = 200ms;
+  server.on("GET", "/dribble", dribble);
+
+  for (const char* path : {"/stall", "/dribble"}) {
+    std::stop_source stop;
+    auto start = Clock::now();
+    server.resetRecords();
+    auto call = std::async(std::launch::async, [&] { client.get(at(path), {}, 30, stop.get_token()); });
+    ASSERT_TRUE(server.waitForRequests(1));
+    std::this_thread::sleep_for(100ms);
+    stop.request_stop();
+    EXPECT_THROW(call.get(), CancellationError) << path;
+    EXPECT_LT(Clock::now() - start, 2s) << path;
+  }
+
+  std::stop_source already;
+  already.request_stop();
+  server.resetRecords();
+  EXPECT_THROW(client.get(at("/stall"), {}, 30, already.get_token()), CancellationError);
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(HTTPClientTest, SequentialGetsReuseOneConnection) {
+  server.get("/item", R"({"id":1})");
+  for (int i = 0; i < 200; ++i) client.get(at("/item"));
+  EXPECT_EQ(server.requestCount(), 200u);
+  std::size_t opened = server.connectionsAccepted();
+  EXPECT_GE(opened, 1u);
+  EXPECT_LE(opened, 2u);
+  // A client on a session of its own cannot use those connections.
+  HTTPClient separate(std::make_shared<URLSession>());
+  separate.get(at("/item"));
+  EXPECT_EQ(server.connectionsAccepted(), opened + 1);
+}
+
+TEST_F(HTTPClientTest, ConnectionsAreSharedBetweenThreadsAndCopies) {
+  server.get("/item", R"({"id":1})");
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([this] {
+      HTTPClient copy = client;
+      for (int i = 0; i < 50; ++i) copy.get(at("/item"));
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(server.requestCount(), 200u);
+  // Each thread needs a connection of its own at most; the rest are reused.
+  EXPECT_LE(server.connectionsAccepted(), 8u);
+}
+
+TEST_F(HTTPClientTest, AJSONAnswerOver64MiBFailsAsDecoding) {
+  std::string big(HTTPClient::defaultMaxJSONBytes + 1, ' ');
+  big.back() = '1';
+  server.get("/huge", big);
+  auto error = tavoluneErrorOf([&] { client.getJSON<JSONValue>(at("/huge"), {}, 60); });
+  EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
+  EXPECT_EQ(error.text(), "127.0.0.1: answer larger than 64 MiB");
+
+  // Exactly at the limit still decodes.
+  big.pop_back();
+  big.back() = '2';
+  server.get("/limit", big);
+  EXPECT_EQ(client.getJSON<JSONValue>(at("/limit"), {}, 60).asInt(), 2);
+}
+
+TEST_F(HTTPClientTest, BigIntegersSurviveTheRoundTrip) {
+  const std::string id = "115792089237316195423570985008687907853269984665640564039457584007913129639935";
+  server.get("/token", R"({"token_id":)" + id + R"(,"cursor":9007199254740993})");
+  auto token = client.getJSON<JSONValue>(at("/token"));
+  EXPECT_EQ(token["token_id"].string(), id);
+  EXPECT_EQ(token["cursor"].asInt(), 9007199254740993);
+
+  server.onRequest("POST", "/echo", [](const auto& r) { return CannedResponse::json(r.body); });
+  GraphQLRequest request{.query = "q", .variables = JSONValue::Object{{"after", token["cursor"]}, {"id", token["token_id"]}}};
+  auto echoed = client.postJSON<JSONValue>(at("/echo"), request);
+  EXPECT_NE(server.lastRequest()->body.find(id), std::string::npos);
+  EXPECT_NE(server.lastRequest()->body.find("9007199254740993"), std::string::npos);
+  EXPECT_EQ(echoed["variables"]["id"], token["token_id"]);
+}
+
+TEST_F(HTTPClientTest, QueryValuesReachTheServerAsWritten) {
+  server.get("/page", "{}");
+  auto url = url::make(server.url("/page?chain=base"), {{"cursor", "ab+c/d=="}, {"q", "a b&c"}});
+  ASSERT_TRUE(url);
+  client.get(*url);
+  auto seen = *server.lastRequest();
+  EXPECT_EQ(seen.query, "chain=base&cursor=ab%2Bc/d%3D%3D&q=a%20b%26c");
+  EXPECT_EQ(seen.param("cursor"), "ab+c/d==");
+  EXPECT_EQ(seen.param("q"), "a b&c");
+  EXPECT_EQ(seen.param("chain"), "base");
+}
+
+TEST_F(HTTPClientTest, RawDataChecksNoStatusAndNeverRetries) {
+  server.on("POST", "/keys", CannedResponse::json(R"({"error":"slow down"})", 429).withHeader("X-Limit", "7"));
+  HTTPRequest request;
+  request.method = "POST";
+  request.url = at("/keys");
+  request.body = "{}";
+  request.setHeader("Content-Type", "application/json");
+  auto result = client.data(request);
+  EXPECT_EQ(result.response.status, 429);
+  EXPECT_EQ(result.response.header("x-limit"), "7");
+  EXPECT_EQ(result.body, R"({"error":"slow down"})");
+  EXPECT_EQ(server.requestCount(), 1u);
+  EXPECT_TRUE(waits.empty());
+  EXPECT_EQ(server.lastRequest()->header("User-Agent"), std::string(HTTPClient::defaultUserAgent));
+  EXPECT_EQ(server.lastRequest()->body, "{}");
+}
+
+}  // namespace

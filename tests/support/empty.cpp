@@ -1,1 +1,0 @@
-// Keeps the support library non-empty before it has sources of its own.
