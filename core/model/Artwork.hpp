@@ -47,6 +47,9 @@ struct Artwork {
   static const std::unordered_set<std::string>& platformContracts();
 
   std::string collectionKey() const;  // "ethereum:0xabc"
+  // The key shared by the editions of one generative series; measured
+  // formats are stored under it.
+  std::string seriesKey() const;
   bool isAnimatedImage() const;
   bool isLive() const;
 

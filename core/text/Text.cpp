@@ -195,6 +195,35 @@ int naturalCompare(std::string_view a, std::string_view b) {
 bool startsWith(std::string_view s, std::string_view prefix) { return s.starts_with(prefix); }
 bool endsWith(std::string_view s, std::string_view suffix) { return s.ends_with(suffix); }
 
+namespace {
+bool isASCII(std::string_view s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::string composed(std::string_view s) {
+  if (isASCII(s)) return std::string(s);
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+  if (U_FAILURE(status)) return std::string(s);
+  auto u = nfc->normalize(toUnicode(s), status);
+  return U_FAILURE(status) ? std::string(s) : toUTF8(u);
+}
+
+bool containsCanonically(std::string_view haystack, std::string_view needle) {
+  if (needle.empty()) return true;
+  if (isASCII(haystack) && isASCII(needle)) return haystack.find(needle) != std::string_view::npos;
+  return composed(haystack).find(composed(needle)) != std::string::npos;
+}
+
+bool isRegexSpace(char32_t c) {
+  return c == U'\t' || c == U'\n' || c == U'\f' || c == U'\r' ||
+         u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
+
 bool isValidUTF8(std::string_view s) {
   const auto* p = reinterpret_cast<const uint8_t*>(s.data());
   auto len = static_cast<int32_t>(s.size());
@@ -204,6 +233,21 @@ bool isValidUTF8(std::string_view s) {
     if (c < 0) return false;
   }
   return true;
+}
+
+std::string removingWhitespaceAndNewlines(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+  auto len = static_cast<int32_t>(s.size());
+  for (int32_t i = 0; i < len;) {
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(p, i, len, c);
+    if (c >= 0 && isSpaceOrNewline(c)) continue;
+    out.append(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+  }
+  return out;
 }
 
 }  // namespace tavolune::text

@@ -40,7 +40,19 @@ int naturalCompare(std::string_view a, std::string_view b);
 bool startsWith(std::string_view s, std::string_view prefix);
 bool endsWith(std::string_view s, std::string_view suffix);
 
+// Canonical composition (NFC); ASCII comes back unchanged without work.
+std::string composed(std::string_view s);
+// Substring test that treats canonically equivalent texts as equal.
+bool containsCanonically(std::string_view haystack, std::string_view needle);
+// White space as regular expressions see it (\s): tab, line breaks and
+// every Unicode White_Space character.
+bool isRegexSpace(char32_t c);
+
 // True when s is well-formed UTF-8.
 bool isValidUTF8(std::string_view s);
+
+// s without any of the characters trimWhitespaceAndNewlines trims, wherever
+// they stand. Ill-formed UTF-8 sequences are kept as they are.
+std::string removingWhitespaceAndNewlines(std::string_view s);
 
 }  // namespace tavolune::text

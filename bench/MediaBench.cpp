@@ -1,0 +1,131 @@
+#include "Fixtures.hpp"
+#include "media/Gzip.hpp"
+#include "media/MediaCache.hpp"
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+namespace tavolune::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path scratchDirectory(const std::string& name) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::random_device rd;
+  return fs::path(tmp && *tmp ? tmp : "/tmp") / ("tavolune-bench-" + name + "-" + std::to_string(rd()));
+}
+
+// 64 MiB of page-like text (markup, script, numbers), gzip-compressed.
+Bytes generatedGzip() {
+  constexpr std::size_t target = std::size_t{64} << 20;
+  Rng rng(42);
+  std::string plain;
+  plain.reserve(target + 4096);
+  while (plain.size() < target) {
+    plain += "<div class=\"cell-" + std::to_string(rng.below(500)) + "\" data-seed=\"" + hex(rng, 16) + "\">";
+    plain += words(rng, 40 + rng.below(80));
+    plain += "</div>\nconst v" + std::to_string(rng.below(10000)) + " = Math.sin(" + std::to_string(rng.below(1000)) +
+             " * t) * " + std::to_string(rng.below(255)) + ";\n";
+  }
+  plain.resize(target);
+
+  z_stream z{};
+  if (deflateInit2(&z, 6, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("zlib");
+  Bytes out(deflateBound(&z, plain.size()), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(plain.data());
+  z.avail_in = static_cast<uInt>(plain.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("zlib");
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// The file named by TAVOLUNE_BENCH_GZIP, else a generated one, which is
+// also written next to the scratch folders so `gzip -dc` can be timed on
+// exactly the same bytes.
+const Bytes& gzipInput() {
+  static const Bytes input = [] {
+    if (const char* path = std::getenv("TAVOLUNE_BENCH_GZIP"); path && *path) {
+      std::ifstream in(path, std::ios::binary);
+      return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    Bytes made = generatedGzip();
+    const char* tmp = std::getenv("TMPDIR");
+    std::ofstream(fs::path(tmp && *tmp ? tmp : "/tmp") / "tavolune-bench-inflate.gz", std::ios::binary)
+        .write(made.data(), static_cast<std::streamsize>(made.size()));
+    return made;
+  }();
+  return input;
+}
+
+void BM_GzipInflate(benchmark::State& state) {
+  const Bytes& input = gzipInput();
+  std::size_t outSize = 0;
+  for (auto _ : state) {
+    auto out = Gzip::gunzip(input);
+    if (!out) {
+      state.SkipWithError("the input does not inflate");
+      return;
+    }
+    outSize = out->size();
+    benchmark::DoNotOptimize(out->data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * outSize));
+  state.counters["compressed_MiB"] = static_cast<double>(input.size()) / (1 << 20);
+}
+BENCHMARK(BM_GzipInflate)->Unit(benchmark::kMillisecond);
+
+// A cache folder of `files` entries totalling 1.2 GiB, pruned under 1 GiB.
+void BM_MediaCachePrune(benchmark::State& state) {
+  const auto files = static_cast<std::size_t>(state.range(0));
+  constexpr std::int64_t limit = std::int64_t{1} << 30;
+  const std::int64_t total = limit * 12 / 10;
+  const auto dir = scratchDirectory("prune");
+  MediaCache cache(dir, limit);
+  const std::string block(static_cast<std::size_t>(total / static_cast<std::int64_t>(files)), 'm');
+  const auto now = ::time(nullptr);
+
+  auto path = [&](std::size_t i) { return cache.fileURL("https://example.com/media/" + std::to_string(i), "bin"); };
+  // Brings back the files the last prune removed, with their old dates.
+  auto refill = [&] {
+    for (std::size_t i = 0; i < files; ++i) {
+      auto p = path(i);
+      if (::access(p.c_str(), F_OK) == 0) continue;
+      int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0 || ::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) {
+        throw std::runtime_error("cannot write " + p.string());
+      }
+      const struct timespec times[2] = {{now, 0}, {now - static_cast<time_t>(files - i), 0}};
+      ::futimens(fd, times);
+      ::close(fd);
+    }
+  };
+
+  for (auto _ : state) {
+    state.PauseTiming();
+    refill();
+    state.ResumeTiming();
+    cache.prune();
+  }
+  state.counters["left_MiB"] = static_cast<double>(cache.totalSize()) / (1 << 20);
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+BENCHMARK(BM_MediaCachePrune)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tavolune::bench

@@ -1,0 +1,256 @@
+#include "media/MediaCache.hpp"
+
+#include "text/Text.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace tavolune {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view binExt = "bin";
+constexpr std::string_view mimeExt = "mime";
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+// The whole regular file at path; with touch, its modification time is set
+// to now after a successful read.
+std::optional<Bytes> readWhole(const fs::path& path, bool touch) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  Bytes out(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t done = 0;
+  char spill[4096];
+  while (true) {
+    // Past the size fstat gave, the file grew meanwhile: read on to the end.
+    bool spilling = done >= out.size();
+    ssize_t n = spilling ? ::read(fd.get(), spill, sizeof spill) : ::read(fd.get(), out.data() + done, out.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    if (spilling) out.insert(out.end(), spill, spill + n);
+    done += static_cast<std::size_t>(n);
+  }
+  out.resize(done);
+  if (touch) ::futimens(fd.get(), nullptr);
+  return out;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes beside the target and renames over it, so a reader sees either
+// the old file or the new one, whole.
+void writeAtomically(const fs::path& target, std::string_view bytes) {
+  static std::atomic<std::uint64_t> counter{0};
+  auto aside = target.parent_path() /
+               ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                std::to_string(counter.fetch_add(1)));
+  FileDescriptor fd(::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (fd.get() < 0) return;
+  bool ok = writeAll(fd.get(), bytes);
+  ok = ::close(fd.release()) == 0 && ok;
+  if (!ok || ::rename(aside.c_str(), target.c_str()) != 0) ::unlink(aside.c_str());
+}
+
+struct Listed {
+  std::string name;
+  std::int64_t size = 0;
+  std::optional<struct timespec> modified;
+};
+
+// Every entry directly inside dir, hidden ones included; empty when the
+// folder cannot be listed.
+std::vector<Listed> list(const fs::path& dir) {
+  std::vector<Listed> out;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return out;
+  const int dfd = ::dirfd(d);
+  while (auto* e = ::readdir(d)) {
+    std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    Listed item{std::string(name), 0, std::nullopt};
+    struct stat st {};
+    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (S_ISREG(st.st_mode)) item.size = static_cast<std::int64_t>(st.st_size);
+      item.modified = st.st_mtim;
+    }
+    out.push_back(std::move(item));
+  }
+  ::closedir(d);
+  return out;
+}
+
+// "<16 hex digits>.bin" or ".mime": the key the file belongs to.
+std::optional<std::string_view> entryKey(std::string_view name) {
+  auto dot = name.find('.');
+  if (dot != 16) return std::nullopt;
+  auto ext = name.substr(dot + 1);
+  if (ext != binExt && ext != mimeExt) return std::nullopt;
+  auto stem = name.substr(0, dot);
+  if (!hex::isDigits(stem)) return std::nullopt;
+  return stem;
+}
+
+bool earlier(const std::optional<struct timespec>& a, const std::optional<struct timespec>& b) {
+  if (!b) return false;
+  if (!a) return true;
+  return a->tv_sec != b->tv_sec ? a->tv_sec < b->tv_sec : a->tv_nsec < b->tv_nsec;
+}
+
+}  // namespace
+
+MediaCache::MediaCache(fs::path directory, std::int64_t limitBytes)
+    : directory_(std::move(directory)), limitBytes_(limitBytes) {
+  std::error_code ec;
+  fs::create_directories(directory_, ec);
+}
+
+std::string MediaCache::key(std::string_view s) {
+  std::uint64_t h = 0xcbf29ce484222325ULL;
+  for (unsigned char c : s) {
+    h ^= c;
+    h *= 0x100000001b3ULL;
+  }
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016" PRIx64, h);
+  return std::string(buf, 16);
+}
+
+fs::path MediaCache::fileURL(std::string_view s, std::string_view ext) const {
+  std::string name = key(s);
+  name += '.';
+  name += ext;
+  return directory_ / name;
+}
+
+bool MediaCache::contains(std::string_view s) const { return ::access(fileURL(s, binExt).c_str(), F_OK) == 0; }
+
+std::optional<Bytes> MediaCache::data(std::string_view s) const {
+  auto bytes = readWhole(fileURL(s, binExt), true);
+  // The type belongs to the same entry: keep its age in step so pruning
+  // never leaves a much-used file without its type.
+  if (bytes) ::utimensat(AT_FDCWD, fileURL(s, mimeExt).c_str(), nullptr, 0);
+  return bytes;
+}
+
+std::optional<std::string> MediaCache::mime(std::string_view s) const {
+  auto bytes = readWhole(fileURL(s, mimeExt), false);
+  if (!bytes) return std::nullopt;
+  if (!text::isValidUTF8(*bytes)) return std::nullopt;
+  return bytes;
+}
+
+void MediaCache::store(std::string_view bytes, std::string_view s,
+                       const std::optional<std::string>& mime) {
+  std::lock_guard guard(lock_);
+  std::error_code ec;
+  fs::create_directories(directory_, ec);  // the folder may have been removed under us
+  writeAtomically(fileURL(s, binExt), bytes);
+  if (mime) {
+    writeAtomically(fileURL(s, mimeExt), *mime);
+  }
+}
+
+std::int64_t MediaCache::totalSize() const {
+  std::int64_t total = 0;
+  for (const auto& item : list(directory_)) total += item.size;
+  return total;
+}
+
+void MediaCache::prune() {
+  std::lock_guard guard(lock_);
+  struct Entry {
+    std::vector<std::string> names;
+    std::int64_t size = 0;
+    std::optional<struct timespec> modified;
+    bool dated = false;  // at least one file's date was read
+  };
+  std::vector<Entry> entries;
+  std::unordered_map<std::string, std::size_t> byKey;
+  std::int64_t total = 0;
+  for (auto& item : list(directory_)) {
+    total += item.size;
+    std::size_t index = entries.size();
+    if (auto k = entryKey(item.name)) {
+      auto [it, inserted] = byKey.try_emplace(std::string(*k), entries.size());
+      index = it->second;
+      if (inserted) entries.emplace_back();
+    } else {
+      entries.emplace_back();
+    }
+    auto& entry = entries[index];
+    entry.size += item.size;
+    // An entry is as recent as its most recently used file.
+    if (item.modified && (!entry.dated || earlier(entry.modified, item.modified))) entry.modified = item.modified;
+    entry.dated = entry.dated || item.modified.has_value();
+    entry.names.push_back(std::move(item.name));
+  }
+
+  const std::int64_t limit = limitBytes_.load();
+  if (total <= limit) return;
+  const std::int64_t target = limit / 10 * 8;
+
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return earlier(a.modified, b.modified); });
+  for (const auto& entry : entries) {
+    if (total <= target) break;
+    for (const auto& name : entry.names) {
+      std::error_code ec;
+      auto path = directory_ / name;
+      if (::unlink(path.c_str()) != 0 && errno == EISDIR) fs::remove_all(path, ec);
+    }
+    // Counted as gone even when removal failed, so pruning always ends.
+    total -= entry.size;
+  }
+}
+
+void MediaCache::clear() {
+  std::lock_guard guard(lock_);
+  std::error_code ec;
+  fs::remove_all(directory_, ec);
+  fs::create_directories(directory_, ec);
+}
+
+}  // namespace tavolune

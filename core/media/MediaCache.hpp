@@ -1,0 +1,66 @@
+#pragma once
+
+#include "media/Bytes.hpp"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavolune {
+
+// The on-disk store of fetched media. A key string maps to "<hash>.bin"
+// with the bytes and, when a type was given, "<hash>.mime" with the MIME
+// type; the two files form one entry. The byte limit is enforced only by
+// prune(), which evicts least recently read entries first.
+//
+// Thread-safe: store, prune and clear serialise on one lock; reads take
+// none and rely on atomic replacement of whole files.
+class MediaCache {
+ public:
+  // Creates the folder when missing; a failure here only makes later
+  // writes fail.
+  MediaCache(std::filesystem::path directory, std::int64_t limitBytes);
+
+  MediaCache(const MediaCache&) = delete;
+  MediaCache& operator=(const MediaCache&) = delete;
+
+  // 64-bit FNV-1a of the UTF-8 bytes as 16 lower-case hex digits.
+  static std::string key(std::string_view s);
+
+  const std::filesystem::path& directory() const { return directory_; }
+  std::filesystem::path fileURL(std::string_view s, std::string_view ext) const;
+
+  std::int64_t limitBytes() const { return limitBytes_.load(); }
+  void setLimitBytes(std::int64_t limit) { limitBytes_.store(limit); }
+
+  bool contains(std::string_view s) const;
+  // The stored bytes; a hit marks the whole entry as just used.
+  std::optional<Bytes> data(std::string_view s) const;
+  // The stored MIME type as written; nothing when absent or not UTF-8.
+  std::optional<std::string> mime(std::string_view s) const;
+
+  // Replaces the bytes, and the type when one is given (without one an
+  // older type stays). Failures are ignored: the cache is best effort.
+  void store(std::string_view bytes, std::string_view s, const std::optional<std::string>& mime);
+
+  // Bytes of everything directly inside the folder.
+  std::int64_t totalSize() const;
+
+  // Over the limit: removes entries, oldest use first, until at most
+  // floor(limit / 10) * 8 bytes remain.
+  void prune();
+
+  // Empties the folder (it stays in place).
+  void clear();
+
+ private:
+  std::filesystem::path directory_;
+  std::atomic<std::int64_t> limitBytes_;
+  mutable std::mutex lock_;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "model/AppSettings.hpp"
+#include "model/Artwork.hpp"
+#include "model/ArtworkShape.hpp"
+#include "model/DisplayChoices.hpp"
+#include "model/Exhibition.hpp"
+#include "model/Json.hpp"
+#include "model/LibraryFilter.hpp"
+#include "model/Placement.hpp"
+#include "model/RenderProfile.hpp"
+#include "model/ScreenConfig.hpp"
+#include "model/Uuid.hpp"
+#include "model/Wallet.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace tavolune {
+
+using ArtworkIDSet = std::unordered_set<std::string>;
+using Holdings = std::unordered_map<std::string, std::int64_t>;  // artwork id -> quantity
+
+// The whole persisted library: wallets, the works they hold, the user's
+// choices about them, per-display state, settings, measured formats and
+// exhibitions. A plain value; the app model owns one copy.
+struct LibraryState {
+  static constexpr std::size_t recentLimit = 100;
+  static constexpr std::int64_t currentSchemaVersion = 1;
+
+  std::vector<Wallet> wallets{};
+  std::unordered_map<std::string, Artwork> artworks{};  // key == Artwork::id
+  std::unordered_map<Uuid, Holdings> ownerships{};
+  ArtworkIDSet hiddenArtworks{};
+  std::unordered_set<std::string> hiddenCollections{};  // Artwork::collectionKey
+  std::unordered_map<std::string, bool> spamOverrides{};
+  ArtworkIDSet onDesktop{};  // "My Selection"
+  std::unordered_map<std::string, ScreenConfig> screens{};
+  AppSettings settings{};
+  std::unordered_map<std::string, Framing> preferredFraming{};
+  std::unordered_map<std::string, std::int64_t> rotations{};  // quarter turns; low two bits count
+  std::vector<std::string> recentlyShown{};                   // newest first
+  std::unordered_map<std::string, RenderProfile> renderProfiles{};  // by Artwork::seriesKey
+  ArtworkIDSet animatedArtworks{};
+  std::vector<Exhibition> exhibitions{};
+  std::optional<Uuid> activeExhibition{};
+  std::int64_t schemaVersion = currentSchemaVersion;
+
+  // The legacy file layout's selection lists, read only to migrate them.
+  struct LegacyPlaylist {
+    std::vector<std::string> artworkIDs{};
+    static LegacyPlaylist fromJson(const json::Json& j);
+    json::Json toJson() const;
+  };
+
+  // --- coding ("library.json") ---
+
+  // Reading is lenient member by member; a malformed member of the strict
+  // group rejects the whole value with DecodeError.
+  static LibraryState fromJson(const json::Json& j);
+  json::Json toJson() const;
+  // The compact file text.
+  std::string encode() const;
+  // Parses and decodes file text; throws DecodeError or a parse error.
+  // Streams the artworks so the parsed tree never holds them all at once.
+  static LibraryState decode(std::string_view text);
+
+  // --- visibility and ownership ---
+
+  bool isSpam(const Artwork& artwork) const;
+  bool isVisible(const Artwork& artwork) const;
+  ArtworkIDSet ownedArtworkIDs() const;
+  std::unordered_set<Uuid> artistWalletIDs() const;
+  ArtworkIDSet collectionArtworkIDs() const;
+  ArtworkIDSet worksArtworkIDs() const;
+
+  // --- queries ---
+
+  const RenderProfile* profile(const Artwork& artwork) const;
+  std::optional<ArtworkShape> shape(const Artwork& artwork) const;
+  std::vector<const Artwork*> matching(const LibraryFilter& filter) const;
+  std::vector<const Artwork*> artworksFor(const LibraryFilter& filter) const;
+  std::size_t count(const LibraryFilter& filter) const;
+
+  // The natural order of lists: generative works first, then by artist
+  // ("~" without one), then by title as a file manager sorts, then by id.
+  static bool displayOrder(const Artwork& a, const Artwork& b);
+  static void sortByDisplayOrder(std::vector<const Artwork*>& works);
+
+  // --- exhibitions ---
+
+  Exhibition* exhibition(const Uuid& id);
+  const Exhibition* exhibition(const Uuid& id) const;
+  Uuid createExhibition(std::string title, const std::vector<std::string>& ids);
+  void add(const std::vector<std::string>& ids, const Uuid& to);
+  void remove(const ArtworkIDSet& ids, const Uuid& from);
+  void move(const std::vector<std::string>& ids, const Uuid& in, const std::optional<std::string>& before);
+  void deleteExhibition(const Uuid& id);
+  const Exhibition* shownExhibition() const;
+  PlaybackOrder rotationOrder() const;
+
+  // --- desktop pool and presentation ---
+
+  std::vector<const Artwork*> desktopPool() const;
+  std::vector<const Artwork*> desktopPool(std::optional<double> screenAspect) const;
+  std::size_t desktopPoolCount() const;
+  bool hasDesktopPool() const;
+  bool shouldAnimate(const Artwork& artwork) const;
+  bool runsLive(const Artwork& artwork) const;
+  int rotation(const std::string& artworkID) const;  // 0...3
+  Placement placement(const Artwork& artwork, const ScreenConfig& screen, double screenAspect,
+                      std::optional<double> imageRatio) const;
+  Placement basePlacement(const Artwork& artwork, const ScreenConfig& screen, double screenAspect,
+                          std::optional<double> imageRatio) const;
+  std::vector<const Artwork*> unmeasuredSeries() const;
+  void noteShown(const std::string& artworkID);
+
+ private:
+  bool hasOddTurns(const std::string& artworkID) const { return (rotation(artworkID) & 1) != 0; }
+  ArtworkIDSet candidates(const LibraryFilter& filter) const;
+  std::vector<const Artwork*> selectionPool() const;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string_view>
+
+// The outside services the core reads wallets and names from, in one place.
+namespace tavolune::service_hosts {
+
+// TzKT, the Tezos indexer: domains, tokens and the big maps of onchfs.
+inline constexpr std::string_view tzktAPI = "https://api.tzkt.io";
+// The ENS resolution service: GET /ens/resolve/<name or address>.
+inline constexpr std::string_view ensResolver = "https://api.ensideas.com";
+// The Tezos Domains GraphQL API: POST /graphql.
+inline constexpr std::string_view tezosDomainsAPI = "https://api.tezos.domains";
+
+// The OpenSea API, version 2 (accounts, collections, listings, keys).
+inline constexpr std::string_view openSeaAPI = "https://api.opensea.io";
+
+// The Blockscout explorer of each EVM chain: API version 2 under /api/v2
+// and the token pages under /token.
+inline constexpr std::string_view blockscoutEthereum = "https://eth.blockscout.com";
+inline constexpr std::string_view blockscoutBase = "https://base.blockscout.com";
+inline constexpr std::string_view blockscoutOptimism = "https://optimism.blockscout.com";
+inline constexpr std::string_view blockscoutArbitrum = "https://arbitrum.blockscout.com";
+inline constexpr std::string_view blockscoutPolygon = "https://polygon.blockscout.com";
+
+}  // namespace tavolune::service_hosts
