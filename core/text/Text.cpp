@@ -138,6 +138,21 @@ std::string folded(std::string_view s) {
   return toUTF8(U_FAILURE(status) ? out : composed);
 }
 
+std::string keepingAlphanumerics(std::string_view s) {
+  constexpr uint32_t alphanumerics = U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK;
+  const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+  auto len = static_cast<int32_t>(s.size());
+  std::string out;
+  out.reserve(s.size());
+  for (int32_t i = 0; i < len;) {
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(p, i, len, c);
+    if (c >= 0 && (U_GET_GC_MASK(c) & alphanumerics) != 0) out.append(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+  }
+  return out;
+}
+
 std::optional<std::size_t> findLastIgnoringCase(std::string_view haystack, std::string_view needle) {
   if (needle.empty() || haystack.empty()) return std::nullopt;
   const auto target = foldCase(toUnicode(needle));

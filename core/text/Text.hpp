@@ -27,6 +27,8 @@ std::string trimWhitespaceAndNewlines(std::string_view s);
 std::string lowercased(std::string_view s);
 // Case- and diacritic-insensitive form for comparisons (é, E and e agree).
 std::string folded(std::string_view s);
+// Only the letters, marks and numbers of s (general categories L, M, N).
+std::string keepingAlphanumerics(std::string_view s);
 
 // Byte offset of the last occurrence of needle in haystack, ignoring letter
 // case; nothing when absent or when needle is empty.

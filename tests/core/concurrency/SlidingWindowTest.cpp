@@ -1,0 +1,116 @@
+#include "concurrency/SlidingWindow.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <set>
+#include <stdexcept>
+
+namespace tavolune {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts how many jobs run at once.
+struct Gauge {
+  std::atomic<int> running{0};
+  std::atomic<int> peak{0};
+  void enter() {
+    int now = ++running;
+    int seen = peak.load();
+    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+    }
+  }
+  void leave() { --running; }
+};
+
+TEST(SlidingWindow, RunsEveryIndexOnceNeverMoreThanTheWidthAtOnce) {
+  Gauge gauge;
+  auto values = slidingWindow<int>(40, 8, [&](std::size_t i, std::stop_token) -> std::optional<int> {
+    gauge.enter();
+    std::this_thread::sleep_for(2ms);
+    gauge.leave();
+    return static_cast<int>(i);
+  });
+  ASSERT_EQ(values.size(), 40u);
+  EXPECT_EQ(std::set<int>(values.begin(), values.end()).size(), 40u);
+  EXPECT_LE(gauge.peak.load(), 8);
+  EXPECT_GE(gauge.peak.load(), 2);  // it did run in parallel
+}
+
+TEST(SlidingWindow, ResultsComeInTheOrderJobsFinishAndEmptyOnesAreLeftOut) {
+  // Index 0 is slow, so the others overtake it.
+  auto values = slidingWindow<int>(4, 4, [](std::size_t i, std::stop_token) -> std::optional<int> {
+    if (i == 0) std::this_thread::sleep_for(100ms);
+    if (i == 2) return std::nullopt;
+    return static_cast<int>(i);
+  });
+  ASSERT_EQ(values.size(), 3u);
+  EXPECT_EQ(values.back(), 0);
+}
+
+TEST(SlidingWindow, ANewJobStartsAsSoonAsOneFinishes) {
+  // Job 0 waits for all the others: only a window (not batches) lets the
+  // second slot work through jobs 1 to 8 while job 0 still runs.
+  std::mutex m;
+  std::condition_variable cv;
+  int othersDone = 0;
+  bool sawAllOthers = false;
+  auto values = slidingWindow<int>(9, 2, [&](std::size_t i, std::stop_token) -> std::optional<int> {
+    std::unique_lock lock(m);
+    if (i == 0) {
+      sawAllOthers = cv.wait_for(lock, 5s, [&] { return othersDone == 8; });
+    } else {
+      ++othersDone;
+      cv.notify_all();
+    }
+    return static_cast<int>(i);
+  });
+  EXPECT_TRUE(sawAllOthers);
+  EXPECT_EQ(values.size(), 9u);
+}
+
+TEST(SlidingWindow, EdgeCountsAndWidths) {
+  int calls = 0;
+  auto none = slidingWindow<int>(0, 8, [&](std::size_t, std::stop_token) -> std::optional<int> {
+    ++calls;
+    return 1;
+  });
+  EXPECT_TRUE(none.empty());
+  EXPECT_EQ(calls, 0);
+  // A width of zero still makes progress, one at a time.
+  auto one = slidingWindow<int>(3, 0, [](std::size_t i, std::stop_token) -> std::optional<int> { return int(i); });
+  EXPECT_EQ(one, (std::vector<int>{0, 1, 2}));
+}
+
+TEST(SlidingWindow, AStopRequestStartsNoNewJob) {
+  std::stop_source source;
+  std::atomic<int> started{0};
+  auto values = slidingWindow<int>(
+      100, 2,
+      [&](std::size_t, std::stop_token token) -> std::optional<int> {
+        if (++started == 4) source.request_stop();
+        std::this_thread::sleep_for(1ms);
+        return token.stop_requested() ? std::nullopt : std::optional<int>(1);
+      },
+      source.get_token());
+  EXPECT_LE(started.load(), 5);
+  EXPECT_LT(values.size(), 4u);
+}
+
+TEST(SlidingWindow, TheFirstFailureStopsTheRestAndIsRethrown) {
+  std::atomic<int> started{0};
+  EXPECT_THROW(slidingWindow<int>(100, 4,
+                                  [&](std::size_t i, std::stop_token) -> std::optional<int> {
+                                    ++started;
+                                    if (i == 5) throw std::runtime_error("boom");
+                                    std::this_thread::sleep_for(1ms);
+                                    return 1;
+                                  }),
+               std::runtime_error);
+  EXPECT_LT(started.load(), 100);
+}
+
+}  // namespace
+}  // namespace tavolune
