@@ -1,4 +1,5 @@
 #include "Fixtures.hpp"
+#include "media/ContentFetcher.hpp"
 #include "media/Gzip.hpp"
 #include "media/MediaCache.hpp"
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -126,6 +128,34 @@ void BM_MediaCachePrune(benchmark::State& state) {
   fs::remove_all(dir, ec);
 }
 BENCHMARK(BM_MediaCachePrune)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// A cached 2 MB entry fetched through the content fetcher: one file read
+// and one date update, no network.
+void BM_MediaCacheHit(benchmark::State& state) {
+  const auto dir = scratchDirectory("hit");
+  auto cache = std::make_shared<MediaCache>(dir, std::int64_t{1} << 30);
+  Rng rng(7);
+  Bytes payload;
+  payload.reserve(2'000'000);
+  while (payload.size() < 2'000'000) payload += hex(rng, 64);
+  payload.resize(2'000'000);
+  const std::string uri = "ipfs://" + fakeCID(rng) + "/work.png";
+  cache->store(payload, uri, "image/png");
+  // Nothing listens on the gateway: a miss would fail the benchmark.
+  ContentFetcher fetcher(HTTPClient(), cache, {"http://127.0.0.1:9"});
+  for (auto _ : state) {
+    auto content = fetcher.fetch(uri, 25);
+    if (content.data.size() != payload.size()) {
+      state.SkipWithError("not served from the cache");
+      break;
+    }
+    benchmark::DoNotOptimize(content.data.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * payload.size()));
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+BENCHMARK(BM_MediaCacheHit)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tavolune::bench

@@ -12,6 +12,9 @@ packages=(
   libhowardhinnant-date-dev uuid-dev libsimdjson-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev libbrotli-dev
+  # application: Qt 6, SVG through librsvg, video through GStreamer
+  qt6-base-dev qt6-svg-dev qt6-multimedia-dev librsvg2-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
 
 missing=()

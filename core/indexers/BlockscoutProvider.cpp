@@ -1,6 +1,6 @@
 #include "indexers/BlockscoutProvider.hpp"
 
-#include "indexers/Concurrently.hpp"
+#include "indexers/BatchWorkers.hpp"
 #include "indexers/EVMContracts.hpp"
 #include "indexers/Heuristics.hpp"
 #include "indexers/PathInput.hpp"
@@ -186,12 +186,13 @@ std::vector<OwnedArtwork> BlockscoutProvider::project(const std::string& contrac
   int misses = 0;
   std::int64_t start = 0;
   std::int64_t end = std::min<std::int64_t>(limit, static_cast<std::int64_t>(projectBatch));
+  BatchWorkers workers(projectBatch);
   while (true) {
     const auto count = static_cast<std::size_t>(end - start);
     std::vector<std::optional<OwnedArtwork>> found(count);
     std::stop_source batchStop;
     std::stop_callback forward(stop, [&batchStop] { batchStop.request_stop(); });
-    auto errors = concurrently(count, [&](std::size_t i) {
+    auto errors = workers.run(count, [&](std::size_t i) {
       auto id = tokenNumber(start + static_cast<std::int64_t>(i));
       if (!id) return;
       try {

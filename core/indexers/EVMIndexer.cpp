@@ -1,6 +1,6 @@
 #include "indexers/EVMIndexer.hpp"
 
-#include "indexers/Concurrently.hpp"
+#include "indexers/BatchWorkers.hpp"
 #include "indexers/Heuristics.hpp"
 #include "media/DataURL.hpp"
 #include "network/TavoluneError.hpp"
@@ -69,11 +69,12 @@ std::vector<OwnedArtwork> EVMIndexer::tokens(const std::string& owner, Chain cha
   result.reserve(listing.size());
 
   bool explorer = true;
+  BatchWorkers workers(explorerBatch);
   for (std::size_t start = 0; start < listing.size(); start += explorerBatch) {
     const bool batchExplorer = explorer;
     const std::size_t count = std::min(explorerBatch, listing.size() - start);
     std::vector<std::optional<Outcome>> outcomes(count);
-    auto errors = concurrently(count, [&](std::size_t i) {
+    auto errors = workers.run(count, [&](std::size_t i) {
       outcomes[i] = complete(listing[start + i], chain, batchExplorer, stop);
     });
     for (auto& e : errors) {
@@ -140,10 +141,11 @@ std::vector<OwnedArtwork> EVMIndexer::enrichAll(const std::vector<ListedNFT>& it
                                                 const std::vector<std::string>& gateways, std::stop_token stop) {
   std::vector<OwnedArtwork> result;
   result.reserve(items.size());
+  BatchWorkers workers(enrichBatch);
   for (std::size_t start = 0; start < items.size(); start += enrichBatch) {
     const std::size_t count = std::min(enrichBatch, items.size() - start);
     std::vector<std::optional<OwnedArtwork>> batch(count);
-    auto errors = concurrently(count, [&](std::size_t i) { batch[i] = enrich(items[start + i], http, gateways, stop); });
+    auto errors = workers.run(count, [&](std::size_t i) { batch[i] = enrich(items[start + i], http, gateways, stop); });
     for (std::size_t i = 0; i < count; ++i) {
       // enrich never throws; should a thread fail to start, keep the item as listed.
       result.push_back(errors[i] || !batch[i] ? items[start + i].owned : std::move(*batch[i]));

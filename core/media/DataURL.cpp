@@ -64,14 +64,11 @@ std::optional<MediaContent> decode(std::string_view url) {
   if (mime.empty()) mime = "text/plain";
 
   bool base64 = false;
-  if (semicolon != std::string_view::npos) {
-    auto rest = header.substr(semicolon + 1);
-    while (true) {
-      auto next = rest.find(';');
-      if (rest.substr(0, next) == "base64") base64 = true;
-      if (next == std::string_view::npos) break;
-      rest.remove_prefix(next + 1);
-    }
+  for (auto rest = header;;) {
+    auto next = rest.find(';');
+    if (rest.substr(0, next) == "base64") base64 = true;
+    if (next == std::string_view::npos) break;
+    rest.remove_prefix(next + 1);
   }
 
   auto decoded = media::strictPercentDecode(payload).value_or(std::string(payload));

@@ -75,7 +75,8 @@ void HTTPClient::realSleep(double seconds, std::stop_token stop) {
   std::mutex m;
   std::condition_variable_any cv;
   std::unique_lock lock(m);
-  auto wait = std::chrono::duration<double>(std::max(seconds, 0.0));
+  // NaN and negative waits end at once; a day bounds the rest.
+  auto wait = std::chrono::duration<double>(std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, 86400.0));
   cv.wait_for(lock, stop, std::chrono::duration_cast<std::chrono::nanoseconds>(wait), [] { return false; });
   if (stop.stop_requested()) throw CancellationError();
 }
@@ -93,6 +94,10 @@ double HTTPClient::retryDelay(const std::optional<std::string>& retryAfter, int 
 
 HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop) const {
   return send(std::move(request), stop, std::numeric_limits<std::size_t>::max());
+}
+
+HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop, std::size_t maxBodyBytes) const {
+  return send(std::move(request), stop, maxBodyBytes);
 }
 
 std::string HTTPClient::get(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop) const {

@@ -38,7 +38,8 @@ class HTTPClient {
   static constexpr double maxRetryWait = 10;
 
   HTTPClient() : HTTPClient(URLSession::shared()) {}
-  explicit HTTPClient(std::shared_ptr<URLSession> session) : session(std::move(session)) {}
+  explicit HTTPClient(std::shared_ptr<URLSession> session)
+      : session(session ? std::move(session) : URLSession::shared()) {}
 
   std::shared_ptr<URLSession> session;
   std::string userAgent{defaultUserAgent};
@@ -51,6 +52,9 @@ class HTTPClient {
   // status check, no retry. A header field holding a line break throws
   // std::invalid_argument before anything is sent.
   HTTPResult data(HTTPRequest request, std::stop_token stop = {}) const;
+  // As above; a body larger than maxBodyBytes ends the transfer and throws
+  // TavoluneError::decoding("<host>: answer larger than ...").
+  HTTPResult data(HTTPRequest request, std::stop_token stop, std::size_t maxBodyBytes) const;
 
   // The body of a 2xx answer to a GET. An answer of 429 is tried again up
   // to three times, after the wait that retryDelay gives.

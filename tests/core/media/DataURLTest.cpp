@@ -70,6 +70,10 @@ TEST(DataURLTest, Base64Payloads) {
   auto other = DataURL::decode("data:text/plain;x=base64,SGk=");
   ASSERT_TRUE(other);
   EXPECT_EQ(other->data, "SGk=");
+  // Any piece of the header counts, the first one included.
+  auto bare = DataURL::decode("data:base64,SGk=");
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->data, "Hi");
   auto later = DataURL::decode("data:text/plain;charset=utf-8;base64,SGk=");
   ASSERT_TRUE(later);
   EXPECT_EQ(later->data, "Hi");

@@ -1,0 +1,145 @@
+#include "render/ImagePipeline.hpp"
+#include "render/WallpaperComposer.hpp"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace tavolune::bench {
+namespace {
+
+// The JPEG every case reads: TAVOLUNE_BENCH_IMAGE when set, so that other
+// tools can be timed on the same file, else a generated 4000 x 4000 picture.
+const std::string& sourcePath() {
+  static const std::string path = [] {
+    if (const char* given = std::getenv("TAVOLUNE_BENCH_IMAGE"); given && *given) return std::string(given);
+    const QString file = QDir(QDir::tempPath()).filePath("tavolune-bench-4000.jpg");
+    QImage image(4000, 4000, QImage::Format_RGB32);
+    // Smooth gradients with fine detail: compresses like a photograph, not like a flat fill.
+    for (int y = 0; y < image.height(); ++y) {
+      QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+      for (int x = 0; x < image.width(); ++x) {
+        const int r = (x * 255 / 4000 + int(40 * std::sin(y * 0.013))) & 255;
+        const int g = (y * 255 / 4000 + ((x * 7 + y * 13) % 23)) & 255;
+        const int b = int(128 + 100 * std::sin((x + y) * 0.004) + ((x ^ y) & 15));
+        row[x] = qRgb(r, g, std::clamp(b, 0, 255));
+      }
+    }
+    image.save(file, "jpeg", 90);
+    return file.toStdString();
+  }();
+  return path;
+}
+
+QByteArray readSource() {
+  QFile f(QString::fromStdString(sourcePath()));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+double peakMiB(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+// ImageMagick on the same file, for comparison only: TAVOLUNE_BENCH_CONVERT
+// or /usr/bin/convert; the case is skipped when neither runs.
+bool runConvert(const std::vector<std::string>& args) {
+  const char* given = std::getenv("TAVOLUNE_BENCH_CONVERT");
+  const std::string tool = given && *given ? given : "/usr/bin/convert";
+  std::vector<std::string> all{tool};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string outputPath(const char* name) { return QDir(QDir::tempPath()).filePath(name).toStdString(); }
+
+void BM_ComposeWallpaper_5K(benchmark::State& state) {
+  const QString out = QString::fromStdString(outputPath("tavolune-bench-5k.jpg"));
+  if (readSource().isEmpty()) state.SkipWithError("no source image");
+  for (auto _ : state) {
+    const QByteArray bytes = readSource();
+    const QImage image = ImagePipeline::decode(bytes, "image/jpeg", 5120);
+    const QImage picture = WallpaperComposer::composeFramed(image, QSizeF(5120, 2880), FrameStyle::galleryWhite);
+    const auto jpeg = WallpaperComposer::jpegData(picture, 0.92);
+    QFile f(out);
+    if (!jpeg || !f.open(QIODevice::WriteOnly) || f.write(*jpeg) != jpeg->size()) {
+      state.SkipWithError("composition failed");
+      break;
+    }
+  }
+  state.counters["peak_MiB"] = peakMiB(RUSAGE_SELF);
+}
+BENCHMARK(BM_ComposeWallpaper_5K)->Name("BM_ComposeWallpaper/5K")->Unit(benchmark::kMillisecond);
+
+void BM_ComposeWallpaper_5K_ImageMagick(benchmark::State& state) {
+  const std::string out = outputPath("tavolune-bench-5k-im.jpg");
+  for (auto _ : state) {
+    if (!runConvert({sourcePath(), "-resize", "2880x2880", "-gravity", "center", "-background", "#eeeeee",
+                     "-extent", "5120x2880", "-quality", "92", out})) {
+      state.SkipWithError("ImageMagick's convert is not available");
+      break;
+    }
+  }
+  state.counters["peak_MiB"] = peakMiB(RUSAGE_CHILDREN);
+}
+BENCHMARK(BM_ComposeWallpaper_5K_ImageMagick)
+    ->Name("BM_ComposeWallpaper/5K/ImageMagick")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
+void BM_DecodeTile(benchmark::State& state) {
+  if (readSource().isEmpty()) state.SkipWithError("no source image");
+  for (auto _ : state) {
+    const QImage tile = ImagePipeline::decode(readSource(), "image/jpeg", 520);
+    if (std::max(tile.width(), tile.height()) != 520) {
+      state.SkipWithError("decoding failed");
+      break;
+    }
+    benchmark::DoNotOptimize(tile.constBits());
+  }
+}
+BENCHMARK(BM_DecodeTile)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeTile_ImageMagick(benchmark::State& state) {
+  const std::string out = outputPath("tavolune-bench-tile-im.jpg");
+  for (auto _ : state) {
+    if (!runConvert({sourcePath(), "-thumbnail", "520x520", out})) {
+      state.SkipWithError("ImageMagick's convert is not available");
+      break;
+    }
+  }
+}
+// A child process's time is not ours: these two count wall time.
+BENCHMARK(BM_DecodeTile_ImageMagick)
+    ->Name("BM_DecodeTile/ImageMagick")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace tavolune::bench

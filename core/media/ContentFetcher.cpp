@@ -1,0 +1,141 @@
+#include "media/ContentFetcher.hpp"
+
+#include "media/DataURL.hpp"
+#include "model/MediaResolver.hpp"
+#include "network/TavoluneError.hpp"
+#include "network/TransportError.hpp"
+
+#include <exception>
+#include <utility>
+
+namespace tavolune {
+
+namespace {
+
+constexpr std::string_view octetStream = "application/octet-stream";
+
+std::string_view trimmedSpacesAndTabs(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// The media type of a Content-Type value, without parameters.
+std::string mediaType(std::string_view contentType) {
+  while (!contentType.empty()) {
+    auto semicolon = contentType.find(';');
+    auto piece = contentType.substr(0, semicolon);
+    if (!piece.empty()) {
+      auto type = trimmedSpacesAndTabs(piece);
+      return type.empty() ? std::string(octetStream) : std::string(type);
+    }
+    if (semicolon == std::string_view::npos) break;
+    contentType.remove_prefix(semicolon + 1);
+  }
+  return std::string(octetStream);
+}
+
+// Splits at "/" into at most three pieces, empty pieces skipped; the third
+// keeps everything after the second piece's slash.
+std::vector<std::string_view> splitLocalPath(std::string_view path) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size() && pieces.size() < 2; ++i) {
+    if (path[i] != '/') continue;
+    if (i > start) pieces.push_back(path.substr(start, i - start));
+    start = i + 1;
+  }
+  if (start < path.size()) pieces.push_back(path.substr(start));
+  return pieces;
+}
+
+}  // namespace
+
+ContentFetcher::ContentFetcher(HTTPClient http, std::shared_ptr<MediaCache> cache, std::vector<std::string> gateways,
+                               std::shared_ptr<OnchfsResolver> onchfs)
+    : http(std::move(http)), cache(std::move(cache)), gateways(std::move(gateways)), onchfs_(std::move(onchfs)) {}
+
+MediaContent ContentFetcher::fetch(std::string_view uri, double timeout, std::stop_token stop) const {
+  if (auto bytes = cache->data(uri)) {
+    return MediaContent{std::move(*bytes), cache->mime(uri).value_or(std::string(octetStream))};
+  }
+  auto ref = MediaResolver::parse(uri);
+  if (ref) {
+    if (const auto* o = ref->as<MediaRef::Onchfs>()) {
+      auto content = onchfs_->file(o->hash, o->path, stop);
+      cache->store(content.data, uri, content.mime);
+      return content;
+    }
+    if (ref->as<MediaRef::Data>()) {
+      auto decoded = DataURL::decode(uri);
+      if (!decoded) throw TavoluneError::decoding("data: URL");
+      return std::move(*decoded);
+    }
+  }
+  auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop);
+  cache->store(content.data, uri, content.mime);
+  return content;
+}
+
+MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop) const {
+  std::exception_ptr last = std::make_exception_ptr(TavoluneError::allProvidersFailed("no URL"));
+  for (const auto& url : urls) {
+    HTTPRequest request;
+    request.url = url;
+    request.timeout = timeout;
+    request.setHeader("Accept", "*/*");
+    HTTPResult result;
+    try {
+      result = http.data(std::move(request), stop, maxDownloadBytes);
+    } catch (const CancellationError&) {
+      throw;
+    } catch (...) {
+      last = std::current_exception();
+      continue;
+    }
+    if (result.response.isSuccess() && !result.body.empty()) {
+      auto contentType = result.response.header("Content-Type");
+      auto mime = mediaType(contentType ? *contentType : MediaResolver::mimeType(url.path()));
+      return MediaContent{std::move(result.body), std::move(mime)};
+    }
+    last = std::make_exception_ptr(TavoluneError::http(result.response.status, url.string()));
+  }
+  std::rethrow_exception(last);
+}
+
+MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop) const {
+  const std::string& path = url.path();  // escapes kept: the key and gateway URL carry them
+  auto pieces = splitLocalPath(path);
+  if (pieces.size() < 2) throw TavoluneError::notFound(url.string());
+  const std::string kind(pieces[0]);
+  const std::string id(pieces[1]);
+  const std::string rest(pieces.size() > 2 ? pieces[2] : std::string_view{});
+  const std::string key = kind + "/" + id + "/" + rest;
+
+  if (auto bytes = cache->data(key)) {
+    return MediaContent{std::move(*bytes), cache->mime(key).value_or(MediaResolver::mimeType(rest))};
+  }
+  if (kind == "onchfs") {
+    auto content = onchfs_->file(id, rest, stop);
+    cache->store(content.data, key, content.mime);
+    return content;
+  }
+  if (kind == "ipfs") {
+    std::string requestPath = rest;
+    if (requestPath.empty() || requestPath.ends_with('/')) requestPath += "index.html";
+    std::vector<Url> urls;
+    for (const auto& gateway : gateways) {
+      if (auto u = Url::parse(gateway + "/ipfs/" + id + "/" + requestPath)) urls.push_back(std::move(*u));
+    }
+    auto content = fetchFirst(urls, localTimeout, stop);
+    // Gateways label scripts and style sheets as plain text or bytes.
+    if (content.mime == octetStream || content.mime.starts_with("text/plain")) {
+      content.mime = MediaResolver::mimeType(requestPath);
+    }
+    cache->store(content.data, key, content.mime);
+    return content;
+  }
+  throw TavoluneError::notFound(url.string());
+}
+
+}  // namespace tavolune

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "media/MediaCache.hpp"
+#include "media/MediaContent.hpp"
+#include "media/OnchfsResolver.hpp"
+#include "model/Url.hpp"
+#include "network/HTTPClient.hpp"
+
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavolune {
+
+// The one road by which artwork files are obtained: the media cache first,
+// then onchfs, data URLs, or the HTTP candidates of a URI one at a time.
+// A plain value; copies share the cache, the session and the resolver.
+// Calls block; run them off the UI thread.
+class ContentFetcher {
+ public:
+  // Timeout of each request fetchLocal makes, in seconds.
+  static constexpr double localTimeout = 30;
+
+  ContentFetcher(HTTPClient http, std::shared_ptr<MediaCache> cache, std::vector<std::string> gateways,
+                 std::shared_ptr<OnchfsResolver> onchfs = OnchfsResolver::shared());
+
+  // A media URI as token metadata gives it (ipfs, ar, onchfs, data, https).
+  // timeout applies to each single HTTP request. Everything fetched, except
+  // data URLs, is stored in the cache under the URI as given.
+  MediaContent fetch(std::string_view uri, double timeout, std::stop_token stop = {}) const;
+
+  // A "tavolune://local/<kind>/<id>/<path>" URL, kind "onchfs" or "ipfs",
+  // as a live page loads its files.
+  MediaContent fetchLocal(const Url& url, std::stop_token stop = {}) const;
+
+  // The first URL that answers 2xx with a body; else the last failure.
+  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop = {}) const;
+
+  HTTPClient http;
+  std::shared_ptr<MediaCache> cache;
+  std::vector<std::string> gateways;
+  // A larger answer fails with a decoding error.
+  std::size_t maxDownloadBytes = mediaDownloadLimit;
+
+ private:
+  std::shared_ptr<OnchfsResolver> onchfs_;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,155 @@
+#include "media/OnchfsResolver.hpp"
+
+#include "media/Gzip.hpp"
+#include "media/OnchfsPath.hpp"
+#include "model/MediaResolver.hpp"
+#include "network/ServiceHosts.hpp"
+#include "network/TavoluneError.hpp"
+#include "network/URLMake.hpp"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace tavolune {
+
+namespace {
+
+std::string lowercasedASCII(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
+    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  });
+  return out;
+}
+
+Url requireURL(std::optional<Url> url, std::string_view what) {
+  if (!url) throw TavoluneError::invalidInput("onchfs request " + std::string(what));
+  return *url;
+}
+
+// A directory whose "index.html" leads back to itself would otherwise be
+// walked for ever; real trees are far shallower than this.
+constexpr std::size_t maxIndexHops = 32;
+
+}  // namespace
+
+OnchfsResolver::Key OnchfsResolver::Key::fromJSONValue(const JSONValue& v) {
+  const auto* key = v.get("key");
+  const auto* value = v.get("value");
+  if (!v.isObject() || !key || !key->isString() || !value) throw json::DecodeError("big-map key without key or value");
+  return Key{*key->stringValue(), *value};
+}
+
+std::shared_ptr<OnchfsResolver> OnchfsResolver::shared() {
+  static const auto instance = std::make_shared<OnchfsResolver>(HTTPClient(), std::string(service_hosts::tzktAPI));
+  return instance;
+}
+
+OnchfsResolver::OnchfsResolver(HTTPClient http, std::string apiBase)
+    : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
+
+std::optional<OnchfsResolver::Inode> OnchfsResolver::parseInode(const JSONValue& value) {
+  if (const auto* dir = value.get("directory"); dir && dir->isObject()) {
+    Directory d;
+    for (const auto& [name, target] : *dir->objectValue()) {
+      if (auto hash = target.string()) d.entries.emplace(name, std::move(*hash));
+    }
+    return d;
+  }
+  if (const auto* file = value.get("file")) {
+    File f;
+    for (const auto& pointer : (*file)["chunk_pointers"].array()) {
+      if (auto hash = pointer.string()) f.chunks.push_back(std::move(*hash));
+    }
+    return f;
+  }
+  return std::nullopt;
+}
+
+OnchfsResolver::Inode OnchfsResolver::inode(std::string_view hash, std::stop_token stop) {
+  const std::string key = lowercasedASCII(hash);
+  {
+    std::lock_guard guard(mutex_);
+    if (auto it = inodeCache_.find(key); it != inodeCache_.end()) return it->second;
+  }
+  // Hashes come from pages and from chain data: only hex may reach a URL.
+  if (!onchfs::isValidHash(key)) throw TavoluneError::notFound("onchfs " + std::string(hash));
+  auto url = requireURL(
+      Url::parse(apiBase_ + "/v1/bigmaps/" + std::to_string(inodesBigMap) + "/keys/" + key), "for an inode");
+  auto entry = http_.getJSON<Key>(url, {}, 30, stop);
+  auto inode = parseInode(entry.value);
+  if (!inode) throw TavoluneError::decoding("inode onchfs " + key);
+  std::lock_guard guard(mutex_);
+  inodeCache_.insert_or_assign(key, *inode);
+  return *inode;
+}
+
+Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop) {
+  Bytes out;
+  const std::string base = apiBase_ + "/v1/bigmaps/" + std::to_string(chunksBigMap) + "/keys";
+  for (std::size_t start = 0; start < chunks.size(); start += chunkBatchSize) {
+    const std::size_t end = std::min(start + chunkBatchSize, chunks.size());
+    std::vector<std::string> listed;
+    std::unordered_set<std::string> seen;
+    for (std::size_t i = start; i < end; ++i) {
+      auto lower = lowercasedASCII(chunks[i]);
+      // A hash that is not hex is never requested; it fails below as missing.
+      if (onchfs::isValidHash(lower) && seen.insert(lower).second) listed.push_back(std::move(lower));
+    }
+    std::unordered_map<std::string, Bytes> found;
+    if (!listed.empty()) {
+      if (listed.size() == 1) listed.push_back(listed.front());
+      std::string keys;
+      for (const auto& h : listed) keys += (keys.empty() ? "" : ",") + h;
+      auto url = requireURL(url::make(base, {{"key.in", keys}, {"select", "key,value"}, {"limit", "100"}}),
+                            "for chunks");
+      for (auto& entry : http_.getJSON<std::vector<Key>>(url, {}, 60, stop)) {
+        auto text = entry.value.string();
+        if (!text) continue;
+        if (auto bytes = hex::decode(*text)) found.insert_or_assign(lowercasedASCII(entry.key), std::move(*bytes));
+      }
+    }
+    for (std::size_t i = start; i < end; ++i) {
+      auto it = found.find(lowercasedASCII(chunks[i]));
+      if (it == found.end()) throw TavoluneError::notFound("onchfs chunk " + chunks[i]);
+      if (out.size() + it->second.size() > mediaDownloadLimit) {
+        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(mediaDownloadLimit >> 20) + " MiB");
+      }
+      out += it->second;
+    }
+  }
+  return out;
+}
+
+MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, std::stop_token stop) {
+  const auto notFound = [&] { return TavoluneError::notFound("onchfs " + std::string(hash) + "/" + std::string(path)); };
+  if (!onchfs::isValidHash(hash)) throw notFound();
+  Inode current = inode(hash, stop);
+  const auto names = onchfs::pathNames(path);
+  std::string mimeName = names.empty() ? "index.html" : names.back();
+  std::size_t next = 0;
+  std::size_t indexHops = 0;
+  while (const auto* dir = std::get_if<Directory>(&current)) {
+    std::string name;
+    if (next < names.size()) {
+      name = names[next++];
+    } else {
+      if (++indexHops > maxIndexHops) throw notFound();
+      name = "index.html";
+    }
+    auto it = dir->entries.find(name);
+    if (it == dir->entries.end()) throw notFound();
+    if (next == names.size()) mimeName = name;
+    auto target = it->second;
+    current = inode(target, stop);
+  }
+  const auto& file = std::get<File>(current);
+  if (next < names.size()) throw notFound();  // a file has no children
+  Bytes bytes = fetchChunks(file.chunks, stop);
+  if (Gzip::isGzipped(bytes)) {
+    if (auto inflated = Gzip::gunzip(bytes)) bytes = std::move(*inflated);
+  }
+  return MediaContent{std::move(bytes), MediaResolver::mimeType(mimeName)};
+}
+
+}  // namespace tavolune

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "media/MediaContent.hpp"
+#include "network/HTTPClient.hpp"
+#include "network/JSONValue.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+namespace tavolune {
+
+// Rebuilds files of onchfs, the file system stored on the Tezos chain,
+// from its two big maps (inodes and chunks) as the TzKT API serves them.
+// Inodes are cached for the life of the process. Thread-safe; the cache
+// lock is never held across a request.
+class OnchfsResolver {
+ public:
+  static constexpr std::int64_t inodesBigMap = 549145;
+  static constexpr std::int64_t chunksBigMap = 549144;
+  static constexpr std::size_t chunkBatchSize = 40;
+
+  struct Directory {
+    std::map<std::string, std::string> entries;  // file name -> inode hash
+    friend bool operator==(const Directory&, const Directory&) = default;
+  };
+  struct File {
+    std::vector<std::string> chunks;  // chunk hashes, in order
+    friend bool operator==(const File&, const File&) = default;
+  };
+  using Inode = std::variant<Directory, File>;
+
+  // One big-map entry as the API returns it.
+  struct Key {
+    std::string key;
+    JSONValue value;
+    static Key fromJSONValue(const JSONValue& v);
+  };
+
+  // The process's resolver, reading the public TzKT API.
+  static std::shared_ptr<OnchfsResolver> shared();
+
+  // apiBase: scheme and host of the TzKT API, without a trailing slash.
+  explicit OnchfsResolver(HTTPClient http, std::string apiBase);
+
+  // The file `path` names below the inode `hash` ("" or a path ending at a
+  // directory serves its "index.html"), typed by its file name. Gzip data
+  // is inflated; data that does not inflate is served as it is.
+  MediaContent file(std::string_view hash, std::string_view path, std::stop_token stop = {});
+  Inode inode(std::string_view hash, std::stop_token stop = {});
+  // The concatenated bytes of the chunks, read in batches of 40.
+  Bytes fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop = {});
+
+  // An inode value of the inodes big map; nothing when it is neither a
+  // directory nor a file.
+  static std::optional<Inode> parseInode(const JSONValue& value);
+
+ private:
+  HTTPClient http_;
+  std::string apiBase_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, Inode> inodeCache_;  // by lower-cased hash
+};
+
+}  // namespace tavolune

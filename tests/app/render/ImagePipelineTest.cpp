@@ -1,0 +1,320 @@
+#include "render/ImagePipeline.hpp"
+
+#include "TestImages.hpp"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace tavolune {
+namespace {
+
+using namespace tavolune::testing;
+
+QByteArray encoded(const QImage& image, const char* format, std::optional<QImageIOHandler::Transformations> turn = {}) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  if (turn) writer.setTransformation(*turn);
+  writer.setQuality(95);
+  EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+  return bytes;
+}
+
+QByteArray readFile(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path;
+  return f.readAll();
+}
+
+// Serves media from memory; an absent URI or one marked failing throws, as
+// the content fetcher does for an HTTP error or a time-out.
+class FakeSource : public ImageSource {
+ public:
+  struct Call {
+    std::string uri;
+    std::chrono::milliseconds timeout;
+    std::thread::id thread;
+  };
+
+  void serve(const std::string& uri, QByteArray data, std::string mime) {
+    std::lock_guard lock(mutex_);
+    media_[uri] = FetchedMedia{std::move(data), std::move(mime)};
+  }
+  void forget(const std::string& uri) {
+    std::lock_guard lock(mutex_);
+    media_.erase(uri);
+  }
+
+  FetchedMedia fetch(const std::string& uri, std::chrono::milliseconds timeout, std::stop_token) override {
+    std::lock_guard lock(mutex_);
+    calls_.push_back({uri, timeout, std::this_thread::get_id()});
+    const auto it = media_.find(uri);
+    if (it == media_.end()) throw std::runtime_error("The request timed out.");
+    return it->second;
+  }
+
+  std::vector<Call> calls() {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
+  std::vector<std::string> uris() {
+    std::vector<std::string> list;
+    for (const auto& c : calls()) list.push_back(c.uri);
+    return list;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, FetchedMedia> media_;
+  std::vector<Call> calls_;
+};
+
+Artwork artwork(std::optional<std::string> image, std::optional<std::string> thumbnail = std::nullopt,
+                MediaKind kind = MediaKind::image, std::optional<std::string> animation = std::nullopt) {
+  return Artwork::make({.chain = Chain::tezos,
+                        .contract = "KT1Test",
+                        .tokenId = "7",
+                        .title = "Dunes",
+                        .mediaKind = kind,
+                        .imageURI = std::move(image),
+                        .thumbnailURI = std::move(thumbnail),
+                        .animationURI = std::move(animation)});
+}
+
+const char* svgRedOverBlue =
+    R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="50">)"
+    R"(<rect x="0" y="0" width="100" height="25" fill="#ff0000"/>)"
+    R"(<rect x="0" y="25" width="50" height="25" fill="#0000ff"/>)"
+    R"(<rect x="50" y="25" width="50" height="25" fill="#00ff00"/></svg>)";
+
+TEST(ImagePipeline, FallsThroughToTheNextCandidateAndCachesTheResult) {
+  auto source = std::make_shared<FakeSource>();
+  source->serve("https://media.test/thumb.png", encoded(fourCorners(400, 200), "png"), "image/png");
+  ImagePipeline pipeline(source);
+  const Artwork work = artwork("https://media.test/full.png", "https://media.test/thumb.png");
+
+  const QImage first = pipeline.image(work, 100, false);
+  ASSERT_FALSE(first.isNull());
+  EXPECT_EQ(first.size(), QSize(100, 50)) << "downsampled to maxPixel";
+  expectCorners(first, Rect{0, 0, 100, 50}, red, green, blue, yellow);
+  EXPECT_EQ(source->uris(), (std::vector<std::string>{"https://media.test/full.png", "https://media.test/thumb.png"}));
+  for (const auto& call : source->calls()) EXPECT_EQ(call.timeout, std::chrono::seconds(25));
+
+  // Same artwork and size: from memory, whatever the thumbnail preference.
+  const QImage again = pipeline.image(work, 100, true);
+  EXPECT_EQ(again.cacheKey(), first.cacheKey());
+  EXPECT_EQ(source->calls().size(), 2u);
+  EXPECT_EQ(pipeline.cached(work, 100).cacheKey(), first.cacheKey());
+  EXPECT_TRUE(pipeline.cached(work, 200).isNull());
+
+  // Another size is another entry.
+  const QImage larger = pipeline.image(work, 300, true);
+  EXPECT_EQ(larger.size(), QSize(300, 150));
+  EXPECT_EQ(pipeline.memory().count(), 2u);
+  EXPECT_EQ(pipeline.memory().totalCost(), std::int64_t(100 * 4 * 50 + 300 * 4 * 150));
+  EXPECT_EQ(source->uris().back(), "https://media.test/thumb.png") << "thumbnail tried first when preferred";
+}
+
+TEST(ImagePipeline, NothingToFetchGivesNothing) {
+  auto source = std::make_shared<FakeSource>();
+  source->serve("https://media.test/a.png", encoded(fourCorners(40, 40), "png"), "image/png");
+  ImagePipeline pipeline(source);
+  EXPECT_TRUE(pipeline.image(artwork(std::nullopt), 512, false).isNull());
+  // Pixel sizes that cannot hold a picture are refused before any fetch.
+  EXPECT_TRUE(pipeline.image(artwork("https://media.test/a.png"), 0, false).isNull());
+  EXPECT_TRUE(pipeline.image(artwork("https://media.test/a.png"), -40, false).isNull());
+  EXPECT_TRUE(source->calls().empty());
+  // A stop request before the first candidate fetches nothing either.
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_TRUE(pipeline.image(artwork("https://media.test/a.png"), 64, false, stop.get_token()).isNull());
+  EXPECT_TRUE(source->calls().empty());
+}
+
+TEST(ImagePipeline, FailuresAreNotCached) {
+  auto source = std::make_shared<FakeSource>();
+  ImagePipeline pipeline(source);
+  const Artwork work = artwork("https://media.test/late.png");
+  EXPECT_TRUE(pipeline.image(work, 64, false).isNull());
+  source->serve("https://media.test/garbage.png", "not an image at all", "image/png");
+  source->serve("https://media.test/late.png", encoded(solid(10, 10, Qt::red), "png"), "image/png");
+  const QImage later = pipeline.image(work, 64, false);
+  ASSERT_FALSE(later.isNull());
+  EXPECT_EQ(later.size(), QSize(10, 10)) << "small images are not enlarged";
+  EXPECT_EQ(source->calls().size(), 2u);
+
+  Artwork other = artwork("https://media.test/garbage.png");
+  other.id = "tezos:kt1test:8";
+  EXPECT_TRUE(pipeline.image(other, 64, false).isNull());
+  EXPECT_EQ(pipeline.memory().count(), 1u);
+}
+
+TEST(ImagePipeline, DecodesJpegSmallerAndUpright) {
+  const QByteArray jpeg = encoded(fourCorners(800, 600), "jpeg");
+  const QImage small = ImagePipeline::decode(jpeg, "image/jpeg", 200);
+  ASSERT_EQ(small.size(), QSize(200, 150));
+  expectCorners(small, Rect{0, 0, 200, 150}, red, green, blue, yellow);
+
+  // A photo stored sideways with an orientation tag is shown as tagged.
+  const QByteArray tagged = encoded(fourCorners(80, 40), "jpeg", QImageIOHandler::TransformationRotate90);
+  const QImage turned = ImagePipeline::decode(tagged, "image/jpeg", 1000);
+  ASSERT_EQ(turned.size(), QSize(40, 80));
+  expectCorners(turned, Rect{0, 0, 40, 80}, blue, red, yellow, green);
+  const QImage turnedSmall = ImagePipeline::decode(tagged, "image/jpeg", 20);
+  EXPECT_EQ(turnedSmall.size(), QSize(10, 20));
+
+  EXPECT_TRUE(ImagePipeline::decode(jpeg, "image/jpeg", 0).isNull());
+  EXPECT_TRUE(ImagePipeline::decode(QByteArray(), "image/png", 10).isNull());
+  EXPECT_TRUE(ImagePipeline::decode(jpeg.left(60), "image/jpeg", 100).isNull()) << "truncated header";
+}
+
+TEST(ImagePipeline, RasterizesSvgAtTheRequestedSize) {
+  const QImage big = ImagePipeline::decode(svgRedOverBlue, "image/svg+xml", 2048);
+  ASSERT_EQ(big.size(), QSize(2048, 1024)) << "small documents are scaled up";
+  expectCorners(big, Rect{0, 0, 2048, 1024}, QColor(255, 0, 0), QColor(255, 0, 0), QColor(0, 0, 255),
+                QColor(0, 255, 0), 1);
+  // Served as text, recognised by its head.
+  const QImage sniffed = ImagePipeline::decode(svgRedOverBlue, "text/plain", 64);
+  EXPECT_EQ(sniffed.size(), QSize(64, 32));
+  // The tag in capitals is not an SVG document to us.
+  QByteArray shouted(svgRedOverBlue);
+  shouted.replace("<svg", "<SVG").replace("</svg>", "</SVG>");
+  EXPECT_TRUE(ImagePipeline::decode(shouted, "text/plain", 64).isNull());
+
+  EXPECT_TRUE(ImagePipeline::rasterizeSVG(R"(<svg xmlns="http://www.w3.org/2000/svg" width="0" height="50"/>)", 256)
+                  .isNull());
+  EXPECT_TRUE(ImagePipeline::rasterizeSVG("<svg unclosed", 256).isNull());
+  EXPECT_TRUE(ImagePipeline::rasterizeSVG(svgRedOverBlue, 0).isNull());
+  // Without width and height the view box gives the shape.
+  const QImage boxed = ImagePipeline::rasterizeSVG(
+      R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 30 60"><rect width="30" height="60" fill="#00f"/></svg>)",
+      120);
+  EXPECT_EQ(boxed.size(), QSize(60, 120));
+  // A document claiming an absurd size is still drawn at the requested one.
+  const QImage huge = ImagePipeline::rasterizeSVG(
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="100000000" height="50000000"/>)", 100);
+  EXPECT_EQ(huge.size(), QSize(100, 50));
+}
+
+QStringList temporaryVideos() { return QDir(QDir::tempPath()).entryList({"*.mp4"}, QDir::Files); }
+
+// A temporary directory of this test's own, so that tests running in
+// parallel don't see each other's files.
+class OwnTemporaryDirectory {
+ public:
+  OwnTemporaryDirectory() : saved_(qgetenv("TMPDIR")) {
+    EXPECT_TRUE(dir_.isValid());
+    qputenv("TMPDIR", dir_.path().toLocal8Bit());
+  }
+  ~OwnTemporaryDirectory() {
+    if (saved_.isNull())
+      qunsetenv("TMPDIR");
+    else
+      qputenv("TMPDIR", saved_);
+  }
+
+ private:
+  QByteArray saved_;
+  QTemporaryDir dir_;
+};
+
+TEST(ImagePipeline, TakesTheVideoFrameAtHalfASecondAndCleansUp) {
+  const QByteArray clip = readFile(testData("clip.mp4"));  // 0.5 s red, 0.5 s green, 0.5 s blue, 64 x 48
+  ASSERT_FALSE(clip.isEmpty());
+  auto source = std::make_shared<FakeSource>();
+  source->serve("ipfs://QmClip", clip, "video/mp4");
+  ImagePipeline pipeline(source);
+  OwnTemporaryDirectory tmp;
+  const QStringList before = temporaryVideos();
+  ASSERT_TRUE(before.isEmpty());
+
+  const Artwork work = artwork(std::nullopt, std::nullopt, MediaKind::video, "ipfs://QmClip");
+  const QImage poster = pipeline.image(work, 32, false);
+  ASSERT_FALSE(poster.isNull());
+  EXPECT_LE(std::max(poster.width(), poster.height()), 32);
+  EXPECT_EQ(poster.size(), QSize(32, 24));
+  const QColor middle = poster.pixelColor(16, 12);
+  EXPECT_GT(middle.green(), 150) << middle.name().toStdString();
+  EXPECT_LT(middle.red(), 90) << middle.name().toStdString();
+  EXPECT_LT(middle.blue(), 90) << middle.name().toStdString();
+  EXPECT_EQ(temporaryVideos(), before) << "no temporary file left behind";
+  EXPECT_FALSE(pipeline.cached(work, 32).isNull());
+
+  // The same on a worker thread, where the UI would start it.
+  QFuture<QImage> future = pipeline.imageAsync(work, 64, false);
+  for (int i = 0; i < 20000 && !future.isFinished(); ++i) QThread::msleep(1);
+  ASSERT_TRUE(future.isFinished());
+  const QImage pooled = future.result();
+  ASSERT_EQ(pooled.size(), QSize(64, 48)) << "never enlarged";
+  EXPECT_GT(pooled.pixelColor(32, 24).green(), 150);
+  EXPECT_EQ(temporaryVideos(), before);
+}
+
+TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
+  auto source = std::make_shared<FakeSource>();
+  source->serve("https://media.test/broken.mp4", QByteArray(4096, '\x5a'), "video/mp4");
+  source->serve("https://media.test/still.png", encoded(solid(30, 20, Qt::blue), "png"), "image/png");
+  ImagePipeline pipeline(source);
+  OwnTemporaryDirectory tmp;
+  const QStringList before = temporaryVideos();
+  ASSERT_TRUE(before.isEmpty());
+  const QImage image = pipeline.image(artwork("https://media.test/broken.mp4", "https://media.test/still.png"), 64, false);
+  ASSERT_FALSE(image.isNull());
+  EXPECT_TRUE(colorNear(image, 5, 5, QColor(Qt::blue), 0));
+  EXPECT_EQ(temporaryVideos(), before);
+}
+
+TEST(ImagePipeline, DecodesOffTheCallingThread) {
+  auto source = std::make_shared<FakeSource>();
+  source->serve("https://media.test/a.svg", svgRedOverBlue, "image/svg+xml");
+  ImagePipeline pipeline(source);
+  QFuture<QImage> future = pipeline.imageAsync(artwork("https://media.test/a.svg"), 200, false);
+  // As the UI would: wait without blocking on the future (waitForFinished
+  // runs a task that has not started yet on the waiting thread).
+  for (int i = 0; i < 5000 && !future.isFinished(); ++i) QThread::msleep(1);
+  ASSERT_TRUE(future.isFinished());
+  const QImage image = future.result();
+  EXPECT_EQ(image.size(), QSize(200, 100));
+  ASSERT_EQ(source->calls().size(), 1u);
+  EXPECT_NE(source->calls()[0].thread, std::this_thread::get_id());
+}
+
+TEST(ImageMemoryCache, EvictsTheLeastRecentlyUsedByCountAndCost) {
+  ImageMemoryCache cache(1000, 3);
+  const QImage img = solid(2, 2, Qt::red);
+  cache.insert("a", img, 100);
+  cache.insert("b", img, 100);
+  cache.insert("c", img, 100);
+  EXPECT_FALSE(cache.find("a").isNull());  // a is now the most recent
+  cache.insert("d", img, 100);
+  EXPECT_TRUE(cache.find("b").isNull()) << "the least recently used goes first";
+  EXPECT_FALSE(cache.find("a").isNull());
+  EXPECT_EQ(cache.count(), 3u);
+
+  cache.insert("big", img, 900);  // 300 + 900 > 1000: evict until it fits
+  EXPECT_LE(cache.totalCost(), 1000);
+  EXPECT_FALSE(cache.find("big").isNull());
+  EXPECT_EQ(cache.totalCost(), 1000);
+  EXPECT_EQ(cache.count(), 2u);
+
+  cache.insert("big", img, 50);  // replacing adjusts the cost
+  EXPECT_EQ(cache.totalCost(), 150);
+  cache.insert("huge", img, 5000);  // beyond the whole limit: not kept, nothing pushed out
+  EXPECT_TRUE(cache.find("huge").isNull());
+  EXPECT_EQ(cache.count(), 2u);
+}
+
+}  // namespace
+}  // namespace tavolune

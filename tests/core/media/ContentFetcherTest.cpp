@@ -1,0 +1,298 @@
+#include "media/ContentFetcher.hpp"
+
+#include "support/LoopbackServer.hpp"
+#include "network/TavoluneError.hpp"
+
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace tavolune {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::CannedResponse;
+using testsupport::LoopbackServer;
+
+constexpr std::string_view cid = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
+
+template <class F>
+std::optional<TavoluneError> errorOf(F&& f) {
+  try {
+    f();
+  } catch (const TavoluneError& e) {
+    return e;
+  }
+  return std::nullopt;
+}
+
+// A port nothing listens on: bound, then closed.
+std::string deadBaseURL() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+}
+
+// Answers every connection with one fixed raw HTTP response, for answers
+// the loopback server cannot give (no Content-Type at all).
+class RawServer {
+ public:
+  explicit RawServer(std::string response) : response_(std::move(response)) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, 8);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] {
+      while (true) {
+        int client = ::accept(fd_, nullptr, nullptr);
+        if (client < 0) return;
+        std::string request;
+        char buffer[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+          auto n = ::read(client, buffer, sizeof buffer);
+          if (n <= 0) break;
+          request.append(buffer, static_cast<std::size_t>(n));
+        }
+        (void)!::write(client, response_.data(), response_.size());
+        ::close(client);
+      }
+    });
+  }
+  ~RawServer() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+  }
+  std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  std::string response_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+class ContentFetcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    dir = fs::temp_directory_path() / ("tavolune-fetch-" + std::to_string(rd()) + std::to_string(rd()));
+    cache = std::make_shared<MediaCache>(dir, std::int64_t{1} << 30);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  ContentFetcher fetcher(std::vector<std::string> gateways) {
+    return ContentFetcher(HTTPClient(), cache, std::move(gateways),
+                          std::make_shared<OnchfsResolver>(HTTPClient(), tzkt.baseURL()));
+  }
+
+  fs::path dir;
+  std::shared_ptr<MediaCache> cache;
+  LoopbackServer first;
+  LoopbackServer second;
+  LoopbackServer tzkt;
+};
+
+TEST_F(ContentFetcherTest, CacheComesFirst) {
+  auto f = fetcher({deadBaseURL()});
+  const std::string uri = "ipfs://" + std::string(cid) + "/art.png";
+  cache->store("cached bytes", uri, "image/png");
+  auto hit = f.fetch(uri, 5);
+  EXPECT_EQ(hit.data, "cached bytes");
+  EXPECT_EQ(hit.mime, "image/png");
+  // Without a type file the type is plain bytes.
+  cache->store("raw", "https://example.com/raw", std::nullopt);
+  EXPECT_EQ(f.fetch("https://example.com/raw", 5).mime, "application/octet-stream");
+  // The cache key is the URI exactly as given.
+  EXPECT_THROW(f.fetch("ipfs://" + std::string(cid) + "/art.png%20", 5), TransportError);
+}
+
+TEST_F(ContentFetcherTest, GatewaysAreTriedInOrder) {
+  const std::string path = "/ipfs/" + std::string(cid) + "/work.html";
+  first.on("GET", path, CannedResponse::text("busy", 500));
+  second.on("GET", path, CannedResponse{.body = "<html/>", .contentType = "text/html; charset=utf-8"});
+  auto f = fetcher({first.baseURL(), second.baseURL()});
+  const std::string uri = "ipfs://" + std::string(cid) + "/work.html";
+
+  auto content = f.fetch(uri, 5);
+  EXPECT_EQ(content.data, "<html/>");
+  EXPECT_EQ(content.mime, "text/html");
+  EXPECT_EQ(first.requestCount(), 1u);
+  ASSERT_EQ(second.requestCount(), 1u);
+  auto request = *second.lastRequest();
+  EXPECT_EQ(request.header("Accept"), "*/*");
+  EXPECT_TRUE(request.header("User-Agent").value_or("").starts_with("Tavolune/1.0"));
+  // Stored under the URI: the next fetch needs no network.
+  EXPECT_EQ(cache->mime(uri), "text/html");
+  EXPECT_EQ(f.fetch(uri, 5).data, "<html/>");
+  EXPECT_EQ(first.requestCount() + second.requestCount(), 2u);
+}
+
+TEST_F(ContentFetcherTest, FailuresFallThroughToTheLast) {
+  const std::string path = "/ipfs/" + std::string(cid);
+  first.on("GET", path, CannedResponse::empty(200));  // 200 with no body is a failure
+  second.on("GET", path, CannedResponse::text("gone", 404));
+  auto f = fetcher({first.baseURL(), second.baseURL()});
+  auto error = errorOf([&] { f.fetch(std::string(cid), 5); });
+  EXPECT_EQ(error, TavoluneError::http(404, second.url(path)));
+  EXPECT_EQ(first.requestCount(), 1u);
+  EXPECT_FALSE(cache->contains(std::string(cid)));  // failures are never cached
+
+  // The empty 2xx answer as the last failure.
+  auto reversed = fetcher({second.baseURL(), first.baseURL()});
+  EXPECT_EQ(errorOf([&] { reversed.fetch(std::string(cid), 5); }), TavoluneError::http(200, first.url(path)));
+
+  // A transport failure of the last candidate is passed on as it is.
+  auto dead = fetcher({second.baseURL(), deadBaseURL()});
+  try {
+    dead.fetch(std::string(cid), 5);
+    FAIL() << "expected a transport error";
+  } catch (const TransportError& e) {
+    EXPECT_EQ(e.group(), TransportError::Group::unreachable);
+  }
+}
+
+TEST_F(ContentFetcherTest, MimeTypeFromTheAnswerOrThePath) {
+  // An answer without Content-Type takes the type of the file name.
+  RawServer bare("HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection: close\r\n\r\n\x89PNG");
+  auto f = fetcher({bare.baseURL()});
+  auto png = f.fetch("ipfs://" + std::string(cid) + "/a/image.png", 5);
+  EXPECT_EQ(png.mime, "image/png");
+  EXPECT_EQ(png.data, "\x89PNG");
+  auto unknown = f.fetch("ipfs://" + std::string(cid) + "/a/blob", 5);
+  EXPECT_EQ(unknown.mime, "application/octet-stream");
+
+  // Parameters are dropped and the case is kept as received.
+  first.on("GET", "/ipfs/" + std::string(cid) + "/odd",
+           CannedResponse{.body = "x", .contentType = "Image/SVG+xml ;charset=utf-8"});
+  EXPECT_EQ(fetcher({first.baseURL()}).fetch("ipfs://" + std::string(cid) + "/odd", 5).mime, "Image/SVG+xml");
+}
+
+TEST_F(ContentFetcherTest, DataURLsAndUnknownURIs) {
+  auto f = fetcher({deadBaseURL()});
+  auto page = f.fetch("data:text/html;base64,PGI+aGk8L2I+", 5);
+  EXPECT_EQ(page.data, "<b>hi</b>");
+  EXPECT_EQ(page.mime, "text/html");
+  EXPECT_EQ(cache->totalSize(), 0);  // never cached
+  EXPECT_EQ(errorOf([&] { f.fetch("data:image/png;base64,***", 5); }), TavoluneError::decoding("data: URL"));
+  EXPECT_EQ(errorOf([&] { f.fetch("not a media uri", 5); }), TavoluneError::allProvidersFailed("no URL"));
+  EXPECT_EQ(errorOf([&] { fetcher({}).fetch("ipfs://" + std::string(cid), 5); }),
+            TavoluneError::allProvidersFailed("no URL"));
+}
+
+TEST_F(ContentFetcherTest, OnchfsURIsGoThroughTheResolver) {
+  const std::string file(64, 'a');
+  const std::string chunk(64, 'c');
+  tzkt.get("/v1/bigmaps/549145/keys/" + file,
+           R"({"key":")" + file + R"(","value":{"file":{"chunk_pointers":[")" + chunk + R"("]}}})");
+  tzkt.get("/v1/bigmaps/549144/keys", R"([{"key":")" + chunk + R"(","value":"3c703e"}])");
+  auto f = fetcher({deadBaseURL()});
+  const std::string uri = "onchfs://" + file + "?seed=1";
+  auto content = f.fetch(uri, 5);
+  EXPECT_EQ(content.data, "<p>");
+  EXPECT_EQ(content.mime, "text/html");
+  EXPECT_EQ(cache->data(uri), "<p>");
+
+  EXPECT_EQ(errorOf([&] { f.fetch("onchfs://" + std::string(64, 'b'), 5); })->kind(), TavoluneError::Kind::http);
+  EXPECT_FALSE(cache->contains("onchfs://" + std::string(64, 'b')));
+}
+
+TEST_F(ContentFetcherTest, LocalIPFSPaths) {
+  const std::string base = "/ipfs/" + std::string(cid) + "/";
+  first.on("GET", base + "index.html", CannedResponse::text("nope", 502));
+  second.on("GET", base + "index.html", CannedResponse{.body = "<html/>", .contentType = "text/html"});
+  second.on("GET", base + "lib/sketch.js", CannedResponse::text("draw()"));
+  second.on("GET", base + "lib/shader v2.frag",
+            CannedResponse{.body = "void main(){}", .contentType = "application/octet-stream"});
+  second.on("GET", base + "data.json", CannedResponse{.body = "{}", .contentType = "text/plain; charset=utf-8"});
+  auto f = fetcher({first.baseURL(), second.baseURL()});
+
+  auto page = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid)));
+  EXPECT_EQ(page.data, "<html/>");
+  EXPECT_EQ(page.mime, "text/html");
+  EXPECT_EQ(cache->mime("ipfs/" + std::string(cid) + "/"), "text/html");
+  ASSERT_EQ(first.requestCount(), 1u);
+  EXPECT_EQ(first.lastRequest()->path, base + "index.html");
+
+  // Gateways that label scripts as plain text.
+  auto script = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/lib/sketch.js"));
+  EXPECT_EQ(script.mime, "application/javascript");
+  auto json = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/data.json"));
+  EXPECT_EQ(json.mime, "application/json");
+  // Escapes reach the gateway and the key unchanged.
+  auto shader = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/lib/shader%20v2.frag"));
+  EXPECT_EQ(shader.data, "void main(){}");
+  EXPECT_EQ(shader.mime, "text/plain");
+  EXPECT_TRUE(cache->contains("ipfs/" + std::string(cid) + "/lib/shader%20v2.frag"));
+
+  // Served from the cache the second time.
+  auto before = first.requestCount() + second.requestCount();
+  EXPECT_EQ(f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/")).data, "<html/>");
+  EXPECT_EQ(first.requestCount() + second.requestCount(), before);
+}
+
+TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
+  auto f = fetcher({deadBaseURL()});
+  auto only = *Url::parse("tavolune://local/ipfs");
+  EXPECT_EQ(errorOf([&] { f.fetchLocal(only); }), TavoluneError::notFound(only.string()));
+  auto other = *Url::parse("tavolune://local/arweave/abc/page.html");
+  EXPECT_EQ(errorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
+  // The cache is asked before the kind.
+  cache->store("cached", "arweave/abc/page.html", std::nullopt);
+  auto hit = f.fetchLocal(other);
+  EXPECT_EQ(hit.data, "cached");
+  EXPECT_EQ(hit.mime, "text/html");  // from the path when there is no type file
+
+  const std::string dirHash(64, 'd');
+  const std::string fileHash(64, 'e');
+  const std::string chunk(64, 'f');
+  tzkt.get("/v1/bigmaps/549145/keys/" + dirHash,
+           R"({"key":")" + dirHash + R"(","value":{"directory":{"main.js":")" + fileHash + R"("}}})");
+  tzkt.get("/v1/bigmaps/549145/keys/" + fileHash,
+           R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[")" + chunk + R"("]}}})");
+  tzkt.get("/v1/bigmaps/549144/keys", R"([{"key":")" + chunk + R"(","value":"6f6b"}])");
+  auto js = f.fetchLocal(*Url::parse("tavolune://local/onchfs/" + dirHash + "/main.js"));
+  EXPECT_EQ(js.data, "ok");
+  EXPECT_EQ(js.mime, "application/javascript");
+  EXPECT_EQ(cache->mime("onchfs/" + dirHash + "/main.js"), "application/javascript");
+  // A page cannot smuggle a path into the TzKT request through the hash.
+  auto smuggled = *Url::parse("tavolune://local/onchfs/..%2F549144%2Fkeys/x");
+  EXPECT_EQ(errorOf([&] { f.fetchLocal(smuggled); })->kind(), TavoluneError::Kind::notFound);
+}
+
+TEST_F(ContentFetcherTest, OneDownloadIsCapped) {
+  const std::string path = "/ipfs/" + std::string(cid) + "/big.bin";
+  first.on("GET", path, CannedResponse{.body = std::string(4096, 'b'), .contentType = "application/octet-stream"});
+  auto f = fetcher({first.baseURL()});
+  f.maxDownloadBytes = 4095;
+  auto error = errorOf([&] { f.fetch("ipfs://" + std::string(cid) + "/big.bin", 5); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->kind(), TavoluneError::Kind::decoding);
+  EXPECT_FALSE(cache->contains("ipfs://" + std::string(cid) + "/big.bin"));
+  f.maxDownloadBytes = 4096;
+  EXPECT_EQ(f.fetch("ipfs://" + std::string(cid) + "/big.bin", 5).data.size(), 4096u);
+}
+
+}  // namespace
+}  // namespace tavolune
