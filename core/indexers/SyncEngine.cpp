@@ -4,6 +4,8 @@
 #include "indexers/ArtistDiscovery.hpp"
 #include "indexers/EVMIndexer.hpp"
 #include "indexers/ObjktProvider.hpp"
+#include "indexers/OpenSeaKeyStore.hpp"
+#include "indexers/TzKTProvider.hpp"
 #include "network/TavoluneError.hpp"
 #include "network/TransportError.hpp"
 #include "text/Text.hpp"
@@ -82,6 +84,16 @@ std::vector<Chain> inCaseOrder(const std::vector<Chain>& chains) {
 }
 
 }  // namespace
+
+SyncEngine::Services SyncEngine::Services::real() {
+  return {.objktEndpoint = ObjktProvider::defaultEndpoint(),
+          .tzktAPI = TzKTProvider::defaultAPIBase(),
+          .openSeaAPI = OpenSeaKeyStore::defaultAPIBase(),
+          .explorers = BlockscoutProvider::defaultExplorers(),
+          .openSeaKeyFile = OpenSeaKeyStore::defaultURL(),
+          .gateways = IPFSGateways::defaults(),
+          .clock = Clock()};
+}
 
 std::string SyncEngine::errorLine(std::string_view label, std::exception_ptr error) {
   std::string line(label);

@@ -48,6 +48,8 @@ class SyncEngine {
     std::string openSeaAPI;
     BlockscoutProvider::Explorers explorers;
     std::filesystem::path openSeaKeyFile;
+    // The IPFS gateways the EVM indexer fetches metadata documents through.
+    std::vector<std::string> gateways;
     Clock clock{};
 
     static Services real();
