@@ -12,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     total += name.size();
   }
   if (total > size) __builtin_trap();
-  if (tavolune::onchfs::isValidHash(text) && (text.empty() || text.find('/') != std::string_view::npos)) __builtin_trap();
+  if (tavolune::onchfs::isValidHash(text) && (text.empty() || text.find('/') != std::string_view::npos))
+    __builtin_trap();
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "indexers/ArtistDiscovery.hpp"
 
+#include "indexers/EVMContracts.hpp"
 #include "model/Hash.hpp"
 #include "text/Text.hpp"
 
@@ -18,16 +19,7 @@ namespace {
 // The shared contracts of the two generative platforms whose token ids
 // carry the project number (project 78 starts at token 78,000,000).
 bool isProjectContract(const std::string& lowerContract) {
-  static const std::unordered_set<std::string> contracts{
-      // Art Blocks
-      "0x059edd72cd353df5106d2b9cc5ab83a52287ac3a",
-      "0xa7d8d9ef8d8ce8992df33d8b8cf4aebabd5bd270",
-      "0x99a9b7c1116f9ceeb1652de04d5969cce509b069",
-      "0xab0000000000aa06f89b268d604a9c1c41524ac6",
-      // Bright Moments
-      "0x0a1bbd57033f57e7b6743621b79fcb9eb2ce3676",
-  };
-  return contracts.contains(lowerContract);
+  return EVMContracts::artBlocks().contains(lowerContract) || EVMContracts::brightMoments().contains(lowerContract);
 }
 
 // A decimal integer: an optional sign, then digits only, in 64-bit range.
@@ -143,11 +135,12 @@ bool isSigned(const std::optional<std::string>& credit, const std::vector<std::s
   return false;
 }
 
-std::vector<Series> series(const std::vector<Artwork>& works, const std::vector<std::string>& names) {
+std::vector<Series> series(const std::vector<OwnedArtwork>& owned, const std::vector<std::string>& names) {
   std::vector<Series> found;
   // Identities seen: a series with its name left empty.
   std::unordered_set<Series> seen;
-  for (const auto& work : works) {
+  for (const auto& item : owned) {
+    const Artwork& work = item.artwork;
     if (!isSigned(work.artist, names)) continue;
     std::string contract = text::lowercased(work.contract);
     std::optional<std::int64_t> project;

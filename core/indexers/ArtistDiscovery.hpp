@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Artwork.hpp"
+#include "indexers/OwnedArtwork.hpp"
 #include "model/Chain.hpp"
 #include "model/Wallet.hpp"
 
@@ -38,7 +38,7 @@ bool isSigned(const std::optional<std::string>& credit, const std::vector<std::s
 
 // The distinct series of the works signed by names, sorted by name in the
 // file manager's order; equal names keep the order in which they were met.
-std::vector<Series> series(const std::vector<Artwork>& works, const std::vector<std::string>& names);
+std::vector<Series> series(const std::vector<OwnedArtwork>& owned, const std::vector<std::string>& names);
 
 }  // namespace tavolune::ArtistDiscovery
 

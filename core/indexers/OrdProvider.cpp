@@ -1,5 +1,6 @@
 #include "indexers/OrdProvider.hpp"
 
+#include "concurrency/SlidingWindow.hpp"
 #include "text/Text.hpp"
 
 #include <cmath>
@@ -84,6 +85,46 @@ Artwork OrdProvider::map(const Inscription& inscription, std::string_view baseUR
       .year = inscription.timestamp ? localYear(*inscription.timestamp) : std::nullopt,
       .isSpam = kind == MediaKind::other && !type.starts_with("text/"),
   });
+}
+
+namespace {
+
+Url requestURL(const std::string& text) {
+  auto url = Url::parse(text);
+  if (!url) throw TavoluneError::invalidInput(text);
+  return *url;
+}
+
+}  // namespace
+
+OrdProvider::OrdProvider(std::string baseURL, HTTPClient http) : http_(std::move(http)), baseURL_(std::move(baseURL)) {
+  if (baseURL_.ends_with('/')) baseURL_.pop_back();
+}
+
+std::vector<OwnedArtwork> OrdProvider::tokens(const std::string& owner, Chain, std::stop_token stop) const {
+  auto info = http_.getJSON<AddressInfo>(requestURL(baseURL_ + "/address/" + owner), {}, 30, stop);
+  auto& ids = info.inscriptions;
+  if (ids.size() > maxInscriptions) ids.resize(maxInscriptions);
+  auto owned = slidingWindow<OwnedArtwork>(
+      ids.size(), window,
+      [&](std::size_t i, std::stop_token token) -> std::optional<OwnedArtwork> {
+        try {
+          return inscription(ids[i], token);
+        } catch (const CancellationError&) {
+          throw;
+        } catch (...) {
+          return std::nullopt;  // one unreadable inscription does not cost the rest
+        }
+      },
+      stop);
+  // A cancelled listing is not a complete one.
+  if (stop.stop_requested()) throw CancellationError();
+  return owned;
+}
+
+OwnedArtwork OrdProvider::inscription(const std::string& id, std::stop_token stop) const {
+  auto record = http_.getJSON<Inscription>(requestURL(baseURL_ + "/inscription/" + id), {}, 30, stop);
+  return {map(record, baseURL_), 1};
 }
 
 }  // namespace tavolune

@@ -15,7 +15,8 @@ constexpr std::array<std::int8_t, 256> base64Table() {
   std::array<std::int8_t, 256> t{};
   for (auto& v : t) v = -1;
   constexpr std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (std::size_t i = 0; i < alphabet.size(); ++i) t[static_cast<unsigned char>(alphabet[i])] = static_cast<std::int8_t>(i);
+  for (std::size_t i = 0; i < alphabet.size(); ++i)
+    t[static_cast<unsigned char>(alphabet[i])] = static_cast<std::int8_t>(i);
   return t;
 }
 

@@ -63,7 +63,8 @@ std::optional<Bytes> gunzip(std::string_view data, std::size_t maxOutput) {
   if (start >= data.size() - trailerSize) return std::nullopt;
   const auto body = data.substr(start, data.size() - trailerSize - start);
   const std::size_t t = data.size() - 4;
-  const std::size_t expected = byte(data, t) | byte(data, t + 1) << 8 | byte(data, t + 2) << 16 | byte(data, t + 3) << 24;
+  const std::size_t expected =
+      byte(data, t) | byte(data, t + 1) << 8 | byte(data, t + 2) << 16 | byte(data, t + 3) << 24;
 
   Inflater inflater;
   if (!inflater.ready) return std::nullopt;
@@ -99,7 +100,7 @@ std::optional<Bytes> gunzip(std::string_view data, std::size_t maxOutput) {
     if (rc == Z_STREAM_END) break;
     if (rc == Z_OK) continue;
     if (rc == Z_BUF_ERROR && z.avail_out == 0) continue;  // needs more room
-    return std::nullopt;  // damaged, or the body ended before the stream did
+    return std::nullopt;                                  // damaged, or the body ended before the stream did
   }
   out.resize(produced);
   return out;

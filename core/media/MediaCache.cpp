@@ -53,7 +53,8 @@ std::optional<Bytes> readWhole(const fs::path& path, bool touch) {
   while (true) {
     // Past the size fstat gave, the file grew meanwhile: read on to the end.
     bool spilling = done >= out.size();
-    ssize_t n = spilling ? ::read(fd.get(), spill, sizeof spill) : ::read(fd.get(), out.data() + done, out.size() - done);
+    ssize_t n =
+        spilling ? ::read(fd.get(), spill, sizeof spill) : ::read(fd.get(), out.data() + done, out.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;
@@ -84,9 +85,8 @@ bool writeAll(int fd, std::string_view bytes) {
 // the old file or the new one, whole.
 void writeAtomically(const fs::path& target, std::string_view bytes) {
   static std::atomic<std::uint64_t> counter{0};
-  auto aside = target.parent_path() /
-               ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                std::to_string(counter.fetch_add(1)));
+  auto aside = target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                       std::to_string(counter.fetch_add(1)));
   FileDescriptor fd(::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (fd.get() < 0) return;
   bool ok = writeAll(fd.get(), bytes);
@@ -182,8 +182,7 @@ std::optional<std::string> MediaCache::mime(std::string_view s) const {
   return bytes;
 }
 
-void MediaCache::store(std::string_view bytes, std::string_view s,
-                       const std::optional<std::string>& mime) {
+void MediaCache::store(std::string_view bytes, std::string_view s, const std::optional<std::string>& mime) {
   std::lock_guard guard(lock_);
   std::error_code ec;
   fs::create_directories(directory_, ec);  // the folder may have been removed under us

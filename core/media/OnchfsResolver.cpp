@@ -16,9 +16,8 @@ namespace {
 
 std::string lowercasedASCII(std::string_view s) {
   std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-  });
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
   return out;
 }
 
@@ -74,8 +73,8 @@ OnchfsResolver::Inode OnchfsResolver::inode(std::string_view hash, std::stop_tok
   }
   // Hashes come from pages and from chain data: only hex may reach a URL.
   if (!onchfs::isValidHash(key)) throw TavoluneError::notFound("onchfs " + std::string(hash));
-  auto url = requireURL(
-      Url::parse(apiBase_ + "/v1/bigmaps/" + std::to_string(inodesBigMap) + "/keys/" + key), "for an inode");
+  auto url =
+      requireURL(Url::parse(apiBase_ + "/v1/bigmaps/" + std::to_string(inodesBigMap) + "/keys/" + key), "for an inode");
   auto entry = http_.getJSON<Key>(url, {}, 30, stop);
   auto inode = parseInode(entry.value);
   if (!inode) throw TavoluneError::decoding("inode onchfs " + key);
@@ -101,8 +100,8 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
       if (listed.size() == 1) listed.push_back(listed.front());
       std::string keys;
       for (const auto& h : listed) keys += (keys.empty() ? "" : ",") + h;
-      auto url = requireURL(url::make(base, {{"key.in", keys}, {"select", "key,value"}, {"limit", "100"}}),
-                            "for chunks");
+      auto url =
+          requireURL(url::make(base, {{"key.in", keys}, {"select", "key,value"}, {"limit", "100"}}), "for chunks");
       for (auto& entry : http_.getJSON<std::vector<Key>>(url, {}, 60, stop)) {
         auto text = entry.value.string();
         if (!text) continue;
@@ -112,8 +111,8 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
     for (std::size_t i = start; i < end; ++i) {
       auto it = found.find(lowercasedASCII(chunks[i]));
       if (it == found.end()) throw TavoluneError::notFound("onchfs chunk " + chunks[i]);
-      if (out.size() + it->second.size() > mediaDownloadLimit) {
-        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(mediaDownloadLimit >> 20) + " MiB");
+      if (out.size() + it->second.size() > maxFileBytes) {
+        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(maxFileBytes) + " bytes");
       }
       out += it->second;
     }
@@ -122,7 +121,9 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
 }
 
 MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, std::stop_token stop) {
-  const auto notFound = [&] { return TavoluneError::notFound("onchfs " + std::string(hash) + "/" + std::string(path)); };
+  const auto notFound = [&] {
+    return TavoluneError::notFound("onchfs " + std::string(hash) + "/" + std::string(path));
+  };
   if (!onchfs::isValidHash(hash)) throw notFound();
   Inode current = inode(hash, stop);
   const auto names = onchfs::pathNames(path);

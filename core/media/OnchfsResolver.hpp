@@ -63,6 +63,9 @@ class OnchfsResolver {
   // directory nor a file.
   static std::optional<Inode> parseInode(const JSONValue& value);
 
+  // A file whose chunks add up to more fails with a decoding error.
+  std::size_t maxFileBytes = mediaDownloadLimit;
+
  private:
   HTTPClient http_;
   std::string apiBase_;

@@ -134,28 +134,14 @@ std::vector<const Artwork*> LibraryState::unmeasuredSeries() const {
   std::unordered_set<std::string> seen;
   std::vector<const Artwork*> selected;
   std::vector<const Artwork*> rest;
-  auto consider = [&](const std::string& id) {
-    auto it = artworks.find(id);
-    if (it == artworks.end()) return;
-    const Artwork& a = it->second;
-    if (a.mediaKind != MediaKind::generative || !isVisible(a)) return;
+  // The owned works are the stored works that some wallet holds.
+  for (const auto& [id, a] : artworks) {
+    if (a.mediaKind != MediaKind::generative) continue;
     std::string key = a.seriesKey();
-    if (renderProfiles.contains(key) || !seen.insert(std::move(key)).second) return;
+    // Only an owned, visible work stands for its series; the cheap tests go first.
+    if (seen.contains(key) || renderProfiles.contains(key) || !isVisible(a) || !isOwned(*this, id)) continue;
+    seen.insert(std::move(key));
     (onDesktop.contains(id) ? selected : rest).push_back(&a);
-  };
-  // Each owned id once, even when several wallets hold it.
-  for (const auto& [wallet, holdings] : ownerships) {
-    for (const auto& [id, quantity] : holdings) {
-      bool heldEarlier = false;
-      for (const auto& [otherWallet, otherHoldings] : ownerships) {
-        if (&otherHoldings == &holdings) break;
-        if (otherHoldings.contains(id)) {
-          heldEarlier = true;
-          break;
-        }
-      }
-      if (!heldEarlier) consider(id);
-    }
   }
   sortByDisplayOrder(selected);
   sortByDisplayOrder(rest);

@@ -7,15 +7,43 @@
 namespace tavolune {
 
 bool LibraryState::isSpam(const Artwork& artwork) const {
+  if (spamOverrides.empty()) return artwork.isSpam;
   if (auto it = spamOverrides.find(artwork.id); it != spamOverrides.end()) return it->second;
   return artwork.isSpam;
 }
 
 namespace {
 
+// Whether key is "<chain>:<contract lower-cased>" for this work, without
+// building the key (an ASCII contract compares case-insensitively as is).
+bool isCollectionKeyOf(std::string_view key, const Artwork& a) {
+  for (unsigned char c : a.contract) {
+    if (c >= 0x80) return key == a.collectionKey();
+  }
+  const std::string_view chain = rawValue(a.chain);
+  if (key.size() != chain.size() + 1 + a.contract.size() || !key.starts_with(chain) || key[chain.size()] != ':') {
+    return false;
+  }
+  std::string_view contract = key.substr(chain.size() + 1);
+  for (std::size_t i = 0; i < contract.size(); ++i) {
+    char c = a.contract[i];
+    char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (contract[i] != lower) return false;
+  }
+  return true;
+}
+
+bool inHiddenCollection(const LibraryState& s, const Artwork& artwork) {
+  if (s.hiddenCollections.empty()) return false;
+  if (s.hiddenCollections.size() > 8) return s.hiddenCollections.contains(artwork.collectionKey());
+  for (const auto& key : s.hiddenCollections) {
+    if (isCollectionKeyOf(key, artwork)) return true;
+  }
+  return false;
+}
+
 bool isHidden(const LibraryState& s, const Artwork& artwork) {
-  if (s.hiddenArtworks.contains(artwork.id)) return true;
-  return !s.hiddenCollections.empty() && s.hiddenCollections.contains(artwork.collectionKey());
+  return s.hiddenArtworks.contains(artwork.id) || inHiddenCollection(s, artwork);
 }
 
 }  // namespace
@@ -88,45 +116,59 @@ std::optional<ArtworkShape> LibraryState::shape(const Artwork& artwork) const {
 
 namespace {
 
-// Ids a filter starts from, pointing into the ownership maps.
-struct TextPtrHash {
-  std::size_t operator()(const std::string* s) const noexcept { return std::hash<std::string>{}(*s); }
-};
-struct TextPtrEqual {
-  bool operator()(const std::string* a, const std::string* b) const noexcept { return *a == *b; }
-};
-using IDViews = std::unordered_set<const std::string*, TextPtrHash, TextPtrEqual>;
-
-IDViews candidateViews(const LibraryState& s, const LibraryFilter& filter) {
-  IDViews ids;
-  auto addAll = [&ids](const Holdings& holdings) {
-    for (const auto& [id, quantity] : holdings) ids.insert(&id);
-  };
+// The holdings a filter draws its candidates from.
+std::vector<const Holdings*> candidateHoldings(const LibraryState& s, const LibraryFilter& filter) {
+  std::vector<const Holdings*> out;
   if (filter.walletID) {
-    if (auto it = s.ownerships.find(*filter.walletID); it != s.ownerships.end()) {
-      ids.reserve(it->second.size());
-      addAll(it->second);
-    }
-    return ids;
+    if (auto it = s.ownerships.find(*filter.walletID); it != s.ownerships.end()) out.push_back(&it->second);
+    return out;
   }
   std::unordered_set<Uuid> artists;
   if (filter.scope) artists = s.artistWalletIDs();
-  std::size_t total = 0;
-  for (const auto& [wallet, holdings] : s.ownerships) total += holdings.size();
-  ids.reserve(total);
   for (const auto& [wallet, holdings] : s.ownerships) {
     if (filter.scope == LibraryScope::collection && artists.contains(wallet)) continue;
     if (filter.scope == LibraryScope::works && !artists.contains(wallet)) continue;
-    addAll(holdings);
+    out.push_back(&holdings);
   }
-  return ids;
+  return out;
+}
+
+bool heldBy(const std::vector<const Holdings*>& holdings, const std::string& id) {
+  for (const auto* h : holdings) {
+    if (h->contains(id)) return true;
+  }
+  return false;
+}
+
+bool isASCII(std::string_view s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+// Whether the lower-cased text contains the (lower-cased, composed) query.
+bool lowercasedContains(const std::string& text, const std::string& query, bool asciiQuery) {
+  if (asciiQuery && isASCII(text)) {
+    // ASCII lower-casing is per byte: search without a lower-cased copy.
+    if (query.size() > text.size()) return false;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i + query.size() <= text.size(); ++i) {
+      std::size_t j = 0;
+      while (j < query.size() && lower(text[i + j]) == query[j]) ++j;
+      if (j == query.size()) return true;
+    }
+    return false;
+  }
+  return text::containsCanonically(text::lowercased(text), query);
 }
 
 bool matchesSearch(const Artwork& a, const std::string& query) {
   if (query.empty()) return true;
-  if (text::containsCanonically(text::lowercased(a.title), query)) return true;
-  if (a.artist && text::containsCanonically(text::lowercased(*a.artist), query)) return true;
-  return a.collection && text::containsCanonically(text::lowercased(*a.collection), query);
+  const bool ascii = isASCII(query);
+  if (lowercasedContains(a.title, query, ascii)) return true;
+  if (a.artist && lowercasedContains(*a.artist, query, ascii)) return true;
+  return a.collection && lowercasedContains(*a.collection, query, ascii);
 }
 
 // The cheap exact tests run first; all tests are pure, so order does not
@@ -138,38 +180,59 @@ bool matchesFilter(const LibraryState& s, const Artwork& a, const LibraryFilter&
   if (f.mediaKind && a.mediaKind != *f.mediaKind) return false;
   if (f.artist && a.artist != f.artist) return false;
   if (f.collection && a.collection != f.collection) return false;
+  if (!matchesSearch(a, query)) return false;
   if (isHidden(s, a)) {
     if (!f.hiddenOnly) return false;
   } else if (s.isSpam(a) != f.hiddenOnly) {
     return false;
   }
-  if (f.format && !matches(*f.format, s.shape(a), f.screenAspect)) return false;
-  return matchesSearch(a, query);
+  return !f.format || matches(*f.format, s.shape(a), f.screenAspect);
 }
 
 }  // namespace
 
 std::vector<const Artwork*> LibraryState::matching(const LibraryFilter& filter) const {
-  const IDViews ids = candidateViews(*this, filter);
+  const auto holdings = candidateHoldings(*this, filter);
   const std::string query = text::composed(text::lowercased(text::trimHorizontalWhitespace(filter.search)));
   std::vector<const Artwork*> out;
-  auto consider = [&](const std::string& id) {
+  if (holdings.empty()) return out;
+  // Ids from an ordered list: kept when a candidate wallet holds them.
+  auto considerListed = [&](const std::string& id) {
+    if (!heldBy(holdings, id)) return;
     auto it = artworks.find(id);
     if (it != artworks.end() && matchesFilter(*this, it->second, filter, query)) out.push_back(&it->second);
   };
   if (filter.exhibitionID) {
     const Exhibition* e = exhibition(*filter.exhibitionID);
     if (!e) return out;
-    for (const auto& id : e->artworkIDs) {
-      if (ids.contains(&id)) consider(id);
-    }
+    for (const auto& id : e->artworkIDs) considerListed(id);
   } else if (filter.recentOnly) {
-    for (const auto& id : recentlyShown) {
-      if (ids.contains(&id)) consider(id);
-    }
+    for (const auto& id : recentlyShown) considerListed(id);
+  } else if (filter.onDesktopOnly && onDesktop.size() < artworks.size()) {
+    // Only the selection can match: walk it instead of the whole library.
+    for (const auto& id : onDesktop) considerListed(id);
   } else {
-    out.reserve(ids.size());
-    for (const std::string* id : ids) consider(*id);
+    std::size_t held = 0;
+    for (const auto* h : holdings) held += h->size();
+    if (held < artworks.size()) {
+      // Walk the holdings, each id once: skip ids an earlier wallet holds.
+      for (std::size_t k = 0; k < holdings.size(); ++k) {
+        for (const auto& [id, quantity] : *holdings[k]) {
+          bool seen = false;
+          for (std::size_t j = 0; j < k && !seen; ++j) seen = holdings[j]->contains(id);
+          if (seen) continue;
+          auto it = artworks.find(id);
+          if (it != artworks.end() && matchesFilter(*this, it->second, filter, query)) out.push_back(&it->second);
+        }
+      }
+    } else {
+      // The owned works are the stored works that a candidate wallet holds;
+      // walking the store visits each once without building an id set.
+      out.reserve(artworks.size());
+      for (const auto& [id, artwork] : artworks) {
+        if (matchesFilter(*this, artwork, filter, query) && heldBy(holdings, id)) out.push_back(&artwork);
+      }
+    }
   }
   return out;
 }
@@ -205,7 +268,8 @@ bool LibraryState::displayOrder(const Artwork& a, const Artwork& b) {
 }
 
 void LibraryState::sortByDisplayOrder(std::vector<const Artwork*>& works) {
-  // The artist keys are composed once rather than at every comparison.
+  // Kind and artist first, with the artist keys composed once; titles are
+  // compared by collation keys, made only where kind and artist tie.
   struct Keyed {
     int kind;
     std::string artist;
@@ -216,10 +280,28 @@ void LibraryState::sortByDisplayOrder(std::vector<const Artwork*>& works) {
   for (const auto* w : works) keyed.push_back({kindClass(*w), artistKey(*w), w});
   std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
     if (a.kind != b.kind) return a.kind < b.kind;
-    if (int c = a.artist.compare(b.artist); c != 0) return c < 0;
-    if (int c = text::naturalCompare(a.work->title, b.work->title); c != 0) return c < 0;
-    return a.work->id < b.work->id;
+    return a.artist < b.artist;
   });
+  struct Titled {
+    std::string key;
+    const Artwork* work;
+  };
+  std::vector<Titled> run;
+  for (std::size_t begin = 0; begin < keyed.size();) {
+    std::size_t end = begin + 1;
+    while (end < keyed.size() && keyed[end].kind == keyed[begin].kind && keyed[end].artist == keyed[begin].artist) ++end;
+    if (end - begin > 1) {
+      run.clear();
+      for (std::size_t i = begin; i < end; ++i) run.push_back({text::naturalSortKey(keyed[i].work->title), keyed[i].work});
+      std::sort(run.begin(), run.end(), [](const Titled& a, const Titled& b) {
+        if (int c = a.key.compare(b.key); c != 0) return c < 0;
+        if (int c = a.work->title.compare(b.work->title); c != 0) return c < 0;
+        return a.work->id < b.work->id;
+      });
+      for (std::size_t i = begin; i < end; ++i) keyed[i].work = run[i - begin].work;
+    }
+    begin = end;
+  }
   for (std::size_t i = 0; i < works.size(); ++i) works[i] = keyed[i].work;
 }
 

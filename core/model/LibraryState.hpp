@@ -66,8 +66,11 @@ struct LibraryState {
   // The compact file text.
   std::string encode() const;
   // Parses and decodes file text; throws DecodeError or a parse error.
-  // Streams the artworks so the parsed tree never holds them all at once.
+  // Streams the large maps so the parsed tree never holds them all at once;
+  // texts of parallelFrom bytes or more decode their artworks on several
+  // threads (the same result, checked by the fuzz target).
   static LibraryState decode(std::string_view text);
+  static LibraryState decode(std::string_view text, std::size_t parallelFrom);
 
   // --- visibility and ownership ---
 

@@ -1,10 +1,14 @@
 #include "network/AddressResolver.hpp"
 
+#include "network/GraphQLRequest.hpp"
+#include "network/GraphQLResponse.hpp"
+#include "network/URLMake.hpp"
 #include "text/Text.hpp"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <stdexcept>
@@ -72,6 +76,165 @@ std::optional<AddressInput> AddressResolver::detect(std::string_view text) {
     }
   }
   return std::nullopt;
+}
+
+namespace {
+
+using json::Json;
+
+// GET /ens/resolve/<name or address>
+struct ENSRecord {
+  std::optional<std::string> address;
+  std::optional<std::string> name;
+
+  static ENSRecord fromJson(const Json& j) {
+    json::expectObject(j);
+    return {json::optional<std::string>(j, "address"), json::optional<std::string>(j, "name")};
+  }
+  Json toJson() const {
+    Json j = Json::object();
+    json::put(j, "address", address);
+    json::put(j, "name", name);
+    return j;
+  }
+};
+
+// The data of { domain(name:$n){ address } }.
+struct TezosDomainsData {
+  struct Domain {
+    std::optional<std::string> address;
+    static Domain fromJson(const Json& j) {
+      json::expectObject(j);
+      return {json::optional<std::string>(j, "address")};
+    }
+    Json toJson() const {
+      Json j = Json::object();
+      json::put(j, "address", address);
+      return j;
+    }
+  };
+  std::optional<Domain> domain;
+
+  static TezosDomainsData fromJson(const Json& j) {
+    json::expectObject(j);
+    return {json::optional<Domain>(j, "domain")};
+  }
+  Json toJson() const {
+    Json j = Json::object();
+    json::put(j, "domain", domain);
+    return j;
+  }
+};
+
+// One entry of TzKT's /v1/domains?select=address.
+struct TzKTDomain {
+  std::optional<std::string> address;
+
+  static TzKTDomain fromJson(const Json& j) {
+    json::expectObject(j);
+    const Json* a = json::member(j, "address");
+    if (!a || a->is_null()) return {};
+    // The account object {"address": ...}; TzKT's select also gives the
+    // account's fields at the top level, so a bare text is taken as well.
+    if (a->is_string()) return {a->get<std::string>()};
+    return {json::required<std::string>(*a, "address")};
+  }
+  Json toJson() const {
+    Json j = Json::object();
+    if (address) j["address"] = Json{{"address", *address}};
+    return j;
+  }
+};
+
+bool isEVMAddress(std::string_view s) {
+  if (s.size() != 42 || !s.starts_with("0x")) return false;
+  return std::all_of(s.begin() + 2, s.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  });
+}
+
+// Exactly a Tezos account or contract address, as detect reads one.
+bool isTezosAddress(const std::string& s) {
+  auto form = AddressResolver::detect(s);
+  return form && form->form == AddressInput::Form::tezosAddress && form->text == s;
+}
+
+Url requestURL(const std::string& text) {
+  auto url = Url::parse(text);
+  if (!url) throw TavoluneError::invalidInput(text);
+  return *url;
+}
+
+}  // namespace
+
+AddressResolver::AddressResolver(HTTPClient http) : AddressResolver(std::move(http), Endpoints{}, Timeouts{}) {}
+
+AddressResolver::AddressResolver(HTTPClient http, Endpoints endpoints, Timeouts timeouts)
+    : http(std::move(http)), endpoints(std::move(endpoints)), timeouts(timeouts) {}
+
+ResolvedAddress AddressResolver::resolve(std::string_view text, std::stop_token stop) const {
+  auto input = detect(text);
+  if (!input) throw TavoluneError::invalidInput(std::string(text));
+  switch (input->form) {
+    case AddressInput::Form::evmAddress: {
+      std::optional<std::string> name;
+      try {
+        name = reverseENS(input->text, stop);
+      } catch (const CancellationError&) {
+        throw;
+      } catch (...) {
+        // The name is a courtesy: the address stands without it.
+      }
+      return {input->text, std::move(name), ChainFamily::evm};
+    }
+    case AddressInput::Form::ensName:
+      return {resolveENS(input->text, stop), input->text, ChainFamily::evm};
+    case AddressInput::Form::tezosAddress:
+      return {input->text, std::nullopt, ChainFamily::tezos};
+    case AddressInput::Form::tezosDomain:
+      return {resolveTez(input->text, stop), input->text, ChainFamily::tezos};
+    case AddressInput::Form::bitcoinAddress:
+      return {input->text, std::nullopt, ChainFamily::bitcoin};
+  }
+  throw TavoluneError::invalidInput(std::string(text));
+}
+
+std::optional<std::string> AddressResolver::reverseENS(const std::string& address, std::stop_token stop) const {
+  auto url = requestURL(endpoints.ens + "/ens/resolve/" + address);
+  return http.getJSON<ENSRecord>(url, {}, timeouts.reverseENS, stop).name;
+}
+
+std::string AddressResolver::resolveENS(const std::string& name, std::stop_token stop) const {
+  auto url = requestURL(endpoints.ens + "/ens/resolve/" + name);
+  auto record = http.getJSON<ENSRecord>(url, {}, timeouts.forwardENS, stop);
+  // Anything but a whole EVM address would become a wallet that can never sync.
+  if (!record.address || !isEVMAddress(*record.address)) throw TavoluneError::notFound(name);
+  return *record.address;
+}
+
+std::string AddressResolver::resolveTez(const std::string& domain, std::stop_token stop) const {
+  try {
+    GraphQLRequest request{"query($n:String!){ domain(name:$n){ address } }", JSONValue::Object{{"n", domain}}};
+    auto url = requestURL(endpoints.tezosDomains + "/graphql");
+    auto answer = http.postJSON<GraphQLResponse<TezosDomainsData>>(url, request, timeouts.tezos, stop);
+    if (answer.data && answer.data->domain && answer.data->domain->address &&
+        isTezosAddress(*answer.data->domain->address)) {
+      return *answer.data->domain->address;
+    }
+  } catch (const CancellationError&) {
+    throw;
+  } catch (...) {
+    // Tezos Domains down or silent: TzKT indexes the same records.
+  }
+  auto url = url::make(endpoints.tzkt + "/v1/domains", {{"name", domain}, {"select", "address"}});
+  if (!url) throw TavoluneError::invalidInput(domain);
+  auto entries = http.getJSON<std::vector<TzKTDomain>>(*url, {}, timeouts.tezos, stop);
+  // As with ENS: an answer that is no Tezos address would make a wallet
+  // that can never sync.
+  if (entries.empty() || !entries.front().address || !isTezosAddress(*entries.front().address)) {
+    throw TavoluneError::notFound(domain);
+  }
+  return *entries.front().address;
 }
 
 }  // namespace tavolune

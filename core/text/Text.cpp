@@ -189,7 +189,8 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
   return findLastIgnoringCase(haystack, needle).has_value();
 }
 
-int naturalCompare(std::string_view a, std::string_view b) {
+namespace {
+icu::Collator& naturalCollator() {
   thread_local std::unique_ptr<icu::Collator> collator = [] {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getRoot(), status));
@@ -198,13 +199,32 @@ int naturalCompare(std::string_view a, std::string_view b) {
     c->setAttribute(UCOL_STRENGTH, UCOL_SECONDARY, status);
     return c;
   }();
+  return *collator;
+}
+}  // namespace
+
+int naturalCompare(std::string_view a, std::string_view b) {
   UErrorCode status = U_ZERO_ERROR;
-  auto r = collator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-                                 icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+  auto r = naturalCollator().compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                                         icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
   if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
   // Forced ordering: texts that collate alike still get a fixed order.
   int c = a.compare(b);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::string naturalSortKey(std::string_view s) {
+  const icu::UnicodeString u = toUnicode(s);
+  std::string key(64, '\0');
+  for (;;) {
+    int32_t n = naturalCollator().getSortKey(u, reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    if (n <= 0) return std::string(s);
+    if (static_cast<std::size_t>(n) <= key.size()) {
+      key.resize(static_cast<std::size_t>(n) - 1);  // without the terminating zero
+      return key;
+    }
+    key.resize(static_cast<std::size_t>(n));
+  }
 }
 
 bool startsWith(std::string_view s, std::string_view prefix) { return s.starts_with(prefix); }

@@ -39,6 +39,10 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 // numbers, ties broken so that the order is total. Negative, zero, positive.
 int naturalCompare(std::string_view a, std::string_view b);
 
+// Bytes that order like naturalCompare before its final tie-break:
+// comparing two keys bytewise gives the collation order of the texts.
+std::string naturalSortKey(std::string_view s);
+
 bool startsWith(std::string_view s, std::string_view prefix);
 bool endsWith(std::string_view s, std::string_view suffix);
 

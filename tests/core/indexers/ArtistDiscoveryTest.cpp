@@ -17,14 +17,16 @@ Wallet wallet(std::string label, std::optional<std::string> resolvedName) {
                       std::move(resolvedName), ChainFamily::evm);
 }
 
-Artwork work(std::string contract, std::string tokenId, std::optional<std::string> artist,
-             std::optional<std::string> collection, std::string title = "Untitled", Chain chain = Chain::ethereum) {
-  return Artwork::make({.chain = chain,
-                        .contract = std::move(contract),
-                        .tokenId = std::move(tokenId),
-                        .title = std::move(title),
-                        .artist = std::move(artist),
-                        .collection = std::move(collection)});
+OwnedArtwork work(std::string contract, std::string tokenId, std::optional<std::string> artist,
+                  std::optional<std::string> collection, std::string title = "Untitled",
+                  Chain chain = Chain::ethereum) {
+  return {Artwork::make({.chain = chain,
+                         .contract = std::move(contract),
+                         .tokenId = std::move(tokenId),
+                         .title = std::move(title),
+                         .artist = std::move(artist),
+                         .collection = std::move(collection)}),
+          1};
 }
 
 TEST(ArtistDiscovery, NormalizeFoldsCaseAndDiacriticsAndDropsPunctuation) {

@@ -1,10 +1,10 @@
 #include "media/ContentFetcher.hpp"
 
-#include "support/LoopbackServer.hpp"
 #include "network/TavoluneError.hpp"
+#include "support/LoopbackServer.hpp"
 
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -279,6 +280,22 @@ TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
   // A page cannot smuggle a path into the TzKT request through the hash.
   auto smuggled = *Url::parse("tavolune://local/onchfs/..%2F549144%2Fkeys/x");
   EXPECT_EQ(errorOf([&] { f.fetchLocal(smuggled); })->kind(), TavoluneError::Kind::notFound);
+}
+
+TEST_F(ContentFetcherTest, CancellationEndsTheWholeFetch) {
+  const std::string path = "/ipfs/" + std::string(cid);
+  first.on("GET", path, CannedResponse::text("slow").after(std::chrono::seconds(3)));
+  second.on("GET", path, CannedResponse::text("fast"));
+  auto f = fetcher({first.baseURL(), second.baseURL()});
+  std::stop_source stop;
+  std::thread canceller([&] {
+    first.waitForRequests(1);
+    stop.request_stop();
+  });
+  EXPECT_THROW(f.fetch(std::string(cid), 10, stop.get_token()), CancellationError);
+  canceller.join();
+  EXPECT_EQ(second.requestCount(), 0u);  // no further candidate once stopped
+  EXPECT_FALSE(cache->contains(std::string(cid)));
 }
 
 TEST_F(ContentFetcherTest, OneDownloadIsCapped) {

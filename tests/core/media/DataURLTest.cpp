@@ -7,7 +7,6 @@
 namespace tavolune {
 namespace {
 
-
 TEST(DataURLTest, PercentEncodedPayloads) {
   auto plain = DataURL::decode("data:,Hello%2C%20World%21");
   ASSERT_TRUE(plain);

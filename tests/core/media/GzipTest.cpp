@@ -37,11 +37,11 @@ Bytes gzipFile(const std::string& input, std::uint8_t flags, std::uint32_t claim
   if (flags & 0x10) out += std::string("a comment\0", 10);
   if (flags & 0x02) out += "\xAB\xCD";
   out += rawDeflate(input);
-  putLE32(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(input.data()), static_cast<uInt>(input.size()))));
+  putLE32(out, static_cast<std::uint32_t>(
+                   crc32(0, reinterpret_cast<const Bytef*>(input.data()), static_cast<uInt>(input.size()))));
   putLE32(out, claimedSize);
   return out;
 }
-
 
 std::string sample(std::size_t n) {
   std::string s;

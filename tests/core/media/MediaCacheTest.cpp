@@ -144,7 +144,6 @@ TEST_F(MediaCacheTest, PruneArithmetic) {
   for (int i = 3; i < 10; ++i) EXPECT_TRUE(cache.contains("e" + std::to_string(i))) << i;
   EXPECT_TRUE(cache.contains("one more"));
 
-  // The target uses integer arithmetic: limit 1009 -> 800, not 807.
   cache.setLimitBytes(700);
   EXPECT_EQ(cache.limitBytes(), 700);
   cache.prune();  // 701 > 700 -> down to 560

@@ -1,8 +1,8 @@
 #include "media/OnchfsResolver.hpp"
 
-#include "support/LoopbackServer.hpp"
 #include "media/Gzip.hpp"
 #include "network/TavoluneError.hpp"
+#include "support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -22,12 +22,11 @@ using testsupport::LoopbackServer;
 using testsupport::RecordedRequest;
 
 std::string hexOf(std::string_view bytes, bool upper = false) {
-  static constexpr char lower[] = "0123456789abcdef";
-  static constexpr char higher[] = "0123456789ABCDEF";
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   std::string out;
   for (unsigned char c : bytes) {
-    out += (upper ? higher : lower)[c >> 4];
-    out += (upper ? higher : lower)[c & 15];
+    out += digits[c >> 4];
+    out += digits[c & 15];
   }
   return out;
 }
@@ -71,9 +70,9 @@ class FakeTzKT {
 
   // Stores an inode value (JSON text) under hash.
   void inode(const std::string& hash, const std::string& valueJSON) {
-    server_.get("/v1/bigmaps/549145/keys/" + hash,
-                R"({"id":1,"active":true,"hash":"expru","key":")" + hash + R"(","value":)" + valueJSON +
-                    R"(,"firstLevel":1,"lastLevel":2,"updates":1})");
+    server_.get("/v1/bigmaps/549145/keys/" + hash, R"({"id":1,"active":true,"hash":"expru","key":")" + hash +
+                                                       R"(","value":)" + valueJSON +
+                                                       R"(,"firstLevel":1,"lastLevel":2,"updates":1})");
   }
   // A file inode of the given chunks; answers its hash.
   std::string file(const std::string& name, const std::vector<std::string>& chunkHashes) {
@@ -223,6 +222,13 @@ TEST_F(OnchfsResolverTest, ChunkBatchesOfForty) {
       EXPECT_EQ(requests.back().param("key.in"), hashes.back() + "," + hashes.back());
     }
   }
+  // A file is held in memory whole, so its size is bounded.
+  resolver.maxFileBytes = 20;
+  auto ten = tzkt.chunk("0123456789");
+  EXPECT_EQ(resolver.fetchChunks({ten, ten}).size(), 20u);
+  EXPECT_EQ(errorOf([&] { resolver.fetchChunks({ten, ten, ten}); }),
+            TavoluneError::decoding("onchfs file larger than 20 bytes"));
+
   server.resetRecords();
   EXPECT_EQ(resolver.fetchChunks({}), "");
   EXPECT_EQ(server.requestCount(), 0u);

@@ -1,0 +1,60 @@
+// Library file decoding: no input may crash it, the streaming, parallel and
+// tree readers must agree, and whatever decodes must re-encode to a file that
+// decodes to the same state.
+#include "model/LibraryState.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+
+using tavolune::LibraryState;
+using tavolune::json::Json;
+
+namespace {
+
+std::optional<std::string> decodeStreaming(std::string_view text, std::size_t parallelFrom) {
+  try {
+    return LibraryState::decode(text, parallelFrom).encode();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> decodeTree(std::string_view text) {
+  try {
+    return LibraryState::fromJson(Json::parse(text)).encode();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+bool sameState(const LibraryState& a, const LibraryState& b) {
+  return a.wallets == b.wallets && a.artworks == b.artworks && a.ownerships == b.ownerships &&
+         a.hiddenArtworks == b.hiddenArtworks && a.hiddenCollections == b.hiddenCollections &&
+         a.spamOverrides == b.spamOverrides && a.onDesktop == b.onDesktop && a.screens == b.screens &&
+         a.settings == b.settings && a.preferredFraming == b.preferredFraming && a.rotations == b.rotations &&
+         a.recentlyShown == b.recentlyShown && a.renderProfiles == b.renderProfiles &&
+         a.animatedArtworks == b.animatedArtworks && a.exhibitions == b.exhibitions &&
+         a.activeExhibition == b.activeExhibition && a.schemaVersion == b.schemaVersion;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  auto streamed = decodeStreaming(text, SIZE_MAX);
+  auto parallel = decodeStreaming(text, 0);
+  auto tree = decodeTree(text);
+  if (streamed.has_value() != tree.has_value() || parallel.has_value() != tree.has_value()) std::abort();
+  if (parallel && !sameState(LibraryState::decode(text, 0), LibraryState::decode(text, SIZE_MAX))) std::abort();
+  if (!streamed) return 0;
+  LibraryState first = LibraryState::decode(text);
+  LibraryState second = LibraryState::decode(*streamed);
+  if (!sameState(first, second)) std::abort();
+  // Encoding is a function of the state: the second file equals the first.
+  if (second.encode().size() != streamed->size()) std::abort();
+  return 0;
+}
