@@ -243,10 +243,7 @@ SyncResult SyncEngine::syncArtist(const Wallet& wallet, std::stop_token stop) co
           signedContracts.insert(text::lowercased(parseContractEntry(entry).contract));
         }
       }
-      std::vector<Artwork> heldWorks;
-      heldWorks.reserve(held.owned.size());
-      for (const auto& o : held.owned) heldWorks.push_back(o.artwork);
-      const auto series = ArtistDiscovery::series(heldWorks, names);
+      const auto series = ArtistDiscovery::series(held.owned, names);
       std::unordered_set<std::string> seenNames;
 
       if (openSea) {
@@ -258,10 +255,10 @@ SyncResult SyncEngine::syncArtist(const Wallet& wallet, std::stop_token stop) co
         }
         if (collections) {
           std::optional<std::string> credit;
-          for (const auto& work : heldWorks) {
-            if (work.artist && ArtistDiscovery::isSigned(work.artist, names) &&
-                work.artist->find(" x ") == std::string::npos) {
-              credit = work.artist;
+          for (const auto& o : held.owned) {
+            const auto& artist = o.artwork.artist;
+            if (artist && ArtistDiscovery::isSigned(artist, names) && artist->find(" x ") == std::string::npos) {
+              credit = artist;
               break;
             }
           }

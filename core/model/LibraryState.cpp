@@ -278,7 +278,7 @@ class StreamingDecoder {
         return false;
       case Event::value:
       case Event::array_end:
-        fail(std::string("expected an object, found ") + json::typeName(parsed));
+        fail(std::string("expected an object, found ") + std::string(json::typeName(parsed)));
         return false;
       default: return true;
     }
