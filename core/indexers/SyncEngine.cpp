@@ -5,6 +5,7 @@
 #include "indexers/EVMIndexer.hpp"
 #include "indexers/ObjktProvider.hpp"
 #include "indexers/OpenSeaKeyStore.hpp"
+#include "indexers/OrdProvider.hpp"
 #include "indexers/TzKTProvider.hpp"
 #include "network/TavoluneError.hpp"
 #include "network/TransportError.hpp"
@@ -93,6 +94,31 @@ SyncEngine::Services SyncEngine::Services::real() {
           .openSeaKeyFile = OpenSeaKeyStore::defaultURL(),
           .gateways = IPFSGateways::defaults(),
           .clock = Clock()};
+}
+
+SyncEngine SyncEngine::standard(const HTTPClient& http, std::string_view bitcoinIndexer) {
+  return standard(http, bitcoinIndexer, Services::real());
+}
+
+SyncEngine SyncEngine::standard(const HTTPClient& http, std::string_view bitcoinIndexer, const Services& services) {
+  // One key store and one name cache, shared by both OpenSea clients.
+  auto keys = std::make_shared<OpenSeaKeyStore>(services.openSeaKeyFile, services.openSeaAPI, services.clock);
+  const OpenSeaProvider openSea(http, keys, services.openSeaAPI);
+  const BlockscoutProvider blockscout(http, services.explorers, services.clock);
+
+  // OrdProvider drops one trailing "/" of the base URL itself.
+  auto ord = std::make_shared<OrdProvider>(std::string(bitcoinIndexer), http);
+  ord->maxInscriptions = static_cast<std::size_t>(maxInscriptions);
+
+  SyncEngine engine({
+      std::make_shared<ObjktProvider>(http, services.objktEndpoint),
+      std::make_shared<TzKTProvider>(http, services.tzktAPI),
+      std::make_shared<EVMIndexer>(openSea, blockscout, http, services.clock, services.gateways),
+      std::make_shared<BlockscoutProvider>(blockscout),
+      std::move(ord),
+  });
+  engine.openSea = openSea;
+  return engine;
 }
 
 std::string SyncEngine::errorLine(std::string_view label, std::exception_ptr error) {

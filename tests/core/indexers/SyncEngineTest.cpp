@@ -1,4 +1,6 @@
+#include "indexers/EVMIndexer.hpp"
 #include "indexers/ObjktProvider.hpp"
+#include "indexers/OrdProvider.hpp"
 #include "indexers/SyncEngine.hpp"
 #include "indexers/TzKTProvider.hpp"
 #include "network/TavoluneError.hpp"
@@ -319,3 +321,65 @@ TEST(SyncEngine, TezosFallsBackFromObjktToTzKT) {
 }
 
 }  // namespace
+
+namespace standard_engine {
+
+using namespace tavolune;
+
+template <class P>
+std::shared_ptr<const P> at(const SyncEngine& engine, std::size_t i) {
+  return std::dynamic_pointer_cast<const P>(engine.providers.at(i));
+}
+
+TEST(SyncEngineStandard, FiveProvidersInOrderOnOneClient) {
+  LoopbackServer server;
+  const auto http = fastClient();
+  const auto engine = SyncEngine::standard(http, "https://ord.example//");
+  ASSERT_EQ(engine.providers.size(), 5u);
+  std::vector<std::string> names;
+  for (const auto& p : engine.providers) names.push_back(p->name());
+  EXPECT_THAT(names, ElementsAre("objkt", "TzKT", "OpenSea", "Blockscout", "ord"));
+
+  auto objkt = at<ObjktProvider>(engine, 0);
+  ASSERT_TRUE(objkt);
+  EXPECT_EQ(objkt->endpoint(), "https://data.objkt.com/v3/graphql");
+  EXPECT_EQ(objkt->http().session, http.session);
+  EXPECT_EQ(ObjktProvider::pageSize, 500);
+  ASSERT_TRUE(at<TzKTProvider>(engine, 1));
+  EXPECT_EQ(TzKTProvider::pageSize, 1000);
+  auto evm = at<EVMIndexer>(engine, 2);
+  ASSERT_TRUE(evm);
+  EXPECT_EQ(evm->blockscout().name(), "Blockscout");
+  ASSERT_TRUE(at<BlockscoutProvider>(engine, 3));
+  auto ord = at<OrdProvider>(engine, 4);
+  ASSERT_TRUE(ord);
+  EXPECT_EQ(ord->baseURL(), "https://ord.example/");  // exactly one slash removed
+  EXPECT_EQ(ord->maxInscriptions, 300u);
+  EXPECT_EQ(at<OrdProvider>(SyncEngine::standard(http, "https://ord.example"), 4)->baseURL(), "https://ord.example");
+
+  // The artist path's OpenSea client shares the key store and name cache.
+  ASSERT_TRUE(engine.openSea);
+  EXPECT_EQ(engine.openSea->keys(), evm->openSea().keys());
+  EXPECT_EQ(engine.openSea->names(), evm->openSea().names());
+  EXPECT_EQ(engine.openSea->keys()->url().filename(), "opensea-key.json");
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST(SyncEngineStandard, ATezosWalletThroughTheStandardEngine) {
+  LoopbackServer server;
+  server.post("/v3/graphql", holdingsAnswer({holding(objktToken("1"), 2)}));
+  SyncEngine::Services services = SyncEngine::Services::real();
+  services.objktEndpoint = server.url("/v3/graphql");
+  services.tzktAPI = server.baseURL();
+  services.openSeaAPI = server.baseURL();
+  services.explorers = {};
+  const auto engine = SyncEngine::standard(fastClient(), server.baseURL(), services);
+  Wallet wallet = Wallet::make(Uuid::random(), "Tz", "tz1Owner", "tz1Owner", std::nullopt, ChainFamily::tezos);
+  auto r = engine.sync(wallet);
+  EXPECT_THAT(r.errors, IsEmpty());
+  ASSERT_EQ(r.owned.size(), 1u);
+  EXPECT_EQ(r.owned[0].quantity, 2);
+  EXPECT_TRUE(server.requests("GET", "/v1/tokens/balances").empty());
+}
+
+}  // namespace standard_engine
