@@ -1,5 +1,5 @@
 #include "model/Artwork.hpp"
-#include "persistence/FastJson.hpp"
+#include "model/FastJson.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -43,7 +43,7 @@ struct Coding;
 // --- reading a parsed document ---
 // Decoders are written once against these few functions, so that they read
 // both a `Json` tree and the faster read-only document the library file is
-// loaded with (persistence/FastJson.hpp).
+// loaded with (model/FastJson.hpp).
 
 inline bool isNull(const Json& j) { return j.is_null(); }
 inline bool isString(const Json& j) { return j.is_string(); }
@@ -223,7 +223,12 @@ template <SelfCoded T>
 struct Coding<T> {
   template <class N>
   static T decode(const N& j) {
-    return T::fromJson(j);
+    if constexpr (requires { T::fromJson(j); }) {
+      return T::fromJson(j);
+    } else {
+      // A decoder written only for the tree gets this value as a tree.
+      return T::fromJson(toJson(j));
+    }
   }
   static Json encode(const T& v) { return v.toJson(); }
 };
@@ -280,13 +285,31 @@ struct Coding<std::unordered_set<T, H, E>> {
 };
 
 // Maps keyed by text are objects.
+// Decodes every member of an object into out. A repeated key means its last
+// value, so an earlier unreadable value of that key does not count.
+template <class T, class N, class Map>
+void decodeMembers(const N& j, Map& out) {
+  std::map<std::string, std::string> failed;
+  forEachMember(j, [&](std::string_view k, const auto& v) {
+    std::string key(k);
+    try {
+      out.insert_or_assign(key, Coding<T>::decode(v));
+      if (!failed.empty()) failed.erase(key);
+    } catch (const DecodeError& e) {
+      out.erase(key);
+      failed.insert_or_assign(std::move(key), e.what());
+    }
+  });
+  if (!failed.empty()) throw DecodeError("\"" + failed.begin()->first + "\": " + failed.begin()->second);
+}
+
 template <class T, class C>
 struct Coding<std::map<std::string, T, C>> {
   template <class N>
   static std::map<std::string, T, C> decode(const N& j) {
     if (!isObject(j)) fail("an object", j);
     std::map<std::string, T, C> out;
-    forEachMember(j, [&out](std::string_view k, const auto& v) { out.insert_or_assign(std::string(k), Coding<T>::decode(v)); });
+    decodeMembers<T>(j, out);
     return out;
   }
   static Json encode(const std::map<std::string, T, C>& m) {
@@ -303,7 +326,7 @@ struct Coding<std::unordered_map<std::string, T, H, E>> {
     if (!isObject(j)) fail("an object", j);
     std::unordered_map<std::string, T, H, E> out;
     out.reserve(sizeOf(j));
-    forEachMember(j, [&out](std::string_view k, const auto& v) { out.insert_or_assign(std::string(k), Coding<T>::decode(v)); });
+    decodeMembers<T>(j, out);
     return out;
   }
   static Json encode(const std::unordered_map<std::string, T, H, E>& m) {

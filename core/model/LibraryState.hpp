@@ -61,16 +61,14 @@ struct LibraryState {
 
   // Reading is lenient member by member; a malformed member of the strict
   // group rejects the whole value with DecodeError.
-  static LibraryState fromJson(const json::Json& j);
+  // Reads a json::Json tree or a json::FastNode.
+  template <class N>
+  static LibraryState fromJson(const N& j);
   json::Json toJson() const;
   // The compact file text.
   std::string encode() const;
   // Parses and decodes file text; throws DecodeError or a parse error.
-  // Streams the large maps so the parsed tree never holds them all at once;
-  // texts of parallelFrom bytes or more decode their artworks on several
-  // threads (the same result, checked by the fuzz target).
   static LibraryState decode(std::string_view text);
-  static LibraryState decode(std::string_view text, std::size_t parallelFrom);
 
   // --- visibility and ownership ---
 

@@ -1,6 +1,6 @@
 #include "model/Artwork.hpp"
 #include "model/Wallet.hpp"
-#include "persistence/FastJson.hpp"
+#include "model/FastJson.hpp"
 
 #include <gtest/gtest.h>
 

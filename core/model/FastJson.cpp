@@ -1,4 +1,4 @@
-#include "persistence/FastJson.hpp"
+#include "model/FastJson.hpp"
 
 #include <cmath>
 #include <limits>
