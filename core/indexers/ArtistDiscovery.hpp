@@ -17,9 +17,9 @@ namespace tavolune::ArtistDiscovery {
 
 struct Series {
   Chain chain = Chain::ethereum;
-  std::string contract{};               // lower case
+  std::string contract{};                 // lower case
   std::optional<std::int64_t> project{};  // set on a shared generative-platform contract
-  std::string name{};                   // the work's collection, else its title
+  std::string name{};                     // the work's collection, else its title
 
   friend bool operator==(const Series&, const Series&) = default;
 };

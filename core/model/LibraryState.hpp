@@ -10,6 +10,7 @@
 #include "model/Placement.hpp"
 #include "model/RenderProfile.hpp"
 #include "model/ScreenConfig.hpp"
+#include "model/SyncDiff.hpp"
 #include "model/Uuid.hpp"
 #include "model/Wallet.hpp"
 
@@ -21,6 +22,8 @@
 #include <vector>
 
 namespace tavolune {
+
+struct SyncResult;
 
 using ArtworkIDSet = std::unordered_set<std::string>;
 using Holdings = std::unordered_map<std::string, std::int64_t>;  // artwork id -> quantity
@@ -92,6 +95,15 @@ struct LibraryState {
   static bool displayOrder(const Artwork& a, const Artwork& b);
   static void sortByDisplayOrder(std::vector<const Artwork*>& works);
 
+  // --- sync merge ---
+
+  // Merges one wallet's sync result: its holdings, the artworks (keeping
+  // details the new read lacks) and its sync bookkeeping; drops works no
+  // wallet holds any more. Never fails.
+  SyncDiff apply(const SyncResult& result, const Uuid& walletID);
+  // Removes the wallet, its holdings and the works only it held.
+  void removeWallet(const Uuid& walletID);
+
   // --- exhibitions ---
 
   Exhibition* exhibition(const Uuid& id);
@@ -123,6 +135,7 @@ struct LibraryState {
  private:
   bool hasOddTurns(const std::string& artworkID) const { return (rotation(artworkID) & 1) != 0; }
   ArtworkIDSet candidates(const LibraryFilter& filter) const;
+  void dropUnownedArtworks();
   std::vector<const Artwork*> selectionPool() const;
 };
 

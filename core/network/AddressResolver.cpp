@@ -148,9 +148,8 @@ struct TzKTDomain {
 
 bool isEVMAddress(std::string_view s) {
   if (s.size() != 42 || !s.starts_with("0x")) return false;
-  return std::all_of(s.begin() + 2, s.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-  });
+  return std::all_of(s.begin() + 2, s.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); });
 }
 
 // Exactly a Tezos account or contract address, as detect reads one.
@@ -187,14 +186,10 @@ ResolvedAddress AddressResolver::resolve(std::string_view text, std::stop_token 
       }
       return {input->text, std::move(name), ChainFamily::evm};
     }
-    case AddressInput::Form::ensName:
-      return {resolveENS(input->text, stop), input->text, ChainFamily::evm};
-    case AddressInput::Form::tezosAddress:
-      return {input->text, std::nullopt, ChainFamily::tezos};
-    case AddressInput::Form::tezosDomain:
-      return {resolveTez(input->text, stop), input->text, ChainFamily::tezos};
-    case AddressInput::Form::bitcoinAddress:
-      return {input->text, std::nullopt, ChainFamily::bitcoin};
+    case AddressInput::Form::ensName: return {resolveENS(input->text, stop), input->text, ChainFamily::evm};
+    case AddressInput::Form::tezosAddress: return {input->text, std::nullopt, ChainFamily::tezos};
+    case AddressInput::Form::tezosDomain: return {resolveTez(input->text, stop), input->text, ChainFamily::tezos};
+    case AddressInput::Form::bitcoinAddress: return {input->text, std::nullopt, ChainFamily::bitcoin};
   }
   throw TavoluneError::invalidInput(std::string(text));
 }

@@ -47,8 +47,7 @@ TEST(ArtistDiscovery, NormalizeFoldsCaseAndDiacriticsAndDropsPunctuation) {
 TEST(ArtistDiscovery, NamesComeFromResolvedNameThenLabel) {
   // Same name twice: with and without the suffix.
   EXPECT_EQ(AD::names(wallet("alice", "alice.eth")), (std::vector<std::string>{"alice", "alice"}));
-  EXPECT_EQ(AD::names(wallet("My Art Wallet", "Jane-Doe.eth")),
-            (std::vector<std::string>{"janedoe", "myartwallet"}));
+  EXPECT_EQ(AD::names(wallet("My Art Wallet", "Jane-Doe.eth")), (std::vector<std::string>{"janedoe", "myartwallet"}));
   // The whole of a .base.eth ending goes, not just its last label.
   EXPECT_EQ(AD::names(wallet("x", "bob.base.eth")), (std::vector<std::string>{"bob"}));
   EXPECT_EQ(AD::names(wallet("carol.tez", std::nullopt)), (std::vector<std::string>{"carol"}));
@@ -171,7 +170,9 @@ TEST(ArtistDiscovery, SeriesSortLikeAFileManagerAndStably) {
 
 TEST(ArtistDiscovery, SeriesHashAndEqualityCoverEveryField) {
   AD::Series a{Chain::ethereum, "0xabc", 1, "One"};
-  std::unordered_set<AD::Series> set{a, {Chain::base, "0xabc", 1, "One"}, {Chain::ethereum, "0xabd", 1, "One"},
+  std::unordered_set<AD::Series> set{a,
+                                     {Chain::base, "0xabc", 1, "One"},
+                                     {Chain::ethereum, "0xabd", 1, "One"},
                                      {Chain::ethereum, "0xabc", std::nullopt, "One"},
                                      {Chain::ethereum, "0xabc", 1, "Two"}};
   EXPECT_EQ(set.size(), 5u);

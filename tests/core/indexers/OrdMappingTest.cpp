@@ -24,8 +24,10 @@ class TimeZone {
     tzset();
   }
   ~TimeZone() {
-    if (saved_) setenv("TZ", saved_->c_str(), 1);
-    else unsetenv("TZ");
+    if (saved_)
+      setenv("TZ", saved_->c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 
@@ -127,8 +129,8 @@ TEST(OrdRecords, DecodeAsTheIndexerWritesThem) {
   EXPECT_TRUE(OrdProvider::AddressInfo::fromJson(Json::parse(R"({})")).inscriptions.empty());
   EXPECT_THROW(OrdProvider::AddressInfo::fromJson(Json::parse(R"([])")), json::DecodeError);
 
-  auto full = OrdProvider::Inscription::fromJson(Json::parse(
-      R"({"id":"x1i0","number":42,"content_type":"image/png","timestamp":1700000000,"height":1})"));
+  auto full = OrdProvider::Inscription::fromJson(
+      Json::parse(R"({"id":"x1i0","number":42,"content_type":"image/png","timestamp":1700000000,"height":1})"));
   EXPECT_EQ(full, (OrdProvider::Inscription{"x1i0", 42, "image/png", 1700000000.0}));
   auto bare = OrdProvider::Inscription::fromJson(Json::parse(R"({"id":"x1i0","number":null})"));
   EXPECT_EQ(bare, (OrdProvider::Inscription{"x1i0", std::nullopt, std::nullopt, std::nullopt}));

@@ -107,7 +107,7 @@ TEST(OrdProvider, TheListingsFailureIsTheProvidersFailure) {
 TEST(OrdProvider, FailingInscriptionsAreLeftOutQuietly) {
   LoopbackServer server;
   serve(server, 20, [](int i, const RecordedRequest&) {
-    if (i % 4 == 1) return CannedResponse::json("{}", 500);  // 5 failures: 1, 5, 9, 13, 17
+    if (i % 4 == 1) return CannedResponse::json("{}", 500);      // 5 failures: 1, 5, 9, 13, 17
     if (i == 2) return CannedResponse::json(R"({"number":2})");  // no id
     return CannedResponse::json(record(idOf(i), i));
   });
@@ -159,9 +159,8 @@ TEST(OrdProvider, NeverMoreThanEightRecordsInFlight) {
 
 TEST(OrdProvider, StoppingEndsTheFetchesWithCancellation) {
   LoopbackServer server;
-  serve(server, 100, [](int i, const RecordedRequest&) {
-    return CannedResponse::json(record(idOf(i), i)).after(300ms);
-  });
+  serve(server, 100,
+        [](int i, const RecordedRequest&) { return CannedResponse::json(record(idOf(i), i)).after(300ms); });
   OrdProvider p(server.baseURL(), HTTPClient());
   std::stop_source source;
   auto start = std::chrono::steady_clock::now();

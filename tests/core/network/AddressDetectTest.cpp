@@ -87,9 +87,9 @@ TEST(AddressDetect, NearMissesYieldNothing) {
   const std::string misses[] = {
       "",
       "   \n\t ",
-      "0x" + hex40.substr(1),           // 39 digits
-      "0x" + hex40 + "a",               // 41 digits
-      "0x" + hex40.substr(1) + "g",     // not hexadecimal
+      "0x" + hex40.substr(1),                   // 39 digits
+      "0x" + hex40 + "a",                       // 41 digits
+      "0x" + hex40.substr(1) + "g",             // not hexadecimal
       "tz5VSUr8wwNhLAzempoch5d6hLRiTh8Cjcjb",   // unknown prefix
       "tz1VSUr8wwNhLAzempoch5d6hLRiTh8Cjcj",    // 32 letters
       "tz1VSUr8wwNhLAzempoch5d6hLRiTh8Cjcj0",   // 0 is not base-58
@@ -102,13 +102,13 @@ TEST(AddressDetect, NearMissesYieldNothing) {
       "alice.eth.com",
       "alice.tez.eth.x",
       "alice.xtz",
-      "bc1qar0srr",                                   // too short
-      "bc1qar0srrr7xfkvy5l643lydnw9re59gtzzwf5mdb",   // b is not bech32
-      "bc1" + std::string(88, 'q'),                   // too long
-      "2A1zP1eP5QGefi2DMPTfTL5SLmv7DivfNa",           // wrong version digit
-      "1A1zP1eP5QGefi2DMPTfTL5SLmv7DivfNl",           // l is not base-58
-      "1A1zP1eP5QGefi2DMPTfTL5S",                     // 24 letters
-      "3J98t1WpEZ73CNmQviecrnyiWrnqRhWNLyAB",         // 36 letters
+      "bc1qar0srr",                                  // too short
+      "bc1qar0srrr7xfkvy5l643lydnw9re59gtzzwf5mdb",  // b is not bech32
+      "bc1" + std::string(88, 'q'),                  // too long
+      "2A1zP1eP5QGefi2DMPTfTL5SLmv7DivfNa",          // wrong version digit
+      "1A1zP1eP5QGefi2DMPTfTL5SLmv7DivfNl",          // l is not base-58
+      "1A1zP1eP5QGefi2DMPTfTL5S",                    // 24 letters
+      "3J98t1WpEZ73CNmQviecrnyiWrnqRhWNLyAB",        // 36 letters
       "hello world",
       "0xd8dA6BF26964aF9D7eEd9e03E53415D37aA96045\nx",
       std::string("0xd8dA6BF26964aF9D7eEd9e03E53415D37aA9604\xff", 43),

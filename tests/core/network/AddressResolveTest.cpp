@@ -34,7 +34,8 @@ class AddressResolve : public ::testing::Test {
 };
 
 TEST_F(AddressResolve, EVMAddressTakesItsPrimaryNameWhenThereIsOne) {
-  server.get(std::string("/ens/resolve/") + evm, R"({"address":"0xd8da6bf26964af9d7eed9e03e53415d37aa96045","name":"vitalik.eth"})");
+  server.get(std::string("/ens/resolve/") + evm,
+             R"({"address":"0xd8da6bf26964af9d7eed9e03e53415d37aa96045","name":"vitalik.eth"})");
   EXPECT_EQ(resolver.resolve(std::string("  ") + evm + "\n"), (ResolvedAddress{evm, "vitalik.eth", ChainFamily::evm}));
   ASSERT_EQ(server.requestCount(), 1u);
   EXPECT_EQ(server.lastRequest()->method, "GET");
@@ -45,8 +46,8 @@ TEST_F(AddressResolve, EVMAddressTakesItsPrimaryNameWhenThereIsOne) {
 
 TEST_F(AddressResolve, EVMAddressStandsWithoutNameWhenTheReverseLookupFails) {
   const std::string path = std::string("/ens/resolve/") + evm;
-  for (auto answer : {CannedResponse::json("{}", 500), CannedResponse::text("<html>"),
-                      CannedResponse::json(R"({"name":42})")}) {
+  for (auto answer :
+       {CannedResponse::json("{}", 500), CannedResponse::text("<html>"), CannedResponse::json(R"({"name":42})")}) {
     server.on("GET", path, answer);
     EXPECT_EQ(resolver.resolve(evm), (ResolvedAddress{evm, std::nullopt, ChainFamily::evm}));
   }
@@ -67,9 +68,9 @@ TEST_F(AddressResolve, ENSNameResolvesToItsAddress) {
 }
 
 TEST_F(AddressResolve, ENSNameWithoutAWholeAddressIsNotFound) {
-  for (const char* body : {R"({"address":null,"name":null})", R"({})", R"({"address":"0x1234"})",
-                           R"({"address":"nothing here"})",
-                           R"({"address":"0xd8dA6BF26964aF9D7eEd9e03E53415D37aA9604z"})"}) {
+  for (const char* body :
+       {R"({"address":null,"name":null})", R"({})", R"({"address":"0x1234"})", R"({"address":"nothing here"})",
+        R"({"address":"0xd8dA6BF26964aF9D7eEd9e03E53415D37aA9604z"})"}) {
     server.get("/ens/resolve/nobody.eth", body);
     EXPECT_EQ(thrown([&] { resolver.resolve("NoBody.eth"); }), TavoluneError::notFound("nobody.eth")) << body;
   }
@@ -101,11 +102,12 @@ TEST_F(AddressResolve, TezosDomainThroughTezosDomains) {
 TEST_F(AddressResolve, TezosDomainFallsBackToTzKT) {
   server.get("/v1/domains", R"([{"address":{"alias":"alice.tez","address":"tz1VSUr8wwNhLAzempoch5d6hLRiTh8Cjcjb"}}])");
   // Not listed, an error answer, an unreadable answer: each goes on to TzKT.
-  for (auto answer : {CannedResponse::json(R"({"data":{"domain":null}})"),
-                      CannedResponse::json(R"({"data":{"domain":{"address":null}}})"),
-                      CannedResponse::json(R"({"data":null,"errors":[{"message":"boom"}]})"),
-                      CannedResponse::json(R"({"data":{"domain":{"address":"0xd8dA6BF26964aF9D7eEd9e03E53415D37aA96045"}}})"),
-                      CannedResponse::json("{}", 500), CannedResponse::text("not json")}) {
+  for (auto answer :
+       {CannedResponse::json(R"({"data":{"domain":null}})"),
+        CannedResponse::json(R"({"data":{"domain":{"address":null}}})"),
+        CannedResponse::json(R"({"data":null,"errors":[{"message":"boom"}]})"),
+        CannedResponse::json(R"({"data":{"domain":{"address":"0xd8dA6BF26964aF9D7eEd9e03E53415D37aA96045"}}})"),
+        CannedResponse::json("{}", 500), CannedResponse::text("not json")}) {
     server.resetRecords();
     server.on("POST", "/graphql", answer);
     EXPECT_EQ(resolver.resolve("alice.tez"), (ResolvedAddress{tz1, "alice.tez", ChainFamily::tezos}));

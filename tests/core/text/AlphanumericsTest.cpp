@@ -12,7 +12,10 @@ TEST(KeepingAlphanumerics, KeepsLettersMarksAndNumbersOnly) {
   EXPECT_EQ(keepingAlphanumerics("Ⅻ½٣"), "Ⅻ½٣");
   EXPECT_EQ(keepingAlphanumerics("  \t\n"), "");
   // Malformed bytes are dropped rather than passed on.
-  EXPECT_EQ(keepingAlphanumerics(std::string("a\xff" "b", 3)), "ab");
+  EXPECT_EQ(keepingAlphanumerics(std::string("a\xff"
+                                             "b",
+                                             3)),
+            "ab");
 }
 
 }  // namespace
