@@ -3,6 +3,7 @@
 #include "indexers/OrdProvider.hpp"
 #include "indexers/SyncEngine.hpp"
 #include "indexers/TzKTProvider.hpp"
+#include "model/LibraryState.hpp"
 #include "network/TavoluneError.hpp"
 #include "network/TransportError.hpp"
 #include "support/LoopbackServer.hpp"
@@ -383,3 +384,33 @@ TEST(SyncEngineStandard, ATezosWalletThroughTheStandardEngine) {
 }
 
 }  // namespace standard_engine
+
+namespace merge_after_sync {
+
+using namespace tavolune;
+
+// The engine's failedChains is what lets the merge keep a failed side
+// chain's holdings while it drops what a chain that was read no longer has.
+TEST(SyncEngineMerge, AFailedSideChainKeepsItsEarlierHoldings) {
+  Wallet wallet = Wallet::make(Uuid::random(), "Mine", "0x1", "0x1", std::nullopt, ChainFamily::evm,
+                               std::vector<Chain>{Chain::base, Chain::polygon});
+  LibraryState state;
+  state.wallets.push_back(wallet);
+
+  auto indexer = std::make_shared<FakeProvider>("OpenSea", evm);
+  indexer->answer(Chain::base, {work(Chain::base, "1")}).answer(Chain::polygon, {work(Chain::polygon, "2")});
+  state.apply(engineOf(indexer).sync(wallet), wallet.id);
+  ASSERT_EQ(state.ownerships[wallet.id].size(), 2u);
+
+  // Base now holds nothing; Polygon's service is down.
+  auto later = std::make_shared<FakeProvider>("OpenSea", evm);
+  later->answer(Chain::base, {}).fail(Chain::polygon, httpError(500));
+  auto result = engineOf(later).sync(wallet);
+  EXPECT_FALSE(result.partial);
+  state.apply(result, wallet.id);
+  const auto& held = state.ownerships[wallet.id];
+  EXPECT_FALSE(held.contains(work(Chain::base, "1").artwork.id));
+  EXPECT_TRUE(held.contains(work(Chain::polygon, "2").artwork.id));
+}
+
+}  // namespace merge_after_sync
