@@ -76,8 +76,11 @@ double chainBound(int tokens) {
 // 5 ms, pauses zero through the clock. The chains run side by side, so the
 // time should stay near the slowest chain's schedule (bound_s).
 void BM_CollectorSync(benchmark::State& state) {
-  const std::map<Chain, int> tokens{{Chain::ethereum, 1000}, {Chain::base, 100}, {Chain::optimism, 100},
-                                    {Chain::arbitrum, 100}, {Chain::polygon, 100}};
+  const std::map<Chain, int> tokens{{Chain::ethereum, 1000},
+                                    {Chain::base, 100},
+                                    {Chain::optimism, 100},
+                                    {Chain::arbitrum, 100},
+                                    {Chain::polygon, 100}};
   LoopbackServer server(64);
   for (const auto& [chain, count] : tokens) serveChain(server, chain, count);
   server.get("/api/v2/collections/wallet-works", R"({"collection":"wallet-works","name":"Wallet Works"})");

@@ -110,9 +110,8 @@ ObjktProvider::ObjktProvider(HTTPClient http, std::string endpoint)
 std::string ObjktProvider::defaultEndpoint() { return std::string(service_hosts::objktAPI) + "/v3/graphql"; }
 
 template <class Data>
-std::optional<Data> ObjktProvider::post(const std::string& query, std::string_view variable,
-                                        const std::string& address, std::int64_t offset,
-                                        std::stop_token stop) const {
+std::optional<Data> ObjktProvider::post(const std::string& query, std::string_view variable, const std::string& address,
+                                        std::int64_t offset, std::stop_token stop) const {
   auto url = url::make(endpoint_);
   if (!url) throw TavoluneError::invalidInput("objkt: bad endpoint " + endpoint_);
   GraphQLRequest request{query, JSONValue::Object{{std::string(variable), JSONValue(address)},
@@ -170,8 +169,8 @@ std::optional<OwnedArtwork> ObjktProvider::map(const Holder& row, std::string_vi
   std::optional<std::string> artist;
   std::optional<std::string> artistAddress;
   if (creator) {
-    artist = (creator->alias && !creator->alias->empty()) ? *creator->alias
-                                                          : TezosTokenText::shortCredit(creator->address);
+    artist =
+        (creator->alias && !creator->alias->empty()) ? *creator->alias : TezosTokenText::shortCredit(creator->address);
     artistAddress = creator->address;
   }
 

@@ -25,7 +25,6 @@ Platform platform(std::string_view contract, const std::optional<std::string>& p
 
 // The page address with "viewer=" (and "creator=") appended as query
 // parameters, unencoded; unchanged when it already names a viewer.
-std::string henInteractiveURI(std::string_view uri, const std::optional<std::string>& creator,
-                              std::string_view viewer);
+std::string henInteractiveURI(std::string_view uri, const std::optional<std::string>& creator, std::string_view viewer);
 
 }  // namespace tavolune::TezosContracts

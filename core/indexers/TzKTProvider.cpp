@@ -4,10 +4,10 @@
 #include "indexers/KeyedDecoding.hpp"
 #include "indexers/TezosContracts.hpp"
 #include "indexers/TezosTokenText.hpp"
+#include "network/NumberText.hpp"
 #include "network/ServiceHosts.hpp"
 #include "network/TavoluneError.hpp"
 #include "network/URLMake.hpp"
-#include "network/NumberText.hpp"
 
 #include <cmath>
 
@@ -32,17 +32,18 @@ TzKTProvider::Balance TzKTProvider::Balance::fromJSONValue(const JSONValue& v) {
   return b;
 }
 
-TzKTProvider::TzKTProvider(HTTPClient http, std::string apiBase) : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
+TzKTProvider::TzKTProvider(HTTPClient http, std::string apiBase)
+    : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
 
 std::string TzKTProvider::defaultAPIBase() { return std::string(service_hosts::tzktAPI); }
 
 Url TzKTProvider::pageURL(const std::string& owner, std::int64_t offset) const {
   auto url = url::make(apiBase_ + "/v1/tokens/balances", {{"account", owner},
-                                                           {"balance.gt", "0"},
-                                                           {"token.standard", "fa2"},
-                                                           {"limit", std::to_string(pageSize)},
-                                                           {"offset", std::to_string(offset)},
-                                                           {"sort.desc", std::string(sortField)}});
+                                                          {"balance.gt", "0"},
+                                                          {"token.standard", "fa2"},
+                                                          {"limit", std::to_string(pageSize)},
+                                                          {"offset", std::to_string(offset)},
+                                                          {"sort.desc", std::string(sortField)}});
   if (!url) throw TavoluneError::invalidInput("TzKT: bad address " + apiBase_);
   return *url;
 }

@@ -1,3 +1,5 @@
+#include "EVMTestSupport.hpp"
+#include "TezosTestSupport.hpp"
 #include "indexers/BlockscoutProvider.hpp"
 #include "indexers/ObjktProvider.hpp"
 #include "indexers/OpenSeaKeyStore.hpp"
@@ -5,8 +7,6 @@
 #include "indexers/SyncEngine.hpp"
 #include "network/TavoluneError.hpp"
 #include "support/LoopbackServer.hpp"
-#include "EVMTestSupport.hpp"
-#include "TezosTestSupport.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,12 +15,12 @@
 
 using namespace tavolune;
 using namespace tavolune::tezostest;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-using ::testing::UnorderedElementsAre;
 using tavolune::testsupport::CannedResponse;
 using tavolune::testsupport::LoopbackServer;
 using tavolune::testsupport::RecordedRequest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 using J = json::Json;
 
 namespace {
@@ -45,8 +45,12 @@ class HeldWorks : public IndexerProvider {
 
 OwnedArtwork held(const std::string& contract, const std::string& token, std::optional<std::string> artist,
                   std::string collection) {
-  return {Artwork::make({.chain = Chain::ethereum, .contract = contract, .tokenId = token, .title = "Held " + token,
-                         .artist = std::move(artist), .collection = std::move(collection)}),
+  return {Artwork::make({.chain = Chain::ethereum,
+                         .contract = contract,
+                         .tokenId = token,
+                         .title = "Held " + token,
+                         .artist = std::move(artist),
+                         .collection = std::move(collection)}),
           1};
 }
 
@@ -64,9 +68,7 @@ std::string instances(const J& items) { return J{{"items", items}, {"next_page_p
 
 class ArtistSyncTest : public ::testing::Test {
  protected:
-  ArtistSyncTest() {
-    server.post("/api/v2/auth/keys", R"({"api_key":"k","expires_at":"2099-01-01T00:00:00Z"})");
-  }
+  ArtistSyncTest() { server.post("/api/v2/auth/keys", R"({"api_key":"k","expires_at":"2099-01-01T00:00:00Z"})"); }
 
   std::shared_ptr<BlockscoutProvider> blockscout() const {
     BlockscoutProvider::Explorers explorers;
@@ -103,18 +105,22 @@ class ArtistSyncTest : public ::testing::Test {
   void serveCreatedCollection(const std::string& name) {
     server.get("/api/v2/accounts/" + artistAddress, R"({"username":"ada","address":")" + artistAddress + R"("})");
     server.get("/api/v2/collections",
-               J{{"collections", J::array({{{"collection", "etude"},
-                                            {"name", name},
-                                            {"contracts", J::array({{{"chain", "ethereum"}, {"address", openSeaContract}}})}}})},
+               J{{"collections",
+                  J::array({{{"collection", "etude"},
+                             {"name", name},
+                             {"contracts", J::array({{{"chain", "ethereum"}, {"address", openSeaContract}}})}}})},
                  {"next", nullptr}}
                    .dump());
-    server.get("/api/v2/collection/etude/nfts",
-               J{{"nfts", J::array({{{"identifier", "1"}, {"contract", openSeaContract}, {"name", "Etude 1"},
-                                     {"image_url", "https://img.example/1.png"}},
-                                    {{"identifier", "9"}, {"contract", handContract}, {"name", "Shared 9"},
-                                     {"image_url", "https://img.example/9.png"}}})},
-                 {"next", nullptr}}
-                   .dump());
+    server.get("/api/v2/collection/etude/nfts", J{{"nfts", J::array({{{"identifier", "1"},
+                                                                      {"contract", openSeaContract},
+                                                                      {"name", "Etude 1"},
+                                                                      {"image_url", "https://img.example/1.png"}},
+                                                                     {{"identifier", "9"},
+                                                                      {"contract", handContract},
+                                                                      {"name", "Shared 9"},
+                                                                      {"image_url", "https://img.example/9.png"}}})},
+                                                  {"next", nullptr}}
+                                                    .dump());
   }
 
   std::vector<std::string> paths() const {
@@ -145,7 +151,8 @@ TEST_F(ArtistSyncTest, TezosCreationsThenContractReads) {
   serveInstances("base", handContract, J::array({record("1", handContract, std::nullopt)}));
   serveInstances("ethereum", handContract, J::array({record("2", handContract, std::nullopt)}));
   SyncEngine e({std::make_shared<ObjktProvider>(http, server.url("/v3/graphql")), blockscout()});
-  auto r = e.sync(artistWallet(ChainFamily::tezos, "tz1Artist", std::vector<std::string>{"base:" + handContract, handContract}));
+  auto r = e.sync(
+      artistWallet(ChainFamily::tezos, "tz1Artist", std::vector<std::string>{"base:" + handContract, handContract}));
   EXPECT_THAT(r.errors, ElementsAre("Tezos: " + TavoluneError::plain(TavoluneError::decoding("objkt: busy"))));
   EXPECT_TRUE(r.partial);
   EXPECT_THAT(r.discovered, IsEmpty());
@@ -186,7 +193,8 @@ TEST_F(ArtistSyncTest, CollectionsSuppressSeriesOfTheSameNameAndContractsSuppres
   serveInstances("ethereum", handContract,
                  J::array({record("9", handContract, "Someone Else"), record("8", handContract, std::nullopt)}));
   serveInstances("ethereum", otherSeries, J::array({record("4", otherSeries, "Ada Lovelace x Bob")}));
-  auto r = engine(heldWorks, true).sync(artistWallet(ChainFamily::evm, artistAddress, std::vector<std::string>{handContract}));
+  auto r = engine(heldWorks, true)
+               .sync(artistWallet(ChainFamily::evm, artistAddress, std::vector<std::string>{handContract}));
   EXPECT_THAT(r.errors, IsEmpty());
   // The collection is listed, the series of the same name is not, nor the
   // one under the hand-entered contract.
@@ -213,8 +221,8 @@ TEST_F(ArtistSyncTest, AJointCreditIsNeverPassedOn) {
   std::vector<OwnedArtwork> heldWorks{held(otherSeries, "4", "Ada Lovelace x Bob", "Duo")};
   serveInstances("ethereum", otherSeries, J::array());
   auto r = engine(heldWorks, true).sync(artistWallet(ChainFamily::evm, artistAddress));
-  auto it = std::find_if(r.owned.begin(), r.owned.end(),
-                         [](const OwnedArtwork& o) { return o.artwork.tokenId == "1"; });
+  auto it =
+      std::find_if(r.owned.begin(), r.owned.end(), [](const OwnedArtwork& o) { return o.artwork.tokenId == "1"; });
   ASSERT_NE(it, r.owned.end());
   EXPECT_EQ(it->artwork.artist, "Ada Lovelace");  // the wallet's label
   EXPECT_THAT(r.discovered, ElementsAre("Etudes", "Duo"));

@@ -1,7 +1,7 @@
+#include "TezosTestSupport.hpp"
 #include "indexers/ObjktProvider.hpp"
 #include "network/TavoluneError.hpp"
 #include "support/LoopbackServer.hpp"
-#include "TezosTestSupport.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -195,8 +195,8 @@ TEST(ObjktMapping, TitlesCreditsAndSpam) {
       {"holder", JSONValue(JSONValue::Object{{"alias", JSONValue("")},
                                              {"address", JSONValue("tz1abcdefghijklmnopqrstuvwxyz0123456")}})}})});
   EXPECT_EQ(ObjktProvider::map(row(t), "tz1")->artwork.artist, "tz1abc\u20263456");
-  t["creators"] = JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{
-      {"holder", JSONValue(JSONValue::Object{{"address", JSONValue("tz1abcdefghi")}})}})});
+  t["creators"] = JSONValue(JSONValue::Array{
+      JSONValue(JSONValue::Object{{"holder", JSONValue(JSONValue::Object{{"address", JSONValue("tz1abcdefghi")}})}})});
   EXPECT_EQ(ObjktProvider::map(row(t), "tz1")->artwork.artist, "tz1abcdefghi");
   t["creators"] = JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{})});
   a = ObjktProvider::map(row(t), "tz1")->artwork;

@@ -1,3 +1,4 @@
+#include "TezosTestSupport.hpp"
 #include "indexers/EVMIndexer.hpp"
 #include "indexers/ObjktProvider.hpp"
 #include "indexers/OrdProvider.hpp"
@@ -7,7 +8,6 @@
 #include "network/TavoluneError.hpp"
 #include "network/TransportError.hpp"
 #include "support/LoopbackServer.hpp"
-#include "TezosTestSupport.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,15 +23,19 @@
 using namespace tavolune;
 using namespace tavolune::tezostest;
 using namespace std::chrono_literals;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using tavolune::testsupport::CannedResponse;
 using tavolune::testsupport::LoopbackServer;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 namespace {
 
-OwnedArtwork work(Chain chain, std::string token, std::int64_t quantity = 1, std::string title = "T", bool spam = false) {
-  return {Artwork::make({.chain = chain, .contract = "0xABC", .tokenId = std::move(token), .title = std::move(title),
+OwnedArtwork work(Chain chain, std::string token, std::int64_t quantity = 1, std::string title = "T",
+                  bool spam = false) {
+  return {Artwork::make({.chain = chain,
+                         .contract = "0xABC",
+                         .tokenId = std::move(token),
+                         .title = std::move(title),
                          .isSpam = spam}),
           quantity};
 }
@@ -186,15 +190,17 @@ TEST(SyncEngine, OnlyTheLastErrorCountsForUnchecked) {
 }
 
 TEST(SyncEngine, UncheckedInCaseOrderAndErrorLinesSorted) {
-  auto p = std::make_shared<FakeProvider>("p", std::vector<Chain>{Chain::ethereum, Chain::base, Chain::polygon,
-                                                                  Chain::tezos});
+  auto p = std::make_shared<FakeProvider>(
+      "p", std::vector<Chain>{Chain::ethereum, Chain::base, Chain::polygon, Chain::tezos});
   // Polygon is refused first, Base later; Tezos fails before Ethereum.
-  p->custom(Chain::polygon, [](Chain, std::stop_token) -> std::vector<OwnedArtwork> { std::rethrow_exception(httpError(429)); });
+  p->custom(Chain::polygon,
+            [](Chain, std::stop_token) -> std::vector<OwnedArtwork> { std::rethrow_exception(httpError(429)); });
   p->custom(Chain::base, [](Chain, std::stop_token) -> std::vector<OwnedArtwork> {
     std::this_thread::sleep_for(60ms);
     std::rethrow_exception(httpError(403));
   });
-  p->custom(Chain::tezos, [](Chain, std::stop_token) -> std::vector<OwnedArtwork> { std::rethrow_exception(networkError()); });
+  p->custom(Chain::tezos,
+            [](Chain, std::stop_token) -> std::vector<OwnedArtwork> { std::rethrow_exception(networkError()); });
   p->custom(Chain::ethereum, [](Chain, std::stop_token) -> std::vector<OwnedArtwork> {
     std::this_thread::sleep_for(60ms);
     std::rethrow_exception(httpError(500));
@@ -231,7 +237,8 @@ TEST(SyncEngine, DuplicateIdsKeepTheFirstEntryWithTheLargerQuantity) {
   auto r = engineOf(p).sync("0x1", {Chain::base, Chain::base});
   ASSERT_EQ(r.owned.size(), 3u);
   EXPECT_EQ(r.visibleCount(), 2u);
-  auto it = std::find_if(r.owned.begin(), r.owned.end(), [](const OwnedArtwork& o) { return o.artwork.tokenId == "1"; });
+  auto it =
+      std::find_if(r.owned.begin(), r.owned.end(), [](const OwnedArtwork& o) { return o.artwork.tokenId == "1"; });
   ASSERT_NE(it, r.owned.end());
   EXPECT_EQ(it->quantity, 5);
   EXPECT_EQ(it->artwork.title, "first");
@@ -284,7 +291,8 @@ TEST(SyncEngine, CancellationEndsPromptlyAndLeavesChainsFailed) {
   canceller.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
   EXPECT_EQ(later->calls(), 0);  // no fallback after a stop
-  EXPECT_THAT(r.failedChains, ElementsAre(Chain::ethereum, Chain::base, Chain::optimism, Chain::arbitrum, Chain::polygon));
+  EXPECT_THAT(r.failedChains,
+              ElementsAre(Chain::ethereum, Chain::base, Chain::optimism, Chain::arbitrum, Chain::polygon));
   EXPECT_TRUE(r.partial);
   EXPECT_THAT(r.owned, IsEmpty());
 }

@@ -39,8 +39,9 @@ inline JSONValue::Object objktToken(const std::string& id, const std::string& co
       {"supply", JSONValue(std::int64_t{10})},
       {"flag", JSONValue("none")},
       {"creators", JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{
-                       {"holder", JSONValue(JSONValue::Object{{"alias", JSONValue("ada")},
-                                                              {"address", JSONValue("tz1Creator000000000000000000000000000")}})}})})},
+                       {"holder", JSONValue(JSONValue::Object{
+                                      {"alias", JSONValue("ada")},
+                                      {"address", JSONValue("tz1Creator000000000000000000000000000")}})}})})},
       {"fa", JSONValue(JSONValue::Object{{"contract", JSONValue(contract)},
                                          {"name", JSONValue("Gen Series")},
                                          {"collection_type", JSONValue("artist")},
@@ -54,8 +55,8 @@ inline JSONValue holding(JSONValue::Object token, std::int64_t quantity = 1) {
 
 // {"data": {"token_holder": rows}}
 inline std::string holdingsAnswer(JSONValue::Array rows) {
-  return JSONValue(JSONValue::Object{
-                       {"data", JSONValue(JSONValue::Object{{"token_holder", JSONValue(std::move(rows))}})}})
+  return JSONValue(
+             JSONValue::Object{{"data", JSONValue(JSONValue::Object{{"token_holder", JSONValue(std::move(rows))}})}})
       .serialized();
 }
 
@@ -90,8 +91,8 @@ inline JSONValue imageMetadata(const std::string& id) {
       {"artifactUri", JSONValue("ipfs://QmA" + id)},
       {"displayUri", JSONValue("ipfs://QmD" + id)},
       {"thumbnailUri", JSONValue("ipfs://QmT" + id)},
-      {"formats", JSONValue(JSONValue::Array{JSONValue(
-                      JSONValue::Object{{"uri", JSONValue("ipfs://QmA" + id)}, {"mimeType", JSONValue("image/jpeg")}})})},
+      {"formats", JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{{"uri", JSONValue("ipfs://QmA" + id)},
+                                                                         {"mimeType", JSONValue("image/jpeg")}})})},
       {"creators", JSONValue(JSONValue::Array{JSONValue("tz1Maker0000000000000000000000000000")})},
       {"description", JSONValue("desc " + id)},
   });

@@ -1,7 +1,7 @@
+#include "TezosTestSupport.hpp"
 #include "indexers/TzKTProvider.hpp"
 #include "network/TavoluneError.hpp"
 #include "support/LoopbackServer.hpp"
-#include "TezosTestSupport.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -44,8 +44,7 @@ TEST_F(TzKTProviderTest, QueryItemsAndExactlyOneFullPage) {
   EXPECT_EQ(works.size(), 1000u);
   EXPECT_THAT(offsets(), ::testing::ElementsAre("0", "1000"));
   auto first = server.requests().front();
-  EXPECT_EQ(first.query,
-            "account=tz1Owner&balance.gt=0&token.standard=fa2&limit=1000&offset=0&sort.desc=lastLevel");
+  EXPECT_EQ(first.query, "account=tz1Owner&balance.gt=0&token.standard=fa2&limit=1000&offset=0&sort.desc=lastLevel");
   EXPECT_EQ(first.header("Accept"), "application/json");
   EXPECT_EQ(TzKTProvider::defaultAPIBase(), "https://api.tzkt.io");
 }
@@ -178,17 +177,19 @@ TEST(TzKTMapping, MimeFromFormats) {
     return JSONValue(std::move(o));
   };
   // The second entry matches the artifact.
-  auto a = TzKTProvider::map(balance("1", formats({format("ipfs://QmOther", "image/png"),
-                                                   format("ipfs://QmA1", "video/mp4")})),
-                             "tz1")->artwork;
+  auto a =
+      TzKTProvider::map(
+          balance("1", formats({format("ipfs://QmOther", "image/png"), format("ipfs://QmA1", "video/mp4")})), "tz1")
+          ->artwork;
   EXPECT_EQ(a.mime, "video/mp4");
   EXPECT_EQ(a.mediaKind, MediaKind::video);
   EXPECT_EQ(a.animationURI, "ipfs://QmA1");
   // An empty display address is absent: a video falls back to the thumbnail.
   EXPECT_EQ(a.imageURI, "ipfs://QmT1");
 
-  a = TzKTProvider::map(balance("1", formats({format("ipfs://QmOther", "image/gif"), format("ipfs://QmZ", "video/mp4")})),
-                        "tz1")->artwork;
+  a = TzKTProvider::map(
+          balance("1", formats({format("ipfs://QmOther", "image/gif"), format("ipfs://QmZ", "video/mp4")})), "tz1")
+          ->artwork;
   EXPECT_EQ(a.mime, "image/gif");
   EXPECT_EQ(a.imageURI, "ipfs://QmA1");  // an image falls back to its artifact
 
@@ -200,8 +201,8 @@ TEST(TzKTMapping, MimeFromFormats) {
 
 TEST(TzKTMapping, HenVideosAndGenerativeWorksGetTheViewer) {
   auto video = withMember(imageMetadata("1"), "formats",
-                          JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{{"uri", JSONValue("ipfs://QmA1")},
-                                                                                 {"mimeType", JSONValue("video/mp4")}})}));
+                          JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{
+                              {"uri", JSONValue("ipfs://QmA1")}, {"mimeType", JSONValue("video/mp4")}})}));
   auto a = TzKTProvider::map(balance("1", video, hen), "tz1Viewer")->artwork;
   EXPECT_EQ(a.platform, Platform::objkt);
   EXPECT_EQ(a.animationURI, "ipfs://QmA1?viewer=tz1Viewer&creator=tz1Maker0000000000000000000000000000");
