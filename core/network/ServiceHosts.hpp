@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-// The outside services the core reads wallets and names from, in one place.
+// The outside services the core reads from, in one place.
 namespace tavolune::service_hosts {
 
 // TzKT, the Tezos indexer: domains, tokens and the big maps of onchfs.

@@ -1,0 +1,126 @@
+#include "indexers/EVMIndexer.hpp"
+#include "indexers/SyncEngine.hpp"
+#include "model/Json.hpp"
+#include "model/Wallet.hpp"
+#include "support/LoopbackServer.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+namespace {
+
+using namespace tavolune;
+using tavolune::testsupport::CannedResponse;
+using tavolune::testsupport::LoopbackServer;
+using tavolune::testsupport::RecordedRequest;
+using J = json::Json;
+
+constexpr auto latency = std::chrono::milliseconds(5);
+constexpr int pageSize = 200;
+const std::string owner = "0x00000000000000000000000000000000000000aa";
+const std::string contract = "0x00000000000000000000000000000000000000bb";
+
+// The marketplace's and the explorer's answers for one chain's holdings,
+// as in the EVM indexer's benchmark: every token known to the explorer.
+void serveChain(LoopbackServer& server, Chain chain, int tokens) {
+  const std::string id(*OpenSeaProvider::identifier(chain));
+  const std::string explorer = "/" + std::string(rawValue(chain));
+  const int pages = (tokens + pageSize - 1) / pageSize;
+  server.onRequest("GET", "/api/v2/chain/" + id + "/account/" + owner + "/nfts", [=](const RecordedRequest& r) {
+    int page = r.param("next") ? std::stoi(*r.param("next")) : 0;
+    J nfts = J::array();
+    for (int i = page * pageSize; i < std::min(tokens, (page + 1) * pageSize); ++i) {
+      nfts.push_back({{"identifier", std::to_string(i)},
+                      {"collection", "wallet-works"},
+                      {"contract", contract},
+                      {"name", "Work #" + std::to_string(i)},
+                      {"image_url", "https://i.seadn.io/" + std::to_string(i) + ".png"},
+                      {"metadata_url", "ipfs://QmMeta/" + std::to_string(i)},
+                      {"opensea_url", "https://opensea.io/item/" + std::to_string(i)}});
+    }
+    J body{{"nfts", nfts}};
+    if (page + 1 < pages) body["next"] = std::to_string(page + 1);
+    return CannedResponse::json(body.dump());
+  });
+  for (int i = 0; i < tokens; ++i) {
+    server.get(explorer + "/api/v2/tokens/" + contract + "/instances/" + std::to_string(i),
+               J{{"id", std::to_string(i)},
+                 {"token", {{"address_hash", contract}, {"name", "Wallet Works"}, {"reputation", "ok"}}},
+                 {"value", "1"},
+                 {"metadata",
+                  {{"name", "Work #" + std::to_string(i)},
+                   {"artist", "Ada"},
+                   {"image", "ipfs://QmImage/" + std::to_string(i) + ".png"}}}}
+                   .dump());
+  }
+}
+
+// The request schedule of one chain read one request at a time per step:
+// its listing pages, the collection name, and the explorer batches.
+double chainBound(int tokens) {
+  const int pages = (tokens + pageSize - 1) / pageSize;
+  const int batch = static_cast<int>(EVMIndexer::explorerBatch);
+  const int batches = (tokens + batch - 1) / batch;
+  return (pages + 1 + batches) * std::chrono::duration<double>(latency).count();
+}
+
+// SyncEngine.sync of one EVM collector wallet on its five chains: 1,000
+// tokens on Ethereum, 100 on each other chain, every fake answering after
+// 5 ms, pauses zero through the clock. The chains run side by side, so the
+// time should stay near the slowest chain's schedule (bound_s).
+void BM_CollectorSync(benchmark::State& state) {
+  const std::map<Chain, int> tokens{{Chain::ethereum, 1000},
+                                    {Chain::base, 100},
+                                    {Chain::optimism, 100},
+                                    {Chain::arbitrum, 100},
+                                    {Chain::polygon, 100}};
+  LoopbackServer server(64);
+  for (const auto& [chain, count] : tokens) serveChain(server, chain, count);
+  server.get("/api/v2/collections/wallet-works", R"({"collection":"wallet-works","name":"Wallet Works"})");
+  server.setLatency(latency);
+
+  std::random_device rd;
+  const auto dir = std::filesystem::temp_directory_path() / ("tavolune-bench-" + std::to_string(rd()));
+  std::filesystem::create_directories(dir);
+  const auto keyFile = dir / "opensea-key.json";
+  std::ofstream(keyFile) << R"({"api_key":"bench","expires_at":"2099-01-01T00:00:00Z"})";
+
+  SyncEngine::Services services;
+  services.objktEndpoint = server.url("/v3/graphql");
+  services.tzktAPI = server.baseURL();
+  services.openSeaAPI = server.baseURL();
+  for (const auto& [chain, count] : tokens) services.explorers[chain] = server.url("/" + std::string(rawValue(chain)));
+  services.openSeaKeyFile = keyFile;
+  services.gateways = {server.baseURL()};
+  services.clock = Clock(Clock::systemNow, [](double, std::stop_token) {});
+
+  const Wallet wallet = Wallet::make(Uuid::random(), "Collector", owner, owner, std::nullopt, ChainFamily::evm);
+  std::size_t found = 0;
+  std::size_t errors = 0;
+  for (auto _ : state) {
+    // A new engine per sync, as the application builds one per wallet.
+    const SyncEngine engine = SyncEngine::standard(HTTPClient(), server.baseURL(), services);
+    SyncResult result = engine.sync(wallet);
+    found = result.owned.size();
+    errors = result.errors.size() + result.unchecked.size();
+    benchmark::DoNotOptimize(result.owned.data());
+  }
+  std::filesystem::remove_all(dir);
+  std::size_t expected = 0;
+  for (const auto& [chain, count] : tokens) expected += static_cast<std::size_t>(count);
+  if (errors != 0 || found != expected) state.SkipWithError("the wallet did not read whole");
+
+  double bound = 0;
+  for (const auto& [chain, count] : tokens) bound = std::max(bound, chainBound(count));
+  state.counters["bound_s"] = bound;
+}
+BENCHMARK(BM_CollectorSync)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "indexers/BlockscoutProvider.hpp"
+#include "indexers/Clock.hpp"
+#include "indexers/IndexerProvider.hpp"
+#include "indexers/OpenSeaProvider.hpp"
+#include "indexers/OwnedArtwork.hpp"
+#include "indexers/SyncResult.hpp"
+#include "model/Chain.hpp"
+#include "model/Wallet.hpp"
+#include "network/HTTPClient.hpp"
+
+#include <cstddef>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavolune {
+
+// Reads one wallet from the indexer services into a SyncResult. For a
+// collector every chain is offered to the providers in list order and the
+// first that answers wins; the chains run in parallel. An artist wallet
+// stands for the works the artist made (created tokens, created
+// collections, discovered series, hand-entered contracts). Never throws.
+class SyncEngine {
+ public:
+  using Providers = std::vector<std::shared_ptr<const IndexerProvider>>;
+
+  // The answer for one chain: the winning provider's list, or the error to
+  // report (the last supporting provider's).
+  struct ChainOutcome {
+    std::vector<OwnedArtwork> owned{};
+    std::exception_ptr error{};
+    bool succeeded() const { return !error; }
+  };
+
+  // Where the standard engine's providers reach their services; real()
+  // holds the public hosts. Tests and benchmarks point these at loopback
+  // fakes and take the pauses out through the clock.
+  struct Services {
+    std::string objktEndpoint;
+    std::string tzktAPI;
+    std::string openSeaAPI;
+    BlockscoutProvider::Explorers explorers;
+    std::filesystem::path openSeaKeyFile;
+    // The IPFS gateways the EVM indexer fetches metadata documents through.
+    std::vector<std::string> gateways;
+    Clock clock{};
+
+    static Services real();
+  };
+
+  // Chains of one wallet read at the same time; a wallet has at most seven.
+  static constexpr std::size_t maxParallelChains = 7;
+  static constexpr std::int64_t objktCreationsLimit = 10000;
+  static constexpr std::int64_t listedLimit = 2000;
+  static constexpr std::int64_t projectLimit = 1000;
+  static constexpr std::int64_t collectionLimit = 5000;
+  static constexpr std::int64_t maxInscriptions = 300;
+
+  explicit SyncEngine(Providers providers) : providers(std::move(providers)) {}
+
+  Providers providers;
+  // Used by the artist path only; absent skips OpenSea there.
+  std::optional<OpenSeaProvider> openSea{};
+
+  // objkt, TzKT, the EVM indexer, Blockscout and the Ordinals provider, in
+  // that order, on one client, plus the OpenSea client of the artist path
+  // (sharing the key store and name cache with the EVM indexer's).
+  static SyncEngine standard(const HTTPClient& http, std::string_view bitcoinIndexer);
+  static SyncEngine standard(const HTTPClient& http, std::string_view bitcoinIndexer, const Services& services);
+
+  // The artist path for an artist wallet, else sync(address, chains).
+  SyncResult sync(const Wallet& wallet, std::stop_token stop = {}) const;
+  // The collector result of the address on those chains.
+  SyncResult sync(const std::string& address, const std::vector<Chain>& chains, std::stop_token stop = {}) const;
+  // The first provider that succeeds on the chain, or the error to report.
+  ChainOutcome syncChain(const std::string& address, Chain chain, std::stop_token stop = {}) const;
+
+  // "<label>: <plain sentence of the error>".
+  static std::string errorLine(std::string_view label, std::exception_ptr error);
+
+  // The chain and contract of a hand-entered collection contract: "base:0x…"
+  // or a bare address (read on Ethereum).
+  struct ContractEntry {
+    Chain chain = Chain::ethereum;
+    std::string contract{};
+    friend bool operator==(const ContractEntry&, const ContractEntry&) = default;
+  };
+  static ContractEntry parseContractEntry(std::string_view entry);
+  // "Base 0x1234ab…": the chain's name and the contract's first 8 characters.
+  static std::string contractLabel(const ContractEntry& entry);
+
+ private:
+  SyncResult syncArtist(const Wallet& wallet, std::stop_token stop) const;
+
+  template <class P>
+  std::shared_ptr<const P> first() const {
+    for (const auto& p : providers) {
+      if (auto typed = std::dynamic_pointer_cast<const P>(p)) return typed;
+    }
+    return nullptr;
+  }
+};
+
+}  // namespace tavolune

@@ -1,0 +1,168 @@
+#include "indexers/TzKTProvider.hpp"
+
+#include "indexers/Heuristics.hpp"
+#include "indexers/KeyedDecoding.hpp"
+#include "indexers/TezosContracts.hpp"
+#include "indexers/TezosTokenText.hpp"
+#include "network/NumberText.hpp"
+#include "network/ServiceHosts.hpp"
+#include "network/TavoluneError.hpp"
+#include "network/URLMake.hpp"
+
+#include <cmath>
+
+namespace tavolune {
+
+TzKTProvider::Balance TzKTProvider::Balance::fromJSONValue(const JSONValue& v) {
+  keyed::expectObject(v, "balance");
+  Balance b;
+  b.balance = keyed::requiredString(v, "balance");
+  const JSONValue* token = keyed::member(v, "token");
+  if (!token) throw json::DecodeError("\"token\": missing");
+  keyed::expectObject(*token, "token");
+  const JSONValue* contract = keyed::member(*token, "contract");
+  if (!contract) throw json::DecodeError("\"contract\": missing");
+  keyed::expectObject(*contract, "contract");
+  b.token.contract.address = keyed::requiredString(*contract, "address");
+  b.token.contract.alias = keyed::optionalString(*contract, "alias");
+  b.token.tokenId = keyed::requiredString(*token, "tokenId");
+  b.token.totalSupply = keyed::optionalString(*token, "totalSupply");
+  if (const JSONValue* metadata = keyed::member(*token, "metadata")) b.token.metadata = *metadata;
+  b.token.firstTime = keyed::optionalString(*token, "firstTime");
+  return b;
+}
+
+TzKTProvider::TzKTProvider(HTTPClient http, std::string apiBase)
+    : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
+
+std::string TzKTProvider::defaultAPIBase() { return std::string(service_hosts::tzktAPI); }
+
+Url TzKTProvider::pageURL(const std::string& owner, std::int64_t offset) const {
+  auto url = url::make(apiBase_ + "/v1/tokens/balances", {{"account", owner},
+                                                          {"balance.gt", "0"},
+                                                          {"token.standard", "fa2"},
+                                                          {"limit", std::to_string(pageSize)},
+                                                          {"offset", std::to_string(offset)},
+                                                          {"sort.desc", std::string(sortField)}});
+  if (!url) throw TavoluneError::invalidInput("TzKT: bad address " + apiBase_);
+  return *url;
+}
+
+std::vector<OwnedArtwork> TzKTProvider::tokens(const std::string& owner, Chain, std::stop_token stop) const {
+  std::vector<OwnedArtwork> result;
+  std::vector<Balance> previous;
+  for (std::int64_t offset = 0;; offset += pageSize) {
+    auto page = http_.getJSON<std::vector<Balance>>(pageURL(owner, offset), {}, timeout, stop);
+    if (offset > 0 && !page.empty() && page == previous) break;
+    for (const auto& balance : page) {
+      if (auto work = map(balance, owner)) result.push_back(std::move(*work));
+    }
+    if (page.size() < static_cast<std::size_t>(pageSize)) break;
+    previous = std::move(page);
+  }
+  return result;
+}
+
+namespace {
+
+// "decimals" above zero marks a currency-like token. A number or a text
+// that reads as one counts; infinity counts as above zero, NaN does not.
+bool isFungible(const JSONValue* metadata) {
+  if (!metadata || !metadata->isObject()) return false;
+  const JSONValue* decimals = metadata->get("decimals");
+  if (!decimals) return false;
+  std::optional<double> value;
+  if (const auto* n = decimals->numberValue()) {
+    value = n->value;
+  } else if (const auto* s = decimals->stringValue()) {
+    value = numbers::readDouble(*s);
+  }
+  return value && std::trunc(*value) > 0;
+}
+
+std::optional<std::string> textOf(const JSONValue* metadata, std::string_view key) {
+  if (!metadata) return std::nullopt;
+  const JSONValue* m = metadata->get(key);
+  return m ? m->string() : std::nullopt;
+}
+
+std::optional<std::string> mimeFromFormats(const JSONValue* metadata, const std::optional<std::string>& artifact) {
+  if (!metadata) return std::nullopt;
+  const JSONValue* formats = metadata->get("formats");
+  if (!formats || !formats->isArray() || formats->array().empty()) return std::nullopt;
+  for (const auto& format : formats->array()) {
+    if (format["uri"].string() == artifact) {
+      if (auto mime = format["mimeType"].string()) return mime;
+      break;
+    }
+  }
+  return formats->array().front()["mimeType"].string();
+}
+
+}  // namespace
+
+std::optional<OwnedArtwork> TzKTProvider::map(const Balance& balance, std::string_view owner) {
+  const Balance::Token& t = balance.token;
+  const JSONValue* m = t.metadata ? &*t.metadata : nullptr;
+  if (isFungible(m)) return std::nullopt;
+
+  const std::optional<std::string> artifact = textOf(m, "artifactUri");
+  const std::optional<std::string> display = textOf(m, "displayUri");
+  const std::optional<std::string> thumbnailURI = textOf(m, "thumbnailUri");
+  const std::optional<std::string> mime = mimeFromFormats(m, artifact);
+
+  std::optional<std::string> creator;
+  if (m) {
+    if (const JSONValue* creators = m->get("creators"); creators && creators->isArray() && !creators->array().empty()) {
+      creator = creators->array().front().string();
+    }
+  }
+
+  const std::string title = TezosTokenText::title(textOf(m, "name"), t.contract.alias.value_or("Token"), t.tokenId);
+  const Platform platform = TezosContracts::platform(t.contract.address, std::nullopt, artifact, std::nullopt);
+  const MediaKind kind = Heuristics::mediaKind(mime, std::nullopt);
+
+  std::optional<std::string> animation;
+  if (artifact && (kind == MediaKind::generative || kind == MediaKind::video)) {
+    animation = t.contract.address == TezosContracts::henContract
+                    ? TezosContracts::henInteractiveURI(*artifact, creator, owner)
+                    : *artifact;
+  }
+
+  std::optional<std::string> image;
+  if (display) {
+    image = display;
+  } else if (kind == MediaKind::image && artifact) {
+    image = artifact;
+  } else {
+    image = thumbnailURI;
+  }
+  std::optional<std::string> thumbnail = thumbnailURI ? thumbnailURI : image;
+
+  Artwork work;
+  work.id = Artwork::makeID(Chain::tezos, t.contract.address, t.tokenId);
+  work.chain = Chain::tezos;
+  work.contract = t.contract.address;
+  work.tokenId = t.tokenId;
+  work.title = title;
+  if (creator) work.artist = TezosTokenText::shortCredit(*creator);
+  work.artistAddress = creator;
+  work.collection = t.contract.alias;
+  work.platform = platform;
+  work.mediaKind = kind;
+  work.mime = mime;
+  work.isSpam = !image && !animation;
+  work.imageURI = std::move(image);
+  work.thumbnailURI = std::move(thumbnail);
+  work.animationURI = std::move(animation);
+  work.externalURL = TezosTokenText::objktTokenPage(t.contract.address, t.tokenId);
+  work.year = TezosTokenText::year(t.firstTime);
+  work.editionNumber = Heuristics::editionNumber(title);
+  if (t.totalSupply) work.editionSize = TezosTokenText::decimalInteger(*t.totalSupply);
+  work.description = textOf(m, "description");
+
+  const auto quantity = TezosTokenText::decimalInteger(balance.balance);
+  return OwnedArtwork{std::move(work), quantity.value_or(1)};
+}
+
+}  // namespace tavolune

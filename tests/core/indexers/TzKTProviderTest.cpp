@@ -1,0 +1,222 @@
+#include "TezosTestSupport.hpp"
+#include "indexers/TzKTProvider.hpp"
+#include "network/TavoluneError.hpp"
+#include "support/LoopbackServer.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace tavolune;
+using namespace tavolune::tezostest;
+using tavolune::testsupport::CannedResponse;
+using tavolune::testsupport::LoopbackServer;
+using tavolune::testsupport::RecordedRequest;
+
+namespace {
+
+const std::string hen = "KT1RJ6PbjHpwc3M5rw5s2Nbmefwbuwbdxton";
+
+std::string page(const JSONValue::Array& rows) { return JSONValue(rows).serialized(); }
+
+class TzKTProviderTest : public ::testing::Test {
+ protected:
+  TzKTProviderTest() : provider(fastClient(), server.baseURL()) {}
+
+  std::vector<std::string> offsets() const {
+    std::vector<std::string> out;
+    for (const auto& r : server.requests("GET", "/v1/tokens/balances")) out.push_back(r.param("offset").value_or("?"));
+    return out;
+  }
+
+  LoopbackServer server;
+  TzKTProvider provider;
+};
+
+TEST_F(TzKTProviderTest, QueryItemsAndExactlyOneFullPage) {
+  server.onRequest("GET", "/v1/tokens/balances", [](const RecordedRequest& r) {
+    JSONValue::Array rows;
+    if (r.param("offset") == "0") {
+      for (int i = 0; i < 1000; ++i) rows.push_back(tzktBalance(std::to_string(i), imageMetadata(std::to_string(i))));
+    }
+    return CannedResponse::json(page(rows));
+  });
+  auto works = provider.tokens("tz1Owner", Chain::tezos);
+  EXPECT_EQ(works.size(), 1000u);
+  EXPECT_THAT(offsets(), ::testing::ElementsAre("0", "1000"));
+  auto first = server.requests().front();
+  EXPECT_EQ(first.query, "account=tz1Owner&balance.gt=0&token.standard=fa2&limit=1000&offset=0&sort.desc=lastLevel");
+  EXPECT_EQ(first.header("Accept"), "application/json");
+  EXPECT_EQ(TzKTProvider::defaultAPIBase(), "https://api.tzkt.io");
+}
+
+TEST_F(TzKTProviderTest, FungiblePagesStillLeadToTheNext) {
+  const JSONValue coin(JSONValue::Object{{"decimals", JSONValue("6")}, {"name", JSONValue("Coin")}});
+  server.onRequest("GET", "/v1/tokens/balances", [&](const RecordedRequest& r) {
+    JSONValue::Array rows;
+    if (r.param("offset") == "0") {
+      for (int i = 0; i < 1000; ++i) rows.push_back(tzktBalance("c" + std::to_string(i), coin));
+    } else {
+      rows.push_back(tzktBalance("art", imageMetadata("art")));
+    }
+    return CannedResponse::json(page(rows));
+  });
+  auto works = provider.tokens("tz1Owner", Chain::tezos);
+  ASSERT_EQ(works.size(), 1u);
+  EXPECT_EQ(works[0].artwork.tokenId, "art");
+  EXPECT_EQ(server.requestCount(), 2u);
+}
+
+TEST_F(TzKTProviderTest, AServiceIgnoringTheOffsetDoesNotLoopForever) {
+  JSONValue::Array rows;
+  for (int i = 0; i < 1000; ++i) rows.push_back(tzktBalance(std::to_string(i), imageMetadata(std::to_string(i))));
+  server.get("/v1/tokens/balances", page(rows));
+  auto works = provider.tokens("tz1Owner", Chain::tezos);
+  EXPECT_EQ(works.size(), 1000u);  // the repeated page adds nothing
+  EXPECT_EQ(server.requestCount(), 2u);
+}
+
+TEST_F(TzKTProviderTest, FailuresPassUnchanged) {
+  server.get("/v1/tokens/balances", R"({"code":500})", 500);
+  try {
+    provider.tokens("tz1", Chain::tezos);
+    FAIL();
+  } catch (const TavoluneError& e) {
+    EXPECT_TRUE(e.isHTTP(500));
+  }
+  // An object where the list belongs, and a row without its token.
+  server.get("/v1/tokens/balances", R"({"items":[]})");
+  EXPECT_THROW(provider.tokens("tz1", Chain::tezos), TavoluneError);
+  server.get("/v1/tokens/balances", R"([{"balance":"1"}])");
+  EXPECT_THROW(provider.tokens("tz1", Chain::tezos), TavoluneError);
+  // Malformed metadata never fails the call.
+  server.get("/v1/tokens/balances",
+             R"([{"balance":"1","token":{"contract":{"address":"KT1A"},"tokenId":"5","metadata":"junk"}}])");
+  auto works = provider.tokens("tz1", Chain::tezos);
+  ASSERT_EQ(works.size(), 1u);
+  EXPECT_EQ(works[0].artwork.title, "Token #5");
+  EXPECT_TRUE(works[0].artwork.isSpam);
+}
+
+TzKTProvider::Balance balance(const std::string& id, std::optional<JSONValue> metadata,
+                              const std::string& contract = "KT1Tz", std::string amount = "1") {
+  return TzKTProvider::Balance::fromJSONValue(tzktBalance(id, std::move(metadata), contract, std::move(amount)));
+}
+
+JSONValue withMember(JSONValue metadata, const std::string& key, JSONValue value) {
+  auto object = *metadata.objectValue();
+  object[key] = std::move(value);
+  return JSONValue(std::move(object));
+}
+
+TEST(TzKTMapping, FullBalance) {
+  auto work = TzKTProvider::map(balance("9", imageMetadata("9"), "KT1TzABC", "3"), "tz1Owner");
+  ASSERT_TRUE(work);
+  const Artwork& a = work->artwork;
+  EXPECT_EQ(work->quantity, 3);
+  EXPECT_EQ(a.id, "tezos:kt1tzabc:9");
+  EXPECT_EQ(a.contract, "KT1TzABC");
+  EXPECT_EQ(a.title, "Piece 9");
+  EXPECT_EQ(a.artist, "tz1Mak\u20260000");
+  EXPECT_EQ(a.artistAddress, "tz1Maker0000000000000000000000000000");
+  EXPECT_EQ(a.collection, "Tz Coll");
+  EXPECT_EQ(a.platform, Platform::generic);
+  EXPECT_EQ(a.mediaKind, MediaKind::image);
+  EXPECT_EQ(a.mime, "image/jpeg");
+  EXPECT_EQ(a.imageURI, "ipfs://QmD9");
+  EXPECT_EQ(a.thumbnailURI, "ipfs://QmT9");
+  EXPECT_EQ(a.animationURI, std::nullopt);
+  EXPECT_EQ(a.externalURL, "https://objkt.com/tokens/KT1TzABC/9");
+  EXPECT_EQ(a.year, 2023);
+  EXPECT_EQ(a.editionSize, 5);
+  EXPECT_EQ(a.description, "desc 9");
+  EXPECT_FALSE(a.isSpam);
+}
+
+TEST(TzKTMapping, FungibleTest) {
+  for (JSONValue decimals : {JSONValue("6"), JSONValue(std::int64_t{8}), JSONValue(1.9), JSONValue("1e3")}) {
+    EXPECT_FALSE(TzKTProvider::map(balance("1", withMember(imageMetadata("1"), "decimals", decimals)), "tz1"))
+        << decimals.serialized();
+  }
+  for (JSONValue decimals : {JSONValue("0"), JSONValue(0.5), JSONValue("six"), JSONValue(true), JSONValue(-2.0),
+                             JSONValue("nan"), JSONValue(nullptr)}) {
+    EXPECT_TRUE(TzKTProvider::map(balance("1", withMember(imageMetadata("1"), "decimals", decimals)), "tz1"))
+        << decimals.serialized();
+  }
+}
+
+TEST(TzKTMapping, FallbacksWithoutMetadata) {
+  auto a = TzKTProvider::map(balance("4", std::nullopt), "tz1")->artwork;
+  EXPECT_EQ(a.title, "Tz Coll #4");
+  EXPECT_EQ(a.editionNumber, "4");
+  EXPECT_TRUE(a.isSpam);
+  EXPECT_EQ(a.imageURI, std::nullopt);
+  EXPECT_EQ(a.mime, std::nullopt);
+
+  auto raw = TzKTProvider::Balance::fromJSONValue(JSONValue::parse(
+      R"({"balance":"99999999999999999999999","token":{"contract":{"address":"KT1A","alias":null},"tokenId":"4",)"
+      R"("totalSupply":"1234567890123456789012345","firstTime":"2008-01-01T00:00:00Z"}})"));
+  auto w = TzKTProvider::map(raw, "tz1");
+  EXPECT_EQ(w->artwork.title, "Token #4");
+  EXPECT_EQ(w->quantity, 1);
+  EXPECT_EQ(w->artwork.editionSize, std::nullopt);
+  EXPECT_EQ(w->artwork.year, std::nullopt);
+  raw.token.contract.alias = "";
+  EXPECT_EQ(TzKTProvider::map(raw, "tz1")->artwork.title, " #4");
+  raw.balance = "1.5";
+  EXPECT_EQ(TzKTProvider::map(raw, "tz1")->quantity, 1);
+}
+
+TEST(TzKTMapping, MimeFromFormats) {
+  auto formats = [](JSONValue::Array list) {
+    return withMember(withMember(imageMetadata("1"), "formats", JSONValue(std::move(list))), "displayUri",
+                      JSONValue(""));
+  };
+  auto format = [](std::optional<std::string> uri, std::string mime) {
+    JSONValue::Object o{{"mimeType", JSONValue(mime)}};
+    if (uri) o.emplace("uri", JSONValue(*uri));
+    return JSONValue(std::move(o));
+  };
+  // The second entry matches the artifact.
+  auto a =
+      TzKTProvider::map(
+          balance("1", formats({format("ipfs://QmOther", "image/png"), format("ipfs://QmA1", "video/mp4")})), "tz1")
+          ->artwork;
+  EXPECT_EQ(a.mime, "video/mp4");
+  EXPECT_EQ(a.mediaKind, MediaKind::video);
+  EXPECT_EQ(a.animationURI, "ipfs://QmA1");
+  // An empty display address is absent: a video falls back to the thumbnail.
+  EXPECT_EQ(a.imageURI, "ipfs://QmT1");
+
+  a = TzKTProvider::map(
+          balance("1", formats({format("ipfs://QmOther", "image/gif"), format("ipfs://QmZ", "video/mp4")})), "tz1")
+          ->artwork;
+  EXPECT_EQ(a.mime, "image/gif");
+  EXPECT_EQ(a.imageURI, "ipfs://QmA1");  // an image falls back to its artifact
+
+  // Without an artifact, the first format without a usable uri matches.
+  auto m = withMember(formats({format("ipfs://x", "image/png"), format(std::nullopt, "text/html")}), "artifactUri",
+                      JSONValue(nullptr));
+  EXPECT_EQ(TzKTProvider::map(balance("1", m), "tz1")->artwork.mime, "text/html");
+}
+
+TEST(TzKTMapping, HenVideosAndGenerativeWorksGetTheViewer) {
+  auto video = withMember(imageMetadata("1"), "formats",
+                          JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{
+                              {"uri", JSONValue("ipfs://QmA1")}, {"mimeType", JSONValue("video/mp4")}})}));
+  auto a = TzKTProvider::map(balance("1", video, hen), "tz1Viewer")->artwork;
+  EXPECT_EQ(a.platform, Platform::objkt);
+  EXPECT_EQ(a.animationURI, "ipfs://QmA1?viewer=tz1Viewer&creator=tz1Maker0000000000000000000000000000");
+
+  auto page = withMember(withMember(video, "creators", JSONValue(JSONValue::Array{})), "formats",
+                         JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{
+                             {"uri", JSONValue("ipfs://QmA1")}, {"mimeType", JSONValue("application/x-directory")}})}));
+  a = TzKTProvider::map(balance("1", page, hen), "tz1Viewer")->artwork;
+  EXPECT_EQ(a.mediaKind, MediaKind::generative);
+  EXPECT_EQ(a.animationURI, "ipfs://QmA1?viewer=tz1Viewer");
+  EXPECT_EQ(a.artist, std::nullopt);
+
+  a = TzKTProvider::map(balance("1", page, "KT1Else"), "tz1Viewer")->artwork;
+  EXPECT_EQ(a.animationURI, "ipfs://QmA1");
+}
+
+}  // namespace
