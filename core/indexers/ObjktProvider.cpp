@@ -6,7 +6,7 @@
 #include "indexers/TezosTokenText.hpp"
 #include "network/GraphQLRequest.hpp"
 #include "network/GraphQLResponse.hpp"
-#include "network/ObjktHosts.hpp"
+#include "network/ServiceHosts.hpp"
 #include "network/TavoluneError.hpp"
 #include "network/URLMake.hpp"
 

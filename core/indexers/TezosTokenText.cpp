@@ -1,7 +1,7 @@
 #include "indexers/TezosTokenText.hpp"
 
 #include "model/Wallet.hpp"
-#include "network/ObjktHosts.hpp"
+#include "network/ServiceHosts.hpp"
 #include "text/Text.hpp"
 
 #include <charconv>

@@ -12,6 +12,11 @@ inline constexpr std::string_view ensResolver = "https://api.ensideas.com";
 // The Tezos Domains GraphQL API: POST /graphql.
 inline constexpr std::string_view tezosDomainsAPI = "https://api.tezos.domains";
 
+// The objkt GraphQL API (POST /v3/graphql) and web site (token pages under
+// /tokens/<contract>/<token id>).
+inline constexpr std::string_view objktAPI = "https://data.objkt.com";
+inline constexpr std::string_view objktWeb = "https://objkt.com";
+
 // The OpenSea API, version 2 (accounts, collections, listings, keys).
 inline constexpr std::string_view openSeaAPI = "https://api.opensea.io";
 

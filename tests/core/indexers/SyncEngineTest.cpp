@@ -12,6 +12,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -341,6 +346,10 @@ std::shared_ptr<const P> at(const SyncEngine& engine, std::size_t i) {
 }
 
 TEST(SyncEngineStandard, FiveProvidersInOrderOnOneClient) {
+  // The standard engine works out the application folder: keep that step
+  // away from the real home folder.
+  const auto home = std::filesystem::temp_directory_path() / ("tavolune-engine-" + std::to_string(::getpid()));
+  ::setenv("XDG_DATA_HOME", home.c_str(), 1);
   LoopbackServer server;
   const auto http = fastClient();
   const auto engine = SyncEngine::standard(http, "https://ord.example//");
