@@ -17,6 +17,48 @@ std::optional<FastDocument> FastDocument::parse(std::string_view text) {
   return doc;
 }
 
+std::optional<FastDocument> FastDocument::parseInPlace(const std::string& text) {
+  if (text.capacity() - text.size() < simdjson::SIMDJSON_PADDING) return parse(std::string_view(text));
+  FastDocument doc;
+  doc.parser_ = std::make_unique<simdjson::dom::parser>();
+  auto result = doc.parser_->parse(text.data(), text.size(), false);
+  if (result.error()) return std::nullopt;
+  doc.root_ = result.value_unsafe();
+  return doc;
+}
+
+FastObject::FastObject(const FastNode& node) {
+  simdjson::dom::object object;
+  if (node.element.get_object().get(object)) return;
+  isObject_ = true;
+  members_.reserve(object.size());
+  for (simdjson::dom::key_value_pair kv : object) {
+    bool repeated = false;
+    for (auto& m : members_) {
+      if (m.key == kv.key) {
+        m.value = kv.value;
+        repeated = true;
+        break;
+      }
+    }
+    if (!repeated) members_.push_back({kv.key, kv.value});
+  }
+}
+
+std::optional<FastNode> FastObject::find(std::string_view key) const {
+  // Decoders ask in field order, which is usually the file's order: start
+  // where the last lookup ended.
+  const std::size_t n = members_.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t at = hint_ + i < n ? hint_ + i : hint_ + i - n;
+    if (members_[at].key == key) {
+      hint_ = at + 1 == n ? 0 : at + 1;
+      return FastNode{members_[at].value};
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<std::int64_t> wholeNumberOf(const FastNode& n) {
   switch (n.element.type()) {
     case element_type::INT64: return n.element.get_int64().value_unsafe();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 // A read-only parsed document for large files. The model's decoders read it
 // through the same helpers as a json::Json tree (see model/Json.hpp), only
@@ -22,6 +23,9 @@ class FastDocument {
   // Nothing when the text is not JSON this parser takes (callers fall back to
   // json::Json::parse, which also reads integers too large for 64 bits).
   static std::optional<FastDocument> parse(std::string_view text);
+  // The same without copying text when its spare capacity holds the padding
+  // the parser reads past the end.
+  static std::optional<FastDocument> parseInPlace(const std::string& text);
   FastNode root() const { return FastNode{root_}; }
 
  private:
@@ -58,5 +62,29 @@ void forEachMember(const FastNode& n, F&& f) {
 
 // The same document as a json::Json tree, for decoders that only take one.
 Json toJson(const FastNode& n);
+
+// One object's members gathered once, so that a decoder's lookups of its
+// fields, made in field order, need not walk the object again each time.
+// A repeated key means its last value.
+class FastObject {
+ public:
+  explicit FastObject(const FastNode& node);
+  bool isObject() const { return isObject_; }
+  std::optional<FastNode> find(std::string_view key) const;
+
+ private:
+  struct Member {
+    std::string_view key;
+    simdjson::dom::element value;
+  };
+  bool isObject_ = false;
+  std::vector<Member> members_;
+  mutable std::size_t hint_ = 0;
+};
+
+inline bool isObject(const FastObject& o) { return o.isObject(); }
+inline std::string_view typeName(const FastObject& o) { return o.isObject() ? "an object" : "not an object"; }
+inline std::optional<FastNode> member(const FastObject& o, std::string_view key) { return o.find(key); }
+inline FastObject objectView(const FastNode& n) { return FastObject(n); }
 
 }  // namespace tavolune::json

@@ -71,6 +71,9 @@ void forEachMember(const Json& j, F&& f) {
 }
 // The member named key of an object, or nullptr.
 const Json* member(const Json& obj, std::string_view key);
+// What a type's decoder reads an object through (readers other than the
+// tree may gather the members first).
+inline const Json& objectView(const Json& j) { return j; }
 std::string_view typeName(const Json& j);
 
 [[noreturn]] void failWith(std::string_view expected, std::string_view found);
@@ -227,8 +230,8 @@ template <SelfCoded T>
 struct Coding<T> {
   template <class N>
   static T decode(const N& j) {
-    if constexpr (requires { T::fromJson(j); }) {
-      return T::fromJson(j);
+    if constexpr (requires { T::fromJson(objectView(j)); }) {
+      return T::fromJson(objectView(j));
     } else {
       // A decoder written only for the tree gets this value as a tree.
       return T::fromJson(toJson(j));

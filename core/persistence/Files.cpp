@@ -50,6 +50,9 @@ ReadResult readWhole(const fs::path& path, std::string& out, bool touch) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::unreadable;
   out.clear();
+  // Spare room lets a parser that reads a little past the end use the text
+  // where it lies.
+  out.reserve(static_cast<std::size_t>(st.st_size) + 64);
   out.resize(static_cast<std::size_t>(st.st_size));
   std::size_t filled = 0;
   for (;;) {

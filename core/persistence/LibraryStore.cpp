@@ -1,5 +1,6 @@
 #include "persistence/LibraryStore.hpp"
 
+#include "model/FastJson.hpp"
 #include "persistence/Files.hpp"
 #include "persistence/TavolunePaths.hpp"
 
@@ -55,7 +56,13 @@ LibraryState LibraryStore::load() {
     case files::ReadResult::ok: break;
   }
   try {
-    LibraryState state = LibraryState::decode(bytes);
+    // Parsed where it was read, and let go before the state is built.
+    std::optional<LibraryState> fast;
+    if (auto doc = json::FastDocument::parseInPlace(bytes)) {
+      bytes = std::string();
+      fast = LibraryState::fromJson(doc->root());
+    }
+    LibraryState state = fast ? std::move(*fast) : LibraryState::decode(bytes);
     rejectedOnDisk_ = false;
     return state;
   } catch (const std::exception&) {
