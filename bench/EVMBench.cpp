@@ -1,3 +1,4 @@
+#include "EVMFakes.hpp"
 #include "indexers/EVMIndexer.hpp"
 #include "model/Json.hpp"
 #include "support/LoopbackServer.hpp"
@@ -13,14 +14,11 @@
 namespace {
 
 using namespace tavolune;
-using tavolune::testsupport::CannedResponse;
 using tavolune::testsupport::LoopbackServer;
-using tavolune::testsupport::RecordedRequest;
 using J = json::Json;
 
 constexpr auto latency = std::chrono::milliseconds(5);
-const std::string owner = "0x00000000000000000000000000000000000000aa";
-const std::string contract = "0x00000000000000000000000000000000000000bb";
+const std::string& owner = bench::evmOwner;
 
 // An EVM collector wallet read through the EVM indexer from loopback fakes
 // of OpenSea and the explorer that answer after 5 ms each: one collection,
@@ -28,38 +26,10 @@ const std::string contract = "0x00000000000000000000000000000000000000bb";
 // are zero through the clock, so the time is the schedule of requests.
 void BM_EVMWalletSync(benchmark::State& state) {
   const int tokens = static_cast<int>(state.range(0));
-  constexpr int pageSize = 200;
-  const int pages = (tokens + pageSize - 1) / pageSize;
-
+  const int pages = (tokens + bench::evmPageSize - 1) / bench::evmPageSize;
   LoopbackServer server(32);
-  server.onRequest("GET", "/api/v2/chain/ethereum/account/" + owner + "/nfts", [&](const RecordedRequest& r) {
-    int page = r.param("next") ? std::stoi(*r.param("next")) : 0;
-    J nfts = J::array();
-    for (int i = page * pageSize; i < std::min(tokens, (page + 1) * pageSize); ++i) {
-      nfts.push_back({{"identifier", std::to_string(i)},
-                      {"collection", "wallet-works"},
-                      {"contract", contract},
-                      {"name", "Work #" + std::to_string(i)},
-                      {"image_url", "https://i.seadn.io/" + std::to_string(i) + ".png"},
-                      {"metadata_url", "ipfs://QmMeta/" + std::to_string(i)},
-                      {"opensea_url", "https://opensea.io/item/" + std::to_string(i)}});
-    }
-    J body{{"nfts", nfts}};
-    if (page + 1 < pages) body["next"] = std::to_string(page + 1);
-    return CannedResponse::json(body.dump());
-  });
+  bench::serveEVMChain(server, Chain::ethereum, tokens, "");
   server.get("/api/v2/collections/wallet-works", R"({"collection":"wallet-works","name":"Wallet Works"})");
-  for (int i = 0; i < tokens; ++i) {
-    server.get("/api/v2/tokens/" + contract + "/instances/" + std::to_string(i),
-               J{{"id", std::to_string(i)},
-                 {"token", {{"address_hash", contract}, {"name", "Wallet Works"}, {"reputation", "ok"}}},
-                 {"value", "1"},
-                 {"metadata",
-                  {{"name", "Work #" + std::to_string(i)},
-                   {"artist", "Ada"},
-                   {"image", "ipfs://QmImage/" + std::to_string(i) + ".png"}}}}
-                   .dump());
-  }
   server.setLatency(latency);
 
   std::random_device rd;

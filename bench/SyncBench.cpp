@@ -1,3 +1,4 @@
+#include "EVMFakes.hpp"
 #include "indexers/EVMIndexer.hpp"
 #include "indexers/SyncEngine.hpp"
 #include "model/Json.hpp"
@@ -17,50 +18,12 @@
 namespace {
 
 using namespace tavolune;
-using tavolune::testsupport::CannedResponse;
 using tavolune::testsupport::LoopbackServer;
-using tavolune::testsupport::RecordedRequest;
 using J = json::Json;
 
 constexpr auto latency = std::chrono::milliseconds(5);
-constexpr int pageSize = 200;
-const std::string owner = "0x00000000000000000000000000000000000000aa";
-const std::string contract = "0x00000000000000000000000000000000000000bb";
-
-// The marketplace's and the explorer's answers for one chain's holdings,
-// as in the EVM indexer's benchmark: every token known to the explorer.
-void serveChain(LoopbackServer& server, Chain chain, int tokens) {
-  const std::string id(*OpenSeaProvider::identifier(chain));
-  const std::string explorer = "/" + std::string(rawValue(chain));
-  const int pages = (tokens + pageSize - 1) / pageSize;
-  server.onRequest("GET", "/api/v2/chain/" + id + "/account/" + owner + "/nfts", [=](const RecordedRequest& r) {
-    int page = r.param("next") ? std::stoi(*r.param("next")) : 0;
-    J nfts = J::array();
-    for (int i = page * pageSize; i < std::min(tokens, (page + 1) * pageSize); ++i) {
-      nfts.push_back({{"identifier", std::to_string(i)},
-                      {"collection", "wallet-works"},
-                      {"contract", contract},
-                      {"name", "Work #" + std::to_string(i)},
-                      {"image_url", "https://i.seadn.io/" + std::to_string(i) + ".png"},
-                      {"metadata_url", "ipfs://QmMeta/" + std::to_string(i)},
-                      {"opensea_url", "https://opensea.io/item/" + std::to_string(i)}});
-    }
-    J body{{"nfts", nfts}};
-    if (page + 1 < pages) body["next"] = std::to_string(page + 1);
-    return CannedResponse::json(body.dump());
-  });
-  for (int i = 0; i < tokens; ++i) {
-    server.get(explorer + "/api/v2/tokens/" + contract + "/instances/" + std::to_string(i),
-               J{{"id", std::to_string(i)},
-                 {"token", {{"address_hash", contract}, {"name", "Wallet Works"}, {"reputation", "ok"}}},
-                 {"value", "1"},
-                 {"metadata",
-                  {{"name", "Work #" + std::to_string(i)},
-                   {"artist", "Ada"},
-                   {"image", "ipfs://QmImage/" + std::to_string(i) + ".png"}}}}
-                   .dump());
-  }
-}
+constexpr int pageSize = bench::evmPageSize;
+const std::string& owner = bench::evmOwner;
 
 // The request schedule of one chain read one request at a time per step:
 // its listing pages, the collection name, and the explorer batches.
@@ -82,7 +45,7 @@ void BM_CollectorSync(benchmark::State& state) {
                                     {Chain::arbitrum, 100},
                                     {Chain::polygon, 100}};
   LoopbackServer server(64);
-  for (const auto& [chain, count] : tokens) serveChain(server, chain, count);
+  for (const auto& [chain, count] : tokens) bench::serveEVMChain(server, chain, count, "/" + std::string(rawValue(chain)));
   server.get("/api/v2/collections/wallet-works", R"({"collection":"wallet-works","name":"Wallet Works"})");
   server.setLatency(latency);
 

@@ -5,6 +5,8 @@
 #include "network/TavoluneError.hpp"
 #include "network/TransportError.hpp"
 
+#include "support/Errors.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -69,16 +71,7 @@ inline HTTPClient quickClient() {
   return client;
 }
 
-template <class F>
-TavoluneError tavoluneErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const TavoluneError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no TavoluneError thrown";
-  return TavoluneError::timeout();
-}
+using testsupport::tavoluneErrorOf;
 
 // A fresh folder under the temporary directory, removed afterwards.
 class TempDir {

@@ -1,5 +1,6 @@
 #include "network/AddressResolver.hpp"
 #include "network/JSONValue.hpp"
+#include "support/Errors.hpp"
 #include "support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>
@@ -23,13 +24,7 @@ class AddressResolve : public ::testing::Test {
 
   template <class F>
   TavoluneError thrown(F&& f) {
-    try {
-      f();
-    } catch (const TavoluneError& e) {
-      return e;
-    }
-    ADD_FAILURE() << "no TavoluneError thrown";
-    return TavoluneError::timeout();
+    return testsupport::tavoluneErrorOf(std::forward<F>(f));
   }
 };
 

@@ -2,6 +2,7 @@
 #include "network/GraphQLResponse.hpp"
 #include "network/HTTPClient.hpp"
 #include "network/URLMake.hpp"
+#include "support/Errors.hpp"
 #include "support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
@@ -37,16 +38,7 @@ class HTTPClientTest : public ::testing::Test {
   std::vector<double> waits;
 };
 
-template <class F>
-TavoluneError tavoluneErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const TavoluneError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no TavoluneError thrown";
-  return TavoluneError::timeout();
-}
+using testsupport::tavoluneErrorOf;
 
 template <class F>
 TransportError transportErrorOf(F&& f) {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "model/Chain.hpp"
+#include "support/LoopbackServer.hpp"
+
+#include <string>
+
+// Loopback stand-ins for the marketplace and an explorer holding one EVM
+// wallet's tokens, shared by the sync benchmarks.
+namespace tavolune::bench {
+
+inline const std::string evmOwner = "0x00000000000000000000000000000000000000aa";
+inline const std::string evmContract = "0x00000000000000000000000000000000000000bb";
+inline constexpr int evmPageSize = 200;
+
+// Serves `tokens` tokens of one collection on `chain`: the marketplace's
+// listing pages and one explorer record per token under explorerPrefix.
+void serveEVMChain(testsupport::LoopbackServer& server, Chain chain, int tokens, const std::string& explorerPrefix);
+
+}  // namespace tavolune::bench

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "network/TavoluneError.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tavolune::testsupport {
+
+// The TavoluneError that f throws; a test failure when it throws none.
+template <class F>
+TavoluneError tavoluneErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const TavoluneError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no TavoluneError thrown";
+  return TavoluneError::timeout();
+}
+
+}  // namespace tavolune::testsupport
