@@ -6,9 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 
 namespace {
@@ -29,14 +27,9 @@ void BM_EVMWalletSync(benchmark::State& state) {
   const int pages = (tokens + bench::evmPageSize - 1) / bench::evmPageSize;
   LoopbackServer server(32);
   bench::serveEVMChain(server, Chain::ethereum, tokens, "");
-  server.get("/api/v2/collections/wallet-works", R"({"collection":"wallet-works","name":"Wallet Works"})");
+  bench::serveCollectionName(server);
   server.setLatency(latency);
-
-  std::random_device rd;
-  const auto dir = std::filesystem::temp_directory_path() / ("tavolune-bench-" + std::to_string(rd()));
-  std::filesystem::create_directories(dir);
-  const auto keyFile = dir / "opensea-key.json";
-  std::ofstream(keyFile) << R"({"api_key":"bench","expires_at":"2099-01-01T00:00:00Z"})";
+  const auto keyFile = bench::freshOpenSeaKeyFile();
 
   const Clock noPauses(Clock::systemNow, [](double, std::stop_token) {});
   const BlockscoutProvider::Explorers explorers{{Chain::ethereum, server.baseURL()}};
@@ -51,7 +44,7 @@ void BM_EVMWalletSync(benchmark::State& state) {
     found = owned.size();
     benchmark::DoNotOptimize(owned.data());
   }
-  std::filesystem::remove_all(dir);
+  std::filesystem::remove_all(keyFile.parent_path());
   if (found != static_cast<std::size_t>(tokens)) state.SkipWithError("the wallet did not read whole");
 
   const int batches = (tokens + static_cast<int>(EVMIndexer::explorerBatch) - 1) / static_cast<int>(EVMIndexer::explorerBatch);

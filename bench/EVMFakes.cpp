@@ -4,6 +4,8 @@
 #include "model/Json.hpp"
 
 #include <algorithm>
+#include <fstream>
+#include <random>
 
 namespace tavolune::bench {
 
@@ -41,6 +43,19 @@ void serveEVMChain(testsupport::LoopbackServer& server, Chain chain, int tokens,
                    {"image", "ipfs://QmImage/" + std::to_string(i) + ".png"}}}}
                    .dump());
   }
+}
+
+void serveCollectionName(testsupport::LoopbackServer& server) {
+  server.get("/api/v2/collections/wallet-works", R"({"collection":"wallet-works","name":"Wallet Works"})");
+}
+
+std::filesystem::path freshOpenSeaKeyFile() {
+  std::random_device rd;
+  const auto dir = std::filesystem::temp_directory_path() / ("tavolune-bench-" + std::to_string(rd()));
+  std::filesystem::create_directories(dir);
+  const auto keyFile = dir / "opensea-key.json";
+  std::ofstream(keyFile) << R"({"api_key":"bench","expires_at":"2099-01-01T00:00:00Z"})";
+  return keyFile;
 }
 
 }  // namespace tavolune::bench

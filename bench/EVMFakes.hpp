@@ -3,6 +3,7 @@
 #include "model/Chain.hpp"
 #include "support/LoopbackServer.hpp"
 
+#include <filesystem>
 #include <string>
 
 // Loopback stand-ins for the marketplace and an explorer holding one EVM
@@ -16,5 +17,12 @@ inline constexpr int evmPageSize = 200;
 // Serves `tokens` tokens of one collection on `chain`: the marketplace's
 // listing pages and one explorer record per token under explorerPrefix.
 void serveEVMChain(testsupport::LoopbackServer& server, Chain chain, int tokens, const std::string& explorerPrefix);
+
+// The name of the one collection all those tokens belong to.
+void serveCollectionName(testsupport::LoopbackServer& server);
+
+// A key file in a new temporary folder holding a key valid for years, so a
+// sync asks for no key.
+std::filesystem::path freshOpenSeaKeyFile();
 
 }  // namespace tavolune::bench

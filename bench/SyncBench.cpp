@@ -10,9 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <random>
 #include <string>
 
 namespace {
@@ -46,14 +44,9 @@ void BM_CollectorSync(benchmark::State& state) {
                                     {Chain::polygon, 100}};
   LoopbackServer server(64);
   for (const auto& [chain, count] : tokens) bench::serveEVMChain(server, chain, count, "/" + std::string(rawValue(chain)));
-  server.get("/api/v2/collections/wallet-works", R"({"collection":"wallet-works","name":"Wallet Works"})");
+  bench::serveCollectionName(server);
   server.setLatency(latency);
-
-  std::random_device rd;
-  const auto dir = std::filesystem::temp_directory_path() / ("tavolune-bench-" + std::to_string(rd()));
-  std::filesystem::create_directories(dir);
-  const auto keyFile = dir / "opensea-key.json";
-  std::ofstream(keyFile) << R"({"api_key":"bench","expires_at":"2099-01-01T00:00:00Z"})";
+  const auto keyFile = bench::freshOpenSeaKeyFile();
 
   SyncEngine::Services services;
   services.objktEndpoint = server.url("/v3/graphql");
@@ -75,7 +68,7 @@ void BM_CollectorSync(benchmark::State& state) {
     errors = result.errors.size() + result.unchecked.size();
     benchmark::DoNotOptimize(result.owned.data());
   }
-  std::filesystem::remove_all(dir);
+  std::filesystem::remove_all(keyFile.parent_path());
   std::size_t expected = 0;
   for (const auto& [chain, count] : tokens) expected += static_cast<std::size_t>(count);
   if (errors != 0 || found != expected) state.SkipWithError("the wallet did not read whole");

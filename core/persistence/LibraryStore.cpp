@@ -62,7 +62,9 @@ LibraryState LibraryStore::load() {
       bytes = std::string();
       fast = LibraryState::fromJson(doc->root());
     }
-    LibraryState state = fast ? std::move(*fast) : LibraryState::decode(bytes);
+    // What the fast reader refused goes straight to the tree, not through
+    // a second fast parse.
+    LibraryState state = fast ? std::move(*fast) : LibraryState::fromJson(json::Json::parse(bytes));
     rejectedOnDisk_ = false;
     return state;
   } catch (const std::exception&) {
