@@ -1,7 +1,7 @@
-#include "EVMFakes.hpp"
-#include "indexers/EVMIndexer.hpp"
-#include "model/Json.hpp"
-#include "support/LoopbackServer.hpp"
+#include "bench/EVMFakes.hpp"
+#include "core/indexers/EVMIndexer.hpp"
+#include "core/base/Json.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <benchmark/benchmark.h>
 

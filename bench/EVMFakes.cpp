@@ -1,7 +1,7 @@
-#include "EVMFakes.hpp"
+#include "bench/EVMFakes.hpp"
 
-#include "indexers/OpenSeaProvider.hpp"
-#include "model/Json.hpp"
+#include "core/indexers/OpenSeaProvider.hpp"
+#include "core/base/Json.hpp"
 
 #include <algorithm>
 #include <fstream>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/Chain.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/model/Chain.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <filesystem>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Fixtures.hpp"
+#include "bench/Fixtures.hpp"
 
 #include <array>
 

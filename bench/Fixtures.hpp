@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Artwork.hpp"
+#include "core/model/Artwork.hpp"
 
 #include <cstdint>
 #include <string>

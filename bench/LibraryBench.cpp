@@ -1,6 +1,6 @@
-#include "Fixtures.hpp"
-#include "model/LibraryState.hpp"
-#include "persistence/LibraryStore.hpp"
+#include "bench/Fixtures.hpp"
+#include "core/model/LibraryState.hpp"
+#include "core/persistence/LibraryStore.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
-#include "Fixtures.hpp"
-#include "media/ContentFetcher.hpp"
-#include "media/Gzip.hpp"
-#include "media/MediaCache.hpp"
+#include "bench/Fixtures.hpp"
+#include "core/media/ContentFetcher.hpp"
+#include "core/media/Gzip.hpp"
+#include "core/media/MediaCache.hpp"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

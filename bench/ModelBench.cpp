@@ -1,6 +1,6 @@
-#include "Fixtures.hpp"
-#include "model/Artwork.hpp"
-#include "model/MediaResolver.hpp"
+#include "bench/Fixtures.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/MediaResolver.hpp"
 
 #include <benchmark/benchmark.h>
 

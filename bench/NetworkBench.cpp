@@ -1,5 +1,5 @@
-#include "network/HTTPClient.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <benchmark/benchmark.h>
 

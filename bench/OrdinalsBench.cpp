@@ -1,7 +1,7 @@
 #if __has_include("support/LoopbackServer.hpp")
 
-#include "indexers/OrdProvider.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/indexers/OrdProvider.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
-#include "EVMFakes.hpp"
-#include "indexers/EVMIndexer.hpp"
-#include "indexers/SyncEngine.hpp"
-#include "model/Json.hpp"
-#include "model/Wallet.hpp"
-#include "support/LoopbackServer.hpp"
+#include "bench/EVMFakes.hpp"
+#include "core/indexers/EVMIndexer.hpp"
+#include "core/indexers/SyncEngine.hpp"
+#include "core/base/Json.hpp"
+#include "core/model/Wallet.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Wallet text straight from the add-wallet field.
-#include "network/AddressResolver.hpp"
-#include "text/Text.hpp"
+#include "core/network/AddressResolver.hpp"
+#include "core/text/Text.hpp"
 
 #include <cstddef>
 #include <cstdint>

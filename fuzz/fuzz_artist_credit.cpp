@@ -1,5 +1,5 @@
 // Artist credits and wallet names as indexers and users write them.
-#include "indexers/ArtistDiscovery.hpp"
+#include "core/indexers/ArtistDiscovery.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "indexers/BlockscoutProvider.hpp"
-#include "model/Json.hpp"
-#include "network/JSONValue.hpp"
+#include "core/indexers/BlockscoutProvider.hpp"
+#include "core/base/Json.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <cmath>
 #include <cstddef>

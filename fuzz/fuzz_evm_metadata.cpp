@@ -1,4 +1,4 @@
-#include "indexers/EVMIndexer.hpp"
+#include "core/indexers/EVMIndexer.hpp"
 
 #include <cmath>
 #include <cstddef>

@@ -1,5 +1,5 @@
-#include "model/Artwork.hpp"
-#include "model/FastJson.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/base/FastJson.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Any bytes as a GraphQL answer: decoding either fails with a DecodeError or
 // gives an envelope of valid text; a typed page never decodes where the
 // generic envelope does not.
-#include "network/GraphQLResponse.hpp"
-#include "text/Text.hpp"
+#include "core/network/GraphQLResponse.hpp"
+#include "core/text/Text.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "media/Gzip.hpp"
+#include "core/media/Gzip.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Any bytes as a JSON document: parsing either fails cleanly or gives a
 // value that writes back to text which parses to an equal value with an
 // equal hash.
-#include "network/JSONValue.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <cstddef>
 #include <cstdint>

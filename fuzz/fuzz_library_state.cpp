@@ -1,8 +1,8 @@
 // Library file decoding: no input may crash it, the fast and tree readers
 // must agree, and whatever decodes must re-encode to a file that decodes to
 // the same state.
-#include "model/FastJson.hpp"
-#include "model/LibraryState.hpp"
+#include "core/base/FastJson.hpp"
+#include "core/model/LibraryState.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "media/OnchfsPath.hpp"
+#include "core/media/OnchfsPath.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "indexers/OpenSeaKeyStore.hpp"
-#include "indexers/OpenSeaProvider.hpp"
-#include "model/Json.hpp"
-#include "network/JSONValue.hpp"
+#include "core/indexers/OpenSeaKeyStore.hpp"
+#include "core/indexers/OpenSeaProvider.hpp"
+#include "core/base/Json.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <cstddef>
 #include <cstdint>

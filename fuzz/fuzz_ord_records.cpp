@@ -1,5 +1,5 @@
 // Records from an Ordinals indexer: decoded, then mapped to an artwork.
-#include "indexers/OrdProvider.hpp"
+#include "core/indexers/OrdProvider.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // TzKT balance. Decoding either fails with a DecodeError or gives a row
 // whose mapping never throws and yields a Tezos work keyed by its contract
 // and token id, with a title and the objkt token page.
-#include "indexers/ObjktProvider.hpp"
-#include "indexers/TzKTProvider.hpp"
-#include "model/Artwork.hpp"
+#include "core/indexers/ObjktProvider.hpp"
+#include "core/indexers/TzKTProvider.hpp"
+#include "core/model/Artwork.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,4 +5,5 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 bash scripts/check-core-qt-free.sh
+bash scripts/check-layers.sh
 ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300

@@ -1,6 +1,6 @@
-#include "render/FrameRenderer.hpp"
+#include "app/render/FrameRenderer.hpp"
 
-#include "render/Shadow.hpp"
+#include "app/render/Shadow.hpp"
 
 #include <QColor>
 #include <QLinearGradient>

@@ -1,4 +1,4 @@
-#include "render/Geometry.hpp"
+#include "app/render/Geometry.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "render/ImageMemoryCache.hpp"
+#include "app/render/ImageMemoryCache.hpp"
 
 namespace tavolune {
 

@@ -1,7 +1,7 @@
-#include "render/ImagePipeline.hpp"
+#include "app/render/ImagePipeline.hpp"
 
-#include "model/MediaResolver.hpp"
-#include "render/Geometry.hpp"
+#include "core/model/MediaResolver.hpp"
+#include "app/render/Geometry.hpp"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/Artwork.hpp"
-#include "render/ImageMemoryCache.hpp"
-#include "render/ImageSource.hpp"
+#include "core/model/Artwork.hpp"
+#include "app/render/ImageMemoryCache.hpp"
+#include "app/render/ImageSource.hpp"
 
 #include <QByteArray>
 #include <QFuture>

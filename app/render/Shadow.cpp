@@ -1,4 +1,4 @@
-#include "render/Shadow.hpp"
+#include "app/render/Shadow.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "render/WallpaperComposer.hpp"
+#include "app/render/WallpaperComposer.hpp"
 
-#include "render/FrameRenderer.hpp"
-#include "render/Shadow.hpp"
+#include "app/render/FrameRenderer.hpp"
+#include "app/render/Shadow.hpp"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/DisplayChoices.hpp"
-#include "render/Geometry.hpp"
+#include "core/model/DisplayChoices.hpp"
+#include "app/render/Geometry.hpp"
 
 #include <QByteArray>
 #include <QColor>

@@ -1,5 +1,5 @@
-#include "render/ImagePipeline.hpp"
-#include "render/WallpaperComposer.hpp"
+#include "app/render/ImagePipeline.hpp"
+#include "app/render/WallpaperComposer.hpp"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "indexers/ArtistDiscovery.hpp"
+#include "core/indexers/ArtistDiscovery.hpp"
 
-#include "indexers/EVMContracts.hpp"
-#include "model/Hash.hpp"
-#include "text/Text.hpp"
+#include "core/indexers/EVMContracts.hpp"
+#include "core/base/Hash.hpp"
+#include "core/text/Text.hpp"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "indexers/OwnedArtwork.hpp"
-#include "model/Chain.hpp"
-#include "model/Wallet.hpp"
+#include "core/model/OwnedArtwork.hpp"
+#include "core/model/Chain.hpp"
+#include "core/model/Wallet.hpp"
 
 #include <cstdint>
 #include <functional>

@@ -1,13 +1,13 @@
-#include "indexers/BlockscoutProvider.hpp"
+#include "core/indexers/BlockscoutProvider.hpp"
 
-#include "concurrency/BatchWorkers.hpp"
-#include "indexers/EVMContracts.hpp"
-#include "indexers/Heuristics.hpp"
-#include "indexers/PathInput.hpp"
-#include "network/ServiceHosts.hpp"
-#include "network/TransportError.hpp"
-#include "network/URLMake.hpp"
-#include "text/Text.hpp"
+#include "core/concurrency/BatchWorkers.hpp"
+#include "core/indexers/EVMContracts.hpp"
+#include "core/indexers/Heuristics.hpp"
+#include "core/indexers/PathInput.hpp"
+#include "core/network/ServiceHosts.hpp"
+#include "core/base/TransportError.hpp"
+#include "core/network/URLMake.hpp"
+#include "core/text/Text.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "indexers/Clock.hpp"
-#include "indexers/IndexerProvider.hpp"
-#include "indexers/OwnedArtwork.hpp"
-#include "model/Chain.hpp"
-#include "network/HTTPClient.hpp"
-#include "network/JSONValue.hpp"
+#include "core/base/Clock.hpp"
+#include "core/indexers/IndexerProvider.hpp"
+#include "core/model/OwnedArtwork.hpp"
+#include "core/model/Chain.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <cstdint>
 #include <map>

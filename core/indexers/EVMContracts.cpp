@@ -1,6 +1,6 @@
-#include "indexers/EVMContracts.hpp"
+#include "core/indexers/EVMContracts.hpp"
 
-#include "text/Text.hpp"
+#include "core/text/Text.hpp"
 
 namespace tavolune::EVMContracts {
 

@@ -1,11 +1,11 @@
-#include "indexers/EVMIndexer.hpp"
+#include "core/indexers/EVMIndexer.hpp"
 
-#include "concurrency/BatchWorkers.hpp"
-#include "indexers/Heuristics.hpp"
-#include "media/DataURL.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/TransportError.hpp"
-#include "text/Text.hpp"
+#include "core/concurrency/BatchWorkers.hpp"
+#include "core/indexers/Heuristics.hpp"
+#include "core/media/DataURL.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
+#include "core/text/Text.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "indexers/BlockscoutProvider.hpp"
-#include "indexers/Clock.hpp"
-#include "indexers/IndexerProvider.hpp"
-#include "indexers/OpenSeaProvider.hpp"
-#include "model/MediaResolver.hpp"
-#include "network/HTTPClient.hpp"
+#include "core/indexers/BlockscoutProvider.hpp"
+#include "core/base/Clock.hpp"
+#include "core/indexers/IndexerProvider.hpp"
+#include "core/indexers/OpenSeaProvider.hpp"
+#include "core/model/MediaResolver.hpp"
+#include "core/network/HTTPClient.hpp"
 
 #include <stop_token>
 #include <string>

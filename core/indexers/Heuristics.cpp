@@ -1,6 +1,6 @@
-#include "indexers/Heuristics.hpp"
+#include "core/indexers/Heuristics.hpp"
 
-#include "text/Text.hpp"
+#include "core/text/Text.hpp"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>

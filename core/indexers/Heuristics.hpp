@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/MediaKind.hpp"
-#include "network/JSONValue.hpp"
+#include "core/model/MediaKind.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "indexers/OwnedArtwork.hpp"
-#include "model/Chain.hpp"
+#include "core/model/OwnedArtwork.hpp"
+#include "core/model/Chain.hpp"
 
 #include <stop_token>
 #include <string>

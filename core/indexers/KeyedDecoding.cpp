@@ -1,4 +1,4 @@
-#include "indexers/KeyedDecoding.hpp"
+#include "core/indexers/KeyedDecoding.hpp"
 
 #include <cmath>
 

@@ -1,14 +1,14 @@
-#include "indexers/ObjktProvider.hpp"
+#include "core/indexers/ObjktProvider.hpp"
 
-#include "indexers/Heuristics.hpp"
-#include "indexers/KeyedDecoding.hpp"
-#include "indexers/TezosContracts.hpp"
-#include "indexers/TezosTokenText.hpp"
-#include "network/GraphQLRequest.hpp"
-#include "network/GraphQLResponse.hpp"
-#include "network/ServiceHosts.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/URLMake.hpp"
+#include "core/indexers/Heuristics.hpp"
+#include "core/indexers/KeyedDecoding.hpp"
+#include "core/indexers/TezosContracts.hpp"
+#include "core/indexers/TezosTokenText.hpp"
+#include "core/network/GraphQLRequest.hpp"
+#include "core/network/GraphQLResponse.hpp"
+#include "core/network/ServiceHosts.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/network/URLMake.hpp"
 
 namespace tavolune {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "indexers/IndexerProvider.hpp"
-#include "indexers/OwnedArtwork.hpp"
-#include "network/HTTPClient.hpp"
-#include "network/JSONValue.hpp"
+#include "core/indexers/IndexerProvider.hpp"
+#include "core/model/OwnedArtwork.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -1,9 +1,9 @@
-#include "indexers/OpenSeaKeyStore.hpp"
+#include "core/indexers/OpenSeaKeyStore.hpp"
 
-#include "network/ServiceHosts.hpp"
-#include "network/TavoluneError.hpp"
-#include "persistence/Files.hpp"
-#include "persistence/TavolunePaths.hpp"
+#include "core/network/ServiceHosts.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/persistence/Files.hpp"
+#include "core/persistence/TavolunePaths.hpp"
 
 #include <cerrno>
 #include <cstdlib>

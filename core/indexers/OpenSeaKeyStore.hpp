@@ -1,8 +1,8 @@
 #pragma once
 
-#include "indexers/Clock.hpp"
-#include "model/Date.hpp"
-#include "network/HTTPClient.hpp"
+#include "core/base/Clock.hpp"
+#include "core/base/Date.hpp"
+#include "core/network/HTTPClient.hpp"
 
 #include <filesystem>
 #include <mutex>

@@ -1,12 +1,12 @@
-#include "indexers/OpenSeaProvider.hpp"
+#include "core/indexers/OpenSeaProvider.hpp"
 
-#include "indexers/EVMContracts.hpp"
-#include "indexers/EVMIndexer.hpp"
-#include "indexers/Heuristics.hpp"
-#include "indexers/PathInput.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/URLMake.hpp"
-#include "text/Text.hpp"
+#include "core/indexers/EVMContracts.hpp"
+#include "core/indexers/EVMIndexer.hpp"
+#include "core/indexers/Heuristics.hpp"
+#include "core/indexers/PathInput.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/network/URLMake.hpp"
+#include "core/text/Text.hpp"
 
 #include <unordered_set>
 

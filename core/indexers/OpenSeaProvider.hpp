@@ -1,10 +1,10 @@
 #pragma once
 
-#include "indexers/OpenSeaKeyStore.hpp"
-#include "indexers/OwnedArtwork.hpp"
-#include "model/Chain.hpp"
-#include "network/HTTPClient.hpp"
-#include "network/JSONValue.hpp"
+#include "core/indexers/OpenSeaKeyStore.hpp"
+#include "core/model/OwnedArtwork.hpp"
+#include "core/model/Chain.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <cstdint>
 #include <map>

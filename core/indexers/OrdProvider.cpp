@@ -1,7 +1,7 @@
-#include "indexers/OrdProvider.hpp"
+#include "core/indexers/OrdProvider.hpp"
 
-#include "concurrency/SlidingWindow.hpp"
-#include "text/Text.hpp"
+#include "core/concurrency/SlidingWindow.hpp"
+#include "core/text/Text.hpp"
 
 #include <cmath>
 #include <ctime>

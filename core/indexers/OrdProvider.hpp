@@ -1,9 +1,9 @@
 #pragma once
 
-#include "indexers/IndexerProvider.hpp"
-#include "model/Artwork.hpp"
-#include "model/Json.hpp"
-#include "network/HTTPClient.hpp"
+#include "core/indexers/IndexerProvider.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/base/Json.hpp"
+#include "core/network/HTTPClient.hpp"
 
 #include <cstdint>
 #include <optional>

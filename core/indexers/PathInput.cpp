@@ -1,7 +1,7 @@
-#include "indexers/PathInput.hpp"
+#include "core/indexers/PathInput.hpp"
 
-#include "model/Url.hpp"
-#include "network/TavoluneError.hpp"
+#include "core/base/Url.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <algorithm>
 

@@ -1,15 +1,15 @@
-#include "indexers/SyncEngine.hpp"
+#include "core/indexers/SyncEngine.hpp"
 
-#include "concurrency/SlidingWindow.hpp"
-#include "indexers/ArtistDiscovery.hpp"
-#include "indexers/EVMIndexer.hpp"
-#include "indexers/ObjktProvider.hpp"
-#include "indexers/OpenSeaKeyStore.hpp"
-#include "indexers/OrdProvider.hpp"
-#include "indexers/TzKTProvider.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/TransportError.hpp"
-#include "text/Text.hpp"
+#include "core/concurrency/SlidingWindow.hpp"
+#include "core/indexers/ArtistDiscovery.hpp"
+#include "core/indexers/EVMIndexer.hpp"
+#include "core/indexers/ObjktProvider.hpp"
+#include "core/indexers/OpenSeaKeyStore.hpp"
+#include "core/indexers/OrdProvider.hpp"
+#include "core/indexers/TzKTProvider.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
+#include "core/text/Text.hpp"
 
 #include <algorithm>
 #include <functional>

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "indexers/BlockscoutProvider.hpp"
-#include "indexers/Clock.hpp"
-#include "indexers/IndexerProvider.hpp"
-#include "indexers/OpenSeaProvider.hpp"
-#include "indexers/OwnedArtwork.hpp"
-#include "indexers/SyncResult.hpp"
-#include "model/Chain.hpp"
-#include "model/Wallet.hpp"
-#include "network/HTTPClient.hpp"
+#include "core/indexers/BlockscoutProvider.hpp"
+#include "core/base/Clock.hpp"
+#include "core/indexers/IndexerProvider.hpp"
+#include "core/indexers/OpenSeaProvider.hpp"
+#include "core/model/OwnedArtwork.hpp"
+#include "core/model/SyncResult.hpp"
+#include "core/model/Chain.hpp"
+#include "core/model/Wallet.hpp"
+#include "core/network/HTTPClient.hpp"
 
 #include <cstddef>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "indexers/TezosContracts.hpp"
+#include "core/indexers/TezosContracts.hpp"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Platform.hpp"
+#include "core/model/Platform.hpp"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
-#include "indexers/TezosTokenText.hpp"
+#include "core/indexers/TezosTokenText.hpp"
 
-#include "model/Wallet.hpp"
-#include "network/ServiceHosts.hpp"
-#include "text/Text.hpp"
+#include "core/model/Wallet.hpp"
+#include "core/network/ServiceHosts.hpp"
+#include "core/text/Text.hpp"
 
 #include <charconv>
 

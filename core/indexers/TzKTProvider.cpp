@@ -1,13 +1,13 @@
-#include "indexers/TzKTProvider.hpp"
+#include "core/indexers/TzKTProvider.hpp"
 
-#include "indexers/Heuristics.hpp"
-#include "indexers/KeyedDecoding.hpp"
-#include "indexers/TezosContracts.hpp"
-#include "indexers/TezosTokenText.hpp"
-#include "network/NumberText.hpp"
-#include "network/ServiceHosts.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/URLMake.hpp"
+#include "core/indexers/Heuristics.hpp"
+#include "core/indexers/KeyedDecoding.hpp"
+#include "core/indexers/TezosContracts.hpp"
+#include "core/indexers/TezosTokenText.hpp"
+#include "core/base/NumberText.hpp"
+#include "core/network/ServiceHosts.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/network/URLMake.hpp"
 
 #include <cmath>
 

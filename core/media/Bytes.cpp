@@ -1,4 +1,4 @@
-#include "media/Bytes.hpp"
+#include "core/media/Bytes.hpp"
 
 namespace tavolune::hex {
 

@@ -1,9 +1,9 @@
-#include "media/ContentFetcher.hpp"
+#include "core/media/ContentFetcher.hpp"
 
-#include "media/DataURL.hpp"
-#include "model/MediaResolver.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/TransportError.hpp"
+#include "core/media/DataURL.hpp"
+#include "core/model/MediaResolver.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
 
 #include <exception>
 #include <utility>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "media/MediaCache.hpp"
-#include "media/MediaContent.hpp"
-#include "media/OnchfsResolver.hpp"
-#include "model/Url.hpp"
-#include "network/HTTPClient.hpp"
+#include "core/media/MediaCache.hpp"
+#include "core/media/MediaContent.hpp"
+#include "core/media/OnchfsResolver.hpp"
+#include "core/base/Url.hpp"
+#include "core/network/HTTPClient.hpp"
 
 #include <memory>
 #include <stop_token>

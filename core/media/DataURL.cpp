@@ -1,7 +1,7 @@
-#include "media/DataURL.hpp"
+#include "core/media/DataURL.hpp"
 
-#include "media/PercentDecoding.hpp"
-#include "text/Text.hpp"
+#include "core/media/PercentDecoding.hpp"
+#include "core/text/Text.hpp"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/MediaContent.hpp"
+#include "core/media/MediaContent.hpp"
 
 #include <optional>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "media/MediaCache.hpp"
+#include "core/media/MediaCache.hpp"
 
-#include "persistence/Files.hpp"
-#include "text/Text.hpp"
+#include "core/persistence/Files.hpp"
+#include "core/text/Text.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/Bytes.hpp"
+#include "core/media/Bytes.hpp"
 
 #include <cstddef>
 #include <string>

@@ -1,8 +1,8 @@
-#include "media/OnchfsPath.hpp"
+#include "core/media/OnchfsPath.hpp"
 
-#include "media/Bytes.hpp"
-#include "media/PercentDecoding.hpp"
-#include "text/Text.hpp"
+#include "core/media/Bytes.hpp"
+#include "core/media/PercentDecoding.hpp"
+#include "core/text/Text.hpp"
 
 #include <utility>
 

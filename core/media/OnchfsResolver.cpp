@@ -1,11 +1,11 @@
-#include "media/OnchfsResolver.hpp"
+#include "core/media/OnchfsResolver.hpp"
 
-#include "media/Gzip.hpp"
-#include "media/OnchfsPath.hpp"
-#include "model/MediaResolver.hpp"
-#include "network/ServiceHosts.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/URLMake.hpp"
+#include "core/media/Gzip.hpp"
+#include "core/media/OnchfsPath.hpp"
+#include "core/model/MediaResolver.hpp"
+#include "core/network/ServiceHosts.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/network/URLMake.hpp"
 
 #include <algorithm>
 #include <unordered_set>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "media/MediaContent.hpp"
-#include "network/HTTPClient.hpp"
-#include "network/JSONValue.hpp"
+#include "core/media/MediaContent.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "media/PercentDecoding.hpp"
+#include "core/media/PercentDecoding.hpp"
 
 namespace tavolune::media {
 

@@ -1,4 +1,4 @@
-#include "model/AppSettings.hpp"
+#include "core/model/AppSettings.hpp"
 
 namespace tavolune {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/DisplayChoices.hpp"
-#include "model/Json.hpp"
+#include "core/model/DisplayChoices.hpp"
+#include "core/base/Json.hpp"
 
 namespace tavolune {
 

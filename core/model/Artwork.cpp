@@ -1,7 +1,7 @@
-#include "model/Artwork.hpp"
+#include "core/model/Artwork.hpp"
 
-#include "model/Hash.hpp"
-#include "text/Text.hpp"
+#include "core/base/Hash.hpp"
+#include "core/text/Text.hpp"
 
 namespace tavolune {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "model/Chain.hpp"
-#include "model/Json.hpp"
-#include "model/MediaKind.hpp"
-#include "model/Platform.hpp"
+#include "core/model/Chain.hpp"
+#include "core/base/Json.hpp"
+#include "core/model/MediaKind.hpp"
+#include "core/model/Platform.hpp"
 
 #include <cstdint>
 #include <optional>

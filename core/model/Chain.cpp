@@ -1,4 +1,4 @@
-#include "model/Chain.hpp"
+#include "core/model/Chain.hpp"
 
 namespace tavolune {
 

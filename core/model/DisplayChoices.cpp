@@ -1,4 +1,4 @@
-#include "model/DisplayChoices.hpp"
+#include "core/model/DisplayChoices.hpp"
 
 namespace tavolune {
 namespace {

@@ -1,6 +1,6 @@
-#include "model/Exhibition.hpp"
+#include "core/model/Exhibition.hpp"
 
-#include "model/Hash.hpp"
+#include "core/base/Hash.hpp"
 
 namespace tavolune {
 

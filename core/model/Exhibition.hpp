@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/Json.hpp"
-#include "model/Uuid.hpp"
+#include "core/base/Json.hpp"
+#include "core/base/Uuid.hpp"
 
 #include <string>
 #include <vector>

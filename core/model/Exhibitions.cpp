@@ -1,4 +1,4 @@
-#include "model/LibraryState.hpp"
+#include "core/model/LibraryState.hpp"
 
 #include <algorithm>
 

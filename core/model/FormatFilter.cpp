@@ -1,4 +1,4 @@
-#include "model/FormatFilter.hpp"
+#include "core/model/FormatFilter.hpp"
 
 #include <cmath>
 

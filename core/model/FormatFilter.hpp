@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ArtworkShape.hpp"
-#include "model/Enum.hpp"
+#include "core/model/ArtworkShape.hpp"
+#include "core/base/Enum.hpp"
 
 #include <optional>
 #include <string_view>

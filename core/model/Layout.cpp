@@ -1,9 +1,9 @@
-#include "model/ArtLayout.hpp"
-#include "model/Hash.hpp"
-#include "model/LayoutAnalyzer.hpp"
-#include "model/LayoutSample.hpp"
-#include "model/RGBColor.hpp"
-#include "model/RenderProfile.hpp"
+#include "core/model/ArtLayout.hpp"
+#include "core/base/Hash.hpp"
+#include "core/model/LayoutAnalyzer.hpp"
+#include "core/model/LayoutSample.hpp"
+#include "core/model/RGBColor.hpp"
+#include "core/model/RenderProfile.hpp"
 
 #include <algorithm>
 #include <charconv>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "model/ArtLayout.hpp"
-#include "model/DisplayChoices.hpp"
-#include "model/LayoutSample.hpp"
-#include "model/Placement.hpp"
-#include "model/RGBColor.hpp"
-#include "model/RenderProfile.hpp"
+#include "core/model/ArtLayout.hpp"
+#include "core/model/DisplayChoices.hpp"
+#include "core/model/LayoutSample.hpp"
+#include "core/model/Placement.hpp"
+#include "core/model/RGBColor.hpp"
+#include "core/model/RenderProfile.hpp"
 
 #include <array>
 #include <optional>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "model/Chain.hpp"
-#include "model/Enum.hpp"
-#include "model/FormatFilter.hpp"
-#include "model/MediaKind.hpp"
-#include "model/Platform.hpp"
-#include "model/Uuid.hpp"
+#include "core/model/Chain.hpp"
+#include "core/base/Enum.hpp"
+#include "core/model/FormatFilter.hpp"
+#include "core/model/MediaKind.hpp"
+#include "core/model/Platform.hpp"
+#include "core/base/Uuid.hpp"
 
 #include <optional>
 #include <string>

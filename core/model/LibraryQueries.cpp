@@ -1,5 +1,5 @@
-#include "model/LibraryState.hpp"
-#include "text/Text.hpp"
+#include "core/model/LibraryState.hpp"
+#include "core/text/Text.hpp"
 
 #include <algorithm>
 #include <string_view>

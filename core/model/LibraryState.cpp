@@ -1,7 +1,7 @@
-#include "model/LibraryState.hpp"
+#include "core/model/LibraryState.hpp"
 
-#include "model/FastJson.hpp"
-#include "text/Text.hpp"
+#include "core/base/FastJson.hpp"
+#include "core/text/Text.hpp"
 
 #include <algorithm>
 #include <charconv>

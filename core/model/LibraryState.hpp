@@ -1,18 +1,18 @@
 #pragma once
 
-#include "model/AppSettings.hpp"
-#include "model/Artwork.hpp"
-#include "model/ArtworkShape.hpp"
-#include "model/DisplayChoices.hpp"
-#include "model/Exhibition.hpp"
-#include "model/Json.hpp"
-#include "model/LibraryFilter.hpp"
-#include "model/Placement.hpp"
-#include "model/RenderProfile.hpp"
-#include "model/ScreenConfig.hpp"
-#include "model/SyncDiff.hpp"
-#include "model/Uuid.hpp"
-#include "model/Wallet.hpp"
+#include "core/model/AppSettings.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/ArtworkShape.hpp"
+#include "core/model/DisplayChoices.hpp"
+#include "core/model/Exhibition.hpp"
+#include "core/base/Json.hpp"
+#include "core/model/LibraryFilter.hpp"
+#include "core/model/Placement.hpp"
+#include "core/model/RenderProfile.hpp"
+#include "core/model/ScreenConfig.hpp"
+#include "core/model/SyncDiff.hpp"
+#include "core/base/Uuid.hpp"
+#include "core/model/Wallet.hpp"
 
 #include <cstdint>
 #include <optional>

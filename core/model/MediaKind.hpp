@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Enum.hpp"
+#include "core/base/Enum.hpp"
 
 #include <string_view>
 

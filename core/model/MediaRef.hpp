@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Url.hpp"
+#include "core/base/Url.hpp"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "model/MediaResolver.hpp"
+#include "core/model/MediaResolver.hpp"
 
-#include "model/MediaHosts.hpp"
-#include "text/Text.hpp"
+#include "core/model/MediaHosts.hpp"
+#include "core/text/Text.hpp"
 
 #include <algorithm>
 #include <unordered_map>

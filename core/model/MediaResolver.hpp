@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/Artwork.hpp"
-#include "model/MediaRef.hpp"
-#include "model/Url.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/MediaRef.hpp"
+#include "core/base/Url.hpp"
 
 #include <optional>
 #include <string>

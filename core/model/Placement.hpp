@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/DisplayChoices.hpp"
+#include "core/model/DisplayChoices.hpp"
 
 #include <optional>
 #include <variant>

@@ -1,4 +1,4 @@
-#include "model/Platform.hpp"
+#include "core/model/Platform.hpp"
 
 namespace tavolune {
 

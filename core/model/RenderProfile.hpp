@@ -1,9 +1,9 @@
 #pragma once
 
-#include "model/ArtLayout.hpp"
-#include "model/Date.hpp"
-#include "model/Json.hpp"
-#include "model/RGBColor.hpp"
+#include "core/model/ArtLayout.hpp"
+#include "core/base/Date.hpp"
+#include "core/base/Json.hpp"
+#include "core/model/RGBColor.hpp"
 
 #include <optional>
 

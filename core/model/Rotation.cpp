@@ -1,6 +1,6 @@
-#include "model/Rotation.hpp"
+#include "core/model/Rotation.hpp"
 
-#include "model/SecureRandom.hpp"
+#include "core/base/SecureRandom.hpp"
 
 #include <algorithm>
 #include <unordered_set>

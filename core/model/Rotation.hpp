@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/Date.hpp"
-#include "model/DisplayChoices.hpp"
+#include "core/base/Date.hpp"
+#include "core/model/DisplayChoices.hpp"
 
 #include <array>
 #include <cstdint>

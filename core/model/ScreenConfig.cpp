@@ -1,4 +1,4 @@
-#include "model/ScreenConfig.hpp"
+#include "core/model/ScreenConfig.hpp"
 
 namespace tavolune {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/Date.hpp"
-#include "model/DisplayChoices.hpp"
-#include "model/Json.hpp"
+#include "core/base/Date.hpp"
+#include "core/model/DisplayChoices.hpp"
+#include "core/base/Json.hpp"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "model/Artwork.hpp"
-#include "model/MediaResolver.hpp"
-#include "text/Text.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/MediaResolver.hpp"
+#include "core/text/Text.hpp"
 
 #include <unicode/utf8.h>
 

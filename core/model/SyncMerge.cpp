@@ -1,5 +1,5 @@
-#include "indexers/SyncResult.hpp"
-#include "model/LibraryState.hpp"
+#include "core/model/SyncResult.hpp"
+#include "core/model/LibraryState.hpp"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
-#include "model/Wallet.hpp"
+#include "core/model/Wallet.hpp"
 
-#include "text/Text.hpp"
+#include "core/text/Text.hpp"
 
 namespace tavolune {
 

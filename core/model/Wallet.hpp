@@ -1,9 +1,9 @@
 #pragma once
 
-#include "model/Chain.hpp"
-#include "model/Date.hpp"
-#include "model/Json.hpp"
-#include "model/Uuid.hpp"
+#include "core/model/Chain.hpp"
+#include "core/base/Date.hpp"
+#include "core/base/Json.hpp"
+#include "core/base/Uuid.hpp"
 
 #include <optional>
 #include <string>

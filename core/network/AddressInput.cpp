@@ -1,4 +1,4 @@
-#include "network/AddressInput.hpp"
+#include "core/network/AddressInput.hpp"
 
 namespace tavolune {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Chain.hpp"
+#include "core/model/Chain.hpp"
 
 #include <string>
 #include <string_view>

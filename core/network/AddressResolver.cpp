@@ -1,9 +1,9 @@
-#include "network/AddressResolver.hpp"
+#include "core/network/AddressResolver.hpp"
 
-#include "network/GraphQLRequest.hpp"
-#include "network/GraphQLResponse.hpp"
-#include "network/URLMake.hpp"
-#include "text/Text.hpp"
+#include "core/network/GraphQLRequest.hpp"
+#include "core/network/GraphQLResponse.hpp"
+#include "core/network/URLMake.hpp"
+#include "core/text/Text.hpp"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>

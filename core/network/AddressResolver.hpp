@@ -1,9 +1,9 @@
 #pragma once
 
-#include "network/AddressInput.hpp"
-#include "network/HTTPClient.hpp"
-#include "network/ResolvedAddress.hpp"
-#include "network/ServiceHosts.hpp"
+#include "core/network/AddressInput.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/network/ResolvedAddress.hpp"
+#include "core/network/ServiceHosts.hpp"
 
 #include <optional>
 #include <stop_token>

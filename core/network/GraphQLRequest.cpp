@@ -1,4 +1,4 @@
-#include "network/GraphQLRequest.hpp"
+#include "core/network/GraphQLRequest.hpp"
 
 namespace tavolune {
 

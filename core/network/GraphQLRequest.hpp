@@ -1,6 +1,6 @@
 #pragma once
 
-#include "network/JSONValue.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "network/JSONCoding.hpp"
-#include "network/JSONValue.hpp"
+#include "core/network/JSONCoding.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "network/HTTPClient.hpp"
+#include "core/network/HTTPClient.hpp"
 
-#include "network/NumberText.hpp"
+#include "core/base/NumberText.hpp"
 
 #include <curl/curl.h>
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "model/Json.hpp"
-#include "model/Url.hpp"
-#include "network/HTTPMessage.hpp"
-#include "network/JSONCoding.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/TransportError.hpp"
-#include "network/URLSession.hpp"
+#include "core/base/Json.hpp"
+#include "core/base/Url.hpp"
+#include "core/network/HTTPMessage.hpp"
+#include "core/network/JSONCoding.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
+#include "core/network/URLSession.hpp"
 
 #include <cstddef>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "network/HTTPMessage.hpp"
+#include "core/network/HTTPMessage.hpp"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/Json.hpp"
-#include "network/JSONValue.hpp"
+#include "core/base/Json.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <string>
 #include <string_view>

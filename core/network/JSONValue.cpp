@@ -1,8 +1,8 @@
-#include "network/JSONValue.hpp"
+#include "core/network/JSONValue.hpp"
 
-#include "model/Hash.hpp"
-#include "network/NumberText.hpp"
-#include "text/Text.hpp"
+#include "core/base/Hash.hpp"
+#include "core/base/NumberText.hpp"
+#include "core/text/Text.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Chain.hpp"
+#include "core/model/Chain.hpp"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "network/URLMake.hpp"
+#include "core/network/URLMake.hpp"
 
 namespace tavolune::url {
 

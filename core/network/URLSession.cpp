@@ -1,4 +1,4 @@
-#include "network/URLSession.hpp"
+#include "core/network/URLSession.hpp"
 
 #include <curl/curl.h>
 

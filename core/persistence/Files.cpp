@@ -1,4 +1,4 @@
-#include "persistence/Files.hpp"
+#include "core/persistence/Files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

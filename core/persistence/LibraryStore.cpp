@@ -1,8 +1,8 @@
-#include "persistence/LibraryStore.hpp"
+#include "core/persistence/LibraryStore.hpp"
 
-#include "model/FastJson.hpp"
-#include "persistence/Files.hpp"
-#include "persistence/TavolunePaths.hpp"
+#include "core/base/FastJson.hpp"
+#include "core/persistence/Files.hpp"
+#include "core/persistence/TavolunePaths.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/LibraryState.hpp"
+#include "core/model/LibraryState.hpp"
 
 #include <filesystem>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "persistence/TavolunePaths.hpp"
+#include "core/persistence/TavolunePaths.hpp"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "text/Text.hpp"
+#include "core/text/Text.hpp"
 
 #include <unicode/brkiter.h>
 #include <unicode/coll.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "network/TavoluneError.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "support/LoopbackServer.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <httplib.h>
 

@@ -1,6 +1,6 @@
-#include "render/FrameRenderer.hpp"
+#include "app/render/FrameRenderer.hpp"
 
-#include "TestImages.hpp"
+#include "tests/app/render/TestImages.hpp"
 
 #include <QDir>
 #include <QFileInfo>

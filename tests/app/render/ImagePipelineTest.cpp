@@ -1,6 +1,6 @@
-#include "render/ImagePipeline.hpp"
+#include "app/render/ImagePipeline.hpp"
 
-#include "TestImages.hpp"
+#include "tests/app/render/TestImages.hpp"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "model/MediaResolver.hpp"
-#include "render/ImagePipeline.hpp"
+#include "core/model/MediaResolver.hpp"
+#include "app/render/ImagePipeline.hpp"
 
-#include "TestImages.hpp"
+#include "tests/app/render/TestImages.hpp"
 
 #include <QFile>
 

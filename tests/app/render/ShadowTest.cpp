@@ -1,6 +1,6 @@
-#include "render/Shadow.hpp"
+#include "app/render/Shadow.hpp"
 
-#include "TestImages.hpp"
+#include "tests/app/render/TestImages.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/Geometry.hpp"
+#include "app/render/Geometry.hpp"
 
 #include <QColor>
 #include <QImage>

@@ -1,7 +1,7 @@
-#include "render/FrameRenderer.hpp"
-#include "render/WallpaperComposer.hpp"
+#include "app/render/FrameRenderer.hpp"
+#include "app/render/WallpaperComposer.hpp"
 
-#include "TestImages.hpp"
+#include "tests/app/render/TestImages.hpp"
 
 #include <QImageReader>
 

@@ -1,4 +1,4 @@
-#include "concurrency/BatchWorkers.hpp"
+#include "core/concurrency/BatchWorkers.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "concurrency/SlidingWindow.hpp"
+#include "core/concurrency/SlidingWindow.hpp"
 
 #include <gtest/gtest.h>
 

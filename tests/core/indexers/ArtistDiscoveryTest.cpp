@@ -1,4 +1,4 @@
-#include "indexers/ArtistDiscovery.hpp"
+#include "core/indexers/ArtistDiscovery.hpp"
 
 #include <gtest/gtest.h>
 

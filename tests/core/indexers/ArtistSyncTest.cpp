@@ -1,12 +1,12 @@
-#include "EVMTestSupport.hpp"
-#include "TezosTestSupport.hpp"
-#include "indexers/BlockscoutProvider.hpp"
-#include "indexers/ObjktProvider.hpp"
-#include "indexers/OpenSeaKeyStore.hpp"
-#include "indexers/OpenSeaProvider.hpp"
-#include "indexers/SyncEngine.hpp"
-#include "network/TavoluneError.hpp"
-#include "support/LoopbackServer.hpp"
+#include "tests/core/indexers/EVMTestSupport.hpp"
+#include "tests/core/indexers/TezosTestSupport.hpp"
+#include "core/indexers/BlockscoutProvider.hpp"
+#include "core/indexers/ObjktProvider.hpp"
+#include "core/indexers/OpenSeaKeyStore.hpp"
+#include "core/indexers/OpenSeaProvider.hpp"
+#include "core/indexers/SyncEngine.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "indexers/BlockscoutProvider.hpp"
-#include "indexers/EVMContracts.hpp"
-#include "EVMTestSupport.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/indexers/BlockscoutProvider.hpp"
+#include "core/indexers/EVMContracts.hpp"
+#include "tests/core/indexers/EVMTestSupport.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "indexers/EVMIndexer.hpp"
-#include "EVMTestSupport.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/indexers/EVMIndexer.hpp"
+#include "tests/core/indexers/EVMTestSupport.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

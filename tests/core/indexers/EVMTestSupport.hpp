@@ -1,11 +1,11 @@
 #pragma once
 
-#include "indexers/Clock.hpp"
-#include "network/HTTPClient.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/TransportError.hpp"
+#include "core/base/Clock.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
 
-#include "support/Errors.hpp"
+#include "tests/support/Errors.hpp"
 
 #include <gtest/gtest.h>
 

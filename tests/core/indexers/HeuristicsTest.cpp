@@ -1,5 +1,5 @@
-#include "indexers/EVMContracts.hpp"
-#include "indexers/Heuristics.hpp"
+#include "core/indexers/EVMContracts.hpp"
+#include "core/indexers/Heuristics.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "TezosTestSupport.hpp"
-#include "indexers/ObjktProvider.hpp"
-#include "network/TavoluneError.hpp"
-#include "support/LoopbackServer.hpp"
+#include "tests/core/indexers/TezosTestSupport.hpp"
+#include "core/indexers/ObjktProvider.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

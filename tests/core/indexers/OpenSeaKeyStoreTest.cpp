@@ -1,7 +1,7 @@
-#include "indexers/OpenSeaKeyStore.hpp"
-#include "EVMTestSupport.hpp"
-#include "persistence/TavolunePaths.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/indexers/OpenSeaKeyStore.hpp"
+#include "tests/core/indexers/EVMTestSupport.hpp"
+#include "core/persistence/TavolunePaths.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

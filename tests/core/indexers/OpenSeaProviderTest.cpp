@@ -1,6 +1,6 @@
-#include "indexers/OpenSeaProvider.hpp"
-#include "EVMTestSupport.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/indexers/OpenSeaProvider.hpp"
+#include "tests/core/indexers/EVMTestSupport.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "indexers/OrdProvider.hpp"
+#include "core/indexers/OrdProvider.hpp"
 
 #include <gtest/gtest.h>
 

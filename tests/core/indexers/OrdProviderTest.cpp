@@ -1,5 +1,5 @@
-#include "indexers/OrdProvider.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/indexers/OrdProvider.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "TezosTestSupport.hpp"
-#include "indexers/EVMIndexer.hpp"
-#include "indexers/ObjktProvider.hpp"
-#include "indexers/OrdProvider.hpp"
-#include "indexers/SyncEngine.hpp"
-#include "indexers/TzKTProvider.hpp"
-#include "model/LibraryState.hpp"
-#include "network/TavoluneError.hpp"
-#include "network/TransportError.hpp"
-#include "support/LoopbackServer.hpp"
+#include "tests/core/indexers/TezosTestSupport.hpp"
+#include "core/indexers/EVMIndexer.hpp"
+#include "core/indexers/ObjktProvider.hpp"
+#include "core/indexers/OrdProvider.hpp"
+#include "core/indexers/SyncEngine.hpp"
+#include "core/indexers/TzKTProvider.hpp"
+#include "core/model/LibraryState.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "indexers/TezosContracts.hpp"
-#include "indexers/TezosTokenText.hpp"
+#include "core/indexers/TezosContracts.hpp"
+#include "core/indexers/TezosTokenText.hpp"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#include "network/HTTPClient.hpp"
-#include "network/JSONValue.hpp"
-#include "network/TransportError.hpp"
-#include "network/URLSession.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/network/JSONValue.hpp"
+#include "core/base/TransportError.hpp"
+#include "core/network/URLSession.hpp"
 
 #include <memory>
 #include <string>

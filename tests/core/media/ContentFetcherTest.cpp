@@ -1,7 +1,7 @@
-#include "media/ContentFetcher.hpp"
+#include "core/media/ContentFetcher.hpp"
 
-#include "network/TavoluneError.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "media/DataURL.hpp"
+#include "core/media/DataURL.hpp"
 
 #include <gtest/gtest.h>
 

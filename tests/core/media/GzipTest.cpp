@@ -1,4 +1,4 @@
-#include "media/Gzip.hpp"
+#include "core/media/Gzip.hpp"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

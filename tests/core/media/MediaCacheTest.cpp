@@ -1,4 +1,4 @@
-#include "media/MediaCache.hpp"
+#include "core/media/MediaCache.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-#include "media/Bytes.hpp"
-#include "media/OnchfsPath.hpp"
+#include "core/media/Bytes.hpp"
+#include "core/media/OnchfsPath.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "media/OnchfsResolver.hpp"
+#include "core/media/OnchfsResolver.hpp"
 
-#include "media/Gzip.hpp"
-#include "network/TavoluneError.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/media/Gzip.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

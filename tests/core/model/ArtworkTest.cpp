@@ -1,4 +1,4 @@
-#include "model/Artwork.hpp"
+#include "core/model/Artwork.hpp"
 
 #include <gtest/gtest.h>
 

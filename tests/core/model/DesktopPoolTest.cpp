@@ -1,5 +1,5 @@
-#include "model/LibraryState.hpp"
-#include "support/LibraryFixtures.hpp"
+#include "core/model/LibraryState.hpp"
+#include "tests/support/LibraryFixtures.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "model/Artwork.hpp"
-#include "model/LayoutAnalyzer.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/LayoutAnalyzer.hpp"
 
 #include <gtest/gtest.h>
 

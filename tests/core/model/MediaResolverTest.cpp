@@ -1,4 +1,4 @@
-#include "model/MediaResolver.hpp"
+#include "core/model/MediaResolver.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "model/Rotation.hpp"
-#include "model/SecureRandom.hpp"
+#include "core/model/Rotation.hpp"
+#include "core/base/SecureRandom.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "indexers/SyncResult.hpp"
-#include "model/LibraryState.hpp"
-#include "support/LibraryFixtures.hpp"
+#include "core/model/SyncResult.hpp"
+#include "core/model/LibraryState.hpp"
+#include "tests/support/LibraryFixtures.hpp"
 
 #include <gtest/gtest.h>
 

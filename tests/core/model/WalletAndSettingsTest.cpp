@@ -1,6 +1,6 @@
-#include "model/AppSettings.hpp"
-#include "model/ScreenConfig.hpp"
-#include "model/Wallet.hpp"
+#include "core/model/AppSettings.hpp"
+#include "core/model/ScreenConfig.hpp"
+#include "core/model/Wallet.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "network/AddressResolver.hpp"
+#include "core/network/AddressResolver.hpp"
 
 #include <gtest/gtest.h>
 

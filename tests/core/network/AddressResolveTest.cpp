@@ -1,7 +1,7 @@
-#include "network/AddressResolver.hpp"
-#include "network/JSONValue.hpp"
-#include "support/Errors.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/network/AddressResolver.hpp"
+#include "core/network/JSONValue.hpp"
+#include "tests/support/Errors.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>
 

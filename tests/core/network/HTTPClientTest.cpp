@@ -1,9 +1,9 @@
-#include "network/GraphQLRequest.hpp"
-#include "network/GraphQLResponse.hpp"
-#include "network/HTTPClient.hpp"
-#include "network/URLMake.hpp"
-#include "support/Errors.hpp"
-#include "support/LoopbackServer.hpp"
+#include "core/network/GraphQLRequest.hpp"
+#include "core/network/GraphQLResponse.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/network/URLMake.hpp"
+#include "tests/support/Errors.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

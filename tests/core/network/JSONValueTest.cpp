@@ -1,6 +1,6 @@
-#include "network/GraphQLRequest.hpp"
-#include "network/GraphQLResponse.hpp"
-#include "network/JSONValue.hpp"
+#include "core/network/GraphQLRequest.hpp"
+#include "core/network/GraphQLResponse.hpp"
+#include "core/network/JSONValue.hpp"
 
 #include <gtest/gtest.h>
 

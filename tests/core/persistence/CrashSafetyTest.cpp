@@ -1,6 +1,6 @@
-#include "persistence/LibraryStore.hpp"
-#include "support/LibraryFixtures.hpp"
-#include "TempDir.hpp"
+#include "core/persistence/LibraryStore.hpp"
+#include "tests/support/LibraryFixtures.hpp"
+#include "tests/core/persistence/TempDir.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "persistence/LibraryStore.hpp"
-#include "persistence/TavolunePaths.hpp"
-#include "TempDir.hpp"
+#include "core/persistence/LibraryStore.hpp"
+#include "core/persistence/TavolunePaths.hpp"
+#include "tests/core/persistence/TempDir.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "text/Text.hpp"
+#include "core/text/Text.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "indexers/OwnedArtwork.hpp"
+#include "core/model/OwnedArtwork.hpp"
 
-#include "model/Hash.hpp"
+#include "core/base/Hash.hpp"
 
 std::size_t std::hash<tavolune::OwnedArtwork>::operator()(const tavolune::OwnedArtwork& o) const noexcept {
   return tavolune::hashFields(o.artwork, o.quantity);

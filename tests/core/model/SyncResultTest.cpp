@@ -1,4 +1,4 @@
-#include "indexers/SyncResult.hpp"
+#include "core/model/SyncResult.hpp"
 
 #include <gtest/gtest.h>
 

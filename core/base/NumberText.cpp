@@ -1,4 +1,4 @@
-#include "network/NumberText.hpp"
+#include "core/base/NumberText.hpp"
 
 #include <algorithm>
 #include <array>

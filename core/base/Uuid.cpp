@@ -1,4 +1,4 @@
-#include "model/Uuid.hpp"
+#include "core/base/Uuid.hpp"
 
 #include <uuid/uuid.h>
 

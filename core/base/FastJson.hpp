@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Json.hpp"
+#include "core/base/Json.hpp"
 
 #include <simdjson.h>
 

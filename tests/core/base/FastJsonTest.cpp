@@ -1,6 +1,6 @@
-#include "model/Artwork.hpp"
-#include "model/Wallet.hpp"
-#include "model/FastJson.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/Wallet.hpp"
+#include "core/base/FastJson.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "model/Url.hpp"
+#include "core/base/Url.hpp"
 
 #include <cctype>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/Date.hpp"
-#include "model/Enum.hpp"
-#include "model/Uuid.hpp"
+#include "core/base/Date.hpp"
+#include "core/base/Enum.hpp"
+#include "core/base/Uuid.hpp"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "network/TransportError.hpp"
+#include "core/base/TransportError.hpp"
 
 #include <curl/curl.h>
 

@@ -1,7 +1,7 @@
-#include "network/TavoluneError.hpp"
+#include "core/base/TavoluneError.hpp"
 
-#include "model/Url.hpp"
-#include "network/TransportError.hpp"
+#include "core/base/Url.hpp"
+#include "core/base/TransportError.hpp"
 
 #include <array>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "indexers/Clock.hpp"
+#include "core/base/Clock.hpp"
 
-#include "network/TransportError.hpp"
+#include "core/base/TransportError.hpp"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "model/FastJson.hpp"
+#include "core/base/FastJson.hpp"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "model/Json.hpp"
+#include "core/base/Json.hpp"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "network/TavoluneError.hpp"
-#include "network/TransportError.hpp"
-#include "network/URLMake.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
+#include "core/network/URLMake.hpp"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "model/Date.hpp"
+#include "core/base/Date.hpp"
 
 #include <date/date.h>
 

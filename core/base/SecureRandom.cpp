@@ -1,4 +1,4 @@
-#include "model/SecureRandom.hpp"
+#include "core/base/SecureRandom.hpp"
 
 #include <sys/random.h>
 
