@@ -6,4 +6,4 @@ bash scripts/setup.sh
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVOLUNE_SANITIZE=ON -DTAVOLUNE_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600
+bash scripts/with-desktop.sh ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600

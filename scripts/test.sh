@@ -6,4 +6,4 @@ bash scripts/setup.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 bash scripts/check-core-qt-free.sh
 bash scripts/check-layers.sh
-ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300
+bash scripts/with-desktop.sh ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300

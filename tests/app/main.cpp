@@ -1,4 +1,4 @@
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <gmock/gmock.h>
 
@@ -7,11 +7,16 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libpulse.so\nleak:libglib-2.0.so\n"; }
 
 // Qt needs an application object (and video needs its event loop) before any
-// image or media code runs; tests run headless on the offscreen platform.
+// image, media or widget code runs. Tier 1 runs on the offscreen platform;
+// the desktop and web tiers get QT_QPA_PLATFORM=xcb from CTest. Listing the
+// tests never needs a display.
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]).starts_with("--gtest_list_tests")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();
 }
