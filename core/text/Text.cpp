@@ -122,6 +122,12 @@ std::string lowercased(std::string_view s) {
   return toUTF8(u);
 }
 
+std::string uppercased(std::string_view s) {
+  auto u = toUnicode(s);
+  u.toUpper(icu::Locale::getRoot());
+  return toUTF8(u);
+}
+
 std::string folded(std::string_view s) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);

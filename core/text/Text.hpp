@@ -25,6 +25,8 @@ std::string trimWhitespaceAndNewlines(std::string_view s);
 
 // Full Unicode lower-casing, independent of the user's locale.
 std::string lowercased(std::string_view s);
+// Full Unicode upper-casing, independent of the user's locale ("ß" -> "SS").
+std::string uppercased(std::string_view s);
 // Case- and diacritic-insensitive form for comparisons (é, E and e agree).
 std::string folded(std::string_view s);
 // Only the letters, marks and numbers of s (general categories L, M, N).

@@ -28,6 +28,8 @@ TEST(Text, LowerCasesAndFoldsLocaleIndependently) {
   EXPECT_EQ(lowercased("0xAbC"), "0xabc");
   EXPECT_EQ(lowercased("\u00C9MILE"), "\u00E9mile");
   EXPECT_EQ(lowercased("I"), "i");  // not the Turkish dotless i
+  EXPECT_EQ(uppercased("stra\u00DFe i"), "STRASSE I");  // full mapping, no dotted capital I
+  EXPECT_EQ(uppercased(""), "");
   EXPECT_EQ(folded("\u00C9mile"), folded("emile"));
   EXPECT_EQ(folded("STRASSE"), folded("stra\u00DFe"));
 }

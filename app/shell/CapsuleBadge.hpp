@@ -1,0 +1,53 @@
+#pragma once
+// A short text on a filled capsule: the base of the chain, media and test
+// badges. Paints itself; takes no input. GUI thread only.
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+namespace tavolune {
+
+class CapsuleBadge : public QWidget {
+  Q_OBJECT
+ public:
+  explicit CapsuleBadge(QWidget* parent = nullptr);
+
+  QString text() const { return text_; }
+  QColor foreground() const { return foreground_; }
+  QColor background() const { return background_; }
+  bool showsPlayMark() const { return playMark_; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  struct Look {
+    QString text;
+    QFont font;
+    QColor foreground;
+    QColor background;
+    double verticalPadding = 2;
+    bool playMark = false;
+  };
+  void setLook(Look look);
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  static constexpr double horizontalPadding = 5;
+  static constexpr double markSize = 6;
+  static constexpr double markSpacing = 2;
+
+  QString text_;
+  QColor foreground_;
+  QColor background_;
+  double verticalPadding_ = 2;
+  bool playMark_ = false;
+};
+
+// The badges' text font: bold, `pixelSize` px (the Parts' rounded design has
+// no counterpart in Qt's system font).
+QFont badgeFont(int pixelSize);
+
+}  // namespace tavolune
