@@ -1,0 +1,80 @@
+#include "app/shell/SingleInstance.hpp"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+
+#include <unistd.h>
+
+namespace tavolune {
+namespace {
+
+constexpr int connectTimeoutMs = 1000;
+constexpr int writeTimeoutMs = 1000;
+constexpr int lockTimeoutMs = 5000;
+
+// Asks a listening instance to reopen; false when none answers.
+bool handOver(const QString& name) {
+  QLocalSocket socket;
+  socket.connectToServer(name, QIODevice::WriteOnly);
+  if (!socket.waitForConnected(connectTimeoutMs)) return false;
+  socket.write(SingleInstance::reopenMessage);
+  const bool written = socket.waitForBytesWritten(writeTimeoutMs) || socket.bytesToWrite() == 0;
+  socket.disconnectFromServer();
+  if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(writeTimeoutMs);
+  return written;
+}
+
+}  // namespace
+
+QString SingleInstance::serverName(const QString& dataFolder) {
+  const QString path = QDir::cleanPath(QDir(dataFolder).absolutePath());
+  const QByteArray hash = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
+  return QStringLiteral("tavolune-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+}
+
+SingleInstance::SingleInstance(const QString& dataFolder, QObject* parent)
+    : QObject(parent), name_(serverName(dataFolder)) {}
+
+SingleInstance::~SingleInstance() {
+  if (server_) server_->close();  // removes the socket file
+}
+
+SingleInstance::Role SingleInstance::claim() {
+  if (server_) return Role::primary;
+  // Two launches at the same moment take turns: without the lock both could
+  // find the socket dead, and one would remove the other's fresh one.
+  QLockFile lock(QDir(QDir::tempPath()).filePath(name_ + QStringLiteral(".lock")));
+  if (!lock.tryLock(lockTimeoutMs)) return handOver(name_) ? Role::secondary : Role::failed;
+
+  if (handOver(name_)) return Role::secondary;
+  // Nobody answers: whatever socket file is left belongs to a dead process.
+  QLocalServer::removeServer(name_);
+  auto* server = new QLocalServer(this);
+  server->setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server->listen(name_)) {
+    delete server;
+    return Role::failed;
+  }
+  server_ = server;
+  connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+  return Role::primary;
+}
+
+void SingleInstance::acceptConnections() {
+  while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    // The message may come in pieces; a reopen counts once it is whole.
+    auto readLines = [this, socket] {
+      while (socket->canReadLine()) {
+        if (socket->readLine() == reopenMessage) emit reopenRequested();
+      }
+    };
+    connect(socket, &QLocalSocket::readyRead, this, readLines);
+    readLines();
+  }
+}
+
+}  // namespace tavolune

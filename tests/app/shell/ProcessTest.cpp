@@ -1,0 +1,78 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gmock/gmock.h>
+
+#include <csignal>
+#include <unistd.h>
+
+#include "app/shell/CrashHandler.hpp"
+#include "app/shell/Diagnostics.hpp"
+#include "app/shell/QuitSignals.hpp"
+
+namespace tavolune {
+namespace {
+
+TEST(CrashHandlerDeathTest, LeavesOneReport) {
+  // Fork style: the child writes into the folder the parent then reads.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  QTemporaryDir data;
+  const QString folder = Diagnostics::crashesFolder(data.path());
+  EXPECT_EXIT(
+      {
+        CrashHandler::install(folder.toStdString(), "1.4.0 (212)");
+        std::raise(SIGSEGV);
+      },
+      ::testing::KilledBySignal(SIGSEGV), "");
+
+  const QStringList reports = QDir(folder).entryList(QDir::Files);
+  ASSERT_EQ(reports.size(), 1);
+  EXPECT_TRUE(reports[0].startsWith("Tavolune-"));
+  EXPECT_TRUE(reports[0].endsWith(".crash"));
+  QFile file(QDir(folder).filePath(reports[0]));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  EXPECT_TRUE(text.startsWith("Tavolune 1.4.0 (212) crashed\nSignal: 11 (SIGSEGV)\n")) << text.toStdString();
+  EXPECT_TRUE(text.contains("\nBacktrace:\n"));
+  // The name carries today's UTC date, so names sort by time.
+  const QString today = QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd");
+  EXPECT_TRUE(reports[0].startsWith("Tavolune-" + today)) << reports[0].toStdString();
+  EXPECT_EQ(Diagnostics::recentCrashes(folder, QDateTime::currentDateTimeUtc()), reports);
+}
+
+// In a child process: the signal must come back as quitRequested through the
+// event loop, which then ends with the code the quit path chose.
+[[noreturn]] void runUntilSignalled(int signo) {
+  QuitSignals quitSignals;
+  QObject::connect(&quitSignals, &QuitSignals::quitRequested, qApp,
+                   [signo](int received) { QCoreApplication::exit(received == signo ? 42 : 1); });
+  QTimer::singleShot(0, qApp, [signo] { ::kill(::getpid(), signo); });
+  const int code = QCoreApplication::exec();
+  std::_Exit(quitSignals.isActive() ? code : 2);
+}
+
+TEST(QuitSignalsDeathTest, TermIntAndHupRunTheQuitPath) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+    EXPECT_EXIT(runUntilSignalled(signo), ::testing::ExitedWithCode(42), "") << signo;
+  }
+}
+
+TEST(QuitSignals, RestoresTheFormerHandlingWhenGone) {
+  struct sigaction before {};
+  ::sigaction(SIGTERM, nullptr, &before);
+  {
+    QuitSignals quitSignals;
+    ASSERT_TRUE(quitSignals.isActive());
+    QuitSignals second;  // the first owns the signals
+    EXPECT_FALSE(second.isActive());
+  }
+  struct sigaction after {};
+  ::sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+}  // namespace
+}  // namespace tavolune
