@@ -2,6 +2,10 @@
 
 #include "app/shell/Theme.hpp"
 
+#include <QEvent>
+
+#include <QEvent>
+
 namespace tavolune {
 
 QString KindBadge::label(MediaKind kind, bool gif) {
@@ -17,10 +21,20 @@ QString KindBadge::helpText(MediaKind kind, bool animated, bool gif) {
   return tr("A generative artwork: its code can run live on the desktop");
 }
 
-KindBadge::KindBadge(MediaKind kind, bool animated, bool gif, QWidget* parent) : CapsuleBadge(parent) {
-  setLook({label(kind, gif), badgeFont(9), Qt::white, animated ? Theme::accent(palette()) : QColor(0, 0, 0, 140),
-           2, animated});
+KindBadge::KindBadge(MediaKind kind, bool animated, bool gif, QWidget* parent)
+    : CapsuleBadge(parent), kind_(kind), animated_(animated), gif_(gif) {
+  applyLook();
   setToolTip(helpText(kind, animated, gif));
+}
+
+void KindBadge::applyLook() {
+  setLook({label(kind_, gif_), badgeFont(9), Qt::white,
+           animated_ ? Theme::accent(palette()) : QColor(0, 0, 0, 140), 2, animated_});
+}
+
+void KindBadge::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) applyLook();
+  CapsuleBadge::changeEvent(event);
 }
 
 }  // namespace tavolune

@@ -16,6 +16,17 @@ class KindBadge final : public CapsuleBadge {
   // animated first.
   static QString label(MediaKind kind, bool gif);
   static QString helpText(MediaKind kind, bool animated, bool gif);
+
+ protected:
+  // The accent follows the palette (a theme switch).
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void applyLook();
+
+  MediaKind kind_;
+  bool animated_;
+  bool gif_;
 };
 
 }  // namespace tavolune

@@ -55,6 +55,12 @@ TEST(Badges, KindBadgeLabelsAndHelp) {
       EXPECT_EQ(badge.background(), QColor(0, 0, 0, 140));
     }
   }
+  // A theme switch brings the new accent.
+  KindBadge running(MediaKind::generative, true, false);
+  QPalette green = running.palette();
+  green.setColor(QPalette::Highlight, Qt::green);
+  running.setPalette(green);
+  EXPECT_EQ(running.background(), QColor(Qt::green));
 }
 
 TEST(Badges, SmallCapsUpperCasesFully) {
