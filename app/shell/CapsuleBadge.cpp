@@ -22,21 +22,17 @@ CapsuleBadge::CapsuleBadge(QWidget* parent) : QWidget(parent) {
 }
 
 void CapsuleBadge::setLook(Look look) {
-  text_ = std::move(look.text);
-  foreground_ = look.foreground;
-  background_ = look.background;
-  verticalPadding_ = look.verticalPadding;
-  playMark_ = look.playMark;
   setFont(look.font);
+  look_ = std::move(look);
   updateGeometry();
   update();
 }
 
 QSize CapsuleBadge::sizeHint() const {
   QFontMetricsF fm(font());
-  double width = fm.horizontalAdvance(text_) + 2 * horizontalPadding;
-  if (playMark_) width += markSize + markSpacing;
-  const double height = fm.height() + 2 * verticalPadding_;
+  double width = fm.horizontalAdvance(look_.text) + 2 * horizontalPadding;
+  if (look_.playMark) width += markSize + markSpacing;
+  const double height = fm.height() + 2 * look_.verticalPadding;
   return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
 }
 
@@ -46,12 +42,12 @@ void CapsuleBadge::paintEvent(QPaintEvent*) {
   const QRectF r = rect();
   const double radius = r.height() / 2;
   p.setPen(Qt::NoPen);
-  p.setBrush(background_);
+  p.setBrush(look_.background);
   p.drawRoundedRect(r, radius, radius);
 
-  p.setPen(foreground_);
+  p.setPen(look_.foreground);
   double x = horizontalPadding;
-  if (playMark_) {
+  if (look_.playMark) {
     // The play symbol at its own small size, centred on the text line.
     const double top = (r.height() - markSize) / 2;
     QPainterPath triangle;
@@ -59,11 +55,11 @@ void CapsuleBadge::paintEvent(QPaintEvent*) {
     triangle.lineTo(x + markSize * 0.87, top + markSize / 2);
     triangle.lineTo(x, top + markSize);
     triangle.closeSubpath();
-    p.fillPath(triangle, foreground_);
+    p.fillPath(triangle, look_.foreground);
     x += markSize + markSpacing;
   }
   p.setFont(font());
-  p.drawText(QRectF(x, 0, r.width() - x - horizontalPadding, r.height()), Qt::AlignVCenter | Qt::AlignLeft, text_);
+  p.drawText(QRectF(x, 0, r.width() - x - horizontalPadding, r.height()), Qt::AlignVCenter | Qt::AlignLeft, look_.text);
 }
 
 }  // namespace tavolune

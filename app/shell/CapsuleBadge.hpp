@@ -14,10 +14,10 @@ class CapsuleBadge : public QWidget {
  public:
   explicit CapsuleBadge(QWidget* parent = nullptr);
 
-  QString text() const { return text_; }
-  QColor foreground() const { return foreground_; }
-  QColor background() const { return background_; }
-  bool showsPlayMark() const { return playMark_; }
+  QString text() const { return look_.text; }
+  QColor foreground() const { return look_.foreground; }
+  QColor background() const { return look_.background; }
+  bool showsPlayMark() const { return look_.playMark; }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
@@ -39,11 +39,7 @@ class CapsuleBadge : public QWidget {
   static constexpr double markSize = 6;
   static constexpr double markSpacing = 2;
 
-  QString text_;
-  QColor foreground_;
-  QColor background_;
-  double verticalPadding_ = 2;
-  bool playMark_ = false;
+  Look look_;
 };
 
 // The badges' text font: bold, `pixelSize` px (the Parts' rounded design has
