@@ -96,6 +96,8 @@ struct LibraryState {
 
   const RenderProfile* profile(const Artwork& artwork) const;
   std::optional<ArtworkShape> shape(const Artwork& artwork) const;
+  // A walk over the candidates without a listing; lists and counts asked
+  // often come from a LibraryListing instead.
   std::vector<const Artwork*> matching(const LibraryFilter& filter) const;
   std::vector<const Artwork*> artworksFor(const LibraryFilter& filter) const;
   std::size_t count(const LibraryFilter& filter) const;
@@ -139,6 +141,7 @@ struct LibraryState {
                       std::optional<double> imageRatio) const;
   Placement basePlacement(const Artwork& artwork, const ScreenConfig& screen, double screenAspect,
                           std::optional<double> imageRatio) const;
+  // Builds a LibraryListing: callers that ask often keep one.
   std::vector<const Artwork*> unmeasuredSeries() const;
   void noteShown(const std::string& artworkID);
 
