@@ -1,3 +1,4 @@
+#include "core/model/LibraryListing.hpp"
 #include "core/model/LibraryState.hpp"
 
 #include <algorithm>
@@ -131,25 +132,13 @@ Placement LibraryState::placement(const Artwork& artwork, const ScreenConfig& sc
 }
 
 std::vector<const Artwork*> LibraryState::unmeasuredSeries() const {
-  std::unordered_set<std::string> seen;
-  std::vector<const Artwork*> selected;
-  std::vector<const Artwork*> rest;
-  // The owned works are the stored works that some wallet holds.
-  for (const auto& [id, a] : artworks) {
-    if (a.mediaKind != MediaKind::generative) continue;
-    std::string key = a.seriesKey();
-    // Only an owned, visible work stands for its series; the cheap tests go first.
-    if (seen.contains(key) || renderProfiles.contains(key) || !isVisible(a) || !isOwned(*this, id)) continue;
-    seen.insert(std::move(key));
-    (onDesktop.contains(id) ? selected : rest).push_back(&a);
-  }
-  sortByDisplayOrder(selected);
-  sortByDisplayOrder(rest);
-  selected.insert(selected.end(), rest.begin(), rest.end());
-  return selected;
+  // The listing walks the works in display order, so the first of a series
+  // is the one it meets first.
+  return LibraryListing(*this).unmeasuredSeries();
 }
 
 void LibraryState::noteShown(const std::string& artworkID) {
+  touch();
   std::erase(recentlyShown, artworkID);
   recentlyShown.insert(recentlyShown.begin(), artworkID);
   if (recentlyShown.size() > recentLimit) recentlyShown.resize(recentLimit);

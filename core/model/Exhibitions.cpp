@@ -1,19 +1,23 @@
 #include "core/model/LibraryState.hpp"
 
 #include <algorithm>
+#include <utility>
 
 namespace tavolune {
 
 Exhibition* LibraryState::exhibition(const Uuid& id) {
+  // The caller may edit the exhibition through the pointer.
+  touch();
+  return const_cast<Exhibition*>(std::as_const(*this).exhibition(id));
+}
+
+const Exhibition* LibraryState::exhibition(const Uuid& id) const {
   auto it = std::find_if(exhibitions.begin(), exhibitions.end(), [&](const Exhibition& e) { return e.id == id; });
   return it == exhibitions.end() ? nullptr : &*it;
 }
 
-const Exhibition* LibraryState::exhibition(const Uuid& id) const {
-  return const_cast<LibraryState*>(this)->exhibition(id);
-}
-
 Uuid LibraryState::createExhibition(std::string title, const std::vector<std::string>& ids) {
+  touch();
   Exhibition e;
   e.id = Uuid::random();
   e.title = std::move(title);
@@ -58,6 +62,7 @@ void LibraryState::move(const std::vector<std::string>& ids, const Uuid& in, con
 }
 
 void LibraryState::deleteExhibition(const Uuid& id) {
+  touch();
   std::erase_if(exhibitions, [&](const Exhibition& e) { return e.id == id; });
   if (activeExhibition == id) activeExhibition.reset();
 }

@@ -1,3 +1,4 @@
+#include "core/model/LibraryListing.hpp"
 #include "core/model/LibraryState.hpp"
 #include "core/text/Text.hpp"
 
@@ -49,6 +50,46 @@ bool isHidden(const LibraryState& s, const Artwork& artwork) {
 }  // namespace
 
 bool LibraryState::isVisible(const Artwork& artwork) const { return !isHidden(*this, artwork) && !isSpam(artwork); }
+
+LibraryListing::Work LibraryListing::Work::describe(const LibraryState& s, const Artwork& a, Needs needs) {
+  Work w;
+  w.artwork = &a;
+  w.hiddenOrSpam = isHidden(s, a) || s.isSpam(a);
+  w.onDesktop = s.onDesktop.contains(a.id);
+  if (needs.shape) w.shape = s.shape(a);
+  if (needs.searchText) {
+    // What a lower-cased, composed query can be found in, field by field.
+    auto append = [&](const std::string& field) { w.searchText += text::composed(text::lowercased(field)); };
+    append(a.title);
+    w.titleEnd = static_cast<std::uint32_t>(w.searchText.size());
+    if (a.artist) append(*a.artist);
+    w.artistEnd = static_cast<std::uint32_t>(w.searchText.size());
+    if (a.collection) append(*a.collection);
+  }
+  return w;
+}
+
+std::string LibraryListing::searchQuery(std::string_view search) {
+  return text::composed(text::lowercased(text::trimHorizontalWhitespace(search)));
+}
+
+bool LibraryListing::Work::passes(const LibraryFilter& f, std::string_view query) const {
+  // The cheap tests first; all are pure, so the order does not change the answer.
+  if (hiddenOrSpam != f.hiddenOnly) return false;
+  if (f.onDesktopOnly && !onDesktop) return false;
+  const Artwork& a = *artwork;
+  if (f.chain && a.chain != *f.chain) return false;
+  if (f.platform && a.platform != *f.platform) return false;
+  if (f.mediaKind && a.mediaKind != *f.mediaKind) return false;
+  if (f.artist && a.artist != f.artist) return false;
+  if (f.collection && a.collection != f.collection) return false;
+  if (f.format && !matches(*f.format, shape, f.screenAspect)) return false;
+  if (query.empty()) return true;
+  const std::string_view fields(searchText);
+  return fields.substr(0, titleEnd).find(query) != std::string_view::npos ||
+         fields.substr(titleEnd, artistEnd - titleEnd).find(query) != std::string_view::npos ||
+         fields.substr(artistEnd).find(query) != std::string_view::npos;
+}
 
 ArtworkIDSet LibraryState::ownedArtworkIDs() const {
   ArtworkIDSet ids;
@@ -140,67 +181,20 @@ bool heldBy(const std::vector<const Holdings*>& holdings, const std::string& id)
   return false;
 }
 
-bool isASCII(std::string_view s) {
-  for (unsigned char c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
-// Whether the lower-cased text contains the (lower-cased, composed) query.
-bool lowercasedContains(const std::string& text, const std::string& query, bool asciiQuery) {
-  if (asciiQuery && isASCII(text)) {
-    // ASCII lower-casing is per byte: search without a lower-cased copy.
-    if (query.size() > text.size()) return false;
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (std::size_t i = 0; i + query.size() <= text.size(); ++i) {
-      std::size_t j = 0;
-      while (j < query.size() && lower(text[i + j]) == query[j]) ++j;
-      if (j == query.size()) return true;
-    }
-    return false;
-  }
-  return text::containsCanonically(text::lowercased(text), query);
-}
-
-bool matchesSearch(const Artwork& a, const std::string& query) {
-  if (query.empty()) return true;
-  const bool ascii = isASCII(query);
-  if (lowercasedContains(a.title, query, ascii)) return true;
-  if (a.artist && lowercasedContains(*a.artist, query, ascii)) return true;
-  return a.collection && lowercasedContains(*a.collection, query, ascii);
-}
-
-// The cheap exact tests run first; all tests are pure, so order does not
-// change the answer.
-bool matchesFilter(const LibraryState& s, const Artwork& a, const LibraryFilter& f, const std::string& query) {
-  if (f.onDesktopOnly && !s.onDesktop.contains(a.id)) return false;
-  if (f.chain && a.chain != *f.chain) return false;
-  if (f.platform && a.platform != *f.platform) return false;
-  if (f.mediaKind && a.mediaKind != *f.mediaKind) return false;
-  if (f.artist && a.artist != f.artist) return false;
-  if (f.collection && a.collection != f.collection) return false;
-  if (!matchesSearch(a, query)) return false;
-  if (isHidden(s, a)) {
-    if (!f.hiddenOnly) return false;
-  } else if (s.isSpam(a) != f.hiddenOnly) {
-    return false;
-  }
-  return !f.format || matches(*f.format, s.shape(a), f.screenAspect);
-}
-
 }  // namespace
 
 std::vector<const Artwork*> LibraryState::matching(const LibraryFilter& filter) const {
   const auto holdings = candidateHoldings(*this, filter);
-  const std::string query = text::composed(text::lowercased(text::trimHorizontalWhitespace(filter.search)));
+  const std::string query = LibraryListing::searchQuery(filter.search);
+  const auto needs = LibraryListing::Work::needsOf(filter, query);
+  auto keep = [&](const Artwork& a) { return LibraryListing::Work::describe(*this, a, needs).passes(filter, query); };
   std::vector<const Artwork*> out;
   if (holdings.empty()) return out;
   // Ids from an ordered list: kept when a candidate wallet holds them.
   auto considerListed = [&](const std::string& id) {
     if (!heldBy(holdings, id)) return;
     auto it = artworks.find(id);
-    if (it != artworks.end() && matchesFilter(*this, it->second, filter, query)) out.push_back(&it->second);
+    if (it != artworks.end() && keep(it->second)) out.push_back(&it->second);
   };
   if (filter.exhibitionID) {
     const Exhibition* e = exhibition(*filter.exhibitionID);
@@ -222,7 +216,7 @@ std::vector<const Artwork*> LibraryState::matching(const LibraryFilter& filter) 
           for (std::size_t j = 0; j < k && !seen; ++j) seen = holdings[j]->contains(id);
           if (seen) continue;
           auto it = artworks.find(id);
-          if (it != artworks.end() && matchesFilter(*this, it->second, filter, query)) out.push_back(&it->second);
+          if (it != artworks.end() && keep(it->second)) out.push_back(&it->second);
         }
       }
     } else {
@@ -230,7 +224,7 @@ std::vector<const Artwork*> LibraryState::matching(const LibraryFilter& filter) 
       // walking the store visits each once without building an id set.
       out.reserve(artworks.size());
       for (const auto& [id, artwork] : artworks) {
-        if (matchesFilter(*this, artwork, filter, query) && heldBy(holdings, id)) out.push_back(&artwork);
+        if (heldBy(holdings, id) && keep(artwork)) out.push_back(&artwork);
       }
     }
   }

@@ -4,12 +4,18 @@
 #include "core/text/Text.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <map>
 
 namespace tavolune {
 
 using json::Json;
+
+std::uint64_t LibraryState::Revision::next() noexcept {
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 LibraryState::LegacyPlaylist LibraryState::LegacyPlaylist::fromJson(const Json& j) {
   json::expectObject(j);

@@ -30,7 +30,13 @@ using Holdings = std::unordered_map<std::string, std::int64_t>;  // artwork id -
 
 // The whole persisted library: wallets, the works they hold, the user's
 // choices about them, per-display state, settings, measured formats and
-// exhibitions. A plain value; the app model owns one copy.
+// exhibitions. A plain value; the app model owns one copy. Not thread-safe:
+// one thread at a time, copies may go to others.
+//
+// revision() changes with every mutating operation and on every copy or
+// move, and no two states of the process share one, so caches of derived
+// data (LibraryListing) can tell when they are stale. Whoever writes a
+// member directly calls touch() afterwards.
 struct LibraryState {
   static constexpr std::size_t recentLimit = 100;
   static constexpr std::int64_t currentSchemaVersion = 1;
@@ -52,6 +58,10 @@ struct LibraryState {
   std::vector<Exhibition> exhibitions{};
   std::optional<Uuid> activeExhibition{};
   std::int64_t schemaVersion = currentSchemaVersion;
+
+  std::uint64_t revision() const { return revision_.value(); }
+  // Marks a direct change of a member.
+  void touch() { revision_.bump(); }
 
   // The legacy file layout's selection lists, read only to migrate them.
   struct LegacyPlaylist {
@@ -86,6 +96,8 @@ struct LibraryState {
 
   const RenderProfile* profile(const Artwork& artwork) const;
   std::optional<ArtworkShape> shape(const Artwork& artwork) const;
+  // A walk over the candidates without a listing; lists and counts asked
+  // often come from a LibraryListing instead.
   std::vector<const Artwork*> matching(const LibraryFilter& filter) const;
   std::vector<const Artwork*> artworksFor(const LibraryFilter& filter) const;
   std::size_t count(const LibraryFilter& filter) const;
@@ -129,10 +141,37 @@ struct LibraryState {
                       std::optional<double> imageRatio) const;
   Placement basePlacement(const Artwork& artwork, const ScreenConfig& screen, double screenAspect,
                           std::optional<double> imageRatio) const;
+  // Builds a LibraryListing: callers that ask often keep one.
   std::vector<const Artwork*> unmeasuredSeries() const;
   void noteShown(const std::string& artworkID);
 
  private:
+  // A number no other state or edit of the process shares: a copy or a move
+  // (source and target) takes a fresh one.
+  class Revision {
+   public:
+    Revision() : value_(next()) {}
+    Revision(const Revision&) : value_(next()) {}
+    Revision(Revision&& other) noexcept : value_(next()) { other.bump(); }
+    Revision& operator=(const Revision&) {
+      bump();
+      return *this;
+    }
+    Revision& operator=(Revision&& other) noexcept {
+      bump();
+      other.bump();
+      return *this;
+    }
+    void bump() { value_ = next(); }
+    std::uint64_t value() const { return value_; }
+
+   private:
+    static std::uint64_t next() noexcept;
+    std::uint64_t value_;
+  };
+
+  Revision revision_{};
+
   bool hasOddTurns(const std::string& artworkID) const { return (rotation(artworkID) & 1) != 0; }
   ArtworkIDSet candidates(const LibraryFilter& filter) const;
   void dropUnownedArtworks();

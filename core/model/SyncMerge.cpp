@@ -35,6 +35,7 @@ void LibraryState::dropUnownedArtworks() {
 }
 
 SyncDiff LibraryState::apply(const SyncResult& result, const Uuid& walletID) {
+  touch();
   Holdings old;
   if (auto it = ownerships.find(walletID); it != ownerships.end()) old = it->second;
 
@@ -90,6 +91,7 @@ SyncDiff LibraryState::apply(const SyncResult& result, const Uuid& walletID) {
 }
 
 void LibraryState::removeWallet(const Uuid& walletID) {
+  touch();
   std::erase_if(wallets, [&walletID](const Wallet& w) { return w.id == walletID; });
   ownerships.erase(walletID);
   dropUnownedArtworks();

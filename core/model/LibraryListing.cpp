@@ -1,0 +1,193 @@
+#include "core/model/LibraryListing.hpp"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tavolune {
+namespace {
+
+void add(std::size_t (&tally)[2][2], const LibraryListing::Work& w) {
+  ++tally[w.hiddenOrSpam][0];
+  if (w.onDesktop) ++tally[w.hiddenOrSpam][1];
+}
+
+}  // namespace
+
+void LibraryListing::build(const LibraryState& s) {
+  state_ = &s;
+  revision_ = s.revision();
+  activeExhibition_ = s.activeExhibition;
+
+  // The owned works, each once, with the wallets that hold them.
+  const auto artists = s.artistWalletIDs();
+  std::unordered_map<const Artwork*, std::uint32_t> slotOf;  // later: the position
+  slotOf.reserve(s.artworks.size());
+  std::vector<const Artwork*> owned;
+  std::vector<char> collected;
+  std::vector<char> made;
+  for (const auto& [wallet, holdings] : s.ownerships) {
+    const bool artist = artists.contains(wallet);
+    Holder& h = holders_.emplace_back(Holder{wallet, {}, {}});
+    h.positions.reserve(holdings.size());
+    for (const auto& [id, quantity] : holdings) {
+      auto it = s.artworks.find(id);
+      if (it == s.artworks.end()) continue;
+      auto [slot, added] = slotOf.try_emplace(&it->second, static_cast<std::uint32_t>(owned.size()));
+      if (added) {
+        owned.push_back(&it->second);
+        collected.push_back(false);
+        made.push_back(false);
+      }
+      (artist ? made : collected)[slot->second] = true;
+      h.positions.push_back(slot->second);
+    }
+  }
+
+  std::vector<const Artwork*> ordered = owned;
+  LibraryState::sortByDisplayOrder(ordered);
+  std::vector<std::uint32_t> positionOfSlot(owned.size());
+  for (std::uint32_t p = 0; p < ordered.size(); ++p) {
+    auto& slot = slotOf.at(ordered[p]);
+    positionOfSlot[slot] = p;
+    slot = p;
+  }
+
+  works_.reserve(ordered.size());
+  inCollection_.resize(ordered.size());
+  inWorks_.resize(ordered.size());
+  for (std::uint32_t p = 0; p < ordered.size(); ++p) {
+    works_.push_back(Work::describe(s, *ordered[p], {.shape = true, .searchText = true}));
+    add(all_, works_.back());
+  }
+  for (std::uint32_t slot = 0; slot < owned.size(); ++slot) {
+    const std::uint32_t p = positionOfSlot[slot];
+    inCollection_[p] = collected[slot] != 0;
+    inWorks_[p] = made[slot] != 0;
+    if (collected[slot]) add(collection_, works_[p]);
+    if (made[slot]) add(artistWorks_, works_[p]);
+  }
+  for (auto& h : holders_) {
+    for (auto& p : h.positions) p = positionOfSlot[p];
+    std::sort(h.positions.begin(), h.positions.end());
+    for (auto p : h.positions) add(h.tally, works_[p]);
+  }
+
+  auto positions = [&](const std::vector<std::string>& ids) {
+    std::vector<std::uint32_t> out;
+    out.reserve(ids.size());
+    for (const auto& id : ids) {
+      auto it = s.artworks.find(id);
+      auto slot = it == s.artworks.end() ? slotOf.end() : slotOf.find(&it->second);
+      out.push_back(slot == slotOf.end() ? absent : slot->second);
+    }
+    return out;
+  };
+  for (const auto& e : s.exhibitions) exhibitions_.emplace_back(e.id, positions(e.artworkIDs));
+  recent_ = positions(s.recentlyShown);
+
+  // One work per series still to be measured, those in the selection first.
+  std::unordered_set<std::string> series;
+  std::vector<const Artwork*> rest;
+  for (const auto& w : works_) {
+    const Artwork& a = *w.artwork;
+    if (a.mediaKind != MediaKind::generative || w.hiddenOrSpam) continue;
+    std::string key = a.seriesKey();
+    if (s.renderProfiles.contains(key) || !series.insert(std::move(key)).second) continue;
+    (w.onDesktop ? unmeasured_ : rest).push_back(&a);
+  }
+  unmeasured_.insert(unmeasured_.end(), rest.begin(), rest.end());
+}
+
+const LibraryListing& LibraryListing::update(const LibraryState& state) {
+  if (!isCurrent(state)) *this = LibraryListing(state);
+  return *this;
+}
+
+const LibraryListing::Holder* LibraryListing::holder(const Uuid& wallet) const {
+  auto it = std::find_if(holders_.begin(), holders_.end(), [&](const Holder& h) { return h.wallet == wallet; });
+  return it == holders_.end() ? nullptr : &*it;
+}
+
+template <class Visit>
+void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query, Visit&& visit) const {
+  const Holder* wallet = nullptr;
+  if (f.walletID) {
+    wallet = holder(*f.walletID);
+    if (!wallet) return;
+  }
+  auto consider = [&](std::uint32_t p) {
+    if (works_[p].passes(f, query)) visit(works_[p]);
+  };
+  auto isCandidate = [&](std::uint32_t p) {
+    if (wallet) return std::binary_search(wallet->positions.begin(), wallet->positions.end(), p);
+    if (f.scope == LibraryScope::collection) return bool(inCollection_[p]);
+    if (f.scope == LibraryScope::works) return bool(inWorks_[p]);
+    return true;
+  };
+  // An ordered list keeps its order and its repeats.
+  auto walkListed = [&](const std::vector<std::uint32_t>& listed) {
+    for (auto p : listed) {
+      if (p != absent && isCandidate(p)) consider(p);
+    }
+  };
+  if (f.exhibitionID) {
+    auto it = std::find_if(exhibitions_.begin(), exhibitions_.end(),
+                           [&](const auto& e) { return e.first == *f.exhibitionID; });
+    if (it != exhibitions_.end()) walkListed(it->second);
+  } else if (f.recentOnly) {
+    walkListed(recent_);
+  } else if (wallet) {
+    for (auto p : wallet->positions) consider(p);
+  } else {
+    for (std::uint32_t p = 0; p < works_.size(); ++p) {
+      if (isCandidate(p)) consider(p);
+    }
+  }
+}
+
+std::vector<const Artwork*> LibraryListing::artworksFor(const LibraryFilter& filter) const {
+  std::vector<const Artwork*> out;
+  forEachMatch(filter, searchQuery(filter.search), [&](const Work& w) { out.push_back(w.artwork); });
+  return out;
+}
+
+std::optional<std::size_t> LibraryListing::tallied(const LibraryFilter& f, std::string_view query) const {
+  // Only the wallet, scope, visibility and selection criteria are tallied.
+  if (f.exhibitionID || f.recentOnly || f.chain || f.platform || f.mediaKind || f.artist || f.collection || f.format ||
+      !query.empty()) {
+    return std::nullopt;
+  }
+  const Tally* t = &all_;
+  if (f.walletID) {
+    const Holder* h = holder(*f.walletID);
+    if (!h) return 0;
+    t = &h->tally;
+  } else if (f.scope == LibraryScope::collection) {
+    t = &collection_;
+  } else if (f.scope == LibraryScope::works) {
+    t = &artistWorks_;
+  }
+  return (*t)[f.hiddenOnly][f.onDesktopOnly];
+}
+
+std::size_t LibraryListing::count(const LibraryFilter& filter) const {
+  const std::string query = searchQuery(filter.search);
+  if (auto n = tallied(filter, query)) return *n;
+  std::size_t n = 0;
+  forEachMatch(filter, query, [&](const Work&) { ++n; });
+  return n;
+}
+
+std::size_t LibraryListing::desktopPoolCount() const {
+  if (activeExhibition_) {
+    LibraryFilter shown;
+    shown.exhibitionID = activeExhibition_;
+    if (auto n = count(shown); n > 0) return n;
+  }
+  if (auto n = all_[0][1]; n > 0) return n;
+  if (auto n = collection_[0][0]; n > 0) return n;
+  return artistWorks_[0][0];
+}
+
+}  // namespace tavolune

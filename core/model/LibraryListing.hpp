@@ -1,0 +1,114 @@
+#pragma once
+
+// LibraryListing: every owned work of one library revision in display order,
+// with the facts a filter tests worked out once, so that a list, a count or
+// the unmeasured series is a pass over plain data. GUI thread only (or
+// whichever thread owns the state); building blocks for the display sort
+// and the lower-casing of every text (about 0.1 s at 20,000 works), the
+// queries then take microseconds to a few milliseconds.
+//
+// The rule: read a listing only through update(state). It points into the
+// state it was built from and rebuilds when that state is another object or
+// its revision() moved; every mutating LibraryState operation moves it, and
+// whoever writes a LibraryState member directly calls touch() afterwards.
+// The answers equal LibraryState::artworksFor and count for every filter.
+
+#include "core/model/LibraryState.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tavolune {
+
+class LibraryListing {
+ public:
+  // What a filter tests about one work beyond the work's own fields; the
+  // state's own queries describe their candidates the same way.
+  struct Work {
+    const Artwork* artwork = nullptr;
+    bool hiddenOrSpam = false;  // hidden, in a hidden collection, or spam
+    bool onDesktop = false;
+    std::optional<ArtworkShape> shape{};  // only when described with shapes
+    // Composed lower-cased title, artist and collection, back to back; only
+    // when described with search text.
+    std::string searchText{};
+    std::uint32_t titleEnd = 0;
+    std::uint32_t artistEnd = 0;
+
+    struct Needs {
+      bool shape = true;
+      bool searchText = true;
+    };
+    static Work describe(const LibraryState& state, const Artwork& artwork, Needs needs);
+    static Needs needsOf(const LibraryFilter& filter, std::string_view query) {
+      return {.shape = filter.format.has_value(), .searchText = !query.empty()};
+    }
+    // Whether the work matches; query is searchQuery(filter.search). The
+    // candidate set (wallet, scope, exhibition, recent) is the caller's.
+    bool passes(const LibraryFilter& filter, std::string_view query) const;
+  };
+
+  // The search text a filter matches against: trimmed of blanks and tabs,
+  // lower-cased, composed.
+  static std::string searchQuery(std::string_view search);
+
+  LibraryListing() = default;
+  explicit LibraryListing(const LibraryState& state) { build(state); }
+
+  // This listing, rebuilt first when it is not the listing of state.
+  const LibraryListing& update(const LibraryState& state);
+  bool isCurrent(const LibraryState& state) const {
+    return state_ == &state && revision_ == state.revision();
+  }
+
+  // Same answers as LibraryState::artworksFor and count.
+  std::vector<const Artwork*> artworksFor(const LibraryFilter& filter) const;
+  std::size_t count(const LibraryFilter& filter) const;
+  // Same answer as LibraryState::desktopPoolCount.
+  std::size_t desktopPoolCount() const;
+  // The generative works whose series has no profile, the first of each
+  // series in display order; those in the selection first.
+  const std::vector<const Artwork*>& unmeasuredSeries() const { return unmeasured_; }
+
+  // The owned works in display order.
+  const std::vector<Work>& works() const { return works_; }
+
+ private:
+  // Owned works per [hiddenOrSpam][onDesktop only].
+  using Tally = std::size_t[2][2];
+  struct Holder {
+    Uuid wallet;
+    std::vector<std::uint32_t> positions;  // ascending
+    Tally tally{};
+  };
+  static constexpr std::uint32_t absent = UINT32_MAX;
+
+  void build(const LibraryState& state);
+  const Holder* holder(const Uuid& wallet) const;
+  // Calls visit(work) for each match in the filter's order.
+  template <class Visit>
+  void forEachMatch(const LibraryFilter& filter, std::string_view query, Visit&& visit) const;
+  // The count from the tallies when the filter has no other criteria.
+  std::optional<std::size_t> tallied(const LibraryFilter& filter, std::string_view query) const;
+
+  const LibraryState* state_ = nullptr;
+  std::uint64_t revision_ = 0;
+  std::vector<Work> works_{};
+  std::vector<bool> inCollection_{};  // by position
+  std::vector<bool> inWorks_{};
+  std::vector<Holder> holders_{};     // in ownerships order
+  std::vector<std::pair<Uuid, std::vector<std::uint32_t>>> exhibitions_{};  // positions or absent
+  std::vector<std::uint32_t> recent_{};  // positions or absent
+  std::optional<Uuid> activeExhibition_{};
+  Tally all_{};
+  Tally collection_{};
+  Tally artistWorks_{};
+  std::vector<const Artwork*> unmeasured_{};
+};
+
+}  // namespace tavolune
