@@ -10,59 +10,39 @@
 
 #include <xcb/xcb.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace tavolune::bench {
 namespace {
 
-// An Xvfb of the benchmark's own, with `count` client windows published in
-// the EWMH stacking list as a window manager would.
+// `count` client windows on the X server of $DISPLAY, published in the
+// EWMH stacking list of the root window as a window manager would (run the
+// benchmark under scripts/with-desktop.sh; it owns that server meanwhile).
 class StackedServer {
  public:
   explicit StackedServer(int count) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args{"Xvfb", "-displayfd", fd, "-screen", "0", "3840x1080x24", "-nolisten", "tcp", "-noreset"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const bool spawned = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    char number[16] = {};
-    const ssize_t n = spawned ? read(fds[0], number, sizeof number - 1) : 0;
-    close(fds[0]);
-    if (n <= 0) return;
-    display_ = ":" + std::string(number, std::strcspn(number, "\n"));
-    populate(count);
+    if (const char* d = std::getenv("DISPLAY"); d && *d) display_ = d;
+    if (!display_.empty()) populate(count);
   }
   ~StackedServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
+    if (c_) xcb_disconnect(c_);
   }
+  StackedServer(const StackedServer&) = delete;
+  StackedServer& operator=(const StackedServer&) = delete;
   const std::string& display() const { return display_; }
 
  private:
   void populate(int count) {
-    xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+    // The windows live as long as this connection.
+    xcb_connection_t* c = c_ = xcb_connect(display_.c_str(), nullptr);
+    if (xcb_connection_has_error(c)) {
+      display_.clear();
+      return;
+    }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     auto atom = [&](const char* name) {
       auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
@@ -89,10 +69,9 @@ class StackedServer {
     const uint32_t current = 0;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, atom("_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1, &current);
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    xcb_disconnect(c);
   }
 
-  pid_t pid_ = -1;
+  xcb_connection_t* c_ = nullptr;
   std::string display_;
 };
 
@@ -101,7 +80,7 @@ class StackedServer {
 void BM_CoveredDisplays(benchmark::State& state) {
   StackedServer server(int(state.range(0)));
   if (server.display().empty()) {
-    state.SkipWithError("Xvfb did not start");
+    state.SkipWithError("no X server ($DISPLAY)");
     return;
   }
   X11WindowCoverage coverage(QString::fromStdString(server.display()));
@@ -110,7 +89,8 @@ void BM_CoveredDisplays(benchmark::State& state) {
   displays[0].geometry = QRect(0, 0, 1920, 1080);
   displays[1].number = 2;
   displays[1].geometry = QRect(1920, 0, 1920, 1080);
-  if (coverage.read().windows.size() != std::size_t(state.range(0))) {
+  const WindowStack first = coverage.read();
+  if (first.windows.size() != std::size_t(state.range(0)) || first.windows.back().frame.isEmpty()) {
     state.SkipWithError("stack not readable");
     return;
   }
