@@ -85,7 +85,9 @@ PowerReadings LinuxPowerSources::readings() const {
 }
 
 void LinuxPowerSources::refresh() {
-  if (job_.isRunning()) return;
+  // One read at a time; a read counts as done once its answer has landed.
+  if (reading_) return;
+  reading_ = true;
   job_ = QtConcurrent::run(options_.pool, [this, root = options_.thermalRoot, xsettings = xsettings_] {
     Slow slow;
     slow.thermal = thermalPressure(root);
@@ -96,6 +98,7 @@ void LinuxPowerSources::refresh() {
 }
 
 void LinuxPowerSources::landed(Slow slow) {
+  reading_ = false;
   slow_ = slow;
   emit readingsChanged();
 }

@@ -58,6 +58,7 @@ class LinuxPowerSources final : public PowerSources {
   Slow slow_;
   std::shared_ptr<XSettingsReader> xsettings_;
   QFuture<void> job_;
+  bool reading_ = false;
 };
 
 }  // namespace tavolune
