@@ -1,0 +1,2 @@
+// Lets moc see the interface header.
+#include "app/platform/DisplaySource.hpp"

@@ -1,0 +1,34 @@
+#pragma once
+// WindowCoverage on the EWMH client stacking list of an X11 window manager,
+// read through a connection of its own on a worker thread, all requests of a
+// read sent before the first reply is awaited. Without an X server every
+// stack is empty. GUI thread only, but for read(), which blocks.
+
+#include "app/platform/WindowCoverage.hpp"
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+class QThreadPool;
+
+namespace tavolune {
+
+class X11WindowCoverage final : public WindowCoverage {
+ public:
+  // Empty display: $DISPLAY. Null pool: the global one.
+  explicit X11WindowCoverage(const QString& display = {}, QThreadPool* pool = nullptr);
+  ~X11WindowCoverage() override;
+
+  void fetch(QObject* receiver, std::function<void(WindowStack)> done) override;
+  // Blocks: a few round trips for the whole stack. Thread-safe.
+  WindowStack read();
+
+ private:
+  struct X;
+  std::shared_ptr<X> x_;
+  QThreadPool* pool_;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,127 @@
+#include "app/desktop/PowerPolicy.hpp"
+#include "app/platform/linux/X11DisplaySource.hpp"
+#include "app/platform/linux/X11WindowCoverage.hpp"
+
+#include "tests/app/platform/PrivateDesktop.hpp"
+
+#include <QSignalSpy>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tavolune {
+namespace {
+
+using testsupport::PrivateXServer;
+
+// Plays the window manager on a private server: client windows with EWMH
+// properties, and the root's stacking list.
+class FakeWindowManager {
+ public:
+  explicit FakeWindowManager(const QString& display) {
+    c_ = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+  }
+  ~FakeWindowManager() { xcb_disconnect(c_); }
+
+  xcb_atom_t atom(const char* name) {
+    auto* r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = r->atom;
+    std::free(r);
+    return a;
+  }
+  void set(xcb_window_t w, const char* name, xcb_atom_t type, std::vector<uint32_t> values) {
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, atom(name), type, 32, uint32_t(values.size()), values.data());
+  }
+  xcb_window_t window(QRect r) {
+    const xcb_window_t w = xcb_generate_id(c_);
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, root_, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
+                      uint16_t(r.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    windows_.push_back(w);
+    return w;
+  }
+  void publish(uint32_t currentDesktop) {
+    set(root_, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, windows_);
+    set(root_, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {currentDesktop});
+    sync();
+  }
+  void sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+ private:
+  xcb_connection_t* c_;
+  xcb_window_t root_;
+  std::vector<uint32_t> windows_;
+};
+
+TEST(X11WindowCoverage, ReadsTheStackAndFindsCoveredDisplays) {
+  PrivateXServer x;
+  ASSERT_TRUE(x.ok());
+  ASSERT_TRUE(x.xrandr({QStringLiteral("--setmonitor"), QStringLiteral("LEFT"), QStringLiteral("1920/508x1080/286+0+0"),
+                        QStringLiteral("screen")}));
+  ASSERT_TRUE(x.xrandr({QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"), QStringLiteral("1920/508x1080/286+1920+0"),
+                        QStringLiteral("none")}));
+  FakeWindowManager wm(x.display());
+  const xcb_atom_t cardinal = XCB_ATOM_CARDINAL, atomType = XCB_ATOM_ATOM;
+
+  // Covers LEFT with its frame: the client leaves room for a 30-pixel title bar.
+  const auto editor = wm.window({0, 30, 1920, 1050});
+  wm.set(editor, "_NET_FRAME_EXTENTS", cardinal, {0, 0, 30, 0});
+  wm.set(editor, "_NET_WM_WINDOW_TYPE", atomType, {wm.atom("_NET_WM_WINDOW_TYPE_NORMAL")});
+  wm.set(editor, "_NET_WM_DESKTOP", cardinal, {1});
+  wm.set(editor, "_NET_WM_PID", cardinal, {77});
+  wm.set(editor, "_NET_WM_WINDOW_OPACITY", cardinal, {0xFFFFFFFFu});
+  // Would cover RIGHT, but is minimised.
+  const auto player = wm.window({1920, 0, 1920, 1080});
+  wm.set(player, "_NET_WM_STATE", atomType, {wm.atom("_NET_WM_STATE_FULLSCREEN"), wm.atom("_NET_WM_STATE_HIDDEN")});
+  // A panel over everything.
+  const auto panel = wm.window({0, 0, 3840, 1080});
+  wm.set(panel, "_NET_WM_WINDOW_TYPE", atomType, {wm.atom("_NET_WM_WINDOW_TYPE_DOCK")});
+  // On another workspace.
+  const auto away = wm.window({1920, 0, 1920, 1080});
+  wm.set(away, "_NET_WM_DESKTOP", cardinal, {2});
+  wm.publish(1);
+
+  X11WindowCoverage coverage(x.display());
+  const WindowStack stack = coverage.read();
+  EXPECT_EQ(stack.currentWorkspace, 1u);
+  ASSERT_EQ(stack.windows.size(), 4u);
+  const StackedWindow& e = stack.windows[0];
+  EXPECT_EQ(e.frame, QRect(0, 0, 1920, 1080));
+  EXPECT_EQ(e.type, StackedWindow::Type::normal);
+  EXPECT_EQ(e.workspace, 1u);
+  EXPECT_EQ(e.pid, 77);
+  ASSERT_TRUE(e.opacity);
+  EXPECT_DOUBLE_EQ(*e.opacity, 1.0);
+  EXPECT_TRUE(stack.windows[1].hidden);
+  EXPECT_TRUE(stack.windows[1].fullscreen);
+  EXPECT_FALSE(stack.windows[1].opacity);
+  EXPECT_EQ(stack.windows[2].type, StackedWindow::Type::dock);
+  EXPECT_EQ(stack.windows[3].workspace, 2u);
+
+  const auto displays = X11DisplaySource(x.display()).displays();
+  ASSERT_EQ(displays.size(), 2u);
+  const auto left = std::find_if(displays.begin(), displays.end(), [](auto& d) { return d.geometry.x() == 0; });
+  EXPECT_EQ(PowerPolicy::coveredDisplays(stack, displays, /*ownPid=*/1), std::set<std::uint32_t>{left->number});
+  EXPECT_TRUE(PowerPolicy::coveredDisplays(stack, displays, /*ownPid=*/77).empty()) << "our own window";
+
+  // The asynchronous read reaches the receiver on this thread.
+  QObject receiver;
+  std::optional<WindowStack> fetched;
+  coverage.fetch(&receiver, [&](WindowStack s) { fetched = std::move(s); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fetched.has_value(); }, 5000));
+  EXPECT_EQ(fetched->windows, stack.windows);
+}
+
+TEST(X11WindowCoverage, NoXServerMeansNothingCovers) {
+  X11WindowCoverage coverage(QStringLiteral(":987654"));
+  EXPECT_TRUE(coverage.read().windows.empty());
+  QObject receiver;
+  bool called = false;
+  coverage.fetch(&receiver, [&](WindowStack s) { called = s.windows.empty(); });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return called; }, 5000));
+}
+
+}  // namespace
+}  // namespace tavolune
