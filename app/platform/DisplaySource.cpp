@@ -1,2 +1,0 @@
-// Lets moc see the interface header.
-#include "app/platform/DisplaySource.hpp"
