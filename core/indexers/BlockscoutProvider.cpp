@@ -5,7 +5,7 @@
 #include "core/indexers/Heuristics.hpp"
 #include "core/indexers/PathInput.hpp"
 #include "core/network/ServiceHosts.hpp"
-#include "core/base/TransportError.hpp"
+#include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 #include "core/text/Text.hpp"
 

@@ -2,6 +2,7 @@
 
 #include "core/concurrency/SlidingWindow.hpp"
 #include "core/text/Text.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <cmath>
 #include <ctime>

@@ -4,6 +4,7 @@
 #include "core/network/GraphQLResponse.hpp"
 #include "core/network/URLMake.hpp"
 #include "core/text/Text.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>

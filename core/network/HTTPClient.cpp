@@ -1,6 +1,7 @@
 #include "core/network/HTTPClient.hpp"
 
 #include "core/base/NumberText.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <curl/curl.h>
 
@@ -8,9 +9,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
 #include <stdexcept>
 
 namespace tavolune {
@@ -71,16 +70,6 @@ std::string byteSize(std::size_t bytes) {
 
 }  // namespace
 
-void HTTPClient::realSleep(double seconds, std::stop_token stop) {
-  std::mutex m;
-  std::condition_variable_any cv;
-  std::unique_lock lock(m);
-  // NaN and negative waits end at once; a day bounds the rest.
-  auto wait = std::chrono::duration<double>(std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, 86400.0));
-  cv.wait_for(lock, stop, std::chrono::duration_cast<std::chrono::nanoseconds>(wait), [] { return false; });
-  if (stop.stop_requested()) throw CancellationError();
-}
-
 double HTTPClient::retryDelay(const std::optional<std::string>& retryAfter, int attempt) {
   if (retryAfter) {
     // A negative or not-a-number value falls back to the doubling wait;
@@ -114,7 +103,7 @@ std::string HTTPClient::getBody(const Url& url, const HeaderFields& headers, dou
     HTTPResult result = send(request, stop, limit);
     int status = result.response.status;
     if (status == 429 && attempt <= 2) {
-      sleep(retryDelay(result.response.header("Retry-After"), attempt), stop);
+      clock.sleep(retryDelay(result.response.header("Retry-After"), attempt), stop);
       if (stop.stop_requested()) throw CancellationError();
       continue;
     }

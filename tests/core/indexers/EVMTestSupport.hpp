@@ -65,9 +65,9 @@ class FakeClock {
 // A client on its own connection cache whose 429 waits return at once.
 inline HTTPClient quickClient() {
   HTTPClient client(std::make_shared<URLSession>());
-  client.sleep = [](double, std::stop_token stop) {
+  client.clock = tavolune::Clock(&tavolune::Clock::systemNow, [](double, std::stop_token stop) {
     if (stop.stop_requested()) throw CancellationError();
-  };
+  });
   return client;
 }
 

@@ -8,7 +8,7 @@
 
 #include "core/network/HTTPClient.hpp"
 #include "core/network/JSONValue.hpp"
-#include "core/base/TransportError.hpp"
+#include "core/base/TavoluneError.hpp"
 #include "core/network/URLSession.hpp"
 
 #include <memory>
@@ -19,9 +19,9 @@ namespace tavolune::tezostest {
 // A client on its own connection cache whose 429 waits return at once.
 inline HTTPClient fastClient() {
   HTTPClient client(std::make_shared<URLSession>());
-  client.sleep = [](double, std::stop_token stop) {
+  client.clock = tavolune::Clock(&tavolune::Clock::systemNow, [](double, std::stop_token stop) {
     if (stop.stop_requested()) throw CancellationError();
-  };
+  });
   return client;
 }
 

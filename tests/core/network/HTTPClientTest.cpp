@@ -2,6 +2,7 @@
 #include "core/network/GraphQLResponse.hpp"
 #include "core/network/HTTPClient.hpp"
 #include "core/network/URLMake.hpp"
+#include "core/base/TavoluneError.hpp"
 #include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
@@ -25,10 +26,10 @@ using Clock = std::chrono::steady_clock;
 class HTTPClientTest : public ::testing::Test {
  protected:
   HTTPClientTest() : client(std::make_shared<URLSession>()) {
-    client.sleep = [this](double seconds, std::stop_token stop) {
+    client.clock = tavolune::Clock(&tavolune::Clock::systemNow, [this](double seconds, std::stop_token stop) {
       waits.push_back(seconds);
       if (stop.stop_requested()) throw CancellationError();
-    };
+    });
   }
 
   Url at(std::string_view pathAndQuery) const { return *Url::parse(server.url(pathAndQuery)); }
@@ -245,7 +246,7 @@ TEST_F(HTTPClientTest, TransportFailuresFallIntoTheirGroups) {
 
 TEST_F(HTTPClientTest, CancellationEndsA429WaitPromptly) {
   HTTPClient real = client;
-  real.sleep = &HTTPClient::realSleep;
+  real.clock = tavolune::Clock();
   server.on("GET", "/wait", CannedResponse::json("{}", 429).withHeader("Retry-After", "10"));
   std::stop_source stop;
   auto start = Clock::now();
