@@ -4,7 +4,7 @@
 #include "core/indexers/EVMContracts.hpp"
 #include "core/indexers/Heuristics.hpp"
 #include "core/indexers/PathInput.hpp"
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 #include "core/text/Text.hpp"
@@ -17,7 +17,7 @@ namespace {
 
 // Image storage of a generative-art platform whose full-size renders sit
 // under "/max/" beside thumbnails under "/thumb/".
-constexpr std::string_view generativeImageHosts[] = {"media.artblocks.io", "artblocks-mainnet.s3.amazonaws.com"};
+constexpr std::string_view generativeImageHosts[] = {hosts::artBlocksMedia, hosts::artBlocksOldMedia};
 
 constexpr std::string_view htmlMIME = "text/html";
 
@@ -90,11 +90,11 @@ BlockscoutProvider::BlockscoutProvider(HTTPClient http, Explorers explorers, Clo
 
 const BlockscoutProvider::Explorers& BlockscoutProvider::defaultExplorers() {
   static const Explorers explorers{
-      {Chain::ethereum, std::string(service_hosts::blockscoutEthereum)},
-      {Chain::base, std::string(service_hosts::blockscoutBase)},
-      {Chain::optimism, std::string(service_hosts::blockscoutOptimism)},
-      {Chain::arbitrum, std::string(service_hosts::blockscoutArbitrum)},
-      {Chain::polygon, std::string(service_hosts::blockscoutPolygon)},
+      {Chain::ethereum, std::string(hosts::blockscoutEthereum)},
+      {Chain::base, std::string(hosts::blockscoutBase)},
+      {Chain::optimism, std::string(hosts::blockscoutOptimism)},
+      {Chain::arbitrum, std::string(hosts::blockscoutArbitrum)},
+      {Chain::polygon, std::string(hosts::blockscoutPolygon)},
   };
   return explorers;
 }

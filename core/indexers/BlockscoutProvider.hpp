@@ -45,7 +45,7 @@ class BlockscoutProvider : public IndexerProvider {
   static constexpr int projectMissesToStop = 3;
   static constexpr std::int64_t projectStride = 1'000'000;
 
-  explicit BlockscoutProvider(HTTPClient http, Explorers explorers = defaultExplorers(), Clock clock = {});
+  explicit BlockscoutProvider(HTTPClient http, Explorers explorers, Clock clock = {});
 
   // The real explorers of the five EVM chains.
   static const Explorers& defaultExplorers();

@@ -6,7 +6,7 @@
 #include "core/indexers/TezosTokenText.hpp"
 #include "core/network/GraphQLRequest.hpp"
 #include "core/network/GraphQLResponse.hpp"
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 
@@ -107,7 +107,7 @@ ObjktProvider::CreatedPage ObjktProvider::CreatedPage::fromJSONValue(const JSONV
 ObjktProvider::ObjktProvider(HTTPClient http, std::string endpoint)
     : http_(std::move(http)), endpoint_(std::move(endpoint)) {}
 
-std::string ObjktProvider::defaultEndpoint() { return std::string(service_hosts::objktAPI) + "/v3/graphql"; }
+std::string ObjktProvider::defaultEndpoint() { return std::string(hosts::objktAPI) + "/v3/graphql"; }
 
 template <class Data>
 std::optional<Data> ObjktProvider::post(const std::string& query, std::string_view variable, const std::string& address,

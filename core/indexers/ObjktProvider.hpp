@@ -83,7 +83,7 @@ class ObjktProvider : public IndexerProvider {
   static const std::string creationsQuery;
 
   // endpoint: the GraphQL URL; tests pass a loopback one.
-  explicit ObjktProvider(HTTPClient http, std::string endpoint = defaultEndpoint());
+  explicit ObjktProvider(HTTPClient http, std::string endpoint);
 
   static std::string defaultEndpoint();
 

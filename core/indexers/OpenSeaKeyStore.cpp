@@ -1,6 +1,6 @@
 #include "core/indexers/OpenSeaKeyStore.hpp"
 
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/persistence/Files.hpp"
 #include "core/persistence/TavolunePaths.hpp"
@@ -76,7 +76,7 @@ OpenSeaKeyStore::OpenSeaKeyStore(fs::path url, std::string apiBase, Clock clock)
 
 fs::path OpenSeaKeyStore::defaultURL() { return TavolunePaths::appSupport() / fileName; }
 
-std::string OpenSeaKeyStore::defaultAPIBase() { return std::string(service_hosts::openSeaAPI); }
+std::string OpenSeaKeyStore::defaultAPIBase() { return std::string(hosts::openSeaAPI); }
 
 std::optional<Clock::TimePoint> OpenSeaKeyStore::refusedAt() const {
   auto& registry = refusals();

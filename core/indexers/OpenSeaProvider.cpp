@@ -128,8 +128,9 @@ std::vector<OpenSeaProvider::ListedNFT> OpenSeaProvider::listed(const CreatedCol
 
 std::vector<OwnedArtwork> OpenSeaProvider::artworks(const CreatedCollection& collection,
                                                     const std::optional<std::string>& artist, std::int64_t limit,
+                                                    const std::vector<std::string>& gateways,
                                                     std::stop_token stop) const {
-  return EVMIndexer::enrichAll(listed(collection, artist, limit, stop), http_, IPFSGateways::defaults(), stop);
+  return EVMIndexer::enrichAll(listed(collection, artist, limit, stop), http_, gateways, stop);
 }
 
 std::vector<OpenSeaProvider::ListedNFT> OpenSeaProvider::owned(const std::string& address, Chain chainValue,

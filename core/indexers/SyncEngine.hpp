@@ -3,6 +3,7 @@
 #include "core/indexers/BlockscoutProvider.hpp"
 #include "core/base/Clock.hpp"
 #include "core/indexers/IndexerProvider.hpp"
+#include "core/indexers/ObjktProvider.hpp"
 #include "core/indexers/OpenSeaProvider.hpp"
 #include "core/model/OwnedArtwork.hpp"
 #include "core/model/SyncResult.hpp"
@@ -63,15 +64,29 @@ class SyncEngine {
   static constexpr std::int64_t collectionLimit = 5000;
   static constexpr std::int64_t maxInscriptions = 300;
 
+  // The sources of the artist path; an absent one is skipped there.
+  struct ArtistSources {
+    // The Tezos creations.
+    std::shared_ptr<const ObjktProvider> objkt{};
+    // Discovered series and hand-entered contracts.
+    std::shared_ptr<const BlockscoutProvider> blockscout{};
+    // The collections the artist created on OpenSea.
+    std::optional<OpenSeaProvider> openSea{};
+    // The IPFS gateways the listed works' metadata documents come through.
+    std::vector<std::string> gateways{};
+  };
+
   explicit SyncEngine(Providers providers) : providers(std::move(providers)) {}
+  SyncEngine(Providers providers, ArtistSources artistSources)
+      : providers(std::move(providers)), artistSources(std::move(artistSources)) {}
 
   Providers providers;
-  // Used by the artist path only; absent skips OpenSea there.
-  std::optional<OpenSeaProvider> openSea{};
+  ArtistSources artistSources{};
 
   // objkt, TzKT, the EVM indexer, Blockscout and the Ordinals provider, in
-  // that order, on one client, plus the OpenSea client of the artist path
-  // (sharing the key store and name cache with the EVM indexer's).
+  // that order, on one client, plus the artist path's sources: the same
+  // objkt and Blockscout, and an OpenSea client sharing the key store and
+  // name cache with the EVM indexer's.
   static SyncEngine standard(const HTTPClient& http, std::string_view bitcoinIndexer);
   static SyncEngine standard(const HTTPClient& http, std::string_view bitcoinIndexer, const Services& services);
 
@@ -98,14 +113,6 @@ class SyncEngine {
 
  private:
   SyncResult syncArtist(const Wallet& wallet, std::stop_token stop) const;
-
-  template <class P>
-  std::shared_ptr<const P> first() const {
-    for (const auto& p : providers) {
-      if (auto typed = std::dynamic_pointer_cast<const P>(p)) return typed;
-    }
-    return nullptr;
-  }
 };
 
 }  // namespace tavolune

@@ -5,7 +5,7 @@
 #include "core/indexers/TezosContracts.hpp"
 #include "core/indexers/TezosTokenText.hpp"
 #include "core/base/NumberText.hpp"
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 
@@ -35,7 +35,7 @@ TzKTProvider::Balance TzKTProvider::Balance::fromJSONValue(const JSONValue& v) {
 TzKTProvider::TzKTProvider(HTTPClient http, std::string apiBase)
     : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
 
-std::string TzKTProvider::defaultAPIBase() { return std::string(service_hosts::tzktAPI); }
+std::string TzKTProvider::defaultAPIBase() { return std::string(hosts::tzktAPI); }
 
 Url TzKTProvider::pageURL(const std::string& owner, std::int64_t offset) const {
   auto url = url::make(apiBase_ + "/v1/tokens/balances", {{"account", owner},

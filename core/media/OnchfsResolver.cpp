@@ -3,7 +3,6 @@
 #include "core/media/Gzip.hpp"
 #include "core/media/OnchfsPath.hpp"
 #include "core/model/MediaResolver.hpp"
-#include "core/network/ServiceHosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 
@@ -37,11 +36,6 @@ OnchfsResolver::Key OnchfsResolver::Key::fromJSONValue(const JSONValue& v) {
   const auto* value = v.get("value");
   if (!v.isObject() || !key || !key->isString() || !value) throw json::DecodeError("big-map key without key or value");
   return Key{*key->stringValue(), *value};
-}
-
-std::shared_ptr<OnchfsResolver> OnchfsResolver::shared() {
-  static const auto instance = std::make_shared<OnchfsResolver>(HTTPClient(), std::string(service_hosts::tzktAPI));
-  return instance;
 }
 
 OnchfsResolver::OnchfsResolver(HTTPClient http, std::string apiBase)

@@ -167,8 +167,6 @@ Url requestURL(const std::string& text) {
 
 }  // namespace
 
-AddressResolver::AddressResolver(HTTPClient http) : AddressResolver(std::move(http), Endpoints{}, Timeouts{}) {}
-
 AddressResolver::AddressResolver(HTTPClient http, Endpoints endpoints, Timeouts timeouts)
     : http(std::move(http)), endpoints(std::move(endpoints)), timeouts(timeouts) {}
 

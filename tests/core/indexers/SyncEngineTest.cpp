@@ -376,10 +376,14 @@ TEST(SyncEngineStandard, FiveProvidersInOrderOnOneClient) {
   EXPECT_EQ(at<OrdProvider>(SyncEngine::standard(http, "https://ord.example"), 4)->baseURL(), "https://ord.example");
 
   // The artist path's OpenSea client shares the key store and name cache.
-  ASSERT_TRUE(engine.openSea);
-  EXPECT_EQ(engine.openSea->keys(), evm->openSea().keys());
-  EXPECT_EQ(engine.openSea->names(), evm->openSea().names());
-  EXPECT_EQ(engine.openSea->keys()->url().filename(), "opensea-key.json");
+  const auto& openSea = engine.artistSources.openSea;
+  ASSERT_TRUE(openSea);
+  EXPECT_EQ(openSea->keys(), evm->openSea().keys());
+  EXPECT_EQ(openSea->names(), evm->openSea().names());
+  EXPECT_EQ(openSea->keys()->url().filename(), "opensea-key.json");
+  // The artist path reads through the same objkt and Blockscout providers.
+  EXPECT_EQ(engine.artistSources.objkt, objkt);
+  EXPECT_EQ(engine.artistSources.blockscout, at<BlockscoutProvider>(engine, 3));
   EXPECT_EQ(server.requestCount(), 0u);
 }
 
