@@ -58,8 +58,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 std::optional<OpenSeaKeyStore::Stored> OpenSeaKeyStore::Stored::decode(std::string_view body) {
   json::Json tree;
   try {
-    tree = json::Json::parse(body.begin(), body.end());
-  } catch (const nlohmann::json::exception&) {
+    tree = json::parseWhole(body);
+  } catch (const json::DecodeError&) {
     return std::nullopt;
   }
   if (!tree.is_object()) return std::nullopt;

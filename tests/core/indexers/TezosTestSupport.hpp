@@ -93,7 +93,7 @@ inline JSONValue imageMetadata(const std::string& id) {
       {"thumbnailUri", JSONValue("ipfs://QmT" + id)},
       {"formats", JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{{"uri", JSONValue("ipfs://QmA" + id)},
                                                                          {"mimeType", JSONValue("image/jpeg")}})})},
-      {"creators", JSONValue(JSONValue::Array{JSONValue("tz1Maker0000000000000000000000000000")})},
+      {"creators", JSONValue(JSONValue::Array{JSONValue("tz1Maker1111111111111111111111111111")})},
       {"description", JSONValue("desc " + id)},
   });
 }

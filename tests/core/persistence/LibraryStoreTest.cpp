@@ -116,6 +116,21 @@ TEST(LibraryStore, SaveIntoAPathBlockedByAFileFails) {
   EXPECT_ANY_THROW(store.save(LibraryState()));
 }
 
+TEST(LibraryStore, ANulByteRejectsTheFileAndItsTailIsKept) {
+  TempDir dir;
+  const fs::path url = dir.path() / "library.json";
+  LibraryStore(url).save(sampleState());
+  const std::string whole = readFile(url) + std::string(1, '\0') + "and the rest";
+  writeFile(url, whole);
+  LibraryStore store(url);
+  EXPECT_TRUE(store.load().artworks.empty());
+  store.save(LibraryState());
+  auto backup = store.lastRejectedBackup();
+  ASSERT_TRUE(backup);
+  EXPECT_EQ(readFile(*backup), whole);
+  EXPECT_TRUE(LibraryState::fromJson(json::Json::parse(readFile(url))).artworks.empty());
+}
+
 TEST(LibraryStore, RejectedFileIsMovedAsideBeforeTheFirstSave) {
   TempDir dir;
   const fs::path url = dir.path() / "library.json";
