@@ -21,11 +21,6 @@ constexpr std::string_view generativeImageHosts[] = {hosts::artBlocksMedia, host
 
 constexpr std::string_view htmlMIME = "text/html";
 
-std::string trimmedBase(std::string base) {
-  while (!base.empty() && base.back() == '/') base.pop_back();
-  return base;
-}
-
 std::optional<std::string> textOf(const JSONValue& v) { return v.string(); }
 
 template <class... More>
@@ -85,7 +80,7 @@ BlockscoutProvider::Page BlockscoutProvider::Page::fromJSONValue(const JSONValue
 
 BlockscoutProvider::BlockscoutProvider(HTTPClient http, Explorers explorers, Clock clock)
     : http_(std::move(http)), clock_(std::move(clock)) {
-  for (auto& [chain, base] : explorers) explorers_.emplace(chain, trimmedBase(std::move(base)));
+  for (auto& [chain, base] : explorers) explorers_.emplace(chain, url::withoutTrailingSlash(std::move(base)));
 }
 
 const BlockscoutProvider::Explorers& BlockscoutProvider::defaultExplorers() {

@@ -70,9 +70,7 @@ std::optional<OpenSeaKeyStore::Stored> OpenSeaKeyStore::Stored::decode(std::stri
 }
 
 OpenSeaKeyStore::OpenSeaKeyStore(fs::path url, std::string apiBase, Clock clock)
-    : url_(std::move(url)), apiBase_(std::move(apiBase)), clock_(std::move(clock)) {
-  while (!apiBase_.empty() && apiBase_.back() == '/') apiBase_.pop_back();
-}
+    : url_(std::move(url)), apiBase_(url::withoutTrailingSlash(std::move(apiBase))), clock_(std::move(clock)) {}
 
 fs::path OpenSeaKeyStore::defaultURL() { return TavolunePaths::appSupport() / fileName; }
 

@@ -37,9 +37,7 @@ OpenSeaProvider::OpenSeaProvider(HTTPClient http, std::shared_ptr<OpenSeaKeyStor
     : http_(std::move(http)),
       keys_(std::move(keys)),
       names_(std::make_shared<CollectionNames>()),
-      apiBase_(std::move(apiBase)) {
-  while (!apiBase_.empty() && apiBase_.back() == '/') apiBase_.pop_back();
-}
+      apiBase_(url::withoutTrailingSlash(std::move(apiBase))) {}
 
 JSONValue OpenSeaProvider::getJSON(const std::string& url, std::stop_token stop) const {
   for (int attempt = 0;; ++attempt) {

@@ -55,7 +55,9 @@ class OpenSeaProvider {
   };
 
   static constexpr double requestTimeout = 30;
+  // Collections of one account: each becomes a read of its own in the sync.
   static constexpr std::size_t maxCreatedCollections = 500;
+  // NFTs of one wallet on one chain: stops a listing whose cursor never ends.
   static constexpr std::size_t maxOwnedEntries = 10'000;
 
   // apiBase is the API endpoint ("https://host"); tests pass a loopback one.

@@ -106,7 +106,6 @@ SyncEngine SyncEngine::standard(const HTTPClient& http, std::string_view bitcoin
   auto blockscout = std::make_shared<const BlockscoutProvider>(http, services.explorers, services.clock);
   auto objkt = std::make_shared<const ObjktProvider>(http, services.objktEndpoint);
 
-  // OrdProvider drops one trailing "/" of the base URL itself.
   auto ord = std::make_shared<OrdProvider>(std::string(bitcoinIndexer), http);
   ord->maxInscriptions = static_cast<std::size_t>(maxInscriptions);
 

@@ -58,10 +58,20 @@ class SyncEngine {
 
   // Chains of one wallet read at the same time; a wallet has at most seven.
   static constexpr std::size_t maxParallelChains = 7;
+  // The caps below keep one sync to minutes and one library to a size the
+  // desktop can show; a wallet beyond them is read in part, never refused.
+  // An artist's Tezos creations: more than any one artist mints by hand,
+  // and 20 pages of objkt's answers at most.
   static constexpr std::int64_t objktCreationsLimit = 10000;
+  // Works listed in one OpenSea collection: each costs a metadata fetch.
   static constexpr std::int64_t listedLimit = 2000;
+  // Editions of one generative project: a long series, read one token at a
+  // time from the explorer.
   static constexpr std::int64_t projectLimit = 1000;
+  // Tokens of one collection contract read from the explorer.
   static constexpr std::int64_t collectionLimit = 5000;
+  // Inscriptions of one Bitcoin wallet: each is a request of its own to the
+  // indexer, and ordinals wallets hold thousands of tiny ones.
   static constexpr std::int64_t maxInscriptions = 300;
 
   // The sources of the artist path; an absent one is skipped there.

@@ -35,7 +35,7 @@ TzKTProvider::Balance TzKTProvider::Balance::fromJSONValue(const JSONValue& v) {
 }
 
 TzKTProvider::TzKTProvider(HTTPClient http, std::string apiBase)
-    : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
+    : http_(std::move(http)), apiBase_(url::withoutTrailingSlash(std::move(apiBase))) {}
 
 std::string TzKTProvider::defaultAPIBase() { return std::string(hosts::tzktAPI); }
 
@@ -171,30 +171,33 @@ std::optional<OwnedArtwork> TzKTProvider::map(const Balance& balance, std::strin
   }
   std::optional<std::string> thumbnail = thumbnailURI ? thumbnailURI : image;
 
-  Artwork work;
-  work.id = Artwork::makeID(Chain::tezos, t.contract.address, t.tokenId);
-  work.chain = Chain::tezos;
-  work.contract = t.contract.address;
-  work.tokenId = t.tokenId;
-  work.title = title;
-  work.artist = std::move(creator);
-  work.artistAddress = std::move(creatorAddress);
-  work.collection = t.contract.alias;
-  work.platform = platform;
-  work.mediaKind = kind;
-  work.mime = mime;
-  work.isSpam = !image && !animation;
-  work.imageURI = std::move(image);
-  work.thumbnailURI = std::move(thumbnail);
-  work.animationURI = std::move(animation);
-  work.externalURL = TezosTokenText::objktTokenPage(t.contract.address, t.tokenId);
   // TzKT's token object rarely has a first time; the metadata's TZIP-21
   // date stands in. Never the balance's own: that is when the wallet got it.
-  work.year = TezosTokenText::year(t.firstTime);
-  if (!work.year) work.year = dateYear(textOf(m, "date"));
-  work.editionNumber = Heuristics::editionNumber(title);
-  if (t.totalSupply) work.editionSize = TezosTokenText::decimalInteger(*t.totalSupply);
-  work.description = textOf(m, "description");
+  std::optional<std::int64_t> year = TezosTokenText::year(t.firstTime);
+  if (!year) year = dateYear(textOf(m, "date"));
+  const bool spam = !image && !animation;
+
+  Artwork work = Artwork::make({
+      .chain = Chain::tezos,
+      .contract = t.contract.address,
+      .tokenId = t.tokenId,
+      .title = title,
+      .artist = std::move(creator),
+      .artistAddress = std::move(creatorAddress),
+      .collection = t.contract.alias,
+      .platform = platform,
+      .mediaKind = kind,
+      .mime = mime,
+      .imageURI = std::move(image),
+      .thumbnailURI = std::move(thumbnail),
+      .animationURI = std::move(animation),
+      .externalURL = TezosTokenText::objktTokenPage(t.contract.address, t.tokenId),
+      .year = year,
+      .editionNumber = Heuristics::editionNumber(title),
+      .editionSize = t.totalSupply ? TezosTokenText::decimalInteger(*t.totalSupply) : std::nullopt,
+      .isSpam = spam,
+      .description = textOf(m, "description"),
+  });
 
   const auto quantity = TezosTokenText::decimalInteger(balance.balance);
   return OwnedArtwork{std::move(work), quantity.value_or(1)};

@@ -39,7 +39,7 @@ OnchfsResolver::Key OnchfsResolver::Key::fromJSONValue(const JSONValue& v) {
 }
 
 OnchfsResolver::OnchfsResolver(HTTPClient http, std::string apiBase)
-    : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
+    : http_(std::move(http)), apiBase_(url::withoutTrailingSlash(std::move(apiBase))) {}
 
 std::optional<OnchfsResolver::Inode> OnchfsResolver::parseInode(const JSONValue& value) {
   if (const auto* dir = value.get("directory"); dir && dir->isObject()) {

@@ -1,6 +1,7 @@
 #include "core/network/HTTPClient.hpp"
 
 #include "core/base/NumberText.hpp"
+#include "core/text/Text.hpp"
 #include "core/base/TavoluneError.hpp"
 
 #include <curl/curl.h>
@@ -33,14 +34,6 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
   return n;
 }
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   std::size_t n = size * count;
@@ -48,7 +41,8 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
   if (line.starts_with("HTTP/")) {
     t->headers.clear();  // a new answer: after a redirect or a 100 Continue
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
-    t->headers.emplace_back(std::string(trimmed(line.substr(0, colon))), std::string(trimmed(line.substr(colon + 1))));
+    t->headers.emplace_back(text::trimWhitespaceAndNewlines(line.substr(0, colon)),
+                            text::trimWhitespaceAndNewlines(line.substr(colon + 1)));
   }
   return n;
 }
