@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,18 @@ TavoluneError tavoluneErrorOf(F&& f) {
   }
   ADD_FAILURE() << "no TavoluneError thrown";
   return TavoluneError::timeout();
+}
+
+// The TransportError that f throws; a test failure when it throws none.
+template <class F>
+TransportError transportErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const TransportError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no TransportError thrown";
+  return TransportError(0, 0, "", "");
 }
 
 }  // namespace tavolune::testsupport

@@ -137,7 +137,7 @@ class ArtistSyncTest : public ::testing::Test {
   }
 
   LoopbackServer server;
-  HTTPClient http = fastClient();
+  HTTPClient http = quickClient();
   evmtest::FakeClock clock;
   evmtest::TempDir dir;
 };

@@ -317,7 +317,7 @@ TEST(SyncEngine, TezosFallsBackFromObjktToTzKT) {
   LoopbackServer server;
   server.post("/v3/graphql", R"({"errors":[{"message":"rate limited"}]})");
   server.get("/v1/tokens/balances", JSONValue(JSONValue::Array{tzktBalance("5", imageMetadata("5"))}).serialized());
-  auto http = fastClient();
+  auto http = quickClient();
   SyncEngine engine({std::make_shared<ObjktProvider>(http, server.url("/v3/graphql")),
                      std::make_shared<TzKTProvider>(http, server.baseURL())});
   Wallet wallet = Wallet::make(Uuid::random(), "Tz", "tz1Owner", "tz1Owner", std::nullopt, ChainFamily::tezos);
@@ -351,7 +351,7 @@ TEST(SyncEngineStandard, FiveProvidersInOrderOnOneClient) {
   const auto home = std::filesystem::temp_directory_path() / ("tavolune-engine-" + std::to_string(::getpid()));
   ::setenv("XDG_DATA_HOME", home.c_str(), 1);
   LoopbackServer server;
-  const auto http = fastClient();
+  const auto http = quickClient();
   const auto engine = SyncEngine::standard(http, "https://ord.example//");
   ASSERT_EQ(engine.providers.size(), 5u);
   std::vector<std::string> names;
@@ -395,7 +395,7 @@ TEST(SyncEngineStandard, ATezosWalletThroughTheStandardEngine) {
   services.tzktAPI = server.baseURL();
   services.openSeaAPI = server.baseURL();
   services.explorers = {};
-  const auto engine = SyncEngine::standard(fastClient(), server.baseURL(), services);
+  const auto engine = SyncEngine::standard(quickClient(), server.baseURL(), services);
   Wallet wallet = Wallet::make(Uuid::random(), "Tz", "tz1Owner", "tz1Owner", std::nullopt, ChainFamily::tezos);
   auto r = engine.sync(wallet);
   EXPECT_THAT(r.errors, IsEmpty());

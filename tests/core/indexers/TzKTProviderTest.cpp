@@ -20,7 +20,7 @@ std::string page(const JSONValue::Array& rows) { return JSONValue(rows).serializ
 
 class TzKTProviderTest : public ::testing::Test {
  protected:
-  TzKTProviderTest() : provider(fastClient(), server.baseURL()) {}
+  TzKTProviderTest() : provider(quickClient(), server.baseURL()) {}
 
   std::vector<std::string> offsets() const {
     std::vector<std::string> out;

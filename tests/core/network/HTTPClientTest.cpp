@@ -41,16 +41,7 @@ class HTTPClientTest : public ::testing::Test {
 
 using testsupport::tavoluneErrorOf;
 
-template <class F>
-TransportError transportErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const TransportError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no TransportError thrown";
-  return TransportError(0, 0, "", "");
-}
+using testsupport::transportErrorOf;
 
 TEST_F(HTTPClientTest, FourAnswersOf429GiveFourRequestsWithDoublingWaitsThenAnError) {
   server.on("GET", "/busy", CannedResponse::json("{}", 429));
