@@ -2,6 +2,7 @@
 #include "core/media/ContentFetcher.hpp"
 #include "core/media/Gzip.hpp"
 #include "core/media/MediaCache.hpp"
+#include "core/media/OnchfsResolver.hpp"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -142,7 +143,8 @@ void BM_MediaCacheHit(benchmark::State& state) {
   const std::string uri = "ipfs://" + fakeCID(rng) + "/work.png";
   cache->store(payload, uri, "image/png");
   // Nothing listens on the gateway: a miss would fail the benchmark.
-  ContentFetcher fetcher(HTTPClient(), cache, {"http://127.0.0.1:9"});
+  ContentFetcher fetcher(HTTPClient(), cache, {"http://127.0.0.1:9"},
+                         std::make_shared<OnchfsResolver>(HTTPClient(), "http://127.0.0.1:9"));
   for (auto _ : state) {
     auto content = fetcher.fetch(uri, 25);
     if (content.data.size() != payload.size()) {

@@ -1,6 +1,6 @@
 #include "core/base/Clock.hpp"
 
-#include "core/base/TransportError.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <algorithm>
 #include <condition_variable>

@@ -5,6 +5,15 @@
 
 namespace tavolune::json {
 
+Json parseWhole(std::string_view text) {
+  if (hasNul(text)) throw DecodeError("NUL byte in JSON text");
+  try {
+    return Json::parse(text.begin(), text.end());
+  } catch (const nlohmann::json::exception& e) {
+    throw DecodeError(e.what());
+  }
+}
+
 std::string_view typeName(const Json& j) {
   switch (j.type()) {
     case Json::value_t::null: return "null";

@@ -37,6 +37,15 @@ class DecodeError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Whether the text holds a NUL byte. No JSON text does (not even inside a
+// string, where control characters must be escaped); the tree parser would
+// take one for the end of the text and read only what comes before it.
+inline bool hasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
+// The tree of the whole text, by its length. Throws DecodeError for a NUL
+// byte and for malformed JSON.
+Json parseWhole(std::string_view text);
+
 template <class T>
 struct Coding;
 

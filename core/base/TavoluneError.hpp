@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,12 @@ class TavoluneError : public std::exception {
   int status_ = 0;
   std::string url_;
   std::string description_;
+};
+
+// The calling operation was cancelled through its std::stop_token.
+class CancellationError : public std::runtime_error {
+ public:
+  CancellationError() : std::runtime_error("cancelled") {}
 };
 
 }  // namespace tavolune

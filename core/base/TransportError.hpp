@@ -34,10 +34,4 @@ class TransportError : public std::runtime_error {
   Group group_;
 };
 
-// The calling operation was cancelled through its std::stop_token.
-class CancellationError : public std::runtime_error {
- public:
-  CancellationError() : std::runtime_error("cancelled") {}
-};
-
 }  // namespace tavolune

@@ -57,6 +57,14 @@ std::string percentDecode(std::string_view s);
 // and outside `keep`.
 std::string percentEncode(std::string_view s, std::string_view keep = "");
 
+// A service's base URL as paths are appended to it: one trailing "/"
+// dropped ("https://host/" -> "https://host"). Every base URL the core is
+// given goes through this one rule.
+inline std::string withoutTrailingSlash(std::string base) {
+  if (base.ends_with('/')) base.pop_back();
+  return base;
+}
+
 }  // namespace url
 
 }  // namespace tavolune

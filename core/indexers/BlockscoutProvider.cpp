@@ -4,8 +4,8 @@
 #include "core/indexers/EVMContracts.hpp"
 #include "core/indexers/Heuristics.hpp"
 #include "core/indexers/PathInput.hpp"
-#include "core/network/ServiceHosts.hpp"
-#include "core/base/TransportError.hpp"
+#include "core/base/Hosts.hpp"
+#include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 #include "core/text/Text.hpp"
 
@@ -17,14 +17,9 @@ namespace {
 
 // Image storage of a generative-art platform whose full-size renders sit
 // under "/max/" beside thumbnails under "/thumb/".
-constexpr std::string_view generativeImageHosts[] = {"media.artblocks.io", "artblocks-mainnet.s3.amazonaws.com"};
+constexpr std::string_view generativeImageHosts[] = {hosts::artBlocksMedia, hosts::artBlocksOldMedia};
 
 constexpr std::string_view htmlMIME = "text/html";
-
-std::string trimmedBase(std::string base) {
-  while (!base.empty() && base.back() == '/') base.pop_back();
-  return base;
-}
 
 std::optional<std::string> textOf(const JSONValue& v) { return v.string(); }
 
@@ -85,16 +80,16 @@ BlockscoutProvider::Page BlockscoutProvider::Page::fromJSONValue(const JSONValue
 
 BlockscoutProvider::BlockscoutProvider(HTTPClient http, Explorers explorers, Clock clock)
     : http_(std::move(http)), clock_(std::move(clock)) {
-  for (auto& [chain, base] : explorers) explorers_.emplace(chain, trimmedBase(std::move(base)));
+  for (auto& [chain, base] : explorers) explorers_.emplace(chain, url::withoutTrailingSlash(std::move(base)));
 }
 
 const BlockscoutProvider::Explorers& BlockscoutProvider::defaultExplorers() {
   static const Explorers explorers{
-      {Chain::ethereum, std::string(service_hosts::blockscoutEthereum)},
-      {Chain::base, std::string(service_hosts::blockscoutBase)},
-      {Chain::optimism, std::string(service_hosts::blockscoutOptimism)},
-      {Chain::arbitrum, std::string(service_hosts::blockscoutArbitrum)},
-      {Chain::polygon, std::string(service_hosts::blockscoutPolygon)},
+      {Chain::ethereum, std::string(hosts::blockscoutEthereum)},
+      {Chain::base, std::string(hosts::blockscoutBase)},
+      {Chain::optimism, std::string(hosts::blockscoutOptimism)},
+      {Chain::arbitrum, std::string(hosts::blockscoutArbitrum)},
+      {Chain::polygon, std::string(hosts::blockscoutPolygon)},
   };
   return explorers;
 }

@@ -37,15 +37,18 @@ class BlockscoutProvider : public IndexerProvider {
     static Page fromJSONValue(const JSONValue& value);
   };
 
+  // Pages of one wallet's token list: stops a list whose cursor never ends.
   static constexpr int maxTokenPages = 200;
   static constexpr double listTimeout = 60;
   static constexpr double instanceTimeout = 30;
   static constexpr std::size_t projectBatch = 4;
   static constexpr double projectPause = 0.25;
+  // Missing tokens in a row that end a project: its ids are dense, so a run
+  // of gaps means the series is over.
   static constexpr int projectMissesToStop = 3;
   static constexpr std::int64_t projectStride = 1'000'000;
 
-  explicit BlockscoutProvider(HTTPClient http, Explorers explorers = defaultExplorers(), Clock clock = {});
+  explicit BlockscoutProvider(HTTPClient http, Explorers explorers, Clock clock = {});
 
   // The real explorers of the five EVM chains.
   static const Explorers& defaultExplorers();

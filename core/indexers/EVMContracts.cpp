@@ -1,5 +1,6 @@
 #include "core/indexers/EVMContracts.hpp"
 
+#include "core/base/Hosts.hpp"
 #include "core/text/Text.hpp"
 
 namespace tavolune::EVMContracts {
@@ -29,8 +30,8 @@ Platform platform(std::string_view contract, const std::optional<std::string>& s
   if (brightMoments().contains(c)) return Platform::brightMoments;
   if (symbol && *symbol == "MOMENT") return Platform::brightMoments;
   if (artBlocks().contains(c)) return Platform::artBlocks;
-  if (has(anim, artBlocksGeneratorHost) || has(anim, artBlocksDomain)) return Platform::artBlocks;
-  if (has(anim, verseDomain) || has(ext, verseDomain)) return Platform::verse;
+  if (has(anim, hosts::artBlocksGenerator) || has(anim, hosts::artBlocksDomain)) return Platform::artBlocks;
+  if (has(anim, hosts::verseDomain) || has(ext, hosts::verseDomain)) return Platform::verse;
   if (has(anim, "fxhash") || has(ext, "fxhash")) return Platform::fxhash;
   return Platform::generic;
 }

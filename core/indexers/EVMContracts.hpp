@@ -15,10 +15,6 @@ namespace tavolune::EVMContracts {
 const std::unordered_set<std::string>& artBlocks();
 const std::unordered_set<std::string>& brightMoments();
 
-inline constexpr std::string_view artBlocksGeneratorHost = "generator.artblocks.io";
-inline constexpr std::string_view artBlocksDomain = "artblocks.io";
-inline constexpr std::string_view verseDomain = "verse.works";
-
 Platform platform(std::string_view contract, const std::optional<std::string>& symbol,
                   const std::optional<std::string>& animation, const std::optional<std::string>& external);
 

@@ -27,8 +27,8 @@ class EVMIndexer : public IndexerProvider {
   static constexpr double metadataTimeout = 20;
 
   // gateways: the IPFS gateways metadata documents are fetched through.
-  EVMIndexer(OpenSeaProvider openSea, BlockscoutProvider blockscout, HTTPClient http, Clock clock = {},
-             std::vector<std::string> gateways = IPFSGateways::defaults());
+  EVMIndexer(OpenSeaProvider openSea, BlockscoutProvider blockscout, HTTPClient http, Clock clock,
+             std::vector<std::string> gateways);
 
   std::string name() const override { return "OpenSea"; }
   bool supports(Chain chain) const override;
@@ -38,13 +38,11 @@ class EVMIndexer : public IndexerProvider {
   // The item completed from its metadata document, or its listed form when
   // there is none or none loads. Never throws. A "data:" metadata URI is
   // decoded here rather than fetched.
-  static OwnedArtwork enrich(const ListedNFT& item, const HTTPClient& http,
-                             const std::vector<std::string>& gateways = IPFSGateways::defaults(),
+  static OwnedArtwork enrich(const ListedNFT& item, const HTTPClient& http, const std::vector<std::string>& gateways,
                              std::stop_token stop = {});
   // enrich() of every item, six at a time, in input order.
   static std::vector<OwnedArtwork> enrichAll(const std::vector<ListedNFT>& items, const HTTPClient& http,
-                                             const std::vector<std::string>& gateways = IPFSGateways::defaults(),
-                                             std::stop_token stop = {});
+                                             const std::vector<std::string>& gateways, std::stop_token stop = {});
   // A listed token completed with the explorer's record of it.
   static OwnedArtwork merge(const OwnedArtwork& listed, const Artwork& original);
 

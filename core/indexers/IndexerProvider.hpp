@@ -2,6 +2,7 @@
 
 #include "core/model/OwnedArtwork.hpp"
 #include "core/model/Chain.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <stop_token>
 #include <string>

@@ -6,7 +6,7 @@
 #include "core/indexers/TezosTokenText.hpp"
 #include "core/network/GraphQLRequest.hpp"
 #include "core/network/GraphQLResponse.hpp"
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 
@@ -107,7 +107,7 @@ ObjktProvider::CreatedPage ObjktProvider::CreatedPage::fromJSONValue(const JSONV
 ObjktProvider::ObjktProvider(HTTPClient http, std::string endpoint)
     : http_(std::move(http)), endpoint_(std::move(endpoint)) {}
 
-std::string ObjktProvider::defaultEndpoint() { return std::string(service_hosts::objktAPI) + "/v3/graphql"; }
+std::string ObjktProvider::defaultEndpoint() { return std::string(hosts::objktAPI) + "/v3/graphql"; }
 
 template <class Data>
 std::optional<Data> ObjktProvider::post(const std::string& query, std::string_view variable, const std::string& address,
@@ -202,27 +202,27 @@ std::optional<OwnedArtwork> ObjktProvider::map(const Holder& row, std::string_vi
 
   const bool spam = (t.flag && *t.flag == "banned") || (!image && !animation);
 
-  Artwork work;
-  work.id = Artwork::makeID(Chain::tezos, t.fa.contract, t.token_id);
-  work.chain = Chain::tezos;
-  work.contract = t.fa.contract;
-  work.tokenId = t.token_id;
-  work.title = title;
-  work.artist = std::move(artist);
-  work.artistAddress = std::move(artistAddress);
-  work.collection = t.fa.name;
-  work.platform = platform;
-  work.mediaKind = kind;
-  work.mime = t.mime;
-  work.imageURI = std::move(image);
-  work.thumbnailURI = std::move(thumbnail);
-  work.animationURI = std::move(animation);
-  work.externalURL = TezosTokenText::objktTokenPage(t.fa.contract, t.token_id);
-  work.year = TezosTokenText::year(t.timestamp);
-  work.editionNumber = Heuristics::editionNumber(title);
-  work.editionSize = t.supply;
-  work.isSpam = spam;
-  work.description = t.description;
+  Artwork work = Artwork::make({
+      .chain = Chain::tezos,
+      .contract = t.fa.contract,
+      .tokenId = t.token_id,
+      .title = title,
+      .artist = std::move(artist),
+      .artistAddress = std::move(artistAddress),
+      .collection = t.fa.name,
+      .platform = platform,
+      .mediaKind = kind,
+      .mime = t.mime,
+      .imageURI = std::move(image),
+      .thumbnailURI = std::move(thumbnail),
+      .animationURI = std::move(animation),
+      .externalURL = TezosTokenText::objktTokenPage(t.fa.contract, t.token_id),
+      .year = TezosTokenText::year(t.timestamp),
+      .editionNumber = Heuristics::editionNumber(title),
+      .editionSize = t.supply,
+      .isSpam = spam,
+      .description = t.description,
+  });
   return OwnedArtwork{std::move(work), row.quantity};
 }
 

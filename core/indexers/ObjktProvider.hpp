@@ -75,7 +75,8 @@ class ObjktProvider : public IndexerProvider {
   };
 
   static constexpr std::int64_t pageSize = 500;
-  // The last offset a holdings call asks for.
+  // The last offset a holdings call asks for: 40 pages hold more than a
+  // collector's wallet, and deeper pages only load the shared service.
   static constexpr std::int64_t maxOffset = 20000;
   static constexpr double timeout = 60;
 
@@ -83,7 +84,7 @@ class ObjktProvider : public IndexerProvider {
   static const std::string creationsQuery;
 
   // endpoint: the GraphQL URL; tests pass a loopback one.
-  explicit ObjktProvider(HTTPClient http, std::string endpoint = defaultEndpoint());
+  explicit ObjktProvider(HTTPClient http, std::string endpoint);
 
   static std::string defaultEndpoint();
 

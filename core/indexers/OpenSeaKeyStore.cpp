@@ -1,6 +1,6 @@
 #include "core/indexers/OpenSeaKeyStore.hpp"
 
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/persistence/Files.hpp"
 #include "core/persistence/TavolunePaths.hpp"
@@ -58,8 +58,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 std::optional<OpenSeaKeyStore::Stored> OpenSeaKeyStore::Stored::decode(std::string_view body) {
   json::Json tree;
   try {
-    tree = json::Json::parse(body.begin(), body.end());
-  } catch (const nlohmann::json::exception&) {
+    tree = json::parseWhole(body);
+  } catch (const json::DecodeError&) {
     return std::nullopt;
   }
   if (!tree.is_object()) return std::nullopt;
@@ -70,13 +70,11 @@ std::optional<OpenSeaKeyStore::Stored> OpenSeaKeyStore::Stored::decode(std::stri
 }
 
 OpenSeaKeyStore::OpenSeaKeyStore(fs::path url, std::string apiBase, Clock clock)
-    : url_(std::move(url)), apiBase_(std::move(apiBase)), clock_(std::move(clock)) {
-  while (!apiBase_.empty() && apiBase_.back() == '/') apiBase_.pop_back();
-}
+    : url_(std::move(url)), apiBase_(url::withoutTrailingSlash(std::move(apiBase))), clock_(std::move(clock)) {}
 
 fs::path OpenSeaKeyStore::defaultURL() { return TavolunePaths::appSupport() / fileName; }
 
-std::string OpenSeaKeyStore::defaultAPIBase() { return std::string(service_hosts::openSeaAPI); }
+std::string OpenSeaKeyStore::defaultAPIBase() { return std::string(hosts::openSeaAPI); }
 
 std::optional<Clock::TimePoint> OpenSeaKeyStore::refusedAt() const {
   auto& registry = refusals();

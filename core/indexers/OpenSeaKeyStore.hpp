@@ -40,7 +40,7 @@ class OpenSeaKeyStore {
 
   // An empty store for the key file at url; nothing is read before the
   // first key request. apiBase is the OpenSea API endpoint ("https://host").
-  explicit OpenSeaKeyStore(std::filesystem::path url, std::string apiBase = defaultAPIBase(), Clock clock = {});
+  explicit OpenSeaKeyStore(std::filesystem::path url, std::string apiBase, Clock clock = {});
 
   // "opensea-key.json" in the application folder (never in the data
   // directory that TAVOLUNE_DATA_DIR names).

@@ -37,9 +37,7 @@ OpenSeaProvider::OpenSeaProvider(HTTPClient http, std::shared_ptr<OpenSeaKeyStor
     : http_(std::move(http)),
       keys_(std::move(keys)),
       names_(std::make_shared<CollectionNames>()),
-      apiBase_(std::move(apiBase)) {
-  while (!apiBase_.empty() && apiBase_.back() == '/') apiBase_.pop_back();
-}
+      apiBase_(url::withoutTrailingSlash(std::move(apiBase))) {}
 
 JSONValue OpenSeaProvider::getJSON(const std::string& url, std::stop_token stop) const {
   for (int attempt = 0;; ++attempt) {
@@ -128,8 +126,9 @@ std::vector<OpenSeaProvider::ListedNFT> OpenSeaProvider::listed(const CreatedCol
 
 std::vector<OwnedArtwork> OpenSeaProvider::artworks(const CreatedCollection& collection,
                                                     const std::optional<std::string>& artist, std::int64_t limit,
+                                                    const std::vector<std::string>& gateways,
                                                     std::stop_token stop) const {
-  return EVMIndexer::enrichAll(listed(collection, artist, limit, stop), http_, IPFSGateways::defaults(), stop);
+  return EVMIndexer::enrichAll(listed(collection, artist, limit, stop), http_, gateways, stop);
 }
 
 std::vector<OpenSeaProvider::ListedNFT> OpenSeaProvider::owned(const std::string& address, Chain chainValue,

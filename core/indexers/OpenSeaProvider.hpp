@@ -55,12 +55,13 @@ class OpenSeaProvider {
   };
 
   static constexpr double requestTimeout = 30;
+  // Collections of one account: each becomes a read of its own in the sync.
   static constexpr std::size_t maxCreatedCollections = 500;
+  // NFTs of one wallet on one chain: stops a listing whose cursor never ends.
   static constexpr std::size_t maxOwnedEntries = 10'000;
 
   // apiBase is the API endpoint ("https://host"); tests pass a loopback one.
-  OpenSeaProvider(HTTPClient http, std::shared_ptr<OpenSeaKeyStore> keys,
-                  std::string apiBase = OpenSeaKeyStore::defaultAPIBase());
+  OpenSeaProvider(HTTPClient http, std::shared_ptr<OpenSeaKeyStore> keys, std::string apiBase);
 
   // The authenticated GET: "X-API-KEY" from the key store; on a first 401
   // the key is dropped and the request made once more with a new one.
@@ -77,9 +78,11 @@ class OpenSeaProvider {
   std::vector<ListedNFT> listed(const CreatedCollection& collection, const std::optional<std::string>& artist,
                                 std::int64_t limit, std::stop_token stop = {}) const;
 
-  // listed() completed from the items' metadata documents.
+  // listed() completed from the items' metadata documents, fetched through
+  // the given IPFS gateways.
   std::vector<OwnedArtwork> artworks(const CreatedCollection& collection, const std::optional<std::string>& artist,
-                                     std::int64_t limit, std::stop_token stop = {}) const;
+                                     std::int64_t limit, const std::vector<std::string>& gateways,
+                                     std::stop_token stop = {}) const;
 
   // The NFTs the address holds on the chain, in listing order; empty off
   // the EVM chains.

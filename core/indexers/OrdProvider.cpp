@@ -2,6 +2,7 @@
 
 #include "core/concurrency/SlidingWindow.hpp"
 #include "core/text/Text.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <cmath>
 #include <ctime>
@@ -97,9 +98,8 @@ Url requestURL(const std::string& text) {
 
 }  // namespace
 
-OrdProvider::OrdProvider(std::string baseURL, HTTPClient http) : http_(std::move(http)), baseURL_(std::move(baseURL)) {
-  if (baseURL_.ends_with('/')) baseURL_.pop_back();
-}
+OrdProvider::OrdProvider(std::string baseURL, HTTPClient http)
+    : http_(std::move(http)), baseURL_(url::withoutTrailingSlash(std::move(baseURL))) {}
 
 std::vector<OwnedArtwork> OrdProvider::tokens(const std::string& owner, Chain, std::stop_token stop) const {
   auto info = http_.getJSON<AddressInfo>(requestURL(baseURL_ + "/address/" + owner), {}, 30, stop);

@@ -3,7 +3,6 @@
 #include "core/concurrency/SlidingWindow.hpp"
 #include "core/indexers/ArtistDiscovery.hpp"
 #include "core/indexers/EVMIndexer.hpp"
-#include "core/indexers/ObjktProvider.hpp"
 #include "core/indexers/OpenSeaKeyStore.hpp"
 #include "core/indexers/OrdProvider.hpp"
 #include "core/indexers/TzKTProvider.hpp"
@@ -104,21 +103,17 @@ SyncEngine SyncEngine::standard(const HTTPClient& http, std::string_view bitcoin
   // One key store and one name cache, shared by both OpenSea clients.
   auto keys = std::make_shared<OpenSeaKeyStore>(services.openSeaKeyFile, services.openSeaAPI, services.clock);
   const OpenSeaProvider openSea(http, keys, services.openSeaAPI);
-  const BlockscoutProvider blockscout(http, services.explorers, services.clock);
+  auto blockscout = std::make_shared<const BlockscoutProvider>(http, services.explorers, services.clock);
+  auto objkt = std::make_shared<const ObjktProvider>(http, services.objktEndpoint);
 
-  // OrdProvider drops one trailing "/" of the base URL itself.
   auto ord = std::make_shared<OrdProvider>(std::string(bitcoinIndexer), http);
   ord->maxInscriptions = static_cast<std::size_t>(maxInscriptions);
 
-  SyncEngine engine({
-      std::make_shared<ObjktProvider>(http, services.objktEndpoint),
-      std::make_shared<TzKTProvider>(http, services.tzktAPI),
-      std::make_shared<EVMIndexer>(openSea, blockscout, http, services.clock, services.gateways),
-      std::make_shared<BlockscoutProvider>(blockscout),
-      std::move(ord),
-  });
-  engine.openSea = openSea;
-  return engine;
+  return SyncEngine({objkt, std::make_shared<TzKTProvider>(http, services.tzktAPI),
+                     std::make_shared<EVMIndexer>(openSea, *blockscout, http, services.clock, services.gateways),
+                     blockscout, std::move(ord)},
+                    ArtistSources{.objkt = objkt, .blockscout = blockscout, .openSea = openSea,
+                                  .gateways = services.gateways});
 }
 
 std::string SyncEngine::errorLine(std::string_view label, std::exception_ptr error) {
@@ -251,14 +246,15 @@ SyncResult SyncEngine::syncArtist(const Wallet& wallet, std::stop_token stop) co
   std::vector<std::string> discovered;
 
   if (wallet.family == ChainFamily::tezos) {
-    if (auto objkt = first<ObjktProvider>()) {
+    if (auto objkt = artistSources.objkt) {
       reads.push_back({"Tezos", [objkt, address = wallet.address](std::stop_token token) {
                          return objkt->creations(address, objktCreationsLimit, token);
                        }});
     }
   }
 
-  const auto blockscout = first<BlockscoutProvider>();
+  const auto& blockscout = artistSources.blockscout;
+  const auto& openSea = artistSources.openSea;
   if (blockscout) {
     if (wallet.family == ChainFamily::evm) {
       const std::vector<std::string> names = ArtistDiscovery::names(wallet);
@@ -293,9 +289,9 @@ SyncResult SyncEngine::syncArtist(const Wallet& wallet, std::stop_token stop) co
             if (signedContracts.contains(collection.contract)) continue;
             seenNames.insert(ArtistDiscovery::normalize(collection.name));
             discovered.push_back(collection.name);
-            reads.push_back({collection.name, [client = *openSea, collection, credit](std::stop_token token) {
-                               auto listed = client.listed(collection, credit, listedLimit, token);
-                               return EVMIndexer::enrichAll(listed, client.http(), IPFSGateways::defaults(), token);
+            reads.push_back({collection.name, [client = *openSea, collection, credit,
+                                               gateways = artistSources.gateways](std::stop_token token) {
+                               return client.artworks(collection, credit, listedLimit, gateways, token);
                              }});
           }
         }

@@ -3,6 +3,7 @@
 #include "core/indexers/BlockscoutProvider.hpp"
 #include "core/base/Clock.hpp"
 #include "core/indexers/IndexerProvider.hpp"
+#include "core/indexers/ObjktProvider.hpp"
 #include "core/indexers/OpenSeaProvider.hpp"
 #include "core/model/OwnedArtwork.hpp"
 #include "core/model/SyncResult.hpp"
@@ -57,21 +58,45 @@ class SyncEngine {
 
   // Chains of one wallet read at the same time; a wallet has at most seven.
   static constexpr std::size_t maxParallelChains = 7;
+  // The caps below keep one sync to minutes and one library to a size the
+  // desktop can show; a wallet beyond them is read in part, never refused.
+  // An artist's Tezos creations: more than any one artist mints by hand,
+  // and 20 pages of objkt's answers at most.
   static constexpr std::int64_t objktCreationsLimit = 10000;
+  // Works listed in one OpenSea collection: each costs a metadata fetch.
   static constexpr std::int64_t listedLimit = 2000;
+  // Editions of one generative project: a long series, read one token at a
+  // time from the explorer.
   static constexpr std::int64_t projectLimit = 1000;
+  // Tokens of one collection contract read from the explorer.
   static constexpr std::int64_t collectionLimit = 5000;
+  // Inscriptions of one Bitcoin wallet: each is a request of its own to the
+  // indexer, and ordinals wallets hold thousands of tiny ones.
   static constexpr std::int64_t maxInscriptions = 300;
 
+  // The sources of the artist path; an absent one is skipped there.
+  struct ArtistSources {
+    // The Tezos creations.
+    std::shared_ptr<const ObjktProvider> objkt{};
+    // Discovered series and hand-entered contracts.
+    std::shared_ptr<const BlockscoutProvider> blockscout{};
+    // The collections the artist created on OpenSea.
+    std::optional<OpenSeaProvider> openSea{};
+    // The IPFS gateways the listed works' metadata documents come through.
+    std::vector<std::string> gateways{};
+  };
+
   explicit SyncEngine(Providers providers) : providers(std::move(providers)) {}
+  SyncEngine(Providers providers, ArtistSources artistSources)
+      : providers(std::move(providers)), artistSources(std::move(artistSources)) {}
 
   Providers providers;
-  // Used by the artist path only; absent skips OpenSea there.
-  std::optional<OpenSeaProvider> openSea{};
+  ArtistSources artistSources{};
 
   // objkt, TzKT, the EVM indexer, Blockscout and the Ordinals provider, in
-  // that order, on one client, plus the OpenSea client of the artist path
-  // (sharing the key store and name cache with the EVM indexer's).
+  // that order, on one client, plus the artist path's sources: the same
+  // objkt and Blockscout, and an OpenSea client sharing the key store and
+  // name cache with the EVM indexer's.
   static SyncEngine standard(const HTTPClient& http, std::string_view bitcoinIndexer);
   static SyncEngine standard(const HTTPClient& http, std::string_view bitcoinIndexer, const Services& services);
 
@@ -98,14 +123,6 @@ class SyncEngine {
 
  private:
   SyncResult syncArtist(const Wallet& wallet, std::stop_token stop) const;
-
-  template <class P>
-  std::shared_ptr<const P> first() const {
-    for (const auto& p : providers) {
-      if (auto typed = std::dynamic_pointer_cast<const P>(p)) return typed;
-    }
-    return nullptr;
-  }
 };
 
 }  // namespace tavolune

@@ -4,6 +4,14 @@
 
 namespace tavolune::TezosContracts {
 
+bool isAddress(std::string_view text) {
+  static constexpr std::string_view base58 = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz";
+  if (text.size() != 36) return false;
+  const std::string_view prefix = text.substr(0, 3);
+  if (prefix != "tz1" && prefix != "tz2" && prefix != "tz3" && prefix != "KT1") return false;
+  return text.substr(3).find_first_not_of(base58) == std::string_view::npos;
+}
+
 const std::unordered_set<std::string>& fxhash() {
   static const std::unordered_set<std::string> contracts{
       "KT1KEa8z6vWXDJrVqtMrAeDVzsvxat3kHaCE",

@@ -23,6 +23,10 @@ inline constexpr std::string_view henContract = "KT1RJ6PbjHpwc3M5rw5s2Nbmefwbuwb
 Platform platform(std::string_view contract, const std::optional<std::string>& path,
                   const std::optional<std::string>& artifactURI, const std::optional<std::string>& collectionType);
 
+// Whether the text is a Tezos account or contract address: "tz1", "tz2",
+// "tz3" or "KT1" and 33 more base58 characters.
+bool isAddress(std::string_view text);
+
 // The page address with "viewer=" (and "creator=") appended as query
 // parameters, unencoded; unchanged when it already names a viewer.
 std::string henInteractiveURI(std::string_view uri, const std::optional<std::string>& creator, std::string_view viewer);

@@ -1,7 +1,7 @@
 #include "core/indexers/TezosTokenText.hpp"
 
 #include "core/model/Wallet.hpp"
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/text/Text.hpp"
 
 #include <charconv>
@@ -32,7 +32,7 @@ std::optional<std::int64_t> year(const std::optional<std::string>& timestamp) {
 std::string shortCredit(std::string_view address) { return shortAddress(address); }
 
 std::string objktTokenPage(std::string_view contract, std::string_view tokenId) {
-  std::string out(service_hosts::objktWeb);
+  std::string out(hosts::objktWeb);
   out += "/tokens/";
   out += contract;
   out += "/";

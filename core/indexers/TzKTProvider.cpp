@@ -5,10 +5,12 @@
 #include "core/indexers/TezosContracts.hpp"
 #include "core/indexers/TezosTokenText.hpp"
 #include "core/base/NumberText.hpp"
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
+#include "core/text/Text.hpp"
 
+#include <chrono>
 #include <cmath>
 
 namespace tavolune {
@@ -33,9 +35,9 @@ TzKTProvider::Balance TzKTProvider::Balance::fromJSONValue(const JSONValue& v) {
 }
 
 TzKTProvider::TzKTProvider(HTTPClient http, std::string apiBase)
-    : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
+    : http_(std::move(http)), apiBase_(url::withoutTrailingSlash(std::move(apiBase))) {}
 
-std::string TzKTProvider::defaultAPIBase() { return std::string(service_hosts::tzktAPI); }
+std::string TzKTProvider::defaultAPIBase() { return std::string(hosts::tzktAPI); }
 
 Url TzKTProvider::pageURL(const std::string& owner, std::int64_t offset) const {
   auto url = url::make(apiBase_ + "/v1/tokens/balances", {{"account", owner},
@@ -99,6 +101,25 @@ std::optional<std::string> mimeFromFormats(const JSONValue* metadata, const std:
   return formats->array().front()["mimeType"].string();
 }
 
+// The year of a TZIP-21 "date": an ISO 8601 date, alone or followed by a
+// time ("2021-06-01T12:00:00.000Z"); nothing for any other text.
+std::optional<std::int64_t> dateYear(const std::optional<std::string>& date) {
+  if (!date || date->size() < 10 || (*date)[4] != '-' || (*date)[7] != '-') return std::nullopt;
+  if (date->size() > 10 && (*date)[10] != 'T' && (*date)[10] != ' ') return std::nullopt;
+  for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if ((*date)[i] < '0' || (*date)[i] > '9') return std::nullopt;
+  }
+  const auto y = TezosTokenText::decimalInteger(std::string_view(*date).substr(0, 4));
+  const auto m = TezosTokenText::decimalInteger(std::string_view(*date).substr(5, 2));
+  const auto d = TezosTokenText::decimalInteger(std::string_view(*date).substr(8, 2));
+  if (!y || !m || !d || *m < 1 || *d < 1) return std::nullopt;
+  const std::chrono::year_month_day day{std::chrono::year(static_cast<int>(*y)),
+                                        std::chrono::month(static_cast<unsigned>(*m)),
+                                        std::chrono::day(static_cast<unsigned>(*d))};
+  if (!day.ok()) return std::nullopt;
+  return TezosTokenText::year(date);
+}
+
 }  // namespace
 
 std::optional<OwnedArtwork> TzKTProvider::map(const Balance& balance, std::string_view owner) {
@@ -111,21 +132,32 @@ std::optional<OwnedArtwork> TzKTProvider::map(const Balance& balance, std::strin
   const std::optional<std::string> thumbnailURI = textOf(m, "thumbnailUri");
   const std::optional<std::string> mime = mimeFromFormats(m, artifact);
 
+  // The first creator is free text: an address, or a name as written
+  // ("Jane Doe (@jane)"), which is never shortened as an address.
   std::optional<std::string> creator;
+  std::optional<std::string> creatorAddress;
   if (m) {
     if (const JSONValue* creators = m->get("creators"); creators && creators->isArray() && !creators->array().empty()) {
       creator = creators->array().front().string();
+      if (creator && TezosContracts::isAddress(*creator)) {
+        creatorAddress = creator;
+        creator = TezosTokenText::shortCredit(*creatorAddress);
+      } else if (creator && text::trimWhitespaceAndNewlines(*creator).empty()) {
+        creator.reset();
+      }
     }
   }
 
   const std::string title = TezosTokenText::title(textOf(m, "name"), t.contract.alias.value_or("Token"), t.tokenId);
   const Platform platform = TezosContracts::platform(t.contract.address, std::nullopt, artifact, std::nullopt);
-  const MediaKind kind = Heuristics::mediaKind(mime, std::nullopt);
+  // fxhash metadata names no formats: its works are generative pages.
+  const MediaKind kind =
+      !mime && platform == Platform::fxhash ? MediaKind::generative : Heuristics::mediaKind(mime, std::nullopt);
 
   std::optional<std::string> animation;
   if (artifact && (kind == MediaKind::generative || kind == MediaKind::video)) {
     animation = t.contract.address == TezosContracts::henContract
-                    ? TezosContracts::henInteractiveURI(*artifact, creator, owner)
+                    ? TezosContracts::henInteractiveURI(*artifact, creatorAddress, owner)
                     : *artifact;
   }
 
@@ -139,27 +171,33 @@ std::optional<OwnedArtwork> TzKTProvider::map(const Balance& balance, std::strin
   }
   std::optional<std::string> thumbnail = thumbnailURI ? thumbnailURI : image;
 
-  Artwork work;
-  work.id = Artwork::makeID(Chain::tezos, t.contract.address, t.tokenId);
-  work.chain = Chain::tezos;
-  work.contract = t.contract.address;
-  work.tokenId = t.tokenId;
-  work.title = title;
-  if (creator) work.artist = TezosTokenText::shortCredit(*creator);
-  work.artistAddress = creator;
-  work.collection = t.contract.alias;
-  work.platform = platform;
-  work.mediaKind = kind;
-  work.mime = mime;
-  work.isSpam = !image && !animation;
-  work.imageURI = std::move(image);
-  work.thumbnailURI = std::move(thumbnail);
-  work.animationURI = std::move(animation);
-  work.externalURL = TezosTokenText::objktTokenPage(t.contract.address, t.tokenId);
-  work.year = TezosTokenText::year(t.firstTime);
-  work.editionNumber = Heuristics::editionNumber(title);
-  if (t.totalSupply) work.editionSize = TezosTokenText::decimalInteger(*t.totalSupply);
-  work.description = textOf(m, "description");
+  // TzKT's token object rarely has a first time; the metadata's TZIP-21
+  // date stands in. Never the balance's own: that is when the wallet got it.
+  std::optional<std::int64_t> year = TezosTokenText::year(t.firstTime);
+  if (!year) year = dateYear(textOf(m, "date"));
+  const bool spam = !image && !animation;
+
+  Artwork work = Artwork::make({
+      .chain = Chain::tezos,
+      .contract = t.contract.address,
+      .tokenId = t.tokenId,
+      .title = title,
+      .artist = std::move(creator),
+      .artistAddress = std::move(creatorAddress),
+      .collection = t.contract.alias,
+      .platform = platform,
+      .mediaKind = kind,
+      .mime = mime,
+      .imageURI = std::move(image),
+      .thumbnailURI = std::move(thumbnail),
+      .animationURI = std::move(animation),
+      .externalURL = TezosTokenText::objktTokenPage(t.contract.address, t.tokenId),
+      .year = year,
+      .editionNumber = Heuristics::editionNumber(title),
+      .editionSize = t.totalSupply ? TezosTokenText::decimalInteger(*t.totalSupply) : std::nullopt,
+      .isSpam = spam,
+      .description = textOf(m, "description"),
+  });
 
   const auto quantity = TezosTokenText::decimalInteger(balance.balance);
   return OwnedArtwork{std::move(work), quantity.value_or(1)};

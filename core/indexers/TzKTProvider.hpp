@@ -47,7 +47,7 @@ class TzKTProvider : public IndexerProvider {
   static constexpr std::string_view sortField = "lastLevel";
 
   // apiBase: "https://host" of the API; tests pass a loopback one.
-  explicit TzKTProvider(HTTPClient http, std::string apiBase = defaultAPIBase());
+  explicit TzKTProvider(HTTPClient http, std::string apiBase);
 
   static std::string defaultAPIBase();
 

@@ -4,6 +4,7 @@
 #include "core/model/MediaResolver.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/base/TransportError.hpp"
+#include "core/text/Text.hpp"
 
 #include <exception>
 #include <utility>
@@ -14,20 +15,14 @@ namespace {
 
 constexpr std::string_view octetStream = "application/octet-stream";
 
-std::string_view trimmedSpacesAndTabs(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 // The media type of a Content-Type value, without parameters.
 std::string mediaType(std::string_view contentType) {
   while (!contentType.empty()) {
     auto semicolon = contentType.find(';');
     auto piece = contentType.substr(0, semicolon);
     if (!piece.empty()) {
-      auto type = trimmedSpacesAndTabs(piece);
-      return type.empty() ? std::string(octetStream) : std::string(type);
+      auto type = text::trimWhitespaceAndNewlines(piece);
+      return type.empty() ? std::string(octetStream) : type;
     }
     if (semicolon == std::string_view::npos) break;
     contentType.remove_prefix(semicolon + 1);

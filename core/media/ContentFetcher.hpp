@@ -24,7 +24,7 @@ class ContentFetcher {
   static constexpr double localTimeout = 30;
 
   ContentFetcher(HTTPClient http, std::shared_ptr<MediaCache> cache, std::vector<std::string> gateways,
-                 std::shared_ptr<OnchfsResolver> onchfs = OnchfsResolver::shared());
+                 std::shared_ptr<OnchfsResolver> onchfs);
 
   // A media URI as token metadata gives it (ipfs, ar, onchfs, data, https).
   // timeout applies to each single HTTP request. Everything fetched, except

@@ -3,7 +3,6 @@
 #include "core/media/Gzip.hpp"
 #include "core/media/OnchfsPath.hpp"
 #include "core/model/MediaResolver.hpp"
-#include "core/network/ServiceHosts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/URLMake.hpp"
 
@@ -39,13 +38,8 @@ OnchfsResolver::Key OnchfsResolver::Key::fromJSONValue(const JSONValue& v) {
   return Key{*key->stringValue(), *value};
 }
 
-std::shared_ptr<OnchfsResolver> OnchfsResolver::shared() {
-  static const auto instance = std::make_shared<OnchfsResolver>(HTTPClient(), std::string(service_hosts::tzktAPI));
-  return instance;
-}
-
 OnchfsResolver::OnchfsResolver(HTTPClient http, std::string apiBase)
-    : http_(std::move(http)), apiBase_(std::move(apiBase)) {}
+    : http_(std::move(http)), apiBase_(url::withoutTrailingSlash(std::move(apiBase))) {}
 
 std::optional<OnchfsResolver::Inode> OnchfsResolver::parseInode(const JSONValue& value) {
   if (const auto* dir = value.get("directory"); dir && dir->isObject()) {

@@ -45,9 +45,6 @@ class OnchfsResolver {
     static Key fromJSONValue(const JSONValue& v);
   };
 
-  // The process's resolver, reading the public TzKT API.
-  static std::shared_ptr<OnchfsResolver> shared();
-
   // apiBase: scheme and host of the TzKT API, without a trailing slash.
   explicit OnchfsResolver(HTTPClient http, std::string apiBase);
 

@@ -140,7 +140,7 @@ LibraryState LibraryState::decode(std::string_view text) {
   // The fast reader takes nearly every file; the tree also reads integers
   // past 64 bits, so whatever the fast reader refuses goes to the tree.
   if (auto doc = json::FastDocument::parse(text)) return decodeState(doc->root());
-  return decodeState(Json::parse(text));
+  return decodeState(json::parseWhole(text));
 }
 
 Json LibraryState::toJson() const {

@@ -1,6 +1,6 @@
 #include "core/model/MediaResolver.hpp"
 
-#include "core/model/MediaHosts.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/text/Text.hpp"
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 namespace tavolune {
 
 const std::vector<std::string>& IPFSGateways::defaults() {
-  static const std::vector<std::string> gateways(media_hosts::ipfsGateways.begin(), media_hosts::ipfsGateways.end());
+  static const std::vector<std::string> gateways(hosts::ipfsGateways.begin(), hosts::ipfsGateways.end());
   return gateways;
 }
 
@@ -107,7 +107,7 @@ Url moved(const Url& url) {
   Url out = url;
   if (out.scheme() == "http") out = out.withScheme("https");
   std::string host = text::lowercased(out.host());
-  for (const auto& [from, to] : media_hosts::movedHosts) {
+  for (const auto& [from, to] : hosts::movedHosts) {
     if (host == from) {
       out = out.withHost(to);
       break;
@@ -130,7 +130,7 @@ std::vector<Url> httpCandidates(const std::optional<std::string>& uri, const std
   } else if (auto i = ref->as<MediaRef::Ipfs>()) {
     for (const auto& g : gateways) add(withPathAndQuery(g + "/ipfs/" + i->cid, i->path, i->query, false));
   } else if (auto a = ref->as<MediaRef::Arweave>()) {
-    add(withPathAndQuery(std::string(media_hosts::arweaveGateway) + a->id, a->path, a->query, false));
+    add(withPathAndQuery(std::string(hosts::arweaveGateway) + a->id, a->path, a->query, false));
   } else if (auto o = ref->as<MediaRef::Onchfs>()) {
     add(withPathAndQuery(std::string(liveOnchfsBase) + o->hash, o->path, o->query, true));
   }
@@ -160,10 +160,10 @@ std::vector<std::string> imageCandidates(const Artwork& artwork, bool preferThum
   for (const auto* uri : {&first, &second}) {
     if (*uri && !isPlaceholder(**uri)) list.push_back(**uri);
   }
-  if (artwork.imageURI && artwork.imageURI->find(media_hosts::squareImageCDN) != std::string::npos &&
+  if (artwork.imageURI && artwork.imageURI->find(hosts::squareImageCDN) != std::string::npos &&
       (artwork.platform == Platform::artBlocks ||
-       (artwork.animationURI && artwork.animationURI->find(media_hosts::artBlocksDomain) != std::string::npos))) {
-    list.insert(list.begin(), std::string(media_hosts::artBlocksMediaProxy) + text::lowercased(artwork.contract) +
+       (artwork.animationURI && artwork.animationURI->find(hosts::artBlocksDomain) != std::string::npos))) {
+    list.insert(list.begin(), std::string(hosts::artBlocksMediaProxy) + text::lowercased(artwork.contract) +
                                   "/" + artwork.tokenId + ".png");
   }
   if (artwork.mediaKind == MediaKind::video && artwork.animationURI) list.push_back(*artwork.animationURI);
@@ -229,7 +229,7 @@ std::string mimeType(std::string_view path) {
 bool isPlaceholder(std::string_view uri) { return uri.find(placeholderCID) != std::string_view::npos; }
 
 bool isSquareCDN(const std::optional<std::string>& url) {
-  return url && url->find(media_hosts::squareImageCDN) != std::string::npos;
+  return url && url->find(hosts::squareImageCDN) != std::string::npos;
 }
 
 }  // namespace MediaResolver

@@ -4,6 +4,7 @@
 #include "core/network/GraphQLResponse.hpp"
 #include "core/network/URLMake.hpp"
 #include "core/text/Text.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
@@ -165,8 +166,6 @@ Url requestURL(const std::string& text) {
 }
 
 }  // namespace
-
-AddressResolver::AddressResolver(HTTPClient http) : AddressResolver(std::move(http), Endpoints{}, Timeouts{}) {}
 
 AddressResolver::AddressResolver(HTTPClient http, Endpoints endpoints, Timeouts timeouts)
     : http(std::move(http)), endpoints(std::move(endpoints)), timeouts(timeouts) {}

@@ -3,7 +3,7 @@
 #include "core/network/AddressInput.hpp"
 #include "core/network/HTTPClient.hpp"
 #include "core/network/ResolvedAddress.hpp"
-#include "core/network/ServiceHosts.hpp"
+#include "core/base/Hosts.hpp"
 
 #include <optional>
 #include <stop_token>
@@ -19,9 +19,14 @@ namespace tavolune {
 struct AddressResolver {
   // Where the three services live; tests point them at loopback fakes.
   struct Endpoints {
-    std::string ens{service_hosts::ensResolver};
-    std::string tezosDomains{service_hosts::tezosDomainsAPI};
-    std::string tzkt{service_hosts::tzktAPI};
+    std::string ens;
+    std::string tezosDomains;
+    std::string tzkt;
+
+    // The public services.
+    static Endpoints real() {
+      return {std::string(hosts::ensResolver), std::string(hosts::tezosDomainsAPI), std::string(hosts::tzktAPI)};
+    }
   };
 
   // Seconds each kind of request may take.
@@ -35,7 +40,6 @@ struct AddressResolver {
   Endpoints endpoints{};
   Timeouts timeouts{};
 
-  explicit AddressResolver(HTTPClient http);
   AddressResolver(HTTPClient http, Endpoints endpoints, Timeouts timeouts);
 
   // The form the text has, after trimming white space and line breaks at

@@ -1,6 +1,8 @@
 #include "core/network/HTTPClient.hpp"
 
 #include "core/base/NumberText.hpp"
+#include "core/text/Text.hpp"
+#include "core/base/TavoluneError.hpp"
 
 #include <curl/curl.h>
 
@@ -8,9 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
 #include <stdexcept>
 
 namespace tavolune {
@@ -34,14 +34,6 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
   return n;
 }
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   std::size_t n = size * count;
@@ -49,7 +41,8 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
   if (line.starts_with("HTTP/")) {
     t->headers.clear();  // a new answer: after a redirect or a 100 Continue
   } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
-    t->headers.emplace_back(std::string(trimmed(line.substr(0, colon))), std::string(trimmed(line.substr(colon + 1))));
+    t->headers.emplace_back(text::trimWhitespaceAndNewlines(line.substr(0, colon)),
+                            text::trimWhitespaceAndNewlines(line.substr(colon + 1)));
   }
   return n;
 }
@@ -70,16 +63,6 @@ std::string byteSize(std::size_t bytes) {
 }
 
 }  // namespace
-
-void HTTPClient::realSleep(double seconds, std::stop_token stop) {
-  std::mutex m;
-  std::condition_variable_any cv;
-  std::unique_lock lock(m);
-  // NaN and negative waits end at once; a day bounds the rest.
-  auto wait = std::chrono::duration<double>(std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, 86400.0));
-  cv.wait_for(lock, stop, std::chrono::duration_cast<std::chrono::nanoseconds>(wait), [] { return false; });
-  if (stop.stop_requested()) throw CancellationError();
-}
 
 double HTTPClient::retryDelay(const std::optional<std::string>& retryAfter, int attempt) {
   if (retryAfter) {
@@ -114,7 +97,7 @@ std::string HTTPClient::getBody(const Url& url, const HeaderFields& headers, dou
     HTTPResult result = send(request, stop, limit);
     int status = result.response.status;
     if (status == 429 && attempt <= 2) {
-      sleep(retryDelay(result.response.header("Retry-After"), attempt), stop);
+      clock.sleep(retryDelay(result.response.header("Retry-After"), attempt), stop);
       if (stop.stop_requested()) throw CancellationError();
       continue;
     }

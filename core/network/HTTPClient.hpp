@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/Clock.hpp"
 #include "core/base/Json.hpp"
 #include "core/base/Url.hpp"
 #include "core/network/HTTPMessage.hpp"
@@ -29,9 +30,6 @@ class HTTPClient {
  public:
   // Header fields by name, as callers pass them to get and getJSON.
   using HeaderFields = std::map<std::string, std::string>;
-  // Waits the given seconds or until stop is requested, then throws
-  // CancellationError.
-  using Sleeper = std::function<void(double seconds, std::stop_token stop)>;
 
   static constexpr std::string_view defaultUserAgent = "Tavolune/1.0 (+https://github.com/tavolune/tavolune)";
   static constexpr std::size_t defaultMaxJSONBytes = std::size_t{64} << 20;
@@ -43,8 +41,8 @@ class HTTPClient {
 
   std::shared_ptr<URLSession> session;
   std::string userAgent{defaultUserAgent};
-  // The wait between 429 answers; tests swap in a recording one.
-  Sleeper sleep = &HTTPClient::realSleep;
+  // Waits out the pause between 429 answers; tests swap in a recording one.
+  Clock clock;
   // A JSON answer larger than this fails as a decoding error.
   std::size_t maxJSONBytes = defaultMaxJSONBytes;
 
@@ -84,8 +82,6 @@ class HTTPClient {
   // (0, 1, 2): the Retry-After seconds when they read as a number of zero
   // or more, else 2^attempt; at most 10 seconds either way.
   static double retryDelay(const std::optional<std::string>& retryAfter, int attempt);
-
-  static void realSleep(double seconds, std::stop_token stop);
 
  private:
   std::string getBody(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop,

@@ -66,12 +66,7 @@ T decode(std::string_view body) {
   if constexpr (nativeJSONValue<T>()) {
     return fromJSONValue<T>(JSONValue::parse(body));
   } else {
-    json::Json tree;
-    try {
-      tree = json::Json::parse(body.begin(), body.end());
-    } catch (const nlohmann::json::exception& e) {
-      throw json::DecodeError(e.what());
-    }
+    json::Json tree = json::parseWhole(body);
     try {
       return json::decode<T>(tree);
     } catch (const nlohmann::json::exception& e) {

@@ -203,6 +203,7 @@ std::optional<JSONValue> JSONValue::integer(std::string_view digits) {
 }
 
 JSONValue JSONValue::parse(std::string_view text) {
+  if (json::hasNul(text)) throw json::DecodeError("NUL byte in JSON text");
   JSONValueBuilder builder;
   bool ok = false;
   try {

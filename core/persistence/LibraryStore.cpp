@@ -64,7 +64,7 @@ LibraryState LibraryStore::load() {
     }
     // What the fast reader refused goes straight to the tree, not through
     // a second fast parse.
-    LibraryState state = fast ? std::move(*fast) : LibraryState::fromJson(json::Json::parse(bytes));
+    LibraryState state = fast ? std::move(*fast) : LibraryState::fromJson(json::parseWhole(bytes));
     rejectedOnDisk_ = false;
     return state;
   } catch (const std::exception&) {

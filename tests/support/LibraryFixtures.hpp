@@ -6,7 +6,7 @@
 #include <string>
 
 // Small libraries for tests of the library state.
-namespace tavolune::testing {
+namespace tavolune::testsupport {
 
 inline Artwork work(std::string tokenId, std::string title, MediaKind kind = MediaKind::image,
                     std::optional<std::string> artist = std::nullopt) {
@@ -40,4 +40,4 @@ inline std::vector<std::string> ids(const std::vector<const Artwork*>& works) {
   return out;
 }
 
-}  // namespace tavolune::testing
+}  // namespace tavolune::testsupport

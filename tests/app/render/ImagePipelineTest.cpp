@@ -1,6 +1,7 @@
 #include "app/render/ImagePipeline.hpp"
 
 #include "tests/app/render/TestImages.hpp"
+#include "tests/support/fakes/FakeImageSource.hpp"
 
 #include <QBuffer>
 #include <QDir>
@@ -20,6 +21,7 @@ namespace tavolune {
 namespace {
 
 using namespace tavolune::testing;
+using testsupport::FakeImageSource;
 
 QByteArray encoded(const QImage& image, const char* format, std::optional<QImageIOHandler::Transformations> turn = {}) {
   QByteArray bytes;
@@ -37,49 +39,6 @@ QByteArray readFile(const std::string& path) {
   EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path;
   return f.readAll();
 }
-
-// Serves media from memory; an absent URI or one marked failing throws, as
-// the content fetcher does for an HTTP error or a time-out.
-class FakeSource : public ImageSource {
- public:
-  struct Call {
-    std::string uri;
-    std::chrono::milliseconds timeout;
-    std::thread::id thread;
-  };
-
-  void serve(const std::string& uri, QByteArray data, std::string mime) {
-    std::lock_guard lock(mutex_);
-    media_[uri] = FetchedMedia{std::move(data), std::move(mime)};
-  }
-  void forget(const std::string& uri) {
-    std::lock_guard lock(mutex_);
-    media_.erase(uri);
-  }
-
-  FetchedMedia fetch(const std::string& uri, std::chrono::milliseconds timeout, std::stop_token) override {
-    std::lock_guard lock(mutex_);
-    calls_.push_back({uri, timeout, std::this_thread::get_id()});
-    const auto it = media_.find(uri);
-    if (it == media_.end()) throw std::runtime_error("The request timed out.");
-    return it->second;
-  }
-
-  std::vector<Call> calls() {
-    std::lock_guard lock(mutex_);
-    return calls_;
-  }
-  std::vector<std::string> uris() {
-    std::vector<std::string> list;
-    for (const auto& c : calls()) list.push_back(c.uri);
-    return list;
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<std::string, FetchedMedia> media_;
-  std::vector<Call> calls_;
-};
 
 Artwork artwork(std::optional<std::string> image, std::optional<std::string> thumbnail = std::nullopt,
                 MediaKind kind = MediaKind::image, std::optional<std::string> animation = std::nullopt) {
@@ -100,7 +59,7 @@ const char* svgRedOverBlue =
     R"(<rect x="50" y="25" width="50" height="25" fill="#00ff00"/></svg>)";
 
 TEST(ImagePipeline, FallsThroughToTheNextCandidateAndCachesTheResult) {
-  auto source = std::make_shared<FakeSource>();
+  auto source = std::make_shared<FakeImageSource>();
   source->serve("https://media.test/thumb.png", encoded(fourCorners(400, 200), "png"), "image/png");
   ImagePipeline pipeline(source);
   const Artwork work = artwork("https://media.test/full.png", "https://media.test/thumb.png");
@@ -128,7 +87,7 @@ TEST(ImagePipeline, FallsThroughToTheNextCandidateAndCachesTheResult) {
 }
 
 TEST(ImagePipeline, NothingToFetchGivesNothing) {
-  auto source = std::make_shared<FakeSource>();
+  auto source = std::make_shared<FakeImageSource>();
   source->serve("https://media.test/a.png", encoded(fourCorners(40, 40), "png"), "image/png");
   ImagePipeline pipeline(source);
   EXPECT_TRUE(pipeline.image(artwork(std::nullopt), 512, false).isNull());
@@ -144,7 +103,7 @@ TEST(ImagePipeline, NothingToFetchGivesNothing) {
 }
 
 TEST(ImagePipeline, FailuresAreNotCached) {
-  auto source = std::make_shared<FakeSource>();
+  auto source = std::make_shared<FakeImageSource>();
   ImagePipeline pipeline(source);
   const Artwork work = artwork("https://media.test/late.png");
   EXPECT_TRUE(pipeline.image(work, 64, false).isNull());
@@ -233,7 +192,7 @@ class OwnTemporaryDirectory {
 TEST(ImagePipeline, TakesTheVideoFrameAtHalfASecondAndCleansUp) {
   const QByteArray clip = readFile(testData("clip.mp4"));  // 0.5 s red, 0.5 s green, 0.5 s blue, 64 x 48
   ASSERT_FALSE(clip.isEmpty());
-  auto source = std::make_shared<FakeSource>();
+  auto source = std::make_shared<FakeImageSource>();
   source->serve("ipfs://QmClip", clip, "video/mp4");
   ImagePipeline pipeline(source);
   OwnTemporaryDirectory tmp;
@@ -263,7 +222,7 @@ TEST(ImagePipeline, TakesTheVideoFrameAtHalfASecondAndCleansUp) {
 }
 
 TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
-  auto source = std::make_shared<FakeSource>();
+  auto source = std::make_shared<FakeImageSource>();
   source->serve("https://media.test/broken.mp4", QByteArray(4096, '\x5a'), "video/mp4");
   source->serve("https://media.test/still.png", encoded(solid(30, 20, Qt::blue), "png"), "image/png");
   ImagePipeline pipeline(source);
@@ -277,7 +236,7 @@ TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
 }
 
 TEST(ImagePipeline, DecodesOffTheCallingThread) {
-  auto source = std::make_shared<FakeSource>();
+  auto source = std::make_shared<FakeImageSource>();
   source->serve("https://media.test/a.svg", svgRedOverBlue, "image/svg+xml");
   ImagePipeline pipeline(source);
   QFuture<QImage> future = pipeline.imageAsync(artwork("https://media.test/a.svg"), 200, false);

@@ -2,6 +2,7 @@
 #include "app/render/ImagePipeline.hpp"
 
 #include "tests/app/render/TestImages.hpp"
+#include "tests/support/fakes/FakeImageSource.hpp"
 
 #include <QFile>
 
@@ -17,35 +18,7 @@ namespace tavolune {
 namespace {
 
 using namespace tavolune::testing;
-
-// Fetches a media URI through its HTTP candidates over the given gateways,
-// first answer wins: the shape of the application's content fetcher, enough
-// to run the pipeline against a real HTTP server.
-class GatewaySource : public ImageSource {
- public:
-  explicit GatewaySource(std::vector<std::string> gateways) : gateways_(std::move(gateways)) {}
-
-  FetchedMedia fetch(const std::string& uri, std::chrono::milliseconds timeout, std::stop_token stop) override {
-    for (const Url& url : MediaResolver::httpCandidates(uri, gateways_)) {
-      if (stop.stop_requested()) break;
-      std::string origin = url.scheme() + "://" + url.host();
-      if (url.port()) origin += ":" + *url.port();
-      httplib::Client client(origin);
-      client.set_connection_timeout(timeout);
-      client.set_read_timeout(timeout);
-      const std::string target = url.path() + (url.query() ? "?" + *url.query() : "");
-      auto response = client.Get(target);
-      if (!response || response->status != 200) continue;
-      std::string mime = response->get_header_value("Content-Type");
-      mime = mime.substr(0, mime.find(';'));
-      return {QByteArray::fromStdString(response->body), mime};
-    }
-    throw std::runtime_error("no gateway answered");
-  }
-
- private:
-  std::vector<std::string> gateways_;
-};
+using testsupport::GatewayImageSource;
 
 class LoopbackGateway : public ::testing::Test {
  protected:
@@ -74,7 +47,7 @@ class LoopbackGateway : public ::testing::Test {
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::string base = "http://127.0.0.1:" + std::to_string(port_);
-    source_ = std::make_shared<GatewaySource>(std::vector<std::string>{base + "/broken", base});
+    source_ = std::make_shared<GatewayImageSource>(std::vector<std::string>{base + "/broken", base});
   }
   void TearDown() override {
     server_.stop();
@@ -85,7 +58,7 @@ class LoopbackGateway : public ::testing::Test {
   std::thread thread_;
   int port_ = 0;
   std::atomic<int> hits_{0};
-  std::shared_ptr<GatewaySource> source_;
+  std::shared_ptr<GatewayImageSource> source_;
 };
 
 TEST_F(LoopbackGateway, FirstCandidateFailsSecondAnswersThenMemoryServes) {

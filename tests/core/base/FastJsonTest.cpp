@@ -33,6 +33,18 @@ std::optional<T> decodeBothWays(std::string_view text) {
   return viaFast;
 }
 
+TEST(FastJson, ANulByteOutsideAStringIsNoEndOfText) {
+  using namespace std::string_literals;
+  for (const std::string& text : {"123\0"s, "[1]\0anything"s, "{\"a\":1}\0{\"b\":2}"s, "\0"s, "[1,\0 2]"s}) {
+    EXPECT_FALSE(FastDocument::parse(text)) << text.size();
+    std::string padded = text;
+    padded.reserve(text.size() + 64);
+    EXPECT_FALSE(FastDocument::parseInPlace(padded)) << text.size();
+    EXPECT_ANY_THROW(parseWhole(text)) << text.size();
+  }
+  EXPECT_EQ(parseWhole("[1]"), Json::array({1}));
+}
+
 TEST(FastJson, DecodesArtworksLikeTheTree) {
   const std::string good =
       R"({"id":"tezos:kt1:7","chain":"tezos","contract":"KT1","tokenId":"7","title":"Dunes \u00e9","artist":null,)"

@@ -84,9 +84,10 @@ class ArtistSyncTest : public ::testing::Test {
   }
 
   SyncEngine engine(std::vector<OwnedArtwork> heldWorks, bool withOpenSea) const {
-    SyncEngine e({std::make_shared<HeldWorks>(std::move(heldWorks)), blockscout()});
-    if (withOpenSea) e.openSea = openSea();
-    return e;
+    auto b = blockscout();
+    SyncEngine::ArtistSources sources{.blockscout = b, .gateways = {server.baseURL()}};
+    if (withOpenSea) sources.openSea = openSea();
+    return SyncEngine({std::make_shared<HeldWorks>(std::move(heldWorks)), b}, std::move(sources));
   }
 
   static Wallet artistWallet(ChainFamily family, std::string address,
@@ -102,7 +103,7 @@ class ArtistSyncTest : public ::testing::Test {
     server.get("/" + chain + "/api/v2/tokens/" + contract + "/instances", instances(items));
   }
 
-  void serveCreatedCollection(const std::string& name) {
+  void serveCreatedCollection(const std::string& name, std::optional<J> nfts = std::nullopt) {
     server.get("/api/v2/accounts/" + artistAddress, R"({"username":"ada","address":")" + artistAddress + R"("})");
     server.get("/api/v2/collections",
                J{{"collections",
@@ -111,6 +112,10 @@ class ArtistSyncTest : public ::testing::Test {
                              {"contracts", J::array({{{"chain", "ethereum"}, {"address", openSeaContract}}})}}})},
                  {"next", nullptr}}
                    .dump());
+    if (nfts) {
+      server.get("/api/v2/collection/etude/nfts", J{{"nfts", *nfts}, {"next", nullptr}}.dump());
+      return;
+    }
     server.get("/api/v2/collection/etude/nfts", J{{"nfts", J::array({{{"identifier", "1"},
                                                                       {"contract", openSeaContract},
                                                                       {"name", "Etude 1"},
@@ -132,7 +137,7 @@ class ArtistSyncTest : public ::testing::Test {
   }
 
   LoopbackServer server;
-  HTTPClient http = fastClient();
+  HTTPClient http = quickClient();
   evmtest::FakeClock clock;
   evmtest::TempDir dir;
 };
@@ -150,7 +155,9 @@ TEST_F(ArtistSyncTest, TezosCreationsThenContractReads) {
   server.post("/v3/graphql", R"({"errors":[{"message":"busy"}]})");
   serveInstances("base", handContract, J::array({record("1", handContract, std::nullopt)}));
   serveInstances("ethereum", handContract, J::array({record("2", handContract, std::nullopt)}));
-  SyncEngine e({std::make_shared<ObjktProvider>(http, server.url("/v3/graphql")), blockscout()});
+  auto objkt = std::make_shared<ObjktProvider>(http, server.url("/v3/graphql"));
+  auto b = blockscout();
+  SyncEngine e({objkt, b}, {.objkt = objkt, .blockscout = b});
   auto r = e.sync(
       artistWallet(ChainFamily::tezos, "tz1Artist", std::vector<std::string>{"base:" + handContract, handContract}));
   EXPECT_THAT(r.errors, ElementsAre("Tezos: " + TavoluneError::plain(TavoluneError::decoding("objkt: busy"))));
@@ -214,6 +221,21 @@ TEST_F(ArtistSyncTest, CollectionsSuppressSeriesOfTheSameNameAndContractsSuppres
   EXPECT_EQ(byToken[handContract + "/9"].artwork.title, "Piece #9");
   EXPECT_TRUE(byToken.contains(handContract + "/8"));
   EXPECT_EQ(r.owned.size(), 4u);  // 1, 9, 8 and the series "Duo"
+}
+
+TEST_F(ArtistSyncTest, ListedWorksTakeTheirMetadataThroughTheGivenGateways) {
+  const std::string cid = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
+  serveCreatedCollection("Etudes", J::array({{{"identifier", "1"},
+                                              {"contract", openSeaContract},
+                                              {"name", "Etude 1"},
+                                              {"metadata_url", "ipfs://" + cid + "/1.json"}}}));
+  server.get("/ipfs/" + cid + "/1.json", R"({"animation_url":"https://live.example/1.html"})");
+  auto r = engine({}, true).sync(artistWallet(ChainFamily::evm, artistAddress));
+  EXPECT_THAT(r.errors, IsEmpty());
+  ASSERT_EQ(r.owned.size(), 1u);
+  // The document came from the loopback gateway, the only one given.
+  EXPECT_EQ(r.owned[0].artwork.animationURI, "https://live.example/1.html");
+  EXPECT_EQ(server.requests("GET", "/ipfs/" + cid + "/1.json").size(), 1u);
 }
 
 TEST_F(ArtistSyncTest, AJointCreditIsNeverPassedOn) {

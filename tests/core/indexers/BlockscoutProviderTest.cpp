@@ -1,5 +1,6 @@
 #include "core/indexers/BlockscoutProvider.hpp"
 #include "core/indexers/EVMContracts.hpp"
+#include "core/base/TavoluneError.hpp"
 #include "tests/core/indexers/EVMTestSupport.hpp"
 #include "tests/support/LoopbackServer.hpp"
 

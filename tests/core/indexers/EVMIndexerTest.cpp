@@ -364,7 +364,8 @@ TEST(OpenSeaArtworks, AnArtistsListingIsCompletedFromItsMetadata) {
   server.get("/api/v2/collection/works/nfts", J{{"nfts", J::array({item})}}.dump());
   auto keys = std::make_shared<OpenSeaKeyStore>(dir.path() / "k.json", server.baseURL(), clock.clock());
   OpenSeaProvider os(quickClient(), keys, server.baseURL());
-  auto works = os.artworks({.slug = "works", .name = "Works", .chain = Chain::base, .contract = contractA}, "Ada", 10);
+  auto works = os.artworks({.slug = "works", .name = "Works", .chain = Chain::base, .contract = contractA}, "Ada", 10,
+                          {server.baseURL()});
   ASSERT_EQ(works.size(), 1u);
   EXPECT_EQ(works[0].artwork.animationURI, "https://example.org/w.html");
   EXPECT_EQ(works[0].artwork.mediaKind, MediaKind::generative);

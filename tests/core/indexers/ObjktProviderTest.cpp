@@ -18,7 +18,7 @@ const std::string hen = "KT1RJ6PbjHpwc3M5rw5s2Nbmefwbuwbdxton";
 
 class ObjktProviderTest : public ::testing::Test {
  protected:
-  ObjktProviderTest() : provider(fastClient(), server.url("/v3/graphql")) {}
+  ObjktProviderTest() : provider(quickClient(), server.url("/v3/graphql")) {}
 
   // Answers each page request with `count(offset)` rows.
   void serveHoldings(std::function<std::size_t(std::int64_t)> count) {

@@ -1,4 +1,5 @@
 #include "core/indexers/OrdProvider.hpp"
+#include "core/base/TavoluneError.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>

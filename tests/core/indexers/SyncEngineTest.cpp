@@ -317,7 +317,7 @@ TEST(SyncEngine, TezosFallsBackFromObjktToTzKT) {
   LoopbackServer server;
   server.post("/v3/graphql", R"({"errors":[{"message":"rate limited"}]})");
   server.get("/v1/tokens/balances", JSONValue(JSONValue::Array{tzktBalance("5", imageMetadata("5"))}).serialized());
-  auto http = fastClient();
+  auto http = quickClient();
   SyncEngine engine({std::make_shared<ObjktProvider>(http, server.url("/v3/graphql")),
                      std::make_shared<TzKTProvider>(http, server.baseURL())});
   Wallet wallet = Wallet::make(Uuid::random(), "Tz", "tz1Owner", "tz1Owner", std::nullopt, ChainFamily::tezos);
@@ -351,7 +351,7 @@ TEST(SyncEngineStandard, FiveProvidersInOrderOnOneClient) {
   const auto home = std::filesystem::temp_directory_path() / ("tavolune-engine-" + std::to_string(::getpid()));
   ::setenv("XDG_DATA_HOME", home.c_str(), 1);
   LoopbackServer server;
-  const auto http = fastClient();
+  const auto http = quickClient();
   const auto engine = SyncEngine::standard(http, "https://ord.example//");
   ASSERT_EQ(engine.providers.size(), 5u);
   std::vector<std::string> names;
@@ -376,10 +376,14 @@ TEST(SyncEngineStandard, FiveProvidersInOrderOnOneClient) {
   EXPECT_EQ(at<OrdProvider>(SyncEngine::standard(http, "https://ord.example"), 4)->baseURL(), "https://ord.example");
 
   // The artist path's OpenSea client shares the key store and name cache.
-  ASSERT_TRUE(engine.openSea);
-  EXPECT_EQ(engine.openSea->keys(), evm->openSea().keys());
-  EXPECT_EQ(engine.openSea->names(), evm->openSea().names());
-  EXPECT_EQ(engine.openSea->keys()->url().filename(), "opensea-key.json");
+  const auto& openSea = engine.artistSources.openSea;
+  ASSERT_TRUE(openSea);
+  EXPECT_EQ(openSea->keys(), evm->openSea().keys());
+  EXPECT_EQ(openSea->names(), evm->openSea().names());
+  EXPECT_EQ(openSea->keys()->url().filename(), "opensea-key.json");
+  // The artist path reads through the same objkt and Blockscout providers.
+  EXPECT_EQ(engine.artistSources.objkt, objkt);
+  EXPECT_EQ(engine.artistSources.blockscout, at<BlockscoutProvider>(engine, 3));
   EXPECT_EQ(server.requestCount(), 0u);
 }
 
@@ -391,7 +395,7 @@ TEST(SyncEngineStandard, ATezosWalletThroughTheStandardEngine) {
   services.tzktAPI = server.baseURL();
   services.openSeaAPI = server.baseURL();
   services.explorers = {};
-  const auto engine = SyncEngine::standard(fastClient(), server.baseURL(), services);
+  const auto engine = SyncEngine::standard(quickClient(), server.baseURL(), services);
   Wallet wallet = Wallet::make(Uuid::random(), "Tz", "tz1Owner", "tz1Owner", std::nullopt, ChainFamily::tezos);
   auto r = engine.sync(wallet);
   EXPECT_THAT(r.errors, IsEmpty());

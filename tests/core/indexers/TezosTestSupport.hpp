@@ -6,24 +6,15 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#include "core/network/HTTPClient.hpp"
 #include "core/network/JSONValue.hpp"
-#include "core/base/TransportError.hpp"
-#include "core/network/URLSession.hpp"
+#include "tests/support/QuickClient.hpp"
 
 #include <memory>
 #include <string>
 
 namespace tavolune::tezostest {
 
-// A client on its own connection cache whose 429 waits return at once.
-inline HTTPClient fastClient() {
-  HTTPClient client(std::make_shared<URLSession>());
-  client.sleep = [](double, std::stop_token stop) {
-    if (stop.stop_requested()) throw CancellationError();
-  };
-  return client;
-}
+using testsupport::quickClient;
 
 // One token of an objkt answer, the fields the holdings query asks for.
 inline JSONValue::Object objktToken(const std::string& id, const std::string& contract = "KT1Gen") {
@@ -93,7 +84,7 @@ inline JSONValue imageMetadata(const std::string& id) {
       {"thumbnailUri", JSONValue("ipfs://QmT" + id)},
       {"formats", JSONValue(JSONValue::Array{JSONValue(JSONValue::Object{{"uri", JSONValue("ipfs://QmA" + id)},
                                                                          {"mimeType", JSONValue("image/jpeg")}})})},
-      {"creators", JSONValue(JSONValue::Array{JSONValue("tz1Maker0000000000000000000000000000")})},
+      {"creators", JSONValue(JSONValue::Array{JSONValue("tz1Maker1111111111111111111111111111")})},
       {"description", JSONValue("desc " + id)},
   });
 }

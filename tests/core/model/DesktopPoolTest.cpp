@@ -6,14 +6,14 @@
 namespace tavolune {
 namespace {
 
-using testing::hold;
-using testing::ids;
-using testing::work;
+using testsupport::hold;
+using testsupport::ids;
+using testsupport::work;
 using V = std::vector<std::string>;
 
 TEST(DesktopPool, FallsBackFromExhibitionToSelectionToCollectionToWorks) {
   LibraryState s;
-  auto collector = testing::wallet();
+  auto collector = testsupport::wallet();
   auto a = work("1", "A", MediaKind::image, "Ann");
   auto b = work("2", "B", MediaKind::image, "Bob");
   auto c = work("3", "C", MediaKind::generative, "Cid");
@@ -37,7 +37,7 @@ TEST(DesktopPool, FallsBackFromExhibitionToSelectionToCollectionToWorks) {
   EXPECT_TRUE(s.hasDesktopPool());
 
   LibraryState artistOnly;
-  hold(artistOnly, testing::wallet(WalletRole::artist), {a});
+  hold(artistOnly, testsupport::wallet(WalletRole::artist), {a});
   EXPECT_EQ(ids(artistOnly.desktopPool()), (V{a.id}));
   EXPECT_EQ(artistOnly.desktopPoolCount(), 1u);
   EXPECT_TRUE(artistOnly.hasDesktopPool());
@@ -55,7 +55,7 @@ TEST(DesktopPool, KeepsWorksThatFitTheScreenWhenAsked) {
   square.aspectRatio = 1.0;
   auto live = work("3", "Live", MediaKind::generative);
   live.animationURI = "onchfs://abc/index.html";
-  hold(s, testing::wallet(), {wide, square, live});
+  hold(s, testsupport::wallet(), {wide, square, live});
   s.renderProfiles[live.seriesKey()] = {ArtLayout::responsive(), std::nullopt, now()};
 
   EXPECT_EQ(s.desktopPool(1.6).size(), 3u);  // setting off
@@ -147,8 +147,8 @@ TEST(DesktopPool, UnmeasuredSeriesOnePerSeriesSelectionFirst) {
   auto tide = edition("3", "Tide #1", "Zed");
   auto measured = edition("4", "Known #1", "Bob");
   auto hidden = edition("5", "Hidden #1", "Abe");
-  hold(s, testing::wallet(), {dunes1, dunes2, tide, measured, hidden, work("6", "Still")});
-  hold(s, testing::wallet(WalletRole::artist), {dunes1});
+  hold(s, testsupport::wallet(), {dunes1, dunes2, tide, measured, hidden, work("6", "Still")});
+  hold(s, testsupport::wallet(WalletRole::artist), {dunes1});
   s.renderProfiles[measured.seriesKey()] = {ArtLayout::fixed(1), std::nullopt, now()};
   s.hiddenArtworks.insert(hidden.id);
   s.onDesktop = {tide.id};

@@ -63,8 +63,8 @@ TEST(Exhibitions, MoveRemoveAndDelete) {
 
 TEST(Exhibitions, ShownOnlyWhileOneWorkIsVisible) {
   LibraryState s;
-  auto a = testing::work("1", "A");
-  testing::hold(s, testing::wallet(), {a});
+  auto a = testsupport::work("1", "A");
+  testsupport::hold(s, testsupport::wallet(), {a});
   s.settings.rotationOrder = PlaybackOrder::shuffle;
   auto id = s.createExhibition("Show", {a.id});
   s.activeExhibition = id;

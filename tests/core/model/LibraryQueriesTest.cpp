@@ -9,9 +9,9 @@
 namespace tavolune {
 namespace {
 
-using testing::hold;
-using testing::ids;
-using testing::work;
+using testsupport::hold;
+using testsupport::ids;
+using testsupport::work;
 
 std::set<std::string> idSet(const std::vector<const Artwork*>& works) {
   auto v = ids(works);
@@ -20,8 +20,8 @@ std::set<std::string> idSet(const std::vector<const Artwork*>& works) {
 
 TEST(LibraryQueries, ScopesSplitByWalletRole) {
   LibraryState s;
-  auto collector = testing::wallet();
-  auto artist = testing::wallet(WalletRole::artist);
+  auto collector = testsupport::wallet();
+  auto artist = testsupport::wallet(WalletRole::artist);
   auto both = work("1", "Both");
   hold(s, collector, {both, work("2", "Collected")});
   hold(s, artist, {both, work("3", "Made")});
@@ -42,7 +42,7 @@ TEST(LibraryQueries, ScopesSplitByWalletRole) {
 
 TEST(LibraryQueries, HiddenOnlyIsTheComplementOfTheVisibleWorks) {
   LibraryState s;
-  auto w = testing::wallet();
+  auto w = testsupport::wallet();
   auto spam = work("2", "Spam");
   spam.isSpam = true;
   auto overridden = work("3", "Was spam");
@@ -66,7 +66,7 @@ TEST(LibraryQueries, HiddenOnlyIsTheComplementOfTheVisibleWorks) {
 
 TEST(LibraryQueries, SearchTrimsBlanksAndIgnoresCase) {
   LibraryState s;
-  hold(s, testing::wallet(),
+  hold(s, testsupport::wallet(),
        {work("1", "a quiet dune"), work("2", "Other", MediaKind::image, "DUNE"), work("3", "Nothing"),
         work("4", "Caf\u00e9 noir"), work("5", "Line\nbreak")});
   EXPECT_EQ(idSet(s.artworksFor({.search = " \tdune  "})),
@@ -85,7 +85,7 @@ TEST(LibraryQueries, ExactCriteria) {
   a.collection = "Dunes";
   auto b = work("2", "Two", MediaKind::image, "ana");
   b.platform = Platform::fxhash;
-  hold(s, testing::wallet(), {a, b, work("3", "Three")});
+  hold(s, testsupport::wallet(), {a, b, work("3", "Three")});
   s.onDesktop = {b.id};
   EXPECT_EQ(ids(s.artworksFor({.artist = "Ana"})), std::vector<std::string>{a.id});
   EXPECT_EQ(ids(s.artworksFor({.artist = "ANA"})), std::vector<std::string>{});
@@ -118,7 +118,7 @@ TEST(LibraryQueries, FormatsAndShapes) {
   auto plain = work("3", "No shape");
   auto zero = work("4", "Zero");
   zero.aspectRatio = 0;
-  hold(s, testing::wallet(), {fixed, responsive, plain, zero});
+  hold(s, testsupport::wallet(), {fixed, responsive, plain, zero});
   s.renderProfiles[fixed.seriesKey()] = {ArtLayout::fixed(0.5), std::nullopt, now()};
   s.renderProfiles[responsive.seriesKey()] = {ArtLayout::responsive(), std::nullopt, now()};
   s.rotations[fixed.id] = 1;
@@ -139,7 +139,7 @@ TEST(LibraryQueries, FormatsAndShapes) {
 
 TEST(LibraryQueries, ExhibitionAndRecentFiltersKeepTheirOrder) {
   LibraryState s;
-  auto w = testing::wallet();
+  auto w = testsupport::wallet();
   hold(s, w, {work("1", "A"), work("2", "B"), work("3", "C")});
   const std::string a = work("1", "").id, b = work("2", "").id, c = work("3", "").id;
   Exhibition e{Uuid::random(), "Show", {c, "gone", a, c}};

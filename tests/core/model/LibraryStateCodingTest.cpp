@@ -6,8 +6,8 @@
 namespace tavolune {
 namespace {
 
-using testing::hold;
-using testing::work;
+using testsupport::hold;
+using testsupport::work;
 
 LibraryState decodeText(std::string_view text) { return LibraryState::decode(text); }
 
@@ -26,7 +26,7 @@ TEST(LibraryStateCoding, EmptyObjectAndVersionOnlyGiveTheEmptyLibrary) {
 
 TEST(LibraryStateCoding, WritesEveryMemberInOrderCompactly) {
   LibraryState s;
-  auto w = testing::wallet();
+  auto w = testsupport::wallet();
   auto a = work("1", "Dunes #1");
   hold(s, w, {a});
   s.hiddenArtworks.insert("x");
@@ -55,7 +55,7 @@ TEST(LibraryStateCoding, WritesEveryMemberInOrderCompactly) {
 
 TEST(LibraryStateCoding, RoundTripsAFullState) {
   LibraryState s;
-  auto w = testing::wallet(WalletRole::artist);
+  auto w = testsupport::wallet(WalletRole::artist);
   w.lastSync = *iso8601::parse("2024-05-01T12:00:00Z");
   auto a = work("1", "Dunes #1", MediaKind::generative, "Ana");
   a.description = "caf\u00e9 \"quoted\"";
@@ -132,7 +132,7 @@ TEST(LibraryStateCoding, LenientMembersFallBackAlone) {
 
 TEST(LibraryStateCoding, StrictMembersRejectTheWholeFile) {
   LibraryState good;
-  hold(good, testing::wallet(), {work("1", "One")});
+  hold(good, testsupport::wallet(), {work("1", "One")});
   auto j = json::Json::parse(good.encode());
 
   auto withoutTitle = j;
@@ -142,7 +142,7 @@ TEST(LibraryStateCoding, StrictMembersRejectTheWholeFile) {
   auto ownershipObject = j;
   ownershipObject["ownerships"] = json::Json::object();
   auto oddOwnerships = j;
-  oddOwnerships["ownerships"].push_back(testing::wallet().id.string());
+  oddOwnerships["ownerships"].push_back(testsupport::wallet().id.string());
   auto artworkNotObject = j;
   artworkNotObject["artworks"]["z"] = 3;
   auto artworksArray = j;
@@ -177,9 +177,9 @@ namespace {
 
 TEST(LibraryStateCoding, DirectWriterMatchesTheTreeWriter) {
   LibraryState s;
-  auto w = testing::wallet();
+  auto w = testsupport::wallet();
   w.lastSync = *iso8601::parse("2024-05-01T12:00:00Z");
-  auto full = testing::work("1", "Ti\"tle\\ with\ttabs\nand \x01 control \x7f and caf\u00e9 \U0001F600");
+  auto full = testsupport::work("1", "Ti\"tle\\ with\ttabs\nand \x01 control \x7f and caf\u00e9 \U0001F600");
   full.artist = "Ann";
   full.artistAddress = "0xabc";
   full.collection = "Coll";
@@ -194,9 +194,9 @@ TEST(LibraryStateCoding, DirectWriterMatchesTheTreeWriter) {
   full.editionSize = -3;
   full.isSpam = true;
   full.description = "bad \xff\xfe utf-8";
-  auto sparse = testing::work("2", "");
+  auto sparse = testsupport::work("2", "");
   sparse.aspectRatio = 0.3333333333333333;
-  testing::hold(s, w, {full, sparse});
+  testsupport::hold(s, w, {full, sparse});
   s.ownerships[Uuid::random()]["x"] = INT64_MIN;
   s.hiddenArtworks = {"a\"b"};
   s.hiddenCollections = {"c"};
@@ -224,9 +224,9 @@ namespace {
 
 // The streaming reader must answer exactly as the tree reader does.
 TEST(LibraryStateCoding, FastAndTreeReadersAgreeOnRepeatedKeys) {
-  const std::string good = testing::work("1", "One").toJson().dump();
+  const std::string good = testsupport::work("1", "One").toJson().dump();
   const std::string bad = R"({"id":"x"})";
-  const std::string uuid = testing::wallet().id.string();
+  const std::string uuid = testsupport::wallet().id.string();
   const std::vector<std::string> files{
       R"({"artworks":{"a":)" + bad + R"(,"a":)" + good + "}}",
       R"({"artworks":{"a":)" + good + R"(,"a":)" + bad + "}}",
@@ -271,9 +271,9 @@ namespace {
 
 TEST(LibraryStateCoding, LargeLibraryAndUnusualTexts) {
   LibraryState s;
-  auto w = testing::wallet();
+  auto w = testsupport::wallet();
   for (int i = 0; i < 3000; ++i) {
-    auto a = testing::work(std::to_string(i), "Work {\"" + std::to_string(i) + "\"} [x]");
+    auto a = testsupport::work(std::to_string(i), "Work {\"" + std::to_string(i) + "\"} [x]");
     a.description = "line\nbreak \\ and \"quotes\" }]";
     s.artworks[a.id] = a;
     s.ownerships[w.id][a.id] = i;

@@ -7,9 +7,9 @@
 namespace tavolune {
 namespace {
 
-using testing::hold;
-using testing::wallet;
-using testing::work;
+using testsupport::hold;
+using testsupport::wallet;
+using testsupport::work;
 
 std::vector<OwnedArtwork> owning(std::initializer_list<Artwork> works, std::int64_t quantity = 1) {
   std::vector<OwnedArtwork> out;

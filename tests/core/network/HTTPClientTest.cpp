@@ -2,6 +2,7 @@
 #include "core/network/GraphQLResponse.hpp"
 #include "core/network/HTTPClient.hpp"
 #include "core/network/URLMake.hpp"
+#include "core/base/TavoluneError.hpp"
 #include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
@@ -25,10 +26,10 @@ using Clock = std::chrono::steady_clock;
 class HTTPClientTest : public ::testing::Test {
  protected:
   HTTPClientTest() : client(std::make_shared<URLSession>()) {
-    client.sleep = [this](double seconds, std::stop_token stop) {
+    client.clock = tavolune::Clock(&tavolune::Clock::systemNow, [this](double seconds, std::stop_token stop) {
       waits.push_back(seconds);
       if (stop.stop_requested()) throw CancellationError();
-    };
+    });
   }
 
   Url at(std::string_view pathAndQuery) const { return *Url::parse(server.url(pathAndQuery)); }
@@ -40,16 +41,7 @@ class HTTPClientTest : public ::testing::Test {
 
 using testsupport::tavoluneErrorOf;
 
-template <class F>
-TransportError transportErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const TransportError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no TransportError thrown";
-  return TransportError(0, 0, "", "");
-}
+using testsupport::transportErrorOf;
 
 TEST_F(HTTPClientTest, FourAnswersOf429GiveFourRequestsWithDoublingWaitsThenAnError) {
   server.on("GET", "/busy", CannedResponse::json("{}", 429));
@@ -245,7 +237,7 @@ TEST_F(HTTPClientTest, TransportFailuresFallIntoTheirGroups) {
 
 TEST_F(HTTPClientTest, CancellationEndsA429WaitPromptly) {
   HTTPClient real = client;
-  real.sleep = &HTTPClient::realSleep;
+  real.clock = tavolune::Clock();
   server.on("GET", "/wait", CannedResponse::json("{}", 429).withHeader("Retry-After", "10"));
   std::stop_source stop;
   auto start = Clock::now();

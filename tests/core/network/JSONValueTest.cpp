@@ -1,5 +1,6 @@
 #include "core/network/GraphQLRequest.hpp"
 #include "core/network/GraphQLResponse.hpp"
+#include "core/network/JSONCoding.hpp"
 #include "core/network/JSONValue.hpp"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,15 @@ TEST(JSONValue, MalformedOrTooDeepInputFails) {
   EXPECT_NO_THROW(JSONValue::parse(deep));
   std::string deeper = "[" + deep + "]";
   EXPECT_THROW(JSONValue::parse(deeper), json::DecodeError);
+}
+
+TEST(JSONValue, ANulByteOutsideAStringIsNoEndOfText) {
+  using namespace std::string_literals;
+  for (const std::string& text : {"123\0"s, "[1]\0anything"s, "\0"s}) {
+    EXPECT_THROW(JSONValue::parse(text), json::DecodeError) << text.size();
+    EXPECT_THROW(jsoncoding::decode<std::vector<std::int64_t>>(text), json::DecodeError) << text.size();
+    EXPECT_THROW(jsoncoding::decode<JSONValue>(text), json::DecodeError) << text.size();
+  }
 }
 
 TEST(JSONValue, StringAccessor) {

@@ -1,6 +1,6 @@
 #include "core/persistence/LibraryStore.hpp"
 #include "tests/support/LibraryFixtures.hpp"
-#include "tests/core/persistence/TempDir.hpp"
+#include "tests/support/TempDir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +24,13 @@ LibraryState markedState(const LibraryState& base, std::int64_t marker) {
 }
 
 TEST(CrashSafety, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
-  testing::TempDir dir;
+  testsupport::TempDir dir;
   const auto url = dir.path() / "library.json";
   std::mt19937 rng(12345);
   LibraryState base;
-  auto w = testing::wallet();
+  auto w = testsupport::wallet();
   for (int i = 0; i < 1000; ++i) {
-    auto a = testing::work(std::to_string(i), "Work " + std::to_string(i));
+    auto a = testsupport::work(std::to_string(i), "Work " + std::to_string(i));
     a.description = std::string(300, 'd');
     base.artworks[a.id] = a;
     base.ownerships[w.id][a.id] = 1;

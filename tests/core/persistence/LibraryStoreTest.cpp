@@ -1,6 +1,6 @@
 #include "core/persistence/LibraryStore.hpp"
 #include "tests/support/LibraryFixtures.hpp"
-#include "tests/core/persistence/TempDir.hpp"
+#include "tests/support/TempDir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ namespace tavolune {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
+using testsupport::TempDir;
 
 void writeFile(const fs::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
@@ -36,8 +36,8 @@ std::vector<fs::path> entries(const fs::path& dir) {
 
 LibraryState sampleState() {
   LibraryState s;
-  testing::hold(s, testing::wallet(), {testing::work("1", "One"), testing::work("2", "Two")});
-  s.onDesktop = {testing::work("1", "").id};
+  testsupport::hold(s, testsupport::wallet(), {testsupport::work("1", "One"), testsupport::work("2", "Two")});
+  s.onDesktop = {testsupport::work("1", "").id};
   return s;
 }
 
@@ -114,6 +114,21 @@ TEST(LibraryStore, SaveIntoAPathBlockedByAFileFails) {
   writeFile(dir.path() / "blocker", "x");
   LibraryStore store(dir.path() / "blocker" / "library.json");
   EXPECT_ANY_THROW(store.save(LibraryState()));
+}
+
+TEST(LibraryStore, ANulByteRejectsTheFileAndItsTailIsKept) {
+  TempDir dir;
+  const fs::path url = dir.path() / "library.json";
+  LibraryStore(url).save(sampleState());
+  const std::string whole = readFile(url) + std::string(1, '\0') + "and the rest";
+  writeFile(url, whole);
+  LibraryStore store(url);
+  EXPECT_TRUE(store.load().artworks.empty());
+  store.save(LibraryState());
+  auto backup = store.lastRejectedBackup();
+  ASSERT_TRUE(backup);
+  EXPECT_EQ(readFile(*backup), whole);
+  EXPECT_TRUE(LibraryState::fromJson(json::Json::parse(readFile(url))).artworks.empty());
 }
 
 TEST(LibraryStore, RejectedFileIsMovedAsideBeforeTheFirstSave) {

@@ -1,6 +1,6 @@
 #include "core/persistence/LibraryStore.hpp"
 #include "core/persistence/TavolunePaths.hpp"
-#include "tests/core/persistence/TempDir.hpp"
+#include "tests/support/TempDir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ TEST(TavolunePaths, ApplicationFolderFollowsXDG) {
 }
 
 TEST(TavolunePaths, MovesTheFormerFolderOnlyWhenTheNewOneIsMissing) {
-  testing::TempDir dir;
+  testsupport::TempDir dir;
   fs::create_directories(dir.path() / "Morvane");
   std::ofstream(dir.path() / "Morvane" / "library.json") << "{}";
   auto folder = resolveAppSupport(env({{"XDG_DATA_HOME", dir.path().string()}}));
@@ -56,7 +56,7 @@ TEST(TavolunePaths, MovesTheFormerFolderOnlyWhenTheNewOneIsMissing) {
   EXPECT_FALSE(fs::exists(dir.path() / "Tavolune" / "old"));
 
   // Nothing to move and a failing move are both silent.
-  testing::TempDir empty;
+  testsupport::TempDir empty;
   EXPECT_NO_THROW(moveFolderOfFormerName(empty.path() / "Tavolune", empty.path()));
   EXPECT_FALSE(fs::exists(empty.path() / "Tavolune"));
   EXPECT_NO_THROW(moveFolderOfFormerName("/proc/nonexistent/Tavolune", "/proc/nonexistent"));

@@ -2,11 +2,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
-namespace tavolune::testing {
+namespace tavolune::testsupport {
 
-// A fresh folder under the temporary directory, removed afterwards.
+// A fresh folder under the temporary directory (made by mkdtemp, so no two
+// tests share one), removed with everything in it afterwards. Not copyable:
+// one owner deletes it once.
 class TempDir {
  public:
   TempDir() {
@@ -27,4 +30,4 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-}  // namespace tavolune::testing
+}  // namespace tavolune::testsupport

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+#include <utility>
+
+// Every outside host the core knows, in one place: the services it reads
+// from, the gateways media goes through, and the hosts it recognises in
+// media links. Constants only; only the real() constructors of the services
+// put the service hosts to use.
+namespace tavolune::hosts {
+
+// TzKT, the Tezos indexer: domains, tokens and the big maps of onchfs.
+inline constexpr std::string_view tzktAPI = "https://api.tzkt.io";
+// The ENS resolution service: GET /ens/resolve/<name or address>.
+inline constexpr std::string_view ensResolver = "https://api.ensideas.com";
+// The Tezos Domains GraphQL API: POST /graphql.
+inline constexpr std::string_view tezosDomainsAPI = "https://api.tezos.domains";
+
+// The objkt GraphQL API (POST /v3/graphql) and web site (token pages under
+// /tokens/<contract>/<token id>).
+inline constexpr std::string_view objktAPI = "https://data.objkt.com";
+inline constexpr std::string_view objktWeb = "https://objkt.com";
+
+// The OpenSea API, version 2 (accounts, collections, listings, keys).
+inline constexpr std::string_view openSeaAPI = "https://api.opensea.io";
+
+// The Blockscout explorer of each EVM chain: API version 2 under /api/v2
+// and the token pages under /token.
+inline constexpr std::string_view blockscoutEthereum = "https://eth.blockscout.com";
+inline constexpr std::string_view blockscoutBase = "https://base.blockscout.com";
+inline constexpr std::string_view blockscoutOptimism = "https://optimism.blockscout.com";
+inline constexpr std::string_view blockscoutArbitrum = "https://arbitrum.blockscout.com";
+inline constexpr std::string_view blockscoutPolygon = "https://polygon.blockscout.com";
+
+// IPFS gateways in the order they are tried: a pinning service's public
+// gateway, the IPFS project's main gateway and its link gateway, then the
+// link gateways of two storage services.
+inline constexpr std::array<std::string_view, 5> ipfsGateways{
+    "https://gateway.pinata.cloud", "https://ipfs.io", "https://dweb.link", "https://w3s.link",
+    "https://nftstorage.link"};
+
+inline constexpr std::string_view arweaveGateway = "https://arweave.net/";
+
+// Art Blocks: its domain, the live generator, full-size renders (base +
+// contract + "/" + token + ".png"), and the image storage whose full-size
+// renders sit under "/max/" beside thumbnails under "/thumb/".
+inline constexpr std::string_view artBlocksDomain = "artblocks.io";
+inline constexpr std::string_view artBlocksGenerator = "generator.artblocks.io";
+inline constexpr std::string_view artBlocksMediaProxy = "https://media-proxy.artblocks.io/";
+inline constexpr std::string_view artBlocksMedia = "media.artblocks.io";
+inline constexpr std::string_view artBlocksOldMedia = "artblocks-mainnet.s3.amazonaws.com";
+
+// The generative platform Verse.
+inline constexpr std::string_view verseDomain = "verse.works";
+
+// OpenSea's image CDN serves square crops.
+inline constexpr std::string_view squareImageCDN = "seadn.io";
+
+// Hosts whose content now lives elsewhere (lower-cased host -> new host).
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 1> movedHosts{{
+    {artBlocksOldMedia, artBlocksMedia},
+}};
+
+}  // namespace tavolune::hosts
