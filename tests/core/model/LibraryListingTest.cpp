@@ -12,7 +12,7 @@
 namespace tavolune {
 namespace {
 
-using testing::ids;
+using testsupport::ids;
 
 // Small random libraries that use every member a query reads, with texts
 // that differ only in case, accents or composition.
@@ -29,7 +29,7 @@ class RandomLibrary {
 
   LibraryState make() {
     LibraryState s;
-    for (int w = 1 + below(4); w > 0; --w) s.wallets.push_back(testing::wallet(chance(0.3) ? WalletRole::artist : WalletRole::collector));
+    for (int w = 1 + below(4); w > 0; --w) s.wallets.push_back(testsupport::wallet(chance(0.3) ? WalletRole::artist : WalletRole::collector));
     std::vector<Uuid> holders;
     for (const auto& w : s.wallets) holders.push_back(w.id);
     holders.push_back(Uuid::random());  // holdings of a removed wallet
@@ -165,10 +165,10 @@ TEST(LibraryListing, UnmeasuredSeriesTakesTheFirstWorkOfEachSeriesSelectionFirst
 
 TEST(LibraryListing, RebuildsAfterEveryChangeAndOnlyThen) {
   LibraryState s;
-  auto w = testing::wallet();
-  testing::hold(s, w, {testing::work("1", "A"), testing::work("2", "B", MediaKind::generative)});
+  auto w = testsupport::wallet();
+  testsupport::hold(s, w, {testsupport::work("1", "A"), testsupport::work("2", "B", MediaKind::generative)});
   s.touch();
-  const std::string a = testing::work("1", "").id;
+  const std::string a = testsupport::work("1", "").id;
   LibraryListing listing;
   EXPECT_FALSE(listing.isCurrent(s));
   EXPECT_EQ(listing.update(s).count({}), 2u);
@@ -210,7 +210,7 @@ TEST(LibraryListing, RebuildsAfterEveryChangeAndOnlyThen) {
   EXPECT_EQ(listing.count({}), 0u);
 
   // A copy or a moved-from state is another state.
-  testing::hold(s, w, {testing::work("3", "C")});
+  testsupport::hold(s, w, {testsupport::work("3", "C")});
   s.touch();
   listing.update(s);
   LibraryState copy = s;
