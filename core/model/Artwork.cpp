@@ -105,6 +105,28 @@ std::string Artwork::cartelDetails() const {
   return out;
 }
 
+std::string Artwork::museumDetails() const {
+  std::string out;
+  auto add = [&out](std::string_view part) {
+    if (!out.empty()) out += " \u00B7 ";
+    out += part;
+  };
+  if (auto c = cartelCollection()) add(*c);
+  switch (mediaKind) {
+    case MediaKind::generative: add("Generative, code"); break;
+    case MediaKind::video: add("Video"); break;
+    case MediaKind::image:
+    case MediaKind::other: add(isAnimatedImage() ? "Animated GIF" : "Digital image"); break;
+  }
+  if (editionNumber) {
+    if (!editionSize) add("No. " + *editionNumber);
+    else if (*editionSize < 2) add("Unique");
+    else add("No. " + *editionNumber + " of " + std::to_string(*editionSize));
+  }
+  add(displayName(chain));
+  return out;
+}
+
 Json Artwork::toJson() const {
   Json j = Json::object();
   json::put(j, "id", id);
