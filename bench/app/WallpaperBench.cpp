@@ -12,6 +12,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -78,6 +79,9 @@ void BM_SetWallpaper_X11Root_5K(benchmark::State& state) {
   int number = 0;
   auto c = xcb::connect(&number);
   int alive = 0;
+  // Freed clients' ids are handed out again: count each id once.
+  std::sort(pixmaps.begin(), pixmaps.end());
+  pixmaps.erase(std::unique(pixmaps.begin(), pixmaps.end()), pixmaps.end());
   for (auto p : pixmaps) {
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> g(
         xcb_get_geometry_reply(c.get(), xcb_get_geometry(c.get(), p), nullptr), &std::free);

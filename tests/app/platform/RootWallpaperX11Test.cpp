@@ -130,7 +130,13 @@ TEST(RootWallpaper, SetsEachDisplaysPartAndFreesThePreviousPixmap) {
     ASSERT_EQ(answer.wait(), std::nullopt);
     seen.push_back(*x.pixmap());
   }
-  for (std::size_t i = 0; i + 1 < seen.size(); ++i) EXPECT_FALSE(x.exists(seen[i]));
+  // The server hands a freed client's ids to later clients, so an old id
+  // may come back as the current pixmap.
+  for (std::size_t i = 0; i + 1 < seen.size(); ++i) {
+    if (seen[i] != seen.back()) {
+      EXPECT_FALSE(x.exists(seen[i])) << i;
+    }
+  }
   EXPECT_TRUE(x.exists(seen.back()));
   EXPECT_TRUE(log.lines().empty());
   // One test: the root window is shared by every test on this display.
