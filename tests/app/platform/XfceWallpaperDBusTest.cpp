@@ -7,7 +7,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDBusServiceWatcher>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,8 +28,14 @@ struct Xfconfd {
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", home.path());
     process.setProcessEnvironment(env);
+    QDBusServiceWatcher watcher("org.xfce.Xfconf", QDBusConnection::sessionBus(),
+                                QDBusServiceWatcher::WatchForRegistration);
+    QSignalSpy registered(&watcher, &QDBusServiceWatcher::serviceRegistered);
     process.start("/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd", {});
+    // Ours, with its own settings folder, before a call could start another.
+    started = registered.wait(10000);
   }
+  bool started = false;
   ~Xfconfd() {
     process.terminate();
     process.waitForFinished(3000);
@@ -45,7 +53,7 @@ struct Xfconfd {
 
 TEST(XfceWallpaper, SetsEveryWorkspaceOfTheMonitorOnlyWhileXfdesktopRuns) {
   Xfconfd xfconfd;
-  // Any call starts it on demand too; this one also waits until it answers.
+  ASSERT_TRUE(xfconfd.started);
   Xfconfd::call("SetProperty", {"xfwm4", "/general/workspace_count", QVariant::fromValue(QDBusVariant(3))});
   ASSERT_EQ(Xfconfd::call("GetProperty", {"xfwm4", "/general/workspace_count"}).toInt(), 3);
 
