@@ -36,6 +36,12 @@ std::string Artwork::collectionKey() const {
 
 namespace {
 
+// The label's items are joined by a middle dot between spaces.
+void addItem(std::string& line, std::string_view item) {
+  if (!line.empty()) line += " \u00B7 ";
+  line += item;
+}
+
 // The part of a URI before its first non-empty "?"-separated piece ends.
 bool firstPieceEndsWithGif(const std::optional<std::string>& uri) {
   if (!uri) return false;
@@ -90,10 +96,7 @@ std::optional<std::string> Artwork::cartelCollection() const {
 
 std::string Artwork::cartelDetails() const {
   std::string out;
-  auto add = [&out](std::string_view part) {
-    if (!out.empty()) out += " \u00B7 ";
-    out += part;
-  };
+  auto add = [&out](std::string_view part) { addItem(out, part); };
   if (auto c = cartelCollection()) add(*c);
   if (year) add(std::to_string(*year));
   if (editionNumber) {
@@ -107,10 +110,7 @@ std::string Artwork::cartelDetails() const {
 
 std::string Artwork::museumDetails() const {
   std::string out;
-  auto add = [&out](std::string_view part) {
-    if (!out.empty()) out += " \u00B7 ";
-    out += part;
-  };
+  auto add = [&out](std::string_view part) { addItem(out, part); };
   if (auto c = cartelCollection()) add(*c);
   switch (mediaKind) {
     case MediaKind::generative: add("Generative, code"); break;
