@@ -100,8 +100,10 @@ WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>
   const auto* screen = xcb::screenOf(c.get(), number);
   if (!screen) return QStringLiteral("the X display has no screen %1").arg(number);
   if (auto covered = coveringDesktopWindow(c.get(), screen->root, pieces)) return covered;
+  // The screen record lives in the connection: copy before closing it.
+  const QSize rootSize(screen->width_in_pixels, screen->height_in_pixels);
   c.reset();
-  const QImage image = SpannedPicture::compose(pieces, QSize(screen->width_in_pixels, screen->height_in_pixels));
+  const QImage image = SpannedPicture::compose(pieces, rootSize);
   if (image.isNull()) return QStringLiteral("the picture could not be composed");
   return setRootImage(image);
 }
