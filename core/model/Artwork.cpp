@@ -36,6 +36,12 @@ std::string Artwork::collectionKey() const {
 
 namespace {
 
+// The label's items are joined by a middle dot between spaces.
+void addItem(std::string& line, std::string_view item) {
+  if (!line.empty()) line += " \u00B7 ";
+  line += item;
+}
+
 // The part of a URI before its first non-empty "?"-separated piece ends.
 bool firstPieceEndsWithGif(const std::optional<std::string>& uri) {
   if (!uri) return false;
@@ -90,16 +96,32 @@ std::optional<std::string> Artwork::cartelCollection() const {
 
 std::string Artwork::cartelDetails() const {
   std::string out;
-  auto add = [&out](std::string_view part) {
-    if (!out.empty()) out += " \u00B7 ";
-    out += part;
-  };
+  auto add = [&out](std::string_view part) { addItem(out, part); };
   if (auto c = cartelCollection()) add(*c);
   if (year) add(std::to_string(*year));
   if (editionNumber) {
     std::string edition = "#" + *editionNumber;
     if (editionSize && *editionSize >= 2) edition += " / " + std::to_string(*editionSize);
     add(edition);
+  }
+  add(displayName(chain));
+  return out;
+}
+
+std::string Artwork::museumDetails() const {
+  std::string out;
+  auto add = [&out](std::string_view part) { addItem(out, part); };
+  if (auto c = cartelCollection()) add(*c);
+  switch (mediaKind) {
+    case MediaKind::generative: add("Generative, code"); break;
+    case MediaKind::video: add("Video"); break;
+    case MediaKind::image:
+    case MediaKind::other: add(isAnimatedImage() ? "Animated GIF" : "Digital image"); break;
+  }
+  if (editionNumber) {
+    if (!editionSize) add("No. " + *editionNumber);
+    else if (*editionSize < 2) add("Unique");
+    else add("No. " + *editionNumber + " of " + std::to_string(*editionSize));
   }
   add(displayName(chain));
   return out;

@@ -57,6 +57,8 @@ struct Artwork {
   std::string cartelTitle() const;
   std::optional<std::string> cartelCollection() const;
   std::string cartelDetails() const;
+  // The facts line of the museum label: collection, medium, edition, chain.
+  std::string museumDetails() const;
 
   // Reads any parsed document the json helpers understand.
   template <class N>

@@ -95,6 +95,33 @@ TEST(Artwork, WallLabelDetailsLine) {
   EXPECT_EQ(work("x").cartelDetails(), "Tezos");
 }
 
+TEST(Artwork, MuseumDetails) {
+  struct Case {
+    std::optional<std::string> collection;
+    MediaKind kind;
+    std::optional<std::string> mime;
+    std::optional<std::string> number;
+    std::optional<std::int64_t> size;
+    std::string expected;
+  };
+  const std::vector<Case> cases{
+      {"Dunes", MediaKind::generative, {}, "7", 100, "Dunes \u00B7 Generative, code \u00B7 No. 7 of 100 \u00B7 Tezos"},
+      {{}, MediaKind::video, {}, "7", {}, "Video \u00B7 No. 7 \u00B7 Tezos"},
+      {{}, MediaKind::image, "image/gif", "7", 1, "Animated GIF \u00B7 Unique \u00B7 Tezos"},
+      {{}, MediaKind::image, "image/png", "7", 0, "Digital image \u00B7 Unique \u00B7 Tezos"},
+      {{}, MediaKind::other, "image/gif", {}, 50, "Digital image \u00B7 Tezos"},
+  };
+  for (const auto& c : cases) {
+    auto a = work("Sunrise");
+    a.collection = c.collection;
+    a.mediaKind = c.kind;
+    a.mime = c.mime;
+    a.editionNumber = c.number;
+    a.editionSize = c.size;
+    EXPECT_EQ(a.museumDetails(), c.expected);
+  }
+}
+
 TEST(Artwork, LiveRule) {
   auto a = work("x");
   a.mediaKind = MediaKind::image;

@@ -1,0 +1,153 @@
+#include "app/platform/linux/RootWallpaper.hpp"
+
+#include "app/platform/linux/Xcb.hpp"
+
+#include <QFuture>
+#include <QThreadPool>
+#include <QtConcurrent>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tavolune {
+namespace {
+
+template <class T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+// The top-level windows of the root: the window manager's client list where
+// there is one, else the root's children.
+std::vector<xcb_window_t> topLevels(xcb_connection_t* c, xcb_window_t root) {
+  auto clients = xcb::cardinals(c, root, xcb::atom(c, "_NET_CLIENT_LIST"));
+  if (!clients.empty()) return {clients.begin(), clients.end()};
+  Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
+  if (!tree) return {};
+  const auto* children = xcb_query_tree_children(tree.get());
+  return {children, children + xcb_query_tree_children_length(tree.get())};
+}
+
+// A mapped desktop-type window of another process over any piece: it hides
+// whatever the root shows.
+std::optional<QString> coveringDesktopWindow(xcb_connection_t* c, xcb_window_t root,
+                                             const std::vector<SpannedPiece>& pieces) {
+  const xcb_atom_t type = xcb::atom(c, "_NET_WM_WINDOW_TYPE");
+  const xcb_atom_t desktop = xcb::atom(c, "_NET_WM_WINDOW_TYPE_DESKTOP");
+  const xcb_atom_t pid = xcb::atom(c, "_NET_WM_PID");
+  for (xcb_window_t w : topLevels(c, root)) {
+    const auto types = xcb::cardinals(c, w, type);
+    if (std::find(types.begin(), types.end(), desktop) == types.end()) continue;
+    if (xcb::cardinal(c, w, pid) == static_cast<std::uint32_t>(getpid())) continue;
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr), &std::free);
+    Reply<xcb_translate_coordinates_reply_t> at(
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, root, 0, 0), nullptr), &std::free);
+    if (!geometry || !at) continue;
+    const QRect area(at->dst_x, at->dst_y, geometry->width, geometry->height);
+    for (const auto& p : pieces) {
+      if (area.intersects(p.geometry)) {
+        return QStringLiteral("a desktop window of another program (0x%1) covers the root window")
+            .arg(w, 0, 16);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// Uploads the image in strips that fit the server's request size.
+bool upload(xcb_connection_t* c, xcb_pixmap_t pixmap, const QImage& image) {
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  xcb_create_gc(c, gc, pixmap, 0, nullptr);
+  const std::uint32_t maxBytes = xcb_get_maximum_request_length(c) * 4 - 64;
+  const auto stride = static_cast<std::uint32_t>(image.bytesPerLine());
+  const int rowsPerStrip = std::max<int>(1, static_cast<int>(maxBytes / stride));
+  for (int y = 0; y < image.height(); y += rowsPerStrip) {
+    const int rows = std::min(rowsPerStrip, image.height() - y);
+    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(image.width()),
+                  static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(y), 0, 24, stride * rows,
+                  image.constScanLine(y));
+  }
+  xcb_free_gc(c, gc);
+  return !xcb_connection_has_error(c);
+}
+
+bool rootTakes32BitPixels(xcb_connection_t* c, const xcb_screen_t* screen) {
+  if (screen->root_depth != 24) return false;
+  auto it = xcb_setup_pixmap_formats_iterator(xcb_get_setup(c));
+  for (; it.rem; xcb_format_next(&it)) {
+    if (it.data->depth == 24) return it.data->bits_per_pixel == 32;
+  }
+  return false;
+}
+
+}  // namespace
+
+RootWallpaper::RootWallpaper(SystemLog& log, QObject* parent) : WallpaperBackend(log, parent) {}
+
+void RootWallpaper::apply(const WallpaperRequest& request, Done finish) {
+  const auto pieces = spanned_.update(request);
+  QtConcurrent::run(QThreadPool::globalInstance(), [pieces] { return setRoot(pieces); })
+      .then(this, [finish](Outcome outcome) { finish(outcome); });
+}
+
+WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>& pieces) {
+  int number = 0;
+  auto c = xcb::connect(&number);
+  if (!c) return QStringLiteral("the X display cannot be reached");
+  const auto* screen = xcb::screenOf(c.get(), number);
+  if (!screen) return QStringLiteral("the X display has no screen %1").arg(number);
+  if (auto covered = coveringDesktopWindow(c.get(), screen->root, pieces)) return covered;
+  // The screen record lives in the connection: copy before closing it.
+  const QSize rootSize(screen->width_in_pixels, screen->height_in_pixels);
+  c.reset();
+  const QImage image = SpannedPicture::compose(pieces, rootSize);
+  if (image.isNull()) return QStringLiteral("the picture could not be composed");
+  return setRootImage(image);
+}
+
+WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source) {
+  int number = 0;
+  auto owned = xcb::connect(&number);
+  if (!owned) return QStringLiteral("the X display cannot be reached");
+  xcb_connection_t* c = owned.get();
+  const auto* screen = xcb::screenOf(c, number);
+  if (!screen) return QStringLiteral("the X display has no screen %1").arg(number);
+  if (!rootTakes32BitPixels(c, screen)) return QStringLiteral("the root window's depth is not supported");
+  const QImage image = source.convertToFormat(QImage::Format_RGB32)
+                           .scaled(screen->width_in_pixels, screen->height_in_pixels, Qt::IgnoreAspectRatio,
+                                   Qt::SmoothTransformation);
+  const xcb_window_t root = screen->root;
+  const xcb_atom_t rootPmap = xcb::atom(c, "_XROOTPMAP_ID");
+  const xcb_atom_t esetroot = xcb::atom(c, "ESETROOT_PMAP_ID");
+
+  const xcb_pixmap_t pixmap = xcb_generate_id(c);
+  xcb_create_pixmap(c, screen->root_depth, pixmap, root, screen->width_in_pixels, screen->height_in_pixels);
+  if (!upload(c, pixmap, image)) return QStringLiteral("the picture could not be sent to the X server");
+
+  // The server keeps everything this connection made after it closes, so
+  // the pixmap stays; the previous such pixmap is freed by ending its
+  // creator's kept resources, as other root setters do.
+  xcb_grab_server(c);
+  const auto oldRoot = xcb::cardinal(c, root, rootPmap);
+  const auto oldEset = xcb::cardinal(c, root, esetroot);
+  if (oldRoot && oldEset && *oldRoot == *oldEset && *oldRoot != XCB_NONE) {
+    xcb_discard_reply(c, xcb_kill_client_checked(c, *oldRoot).sequence);
+  }
+  xcb::setCardinals(c, root, rootPmap, XCB_ATOM_PIXMAP, {pixmap});
+  xcb::setCardinals(c, root, esetroot, XCB_ATOM_PIXMAP, {pixmap});
+  const std::uint32_t background[] = {pixmap};
+  xcb_change_window_attributes(c, root, XCB_CW_BACK_PIXMAP, background);
+  xcb_clear_area(c, 0, root, 0, 0, 0, 0);
+  xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+  xcb_ungrab_server(c);
+  const auto confirmed = xcb::cardinal(c, root, rootPmap);
+  if (xcb_connection_has_error(c) || confirmed != pixmap) {
+    return QStringLiteral("the root window did not take the picture");
+  }
+  return std::nullopt;
+}
+
+}  // namespace tavolune

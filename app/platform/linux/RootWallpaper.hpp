@@ -1,0 +1,37 @@
+#pragma once
+// Desktop picture on a plain X11 session: a pixmap on the root window,
+// announced through _XROOTPMAP_ID and ESETROOT_PMAP_ID, that outlives our
+// connection; the previous one is freed so rotations do not grow the X
+// server. The pixmap covers every display, each with its latest picture.
+// GUI thread only; decoding and the upload run on the global thread pool
+// over a connection of their own.
+
+#include "app/platform/WallpaperBackend.hpp"
+#include "app/platform/linux/SpannedPicture.hpp"
+
+#include <QImage>
+
+namespace tavolune {
+
+class RootWallpaper final : public WallpaperBackend {
+  Q_OBJECT
+ public:
+  explicit RootWallpaper(SystemLog& log, QObject* parent = nullptr);
+  QString name() const override { return QStringLiteral("X11 root window"); }
+
+  // Blocks: composes the pieces and puts them on the root window, then reads
+  // the root property back. None on success, else why not. Refuses when a
+  // desktop window of another program covers one of the pieces: the picture
+  // would never show.
+  static WallpaperBackend::Outcome setRoot(const std::vector<SpannedPiece>& pieces);
+  // Blocks: puts an image the size of the root window on it (as setRoot).
+  static WallpaperBackend::Outcome setRootImage(const QImage& image);
+
+ protected:
+  void apply(const WallpaperRequest& request, Done finish) override;
+
+ private:
+  SpannedPicture spanned_;
+};
+
+}  // namespace tavolune

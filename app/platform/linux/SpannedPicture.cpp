@@ -1,0 +1,85 @@
+#include "app/platform/linux/SpannedPicture.hpp"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+
+#include <set>
+
+namespace tavolune {
+
+std::vector<SpannedPiece> SpannedPicture::update(const WallpaperRequest& request) {
+  byDisplay_[request.display.key] = {request.file, request.fill};
+  std::vector<Display> displays = request.displays;
+  const bool listed = std::any_of(displays.begin(), displays.end(),
+                                  [&](const Display& d) { return d.key == request.display.key; });
+  if (!listed) displays.push_back(request.display);
+
+  std::set<QString> present;
+  std::vector<SpannedPiece> pieces;
+  for (const auto& d : displays) {
+    present.insert(d.key);
+    auto it = byDisplay_.find(d.key);
+    if (it == byDisplay_.end()) {
+      pieces.push_back({d.geometry, {}, Qt::black});
+    } else {
+      pieces.push_back({d.geometry, it->second.first, it->second.second});
+    }
+  }
+  std::erase_if(byDisplay_, [&](const auto& entry) { return !present.contains(entry.first); });
+  return pieces;
+}
+
+QRect SpannedPicture::bounds(const std::vector<SpannedPiece>& pieces) {
+  QRect all(0, 0, 0, 0);
+  for (const auto& p : pieces) all = all.united(p.geometry);
+  return all;
+}
+
+QImage SpannedPicture::compose(const std::vector<SpannedPiece>& pieces, QSize rootSize) {
+  if (rootSize.isEmpty()) return {};
+  QImage out(rootSize, QImage::Format_RGB32);
+  if (out.isNull()) return {};
+  out.fill(Qt::black);
+  QPainter painter(&out);
+  for (const auto& p : pieces) {
+    if (p.geometry.isEmpty()) continue;
+    painter.fillRect(p.geometry, p.fill.isValid() ? p.fill : QColor(Qt::black));
+    if (p.file.isEmpty()) continue;
+    QImageReader reader(p.file);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (size.isEmpty()) continue;
+    // Fill the display: JPEG scales while decoding, the rest is a crop.
+    const QSize scaled = size.scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
+    reader.setScaledSize(scaled);
+    QImage image = reader.read();
+    if (image.isNull()) continue;
+    if (image.size() != scaled) image = image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QRect source((scaled.width() - p.geometry.width()) / 2, (scaled.height() - p.geometry.height()) / 2,
+                       p.geometry.width(), p.geometry.height());
+    painter.drawImage(p.geometry, image, source);
+  }
+  return out;
+}
+
+QString SpannedPicture::fileName(const std::vector<SpannedPiece>& pieces) {
+  QCryptographicHash hash(QCryptographicHash::Sha256);
+  for (const auto& p : pieces) {
+    const QFileInfo info(p.file);
+    const QString line = QStringLiteral("%1,%2,%3,%4|%5|%6|%7|%8\n")
+                             .arg(p.geometry.x())
+                             .arg(p.geometry.y())
+                             .arg(p.geometry.width())
+                             .arg(p.geometry.height())
+                             .arg(p.file)
+                             .arg(info.exists() ? info.size() : -1)
+                             .arg(info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0)
+                             .arg(p.fill.name(QColor::HexArgb));
+    hash.addData(line.toUtf8());
+  }
+  return QStringLiteral("spanned-") + QString::fromLatin1(hash.result().toHex().left(16)) + QStringLiteral(".jpg");
+}
+
+}  // namespace tavolune

@@ -1,0 +1,128 @@
+#include "app/platform/linux/GnomeWallpaper.hpp"
+
+#include "tests/app/platform/WallpaperAnswer.hpp"
+#include "tests/support/fakes/FakeSystemLog.hpp"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace tavolune {
+namespace {
+
+using testsupport::FakeSystemLog;
+using testsupport::WallpaperAnswer;
+
+const char* schema = "org.gnome.desktop.background";
+
+// GIO settings in a keyfile of a folder of the test's own; read back by a
+// separate gsettings process, as another program would see them.
+class GnomeWallpaperTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(config.isValid());
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+  }
+  void TearDown() override { qunsetenv("GSETTINGS_BACKEND"); }
+
+  static QString get(const char* key) {
+    QProcess p;
+    p.start("gsettings", {"get", schema, key});
+    p.waitForFinished(5000);
+    return GnomeWallpaper::unquoted(QString::fromUtf8(p.readAllStandardOutput())).value_or("?");
+  }
+  QString picture(const QString& name, const QColor& colour) {
+    QImage image(1280, 720, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString path = pictures.filePath(name);
+    image.save(path, "jpeg", 95);
+    return path;
+  }
+  static Display display(const QString& key, QRect geometry) {
+    Display d;
+    d.key = key;
+    d.geometry = geometry;
+    d.available = geometry;
+    return d;
+  }
+
+  QTemporaryDir config, pictures, folder;
+  FakeSystemLog log;
+  WallpaperAnswer answer;
+};
+
+bool near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12 && std::abs(a.blue() - b.blue()) < 12;
+}
+
+TEST_F(GnomeWallpaperTest, OnePictureSpansEveryDisplayUnderANewNameForNewContent) {
+  GnomeWallpaper backend(log, folder.path(), GnomeWallpaper::gnome());
+  const Display left = display("LEFT", QRect(0, 0, 1280, 720)), right = display("RIGHT", QRect(1280, 0, 1280, 720));
+
+  backend.setPicture({left, {left, right}, picture("l.jpg", Qt::red), Qt::black}, &answer.box, answer.done());
+  ASSERT_EQ(answer.wait(), std::nullopt);
+  const QString first = QUrl(get("picture-uri")).toLocalFile();
+  EXPECT_TRUE(QFileInfo(first).fileName().startsWith("spanned-")) << first.toStdString();
+  EXPECT_EQ(QFileInfo(first).path(), folder.path());
+  EXPECT_EQ(get("picture-uri-dark"), get("picture-uri"));
+  EXPECT_EQ(get("picture-options"), "spanned");
+  QImage spanned(first);
+  ASSERT_EQ(spanned.size(), QSize(2560, 720));
+  EXPECT_TRUE(near(spanned.pixelColor(600, 360), Qt::red));
+  EXPECT_TRUE(near(spanned.pixelColor(1900, 360), Qt::black));
+
+  backend.setPicture({right, {left, right}, picture("r.jpg", Qt::blue), Qt::black}, &answer.box, answer.done());
+  ASSERT_EQ(answer.wait(), std::nullopt);
+  const QString second = QUrl(get("picture-uri")).toLocalFile();
+  EXPECT_NE(second, first);  // desktops cache pictures by path
+  EXPECT_FALSE(QFileInfo::exists(first));
+  spanned = QImage(second);
+  EXPECT_TRUE(near(spanned.pixelColor(600, 360), Qt::red));
+  EXPECT_TRUE(near(spanned.pixelColor(1900, 360), Qt::blue));
+
+  // A display that is gone drops out of the picture.
+  backend.setPicture({left, {left}, picture("l2.jpg", Qt::green), Qt::black}, &answer.box, answer.done());
+  ASSERT_EQ(answer.wait(), std::nullopt);
+  EXPECT_EQ(QImage(QUrl(get("picture-uri")).toLocalFile()).size(), QSize(1280, 720));
+  EXPECT_EQ(QDir(folder.path()).entryList({"spanned-*"}, QDir::Files).size(), 1);
+  EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(GnomeWallpaperTest, AWriteTheStoreDidNotKeepIsAFailure) {
+  // The memory back end "succeeds" without storing anything, as GIO does
+  // when dconf is not there.
+  qputenv("GSETTINGS_BACKEND", "memory");
+  GnomeWallpaper backend(log, folder.path(), GnomeWallpaper::gnome());
+  const Display only = display("ONE", QRect(0, 0, 1280, 720));
+  backend.setPicture({only, {only}, picture("a.jpg", Qt::red), Qt::black}, &answer.box, answer.done());
+  const auto outcome = answer.wait();
+  ASSERT_TRUE(outcome);
+  EXPECT_TRUE(outcome->contains("was not stored")) << outcome->toStdString();
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_EQ(log.lines()[0], "wallpaper not applied (" + outcome->toStdString() + ")");
+}
+
+TEST_F(GnomeWallpaperTest, AMissingSchemaIsAFailure) {
+  GnomeWallpaper backend(log, folder.path(), {"org.example.no.such.schema", "picture-uri", false});
+  const Display only = display("ONE", QRect(0, 0, 1280, 720));
+  backend.setPicture({only, {only}, picture("a.jpg", Qt::red), Qt::black}, &answer.box, answer.done());
+  const auto outcome = answer.wait();
+  ASSERT_TRUE(outcome);
+  EXPECT_TRUE(outcome->contains("not available")) << outcome->toStdString();
+}
+
+TEST(GnomeWallpaper, GVariantStringsRoundTrip) {
+  for (const QString& s : {QString("file:///a/b.jpg"), QString("it's"), QString("back\\slash"), QString()}) {
+    EXPECT_EQ(GnomeWallpaper::unquoted(GnomeWallpaper::quoted(s)), s);
+  }
+  EXPECT_EQ(GnomeWallpaper::unquoted("\"it's\"\n"), "it's");
+  EXPECT_EQ(GnomeWallpaper::unquoted("42"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tavolune
