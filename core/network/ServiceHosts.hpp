@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string_view>
 
 // The outside services the core reads from, in one place.
@@ -27,5 +28,25 @@ inline constexpr std::string_view blockscoutBase = "https://base.blockscout.com"
 inline constexpr std::string_view blockscoutOptimism = "https://optimism.blockscout.com";
 inline constexpr std::string_view blockscoutArbitrum = "https://arbitrum.blockscout.com";
 inline constexpr std::string_view blockscoutPolygon = "https://polygon.blockscout.com";
+
+// The hosts a live work may reach over http(s), ws(s), each with all its
+// subdomains; everything else a page asks for is blocked.
+inline constexpr std::array<std::string_view, 29> liveArtHosts{
+    // generative-art platforms and marketplaces, their sites and media hosts
+    "artblocks.io", "fxhash.xyz", "fxhash2.xyz", "objkt.com", "opensea.io", "seadn.io", "verse.works",
+    "brightmoments.io", "editart.xyz", "versum.xyz",
+    // the Ordinals content host: HTML inscriptions load their parents and libraries here
+    "ordinals.com",
+    // public IPFS gateways and the arweave gateway
+    "gateway.pinata.cloud", "ipfs.io", "dweb.link", "w3s.link", "nftstorage.link", "arweave.net",
+    // JavaScript library CDNs
+    "cdnjs.cloudflare.com", "cdn.jsdelivr.net", "unpkg.com", "code.jquery.com", "ajax.googleapis.com", "esm.sh",
+    "cdn.skypack.dev",
+    // web fonts
+    "fonts.googleapis.com", "fonts.gstatic.com",
+    // cloud object storage and CDN
+    "amazonaws.com", "cloudfront.net",
+    // the Tezos indexer
+    "tzkt.io"};
 
 }  // namespace tavolune::service_hosts
