@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QThreadPool>
 #include <QWebEngineUrlRequestJob>
@@ -72,34 +73,58 @@ void TavoluneSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   QPointer<TavoluneSchemeHandler> handler(this);
   QPointer<QWebEngineUrlRequestJob> target(job);
   pool().start([fetcher = fetcher_, url = std::move(*parsed), token = stop.get_token(), handler, target] {
-    std::optional<MediaContent> content;
+    Answer answer{target, std::nullopt, {}};
     try {
-      content = fetcher.fetchLocal(url, token);
+      auto content = fetcher.fetchLocal(url, token);
+      // Copied here, not on the GUI thread.
+      answer.body = QByteArray(content.data.data(), qsizetype(content.data.size()));
+      answer.mime = QByteArray::fromStdString(content.mime);
     } catch (...) {
       // Any failure answers as a failed request.
     }
     if (token.stop_requested()) return;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [handler, target, content = std::move(content)] {
-          if (handler && target) handler->finish(target, content ? &*content : nullptr);
+        [handler, answer = std::move(answer)]() mutable {
+          if (handler) handler->queue(std::move(answer));
         },
         Qt::QueuedConnection);
   });
 }
 
-void TavoluneSchemeHandler::finish(QWebEngineUrlRequestJob* job, const MediaContent* content) {
+void TavoluneSchemeHandler::queue(Answer answer) {
+  answers_.push_back(std::move(answer));
+  if (draining_) return;
+  draining_ = true;
+  QMetaObject::invokeMethod(this, &TavoluneSchemeHandler::drain, Qt::QueuedConnection);
+}
+
+void TavoluneSchemeHandler::drain() {
+  QElapsedTimer slice;
+  slice.start();
+  while (!answers_.empty() && slice.elapsed() < 4) {
+    Answer answer = std::move(answers_.front());
+    answers_.pop_front();
+    finish(answer);
+  }
+  draining_ = !answers_.empty();
+  if (draining_) QMetaObject::invokeMethod(this, &TavoluneSchemeHandler::drain, Qt::QueuedConnection);
+}
+
+void TavoluneSchemeHandler::finish(Answer& answer) {
+  QWebEngineUrlRequestJob* job = answer.job;
+  if (!job) return;
   auto found = active_.find(job);
   if (found == active_.end()) return;
   active_.erase(found);
   disconnect(job, &QObject::destroyed, this, nullptr);
-  if (!content) {
+  if (!answer.body) {
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
   auto* body = new QBuffer(job);
-  body->setData(content->data.data(), qsizetype(content->data.size()));
-  job->reply(QByteArray::fromStdString(content->mime), body);
+  body->setData(*answer.body);
+  job->reply(answer.mime, body);
 }
 
 }  // namespace tavolune

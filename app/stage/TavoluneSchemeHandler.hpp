@@ -7,9 +7,12 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QPointer>
 #include <QUrl>
 #include <QWebEngineUrlSchemeHandler>
 
+#include <deque>
+#include <optional>
 #include <stop_token>
 #include <unordered_map>
 
@@ -42,7 +45,19 @@ class TavoluneSchemeHandler final : public QWebEngineUrlSchemeHandler {
   static QThreadPool& pool();
 
  private:
-  void finish(QWebEngineUrlRequestJob* job, const MediaContent* content);
+  struct Answer {
+    QPointer<QWebEngineUrlRequestJob> job;
+    std::optional<QByteArray> body;  // none: the fetch failed
+    QByteArray mime;
+  };
+  void queue(Answer answer);
+  // Answers in slices of a few milliseconds, so that a burst of finished
+  // fetches never holds the event loop.
+  void drain();
+  void finish(Answer& answer);
+
+  std::deque<Answer> answers_;
+  bool draining_ = false;
 
   ContentFetcher fetcher_;
   // Started and neither answered nor abandoned.
