@@ -4,15 +4,13 @@
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
-#include "core/media/MediaCache.hpp"
-#include "tests/support/LoopbackServer.hpp"
+#include "tests/app/stage/StageFixture.hpp"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineView>
 
@@ -31,9 +29,8 @@ namespace tavolune::bench {
 namespace {
 
 using testsupport::CannedResponse;
-using testsupport::LoopbackServer;
 
-constexpr const char* cid = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
+constexpr const char* cid = testsupport::stageCID;
 
 const char* animatedPage = R"(<html><body style="margin:0;background:#222">
 <canvas id=c width=800 height=600></canvas><script>
@@ -70,13 +67,9 @@ bool waitUntil(const std::function<bool()>& done, int ms) {
   return done();
 }
 
-struct Media {
-  QTemporaryDir folder;
-  std::shared_ptr<MediaCache> cache =
-      std::make_shared<MediaCache>(folder.path().toStdString() + "/Media", std::int64_t{1} << 30);
-  LoopbackServer gateway;
-  ContentFetcher fetcher{HTTPClient(), cache, {gateway.baseURL()}};
-  Media() { cache->store(animatedPage, "ipfs/" + std::string(cid) + "/index.html", "text/html"); }
+// The shared stage fixture with the animated page in its cache.
+struct Media : testsupport::StageMedia {
+  Media() { seed("index.html", animatedPage, "text/html"); }
 };
 
 Artwork liveWork() {
