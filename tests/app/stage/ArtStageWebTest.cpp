@@ -4,10 +4,14 @@
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
 #include "app/stage/GifView.hpp"
+#include "app/stage/PlayerView.hpp"
 #include "tests/app/stage/StageFixture.hpp"
 #include "tests/app/stage/WebWait.hpp"
 
+#include <QAudioOutput>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QMediaPlayer>
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QWebEngineView>
@@ -131,6 +135,16 @@ TEST_F(ArtStageWebTest, FailedPageIsFrozen) {
   EXPECT_EQ(stage->status().kind, Kind::failed);
 }
 
+TEST_F(ArtStageWebTest, APageThatNeverFinishesTimesOut) {
+  media.gateway.otherwise([](const auto&) { return CannedResponse::text("late").after(std::chrono::seconds(25)); });
+  QElapsedTimer clock;
+  clock.start();
+  stage->load(page("ipfs://QmNeverAnswers/index.html"));
+  ASSERT_TRUE(waitFor(Kind::failed, 25'000));
+  EXPECT_GE(clock.elapsed(), ArtStageView::watchdogMs * 95 / 100);  // a coarse timer may fire 5 % early
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::failed("loading timed out")}));
+}
+
 TEST_F(ArtStageWebTest, TheNextWorkWinsOverALateOne) {
   // A is answered late; B comes from the cache.
   media.gateway.on("GET", "/ipfs/QmSlow/a.gif",
@@ -199,6 +213,28 @@ TEST_F(ArtStageWebTest, AnEarlyFinishDoesNotReportTheNextWorkPlaying) {
   EXPECT_FALSE(changes.wait(1200));
   EXPECT_EQ(stage->status().kind, Kind::loading);
   ASSERT_TRUE(waitFor(Kind::playing));
+}
+
+TEST_F(ArtStageWebTest, VideoLoopsMutedAndPauses) {
+  QFile clip(QStringLiteral(TAVOLUNE_APP_TEST_DATA "/clip.mp4"));
+  ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+  media.cache->store(clip.readAll().toStdString(), "ipfs://QmClip/clip.mp4", "video/mp4");
+  Artwork video;
+  video.mediaKind = MediaKind::video;
+  video.animationURI = "ipfs://QmClip/clip.mp4";
+  stage->load(video);
+  ASSERT_TRUE(waitFor(Kind::playing));
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::playing()}));
+  ASSERT_NE(stage->player(), nullptr);
+  EXPECT_EQ(stage->player()->loops(), QMediaPlayer::Infinite);
+  EXPECT_TRUE(stage->player()->audioOutput()->isMuted());
+  EXPECT_EQ(stage->player()->playbackState(), QMediaPlayer::PlayingState);
+  stage->pause();
+  EXPECT_EQ(stage->player()->playbackState(), QMediaPlayer::PausedState);
+  EXPECT_FALSE(stage->playerView()->isVisible());
+  stage->resume();
+  EXPECT_EQ(stage->player()->playbackState(), QMediaPlayer::PlayingState);
+  EXPECT_TRUE(stage->playerView()->isVisible());
 }
 
 TEST_F(ArtStageWebTest, VideosThePlayerCannotOpenFail) {
