@@ -244,7 +244,9 @@
         xhr.onerror = function () { reject(new TypeError('Failed to fetch')); };
         xhr.onabort = aborted;
         if (signal) signal.addEventListener('abort', function () { xhr.abort(); });
-        xhr.send();
+        var headers = new Headers((init && init.headers) || (input && input.headers) || {});
+        headers.forEach(function (value, name) { xhr.setRequestHeader(name, value); });
+        xhr.send((init && init.body) || null);
       });
     };
   }
