@@ -62,4 +62,24 @@ inline constexpr std::array<std::pair<std::string_view, std::string_view>, 1> mo
     {artBlocksOldMedia, artBlocksMedia},
 }};
 
+// The hosts a live work may reach over http(s), ws(s), each with all its
+// subdomains; everything else a page asks for is blocked.
+inline constexpr std::array<std::string_view, 29> liveArtHosts{
+    // generative-art platforms and marketplaces, their sites and media hosts
+    "artblocks.io", "fxhash.xyz", "fxhash2.xyz", "objkt.com", "opensea.io", "seadn.io", "verse.works",
+    "brightmoments.io", "editart.xyz", "versum.xyz",
+    // the Ordinals content host: HTML inscriptions load their parents and libraries here
+    "ordinals.com",
+    // public IPFS gateways and the arweave gateway
+    "gateway.pinata.cloud", "ipfs.io", "dweb.link", "w3s.link", "nftstorage.link", "arweave.net",
+    // JavaScript library CDNs
+    "cdnjs.cloudflare.com", "cdn.jsdelivr.net", "unpkg.com", "code.jquery.com", "ajax.googleapis.com", "esm.sh",
+    "cdn.skypack.dev",
+    // web fonts
+    "fonts.googleapis.com", "fonts.gstatic.com",
+    // cloud object storage and CDN
+    "amazonaws.com", "cloudfront.net",
+    // the Tezos indexer
+    "tzkt.io"};
+
 }  // namespace tavolune::hosts

@@ -1,6 +1,7 @@
 #include "core/media/ContentFetcher.hpp"
 
 #include "core/media/DataURL.hpp"
+#include "core/media/OnchfsPath.hpp"
 #include "core/model/MediaResolver.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/base/TransportError.hpp"
@@ -42,6 +43,32 @@ std::vector<std::string_view> splitLocalPath(std::string_view path) {
   }
   if (start < path.size()) pieces.push_back(path.substr(start));
   return pieces;
+}
+
+bool isAlphanumeric(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+  }
+  return true;
+}
+
+// A page names these files itself: a path that climbs ("..", also escaped
+// as "%2e%2e" or hidden behind "%2f") would reach other content on the
+// gateway, so any "." or ".." segment, a backslash or a NUL refuses the
+// whole request.
+bool isPlainPath(std::string_view path) {
+  const auto decoded = std::make_optional(url::percentDecode(path));
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= decoded->size(); ++i) {
+    if (i < decoded->size() && (*decoded)[i] == '\\') return false;
+    if (i < decoded->size() && (*decoded)[i] == '\0') return false;
+    if (i < decoded->size() && (*decoded)[i] != '/') continue;
+    auto segment = std::string_view(*decoded).substr(start, i - start);
+    if (segment == "." || segment == "..") return false;
+    start = i + 1;
+  }
+  return true;
 }
 
 }  // namespace
@@ -100,10 +127,16 @@ MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double tim
 
 MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop) const {
   const std::string& path = url.path();  // escapes kept: the key and gateway URL carry them
+  if (url.scheme() != MediaResolver::scheme || url.host() != MediaResolver::localHost || url.port() ||
+      !isPlainPath(path)) {
+    throw TavoluneError::notFound(url.string());
+  }
   auto pieces = splitLocalPath(path);
   if (pieces.size() < 2) throw TavoluneError::notFound(url.string());
   const std::string kind(pieces[0]);
   const std::string id(pieces[1]);
+  const bool knownID = (kind == "ipfs" && isAlphanumeric(id)) || (kind == "onchfs" && onchfs::isValidHash(id));
+  if (!knownID) throw TavoluneError::notFound(url.string());
   const std::string rest(pieces.size() > 2 ? pieces[2] : std::string_view{});
   const std::string key = kind + "/" + id + "/" + rest;
 

@@ -1,3 +1,5 @@
+#include "app/stage/ArtRuntime.hpp"
+
 #include <QApplication>
 
 #include <gmock/gmock.h>
@@ -16,6 +18,9 @@ int main(int argc, char** argv) {
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+  // The web engine's sandbox cannot run as root, which CI does.
+  if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  tavolune::ArtRuntime::registerScheme();
   QApplication app(argc, argv);
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();

@@ -259,9 +259,11 @@ TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
   EXPECT_EQ(errorOf([&] { f.fetchLocal(only); }), TavoluneError::notFound(only.string()));
   auto other = *Url::parse("tavolune://local/arweave/abc/page.html");
   EXPECT_EQ(errorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
-  // The cache is asked before the kind.
+  // Another kind is refused even when the cache happens to hold its key.
   cache->store("cached", "arweave/abc/page.html", std::nullopt);
-  auto hit = f.fetchLocal(other);
+  EXPECT_EQ(errorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
+  cache->store("cached", "ipfs/" + std::string(cid) + "/page.html", std::nullopt);
+  auto hit = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/page.html"));
   EXPECT_EQ(hit.data, "cached");
   EXPECT_EQ(hit.mime, "text/html");  // from the path when there is no type file
 
@@ -280,6 +282,40 @@ TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
   // A page cannot smuggle a path into the TzKT request through the hash.
   auto smuggled = *Url::parse("tavolune://local/onchfs/..%2F549144%2Fkeys/x");
   EXPECT_EQ(errorOf([&] { f.fetchLocal(smuggled); })->kind(), TavoluneError::Kind::notFound);
+}
+
+// Pages name these URLs themselves: only host "local", the two kinds, ids of
+// their alphabet and paths that never climb reach the cache or a gateway.
+TEST_F(ContentFetcherTest, LocalURLsThatAreRefused) {
+  const std::string ipfs = "tavolune://local/ipfs/" + std::string(cid);
+  const std::string hash(64, 'a');
+  cache->store("secret", "ipfs/" + std::string(cid) + "/secret", std::nullopt);
+  cache->store("secret", "ipfs/other/secret", std::nullopt);
+  for (const std::string& text : std::vector<std::string>{
+           "tavolune://elsewhere/ipfs/" + std::string(cid) + "/secret",
+           "tavolune://local:8080/ipfs/" + std::string(cid) + "/secret",
+           "https://local/ipfs/" + std::string(cid) + "/secret",
+           ipfs + "/a/../secret",
+           ipfs + "/a/%2e%2E/secret",
+           ipfs + "/a%2F..%2Fsecret",
+           ipfs + "/./secret",
+           ipfs + "/..",
+           ipfs + "/a\\..\\secret",
+           ipfs + "/a%5c..%5csecret",
+           ipfs + "/nul%00.html",
+           "tavolune://local/ipfs/Qm-bad_id/secret",
+           "tavolune://local/ipfs/%51m/secret",
+           "tavolune://local/onchfs/" + hash.substr(0, 10) + "xyz/main.js",
+       }) {
+    auto url = Url::parse(text);
+    ASSERT_TRUE(url) << text;
+    EXPECT_EQ(errorOf([&] { fetcher({first.baseURL()}).fetchLocal(*url); })->kind(), TavoluneError::Kind::notFound)
+        << text;
+  }
+  EXPECT_EQ(first.requestCount(), 0u);
+  // Dots inside a name are ordinary.
+  first.on("GET", "/ipfs/" + std::string(cid) + "/lib/p5..min.js", CannedResponse::text("ok"));
+  EXPECT_EQ(fetcher({first.baseURL()}).fetchLocal(*Url::parse(ipfs + "/lib/p5..min.js")).data, "ok");
 }
 
 TEST_F(ContentFetcherTest, CancellationEndsTheWholeFetch) {

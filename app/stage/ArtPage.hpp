@@ -1,0 +1,62 @@
+#pragma once
+// One live work's web page with the off-the-record profile it alone uses.
+// GUI thread only.
+
+#include "core/media/ContentFetcher.hpp"
+
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+
+#include <memory>
+
+class QUrl;
+
+namespace tavolune {
+
+class TavoluneSchemeHandler;
+
+namespace detail {
+// Constructed before and destroyed after the page that uses the profile.
+struct ArtProfileOwner {
+  std::unique_ptr<QWebEngineProfile> ownedProfile = std::make_unique<QWebEngineProfile>();
+};
+}  // namespace detail
+
+class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
+ public:
+  // The fixed secure origin of documents given as data: URLs.
+  static constexpr const char* dataDocumentBase = "https://artwork.tavolune.invalid/";
+  // setContent refuses a document whose data: URL is longer than this.
+  static constexpr qsizetype maxInlineURL = 2 * 1024 * 1024;
+  // A request load is stopped after this long.
+  static constexpr int requestTimeoutMs = 60'000;
+
+  // Sets up the profile as ArtRuntime::configuration describes.
+  ArtPage(const ContentFetcher& fetcher, QObject* parent);
+  ~ArtPage() override;
+
+  QWebEngineProfile& artProfile() { return *ownedProfile; }
+  TavoluneSchemeHandler& schemeHandler() { return *handler_; }
+
+  // The one way a live work's URL is loaded: a decodable data: URL as a
+  // document with a secure base (through the scheme when too large for
+  // setContent), anything else as a request that stops after 60 s.
+  void loadArtwork(const QUrl& url);
+  // Whether the last loadArtwork went through setContent.
+  bool loadedInline() const { return loadedInline_; }
+
+ protected:
+  void javaScriptAlert(const QUrl&, const QString&) override {}
+  bool javaScriptConfirm(const QUrl&, const QString&) override { return true; }
+  bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
+  QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+
+ private:
+  TavoluneSchemeHandler* handler_;  // a child of the profile
+  QTimer requestTimeout_;
+  bool loadedInline_ = false;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,45 @@
+#pragma once
+// What every live web view shares: the tavolune scheme, the network rule
+// list, the page runtime script and the per-view engine setup. GUI thread
+// only, except registerScheme, which runs before the application object.
+
+#include "core/media/ContentFetcher.hpp"
+
+#include <QString>
+
+class QObject;
+
+namespace tavolune {
+
+class ArtPage;
+class NetworkRules;
+
+namespace ArtRuntime {
+
+// Registers "tavolune" (secure, CORS-enabled, never local access) and the
+// engine switches every live view relies on. Must run before the
+// QApplication exists; every main calls it. Safe to call more than once.
+void registerScheme();
+
+// Builds the network rule list once; views configured afterwards carry it.
+void prepareRules();
+// The rule list, or null before prepareRules().
+NetworkRules* compiledRules();
+
+// A fresh off-the-record profile and page for one web view: scheme handler
+// on the fetcher, page runtime in every frame, style in the main frame,
+// rule list, audio muted, no windows, plugins, PDF viewer or file access,
+// and every permission refused.
+ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent = nullptr);
+
+// The page runtime and the style script, as injected.
+const QString& runtimeSource();
+const QString& styleSource();
+
+// The only texts the native side sends to a running page.
+QString pauseScript();
+QString resumeScript();
+QString setFPSScript(int fps);
+
+}  // namespace ArtRuntime
+}  // namespace tavolune

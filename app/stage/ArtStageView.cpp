@@ -1,0 +1,330 @@
+#include "app/stage/ArtStageView.hpp"
+
+#include "app/qt/Convert.hpp"
+#include "app/stage/ArtPage.hpp"
+#include "app/stage/ArtRuntime.hpp"
+#include "app/stage/GifView.hpp"
+#include "app/stage/PlayerView.hpp"
+#include "core/base/TavoluneError.hpp"
+#include "core/base/TransportError.hpp"
+#include "core/model/MediaResolver.hpp"
+
+#include <QAudioOutput>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMediaPlayer>
+#include <QThreadPool>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineView>
+
+namespace tavolune {
+
+using Kind = ArtStageView::Status::Kind;
+
+ArtStageView::ArtStageView(ContentFetcher fetcher, QWidget* parent) : QWidget(parent), fetcher_(std::move(fetcher)) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  watchdog_.setSingleShot(true);
+  watchdog_.setInterval(watchdogMs);
+  connect(&watchdog_, &QTimer::timeout, this, [this] {
+    if (status_.kind == Kind::loading) fail(QStringLiteral("loading timed out"));
+  });
+}
+
+ArtStageView::~ArtStageView() { fetchStop_.request_stop(); }
+
+ArtPage* ArtStageView::page() const { return webView_ ? static_cast<ArtPage*>(webView_->page()) : nullptr; }
+
+void ArtStageView::setStatus(Status status) {
+  status_ = std::move(status);
+  const Status reported = status_;
+  emit statusChanged(reported);
+  if (onStatusChange) onStatusChange(reported);
+}
+
+void ArtStageView::load(const Artwork& artwork) {
+  stop();
+  artwork_ = artwork;
+  if (artwork.aspectRatio && *artwork.aspectRatio > 0 && !aspectLocked_) setAspect(*artwork.aspectRatio);
+  const std::uint64_t generation = generation_;
+  setStatus(Status::loading());
+  if (!isCurrent(generation)) return;  // the owner moved on from inside the callback
+  setStillVisible(!still_.isNull());
+  if (artwork.isAnimatedImage()) {
+    loadGIF(artwork);
+  } else if (artwork.mediaKind == MediaKind::video) {
+    loadVideo(artwork);
+  } else {
+    loadWeb(artwork);
+  }
+  if (isCurrent(generation) && status_.kind == Kind::loading) watchdog_.start();
+}
+
+void ArtStageView::fetchThen(const std::string& uri, std::function<void(MediaContent)> done) {
+  const std::uint64_t generation = generation_;
+  QPointer<ArtStageView> self(this);
+  auto finish = [self, generation](std::function<void(ArtStageView&)> step) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self, generation, step = std::move(step)] {
+          // Bytes may arrive while paused: they are installed but stay still.
+          if (!self || !self->isCurrent(generation)) return;
+          if (self->status_.kind != Kind::loading && self->status_.kind != Kind::paused) return;
+          step(*self);
+        },
+        Qt::QueuedConnection);
+  };
+  QThreadPool::globalInstance()->start(
+      [fetcher = fetcher_, uri, token = fetchStop_.get_token(), done = std::move(done), finish] {
+        try {
+          auto content = fetcher.fetch(uri, fetchTimeoutSeconds, token);
+          finish([done, content = std::move(content)](ArtStageView&) mutable { done(std::move(content)); });
+        } catch (const CancellationError&) {
+        } catch (...) {
+          const QString message = qt::str(TavoluneError::plain(std::current_exception()));
+          finish([message](ArtStageView& view) { view.fail(message); });
+        }
+      });
+}
+
+void ArtStageView::loadGIF(const Artwork& artwork) {
+  const auto& uri = artwork.imageURI ? artwork.imageURI : artwork.animationURI;
+  if (!uri) {
+    fail(QStringLiteral("no image"));
+    return;
+  }
+  fetchThen(*uri, [this](MediaContent content) {
+    auto view = GifView::make(QByteArray(content.data.data(), qsizetype(content.data.size())), this);
+    if (!view) {
+      fail(QStringLiteral("unreadable GIF"));
+      return;
+    }
+    gifView_ = view.release();
+    relayout();
+    if (status_.kind == Kind::paused) return;
+    gifView_->show();
+    gifView_->startAnimation();
+    loadedStep();
+  });
+}
+
+void ArtStageView::loadVideo(const Artwork& artwork) {
+  if (!artwork.animationURI) {
+    fail(QStringLiteral("no video"));
+    return;
+  }
+  const std::string uri = *artwork.animationURI;
+  fetchThen(uri, [this, uri](MediaContent) {
+    // The player reads the cache's file; a data: URI is never stored there.
+    const QString file = QString::fromStdString(fetcher_.cache->fileURL(uri, "bin").string());
+    if (!QFileInfo(file).isFile()) {
+      fail(QStringLiteral("no video"));
+      return;
+    }
+    installVideo(file);
+  });
+}
+
+void ArtStageView::installVideo(const QString& file) {
+  const std::uint64_t generation = generation_;
+  player_ = new QMediaPlayer(this);
+  audio_ = new QAudioOutput(this);
+  audio_->setMuted(true);
+  player_->setAudioOutput(audio_);
+  player_->setLoops(QMediaPlayer::Infinite);
+  playerView_ = new PlayerView(player_, this);
+  connect(player_, &QMediaPlayer::errorOccurred, this,
+          [this, generation](QMediaPlayer::Error error, const QString& text) {
+            if (!isCurrent(generation) || error == QMediaPlayer::NoError || status_.kind == Kind::failed) return;
+            fail(text.isEmpty() ? QStringLiteral("no video") : text);
+          });
+  // Playing is reported once the player has opened the file, not before.
+  connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this, generation](QMediaPlayer::MediaStatus media) {
+    if (!isCurrent(generation) || status_.kind == Kind::failed) return;
+    if (media == QMediaPlayer::InvalidMedia) fail(QStringLiteral("no video"));
+    // The watchdog runs until the first loaded step.
+    if ((media == QMediaPlayer::LoadedMedia || media == QMediaPlayer::BufferedMedia) && status_.kind == Kind::loading &&
+        watchdog_.isActive()) {
+      loadedStep();
+    }
+  });
+  player_->setSource(QUrl::fromLocalFile(file));
+  relayout();
+  if (status_.kind == Kind::paused) return;
+  playerView_->show();
+  player_->play();
+}
+
+void ArtStageView::loadWeb(const Artwork& artwork) {
+  auto url = MediaResolver::liveURL(artwork.animationURI);
+  if (!url) {
+    fail(QStringLiteral("no page to display"));
+    return;
+  }
+  const std::uint64_t generation = generation_;
+  webView_ = new QWebEngineView(this);
+  webView_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  auto* page = ArtRuntime::configuration(fetcher_, webView_);
+  page->setBackgroundColor(Qt::transparent);
+  webView_->setPage(page);
+  connect(page, &QWebEnginePage::loadFinished, this, [this, generation](bool ok) {
+    if (isCurrent(generation) && ok) pageFinished();
+  });
+  connect(page, &QWebEnginePage::loadingChanged, this, [this, generation](const QWebEngineLoadingInfo& info) {
+    if (!isCurrent(generation) || info.status() != QWebEngineLoadingInfo::LoadFailedStatus) return;
+    fail(info.errorString().isEmpty() ? QStringLiteral("the page did not load") : info.errorString());
+  });
+  connect(page, &QWebEnginePage::renderProcessTerminated, this, [this, generation] {
+    if (isCurrent(generation)) fail(QStringLiteral("the artwork crashed"));
+  });
+  relayout();
+  webView_->show();
+  page->loadArtwork(QUrl::fromEncoded(QByteArray::fromStdString(url->string())));
+}
+
+void ArtStageView::pageFinished() {
+  if (status_.kind != Kind::loading && status_.kind != Kind::paused) return;
+  send(ArtRuntime::setFPSScript(fps_));
+  if (status_.kind == Kind::loading) loadedStep();
+}
+
+void ArtStageView::loadedStep() {
+  watchdog_.stop();
+  const std::uint64_t generation = generation_;
+  QTimer::singleShot(loadedStepMs, this, [this, generation] {
+    if (!isCurrent(generation) || status_.kind != Kind::loading) return;
+    setStillVisible(false);
+    setStatus(Status::playing());
+  });
+}
+
+void ArtStageView::fail(const QString& message) {
+  watchdog_.stop();
+  setStillVisible(!still_.isNull());
+  if (webView_) {
+    webView_->hide();
+    freezePage();
+  }
+  if (player_) player_->pause();
+  if (gifView_) gifView_->stopAnimation();
+  setStatus(Status::failed(message));
+}
+
+// A hidden page would otherwise keep running its scripts.
+void ArtStageView::freezePage() {
+  if (auto* p = page(); p && p->lifecycleState() == QWebEnginePage::LifecycleState::Active) {
+    p->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+  }
+}
+
+void ArtStageView::tearDown() {
+  // Deleted later: this may run inside one of their own signals.
+  if (webView_) {
+    if (auto* p = page()) {
+      p->disconnect(this);
+      p->triggerAction(QWebEnginePage::Stop);
+    }
+    webView_->hide();
+    webView_->deleteLater();
+    webView_ = nullptr;
+  }
+  if (player_) {
+    player_->disconnect(this);
+    player_->stop();
+    player_->deleteLater();
+    audio_->deleteLater();
+    playerView_->hide();
+    playerView_->deleteLater();
+    player_ = nullptr;
+    audio_ = nullptr;
+    playerView_ = nullptr;
+  }
+  if (gifView_) {
+    gifView_->hide();
+    gifView_->deleteLater();
+    gifView_ = nullptr;
+  }
+}
+
+void ArtStageView::stop() {
+  released_ = false;
+  watchdog_.stop();
+  ++generation_;
+  fetchStop_.request_stop();
+  fetchStop_ = std::stop_source();
+  tearDown();
+  status_ = Status::idle();
+}
+
+void ArtStageView::showStill(const std::optional<QImage>& image) {
+  stop();
+  artwork_.reset();
+  const bool given = image && !image->isNull();
+  still_ = given ? *image : QImage();
+  if (given && !aspectLocked_) setAspect(double(still_.width()) / std::max(1, still_.height()));
+  setStillVisible(given);
+}
+
+void ArtStageView::pause() {
+  if (status_.kind != Kind::loading && status_.kind != Kind::playing) return;
+  if (webView_) send(ArtRuntime::pauseScript());
+  if (player_) player_->pause();
+  if (gifView_) gifView_->stopAnimation();
+  if (webView_ && webView_->isVisible()) {
+    const QImage snapshot = webView_->grab().toImage();
+    if (!snapshot.isNull()) still_ = snapshot;
+  }
+  freezeBehindStill();
+  setStatus(Status::paused());
+}
+
+void ArtStageView::freezeBehindStill() {
+  setStillVisible(true);
+  if (webView_) {
+    webView_->hide();
+    freezePage();
+  }
+  if (playerView_) playerView_->hide();
+  if (gifView_) gifView_->hide();
+}
+
+void ArtStageView::release() {
+  if (status_.kind != Kind::paused || !artwork_) return;
+  watchdog_.stop();
+  ++generation_;
+  fetchStop_.request_stop();
+  fetchStop_ = std::stop_source();
+  tearDown();
+  released_ = true;
+}
+
+void ArtStageView::resume() {
+  if (released_ && artwork_) {
+    released_ = false;
+    const Artwork artwork = *artwork_;
+    load(artwork);
+    return;
+  }
+  if (status_.kind != Kind::paused) return;
+  if (auto* p = page()) p->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+  if (webView_) webView_->show();
+  if (playerView_) playerView_->show();
+  if (gifView_) {
+    gifView_->show();
+    gifView_->startAnimation();
+  }
+  if (webView_) send(ArtRuntime::resumeScript());
+  if (player_) player_->play();
+  setStillVisible(false);
+  setStatus(Status::playing());
+}
+
+void ArtStageView::setFps(int fps) {
+  fps_ = fps;
+  if (webView_) send(ArtRuntime::setFPSScript(fps));
+}
+
+void ArtStageView::send(const QString& script) {
+  if (auto* p = page()) p->runJavaScript(script);
+}
+
+}  // namespace tavolune

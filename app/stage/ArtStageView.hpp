@@ -1,0 +1,163 @@
+#pragma once
+// The one view that shows a single artwork live (web page, looping video or
+// animated GIF) over a still that stands in while it loads, while paused
+// and after a failure; lays it out for a Placement. GUI thread only.
+
+#include "app/render/Geometry.hpp"
+#include "core/media/ContentFetcher.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/DisplayChoices.hpp"
+#include "core/model/Placement.hpp"
+
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <utility>
+
+class QAudioOutput;
+class QMediaPlayer;
+class QWebEngineView;
+
+namespace tavolune {
+
+class ArtPage;
+class GifView;
+class PlayerView;
+
+class ArtStageView final : public QWidget {
+  Q_OBJECT
+
+ public:
+  struct Status {
+    enum class Kind { idle, loading, playing, paused, failed };
+    Kind kind = Kind::idle;
+    QString message;  // only for failed
+
+    static Status idle() { return {}; }
+    static Status loading() { return {Kind::loading, {}}; }
+    static Status playing() { return {Kind::playing, {}}; }
+    static Status paused() { return {Kind::paused, {}}; }
+    static Status failed(QString message) { return {Kind::failed, std::move(message)}; }
+    friend bool operator==(const Status&, const Status&) = default;
+  };
+
+  static constexpr int watchdogMs = 20'000;
+  static constexpr int loadedStepMs = 600;
+  static constexpr int fetchTimeoutSeconds = 60;
+
+  explicit ArtStageView(ContentFetcher fetcher, QWidget* parent = nullptr);
+  ~ArtStageView() override;
+
+  void load(const Artwork& artwork);
+  void showStill(const std::optional<QImage>& image);
+  void stop();
+  void pause();
+  void resume();
+  void release();
+  void apply(const Placement& placement);
+  void relayout();
+
+  int fps() const { return fps_; }
+  void setFps(int fps);
+
+  const std::optional<Artwork>& artwork() const { return artwork_; }
+  const Status& status() const { return status_; }
+  bool isReleased() const { return released_; }
+
+  Framing framing() const { return framing_; }
+  void setFraming(Framing framing);
+  double aspect() const { return aspect_; }
+  void setAspect(double aspect);
+  bool fullBleed() const { return fullBleed_; }
+  void setFullBleed(bool fullBleed);
+  const std::optional<std::pair<FrameStyle, std::optional<double>>>& hanging() const { return hanging_; }
+  bool aspectLocked() const { return aspectLocked_; }
+  void setAspectLocked(bool locked) { aspectLocked_ = locked; }
+
+  // The still layer: its image and whether it shows.
+  const QImage& stillImage() const { return still_; }
+  void setStillImage(const QImage& image);
+  bool stillVisible() const { return stillVisible_; }
+  const QImage& surroundImage() const { return surround_; }
+  const QString& surroundKey() const { return surroundKey_; }
+  bool surroundVisible() const { return surroundVisible_; }
+
+  // Where the art goes now, in widget coordinates.
+  QRectF artRect() const { return artRect_; }
+
+  // The live content, when any (for the desktop and for tests).
+  QWebEngineView* webView() const { return webView_; }
+  ArtPage* page() const;
+  PlayerView* playerView() const { return playerView_; }
+  QMediaPlayer* player() const { return player_; }
+  GifView* gifView() const { return gifView_; }
+
+  std::function<void(const Status&)> onStatusChange;
+
+ signals:
+  void statusChanged(const tavolune::ArtStageView::Status& status);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void setStatus(Status status);
+  void loadGIF(const Artwork& artwork);
+  void loadVideo(const Artwork& artwork);
+  void loadWeb(const Artwork& artwork);
+  // Fetches uri off the GUI thread; done runs on it unless the load moved on.
+  void fetchThen(const std::string& uri, std::function<void(MediaContent)> done);
+  void installVideo(const QString& file);
+  void pageFinished();
+  void loadedStep();
+  void fail(const QString& message);
+  void tearDown();
+  void freezePage();
+  void setStillVisible(bool visible);
+  void updateSurround();
+  // The still layer at its current contents, with the live views hidden.
+  void freezeBehindStill();
+  void send(const QString& script);
+  bool isCurrent(std::uint64_t generation) const { return generation == generation_; }
+
+  ContentFetcher fetcher_;
+  std::optional<Artwork> artwork_;
+  Status status_;
+  Framing framing_ = Framing::fit;
+  double aspect_ = 1.0;
+  bool fullBleed_ = false;
+  std::optional<std::pair<FrameStyle, std::optional<double>>> hanging_;
+  int fps_ = 30;
+  bool aspectLocked_ = false;
+  bool released_ = false;
+
+  QImage still_;
+  bool stillVisible_ = false;
+  QImage surround_;
+  QString surroundKey_;
+  bool surroundVisible_ = false;
+  QRectF artRect_;
+
+  QWebEngineView* webView_ = nullptr;
+  QMediaPlayer* player_ = nullptr;
+  QAudioOutput* audio_ = nullptr;
+  PlayerView* playerView_ = nullptr;
+  GifView* gifView_ = nullptr;
+
+  QTimer watchdog_;
+  // Every load, stop, still and release starts a new generation; an
+  // asynchronous step whose generation is gone does nothing.
+  std::uint64_t generation_ = 0;
+  std::stop_source fetchStop_;
+};
+
+}  // namespace tavolune
+
+Q_DECLARE_METATYPE(tavolune::ArtStageView::Status)

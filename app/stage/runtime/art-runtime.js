@@ -1,0 +1,253 @@
+// Injected at document creation into every frame of a live work, before the
+// page's own scripts. Caps animation frames, freezes and thaws the page on
+// command (window.__tavolune), counts script errors and raises
+// window.__tavoluneRendered once the work says its first render is done.
+(function () {
+  'use strict';
+  var slice = Array.prototype.slice;
+
+  window.__tavoluneRendered = false;
+  function markRendered() {
+    window.__tavoluneRendered = true;
+  }
+
+  // Preview hooks of the generative platforms.
+  try {
+    var preview;
+    var hasPreview = false;
+    Object.defineProperty(window, 'fxpreview', {
+      configurable: true,
+      get: function () {
+        if (!hasPreview) return undefined;
+        return function () {
+          markRendered();
+          try {
+            return preview.apply(this, arguments);
+          } catch (e) {
+            return undefined;
+          }
+        };
+      },
+      set: function (value) {
+        preview = value;
+        hasPreview = true;
+      }
+    });
+    var fx;
+    Object.defineProperty(window, '$fx', {
+      configurable: true,
+      get: function () {
+        return fx;
+      },
+      set: function (value) {
+        if (value && typeof value.preview === 'function' && !value.__tavolune) {
+          var original = value.preview;
+          value.preview = function () {
+            markRendered();
+            return original.apply(this, arguments);
+          };
+          value.__tavolune = true;
+        }
+        fx = value;
+      }
+    });
+  } catch (e) {}
+
+  // Dialogs never show on a desktop.
+  window.alert = function () {};
+  window.confirm = function () { return true; };
+  window.prompt = function () { return null; };
+  window.open = function () { return null; };
+
+  // No peer-to-peer connections: they would reach hosts the network rules never see.
+  ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel'].forEach(function (name) {
+    if (!(name in window)) return;
+    try {
+      Object.defineProperty(window, name, {
+        configurable: false,
+        writable: false,
+        value: function () { throw new Error(name + ' is not available'); }
+      });
+    } catch (e) {}
+  });
+
+  var savedRequestFrame = window.requestAnimationFrame.bind(window);
+  var savedCancelFrame = window.cancelAnimationFrame.bind(window);
+  var savedSetTimeout = window.setTimeout.bind(window);
+  var savedClearTimeout = window.clearTimeout.bind(window);
+  var savedSetInterval = window.setInterval.bind(window);
+
+  var paused = false;
+  var minDelta = 1000 / 30;
+  var last = 0;
+  var current = -1;
+  var queue = [];    // [id, callback] held while paused
+  var pending = [];  // [timeout id, thunk] that came due while paused
+  // Our frame request id -> the native id now pending (null while queued).
+  // A skipped frame re-requests natively under the same id of ours, so the
+  // page's cancelAnimationFrame keeps working.
+  var requests = new Map();
+  var nextRequest = 1;
+
+  function requestGated(id, cb) {
+    var gate = function (t) {
+      if (!requests.has(id)) return;
+      if (paused) {
+        requests.set(id, null);
+        queue.push([id, cb]);
+        return;
+      }
+      if (t !== current) {
+        if (t - last < minDelta - 2) {
+          requests.set(id, savedRequestFrame(gate));
+          return;
+        }
+        last = t;
+        current = t;
+      }
+      requests.delete(id);
+      cb(t);
+    };
+    requests.set(id, savedRequestFrame(gate));
+  }
+
+  window.requestAnimationFrame = function (cb) {
+    var id = nextRequest++;
+    requestGated(id, cb);
+    return id;
+  };
+  window.cancelAnimationFrame = function (id) {
+    if (!requests.has(id)) return;
+    var native = requests.get(id);
+    requests.delete(id);
+    if (native !== null) savedCancelFrame(native);
+  };
+
+  function run(fn, args) {
+    if (typeof fn === 'function') fn.apply(null, args);
+    else (0, eval)(String(fn));
+  }
+
+  window.setTimeout = function (fn, ms) {
+    var args = slice.call(arguments, 2);
+    var id = savedSetTimeout(function () {
+      if (paused) pending.push([id, function () { run(fn, args); }]);
+      else run(fn, args);
+    }, ms);
+    return id;
+  };
+  // A held time-out that is cleared before resume never runs.
+  window.clearTimeout = function (id) {
+    pending = pending.filter(function (entry) { return entry[0] !== id; });
+    savedClearTimeout(id);
+  };
+  window.setInterval = function (fn, ms) {
+    var args = slice.call(arguments, 2);
+    return savedSetInterval(function () {
+      if (!paused) run(fn, args);
+    }, ms);
+  };
+
+  function eachMedia(selector, method) {
+    var list = document.querySelectorAll(selector);
+    for (var i = 0; i < list.length; i++) {
+      try {
+        var result = list[i][method]();
+        if (result && typeof result.catch === 'function') result.catch(function () {});
+      } catch (e) {}
+    }
+  }
+
+  // Child frames run their own copy of this script; commands reach them by
+  // message, which also crosses origins.
+  function forward(command) {
+    for (var i = 0; i < window.frames.length; i++) {
+      try {
+        window.frames[i].postMessage({ __tavolune: command }, '*');
+      } catch (e) {}
+    }
+  }
+
+  var api = {
+    pause: function () {
+      paused = true;
+      eachMedia('video, audio', 'pause');
+      forward(['pause']);
+    },
+    resume: function () {
+      paused = false;
+      var held = queue;
+      queue = [];
+      held.forEach(function (entry) {
+        if (requests.has(entry[0])) requestGated(entry[0], entry[1]);
+      });
+      var due = pending;
+      pending = [];
+      due.forEach(function (entry) {
+        try {
+          entry[1]();
+        } catch (e) {}
+      });
+      eachMedia('video', 'play');
+      forward(['resume']);
+    },
+    setFPS: function (f) {
+      var n = Number(f);
+      minDelta = 1000 / (n >= 1 ? n : 1);
+      forward(['setFPS', f]);
+    },
+    errors: 0
+  };
+  Object.defineProperty(window, '__tavolune', { value: api, writable: false, configurable: false });
+
+  window.addEventListener('message', function (event) {
+    var data = event.data;
+    if (data === 'fxhash_preview' || data === 'preview' ||
+        (data && typeof data === 'object' && data.id === 'fxhash_preview')) {
+      markRendered();
+    }
+    if (data && typeof data === 'object' && Array.isArray(data.__tavolune) && window.parent !== window &&
+        event.source === window.parent) {
+      var name = data.__tavolune[0];
+      if (name === 'pause' || name === 'resume') api[name]();
+      else if (name === 'setFPS') api.setFPS(data.__tavolune[1]);
+    }
+  });
+  window.addEventListener('error', function () {
+    api.errors += 1;
+  });
+
+  // Qt's fetch() cannot reach our scheme; XMLHttpRequest can.
+  var savedFetch = window.fetch;
+  if (typeof savedFetch === 'function') {
+    window.fetch = function (input, init) {
+      var target;
+      try {
+        var text = (typeof input === 'string' || input instanceof URL) ? String(input) : input.url;
+        target = new URL(text, document.baseURI);
+      } catch (e) {
+        return savedFetch.apply(this, arguments);
+      }
+      if (target.protocol !== 'tavolune:') return savedFetch.apply(this, arguments);
+      return new Promise(function (resolve, reject) {
+        var signal = (init && init.signal) || (input && input.signal);
+        var aborted = function () { reject(new DOMException('The operation was aborted.', 'AbortError')); };
+        if (signal && signal.aborted) return aborted();
+        var xhr = new XMLHttpRequest();
+        xhr.open((init && init.method) || (input && input.method) || 'GET', target.href);
+        xhr.responseType = 'arraybuffer';
+        xhr.onload = function () {
+          var status = xhr.status >= 200 && xhr.status <= 599 ? xhr.status : 200;
+          var type = xhr.getResponseHeader('Content-Type');
+          resolve(new Response(xhr.response, { status: status, headers: type ? { 'Content-Type': type } : {} }));
+        };
+        xhr.onerror = function () { reject(new TypeError('Failed to fetch')); };
+        xhr.onabort = aborted;
+        if (signal) signal.addEventListener('abort', function () { xhr.abort(); });
+        var headers = new Headers((init && init.headers) || (input && input.headers) || {});
+        headers.forEach(function (value, name) { xhr.setRequestHeader(name, value); });
+        xhr.send((init && init.body) || null);
+      });
+    };
+  }
+})();

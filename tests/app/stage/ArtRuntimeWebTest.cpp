@@ -1,0 +1,180 @@
+// The page runtime, the scheme and the rule list in the real web engine.
+#include "app/stage/ArtPage.hpp"
+#include "app/stage/ArtRuntime.hpp"
+#include "app/stage/TavoluneSchemeHandler.hpp"
+#include "tests/app/stage/StageFixture.hpp"
+#include "tests/app/stage/WebWait.hpp"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QThreadPool>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+// Linked into the web tier only: Chromium inside Qt WebEngine frees some of
+// its own objects with a mismatched sized delete, which AddressSanitizer
+// would report against every web test.
+extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
+
+namespace tavolune {
+namespace {
+
+using testsupport::CannedResponse;
+using testsupport::evaluate;
+using testsupport::LoopbackServer;
+using testsupport::StageMedia;
+using testsupport::waitInPage;
+
+// An allowed host and a blocked one, both resolved to loopback (before the
+// engine starts; it reads quoted switches).
+const bool hostRulesSet = [] {
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  flags += " --host-resolver-rules=\"MAP ipfs.io 127.0.0.1, MAP *.ipfs.io 127.0.0.1, "
+           "MAP tracker.example 127.0.0.1\"";
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+  return true;
+}();
+
+class ArtRuntimeWebTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(hostRulesSet);
+    ArtRuntime::prepareRules();
+    view = std::make_unique<QWebEngineView>();
+    page = ArtRuntime::configuration(media.fetcher, view.get());
+    view->setPage(page);
+    view->resize(400, 300);
+    view->show();
+  }
+  bool loadAndWait(const QString& url) {
+    QSignalSpy finished(page, &QWebEnginePage::loadFinished);
+    page->loadArtwork(QUrl(url));
+    return finished.wait(15'000) && finished.first().first().toBool();
+  }
+
+  StageMedia media;
+  std::unique_ptr<QWebEngineView> view;
+  ArtPage* page = nullptr;
+};
+
+TEST_F(ArtRuntimeWebTest, SchemeServesPageScriptAndData) {
+  media.seed("index.html", R"(<html><head><script src="sketch.js"></script></head><body></body></html>)",
+             "text/html");
+  media.seed("sketch.js", R"(
+    window.results = {runtime: typeof window.__tavolune.pause};
+    var x = new XMLHttpRequest(); x.open('GET', 'data.json');
+    x.onload = function () { results.xhr = x.status + ' ' + x.responseText; };
+    x.onerror = function () { results.xhr = 'error'; }; x.send();
+    fetch('data.json').then(function (r) { return r.json(); })
+      .then(function (j) { results.fetch = j.n; }, function (e) { results.fetch = 'error ' + e; });
+    fetch(new Request(new URL('data.json', location.href).href)).then(function (r) { return r.text(); })
+      .then(function (t) { results.absolute = t; });
+    fetch('missing.json').then(function () { results.missing = 'resolved'; },
+                               function (e) { results.missing = e.name; });
+  )", "application/javascript");
+  media.seed("data.json", R"({"n":42})", "application/json");
+  ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
+  ASSERT_TRUE(waitInPage(*page, "window.results && Object.keys(window.results).length === 5"));
+  EXPECT_EQ(evaluate(*page, "results.runtime").toString(), "function");
+  EXPECT_EQ(evaluate(*page, "results.xhr").toString(), R"(200 {"n":42})");
+  EXPECT_EQ(evaluate(*page, "results.fetch").toInt(), 42);
+  EXPECT_EQ(evaluate(*page, "results.absolute").toString(), R"({"n":42})");
+  EXPECT_EQ(evaluate(*page, "results.missing").toString(), "TypeError");
+  // Scroll bars are styled away in the main frame.
+  EXPECT_TRUE(evaluate(*page, "document.head.lastElementChild.textContent.indexOf('overflow:hidden') >= 0").toBool());
+
+  // A path that climbs out of the work is refused, never served, even by a
+  // gateway that would answer anything.
+  media.gateway.otherwise([](const auto&) { return CannedResponse::text("secret"); });
+  media.cache->store("secret", "ipfs/QmOtherWorkOtherWorkOtherWorkOtherWorkOther/secret", "text/plain");
+  evaluate(*page, "var t = new XMLHttpRequest(); t.open('GET', 'a%2F..%2F..%2FQmOtherWorkOtherWorkOtherWorkOtherWorkOther"
+                  "%2Fsecret'); t.onload = function () { results.climb = t.responseText; };"
+                  "t.onerror = function () { results.climb = 'refused'; }; t.send();");
+  ASSERT_TRUE(waitInPage(*page, "results.climb !== undefined"));
+  EXPECT_EQ(evaluate(*page, "results.climb").toString(), "refused");
+  EXPECT_EQ(media.gateway.requestCount(), 1u);  // only missing.json
+}
+
+TEST_F(ArtRuntimeWebTest, DataDocumentsGetASecureOrigin) {
+  const QByteArray html = "<html><body><p id=p>hello</p></body></html>";
+  ASSERT_TRUE(loadAndWait("data:text/html;base64," + QString::fromLatin1(html.toBase64())));
+  EXPECT_TRUE(page->loadedInline());
+  EXPECT_EQ(evaluate(*page, "location.origin").toString(), "https://artwork.tavolune.invalid");
+  EXPECT_TRUE(evaluate(*page, "window.isSecureContext").toBool());
+  EXPECT_EQ(evaluate(*page, "document.getElementById('p').textContent").toString(), "hello");
+
+  // Past setContent's limit the same document comes through the scheme.
+  const QByteArray big = "<html><body><p id=p>big</p><!--" + QByteArray(3 << 20, 'x') + "--></body></html>";
+  ASSERT_TRUE(loadAndWait("data:text/html;base64," + QString::fromLatin1(big.toBase64())));
+  EXPECT_FALSE(page->loadedInline());
+  EXPECT_EQ(evaluate(*page, "document.getElementById('p').textContent").toString(), "big");
+  EXPECT_EQ(evaluate(*page, "window.isSecureContext").toBool(), true);
+
+  // Undecodable: handed over as a plain request, which fails.
+  EXPECT_FALSE(loadAndWait("data:text/html;base64,%%%"));
+}
+
+TEST_F(ArtRuntimeWebTest, OnlyAllowedHostsAreReached) {
+  LoopbackServer allowed;
+  LoopbackServer blocked;
+  const QString a = QString::number(allowed.port());
+  const QString b = QString::number(blocked.port());
+  const QString page = QStringLiteral(R"(<html><body><script>
+    window.done = {};
+    function note(k, v) { if (!(k in done)) done[k] = v; }
+    function reach(prefix, origin, wsOrigin) {
+      var img = new Image(); img.onload = function () { note(prefix + 'img', 'ok'); };
+      img.onerror = function () { note(prefix + 'img', 'error'); }; img.src = origin + '/a.png';
+      var x = new XMLHttpRequest(); x.open('GET', origin + '/x.json');
+      x.onloadend = function () { note(prefix + 'xhr', 'done'); }; x.send();
+      try { var ws = new WebSocket(wsOrigin + '/ws');
+        ws.onclose = function () { note(prefix + 'ws', 'closed'); };
+      } catch (e) { note(prefix + 'ws', 'refused'); }
+    }
+    reach('a', 'http://sub.ipfs.io:%1', 'ws://ipfs.io:%1');
+    reach('b', 'http://tracker.example:%2', 'ws://tracker.example:%2');
+    try { new RTCPeerConnection(); done.rtc = 'made'; } catch (e) { done.rtc = 'refused'; }
+  </script></body></html>)").arg(a, b);
+  allowed.on("GET", "/page.html", CannedResponse{.body = page.toStdString(), .contentType = "text/html"});
+  allowed.on("GET", "/a.png", CannedResponse{.body = "", .contentType = "image/png"});
+  blocked.otherwise([](const auto&) { return CannedResponse::text("reached"); });
+
+  ASSERT_TRUE(loadAndWait("http://ipfs.io:" + a + "/page.html"));
+  ASSERT_TRUE(waitInPage(*this->page, "Object.keys(window.done).length === 7"));
+  EXPECT_EQ(evaluate(*this->page, "done.rtc").toString(), "refused");
+  ASSERT_TRUE(allowed.waitForRequests(4));
+  std::set<std::string> paths;
+  for (const auto& r : allowed.requests()) {
+    if (r.path != "/favicon.ico") paths.insert(r.path);
+  }
+  EXPECT_EQ(paths, (std::set<std::string>{"/page.html", "/a.png", "/x.json", "/ws"}));
+  EXPECT_EQ(blocked.requestCount(), 0u);
+  EXPECT_EQ(blocked.connectionsAccepted(), 0u);
+}
+
+TEST_F(ArtRuntimeWebTest, AbandonedAndExcessRequests) {
+  media.seed("index.html", "<html><body>wait</body></html>", "text/html");
+  media.gateway.otherwise([](const auto&) { return CannedResponse::text("late").after(std::chrono::seconds(5)); });
+  ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
+  const int excess = 20;
+  const int total = int(TavoluneSchemeHandler::maxInFlight) + excess;
+  evaluate(*page, QStringLiteral("window.failed = 0; for (var i = 0; i < %1; i++) {"
+                                 "var x = new XMLHttpRequest(); x.open('GET', 'slow' + i + '.js');"
+                                 "x.onerror = function () { failed++; }; x.send(); }").arg(total));
+  // The excess fails at once; the rest waits on the gateway.
+  ASSERT_TRUE(waitInPage(*page, QStringLiteral("window.failed === %1").arg(excess)));
+  EXPECT_EQ(page->schemeHandler().inFlight(), TavoluneSchemeHandler::maxInFlight);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return media.gateway.requestCount() > 0; }, 5000));
+
+  // Gone before the gateway answers: the fetches stop well before its 5 s.
+  QElapsedTimer clock;
+  clock.start();
+  view.reset();
+  EXPECT_TRUE(QTest::qWaitFor([] { return TavoluneSchemeHandler::pool().activeThreadCount() == 0; }, 4000));
+  EXPECT_LT(clock.elapsed(), 4000);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+}  // namespace
+}  // namespace tavolune

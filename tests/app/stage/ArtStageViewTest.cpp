@@ -1,0 +1,159 @@
+// The stage without live content: placements, layout, stills and the
+// operations that must do nothing in the wrong state.
+#include "app/render/FrameRenderer.hpp"
+#include "app/render/WallpaperComposer.hpp"
+#include "app/stage/ArtStageView.hpp"
+#include "app/stage/NetworkRules.hpp"
+#include "tests/app/stage/StageFixture.hpp"
+
+#include <QSignalSpy>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace tavolune {
+namespace {
+
+using testsupport::StageMedia;
+using Kind = ArtStageView::Status::Kind;
+
+QRectF expectedQt(const Rect& r, double height) { return r.toQt(height); }
+
+TEST(ArtStageViewLayout, PlacementsAgainstTheRenderers) {
+  StageMedia media;
+  ArtStageView view(media.fetcher);
+  view.resize(800, 500);
+
+  view.apply(Placement::framed(2.0, Framing::passePartout));
+  EXPECT_EQ(view.artRect(), expectedQt(WallpaperComposer::artRect(2.0, {0, 0, 800, 500}, Framing::passePartout), 500));
+  EXPECT_FALSE(view.surroundVisible());
+
+  // Hung in a frame: the art rectangle of the frame's layout, turned y-down.
+  view.apply(Placement::inFrame(FrameStyle::naturalOak, 0.5));
+  const auto layout = FrameRenderer::layout(FrameStyle::naturalOak, 0.5, {0, 0, 800, 500});
+  EXPECT_EQ(view.artRect(), expectedQt(layout.art, 500));
+  EXPECT_TRUE(view.surroundVisible());
+  EXPECT_EQ(view.surroundKey(), "naturalOak|0.5|800x500|2");  // in no window: scale 2
+  EXPECT_EQ(view.surroundImage().size(), QSize(1600, 1000));
+  EXPECT_DOUBLE_EQ(view.aspect(), 0.5);
+
+  view.apply(Placement::inFrame(FrameStyle::galleryWhite, std::nullopt));
+  EXPECT_EQ(view.surroundKey(), "galleryWhite|0|800x500|2");
+  EXPECT_DOUBLE_EQ(view.aspect(), 0.5);  // no ratio: the aspect stays
+
+  view.apply(Placement::fullBleed());
+  EXPECT_EQ(view.artRect(), QRectF(0, 0, 800, 500));
+  EXPECT_FALSE(view.surroundVisible());
+  EXPECT_TRUE(view.fullBleed());
+}
+
+TEST(ArtStageViewLayout, AsymmetricLayoutIsFlipped) {
+  // A rectangle low in y-up coordinates sits low on screen too.
+  StageMedia media;
+  ArtStageView view(media.fetcher);
+  view.resize(600, 1000);
+  view.apply(Placement::inFrame(FrameStyle::museumLight, 1.0));
+  const auto art = FrameRenderer::layout(FrameStyle::museumLight, 1.0, {0, 0, 600, 1000}).art;
+  EXPECT_DOUBLE_EQ(view.artRect().bottom(), 1000 - art.minY());
+  EXPECT_DOUBLE_EQ(view.artRect().top(), 1000 - art.maxY());
+}
+
+TEST(ArtStageViewLayout, ZeroWidthDrawsNoSurroundUntilItGrows) {
+  StageMedia media;
+  ArtStageView view(media.fetcher);
+  view.resize(0, 300);
+  view.apply(Placement::inFrame(FrameStyle::blackFloat, 1.5));
+  EXPECT_TRUE(view.surroundKey().isEmpty());
+  EXPECT_TRUE(view.surroundImage().isNull());
+  view.resize(300, 300);
+  view.relayout();  // a hidden widget gets its resize event only when shown
+  EXPECT_EQ(view.surroundKey(), "blackFloat|1.5|300x300|2");
+  const QImage drawn = view.surroundImage();
+  view.relayout();  // same key: the bitmap is kept, not redrawn
+  EXPECT_EQ(view.surroundImage().cacheKey(), drawn.cacheKey());
+}
+
+TEST(ArtStageViewStill, StillsAspectsAndIdleOperations) {
+  StageMedia media;
+  ArtStageView view(media.fetcher);
+  view.resize(400, 400);
+  QSignalSpy changes(&view, &ArtStageView::statusChanged);
+
+  QImage wide(300, 100, QImage::Format_ARGB32_Premultiplied);
+  wide.fill(Qt::red);
+  view.showStill(wide);
+  EXPECT_TRUE(view.stillVisible());
+  EXPECT_DOUBLE_EQ(view.aspect(), 3.0);
+  EXPECT_EQ(view.status().kind, Kind::idle);
+
+  view.showStill(std::nullopt);
+  EXPECT_FALSE(view.stillVisible());
+  EXPECT_EQ(view.status().kind, Kind::idle);
+
+  // After a placement neither stills nor works change the aspect.
+  view.apply(Placement::framed(0.75, Framing::fit));
+  view.showStill(wide);
+  EXPECT_DOUBLE_EQ(view.aspect(), 0.75);
+
+  // Nothing to pause, resume or release while idle.
+  view.pause();
+  view.resume();
+  view.release();
+  EXPECT_EQ(view.status().kind, Kind::idle);
+  EXPECT_EQ(changes.count(), 0);
+}
+
+TEST(ArtStageViewStill, WorksThatFailAtOnce) {
+  StageMedia media;
+  ArtStageView view(media.fetcher);
+  Artwork video;
+  video.mediaKind = MediaKind::video;
+  Artwork gif;
+  gif.mediaKind = MediaKind::image;
+  gif.mime = "image/gif";
+  Artwork page;
+  page.mediaKind = MediaKind::generative;
+  page.animationURI = "not a uri at all";
+  const std::vector<std::pair<Artwork, QString>> cases{
+      {video, "no video"}, {gif, "no image"}, {page, "no page to display"}};
+  for (const auto& [work, message] : cases) {
+    std::vector<ArtStageView::Status> seen;
+    view.onStatusChange = [&](const ArtStageView::Status& s) { seen.push_back(s); };
+    view.load(work);
+    EXPECT_EQ(seen, (std::vector{ArtStageView::Status::loading(), ArtStageView::Status::failed(message)}));
+    // Pause, resume and release do nothing after a failure.
+    view.pause();
+    view.resume();
+    view.release();
+    EXPECT_EQ(seen.size(), 2u);
+  }
+}
+
+TEST(NetworkRulesTest, SchemesAndHosts) {
+  const std::vector<std::pair<const char*, bool>> cases{
+      {"tavolune://local/ipfs/Qm/x.js", true},
+      {"data:text/plain,hi", true},
+      {"blob:https://artwork.tavolune.invalid/1234", true},
+      {"about:blank", true},
+      {"https://ipfs.io/ipfs/Qm", true},
+      {"https://gateway.fxhash2.xyz/ipfs/Qm", true},
+      {"http://cdn.jsdelivr.net:8080/npm/p5", true},
+      {"https://IPFS.IO./x", true},
+      {"https://ordinals.com/content/abci0", true},
+      {"wss://stream.fxhash.xyz/live", true},
+      {"https://google-analytics.com/collect", false},
+      {"https://evilipfs.io/x", false},
+      {"https://ipfs.io.evil.com/x", false},
+      {"ws://tracker.example/", false},
+      {"wss://tracker.example/", false},
+      {"file:///etc/passwd", false},
+      {"ftp://ipfs.io/x", false},
+      {"filesystem:https://ipfs.io/temporary/x", false},
+  };
+  for (const auto& [text, allowed] : cases) {
+    EXPECT_EQ(NetworkRules::allows(QUrl(QString::fromUtf8(text))), allowed) << text;
+  }
+}
+
+}  // namespace
+}  // namespace tavolune

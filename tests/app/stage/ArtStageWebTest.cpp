@@ -1,0 +1,259 @@
+// The stage with live content: status sequences, pausing and freezing, and
+// races against a delayed gateway.
+#include "app/stage/ArtPage.hpp"
+#include "app/stage/ArtRuntime.hpp"
+#include "app/stage/ArtStageView.hpp"
+#include "app/stage/GifView.hpp"
+#include "app/stage/PlayerView.hpp"
+#include "tests/app/stage/StageFixture.hpp"
+#include "tests/app/stage/WebWait.hpp"
+
+#include <QAudioOutput>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMediaPlayer>
+#include <QSignalSpy>
+#include <QThreadPool>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+namespace tavolune {
+namespace {
+
+using testsupport::CannedResponse;
+using testsupport::StageMedia;
+using Status = ArtStageView::Status;
+using Kind = Status::Kind;
+
+// Two frames, 1 x 1.
+const std::string gifBytes(
+    "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
+    "!\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
+    "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00"
+    "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x4c\x01\x00;",
+    85);
+
+const char* animatedPage = R"(<html><body style="margin:0;background:#123456">
+<canvas id=c width=200 height=150></canvas><script>
+var g = document.getElementById('c').getContext('2d'), n = 0;
+function draw() { n++; g.fillStyle = 'rgb(' + (n * 5 % 255) + ',80,40)'; g.fillRect(0, 0, 200, 150);
+  requestAnimationFrame(draw); }
+draw();
+</script></body></html>)";
+
+Artwork page(const std::string& uri) {
+  Artwork a;
+  a.id = "tezos:kt1:" + uri;
+  a.mediaKind = MediaKind::generative;
+  a.animationURI = uri;
+  return a;
+}
+
+Artwork gif(const std::string& uri) {
+  Artwork a;
+  a.id = "tezos:kt1:" + uri;
+  a.mediaKind = MediaKind::image;
+  a.mime = "image/gif";
+  a.imageURI = uri;
+  return a;
+}
+
+class ArtStageWebTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ArtRuntime::prepareRules();
+    stage = std::make_unique<ArtStageView>(media.fetcher);
+    stage->resize(400, 300);
+    stage->show();
+    stage->onStatusChange = [this](const Status& s) { seen.push_back(s); };
+  }
+  bool waitFor(Kind kind, int ms = 15'000) {
+    return QTest::qWaitFor([&] { return stage->status().kind == kind; }, ms);
+  }
+  int gifViews() const { return int(stage->findChildren<GifView*>().size()); }
+
+  StageMedia media;
+  std::unique_ptr<ArtStageView> stage;
+  std::vector<Status> seen;
+};
+
+TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
+  media.seed("index.html", animatedPage, "text/html");
+  QElapsedTimer clock;
+  clock.start();
+  stage->load(page("ipfs://" + std::string(testsupport::stageCID) + "/index.html"));
+  ASSERT_TRUE(waitFor(Kind::playing));
+  EXPECT_GE(clock.elapsed(), ArtStageView::loadedStepMs);
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::playing()}));
+  EXPECT_FALSE(stage->stillVisible());
+
+  stage->pause();
+  EXPECT_EQ(seen.back(), Status::paused());
+  // The paused page is the still, the page itself hidden and frozen.
+  ASSERT_FALSE(stage->stillImage().isNull());
+  EXPECT_EQ(stage->stillImage().pixelColor(100, 75).green(), 80);
+  EXPECT_TRUE(stage->stillVisible());
+  EXPECT_FALSE(stage->webView()->isVisible());
+  EXPECT_EQ(stage->page()->lifecycleState(), QWebEnginePage::LifecycleState::Frozen);
+
+  stage->resume();
+  EXPECT_EQ(seen.back(), Status::playing());
+  EXPECT_EQ(stage->page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+  EXPECT_TRUE(stage->webView()->isVisible());
+  EXPECT_FALSE(stage->stillVisible());
+  stage->resume();  // playing: nothing
+  stage->release();  // not paused: nothing
+  EXPECT_EQ(seen.size(), 4u);
+
+  // Released while paused: only the still is left; resume loads afresh.
+  stage->pause();
+  stage->release();
+  EXPECT_EQ(stage->webView(), nullptr);
+  EXPECT_EQ(stage->status().kind, Kind::paused);
+  EXPECT_TRUE(stage->isReleased());
+  stage->resume();
+  EXPECT_EQ(seen.back(), Status::loading());
+  ASSERT_TRUE(waitFor(Kind::playing));
+
+  const auto count = seen.size();
+  stage->stop();
+  EXPECT_EQ(stage->status().kind, Kind::idle);
+  EXPECT_EQ(seen.size(), count);  // no callback
+  EXPECT_EQ(stage->webView(), nullptr);
+}
+
+TEST_F(ArtStageWebTest, FailedPageIsFrozen) {
+  media.gateway.otherwise([](const auto&) { return CannedResponse::text("gone", 404); });
+  stage->load(page("ipfs://" + std::string(testsupport::stageCID) + "/missing.html"));
+  ASSERT_TRUE(waitFor(Kind::failed));
+  EXPECT_FALSE(stage->status().message.isEmpty());
+  ASSERT_NE(stage->page(), nullptr);
+  EXPECT_FALSE(stage->webView()->isVisible());
+  EXPECT_NE(stage->page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+  stage->pause();
+  EXPECT_EQ(stage->status().kind, Kind::failed);
+}
+
+TEST_F(ArtStageWebTest, APageThatNeverFinishesTimesOut) {
+  media.gateway.otherwise([](const auto&) { return CannedResponse::text("late").after(std::chrono::seconds(25)); });
+  QElapsedTimer clock;
+  clock.start();
+  stage->load(page("ipfs://QmNeverAnswers/index.html"));
+  ASSERT_TRUE(waitFor(Kind::failed, 25'000));
+  EXPECT_GE(clock.elapsed(), ArtStageView::watchdogMs * 95 / 100);  // a coarse timer may fire 5 % early
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::failed("loading timed out")}));
+}
+
+TEST_F(ArtStageWebTest, TheNextWorkWinsOverALateOne) {
+  // A is answered late; B comes from the cache.
+  media.gateway.on("GET", "/ipfs/QmSlow/a.gif",
+                   CannedResponse{.body = gifBytes, .contentType = "image/gif"}.after(std::chrono::milliseconds(800)));
+  media.cache->store(gifBytes, "ipfs://QmFast/b.gif", "image/gif");
+  stage->load(gif("ipfs://QmSlow/a.gif"));
+  stage->load(gif("ipfs://QmFast/b.gif"));
+  ASSERT_TRUE(waitFor(Kind::playing));
+  // A's fetch was stopped, or ends late: either way nothing of it shows.
+  QThreadPool::globalInstance()->waitForDone(5000);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::loading(), Status::playing()}));
+  EXPECT_EQ(stage->artwork()->id, gif("ipfs://QmFast/b.gif").id);
+  EXPECT_EQ(gifViews(), 1);
+
+  // The same work twice around a stop installs one player.
+  stage->load(gif("ipfs://QmFast/b.gif"));
+  stage->stop();
+  stage->load(gif("ipfs://QmFast/b.gif"));
+  ASSERT_TRUE(waitFor(Kind::playing));
+  QThreadPool::globalInstance()->waitForDone(5000);
+  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(gifViews(), 1);
+}
+
+TEST_F(ArtStageWebTest, AFetchEndingAfterPauseAndReleaseStaysStill) {
+  media.gateway.on("GET", "/ipfs/QmSlow/a.gif",
+                   CannedResponse{.body = gifBytes, .contentType = "image/gif"}.after(std::chrono::milliseconds(500)));
+  stage->load(gif("ipfs://QmSlow/a.gif"));
+  stage->pause();
+  stage->release();
+  QThreadPool::globalInstance()->waitForDone(5000);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(stage->status().kind, Kind::paused);
+  EXPECT_EQ(stage->gifView(), nullptr);
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::paused()}));
+
+  // Paused (not released) while the bytes come: installed, but not playing.
+  stage->resume();
+  ASSERT_TRUE(waitFor(Kind::playing));
+  stage->stop();
+  media.gateway.on("GET", "/ipfs/QmSlow/c.gif",
+                   CannedResponse{.body = gifBytes, .contentType = "image/gif"}.after(std::chrono::milliseconds(300)));
+  stage->load(gif("ipfs://QmSlow/c.gif"));
+  stage->pause();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stage->gifView() != nullptr; }, 5000));
+  EXPECT_FALSE(stage->gifView()->isVisible());
+  EXPECT_FALSE(stage->gifView()->isAnimating());
+  EXPECT_EQ(stage->status().kind, Kind::paused);
+  stage->resume();
+  EXPECT_TRUE(stage->gifView()->isVisible());
+  EXPECT_EQ(stage->status().kind, Kind::playing);
+}
+
+TEST_F(ArtStageWebTest, AnEarlyFinishDoesNotReportTheNextWorkPlaying) {
+  media.seed("index.html", animatedPage, "text/html");
+  media.gateway.on("GET", "/ipfs/QmSlowPage/index.html",
+                   CannedResponse{.body = animatedPage, .contentType = "text/html"}.after(std::chrono::seconds(2)));
+  stage->load(page("ipfs://" + std::string(testsupport::stageCID) + "/index.html"));
+  QSignalSpy finished(stage->page(), &QWebEnginePage::loadFinished);
+  ASSERT_TRUE(finished.wait(10'000));
+  // A's loaded step is running; B starts within its 0.6 s.
+  stage->load(page("ipfs://QmSlowPage/index.html"));
+  QSignalSpy changes(stage.get(), &ArtStageView::statusChanged);
+  EXPECT_FALSE(changes.wait(1200));
+  EXPECT_EQ(stage->status().kind, Kind::loading);
+  ASSERT_TRUE(waitFor(Kind::playing));
+}
+
+TEST_F(ArtStageWebTest, VideoLoopsMutedAndPauses) {
+  QFile clip(QStringLiteral(TAVOLUNE_APP_TEST_DATA "/clip.mp4"));
+  ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+  media.cache->store(clip.readAll().toStdString(), "ipfs://QmClip/clip.mp4", "video/mp4");
+  Artwork video;
+  video.mediaKind = MediaKind::video;
+  video.animationURI = "ipfs://QmClip/clip.mp4";
+  stage->load(video);
+  ASSERT_TRUE(waitFor(Kind::playing));
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::playing()}));
+  ASSERT_NE(stage->player(), nullptr);
+  EXPECT_EQ(stage->player()->loops(), QMediaPlayer::Infinite);
+  EXPECT_TRUE(stage->player()->audioOutput()->isMuted());
+  EXPECT_EQ(stage->player()->playbackState(), QMediaPlayer::PlayingState);
+  stage->pause();
+  EXPECT_EQ(stage->player()->playbackState(), QMediaPlayer::PausedState);
+  EXPECT_FALSE(stage->playerView()->isVisible());
+  stage->resume();
+  EXPECT_EQ(stage->player()->playbackState(), QMediaPlayer::PlayingState);
+  EXPECT_TRUE(stage->playerView()->isVisible());
+}
+
+TEST_F(ArtStageWebTest, VideosThePlayerCannotOpenFail) {
+  Artwork inline_;
+  inline_.mediaKind = MediaKind::video;
+  inline_.animationURI = "data:video/mp4;base64,AAAAGGZ0eXBtcDQy";
+  stage->load(inline_);
+  ASSERT_TRUE(waitFor(Kind::failed));
+  EXPECT_EQ(stage->status().message, "no video");
+
+  Artwork broken = inline_;
+  broken.animationURI = "ipfs://QmBroken/v.mp4";
+  media.cache->store("this is not a video at all", "ipfs://QmBroken/v.mp4", "video/mp4");
+  seen.clear();
+  stage->load(broken);
+  ASSERT_TRUE(waitFor(Kind::failed, 20'000));
+  EXPECT_EQ(seen.front(), Status::loading());
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), Status::playing()), 0);
+}
+
+}  // namespace
+}  // namespace tavolune
