@@ -58,10 +58,7 @@ void LinuxDisplayInhibitors::check(QObject* context, std::function<void(bool)> d
 }
 
 void LinuxDisplayInhibitors::askLogind(int round) {
-  if (!system_.isConnected()) {
-    QMetaObject::invokeMethod(this, [this, round] { answered(round, false); }, Qt::QueuedConnection);
-    return;
-  }
+  if (skipped(system_, round)) return;
   callAsync(system_, login1, login1Path, login1Manager, QStringLiteral("ListInhibitors"), {}, this,
             [this, round](const QDBusMessage& reply) {
               bool inhibited = false;
@@ -85,10 +82,7 @@ void LinuxDisplayInhibitors::askLogind(int round) {
 }
 
 void LinuxDisplayInhibitors::askGnome(int round) {
-  if (!session_.isConnected()) {
-    QMetaObject::invokeMethod(this, [this, round] { answered(round, false); }, Qt::QueuedConnection);
-    return;
-  }
+  if (skipped(session_, round)) return;
   callAsync(session_, gnomeSession, gnomeSessionPath, gnomeSession, QStringLiteral("GetInhibitors"), {}, this,
             [this, round](const QDBusMessage& reply) {
               QList<QDBusObjectPath> paths;
@@ -131,14 +125,18 @@ void LinuxDisplayInhibitors::askGnome(int round) {
 }
 
 void LinuxDisplayInhibitors::askPowerManagement(int round) {
-  if (!session_.isConnected()) {
-    QMetaObject::invokeMethod(this, [this, round] { answered(round, false); }, Qt::QueuedConnection);
-    return;
-  }
+  if (skipped(session_, round)) return;
   callAsync(session_, powerManagement, powerManagementPath, powerManagementInhibit, QStringLiteral("HasInhibit"), {},
             this, [this, round](const QDBusMessage& reply) {
               answered(round, isReply(reply) && reply.arguments().constFirst().toBool());
             });
+}
+
+bool LinuxDisplayInhibitors::skipped(const QDBusConnection& bus, int round) {
+  if (bus.isConnected()) return false;
+  // Answered later all the same: callers never hear back inside check().
+  QMetaObject::invokeMethod(this, [this, round] { answered(round, false); }, Qt::QueuedConnection);
+  return true;
 }
 
 void LinuxDisplayInhibitors::answered(int round, bool inhibited) {

@@ -39,6 +39,8 @@ class LinuxDisplayInhibitors final : public QObject, public DisplayInhibitors {
   void askLogind(int round);
   void askGnome(int round);
   void askPowerManagement(int round);
+  // A source on a bus we lack answers false.
+  bool skipped(const QDBusConnection& bus, int round);
   // One source has answered for the round.
   void answered(int round, bool inhibited);
   void finish();

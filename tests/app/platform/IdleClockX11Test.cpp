@@ -1,13 +1,11 @@
 #include "app/platform/linux/X11IdleClock.hpp"
 
 #include "tests/app/platform/PrivateDesktop.hpp"
+#include "tests/app/platform/XClient.hpp"
 
 #include <QElapsedTimer>
 
-#include <xcb/xcb.h>
 #include <xcb/xtest.h>
-
-#include <cstdlib>
 
 namespace tavolune {
 namespace {
@@ -16,12 +14,9 @@ using testsupport::PrivateXServer;
 
 // Moves the server's pointer as a device would.
 void fakeMotion(const QString& display, int x, int y) {
-  xcb_connection_t* c = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-  ASSERT_FALSE(xcb_connection_has_error(c));
-  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-  xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, int16_t(x), int16_t(y), 0);
-  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-  xcb_disconnect(c);
+  testsupport::XClient client(display);
+  xcb_test_fake_input(client.connection(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, client.root(), int16_t(x), int16_t(y), 0);
+  client.sync();
 }
 
 TEST(X11IdleClock, GrowsWithoutInputAndResetsOnMotion) {
