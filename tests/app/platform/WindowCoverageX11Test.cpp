@@ -3,13 +3,10 @@
 #include "app/platform/linux/X11WindowCoverage.hpp"
 
 #include "tests/app/platform/PrivateDesktop.hpp"
+#include "tests/app/platform/XClient.hpp"
 
 #include <QSignalSpy>
 
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <cstring>
 
 namespace tavolune {
 namespace {
@@ -18,40 +15,20 @@ using testsupport::PrivateXServer;
 
 // Plays the window manager on a private server: client windows with EWMH
 // properties, and the root's stacking list.
-class FakeWindowManager {
+class FakeWindowManager : public testsupport::XClient {
  public:
-  explicit FakeWindowManager(const QString& display) {
-    c_ = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-  }
-  ~FakeWindowManager() { xcb_disconnect(c_); }
-
-  xcb_atom_t atom(const char* name) {
-    auto* r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = r->atom;
-    std::free(r);
-    return a;
-  }
-  void set(xcb_window_t w, const char* name, xcb_atom_t type, std::vector<uint32_t> values) {
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, atom(name), type, 32, uint32_t(values.size()), values.data());
-  }
+  using XClient::XClient;
   xcb_window_t window(QRect r) {
-    const xcb_window_t w = xcb_generate_id(c_);
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, root_, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
-                      uint16_t(r.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-    windows_.push_back(w);
-    return w;
+    windows_.push_back(createWindow(r));
+    return windows_.back();
   }
   void publish(uint32_t currentDesktop) {
-    set(root_, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, windows_);
-    set(root_, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {currentDesktop});
+    set(root(), "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, windows_);
+    set(root(), "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {currentDesktop});
     sync();
   }
-  void sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
 
  private:
-  xcb_connection_t* c_;
-  xcb_window_t root_;
   std::vector<uint32_t> windows_;
 };
 
