@@ -28,38 +28,48 @@ void CapsuleBadge::setLook(Look look) {
   update();
 }
 
+QSizeF CapsuleBadge::size(const Look& look) {
+  QFontMetricsF fm(look.font);
+  double width = fm.horizontalAdvance(look.text) + 2 * horizontalPadding;
+  if (look.playMark) width += markSize + markSpacing;
+  return {width, fm.height() + 2 * look.verticalPadding};
+}
+
 QSize CapsuleBadge::sizeHint() const {
-  QFontMetricsF fm(font());
-  double width = fm.horizontalAdvance(look_.text) + 2 * horizontalPadding;
-  if (look_.playMark) width += markSize + markSpacing;
-  const double height = fm.height() + 2 * look_.verticalPadding;
-  return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
+  const QSizeF s = size(look_);
+  return {static_cast<int>(std::ceil(s.width())), static_cast<int>(std::ceil(s.height()))};
 }
 
 void CapsuleBadge::paintEvent(QPaintEvent*) {
   QPainter p(this);
+  paint(p, rect(), look_);
+}
+
+void CapsuleBadge::paint(QPainter& p, const QRectF& r, const Look& look) {
+  p.save();
   p.setRenderHint(QPainter::Antialiasing);
-  const QRectF r = rect();
   const double radius = r.height() / 2;
   p.setPen(Qt::NoPen);
-  p.setBrush(look_.background);
+  p.setBrush(look.background);
   p.drawRoundedRect(r, radius, radius);
 
-  p.setPen(look_.foreground);
-  double x = horizontalPadding;
-  if (look_.playMark) {
+  p.setPen(look.foreground);
+  double x = r.x() + horizontalPadding;
+  if (look.playMark) {
     // The play symbol at its own small size, centred on the text line.
-    const double top = (r.height() - markSize) / 2;
+    const double top = r.y() + (r.height() - markSize) / 2;
     QPainterPath triangle;
     triangle.moveTo(x, top);
     triangle.lineTo(x + markSize * 0.87, top + markSize / 2);
     triangle.lineTo(x, top + markSize);
     triangle.closeSubpath();
-    p.fillPath(triangle, look_.foreground);
+    p.fillPath(triangle, look.foreground);
     x += markSize + markSpacing;
   }
-  p.setFont(font());
-  p.drawText(QRectF(x, 0, r.width() - x - horizontalPadding, r.height()), Qt::AlignVCenter | Qt::AlignLeft, look_.text);
+  p.setFont(look.font);
+  p.drawText(QRectF(x, r.y(), r.right() - x - horizontalPadding, r.height()), Qt::AlignVCenter | Qt::AlignLeft,
+             look.text);
+  p.restore();
 }
 
 }  // namespace tavolune

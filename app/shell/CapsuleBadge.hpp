@@ -1,9 +1,11 @@
 #pragma once
 // A short text on a filled capsule: the base of the chain, media and test
-// badges. Paints itself; takes no input. GUI thread only.
+// badges. Paints itself; takes no input. The look can also be painted
+// without a widget (grid cells). GUI thread only.
 
 #include <QColor>
 #include <QFont>
+#include <QPainter>
 #include <QString>
 #include <QWidget>
 
@@ -22,7 +24,6 @@ class CapsuleBadge : public QWidget {
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
 
- protected:
   struct Look {
     QString text;
     QFont font;
@@ -31,6 +32,12 @@ class CapsuleBadge : public QWidget {
     double verticalPadding = 2;
     bool playMark = false;
   };
+  // The capsule of `look` drawn into `r` (its size from size()), as the
+  // widget paints itself.
+  static void paint(QPainter& painter, const QRectF& r, const Look& look);
+  static QSizeF size(const Look& look);
+
+ protected:
   void setLook(Look look);
   void paintEvent(QPaintEvent* event) override;
 

@@ -7,10 +7,12 @@ namespace tavolune {
 
 QString ChainBadge::label(Chain chain) { return qt::str(shortName(chain)); }
 
-ChainBadge::ChainBadge(Chain chain, QWidget* parent) : CapsuleBadge(parent), chain_(chain) {
+CapsuleBadge::Look ChainBadge::look(Chain chain) {
   QColor fill = Theme::chainColor(chain);
   fill.setAlphaF(0.9f);
-  setLook({label(chain), badgeFont(9), Qt::white, fill});
+  return {label(chain), badgeFont(9), Qt::white, fill};
 }
+
+ChainBadge::ChainBadge(Chain chain, QWidget* parent) : CapsuleBadge(parent), chain_(chain) { setLook(look(chain)); }
 
 }  // namespace tavolune

@@ -14,6 +14,7 @@ class ChainBadge final : public CapsuleBadge {
   Chain chain() const { return chain_; }
 
   static QString label(Chain chain);
+  static Look look(Chain chain);
 
  private:
   Chain chain_;

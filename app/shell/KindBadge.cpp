@@ -4,8 +4,6 @@
 
 #include <QEvent>
 
-#include <QEvent>
-
 namespace tavolune {
 
 QString KindBadge::label(MediaKind kind, bool gif) {
@@ -27,10 +25,12 @@ KindBadge::KindBadge(MediaKind kind, bool animated, bool gif, QWidget* parent)
   setToolTip(helpText(kind, animated, gif));
 }
 
-void KindBadge::applyLook() {
-  setLook({label(kind_, gif_), badgeFont(9), Qt::white,
-           animated_ ? Theme::accent(palette()) : QColor(0, 0, 0, 140), 2, animated_});
+CapsuleBadge::Look KindBadge::look(MediaKind kind, bool animated, bool gif, const QPalette& palette) {
+  return {label(kind, gif), badgeFont(9), Qt::white, animated ? Theme::accent(palette) : QColor(0, 0, 0, 140), 2,
+          animated};
 }
+
+void KindBadge::applyLook() { setLook(look(kind_, animated_, gif_, palette())); }
 
 void KindBadge::changeEvent(QEvent* event) {
   if (event->type() == QEvent::PaletteChange) applyLook();

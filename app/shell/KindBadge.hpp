@@ -16,6 +16,8 @@ class KindBadge final : public CapsuleBadge {
   // animated first.
   static QString label(MediaKind kind, bool gif);
   static QString helpText(MediaKind kind, bool animated, bool gif);
+  // The accent of a running work comes from `palette`.
+  static Look look(MediaKind kind, bool animated, bool gif, const QPalette& palette);
 
  protected:
   // The accent follows the palette (a theme switch).

@@ -10,7 +10,7 @@ static void initShellResources() { Q_INIT_RESOURCE(shell); }
 namespace tavolune::Symbols {
 namespace {
 
-constexpr std::array<Entry, 62> entries{{
+constexpr std::array<Entry, 63> entries{{
     {"arrow.clockwise", "view-refresh", "arrow-clockwise"},
     {"arrow.counterclockwise", "edit-undo", "arrow-counterclockwise"},
     {"arrow.down.circle", "go-down", "arrow-down-circle"},
@@ -24,6 +24,7 @@ constexpr std::array<Entry, 62> entries{{
     {"clock", "preferences-system-time", "clock"},
     {"clock.arrow.circlepath", "document-open-recent", "clock-history"},
     {"display", "video-display", "display"},
+    {"doc", "text-x-generic", "doc"},
     {"e.circle", "", "e-circle"},
     {"exclamationmark.triangle", "dialog-warning", "warning"},
     {"exclamationmark.triangle.fill", "dialog-warning", "warning-fill"},

@@ -1,0 +1,214 @@
+#include "app/components/ArtworkTile.hpp"
+
+#include "app/components/ArtworkImage.hpp"
+#include "app/components/LoadingPlaceholder.hpp"
+#include "app/qt/Convert.hpp"
+#include "app/render/Shadow.hpp"
+#include "app/shell/ChainBadge.hpp"
+#include "app/shell/KindBadge.hpp"
+#include "app/shell/Theme.hpp"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavolune {
+namespace {
+
+QColor withAlpha(QColor c, double alpha) {
+  c.setAlphaF(float(std::clamp(alpha, 0.0, 1.0)));
+  return c;
+}
+
+double lerp(double a, double b, double t) { return a + (b - a) * t; }
+
+Rect rectOf(const QRectF& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+}  // namespace
+
+TileData TileData::of(const Artwork& artwork, bool animated, bool inMySelection) {
+  TileData d;
+  d.title = qt::str(artwork.title);
+  if (artwork.artist) d.artist = qt::str(*artwork.artist);
+  d.kind = artwork.mediaKind;
+  d.chain = artwork.chain;
+  d.live = artwork.isLive();
+  d.animated = animated;
+  d.gif = artwork.isAnimatedImage();
+  d.aspect = artwork.aspectRatio;
+  d.inMySelection = inMySelection;
+  return d;
+}
+
+ArtworkTile::ArtworkTile(const QPalette& palette) : palette_(palette) {
+  titleFont_ = QFont(QStringLiteral("serif"));
+  titleFont_.setStyleHint(QFont::Serif);
+  titleFont_.setPixelSize(13);
+  artistFont_ = QGuiApplication::font();
+  artistFont_.setPixelSize(11);
+}
+
+int ArtworkTile::heightFor(int width) const {
+  const double caption = QFontMetricsF(titleFont_).height() + captionLineSpacing + QFontMetricsF(artistFont_).height();
+  return width + int(std::ceil(captionSpacing + caption));
+}
+
+QRectF ArtworkTile::matRect(const QRect& cell) { return QRectF(cell.x(), cell.y(), cell.width(), cell.width()); }
+
+QTransform ArtworkTile::hoverTransform(const QRect& cell, double hover) const {
+  const double s = lerp(1.0, hoverScale, hover);
+  const QPointF c = QRectF(cell).center();
+  QTransform t;
+  t.translate(c.x(), c.y() - hoverLift * hover);
+  t.scale(s, s);
+  t.translate(-c.x(), -c.y());
+  return t;
+}
+
+void ArtworkTile::paint(QPainter& painter, const QRect& cell, const TileData& data, TileState state) const {
+  state.hover = std::clamp(state.hover, 0.0, 1.0);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setTransform(hoverTransform(cell, state.hover), true);
+  const QRectF mat = matRect(cell);
+  paintMat(painter, mat, data, state);
+  paintBadges(painter, mat, data, state);
+  paintToggle(painter, mat, data, state);
+  paintCaption(painter, mat, data);
+  painter.restore();
+}
+
+void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
+  const double h = state.hover;
+  const QColor primary = palette_.color(QPalette::WindowText);
+  const QColor accent = Theme::accent(palette_);
+  const QRectF inner = mat.adjusted(matPadding, matPadding, -matPadding, -matPadding);
+
+  // The lifted tile's outer shadow, cast by what the mat holds.
+  const QRectF art = data.still.isNull()
+                         ? QRectF()
+                         : LoadingPlaceholder::fitted(inner, double(data.still.width()) / data.still.height());
+  if (!art.isEmpty() && h > 0) Shadow::drawRectShadow(p, rectOf(art), 0, 8, 14, 0.22 * h);
+
+  QPainterPath shape;
+  shape.addRoundedRect(mat, cornerRadius, cornerRadius);
+  p.save();
+  p.setClipPath(shape, Qt::IntersectClip);
+  if (state.selected) {
+    p.fillPath(shape, withAlpha(accent, 0.12));
+  } else if (h > 0) {
+    p.fillPath(shape, withAlpha(primary, 0.07 * h));
+  }
+  if (!art.isEmpty()) {
+    Shadow::drawRectShadow(p, rectOf(art), 0, lerp(1.5, 3, h), lerp(3, 6, h), lerp(0.22, 0.35, h));
+    ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
+  } else if (data.failed) {
+    ArtworkImage::paintFallback(p, inner, data.kind, data.title, palette_);
+  } else {
+    LoadingPlaceholder::paint(p, inner, data.aspect, palette_);
+  }
+  p.restore();
+
+  // The border lies inside the rounded rectangle.
+  const double width = state.selected ? 2.5 : 1.0;
+  const QColor border = state.selected ? accent : withAlpha(primary, 0.08 * h);
+  if (border.alphaF() > 0) {
+    const QRectF edge = mat.adjusted(width / 2, width / 2, -width / 2, -width / 2);
+    p.setPen(QPen(border, width));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(edge, cornerRadius - width / 2, cornerRadius - width / 2);
+  }
+}
+
+void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
+  // Invisible at rest, but their place is kept.
+  const double opacity = state.selected ? 1.0 : state.hover;
+  if (opacity <= 0) return;
+  std::vector<CapsuleBadge::Look> looks;
+  if (data.live) looks.push_back(KindBadge::look(data.kind, data.animated, data.gif, palette_));
+  looks.push_back(ChainBadge::look(data.chain));
+  double height = 0;
+  for (const auto& look : looks) height = std::max(height, CapsuleBadge::size(look).height());
+  double right = mat.right() - badgePadding;
+  p.save();
+  p.setOpacity(p.opacity() * opacity);
+  for (auto it = looks.rbegin(); it != looks.rend(); ++it) {
+    const QSizeF s = CapsuleBadge::size(*it);
+    const double top = mat.top() + badgePadding + (height - s.height()) / 2;
+    CapsuleBadge::paint(p, QRectF(right - s.width(), top, s.width(), s.height()), *it);
+    right -= s.width() + badgeSpacing;
+  }
+  p.restore();
+}
+
+void ArtworkTile::paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
+  const bool on = data.inMySelection;
+  const double opacity = on ? 1.0 : state.hover;
+  if (opacity <= 0) return;
+  const QRectF circle(mat.left() + togglePadding, mat.top() + togglePadding, toggleSize, toggleSize);
+  p.save();
+  p.setOpacity(p.opacity() * opacity);
+  // A small soft shadow under the disc.
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0, 0, 0, 32));
+  p.drawEllipse(circle.translated(0, 1).adjusted(-1, -1, 1, 1));
+  p.setBrush(on ? Theme::accent(palette_) : QColor(0, 0, 0, int(0.45 * 255)));
+  p.drawEllipse(circle);
+
+  QPen glyph(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+  p.setPen(glyph);
+  p.setBrush(Qt::NoBrush);
+  const QPointF c = circle.center();
+  const double u = toggleSize / 18;
+  if (on) {
+    QPainterPath check;
+    check.moveTo(c + QPointF(-4.2 * u, 0.2 * u));
+    check.lineTo(c + QPointF(-1.2 * u, 3.2 * u));
+    check.lineTo(c + QPointF(4.4 * u, -3.4 * u));
+    p.drawPath(check);
+  } else {
+    p.drawLine(c + QPointF(-4.2 * u, 0), c + QPointF(4.2 * u, 0));
+    p.drawLine(c + QPointF(0, -4.2 * u), c + QPointF(0, 4.2 * u));
+  }
+  p.restore();
+}
+
+void ArtworkTile::paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const {
+  const double width = mat.width() - 2 * captionInset;
+  const QFontMetricsF titleMetrics(titleFont_);
+  const QFontMetricsF artistMetrics(artistFont_);
+  double y = mat.bottom() + captionSpacing;
+  p.setPen(palette_.color(QPalette::WindowText));
+  p.setFont(titleFont_);
+  p.drawText(QRectF(mat.left() + captionInset, y, width, titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+             titleMetrics.elidedText(data.title, Qt::ElideRight, width));
+  y += titleMetrics.height() + captionLineSpacing;
+  // A work without an artist keeps its second line, blank.
+  p.setPen(ArtworkImage::secondaryColor(palette_));
+  p.setFont(artistFont_);
+  p.drawText(QRectF(mat.left() + captionInset, y, width, artistMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+             artistMetrics.elidedText(data.artist, Qt::ElideRight, width));
+}
+
+QRectF ArtworkTile::toggleRect(const QRect& cell, const TileData& data, TileState state) const {
+  if (!data.inMySelection && state.hover <= 0) return {};
+  const QRectF mat = matRect(cell);
+  const QRectF button(mat.left(), mat.top(), toggleSize + 2 * togglePadding, toggleSize + 2 * togglePadding);
+  return hoverTransform(cell, std::clamp(state.hover, 0.0, 1.0)).mapRect(button);
+}
+
+QString ArtworkTile::toggleHelp(bool inMySelection) {
+  return inMySelection ? QStringLiteral("Remove from My Selection") : QStringLiteral("Add to My Selection");
+}
+
+QString ArtworkTile::accessibleText(const Artwork& artwork) {
+  QStringList parts{qt::str(artwork.title)};
+  if (artwork.artist) parts << qt::str(*artwork.artist);
+  parts << qt::str(rawValue(artwork.mediaKind));
+  return parts.join(QStringLiteral(", "));
+}
+
+}  // namespace tavolune

@@ -1,0 +1,88 @@
+#pragma once
+// One cell of the library grid, painted rather than built from widgets (a
+// grid may hold 20,000 works): the square mat with the still, the kind and
+// chain badges, the "My Selection" toggle, the selection ring, and the title
+// and artist below. The grid owns hover, clicks and stills; it hands the
+// painter what to draw and asks it where the toggle sits. GUI thread only.
+
+#include "core/model/Artwork.hpp"
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+namespace tavolune {
+
+// What a cell shows, taken from the artwork, the library and the loader.
+struct TileData {
+  QString title;
+  QString artist;  // empty when the work has none
+  MediaKind kind = MediaKind::image;
+  Chain chain = Chain::ethereum;
+  bool live = false;      // Artwork::isLive
+  bool animated = false;  // runs live under the current policy
+  bool gif = false;       // Artwork::isAnimatedImage
+  std::optional<double> aspect;
+  QImage still;         // null while loading or after a failure
+  bool failed = false;  // nothing could be loaded
+  bool inMySelection = false;
+
+  // animated: LibraryState::shouldAnimate; inMySelection: the work's id in
+  // LibraryState::onDesktop.
+  static TileData of(const Artwork& artwork, bool animated, bool inMySelection);
+};
+
+struct TileState {
+  double hover = 0;  // 0 away from the pointer, 1 under it; the grid animates between
+  bool selected = false;
+};
+
+class ArtworkTile {
+ public:
+  static constexpr int maxPixel = 520;  // the still asked of the loader
+  static constexpr double matPadding = 12;
+  static constexpr double cornerRadius = 12;
+  static constexpr double captionSpacing = 8;
+  static constexpr double captionLineSpacing = 2;
+  static constexpr double captionInset = 2;
+  static constexpr double badgePadding = 8;
+  static constexpr double badgeSpacing = 4;
+  static constexpr double toggleSize = 18;
+  static constexpr double togglePadding = 7;
+  static constexpr double hoverScale = 1.02;
+  static constexpr double hoverLift = 2;
+
+  explicit ArtworkTile(const QPalette& palette);
+
+  void setPalette(const QPalette& palette) { palette_ = palette; }
+  // The cell's height for its width: the square mat and two caption lines.
+  int heightFor(int width) const;
+
+  void paint(QPainter& painter, const QRect& cell, const TileData& data, TileState state) const;
+  // Where a click toggles My Selection, in the cell's coordinates; empty
+  // when the toggle is not shown (a work outside My Selection, not hovered).
+  QRectF toggleRect(const QRect& cell, const TileData& data, TileState state) const;
+
+  static QString toggleHelp(bool inMySelection);
+  // Title, artist (left out when absent) and the kind's raw name.
+  static QString accessibleText(const Artwork& artwork);
+
+ private:
+  QTransform hoverTransform(const QRect& cell, double hover) const;
+  static QRectF matRect(const QRect& cell);
+  void paintMat(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
+  void paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
+  void paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
+  void paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const;
+
+  QPalette palette_;
+  QFont titleFont_;
+  QFont artistFont_;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,100 @@
+#pragma once
+// Feeds the library grid's cells with stills: asks the image pipeline on a
+// small pool of its own, so that a fast scroll never starves the rest of
+// the application. Requests are coalesced (one fetch per artwork and size,
+// however many cells ask), the newest request starts first (what just
+// scrolled in), a cell that leaves the view cancels its request (dropped
+// when queued, asked to stop when running), and each decoded still is
+// noted once for its aspect ratio. A failure is remembered for a minute,
+// or until retryFailed(), so that a dead link is not fetched on every
+// repaint. GUI thread only; the fetching runs on the pool.
+
+#include "app/components/ImageServices.hpp"
+#include "app/components/ResultMailbox.hpp"
+#include "core/model/Artwork.hpp"
+
+#include <QObject>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tavolune {
+
+class ThumbnailLoader final : public QObject {
+  Q_OBJECT
+ public:
+  struct Options {
+    int threads = 4;
+    std::chrono::milliseconds retryAfter{60'000};
+  };
+  enum class Status { missing, loading, ready, failed };
+
+  ThumbnailLoader(ImagePipeline& pipeline, RatioNoted noteRatio, Options options, QObject* parent = nullptr);
+  ThumbnailLoader(ImagePipeline& pipeline, RatioNoted noteRatio, QObject* parent = nullptr)
+      : ThumbnailLoader(pipeline, std::move(noteRatio), Options{}, parent) {}
+  // Stops what runs and waits for the pool's threads.
+  ~ThumbnailLoader() override;
+
+  static std::string key(const std::string& artworkID, int maxPixel);
+
+  // From memory only; null when not decoded yet.
+  QImage cached(const Artwork& artwork, int maxPixel) const;
+  Status status(const Artwork& artwork, int maxPixel) const;
+
+  // Nothing happens when the still is cached, already asked for, or failed
+  // less than retryAfter ago.
+  void request(const Artwork& artwork, int maxPixel);
+  // The cell left the view.
+  void cancel(const std::string& artworkID, int maxPixel);
+  // Cancels every request whose key (key()) is not in `keep`.
+  void cancelAllExcept(const std::unordered_set<std::string>& keep);
+  // Forgets every failure, so that the next request fetches again; for the
+  // library-changed hook.
+  void retryFailed();
+
+  // Requests waiting for a slot, and slots in use (a cancelled fetch holds
+  // its slot until it stops).
+  std::size_t queued() const;
+  int running() const { return running_; }
+
+ signals:
+  // The key's still arrived, its load failed, or its failure expired:
+  // repaint the cell.
+  void thumbnailChanged(const QString& key);
+
+ private:
+  struct Job {
+    Artwork artwork;
+    int maxPixel = 0;
+    std::uint64_t id = 0;
+    bool started = false;
+    std::stop_source stop;
+  };
+  void pump();
+  void start(const std::string& key, Job& job);
+  void landed(const std::string& key, std::uint64_t id, const Artwork& artwork, const QImage& image, bool stopped);
+  void expireFailures();
+  bool failedRecently(const std::string& key) const;
+
+  ImagePipeline& pipeline_;
+  RatioNoted noteRatio_;
+  Options options_;
+  QThreadPool pool_;
+  std::unordered_map<std::string, Job> jobs_;  // queued and running, by key
+  std::deque<std::string> queue_;             // keys waiting, newest at the back
+  int running_ = 0;                           // pool slots in use, cancelled ones too
+  std::uint64_t nextID_ = 0;
+  std::unordered_map<std::string, std::chrono::steady_clock::time_point> failures_;
+  QTimer expiry_;
+  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
+};
+
+}  // namespace tavolune
