@@ -2,6 +2,7 @@
 #include "core/indexers/EVMContracts.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "tests/core/indexers/EVMTestSupport.hpp"
+#include "tests/support/ExpectArtwork.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
@@ -12,6 +13,7 @@
 using namespace tavolune;
 using namespace tavolune::evmtest;
 using tavolune::testsupport::CannedResponse;
+using tavolune::testsupport::expectArtwork;
 using tavolune::testsupport::LoopbackServer;
 using tavolune::testsupport::RecordedRequest;
 
@@ -299,6 +301,21 @@ std::optional<OwnedArtwork> mapped(const J& item, Chain chain = Chain::ethereum)
   return BlockscoutProvider::map(JSONValue::fromJson(item), chain);
 }
 
+// What record(id) maps to on Ethereum.
+Artwork noteWork(const std::string& id) {
+  return Artwork::make({.chain = Chain::ethereum,
+                        .contract = contractA,
+                        .tokenId = id,
+                        .title = "Note #" + id,
+                        .collection = "Field Notes",
+                        .platform = Platform::generic,
+                        .mediaKind = MediaKind::image,
+                        .imageURI = "ipfs://QmImage/" + id + ".png",
+                        .thumbnailURI = "ipfs://QmImage/" + id + ".png",
+                        .externalURL = "https://eth.blockscout.com/token/" + contractA + "/instance/" + id,
+                        .editionNumber = id});
+}
+
 TEST(BlockscoutMap, RequiredMembers) {
   EXPECT_FALSE(mapped(J::object()));
   EXPECT_FALSE(mapped(J::array({1})));
@@ -312,12 +329,17 @@ TEST(BlockscoutMap, RequiredMembers) {
   auto older = mapped(J{{"id", 5}, {"token", {{"address", "0xABCDEF0000000000000000000000000000000001"}}}},
                       Chain::polygon);
   ASSERT_TRUE(older);
-  EXPECT_EQ(older->artwork.contract, "0xabcdef0000000000000000000000000000000001");
   EXPECT_EQ(older->artwork.id, "polygon:0xabcdef0000000000000000000000000000000001:5");
-  EXPECT_EQ(older->artwork.title, "Token #5");
-  // The explorer link keeps the contract as received.
-  EXPECT_EQ(older->artwork.externalURL,
-            "https://polygon.blockscout.com/token/0xABCDEF0000000000000000000000000000000001/instance/5");
+  expectArtwork(older->artwork,
+                Artwork::make({.chain = Chain::polygon,
+                               .contract = "0xabcdef0000000000000000000000000000000001",
+                               .tokenId = "5",
+                               .title = "Token #5",
+                               // The explorer link keeps the contract as received.
+                               .externalURL = "https://polygon.blockscout.com/token/"
+                                              "0xABCDEF0000000000000000000000000000000001/instance/5",
+                               .editionNumber = "5",
+                               .isSpam = true}));  // nothing to show
 }
 
 TEST(BlockscoutMap, SpamRules) {
@@ -358,10 +380,11 @@ TEST(BlockscoutMap, TitlesCollectionsAndMedia) {
   J video = record("1");
   video["metadata"]["animation_url"] = "ipfs://QmVid/loop";
   video["metadata"]["animation_details"] = {{"format", "MOV"}};
-  auto v = mapped(video)->artwork;
-  EXPECT_EQ(v.mime, "video/mp4");
-  EXPECT_EQ(v.mediaKind, MediaKind::video);
-  EXPECT_EQ(v.animationURI, "ipfs://QmVid/loop");
+  auto loop = noteWork("1");
+  loop.mime = "video/mp4";
+  loop.mediaKind = MediaKind::video;
+  loop.animationURI = "ipfs://QmVid/loop";
+  expectArtwork(mapped(video)->artwork, loop);
 
   J page = record("1");
   page["metadata"]["animation_url"] = "https://example.org/work";
@@ -387,10 +410,13 @@ TEST(BlockscoutMap, TitlesCollectionsAndMedia) {
   J stored = record("1");
   stored["metadata"]["image"] = "https://media.artblocks.io/max/1.png";
   stored["metadata"]["external_url"] = "https://example.org/html_files/1.html";
-  auto t = mapped(stored)->artwork;
-  EXPECT_EQ(t.thumbnailURI, "https://media.artblocks.io/thumb/1.png");
-  EXPECT_EQ(t.animationURI, "https://example.org/html_files/1.html");
-  EXPECT_EQ(t.externalURL, "https://example.org/html_files/1.html");
+  auto html = noteWork("1");
+  html.imageURI = "https://media.artblocks.io/max/1.png";
+  html.thumbnailURI = "https://media.artblocks.io/thumb/1.png";
+  html.animationURI = "https://example.org/html_files/1.html";
+  html.externalURL = "https://example.org/html_files/1.html";
+  html.mediaKind = MediaKind::generative;
+  expectArtwork(mapped(stored)->artwork, html);
 
   J imageUrl = record("1");
   imageUrl["metadata"].erase("image");

@@ -1,6 +1,7 @@
 #include "tests/core/indexers/TezosTestSupport.hpp"
 #include "core/indexers/ObjktProvider.hpp"
 #include "core/base/TavoluneError.hpp"
+#include "tests/support/ExpectArtwork.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
@@ -9,6 +10,7 @@
 using namespace tavolune;
 using namespace tavolune::tezostest;
 using tavolune::testsupport::CannedResponse;
+using tavolune::testsupport::expectArtwork;
 using tavolune::testsupport::LoopbackServer;
 using tavolune::testsupport::RecordedRequest;
 
@@ -150,31 +152,32 @@ ObjktProvider::Holder row(JSONValue::Object token, std::int64_t quantity = 3) {
   return ObjktProvider::Holder::fromJSONValue(holding(std::move(token), quantity));
 }
 
+// What objktToken(id, contract) maps to.
+Artwork objktWork(const std::string& id, const std::string& contract = "KT1Gen") {
+  return Artwork::make({.chain = Chain::tezos,
+                        .contract = contract,
+                        .tokenId = id,
+                        .title = "Work " + id,
+                        .artist = "ada",
+                        .artistAddress = "tz1Creator000000000000000000000000000",
+                        .collection = "Gen Series",
+                        .platform = Platform::objkt,
+                        .mediaKind = MediaKind::image,
+                        .mime = "image/png",
+                        .imageURI = "ipfs://QmDisplay" + id,
+                        .thumbnailURI = "ipfs://QmThumb" + id,
+                        .externalURL = "https://objkt.com/tokens/" + contract + "/" + id,
+                        .year = 2022,
+                        .editionSize = 10,
+                        .description = "About " + id});
+}
+
 TEST(ObjktMapping, FullRow) {
   auto work = ObjktProvider::map(row(objktToken("42", "KT1GenABC")), "tz1Owner");
   ASSERT_TRUE(work);
-  const Artwork& a = work->artwork;
   EXPECT_EQ(work->quantity, 3);
-  EXPECT_EQ(a.id, "tezos:kt1genabc:42");
-  EXPECT_EQ(a.contract, "KT1GenABC");
-  EXPECT_EQ(a.chain, Chain::tezos);
-  EXPECT_EQ(a.title, "Work 42");
-  EXPECT_EQ(a.artist, "ada");
-  EXPECT_EQ(a.artistAddress, "tz1Creator000000000000000000000000000");
-  EXPECT_EQ(a.collection, "Gen Series");
-  EXPECT_EQ(a.platform, Platform::objkt);
-  EXPECT_EQ(a.mediaKind, MediaKind::image);
-  EXPECT_EQ(a.mime, "image/png");
-  EXPECT_EQ(a.imageURI, "ipfs://QmDisplay42");
-  EXPECT_EQ(a.thumbnailURI, "ipfs://QmThumb42");
-  EXPECT_EQ(a.animationURI, std::nullopt);
-  EXPECT_EQ(a.externalURL, "https://objkt.com/tokens/KT1GenABC/42");
-  EXPECT_EQ(a.year, 2022);
-  EXPECT_EQ(a.editionNumber, std::nullopt);
-  EXPECT_EQ(a.editionSize, 10);
-  EXPECT_FALSE(a.isSpam);
-  EXPECT_EQ(a.description, "About 42");
-  EXPECT_EQ(a.aspectRatio, std::nullopt);
+  EXPECT_EQ(work->artwork.id, "tezos:kt1genabc:42");
+  expectArtwork(work->artwork, objktWork("42", "KT1GenABC"));
 }
 
 TEST(ObjktMapping, TitlesCreditsAndSpam) {
@@ -242,10 +245,12 @@ TEST(ObjktMapping, MediaAddresses) {
   auto v = objktToken("3");
   v["mime"] = JSONValue("video/mp4");
   v.erase("display_uri");
-  a = ObjktProvider::map(row(v), "tz1")->artwork;
-  EXPECT_EQ(a.mediaKind, MediaKind::video);
-  EXPECT_EQ(a.animationURI, "ipfs://QmArtifact3");
-  EXPECT_EQ(a.imageURI, "ipfs://QmThumb3");  // a video artifact is no image
+  auto video = objktWork("3");
+  video.mime = "video/mp4";
+  video.mediaKind = MediaKind::video;
+  video.animationURI = "ipfs://QmArtifact3";
+  video.imageURI = "ipfs://QmThumb3";  // a video artifact is no image
+  expectArtwork(ObjktProvider::map(row(v), "tz1")->artwork, video);
 
   auto i = objktToken("4");
   i["display_uri"] = JSONValue("");

@@ -1,5 +1,6 @@
 #include "core/indexers/OpenSeaProvider.hpp"
 #include "tests/core/indexers/EVMTestSupport.hpp"
+#include "tests/support/ExpectArtwork.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
@@ -11,6 +12,7 @@ using namespace tavolune;
 using namespace tavolune::evmtest;
 using namespace std::chrono_literals;
 using tavolune::testsupport::CannedResponse;
+using tavolune::testsupport::expectArtwork;
 using tavolune::testsupport::LoopbackServer;
 using tavolune::testsupport::RecordedRequest;
 using ::testing::ElementsAre;
@@ -72,6 +74,22 @@ TEST(OpenSeaChains, Identifiers) {
   EXPECT_FALSE(OpenSeaProvider::identifier(Chain::tezos));
 }
 
+// What nft(id) maps to in the Field Notes collection on Base.
+Artwork noteWork(const std::string& id) {
+  return Artwork::make({.chain = Chain::base,
+                        .contract = contractA,
+                        .tokenId = id,
+                        .title = "Note #" + id,
+                        .collection = "Field Notes",
+                        .platform = Platform::generic,
+                        .mediaKind = MediaKind::image,
+                        .imageURI = "https://i.seadn.io/" + id + ".png",
+                        .thumbnailURI = "https://i.seadn.io/" + id + ".png",
+                        .externalURL = "https://opensea.io/assets/ethereum/" + contractA + "/" + id,
+                        .editionNumber = id,
+                        .description = "A note"});
+}
+
 std::optional<OwnedArtwork> mapped(const J& item, const CreatedCollection& c,
                                    const std::optional<std::string>& artist = std::nullopt) {
   return OpenSeaProvider::map(JSONValue::fromJson(item), c, artist);
@@ -80,19 +98,9 @@ std::optional<OwnedArtwork> mapped(const J& item, const CreatedCollection& c,
 TEST_F(OpenSeaProviderTest, MapReadsAnNFTObject) {
   auto plain = mapped(nft("7"), notes);
   ASSERT_TRUE(plain);
-  const Artwork& a = plain->artwork;
   EXPECT_EQ(plain->quantity, 1);
-  EXPECT_EQ(a.id, "base:" + contractA + ":7");
-  EXPECT_EQ(a.title, "Note #7");
-  EXPECT_EQ(a.editionNumber, "7");
-  EXPECT_EQ(a.collection, "Field Notes");
-  EXPECT_EQ(a.imageURI, "https://i.seadn.io/7.png");
-  EXPECT_EQ(a.thumbnailURI, a.imageURI);
-  EXPECT_FALSE(a.mime);
-  EXPECT_EQ(a.externalURL, "https://opensea.io/assets/ethereum/" + contractA + "/7");
-  EXPECT_EQ(a.description, "A note");
-  EXPECT_EQ(a.mediaKind, MediaKind::image);
-  EXPECT_FALSE(a.isSpam);
+  EXPECT_EQ(plain->artwork.id, "base:" + contractA + ":7");
+  expectArtwork(plain->artwork, noteWork("7"));
 
   J disabled = nft("1");
   disabled["is_disabled"] = "true";
@@ -108,10 +116,12 @@ TEST_F(OpenSeaProviderTest, MapReadsAnNFTObject) {
   numeric["identifier"] = 123456789012345678;
   numeric["name"] = "  ";
   numeric.erase("contract");
-  auto n = mapped(numeric, notes)->artwork;
-  EXPECT_EQ(n.tokenId, "123456789012345678");
-  EXPECT_EQ(n.title, "Field Notes #123456789012345678");
-  EXPECT_EQ(n.contract, contractA);
+  auto n = noteWork("123456789012345678");
+  n.title = "Field Notes #123456789012345678";
+  n.imageURI = "https://i.seadn.io/1.png";
+  n.thumbnailURI = "https://i.seadn.io/1.png";
+  n.externalURL = "https://opensea.io/assets/ethereum/" + contractA + "/1";
+  expectArtwork(mapped(numeric, notes)->artwork, n);
 
   J upper = nft("2", "x", "0xABCDEF0000000000000000000000000000000001");
   auto u = mapped(upper, notes)->artwork;
@@ -128,19 +138,20 @@ TEST_F(OpenSeaProviderTest, MapArtistsAndMedia) {
 
   J png = nft("1");
   png["animation_url"] = "https://generator.artblocks.io/still.png";
-  auto p = mapped(png, notes)->artwork;
-  EXPECT_EQ(p.mediaKind, MediaKind::image);
-  EXPECT_FALSE(p.animationURI);
-  EXPECT_EQ(p.platform, Platform::artBlocks);  // decided before the URI was dropped
+  auto still = noteWork("1");
+  still.platform = Platform::artBlocks;  // decided before the URI was dropped
+  expectArtwork(mapped(png, notes)->artwork, still);
 
   J live = nft("1");
   live["animation_url"] = "https://example.org/a.mp4";
   live["display_animation_url"] = "https://example.org/live.html";
   live["display_image_url"] = "https://example.org/shown.png";
-  auto l = mapped(live, notes)->artwork;
-  EXPECT_EQ(l.animationURI, "https://example.org/live.html");
-  EXPECT_EQ(l.mediaKind, MediaKind::generative);
-  EXPECT_EQ(l.imageURI, "https://example.org/shown.png");
+  auto shown = noteWork("1");
+  shown.animationURI = "https://example.org/live.html";
+  shown.mediaKind = MediaKind::generative;
+  shown.imageURI = "https://example.org/shown.png";
+  shown.thumbnailURI = "https://example.org/shown.png";
+  expectArtwork(mapped(live, notes)->artwork, shown);
 
   J fx = nft("1");
   fx["opensea_url"] = "https://www.fxhash.xyz/gentk/1";
@@ -241,9 +252,9 @@ TEST_F(OpenSeaProviderTest, ListedReadsPagesUntilTheLimit) {
   auto listed = provider().listed(notes, "Ada", 2000);
   EXPECT_EQ(server.requests("GET", "/api/v2/collection/field-notes/nfts").size(), 11u);
   ASSERT_EQ(listed.size(), 2000u);
-  EXPECT_EQ(listed.front().owned.artwork.tokenId, "200");
-  EXPECT_EQ(listed.front().owned.artwork.artist, "Ada");
-  EXPECT_EQ(listed.front().owned.artwork.collection, "Field Notes");
+  auto first = noteWork("200");
+  first.artist = "Ada";
+  expectArtwork(listed.front().owned.artwork, first);
   EXPECT_EQ(listed.front().metadataURL, "ipfs://QmMeta/200");
 }
 
@@ -289,9 +300,16 @@ TEST_F(OpenSeaProviderTest, OwnedListsEveryPageAndNamesEachCollectionOnce) {
   EXPECT_EQ(owned[0].metadataURL, "ipfs://QmMeta/1");
   EXPECT_EQ(owned[1].owned.artwork.collection, "other");  // no name found: the slug
   EXPECT_EQ(owned[2].owned.artwork.tokenId, "5");
-  EXPECT_EQ(owned[3].owned.artwork.tokenId, "4");
-  EXPECT_FALSE(owned[3].owned.artwork.collection);
-  EXPECT_EQ(owned[3].owned.artwork.contract, "0xabcdef0000000000000000000000000000000001");
+  expectArtwork(owned[3].owned.artwork,
+                Artwork::make({.chain = Chain::polygon,
+                               .contract = "0xabcdef0000000000000000000000000000000001",
+                               .tokenId = "4",
+                               .title = "Note #4",
+                               .imageURI = "https://i.seadn.io/4.png",
+                               .thumbnailURI = "https://i.seadn.io/4.png",
+                               .externalURL = "https://opensea.io/assets/ethereum/0xABCDEF0000000000000000000000000000000001/4",
+                               .editionNumber = "4",
+                               .description = "A note"}));
 
   auto pages = server.requests("GET", path);
   ASSERT_EQ(pages.size(), 2u);

@@ -1,4 +1,5 @@
 #include "core/indexers/OrdProvider.hpp"
+#include "tests/support/ExpectArtwork.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@ namespace {
 
 constexpr const char* base = "https://ord.example";
 const std::string id = "6fb976ab49dcec017f1e201e84395983204ae1a7c2abf7ced0a85d692e442799i0";
+
+using testsupport::expectArtwork;
 
 OrdProvider::Inscription record(std::optional<std::string> type, std::optional<std::int64_t> number = 7) {
   return {id, number, std::move(type), std::nullopt};
@@ -35,30 +38,32 @@ class TimeZone {
   std::optional<std::string> saved_;
 };
 
+const std::string content = std::string(base) + "/content/" + id;
+
+// What image inscription `id` maps to.
+Artwork imageWork(std::optional<std::string> type, std::string title = "Inscription #7") {
+  return Artwork::make({.chain = Chain::bitcoin,
+                        .contract = "Inscription",
+                        .tokenId = id,
+                        .title = std::move(title),
+                        .collection = "Ordinals",
+                        .platform = Platform::ordinals,
+                        .mediaKind = MediaKind::image,
+                        .mime = std::move(type),
+                        .imageURI = content,
+                        .thumbnailURI = content,
+                        .externalURL = std::string(base) + "/inscription/" + id});
+}
+
 TEST(OrdMapping, FieldsOfAnImageInscription) {
   auto a = OrdProvider::map(record("image/png", 0), base);
   EXPECT_EQ(a.id, "bitcoin:inscription:" + id);
-  EXPECT_EQ(a.chain, Chain::bitcoin);
-  EXPECT_EQ(a.contract, "Inscription");
-  EXPECT_EQ(a.tokenId, id);
   // A present number is always used, zero included.
-  EXPECT_EQ(a.title, "Inscription #0");
-  EXPECT_EQ(a.artist, std::nullopt);
-  EXPECT_EQ(a.artistAddress, std::nullopt);
-  EXPECT_EQ(a.collection, "Ordinals");
-  EXPECT_EQ(a.platform, Platform::ordinals);
-  EXPECT_EQ(a.mediaKind, MediaKind::image);
-  EXPECT_EQ(a.mime, "image/png");
-  EXPECT_EQ(a.imageURI, "https://ord.example/content/" + id);
-  EXPECT_EQ(a.thumbnailURI, a.imageURI);
-  EXPECT_EQ(a.animationURI, std::nullopt);
-  EXPECT_EQ(a.externalURL, "https://ord.example/inscription/" + id);
-  EXPECT_EQ(a.year, std::nullopt);
-  EXPECT_EQ(a.editionNumber, std::nullopt);
-  EXPECT_FALSE(a.isSpam);
+  expectArtwork(a, imageWork("image/png", "Inscription #0"));
 }
 
 TEST(OrdMapping, KindsAndSpamByContentType) {
+  // The type is kept as received, capitals included.
   struct Row {
     std::optional<std::string> type;
     MediaKind kind;
@@ -78,14 +83,15 @@ TEST(OrdMapping, KindsAndSpamByContentType) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.type.value_or("(none)"));
-    auto a = OrdProvider::map(record(row.type), base);
-    EXPECT_EQ(a.mediaKind, row.kind);
-    EXPECT_EQ(a.isSpam, row.spam);
-    EXPECT_EQ(a.imageURI.has_value(), row.image);
-    EXPECT_EQ(a.thumbnailURI.has_value(), row.image);
-    EXPECT_EQ(a.animationURI.has_value(), row.animation);
-    // The type is kept as received, capitals included.
-    EXPECT_EQ(a.mime, row.type);
+    auto expected = imageWork(row.type);
+    expected.mediaKind = row.kind;
+    expected.isSpam = row.spam;
+    if (!row.image) {
+      expected.imageURI.reset();
+      expected.thumbnailURI.reset();
+    }
+    if (row.animation) expected.animationURI = content;
+    expectArtwork(OrdProvider::map(record(row.type), base), expected);
   }
 }
 
