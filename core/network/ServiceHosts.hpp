@@ -28,4 +28,8 @@ inline constexpr std::string_view blockscoutOptimism = "https://optimism.blocksc
 inline constexpr std::string_view blockscoutArbitrum = "https://arbitrum.blockscout.com";
 inline constexpr std::string_view blockscoutPolygon = "https://polygon.blockscout.com";
 
+// The public Ordinals indexer (an ord server's JSON interface): GET
+// /address/<address> and /inscription/<id>.
+inline constexpr std::string_view ordinalsIndexer = "https://ordinals.com";
+
 }  // namespace tavolune::service_hosts
