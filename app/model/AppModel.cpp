@@ -108,11 +108,14 @@ void AppModel::writeSave() {
   });
 }
 
+void AppModel::saveNow() {
+  if (!saveTimer_.isActive()) return;
+  saveTimer_.stop();
+  writeSave();
+}
+
 void AppModel::flush() {
-  if (saveTimer_.isActive()) {
-    saveTimer_.stop();
-    writeSave();
-  }
+  saveNow();
   writer_->flush();
 }
 

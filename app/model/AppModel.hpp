@@ -114,7 +114,9 @@ class AppModel final : public QObject {
   // A save of the library 1.5 s from now, replacing a scheduled one.
   // Nothing is saved before the library is loaded.
   void scheduleSave();
-  // Writes a scheduled save now and waits until it is on disk; for quitting.
+  // Hands a scheduled save to the writer now, without waiting for it.
+  void saveNow();
+  // saveNow(), then waits until everything is on disk; for quitting.
   void flush();
   void schedulePendingSeriesCount();
   void startAutoSync();
