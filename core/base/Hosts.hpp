@@ -17,6 +17,10 @@ inline constexpr std::string_view ensResolver = "https://api.ensideas.com";
 // The Tezos Domains GraphQL API: POST /graphql.
 inline constexpr std::string_view tezosDomainsAPI = "https://api.tezos.domains";
 
+// The public Ordinals indexer (an ord server's JSON interface): GET
+// /address/<address> and /inscription/<id>.
+inline constexpr std::string_view ordinalsIndexer = "https://ordinals.com";
+
 // The objkt GraphQL API (POST /v3/graphql) and web site (token pages under
 // /tokens/<contract>/<token id>).
 inline constexpr std::string_view objktAPI = "https://data.objkt.com";

@@ -1,6 +1,7 @@
 #include "core/media/MediaCache.hpp"
 
 #include "core/persistence/Files.hpp"
+#include "core/persistence/TavolunePaths.hpp"
 #include "core/text/Text.hpp"
 
 #include <dirent.h>
@@ -89,6 +90,8 @@ bool earlier(const std::optional<struct timespec>& a, const std::optional<struct
 }
 
 }  // namespace
+
+fs::path MediaCache::defaultDirectory() { return TavolunePaths::data() / "Media"; }
 
 MediaCache::MediaCache(fs::path directory, std::int64_t limitBytes)
     : directory_(std::move(directory)), limitBytes_(limitBytes) {

@@ -28,6 +28,9 @@ class MediaCache {
   MediaCache(const MediaCache&) = delete;
   MediaCache& operator=(const MediaCache&) = delete;
 
+  // The data directory's "Media" folder.
+  static std::filesystem::path defaultDirectory();
+
   // 64-bit FNV-1a of the UTF-8 bytes as 16 lower-case hex digits.
   static std::string key(std::string_view s);
 

@@ -1,6 +1,7 @@
 #include "core/model/SyncResult.hpp"
 #include "core/model/LibraryState.hpp"
 
+#include <algorithm>
 #include <limits>
 
 namespace tavolune {
@@ -35,27 +36,38 @@ void LibraryState::dropUnownedArtworks() {
 }
 
 SyncDiff LibraryState::apply(const SyncResult& result, const Uuid& walletID) {
+  // A wallet removed while its sync ran gets nothing back.
+  const auto wallet = std::find_if(wallets.begin(), wallets.end(), [&](const Wallet& w) { return w.id == walletID; });
+  if (wallet == wallets.end()) return {};
   touch();
-  Holdings old;
-  if (auto it = ownerships.find(walletID); it != ownerships.end()) old = it->second;
+
+  Holdings& holdings = ownerships[walletID];
+  const Holdings old = std::move(holdings);
 
   Holdings fresh;
+  fresh.reserve(result.owned.size());
   for (const auto& owned : result.owned) {
+    auto& quantity = fresh[owned.artwork.id];
+    quantity = saturatingAdd(quantity, owned.quantity);
+    // Most works come back as they were: leave those untouched.
+    auto it = artworks.find(owned.artwork.id);
+    if (it != artworks.end() && it->second == owned.artwork) continue;
     Artwork artwork = owned.artwork;
-    if (auto it = artworks.find(artwork.id); it != artworks.end()) {
+    if (it != artworks.end()) {
       const Artwork& stored = it->second;
       if (!artwork.artist) artwork.artist = stored.artist;
       if (!artwork.collection) artwork.collection = stored.collection;
       if (!artwork.aspectRatio) artwork.aspectRatio = stored.aspectRatio;
+      if (artwork == stored) continue;
+      it->second = std::move(artwork);
+    } else {
+      artworks.emplace(artwork.id, std::move(artwork));
     }
-    auto& quantity = fresh[artwork.id];
-    quantity = saturatingAdd(quantity, owned.quantity);
-    artworks.insert_or_assign(artwork.id, std::move(artwork));
   }
 
-  Holdings& holdings = ownerships[walletID];
   if (result.partial && fresh.size() < old.size()) {
     // A shrinking incomplete read only adds and updates.
+    holdings = old;
     for (auto& [id, quantity] : fresh) holdings.insert_or_assign(id, quantity);
   } else {
     // Works on chains nobody read this time stay as they were.
@@ -66,26 +78,25 @@ SyncDiff LibraryState::apply(const SyncResult& result, const Uuid& walletID) {
     holdings = std::move(fresh);
   }
 
-  for (auto& wallet : wallets) {
-    if (wallet.id != walletID) continue;
-    wallet.lastSync = now();
-    wallet.lastError = result.errors.empty() ? std::nullopt : std::optional(joinErrors(result.errors));
-    wallet.uncheckedChains = result.unchecked.empty() ? std::nullopt : std::optional(result.unchecked);
-    if (wallet.isArtist()) {
-      wallet.discoveredSeries = result.discovered.empty() ? std::nullopt : std::optional(result.discovered);
-    }
-    break;
+  wallet->lastSync = now();
+  wallet->lastError = result.errors.empty() ? std::nullopt : std::optional(joinErrors(result.errors));
+  wallet->uncheckedChains = result.unchecked.empty() ? std::nullopt : std::optional(result.unchecked);
+  if (wallet->isArtist()) {
+    wallet->discoveredSeries = result.discovered.empty() ? std::nullopt : std::optional(result.discovered);
   }
 
-  dropUnownedArtworks();
-
   SyncDiff diff;
-  const Holdings& held = ownerships[walletID];
-  for (const auto& [id, quantity] : held) {
+  for (const auto& [id, quantity] : holdings) {
     if (!old.contains(id)) diff.added.insert(id);
   }
   for (const auto& [id, quantity] : old) {
-    if (!held.contains(id)) diff.removed.insert(id);
+    if (!holdings.contains(id)) diff.removed.insert(id);
+  }
+  // Only what this wallet let go can have lost its last holder.
+  for (const auto& id : diff.removed) {
+    const bool held = std::any_of(ownerships.begin(), ownerships.end(),
+                                  [&id](const auto& entry) { return entry.second.contains(id); });
+    if (!held) artworks.erase(id);
   }
   return diff;
 }

@@ -112,12 +112,6 @@ TEST(SyncMerge, WalletBookkeeping) {
   EXPECT_FALSE(s.wallets[1].lastError.has_value());
   EXPECT_FALSE(s.wallets[1].uncheckedChains.has_value());
 
-  // An unknown wallet id still stores holdings and artworks.
-  auto stranger = Uuid::random();
-  auto a = work("7", "A");
-  s.apply(SyncResult(owning({a}), {}, false), stranger);
-  EXPECT_TRUE(s.artworks.contains(a.id));
-  EXPECT_EQ(s.wallets.size(), 2u);
 }
 
 TEST(SyncMerge, ChainsLeftUnreadKeepTheirEarlierHoldings) {
@@ -162,6 +156,28 @@ TEST(SyncMerge, RemovingWallets) {
   EXPECT_TRUE(s.artworks.empty());
   s.removeWallet(Uuid::random());  // unknown: nothing happens
   EXPECT_TRUE(s.wallets.empty());
+}
+
+}  // namespace
+}  // namespace tavolune
+
+namespace tavolune {
+namespace {
+
+TEST(SyncMerge, AWalletNoLongerInTheLibraryGetsNothingBack) {
+  LibraryState s;
+  auto w = testsupport::wallet();
+  auto a = testsupport::work("1", "A");
+  testsupport::hold(s, w, {a});
+  s.removeWallet(w.id);
+  const auto before = s.encode();
+
+  auto diff = s.apply(SyncResult(owning({a}), {}, false), w.id);
+  EXPECT_TRUE(diff.added.empty());
+  EXPECT_TRUE(diff.removed.empty());
+  EXPECT_FALSE(s.ownerships.contains(w.id));
+  EXPECT_FALSE(s.artworks.contains(a.id));
+  EXPECT_EQ(s.encode(), before);
 }
 
 }  // namespace

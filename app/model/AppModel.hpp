@@ -1,0 +1,209 @@
+#pragma once
+// The application's one model: the library (loaded once, saved 1.5 s after
+// each burst of edits), wallet sync by hand and on a timer, the one-line
+// notice, and the media services every view shares. GUI thread only; every
+// operation returns at once and blocking work (loading, saving, resolving,
+// syncing, pruning) runs on other threads.
+
+#include "app/model/LibraryWriter.hpp"
+#include "app/render/ImagePipeline.hpp"
+#include "core/base/Date.hpp"
+#include "core/base/Uuid.hpp"
+#include "core/indexers/SyncEngine.hpp"
+#include "core/media/ContentFetcher.hpp"
+#include "core/media/MediaCache.hpp"
+#include "core/model/LibraryState.hpp"
+#include "core/network/AddressResolver.hpp"
+#include "core/network/HTTPClient.hpp"
+#include "core/base/Hosts.hpp"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class QThreadPool;
+
+namespace tavolune {
+
+class AppModel final : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr std::int64_t cacheLimitBytes = 1'073'741'824;  // 1 GiB
+  // Wallets synced at the same time; each reads up to seven chains at once.
+  static constexpr std::size_t maxWalletsSyncing = 3;
+  static inline const std::string invalidContractNotice = "Invalid contract address.";
+
+  struct Timings {
+    std::chrono::milliseconds saveDelay{1500};
+    std::chrono::milliseconds countDelay{600};
+    std::chrono::milliseconds autoSyncInterval{600'000};
+    std::chrono::seconds staleAfter{21'600};
+  };
+
+  // Where the model keeps its files and reaches its services. Tests point
+  // the services at loopback fakes and shorten the timings.
+  struct Options {
+    std::filesystem::path storeURL;
+    std::filesystem::path cacheDirectory;
+    HTTPClient http{};
+    SyncEngine::Services services = SyncEngine::Services::real();
+    std::string bitcoinIndexer{hosts::ordinalsIndexer};
+    AddressResolver::Endpoints resolver{};
+    Timings timings{};
+    std::function<Date()> now = &tavolune::now;
+    QThreadPool* pool = nullptr;  // the application's pool when null
+
+    // The library file, media folder and public services of the data directory.
+    static Options standard();
+  };
+
+  // What addWallet() brought: the number of works, or why the text could
+  // not be resolved (nothing was added then).
+  struct AddWalletOutcome {
+    std::size_t count = 0;
+    std::exception_ptr error{};
+  };
+
+  explicit AppModel(Options options, QObject* parent = nullptr);
+  // Writes a pending save and stops running syncs.
+  ~AppModel() override;
+
+  // --- published state ---
+
+  const LibraryState& state() const { return state_; }
+  bool isLoaded() const { return loaded_; }
+  const std::unordered_set<Uuid>& syncingWallets() const { return syncing_; }
+  const std::optional<std::string>& notice() const { return notice_; }
+  // The menu sets it to nothing when the user dismisses it.
+  void setNotice(std::optional<std::string> notice);
+  std::size_t pendingSeriesCount() const { return pendingSeriesCount_; }
+
+  const LibraryWriter& writer() const { return *writer_; }
+  MediaCache& cache() { return *cache_; }
+  const ContentFetcher& fetcher() const { return fetcher_; }
+  ImagePipeline& images() { return images_; }
+
+  // Called after changes the desktop must react to; set by the desktop
+  // controller when it starts.
+  void setOnLibraryChanged(std::function<void()> callback) { onLibraryChanged_ = std::move(callback); }
+  void libraryChanged();
+
+  // --- loading and saving ---
+
+  // Reads the library once, off this thread. Further calls while it loads
+  // join that load; after it they do nothing.
+  void load();
+  // Changes the library (see LibraryWriter::Patch for what the patch may
+  // depend on) and tells the views. The caller then calls scheduleSave(),
+  // schedulePendingSeriesCount() and libraryChanged() as the change needs.
+  void edit(LibraryWriter::Patch patch);
+  // A save of the library 1.5 s from now, replacing a scheduled one.
+  // Nothing is saved before the library is loaded.
+  void scheduleSave();
+  // Hands a scheduled save to the writer now, without waiting for it.
+  void saveNow();
+  // saveNow(), then waits until everything is on disk; for quitting.
+  void flush();
+  void schedulePendingSeriesCount();
+  void startAutoSync();
+  void pruneCache();
+
+  // --- queries ---
+
+  std::vector<const Artwork*> visibleArtworks() const;
+
+  // --- wallets ---
+
+  // Resolves the text to an address and adds a wallet for it, or syncs the
+  // wallet already watching that address in that role.
+  void addWallet(std::string text, WalletRole role, std::function<void(AddWalletOutcome)> done = {});
+  // Syncs one wallet; done runs when its result is in (at once for an
+  // unknown wallet or one that is syncing already).
+  void sync(const Uuid& walletID, std::function<void()> done = {});
+  void syncAll(std::function<void()> done = {});
+  // Syncs, one after the other, every wallet never synced or last synced
+  // more than six hours ago.
+  void syncStale(std::function<void()> done = {});
+
+  void addCollectionContract(const std::string& text, const Uuid& walletID, std::function<void()> done = {});
+  void removeCollectionContract(const std::string& contract, const Uuid& walletID, std::function<void()> done = {});
+
+  // --- works ---
+
+  void setHidden(const std::vector<std::string>& artworkIDs, bool hidden);
+  void setAnimated(const Artwork& artwork, bool animated);
+
+  // "^([a-z]+:)?0x[0-9a-f]{40}$" after trimming and lowercasing; the
+  // normalised contract, or nothing.
+  static std::optional<std::string> normalizedContract(const std::string& text);
+
+ signals:
+  void stateChanged();
+  void loadedChanged();
+  void syncingWalletsChanged();
+  void noticeChanged();
+  void pendingSeriesCountChanged();
+  // A scheduled save reached the disk (or failed to).
+  void saved();
+
+ private:
+  struct SyncJob {
+    Wallet wallet;
+    std::stop_source stop{};
+    std::vector<std::function<void()>> waiters{};
+    bool started = false;
+    bool again = false;  // the wallet's contracts changed while it synced
+  };
+
+  void finishLoad(LibraryState loaded);
+  void startSync(const Uuid& walletID);
+  void startQueuedSyncs();
+  void finishSync(const Uuid& walletID, SyncResult result);
+  void finishAddWallet(const std::string& text, WalletRole role, const ResolvedAddress& resolved,
+                       std::function<void(AddWalletOutcome)> done);
+  void resyncAfterContractChange(const Uuid& walletID, std::function<void()> done);
+  void syncInTurn(std::shared_ptr<std::vector<Uuid>> ids, std::size_t next, std::function<void()> done);
+  void afterEdit(bool desktopReacts);
+  void writeSave();
+  const Wallet* wallet(const Uuid& id) const;
+  QThreadPool& pool() const;
+
+  const Options options_;
+  LibraryState state_{};
+  bool loaded_ = false;
+  bool loading_ = false;
+  std::unordered_set<Uuid> syncing_;
+  std::optional<std::string> notice_;
+  std::size_t pendingSeriesCount_ = 0;
+
+  std::shared_ptr<MediaCache> cache_;
+  ContentFetcher fetcher_;
+  ImagePipeline images_;
+  std::function<void()> onLibraryChanged_;
+
+  std::unique_ptr<LibraryWriter> writer_;
+  std::vector<LibraryWriter::Patch> journal_;  // edits since the last save
+  QTimer saveTimer_;
+  QTimer countTimer_;
+  QTimer autoSyncTimer_;
+
+  std::unordered_map<Uuid, SyncJob> jobs_;
+  std::deque<Uuid> queued_;  // waiting for one of the sync slots
+  std::size_t running_ = 0;
+};
+
+}  // namespace tavolune

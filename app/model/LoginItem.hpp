@@ -1,0 +1,41 @@
+#pragma once
+// Open at Login: the published status of the autostart entry and the switch
+// that changes it. GUI thread only; the entry is read and written on the
+// thread pool and the status always comes back from what is on disk.
+
+#include "app/platform/AutostartService.hpp"
+#include "app/platform/SystemLog.hpp"
+
+#include <QObject>
+
+class QThreadPool;
+
+namespace tavolune {
+
+class LoginItem final : public QObject {
+  Q_OBJECT
+
+ public:
+  // Both services must outlive this object and the jobs it started.
+  LoginItem(AutostartService& service, SystemLog& log, QThreadPool* pool = nullptr, QObject* parent = nullptr);
+
+  LoginItemStatus status() const { return status_; }
+  // Registers (true) or unregisters (false), then reads the status again.
+  // A failure writes one line to the system log and shows in the status.
+  void set(bool enabled);
+  // Reads the status again.
+  void refresh();
+
+ signals:
+  void statusChanged();
+
+ private:
+  void run(std::function<void()> change);
+
+  AutostartService& service_;
+  SystemLog& log_;
+  QThreadPool* pool_;
+  LoginItemStatus status_ = LoginItemStatus::notRegistered;
+};
+
+}  // namespace tavolune

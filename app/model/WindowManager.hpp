@@ -1,0 +1,71 @@
+#pragma once
+// Opens the application's ordinary windows by identifier: "library",
+// "settings", "welcome" and "menu" (the popover as a window in the preview
+// mode). One window per identifier: showing an open one raises it. Windows
+// are deleted when closed; resizable ones keep their geometry in QSettings
+// under "tavolune.<identifier>". GUI thread only.
+//
+// The views are built elsewhere: the code that builds each view registers a
+// content factory for its identifier. An identifier without a factory opens
+// nothing.
+
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+
+namespace tavolune {
+
+class WindowManager final : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Spec {
+    QString title;
+    QSize size;
+    bool resizable;
+  };
+  // The table of windows; nothing for an unknown identifier.
+  static const Spec* spec(const QString& id);
+
+  using ContentFactory = std::function<QWidget*()>;
+
+  using QObject::QObject;
+  ~WindowManager() override;
+
+  void registerContent(const QString& id, ContentFactory factory);
+
+  // Opens or raises the window; nullptr when the identifier is unknown or
+  // has no factory.
+  QWidget* show(const QString& id);
+  // The library, after asking its view to select and focus that work.
+  QWidget* showLibrary(const QString& selecting = {});
+  // The settings, after asking its view to switch to that tab.
+  QWidget* showSettings(const QString& tab = QStringLiteral("general"));
+  QWidget* showWelcome() { return show(QStringLiteral("welcome")); }
+  // Closes the open window of that identifier, if any.
+  void close(const QString& id);
+  QWidget* window(const QString& id) const;
+  bool hasOpenWindows() const { return !windows_.empty(); }
+
+ signals:
+  void librarySelectionRequested(const QString& artworkID);
+  void settingsTabRequested(const QString& tab);
+  // The last managed window began to close.
+  void lastWindowClosed();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void forget(const QString& id);
+
+  std::map<QString, ContentFactory> factories_;
+  std::map<QString, QPointer<QWidget>> windows_;
+};
+
+}  // namespace tavolune

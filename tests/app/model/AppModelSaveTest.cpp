@@ -1,0 +1,123 @@
+#include "tests/app/model/ModelHarness.hpp"
+#include "tests/support/LibraryFixtures.hpp"
+
+#include <QTest>
+
+namespace tavolune {
+namespace {
+
+using testsupport::Completion;
+using testsupport::ModelHarness;
+using testsupport::waitForSignal;
+
+class AppModelSaving : public ModelHarness {};
+
+TEST_F(AppModelSaving, NothingIsWrittenBeforeTheLibraryIsLoadedAndASecondLoadJoinsTheFirst) {
+  LibraryState stored;
+  testsupport::hold(stored, testsupport::wallet(), {testsupport::work("1", "Kept")});
+  LibraryStore(storeURL()).save(stored);
+
+  model = std::make_unique<AppModel>(options());
+  int changes = 0;
+  model->setOnLibraryChanged([&] { ++changes; });
+  // An edit and a save request while the file is still being read.
+  model->edit([](LibraryState& s) { s.wallets.clear(); });
+  model->scheduleSave();
+  QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
+  model->load();
+  model->load();
+  ASSERT_TRUE(waitForSignal(loaded));
+  model->load();
+  model->flush();
+
+  EXPECT_TRUE(model->isLoaded());
+  EXPECT_EQ(loaded.count(), 1);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(model->state().encode(), stored.encode());
+  EXPECT_EQ(onDisk().encode(), stored.encode());
+  EXPECT_EQ(model->writer().writes(), 0u);
+}
+
+TEST_F(AppModelSaving, ABurstOfEditsIsOneWriteOfTheLastState) {
+  auto& m = loadedModel();
+  const auto w = addTezos('a');
+  m.scheduleSave();
+  m.setHidden({"tezos:kt1gen:1"}, true);
+  m.setAnimated(testsupport::work("2", "Live", MediaKind::generative), true);
+
+  QSignalSpy written(&m, &AppModel::saved);
+  ASSERT_TRUE(waitForSignal(written));
+  m.flush();
+  EXPECT_EQ(m.writer().writes(), 1u);
+  const auto disk = onDisk();
+  testsupport::expectSameLibrary(disk, m.state());
+  ASSERT_EQ(disk.wallets.size(), 1u);
+  EXPECT_EQ(disk.wallets[0].id, w.id);
+  EXPECT_TRUE(disk.hiddenArtworks.contains("tezos:kt1gen:1"));
+}
+
+TEST_F(AppModelSaving, QuittingWritesThePendingSave) {
+  auto& m = loadedModel();
+  addTezos('a');
+  m.scheduleSave();
+  m.flush();  // what the shell does when the application quits
+  EXPECT_EQ(onDisk().wallets.size(), 1u);
+
+  // Going away does the same.
+  m.setHidden({"x"}, true);
+  model.reset();
+  EXPECT_TRUE(onDisk().hiddenArtworks.contains("x"));
+}
+
+TEST_F(AppModelSaving, TheFileMatchesTheModelAfterSyncsAndEdits) {
+  auto& m = loadedModel();
+  const auto a = addTezos('a');
+  const auto b = addTezos('b');
+  holds(a.address, {"1", "2", "3"});
+  holds(b.address, {"3", "4"});
+  Completion done;
+  m.syncAll(done.callback());
+  ASSERT_TRUE(done.wait());
+  m.setHidden({"tezos:kt1gen:2"}, true);
+  m.edit([id = b.id](LibraryState& s) { s.removeWallet(id); });
+  m.scheduleSave();
+  m.flush();
+  EXPECT_EQ(m.state().artworks.size(), 3u);
+  testsupport::expectSameLibrary(onDisk(), m.state());
+}
+
+TEST_F(AppModelSaving, HidingShowingAndAnimating) {
+  auto& m = loadedModel();
+  LibraryState seed;
+  auto spam = testsupport::work("1", "Spam");
+  spam.isSpam = true;
+  testsupport::hold(seed, testsupport::wallet(), {spam});
+  m.edit([seed](LibraryState& s) { s = seed; });
+  int changes = 0;
+  m.setOnLibraryChanged([&] { ++changes; });
+
+  m.setHidden({spam.id, "unknown"}, true);
+  m.edit([key = spam.collectionKey()](LibraryState& s) { s.hiddenCollections.insert(key); });
+  m.setHidden({spam.id, "unknown"}, false);
+  EXPECT_TRUE(m.state().hiddenArtworks.empty());
+  EXPECT_TRUE(m.state().hiddenCollections.empty());
+  EXPECT_EQ(m.state().spamOverrides, (std::unordered_map<std::string, bool>{{spam.id, false}}));
+  EXPECT_EQ(changes, 2);
+
+  struct Row {
+    AnimationPolicy before;
+    bool on;
+    AnimationPolicy after;
+  };
+  for (const auto& row : {Row{AnimationPolicy::never, true, AnimationPolicy::selected},
+                          Row{AnimationPolicy::all, true, AnimationPolicy::all},
+                          Row{AnimationPolicy::never, false, AnimationPolicy::never}}) {
+    m.edit([before = row.before](LibraryState& s) { s.settings.animation = before; });
+    m.setAnimated(spam, row.on);
+    EXPECT_EQ(m.state().settings.animation, row.after);
+    EXPECT_EQ(m.state().animatedArtworks.contains(spam.id), row.on);
+  }
+}
+
+}  // namespace
+}  // namespace tavolune
