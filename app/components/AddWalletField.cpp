@@ -1,5 +1,6 @@
 #include "app/components/AddWalletField.hpp"
 
+#include "app/components/ArtworkImage.hpp"
 #include "app/qt/Convert.hpp"
 #include "app/shell/Symbols.hpp"
 #include "app/shell/Theme.hpp"
@@ -236,7 +237,7 @@ void AddWalletField::refresh() {
   }
 
   const Status now = status();
-  const QColor secondary = palette().color(QPalette::Disabled, QPalette::WindowText);
+  const QColor secondary = ArtworkImage::secondaryColor(palette());
   QPalette p = statusLabel_->palette();
   p.setColor(QPalette::WindowText, now == Status::message && isError_ ? QColor(Qt::red) : secondary);
   statusLabel_->setPalette(p);

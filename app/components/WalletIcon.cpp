@@ -1,5 +1,6 @@
 #include "app/components/WalletIcon.hpp"
 
+#include "app/components/ArtworkImage.hpp"
 #include "app/shell/Symbols.hpp"
 #include "app/shell/Theme.hpp"
 
@@ -36,7 +37,7 @@ std::string_view WalletIcon::symbol(const Wallet& wallet) {
 }
 
 QColor WalletIcon::color(const Wallet& wallet, bool colored, const QPalette& palette) {
-  return colored ? Theme::chainColor(mainChain(wallet.family)) : palette.color(QPalette::Disabled, QPalette::WindowText);
+  return colored ? Theme::chainColor(mainChain(wallet.family)) : ArtworkImage::secondaryColor(palette);
 }
 
 void WalletIcon::paint(QPainter& painter, const QRect& area, const Wallet& wallet, bool colored,

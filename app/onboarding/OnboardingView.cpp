@@ -28,7 +28,7 @@ QLabel* textLabel(const QString& text, const QFont& font, bool secondary, QWidge
   label->setWordWrap(true);
   if (secondary) {
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
+    p.setColor(QPalette::WindowText, ArtworkImage::secondaryColor(p));
     label->setPalette(p);
   }
   return label;
@@ -113,6 +113,8 @@ QWidget* OnboardingView::entry() {
   text->setPalette(p);
   row->addWidget(lock);
   row->addWidget(text, 1);
+  // A wrapped label gets its height only from a fixed width.
+  text->setFixedWidth(400);
   note->setMaximumWidth(420);
   column->addWidget(note, 0, Qt::AlignHCenter);
   return block;

@@ -1,5 +1,6 @@
 #include "app/onboarding/WelcomeHeader.hpp"
 
+#include "app/components/ArtworkImage.hpp"
 #include "app/shell/Symbols.hpp"
 
 #include <QFontMetrics>
@@ -110,7 +111,7 @@ void WelcomeHeader::paintEvent(QPaintEvent*) {
   line(titleFont(), text, title);
   if (!compact_) {
     line(taglineFont(), text, tagline);
-    line(descriptionFont(), palette().color(QPalette::Disabled, QPalette::WindowText), description);
+    line(descriptionFont(), ArtworkImage::secondaryColor(palette()), description);
   }
 }
 

@@ -1,4 +1,5 @@
 #include "app/components/AddWalletField.hpp"
+#include "app/components/ArtworkImage.hpp"
 #include "app/components/WalletIcon.hpp"
 #include "app/shell/Theme.hpp"
 #include "core/base/TavoluneError.hpp"
@@ -236,7 +237,7 @@ TEST(WalletIcon, SymbolAndColourByRoleAndFamily) {
     const Wallet w = Wallet::make(Uuid::random(), "W", "a", "a", std::nullopt, row.family, std::nullopt, row.role);
     EXPECT_EQ(WalletIcon::symbol(w), row.symbol);
     EXPECT_EQ(WalletIcon::color(w, true, palette), Theme::chainColor(row.colour));
-    EXPECT_EQ(WalletIcon::color(w, false, palette), palette.color(QPalette::Disabled, QPalette::WindowText));
+    EXPECT_EQ(WalletIcon::color(w, false, palette), ArtworkImage::secondaryColor(palette));
   }
 }
 
