@@ -33,7 +33,11 @@ std::vector<GenerativeBackdrop::Ring> generate() {
 GenerativeBackdrop::GenerativeBackdrop(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   timer_.setInterval(int(frameInterval.count()));
-  connect(&timer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    time_ = now();
+    frame_ = {};
+    update();
+  });
 }
 
 const std::vector<GenerativeBackdrop::Ring>& GenerativeBackdrop::rings() {
@@ -76,12 +80,28 @@ void GenerativeBackdrop::paint(QPainter& painter, const QSizeF& size, double t, 
 }
 
 void GenerativeBackdrop::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  paint(p, size(), now(), QWidget::palette().color(QPalette::WindowText));
-  emit framePainted();
+  const qreal ratio = devicePixelRatioF();
+  if (frame_.isNull() || frame_.deviceIndependentSize() != QSizeF(size())) {
+    frame_ = QPixmap(size() * ratio);
+    frame_.setDevicePixelRatio(ratio);
+    frame_.fill(Qt::transparent);
+    QPainter f(&frame_);
+    paint(f, size(), time_, QWidget::palette().color(QPalette::WindowText));
+    f.end();
+    emit framePainted();
+  }
+  QPainter(this).drawPixmap(0, 0, frame_);
 }
 
-void GenerativeBackdrop::showEvent(QShowEvent*) { timer_.start(); }
-void GenerativeBackdrop::hideEvent(QHideEvent*) { timer_.stop(); }
+void GenerativeBackdrop::showEvent(QShowEvent*) {
+  time_ = now();
+  frame_ = {};
+  timer_.start();
+}
+
+void GenerativeBackdrop::hideEvent(QHideEvent*) {
+  timer_.stop();
+  frame_ = {};
+}
 
 }  // namespace tavolune

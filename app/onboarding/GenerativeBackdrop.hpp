@@ -1,10 +1,12 @@
 #pragma once
 // The slowly turning rings behind the welcome window: 18 arcs from a fixed
 // generator, the same on every run, drawn from the wall-clock time at most
-// ten times a second and only while shown. Ignores the mouse. GUI thread
+// ten times a second and only while shown; repaints in between (widgets
+// animating above it) reuse the last frame. Ignores the mouse. GUI thread
 // only.
 
 #include <QColor>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
@@ -44,6 +46,7 @@ class GenerativeBackdrop final : public QWidget {
   int frameTimerInterval() const { return timer_.interval(); }
 
  signals:
+  // A new frame was drawn (not a repaint of the last one).
   void framePainted();
 
  protected:
@@ -53,6 +56,8 @@ class GenerativeBackdrop final : public QWidget {
 
  private:
   QTimer timer_;
+  QPixmap frame_;
+  double time_ = now();
 };
 
 }  // namespace tavolune
