@@ -1,6 +1,7 @@
 #pragma once
 // Up to eight works of the collection in a grid of four 84-point tiles,
-// landing one after another when the grid first shows. Stills come at 240
+// rounded and shadowed, landing one after another (fading in, rising and
+// straightening) when the grid first shows. Stills come at 240
 // pixels at most, loaded off this thread by each tile. GUI thread only.
 
 #include "app/components/ArtworkImage.hpp"
@@ -30,6 +31,10 @@ class WalletPreviewMosaic final : public QWidget {
   bool shown() const { return shown_; }
   // When tile `index` starts landing after the grid shows.
   static std::chrono::milliseconds landingDelay(std::size_t index);
+  // Its turn in degrees before it lands: -6, -3, 0, +3 across a row.
+  static double turn(std::size_t index);
+  // 0 before it lands, 1 once landed.
+  double landed(std::size_t index) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
