@@ -1,0 +1,121 @@
+#include "app/onboarding/WalletPreviewMosaic.hpp"
+
+#include <QGraphicsEffect>
+#include <QGridLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+#include <QVariantAnimation>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tavolune {
+
+namespace {
+
+// Draws a tile rounded, with its shadow, and on its way in: faded, lower
+// and turned by `turn` degrees until `landed` reaches 1.
+class TileLanding final : public QGraphicsEffect {
+ public:
+  TileLanding(double turn, QObject* parent) : QGraphicsEffect(parent), turn_(turn) {}
+
+  double landed() const { return landed_; }
+  void setLanded(double landed) {
+    landed_ = landed;
+    update();
+  }
+
+  QRectF boundingRectFor(const QRectF& rect) const override { return rect.adjusted(-12, -12, 12, 26); }
+
+ protected:
+  void draw(QPainter* painter) override {
+    QPoint offset;
+    const QPixmap still = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+    const QRectF area(offset, still.deviceIndependentSize());
+    const double away = 1 - landed_;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->setOpacity(std::clamp(landed_, 0.0, 1.0));
+    painter->translate(area.center() + QPointF(0, 14 * away));
+    painter->rotate(turn_ * away);
+    painter->translate(-area.center());
+    QPainterPath rounded;
+    rounded.addRoundedRect(area, 6, 6);
+    // A soft shadow, 3 points down, only around the tile (stills may be
+    // transparent).
+    QPainterPath around;
+    around.addRect(area.adjusted(-12, -12, 12, 18));
+    painter->setClipPath(around.subtracted(rounded));
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(QColor(0, 0, 0, 14));
+    for (int i = 1; i <= 4; ++i) {
+      painter->drawRoundedRect(area.translated(0, 3).adjusted(-i, -i + 1, i, i), 6 + i, 6 + i);
+    }
+    painter->setClipPath(rounded);
+    painter->drawPixmap(area.topLeft(), still);
+    painter->restore();
+  }
+
+ private:
+  const double turn_;
+  double landed_ = 0;
+};
+
+}  // namespace
+
+WalletPreviewMosaic::WalletPreviewMosaic(ImageServices services, const std::vector<Artwork>& works, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {
+  auto* grid = new QGridLayout(this);
+  // Room for the shadows and the tiles' rise.
+  grid->setContentsMargins(12, 12, 12, 26);
+  grid->setSpacing(spacing);
+  grid->setAlignment(Qt::AlignHCenter);
+  const std::size_t count = std::min(works.size(), maxTiles);
+  for (std::size_t i = 0; i < count; ++i) {
+    ArtworkImage* tile = printTile(works[i], i);
+    grid->addWidget(tile, int(i / columns), int(i % columns));
+    tiles_.push_back(tile);
+  }
+}
+
+double WalletPreviewMosaic::turn(std::size_t index) { return (double(index % columns) - 2) * 3; }
+
+double WalletPreviewMosaic::landed(std::size_t index) const {
+  return static_cast<const TileLanding*>(tiles_.at(index)->graphicsEffect())->landed();
+}
+
+std::chrono::milliseconds WalletPreviewMosaic::landingDelay(std::size_t index) {
+  return std::chrono::milliseconds(150 + 60 * std::int64_t(index));
+}
+
+ArtworkImage* WalletPreviewMosaic::printTile(const Artwork& artwork, std::size_t index) {
+  auto* tile = new ArtworkImage(services_, this);
+  tile->setObjectName(QStringLiteral("tile%1").arg(index));
+  tile->setArtwork(artwork, maxPixel, ArtworkImage::ContentMode::fill);
+  tile->setFixedSize(tileSide, tileSide);
+  tile->setGraphicsEffect(new TileLanding(turn(index), tile));
+  return tile;
+}
+
+void WalletPreviewMosaic::showEvent(QShowEvent*) {
+  if (shown_) return;
+  shown_ = true;
+  for (std::size_t i = 0; i < tiles_.size(); ++i) {
+    auto* effect = static_cast<TileLanding*>(tiles_[i]->graphicsEffect());
+    QTimer::singleShot(landingDelay(i), effect, [effect] {
+      auto* landing = new QVariantAnimation(effect);
+      landing->setDuration(500);
+      landing->setStartValue(0.0);
+      landing->setEndValue(1.0);
+      // A spring that settles with a small overshoot.
+      landing->setEasingCurve(QEasingCurve::OutBack);
+      QObject::connect(landing, &QVariantAnimation::valueChanged, effect,
+                       [effect](const QVariant& v) { effect->setLanded(v.toDouble()); });
+      landing->start(QAbstractAnimation::DeleteWhenStopped);
+    });
+  }
+}
+
+}  // namespace tavolune
