@@ -42,6 +42,10 @@ AppModel::AppModel(Options options, QObject* parent)
     emit pendingSeriesCountChanged();
   });
 
+  ratioFlush_.setSingleShot(true);
+  ratioFlush_.setInterval(options_.timings.ratioFlushDelay);
+  connect(&ratioFlush_, &QTimer::timeout, this, &AppModel::flushRatios);
+
   // A tenth of the interval either way is fine for a sync every ten minutes.
   autoSyncTimer_.setTimerType(Qt::CoarseTimer);
   autoSyncTimer_.setInterval(options_.timings.autoSyncInterval);
@@ -49,6 +53,7 @@ AppModel::AppModel(Options options, QObject* parent)
 }
 
 AppModel::~AppModel() {
+  stopFormatFetches();
   for (auto& [id, job] : jobs_) job.stop.request_stop();
   flush();
 }
