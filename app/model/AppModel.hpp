@@ -239,6 +239,7 @@ class AppModel final : public QObject {
   void resyncAfterContractChange(const Uuid& walletID, std::function<void()> done);
   void syncInTurn(std::shared_ptr<std::vector<Uuid>> ids, std::size_t next, std::function<void()> done);
   void afterEdit(bool desktopReacts);
+  void countPendingSeries();
   void writeSave();
   const Wallet* wallet(const Uuid& id) const;
   QThreadPool& pool() const;

@@ -128,6 +128,27 @@ TEST_F(AppModelFormats, OneProbePerSeriesForEveryoneWhoAsks) {
   EXPECT_EQ(m.matte(other, red), WallpaperComposer::edgeColor(red));
 }
 
+TEST_F(AppModelFormats, UnmeasuredSeriesAreCountedOnTheWritersCopyAndTheEditsStillSaved) {
+  auto& m = start();
+  QSignalSpy counted(&m, &AppModel::pendingSeriesCountChanged);
+  own({generative("1", "A #1"), generative("2", "A #2"), generative("3", "B #1")});
+  m.schedulePendingSeriesCount();
+  ASSERT_TRUE(counted.wait(5000));
+  EXPECT_EQ(m.pendingSeriesCount(), 2u);
+
+  auto answer = ask(generative("3", "B #1"));
+  probe->answer(fixedProfile(1));  // stores the profile and counts again
+  ASSERT_TRUE(counted.wait(5000));
+  EXPECT_EQ(m.pendingSeriesCount(), 1u);
+
+  // The edits the count took along reach the file with the next save.
+  m.scheduleSave();
+  m.flush();
+  const LibraryState disk = onDisk();
+  EXPECT_EQ(disk.artworks.size(), 3u);
+  EXPECT_EQ(disk.renderProfiles.size(), 1u);
+}
+
 TEST_F(AppModelFormats, RemeasureForgetsTheProfileAndJoinsARunningProbe) {
   auto& m = start();
   const Artwork work = generative("1", "Tide #1");
