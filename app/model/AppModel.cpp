@@ -35,12 +35,11 @@ AppModel::AppModel(Options options, QObject* parent)
 
   countTimer_.setSingleShot(true);
   countTimer_.setInterval(options_.timings.countDelay);
-  connect(&countTimer_, &QTimer::timeout, this, [this] {
-    const std::size_t count = state_.unmeasuredSeries().size();
-    if (count == pendingSeriesCount_) return;
-    pendingSeriesCount_ = count;
-    emit pendingSeriesCountChanged();
-  });
+  connect(&countTimer_, &QTimer::timeout, this, &AppModel::countPendingSeries);
+
+  ratioFlush_.setSingleShot(true);
+  ratioFlush_.setInterval(options_.timings.ratioFlushDelay);
+  connect(&ratioFlush_, &QTimer::timeout, this, &AppModel::flushRatios);
 
   // A tenth of the interval either way is fine for a sync every ten minutes.
   autoSyncTimer_.setTimerType(Qt::CoarseTimer);
@@ -49,6 +48,7 @@ AppModel::AppModel(Options options, QObject* parent)
 }
 
 AppModel::~AppModel() {
+  stopFormatFetches();
   for (auto& [id, job] : jobs_) job.stop.request_stop();
   flush();
 }
@@ -122,6 +122,24 @@ void AppModel::flush() {
 }
 
 void AppModel::schedulePendingSeriesCount() { countTimer_.start(); }
+
+// Counted on the writer's copy: the walk over every work takes tens of
+// milliseconds in a large library, and the copy is kept there anyway.
+void AppModel::countPendingSeries() {
+  if (!loaded_) return;  // the load schedules a count
+  QPointer<AppModel> self(this);
+  writer_->read(std::exchange(journal_, {}), [self](const LibraryState& s) {
+    const std::size_t count = s.unmeasuredSeries().size();
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, count] {
+          if (!self || count == self->pendingSeriesCount_) return;
+          self->pendingSeriesCount_ = count;
+          emit self->pendingSeriesCountChanged();
+        },
+        Qt::QueuedConnection);
+  });
+}
 
 void AppModel::startAutoSync() { autoSyncTimer_.start(); }
 

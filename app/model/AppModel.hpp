@@ -16,8 +16,12 @@
 #include "core/network/AddressResolver.hpp"
 #include "core/network/HTTPClient.hpp"
 #include "core/base/Hosts.hpp"
+#include "app/stage/ProbeService.hpp"
 
+#include <QColor>
+#include <QImage>
 #include <QObject>
+#include <QSizeF>
 #include <QTimer>
 
 #include <chrono>
@@ -52,6 +56,7 @@ class AppModel final : public QObject {
     std::chrono::milliseconds countDelay{600};
     std::chrono::milliseconds autoSyncInterval{600'000};
     std::chrono::seconds staleAfter{21'600};
+    std::chrono::milliseconds ratioFlushDelay{800};
   };
 
   // Where the model keeps its files and reaches its services. Tests point
@@ -66,6 +71,8 @@ class AppModel final : public QObject {
     Timings timings{};
     std::function<Date()> now = &tavolune::now;
     QThreadPool* pool = nullptr;  // the application's pool when null
+    // The off-screen probes; the real ones on the model's fetcher when null.
+    std::function<std::unique_ptr<ProbeService>(const ContentFetcher&)> probes{};
 
     // The library file, media folder and public services of the data directory.
     static Options standard();
@@ -151,6 +158,60 @@ class AppModel final : public QObject {
   // normalised contract, or nothing.
   static std::optional<std::string> normalizedContract(const std::string& text);
 
+  // ======================================================================
+  // Formats and rendered stills (AppModelFormats.cpp). Each series is probed
+  // once however many ask at once, each still once per work and pixel
+  // size; every probe of the process waits in one queue, two at a time.
+  // Callbacks run on the GUI thread, at once when the answer is known.
+  // ======================================================================
+
+  struct Progress {
+    std::size_t done = 0;
+    std::size_t total = 0;
+    friend bool operator==(const Progress&, const Progress&) = default;
+  };
+  static constexpr double measureSettleSeconds = 3.5;
+  static constexpr double stillMaxWaitSeconds = 15;
+  static constexpr std::size_t formatWindow = 8;       // thumbnails in flight
+  static constexpr std::size_t formatBatch = 25;       // ratios per library write
+  static constexpr int formatThumbnailPixels = 240;
+
+  // The stored profile of the work's series; otherwise, when asked to and
+  // the work is generative, a measurement (joining one that runs).
+  void profile(const Artwork& artwork, bool measureIfNeeded, std::function<void(std::optional<RenderProfile>)> done);
+  // Measures every unmeasured series in turn; done when finished or stopped.
+  void analyzeCollection(std::function<void()> done = {});
+  // Forgets the series' profile and measures it again.
+  void remeasure(const Artwork& artwork, std::function<void()> done = {});
+  // The ratio of a still decoded anyway, written 0.8 s after the last note.
+  void noteRatio(const Artwork& artwork, const QImage& image);
+  // Learns ratios from small thumbnails of the visible works of unknown format.
+  void measureFormats(std::function<void()> done = {});
+  // The series' own background, else the image's edge colour, else the default.
+  QColor matte(const Artwork& artwork, const QImage& image = {}) const;
+  // The still of a live work at a pixel size: from the media cache, else
+  // (when asked to) rendered once by a probe and cached. A null image when
+  // there is none; a size that is not finite, empty or huge gets none at once.
+  void renderedStill(const Artwork& artwork, QSizeF pixelSize, double scale, bool computeIfMissing,
+                     std::function<void(QImage)> done);
+
+  // Media cache keys: "still:<id>:<w>x<h>" and "still-empty:<id>".
+  static std::string stillKey(const std::string& artworkID, int width, int height);
+  static std::string emptyStillKey(const std::string& artworkID);
+
+  const std::optional<Progress>& analysisProgress() const { return analysisProgress_; }
+  bool analysisStopRequested() const { return analysisStopRequested_; }
+  // Set by the views; the analysis stops after the series under way.
+  void setAnalysisStopRequested(bool requested);
+  const std::optional<Progress>& formatProgress() const { return formatProgress_; }
+
+ signals:
+  void analysisProgressChanged();
+  void analysisStopRequestedChanged();
+  void formatProgressChanged();
+
+  // ======================================================================
+
  signals:
   void stateChanged();
   void loadedChanged();
@@ -178,9 +239,25 @@ class AppModel final : public QObject {
   void resyncAfterContractChange(const Uuid& walletID, std::function<void()> done);
   void syncInTurn(std::shared_ptr<std::vector<Uuid>> ids, std::size_t next, std::function<void()> done);
   void afterEdit(bool desktopReacts);
+  void countPendingSeries();
   void writeSave();
   const Wallet* wallet(const Uuid& id) const;
   QThreadPool& pool() const;
+
+  // --- formats and rendered stills ---
+  struct FormatRun;
+  ProbeService& probes();
+  void finishProbe(const std::string& seriesKey, std::optional<RenderProfile> profile);
+  void analyzeNext(std::shared_ptr<std::vector<Artwork>> list, std::size_t next, std::function<void()> done);
+  void finishAnalysis(std::function<void()> done);
+  void flushRatios();
+  // Fills ratios of works that have none.
+  void apply(std::unordered_map<std::string, double> ratios);
+  void startFormatFetches();
+  void formatFetched(const std::string& artworkID, std::optional<double> ratio);
+  void stopFormatFetches();
+  void renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key);
+  void finishRender(const std::string& key, QImage image);
 
   const Options options_;
   LibraryState state_{};
@@ -204,6 +281,20 @@ class AppModel final : public QObject {
   std::unordered_map<Uuid, SyncJob> jobs_;
   std::deque<Uuid> queued_;  // waiting for one of the sync slots
   std::size_t running_ = 0;
+
+  // --- formats and rendered stills ---
+  std::unique_ptr<ProbeService> probes_;  // created on first use
+  std::unordered_map<std::string, std::vector<std::function<void(std::optional<RenderProfile>)>>> probing_;
+  std::unordered_map<std::string, std::vector<std::function<void(QImage)>>> rendering_;
+  std::optional<Progress> analysisProgress_;
+  bool analysisStopRequested_ = false;
+  std::unordered_map<std::string, double> pendingRatios_;
+  QTimer ratioFlush_;
+  std::optional<Progress> formatProgress_;
+  std::shared_ptr<FormatRun> formatRun_;
+  struct FetchCount;
+  std::shared_ptr<FetchCount> formatFetches_;
+  std::stop_source formatStop_;
 };
 
 }  // namespace tavolune

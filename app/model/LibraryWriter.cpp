@@ -17,7 +17,7 @@ LibraryWriter::~LibraryWriter() {
 void LibraryWriter::load(std::function<void(LibraryState)> done) {
   {
     std::lock_guard lock(mutex_);
-    jobs_.push_back({std::move(done), {}, {}});
+    jobs_.push_back({std::move(done), {}, {}, {}});
   }
   wake_.notify_all();
 }
@@ -25,7 +25,15 @@ void LibraryWriter::load(std::function<void(LibraryState)> done) {
 void LibraryWriter::save(std::vector<Patch> patches, std::function<void()> written) {
   {
     std::lock_guard lock(mutex_);
-    jobs_.push_back({{}, std::move(patches), std::move(written)});
+    jobs_.push_back({{}, std::move(patches), std::move(written), {}});
+  }
+  wake_.notify_all();
+}
+
+void LibraryWriter::read(std::vector<Patch> patches, std::function<void(const LibraryState&)> read) {
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back({{}, std::move(patches), {}, std::move(read)});
   }
   wake_.notify_all();
 }
@@ -59,11 +67,19 @@ void LibraryWriter::run() {
       mirror_ = load_();
       job.loaded(mirror_);
       lock.lock();
+    } else if (jobs_.front().read) {
+      Job job = std::move(jobs_.front());
+      jobs_.pop_front();
+      busy_ = true;
+      lock.unlock();
+      for (const auto& patch : job.patches) patch(mirror_);
+      job.read(mirror_);
+      lock.lock();
     } else {
       // Every save queued up to the next load is written once.
       std::vector<Patch> patches;
       std::vector<std::function<void()>> callbacks;
-      while (!jobs_.empty() && !jobs_.front().loaded) {
+      while (!jobs_.empty() && !jobs_.front().loaded && !jobs_.front().read) {
         for (auto& p : jobs_.front().patches) patches.push_back(std::move(p));
         if (jobs_.front().written) callbacks.push_back(std::move(jobs_.front().written));
         jobs_.pop_front();

@@ -42,6 +42,10 @@ class LibraryWriter {
   // writer's thread) whether the write succeeded or not. Failures are
   // dropped: the next save writes the then current state.
   void save(std::vector<Patch> patches, std::function<void()> written = {});
+  // Replays the patches without writing (the next save writes them) and
+  // hands the writer's copy to read, on the writer's thread: questions about
+  // the whole library are answered there, off the caller's thread.
+  void read(std::vector<Patch> patches, std::function<void(const LibraryState&)> read);
   // Blocks until every job handed over has finished.
   void flush();
 
@@ -54,6 +58,7 @@ class LibraryWriter {
     std::function<void(LibraryState)> loaded;  // a load when set
     std::vector<Patch> patches;
     std::function<void()> written;
+    std::function<void(const LibraryState&)> read;  // a read when set
   };
   void run();
 

@@ -4,6 +4,7 @@
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
+#include "bench/app/WebBench.hpp"
 #include "tests/app/stage/StageFixture.hpp"
 
 #include <QApplication>
@@ -39,33 +40,6 @@ function draw() { n++; for (var i = 0; i < 200; i++) { g.fillStyle = 'hsl(' + ((
   g.fillRect((i * 37 + n) % 800, (i * 53) % 600, 40, 40); } requestAnimationFrame(draw); }
 draw();
 </script></body></html>)";
-
-// The web engine needs the scheme before the application object exists.
-void ensureApp() {
-  if (QCoreApplication::instance()) return;
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  ArtRuntime::registerScheme();
-  static int argc = 1;
-  static char name[] = "tavolune_bench";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-  ArtRuntime::prepareRules();
-}
-
-// Runs the event loop (sleeping between events) until done() or ms pass.
-bool waitUntil(const std::function<bool()>& done, int ms) {
-  if (done()) return true;
-  QEventLoop loop;
-  QTimer poll;
-  poll.setInterval(10);
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  poll.start();
-  loop.exec();
-  return done();
-}
 
 // The shared stage fixture with the animated page in its cache.
 struct Media : testsupport::StageMedia {
@@ -168,7 +142,7 @@ struct StallMeter {
 };
 
 void BM_StageFirstFrame(benchmark::State& state) {
-  ensureApp();
+  ensureWebApp();
   Media media;
   for (auto _ : state) {
     QElapsedTimer clock;
@@ -190,7 +164,7 @@ void BM_StageFirstFrame(benchmark::State& state) {
 BENCHMARK(BM_StageFirstFrame)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_StageMemory(benchmark::State& state) {
-  ensureApp();
+  ensureWebApp();
   Media media;
   for (auto _ : state) {
     std::vector<std::unique_ptr<ArtStageView>> stages;
@@ -217,7 +191,7 @@ void BM_StageMemory(benchmark::State& state) {
 BENCHMARK(BM_StageMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_StagePaused(benchmark::State& state) {
-  ensureApp();
+  ensureWebApp();
   Media media;
   const int window = 10'000;
   for (auto _ : state) {
@@ -235,7 +209,7 @@ void BM_StagePaused(benchmark::State& state) {
 BENCHMARK(BM_StagePaused)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_StageSchemeStall(benchmark::State& state) {
-  ensureApp();
+  ensureWebApp();
   Media media;
   const std::string file(100 * 1024, 'x');
   for (int i = 0; i < 200; ++i) media.cache->store(file, "ipfs/" + std::string(cid) + "/f" + std::to_string(i), "text/plain");

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 namespace tavolune {
 
@@ -21,6 +22,13 @@ struct ArtLayout {
   bool isFixed() const { return kind == Kind::fixed; }
   bool isResponsive() const { return kind == Kind::responsive; }
   bool isUnknown() const { return kind == Kind::unknown; }
+
+  // "Fixed ratio 3:2", "Responsive: fills the whole screen" or "Format
+  // can’t be measured".
+  std::string label() const;
+  // The common name of a ratio within 1.5 % ("16:9", "1:√2"), else the
+  // ratio with two decimals and ":1", written the same in every locale.
+  static std::string ratioName(double ratio);
 
   // {"fixed": {"ratio": R}}, {"responsive": {}} or {"unknown": {}}.
   static ArtLayout fromJson(const json::Json& j);

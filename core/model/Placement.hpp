@@ -3,6 +3,7 @@
 #include "core/model/DisplayChoices.hpp"
 
 #include <optional>
+#include <string>
 #include <variant>
 
 namespace tavolune {
@@ -28,6 +29,10 @@ struct Placement {
   static Placement framed(double ratio, Framing framing) { return {Framed{ratio, framing}}; }
   static Placement inFrame(FrameStyle style, std::optional<double> ratio) { return {InFrame{style, ratio}}; }
   static Placement fullBleed() { return {FullBleed{}}; }
+
+  // "Mat", "Fill", "Fit", the frame style's name or "Full Screen (responsive
+  // artwork)". Wallpaper files are named after it: keep the texts stable.
+  std::string label() const;
 
   template <class T>
   const T* as() const {

@@ -1,0 +1,333 @@
+// The app model's formats and rendered stills: measuring series through the
+// probe queue, the collection analysis, ratios from decoded images and from
+// thumbnails in bulk, mattes, and stills cached in the media cache.
+#include "app/model/AppModel.hpp"
+
+#include "app/model/ProbeQueue.hpp"
+#include "app/render/WallpaperComposer.hpp"
+#include "app/stage/OffscreenProbes.hpp"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+namespace tavolune {
+
+namespace {
+
+// Square crops of OpenSea's CDN say nothing about a work's format.
+bool cdnCrop(const Artwork& a) {
+  const auto& uri = a.thumbnailURI ? a.thumbnailURI : a.imageURI;
+  return uri && uri->find(hosts::squareImageCDN) != std::string::npos;
+}
+
+}  // namespace
+
+// Thumbnail fetches on the pool that the model waits for when it goes away.
+struct AppModel::FetchCount {
+  std::mutex mutex;
+  std::condition_variable idle;
+  std::size_t active = 0;
+};
+
+struct AppModel::FormatRun {
+  std::vector<Artwork> works;  // copies: no pointer into the state outlives a step
+  std::size_t started = 0;
+  std::size_t running = 0;
+  std::size_t done = 0;
+  std::unordered_map<std::string, double> batch;
+  std::function<void()> finished;
+};
+
+ProbeService& AppModel::probes() {
+  if (!probes_) {
+    auto service = options_.probes ? options_.probes(fetcher_) : std::make_unique<OffscreenProbes>(fetcher_);
+    probes_ = std::make_unique<ProbeQueue>(std::move(service));
+  }
+  return *probes_;
+}
+
+// --- series profiles ---
+
+void AppModel::profile(const Artwork& artwork, bool measureIfNeeded,
+                       std::function<void(std::optional<RenderProfile>)> done) {
+  const std::string key = artwork.seriesKey();
+  if (auto it = state_.renderProfiles.find(key); it != state_.renderProfiles.end()) return done(it->second);
+  if (!measureIfNeeded || artwork.mediaKind != MediaKind::generative) return done(std::nullopt);
+  if (auto it = probing_.find(key); it != probing_.end()) {
+    it->second.push_back(std::move(done));
+    return;
+  }
+  probing_[key].push_back(std::move(done));
+  probes().measure(artwork, measureSettleSeconds, [this, key](std::optional<RenderProfile> profile) {
+    finishProbe(key, std::move(profile));
+  });
+}
+
+void AppModel::finishProbe(const std::string& seriesKey, std::optional<RenderProfile> profile) {
+  auto node = probing_.extract(seriesKey);
+  if (profile) {
+    edit([seriesKey, p = *profile](LibraryState& s) {
+      s.renderProfiles.insert_or_assign(seriesKey, p);
+      s.touch();
+    });
+    scheduleSave();
+    schedulePendingSeriesCount();
+  }
+  if (node.empty()) return;
+  for (auto& waiter : node.mapped()) waiter(profile);
+}
+
+void AppModel::remeasure(const Artwork& artwork, std::function<void()> done) {
+  edit([key = artwork.seriesKey()](LibraryState& s) {
+    s.renderProfiles.erase(key);
+    s.touch();
+  });
+  scheduleSave();
+  schedulePendingSeriesCount();
+  profile(artwork, true, [this, done = std::move(done)](const std::optional<RenderProfile>&) {
+    libraryChanged();
+    if (done) done();
+  });
+}
+
+// --- the collection analysis ---
+
+void AppModel::setAnalysisStopRequested(bool requested) {
+  if (requested == analysisStopRequested_) return;
+  analysisStopRequested_ = requested;
+  emit analysisStopRequestedChanged();
+}
+
+void AppModel::analyzeCollection(std::function<void()> done) {
+  if (analysisProgress_) {
+    if (done) done();
+    return;
+  }
+  auto list = std::make_shared<std::vector<Artwork>>();
+  for (const Artwork* a : state_.unmeasuredSeries()) list->push_back(*a);
+  setAnalysisStopRequested(false);
+  analysisProgress_ = Progress{0, list->size()};
+  emit analysisProgressChanged();
+  analyzeNext(std::move(list), 0, std::move(done));
+}
+
+void AppModel::analyzeNext(std::shared_ptr<std::vector<Artwork>> list, std::size_t next, std::function<void()> done) {
+  if (analysisStopRequested_ || next >= list->size()) return finishAnalysis(std::move(done));
+  const Artwork work = (*list)[next];
+  profile(work, true, [this, list, next, done = std::move(done)](const std::optional<RenderProfile>&) mutable {
+    analysisProgress_ = Progress{next + 1, list->size()};
+    emit analysisProgressChanged();
+    // Queued: a run of stored answers must not recurse once per series.
+    QMetaObject::invokeMethod(
+        this, [this, list, next, done = std::move(done)]() mutable { analyzeNext(list, next + 1, std::move(done)); },
+        Qt::QueuedConnection);
+  });
+}
+
+void AppModel::finishAnalysis(std::function<void()> done) {
+  analysisProgress_.reset();
+  emit analysisProgressChanged();
+  setAnalysisStopRequested(false);
+  libraryChanged();
+  if (done) done();
+}
+
+// --- ratios ---
+
+void AppModel::noteRatio(const Artwork& artwork, const QImage& image) {
+  if (image.width() <= 0 || image.height() <= 0) return;
+  if (auto it = state_.artworks.find(artwork.id); it != state_.artworks.end() && it->second.aspectRatio) return;
+  if (pendingRatios_.contains(artwork.id) || cdnCrop(artwork)) return;
+  pendingRatios_.emplace(artwork.id, double(image.width()) / double(image.height()));
+  ratioFlush_.start();
+}
+
+void AppModel::flushRatios() {
+  if (pendingRatios_.empty()) return;
+  edit([batch = std::exchange(pendingRatios_, {})](LibraryState& s) {
+    for (const auto& [id, ratio] : batch) {
+      if (auto it = s.artworks.find(id); it != s.artworks.end()) it->second.aspectRatio = ratio;
+    }
+    s.touch();
+  });
+  scheduleSave();
+  schedulePendingSeriesCount();
+}
+
+void AppModel::apply(std::unordered_map<std::string, double> ratios) {
+  edit([ratios = std::move(ratios)](LibraryState& s) {
+    for (const auto& [id, ratio] : ratios) {
+      auto it = s.artworks.find(id);
+      if (it != s.artworks.end() && !it->second.aspectRatio) it->second.aspectRatio = ratio;
+    }
+    s.touch();
+  });
+}
+
+void AppModel::measureFormats(std::function<void()> done) {
+  if (formatProgress_) {
+    if (done) done();
+    return;
+  }
+  auto run = std::make_shared<FormatRun>();
+  for (const Artwork* a : visibleArtworks()) {
+    if (!state_.shape(*a) && !cdnCrop(*a)) run->works.push_back(*a);
+  }
+  run->finished = std::move(done);
+  formatRun_ = run;
+  formatProgress_ = Progress{0, run->works.size()};
+  emit formatProgressChanged();
+  startFormatFetches();
+}
+
+void AppModel::startFormatFetches() {
+  FormatRun& run = *formatRun_;
+  if (!formatFetches_) formatFetches_ = std::make_shared<FetchCount>();
+  while (run.running < formatWindow && run.started < run.works.size()) {
+    const Artwork& work = run.works[run.started++];
+    ++run.running;
+    {
+      std::lock_guard lock(formatFetches_->mutex);
+      ++formatFetches_->active;
+    }
+    // The model waits for these in its destructor, so they may use it.
+    pool().start([this, work, count = formatFetches_, stop = formatStop_.get_token()] {
+      const QImage image = images_.image(work, formatThumbnailPixels, true, stop);
+      std::optional<double> ratio;
+      if (!image.isNull() && image.height() >= 1) ratio = double(image.width()) / double(image.height());
+      QMetaObject::invokeMethod(this, [this, id = work.id, ratio] { formatFetched(id, ratio); }, Qt::QueuedConnection);
+      std::lock_guard lock(count->mutex);
+      if (--count->active == 0) count->idle.notify_all();
+    });
+  }
+  if (run.running == 0 && run.started == run.works.size()) {
+    if (!run.batch.empty()) {
+      apply(std::exchange(run.batch, {}));
+      scheduleSave();
+      schedulePendingSeriesCount();
+    }
+    auto finished = std::move(run.finished);
+    formatRun_.reset();
+    formatProgress_.reset();
+    emit formatProgressChanged();
+    if (finished) finished();
+  }
+}
+
+void AppModel::formatFetched(const std::string& artworkID, std::optional<double> ratio) {
+  if (!formatRun_) return;
+  FormatRun& run = *formatRun_;
+  --run.running;
+  if (ratio) run.batch.insert_or_assign(artworkID, *ratio);
+  formatProgress_ = Progress{++run.done, run.works.size()};
+  emit formatProgressChanged();
+  if (run.batch.size() >= formatBatch) {
+    apply(std::exchange(run.batch, {}));
+    scheduleSave();
+    schedulePendingSeriesCount();
+  }
+  startFormatFetches();
+}
+
+void AppModel::stopFormatFetches() {
+  formatStop_.request_stop();
+  if (!formatFetches_) return;
+  std::unique_lock lock(formatFetches_->mutex);
+  formatFetches_->idle.wait(lock, [&] { return formatFetches_->active == 0; });
+}
+
+// --- mattes ---
+
+QColor AppModel::matte(const Artwork& artwork, const QImage& image) const {
+  if (const RenderProfile* p = state_.profile(artwork); p && p->background) {
+    auto channel = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
+    return QColor::fromRgbF(float(channel(p->background->r)), float(channel(p->background->g)),
+                            float(channel(p->background->b)), 1.0f);
+  }
+  if (!image.isNull()) return WallpaperComposer::edgeColor(image);
+  return WallpaperComposer::defaultMatte();
+}
+
+// --- rendered stills ---
+
+std::string AppModel::stillKey(const std::string& artworkID, int width, int height) {
+  return "still:" + artworkID + ":" + std::to_string(width) + "x" + std::to_string(height);
+}
+
+std::string AppModel::emptyStillKey(const std::string& artworkID) { return "still-empty:" + artworkID; }
+
+void AppModel::renderedStill(const Artwork& artwork, QSizeF pixelSize, double scale, bool computeIfMissing,
+                             std::function<void(QImage)> done) {
+  const double w = std::trunc(pixelSize.width());
+  const double h = std::trunc(pixelSize.height());
+  // Refused before anything is read or loaded.
+  if (!(w >= 1 && h >= 1 && w <= LayoutProbe::maxPixelSide && h <= LayoutProbe::maxPixelSide) ||
+      !std::isfinite(scale) || scale <= 0) {
+    return done({});
+  }
+  const QSize pixels{int(w), int(h)};
+  const std::string key = stillKey(artwork.id, pixels.width(), pixels.height());
+  const std::string marker = emptyStillKey(artwork.id);
+  QPointer<AppModel> self(this);
+  pool().start([self, cache = cache_, artwork, pixels, scale, computeIfMissing, key, marker,
+                done = std::move(done)]() mutable {
+    QImage image;
+    if (auto data = cache->data(key)) {
+      image = ImagePipeline::decode(QByteArray(data->data(), qsizetype(data->size())), "image/png",
+                                    std::max(pixels.width(), pixels.height()));
+      // Another size under this key is no still of this size.
+      if (image.size() != pixels) image = QImage();
+    }
+    const bool marked = image.isNull() && computeIfMissing && cache->contains(marker);
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, artwork, pixels, scale, computeIfMissing, key, marked, image, done = std::move(done)] {
+          if (!self) return;
+          if (!image.isNull() || !computeIfMissing || marked) return done(image);
+          auto& waiters = self->rendering_[key];
+          waiters.push_back(done);
+          if (waiters.size() == 1) self->renderStill(artwork, pixels, scale, key);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void AppModel::renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key) {
+  QPointer<AppModel> self(this);
+  probes().renderStill(artwork, pixels, scale, stillMaxWaitSeconds,
+                       [self, cache = cache_, pool = &pool(), id = artwork.id, pixels, key](ProbeService::Still still) {
+    if (!self) return;
+    if (still.image.isNull() || still.image.size() != pixels) return self->finishRender(key, {});
+    // Judged and encoded off the GUI thread; answered once stored.
+    pool->start([self, cache, id, key, still = std::move(still)]() mutable {
+      QImage image = std::move(still.image);
+      if (WallpaperComposer::looksEmpty(WallpaperComposer::thumbprint(image))) {
+        // Only a page that said it rendered, or sat blank with nothing left
+        // to load, is blank; a time-out may just be slow.
+        using Ending = ProbeService::Ending;
+        if (still.ending == Ending::rendered || still.ending == Ending::settledBlank) {
+          cache->store("empty", emptyStillKey(id), std::string("text/plain"));
+        }
+        image = QImage();
+      } else if (auto png = WallpaperComposer::pngData(image)) {
+        cache->store(std::string_view(png->constData(), std::size_t(png->size())), key, std::string("image/png"));
+      }
+      QMetaObject::invokeMethod(
+          qApp, [self, key, image] { if (self) self->finishRender(key, image); }, Qt::QueuedConnection);
+    });
+  });
+}
+
+void AppModel::finishRender(const std::string& key, QImage image) {
+  auto node = rendering_.extract(key);
+  if (node.empty()) return;
+  for (auto& waiter : node.mapped()) waiter(image);
+}
+
+}  // namespace tavolune

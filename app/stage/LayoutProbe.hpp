@@ -1,0 +1,118 @@
+#pragma once
+// Runs one generative work off screen, for one job: measures at which shape
+// it draws, or renders a still of it at a screen's pixel size. GUI thread
+// only; every step is a timer or a script callback, so the GUI thread stays
+// free while a page settles.
+//
+// The page lives in a borderless window that bypasses the window manager,
+// takes no focus and no input, and sits far outside every screen; it is
+// shown (the engine stops drawing hidden views) but never seen.
+
+#include "app/stage/ProbeService.hpp"
+#include "core/media/ContentFetcher.hpp"
+#include "core/model/LayoutSample.hpp"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QUrl>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QWebEngineView;
+
+namespace tavolune {
+
+class ArtPage;
+
+class LayoutProbe final : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Timings {
+    std::chrono::milliseconds loadTimeout{20'000};
+    std::chrono::milliseconds firstLook{1'200};   // before the first look at a still
+    std::chrono::milliseconds flagGrace{400};     // after the page said it rendered
+    std::chrono::milliseconds lookInterval{700};  // between looks
+  };
+
+  // Where the window goes: on no screen.
+  static constexpr int offscreenOrigin = -30'000;
+  // Stills larger than this on either side are refused (a 8K display fits).
+  static constexpr int maxPixelSide = 8192;
+  // A page must exceed this many points on both sides.
+  static constexpr int minPointSide = 10;
+  static constexpr int lookWidth = 96;  // points
+  static constexpr double settledDifference = 0.004;
+
+  explicit LayoutProbe(ContentFetcher fetcher, QObject* parent = nullptr) : LayoutProbe(std::move(fetcher), Timings{}, parent) {}
+  LayoutProbe(ContentFetcher fetcher, Timings timings, QObject* parent = nullptr);
+  ~LayoutProbe() override;
+
+  // One job per probe; a second call answers nothing. done runs later, on
+  // this thread, unless the probe is destroyed first.
+  void measure(const Artwork& artwork, double settle, std::function<void(std::optional<RenderProfile>)> done);
+  void renderStill(const Artwork& artwork, QSize pixelSize, double scale, double maxWait,
+                   std::function<void(ProbeService::Still)> done);
+
+  // The page's size in CSS pixels for a still, or none when the size or
+  // scale is out of range, not finite, or 10 points or less on a side.
+  static std::optional<QSize> pointSize(QSize pixelSize, double scale);
+
+  // For tests: the window while a page is up, the pages loaded so far and
+  // the samples of the last measurement.
+  QWebEngineView* view() const { return view_; }
+  int pagesLoaded() const { return pagesLoaded_; }
+  const std::vector<LayoutSample>& samples() const { return samples_; }
+
+ private:
+  // Loads url in a fresh off-screen view of widgetSize (device-independent
+  // pixels) at zoom; then(true) once it finished, then(false) after a
+  // failure, a crash or the load time-out (the view is gone then).
+  void load(const QUrl& url, QSize widgetSize, double zoom, std::function<void(bool)> then);
+  void complete(std::uint64_t serial, bool ok);
+  void teardown();
+  ArtPage* page() const;
+  // Runs fn after ms unless this probe or the current view is gone by then.
+  void after(std::chrono::milliseconds ms, std::function<void()> fn);
+  void evaluate(const QString& script, std::function<void(const QVariant&)> fn);
+
+  void measureViewport(std::size_t index);
+  void finishMeasure();
+
+  void look();
+  void finishStill(ProbeService::Ending ending);
+
+  const ContentFetcher fetcher_;
+  const Timings timings_;
+  bool used_ = false;
+  int pagesLoaded_ = 0;
+
+  QWebEngineView* view_ = nullptr;
+  std::uint64_t serial_ = 0;   // of the current view; a step of an older one does nothing
+  std::uint64_t pending_ = 0;  // the serial whose load is pending, 0 when none
+  std::function<void(bool)> loaded_;
+  bool crashed_ = false;
+
+  // measuring
+  QUrl url_;
+  double settle_ = 0;
+  std::vector<LayoutSample> samples_;
+  std::function<void(std::optional<RenderProfile>)> measured_;
+
+  // a still
+  QSize pixelSize_;
+  double maxWait_ = 0;
+  QElapsedTimer clock_;
+  std::vector<std::uint8_t> lastPrint_;
+  bool settledOnce_ = false;
+  int blankRun_ = 0;  // looks in a row that agreed and were blank
+  std::function<void(ProbeService::Still)> rendered_;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,25 @@
+#include "app/stage/OffscreenProbes.hpp"
+
+namespace tavolune {
+
+LayoutProbe* OffscreenProbes::make() { return new LayoutProbe(fetcher_, timings_, &owner_); }
+
+void OffscreenProbes::measure(const Artwork& artwork, double settle,
+                              std::function<void(std::optional<RenderProfile>)> done) {
+  LayoutProbe* probe = make();
+  probe->measure(artwork, settle, [probe, done = std::move(done)](std::optional<RenderProfile> profile) {
+    probe->deleteLater();
+    done(std::move(profile));
+  });
+}
+
+void OffscreenProbes::renderStill(const Artwork& artwork, QSize pixelSize, double scale, double maxWait,
+                                  std::function<void(Still)> done) {
+  LayoutProbe* probe = make();
+  probe->renderStill(artwork, pixelSize, scale, maxWait, [probe, done = std::move(done)](Still still) {
+    probe->deleteLater();
+    done(std::move(still));
+  });
+}
+
+}  // namespace tavolune

@@ -1,0 +1,231 @@
+// The off-screen probe on pages served from a seeded cache: measuring,
+// stills, the waits, and the window nobody sees.
+#include "app/stage/ArtRuntime.hpp"
+#include "app/stage/LayoutProbe.hpp"
+#include "tests/app/stage/StageFixture.hpp"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace tavolune {
+namespace {
+
+using testsupport::CannedResponse;
+using testsupport::StageMedia;
+using Ending = ProbeService::Ending;
+
+const char* fixedCanvas = R"html(<html><body style="margin:0;background:rgb(32,64,96)">
+<canvas width=800 height=600 style="display:block"></canvas></body></html>)html";
+const char* fullCanvas = R"html(<html><body style="margin:0">
+<canvas style="display:block;width:100vw;height:100vh"></canvas></body></html>)html";
+// 100 CSS pixels of red at the left, blue elsewhere.
+const char* twoColours = R"html(<html><body style="margin:0;background:rgb(0,0,255)">
+<div style="width:100px;height:100vh;background:rgb(255,0,0)"></div></body></html>)html";
+const char* flagged = R"html(<html><body style="margin:0;background:rgb(0,160,0)">
+<script>setTimeout(function () { window.__tavoluneRendered = true; }, 50);</script></body></html>)html";
+const char* blank = R"html(<html><body style="margin:0;background:#fff"></body></html>)html";
+// Blank while it waits for a file the slow gateway holds back.
+const char* waiting = R"html(<html><body style="margin:0;background:#fff">
+<script>fetch('held.json').then(function () { document.body.style.background = 'red'; });</script></body></html>)html";
+// Each load takes 1.5 s.
+const char* busy = R"html(<html><body style="margin:0"><canvas width=800 height=600></canvas>
+<script>var t = Date.now(); while (Date.now() - t < 1500) {}</script></body></html>)html";
+// Each load waits for an image the gateway answers late.
+const char* slowImage = R"html(<html><body style="margin:0"><canvas width=800 height=600></canvas>
+<script>document.write('<img src="late.png?' + Math.random() + '">');</script></body></html>)html";
+
+Artwork page(const std::string& path, MediaKind kind = MediaKind::generative) {
+  Artwork a;
+  a.id = "tezos:kt1:" + path;
+  a.mediaKind = kind;
+  a.animationURI = "ipfs://" + std::string(testsupport::stageCID) + "/" + path;
+  return a;
+}
+
+class LayoutProbeWebTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ArtRuntime::prepareRules();
+    media.seed("fixed.html", fixedCanvas, "text/html");
+    media.seed("full.html", fullCanvas, "text/html");
+    media.seed("two.html", twoColours, "text/html");
+    media.seed("flagged.html", flagged, "text/html");
+    media.seed("blank.html", blank, "text/html");
+    media.seed("waiting.html", waiting, "text/html");
+    media.seed("slow.html", slowImage, "text/html");
+    media.seed("busy.html", busy, "text/html");
+  }
+
+  std::optional<RenderProfile> measure(LayoutProbe& probe, const Artwork& a, double settle = 0.3) {
+    bool answered = false;
+    std::optional<RenderProfile> profile;
+    probe.measure(a, settle, [&](std::optional<RenderProfile> p) {
+      answered = true;
+      profile = std::move(p);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 60'000));
+    return profile;
+  }
+
+  ProbeService::Still still(LayoutProbe& probe, const Artwork& a, QSize size, double scale, double maxWait) {
+    bool answered = false;
+    ProbeService::Still result;
+    probe.renderStill(a, size, scale, maxWait, [&](ProbeService::Still s) {
+      answered = true;
+      result = std::move(s);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 60'000));
+    return result;
+  }
+
+  StageMedia media;
+};
+
+TEST_F(LayoutProbeWebTest, MeasuresFixedAndResponsivePagesAndSkipsOtherWorks) {
+  {
+    LayoutProbe probe(media.fetcher);
+    const auto profile = measure(probe, page("fixed.html"));
+    ASSERT_TRUE(profile);
+    EXPECT_EQ(probe.samples().size(), 2u);
+    ASSERT_TRUE(profile->layout.isFixed());
+    EXPECT_NEAR(profile->layout.ratio, 4.0 / 3.0, 1e-9);
+    ASSERT_TRUE(profile->background);
+    EXPECT_NEAR(profile->background->b, 96 / 255.0, 1e-9);
+    EXPECT_EQ(probe.samples()[0].vw, 1600);
+    EXPECT_EQ(probe.samples()[1].vw, 1000);
+    EXPECT_EQ(probe.view(), nullptr);
+  }
+  {
+    LayoutProbe probe(media.fetcher);
+    const auto profile = measure(probe, page("full.html"));
+    ASSERT_TRUE(profile);
+    EXPECT_TRUE(profile->layout.isResponsive());
+  }
+  {
+    LayoutProbe probe(media.fetcher);
+    EXPECT_FALSE(measure(probe, page("fixed.html", MediaKind::video)));
+    EXPECT_EQ(probe.pagesLoaded(), 0);
+  }
+}
+
+TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
+  {
+    LayoutProbe warm(media.fetcher);  // the engine's first page is slow
+    ASSERT_TRUE(measure(warm, page("fixed.html"), 0));
+  }
+  // Every load takes 1.5 s; the first load's 3 s time-out would fall in the
+  // middle of the second.
+  LayoutProbe::Timings timings;
+  timings.loadTimeout = std::chrono::milliseconds(3000);
+  LayoutProbe probe(media.fetcher, timings);
+  const auto profile = measure(probe, page("busy.html"), 0.2);
+  ASSERT_TRUE(profile);
+  EXPECT_EQ(probe.samples().size(), 2u);
+  EXPECT_TRUE(profile->layout.isFixed());
+
+  // A load that never finishes gives up after its own time-out.
+  media.gateway.otherwise([](const auto&) {
+    return CannedResponse::text("late", 404).after(std::chrono::seconds(8));
+  });
+  timings.loadTimeout = std::chrono::milliseconds(1000);
+  LayoutProbe stuck(media.fetcher, timings);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(measure(stuck, page("slow.html"), 0.1));
+  EXPECT_EQ(stuck.pagesLoaded(), 2);
+  EXPECT_LT(clock.elapsed(), 6000);
+}
+
+TEST_F(LayoutProbeWebTest, StillsAreTakenAtExactlyTheAskedSizeFromAWindowNobodySees) {
+  QWidget focused;
+  focused.show();
+  focused.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&focused, 5000));
+
+  LayoutProbe probe(media.fetcher);
+  bool answered = false;
+  ProbeService::Still result;
+  const QSize size(301, 203);
+  probe.renderStill(page("two.html"), size, 2.0, 10, [&](ProbeService::Still s) {
+    answered = true;
+    result = std::move(s);
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return probe.view() != nullptr; }, 5000));
+  const auto flags = probe.view()->windowFlags();
+  EXPECT_TRUE(flags.testFlag(Qt::X11BypassWindowManagerHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowTransparentForInput));
+  EXPECT_EQ(probe.view()->pos(), QPoint(LayoutProbe::offscreenOrigin, LayoutProbe::offscreenOrigin));
+  const QRect screens = QGuiApplication::primaryScreen()->virtualGeometry();
+  EXPECT_FALSE(screens.intersects(probe.view()->geometry()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 30'000));
+
+  EXPECT_EQ(result.ending, Ending::settled);
+  EXPECT_EQ(result.image.size(), size);
+  // 100 CSS pixels at scale 2 are 200 pixels: the page drew, at its zoom.
+  EXPECT_EQ(result.image.pixelColor(190, 100), QColor(255, 0, 0));
+  EXPECT_EQ(result.image.pixelColor(210, 100), QColor(0, 0, 255));
+  EXPECT_EQ(QApplication::activeWindow(), &focused);
+  EXPECT_EQ(probe.view(), nullptr);
+}
+
+TEST_F(LayoutProbeWebTest, StillWaits) {
+  // Too small: 10 points a side loads nothing; 11 does.
+  {
+    LayoutProbe probe(media.fetcher);
+    EXPECT_TRUE(still(probe, page("flagged.html"), QSize(20, 20), 2, 5).image.isNull());
+    EXPECT_EQ(probe.pagesLoaded(), 0);
+  }
+  for (const auto& [size, scale] : {std::pair{QSize(0, 100), 1.0}, {QSize(100000, 100), 1.0},
+                                    {QSize(100, 100), std::nan("")}, {QSize(100, 100), -1.0}}) {
+    LayoutProbe probe(media.fetcher);
+    EXPECT_TRUE(still(probe, page("flagged.html"), size, scale, 5).image.isNull());
+    EXPECT_EQ(probe.pagesLoaded(), 0) << size.width() << " at " << scale;
+  }
+  {
+    LayoutProbe probe(media.fetcher);
+    QElapsedTimer clock;
+    clock.start();
+    const auto s = still(probe, page("flagged.html"), QSize(22, 22), 2, 10);
+    EXPECT_EQ(s.ending, Ending::rendered);
+    EXPECT_EQ(s.image.size(), QSize(22, 22));
+    EXPECT_EQ(s.image.pixelColor(11, 11), QColor(0, 160, 0));
+    EXPECT_LT(clock.elapsed(), 6000);
+  }
+  {
+    // A blank page is taken only when the time is up.
+    LayoutProbe probe(media.fetcher);
+    QElapsedTimer clock;
+    clock.start();
+    const auto s = still(probe, page("blank.html"), QSize(200, 120), 1, 3.5);
+    EXPECT_GE(clock.elapsed(), 3500);
+    EXPECT_EQ(s.ending, Ending::settledBlank);
+    EXPECT_EQ(s.image.size(), QSize(200, 120));
+  }
+  {
+    // Still waiting for the gateway: a time-out, not a blank page.
+    media.gateway.otherwise([](const auto&) { return CannedResponse::text("{}").after(std::chrono::seconds(8)); });
+    LayoutProbe probe(media.fetcher);
+    const auto s = still(probe, page("waiting.html"), QSize(200, 120), 1, 3.5);
+    EXPECT_EQ(s.ending, Ending::timedOut);
+  }
+  {
+    // With maxWait under the first wait, the first look takes it.
+    LayoutProbe probe(media.fetcher);
+    QElapsedTimer clock;
+    clock.start();
+    const auto s = still(probe, page("two.html"), QSize(200, 120), 1, 0.5);
+    EXPECT_EQ(s.ending, Ending::timedOut);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(s.image.size(), QSize(200, 120));
+  }
+}
+
+}  // namespace
+}  // namespace tavolune
