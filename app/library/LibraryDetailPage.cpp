@@ -26,6 +26,13 @@ QLabel* photoIcon(int size, QWidget* parent) {
   return l;
 }
 
+// The inspector asks for its ideal width; the layout keeps it within 320...520.
+class InspectorColumn final : public Pane {
+ public:
+  using Pane::Pane;
+  QSize sizeHint() const override { return {LibraryDetailPage::inspectorIdealWidth, Pane::sizeHint().height()}; }
+};
+
 }  // namespace
 
 LibraryDetailPage::LibraryDetailPage(LibraryWindow& window, const LibraryWindow::Hosted& hosted, QWidget* parent)
@@ -110,10 +117,9 @@ LibraryDetailPage::LibraryDetailPage(LibraryWindow& window, const LibraryWindow:
   column->addStretch(hosted_.grid ? 0 : 1);
   row->addWidget(main, 1);
 
-  inspector_ = new Pane(Qt::LeftEdge, this);
+  inspector_ = new InspectorColumn(Qt::LeftEdge, this);
   inspector_->setMinimumWidth(inspectorMinWidth);
   inspector_->setMaximumWidth(inspectorMaxWidth);
-  inspector_->resize(inspectorIdealWidth, inspector_->height());
   inspectorBody_ = new QVBoxLayout(inspector_);
   inspectorBody_->setContentsMargins(0, 0, 0, 0);
   inspector_->setVisible(window_.showInspector());
