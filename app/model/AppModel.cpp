@@ -93,6 +93,7 @@ void AppModel::finishLoad(LibraryState loaded) {
 
 void AppModel::edit(LibraryWriter::Patch patch) {
   patch(state_);
+  state_.touch();  // patches write members directly; cached listings must see the change
   if (loaded_) journal_.push_back(std::move(patch));
   emit stateChanged();
 }

@@ -1,0 +1,59 @@
+#pragma once
+// One painted row of the library sidebar: symbol, title (elided in the
+// middle), an optional count in small monospaced digits and, for a wallet
+// that syncs, a small spinner before the count. Clicking selects it. GUI
+// thread only.
+
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+namespace tavolune {
+
+class Spinner;
+
+class SidebarRow final : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int height = 28;
+  static constexpr int iconSize = 16;
+
+  SidebarRow(QString symbol, QString title, QWidget* parent = nullptr);
+
+  void setTitle(const QString& title);
+  void setCount(std::optional<std::size_t> count);
+  void setSelected(bool selected);
+  void setSecondary(bool secondary);
+  void setSyncing(bool syncing);
+  // A plain-text tool tip.
+  void setHelp(const QString& text);
+
+  const QString& title() const { return title_; }
+  std::optional<std::size_t> count() const { return count_; }
+  bool isSelected() const { return selected_; }
+  bool isSyncing() const;
+
+  QSize sizeHint() const override { return {200, height}; }
+
+ signals:
+  void clicked();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  int countWidth() const;
+  void placeSpinner();
+
+  QString symbol_;
+  QString title_;
+  std::optional<std::size_t> count_;
+  bool selected_ = false;
+  bool secondary_ = false;
+  Spinner* spinner_;
+};
+
+}  // namespace tavolune

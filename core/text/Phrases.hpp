@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Short phrases in the user's language through ICU: a relative time and a
+// list joined with "and". Pure; thread-safe. An empty locale name means the
+// process's default locale.
+namespace tavolune::text {
+
+// A time offset relative to now in the named style with wide units, in the
+// largest unit that fits: "5 minutes ago", "yesterday", "in 2 hours", "now".
+// secondsFromNow is negative for the past.
+std::string relativeTime(double secondsFromNow, const std::string& locale = {});
+
+// "Base", "Base and Polygon", "Base, Optimism, and Polygon" (standard width).
+std::string andList(const std::vector<std::string>& items, const std::string& locale = {});
+
+}  // namespace tavolune::text

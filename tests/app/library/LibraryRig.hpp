@@ -1,0 +1,48 @@
+#pragma once
+// A loaded app model on a loopback server, a window state of the test's
+// own, QSettings in a temporary folder, and counters of what the window
+// asks of the rest of the application. GUI thread only.
+
+#include "app/library/LibraryWindow.hpp"
+#include "app/library/LibraryWindowState.hpp"
+#include "tests/app/model/ModelHarness.hpp"
+#include "tests/support/LibraryFixtures.hpp"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tavolune::testsupport {
+
+class LibraryRig : public ModelHarness {
+ protected:
+  LibraryRig() {
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    loadedModel();
+    model->setOnLibraryChanged([this] { ++libraryChangedCalls; });
+  }
+
+  std::unique_ptr<LibraryWindow> openWindow(LibraryWindow::Hosted hosted = {}) {
+    LibraryWindow::Services services{
+        .model = *model,
+        .show = [this](const Artwork& a) { shown.push_back(a.id); },
+        .openSettings = [this] { ++settingsOpened; },
+    };
+    auto window = std::make_unique<LibraryWindow>(services, std::move(hosted), state);
+    window->resize(1180, 760);
+    window->show();
+    return window;
+  }
+
+  void change(std::function<void(LibraryState&)> patch) { model->edit(std::move(patch)); }
+
+  QTemporaryDir settingsDir;
+  LibraryWindowState state;
+  std::vector<std::string> shown;
+  int settingsOpened = 0;
+  int libraryChangedCalls = 0;
+};
+
+}  // namespace tavolune::testsupport
