@@ -32,6 +32,7 @@ InterimMenu::InterimMenu(AppModel& model, WindowManager& windows, QWidget* paren
   layout->addWidget(status_);
   layout->addWidget(openLibrary_);
   layout->addWidget(quit_);
+  layout->addStretch();
 
   connect(openLibrary_, &QPushButton::clicked, this, [this] {
     if (QWidget* popup = window(); popup && popup->windowFlags().testFlag(Qt::Popup)) popup->hide();
