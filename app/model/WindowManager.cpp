@@ -85,6 +85,18 @@ QWidget* WindowManager::showSettings(const QString& tab) {
   return show(QStringLiteral("settings"));
 }
 
+void WindowManager::showUIPreview(const QString& selecting, const QString& tab) {
+  showLibrary(selecting);
+  showSettings(tab);
+  showWelcome();
+  show(QStringLiteral("menu"));
+}
+
+bool WindowManager::hasContent(const QString& id) const {
+  auto it = factories_.find(id);
+  return it != factories_.end() && it->second;
+}
+
 void WindowManager::close(const QString& id) {
   if (QWidget* open = window(id)) open->close();
 }

@@ -47,6 +47,12 @@ class WindowManager final : public QObject {
   // The settings, after asking its view to switch to that tab.
   QWidget* showSettings(const QString& tab = QStringLiteral("general"));
   QWidget* showWelcome() { return show(QStringLiteral("welcome")); }
+  // The preview mode's windows, one after the other so the last ends in
+  // front: the library (selecting that work when one is given), the
+  // settings on that tab, the welcome window and the "menu" window.
+  void showUIPreview(const QString& selecting, const QString& tab);
+  // Whether a view is registered for the identifier.
+  bool hasContent(const QString& id) const;
   // Closes the open window of that identifier, if any.
   void close(const QString& id);
   QWidget* window(const QString& id) const;

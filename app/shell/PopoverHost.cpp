@@ -1,0 +1,61 @@
+#include "app/shell/PopoverHost.hpp"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace tavolune {
+
+PopoverHost::PopoverHost(QWidget* content, QWidget* parent)
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint) {
+  setObjectName(QStringLiteral("popover"));
+  setFixedWidth(popoverWidth);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  if (content) layout->addWidget(content);
+}
+
+void PopoverHost::toggle(const QRect& iconGeometry) {
+  if (isVisible()) {
+    hide();
+    return;
+  }
+  if (sinceHidden_.isValid() && sinceHidden_.elapsed() < reopenGuardMs) return;
+  adjustSize();
+  const QPoint pointer = QCursor::pos();
+  const QPoint anchor = iconGeometry.isEmpty() ? pointer : iconGeometry.center();
+  QScreen* screen = QGuiApplication::screenAt(anchor);
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size());
+  move(placement(iconGeometry, size(), pointer, available));
+  show();
+  raise();
+  activateWindow();
+}
+
+QPoint PopoverHost::placement(const QRect& iconGeometry, const QSize& size, const QPoint& pointer,
+                              const QRect& available) {
+  QPoint at;
+  if (iconGeometry.isEmpty()) {
+    // Below and right of the pointer, flipped where the screen ends.
+    at = pointer;
+    if (at.y() + size.height() > available.bottom()) at.ry() -= size.height();
+  } else {
+    at = QPoint(iconGeometry.center().x() - size.width() / 2, iconGeometry.bottom() + 1);
+    // A panel at the bottom: open upwards.
+    if (iconGeometry.center().y() > available.center().y()) at.setY(iconGeometry.top() - size.height());
+  }
+  at.setX(std::clamp(at.x(), available.left(), std::max(available.left(), available.right() + 1 - size.width())));
+  at.setY(std::clamp(at.y(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height())));
+  return at;
+}
+
+void PopoverHost::hideEvent(QHideEvent* event) {
+  sinceHidden_.start();
+  QWidget::hideEvent(event);
+}
+
+}  // namespace tavolune
