@@ -60,6 +60,8 @@ void DesktopController::renderScreen(const QString& key, bool advanceIfMissing, 
   stop.request_stop();
   stop = std::stop_source();
 
+  // Counted from now until the fast pass ends, so views see it at once.
+  beginPreparing(work->id);
   QTimer::singleShot(0, this, [this, work = *work, placement, key, generation, config] {
     stillTask(work, placement, key, generation, config);
   });
@@ -110,7 +112,6 @@ void DesktopController::livePath(const QString& key, const Display& display, con
 
 void DesktopController::stillTask(const Artwork& work, const Placement& placement, const QString& key,
                                   std::uint64_t generation, const ScreenConfig& config) {
-  beginPreparing(work.id);
   applyStaticWallpaper(work, placement, key, generation, false, [this, work, key, generation, config] {
     endPreparing(work.id);
     const auto& state = model.state();
