@@ -219,7 +219,8 @@ void DesktopController::applyPower() {
       stage->pause();
     } else {
       stage->resume();
-      playing = playing || stage->artwork().has_value();
+      const auto kind = stage->status().kind;
+      playing = playing || kind == ArtStageView::Status::Kind::playing || kind == ArtStageView::Status::Kind::loading;
     }
   }
   setLivePlaying(playing);

@@ -82,14 +82,16 @@ struct DesktopRig {
   std::filesystem::path root() const { return dir.path().toStdString(); }
   std::filesystem::path wallpaperDir() const { return root() / "Wallpapers"; }
 
-  DesktopController& make() {
+  // On the fakes, or on real displays and a real back end.
+  DesktopController& make() { return make(displays, wallpapers); }
+  DesktopController& make(DisplaySource& displaySource, WallpaperBackend& backend) {
     DesktopController::Timings t;
     t.screensDebounce = std::chrono::milliseconds(30);
     t.prerenderWait = std::chrono::milliseconds(20);
     t.cartelSeconds = 0.05;
     t.now = [this] { return clock; };
     controller = std::make_unique<DesktopController>(
-        *model, DesktopController::Services{displays, session, power, coverage, wallpapers, windows, compositor,
+        *model, DesktopController::Services{displaySource, session, power, coverage, backend, windows, compositor,
                                             workspace, formats},
         wallpaperDir(), t);
     return *controller;
