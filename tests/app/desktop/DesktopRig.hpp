@@ -114,6 +114,16 @@ struct DesktopRig {
     return a;
   }
 
+  // Started on one display showing the first of two works, its picture set.
+  DesktopController& startWithTwo(const QString& key, MediaKind second) {
+    addWork("1", MediaKind::image, Qt::red);
+    addWork("2", second, Qt::green);
+    displays.set({makeDisplay(key, 1, true)});
+    make().start();
+    EXPECT_TRUE(waitApplied(key));
+    return *controller;
+  }
+
   std::optional<std::string> current(const QString& key) const {
     return controller->config(key).currentArtworkID;
   }

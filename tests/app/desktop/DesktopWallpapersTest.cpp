@@ -143,18 +143,15 @@ TEST(DesktopWallpapers, GenerativeStillsTakeAFastThenAHighQualityPass) {
 
 TEST(DesktopWallpapers, APreRenderNoLongerUpcomingIsDropped) {
   DesktopRig rig;
-  rig.addWork("1", MediaKind::image, Qt::red);
-  rig.addWork("2", MediaKind::generative, Qt::green);
-  rig.displays.set({makeDisplay(A, 1, true)});
-  auto& c = rig.make();
-  c.start();
-  ASSERT_TRUE(rig.waitApplied(A));
+  auto& c = rig.startWithTwo(A, MediaKind::generative);
   // Work 2 (generative) sorts first and is shown; work 1 is next: nothing pending.
   EXPECT_FALSE(c.upcoming(A));
   c.next(A);
   ASSERT_TRUE(rig.waitApplied(A));
   ASSERT_EQ(c.upcoming(A), "tezos:kt1desk:2");
-  auto measured = [&] { return std::count(rig.formats.profileCalls.begin(), rig.formats.profileCalls.end(), "tezos:kt1desk:2"); };
+  auto measured = [&] {
+    return std::count(rig.formats.profileCalls.begin(), rig.formats.profileCalls.end(), "tezos:kt1desk:2");
+  };
   const auto before = measured();
   c.next(A);  // takes the upcoming work before the wait ends
   QTest::qWait(100);
@@ -165,12 +162,7 @@ TEST(DesktopWallpapers, APreRenderNoLongerUpcomingIsDropped) {
 
 TEST(DesktopWallpapers, ARefusedPictureLeavesTheAppliedOne) {
   DesktopRig rig;
-  rig.addWork("1", MediaKind::image, Qt::red);
-  rig.addWork("2", MediaKind::image, Qt::green);
-  rig.displays.set({makeDisplay(A, 1, true)});
-  auto& c = rig.make();
-  c.start();
-  ASSERT_TRUE(rig.waitApplied(A));
+  auto& c = rig.startWithTwo(A, MediaKind::image);
   const auto before = *c.applied(A);
   rig.wallpapers.next = QStringLiteral("no desktop");
   c.next(A);
@@ -179,6 +171,20 @@ TEST(DesktopWallpapers, ARefusedPictureLeavesTheAppliedOne) {
   EXPECT_EQ(rig.log.lines().front(), "wallpaper not applied (no desktop)");
   EXPECT_EQ(*c.applied(A), before);
   EXPECT_EQ(rig.files(), std::vector<std::string>{before.file.filename().string()});
+}
+
+TEST(DesktopWallpapers, AnotherWorkspaceGetsTheAppliedPictureAgain) {
+  DesktopRig rig;
+  auto& c = rig.startWithTwo(A, MediaKind::image);
+  const auto requests = rig.wallpapers.requests.size();
+  rig.workspace.moveTo(1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.wallpapers.requests.size() == requests + 1; }, 3000));
+  EXPECT_EQ(rig.wallpapers.requests.back().file.toStdString(), c.applied(A)->file.string());
+  // A file that has gone is not set.
+  std::filesystem::remove(c.applied(A)->file);
+  rig.workspace.moveTo(2);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(rig.wallpapers.requests.size(), requests + 1);
 }
 
 }  // namespace
