@@ -202,6 +202,8 @@ class DesktopController final : public QObject {
   void advance(const QString& key, bool forward);
   std::vector<QString> targetKeys(const std::optional<QString>& key) const;
   CartelPanel& cartelPanel(const QString& key);
+  // The series' own background colour, when measuring found one.
+  std::optional<QColor> seriesBackground(const Artwork& work) const;
   void closeDisplay(const QString& key);
   void livePath(const QString& key, const Display& display, const Artwork& work, const Placement& placement,
                 const ScreenConfig& config);

@@ -99,6 +99,7 @@ void DesktopController::livePath(const QString& key, const Display& display, con
       stage->relayout();
     }
     const auto& state = model.state();
+    if (auto colour = seriesBackground(work)) stage->setLayerBackground(*colour);
     if (!state.profile(work) && !state.preferredFraming.contains(work.id)) {
       stage->setFraming(config.framing);
       stage->relayout();
@@ -134,9 +135,17 @@ void DesktopController::highQualityPass(const Artwork& work, const QString& key,
     const Placement placement = model.state().placement(work, config, aspect, std::nullopt);
     if (auto* stage = liveStage(key); stage && stage->artwork() && stage->artwork()->id == work.id) {
       stage->apply(placement);
+      if (auto colour = seriesBackground(work)) stage->setLayerBackground(*colour);
     }
     applyStaticWallpaper(work, placement, key, generation, true);
   });
+}
+
+std::optional<QColor> DesktopController::seriesBackground(const Artwork& work) const {
+  const auto* profile = model.state().profile(work);
+  if (!profile || !profile->background) return std::nullopt;
+  const auto& c = *profile->background;
+  return QColor::fromRgbF(float(c.r), float(c.g), float(c.b), 1.0f);
 }
 
 CartelPanel& DesktopController::cartelPanel(const QString& key) {

@@ -124,10 +124,7 @@ void DesktopController::applyStaticWallpaper(const Artwork& work, const Placemen
   job->scale = d->scale;
   const auto& state = model.state();
   job->turns = state.rotation(work.id);
-  if (const auto* profile = state.profile(work); profile && profile->background) {
-    const auto& c = *profile->background;
-    job->background = QColor::fromRgbF(float(c.r), float(c.g), float(c.b), 1.0f);
-  }
+  job->background = seriesBackground(work);
 
   QThreadPool::globalInstance()->start([this, job, images = &model.images(), mailbox = mailbox_] {
     if (!job->stale()) {
@@ -142,6 +139,7 @@ void DesktopController::applyStaticWallpaper(const Artwork& work, const Placemen
       if (job->stale()) return finishPass(job);
       // A stage still loading, or failed, shows this picture over its matte.
       if (auto* stage = liveStage(job->key); stage && stage->artwork() && stage->artwork()->id == job->work.id) {
+        stage->setLayerBackground(job->matte);
         const auto kind = stage->status().kind;
         if (!job->turned.isNull() &&
             (kind == ArtStageView::Status::Kind::loading || kind == ArtStageView::Status::Kind::failed)) {

@@ -56,6 +56,9 @@ TEST_F(Live, ALiveWorkRunsInADesktopWindowAboveItsStill) {
   // The still is set under it, and the stage has it as its placeholder.
   ASSERT_TRUE(rig.waitApplied(A));
   EXPECT_FALSE(stage->stillImage().isNull()) << int(stage->status().kind);
+  // Around the art: the picture's matte (the red image's edge), not the default grey.
+  EXPECT_GT(stage->layerBackground().red(), 150);
+  EXPECT_LT(stage->layerBackground().green(), 40);
 
   // Shown again: the page is not reloaded.
   QSignalSpy status(stage, &ArtStageView::statusChanged);
