@@ -211,6 +211,7 @@ class DesktopController final : public QObject {
                  const ScreenConfig& config);
   void highQualityPass(const Artwork& work, const QString& key, std::uint64_t generation, const ScreenConfig& config,
                        double aspect);
+  void decodePass(std::shared_ptr<StillJob> job);
   void composePass(std::shared_ptr<StillJob> job);
   void setPass(std::shared_ptr<StillJob> job);
   void finishPass(std::shared_ptr<StillJob> job);

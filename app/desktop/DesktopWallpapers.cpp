@@ -126,6 +126,22 @@ void DesktopController::applyStaticWallpaper(const Artwork& work, const Placemen
   job->turns = state.rotation(work.id);
   job->background = seriesBackground(work);
 
+  // A generative still asks for its rendered still first: when there is one,
+  // the decoded image is not needed at all (a still pass never runs live).
+  if (work.mediaKind == MediaKind::generative && !state.runsLive(work)) {
+    services_.formats.renderedStill(work, renderSize(placement, job->pixels, job->turns), job->scale, highQuality,
+                                    this, [this, job](QImage still) {
+                                      job->still = std::move(still);
+                                      if (!job->still.isNull() || job->highQuality) return composePass(job);
+                                      decodePass(job);
+                                    });
+    return;
+  }
+  decodePass(job);
+}
+
+void DesktopController::decodePass(std::shared_ptr<StillJob> job) {
+  if (job->stale()) return finishPass(job);
   QThreadPool::globalInstance()->start([this, job, images = &model.images(), mailbox = mailbox_] {
     if (!job->stale()) {
       const QImage image =
@@ -150,14 +166,6 @@ void DesktopController::applyStaticWallpaper(const Artwork& work, const Placemen
           }
         }
       }
-      if (job->work.mediaKind == MediaKind::generative && !model.state().runsLive(job->work)) {
-        services_.formats.renderedStill(job->work, renderSize(job->placement, job->pixels, job->turns), job->scale,
-                                        job->highQuality, this, [this, job](QImage still) {
-                                          job->still = std::move(still);
-                                          composePass(job);
-                                        });
-        return;
-      }
       composePass(job);
     });
   });
@@ -172,12 +180,9 @@ void DesktopController::composePass(std::shared_ptr<StillJob> job) {
     if (!job->still.isNull()) {
       const QImage turned = WallpaperComposer::rotated(job->still, job->turns);
       if (!turned.isNull()) {
-        if (job->placement.as<Placement::FullBleed>()) {
-          picture = turned;
-        } else {
-          matte = job->background ? *job->background : WallpaperComposer::edgeColor(turned);
-          picture = composeFor(turned, job->placement, job->pixels, matte);
-        }
+        matte = job->background ? *job->background : WallpaperComposer::edgeColor(turned);
+        picture = job->placement.as<Placement::FullBleed>() ? turned
+                                                            : composeFor(turned, job->placement, job->pixels, matte);
         fromStill = !picture.isNull();
       }
     }

@@ -30,7 +30,7 @@ class FakeDesktopFormats final : public DesktopFormats {
     stillCalls.push_back({artwork.id, pixelSize, scale, computeIfMissing});
     QImage still;
     if (auto it = stills.find(artwork.id); it != stills.end() && (computeIfMissing || cached.contains(artwork.id))) {
-      still = it->second.scaled(pixelSize);
+      still = it->second.size() == pixelSize ? it->second : it->second.scaled(pixelSize);
       cached[artwork.id] = true;
     }
     QTimer::singleShot(0, context, [done = std::move(done), still] { done(still); });
