@@ -5,7 +5,7 @@
 
 #include "app/desktop/DesktopController.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/stage/ArtRuntime.hpp"
+#include "bench/app/BenchApplication.hpp"
 #include "tests/support/fakes/FakeCompositor.hpp"
 #include "tests/support/fakes/FakeDesktopFormats.hpp"
 #include "tests/support/fakes/FakeDesktopWindows.hpp"
@@ -17,7 +17,6 @@
 #include "tests/support/fakes/FakeWindowCoverage.hpp"
 #include "tests/support/fakes/FakeWorkspaceWatch.hpp"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -32,17 +31,6 @@
 
 namespace tavolune::bench {
 namespace {
-
-void ensureApp() {
-  if (QCoreApplication::instance()) return;
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  ArtRuntime::registerScheme();
-  static int argc = 1;
-  static char name[] = "tavolune_bench";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-  ArtRuntime::prepareRules();
-}
 
 QByteArray sourceJPEG() {
   if (const QByteArray path = qgetenv("TAVOLUNE_BENCH_IMAGE"); !path.isEmpty()) {

@@ -1,6 +1,7 @@
 // The live stage under a real web engine (run under Xvfb): time to first
 // frame, renderer memory, the cost of a paused page, and main-thread stalls
 // while the scheme serves files.
+#include "bench/app/BenchApplication.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
@@ -39,18 +40,6 @@ function draw() { n++; for (var i = 0; i < 200; i++) { g.fillStyle = 'hsl(' + ((
   g.fillRect((i * 37 + n) % 800, (i * 53) % 600, 40, 40); } requestAnimationFrame(draw); }
 draw();
 </script></body></html>)";
-
-// The web engine needs the scheme before the application object exists.
-void ensureApp() {
-  if (QCoreApplication::instance()) return;
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  ArtRuntime::registerScheme();
-  static int argc = 1;
-  static char name[] = "tavolune_bench";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-  ArtRuntime::prepareRules();
-}
 
 // Runs the event loop (sleeping between events) until done() or ms pass.
 bool waitUntil(const std::function<bool()>& done, int ms) {
