@@ -4,10 +4,15 @@
 // pending save.
 
 #include "app/BuildInfo.hpp"
+#include "app/components/AddWalletField.hpp"
 #include "app/desktop/DesktopController.hpp"
+#include "app/desktop/ModelFormats.hpp"
+#include "app/library/LibraryWindow.hpp"
+#include "app/model/LoginItem.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/model/Updater.hpp"
 #include "app/model/WindowManager.hpp"
+#include "app/onboarding/OnboardingView.hpp"
 #include "app/platform/PlatformServices.hpp"
 #include "app/shell/AppDelegate.hpp"
 #include "app/shell/BuildInfo.hpp"
@@ -19,10 +24,12 @@
 #include "app/shell/QuitSignals.hpp"
 #include "app/shell/SingleInstance.hpp"
 #include "app/stage/ArtRuntime.hpp"
+#include "core/model/LibraryListing.hpp"
 #include "core/persistence/TavolunePaths.hpp"
 
 #include <QApplication>
 #include <QDir>
+#include <QThreadPool>
 
 #include <cstdio>
 #include <memory>
@@ -77,26 +84,58 @@ int main(int argc, char* argv[]) {
                                                              QDir(dataFolder).filePath(QStringLiteral("Wallpapers")));
 
   AppModel model(AppModel::Options::standard());
-  DesktopController desktop(model, {*services.displays, *services.session, *services.power, *services.coverage},
-                            TavolunePaths::data() / "Wallpapers");
+  ModelFormats formats(model);
+  // Destroyed before the model, and its pool work finished before the model goes.
+  auto desktop = std::make_unique<DesktopController>(
+      model,
+      DesktopController::Services{*services.displays, *services.session, *services.power, *services.coverage,
+                                  *services.wallpaper, *services.desktopWindows, *services.compositor,
+                                  *services.workspace, formats},
+      TavolunePaths::data() / "Wallpapers");
   std::unique_ptr<Updater> updater;
 
   WindowManager windows;
   const auto menuContent = [&] { return static_cast<QWidget*>(new InterimMenu(model, windows)); };
   windows.registerContent(QStringLiteral("menu"), menuContent);
 
+  LoginItem login(*services.autostart, *services.log);
+  LibraryWindow::registerWith(
+      windows,
+      {.model = model,
+       .show = [&](const Artwork& artwork) { desktop->show(artwork); },
+       .openSettings = {},
+       .listing = std::make_shared<LibraryListing>()},
+      {.addWalletField = [&] {
+        return static_cast<QWidget*>(new AddWalletField(AddWalletField::adderFor(model)));
+      }});
+  WelcomeDesktop welcomeDesktop{
+      .refreshScreens = [&](bool render) { desktop->refreshScreens(render); },
+      .targetKeys =
+          [&](const std::optional<std::string>& key) {
+            std::vector<std::string> keys;
+            for (const auto& screen : desktop->screens()) {
+              if (!key || screen.id.toStdString() == *key) keys.push_back(screen.id.toStdString());
+            }
+            return keys;
+          },
+      .advance =
+          [&](const std::string& key, bool forward) {
+            const auto display = std::optional<QString>(QString::fromStdString(key));
+            forward ? desktop->next(display) : desktop->previous(display);
+          }};
+  OnboardingView::registerWindow(windows, model, welcomeDesktop, login,
+                                 {model.images(), *QThreadPool::globalInstance(),
+                                  [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }});
+
   MenuBarExtra tray(*services.trayHost, menuContent);
-  QObject::connect(&desktop, &DesktopController::livePlayingChanged, &tray, &MenuBarExtra::setLivePlaying);
+  QObject::connect(desktop.get(), &DesktopController::livePlayingChanged, &tray, &MenuBarExtra::setLivePlaying);
 
   AppDelegate::Hooks hooks;
   hooks.prepareRules = [] { ArtRuntime::prepareRules(); };
-  // The desktop engine's start(), shutdown() and refreshScreens(), and the
-  // screen saver's show(), are wired here once the controller and the
-  // screen saver have them; until then launching leaves the displays as
-  // they are and the preview shows no screen saver.
-  hooks.startDesktop = {};
-  hooks.shutdownDesktop = {};
-  hooks.refreshScreens = {};
+  hooks.startDesktop = [&] { desktop->start(); };
+  hooks.shutdownDesktop = [&] { desktop->shutdown(); };
+  hooks.refreshScreens = [&] { desktop->refreshScreens(true); };
+  // The screen saver is not built yet: the preview shows none.
   hooks.showScreenSaver = {};
   hooks.touchUpdater = [&] {
     if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
@@ -107,5 +146,8 @@ int main(int argc, char* argv[]) {
                    &AppDelegate::applicationShouldHandleReopen);
 
   delegate.applicationDidFinishLaunching();
-  return QApplication::exec();
+  const int code = QApplication::exec();
+  desktop.reset();
+  QThreadPool::globalInstance()->waitForDone();
+  return code;
 }

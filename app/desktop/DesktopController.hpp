@@ -5,30 +5,57 @@
 // Created in main after the app model and destroyed before the application
 // object. GUI thread only; nothing here blocks.
 
+#include "app/components/ResultMailbox.hpp"
+#include "app/desktop/DesktopFormats.hpp"
 #include "app/desktop/PowerPolicy.hpp"
 #include "app/platform/DisplaySource.hpp"
+#include "core/base/Date.hpp"
+#include "core/base/Uuid.hpp"
+#include "core/model/Artwork.hpp"
+#include "core/model/Placement.hpp"
+#include "core/model/ScreenConfig.hpp"
 
+#include <QColor>
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 namespace tavolune {
 
 class AppModel;
+class ArtStageView;
 class CartelPanel;
+class Compositor;
+class DesktopWindows;
 class PowerSources;
 class SessionWatch;
 class StageWindow;
+class WallpaperBackend;
 class WindowCoverage;
+class WorkspaceWatch;
+
+// The controller's waits and clock; tests shorten them and set the clock.
+struct DesktopTimings {
+  std::chrono::milliseconds screensDebounce{1000};
+  std::chrono::milliseconds tick{60'000};
+  std::chrono::milliseconds prerenderWait{20'000};
+  double cartelSeconds = 10;
+  std::function<Date()> now = &tavolune::now;
+};
 
 class DesktopController final : public QObject {
   Q_OBJECT
@@ -49,7 +76,19 @@ class DesktopController final : public QObject {
     SessionWatch& session;
     PowerSources& power;
     WindowCoverage& coverage;
+    WallpaperBackend& wallpapers;
+    DesktopWindows& windows;
+    const Compositor& compositor;
+    WorkspaceWatch& workspace;
+    DesktopFormats& formats;
   };
+
+  using Timings = DesktopTimings;
+
+  static constexpr std::size_t historyLimit = 200;
+  static constexpr std::size_t historyKeep = 100;
+  static constexpr int maxRenderSide = 6000;
+  static constexpr double jpegQuality = 0.92;
 
   // What was last set as a display's desktop picture.
   struct AppliedPicture {
@@ -60,7 +99,7 @@ class DesktopController final : public QObject {
 
   // Makes the wallpapers folder (a failure is left to the writes into it)
   // and builds the power policy, which does nothing until started.
-  DesktopController(AppModel& model, Services services, std::filesystem::path wallpaperDir,
+  DesktopController(AppModel& model, Services services, std::filesystem::path wallpaperDir, Timings timings = {},
                     QObject* parent = nullptr);
   ~DesktopController() override;
 
@@ -83,6 +122,67 @@ class DesktopController final : public QObject {
   std::optional<Display> display(const QString& key) const;
   static ScreenInfo screenInfo(const Display& display);
 
+  // --- running ---
+  // Follows the library, the displays and the workspace, starts the power
+  // policy and the rotation tick, then renders every display. Once.
+  void start();
+  // Stops the live works and takes our windows off the screen.
+  void shutdown();
+  void refreshScreens(bool render);
+
+  // --- queries ---
+  // The display's saved config, else framing fit and nothing shown yet.
+  ScreenConfig config(const QString& key) const;
+  std::optional<QString> mainKey() const;
+  std::optional<Artwork> currentArtwork(const std::optional<QString>& key = std::nullopt) const;
+  // The display's desktop pool, by id (for its aspect while connected).
+  std::vector<std::string> pool(const QString& key) const;
+
+  // --- commands (no key: every display) ---
+  void show(const Artwork& artwork, const std::optional<QString>& key = std::nullopt);
+  void next(const std::optional<QString>& key = std::nullopt);
+  void previous(const std::optional<QString>& key = std::nullopt);
+  void play(const Uuid& exhibition);
+  void restartLive(const std::optional<QString>& key = std::nullopt);
+  void setFraming(Framing framing, const std::optional<QString>& key = std::nullopt);
+  void previewCartels();
+  // Advances every display whose interval has passed, unless paused.
+  void tick();
+  void libraryChanged();
+  void reapplyWallpapers();
+  // Pauses or resumes live windows under the power rules; here it keeps the
+  // coverage watch on while a live window exists.
+  void applyPower();
+
+  // --- rendering ---
+  void renderScreen(const QString& key, bool advanceIfMissing, bool onlyIfChanged);
+  void showCartel(const QString& key);
+  // A fast (highQuality false) or high-quality still pass; done runs on the
+  // GUI thread when it ends, whatever the outcome.
+  void applyStaticWallpaper(const Artwork& work, const Placement& placement, const QString& key,
+                            std::uint64_t generation, bool highQuality, std::function<void()> done = {});
+  void cleanWallpapers(const QString& key, const std::filesystem::path& keeping);
+  void prerenderUpcoming(const QString& key);
+
+  // Text naming everything a render of the display depends on.
+  QString renderSignature(const Artwork& work, const Placement& placement, const Display& display) const;
+  // "<key>-<16 hex>.jpg": the hashed text holds all that changes the picture.
+  static std::string wallpaperFileName(const QString& key, const std::string& artworkID, const Placement& placement,
+                                       int turns, bool highQuality, QSize pixelSize, const QColor& matte,
+                                       bool fromRenderedStill);
+  // The pixel size a rendered still of the work is asked for.
+  static QSize renderSize(const Placement& placement, QSize screenPixels, int turns);
+
+  // --- per-display state, for views and tests ---
+  const std::vector<std::string>& history(const QString& key) const;
+  std::optional<std::string> upcoming(const QString& key) const;
+  std::optional<AppliedPicture> applied(const QString& key) const;
+  std::uint64_t renderGeneration(const QString& key) const;
+  StageWindow* liveWindow(const QString& key) const;
+  ArtStageView* liveStage(const QString& key) const;
+  CartelPanel* cartel(const QString& key) const;
+  std::size_t liveWindowCount() const;
+
   AppModel& model;
   PowerPolicy power;
   const std::filesystem::path wallpaperDir;
@@ -92,9 +192,38 @@ class DesktopController final : public QObject {
   void userPausedChanged(bool paused);
   void livePlayingChanged(bool playing);
   void preparingChanged();
+  // A still pass set a display's desktop picture.
+  void wallpaperApplied(const QString& key);
 
  private:
+  struct StillJob;
+  void edited();
+  void setCurrent(const std::string& artworkID, const QString& key);
+  void advance(const QString& key, bool forward);
+  std::vector<QString> targetKeys(const std::optional<QString>& key) const;
+  CartelPanel& cartelPanel(const QString& key);
+  // The series' own background colour, when measuring found one.
+  std::optional<QColor> seriesBackground(const Artwork& work) const;
+  void closeDisplay(const QString& key);
+  void livePath(const QString& key, const Display& display, const Artwork& work, const Placement& placement,
+                const ScreenConfig& config);
+  void stillTask(const Artwork& work, const Placement& placement, const QString& key, std::uint64_t generation,
+                 const ScreenConfig& config);
+  void highQualityPass(const Artwork& work, const QString& key, std::uint64_t generation, const ScreenConfig& config,
+                       double aspect);
+  void decodePass(std::shared_ptr<StillJob> job);
+  void composePass(std::shared_ptr<StillJob> job);
+  void setPass(std::shared_ptr<StillJob> job);
+  void finishPass(std::shared_ptr<StillJob> job);
+  void removeStrayWallpapers();
+  std::shared_ptr<std::atomic<std::uint64_t>> generationCell(const QString& key);
+  bool isCurrent(const QString& key, std::uint64_t generation) const;
+
   Services services_;
+  Timings timings_;
+  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
+  QTimer screensDebounce_;
+  bool strayCleaned_ = false;
   std::vector<ScreenInfo> screens_;
   bool userPaused_ = false;
   bool isLivePlaying_ = false;
@@ -104,7 +233,11 @@ class DesktopController final : public QObject {
   std::map<QString, QPointer<StageWindow>> liveWindows_;
   std::map<QString, QPointer<CartelPanel>> cartels_;
   std::map<QString, std::vector<std::string>> history_;
-  std::map<QString, std::uint64_t> renderGeneration_;
+  // Shared with the workers, which give up as soon as it moves on.
+  std::map<QString, std::shared_ptr<std::atomic<std::uint64_t>>> renderGeneration_;
+  std::map<QString, std::stop_source> fetchStops_;
+  std::map<QString, int> passesInFlight_;
+  std::map<QString, std::shared_ptr<int>> prerenders_;  // the one pending pre-render per display
   std::map<QString, std::string> upcoming_;
   std::map<QString, AppliedPicture> applied_;
   std::map<QString, QString> renderedSignature_;

@@ -89,9 +89,15 @@ void ArtStageView::updateSurround() {
   surround_ = FrameRenderer::surround(style, ratio, QSizeF(width() * scale, height() * scale));
 }
 
+void ArtStageView::setLayerBackground(const QColor& colour) {
+  if (colour == background_) return;
+  background_ = colour;
+  update();
+}
+
 void ArtStageView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), WallpaperComposer::defaultMatte());
+  painter.fillRect(rect(), background_.isValid() ? background_ : WallpaperComposer::defaultMatte());
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   if (surroundVisible_ && !surround_.isNull()) painter.drawImage(QRectF(rect()), surround_);
   if (stillVisible_ && !still_.isNull() && !artRect_.isEmpty()) {

@@ -9,6 +9,7 @@
 #include "core/model/DisplayChoices.hpp"
 #include "core/model/Placement.hpp"
 
+#include <QColor>
 #include <QImage>
 #include <QPointer>
 #include <QString>
@@ -80,6 +81,10 @@ class ArtStageView final : public QWidget {
   bool aspectLocked() const { return aspectLocked_; }
   void setAspectLocked(bool locked) { aspectLocked_ = locked; }
 
+  // Shown around the art where nothing else is drawn; the default matte at first.
+  const QColor& layerBackground() const { return background_; }
+  void setLayerBackground(const QColor& colour);
+
   // The still layer: its image and whether it shows.
   const QImage& stillImage() const { return still_; }
   void setStillImage(const QImage& image);
@@ -138,6 +143,7 @@ class ArtStageView final : public QWidget {
   bool aspectLocked_ = false;
   bool released_ = false;
 
+  QColor background_;
   QImage still_;
   bool stillVisible_ = false;
   QImage surround_;

@@ -1,4 +1,5 @@
 #include "app/model/AppModel.hpp"
+#include "bench/app/BenchApplication.hpp"
 #include "core/persistence/LibraryStore.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
@@ -20,13 +21,6 @@ namespace fs = std::filesystem;
 using testsupport::CannedResponse;
 using testsupport::LoopbackServer;
 using testsupport::RecordedRequest;
-
-void ensureApplication() {
-  static int argc = 1;
-  static char name[] = "tavolune_bench";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-}
 
 // A data folder holding the generated library of `works` works.
 struct BenchFolder {
@@ -69,7 +63,7 @@ std::unique_ptr<AppModel> loadedModel(const BenchFolder& folder) {
 }
 
 void BM_AppModelLoad(benchmark::State& state) {
-  ensureApplication();
+  bench::ensureApp();
   BenchFolder folder(static_cast<std::size_t>(state.range(0)));
   double worst = 0;
   for (auto _ : state) {
@@ -84,7 +78,7 @@ void BM_AppModelLoad(benchmark::State& state) {
 BENCHMARK(BM_AppModelLoad)->Arg(20000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
 void BM_SaveSnapshot(benchmark::State& state) {
-  ensureApplication();
+  bench::ensureApp();
   BenchFolder folder(static_cast<std::size_t>(state.range(0)));
   auto model = loadedModel(folder);
   const std::string id = model->state().artworks.begin()->first;
@@ -107,7 +101,7 @@ void BM_SaveSnapshot(benchmark::State& state) {
 BENCHMARK(BM_SaveSnapshot)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 void BM_SetHidden(benchmark::State& state) {
-  ensureApplication();
+  bench::ensureApp();
   BenchFolder folder(static_cast<std::size_t>(state.range(0)));
   auto model = loadedModel(folder);
   int changes = 0;
@@ -154,7 +148,7 @@ class ObjktFake {
 };
 
 void BM_ApplySync(benchmark::State& state) {
-  ensureApplication();
+  bench::ensureApp();
   BenchFolder folder(static_cast<std::size_t>(state.range(0)));
   ObjktFake objkt(5000);
   auto options = folder.options();

@@ -5,6 +5,8 @@
 #include "app/model/WindowManager.hpp"
 #include "core/persistence/LibraryStore.hpp"
 
+#include "bench/app/BenchApplication.hpp"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSettings>
@@ -21,19 +23,6 @@ LibraryState realisticLibrary(std::size_t count);
 namespace {
 
 namespace fs = std::filesystem;
-
-// Widgets need a QApplication; another benchmark may have made a plain
-// core application first, in which case these cases are skipped.
-bool ensureWidgets() {
-  if (!QCoreApplication::instance()) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "tavolune_bench";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-  }
-  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
 
 struct LoadedLibrary {
   fs::path root;
@@ -61,10 +50,7 @@ struct LoadedLibrary {
 // showLibrary() to the first frame painted with the sidebar's counts, then
 // closed again. A fresh library revision makes every open a first open.
 void openAndClose(benchmark::State& state, bool freshRevision) {
-  if (!ensureWidgets()) {
-    state.SkipWithError("needs a QApplication: run the library window cases on their own");
-    return;
-  }
+  bench::ensureApp();
   LoadedLibrary library(static_cast<std::size_t>(state.range(0)));
   WindowManager windows;
   LibraryWindow::registerWith(windows, {.model = *library.model}, {});

@@ -92,7 +92,7 @@ double loadSeconds(testsupport::StageMedia& media, const std::string& path, QSiz
 }
 
 void BM_ProbeMeasure(benchmark::State& state) {
-  ensureWebApp();
+  ensureApp();
   testsupport::StageMedia media;
   media.seed("fast.html", fastPage, "text/html");
   const double load = loadSeconds(media, "fast.html", QSize(1600, 1000));
@@ -117,7 +117,7 @@ void BM_ProbeMeasure(benchmark::State& state) {
 BENCHMARK(BM_ProbeMeasure)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_RenderStill(benchmark::State& state) {
-  ensureWebApp();
+  ensureApp();
   testsupport::StageMedia media;
   media.seed("flagged.html", flaggedPage, "text/html");
   const QSize size(1920, 1080);
@@ -166,7 +166,7 @@ void BM_RenderStill(benchmark::State& state) {
 BENCHMARK(BM_RenderStill)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_MeasureFormats(benchmark::State& state) {
-  ensureWebApp();
+  ensureApp();
   const auto count = std::size_t(state.range(0));
   QImage thumb(240, 160, QImage::Format_RGB32);
   thumb.fill(Qt::darkCyan);

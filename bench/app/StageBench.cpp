@@ -1,6 +1,7 @@
 // The live stage under a real web engine (run under Xvfb): time to first
 // frame, renderer memory, the cost of a paused page, and main-thread stalls
 // while the scheme serves files.
+#include "bench/app/BenchApplication.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
@@ -142,7 +143,7 @@ struct StallMeter {
 };
 
 void BM_StageFirstFrame(benchmark::State& state) {
-  ensureWebApp();
+  ensureApp();
   Media media;
   for (auto _ : state) {
     QElapsedTimer clock;
@@ -164,7 +165,7 @@ void BM_StageFirstFrame(benchmark::State& state) {
 BENCHMARK(BM_StageFirstFrame)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_StageMemory(benchmark::State& state) {
-  ensureWebApp();
+  ensureApp();
   Media media;
   for (auto _ : state) {
     std::vector<std::unique_ptr<ArtStageView>> stages;
@@ -191,7 +192,7 @@ void BM_StageMemory(benchmark::State& state) {
 BENCHMARK(BM_StageMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_StagePaused(benchmark::State& state) {
-  ensureWebApp();
+  ensureApp();
   Media media;
   const int window = 10'000;
   for (auto _ : state) {
@@ -209,7 +210,7 @@ void BM_StagePaused(benchmark::State& state) {
 BENCHMARK(BM_StagePaused)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_StageSchemeStall(benchmark::State& state) {
-  ensureWebApp();
+  ensureApp();
   Media media;
   const std::string file(100 * 1024, 'x');
   for (int i = 0; i < 200; ++i) media.cache->store(file, "ipfs/" + std::string(cid) + "/f" + std::to_string(i), "text/plain");

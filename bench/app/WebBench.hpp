@@ -1,8 +1,8 @@
 #pragma once
-// What the web engine benchmarks share: the application object the engine
-// needs, and running the event loop while a page works. GUI thread only.
+// What the web engine benchmarks share: running the event loop while a page
+// works (the application object is BenchApplication's). GUI thread only.
 
-#include "app/stage/ArtRuntime.hpp"
+#include "bench/app/BenchApplication.hpp"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -11,18 +11,6 @@
 #include <functional>
 
 namespace tavolune::bench {
-
-// The web engine needs the scheme before the application object exists.
-inline void ensureWebApp() {
-  if (QCoreApplication::instance()) return;
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  ArtRuntime::registerScheme();
-  static int argc = 1;
-  static char name[] = "tavolune_bench";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-  ArtRuntime::prepareRules();
-}
 
 // Runs the event loop (sleeping between events) until done() or ms pass;
 // tick, when given, runs at every poll.

@@ -1,0 +1,154 @@
+// Which work each display shows: the tick, advancing with history and the
+// pre-rendered upcoming work, and the commands views call.
+
+#include "app/desktop/CartelPanel.hpp"
+#include "app/desktop/DesktopController.hpp"
+#include "app/model/AppModel.hpp"
+#include "app/stage/ArtStageView.hpp"
+#include "core/model/Rotation.hpp"
+
+#include <algorithm>
+
+namespace tavolune {
+
+void DesktopController::edited() {
+  model.scheduleSave();
+  model.schedulePendingSeriesCount();
+}
+
+void DesktopController::setCurrent(const std::string& artworkID, const QString& key) {
+  const std::string screen = key.toStdString();
+  const Date now = timings_.now();
+  model.edit([artworkID, screen, now](LibraryState& state) {
+    auto [it, inserted] = state.screens.try_emplace(screen, ScreenConfig(Framing::fit));
+    it->second.currentArtworkID = artworkID;
+    it->second.lastChange = now;
+    state.noteShown(artworkID);
+  });
+  edited();
+}
+
+void DesktopController::tick() {
+  const double interval = static_cast<double>(model.state().settings.rotationInterval);
+  const Date now = timings_.now();
+  const auto list = screens_;
+  for (const auto& s : list) {
+    const auto last = config(s.id).lastChange;
+    // A change dated in the future (clock set back, a restored file) would
+    // never fall due: count it as due.
+    const bool due = !last || *last > now || Rotation::isDue(last, interval, now);
+    if (due && !userPaused_) advance(s.id, true);
+  }
+}
+
+std::vector<std::string> DesktopController::pool(const QString& key) const {
+  std::optional<double> aspect;
+  if (auto d = display(key)) aspect = double(d->geometry.width()) / std::max(d->geometry.height(), 1);
+  std::vector<std::string> ids;
+  for (const Artwork* work : model.state().desktopPool(aspect)) ids.push_back(work->id);
+  return ids;
+}
+
+void DesktopController::advance(const QString& key, bool forward) {
+  const auto current = config(key).currentArtworkID;
+  const auto ids = pool(key);
+  const auto order = model.state().rotationOrder();
+  const std::vector<std::string> recent = history(key);
+
+  std::optional<std::string> candidate;
+  if (auto it = upcoming_.find(key); it != upcoming_.end()) {
+    if (std::find(ids.begin(), ids.end(), it->second) != ids.end() && it->second != current) candidate = it->second;
+    upcoming_.erase(it);
+  }
+
+  std::optional<std::string> target;
+  if (!forward) {
+    target = Rotation::previous(ids, current, recent);
+    if (!target) return;
+    if (auto it = history_.find(key); it != history_.end()) std::erase(it->second, *target);
+  } else {
+    target = candidate ? candidate : Rotation::next(ids, current, order, recent);
+    if (!target) return;
+    if (current) history_[key].push_back(*current);
+  }
+  if (auto it = history_.find(key); it != history_.end() && it->second.size() > historyLimit) {
+    it->second.erase(it->second.begin(), it->second.begin() + static_cast<std::ptrdiff_t>(historyKeep));
+  }
+
+  if (model.state().settings.sameArtworkOnAllScreens) {
+    for (const auto& k : targetKeys(std::nullopt)) {
+      setCurrent(*target, k);
+      renderScreen(k, false, false);
+    }
+  } else {
+    setCurrent(*target, key);
+    renderScreen(key, false, false);
+  }
+}
+
+void DesktopController::next(const std::optional<QString>& key) {
+  for (const auto& k : targetKeys(key)) advance(k, true);
+}
+
+void DesktopController::previous(const std::optional<QString>& key) {
+  for (const auto& k : targetKeys(key)) advance(k, false);
+}
+
+void DesktopController::show(const Artwork& artwork, const std::optional<QString>& key) {
+  const std::string id = artwork.id;  // the caller's artwork may live in the state we edit
+  for (const auto& k : targetKeys(key)) {
+    setCurrent(id, k);
+    renderScreen(k, false, false);
+  }
+}
+
+void DesktopController::play(const Uuid& exhibition) {
+  model.edit([exhibition](LibraryState& state) {
+    state.activeExhibition = exhibition;
+    state.touch();
+  });
+  edited();
+  const auto works = model.state().desktopPool();
+  if (works.empty()) return;
+  const Artwork first = *works.front();
+  show(first, std::nullopt);
+}
+
+void DesktopController::restartLive(const std::optional<QString>& key) {
+  for (const auto& k : targetKeys(key)) {
+    auto* stage = liveStage(k);
+    if (!stage) continue;
+    std::optional<Artwork> work = stage->artwork();
+    if (!work) work = currentArtwork(k);
+    if (!work) continue;
+    if (model.state().runsLive(*work)) stage->load(*work);
+  }
+  applyPower();
+}
+
+void DesktopController::setFraming(Framing framing, const std::optional<QString>& key) {
+  for (const auto& k : targetKeys(key)) {
+    const std::string screen = k.toStdString();
+    model.edit([framing, screen](LibraryState& state) {
+      state.screens.try_emplace(screen, ScreenConfig(Framing::fit)).first->second.framing = framing;
+      state.touch();
+    });
+    edited();
+    renderScreen(k, false, false);
+  }
+}
+
+void DesktopController::previewCartels() {
+  const auto mode = model.state().settings.cartelMode;
+  const auto list = screens_;
+  for (const auto& s : list) {
+    auto d = display(s.id);
+    auto work = currentArtwork(s.id);
+    if (!d || !work) continue;
+    auto& panel = cartelPanel(s.id);
+    panel.show(*work, *d, model.state().settings.cartelStyle);
+    if (mode != CartelMode::always) panel.scheduleFadeOut(timings_.cartelSeconds);
+  }
+}
+
+}  // namespace tavolune
