@@ -27,7 +27,7 @@ std::optional<LibraryState> decodeFast(std::string_view text) {
 
 std::optional<std::string> decodeTree(std::string_view text) {
   try {
-    return LibraryState::fromJson(Json::parse(text)).encode();
+    return LibraryState::fromJson(tavolune::json::parseWhole(text)).encode();
   } catch (const std::exception&) {
     return std::nullopt;
   }

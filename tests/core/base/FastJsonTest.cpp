@@ -35,7 +35,7 @@ std::optional<T> decodeBothWays(std::string_view text) {
 
 TEST(FastJson, ANulByteOutsideAStringIsNoEndOfText) {
   using namespace std::string_literals;
-  for (const std::string& text : {"123\0"s, "[1]\0anything"s, "{\"a\":1}\0{\"b\":2}"s, "\0"s, "[1,\0 2]"s}) {
+  for (const std::string& text : {"123\0"s, "[1]\0anything"s, "{\"a\":1}\0{\"b\":2}"s, "{\"a\":1}\0\t\":{\"b\":1}}"s, "\0"s, "[1,\0 2]"s}) {
     EXPECT_FALSE(FastDocument::parse(text)) << text.size();
     std::string padded = text;
     padded.reserve(text.size() + 64);
