@@ -1,5 +1,6 @@
 #include "app/library/LibrarySidebar.hpp"
 
+#include "app/components/WalletIcon.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "app/library/SidebarRow.hpp"
 #include "app/model/AppModel.hpp"
@@ -156,8 +157,7 @@ void LibrarySidebar::refreshWallets() {
       r = it->second;
       wallets_.erase(it);
     } else {
-      // A plain symbol until the wallet icon of each family is at hand.
-      r = new SidebarRow(QStringLiteral("square.stack.3d.up"), {}, this);
+      r = new SidebarRow(qt::str(WalletIcon::symbol(w)), {}, this);
       connect(r, &SidebarRow::clicked, this, [this, id = w.id] { state_.setSidebar(SidebarItem::wallet(id)); });
     }
     const QString label = qt::str(w.label);

@@ -2,6 +2,7 @@
 
 #include "app/components/PlainText.hpp"
 #include "app/components/Spinner.hpp"
+#include "app/components/WalletIcon.hpp"
 #include "app/library/ArtistContracts.hpp"
 #include "app/library/WalletList.hpp"
 #include "app/model/AppModel.hpp"
@@ -37,10 +38,8 @@ WalletRow::WalletRow(AppModel& model, const Wallet& wallet, QWidget* parent)
   auto* row = new QHBoxLayout;
   row->setSpacing(10);
 
-  // A plain symbol until the wallet icon of each family is at hand.
-  auto* icon = new QLabel(this);
-  icon->setPixmap(Symbols::tinted("square.stack.3d.up", {20, 20}, palette().color(QPalette::WindowText),
-                                  devicePixelRatioF()));
+  auto* icon = new WalletIcon(wallet, true, this);
+  icon->setFixedSize(20, 20);
   row->addWidget(icon);
 
   auto* texts = new QVBoxLayout;
