@@ -1,6 +1,7 @@
 #include "app/platform/linux/LinuxDisplayInhibitors.hpp"
 
 #include "app/platform/linux/DBusPropertyWatch.hpp"
+#include "app/platform/linux/Login1.hpp"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -14,9 +15,6 @@
 namespace tavolune {
 
 namespace {
-const QString login1 = QStringLiteral("org.freedesktop.login1");
-const QString login1Path = QStringLiteral("/org/freedesktop/login1");
-const QString login1Manager = QStringLiteral("org.freedesktop.login1.Manager");
 const QString gnomeSession = QStringLiteral("org.gnome.SessionManager");
 const QString gnomeSessionPath = QStringLiteral("/org/gnome/SessionManager");
 const QString gnomeInhibitor = QStringLiteral("org.gnome.SessionManager.Inhibitor");
@@ -59,7 +57,7 @@ void LinuxDisplayInhibitors::check(QObject* context, std::function<void(bool)> d
 
 void LinuxDisplayInhibitors::askLogind(int round) {
   if (skipped(system_, round)) return;
-  callAsync(system_, login1, login1Path, login1Manager, QStringLiteral("ListInhibitors"), {}, this,
+  callAsync(system_, login1::service, login1::path, login1::manager, QStringLiteral("ListInhibitors"), {}, this,
             [this, round](const QDBusMessage& reply) {
               bool inhibited = false;
               if (isReply(reply)) {

@@ -1,6 +1,7 @@
 #include "app/platform/linux/LinuxSessionWatch.hpp"
 
 #include "app/platform/linux/DBusPropertyWatch.hpp"
+#include "app/platform/linux/Login1.hpp"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -14,9 +15,6 @@
 namespace tavolune {
 
 namespace {
-const QString login1 = QStringLiteral("org.freedesktop.login1");
-const QString login1Path = QStringLiteral("/org/freedesktop/login1");
-const QString login1Manager = QStringLiteral("org.freedesktop.login1.Manager");
 const QString login1Session = QStringLiteral("org.freedesktop.login1.Session");
 const QString fdoSaver = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString fdoSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
@@ -67,10 +65,10 @@ LinuxSessionWatch::LinuxSessionWatch(QDBusConnection systemBus, QDBusConnection 
   displaysOff_ = dpms_ && dpms_->displaysOff();
 
   if (system_.isConnected()) {
-    system_.connect(login1, login1Path, login1Manager, QStringLiteral("PrepareForSleep"), this,
+    system_.connect(login1::service, login1::path, login1::manager, QStringLiteral("PrepareForSleep"), this,
                     SLOT(onPrepareForSleep(bool)));
     // logind may start (or restart) after us: find the session again then.
-    auto* watcher = new QDBusServiceWatcher(login1, system_, QDBusServiceWatcher::WatchForRegistration, this);
+    auto* watcher = new QDBusServiceWatcher(login1::service, system_, QDBusServiceWatcher::WatchForRegistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, &LinuxSessionWatch::findSession);
     findSession();
   }
@@ -98,15 +96,16 @@ void LinuxSessionWatch::findSession() {
   // graphical session.
   QString id = qEnvironmentVariable("XDG_SESSION_ID");
   if (id.isEmpty()) id = QStringLiteral("auto");
-  callAsync(system_, login1, login1Path, login1Manager, QStringLiteral("GetSession"), {id}, this,
+  callAsync(system_, login1::service, login1::path, login1::manager, QStringLiteral("GetSession"), {id}, this,
             [this](const QDBusMessage& reply) {
               if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return;
               const QString path = reply.arguments().constFirst().value<QDBusObjectPath>().path();
               if (path.isEmpty()) return;
               delete lockedHint_;
               delete active_;
-              lockedHint_ = new DBusPropertyWatch(system_, login1, path, login1Session, QStringLiteral("LockedHint"), this);
-              active_ = new DBusPropertyWatch(system_, login1, path, login1Session, QStringLiteral("Active"), this);
+              lockedHint_ =
+                  new DBusPropertyWatch(system_, login1::service, path, login1Session, QStringLiteral("LockedHint"), this);
+              active_ = new DBusPropertyWatch(system_, login1::service, path, login1Session, QStringLiteral("Active"), this);
               connect(lockedHint_, &DBusPropertyWatch::valueChanged, this, &LinuxSessionWatch::reportLock);
               connect(active_, &DBusPropertyWatch::valueChanged, this, &LinuxSessionWatch::reportLock);
               lockedHint_->start();
