@@ -11,8 +11,8 @@ QString settingsKey(const QString& id) { return QStringLiteral("tavolune.") + id
 
 }  // namespace
 
-const WindowManager::Spec* WindowManager::spec(const QString& id) {
-  static const std::map<QString, Spec> table{
+const WindowManager::Definition* WindowManager::definition(const QString& id) {
+  static const std::map<QString, Definition> table{
       {QStringLiteral("library"), {QStringLiteral("Tavolune"), {1180, 760}, true}},
       {QStringLiteral("settings"), {QStringLiteral("Tavolune Settings"), {580, 640}, false}},
       {QStringLiteral("welcome"), {QStringLiteral("Welcome"), {600, 580}, false}},
@@ -44,7 +44,7 @@ QWidget* WindowManager::show(const QString& id) {
     open->activateWindow();
     return open;
   }
-  const Spec* s = spec(id);
+  const Definition* s = definition(id);
   auto factory = factories_.find(id);
   if (!s || factory == factories_.end() || !factory->second) return nullptr;
 
@@ -106,7 +106,7 @@ bool WindowManager::eventFilter(QObject* watched, QEvent* event) {
     auto* window = qobject_cast<QWidget*>(watched);
     const QString id = window ? window->objectName() : QString();
     if (window && windows_.contains(id) && windows_[id] == window) {
-      if (spec(id) && spec(id)->resizable) QSettings().setValue(settingsKey(id), window->saveGeometry());
+      if (definition(id) && definition(id)->resizable) QSettings().setValue(settingsKey(id), window->saveGeometry());
       forget(id);
     }
   }

@@ -24,13 +24,13 @@ class WindowManager final : public QObject {
   Q_OBJECT
 
  public:
-  struct Spec {
+  struct Definition {
     QString title;
     QSize size;
     bool resizable;
   };
   // The table of windows; nothing for an unknown identifier.
-  static const Spec* spec(const QString& id);
+  static const Definition* definition(const QString& id);
 
   using ContentFactory = std::function<QWidget*()>;
 
