@@ -6,11 +6,14 @@ bash scripts/setup.sh
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVOLUNE_SANITIZE=ON -DTAVOLUNE_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# A test gets one more run when its first fails: LeakSanitizer's exit-time
-# tracer now and then dies (signal 11) while GStreamer's threads wind down,
-# after the test itself passed. A real fault fails both runs.
+# LeakSanitizer's exit-time tracer dies (signal 11) in the one test whose
+# video GStreamer cannot open, while GStreamer's threads wind down after the
+# test has passed: that test runs with the other checks but no leak check.
+unleakable='ImagePipeline.AVideoThatCannotBeOpenedMovesOnToTheNextCandidate'
 bash scripts/with-desktop.sh ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600 -LE tier3 \
-  --repeat until-pass:2
+  -E "$unleakable"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+  bash scripts/with-desktop.sh ctest --test-dir build-asan --output-on-failure --timeout 600 -R "$unleakable"
 # Web tier without LeakSanitizer: Chromium's own allocations leak at exit with stacks it cannot unwind.
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
   bash scripts/with-desktop.sh ctest --test-dir build-asan --output-on-failure --timeout 600 -L tier3
