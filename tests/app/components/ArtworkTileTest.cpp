@@ -50,25 +50,8 @@ QImage render(const TileData& data, TileState state) {
 
 QRect cell() { return QRect(margin, margin, side, ArtworkTile(lightPalette()).heightFor(side)); }
 
-// Reference pictures: catch unintended changes of the drawing. Rewrite them
-// with TAVOLUNE_UPDATE_REFERENCES=1 and look at them before committing.
-void expectReference(const QImage& image, const std::string& name) {
-  SCOPED_TRACE(name);
-  const QString path = QString::fromStdString(testData("reference/" + name + ".png"));
-  if (qEnvironmentVariableIsSet("TAVOLUNE_UPDATE_REFERENCES")) {
-    QDir().mkpath(QFileInfo(path).path());
-    ASSERT_TRUE(image.save(path, "png"));
-    return;
-  }
-  const QImage ref = QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  ASSERT_FALSE(ref.isNull()) << "missing " << path.toStdString();
-  ASSERT_EQ(ref.size(), image.size());
-  int off = 0;
-  for (int y = 0; y < ref.height(); ++y)
-    for (int x = 0; x < ref.width(); ++x) off += !colorNear(image, x, y, ref.pixelColor(x, y), 6);
-  // Text may be hinted a little differently from one font build to the next.
-  EXPECT_LE(off, ref.width() * ref.height() / 100) << "pixels off by more than 6 levels";
-}
+// Text may be hinted a little differently from one font build to the next.
+void expectReference(const QImage& image, const std::string& name) { testing::expectReference(image, name, 6, 100); }
 
 TEST(ArtworkTile, MatchesReferencePictures) {
   expectReference(render(sample(), {}), "tile-plain");

@@ -1,4 +1,5 @@
 #include "app/desktop/CartelView.hpp"
+#include "tests/app/render/TestImages.hpp"
 
 #include <QDir>
 #include <QFileInfo>
@@ -142,26 +143,7 @@ QImage shot(CartelStyle style, const QColor& backdrop) {
 // unintended changes of the drawing. Rewrite with TAVOLUNE_UPDATE_REFERENCES=1.
 TEST(CartelView, MatchesReferencePictures) {
   for (CartelStyle style : {CartelStyle::classic, CartelStyle::museum, CartelStyle::minimal, CartelStyle::editorial}) {
-    const QString path = QStringLiteral(TAVOLUNE_APP_TEST_DATA "/reference/cartel-%1.png").arg(rawValue(style).data());
-    SCOPED_TRACE(path.toStdString());
-    const QImage img = shot(style, QColor(96, 110, 128));
-    if (qEnvironmentVariableIsSet("TAVOLUNE_UPDATE_REFERENCES")) {
-      QDir().mkpath(QFileInfo(path).path());
-      ASSERT_TRUE(img.save(path, "png"));
-      continue;
-    }
-    const QImage ref = QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    ASSERT_FALSE(ref.isNull()) << "missing reference";
-    ASSERT_EQ(ref.size(), img.size());
-    int off = 0;
-    for (int y = 0; y < ref.height(); ++y) {
-      for (int x = 0; x < ref.width(); ++x) {
-        const QRgb p = img.pixel(x, y), q = ref.pixel(x, y);
-        if (std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))}) > 8)
-          ++off;
-      }
-    }
-    EXPECT_LE(off, ref.width() * ref.height() / 100) << "pixels off by more than 8 levels";
+    testing::expectReference(shot(style, QColor(96, 110, 128)), "cartel-" + std::string(rawValue(style)), 8, 100);
   }
 }
 

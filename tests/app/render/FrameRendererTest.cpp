@@ -194,27 +194,8 @@ TEST(FrameRenderer, OakGrainIsTheSameEveryTime) {
 // of the drawing. Rewrite them with TAVOLUNE_UPDATE_REFERENCES=1.
 TEST(FrameRenderer, MatchesReferencePictures) {
   for (FrameStyle style : allStyles) {
-    const std::string name = "reference/surround-" + std::string(rawValue(style)) + ".png";
-    SCOPED_TRACE(name);
-    const QImage img = FrameRenderer::surround(style, 1.25, QSize(240, 160));
-    const QString path = QString::fromStdString(testData(name));
-    if (qEnvironmentVariableIsSet("TAVOLUNE_UPDATE_REFERENCES")) {
-      QDir().mkpath(QFileInfo(path).path());
-      ASSERT_TRUE(img.save(path, "png"));
-      continue;
-    }
-    const QImage ref = QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    ASSERT_FALSE(ref.isNull()) << "missing " << path.toStdString();
-    ASSERT_EQ(ref.size(), img.size());
-    int off = 0;
-    for (int y = 0; y < ref.height(); ++y) {
-      for (int x = 0; x < ref.width(); ++x) {
-        const QRgb p = img.pixel(x, y), q = ref.pixel(x, y);
-        if (std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))}) > 4)
-          ++off;
-      }
-    }
-    EXPECT_LE(off, ref.width() * ref.height() / 200) << "pixels off by more than 4 levels";
+    testing::expectReference(FrameRenderer::surround(style, 1.25, QSize(240, 160)),
+                             "surround-" + std::string(rawValue(style)), 4, 200);
   }
 }
 

@@ -3,6 +3,8 @@
 #include "app/render/Geometry.hpp"
 
 #include <QColor>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QString>
@@ -69,6 +71,28 @@ inline void expectCorners(const QImage& image, const Rect& r, const QColor& tl, 
 inline std::string testData(const std::string& name) {
   const char* dir = std::getenv("TAVOLUNE_TEST_DATA");
   return std::string(dir ? dir : TAVOLUNE_APP_TEST_DATA) + "/" + name;
+}
+
+// Reference pictures catch unintended changes of a drawing: at most one pixel
+// in `share` may differ from reference/<name>.png by more than `levels` in a
+// channel. With TAVOLUNE_UPDATE_REFERENCES set the reference is rewritten
+// instead: look at it before committing.
+inline void expectReference(const QImage& image, const std::string& name, int levels, int share) {
+  SCOPED_TRACE(name);
+  const QString path = QString::fromStdString(testData("reference/" + name + ".png"));
+  if (qEnvironmentVariableIsSet("TAVOLUNE_UPDATE_REFERENCES")) {
+    QDir().mkpath(QFileInfo(path).path());
+    ASSERT_TRUE(image.save(path, "png"));
+    return;
+  }
+  const QImage ref = QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  ASSERT_FALSE(ref.isNull()) << "missing " << path.toStdString();
+  ASSERT_EQ(ref.size(), image.size());
+  int off = 0;
+  for (int y = 0; y < ref.height(); ++y) {
+    for (int x = 0; x < ref.width(); ++x) off += !colorNear(image, x, y, ref.pixelColor(x, y), levels);
+  }
+  EXPECT_LE(off, ref.width() * ref.height() / share) << "pixels off by more than " << levels << " levels";
 }
 
 }  // namespace tavolune::testing
