@@ -33,9 +33,10 @@ const char* blank = R"html(<html><body style="margin:0;background:#fff"></body><
 // Blank while it waits for a file the slow gateway holds back.
 const char* waiting = R"html(<html><body style="margin:0;background:#fff">
 <script>fetch('held.json').then(function () { document.body.style.background = 'red'; });</script></body></html>)html";
-// Each load takes 1.5 s.
+// Each load takes 3 s: long enough that the sanitizer build's slower engine
+// still finishes the first load well inside the time-out below.
 const char* busy = R"html(<html><body style="margin:0"><canvas width=800 height=600></canvas>
-<script>var t = Date.now(); while (Date.now() - t < 1500) {}</script></body></html>)html";
+<script>var t = Date.now(); while (Date.now() - t < 3000) {}</script></body></html>)html";
 // Each load waits for an image the gateway answers late.
 const char* slowImage = R"html(<html><body style="margin:0"><canvas width=800 height=600></canvas>
 <script>document.write('<img src="late.png?' + Math.random() + '">');</script></body></html>)html";
@@ -119,10 +120,10 @@ TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
     LayoutProbe warm(media.fetcher);  // the engine's first page is slow
     ASSERT_TRUE(measure(warm, page("fixed.html"), 0));
   }
-  // Every load takes 1.5 s; the first load's 3 s time-out would fall in the
+  // Every load takes 3 s; the first load's 6 s time-out would fall in the
   // middle of the second.
   LayoutProbe::Timings timings;
-  timings.loadTimeout = std::chrono::milliseconds(3000);
+  timings.loadTimeout = std::chrono::milliseconds(6000);
   LayoutProbe probe(media.fetcher, timings);
   const auto profile = measure(probe, page("busy.html"), 0.2);
   ASSERT_TRUE(profile);
