@@ -3,6 +3,7 @@
 #include "app/platform/linux/RootWallpaper.hpp"
 #include "app/platform/linux/X11DisplaySource.hpp"
 #include "app/platform/linux/Xcb.hpp"
+#include "tests/app/platform/PrivateDesktop.hpp"
 
 #include <cstdlib>
 
@@ -25,15 +26,17 @@ QColor rootPixel(int x, int y) {
 }
 
 TEST(DesktopEndToEnd, TheCurrentWorkBecomesTheRootPicture) {
+  testsupport::PrivateRootDisplay x;
+  ASSERT_TRUE(x.ok());
   testsupport::DesktopRig rig;
   rig.addWork("1", MediaKind::image, QColor(200, 30, 40));
-  X11DisplaySource displays;
+  X11DisplaySource displays(x.display());
   ASSERT_FALSE(displays.displays().empty());
   RootWallpaper backend(rig.log);
   auto& c = rig.make(displays, backend);
   c.start();
   const QString key = displays.displays().front().key;
-  ASSERT_TRUE(rig.waitApplied(key, 15000));
+  ASSERT_TRUE(rig.waitApplied(key, 15000)) << testing::PrintToString(rig.log.lines());
   const QRect g = displays.displays().front().geometry;
   const QColor centre = rootPixel(g.center().x(), g.center().y());
   EXPECT_NEAR(centre.red(), 200, 16);

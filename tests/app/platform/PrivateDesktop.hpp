@@ -127,4 +127,22 @@ class PrivateXServer {
   QString display_;
 };
 
+// Points the X clients that read DISPLAY (not Qt's own connection) at a
+// private server while it lives: the root picture and desktop windows of the
+// shared display belong to the tests running beside this one.
+class PrivateRootDisplay {
+ public:
+  explicit PrivateRootDisplay(const QString& size = QStringLiteral("1920x1080x24"))
+      : server_(size), saved_(qgetenv("DISPLAY")) {
+    if (server_.ok()) qputenv("DISPLAY", server_.display().toUtf8());
+  }
+  ~PrivateRootDisplay() { qputenv("DISPLAY", saved_); }
+  bool ok() const { return server_.ok(); }
+  QString display() const { return server_.display(); }
+
+ private:
+  PrivateXServer server_;
+  QByteArray saved_;
+};
+
 }  // namespace tavolune::testsupport
