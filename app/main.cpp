@@ -7,6 +7,9 @@
 #include "app/components/AddWalletField.hpp"
 #include "app/desktop/DesktopController.hpp"
 #include "app/desktop/ModelFormats.hpp"
+#include "app/library/ExhibitionHeader.hpp"
+#include "app/library/ExhibitionsSection.hpp"
+#include "app/library/FiltersMenu.hpp"
 #include "app/library/LibraryWindow.hpp"
 #include "app/model/LoginItem.hpp"
 #include "app/model/AppModel.hpp"
@@ -99,13 +102,25 @@ int main(int argc, char* argv[]) {
   windows.registerContent(QStringLiteral("menu"), menuContent);
 
   LoginItem login(*services.autostart, *services.log);
+  // Visiting walks through an exhibition in the screen saver's slideshow.
+  std::function<void(const Uuid&)> visitExhibition;
+  const ExhibitionActions exhibitionActions = ExhibitionActions::make(
+      model, [&](const Uuid& id) { desktop->play(id); }, [&] { desktop->libraryChanged(); },
+      [&](const Uuid& id) {
+        if (visitExhibition) visitExhibition(id);
+      });
   LibraryWindow::registerWith(
       windows,
       {.model = model,
        .show = [&](const Artwork& artwork) { desktop->show(artwork); },
        .openSettings = {},
        .listing = std::make_shared<LibraryListing>()},
-      {.addWalletField = [&] {
+      {.filtersMenu = [](LibraryWindow& w) -> QWidget* { return new FiltersMenu(w); },
+       .exhibitionHeader = [&](LibraryWindow& w, const Uuid& id) -> QWidget* {
+         return new ExhibitionHeader(w, exhibitionActions, id);
+       },
+       .exhibitionsSection = [&](LibraryWindow& w) -> QWidget* { return new ExhibitionsSection(w, exhibitionActions); },
+       .addWalletField = [&] {
         return static_cast<QWidget*>(new AddWalletField(AddWalletField::adderFor(model)));
       }});
   WelcomeDesktop welcomeDesktop{

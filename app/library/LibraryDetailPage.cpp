@@ -1,6 +1,7 @@
 #include "app/library/LibraryDetailPage.hpp"
 
 #include "app/components/Pane.hpp"
+#include "app/library/FormatBanners.hpp"
 #include "app/library/LibraryPages.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
@@ -111,6 +112,12 @@ LibraryDetailPage::LibraryDetailPage(LibraryWindow& window, const LibraryWindow:
   headerHolder_ = new QVBoxLayout;
   headerHolder_->setContentsMargins(0, 0, 0, 0);
   column->addLayout(headerHolder_);
+  // Over the grid: the offer to measure series, and what a format criterion leaves out.
+  column->addWidget(new AnalyzeBanner(window_.model(), main));
+  auto* unknown = new UnknownFormats(window_.model(), main);
+  unknown->setFilter(window_.filter());
+  column->addWidget(unknown);
+  connect(&window_, &LibraryWindow::filterChanged, unknown, [this, unknown] { unknown->setFilter(window_.filter()); });
   if (hosted_.grid) {
     if (QWidget* grid = hosted_.grid(window_)) column->addWidget(grid, 1);
   }

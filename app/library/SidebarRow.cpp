@@ -63,6 +63,18 @@ void SidebarRow::setSyncing(bool syncing) {
   update();
 }
 
+void SidebarRow::setBadge(const QString& symbol) {
+  if (symbol == badge_) return;
+  badge_ = symbol;
+  update();
+}
+
+void SidebarRow::setTargeted(bool targeted) {
+  if (targeted == targeted_) return;
+  targeted_ = targeted;
+  update();
+}
+
 bool SidebarRow::isSyncing() const { return !spinner_->isHidden(); }
 
 void SidebarRow::setHelp(const QString& text) { setToolTip(plaintext::toolTip(text)); }
@@ -86,11 +98,11 @@ void SidebarRow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   const QPalette& pal = palette();
-  if (selected_) {
+  if (selected_ || targeted_) {
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(4, 1, -4, -1), 6, 6);
     QColor fill = Theme::accent(pal);
-    fill.setAlphaF(0.22);
+    fill.setAlphaF(targeted_ ? 0.18 : 0.22);
     p.fillPath(path, fill);
   }
   QColor text = pal.color(QPalette::WindowText);
@@ -113,6 +125,12 @@ void SidebarRow::paintEvent(QPaintEvent*) {
     right -= countWidth() + gap;
   }
   if (isSyncing()) right -= spinner_->width() + gap;
+  if (!badge_.isEmpty()) {
+    constexpr int badgeSize = 8;
+    const QPixmap mark = Symbols::tinted(badge_.toStdString(), {badgeSize, badgeSize}, Theme::accent(pal), devicePixelRatioF());
+    if (!mark.isNull()) p.drawPixmap(right - badgeSize, (height - badgeSize) / 2, mark);
+    right -= badgeSize + gap;
+  }
 
   p.setFont(font());
   p.setPen(text);

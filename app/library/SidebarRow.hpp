@@ -28,8 +28,14 @@ class SidebarRow final : public QWidget {
   void setSyncing(bool syncing);
   // A plain-text tool tip.
   void setHelp(const QString& text);
+  // A small accent symbol before the count (none when empty).
+  void setBadge(const QString& symbol);
+  // The accent background of a row that a drag hovers over.
+  void setTargeted(bool targeted);
 
   const QString& title() const { return title_; }
+  const QString& badge() const { return badge_; }
+  bool isTargeted() const { return targeted_; }
   std::optional<std::size_t> count() const { return count_; }
   bool isSelected() const { return selected_; }
   bool isSyncing() const;
@@ -53,6 +59,8 @@ class SidebarRow final : public QWidget {
   std::optional<std::size_t> count_;
   bool selected_ = false;
   bool secondary_ = false;
+  QString badge_;
+  bool targeted_ = false;
   Spinner* spinner_;
 };
 

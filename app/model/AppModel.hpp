@@ -109,6 +109,15 @@ class AppModel final : public QObject {
   void setOnLibraryChanged(std::function<void()> callback) { onLibraryChanged_ = std::move(callback); }
   void libraryChanged();
 
+  // --- exhibitions ---
+
+  // Appends an exhibition holding the ids (each once), titled "Untitled
+  // Exhibition", or that title and the first free number from 2; saves.
+  Uuid newExhibition(const std::vector<std::string>& ids);
+  // Applies one edit of the exhibitions and saves; calls libraryChanged()
+  // when the desktop pool's ids or their order changed.
+  void editExhibitions(LibraryWriter::Patch patch);
+
   // --- loading and saving ---
 
   // Reads the library once, off this thread. Further calls while it loads

@@ -53,9 +53,11 @@ void LibraryState::move(const std::vector<std::string>& ids, const Uuid& in, con
   }
   auto at = remaining.end();
   if (before) at = std::find(remaining.begin(), remaining.end(), *before);
+  // A drop that names a work twice still moves it once.
   std::vector<std::string> block;
+  ArtworkIDSet placed;
   for (const auto& id : ids) {
-    if (present.contains(id)) block.push_back(id);
+    if (present.contains(id) && placed.insert(id).second) block.push_back(id);
   }
   remaining.insert(at, block.begin(), block.end());
   e->artworkIDs = std::move(remaining);

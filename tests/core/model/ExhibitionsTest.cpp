@@ -43,6 +43,11 @@ TEST(Exhibitions, MoveRemoveAndDelete) {
   EXPECT_EQ(moved(std::nullopt), (V{"B", "D", "A", "C"}));
   EXPECT_EQ(moved("A"), (V{"B", "D", "A", "C"}));
   EXPECT_EQ(moved("nowhere"), (V{"B", "D", "A", "C"}));
+  // A drop that repeats a work moves it once.
+  s.exhibition(id)->artworkIDs = {"A", "B", "C", "D"};
+  s.move({"D", "D", "A", "D"}, id, "B");
+  EXPECT_EQ(s.exhibition(id)->artworkIDs, (V{"D", "A", "B", "C"}));
+  s.exhibition(id)->artworkIDs = {"B", "D", "A", "C"};
 
   s.remove({"Q"}, id);
   EXPECT_EQ(s.exhibition(id)->artworkIDs, (V{"B", "D", "A", "C"}));

@@ -1,0 +1,92 @@
+#include "app/library/ExhibitionItems.hpp"
+
+#include "app/components/PlainText.hpp"
+#include "app/library/ArtworkDrag.hpp"
+#include "app/library/LibraryWindowState.hpp"
+#include "app/model/AppModel.hpp"
+#include "app/shell/Symbols.hpp"
+
+#include <QMenu>
+
+namespace tavolune {
+namespace ExhibitionItems {
+
+std::vector<std::string> ordered(const LibraryWindowState& state, const ArtworkIDSet& ids) {
+  std::vector<std::string> out;
+  ArtworkIDSet seen;
+  for (const auto& id : state.listed) {
+    if (ids.contains(id) && seen.insert(id).second) out.push_back(id);
+  }
+  return out;
+}
+
+void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const ArtworkIDSet& targets,
+           const std::optional<Uuid>& current) {
+  const auto works = ordered(state, targets);
+  QMenu* add = menu.addMenu(QStringLiteral("Add to Exhibition"));
+  bool any = false;
+  for (const auto& e : model.state().exhibitions) {
+    if (current && e.id == *current) continue;
+    any = true;
+    add->addAction(plaintext::title(QString::fromStdString(e.title)), &menu, [&model, works, id = e.id] {
+      model.editExhibitions([works, id](LibraryState& s) { s.add(works, id); });
+    });
+  }
+  if (any) add->addSeparator();
+  add->addAction(QStringLiteral("New Exhibition"), &menu, [&model, works] { model.newExhibition(works); });
+  if (current) {
+    const QString title = targets.size() < 2 ? QStringLiteral("Remove from Exhibition")
+                                             : QStringLiteral("Remove %1 from Exhibition").arg(targets.size());
+    menu.addAction(title, &menu, [&model, targets, id = *current] {
+      model.editExhibitions([targets, id](LibraryState& s) { s.remove(targets, id); });
+    });
+  }
+}
+
+bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition, const std::string& before) {
+  const auto ids = ArtworkDrag::decode(data, model.state());
+  if (ids.empty()) return false;
+  model.editExhibitions([ids, exhibition, before](LibraryState& s) { s.move(ids, exhibition, before); });
+  return true;
+}
+
+}  // namespace ExhibitionItems
+
+ExhibitionSelectionButton::ExhibitionSelectionButton(AppModel& model, LibraryWindowState& state,
+                                                     std::optional<Uuid> exhibition, QWidget* parent)
+    : QToolButton(parent), model_(model), state_(state), exhibition_(exhibition) {
+  setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  setAutoRaise(true);
+  if (exhibition_) {
+    setText(QStringLiteral("Remove from Exhibition"));
+    setIcon(Symbols::icon("rectangle.stack.badge.minus"));
+    connect(this, &QToolButton::clicked, this, [this] {
+      model_.editExhibitions([ids = state_.selection(), id = *exhibition_](LibraryState& s) { s.remove(ids, id); });
+      state_.setSelection({});
+      state_.setFocused({});
+    });
+    return;
+  }
+  setText(QStringLiteral("Add to Exhibition"));
+  setIcon(Symbols::icon("rectangle.stack.badge.plus"));
+  setToolTip(QStringLiteral("Add the selected artworks to an exhibition"));
+  setPopupMode(QToolButton::InstantPopup);
+  setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
+  setMenu(new QMenu(this));
+  connect(menu(), &QMenu::aboutToShow, this, &ExhibitionSelectionButton::rebuildMenu);
+}
+
+void ExhibitionSelectionButton::rebuildMenu() {
+  QMenu* m = menu();
+  m->clear();
+  const auto works = ExhibitionItems::ordered(state_, state_.selection());
+  for (const auto& e : model_.state().exhibitions) {
+    m->addAction(plaintext::title(QString::fromStdString(e.title)), this, [this, works, id = e.id] {
+      model_.editExhibitions([works, id](LibraryState& s) { s.add(works, id); });
+    });
+  }
+  if (!model_.state().exhibitions.empty()) m->addSeparator();
+  m->addAction(QStringLiteral("New Exhibition"), this, [this, works] { model_.newExhibition(works); });
+}
+
+}  // namespace tavolune
