@@ -55,14 +55,19 @@ struct DesktopRig {
   Uuid wallet = Uuid::random();
   std::unique_ptr<AppModel> model;
   std::unique_ptr<DesktopController> controller;
+  // Set before make(): the pre-render wait and a watcher of the passes' steps.
+  std::chrono::milliseconds prerenderWait{20};
+  decltype(DesktopTimings::stageDone) stageDone;
 
-  DesktopRig() {
+  // adjust: changes to the model's options (gateways, say).
+  explicit DesktopRig(const std::function<void(AppModel::Options&)>& adjust = {}) {
     AppModel::Options o;
     o.storeURL = root() / "library.json";
     o.cacheDirectory = root() / "Media";
     o.services.gateways = {};
     o.timings.saveDelay = std::chrono::milliseconds(20);
     o.now = [this] { return clock; };
+    if (adjust) adjust(o);
     model = std::make_unique<AppModel>(o);
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();
@@ -87,7 +92,8 @@ struct DesktopRig {
   DesktopController& make(DisplaySource& displaySource, WallpaperBackend& backend) {
     DesktopController::Timings t;
     t.screensDebounce = std::chrono::milliseconds(30);
-    t.prerenderWait = std::chrono::milliseconds(20);
+    t.prerenderWait = prerenderWait;
+    t.stageDone = stageDone;
     t.cartelSeconds = 0.05;
     t.now = [this] { return clock; };
     controller = std::make_unique<DesktopController>(
