@@ -18,6 +18,7 @@
 #include <fstream>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace tavolune {
 
@@ -38,7 +39,8 @@ struct DesktopController::StillJob {
   std::stop_token stop;
   QImage turned;  // the decoded image, turned
   QColor matte;
-  QImage still;  // the rendered still, unturned
+  QImage still;    // the rendered still, unturned
+  QImage picture;  // what was written, handed to the back end
   fs::path file;
   bool written = false;
 
@@ -219,9 +221,14 @@ void DesktopController::composePass(std::shared_ptr<StillJob> job) {
         job->file = dir / wallpaperFileName(job->key, job->work.id, job->placement, job->turns, job->highQuality,
                                             job->pixels, matte, fromStill);
         step(StillStage::write, [&] { job->written = writeAtomically(job->file, *data); });
+        if (job->written) job->picture = picture;
       }
     }
     job->matte = matte;
+    // Large images are freed here, off the GUI thread.
+    job->turned = QImage();
+    job->still = QImage();
+    picture = QImage();
     mailbox->post([this, job] { setPass(job); });
   });
 }
@@ -230,7 +237,7 @@ void DesktopController::setPass(std::shared_ptr<StillJob> job) {
   const auto d = display(job->key);
   if (!job->written || job->stale() || !d) return finishPass(job);
   WallpaperRequest request{*d, services_.displays.displays(), QString::fromStdString(job->file.string()),
-                           job->matte};
+                           job->matte, std::exchange(job->picture, QImage())};
   const auto asked = std::chrono::steady_clock::now();
   services_.wallpapers.setPicture(std::move(request), this, [this, job, asked](WallpaperBackend::Outcome outcome) {
     if (timings_.stageDone) {

@@ -117,6 +117,7 @@ void BM_DisplayStorm(benchmark::State& state) {
     left = settled ? 0 : double(c.preparing().size());
     spinUntil([&] { return clock.elapsed() > stormEnd + 2500; }, 5000);
     refreshes = double(refreshTimes.size());
+    state.counters["displays_seen"] = double(seen.size());
     std::set<QString> connected;
     for (const auto& d : displays.displays()) connected.insert(d.key);
     stray = 0;

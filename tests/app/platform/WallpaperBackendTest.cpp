@@ -91,5 +91,29 @@ TEST(SpannedPicture, NamesChangeWithContentAndGoneDisplaysAreForgotten) {
   EXPECT_TRUE(SpannedPicture::compose({}, QSize()).isNull());
 }
 
+TEST(SpannedPicture, APictureAtHandIsDrawnOnlyForItsDisplay) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("b.jpg");
+  QImage onDisk(8, 8, QImage::Format_RGB32);
+  onDisk.fill(Qt::blue);
+  onDisk.save(file, "png");
+  Display a, b;
+  a.key = "A";
+  a.geometry = QRect(0, 0, 100, 100);
+  b.key = "B";
+  b.geometry = QRect(100, 0, 100, 100);
+  SpannedPicture spanned;
+  spanned.update({b, {a, b}, file, Qt::black});
+  QImage green(100, 100, QImage::Format_RGB32);
+  green.fill(Qt::green);
+  // A's file does not exist: its picture comes from the request alone.
+  const auto pieces = spanned.update({a, {a, b}, dir.filePath("gone.jpg"), Qt::red, green});
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_TRUE(pieces[1].picture.isNull());
+  const QImage all = SpannedPicture::compose(pieces, QSize(200, 100));
+  EXPECT_EQ(all.pixelColor(50, 50), QColor(Qt::green));
+  EXPECT_EQ(all.pixelColor(150, 50), QColor(Qt::blue));
+}
+
 }  // namespace
 }  // namespace tavolune
