@@ -8,7 +8,6 @@
 #include "app/platform/linux/X11DisplaySource.hpp"
 #include "bench/app/DesktopBenchRig.hpp"
 #include "tests/app/platform/PrivateDesktop.hpp"
-#include "tests/support/fakes/FakeDesktopFormats.hpp"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -59,7 +58,7 @@ void rotationTick(benchmark::State& state, bool prerendered) {
   }
   const Display display = displays.displays().front();
   RootWallpaper backend(rig.log);
-  testsupport::FakeDesktopFormats formats;
+  auto& formats = rig.formats;
 
   const QByteArray jpeg = sourceJPEG();
   const QSize screen = display.geometry.size();  // pixels

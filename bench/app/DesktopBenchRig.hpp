@@ -7,15 +7,7 @@
 #include "app/desktop/DesktopController.hpp"
 #include "app/model/AppModel.hpp"
 #include "bench/app/BenchApplication.hpp"
-#include "tests/support/fakes/FakeCompositor.hpp"
-#include "tests/support/fakes/FakeDesktopWindows.hpp"
-#include "tests/support/fakes/FakeDisplaySource.hpp"
-#include "tests/support/fakes/FakePowerSources.hpp"
-#include "tests/support/fakes/FakeSessionWatch.hpp"
-#include "tests/support/fakes/FakeSystemLog.hpp"
-#include "tests/support/fakes/FakeWallpaperBackend.hpp"
-#include "tests/support/fakes/FakeWindowCoverage.hpp"
-#include "tests/support/fakes/FakeWorkspaceWatch.hpp"
+#include "tests/app/desktop/DesktopFakes.hpp"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
@@ -64,18 +56,9 @@ inline Display benchDisplay(const QString& key, std::uint32_t number, QRect geom
   return d;
 }
 
-struct DesktopBenchRig {
+struct DesktopBenchRig : testsupport::DesktopFakes {
   QTemporaryDir dir;
   std::unique_ptr<AppModel> model;
-  testsupport::FakeDisplaySource displays;
-  testsupport::FakeSessionWatch session;
-  testsupport::FakePowerSources power;
-  testsupport::FakeWindowCoverage coverage;
-  testsupport::FakeSystemLog log;
-  testsupport::FakeWallpaperBackend wallpapers{log};
-  testsupport::FakeDesktopWindows windows;
-  testsupport::FakeCompositor compositor;
-  testsupport::FakeWorkspaceWatch workspace;
   Uuid wallet = Uuid::random();
   std::unique_ptr<DesktopController> controller;
 
@@ -112,12 +95,10 @@ struct DesktopBenchRig {
     return a;
   }
 
-  DesktopController& make(DisplaySource& source, WallpaperBackend& backend, DesktopFormats& formats,
+  DesktopController& make(DisplaySource& source, WallpaperBackend& backend, DesktopFormats& measuring,
                           DesktopController::Timings timings = {}) {
-    controller = std::make_unique<DesktopController>(
-        *model, DesktopController::Services{source, session, power, coverage, backend, windows, compositor, workspace,
-                                            formats},
-        wallpaperDir(), std::move(timings));
+    controller = std::make_unique<DesktopController>(*model, services(source, backend, measuring), wallpaperDir(),
+                                                     std::move(timings));
     return *controller;
   }
 

@@ -6,17 +6,8 @@
 #include "app/desktop/DesktopController.hpp"
 #include "app/model/AppModel.hpp"
 #include "core/base/Date.hpp"
-#include "tests/support/fakes/FakeCompositor.hpp"
-#include "tests/support/fakes/FakeDesktopFormats.hpp"
-#include "tests/support/fakes/FakeDesktopWindows.hpp"
-#include "tests/support/fakes/FakeDisplaySource.hpp"
+#include "tests/app/desktop/DesktopFakes.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
-#include "tests/support/fakes/FakePowerSources.hpp"
-#include "tests/support/fakes/FakeSessionWatch.hpp"
-#include "tests/support/fakes/FakeSystemLog.hpp"
-#include "tests/support/fakes/FakeWallpaperBackend.hpp"
-#include "tests/support/fakes/FakeWindowCoverage.hpp"
-#include "tests/support/fakes/FakeWorkspaceWatch.hpp"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -39,18 +30,8 @@ inline Display makeDisplay(QString key, std::uint32_t number, bool main, QRect g
   return d;
 }
 
-struct DesktopRig {
+struct DesktopRig : DesktopFakes {
   QTemporaryDir dir;
-  FakeDisplaySource displays;
-  FakeSessionWatch session;
-  FakePowerSources power;
-  FakeWindowCoverage coverage;
-  FakeSystemLog log;
-  FakeWallpaperBackend wallpapers{log};
-  FakeDesktopWindows windows;
-  FakeCompositor compositor;
-  FakeWorkspaceWatch workspace;
-  FakeDesktopFormats formats;
   Date clock = *iso8601::parse("2024-05-01T12:00:00Z");
   Uuid wallet = Uuid::random();
   std::unique_ptr<AppModel> model;
@@ -96,10 +77,7 @@ struct DesktopRig {
     t.stageDone = stageDone;
     t.cartelSeconds = 0.05;
     t.now = [this] { return clock; };
-    controller = std::make_unique<DesktopController>(
-        *model, DesktopController::Services{displaySource, session, power, coverage, backend, windows, compositor,
-                                            workspace, formats},
-        wallpaperDir(), t);
+    controller = std::make_unique<DesktopController>(*model, services(displaySource, backend, formats), wallpaperDir(), t);
     return *controller;
   }
 

@@ -61,15 +61,21 @@ TEST(WallpaperBackend, AnswersLaterInOrderAndLogsFailures) {
   EXPECT_FALSE(called);
 }
 
-TEST(SpannedPicture, NamesChangeWithContentAndGoneDisplaysAreForgotten) {
-  QTemporaryDir dir;
-  const QString file = dir.filePath("a.jpg");
-  QImage(8, 8, QImage::Format_RGB32).save(file, "jpeg");
+// Displays "A" and "B", 100 pixels square, A on the left.
+std::pair<Display, Display> sideBySide() {
   Display a, b;
   a.key = "A";
   a.geometry = QRect(0, 0, 100, 100);
   b.key = "B";
   b.geometry = QRect(100, 0, 100, 100);
+  return {a, b};
+}
+
+TEST(SpannedPicture, NamesChangeWithContentAndGoneDisplaysAreForgotten) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("a.jpg");
+  QImage(8, 8, QImage::Format_RGB32).save(file, "jpeg");
+  const auto [a, b] = sideBySide();
   SpannedPicture spanned;
   auto pieces = spanned.update({a, {a, b}, file, Qt::red});
   ASSERT_EQ(pieces.size(), 2u);
@@ -97,11 +103,7 @@ TEST(SpannedPicture, APictureAtHandIsDrawnOnlyForItsDisplay) {
   QImage onDisk(8, 8, QImage::Format_RGB32);
   onDisk.fill(Qt::blue);
   onDisk.save(file, "png");
-  Display a, b;
-  a.key = "A";
-  a.geometry = QRect(0, 0, 100, 100);
-  b.key = "B";
-  b.geometry = QRect(100, 0, 100, 100);
+  const auto [a, b] = sideBySide();
   SpannedPicture spanned;
   spanned.update({b, {a, b}, file, Qt::black});
   QImage green(100, 100, QImage::Format_RGB32);
