@@ -48,6 +48,9 @@ class WallpaperBackend;
 class WindowCoverage;
 class WorkspaceWatch;
 
+// The steps of a still pass, as benchmarks time them and tests watch them.
+enum class StillStage { decode, turn, compose, encode, write, set };
+
 // The controller's waits and clock; tests shorten them and set the clock.
 struct DesktopTimings {
   std::chrono::milliseconds screensDebounce{1000};
@@ -55,6 +58,8 @@ struct DesktopTimings {
   std::chrono::milliseconds prerenderWait{20'000};
   double cartelSeconds = 10;
   std::function<Date()> now = &tavolune::now;
+  // Told after each step of a still pass, on the thread that ran it.
+  std::function<void(const QString& key, std::uint64_t generation, StillStage, std::chrono::nanoseconds)> stageDone{};
 };
 
 class DesktopController final : public QObject {

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace tavolune {
 
@@ -38,7 +39,8 @@ struct DesktopController::StillJob {
   std::stop_token stop;
   QImage turned;  // the decoded image, turned
   QColor matte;
-  QImage still;  // the rendered still, unturned
+  QImage still;    // the rendered still, unturned
+  QImage picture;  // what was written, handed to the back end
   fs::path file;
   bool written = false;
 
@@ -54,6 +56,15 @@ QImage composeFor(const QImage& image, const Placement& placement, QSize pixels,
   if (auto* f = placement.as<Placement::Framed>()) return WallpaperComposer::compose(image, size, f->framing, matte);
   if (auto* f = placement.as<Placement::InFrame>()) return WallpaperComposer::composeFramed(image, size, f->style);
   return WallpaperComposer::compose(image, size, Framing::fill, matte);
+}
+
+// Runs one step of a pass and tells the watcher, if any, how long it took.
+template <class F>
+void timed(const DesktopTimings& timings, const QString& key, std::uint64_t generation, StillStage stage, F&& step) {
+  if (!timings.stageDone) return step();
+  const auto start = std::chrono::steady_clock::now();
+  step();
+  timings.stageDone(key, generation, stage, std::chrono::steady_clock::now() - start);
 }
 
 bool writeAtomically(const fs::path& file, const QByteArray& data) {
@@ -144,9 +155,15 @@ void DesktopController::decodePass(std::shared_ptr<StillJob> job) {
   if (job->stale()) return finishPass(job);
   QThreadPool::globalInstance()->start([this, job, images = &model.images(), mailbox = mailbox_] {
     if (!job->stale()) {
-      const QImage image =
-          images->image(job->work, std::max(job->pixels.width(), job->pixels.height()), false, job->stop);
-      job->turned = image.isNull() ? QImage() : WallpaperComposer::rotated(image, job->turns);
+      const auto& t = timings_;
+      QImage image;
+      timed(t, job->key, job->generation, StillStage::decode, [&] {
+        image = images->image(job->work, std::max(job->pixels.width(), job->pixels.height()), false, job->stop);
+      });
+      if (!image.isNull()) {
+        timed(t, job->key, job->generation, StillStage::turn,
+              [&] { job->turned = WallpaperComposer::rotated(image, job->turns); });
+      }
       job->matte = job->background  ? *job->background
                    : !job->turned.isNull() ? WallpaperComposer::edgeColor(job->turned)
                                            : WallpaperComposer::defaultMatte();
@@ -174,31 +191,44 @@ void DesktopController::decodePass(std::shared_ptr<StillJob> job) {
 void DesktopController::composePass(std::shared_ptr<StillJob> job) {
   if (job->stale() || (job->still.isNull() && (job->highQuality || job->turned.isNull()))) return finishPass(job);
   QThreadPool::globalInstance()->start([this, job, dir = wallpaperDir, mailbox = mailbox_] {
+    const auto& t = timings_;
+    const auto step = [&](StillStage stage, auto&& run) { timed(t, job->key, job->generation, stage, run); };
     QImage picture;
     QColor matte = job->matte;
     bool fromStill = false;
-    if (!job->still.isNull()) {
-      const QImage turned = WallpaperComposer::rotated(job->still, job->turns);
-      if (!turned.isNull()) {
+    if (!job->still.isNull() && !job->stale()) {
+      QImage turned;
+      step(StillStage::turn, [&] { turned = WallpaperComposer::rotated(job->still, job->turns); });
+      if (!turned.isNull() && !job->stale()) {
         matte = job->background ? *job->background : WallpaperComposer::edgeColor(turned);
-        picture = job->placement.as<Placement::FullBleed>() ? turned
-                                                            : composeFor(turned, job->placement, job->pixels, matte);
+        if (job->placement.as<Placement::FullBleed>()) {
+          picture = turned;
+        } else {
+          step(StillStage::compose, [&] { picture = composeFor(turned, job->placement, job->pixels, matte); });
+        }
         fromStill = !picture.isNull();
       }
     }
     if (picture.isNull() && !job->highQuality && !job->turned.isNull() && !job->stale()) {
       matte = job->matte;
-      picture = composeFor(job->turned, job->placement, job->pixels, matte);
+      step(StillStage::compose, [&] { picture = composeFor(job->turned, job->placement, job->pixels, matte); });
     }
     // Checked before the costly encode: a newer render makes this one moot.
     if (!picture.isNull() && !job->stale()) {
-      if (auto data = WallpaperComposer::jpegData(picture, jpegQuality); data && !job->stale()) {
+      std::optional<QByteArray> data;
+      step(StillStage::encode, [&] { data = WallpaperComposer::jpegData(picture, jpegQuality); });
+      if (data && !job->stale()) {
         job->file = dir / wallpaperFileName(job->key, job->work.id, job->placement, job->turns, job->highQuality,
                                             job->pixels, matte, fromStill);
-        job->written = writeAtomically(job->file, *data);
+        step(StillStage::write, [&] { job->written = writeAtomically(job->file, *data); });
+        if (job->written) job->picture = picture;
       }
     }
     job->matte = matte;
+    // Large images are freed here, off the GUI thread.
+    job->turned = QImage();
+    job->still = QImage();
+    picture = QImage();
     mailbox->post([this, job] { setPass(job); });
   });
 }
@@ -207,8 +237,12 @@ void DesktopController::setPass(std::shared_ptr<StillJob> job) {
   const auto d = display(job->key);
   if (!job->written || job->stale() || !d) return finishPass(job);
   WallpaperRequest request{*d, services_.displays.displays(), QString::fromStdString(job->file.string()),
-                           job->matte};
-  services_.wallpapers.setPicture(std::move(request), this, [this, job](WallpaperBackend::Outcome outcome) {
+                           job->matte, std::exchange(job->picture, QImage())};
+  const auto asked = std::chrono::steady_clock::now();
+  services_.wallpapers.setPicture(std::move(request), this, [this, job, asked](WallpaperBackend::Outcome outcome) {
+    if (timings_.stageDone) {
+      timings_.stageDone(job->key, job->generation, StillStage::set, std::chrono::steady_clock::now() - asked);
+    }
     if (!outcome) {
       // The back end already logged a refusal.
       applied_[job->key] = {job->file, colourText(job->matte)};

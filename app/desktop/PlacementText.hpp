@@ -1,8 +1,9 @@
 #pragma once
-// A placement as text with every value in it, the ratio included, for the
-// render signature and the wallpaper file names. Thread-safe (pure).
+// A placement as text: its label ("Mat", "Fit", the frame's name…) and the
+// ratio it lays the work out at, for the render signature and the wallpaper
+// file names. The ratio is there because a ratio learnt later changes the
+// picture under the same label. Thread-safe (pure).
 
-#include "core/base/Enum.hpp"
 #include "core/model/Placement.hpp"
 
 #include <QString>
@@ -11,17 +12,10 @@ namespace tavolune {
 
 inline QString placementText(const Placement& placement) {
   const auto number = [](double v) { return QString::number(v, 'g', 12); };
-  const auto name = [](auto value) {
-    const auto raw = rawValue(value);
-    return QString::fromUtf8(raw.data(), qsizetype(raw.size()));
-  };
-  if (auto* f = placement.as<Placement::Framed>()) {
-    return QStringLiteral("framed:%1:%2").arg(name(f->framing), number(f->ratio));
-  }
-  if (auto* f = placement.as<Placement::InFrame>()) {
-    return QStringLiteral("inFrame:%1:%2").arg(name(f->style), f->ratio ? number(*f->ratio) : QStringLiteral("-"));
-  }
-  return QStringLiteral("fullBleed");
+  QString ratio = QStringLiteral("-");
+  if (auto* f = placement.as<Placement::Framed>()) ratio = number(f->ratio);
+  if (auto* f = placement.as<Placement::InFrame>(); f && f->ratio) ratio = number(*f->ratio);
+  return QString::fromStdString(placement.label()) + QLatin1Char('@') + ratio;
 }
 
 }  // namespace tavolune

@@ -35,6 +35,9 @@ void WallpaperBackend::runNext() {
         },
         Qt::QueuedConnection);
   });
+  // The back end took what it needs; a large picture is freed by whoever
+  // used it last, not by the GUI thread when the answer comes.
+  job->request.picture = QImage();
 }
 
 }  // namespace tavolune

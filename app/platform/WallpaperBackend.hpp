@@ -8,6 +8,7 @@
 #include "app/platform/SystemLog.hpp"
 
 #include <QColor>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -30,6 +31,9 @@ struct WallpaperRequest {
   QString file;
   // Shown where the picture does not reach.
   QColor fill = Qt::black;
+  // The file's picture when the caller still has it: back ends that draw
+  // the picture themselves skip reading the file back.
+  QImage picture{};
 };
 
 class WallpaperBackend : public QObject {

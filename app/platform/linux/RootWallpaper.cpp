@@ -103,6 +103,11 @@ WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>
   // The screen record lives in the connection: copy before closing it.
   const QSize rootSize(screen->width_in_pixels, screen->height_in_pixels);
   c.reset();
+  // One display over the whole root with its picture at hand: nothing to compose.
+  if (pieces.size() == 1 && pieces.front().geometry == QRect(QPoint(0, 0), rootSize) &&
+      pieces.front().picture.size() == rootSize) {
+    return setRootImage(pieces.front().picture);
+  }
   const QImage image = SpannedPicture::compose(pieces, rootSize);
   if (image.isNull()) return QStringLiteral("the picture could not be composed");
   return setRootImage(image);
@@ -116,7 +121,10 @@ WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source) {
   const auto* screen = xcb::screenOf(c, number);
   if (!screen) return QStringLiteral("the X display has no screen %1").arg(number);
   if (!rootTakes32BitPixels(c, screen)) return QStringLiteral("the root window's depth is not supported");
-  const QImage image = source.convertToFormat(QImage::Format_RGB32)
+  // The server ignores the top byte: premultiplied pixels are the picture
+  // over black as they are, and need no conversion.
+  const bool asIs = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32_Premultiplied;
+  const QImage image = (asIs ? source : source.convertToFormat(QImage::Format_RGB32))
                            .scaled(screen->width_in_pixels, screen->height_in_pixels, Qt::IgnoreAspectRatio,
                                    Qt::SmoothTransformation);
   const xcb_window_t root = screen->root;

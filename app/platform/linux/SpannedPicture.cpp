@@ -24,7 +24,8 @@ std::vector<SpannedPiece> SpannedPicture::update(const WallpaperRequest& request
     if (it == byDisplay_.end()) {
       pieces.push_back({d.geometry, {}, Qt::black});
     } else {
-      pieces.push_back({d.geometry, it->second.first, it->second.second});
+      pieces.push_back({d.geometry, it->second.first, it->second.second,
+                        d.key == request.display.key ? request.picture : QImage()});
     }
   }
   std::erase_if(byDisplay_, [&](const auto& entry) { return !present.contains(entry.first); });
@@ -47,14 +48,20 @@ QImage SpannedPicture::compose(const std::vector<SpannedPiece>& pieces, QSize ro
     if (p.geometry.isEmpty()) continue;
     painter.fillRect(p.geometry, p.fill.isValid() ? p.fill : QColor(Qt::black));
     if (p.file.isEmpty()) continue;
-    QImageReader reader(p.file);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (size.isEmpty()) continue;
-    // Fill the display: JPEG scales while decoding, the rest is a crop.
-    const QSize scaled = size.scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
-    reader.setScaledSize(scaled);
-    QImage image = reader.read();
+    QImage image = p.picture;
+    QSize scaled;
+    if (!image.isNull()) {
+      scaled = image.size().scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
+    } else {
+      QImageReader reader(p.file);
+      reader.setAutoTransform(true);
+      const QSize size = reader.size();
+      if (size.isEmpty()) continue;
+      // Fill the display: JPEG scales while decoding, the rest is a crop.
+      scaled = size.scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
+      reader.setScaledSize(scaled);
+      image = reader.read();
+    }
     if (image.isNull()) continue;
     if (image.size() != scaled) image = image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QRect source((scaled.width() - p.geometry.width()) / 2, (scaled.height() - p.geometry.height()) / 2,

@@ -20,6 +20,7 @@ struct SpannedPiece {
   QRect geometry;  // root pixels
   QString file;    // empty: the fill alone
   QColor fill;
+  QImage picture{};  // the file's picture, when the request brought it
 };
 
 class SpannedPicture {

@@ -1,15 +1,6 @@
 #include "app/desktop/DesktopController.hpp"
 #include "app/model/AppModel.hpp"
-#include "tests/support/fakes/FakeCompositor.hpp"
-#include "tests/support/fakes/FakeDesktopFormats.hpp"
-#include "tests/support/fakes/FakeDesktopWindows.hpp"
-#include "tests/support/fakes/FakeDisplaySource.hpp"
-#include "tests/support/fakes/FakeSystemLog.hpp"
-#include "tests/support/fakes/FakeWallpaperBackend.hpp"
-#include "tests/support/fakes/FakeWorkspaceWatch.hpp"
-#include "tests/support/fakes/FakePowerSources.hpp"
-#include "tests/support/fakes/FakeSessionWatch.hpp"
-#include "tests/support/fakes/FakeWindowCoverage.hpp"
+#include "tests/app/desktop/DesktopFakes.hpp"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -34,18 +25,8 @@ Display display(QString key, std::uint32_t number, QString name, bool main) {
   return d;
 }
 
-struct Rig {
+struct Rig : testsupport::DesktopFakes {
   QTemporaryDir dir;
-  FakeDisplaySource displays;
-  testsupport::FakeSessionWatch session;
-  testsupport::FakePowerSources power;
-  testsupport::FakeWindowCoverage coverage;
-  testsupport::FakeSystemLog log;
-  testsupport::FakeWallpaperBackend wallpapers{log};
-  testsupport::FakeDesktopWindows windows;
-  testsupport::FakeCompositor compositor;
-  testsupport::FakeWorkspaceWatch workspace;
-  testsupport::FakeDesktopFormats formats;
   AppModel model{[this] {
     AppModel::Options o;
     o.storeURL = root() / "library.json";
@@ -53,9 +34,6 @@ struct Rig {
     return o;
   }()};
   std::filesystem::path root() const { return dir.path().toStdString(); }
-  DesktopController::Services services() {
-    return {displays, session, power, coverage, wallpapers, windows, compositor, workspace, formats};
-  }
 };
 
 TEST(DesktopControllerState, StartsEmptyAndMakesTheWallpapersFolder) {

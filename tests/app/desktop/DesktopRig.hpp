@@ -6,17 +6,8 @@
 #include "app/desktop/DesktopController.hpp"
 #include "app/model/AppModel.hpp"
 #include "core/base/Date.hpp"
-#include "tests/support/fakes/FakeCompositor.hpp"
-#include "tests/support/fakes/FakeDesktopFormats.hpp"
-#include "tests/support/fakes/FakeDesktopWindows.hpp"
-#include "tests/support/fakes/FakeDisplaySource.hpp"
+#include "tests/app/desktop/DesktopFakes.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
-#include "tests/support/fakes/FakePowerSources.hpp"
-#include "tests/support/fakes/FakeSessionWatch.hpp"
-#include "tests/support/fakes/FakeSystemLog.hpp"
-#include "tests/support/fakes/FakeWallpaperBackend.hpp"
-#include "tests/support/fakes/FakeWindowCoverage.hpp"
-#include "tests/support/fakes/FakeWorkspaceWatch.hpp"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -39,30 +30,25 @@ inline Display makeDisplay(QString key, std::uint32_t number, bool main, QRect g
   return d;
 }
 
-struct DesktopRig {
+struct DesktopRig : DesktopFakes {
   QTemporaryDir dir;
-  FakeDisplaySource displays;
-  FakeSessionWatch session;
-  FakePowerSources power;
-  FakeWindowCoverage coverage;
-  FakeSystemLog log;
-  FakeWallpaperBackend wallpapers{log};
-  FakeDesktopWindows windows;
-  FakeCompositor compositor;
-  FakeWorkspaceWatch workspace;
-  FakeDesktopFormats formats;
   Date clock = *iso8601::parse("2024-05-01T12:00:00Z");
   Uuid wallet = Uuid::random();
   std::unique_ptr<AppModel> model;
   std::unique_ptr<DesktopController> controller;
+  // Set before make(): the pre-render wait and a watcher of the passes' steps.
+  std::chrono::milliseconds prerenderWait{20};
+  decltype(DesktopTimings::stageDone) stageDone;
 
-  DesktopRig() {
+  // adjust: changes to the model's options (gateways, say).
+  explicit DesktopRig(const std::function<void(AppModel::Options&)>& adjust = {}) {
     AppModel::Options o;
     o.storeURL = root() / "library.json";
     o.cacheDirectory = root() / "Media";
     o.services.gateways = {};
     o.timings.saveDelay = std::chrono::milliseconds(20);
     o.now = [this] { return clock; };
+    if (adjust) adjust(o);
     model = std::make_unique<AppModel>(o);
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();
@@ -87,13 +73,11 @@ struct DesktopRig {
   DesktopController& make(DisplaySource& displaySource, WallpaperBackend& backend) {
     DesktopController::Timings t;
     t.screensDebounce = std::chrono::milliseconds(30);
-    t.prerenderWait = std::chrono::milliseconds(20);
+    t.prerenderWait = prerenderWait;
+    t.stageDone = stageDone;
     t.cartelSeconds = 0.05;
     t.now = [this] { return clock; };
-    controller = std::make_unique<DesktopController>(
-        *model, DesktopController::Services{displaySource, session, power, coverage, backend, windows, compositor,
-                                            workspace, formats},
-        wallpaperDir(), t);
+    controller = std::make_unique<DesktopController>(*model, services(displaySource, backend, formats), wallpaperDir(), t);
     return *controller;
   }
 

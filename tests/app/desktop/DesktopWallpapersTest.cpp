@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <set>
 
 namespace tavolune {
 namespace {
@@ -38,8 +39,20 @@ TEST(DesktopWallpapers, FileNamesHashEverythingThatChangesThePicture) {
       DesktopController::wallpaperFileName(A, "tezos:kt1:1", Placement::framed(1.25, Framing::fit), 0, false, size,
                                            Qt::black, false),
       DesktopController::wallpaperFileName(A, "tezos:kt1:2", framed, 0, false, size, Qt::black, false),
+      // Same ratio, another label: another layout.
+      DesktopController::wallpaperFileName(A, "tezos:kt1:1", Placement::framed(1.5, Framing::fill), 0, false, size,
+                                           Qt::black, false),
+      DesktopController::wallpaperFileName(A, "tezos:kt1:1", Placement::inFrame(FrameStyle::naturalOak, 1.5), 0,
+                                           false, size, Qt::black, false),
   };
-  for (const auto& v : variants) EXPECT_NE(v, base);
+  const std::set<std::string> distinct(std::begin(variants), std::end(variants));
+  EXPECT_EQ(distinct.size(), std::size(variants));
+  EXPECT_FALSE(distinct.contains(base));
+  // A frame with a learnt ratio differs from the same frame without one.
+  EXPECT_NE(DesktopController::wallpaperFileName(A, "w", Placement::inFrame(FrameStyle::naturalOak, std::nullopt), 0,
+                                                 false, size, Qt::black, false),
+            DesktopController::wallpaperFileName(A, "w", Placement::inFrame(FrameStyle::naturalOak, 1.0), 0, false,
+                                                 size, Qt::black, false));
   EXPECT_EQ(DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::black, false), base);
 }
 

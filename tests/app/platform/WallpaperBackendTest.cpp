@@ -61,15 +61,21 @@ TEST(WallpaperBackend, AnswersLaterInOrderAndLogsFailures) {
   EXPECT_FALSE(called);
 }
 
-TEST(SpannedPicture, NamesChangeWithContentAndGoneDisplaysAreForgotten) {
-  QTemporaryDir dir;
-  const QString file = dir.filePath("a.jpg");
-  QImage(8, 8, QImage::Format_RGB32).save(file, "jpeg");
+// Displays "A" and "B", 100 pixels square, A on the left.
+std::pair<Display, Display> sideBySide() {
   Display a, b;
   a.key = "A";
   a.geometry = QRect(0, 0, 100, 100);
   b.key = "B";
   b.geometry = QRect(100, 0, 100, 100);
+  return {a, b};
+}
+
+TEST(SpannedPicture, NamesChangeWithContentAndGoneDisplaysAreForgotten) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("a.jpg");
+  QImage(8, 8, QImage::Format_RGB32).save(file, "jpeg");
+  const auto [a, b] = sideBySide();
   SpannedPicture spanned;
   auto pieces = spanned.update({a, {a, b}, file, Qt::red});
   ASSERT_EQ(pieces.size(), 2u);
@@ -89,6 +95,26 @@ TEST(SpannedPicture, NamesChangeWithContentAndGoneDisplaysAreForgotten) {
   EXPECT_TRUE(pieces[0].file.isEmpty());
   // Nothing to compose is no picture, not a crash.
   EXPECT_TRUE(SpannedPicture::compose({}, QSize()).isNull());
+}
+
+TEST(SpannedPicture, APictureAtHandIsDrawnOnlyForItsDisplay) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("b.jpg");
+  QImage onDisk(8, 8, QImage::Format_RGB32);
+  onDisk.fill(Qt::blue);
+  onDisk.save(file, "png");
+  const auto [a, b] = sideBySide();
+  SpannedPicture spanned;
+  spanned.update({b, {a, b}, file, Qt::black});
+  QImage green(100, 100, QImage::Format_RGB32);
+  green.fill(Qt::green);
+  // A's file does not exist: its picture comes from the request alone.
+  const auto pieces = spanned.update({a, {a, b}, dir.filePath("gone.jpg"), Qt::red, green});
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_TRUE(pieces[1].picture.isNull());
+  const QImage all = SpannedPicture::compose(pieces, QSize(200, 100));
+  EXPECT_EQ(all.pixelColor(50, 50), QColor(Qt::green));
+  EXPECT_EQ(all.pixelColor(150, 50), QColor(Qt::blue));
 }
 
 }  // namespace

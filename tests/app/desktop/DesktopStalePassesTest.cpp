@@ -1,0 +1,190 @@
+#include "tests/app/desktop/DesktopRig.hpp"
+#include "app/stage/ArtStageView.hpp"
+#include "tests/support/LoopbackServer.hpp"
+
+#include <QSemaphore>
+#include <QTest>
+
+#include <mutex>
+#include <set>
+
+namespace tavolune {
+namespace {
+
+using testsupport::DesktopRig;
+using testsupport::makeDisplay;
+using namespace std::chrono_literals;
+
+const QString A = "display-1";
+
+// Records which steps each generation's passes ran, and can hold one step
+// of one generation until the test lets it go.
+struct StepLog {
+  std::mutex mutex;
+  std::map<std::uint64_t, std::set<StillStage>> ran;
+  std::atomic<std::uint64_t> holdGeneration{0};
+  StillStage holdAfter = StillStage::set;
+  std::atomic<bool> held{false};
+  QSemaphore gate;
+
+  auto watcher() {
+    return [this](const QString&, std::uint64_t generation, StillStage stage, std::chrono::nanoseconds) {
+      {
+        std::lock_guard lock(mutex);
+        ran[generation].insert(stage);
+      }
+      if (generation == holdGeneration && stage == holdAfter) {
+        held = true;
+        gate.acquire();
+      }
+    };
+  }
+  std::set<StillStage> of(std::uint64_t generation) {
+    std::lock_guard lock(mutex);
+    return ran[generation];
+  }
+};
+
+TEST(DesktopStalePasses, FiveRapidNextsComposeAndEncodeOnlyTheLastPicture) {
+  DesktopRig rig;
+  StepLog steps;
+  rig.stageDone = steps.watcher();
+  for (const char* token : {"1", "2", "3", "4"}) rig.addWork(token);
+  rig.displays.set({makeDisplay(A, 1, true)});
+  auto& c = rig.make();
+  c.start();
+  ASSERT_TRUE(rig.waitIdle());
+  const auto first = c.renderGeneration(A) + 1;
+  for (int i = 0; i < 5; ++i) c.next(A);
+  ASSERT_TRUE(rig.waitIdle());
+  const auto last = c.renderGeneration(A);
+  ASSERT_EQ(last, first + 4);
+  for (auto g = first; g < last; ++g) EXPECT_TRUE(steps.of(g).empty()) << "generation " << g;
+  EXPECT_EQ(steps.of(last), (std::set<StillStage>{StillStage::decode, StillStage::turn, StillStage::compose,
+                                                  StillStage::encode, StillStage::write, StillStage::set}));
+  EXPECT_EQ(rig.files(), std::vector<std::string>{c.applied(A)->file.filename().string()});
+}
+
+// A pass overtaken right after one step skips the next one, and whatever
+// it left on disk goes once the display's passes are over.
+TEST(DesktopStalePasses, AnOvertakenPassStopsAtItsNextCheck) {
+  const struct {
+    StillStage overtakenAfter;
+    StillStage skipped;
+  } cases[] = {
+      {StillStage::turn, StillStage::compose},
+      {StillStage::compose, StillStage::encode},
+      {StillStage::write, StillStage::set},  // its file is written, then deleted
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(int(t.overtakenAfter));
+    DesktopRig rig;
+    StepLog steps;
+    steps.holdAfter = t.overtakenAfter;
+    rig.stageDone = steps.watcher();
+    rig.addWork("1");
+    rig.addWork("2", MediaKind::image, Qt::green);
+    rig.addWork("3", MediaKind::image, Qt::blue);
+    rig.displays.set({makeDisplay(A, 1, true)});
+    auto& c = rig.make();
+    c.start();
+    ASSERT_TRUE(rig.waitIdle());
+    const auto before = *c.applied(A);
+    steps.holdGeneration = c.renderGeneration(A) + 1;
+    c.next(A);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return steps.held.load(); }, 5000));
+    c.next(A);
+    steps.gate.release();
+    ASSERT_TRUE(rig.waitIdle());
+    const auto overtaken = steps.of(steps.holdGeneration);
+    EXPECT_TRUE(overtaken.contains(t.overtakenAfter));
+    EXPECT_FALSE(overtaken.contains(t.skipped));
+    EXPECT_TRUE(steps.of(c.renderGeneration(A)).contains(StillStage::set));
+    EXPECT_NE(c.applied(A)->file, before.file);
+    EXPECT_EQ(rig.files(), std::vector<std::string>{c.applied(A)->file.filename().string()});
+  }
+}
+
+TEST(DesktopStalePasses, ANewerRenderCancelsTheFetch) {
+  testsupport::LoopbackServer server;
+  server.on("GET", "/ipfs/QmSlow", testsupport::CannedResponse::text("never mind").after(30s));
+  DesktopRig rig([&](AppModel::Options& o) { o.services.gateways = {server.baseURL()}; });
+  const auto quick = rig.addWork("1");
+  Artwork slow = Artwork::make({.chain = Chain::tezos, .contract = "KT1Desk", .tokenId = "2", .title = "Slow",
+                                .mediaKind = MediaKind::image, .imageURI = "ipfs://QmSlow"});
+  rig.model->edit([slow, quick, w = rig.wallet](LibraryState& s) {
+    s.artworks[slow.id] = slow;
+    s.ownerships[w][slow.id] = 1;
+    s.screens["display-1"].currentArtworkID = quick.id;
+    s.touch();
+  });
+  rig.displays.set({makeDisplay(A, 1, true)});
+  auto& c = rig.make();
+  c.start();
+  ASSERT_TRUE(rig.waitIdle());
+  c.show(slow, A);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests("GET", "/ipfs/QmSlow").empty(); }, 5000));
+  EXPECT_TRUE(c.isPreparing(slow.id));
+  c.show(quick, A);
+  // Over long before the server would answer.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !c.isPreparing(slow.id); }, 5000));
+  ASSERT_TRUE(rig.waitIdle());
+  EXPECT_EQ(rig.current(A), quick.id);
+}
+
+TEST(DesktopStalePasses, OnePreRenderPendingPerDisplayAndNoneForAGoneDisplay) {
+  DesktopRig rig;
+  rig.prerenderWait = 400ms;
+  auto& c = rig.startWithTwo(A, MediaKind::generative);
+  c.next(A);
+  ASSERT_TRUE(rig.waitApplied(A));
+  ASSERT_EQ(c.upcoming(A), "tezos:kt1desk:2");
+  const auto measured = [&] {
+    return std::count(rig.formats.profileCalls.begin(), rig.formats.profileCalls.end(), "tezos:kt1desk:2");
+  };
+  const auto before = measured();
+  // Two more pictures within the wait: each would start a pre-render.
+  c.setFraming(Framing::fill, A);
+  ASSERT_TRUE(rig.waitApplied(A));
+  c.setFraming(Framing::fit, A);
+  ASSERT_TRUE(rig.waitApplied(A));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return measured() > before; }, 3000));
+  QTest::qWait(600);  // room for any other pending one to fire
+  EXPECT_EQ(measured(), before + 1);
+
+  // The display goes during the wait: nothing is rendered for it.
+  c.setFraming(Framing::passePartout, A);
+  ASSERT_TRUE(rig.waitApplied(A));
+  rig.displays.set({});
+  c.refreshScreens(false);
+  QTest::qWait(600);
+  EXPECT_EQ(measured(), before + 1);
+}
+
+TEST(DesktopStalePasses, AFailedStageGetsThePlaceholderToo) {
+  DesktopRig rig;
+  // Its video is nowhere to be had: the stage fails; its image is in the cache.
+  Artwork video = rig.addWork("1", MediaKind::video);
+  rig.model->edit([id = video.id](LibraryState& s) {
+    s.artworks[id].animationURI = "ipfs://QmNowhere";
+    s.animatedArtworks.insert(id);
+    s.touch();
+  });
+  rig.displays.set({makeDisplay(A, 1, true)});
+  auto& c = rig.make();
+  c.start();
+  auto* stage = c.liveStage(A);
+  ASSERT_TRUE(stage);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stage->status().kind == ArtStageView::Status::Kind::failed; }, 5000))
+      << int(stage->status().kind);
+  ASSERT_TRUE(rig.waitIdle());
+  // A render of the failed stage: the page is kept, the picture is put over the matte.
+  stage->setStillImage(QImage());
+  c.setFraming(Framing::fill, A);
+  ASSERT_TRUE(rig.waitApplied(A));
+  EXPECT_EQ(stage->status().kind, ArtStageView::Status::Kind::failed);
+  EXPECT_FALSE(stage->stillImage().isNull());
+}
+
+}  // namespace
+}  // namespace tavolune
