@@ -10,7 +10,9 @@
 #include "tests/support/fakes/FakeDesktopFormats.hpp"
 #include "tests/support/fakes/FakeDesktopWindows.hpp"
 #include "tests/support/fakes/FakeDisplaySource.hpp"
+#include "tests/support/fakes/FakeIdleClock.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
+#include "tests/support/fakes/FakeProbeService.hpp"
 #include "tests/support/fakes/FakePowerSources.hpp"
 #include "tests/support/fakes/FakeSessionWatch.hpp"
 #include "tests/support/fakes/FakeSystemLog.hpp"
@@ -51,8 +53,10 @@ struct DesktopRig {
   FakeCompositor compositor;
   FakeWorkspaceWatch workspace;
   FakeDesktopFormats formats;
+  FakeIdleClock idle;
   Date clock = *iso8601::parse("2024-05-01T12:00:00Z");
   Uuid wallet = Uuid::random();
+  FakeProbeService* probes = nullptr;  // the model's, once it asks for them
   std::unique_ptr<AppModel> model;
   std::unique_ptr<DesktopController> controller;
 
@@ -63,6 +67,11 @@ struct DesktopRig {
     o.services.gateways = {};
     o.timings.saveDelay = std::chrono::milliseconds(20);
     o.now = [this] { return clock; };
+    o.probes = [this](const ContentFetcher&) {
+      auto made = std::make_unique<FakeProbeService>();
+      probes = made.get();
+      return made;
+    };
     model = std::make_unique<AppModel>(o);
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();
@@ -89,10 +98,12 @@ struct DesktopRig {
     t.screensDebounce = std::chrono::milliseconds(30);
     t.prerenderWait = std::chrono::milliseconds(20);
     t.cartelSeconds = 0.05;
+    t.releaseDelay = std::chrono::milliseconds(300);
+    t.measureGap = std::chrono::milliseconds(20);
     t.now = [this] { return clock; };
     controller = std::make_unique<DesktopController>(
         *model, DesktopController::Services{displaySource, session, power, coverage, backend, windows, compositor,
-                                            workspace, formats},
+                                            workspace, formats, idle},
         wallpaperDir(), t);
     return *controller;
   }
