@@ -120,7 +120,10 @@ void idleDesktop(benchmark::State& state, bool withLive) {
       s.ownerships[wallet][a.id] = 1;
       if (live) s.animatedArtworks.insert(a.id);
       s.settings.rotationOrder = PlaybackOrder::sequential;
-      s.screens["display-" + std::to_string(i + 1)].currentArtworkID = a.id;
+      // Shown just now: the minute's rotation tick finds nothing due.
+      auto& screen = s.screens["display-" + std::to_string(i + 1)];
+      screen.currentArtworkID = a.id;
+      screen.lastChange = now();
       s.touch();
     });
     Display d;
