@@ -3,25 +3,12 @@
 // or with the next generative work's still already rendered. Also the
 // longest stall of the GUI thread meanwhile.
 
-#include "app/desktop/DesktopController.hpp"
-#include "app/model/AppModel.hpp"
-#include "bench/app/BenchApplication.hpp"
-#include "tests/support/fakes/FakeCompositor.hpp"
-#include "tests/support/fakes/FakeDesktopFormats.hpp"
-#include "tests/support/fakes/FakeDesktopWindows.hpp"
-#include "tests/support/fakes/FakeDisplaySource.hpp"
-#include "tests/support/fakes/FakePowerSources.hpp"
-#include "tests/support/fakes/FakeSessionWatch.hpp"
-#include "tests/support/fakes/FakeSystemLog.hpp"
-#include "tests/support/fakes/FakeWallpaperBackend.hpp"
-#include "tests/support/fakes/FakeWindowCoverage.hpp"
-#include "tests/support/fakes/FakeWorkspaceWatch.hpp"
+#include "bench/app/DesktopBenchRig.hpp"
 
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -52,31 +39,9 @@ QByteArray sourceJPEG() {
 }
 
 void rotationTick(benchmark::State& state, bool prerendered) {
-  ensureApp();
-  QTemporaryDir dir;
-  const std::filesystem::path root = dir.path().toStdString();
-  AppModel::Options o;
-  o.storeURL = root / "library.json";
-  o.cacheDirectory = root / "Media";
-  o.services.gateways = {};
-  AppModel model(o);
-  {
-    QEventLoop loop;
-    QObject::connect(&model, &AppModel::loadedChanged, &loop, &QEventLoop::quit);
-    model.load();
-    if (!model.isLoaded()) loop.exec();
-  }
-  testsupport::FakeDisplaySource displays;
-  testsupport::FakeSessionWatch session;
-  testsupport::FakePowerSources power;
-  testsupport::FakeWindowCoverage coverage;
-  testsupport::FakeSystemLog log;
-  testsupport::FakeWallpaperBackend wallpapers(log);
-  testsupport::FakeDesktopWindows windows;
-  testsupport::FakeCompositor compositor;
-  testsupport::FakeWorkspaceWatch workspace;
-  testsupport::FakeDesktopFormats formats;
-
+  DesktopBenchRig rig;
+  AppModel& model = *rig.model;
+  auto& formats = rig.formats;
   const QByteArray jpeg = sourceJPEG();
   const Uuid wallet = Uuid::random();
   std::vector<std::string> ids;
@@ -105,13 +70,10 @@ void rotationTick(benchmark::State& state, bool prerendered) {
   d.number = 1;
   d.isMain = true;
   d.geometry = d.available = QRect(0, 0, 5120, 2880);
-  displays.set({d});
+  rig.displays.set({d});
   DesktopController::Timings timings;
   timings.prerenderWait = std::chrono::hours(1);
-  DesktopController controller(model,
-                               {displays, session, power, coverage, wallpapers, windows, compositor, workspace,
-                                formats},
-                               root / "Wallpapers", timings);
+  DesktopController controller(model, rig.services(), rig.root / "Wallpapers", timings);
 
   double maxStall = 0;
   for (auto _ : state) {

@@ -4,27 +4,13 @@
 // thread's wakeups (voluntary context switches) and the timer events it
 // handled, per minute. TAVOLUNE_IDLE_SECONDS shortens the minute.
 
-#include "app/desktop/DesktopController.hpp"
-#include "app/model/AppModel.hpp"
-#include "bench/app/BenchApplication.hpp"
+#include "bench/app/DesktopBenchRig.hpp"
 #include "tests/support/TinyGif.hpp"
-#include "tests/support/fakes/FakeCompositor.hpp"
-#include "tests/support/fakes/FakeDesktopFormats.hpp"
-#include "tests/support/fakes/FakeDesktopWindows.hpp"
-#include "tests/support/fakes/FakeDisplaySource.hpp"
-#include "tests/support/fakes/FakeIdleClock.hpp"
-#include "tests/support/fakes/FakePowerSources.hpp"
-#include "tests/support/fakes/FakeSessionWatch.hpp"
-#include "tests/support/fakes/FakeSystemLog.hpp"
-#include "tests/support/fakes/FakeWallpaperBackend.hpp"
-#include "tests/support/fakes/FakeWindowCoverage.hpp"
-#include "tests/support/fakes/FakeWorkspaceWatch.hpp"
 
 #include <QBuffer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -69,32 +55,8 @@ void run(int ms) {
 }
 
 void idleDesktop(benchmark::State& state, bool withLive) {
-  ensureApp();
-  QTemporaryDir dir;
-  const std::filesystem::path root = dir.path().toStdString();
-  AppModel::Options o;
-  o.storeURL = root / "library.json";
-  o.cacheDirectory = root / "Media";
-  o.services.gateways = {};
-  AppModel model(o);
-  {
-    QEventLoop loop;
-    QObject::connect(&model, &AppModel::loadedChanged, &loop, &QEventLoop::quit);
-    model.load();
-    if (!model.isLoaded()) loop.exec();
-  }
-  testsupport::FakeDisplaySource displays;
-  testsupport::FakeSessionWatch session;
-  testsupport::FakePowerSources power;
-  testsupport::FakeWindowCoverage coverage;
-  testsupport::FakeSystemLog log;
-  testsupport::FakeWallpaperBackend wallpapers(log);
-  testsupport::FakeDesktopWindows windows;
-  testsupport::FakeCompositor compositor;
-  testsupport::FakeWorkspaceWatch workspace;
-  testsupport::FakeDesktopFormats formats;
-  testsupport::FakeIdleClock idle;
-
+  DesktopBenchRig rig;
+  AppModel& model = *rig.model;
   const Uuid wallet = Uuid::random();
   std::vector<Display> list;
   const int count = withLive ? 3 : 2;
@@ -133,13 +95,11 @@ void idleDesktop(benchmark::State& state, bool withLive) {
     d.geometry = d.available = QRect(1920 * i, 0, 1920, 1080);
     list.push_back(d);
   }
-  displays.set(list);
+  rig.displays.set(list);
   DesktopController::Timings timings;
   timings.cartelSeconds = 0.5;
   timings.prerenderWait = std::chrono::milliseconds(500);
-  DesktopController controller(
-      model, {displays, session, power, coverage, wallpapers, windows, compositor, workspace, formats, idle},
-      root / "Wallpapers", timings);
+  DesktopController controller(model, rig.services(), rig.root / "Wallpapers", timings);
   {
     std::set<QString> applied;
     QEventLoop loop;

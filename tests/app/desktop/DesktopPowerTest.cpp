@@ -66,22 +66,16 @@ TEST_F(Power, TheMenuPauseHoldsEveryDisplayAndReleasesAfterTheDelay) {
   ASSERT_TRUE(a && b);
   EXPECT_TRUE(c.isLivePlaying());
 
-  c.setUserPaused(true);
-  c.applyPower();
-  for (const auto& key : {A, B}) {
-    EXPECT_EQ(c.liveStage(key)->status().kind, Kind::paused);
-    EXPECT_TRUE(c.hasReleaseTask(key));
+  // Paused, then back within the delay: the same content carries on, no reload.
+  for (const bool paused : {true, false}) {
+    c.setUserPaused(paused);
+    c.applyPower();
+    for (const auto& key : {A, B}) {
+      EXPECT_EQ(c.liveStage(key)->status().kind, paused ? Kind::paused : Kind::playing);
+      EXPECT_EQ(c.hasReleaseTask(key), paused);
+    }
+    EXPECT_EQ(c.isLivePlaying(), !paused);
   }
-  EXPECT_FALSE(c.isLivePlaying());
-
-  // Back within the delay: the same content carries on, no reload.
-  c.setUserPaused(false);
-  c.applyPower();
-  for (const auto& key : {A, B}) {
-    EXPECT_EQ(c.liveStage(key)->status().kind, Kind::playing);
-    EXPECT_FALSE(c.hasReleaseTask(key));
-  }
-  EXPECT_TRUE(c.isLivePlaying());
 
   // Paused past the delay: the content goes, the paused picture stays.
   c.setUserPaused(true);
