@@ -93,7 +93,7 @@ int main(int argc, char* argv[]) {
       model,
       DesktopController::Services{*services.displays, *services.session, *services.power, *services.coverage,
                                   *services.wallpaper, *services.desktopWindows, *services.compositor,
-                                  *services.workspace, formats},
+                                  *services.workspace, formats, *services.idleClock},
       TavolunePaths::data() / "Wallpapers");
   std::unique_ptr<Updater> updater;
 

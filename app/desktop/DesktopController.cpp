@@ -97,6 +97,7 @@ void DesktopController::start() {
   rotationTimer_->setInterval(timings_.tick);
   connect(rotationTimer_.get(), &QTimer::timeout, this, [this] { tick(); });
   rotationTimer_->start();
+  startIdleMeasuring();
   refreshScreens(true);
 }
 
@@ -205,25 +206,6 @@ void DesktopController::reapplyWallpapers() {
                              QColor(picture.options)};
     services_.wallpapers.setPicture(std::move(request), this, [](WallpaperBackend::Outcome) {});
   }
-}
-
-void DesktopController::applyPower() {
-  power.setWatchesCoverage(liveWindowCount() > 0);
-  bool playing = false;
-  for (const auto& [key, window] : liveWindows_) {
-    auto* stage = liveStage(key);
-    if (!stage) continue;
-    auto d = display(key);
-    const bool pause = userPaused_ || power.pauseReason(d ? std::optional(d->number) : std::nullopt).has_value();
-    if (pause) {
-      stage->pause();
-    } else {
-      stage->resume();
-      const auto kind = stage->status().kind;
-      playing = playing || kind == ArtStageView::Status::Kind::playing || kind == ArtStageView::Status::Kind::loading;
-    }
-  }
-  setLivePlaying(playing);
 }
 
 // --- queries ---

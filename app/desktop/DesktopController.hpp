@@ -9,6 +9,7 @@
 #include "app/desktop/DesktopFormats.hpp"
 #include "app/desktop/PowerPolicy.hpp"
 #include "app/platform/DisplaySource.hpp"
+#include "app/platform/IdleClock.hpp"
 #include "core/base/Date.hpp"
 #include "core/base/Uuid.hpp"
 #include "core/model/Artwork.hpp"
@@ -57,6 +58,10 @@ struct DesktopTimings {
   std::chrono::milliseconds tick{60'000};
   std::chrono::milliseconds prerenderWait{20'000};
   double cartelSeconds = 10;
+  // A paused live work keeps its content this long.
+  std::chrono::milliseconds releaseDelay{120'000};
+  std::chrono::milliseconds measureEvery{600'000};
+  std::chrono::milliseconds measureGap{5'000};
   std::function<Date()> now = &tavolune::now;
   // Told after each step of a still pass, on the thread that ran it.
   std::function<void(const QString& key, std::uint64_t generation, StillStage, std::chrono::nanoseconds)> stageDone{};
@@ -86,6 +91,7 @@ class DesktopController final : public QObject {
     const Compositor& compositor;
     WorkspaceWatch& workspace;
     DesktopFormats& formats;
+    IdleClock& idle = unknownIdleClock();
   };
 
   using Timings = DesktopTimings;
@@ -94,6 +100,11 @@ class DesktopController final : public QObject {
   static constexpr std::size_t historyKeep = 100;
   static constexpr int maxRenderSide = 6000;
   static constexpr double jpegQuality = 0.92;
+  // The frame-rate cap of every live desktop stage.
+  static constexpr int liveFps = 30;
+  // Idle measuring: series per run, and seconds without input before one.
+  static constexpr std::size_t measureBatch = 5;
+  static constexpr double measureAfterIdleSeconds = 180;
 
   // What was last set as a display's desktop picture.
   struct AppliedPicture {
@@ -155,9 +166,17 @@ class DesktopController final : public QObject {
   void tick();
   void libraryChanged();
   void reapplyWallpapers();
-  // Pauses or resumes live windows under the power rules; here it keeps the
-  // coverage watch on while a live window exists.
+  // Pauses or resumes every live window under the user's pause, the screen
+  // saver and the power policy; a work paused for 120 s gives up its content.
   void applyPower();
+  // Told by the screen saver when it shows and when it goes.
+  void setScreenSaverShowing(bool showing);
+  bool screenSaverShowing() const { return screenSaverShowing_; }
+  // Measures a few unmeasured series while the user is away; one run at a time.
+  void measureWhileIdle();
+  bool isMeasuringIdle() const { return measuringIdle_; }
+  // The main display's state in one line, for the menu and diagnostics.
+  QString statusLine() const;
 
   // --- rendering ---
   void renderScreen(const QString& key, bool advanceIfMissing, bool onlyIfChanged);
@@ -187,6 +206,7 @@ class DesktopController final : public QObject {
   ArtStageView* liveStage(const QString& key) const;
   CartelPanel* cartel(const QString& key) const;
   std::size_t liveWindowCount() const;
+  bool hasReleaseTask(const QString& key) const { return releaseTasks_.contains(key); }
 
   AppModel& model;
   PowerPolicy power;
@@ -202,6 +222,15 @@ class DesktopController final : public QObject {
 
  private:
   struct StillJob;
+  // A pending (or run) release of one live window; a new window gets its own.
+  struct ReleaseTask {
+    QPointer<StageWindow> window;
+    std::unique_ptr<QTimer> timer;
+  };
+  void startIdleMeasuring();
+  void measureNext(std::shared_ptr<std::vector<Artwork>> works, std::size_t next);
+  bool mayMeasure() const;
+  void refreshLivePlaying();
   void edited();
   void setCurrent(const std::string& artworkID, const QString& key);
   void advance(const QString& key, bool forward);
@@ -246,7 +275,9 @@ class DesktopController final : public QObject {
   std::map<QString, std::string> upcoming_;
   std::map<QString, AppliedPicture> applied_;
   std::map<QString, QString> renderedSignature_;
-  std::map<QString, std::unique_ptr<QTimer>> releaseTasks_;
+  std::map<QString, ReleaseTask> releaseTasks_;
+  bool screenSaverShowing_ = false;
+  bool measuringIdle_ = false;
 
   std::unique_ptr<QTimer> rotationTimer_;
   std::unique_ptr<QTimer> measureTimer_;

@@ -13,4 +13,13 @@ class IdleClock {
   virtual double secondsSinceLastInput() = 0;
 };
 
+// The clock of a session that cannot tell: never idle.
+inline IdleClock& unknownIdleClock() {
+  struct Unknown final : IdleClock {
+    double secondsSinceLastInput() override { return 0; }
+  };
+  static Unknown clock;
+  return clock;
+}
+
 }  // namespace tavolune

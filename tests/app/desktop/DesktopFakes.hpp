@@ -8,6 +8,7 @@
 #include "tests/support/fakes/FakeDesktopFormats.hpp"
 #include "tests/support/fakes/FakeDesktopWindows.hpp"
 #include "tests/support/fakes/FakeDisplaySource.hpp"
+#include "tests/support/fakes/FakeIdleClock.hpp"
 #include "tests/support/fakes/FakePowerSources.hpp"
 #include "tests/support/fakes/FakeSessionWatch.hpp"
 #include "tests/support/fakes/FakeSystemLog.hpp"
@@ -28,10 +29,11 @@ struct DesktopFakes {
   FakeCompositor compositor;
   FakeWorkspaceWatch workspace;
   FakeDesktopFormats formats;
+  FakeIdleClock idle;
 
   DesktopController::Services services() { return services(displays, wallpapers, formats); }
   DesktopController::Services services(DisplaySource& source, WallpaperBackend& backend, DesktopFormats& measuring) {
-    return {source, session, power, coverage, backend, windows, compositor, workspace, measuring};
+    return {source, session, power, coverage, backend, windows, compositor, workspace, measuring, idle};
   }
 };
 

@@ -8,6 +8,7 @@
 #include "core/base/Date.hpp"
 #include "tests/app/desktop/DesktopFakes.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
+#include "tests/support/fakes/FakeProbeService.hpp"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -34,6 +35,7 @@ struct DesktopRig : DesktopFakes {
   QTemporaryDir dir;
   Date clock = *iso8601::parse("2024-05-01T12:00:00Z");
   Uuid wallet = Uuid::random();
+  FakeProbeService* probes = nullptr;  // the model's, once it asks for them
   std::unique_ptr<AppModel> model;
   std::unique_ptr<DesktopController> controller;
   // Set before make(): the pre-render wait and a watcher of the passes' steps.
@@ -48,6 +50,11 @@ struct DesktopRig : DesktopFakes {
     o.services.gateways = {};
     o.timings.saveDelay = std::chrono::milliseconds(20);
     o.now = [this] { return clock; };
+    o.probes = [this](const ContentFetcher&) {
+      auto made = std::make_unique<FakeProbeService>();
+      probes = made.get();
+      return made;
+    };
     if (adjust) adjust(o);
     model = std::make_unique<AppModel>(o);
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
@@ -76,6 +83,8 @@ struct DesktopRig : DesktopFakes {
     t.prerenderWait = prerenderWait;
     t.stageDone = stageDone;
     t.cartelSeconds = 0.05;
+    t.releaseDelay = std::chrono::milliseconds(300);
+    t.measureGap = std::chrono::milliseconds(20);
     t.now = [this] { return clock; };
     controller = std::make_unique<DesktopController>(*model, services(displaySource, backend, formats), wallpaperDir(), t);
     return *controller;

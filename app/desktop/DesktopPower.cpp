@@ -1,0 +1,138 @@
+// Power on the desktop: pausing, resuming and releasing live windows, the
+// idle measuring of unmeasured series, and the one-line status text.
+
+#include "app/desktop/DesktopController.hpp"
+#include "app/desktop/StageWindow.hpp"
+#include "app/model/AppModel.hpp"
+#include "app/stage/ArtStageView.hpp"
+
+namespace tavolune {
+namespace {
+
+using Kind = ArtStageView::Status::Kind;
+
+bool running(const ArtStageView& stage) {
+  const auto kind = stage.status().kind;
+  return kind == Kind::loading || kind == Kind::playing;
+}
+
+}  // namespace
+
+void DesktopController::applyPower() {
+  power.setWatchesCoverage(liveWindowCount() > 0);
+  for (const auto& [key, window] : liveWindows_) {
+    auto* stage = liveStage(key);
+    if (!stage) continue;
+    // A stage's failure or finished load changes what the tray shows.
+    connect(stage, &ArtStageView::statusChanged, this, &DesktopController::refreshLivePlaying, Qt::UniqueConnection);
+    const auto d = display(key);
+    const bool pause = userPaused_ || screenSaverShowing_ ||
+                       power.pauseReason(d ? std::optional(d->number) : std::nullopt).has_value();
+    if (!pause) {
+      releaseTasks_.erase(key);
+      stage->resume();
+      continue;
+    }
+    stage->pause();
+    // The count runs from the window's first pause; a task left by an earlier
+    // window of this display would never release this one.
+    if (auto it = releaseTasks_.find(key); it != releaseTasks_.end() && it->second.window == window) continue;
+    auto timer = std::make_unique<QTimer>();
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::CoarseTimer);
+    timer->setInterval(timings_.releaseDelay);
+    connect(timer.get(), &QTimer::timeout, this, [weak = window] {
+      if (!weak) return;
+      auto* paused = qobject_cast<ArtStageView*>(weak->stage());
+      if (paused && paused->status().kind == Kind::paused) paused->release();
+    });
+    timer->start();
+    releaseTasks_[key] = ReleaseTask{window, std::move(timer)};
+  }
+  std::erase_if(releaseTasks_, [this](const auto& entry) { return !liveWindow(entry.first); });
+  refreshLivePlaying();
+}
+
+// Playing means some stage loads or plays: a failed, idle or paused one does not.
+void DesktopController::refreshLivePlaying() {
+  bool playing = false;
+  for (const auto& [key, window] : liveWindows_) {
+    if (auto* stage = liveStage(key)) playing = playing || running(*stage);
+  }
+  setLivePlaying(playing);
+}
+
+void DesktopController::setScreenSaverShowing(bool showing) {
+  if (showing == screenSaverShowing_) return;
+  screenSaverShowing_ = showing;
+  applyPower();
+}
+
+// --- idle measuring ---
+
+void DesktopController::startIdleMeasuring() {
+  measureTimer_ = std::make_unique<QTimer>();
+  measureTimer_->setTimerType(Qt::VeryCoarseTimer);
+  measureTimer_->setInterval(timings_.measureEvery);
+  connect(measureTimer_.get(), &QTimer::timeout, this, [this] { measureWhileIdle(); });
+  measureTimer_->start();
+}
+
+void DesktopController::measureWhileIdle() {
+  // A probe that takes long must not let the next run measure beside it.
+  if (measuringIdle_ || model.analysisProgress()) return;
+  auto works = std::make_shared<std::vector<Artwork>>();
+  for (const Artwork* work : model.state().unmeasuredSeries()) {
+    if (works->size() == measureBatch) break;
+    works->push_back(*work);
+  }
+  if (works->empty()) return;
+  measuringIdle_ = true;
+  measureNext(std::move(works), 0);
+}
+
+void DesktopController::measureNext(std::shared_ptr<std::vector<Artwork>> works, std::size_t next) {
+  if (next >= works->size() || !mayMeasure()) {
+    measuringIdle_ = false;
+    return;
+  }
+  services_.formats.profile((*works)[next], true, this, [this, works, next] {
+    QTimer::singleShot(timings_.measureGap, Qt::CoarseTimer, this, [this, works, next] { measureNext(works, next + 1); });
+  });
+}
+
+// Only while the user is away, on mains power, cool and awake, and never
+// beside the user's own analysis of the collection.
+bool DesktopController::mayMeasure() const {
+  const auto& state = power.state();
+  if (state.onBattery || state.lowPower || state.thermalSerious || state.asleep) return false;
+  if (model.analysisProgress()) return false;
+  return services_.idle.secondsSinceLastInput() > measureAfterIdleSeconds;
+}
+
+// --- status ---
+
+QString DesktopController::statusLine() const {
+  const auto key = mainKey();
+  if (!key) return QStringLiteral("No display");
+  if (!preparing_.empty()) return QStringLiteral("Preparing the artwork\u2026");
+  const auto work = currentArtwork(*key);
+  if (!work) return QStringLiteral("No artwork");
+  const auto& state = model.state();
+  if (state.settings.animation == AnimationPolicy::never) return QStringLiteral("Static \u00b7 high-quality render");
+  if (!work->isLive()) return QStringLiteral("Static \u00b7 image");
+  if (!state.shouldAnimate(*work)) return QStringLiteral("Static \u00b7 still render (animation not selected)");
+  if (!state.runsLive(*work)) return QStringLiteral("Static \u00b7 still render (turned artwork)");
+  if (userPaused_) return QStringLiteral("Live \u00b7 paused");
+  std::optional<std::uint32_t> mainNumber;
+  for (const auto& s : screens_) {
+    if (s.isMain) {
+      mainNumber = s.displayID;
+      break;
+    }
+  }
+  if (auto reason = power.pauseReason(mainNumber)) return QStringLiteral("Live \u00b7 paused (%1)").arg(*reason);
+  return QStringLiteral("Live \u00b7 %1 fps").arg(liveFps);
+}
+
+}  // namespace tavolune

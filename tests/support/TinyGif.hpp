@@ -1,0 +1,18 @@
+#pragma once
+// An animated GIF of two 1 x 1 frames, 0.1 s each, looping. Any thread.
+
+#include <string>
+
+namespace tavolune::testsupport {
+
+inline const std::string& tinyGif() {
+  static const std::string bytes(
+      "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
+      "!\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
+      "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00"
+      "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x4c\x01\x00;",
+      85);
+  return bytes;
+}
+
+}  // namespace tavolune::testsupport
