@@ -14,6 +14,7 @@
 #include "app/model/WindowManager.hpp"
 #include "app/onboarding/OnboardingView.hpp"
 #include "app/platform/PlatformServices.hpp"
+#include "app/settings/SettingsView.hpp"
 #include "app/shell/AppDelegate.hpp"
 #include "app/shell/BuildInfo.hpp"
 #include "app/shell/CrashHandler.hpp"
@@ -127,6 +128,28 @@ int main(int argc, char* argv[]) {
                                  {model.images(), *QThreadPool::globalInstance(),
                                   [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }});
 
+  // The screen saver, once it exists; until then Preview shows none.
+  std::function<void()> showScreenSaver;
+  const auto ensureUpdater = [&] {
+    if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
+    return updater.get();
+  };
+  SettingsView::registerWindow(
+      windows, {.model = model,
+                .desktop = *desktop,
+                .login = login,
+                .build = thisBuild(),
+                .updater = ensureUpdater,
+                .report =
+                    [&] {
+                      return Diagnostics::report(thisBuild(), Diagnostics::describe(*services.machine, *services.displays),
+                                                 model.state(), QString(),
+                                                 Diagnostics::recentCrashes(Diagnostics::crashesFolder(dataFolder),
+                                                                            QDateTime::currentDateTimeUtc()),
+                                                 now());
+                    },
+                .showScreenSaver = [&] { if (showScreenSaver) showScreenSaver(); }});
+
   MenuBarExtra tray(*services.trayHost, menuContent);
   QObject::connect(desktop.get(), &DesktopController::livePlayingChanged, &tray, &MenuBarExtra::setLivePlaying);
 
@@ -135,11 +158,8 @@ int main(int argc, char* argv[]) {
   hooks.startDesktop = [&] { desktop->start(); };
   hooks.shutdownDesktop = [&] { desktop->shutdown(); };
   hooks.refreshScreens = [&] { desktop->refreshScreens(true); };
-  // The screen saver is not built yet: the preview shows none.
-  hooks.showScreenSaver = {};
-  hooks.touchUpdater = [&] {
-    if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
-  };
+  hooks.showScreenSaver = [&] { if (showScreenSaver) showScreenSaver(); };
+  hooks.touchUpdater = [&] { ensureUpdater(); };
   AppDelegate delegate(model, windows, services.trayHost.get(), switches, std::move(hooks));
   delegate.quitOn(quitSignals);
   QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate,

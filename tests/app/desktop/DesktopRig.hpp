@@ -24,6 +24,7 @@
 #include <QThreadPool>
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tavolune::testsupport {
@@ -56,13 +57,16 @@ struct DesktopRig {
   std::unique_ptr<AppModel> model;
   std::unique_ptr<DesktopController> controller;
 
-  DesktopRig() {
+  DesktopRig() : DesktopRig([](AppModel::Options&) {}) {}
+  // adjust changes the model's options before the model is made.
+  explicit DesktopRig(const std::function<void(AppModel::Options&)>& adjust) {
     AppModel::Options o;
     o.storeURL = root() / "library.json";
     o.cacheDirectory = root() / "Media";
     o.services.gateways = {};
     o.timings.saveDelay = std::chrono::milliseconds(20);
     o.now = [this] { return clock; };
+    adjust(o);
     model = std::make_unique<AppModel>(o);
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();
