@@ -16,6 +16,7 @@
 #include "tests/app/settings/SettingsRig.hpp"
 
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace tavolune {
 namespace {
@@ -196,6 +198,47 @@ TEST(GeneralSettings, RefusedLoginChangeSpringsBack) {
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                           [](const std::string& l) { return l.find("Open at Login unavailable") != std::string::npos; }),
             1);
+}
+
+// An entry whose status the test sets.
+class StatusOnly final : public AutostartService {
+ public:
+  explicit StatusOnly(LoginItemStatus status) : status_(status) {}
+  LoginItemStatus status() const override { return status_; }
+  void setEnabled(bool) override {}
+
+ private:
+  LoginItemStatus status_;
+};
+
+TEST(GeneralSettings, LoginSwitchShowsTheSystemsStatus) {
+  SettingsRig rig;
+  for (const auto& [status, on, note] : std::vector<std::tuple<LoginItemStatus, bool, bool>>{
+           {LoginItemStatus::requiresApproval, true, true},
+           {LoginItemStatus::notFound, false, false},
+           {LoginItemStatus::enabled, true, false}}) {
+    StatusOnly entry(status);
+    LoginItem login(entry, rig.log);
+    QSignalSpy read(&login, &LoginItem::statusChanged);
+    ASSERT_TRUE(read.wait(5000));
+    GeneralSettings tab({.model = *rig.model, .desktop = *rig.controller, .login = login});
+    EXPECT_EQ(tab.loginToggle()->isChecked(), on);
+    EXPECT_EQ(tab.approvalNote()->isVisibleTo(&tab), note);
+    // Showing the tab reads the status again.
+    tab.show();
+    ASSERT_TRUE(read.wait(5000));
+  }
+}
+
+TEST(GeneralSettings, ComingBackToTheApplicationReadsTheLoginStatus) {
+  SettingsRig rig;
+  GeneralSettings tab(rig.services());
+  EXPECT_FALSE(tab.loginToggle()->isChecked());
+  rig.autostart.setEnabled(true);  // changed in the system's settings
+  QSignalSpy read(rig.login.get(), &LoginItem::statusChanged);
+  emit qApp->applicationStateChanged(Qt::ApplicationActive);
+  ASSERT_TRUE(read.wait(5000));
+  EXPECT_TRUE(tab.loginToggle()->isChecked());
 }
 
 TEST(GeneralSettings, AnalysisRowFollowsTheModel) {
