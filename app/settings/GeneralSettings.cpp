@@ -124,7 +124,13 @@ FormSection* GeneralSettings::formatsSection(QWidget* content) {
 
   formatsLabel_ = new RowLabel(QStringLiteral("Artwork Formats"), "ruler", RowLabel::orange(), QString());
   analysis_ = new QStackedWidget;
-  analyze_ = new QPushButton(tr("Analyze Collection"), analysis_);
+  // The button keeps its own width on a page as wide as the progress row.
+  auto* buttonPage = new QWidget(analysis_);
+  auto* buttonRow = new QHBoxLayout(buttonPage);
+  buttonRow->setContentsMargins(0, 0, 0, 0);
+  buttonRow->addStretch();
+  analyze_ = new QPushButton(tr("Analyze Collection"), buttonPage);
+  buttonRow->addWidget(analyze_);
   connect(analyze_, &QPushButton::clicked, this, [&model] { model.analyzeCollection(); });
   progressRow_ = new QWidget(analysis_);
   auto* h = new QHBoxLayout(progressRow_);
@@ -142,7 +148,7 @@ FormSection* GeneralSettings::formatsSection(QWidget* content) {
   h->addWidget(progress_);
   h->addWidget(progressText_);
   h->addWidget(stop_);
-  analysis_->addWidget(analyze_);
+  analysis_->addWidget(buttonPage);
   analysis_->addWidget(progressRow_);
   section->addRow(settingsRow(formatsLabel_, analysis_, section));
 
@@ -184,7 +190,7 @@ void GeneralSettings::loadLogin() {
 void GeneralSettings::loadAnalysis() {
   AppModel& model = services_.model;
   const auto& progress = model.analysisProgress();
-  analysis_->setCurrentWidget(progress ? progressRow_ : static_cast<QWidget*>(analyze_));
+  analysis_->setCurrentIndex(progress ? 1 : 0);
   if (progress) {
     // The bar needs a total of at least 1; the text shows the real one.
     progress_->setMaximum(int(std::max<std::size_t>(progress->total, 1)));

@@ -1,6 +1,7 @@
 #include "app/settings/SettingsControls.hpp"
 
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -63,7 +64,30 @@ std::optional<int> SegmentedPicker::value() const {
 }
 
 Toggle::Toggle(QWidget* parent) : QCheckBox(parent) {
+  setCursor(Qt::PointingHandCursor);
   connect(this, &QCheckBox::clicked, this, &Toggle::switched);
+}
+
+void Toggle::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+  QColor fill = isChecked() ? palette().color(QPalette::Highlight) : palette().color(QPalette::WindowText);
+  if (!isChecked()) fill.setAlphaF(0.18f);
+  if (!isEnabled()) fill.setAlphaF(fill.alphaF() * 0.5f);
+  p.setPen(Qt::NoPen);
+  p.setBrush(fill);
+  p.drawRoundedRect(track, track.height() / 2, track.height() / 2);
+  const double d = track.height() - 4;
+  const double x = isChecked() ? track.right() - 2 - d : track.left() + 2;
+  p.setBrush(Qt::white);
+  p.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
+  p.drawEllipse(QRectF(x, track.top() + 2, d, d));
+  if (hasFocus()) {
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 1));
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), height() / 2.0, height() / 2.0);
+  }
 }
 
 void Toggle::load(bool on) {

@@ -46,15 +46,21 @@ class SegmentedPicker final : public QWidget {
   QButtonGroup* group_;
 };
 
-// An on-off switch.
+// An on-off switch: a capsule, the accent colour when on, with its knob.
 class Toggle final : public QCheckBox {
   Q_OBJECT
  public:
   explicit Toggle(QWidget* parent = nullptr);
   void load(bool on);
+  QSize sizeHint() const override { return {36, 20}; }
+  QSize minimumSizeHint() const override { return sizeHint(); }
 
  signals:
   void switched(bool on);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 }  // namespace tavolune
