@@ -128,7 +128,8 @@ int main(int argc, char* argv[]) {
                                  {model.images(), *QThreadPool::globalInstance(),
                                   [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }});
 
-  // The screen saver, once it exists; until then Preview shows none.
+  // The settings window: its Preview starts the screen saver once one
+  // exists; the update check is made ready when the footer asks for it.
   std::function<void()> showScreenSaver;
   const auto ensureUpdater = [&] {
     if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
@@ -158,8 +159,11 @@ int main(int argc, char* argv[]) {
   hooks.startDesktop = [&] { desktop->start(); };
   hooks.shutdownDesktop = [&] { desktop->shutdown(); };
   hooks.refreshScreens = [&] { desktop->refreshScreens(true); };
-  hooks.showScreenSaver = [&] { if (showScreenSaver) showScreenSaver(); };
-  hooks.touchUpdater = [&] { ensureUpdater(); };
+  // The screen saver is not built yet: the preview shows none.
+  hooks.showScreenSaver = {};
+  hooks.touchUpdater = [&] {
+    if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
+  };
   AppDelegate delegate(model, windows, services.trayHost.get(), switches, std::move(hooks));
   delegate.quitOn(quitSignals);
   QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate,
