@@ -96,12 +96,11 @@ ScreenSaverSettings::ScreenSaverSettings(const SettingsServices& services, QWidg
   load();
 }
 
-std::optional<Artwork> ScreenSaverSettings::previewWork(const std::vector<Artwork>& pool) {
-  for (const Artwork& a : pool) {
-    if (a.mediaKind == MediaKind::generative) return a;
+const Artwork* ScreenSaverSettings::previewWork(const std::vector<const Artwork*>& pool) {
+  for (const Artwork* a : pool) {
+    if (a->mediaKind == MediaKind::generative) return a;
   }
-  if (!pool.empty()) return pool.front();
-  return std::nullopt;
+  return pool.empty() ? nullptr : pool.front();
 }
 
 void ScreenSaverSettings::load() {
@@ -119,19 +118,17 @@ void ScreenSaverSettings::refreshPreview() {
   if (previewRevision_ == state.revision()) return;
   previewRevision_ = state.revision();
   ++poolReads_;
+  // The screen saver's own pool when it names one, else the desktop's.
+  std::vector<Artwork> own;
+  std::vector<const Artwork*> pool;
   if (services_.saverPool) {
-    preview_ = previewWork(services_.saverPool());
+    own = services_.saverPool();
+    for (const Artwork& a : own) pool.push_back(&a);
   } else {
-    // The pool in order, without copying works that are not the preview.
-    preview_.reset();
-    for (const Artwork* a : state.desktopPool()) {
-      if (a->mediaKind == MediaKind::generative) {
-        preview_ = *a;
-        break;
-      }
-      if (!preview_) preview_ = *a;
-    }
+    pool = state.desktopPool();
   }
+  const Artwork* work = previewWork(pool);
+  preview_ = work ? std::optional<Artwork>(*work) : std::nullopt;
   card_->setVisible(bool(preview_));
   if (preview_) image_->setArtwork(*preview_, 600, ArtworkImage::ContentMode::fit);
 }

@@ -47,7 +47,8 @@ class ScreenSaverSettings final : public QWidget {
   // Times the pool was looked at.
   std::size_t poolReads() const { return poolReads_; }
 
-  static std::optional<Artwork> previewWork(const std::vector<Artwork>& pool);
+  // The pool's first generative work, else its first; null for an empty pool.
+  static const Artwork* previewWork(const std::vector<const Artwork*>& pool);
 
   void load();
 

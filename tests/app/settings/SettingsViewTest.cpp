@@ -58,8 +58,8 @@ TEST(ScreenSaverSettings, PreviewWorkIsTheFirstGenerativeElseTheFirst) {
   const Artwork image = rig.addWork("1", MediaKind::image);
   const Artwork video = rig.addWork("2", MediaKind::video);
   const Artwork generative = rig.addWork("3", MediaKind::generative);
-  EXPECT_EQ(ScreenSaverSettings::previewWork({image, video, generative})->id, generative.id);
-  EXPECT_EQ(ScreenSaverSettings::previewWork({video, image})->id, video.id);
+  EXPECT_EQ(ScreenSaverSettings::previewWork({&image, &video, &generative}), &generative);
+  EXPECT_EQ(ScreenSaverSettings::previewWork({&video, &image}), &video);
   EXPECT_FALSE(ScreenSaverSettings::previewWork({}));
 
   ScreenSaverSettings tab(rig.services());
