@@ -129,6 +129,28 @@ TEST(AboutFooter, RowsFollowTheBuild) {
   }
 }
 
+class FailingFeed final : public UpdateFeed {
+ public:
+  void fetch(const QUrl&, QObject*, std::function<void(Answer)> done) override { done({{}, "offline"}); }
+};
+
+TEST(AboutFooter, EachUpdateCheckIsAnsweredOnce) {
+  SettingsRig rig;
+  FailingFeed feed;
+  Updater updater(feed, QStringLiteral("https://updates.test/appcast.xml"), QStringLiteral("1.2.0"));
+  SettingsServices services = rig.services();
+  services.updater = [&updater] { return &updater; };
+  QWidget window;
+  auto* footer = new AboutFooter(services, &window);
+  QSignalSpy answers(footer, &AboutFooter::updateCheckAnswered);
+  ASSERT_TRUE(footer->updateButton());
+  footer->updateButton()->click();
+  footer->updateButton()->click();
+  ASSERT_EQ(answers.count(), 2);  // not three: the first check's watch ended with its answer
+  EXPECT_EQ(answers.at(0).at(0).toString(), "The update check failed: offline");
+  EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 2);
+}
+
 TEST(AboutFooter, CopyPutsTheReportOnTheClipboard) {
   SettingsRig rig;
   AboutFooter footer(rig.services());
