@@ -34,8 +34,10 @@ SettingsView::SettingsView(const SettingsServices& services, SettingsState& stat
 
   showTab(state_.tab());
   connect(&state_, &SettingsState::tabChanged, this, &SettingsView::showTab);
-  connect(tabs_, &QTabWidget::currentChanged, this,
-          [this](int index) { state_.setTab(static_cast<SettingsTab>(index)); });
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    // -1 while the tabs are taken down: no tab the user picked.
+    if (index >= 0 && index < tabs_->count()) state_.setTab(static_cast<SettingsTab>(index));
+  });
 }
 
 SettingsTab SettingsView::tab() const { return static_cast<SettingsTab>(tabs_->currentIndex()); }

@@ -31,6 +31,11 @@ TEST(SettingsView, TabsFollowTheSharedTabBothWays) {
   EXPECT_EQ(view.tab(), SettingsTab::screenSaver);
   view.tabs()->tabBar()->setCurrentIndex(0);  // the user's pick
   EXPECT_EQ(state.tab(), SettingsTab::general);
+
+  // Closing the window leaves the shared tab as it was.
+  state.setTab(SettingsTab::screenSaver);
+  delete new SettingsView(rig.services(), state);
+  EXPECT_EQ(state.tab(), SettingsTab::screenSaver);
 }
 
 TEST(SettingsView, TheWindowOpensOnTheNamedTab) {
