@@ -17,6 +17,7 @@
 #include "app/model/WindowManager.hpp"
 #include "app/onboarding/OnboardingView.hpp"
 #include "app/platform/PlatformServices.hpp"
+#include "app/settings/SettingsView.hpp"
 #include "app/shell/AppDelegate.hpp"
 #include "app/shell/BuildInfo.hpp"
 #include "app/shell/CrashHandler.hpp"
@@ -141,6 +142,29 @@ int main(int argc, char* argv[]) {
   OnboardingView::registerWindow(windows, model, welcomeDesktop, login,
                                  {model.images(), *QThreadPool::globalInstance(),
                                   [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }});
+
+  // The settings window: its Preview starts the screen saver once one
+  // exists; the update check is made ready when the footer asks for it.
+  std::function<void()> showScreenSaver;
+  const auto ensureUpdater = [&] {
+    if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
+    return updater.get();
+  };
+  SettingsView::registerWindow(
+      windows, {.model = model,
+                .desktop = *desktop,
+                .login = login,
+                .build = thisBuild(),
+                .updater = ensureUpdater,
+                .report =
+                    [&] {
+                      return Diagnostics::report(thisBuild(), Diagnostics::describe(*services.machine, *services.displays),
+                                                 model.state(), QString(),
+                                                 Diagnostics::recentCrashes(Diagnostics::crashesFolder(dataFolder),
+                                                                            QDateTime::currentDateTimeUtc()),
+                                                 now());
+                    },
+                .showScreenSaver = [&] { if (showScreenSaver) showScreenSaver(); }});
 
   MenuBarExtra tray(*services.trayHost, menuContent);
   QObject::connect(desktop.get(), &DesktopController::livePlayingChanged, &tray, &MenuBarExtra::setLivePlaying);

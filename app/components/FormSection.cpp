@@ -50,6 +50,8 @@ FormSection::FormSection(const QString& header, QWidget* parent) : QWidget(paren
   f.setWeight(QFont::DemiBold);
   title->setFont(f);
   headerRow_->addWidget(title);
+  // A section without a header starts with its card.
+  title->setVisible(!header.isEmpty());
   column->addLayout(headerRow_);
 
   card_ = new Card(this);

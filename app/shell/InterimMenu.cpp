@@ -16,6 +16,7 @@ InterimMenu::InterimMenu(AppModel& model, WindowManager& windows, QWidget* paren
       windows_(windows),
       status_(new QLabel(this)),
       openLibrary_(new QPushButton(QStringLiteral("Open Library"), this)),
+      settings_(new QPushButton(QStringLiteral("Settings…"), this)),
       quit_(new QPushButton(QStringLiteral("Quit Tavolune"), this)) {
   auto* title = new QLabel(QStringLiteral("Tavolune"), this);
   QFont font = title->font();
@@ -31,12 +32,17 @@ InterimMenu::InterimMenu(AppModel& model, WindowManager& windows, QWidget* paren
   layout->addWidget(title);
   layout->addWidget(status_);
   layout->addWidget(openLibrary_);
+  layout->addWidget(settings_);
   layout->addWidget(quit_);
   layout->addStretch();
 
   connect(openLibrary_, &QPushButton::clicked, this, [this] {
     if (QWidget* popup = window(); popup && popup->windowFlags().testFlag(Qt::Popup)) popup->hide();
     windows_.showLibrary();
+  });
+  connect(settings_, &QPushButton::clicked, this, [this] {
+    if (QWidget* popup = window(); popup && popup->windowFlags().testFlag(Qt::Popup)) popup->hide();
+    windows_.showSettings(QStringLiteral("general"));
   });
   connect(quit_, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
   connect(&model_, &AppModel::loadedChanged, this, &InterimMenu::update);
@@ -54,6 +60,7 @@ void InterimMenu::update() {
                                 : QStringLiteral("%1 works on the desktop").arg(works));
   }
   openLibrary_->setEnabled(loaded && windows_.hasContent(QStringLiteral("library")));
+  settings_->setEnabled(loaded && windows_.hasContent(QStringLiteral("settings")));
 }
 
 }  // namespace tavolune

@@ -1,8 +1,8 @@
 #pragma once
 // What the tray's popover and the "menu" window hold until the menu's own
-// view is built: the library's state, Open Library and Quit. Open Library
-// waits for the library to be loaded (and for a library view to exist);
-// Quit always works. GUI thread only.
+// view is built: the library's state, Open Library, Settings… and Quit.
+// Open Library and Settings… wait for the library to be loaded (and for
+// their view to exist); Quit always works. GUI thread only.
 
 #include <QWidget>
 
@@ -22,6 +22,7 @@ class InterimMenu final : public QWidget {
   InterimMenu(AppModel& model, WindowManager& windows, QWidget* parent = nullptr);
 
   QPushButton* openLibraryButton() const { return openLibrary_; }
+  QPushButton* settingsButton() const { return settings_; }
   QPushButton* quitButton() const { return quit_; }
 
  private:
@@ -31,6 +32,7 @@ class InterimMenu final : public QWidget {
   WindowManager& windows_;
   QLabel* status_;
   QPushButton* openLibrary_;
+  QPushButton* settings_;
   QPushButton* quit_;
 };
 

@@ -10,7 +10,7 @@ static void initShellResources() { Q_INIT_RESOURCE(shell); }
 namespace tavolune::Symbols {
 namespace {
 
-constexpr std::array<Entry, 63> entries{{
+constexpr std::array<Entry, 64> entries{{
     {"arrow.clockwise", "view-refresh", "arrow-clockwise"},
     {"arrow.counterclockwise", "edit-undo", "arrow-counterclockwise"},
     {"arrow.down.circle", "go-down", "arrow-down-circle"},
@@ -34,6 +34,7 @@ constexpr std::array<Entry, 63> entries{{
     {"forward.fill", "media-skip-forward", "forward"},
     {"gearshape", "preferences-system", "gear"},
     {"info.circle", "dialog-information", "info-circle"},
+    {"internaldrive", "drive-harddisk", "internaldrive"},
     {"line.3.horizontal.decrease", "view-filter", "filter"},
     {"line.3.horizontal.decrease.circle.fill", "view-filter", "filter-circle-fill"},
     {"lock.fill", "changes-prevent", "lock-fill"},

@@ -16,6 +16,7 @@
 #include <QThreadPool>
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tavolune::testsupport {

@@ -1,0 +1,71 @@
+#pragma once
+// The "Cache" row: the media cache's size on disk, measured off the GUI
+// thread when the row is shown, and clearing after a confirmation. Results
+// come back only while the row exists: a measurement or clearing that ends
+// after the window closed is dropped. GUI thread only.
+
+#include "app/components/ResultMailbox.hpp"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QMessageBox;
+class QPushButton;
+class QThreadPool;
+
+namespace tavolune {
+
+class MediaCache;
+class Spinner;
+
+class StorageRow final : public QWidget {
+  Q_OBJECT
+ public:
+  // The cache and the pool outlive every job the row starts.
+  StorageRow(MediaCache& cache, QThreadPool& pool, QWidget* parent = nullptr);
+  ~StorageRow() override;
+
+  // Bytes, or nothing until measured and while measuring or clearing.
+  const std::optional<std::int64_t>& size() const { return size_; }
+  // Measures again; the spinner shows until the answer lands.
+  void measure();
+  // What Clear… asks; null when not showing.
+  QMessageBox* confirmation() const { return confirmation_; }
+  // The confirmed clearing: the spinner, the clearing, then a measurement.
+  void clear();
+
+  QPushButton* clearButton() const { return clear_; }
+  QLabel* sizeLabel() const { return sizeLabel_; }
+  Spinner* spinner() const { return spinner_; }
+
+  // The size in the system's file-size wording.
+  static QString formatted(std::int64_t bytes);
+
+ signals:
+  // A measurement landed in the row.
+  void measured(std::int64_t bytes);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ask();
+  void display(std::optional<std::int64_t> size);
+
+  MediaCache& cache_;
+  QThreadPool& pool_;
+  std::optional<std::int64_t> size_;
+  bool measuredOnce_ = false;
+  std::uint64_t generation_ = 0;  // the newest job wins
+  QLabel* sizeLabel_;
+  Spinner* spinner_;
+  QPushButton* clear_;
+  QMessageBox* confirmation_ = nullptr;
+  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
+};
+
+}  // namespace tavolune
