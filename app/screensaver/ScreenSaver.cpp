@@ -202,9 +202,11 @@ void ScreenSaver::fetchStill(const Artwork& work, SaverWindow& window, std::uint
   images_.pool.start([pipeline, work, stop, mailbox = mailbox_, target = &window, token, this] {
     QImage image = pipeline->image(work, stillPixels, false, stop);
     if (image.isNull() || stop.stop_requested()) return;
-    mailbox->post([this, target, token, image = std::move(image)] {
+    mailbox->post([this, work, target, token, image = std::move(image)] {
       // Only onto the window's newest work, while the saver still shows it.
       if (!showing_ || !owns(target) || !target->isCurrent(token)) return;
+      // The mat from the picture, as when it was in memory at once.
+      target->stage()->setLayerBackground(model_.matte(work, image));
       target->stage()->showStill(image);
     });
   });
