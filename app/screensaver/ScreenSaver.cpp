@@ -173,6 +173,7 @@ void ScreenSaver::present(const std::optional<Artwork>& work, SaverWindow& windo
   if (!work) {
     window.newFetch();
     stage.showStill(std::nullopt);
+    stage.setLayerBackground(Qt::black);
     return;
   }
   ScreenConfig config;

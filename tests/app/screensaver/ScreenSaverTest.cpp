@@ -296,6 +296,7 @@ TEST(ScreenSaver, AnEmptyPoolLeavesTheWindowsBlack) {
   ASSERT_TRUE(rig.saver->isShowing());
   EXPECT_FALSE(rig.still());
   EXPECT_FALSE(rig.stage().artwork());
+  EXPECT_EQ(rig.stage().layerBackground(), QColor(Qt::black));
   rig.saver->rotate();
   EXPECT_TRUE(rig.saver->isShowing());
 }
