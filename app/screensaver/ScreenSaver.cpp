@@ -272,7 +272,10 @@ void ScreenSaver::dismiss() {
     // Each window holds a stage and maybe a page: gone once faded out.
     target->fade(0.0, timings_.dismissFade, this, [this, target] {
       const auto it = std::find_if(closing_.begin(), closing_.end(), [target](const auto& c) { return c.get() == target; });
-      if (it != closing_.end()) closing_.erase(it);
+      if (it == closing_.end()) return;
+      closing_.erase(it);
+      // Hiding it let the keyboard and pointer go: a saver shown meanwhile takes them back.
+      if (showing_) windows_.front()->present();
     });
   }
   windows_.clear();

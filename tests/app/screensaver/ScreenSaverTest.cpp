@@ -125,12 +125,16 @@ TEST(ScreenSaver, ShowCoversEveryDisplayAndDismissGivesTheFocusBack) {
   EXPECT_FALSE(rig.saver->rotating());
   EXPECT_TRUE(rig.saver->armed()) << "dismissing arms again";
   EXPECT_GE(rig.desk.windows.count(testsupport::FakeDesktopWindows::Call::release), 2);
-  // Faded out, the windows and their stages are gone.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !windows[0] && !windows[1]; }, 2000));
 
-  // Our own window had the focus: nothing to give back.
+  // Shown again at once (a slideshow starts so): the old windows going
+  // away after their fade must not let the new ones' input go.
   rig.focus.focus = FocusedWindow{7, true};
   rig.saver->show();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !windows[0] && !windows[1]; }, 2000)) << "deleted after the fade";
+  const auto& calls = rig.desk.windows.calls;
+  const auto last = std::find_if(calls.rbegin(), calls.rend(), [](const auto& c) { return c.kind != c.prepare; });
+  EXPECT_EQ(last->kind, testsupport::FakeDesktopWindows::Call::shown);
+  // Our own window had the focus: nothing to give back.
   rig.saver->dismiss();
   EXPECT_EQ(rig.focus.activated.size(), 1u);
 }
