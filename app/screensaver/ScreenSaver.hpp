@@ -141,7 +141,7 @@ class ScreenSaver final : public QObject {
   void present(const std::optional<Artwork>& work, SaverWindow& window);
   void fetchStill(const Artwork& work, SaverWindow& window, std::uint64_t token);
   void fadeIn(SaverWindow& window);
-  // True when the event ends the saver's interest in it (it is swallowed).
+  // One event the saver's windows received: ignored, a slideshow step, or the end.
   void handle(QEvent* event);
   bool owns(const SaverWindow* window) const;
   bool isOurs(QObject* object) const;
