@@ -17,6 +17,7 @@
 #include "app/model/WindowManager.hpp"
 #include "app/onboarding/OnboardingView.hpp"
 #include "app/platform/PlatformServices.hpp"
+#include "app/screensaver/ScreenSaver.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "app/shell/AppDelegate.hpp"
 #include "app/shell/BuildInfo.hpp"
@@ -171,11 +172,27 @@ int main(int argc, char* argv[]) {
 
   AppDelegate::Hooks hooks;
   hooks.prepareRules = [] { ArtRuntime::prepareRules(); };
-  hooks.startDesktop = [&] { desktop->start(); };
+  // Destroyed before the desktop, whose power policy it follows.
+  auto saver = std::make_unique<ScreenSaver>(
+      model, desktop->power, ImageServices{model.images(), *QThreadPool::globalInstance(), {}},
+      ScreenSaver::Services{*services.displays, *services.idleClock, *services.inhibitors, *services.activeWindow,
+                            *services.desktopWindows});
+  // Live works on the desktop pause while the saver covers it.
+  QObject::connect(saver.get(), &ScreenSaver::showingChanged, desktop.get(),
+                   [&](bool showing) { desktop->setScreenSaverShowing(showing); });
+  showScreenSaver = [&] { saver->show(); };
+  visitExhibition = [&](const Uuid& id) {
+    saver->dismiss();
+    saver->setSlideshow(id);
+    saver->show();
+  };
+  hooks.startDesktop = [&] {
+    desktop->start();
+    saver->start();
+  };
   hooks.shutdownDesktop = [&] { desktop->shutdown(); };
   hooks.refreshScreens = [&] { desktop->refreshScreens(true); };
-  // The screen saver is not built yet: the preview shows none.
-  hooks.showScreenSaver = {};
+  hooks.showScreenSaver = [&] { saver->show(); };
   hooks.touchUpdater = [&] {
     if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
   };
@@ -186,6 +203,7 @@ int main(int argc, char* argv[]) {
 
   delegate.applicationDidFinishLaunching();
   const int code = QApplication::exec();
+  saver.reset();
   desktop.reset();
   QThreadPool::globalInstance()->waitForDone();
   return code;

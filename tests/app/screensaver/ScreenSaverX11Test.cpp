@@ -1,0 +1,92 @@
+#include "tests/app/screensaver/SaverRig.hpp"
+
+#include "app/platform/linux/X11DisplaySource.hpp"
+#include "app/platform/linux/Xcb.hpp"
+#include "tests/app/platform/PrivateDesktop.hpp"
+#include "tests/app/platform/XClient.hpp"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <xcb/xtest.h>
+
+#include <cstdlib>
+
+namespace tavolune {
+namespace {
+
+using testsupport::PrivateXServer;
+using testsupport::XClient;
+
+template <class Reply>
+using Owned = std::unique_ptr<Reply, decltype(&std::free)>;
+
+// Two monitors side by side, shaped like the shared display the windows go to.
+TEST(ScreenSaverX11, CoversTwoMonitorsAboveEverythingAndPointerMotionEndsIt) {
+  PrivateXServer layout(QStringLiteral("1920x1080x24"));
+  ASSERT_TRUE(layout.ok());
+  ASSERT_TRUE(layout.xrandr({QStringLiteral("--setmonitor"), QStringLiteral("LEFT"), QStringLiteral("960/254x1080/286+0+0"),
+                             QStringLiteral("screen")}));
+  ASSERT_TRUE(layout.xrandr({QStringLiteral("--setmonitor"), QStringLiteral("RIGHT"),
+                             QStringLiteral("960/254x1080/286+960+0"), QStringLiteral("none")}));
+  X11DisplaySource displays(layout.display());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return displays.displays().size() == 2; }, 5000));
+
+  auto windows = makeDesktopWindows();
+  auto timings = testsupport::shortSaverTimings(&ScreenSaver::Clock::now);
+  timings.grace = std::chrono::milliseconds(1000);
+  testsupport::SaverRig rig(1, windows.get(), &displays, timings);
+  rig.idle.seconds = 1e6;  // only the windows' own input can end it
+  rig.addWork("1", MediaKind::image, QColor(20, 120, 160));
+
+  XClient input(QString::fromLocal8Bit(qgetenv("DISPLAY")));
+  auto pointerTo = [&](int x, int y) {
+    xcb_test_fake_input(input.connection(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, input.root(), int16_t(x),
+                        int16_t(y), 0);
+    input.sync();
+  };
+  pointerTo(100, 100);
+  QElapsedTimer shown;
+  shown.start();
+  rig.saver->show();
+  ASSERT_TRUE(rig.saver->isShowing());
+  pointerTo(400, 300);  // within the grace period: ignored
+  ASSERT_TRUE(rig.waitStill(QColor(20, 120, 160), 1));
+
+  std::vector<QRect> covered;
+  for (SaverWindow* w : rig.saver->windows()) {
+    const auto id = static_cast<xcb_window_t>(w->window()->winId());
+    Owned<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(input.connection(), xcb_get_window_attributes(input.connection(), id), nullptr),
+        &std::free);
+    ASSERT_TRUE(attributes);
+    EXPECT_TRUE(attributes->override_redirect);
+    EXPECT_EQ(attributes->map_state, XCB_MAP_STATE_VIEWABLE);
+    Owned<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(input.connection(), xcb_get_geometry(input.connection(), id), nullptr),
+                                      &std::free);
+    ASSERT_TRUE(g);
+    covered.emplace_back(g->x, g->y, g->width, g->height);
+  }
+  std::sort(covered.begin(), covered.end(), [](const QRect& a, const QRect& b) { return a.x() < b.x(); });
+  EXPECT_EQ(covered, (std::vector<QRect>{QRect(0, 0, 960, 1080), QRect(960, 0, 960, 1080)}));
+  // The saver holds the keyboard: no other client can take it.
+  Owned<xcb_grab_keyboard_reply_t> grab(
+      xcb_grab_keyboard_reply(input.connection(),
+                              xcb_grab_keyboard(input.connection(), 0, input.root(), XCB_CURRENT_TIME,
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                              nullptr),
+      &std::free);
+  ASSERT_TRUE(grab);
+  EXPECT_NE(grab->status, XCB_GRAB_STATUS_SUCCESS);
+
+  // After the grace period motion ends the saver.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown.elapsed() > 1150; }, 5000));
+  EXPECT_TRUE(rig.saver->isShowing());
+  QSignalSpy showing(rig.saver.get(), &ScreenSaver::showingChanged);
+  pointerTo(900, 700);
+  ASSERT_TRUE(showing.wait(3000));
+  EXPECT_FALSE(rig.saver->isShowing());
+}
+
+}  // namespace
+}  // namespace tavolune
