@@ -7,6 +7,8 @@
 #include "app/components/AddWalletField.hpp"
 #include "app/desktop/DesktopController.hpp"
 #include "app/desktop/ModelFormats.hpp"
+#include "app/inspector/ArtworkDetail.hpp"
+#include "app/inspector/LargePreview.hpp"
 #include "app/library/LibraryWindow.hpp"
 #include "app/model/LoginItem.hpp"
 #include "app/model/AppModel.hpp"
@@ -99,13 +101,23 @@ int main(int argc, char* argv[]) {
   windows.registerContent(QStringLiteral("menu"), menuContent);
 
   LoginItem login(*services.autostart, *services.log);
+  const auto inspectorServices = [&] {
+    return InspectorServices{model, *desktop, {model.images(), *QThreadPool::globalInstance(),
+                                               [&model](const Artwork& a, const QImage& i) { model.noteRatio(a, i); }}};
+  };
   LibraryWindow::registerWith(
       windows,
       {.model = model,
        .show = [&](const Artwork& artwork) { desktop->show(artwork); },
        .openSettings = {},
        .listing = std::make_shared<LibraryListing>()},
-      {.addWalletField = [&] {
+      {.inspector = [&](LibraryWindow& window, const Artwork& artwork) -> QWidget* {
+         return new ArtworkDetail(inspectorServices(), window.artworkActions(), artwork);
+       },
+       .largePreview = [&](LibraryWindow& window, const Artwork& artwork) -> QWidget* {
+         return new LargePreview(inspectorServices(), window.windowState(), artwork);
+       },
+       .addWalletField = [&] {
         return static_cast<QWidget*>(new AddWalletField(AddWalletField::adderFor(model)));
       }});
   WelcomeDesktop welcomeDesktop{
