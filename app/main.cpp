@@ -115,7 +115,8 @@ int main(int argc, char* argv[]) {
          return new ArtworkDetail(inspectorServices(), window.artworkActions(), artwork);
        },
        .largePreview = [&](LibraryWindow& window, const Artwork& artwork) -> QWidget* {
-         return new LargePreview(inspectorServices(), window.windowState(), artwork);
+         return new LargePreview({model, inspectorServices().images, window.artworkActions().primary},
+                                 window.windowState(), artwork);
        },
        .addWalletField = [&] {
         return static_cast<QWidget*>(new AddWalletField(AddWalletField::adderFor(model)));

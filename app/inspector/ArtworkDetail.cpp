@@ -82,7 +82,6 @@ void ArtworkDetail::refresh() {
   const auto& state = services_.model.state();
   if (auto it = state.artworks.find(artwork_.id); it != state.artworks.end()) artwork_ = it->second;
 
-  preview_->setArtwork(artwork_);
   preview_->setLive(artwork_.isLive() && live_);
   play_->setVisible(artwork_.isLive());
   play_->setIcon(Symbols::icon(live_ ? "stop.fill" : "play.fill"));
@@ -131,18 +130,7 @@ void ArtworkDetail::edited() {
   services_.model.libraryChanged();
 }
 
-void ArtworkDetail::toggleSelection() {
-  // Decided on what the button showed, so a replay of the edit agrees.
-  const bool remove = services_.model.state().onDesktop.contains(artwork_.id);
-  services_.model.edit([id = artwork_.id, remove](LibraryState& s) {
-    if (remove) {
-      s.onDesktop.erase(id);
-    } else {
-      s.onDesktop.insert(id);
-    }
-  });
-  edited();
-}
+void ArtworkDetail::toggleSelection() { inspector::toggleInMySelection(services_.model, artwork_.id); }
 
 void ArtworkDetail::chooseFraming(Framing framing) {
   services_.model.edit([id = artwork_.id, framing](LibraryState& s) { s.preferredFraming[id] = framing; });

@@ -31,8 +31,8 @@ class MiddleElided final : public QLabel {
  public:
   explicit MiddleElided(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
+    // Takes what the label leaves, never more than its text needs.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    setMinimumWidth(24);
   }
   QSize sizeHint() const override { return {fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height()}; }
   QSize minimumSizeHint() const override { return {24, fontMetrics().height()}; }
@@ -192,7 +192,9 @@ void ArtworkDetail::buildInfo(QVBoxLayout& column) {
   page_ = new QPushButton;
   page_->setFlat(true);
   page_->setCursor(Qt::PointingHandCursor);
-  page_->setForegroundRole(QPalette::Link);
+  QPalette link = page_->palette();
+  link.setColor(QPalette::ButtonText, link.color(QPalette::Link));
+  page_->setPalette(link);
   connect(page_, &QPushButton::clicked, this, [this] {
     const auto url = inspector::pageURL(artwork_.externalURL);
     if (!url) return;  // checked again: the work may have changed since

@@ -60,6 +60,13 @@ DesktopPreview::DesktopPreview(InspectorServices services, const Artwork& artwor
   spinner_ = new Spinner(Spinner::Size::small, miniature_);
   spinner_->hide();
   caption_ = new SmallCaps({}, palette().color(QPalette::PlaceholderText), this);
+  // Framing, frame style, profile and turns are read afresh on each change.
+  connect(&services_.model, &AppModel::stateChanged, this, [this] {
+    const auto& artworks = services_.model.state().artworks;
+    if (auto it = artworks.find(artwork_.id); it != artworks.end()) artwork_ = it->second;
+    refresh();
+  });
+  connect(&services_.desktop, &DesktopController::screensChanged, this, &DesktopPreview::refresh);
   loadStill();
   refresh();
 }

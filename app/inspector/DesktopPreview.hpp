@@ -38,7 +38,8 @@ class DesktopPreview final : public QWidget {
   // Another work drops the previous one's still at once.
   void setArtwork(const Artwork& artwork);
   void setLive(bool live);
-  // The model or the desktop changed: placement and backdrop again.
+  // Placement, backdrop and layers again; done by itself on every change
+  // of the library or of the displays.
   void refresh();
 
   const Artwork& artwork() const { return artwork_; }

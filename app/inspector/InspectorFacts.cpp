@@ -1,6 +1,7 @@
 #include "app/inspector/InspectorFacts.hpp"
 
 #include "app/desktop/DesktopController.hpp"
+#include "app/model/AppModel.hpp"
 #include "core/base/Enum.hpp"
 
 #include <QGuiApplication>
@@ -54,6 +55,21 @@ double mainScreenAspect(const DesktopController& desktop) {
   }
   const QScreen* screen = QGuiApplication::primaryScreen();
   return aspectOf(screen ? std::optional<QSize>(screen->geometry().size()) : std::nullopt);
+}
+
+void toggleInMySelection(AppModel& model, const std::string& artworkID) {
+  // Decided now, so that a replay of the edit agrees with what was shown.
+  const bool remove = model.state().onDesktop.contains(artworkID);
+  model.edit([artworkID, remove](LibraryState& s) {
+    if (remove) {
+      s.onDesktop.erase(artworkID);
+    } else {
+      s.onDesktop.insert(artworkID);
+    }
+  });
+  model.scheduleSave();
+  model.schedulePendingSeriesCount();
+  model.libraryChanged();
 }
 
 }  // namespace tavolune::inspector

@@ -16,6 +16,7 @@
 
 namespace tavolune {
 
+class AppModel;
 class DesktopController;
 
 namespace inspector {
@@ -47,6 +48,10 @@ double aspectOf(std::optional<QSize> size);
 // (1.6 when none is known).
 Framing desktopFraming(const DesktopController& desktop);
 double mainScreenAspect(const DesktopController& desktop);
+
+// Adds the work to My Selection or takes it out, then saves, recounts and
+// tells the desktop, in that order.
+void toggleInMySelection(AppModel& model, const std::string& artworkID);
 
 }  // namespace inspector
 }  // namespace tavolune

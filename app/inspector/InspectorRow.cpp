@@ -4,6 +4,8 @@
 
 #include <QHBoxLayout>
 
+#include <algorithm>
+
 namespace tavolune {
 
 InspectorRow::InspectorRow(const QString& label, QWidget* content, QWidget* parent)
@@ -12,12 +14,13 @@ InspectorRow::InspectorRow(const QString& label, QWidget* content, QWidget* pare
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(spacing);
-  // A long label gives way before the gap and the control do.
-  label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  label_->setMinimumWidth(0);
-  row->addWidget(label_, 1, Qt::AlignVCenter);
+  // A short label stays whole (the value is cut instead); a very long one
+  // gives way down to a readable width.
+  label_->setMinimumWidth(std::min(label_->sizeHint().width(), maximumFixedLabel));
+  row->addWidget(label_, 0, Qt::AlignVCenter);
   // The layout's spacing counts once towards the gap.
   row->addSpacing(minimumGap - spacing);
+  row->addStretch(1);
   if (content_) {
     content_->setParent(this);
     row->addWidget(content_, 0, Qt::AlignVCenter | Qt::AlignRight);

@@ -14,6 +14,7 @@ class InspectorRow final : public QWidget {
   static constexpr int minimumHeight = 34;
   static constexpr int spacing = 8;
   static constexpr int minimumGap = 12;
+  static constexpr int maximumFixedLabel = 120;
 
   // The row takes ownership of content (which may be null for now).
   InspectorRow(const QString& label, QWidget* content, QWidget* parent = nullptr);

@@ -3,7 +3,7 @@
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/LoadingPlaceholder.hpp"
 #include "app/components/PlainText.hpp"
-#include "app/desktop/DesktopController.hpp"
+#include "app/inspector/InspectorFacts.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
@@ -32,7 +32,7 @@ QLabel* coloured(const QString& text, const QColor& colour, QWidget* parent) {
 
 }  // namespace
 
-LargePreview::LargePreview(InspectorServices services, LibraryWindowState& windowState, const Artwork& artwork,
+LargePreview::LargePreview(Services services, LibraryWindowState& windowState, const Artwork& artwork,
                            QWidget* parent)
     : QWidget(parent), services_(std::move(services)), windowState_(windowState), artwork_(artwork) {
   setFocusPolicy(Qt::StrongFocus);
@@ -98,19 +98,7 @@ bool LargePreview::step(int by) {
   return true;
 }
 
-void LargePreview::toggleSelection() {
-  const bool remove = services_.model.state().onDesktop.contains(artwork_.id);
-  services_.model.edit([id = artwork_.id, remove](LibraryState& s) {
-    if (remove) {
-      s.onDesktop.erase(id);
-    } else {
-      s.onDesktop.insert(id);
-    }
-  });
-  services_.model.scheduleSave();
-  services_.model.schedulePendingSeriesCount();
-  services_.model.libraryChanged();
-}
+void LargePreview::toggleSelection() { inspector::toggleInMySelection(services_.model, artwork_.id); }
 
 void LargePreview::keyPressEvent(QKeyEvent* event) {
   // Held keys do nothing more: one work per press.
@@ -131,7 +119,7 @@ void LargePreview::keyPressEvent(QKeyEvent* event) {
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      services_.desktop.show(artwork_);
+      if (services_.show) services_.show(artwork_);
       break;
     default:
       if (event->text().toLower() == QLatin1String("s")) {

@@ -6,15 +6,18 @@
 // it in My Selection; Space, Escape or a click close it. GUI thread only;
 // the still loads on the pool.
 
-#include "app/inspector/InspectorServices.hpp"
+#include "app/components/ImageServices.hpp"
 #include "core/model/Artwork.hpp"
 
 #include <QWidget>
+
+#include <functional>
 
 class QLabel;
 
 namespace tavolune {
 
+class AppModel;
 class ArtworkImage;
 class LibraryWindowState;
 
@@ -28,7 +31,14 @@ class LargePreview final : public QWidget {
   static inline const QString hints =
       QStringLiteral("← → Browse · ⏎ Show Now · S My Selection · Space Close");
 
-  LargePreview(InspectorServices services, LibraryWindowState& windowState, const Artwork& artwork,
+  struct Services {
+    AppModel& model;
+    ImageServices images;
+    // Puts the work on every display.
+    std::function<void(const Artwork&)> show;
+  };
+
+  LargePreview(Services services, LibraryWindowState& windowState, const Artwork& artwork,
                QWidget* parent = nullptr);
 
   const Artwork& artwork() const { return artwork_; }
@@ -49,7 +59,7 @@ class LargePreview final : public QWidget {
  private:
   void refresh();
 
-  InspectorServices services_;
+  Services services_;
   LibraryWindowState& windowState_;
   Artwork artwork_;
   ArtworkImage* image_;

@@ -32,7 +32,6 @@ TEST_F(DesktopPreviewTest, LayersByStateAndTurns) {
 
   // Turned: the still, never the live view.
   model->edit([id = v.id](LibraryState& s) { s.rotations[id] = 1; });
-  p->refresh();
   EXPECT_EQ(p->liveView(), nullptr);
   source->release(*v.imageURI);
 }

@@ -6,6 +6,7 @@
 #include "app/stage/PlayerView.hpp"
 #include "tests/app/inspector/InspectorRig.hpp"
 #include "tests/app/render/TestImages.hpp"
+#include "tests/app/stage/StageFixture.hpp"
 
 #include <QFile>
 #include <QMediaPlayer>
@@ -15,13 +16,7 @@ namespace {
 
 using Kind = ArtStageView::Status::Kind;
 
-// Two frames of one pixel, looping.
-const std::string gifBytes(
-    "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
-    "!\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
-    "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00"
-    "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x4c\x01\x00;",
-    85);
+using testsupport::gifBytes;
 
 class LiveArtViewTest : public testsupport::InspectorRig {
  protected:

@@ -26,13 +26,7 @@ using testsupport::StageMedia;
 using Status = ArtStageView::Status;
 using Kind = Status::Kind;
 
-// Two frames, 1 x 1.
-const std::string gifBytes(
-    "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
-    "!\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
-    "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00"
-    "!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x4c\x01\x00;",
-    85);
+using testsupport::gifBytes;
 
 const char* animatedPage = R"(<html><body style="margin:0;background:#123456">
 <canvas id=c width=200 height=150></canvas><script>
