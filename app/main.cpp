@@ -7,6 +7,8 @@
 #include "app/components/AddWalletField.hpp"
 #include "app/desktop/DesktopController.hpp"
 #include "app/desktop/ModelFormats.hpp"
+#include "app/inspector/ArtworkDetail.hpp"
+#include "app/inspector/LargePreview.hpp"
 #include "app/library/ExhibitionHeader.hpp"
 #include "app/library/ExhibitionsSection.hpp"
 #include "app/library/FiltersMenu.hpp"
@@ -111,6 +113,10 @@ int main(int argc, char* argv[]) {
       [&](const Uuid& id) {
         if (visitExhibition) visitExhibition(id);
       });
+  const auto inspectorServices = [&] {
+    return InspectorServices{model, *desktop, {model.images(), *QThreadPool::globalInstance(),
+                                               [&model](const Artwork& a, const QImage& i) { model.noteRatio(a, i); }}};
+  };
   LibraryWindow::registerWith(
       windows,
       {.model = model,
@@ -118,8 +124,15 @@ int main(int argc, char* argv[]) {
        .openSettings = {},
        .listing = std::make_shared<LibraryListing>()},
       {.filtersMenu = [](LibraryWindow& w) -> QWidget* { return new FiltersMenu(w); },
+       .inspector = [&](LibraryWindow& window, const Artwork& artwork) -> QWidget* {
+         return new ArtworkDetail(inspectorServices(), window.artworkActions(), artwork);
+       },
        .exhibitionHeader = [&](LibraryWindow& w, const Uuid& id) -> QWidget* {
          return new ExhibitionHeader(w, exhibitionActions, id);
+       },
+       .largePreview = [&](LibraryWindow& window, const Artwork& artwork) -> QWidget* {
+         return new LargePreview({model, inspectorServices().images, window.artworkActions().primary},
+                                 window.windowState(), artwork);
        },
        .exhibitionsSection = [&](LibraryWindow& w) -> QWidget* { return new ExhibitionsSection(w, exhibitionActions); },
        .addWalletField = [&] {

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QMediaPlayer>
 #include <QThreadPool>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
 
@@ -131,7 +133,11 @@ void ArtStageView::installVideo(const QString& file) {
   audio_->setMuted(true);
   player_->setAudioOutput(audio_);
   player_->setLoops(QMediaPlayer::Infinite);
-  playerView_ = new PlayerView(player_, this);
+  if (paintsVideo_ && PlayerView::usesNativeWindow()) {
+    paintVideoFrom(player_, generation);
+  } else {
+    playerView_ = new PlayerView(player_, this);
+  }
   connect(player_, &QMediaPlayer::errorOccurred, this,
           [this, generation](QMediaPlayer::Error error, const QString& text) {
             if (!isCurrent(generation) || error == QMediaPlayer::NoError || status_.kind == Kind::failed) return;
@@ -150,8 +156,21 @@ void ArtStageView::installVideo(const QString& file) {
   player_->setSource(QUrl::fromLocalFile(file));
   relayout();
   if (status_.kind == Kind::paused) return;
-  playerView_->show();
+  if (playerView_) playerView_->show();
+  videoVisible_ = true;
   player_->play();
+}
+
+void ArtStageView::paintVideoFrom(QMediaPlayer* player, std::uint64_t generation) {
+  videoSink_ = new QVideoSink(this);
+  player->setVideoSink(videoSink_);
+  connect(videoSink_, &QVideoSink::videoFrameChanged, this, [this, generation](const QVideoFrame& frame) {
+    if (!isCurrent(generation) || !videoVisible_) return;
+    const QImage image = frame.toImage();
+    if (image.isNull()) return;
+    videoFrame_ = image;
+    update(artRect_.toAlignedRect());
+  });
 }
 
 void ArtStageView::loadWeb(const Artwork& artwork) {
@@ -205,6 +224,7 @@ void ArtStageView::fail(const QString& message) {
     freezePage();
   }
   if (player_) player_->pause();
+  videoVisible_ = false;
   if (gifView_) gifView_->stopAnimation();
   setStatus(Status::failed(message));
 }
@@ -232,12 +252,21 @@ void ArtStageView::tearDown() {
     player_->stop();
     player_->deleteLater();
     audio_->deleteLater();
-    playerView_->hide();
-    playerView_->deleteLater();
+    if (playerView_) {
+      playerView_->hide();
+      playerView_->deleteLater();
+    }
+    if (videoSink_) {
+      videoSink_->disconnect(this);
+      videoSink_->deleteLater();
+    }
     player_ = nullptr;
     audio_ = nullptr;
     playerView_ = nullptr;
+    videoSink_ = nullptr;
   }
+  videoFrame_ = {};
+  videoVisible_ = false;
   if (gifView_) {
     gifView_->hide();
     gifView_->deleteLater();
@@ -284,6 +313,7 @@ void ArtStageView::freezeBehindStill() {
     freezePage();
   }
   if (playerView_) playerView_->hide();
+  videoVisible_ = false;
   if (gifView_) gifView_->hide();
 }
 
@@ -308,6 +338,7 @@ void ArtStageView::resume() {
   if (auto* p = page()) p->setLifecycleState(QWebEnginePage::LifecycleState::Active);
   if (webView_) webView_->show();
   if (playerView_) playerView_->show();
+  videoVisible_ = player_ != nullptr;
   if (gifView_) {
     gifView_->show();
     gifView_->startAnimation();

@@ -23,6 +23,7 @@
 
 class QAudioOutput;
 class QMediaPlayer;
+class QVideoSink;
 class QWebEngineView;
 
 namespace tavolune {
@@ -81,6 +82,14 @@ class ArtStageView final : public QWidget {
   bool aspectLocked() const { return aspectLocked_; }
   void setAspectLocked(bool locked) { aspectLocked_ = locked; }
 
+  // For a stage inside a clipped view: when the player's picture would be a
+  // native window (which no parent clips), the stage paints the frames
+  // itself instead. Takes effect from the next video loaded.
+  void setPaintsVideo(bool paints) { paintsVideo_ = paints; }
+  bool paintsVideo() const { return paintsVideo_; }
+  // The video frame painted now; null unless the stage paints video.
+  const QImage& videoFrame() const { return videoFrame_; }
+
   // Shown around the art where nothing else is drawn; the default matte at first.
   const QColor& layerBackground() const { return background_; }
   void setLayerBackground(const QColor& colour);
@@ -130,6 +139,7 @@ class ArtStageView final : public QWidget {
   // The still layer at its current contents, with the live views hidden.
   void freezeBehindStill();
   void send(const QString& script);
+  void paintVideoFrom(QMediaPlayer* player, std::uint64_t generation);
   bool isCurrent(std::uint64_t generation) const { return generation == generation_; }
 
   ContentFetcher fetcher_;
@@ -142,6 +152,7 @@ class ArtStageView final : public QWidget {
   int fps_ = 30;
   bool aspectLocked_ = false;
   bool released_ = false;
+  bool paintsVideo_ = false;
 
   QColor background_;
   QImage still_;
@@ -155,6 +166,9 @@ class ArtStageView final : public QWidget {
   QMediaPlayer* player_ = nullptr;
   QAudioOutput* audio_ = nullptr;
   PlayerView* playerView_ = nullptr;
+  QVideoSink* videoSink_ = nullptr;
+  QImage videoFrame_;
+  bool videoVisible_ = false;
   GifView* gifView_ = nullptr;
 
   QTimer watchdog_;

@@ -13,6 +13,9 @@ class PlayerView final : public QVideoWidget {
  public:
   PlayerView(QMediaPlayer* player, QWidget* parent);
   QMediaPlayer* player() const { return player_; }
+  // Whether this Qt's video widget shows its picture in a native child
+  // window, which clipping parents cannot cut. Asked once.
+  static bool usesNativeWindow();
 
  private:
   QMediaPlayer* player_;

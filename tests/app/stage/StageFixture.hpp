@@ -6,6 +6,7 @@
 #include "core/media/MediaCache.hpp"
 #include "core/media/OnchfsResolver.hpp"
 #include "tests/support/LoopbackServer.hpp"
+#include "tests/support/TinyGif.hpp"
 
 #include <QTemporaryDir>
 
@@ -13,6 +14,9 @@
 #include <string>
 
 namespace tavolune::testsupport {
+
+// An animated GIF of two frames, 1 x 1, looping.
+inline const std::string& gifBytes = tinyGif();
 
 inline constexpr const char* stageCID = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
 
