@@ -8,6 +8,7 @@
 #include "app/desktop/DesktopController.hpp"
 #include "app/desktop/ModelFormats.hpp"
 #include "app/library/LibraryWindow.hpp"
+#include "app/menubar/MenuBarContent.hpp"
 #include "app/model/LoginItem.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/model/Updater.hpp"
@@ -18,7 +19,6 @@
 #include "app/shell/BuildInfo.hpp"
 #include "app/shell/CrashHandler.hpp"
 #include "app/shell/Diagnostics.hpp"
-#include "app/shell/InterimMenu.hpp"
 #include "app/shell/LaunchSwitches.hpp"
 #include "app/shell/MenuBarExtra.hpp"
 #include "app/shell/QuitSignals.hpp"
@@ -28,6 +28,7 @@
 #include "core/persistence/TavolunePaths.hpp"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QThreadPool>
 
@@ -95,8 +96,42 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<Updater> updater;
 
   WindowManager windows;
-  const auto menuContent = [&] { return static_cast<QWidget*>(new InterimMenu(model, windows)); };
-  windows.registerContent(QStringLiteral("menu"), menuContent);
+  // The desktop's one-line status, once the controller tells one.
+  const auto statusLine = [](const auto& d) {
+    if constexpr (requires { d.statusLine(); }) {
+      return QString(d.statusLine());
+    } else {
+      return QString();
+    }
+  };
+  const auto menuServices = [&] {
+    return MenuBarContent::Services{
+        .model = model,
+        .desktop = *desktop,
+        .windows = windows,
+        .images = {model.images(), *QThreadPool::globalInstance(),
+                   [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }},
+        .build = thisBuild(),
+        .updater =
+            [&] {
+              if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
+              return updater.get();
+            },
+        .sendFeedback =
+            [&] {
+              const auto report = Diagnostics::report(
+                  thisBuild(), Diagnostics::describe(*services.machine, *services.displays), model.state(),
+                  statusLine(*desktop),
+                  Diagnostics::recentCrashes(Diagnostics::crashesFolder(dataFolder), QDateTime::currentDateTime()),
+                  now());
+              Diagnostics::sendFeedback(thisBuild(), report);
+            },
+        .showScreenSaver = {},
+        .quit = {},
+        .statusLine = [&] { return statusLine(*desktop); }};
+  };
+  MenuBarContent::registerWith(windows, menuServices);
+  const auto menuContent = [&] { return static_cast<QWidget*>(new MenuBarContent(menuServices())); };
 
   LoginItem login(*services.autostart, *services.log);
   LibraryWindow::registerWith(

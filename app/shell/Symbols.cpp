@@ -10,7 +10,7 @@ static void initShellResources() { Q_INIT_RESOURCE(shell); }
 namespace tavolune::Symbols {
 namespace {
 
-constexpr std::array<Entry, 63> entries{{
+constexpr std::array<Entry, 64> entries{{
     {"arrow.clockwise", "view-refresh", "arrow-clockwise"},
     {"arrow.counterclockwise", "edit-undo", "arrow-counterclockwise"},
     {"arrow.down.circle", "go-down", "arrow-down-circle"},
@@ -67,6 +67,7 @@ constexpr std::array<Entry, 63> entries{{
     {"square.grid.2x2", "view-grid", "grid"},
     {"square.stack.3d.up", "", "stack-3d"},
     {"star", "", "star"},
+    {"star.fill", "starred", "star-fill"},
     {"stop.fill", "media-playback-stop", "stop"},
     {"t.circle", "", "t-circle"},
     {"text.below.photo", "", "text-below-photo"},

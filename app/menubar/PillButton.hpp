@@ -1,0 +1,38 @@
+#pragma once
+// A capsule button with a symbol and a title and an on state (tinted with
+// the accent while on), for the header's quick actions. Its help is the
+// tool tip. GUI thread only.
+
+#include <QAbstractButton>
+
+#include <string>
+
+namespace tavolune {
+
+class PillButton final : public QAbstractButton {
+  Q_OBJECT
+ public:
+  PillButton(const QString& title, std::string symbol, bool active, const QString& help, QWidget* parent = nullptr);
+
+  void set(const QString& title, std::string symbol, bool active, const QString& help);
+  QString title() const { return text(); }
+  const std::string& symbol() const { return symbol_; }
+  bool isActive() const { return active_; }
+  QString help() const { return toolTip(); }
+  bool isHovered() const { return hover_; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  std::string symbol_;
+  bool active_ = false;
+  bool hover_ = false;
+};
+
+}  // namespace tavolune

@@ -1,0 +1,73 @@
+#pragma once
+// The popover over a loaded app model and a desktop controller on fake
+// displays (DesktopRig), with a window manager that records what opens.
+
+#include "app/menubar/MenuBarContent.hpp"
+#include "app/menubar/MenuRow.hpp"
+#include "app/menubar/PillButton.hpp"
+#include "app/menubar/RoundButton.hpp"
+#include "app/model/Updater.hpp"
+#include "app/model/WindowManager.hpp"
+#include "tests/app/desktop/DesktopRig.hpp"
+
+#include <QLabel>
+#include <QThreadPool>
+
+#include <memory>
+#include <vector>
+
+namespace tavolune::testsupport {
+
+// A feed that never answers: the rows only need to know it is usable.
+class SilentFeed final : public UpdateFeed {
+ public:
+  void fetch(const QUrl&, QObject*, std::function<void(Answer)>) override { ++fetches; }
+  int fetches = 0;
+};
+
+struct PopoverRig : DesktopRig {
+  WindowManager manager;
+  std::vector<QString> opened;
+  SilentFeed feed;
+  std::unique_ptr<Updater> updater;
+  int quits = 0;
+  int feedbacks = 0;
+
+  PopoverRig() {
+    for (const char* id : {"library", "settings", "welcome"}) {
+      manager.registerContent(QString::fromLatin1(id), [this, id] {
+        opened.push_back(QString::fromLatin1(id));
+        return new QWidget;
+      });
+    }
+  }
+  ~PopoverRig() { manager.close(QStringLiteral("library")); }
+
+  MenuBarContent::Services services(BuildInfo build = {QStringLiteral("1.4.0"), QStringLiteral("212"),
+                                                       QStringLiteral("owner/name")},
+                                    QString feedURL = QStringLiteral("https://updates.test/appcast.xml")) {
+    updater = std::make_unique<Updater>(feed, feedURL, QStringLiteral("1.4.0"));
+    return {.model = *model,
+            .desktop = *controller,
+            .windows = manager,
+            .images = {model->images(), *QThreadPool::globalInstance(), {}},
+            .build = std::move(build),
+            .updater = [this] { return updater.get(); },
+            .sendFeedback = [this] { ++feedbacks; },
+            .showScreenSaver = {},
+            .quit = [this] { ++quits; },
+            .statusLine = [] { return QStringLiteral("Showing a still"); },
+            .now = [this] { return clock; }};
+  }
+
+  template <class W = QWidget>
+  static W* part(const QWidget& content, const char* name) {
+    return content.findChild<W*>(QString::fromLatin1(name));
+  }
+  static QString text(const QWidget& content, const char* name) {
+    const auto* label = part<QLabel>(content, name);
+    return label ? label->text() : QStringLiteral("<missing>");
+  }
+};
+
+}  // namespace tavolune::testsupport
