@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace tavolune {
 namespace {
 
@@ -130,16 +132,22 @@ QWidget* MenuBarContent::buildRows() {
   settingsRow_ = add(QStringLiteral("Settings…"), "gearshape", QStringLiteral(","), "row.settings",
                      [this] { s_.windows.showSettings(QStringLiteral("general")); });
   if (Updater* updater = s_.updater ? s_.updater() : nullptr; updater && updater->isAvailable()) {
-    add(QStringLiteral("Check for Updates…"), "arrow.down.circle", std::nullopt, "row.updates",
-        [updater] { updater->checkForUpdates(); });
-    // The check ends in a notice; a newer version also opens its page.
+    add(QStringLiteral("Check for Updates…"), "arrow.down.circle", std::nullopt, "row.updates", [this, updater] {
+      checking_ = true;
+      updater->checkForUpdates();
+    });
+    // The check this view started ends in a notice; a newer version also
+    // opens its page.
     connect(updater, &Updater::updateAvailable, this, [this](const UpdateOffer& offer) {
+      if (!std::exchange(checking_, false)) return;
       s_.model.setNotice("Tavolune " + offer.version.toStdString() + " is available.");
       Updater::openPage(offer);
     });
-    connect(updater, &Updater::upToDate, this, [this] { s_.model.setNotice("Tavolune is up to date."); });
+    connect(updater, &Updater::upToDate, this, [this] {
+      if (std::exchange(checking_, false)) s_.model.setNotice("Tavolune is up to date.");
+    });
     connect(updater, &Updater::checkFailed, this, [this](const QString& reason) {
-      s_.model.setNotice("The update check failed: " + reason.toStdString());
+      if (std::exchange(checking_, false)) s_.model.setNotice("The update check failed: " + reason.toStdString());
     });
   }
   if (Diagnostics::feedbackRepo(s_.build) && s_.sendFeedback) {

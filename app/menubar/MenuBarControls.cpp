@@ -167,7 +167,8 @@ QWidget* MenuBarContent::buildFooter() {
 
 void MenuBarContent::refreshFooter() {
   const LibraryState& state = s_.model.state();
-  summary_->setText(MenuBarTexts::rotationSummary(state));
+  const std::size_t inRotation = poolCount_.of(state);
+  summary_->setText(MenuBarTexts::rotationSummary(state, inRotation));
   const bool playing = s_.desktop.isLivePlaying();
   if (dotPlaying_ != playing) {
     dotPlaying_ = playing;
@@ -177,7 +178,7 @@ void MenuBarContent::refreshFooter() {
   }
   spinner_->setVisible(!s_.desktop.preparing().empty());
   status_->setFullText(s_.statusLine ? s_.statusLine() : QString());
-  count_->setText(MenuBarTexts::poolCountText(state.desktopPoolCount()));
+  count_->setText(MenuBarTexts::poolCountText(inRotation));
 }
 
 }  // namespace tavolune

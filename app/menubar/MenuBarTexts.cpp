@@ -14,11 +14,11 @@ QString intervalText(double seconds) {
   return Diagnostics::wholeMinutes(seconds) + QStringLiteral(" minutes");
 }
 
-QString rotationSummary(const LibraryState& state) {
+QString rotationSummary(const LibraryState& state, std::optional<std::size_t> poolCount) {
   QString pool;
   if (const Exhibition* shown = state.shownExhibition()) {
     pool = QStringLiteral("\u201C") + qt::str(shown->title) + QStringLiteral("\u201D (") +
-           QString::number(state.desktopPoolCount()) + QStringLiteral(")");
+           QString::number(poolCount ? *poolCount : state.desktopPoolCount()) + QStringLiteral(")");
   } else if (state.onDesktop.empty()) {
     pool = QStringLiteral("Whole collection");
   } else {

@@ -19,7 +19,8 @@ namespace tavolune::MenuBarTexts {
 // and " minutes" (a number that is not finite prints "?").
 QString intervalText(double seconds);
 // What takes turns and how often: "Whole collection, changes every 1 hour".
-QString rotationSummary(const LibraryState& state);
+// An exhibition is counted by its pool: poolCount when the caller has it.
+QString rotationSummary(const LibraryState& state, std::optional<std::size_t> poolCount = std::nullopt);
 // "12 in rotation".
 QString poolCountText(std::size_t count);
 

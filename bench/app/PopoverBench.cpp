@@ -1,6 +1,8 @@
 // One change of the library as the open tray popover sees it: the edit, its
 // signal and the popover reading the state again (header, controls, summary,
-// status row with the rotation count), with 20,000 works.
+// status row), with 20,000 works. The change is a setting, which leaves the
+// works in rotation as they were; the counter pool_change_ms is a change
+// that moves them (a work hidden), which counts them again.
 
 #include "app/desktop/DesktopController.hpp"
 #include "app/menubar/MenuBarContent.hpp"
@@ -18,6 +20,7 @@
 #include "tests/support/fakes/FakeWindowCoverage.hpp"
 #include "tests/support/fakes/FakeWorkspaceWatch.hpp"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -93,6 +96,12 @@ void BM_PopoverModelChange(benchmark::State& state) {
     model.edit([flip](LibraryState& s) { s.settings.rotationInterval = flip ? 1800 : 3600; });
   }
   if (content.refreshCount() - before != int(state.iterations())) state.SkipWithError("the popover did not follow");
+
+  const std::string hidden = model.state().desktopPool().back()->id;
+  QElapsedTimer poolChange;
+  poolChange.start();
+  model.edit([hidden](LibraryState& s) { s.hiddenArtworks.insert(hidden); });
+  state.counters["pool_change_ms"] = double(poolChange.nsecsElapsed()) / 1e6;
   content.hide();
   QThreadPool::globalInstance()->waitForDone();
 }

@@ -222,8 +222,12 @@ TEST_F(Popover, RowsFollowTheBuild) {
                 ElementsAre("Library… Ctrl+B", "Start Screen Saver", "Settings… Ctrl+,", "Check for Updates…",
                             "Send Feedback…", "Quit Tavolune Ctrl+Q"));
     content.show();
+    // Another view on the same updater stays quiet about this check.
+    MenuBarContent other(rig.services());
+    rig.model->setNotice(std::nullopt);
     PopoverRig::part<MenuRow>(content, "row.updates")->click();
     EXPECT_EQ(rig.feed.fetches, 1);
+    EXPECT_EQ(rig.model->notice(), "The update check failed: offline");
     PopoverRig::part<MenuRow>(content, "row.feedback")->click();
     PopoverRig::part<MenuRow>(content, "row.quit")->click();
     PopoverRig::part<MenuRow>(content, "row.settings")->click();

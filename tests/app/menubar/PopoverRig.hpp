@@ -13,23 +13,27 @@
 #include <QLabel>
 #include <QThreadPool>
 
+#include <map>
 #include <memory>
 #include <vector>
 
 namespace tavolune::testsupport {
 
-// A feed that never answers: the rows only need to know it is usable.
-class SilentFeed final : public UpdateFeed {
+// A feed that answers at once with a failure.
+class FailingFeed final : public UpdateFeed {
  public:
-  void fetch(const QUrl&, QObject*, std::function<void(Answer)>) override { ++fetches; }
+  void fetch(const QUrl&, QObject*, std::function<void(Answer)> done) override {
+    ++fetches;
+    done({{}, QStringLiteral("offline")});
+  }
   int fetches = 0;
 };
 
 struct PopoverRig : DesktopRig {
   WindowManager manager;
   std::vector<QString> opened;
-  SilentFeed feed;
-  std::unique_ptr<Updater> updater;
+  FailingFeed feed;
+  std::map<QString, std::unique_ptr<Updater>> updaters;  // by feed address
   int quits = 0;
   int feedbacks = 0;
 
@@ -46,13 +50,15 @@ struct PopoverRig : DesktopRig {
   MenuBarContent::Services services(BuildInfo build = {QStringLiteral("1.4.0"), QStringLiteral("212"),
                                                        QStringLiteral("owner/name")},
                                     QString feedURL = QStringLiteral("https://updates.test/appcast.xml")) {
-    updater = std::make_unique<Updater>(feed, feedURL, QStringLiteral("1.4.0"));
+    auto& slot = updaters[feedURL];
+    if (!slot) slot = std::make_unique<Updater>(feed, feedURL, QStringLiteral("1.4.0"));
+    Updater* updater = slot.get();
     return {.model = *model,
             .desktop = *controller,
             .windows = manager,
             .images = {model->images(), *QThreadPool::globalInstance(), {}},
             .build = std::move(build),
-            .updater = [this] { return updater.get(); },
+            .updater = [updater] { return updater; },
             .sendFeedback = [this] { ++feedbacks; },
             .showScreenSaver = {},
             .quit = [this] { ++quits; },
