@@ -48,6 +48,8 @@ MenuBarContent::MenuBarContent(Services services, QWidget* parent) : QWidget(par
   addInset(layout, buildFooter());
   addInset(layout, new Divider(this));
   layout->addWidget(buildRows());
+  // In the taller "menu" window the content keeps to the top.
+  layout->addStretch();
 
   AppModel& model = s_.model;
   DesktopController& desktop = s_.desktop;
@@ -174,9 +176,7 @@ QWidget* MenuBarContent::buildRows() {
   text->setObjectName(QStringLiteral("version"));
   text->setTextFormat(Qt::PlainText);
   text->setFont(PopoverPaint::font(10));
-  QPalette tertiary = text->palette();
-  tertiary.setColor(QPalette::WindowText, PopoverPaint::tertiary(palette()));
-  text->setPalette(tertiary);
+  PopoverPaint::setInk(text, PopoverPaint::tertiary(palette()));
   version->addWidget(text);
   version->addStretch();
   layout->addLayout(version);

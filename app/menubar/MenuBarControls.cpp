@@ -35,12 +35,6 @@ QPixmap dot(const QColor& color, qreal dpr) {
   return pixmap;
 }
 
-void setInk(QWidget* w, const QColor& color) {
-  QPalette p = w->palette();
-  p.setColor(QPalette::WindowText, color);
-  w->setPalette(p);
-}
-
 }  // namespace
 
 QWidget* MenuBarContent::buildControls() {
@@ -138,7 +132,7 @@ QWidget* MenuBarContent::buildFooter() {
   summary_->setTextFormat(Qt::PlainText);
   summary_->setWordWrap(true);
   summary_->setFont(PopoverPaint::font(11));
-  setInk(summary_, PopoverPaint::secondary(palette()));
+  PopoverPaint::setInk(summary_, PopoverPaint::secondary(palette()));
   layout->addWidget(summary_);
 
   auto* row = new QHBoxLayout;
@@ -154,12 +148,12 @@ QWidget* MenuBarContent::buildFooter() {
   status_ = new OneLineLabel(footer);
   status_->setObjectName(QStringLiteral("status"));
   status_->setFont(PopoverPaint::font(11));
-  setInk(status_, PopoverPaint::secondary(palette()));
+  PopoverPaint::setInk(status_, PopoverPaint::secondary(palette()));
   row->addWidget(status_, 1);
   count_ = new QLabel(footer);
   count_->setObjectName(QStringLiteral("count"));
   count_->setFont(PopoverPaint::font(11));
-  setInk(count_, PopoverPaint::tertiary(palette()));
+  PopoverPaint::setInk(count_, PopoverPaint::tertiary(palette()));
   row->addWidget(count_);
   layout->addLayout(row);
   return footer;

@@ -29,12 +29,6 @@ namespace {
 
 using Pill = MenuBarTexts::Pill;
 
-void setInk(QWidget* w, const QColor& color) {
-  QPalette p = w->palette();
-  p.setColor(QPalette::WindowText, color);
-  w->setPalette(p);
-}
-
 QFont serif(int pixels) {
   QFont f(QStringLiteral("serif"));
   f.setStyleHint(QFont::Serif);
@@ -89,7 +83,7 @@ QWidget* MenuBarContent::buildCurrentWork() {
   details_ = new OneLineLabel(currentWork_);
   details_->setObjectName(QStringLiteral("details"));
   details_->setFont(PopoverPaint::font(11));
-  setInk(details_, PopoverPaint::secondary(palette()));
+  PopoverPaint::setInk(details_, PopoverPaint::secondary(palette()));
   for (QLabel* l : {title_, artist_, details_}) lines->addWidget(l);
   layout->addLayout(lines);
 
@@ -114,7 +108,7 @@ QWidget* MenuBarContent::buildCurrentWork() {
   note->setSpacing(6);
   note->addWidget(symbolLabel("pause.circle", 12, PopoverPaint::secondary(palette()), this), 0, Qt::AlignTop);
   liveNoteText_ = wrapping(liveNote_, PopoverPaint::font(11));
-  setInk(liveNoteText_, PopoverPaint::secondary(palette()));
+  PopoverPaint::setInk(liveNoteText_, PopoverPaint::secondary(palette()));
   note->addWidget(liveNoteText_, 1);
   layout->addWidget(liveNote_);
   return currentWork_;
@@ -130,7 +124,7 @@ QWidget* MenuBarContent::buildEmptyState() {
   layout->addWidget(title);
   emptyText_ = wrapping(emptyState_, PopoverPaint::font(12));
   emptyText_->setObjectName(QStringLiteral("emptyText"));
-  setInk(emptyText_, PopoverPaint::secondary(palette()));
+  PopoverPaint::setInk(emptyText_, PopoverPaint::secondary(palette()));
   layout->addWidget(emptyText_);
   addWallet_ = new QPushButton(QStringLiteral("Add Wallet…"), emptyState_);
   addWallet_->setObjectName(QStringLiteral("addWallet"));

@@ -19,7 +19,7 @@ constexpr int padY = 5;
 }  // namespace
 
 MenuRow::MenuRow(const QString& title, std::string symbol, std::optional<QString> shortcut, QWidget* parent)
-    : QAbstractButton(parent), symbol_(std::move(symbol)), shortcut_(std::move(shortcut)) {
+    : PopoverButton(parent), symbol_(std::move(symbol)), shortcut_(std::move(shortcut)) {
   setText(title);
   setFont(PopoverPaint::font(13));
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -61,18 +61,6 @@ void MenuRow::paintEvent(QPaintEvent*) {
   }
   p.setPen(ink);
   p.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft, text());
-}
-
-void MenuRow::enterEvent(QEnterEvent* event) {
-  hover_ = true;
-  update();
-  QAbstractButton::enterEvent(event);
-}
-
-void MenuRow::leaveEvent(QEvent* event) {
-  hover_ = false;
-  update();
-  QAbstractButton::leaveEvent(event);
 }
 
 }  // namespace tavolune

@@ -4,14 +4,14 @@
 // with the accent and its text turns white; a disabled row neither lights
 // up nor runs. The hint is only shown: the row binds no key. GUI thread only.
 
-#include <QAbstractButton>
+#include "app/menubar/PopoverButton.hpp"
 
 #include <optional>
 #include <string>
 
 namespace tavolune {
 
-class MenuRow final : public QAbstractButton {
+class MenuRow final : public PopoverButton {
   Q_OBJECT
  public:
   MenuRow(const QString& title, std::string symbol, std::optional<QString> shortcut, QWidget* parent = nullptr);
@@ -20,21 +20,17 @@ class MenuRow final : public QAbstractButton {
   const std::string& symbol() const { return symbol_; }
   // "Ctrl+" and the key, or nothing.
   std::optional<QString> shortcutHint() const;
-  bool isHovered() const { return hover_; }
   // Whether the row is drawn highlighted now.
-  bool isHighlighted() const { return hover_ && isEnabled(); }
+  bool isHighlighted() const { return isHovered() && isEnabled(); }
 
   QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
 
  private:
   std::string symbol_;
   std::optional<QString> shortcut_;
-  bool hover_ = false;
 };
 
 }  // namespace tavolune

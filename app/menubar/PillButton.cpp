@@ -18,7 +18,7 @@ constexpr int padY = 5;
 }  // namespace
 
 PillButton::PillButton(const QString& title, std::string symbol, bool active, const QString& help, QWidget* parent)
-    : QAbstractButton(parent) {
+    : PopoverButton(parent) {
   setFont(PopoverPaint::font(12, QFont::Medium));
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   set(title, std::move(symbol), active, help);
@@ -49,7 +49,7 @@ void PillButton::paintEvent(QPaintEvent*) {
   if (active_) {
     fill = PopoverPaint::withAlpha(accent, 0.16);
   } else {
-    fill = PopoverPaint::withAlpha(primary, hover_ && isEnabled() ? 0.14 : 0.07);
+    fill = PopoverPaint::withAlpha(primary, isHovered() && isEnabled() ? 0.14 : 0.07);
   }
   const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   QPainterPath capsule;
@@ -65,18 +65,6 @@ void PillButton::paintEvent(QPaintEvent*) {
   p.setFont(font());
   p.drawText(QRect(x + iconSide + gap, 0, width() - x - iconSide - gap, height()), Qt::AlignVCenter | Qt::AlignLeft,
              text());
-}
-
-void PillButton::enterEvent(QEnterEvent* event) {
-  hover_ = true;
-  update();
-  QAbstractButton::enterEvent(event);
-}
-
-void PillButton::leaveEvent(QEvent* event) {
-  hover_ = false;
-  update();
-  QAbstractButton::leaveEvent(event);
 }
 
 }  // namespace tavolune

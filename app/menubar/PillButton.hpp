@@ -3,13 +3,13 @@
 // the accent while on), for the header's quick actions. Its help is the
 // tool tip. GUI thread only.
 
-#include <QAbstractButton>
+#include "app/menubar/PopoverButton.hpp"
 
 #include <string>
 
 namespace tavolune {
 
-class PillButton final : public QAbstractButton {
+class PillButton final : public PopoverButton {
   Q_OBJECT
  public:
   PillButton(const QString& title, std::string symbol, bool active, const QString& help, QWidget* parent = nullptr);
@@ -19,20 +19,16 @@ class PillButton final : public QAbstractButton {
   const std::string& symbol() const { return symbol_; }
   bool isActive() const { return active_; }
   QString help() const { return toolTip(); }
-  bool isHovered() const { return hover_; }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
 
  private:
   std::string symbol_;
   bool active_ = false;
-  bool hover_ = false;
 };
 
 }  // namespace tavolune

@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QString>
+#include <QWidget>
 
 #include <string_view>
 
@@ -22,6 +23,13 @@ inline QColor withAlpha(QColor c, double alpha) {
 }
 inline QColor secondary(const QPalette& palette) { return withAlpha(primary(palette), 0.55); }
 inline QColor tertiary(const QPalette& palette) { return withAlpha(primary(palette), 0.3); }
+
+// Draws the widget's text in that colour.
+inline void setInk(QWidget* widget, const QColor& color) {
+  QPalette p = widget->palette();
+  p.setColor(QPalette::WindowText, color);
+  widget->setPalette(p);
+}
 
 // The system font at a pixel size and weight.
 inline QFont font(int pixelSize, QFont::Weight weight = QFont::Normal) {

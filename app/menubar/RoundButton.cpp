@@ -7,7 +7,7 @@
 namespace tavolune {
 
 RoundButton::RoundButton(std::string symbol, bool large, const QString& help, QWidget* parent)
-    : QAbstractButton(parent), symbol_(std::move(symbol)), large_(large) {
+    : PopoverButton(parent), symbol_(std::move(symbol)), large_(large) {
   setToolTip(help);
   setAccessibleName(help);
   setCursor(Qt::ArrowCursor);
@@ -29,23 +29,11 @@ void RoundButton::paintEvent(QPaintEvent*) {
   p.setRenderHint(QPainter::Antialiasing);
   const QColor ink = PopoverPaint::withAlpha(PopoverPaint::primary(palette()), isEnabled() ? 1.0 : 0.35);
   p.setPen(Qt::NoPen);
-  p.setBrush(PopoverPaint::withAlpha(PopoverPaint::primary(palette()), hover_ && isEnabled() ? 0.16 : 0.08));
+  p.setBrush(PopoverPaint::withAlpha(PopoverPaint::primary(palette()), isHovered() && isEnabled() ? 0.16 : 0.08));
   p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
   const int side = large_ ? 16 : 12;
   const QPixmap icon = PopoverPaint::symbol(symbol_, side, ink, devicePixelRatioF());
   p.drawPixmap(QRect((width() - side) / 2, (height() - side) / 2, side, side), icon);
-}
-
-void RoundButton::enterEvent(QEnterEvent* event) {
-  hover_ = true;
-  update();
-  QAbstractButton::enterEvent(event);
-}
-
-void RoundButton::leaveEvent(QEvent* event) {
-  hover_ = false;
-  update();
-  QAbstractButton::leaveEvent(event);
 }
 
 }  // namespace tavolune

@@ -3,13 +3,13 @@
 // form, else 34, a faint disc that darkens under the pointer; its help is
 // both tool tip and accessible name. GUI thread only.
 
-#include <QAbstractButton>
+#include "app/menubar/PopoverButton.hpp"
 
 #include <string>
 
 namespace tavolune {
 
-class RoundButton final : public QAbstractButton {
+class RoundButton final : public PopoverButton {
   Q_OBJECT
  public:
   RoundButton(std::string symbol, bool large, const QString& help, QWidget* parent = nullptr);
@@ -19,19 +19,15 @@ class RoundButton final : public QAbstractButton {
   QString help() const { return toolTip(); }
   // The pause button turns into the play button and back.
   void setSymbol(std::string symbol, const QString& help);
-  bool isHovered() const { return hover_; }
 
   QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
 
  private:
   std::string symbol_;
   bool large_;
-  bool hover_ = false;
 };
 
 }  // namespace tavolune

@@ -234,8 +234,14 @@ TEST_F(Popover, RowsFollowTheBuild) {
     EXPECT_EQ(rig.feedbacks, 1);
     EXPECT_EQ(rig.quits, 1);
     EXPECT_THAT(rig.opened, ElementsAre("settings"));
-    // No screen saver to start: the row stays off.
-    EXPECT_FALSE(PopoverRig::part(content, "row.screenSaver")->isEnabled());
+    // No screen saver to start: the row stays off, and does not light up.
+    auto* screenSaver = PopoverRig::part<MenuRow>(content, "row.screenSaver");
+    EXPECT_FALSE(screenSaver->isEnabled());
+    for (MenuRow* row : {screenSaver, PopoverRig::part<MenuRow>(content, "row.library")}) {
+      QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+      QApplication::sendEvent(row, &enter);
+      EXPECT_EQ(row->isHighlighted(), row->isEnabled()) << row->title().toStdString();
+    }
     EXPECT_EQ(PopoverRig::text(content, "version"), QStringLiteral("Version 1.4.0 (212), for testing"));
   }
   // A build without a feedback repository and with a plain-http feed.
