@@ -146,6 +146,8 @@ QWidget* MenuBarContent::buildWarning() {
   layout->setSpacing(8);
   layout->addWidget(symbolLabel("exclamationmark.triangle.fill", 14, QColor(255, 149, 0), box), 0, Qt::AlignTop);
   warningText_ = wrapping(box, Theme::caption());
+  // At most three lines, however long the wallet's errors.
+  warningText_->setMaximumHeight(3 * QFontMetrics(Theme::caption()).lineSpacing());
   layout->addWidget(warningText_, 1);
   connect(box, &TintedBox::clicked, this, [this] {
     LibraryWindowState::shared().setSidebar(SidebarItem::manageWallets());

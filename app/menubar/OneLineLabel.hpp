@@ -31,7 +31,12 @@ class OneLineLabel final : public QLabel {
   }
 
  private:
-  void elide() { setText(fontMetrics().elidedText(full_, Qt::ElideRight, std::max(width(), 1))); }
+  void elide() {
+    // Texts from the network may hold line breaks: one line all the same.
+    QString line = full_;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    setText(fontMetrics().elidedText(line, Qt::ElideRight, std::max(width(), 1)));
+  }
 
   QString full_;
 };

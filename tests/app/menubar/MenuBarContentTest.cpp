@@ -88,6 +88,15 @@ TEST_F(Popover, HeaderFollowsTheMainDisplayAndItsQuickActions) {
   EXPECT_NE(rig.current("A"), first);
   EXPECT_EQ(fullText(content, "title"), QStringLiteral("Work 2"));
 
+  // A long title with a line break stays on one cut line; the width holds.
+  rig.model->edit([id = *rig.current("A")](LibraryState& s) {
+    s.artworks[id].title = std::string(200, 'W') + "\nsecond line";
+  });
+  const QString cut = PopoverRig::part<OneLineLabel>(content, "title")->text();
+  EXPECT_FALSE(cut.contains(QLatin1Char('\n')));
+  EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+  EXPECT_EQ(content.width(), MenuBarContent::contentWidth);
+
   // The picture opens the library on the work.
   QSignalSpy selecting(&rig.manager, &WindowManager::librarySelectionRequested);
   QTest::mouseClick(PopoverRig::part(content, "picture"), Qt::LeftButton);
