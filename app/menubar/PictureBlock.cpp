@@ -1,5 +1,7 @@
 #include "app/menubar/PictureBlock.hpp"
 
+#include "app/components/ArtworkImage.hpp"
+#include "app/components/LoadingPlaceholder.hpp"
 #include "app/menubar/NextChangeBar.hpp"
 
 #include <QMouseEvent>
@@ -8,7 +10,7 @@
 
 namespace tavolune {
 
-PictureBlock::PictureBlock(QWidget* image, QWidget* bar, QWidget* parent)
+PictureBlock::PictureBlock(ArtworkImage* image, QWidget* bar, QWidget* parent)
     : QWidget(parent), image_(image), bar_(bar) {
   image_->setParent(this);
   bar_->setParent(this);
@@ -16,6 +18,8 @@ PictureBlock::PictureBlock(QWidget* image, QWidget* bar, QWidget* parent)
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setCursor(Qt::PointingHandCursor);
   setToolTip(QStringLiteral("Open in the Library"));
+  // The shadow follows the still's shape.
+  connect(image_, &ArtworkImage::loadFinished, this, qOverload<>(&QWidget::update));
 }
 
 void PictureBlock::setMatte(const QColor& color) {
@@ -41,6 +45,18 @@ void PictureBlock::paintEvent(QPaintEvent*) {
   edge.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius - 0.5, cornerRadius - 0.5);
   p.setPen(QPen(QColor(255, 255, 255, int(255 * 0.08)), 1));
   p.drawPath(edge);
+
+  // A shadow 3 pixels down, fading out over 6 pixels, under the fitted still.
+  if (const QImage still = image_->shownStill(); !still.isNull()) {
+    const QRectF art = LoadingPlaceholder::fitted(QRectF(image_->geometry()), double(still.width()) / still.height())
+                           .translated(0, 3);
+    p.setPen(Qt::NoPen);
+    constexpr int radius = 6;
+    for (int i = radius; i >= 1; --i) {
+      p.setBrush(QColor(0, 0, 0, int(255 * 0.4 / radius)));
+      p.drawRoundedRect(art.adjusted(-i, -i, i, i), i, i);
+    }
+  }
 }
 
 void PictureBlock::mousePressEvent(QMouseEvent* event) {

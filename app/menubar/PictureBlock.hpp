@@ -1,13 +1,15 @@
 #pragma once
 // The popover's picture of the current work: the still fitted 190 pixels
-// high on a mat (the series' background, else the theme's matte) with
-// rounded corners and a faint edge, the next-change bar along its bottom;
-// a click anywhere on it is reported. GUI thread only.
+// high with a soft shadow, on a mat (the series' background, else the
+// theme's matte) with rounded corners and a faint edge, the next-change bar
+// along its bottom; a click anywhere on it is reported. GUI thread only.
 
 #include <QColor>
 #include <QWidget>
 
 namespace tavolune {
+
+class ArtworkImage;
 
 class PictureBlock final : public QWidget {
   Q_OBJECT
@@ -17,7 +19,7 @@ class PictureBlock final : public QWidget {
   static constexpr double cornerRadius = 12;
 
   // Takes the image and the bar as children.
-  PictureBlock(QWidget* image, QWidget* bar, QWidget* parent = nullptr);
+  PictureBlock(ArtworkImage* image, QWidget* bar, QWidget* parent = nullptr);
 
   void setMatte(const QColor& color);
   QColor matte() const { return matte_; }
@@ -32,7 +34,7 @@ class PictureBlock final : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  QWidget* image_;
+  ArtworkImage* image_;
   QWidget* bar_;
   QColor matte_;
   bool pressed_ = false;
