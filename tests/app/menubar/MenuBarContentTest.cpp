@@ -286,6 +286,7 @@ TEST_F(Popover, EditingWaitsForTheLibrary) {
                             {rig.displays, rig.session, rig.power, rig.coverage, rig.wallpapers, rig.windows,
                              rig.compositor, rig.workspace, rig.formats},
                             rig.root() / "other" / "Wallpapers");
+  rig.make();
   auto services = rig.services();
   MenuBarContent content(MenuBarContent::Services{.model = unloaded, .desktop = desktop, .windows = rig.manager,
                                                   .images = services.images, .build = services.build,

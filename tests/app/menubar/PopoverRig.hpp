@@ -45,7 +45,10 @@ struct PopoverRig : DesktopRig {
       });
     }
   }
-  ~PopoverRig() { manager.close(QStringLiteral("library")); }
+  ~PopoverRig() {
+    // Closed windows delete themselves once the loop runs again.
+    for (const char* id : {"library", "settings", "welcome"}) delete manager.window(QString::fromLatin1(id));
+  }
 
   MenuBarContent::Services services(BuildInfo build = {QStringLiteral("1.4.0"), QStringLiteral("212"),
                                                        QStringLiteral("owner/name")},
