@@ -13,6 +13,7 @@
 #include "app/library/ExhibitionsSection.hpp"
 #include "app/library/FiltersMenu.hpp"
 #include "app/library/LibraryWindow.hpp"
+#include "app/menubar/MenuBarContent.hpp"
 #include "app/model/LoginItem.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/model/Updater.hpp"
@@ -25,7 +26,6 @@
 #include "app/shell/BuildInfo.hpp"
 #include "app/shell/CrashHandler.hpp"
 #include "app/shell/Diagnostics.hpp"
-#include "app/shell/InterimMenu.hpp"
 #include "app/shell/LaunchSwitches.hpp"
 #include "app/shell/MenuBarExtra.hpp"
 #include "app/shell/QuitSignals.hpp"
@@ -35,6 +35,7 @@
 #include "core/persistence/TavolunePaths.hpp"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QThreadPool>
 
@@ -102,8 +103,36 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<Updater> updater;
 
   WindowManager windows;
-  const auto menuContent = [&] { return static_cast<QWidget*>(new InterimMenu(model, windows)); };
-  windows.registerContent(QStringLiteral("menu"), menuContent);
+  // The settings window's Preview and the popover's row start the screen
+  // saver, which is made further down.
+  std::function<void()> showScreenSaver;
+  const auto ensureUpdater = [&] {
+    if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
+    return updater.get();
+  };
+  const auto diagnostics = [&] {
+    return Diagnostics::report(thisBuild(), Diagnostics::describe(*services.machine, *services.displays), model.state(),
+                               desktop->statusLine(),
+                               Diagnostics::recentCrashes(Diagnostics::crashesFolder(dataFolder),
+                                                          QDateTime::currentDateTimeUtc()),
+                               now());
+  };
+  const auto menuServices = [&] {
+    return MenuBarContent::Services{
+        .model = model,
+        .desktop = *desktop,
+        .windows = windows,
+        .images = {model.images(), *QThreadPool::globalInstance(),
+                   [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }},
+        .build = thisBuild(),
+        .updater = ensureUpdater,
+        .sendFeedback = [&] { Diagnostics::sendFeedback(thisBuild(), diagnostics()); },
+        .showScreenSaver = [&] { if (showScreenSaver) showScreenSaver(); },
+        .quit = {},
+        .statusLine = [&] { return desktop->statusLine(); }};
+  };
+  MenuBarContent::registerWith(windows, menuServices);
+  const auto menuContent = [&] { return static_cast<QWidget*>(new MenuBarContent(menuServices())); };
 
   LoginItem login(*services.autostart, *services.log);
   // Visiting walks through an exhibition in the screen saver's slideshow.
@@ -157,27 +186,13 @@ int main(int argc, char* argv[]) {
                                  {model.images(), *QThreadPool::globalInstance(),
                                   [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }});
 
-  // The settings window: its Preview starts the screen saver once one
-  // exists; the update check is made ready when the footer asks for it.
-  std::function<void()> showScreenSaver;
-  const auto ensureUpdater = [&] {
-    if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
-    return updater.get();
-  };
   SettingsView::registerWindow(
       windows, {.model = model,
                 .desktop = *desktop,
                 .login = login,
                 .build = thisBuild(),
                 .updater = ensureUpdater,
-                .report =
-                    [&] {
-                      return Diagnostics::report(thisBuild(), Diagnostics::describe(*services.machine, *services.displays),
-                                                 model.state(), QString(),
-                                                 Diagnostics::recentCrashes(Diagnostics::crashesFolder(dataFolder),
-                                                                            QDateTime::currentDateTimeUtc()),
-                                                 now());
-                    },
+                .report = diagnostics,
                 .showScreenSaver = [&] { if (showScreenSaver) showScreenSaver(); }});
 
   MenuBarExtra tray(*services.trayHost, menuContent);
@@ -206,9 +221,7 @@ int main(int argc, char* argv[]) {
   hooks.shutdownDesktop = [&] { desktop->shutdown(); };
   hooks.refreshScreens = [&] { desktop->refreshScreens(true); };
   hooks.showScreenSaver = [&] { saver->show(); };
-  hooks.touchUpdater = [&] {
-    if (!updater) updater = std::make_unique<Updater>(*services.updateFeed);
-  };
+  hooks.touchUpdater = [&] { ensureUpdater(); };
   AppDelegate delegate(model, windows, services.trayHost.get(), switches, std::move(hooks));
   delegate.quitOn(quitSignals);
   QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate,

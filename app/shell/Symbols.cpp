@@ -10,7 +10,7 @@ static void initShellResources() { Q_INIT_RESOURCE(shell); }
 namespace tavolune::Symbols {
 namespace {
 
-constexpr std::array<Entry, 64> entries{{
+constexpr std::array<Entry, 65> entries{{
     {"arrow.clockwise", "view-refresh", "arrow-clockwise"},
     {"arrow.counterclockwise", "edit-undo", "arrow-counterclockwise"},
     {"arrow.down.circle", "go-down", "arrow-down-circle"},
@@ -68,6 +68,7 @@ constexpr std::array<Entry, 64> entries{{
     {"square.grid.2x2", "view-grid", "grid"},
     {"square.stack.3d.up", "", "stack-3d"},
     {"star", "", "star"},
+    {"star.fill", "starred", "star-fill"},
     {"stop.fill", "media-playback-stop", "stop"},
     {"t.circle", "", "t-circle"},
     {"text.below.photo", "", "text-below-photo"},

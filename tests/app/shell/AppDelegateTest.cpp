@@ -1,7 +1,6 @@
 #include "app/model/AppModel.hpp"
 #include "app/model/WindowManager.hpp"
 #include "app/shell/AppDelegate.hpp"
-#include "app/shell/InterimMenu.hpp"
 #include "app/shell/QuitSignals.hpp"
 #include "core/persistence/LibraryStore.hpp"
 #include "tests/support/LibraryFixtures.hpp"
@@ -178,30 +177,6 @@ TEST_F(Launch, ReopenOpensTheLibraryAndTheMenuOnlyWithoutATray) {
   opened.clear();
   delegate.applicationShouldHandleReopen();
   EXPECT_THAT(opened, ElementsAre("library"));
-}
-
-TEST_F(Launch, TheMenuOpensTheLibraryAndSettingsOnlyOnceItIsLoaded) {
-  auto m = model();
-  InterimMenu menu(*m, windows);
-  EXPECT_FALSE(menu.openLibraryButton()->isEnabled());
-  EXPECT_FALSE(menu.settingsButton()->isEnabled());
-  EXPECT_TRUE(menu.quitButton()->isEnabled());
-  QSignalSpy loaded(m.get(), &AppModel::loadedChanged);
-  m->load();
-  ASSERT_TRUE(loaded.wait(10000));
-  ASSERT_TRUE(menu.openLibraryButton()->isEnabled());
-  menu.openLibraryButton()->click();
-  ASSERT_TRUE(menu.settingsButton()->isEnabled());
-  QSignalSpy tabs(&windows, &WindowManager::settingsTabRequested);
-  menu.settingsButton()->click();
-  EXPECT_THAT(opened, ElementsAre("library", "settings"));
-  ASSERT_EQ(tabs.count(), 1);
-  EXPECT_EQ(tabs.at(0).at(0).toString(), "general");
-
-  WindowManager bare;  // no views to open: the buttons stay off
-  InterimMenu without(*m, bare);
-  EXPECT_FALSE(without.openLibraryButton()->isEnabled());
-  EXPECT_FALSE(without.settingsButton()->isEnabled());
 }
 
 // In a child process: the library loads, a setting changes and its save is

@@ -1,0 +1,403 @@
+#include "app/components/ArtworkImage.hpp"
+#include "app/library/LibraryWindowState.hpp"
+#include "app/menubar/NextChangeBar.hpp"
+#include "app/menubar/OneLineLabel.hpp"
+#include "app/shell/PopoverHost.hpp"
+#include "tests/app/menubar/PopoverRig.hpp"
+#include "tests/app/render/TestImages.hpp"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <gmock/gmock.h>
+
+namespace tavolune {
+namespace {
+
+using testsupport::makeDisplay;
+using testsupport::PopoverRig;
+using ::testing::ElementsAre;
+
+QString fullText(const QWidget& content, const char* name) {
+  const auto* label = PopoverRig::part<OneLineLabel>(content, name);
+  return label ? label->fullText() : QStringLiteral("<missing>");
+}
+
+bool hidden(const QWidget& content, const char* name) {
+  return !PopoverRig::part(content, name)->isVisibleTo(&content);
+}
+
+std::vector<QString> visibleRows(const QWidget& content) {
+  std::vector<QString> rows;
+  for (const MenuRow* row : content.findChildren<MenuRow*>()) {
+    if (!row->isHidden()) rows.push_back(row->title() + (row->shortcutHint() ? " " + *row->shortcutHint() : ""));
+  }
+  return rows;
+}
+
+class Popover : public ::testing::Test {
+ protected:
+  PopoverRig rig;
+};
+
+TEST_F(Popover, HeaderFollowsTheMainDisplayAndItsQuickActions) {
+  rig.addWork("1");
+  rig.addWork("2");
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make();
+  MenuBarContent content(rig.services());
+  content.show();
+  // Wallets but no work shown yet.
+  EXPECT_TRUE(hidden(content, "picture"));
+  EXPECT_EQ(PopoverRig::text(content, "emptyText"), QStringLiteral("No artworks to show yet."));
+  EXPECT_TRUE(hidden(content, "addWallet"));
+
+  rig.controller->start();
+  ASSERT_TRUE(rig.waitApplied("A"));
+  EXPECT_FALSE(hidden(content, "picture"));
+  EXPECT_EQ(fullText(content, "title"), QStringLiteral("Work 1"));
+  EXPECT_TRUE(hidden(content, "artist"));  // no empty middle line
+  EXPECT_TRUE(hidden(content, "liveNote"));
+  EXPECT_EQ(PopoverRig::text(content, "summary"), QStringLiteral("Whole collection, changes every 1 hour"));
+  EXPECT_EQ(PopoverRig::text(content, "count"), QStringLiteral("2 in rotation"));
+  EXPECT_EQ(fullText(content, "status"), QStringLiteral("Showing a still"));
+
+  auto* keep = PopoverRig::part<PillButton>(content, "pill.keep");
+  EXPECT_FALSE(hidden(content, "pill.hide"));
+  EXPECT_TRUE(hidden(content, "pill.animate"));
+  EXPECT_TRUE(hidden(content, "pill.restart"));
+  QSignalSpy saved(rig.model.get(), &AppModel::saved);
+  keep->click();
+  EXPECT_TRUE(rig.model->state().onDesktop.contains(*rig.current("A")));
+  EXPECT_EQ(keep->title(), QStringLiteral("Kept"));
+  EXPECT_TRUE(keep->isActive());
+  EXPECT_TRUE(saved.wait(5000));
+  EXPECT_EQ(PopoverRig::text(content, "summary"), QStringLiteral("My Selection (1), changes every 1 hour"));
+  keep->click();
+  EXPECT_TRUE(rig.model->state().onDesktop.empty());
+  EXPECT_EQ(keep->title(), QStringLiteral("Keep"));
+
+  // Hide moves the display on, and the header with it.
+  const std::string first = *rig.current("A");
+  PopoverRig::part<PillButton>(content, "pill.hide")->click();
+  EXPECT_TRUE(rig.model->state().hiddenArtworks.contains(first));
+  EXPECT_NE(rig.current("A"), first);
+  EXPECT_EQ(fullText(content, "title"), QStringLiteral("Work 2"));
+
+  // A long title with a line break stays on one cut line; the width holds.
+  rig.model->edit([id = *rig.current("A")](LibraryState& s) {
+    s.artworks[id].title = std::string(200, 'W') + "\nsecond line";
+  });
+  const QString cut = PopoverRig::part<OneLineLabel>(content, "title")->text();
+  EXPECT_FALSE(cut.contains(QLatin1Char('\n')));
+  EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+  EXPECT_EQ(content.width(), MenuBarContent::contentWidth);
+
+  // The picture opens the library on the work.
+  QSignalSpy selecting(&rig.manager, &WindowManager::librarySelectionRequested);
+  QTest::mouseClick(PopoverRig::part(content, "picture"), Qt::LeftButton);
+  EXPECT_THAT(rig.opened, ElementsAre("library"));
+  ASSERT_EQ(selecting.size(), 1);
+  EXPECT_EQ(selecting.front().front().toString().toStdString(), *rig.current("A"));
+}
+
+TEST_F(Popover, WarningHidesBehindTheNoticeUntilItIsDismissed) {
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make();
+  MenuBarContent content(rig.services());
+  content.show();
+  auto* warning = PopoverRig::part(content, "syncWarning");
+  auto* notice = PopoverRig::part(content, "notice");
+  EXPECT_TRUE(warning->isHidden());
+  EXPECT_TRUE(notice->isHidden());
+
+  rig.model->edit([](LibraryState& s) { s.wallets.front().lastError = "tezos: timed out"; });
+  EXPECT_FALSE(warning->isHidden());
+  EXPECT_EQ(warning->findChildren<QLabel*>().back()->text(), QStringLiteral("Mine didn't sync completely: tezos: timed out"));
+
+  rig.model->setNotice("Mine: timed out");
+  EXPECT_TRUE(warning->isHidden());
+  EXPECT_EQ(PopoverRig::text(content, "noticeText"), QStringLiteral("Mine: timed out"));
+  PopoverRig::part<QToolButton>(content, "dismissNotice")->click();
+  EXPECT_EQ(rig.model->notice(), std::nullopt);
+  EXPECT_TRUE(notice->isHidden());
+  EXPECT_FALSE(warning->isHidden());
+
+  LibraryWindowState::shared().setSidebar(SidebarItem::all());
+  QTest::mouseClick(warning, Qt::LeftButton);
+  EXPECT_EQ(LibraryWindowState::shared().sidebar(), SidebarItem::manageWallets());
+  EXPECT_THAT(rig.opened, ElementsAre("library"));
+  LibraryWindowState::shared().setSidebar(SidebarItem::all());
+}
+
+// Three works in sequence; each display must move exactly one step per click.
+TEST_F(Popover, TransportStepsEveryDisplayOnce) {
+  std::vector<std::string> ids;
+  for (const char* token : {"1", "2", "3"}) ids.push_back(rig.addWork(token).id);
+  const auto after = [&](const std::string& current) {
+    const auto at = std::find(ids.begin(), ids.end(), current) - ids.begin();
+    return ids[std::size_t(at + 1) % ids.size()];
+  };
+
+  for (const bool sameOnAll : {false, true}) {
+    SCOPED_TRACE(sameOnAll ? "same work on all displays" : "each display its own");
+    PopoverRig& r = rig;
+    r.model->edit([sameOnAll](LibraryState& s) {
+      s.settings.sameArtworkOnAllScreens = sameOnAll;
+      s.screens.clear();
+    });
+    r.displays.set({makeDisplay("A", 1, true), makeDisplay("B", 2, false, QRect(320, 0, 320, 180))});
+    r.make().start();
+    ASSERT_TRUE(r.current("A") && r.current("B"));
+    MenuBarContent content(r.services());
+    content.show();
+
+    const std::string a = *r.current("A"), b = *r.current("B");
+    PopoverRig::part<RoundButton>(content, "next")->click();
+    EXPECT_EQ(r.current("A"), after(a));
+    EXPECT_EQ(r.current("B"), after(b));
+    if (sameOnAll) {
+      EXPECT_EQ(r.current("A"), r.current("B"));
+    }
+    PopoverRig::part<RoundButton>(content, "previous")->click();
+    EXPECT_EQ(r.current("A"), a);
+    EXPECT_EQ(r.current("B"), b);
+    r.waitIdle();
+  }
+
+  // One display: one step.
+  rig.model->edit([](LibraryState& s) { s.screens.clear(); });
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  MenuBarContent content(rig.services());
+  content.show();
+  const std::string a = *rig.current("A");
+  PopoverRig::part<RoundButton>(content, "next")->click();
+  EXPECT_EQ(rig.current("A"), after(a));
+  rig.waitIdle();
+}
+
+TEST_F(Popover, PauseAndLivePolicy) {
+  rig.addWork("1", MediaKind::generative);
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(rig.current("A"));
+  MenuBarContent content(rig.services());
+  content.show();
+  auto* bar = content.findChild<NextChangeBar*>();
+  EXPECT_TRUE(bar->isShowing());
+
+  auto* pause = PopoverRig::part<RoundButton>(content, "pause");
+  EXPECT_EQ(pause->symbol(), "pause.fill");
+  pause->click();
+  EXPECT_TRUE(rig.controller->userPaused());
+  EXPECT_EQ(pause->symbol(), "play.fill");
+  EXPECT_EQ(pause->help(), QStringLiteral("Resume Rotation"));
+  EXPECT_FALSE(bar->isShowing());
+  pause->click();
+  EXPECT_FALSE(rig.controller->userPaused());
+  EXPECT_EQ(pause->help(), QStringLiteral("Pause Rotation"));
+  EXPECT_TRUE(bar->isShowing());
+
+  int changes = 0;
+  rig.model->setOnLibraryChanged([&] { ++changes; });
+  QSignalSpy saved(rig.model.get(), &AppModel::saved);
+  auto* all = PopoverRig::part<QPushButton>(content, "policy.all");
+  EXPECT_TRUE(PopoverRig::part<QPushButton>(content, "policy.selected")->isChecked());
+  all->click();
+  EXPECT_EQ(rig.model->state().settings.animation, AnimationPolicy::all);
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(saved.wait(5000));
+  EXPECT_EQ(PopoverRig::part(content, "animation")->toolTip(), QString::fromUtf8(explanation(AnimationPolicy::all).data()));
+  // The work now runs live: Restart offered, Animate gone.
+  EXPECT_FALSE(hidden(content, "pill.restart"));
+  EXPECT_TRUE(hidden(content, "pill.animate"));
+  // The user's pause explains why it does not move.
+  rig.controller->setUserPaused(true);
+  EXPECT_FALSE(hidden(content, "liveNote"));
+  rig.waitIdle();
+}
+
+TEST_F(Popover, RowsFollowTheBuild) {
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make();
+  {
+    MenuBarContent content(rig.services());
+    EXPECT_THAT(visibleRows(content),
+                ElementsAre("Library… Ctrl+B", "Start Screen Saver", "Settings… Ctrl+,", "Check for Updates…",
+                            "Send Feedback…", "Quit Tavolune Ctrl+Q"));
+    content.show();
+    // Another view on the same updater stays quiet about this check.
+    MenuBarContent other(rig.services());
+    rig.model->setNotice(std::nullopt);
+    PopoverRig::part<MenuRow>(content, "row.updates")->click();
+    EXPECT_EQ(rig.feed.fetches, 1);
+    EXPECT_EQ(rig.model->notice(), "The update check failed: offline");
+    PopoverRig::part<MenuRow>(content, "row.feedback")->click();
+    PopoverRig::part<MenuRow>(content, "row.quit")->click();
+    PopoverRig::part<MenuRow>(content, "row.settings")->click();
+    EXPECT_EQ(rig.feedbacks, 1);
+    EXPECT_EQ(rig.quits, 1);
+    EXPECT_THAT(rig.opened, ElementsAre("settings"));
+    // No screen saver to start: the row stays off, and does not light up.
+    auto* screenSaver = PopoverRig::part<MenuRow>(content, "row.screenSaver");
+    EXPECT_FALSE(screenSaver->isEnabled());
+    for (MenuRow* row : {screenSaver, PopoverRig::part<MenuRow>(content, "row.library")}) {
+      QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+      QApplication::sendEvent(row, &enter);
+      EXPECT_EQ(row->isHighlighted(), row->isEnabled()) << row->title().toStdString();
+    }
+    EXPECT_EQ(PopoverRig::text(content, "version"), QStringLiteral("Version 1.4.0 (212), for testing"));
+  }
+  // A build without a feedback repository and with a plain-http feed.
+  MenuBarContent bare(rig.services({QStringLiteral("1.4.0"), QStringLiteral("212"), QString()},
+                                   QStringLiteral("http://updates.test/appcast.xml")));
+  EXPECT_THAT(visibleRows(bare),
+              ElementsAre("Library… Ctrl+B", "Start Screen Saver", "Settings… Ctrl+,", "Quit Tavolune Ctrl+Q"));
+}
+
+TEST_F(Popover, ScreenSaverRowNeedsAPool) {
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make();
+  int shown = 0;
+  auto services = rig.services();
+  services.showScreenSaver = [&] { ++shown; };
+  MenuBarContent content(services);
+  content.show();
+  auto* row = PopoverRig::part<MenuRow>(content, "row.screenSaver");
+  EXPECT_FALSE(row->isEnabled());
+  rig.addWork("1");
+  EXPECT_TRUE(row->isEnabled());
+  row->click();
+  EXPECT_EQ(shown, 1);
+}
+
+TEST_F(Popover, EditingWaitsForTheLibrary) {
+  AppModel::Options o;
+  o.storeURL = rig.root() / "other" / "library.json";
+  o.cacheDirectory = rig.root() / "other" / "Media";
+  o.services.gateways = {};
+  AppModel unloaded(o);
+  DesktopController desktop(unloaded,
+                            {rig.displays, rig.session, rig.power, rig.coverage, rig.wallpapers, rig.windows,
+                             rig.compositor, rig.workspace, rig.formats},
+                            rig.root() / "other" / "Wallpapers");
+  rig.make();
+  auto services = rig.services();
+  MenuBarContent content(MenuBarContent::Services{.model = unloaded, .desktop = desktop, .windows = rig.manager,
+                                                  .images = services.images, .build = services.build,
+                                                  .updater = services.updater, .sendFeedback = services.sendFeedback,
+                                                  .showScreenSaver = [] {}, .quit = services.quit,
+                                                  .statusLine = services.statusLine, .now = services.now});
+  content.show();
+  EXPECT_EQ(PopoverRig::text(content, "emptyText"), QStringLiteral("Loading the library…"));
+  EXPECT_TRUE(hidden(content, "addWallet"));
+  for (const char* row : {"row.library", "row.settings", "row.screenSaver"}) {
+    EXPECT_FALSE(PopoverRig::part(content, row)->isEnabled()) << row;
+  }
+  EXPECT_TRUE(PopoverRig::part(content, "row.quit")->isEnabled());
+
+  QSignalSpy loaded(&unloaded, &AppModel::loadedChanged);
+  unloaded.load();
+  ASSERT_TRUE(loaded.wait(5000));
+  EXPECT_TRUE(PopoverRig::part(content, "row.library")->isEnabled());
+  EXPECT_EQ(PopoverRig::text(content, "emptyText"),
+            QStringLiteral("Add a wallet to hang your collection on your desktop."));
+  auto* add = PopoverRig::part<QPushButton>(content, "addWallet");
+  EXPECT_FALSE(add->isHidden());
+  add->click();
+  EXPECT_THAT(rig.opened, ElementsAre("welcome"));
+}
+
+TEST_F(Popover, HiddenPopoverDoesNoWork) {
+  rig.addWork("1");
+  rig.addWork("2");
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(rig.waitApplied("A"));
+  auto* content = new MenuBarContent(rig.services());
+  PopoverHost host(content);
+  EXPECT_EQ(content->refreshCount(), 0);
+  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 300; });
+  rig.controller->setUserPaused(true);
+  EXPECT_EQ(content->refreshCount(), 0);
+  EXPECT_TRUE(content->isStale());
+
+  host.toggle(QRect());
+  ASSERT_TRUE(host.isVisible());
+  EXPECT_EQ(content->refreshCount(), 1);
+  EXPECT_EQ(PopoverRig::text(*content, "summary"), QStringLiteral("Whole collection, changes every 5 minutes"));
+  rig.controller->setUserPaused(false);
+  EXPECT_EQ(content->refreshCount(), 2);
+  auto* bar = content->findChild<NextChangeBar*>();
+  EXPECT_TRUE(bar->isStepping());
+
+  host.hide();
+  EXPECT_FALSE(bar->isStepping());
+  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 900; });
+  rig.controller->setUserPaused(true);
+  EXPECT_EQ(content->refreshCount(), 2);
+  rig.waitIdle();
+}
+
+TEST(NextChangeBarFraction, ClampsToTheInterval) {
+  const Date t0 = *iso8601::parse("2024-05-01T12:00:00Z");
+  using std::chrono::seconds;
+  EXPECT_DOUBLE_EQ(NextChangeBar::fraction(t0, 3600, t0 + seconds(900)), 0.25);
+  EXPECT_DOUBLE_EQ(NextChangeBar::fraction(t0, 3600, t0 + seconds(7200)), 1.0);
+  EXPECT_DOUBLE_EQ(NextChangeBar::fraction(t0 + seconds(60), 3600, t0), 0.0);  // dated in the future
+  EXPECT_DOUBLE_EQ(NextChangeBar::fraction(t0, std::numeric_limits<double>::quiet_NaN(), t0 + seconds(60)), 0.0);
+  EXPECT_DOUBLE_EQ(NextChangeBar::fraction(t0, std::numeric_limits<double>::infinity(), t0 + seconds(60)), 0.0);
+}
+
+}  // namespace
+}  // namespace tavolune
+
+namespace tavolune {
+namespace {
+
+QImage grabbed(QWidget& content) {
+  content.adjustSize();
+  return content.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+TEST_F(Popover, LooksAsDrawn) {
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make();
+  {
+    // The empty state of a library without wallets.
+    rig.model->edit([](LibraryState& s) { s.wallets.clear(); });
+    MenuBarContent content(rig.services());
+    content.show();
+    testing::expectReference(grabbed(content), "popover-empty", 48, 100);
+  }
+  rig.model->edit([w = rig.wallet](LibraryState& s) {
+    s.wallets.push_back(Wallet::make(w, "Mine", "tz1", "tz1", std::nullopt, ChainFamily::tezos));
+  });
+  rig.addWork("1", MediaKind::generative, QColor(200, 60, 40));
+  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 1800; });
+  rig.controller->start();
+  ASSERT_TRUE(rig.waitApplied("A"));
+  rig.clock += std::chrono::minutes(10);
+  MenuBarContent content(rig.services());
+  auto* image = content.findChild<ArtworkImage*>();
+  QSignalSpy loaded(image, &ArtworkImage::loadFinished);
+  content.show();
+  ASSERT_TRUE(loaded.wait(5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !image->isFading(); }, 5000));  // the still fully in
+  // The pointer on the Settings row.
+  auto* row = PopoverRig::part<MenuRow>(content, "row.settings");
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QApplication::sendEvent(row, &enter);
+  const QImage picture = grabbed(content);
+  if (const char* out = std::getenv("TAVOLUNE_POPOVER_SHOT")) picture.save(QString::fromLocal8Bit(out));
+  testing::expectReference(picture, "popover-work", 48, 100);
+  rig.waitIdle();
+}
+
+}  // namespace
+}  // namespace tavolune
