@@ -54,6 +54,7 @@ MenuBarContent::MenuBarContent(Services services, QWidget* parent) : QWidget(par
   AppModel& model = s_.model;
   DesktopController& desktop = s_.desktop;
   connect(&model, &AppModel::stateChanged, this, &MenuBarContent::changed);
+  connect(&model, &AppModel::desktopPoolCountChanged, this, &MenuBarContent::changed);
   connect(&model, &AppModel::loadedChanged, this, &MenuBarContent::changed);
   connect(&model, &AppModel::noticeChanged, this, &MenuBarContent::changed);
   connect(&desktop, &DesktopController::screensChanged, this, &MenuBarContent::changed);

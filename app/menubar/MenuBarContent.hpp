@@ -9,7 +9,6 @@
 // that edit stay disabled until the library is loaded. GUI thread only.
 
 #include "app/components/ImageServices.hpp"
-#include "app/menubar/PoolCount.hpp"
 #include "app/shell/BuildInfo.hpp"
 #include "core/base/Date.hpp"
 #include "core/model/Artwork.hpp"
@@ -76,7 +75,6 @@ class MenuBarContent final : public QWidget {
   // How often the view has read the state since it was made.
   int refreshCount() const { return refreshes_; }
   // How often it counted the works in rotation.
-  int poolRecounts() const { return poolCount_.recounts(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -107,7 +105,6 @@ class MenuBarContent final : public QWidget {
   bool stale_ = true;
   int refreshes_ = 0;
   std::optional<std::string> shownID_;
-  PoolCount poolCount_;
   bool checking_ = false;  // an update check this view started
 
   // header

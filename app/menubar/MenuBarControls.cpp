@@ -161,7 +161,8 @@ QWidget* MenuBarContent::buildFooter() {
 
 void MenuBarContent::refreshFooter() {
   const LibraryState& state = s_.model.state();
-  const std::size_t inRotation = poolCount_.of(state);
+  // Counted by the model off this thread; blank until its first count.
+  const std::optional<std::size_t> inRotation = s_.model.desktopPoolCount();
   summary_->setText(MenuBarTexts::rotationSummary(state, inRotation));
   const bool playing = s_.desktop.isLivePlaying();
   if (dotPlaying_ != playing) {
@@ -172,7 +173,7 @@ void MenuBarContent::refreshFooter() {
   }
   spinner_->setVisible(!s_.desktop.preparing().empty());
   status_->setFullText(s_.statusLine ? s_.statusLine() : QString());
-  count_->setText(MenuBarTexts::poolCountText(inRotation));
+  count_->setText(inRotation ? MenuBarTexts::poolCountText(*inRotation) : QString());
 }
 
 }  // namespace tavolune

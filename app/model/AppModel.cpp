@@ -36,6 +36,10 @@ AppModel::AppModel(Options options, QObject* parent)
   countTimer_.setSingleShot(true);
   countTimer_.setInterval(options_.timings.countDelay);
   connect(&countTimer_, &QTimer::timeout, this, &AppModel::countPendingSeries);
+  // Edits come in bursts (a sync merge, a drop): one count after them.
+  poolTimer_.setSingleShot(true);
+  poolTimer_.setInterval(30);
+  connect(&poolTimer_, &QTimer::timeout, this, &AppModel::countPool);
 
   ratioFlush_.setSingleShot(true);
   ratioFlush_.setInterval(options_.timings.ratioFlushDelay);
@@ -86,6 +90,7 @@ void AppModel::finishLoad(LibraryState loaded) {
   emit stateChanged();
   emit loadedChanged();
   schedulePendingSeriesCount();
+  countPool();
   pruneCache();
   startAutoSync();
   libraryChanged();
@@ -94,7 +99,10 @@ void AppModel::finishLoad(LibraryState loaded) {
 void AppModel::edit(LibraryWriter::Patch patch) {
   patch(state_);
   state_.touch();  // patches write members directly; cached listings must see the change
-  if (loaded_) journal_.push_back(std::move(patch));
+  if (loaded_) {
+    journal_.push_back(std::move(patch));
+    poolTimer_.start();
+  }
   emit stateChanged();
 }
 
@@ -137,6 +145,22 @@ void AppModel::countPendingSeries() {
           if (!self || count == self->pendingSeriesCount_) return;
           self->pendingSeriesCount_ = count;
           emit self->pendingSeriesCountChanged();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void AppModel::countPool() {
+  if (!loaded_) return;
+  QPointer<AppModel> self(this);
+  writer_->read(std::exchange(journal_, {}), [self](const LibraryState& s) {
+    const std::size_t count = s.desktopPoolCount();
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, count] {
+          if (!self || self->poolCount_ == count) return;
+          self->poolCount_ = count;
+          emit self->desktopPoolCountChanged();
         },
         Qt::QueuedConnection);
   });

@@ -98,6 +98,10 @@ class AppModel final : public QObject {
   // The menu sets it to nothing when the user dismisses it.
   void setNotice(std::optional<std::string> notice);
   std::size_t pendingSeriesCount() const { return pendingSeriesCount_; }
+  // The number of works in rotation, counted on the writer's copy a moment
+  // after each change (the walk takes milliseconds in a large library);
+  // none until the first count after loading.
+  std::optional<std::size_t> desktopPoolCount() const { return poolCount_; }
 
   const LibraryWriter& writer() const { return *writer_; }
   MediaCache& cache() { return *cache_; }
@@ -227,6 +231,7 @@ class AppModel final : public QObject {
   void syncingWalletsChanged();
   void noticeChanged();
   void pendingSeriesCountChanged();
+  void desktopPoolCountChanged();
   // A scheduled save reached the disk (or failed to).
   void saved();
 
@@ -249,6 +254,7 @@ class AppModel final : public QObject {
   void syncInTurn(std::shared_ptr<std::vector<Uuid>> ids, std::size_t next, std::function<void()> done);
   void afterEdit(bool desktopReacts);
   void countPendingSeries();
+  void countPool();
   void writeSave();
   const Wallet* wallet(const Uuid& id) const;
   QThreadPool& pool() const;
@@ -275,6 +281,8 @@ class AppModel final : public QObject {
   std::unordered_set<Uuid> syncing_;
   std::optional<std::string> notice_;
   std::size_t pendingSeriesCount_ = 0;
+  std::optional<std::size_t> poolCount_;
+  QTimer poolTimer_;
 
   std::shared_ptr<MediaCache> cache_;
   ContentFetcher fetcher_;

@@ -2,7 +2,8 @@
 // signal and the popover reading the state again (header, controls, summary,
 // status row), with 20,000 works. The change is a setting, which leaves the
 // works in rotation as they were; the counter pool_change_ms is a change
-// that moves them (a work hidden), which counts them again.
+// that moves them (a work hidden), whose count the model makes off this
+// thread.
 
 #include "app/desktop/DesktopController.hpp"
 #include "app/menubar/MenuBarContent.hpp"

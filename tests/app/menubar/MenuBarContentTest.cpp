@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPushButton>
+#include <QTest>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -63,6 +64,7 @@ TEST_F(Popover, HeaderFollowsTheMainDisplayAndItsQuickActions) {
   EXPECT_TRUE(hidden(content, "artist"));  // no empty middle line
   EXPECT_TRUE(hidden(content, "liveNote"));
   EXPECT_EQ(PopoverRig::text(content, "summary"), QStringLiteral("Whole collection, changes every 1 hour"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.model->desktopPoolCount() == 2u; }, 5000));
   EXPECT_EQ(PopoverRig::text(content, "count"), QStringLiteral("2 in rotation"));
   EXPECT_EQ(fullText(content, "status"), QStringLiteral("Showing a still"));
 

@@ -1,6 +1,7 @@
 #include "tests/app/model/ModelHarness.hpp"
 #include "tests/support/LibraryFixtures.hpp"
 
+#include <QSignalSpy>
 #include <QTest>
 
 namespace tavolune {
@@ -84,6 +85,20 @@ TEST_F(AppModelSaving, TheFileMatchesTheModelAfterSyncsAndEdits) {
   m.flush();
   EXPECT_EQ(m.state().artworks.size(), 3u);
   testsupport::expectSameLibrary(onDisk(), m.state());
+}
+
+TEST_F(AppModelSaving, ThePoolCountFollowsABurstOfEditsOnce) {
+  auto& m = loadedModel();
+  QSignalSpy counted(&m, &AppModel::desktopPoolCountChanged);
+  const Wallet w = testsupport::wallet();
+  const auto a = testsupport::work("1", "A"), b = testsupport::work("2", "B"), c = testsupport::work("3", "C");
+  m.edit([w, a, b, c](LibraryState& s) { testsupport::hold(s, w, {a, b, c}); });
+  m.setHidden({a.id}, true);
+  m.setHidden({b.id}, true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m.desktopPoolCount() == 1u; }, 5000));
+  EXPECT_EQ(m.desktopPoolCount(), m.state().desktopPoolCount());
+  // The empty library's count after loading, then one for the burst.
+  EXPECT_LE(counted.count(), 2);
 }
 
 TEST_F(AppModelSaving, HidingShowingAndAnimating) {
