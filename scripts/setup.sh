@@ -22,6 +22,8 @@ packages=(
   # session bus, mocks of system services, GIO settings, xfconf
   xvfb xauth x11-xserver-utils dbus dbus-bin python3-dbusmock libglib2.0-bin
   gsettings-desktop-schemas xfconf imagemagick
+  # bench/session/measure: its StatusNotifier watcher and tray activation
+  python3-dbus python3-gi
 )
 
 missing=()

@@ -9,12 +9,20 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <limits>
 #include <stdexcept>
 
 namespace tavolune {
 namespace {
+
+// The OpenSSL convention for a site with its own certificate authority;
+// libcurl itself reads only its built-in bundle.
+std::string trustedCertificates() {
+  const char* file = std::getenv("SSL_CERT_FILE");
+  return file ? file : "";
+}
 
 struct Transfer {
   std::string body;
@@ -161,6 +169,8 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 16L);
   curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(h, CURLOPT_MAXCONNECTS, URLSession::maxConnections);
+  const std::string trust = trustedCertificates();
+  if (!trust.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, trust.c_str());
   auto timeoutMs = static_cast<long>(std::clamp(request.timeout * 1000.0, 1.0, 1e9));
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, fields.get());

@@ -46,8 +46,23 @@ std::optional<std::string> RecordedRequest::param(const std::string& name) const
   return it->second;
 }
 
+LoopbackServer::Tls LoopbackServer::Tls::loopback() {
+  const std::string folder = TAVOLUNE_LOOPBACK_TLS_DIR;
+  return {folder + "/cert.pem", folder + "/key.pem"};
+}
+
 LoopbackServer::LoopbackServer(std::size_t workerThreads)
-    : server_(std::make_unique<httplib::Server>()), connections_(std::make_shared<std::atomic<std::size_t>>(0)) {
+    : LoopbackServer(std::make_unique<httplib::Server>(), workerThreads) {}
+
+LoopbackServer::LoopbackServer(const Tls& tls, std::size_t workerThreads)
+    : LoopbackServer(std::make_unique<httplib::SSLServer>(tls.certificateFile.c_str(), tls.keyFile.c_str()),
+                     workerThreads) {
+  secure_ = true;
+}
+
+LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, std::size_t workerThreads)
+    : server_(std::move(server)), connections_(std::make_shared<std::atomic<std::size_t>>(0)) {
+  if (!server_->is_valid()) throw std::runtime_error("loopback server: unusable certificate or key");
   auto count = connections_;
   server_->new_task_queue = [workerThreads, count] { return new CountingQueue(workerThreads, count); };
   // Keep connections open as long as a client wants them, so tests can see
@@ -117,7 +132,9 @@ LoopbackServer::~LoopbackServer() {
   if (thread_.joinable()) thread_.join();
 }
 
-std::string LoopbackServer::baseURL() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string LoopbackServer::baseURL() const {
+  return (secure_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
+}
 
 std::string LoopbackServer::url(std::string_view pathAndQuery) const { return baseURL() + std::string(pathAndQuery); }
 

@@ -79,13 +79,24 @@ class LoopbackServer {
  public:
   using Handler = std::function<CannedResponse(const RecordedRequest&)>;
 
+  // A certificate and its private key (PEM files), for a server that
+  // speaks TLS; clients must trust the certificate.
+  struct Tls {
+    std::string certificateFile;
+    std::string keyFile;
+    // tests/support/tls: a self-signed certificate for 127.0.0.1 and
+    // localhost, valid 2000-2100, to trust through SSL_CERT_FILE.
+    static Tls loopback();
+  };
+
   explicit LoopbackServer(std::size_t workerThreads = 16);
+  explicit LoopbackServer(const Tls& tls, std::size_t workerThreads = 16);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   int port() const { return port_; }
-  // "http://127.0.0.1:<port>"
+  // "http://127.0.0.1:<port>" ("https://" with TLS)
   std::string baseURL() const;
   // baseURL() + pathAndQuery ("/a?b=c").
   std::string url(std::string_view pathAndQuery) const;
@@ -127,12 +138,14 @@ class LoopbackServer {
     Handler handler;
   };
 
+  LoopbackServer(std::unique_ptr<httplib::Server> server, std::size_t workerThreads);
   CannedResponse answer(const RecordedRequest& request);
   bool pause(std::chrono::milliseconds wait);
 
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
   int port_ = 0;
+  bool secure_ = false;
   std::shared_ptr<std::atomic<std::size_t>> connections_;
   std::atomic<std::chrono::milliseconds> latency_{std::chrono::milliseconds(0)};
 

@@ -1,5 +1,16 @@
+#include "app/platform/linux/Xcb.hpp"
 #include "app/shell/SingleInstance.hpp"
+#include "core/base/Date.hpp"
+#include "core/persistence/LibraryStore.hpp"
 
+#include "tests/app/platform/PrivateDesktop.hpp"
+#include "tests/app/platform/XClient.hpp"
+#include "tests/support/LibraryFixtures.hpp"
+#include "tests/support/LoopbackServer.hpp"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -9,18 +20,26 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <memory>
 
 namespace tavolune {
 namespace {
 
 #ifdef TAVOLUNE_EXECUTABLE
 
-// The program on a data folder of its own, on the test's display and bus.
+using testsupport::CannedResponse;
+using testsupport::LoopbackServer;
+
+// The program on a data folder of its own, by default on the test's display
+// and bus; `environment` adds or replaces variables.
 class Program {
  public:
-  explicit Program(const QString& dataFolder, QStringList arguments = {}) {
+  explicit Program(const QString& dataFolder, QStringList arguments = {},
+                   const QProcessEnvironment& environment = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TAVOLUNE_DATA_DIR"), dataFolder);
+    for (const QString& name : environment.keys()) env.insert(name, environment.value(name));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TAVOLUNE_EXECUTABLE), arguments);
   }
@@ -43,6 +62,13 @@ bool listening(const QString& dataFolder) {
       20000);
 }
 
+void endsCleanlyOnSigterm(Program& program) {
+  ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
+  ASSERT_TRUE(program.process.waitForFinished(20000));
+  EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.process.exitCode(), 0) << program.process.readAllStandardError().toStdString();
+}
+
 TEST(Program, OneCopyPerDataFolderAndSigtermEndsItCleanly) {
   QTemporaryDir data;
   Program first(data.path());
@@ -62,10 +88,103 @@ TEST(Program, OneCopyPerDataFolderAndSigtermEndsItCleanly) {
   EXPECT_TRUE(preview.process.readAllStandardError().contains("TAVOLUNE_DATA_DIR"));
 
   // Logout: the normal quit path, and a clean exit.
-  ::kill(static_cast<pid_t>(first.process.processId()), SIGTERM);
-  ASSERT_TRUE(first.process.waitForFinished(20000));
-  EXPECT_EQ(first.process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(first.process.exitCode(), 0);
+  endsCleanlyOnSigterm(first);
+}
+
+QByteArray png(const QColor& colour) {
+  QImage image(800, 600, QImage::Format_RGB32);
+  image.fill(colour);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+bool near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) < 16 && std::abs(a.green() - b.green()) < 16 &&
+         std::abs(a.blue() - b.blue()) < 16;
+}
+
+// The root window of the program's display, as a desktop would read it.
+struct Root {
+  explicit Root(const QString& display) : x(display) {}
+  std::optional<std::uint32_t> pixmap() {
+    return xcb::cardinal(x.connection(), x.root(), x.atom("_XROOTPMAP_ID"));
+  }
+  QColor pixel(xcb_pixmap_t p, int px, int py) {
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
+        xcb_get_image_reply(x.connection(),
+                            xcb_get_image(x.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, p, int16_t(px), int16_t(py), 1, 1, ~0u),
+                            nullptr),
+        &std::free);
+    if (!image) return {};
+    const auto* d = xcb_get_image_data(image.get());
+    return QColor(d[2], d[1], d[0]);
+  }
+  testsupport::XClient x;
+};
+
+// What a user sees: a library whose works live on a web server is hung on
+// the desktop of a plain X session, and logging out keeps what was shown.
+TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
+  testsupport::PrivateXServer screen(QStringLiteral("1920x1080x24"));
+  testsupport::PrivateBus bus;
+  ASSERT_TRUE(screen.ok());
+  ASSERT_TRUE(bus.ok());
+
+  // Media on https, as every plain address is upgraded to it.
+  LoopbackServer media(LoopbackServer::Tls::loopback());
+  const std::vector<QColor> colours{QColor(200, 40, 40), QColor(40, 160, 60), QColor(50, 60, 200)};
+  QTemporaryDir data;
+  LibraryState state;
+  Wallet wallet = testsupport::wallet();
+  wallet.lastSync = now();  // nothing stale: no indexer is asked
+  std::vector<Artwork> works;
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    const std::string path = "/art/" + std::to_string(i) + ".png";
+    media.on("GET", path,
+             {.body = png(colours[i]).toStdString(), .contentType = "image/png"});
+    Artwork work = testsupport::work(std::to_string(i), "Study " + std::to_string(i));
+    work.imageURI = media.url(path);
+    work.mime = "image/png";
+    works.push_back(work);
+    testsupport::hold(state, wallet, {work});
+  }
+  state.settings.hasCompletedOnboarding = true;
+  LibraryStore(data.filePath("library.json").toStdString()).save(state);
+
+  QProcessEnvironment env;
+  env.insert(QStringLiteral("DISPLAY"), screen.display());
+  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString());  // no desktop of a known family: the root window
+  env.insert(QStringLiteral("SSL_CERT_FILE"), QString::fromStdString(LoopbackServer::Tls::loopback().certificateFile));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  Program program(data.path(), {}, env);
+  ASSERT_TRUE(program.process.waitForStarted(10000));
+
+  Root root(screen.display());
+  std::optional<std::uint32_t> picture;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (picture = root.pixmap()).has_value(); }, 20000))
+      << program.process.readAllStandardError().toStdString();
+  // The middle of the mat holds the work.
+  const QColor middle = root.pixel(*picture, 960, 540);
+  std::optional<std::size_t> shown;
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    if (near(middle, colours[i])) shown = i;
+  }
+  ASSERT_TRUE(shown) << middle.name().toStdString();
+  EXPECT_GE(media.requests("GET", "/art/" + std::to_string(*shown) + ".png").size(), 1u);
+
+  // At once, while the shown work's save may still wait for its timer.
+  endsCleanlyOnSigterm(program);
+  const LibraryState saved = LibraryStore(data.filePath("library.json").toStdString()).load();
+  ASSERT_FALSE(saved.recentlyShown.empty());
+  EXPECT_EQ(saved.recentlyShown.front(), works[*shown].id);
+  ASSERT_EQ(saved.screens.size(), 1u);
+  EXPECT_EQ(saved.screens.begin()->second.currentArtworkID, works[*shown].id);
+  EXPECT_EQ(saved.artworks.size(), works.size());
+  EXPECT_FALSE(QDir(data.filePath("Wallpapers")).entryList({QStringLiteral("*.jpg")}, QDir::Files).isEmpty());
 }
 
 #endif

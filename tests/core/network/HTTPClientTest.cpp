@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <future>
 #include <thread>
 
@@ -233,6 +234,24 @@ TEST_F(HTTPClientTest, TransportFailuresFallIntoTheirGroups) {
       [&] { client.get(*Url::parse("http://127.0.0.1:" + std::to_string(closedPort) + "/"), {}, 5); });
   EXPECT_EQ(refused.group(), TransportError::Group::unreachable);
   EXPECT_EQ(TavoluneError::plain(refused), "the service can't be reached");
+}
+
+// A site's own certificate authority, named the OpenSSL way, is trusted; an
+// unknown certificate never is.
+TEST_F(HTTPClientTest, SslCertFileNamesTheTrustedCertificates) {
+  LoopbackServer secure(LoopbackServer::Tls::loopback());
+  secure.on("GET", "/a", CannedResponse::text("over TLS"));
+  const Url url = *Url::parse(secure.url("/a"));
+  const char* before = std::getenv("SSL_CERT_FILE");
+  const std::optional<std::string> saved = before ? std::optional<std::string>(before) : std::nullopt;
+
+  ::unsetenv("SSL_CERT_FILE");
+  EXPECT_EQ(transportErrorOf([&] { client.get(url, {}, 5); }).group(), TransportError::Group::other);
+  ::setenv("SSL_CERT_FILE", LoopbackServer::Tls::loopback().certificateFile.c_str(), 1);
+  EXPECT_EQ(client.get(url, {}, 5), "over TLS");
+
+  saved ? ::setenv("SSL_CERT_FILE", saved->c_str(), 1) : ::unsetenv("SSL_CERT_FILE");
+  EXPECT_EQ(secure.requestCount(), 1u);  // the untrusted handshake never got as far as a request
 }
 
 TEST_F(HTTPClientTest, CancellationEndsA429WaitPromptly) {
