@@ -7,6 +7,7 @@
 #include "app/components/AddWalletField.hpp"
 #include "app/desktop/DesktopController.hpp"
 #include "app/desktop/ModelFormats.hpp"
+#include "app/library/LibraryGrid.hpp"
 #include "app/library/LibraryWindow.hpp"
 #include "app/model/LoginItem.hpp"
 #include "app/model/AppModel.hpp"
@@ -105,7 +106,18 @@ int main(int argc, char* argv[]) {
        .show = [&](const Artwork& artwork) { desktop->show(artwork); },
        .openSettings = {},
        .listing = std::make_shared<LibraryListing>()},
-      {.addWalletField = [&] {
+      {.grid =
+           [&](LibraryWindow& window) {
+             return static_cast<QWidget*>(new LibraryGrid(
+                 window, {.desktop = {.show = [&](const Artwork& artwork) { desktop->show(artwork); },
+                                      .isPreparing = [&](const std::string& id) { return desktop->isPreparing(id); },
+                                      .watchPreparing =
+                                          [&](QObject* context, std::function<void()> changed) {
+                                            QObject::connect(desktop.get(), &DesktopController::preparingChanged,
+                                                             context, std::move(changed));
+                                          }}}));
+           },
+       .addWalletField = [&] {
         return static_cast<QWidget*>(new AddWalletField(AddWalletField::adderFor(model)));
       }});
   WelcomeDesktop welcomeDesktop{
