@@ -17,8 +17,20 @@ void followUps(AppModel& model) {
 
 }  // namespace
 
+bool hides(const LibraryState& state, const std::unordered_set<std::string>& ids) {
+  bool any = false;
+  for (const auto& id : ids) {
+    const auto it = state.artworks.find(id);
+    if (it == state.artworks.end()) continue;
+    if (state.isVisible(it->second)) return true;
+    any = true;
+  }
+  return !any;
+}
+
 HideTargets hideTargets(const LibraryState& state, const std::unordered_set<std::string>& ids) {
   HideTargets t;
+  t.ids.reserve(ids.size());
   bool anyVisible = false;
   for (const auto& id : ids) {
     const auto it = state.artworks.find(id);
@@ -26,7 +38,6 @@ HideTargets hideTargets(const LibraryState& state, const std::unordered_set<std:
     t.ids.push_back(id);
     anyVisible = anyVisible || state.isVisible(it->second);
   }
-  std::sort(t.ids.begin(), t.ids.end());
   t.hide = t.ids.empty() || anyVisible;
   return t;
 }

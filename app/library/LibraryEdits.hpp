@@ -23,13 +23,15 @@ namespace LibraryEdits {
 
 // The works a hide or unhide of `ids` applies to: only ids the library
 // holds (a work a sync removed must not land in the hidden set and stay
-// hidden when it comes back), in a stable order. `hide` is false only when
+// hidden when it comes back). `hide` is false only when
 // every such work is hidden already; true for none (a no-op).
 struct HideTargets {
   std::vector<std::string> ids;
   bool hide = true;
 };
 HideTargets hideTargets(const LibraryState& state, const std::unordered_set<std::string>& ids);
+// hideTargets(state, ids).hide, without the list.
+bool hides(const LibraryState& state, const std::unordered_set<std::string>& ids);
 
 // Hides or unhides the targets; nothing when there are none.
 void apply(AppModel& model, const HideTargets& targets);

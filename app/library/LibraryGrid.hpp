@@ -50,7 +50,9 @@ class LibraryGrid final : public QWidget {
     ExhibitionHooks exhibitions{};
     // Opens a work's page; the desktop's browser when unset.
     std::function<void(const QUrl&)> openURL{};
-    ThumbnailLoader::Options loader{};
+    // A screen of small tiles at once: the fetches mostly wait on the
+    // network, so the grid's own pool is wider than the default.
+    ThumbnailLoader::Options loader{.threads = 12};
     // Where stills come from; the model's pipeline when null.
     ImagePipeline* pipeline = nullptr;
   };

@@ -5,27 +5,31 @@
 #include <QMimeData>
 #include <QStringList>
 
+#include <algorithm>
+#include <string_view>
+#include <unordered_set>
+
 namespace tavolune {
 
 bool LibraryGridModel::setIds(const std::vector<std::string>& ids) {
+  if (ids == ids_) return false;  // ids_ holds no repeats, so neither does ids
   std::vector<std::string> unique;
-  std::unordered_map<std::string, int> rows;
   unique.reserve(ids.size());
-  rows.reserve(ids.size());
+  std::unordered_set<std::string_view> seen;
+  seen.reserve(ids.size());
   for (const auto& id : ids) {
-    if (rows.emplace(id, int(unique.size())).second) unique.push_back(id);
+    if (seen.insert(id).second) unique.push_back(id);
   }
   if (unique == ids_) return false;
   beginResetModel();
   ids_ = std::move(unique);
-  rows_ = std::move(rows);
   endResetModel();
   return true;
 }
 
 int LibraryGridModel::row(const std::string& id) const {
-  const auto it = rows_.find(id);
-  return it == rows_.end() ? -1 : it->second;
+  const auto it = std::find(ids_.begin(), ids_.end(), id);
+  return it == ids_.end() ? -1 : int(it - ids_.begin());
 }
 
 int LibraryGridModel::rowCount(const QModelIndex& parent) const {

@@ -8,7 +8,6 @@
 #include <QAbstractListModel>
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace tavolune {
@@ -36,7 +35,6 @@ class LibraryGridModel final : public QAbstractListModel {
 
  private:
   std::vector<std::string> ids_;
-  std::unordered_map<std::string, int> rows_;
 };
 
 }  // namespace tavolune

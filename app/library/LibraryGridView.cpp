@@ -14,6 +14,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <tuple>
 #include <cmath>
 #include <unordered_set>
 
@@ -36,6 +37,17 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
   setDragDropMode(DragDrop);
   setAttribute(Qt::WA_MacShowFocusRect, false);  // no focus ring
   viewport()->setAutoFillBackground(false);
+  // A still that arrived repaints its cell, when the cell still shows.
+  connect(&loader_, &ThumbnailLoader::thumbnailChanged, this, [this](const QString& key) {
+    if (firstPainted_ < 0) return;
+    const std::string k = key.toStdString();
+    for (int row = firstPainted_; row <= lastPainted_ && row < model_.rowCount(); ++row) {
+      if (ThumbnailLoader::key(model_.id(row), ArtworkTile::maxPixel) == k) {
+        viewport()->update(cellRect(row));
+        return;
+      }
+    }
+  });
 }
 
 void LibraryGridView::setColumnCount(int columns) {
@@ -146,12 +158,14 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   firstPainted_ = lastPainted_ = -1;
   if (count == 0) return;
   delegate_.beginFrame();
-  const QRect dirty = event->rect();
   const int pitch = rowPitch();
-  const int top = std::max(0, (dirty.top() + verticalOffset() - topMargin) / pitch);
-  const int bottom = (dirty.bottom() + verticalOffset() - topMargin) / pitch;
-  const int first = std::min(count - 1, top * columns_);
-  const int last = std::min(count - 1, (bottom + 1) * columns_ - 1);
+  auto rowsIn = [&](const QRect& r) {
+    const int top = std::max(0, (r.top() + verticalOffset() - topMargin) / pitch);
+    const int bottom = std::max(0, (r.bottom() + verticalOffset() - topMargin) / pitch);
+    return std::pair(std::min(count - 1, top * columns_), std::min(count - 1, (bottom + 1) * columns_ - 1));
+  };
+  const QRect dirty = event->rect();
+  const auto [first, last] = rowsIn(dirty);
   QStyleOptionViewItem option;
   initViewItemOption(&option);
   for (int row = first; row <= last; ++row) {
@@ -161,9 +175,9 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     if (row == hovered_) option.state |= QStyle::State_MouseOver;
     delegate_.paint(&painter, option, model_.index(row));
   }
-  firstPainted_ = first;
-  lastPainted_ = last;
-  pruneRequests(first, last);
+  // What the whole view shows, whatever part was painted now.
+  std::tie(firstPainted_, lastPainted_) = rowsIn(viewport()->rect());
+  pruneRequests(firstPainted_, lastPainted_);
 }
 
 void LibraryGridView::pruneRequests(int first, int last) {
@@ -257,13 +271,7 @@ void LibraryGridView::startDrag(Qt::DropActions actions) {
   drag->exec(actions, Qt::CopyAction);
 }
 
-void LibraryGridView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasText() && handlers_.acceptsDrops && handlers_.acceptsDrops()) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
+void LibraryGridView::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void LibraryGridView::dragMoveEvent(QDragMoveEvent* event) {
   if (event->mimeData()->hasText() && handlers_.acceptsDrops && handlers_.acceptsDrops()) {

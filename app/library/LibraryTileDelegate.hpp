@@ -25,7 +25,7 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
   Q_OBJECT
  public:
   static constexpr qint64 scaledCacheKiB = 96 * 1024;
-  static constexpr int scalingBudgetMs = 3;
+  static constexpr int scalingBudgetMs = 2;
 
   LibraryTileDelegate(AppModel& model, const LibraryWindowState& windowState, ThumbnailLoader& loader,
                       QObject* parent = nullptr);

@@ -138,7 +138,7 @@ void SelectionBar::refresh() {
   const auto& selection = windowState_.selection();
   count_->setText(QStringLiteral("%1 selected").arg(selection.size()));
 
-  if (LibraryEdits::hideTargets(state, selection).hide) {
+  if (LibraryEdits::hides(state, selection)) {
     setLabel(*hide_, "eye.slash", QStringLiteral("Hide"),
              QStringLiteral("Hide from the library and the desktop (see Hidden Artworks)"));
   } else {

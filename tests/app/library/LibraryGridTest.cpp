@@ -8,6 +8,7 @@
 #include "tests/app/library/GridRig.hpp"
 #include "tests/app/render/TestImages.hpp"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -285,7 +286,9 @@ TEST_F(LibraryGridTest, RepeatedIdsAreListedOnceAndTheArrowsGoOn) {
         Exhibition{e, "Twice", {numbered(2).id, numbered(1).id, numbered(2).id, numbered(3).id, numbered(1).id}});
   });
   auto window = openGrid();
+  QAbstractItemModelTester tester(view().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
   state.setSidebar(SidebarItem::exhibition(e));
+  EXPECT_EQ(view().model()->rowCount(), 3);
   EXPECT_EQ(grid->items(), (std::vector<std::string>{id(2), id(1), id(3)}));
   EXPECT_EQ(state.listed, grid->items());
   key(Qt::Key_Right);
