@@ -24,7 +24,7 @@ class ThumbnailLoader;
 class LibraryTileDelegate final : public QAbstractItemDelegate {
   Q_OBJECT
  public:
-  static constexpr qint64 scaledCacheKiB = 96 * 1024;
+  static constexpr qint64 scaledCacheKiB = 24 * 1024;
   static constexpr int scalingBudgetMs = 2;
 
   LibraryTileDelegate(AppModel& model, const LibraryWindowState& windowState, ThumbnailLoader& loader,

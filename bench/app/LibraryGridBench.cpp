@@ -21,6 +21,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -161,9 +162,21 @@ struct GridBench {
 // Frames at 60 Hz, each moving half a screen (a fast fling): setting the
 // scroll position, painting what scrolled in and handling what arrived
 // count as the frame's main-thread time.
-void fling(benchmark::State& state, QSize size, double tile) {
+// Resident memory of the process, in MiB.
+double residentMiB() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+void fling(benchmark::State& state, QSize size, double tile, int passes) {
   GridBench b(std::size_t(state.range(0)));
+  const double before = residentMiB();
   b.open(size, tile);
+  std::vector<double> afterPass;
   LibraryGridView& view = b.grid->view();
   QScrollBar* bar = view.verticalScrollBar();
   std::vector<double> frames, wall;
@@ -171,8 +184,10 @@ void fling(benchmark::State& state, QSize size, double tile) {
   for (auto _ : state) {
     frames.clear();
     wall.clear();
-    bar->setValue(0);
     const int step = view.viewport()->height() / 2;
+    for (int pass = 0; pass < passes; ++pass) {
+    bar->setValue(0);
+    if (pass > 0) afterPass.push_back(residentMiB());
     for (int v = 0; v <= bar->maximum() + step; v += step) {
       const auto t0 = Clock::now();
       const double c0 = threadMs();
@@ -182,6 +197,8 @@ void fling(benchmark::State& state, QSize size, double tile) {
       wall.push_back(ms(Clock::now() - t0));
       std::this_thread::sleep_until(t0 + std::chrono::microseconds(16667));
     }
+    }
+    afterPass.push_back(residentMiB());
     // Stopped: every visible tile shows its still, and nothing far runs.
     const auto stop = Clock::now();
     auto allShown = [&] {
@@ -213,6 +230,10 @@ void fling(benchmark::State& state, QSize size, double tile) {
   }
   if (b.source->onMain > 0) state.SkipWithError("fetched on the main thread");
   state.counters["frames"] = double(frames.size());
+  state.counters["rss_growth_mib"] = afterPass.back() - before;
+  if (afterPass.size() >= 2) {
+    state.counters["second_pass_growth_pct"] = 100.0 * (afterPass.back() - afterPass.front()) / afterPass.front();
+  }
   state.counters["frame_p95_ms"] = percentile(frames, 0.95);
   state.counters["frame_max_ms"] = percentile(frames, 1.0);
   state.counters["wall_p95_ms"] = percentile(wall, 0.95);
@@ -223,8 +244,9 @@ void fling(benchmark::State& state, QSize size, double tile) {
   state.counters["far_fetches_running"] = farActive;
 }
 
-void BM_GridScroll(benchmark::State& state) { fling(state, {1180, 760}, 170); }
-void BM_GridScrollLarge(benchmark::State& state) { fling(state, {1920, 1080}, 110); }
+void BM_GridScroll(benchmark::State& state) { fling(state, {1180, 760}, 170, 1); }
+// Twice through, for the memory a second pass adds.
+void BM_GridScrollLarge(benchmark::State& state) { fling(state, {1920, 1080}, 110, 2); }
 BENCHMARK(BM_GridScroll)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_GridScrollLarge)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
