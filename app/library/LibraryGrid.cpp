@@ -88,7 +88,8 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
 }
 
 LibraryGrid::~LibraryGrid() {
-  // The view and delegate paint from the loader: they go first.
+  // The view and delegate paint from the loader: they go first, unwatched.
+  view_->viewport()->removeEventFilter(this);
   delete stack_;
 }
 
