@@ -10,9 +10,12 @@
 #include "app/inspector/ArtworkDetail.hpp"
 #include "app/inspector/LargePreview.hpp"
 #include "app/library/ExhibitionHeader.hpp"
+#include "app/library/ExhibitionItems.hpp"
 #include "app/library/ExhibitionsSection.hpp"
 #include "app/library/FiltersMenu.hpp"
+#include "app/library/LibraryGrid.hpp"
 #include "app/library/LibraryWindow.hpp"
+#include "app/library/SelectionBar.hpp"
 #include "app/menubar/MenuBarContent.hpp"
 #include "app/model/LoginItem.hpp"
 #include "app/model/AppModel.hpp"
@@ -142,6 +145,23 @@ int main(int argc, char* argv[]) {
       [&](const Uuid& id) {
         if (visitExhibition) visitExhibition(id);
       });
+  // The grid's exhibition drop, the selection bar's button and the menu's items.
+  const auto exhibitionHooks = [&](LibraryWindowState& windowState) {
+    return ExhibitionHooks{
+        .drop = [&](const Uuid& exhibition, const QMimeData& data,
+                    const std::optional<std::string>& before) {
+          return ExhibitionItems::dropOnTile(model, data, exhibition, before);
+        },
+        .selectionButton = [&](SelectionBar& bar) -> QWidget* {
+          auto* button = new ExhibitionSelectionButton(model, windowState, bar.exhibition());
+          QObject::connect(&bar, &SelectionBar::exhibitionChanged, button,
+                           [button, &bar] { button->setExhibition(bar.exhibition()); });
+          return button;
+        },
+        .menuItems = [&](QMenu& menu, const std::vector<std::string>& targets, const std::optional<Uuid>& current) {
+          ExhibitionItems::addTo(menu, model, windowState, ArtworkIDSet(targets.begin(), targets.end()), current);
+        }};
+  };
   const auto inspectorServices = [&] {
     return InspectorServices{model, *desktop, {model.images(), *QThreadPool::globalInstance(),
                                                [&model](const Artwork& a, const QImage& i) { model.noteRatio(a, i); }}};
@@ -152,7 +172,19 @@ int main(int argc, char* argv[]) {
        .show = [&](const Artwork& artwork) { desktop->show(artwork); },
        .openSettings = {},
        .listing = std::make_shared<LibraryListing>()},
-      {.filtersMenu = [](LibraryWindow& w) -> QWidget* { return new FiltersMenu(w); },
+      {.grid =
+           [&](LibraryWindow& window) {
+             return static_cast<QWidget*>(new LibraryGrid(
+                 window, {.desktop = {.show = [&](const Artwork& artwork) { desktop->show(artwork); },
+                                      .isPreparing = [&](const std::string& id) { return desktop->isPreparing(id); },
+                                      .watchPreparing =
+                                          [&](QObject* context, std::function<void()> changed) {
+                                            QObject::connect(desktop.get(), &DesktopController::preparingChanged,
+                                                             context, std::move(changed));
+                                          }},
+                          .exhibitions = exhibitionHooks(window.windowState())}));
+           },
+       .filtersMenu = [](LibraryWindow& w) -> QWidget* { return new FiltersMenu(w); },
        .inspector = [&](LibraryWindow& window, const Artwork& artwork) -> QWidget* {
          return new ArtworkDetail(inspectorServices(), window.artworkActions(), artwork);
        },

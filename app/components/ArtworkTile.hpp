@@ -7,11 +7,13 @@
 
 #include "core/model/Artwork.hpp"
 
+#include <QCache>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
 #include <QRect>
+#include <QStaticText>
 #include <QString>
 
 #include <optional>
@@ -79,10 +81,12 @@ class ArtworkTile {
   void paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
   void paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
   void paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const;
+  const QStaticText& caption(const QString& text, const QFont& font, double width) const;
 
   QPalette palette_;
   QFont titleFont_;
   QFont artistFont_;
+  mutable QCache<QString, QStaticText> captions_{4000};  // elided lines, by font, width and text
 };
 
 }  // namespace tavolune

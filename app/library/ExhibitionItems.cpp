@@ -43,7 +43,8 @@ void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const 
   }
 }
 
-bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition, const std::string& before) {
+bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition,
+                const std::optional<std::string>& before) {
   const auto ids = ArtworkDrag::decode(data, model.state());
   if (ids.empty()) return false;
   model.editExhibitions([ids, exhibition, before](LibraryState& s) { s.move(ids, exhibition, before); });
@@ -54,30 +55,40 @@ bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition, 
 
 ExhibitionSelectionButton::ExhibitionSelectionButton(AppModel& model, LibraryWindowState& state,
                                                      std::optional<Uuid> exhibition, QWidget* parent)
-    : QToolButton(parent), model_(model), state_(state), exhibition_(exhibition) {
+    : QToolButton(parent), model_(model), state_(state) {
   setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   setAutoRaise(true);
+  setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
+  addMenu_ = new QMenu(this);
+  connect(addMenu_, &QMenu::aboutToShow, this, &ExhibitionSelectionButton::rebuildMenu);
+  connect(this, &QToolButton::clicked, this, [this] {
+    if (!exhibition_) return;
+    model_.editExhibitions([ids = state_.selection(), id = *exhibition_](LibraryState& s) { s.remove(ids, id); });
+    state_.setSelection({});
+    state_.setFocused({});
+  });
+  exhibition_ = exhibition;
+  setExhibition(exhibition);
+}
+
+void ExhibitionSelectionButton::setExhibition(std::optional<Uuid> exhibition) {
+  exhibition_ = exhibition;
   if (exhibition_) {
     setText(QStringLiteral("Remove from Exhibition"));
     setIcon(Symbols::icon("rectangle.stack.badge.minus"));
-    connect(this, &QToolButton::clicked, this, [this] {
-      model_.editExhibitions([ids = state_.selection(), id = *exhibition_](LibraryState& s) { s.remove(ids, id); });
-      state_.setSelection({});
-      state_.setFocused({});
-    });
-    return;
+    setToolTip(QString());
+    setMenu(nullptr);
+  } else {
+    setText(QStringLiteral("Add to Exhibition"));
+    setIcon(Symbols::icon("rectangle.stack.badge.plus"));
+    setToolTip(QStringLiteral("Add the selected artworks to an exhibition"));
+    setMenu(addMenu_);
+    setPopupMode(QToolButton::InstantPopup);
   }
-  setText(QStringLiteral("Add to Exhibition"));
-  setIcon(Symbols::icon("rectangle.stack.badge.plus"));
-  setToolTip(QStringLiteral("Add the selected artworks to an exhibition"));
-  setPopupMode(QToolButton::InstantPopup);
-  setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
-  setMenu(new QMenu(this));
-  connect(menu(), &QMenu::aboutToShow, this, &ExhibitionSelectionButton::rebuildMenu);
 }
 
 void ExhibitionSelectionButton::rebuildMenu() {
-  QMenu* m = menu();
+  QMenu* m = addMenu_;
   m->clear();
   const auto works = ExhibitionItems::ordered(state_, state_.selection());
   for (const auto& e : model_.state().exhibitions) {

@@ -35,10 +35,11 @@ std::vector<std::string> ordered(const LibraryWindowState& state, const ArtworkI
 void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const ArtworkIDSet& targets,
            const std::optional<Uuid>& current);
 
-// A drop of our own drag on the tile `before` of the exhibition's page:
-// the dragged works of the exhibition move right before it. False when the
-// drop carries nothing of ours.
-bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition, const std::string& before);
+// A drop of our own drag on the tile `before` of the exhibition's page
+// (none: past the last tile): the dragged works of the exhibition move
+// right before it. False when the drop carries nothing of ours.
+bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition,
+                const std::optional<std::string>& before);
 
 }  // namespace ExhibitionItems
 
@@ -51,12 +52,16 @@ class ExhibitionSelectionButton final : public QToolButton {
   ExhibitionSelectionButton(AppModel& model, LibraryWindowState& state, std::optional<Uuid> exhibition,
                             QWidget* parent = nullptr);
 
+  // The exhibition whose page the bar is on, if any: remove there, add elsewhere.
+  void setExhibition(std::optional<Uuid> exhibition);
+
  private:
   void rebuildMenu();
 
   AppModel& model_;
   LibraryWindowState& state_;
   std::optional<Uuid> exhibition_;
+  QMenu* addMenu_;
 };
 
 }  // namespace tavolune

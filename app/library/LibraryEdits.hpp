@@ -1,0 +1,54 @@
+#pragma once
+// The library edits that the grid's keys, the selection bar and the
+// artwork menu share: which works a hide or unhide applies to, toggling
+// works in My Selection, hiding a collection, and the artwork page a work
+// may open. Each edit goes through the app model and schedules the save,
+// the pending-series count and the library-changed follow-up once.
+// GUI thread only.
+
+#include "core/model/LibraryState.hpp"
+
+#include <QUrl>
+
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace tavolune {
+
+class AppModel;
+
+namespace LibraryEdits {
+
+// The works a hide or unhide of `ids` applies to: only ids the library
+// holds (a work a sync removed must not land in the hidden set and stay
+// hidden when it comes back). `hide` is false only when
+// every such work is hidden already; true for none (a no-op).
+struct HideTargets {
+  std::vector<std::string> ids;
+  bool hide = true;
+};
+HideTargets hideTargets(const LibraryState& state, const std::unordered_set<std::string>& ids);
+// hideTargets(state, ids).hide, without the list.
+bool hides(const LibraryState& state, const std::unordered_set<std::string>& ids);
+
+// Hides or unhides the targets; nothing when there are none.
+void apply(AppModel& model, const HideTargets& targets);
+
+// Every id is in My Selection; true for none.
+bool allInMySelection(const LibraryState& state, const std::unordered_set<std::string>& ids);
+
+// Removes the ids from My Selection when every one is in it, else adds
+// them all, then the follow-ups.
+void toggleMySelection(AppModel& model, const std::unordered_set<std::string>& ids);
+
+// Hides every work of the artwork's contract on its chain.
+void hideCollection(AppModel& model, const Artwork& artwork);
+
+// The work's page when it is an http or https URL; a file: or custom
+// scheme from an indexer is never opened.
+std::optional<QUrl> artworkPage(const Artwork& artwork);
+
+}  // namespace LibraryEdits
+}  // namespace tavolune

@@ -1,0 +1,207 @@
+#include "app/library/LibraryGrid.hpp"
+
+#include "app/library/ArtworkMenu.hpp"
+#include "app/library/EmptyLibraryView.hpp"
+#include "app/library/LibraryGridModel.hpp"
+#include "app/library/LibraryGridView.hpp"
+#include "app/library/LibraryEdits.hpp"
+#include "app/library/LibraryTileDelegate.hpp"
+#include "app/library/LibraryWindow.hpp"
+#include "app/library/SelectionBar.hpp"
+#include "app/model/AppModel.hpp"
+#include "app/qt/Convert.hpp"
+
+#include <QEvent>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace tavolune {
+
+LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* parent)
+    : QWidget(parent), window_(window), services_(std::move(services)) {
+  AppModel& model = window_.model();
+  if (!services_.desktop.show) services_.desktop.show = window_.artworkActions().primary;
+  loader_ = std::make_unique<ThumbnailLoader>(
+      services_.pipeline ? *services_.pipeline : model.images(), [&model](const Artwork& a, const QImage& still) { model.noteRatio(a, still); },
+      services_.loader);
+  model_ = new LibraryGridModel(this);
+  delegate_ = new LibraryTileDelegate(model, window_.windowState(), *loader_, this);
+  delegate_->setPalette(palette());
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  stack_ = new QStackedWidget(this);
+  column->addWidget(stack_);
+  view_ = new LibraryGridView(*model_, *delegate_, *loader_, stack_);
+  stack_->addWidget(view_);
+  auto* emptyScroll = new QScrollArea(stack_);
+  emptyScroll->setFrameShape(QFrame::NoFrame);
+  emptyScroll->setWidgetResizable(true);
+  empty_ = new EmptyLibraryView(model, emptyScroll);
+  emptyScroll->setWidget(empty_);
+  stack_->addWidget(emptyScroll);
+
+  bar_ = new SelectionBar(model, window_.windowState(), services_.desktop, services_.exhibitions, this);
+  bar_->hide();
+
+  view_->setHandlers({
+      .click = [this](int row, Qt::KeyboardModifiers m) { click(row, m); },
+      .doubleClick = [this](int row) { doubleClick(row); },
+      .toggle = [this](int row) { LibraryEdits::toggleMySelection(window_.model(), {model_->id(row)}); },
+      .key = [this](QKeyEvent* e) { return handleKey(e); },
+      .contextMenu =
+          [this](int row, const QPoint& at) {
+            ArtworkMenu* menu = menuFor(row).release();
+            if (!menu) return;
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(at);
+          },
+      .acceptsDrops = [this] { return services_.exhibitions.drop && window_.filter().exhibitionID.has_value(); },
+      .drop =
+          [this](const QMimeData& data, std::optional<int> row) {
+            const auto& exhibition = window_.filter().exhibitionID;
+            if (!services_.exhibitions.drop || !exhibition) return false;
+            return services_.exhibitions.drop(*exhibition, data,
+                                              row ? std::optional<std::string>(model_->id(*row)) : std::nullopt);
+          },
+  });
+  view_->viewport()->installEventFilter(this);
+
+  reflow_.setSingleShot(true);
+  reflow_.setInterval(int(reflowDelay.count()));
+  connect(&reflow_, &QTimer::timeout, this, [this] { view_->setColumnCount(count(pendingWidth_, window_.tileSize())); });
+
+  connect(&model, &AppModel::stateChanged, this, &LibraryGrid::relist);
+  connect(&model, &AppModel::syncingWalletsChanged, this, &LibraryGrid::refreshEmpty);
+  connect(&window_, &LibraryWindow::filterChanged, this, &LibraryGrid::relist);
+  connect(&window_, &LibraryWindow::tileSizeChanged, this, &LibraryGrid::tileSizeChanged);
+  connect(&window_.windowState(), &LibraryWindowState::selectionChanged, this, &LibraryGrid::selectionChanged);
+  connect(&window_.windowState(), &LibraryWindowState::sidebarChanged, this, &LibraryGrid::refreshEmpty);
+  connect(bar_, &SelectionBar::layoutChanged, this, &LibraryGrid::placeBar);
+  setFocusProxy(view_);
+  relist();
+  selectionChanged();
+}
+
+LibraryGrid::~LibraryGrid() {
+  // The view and delegate paint from the loader: they go first, unwatched.
+  view_->viewport()->removeEventFilter(this);
+  delete stack_;
+}
+
+int LibraryGrid::count(double width, double tileSize) {
+  const double q = (width - 2 * LibraryGridView::sideMargin + LibraryGridView::columnSpacing) /
+                   (tileSize + LibraryGridView::columnSpacing);
+  if (!std::isfinite(q)) return 1;
+  const double n = std::trunc(q);
+  return n >= 2 ? int(std::min(n, 1000.0)) : 1;
+}
+
+const std::vector<std::string>& LibraryGrid::items() const { return model_->ids(); }
+int LibraryGrid::columnCount() const { return view_->columnCount(); }
+bool LibraryGrid::showsEmptyView() const { return stack_->currentIndex() == 1; }
+
+const Artwork* LibraryGrid::artworkAt(int row) const {
+  if (row < 0 || row >= model_->rowCount()) return nullptr;
+  const auto& artworks = window_.model().state().artworks;
+  const auto it = artworks.find(model_->id(row));
+  return it == artworks.end() ? nullptr : &it->second;
+}
+
+bool LibraryGrid::filtered() const {
+  LibraryFilter base = window_.filter();
+  base.chain.reset();
+  base.platform.reset();
+  base.mediaKind.reset();
+  base.artist.reset();
+  base.collection.reset();
+  base.search.clear();
+  base.exhibitionID.reset();
+  base.format.reset();
+  return !(base == window_.filter());
+}
+
+std::optional<Wallet> LibraryGrid::artistWalletWithoutContracts() const {
+  const auto& walletID = window_.filter().walletID;
+  if (!walletID) return std::nullopt;
+  for (const Wallet& w : window_.model().state().wallets) {
+    if (w.id != *walletID) continue;
+    const bool artist = w.role == WalletRole::artist;
+    const bool noContracts = !w.collectionContracts || w.collectionContracts->empty();
+    if (artist && w.family != ChainFamily::tezos && noContracts) return w;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+void LibraryGrid::relist() {
+  const auto works = window_.listing().artworksFor(window_.filter());
+  std::vector<std::string> ids;
+  ids.reserve(works.size());
+  for (const Artwork* a : works) ids.push_back(a->id);
+  if (model_->setIds(ids) || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
+  view_->viewport()->update();
+  refreshEmpty();
+}
+
+void LibraryGrid::refreshEmpty() {
+  const bool empty = model_->rowCount() == 0;
+  if (empty) {
+    empty_->update(filtered(), window_.emptyHint(), artistWalletWithoutContracts(), qt::str(window_.filter().search));
+  }
+  stack_->setCurrentIndex(empty ? 1 : 0);
+}
+
+void LibraryGrid::selectionChanged() {
+  const bool any = !window_.windowState().selection().empty();
+  view_->setBottomMargin(any ? LibraryGridView::bottomMarginWithBar : LibraryGridView::bottomMargin);
+  bar_->setExhibition(window_.filter().exhibitionID);
+  bar_->setVisible(any);
+  if (any) {
+    bar_->raise();
+    placeBar();
+  }
+  view_->viewport()->update();
+}
+
+void LibraryGrid::placeBar() {
+  if (bar_->isHidden()) return;
+  bar_->fitTo(width());
+  // The bar's own margins hold its shadow.
+  bar_->move((width() - bar_->width()) / 2, height() - bar_->height() - barBottomPadding + 14);
+}
+
+void LibraryGrid::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  placeBar();
+}
+
+bool LibraryGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_->viewport() && event->type() == QEvent::Resize) {
+    widthChanged(static_cast<QResizeEvent*>(event)->size().width());
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void LibraryGrid::widthChanged(int width) {
+  if (width == width_ && measured_) return;
+  width_ = width;
+  if (!measured_) {
+    measured_ = true;
+    view_->setColumnCount(count(width, window_.tileSize()));
+    return;
+  }
+  // A live resize changes the columns once, after the width settles.
+  pendingWidth_ = width;
+  reflow_.start();
+}
+
+void LibraryGrid::tileSizeChanged() {
+  if (measured_) view_->setColumnCount(count(width_, window_.tileSize()));
+}
+
+}  // namespace tavolune

@@ -1,0 +1,93 @@
+#include "app/library/LibraryTileDelegate.hpp"
+
+#include "app/components/LoadingPlaceholder.hpp"
+#include "app/components/ThumbnailLoader.hpp"
+#include "app/library/LibraryGridModel.hpp"
+#include "app/library/LibraryWindowState.hpp"
+#include "app/model/AppModel.hpp"
+#include "app/qt/Convert.hpp"
+
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <cmath>
+
+namespace tavolune {
+
+LibraryTileDelegate::LibraryTileDelegate(AppModel& model, const LibraryWindowState& windowState,
+                                         ThumbnailLoader& loader, QObject* parent)
+    : QAbstractItemDelegate(parent),
+      model_(model),
+      windowState_(windowState),
+      loader_(loader),
+      tile_(QGuiApplication::palette()),
+      scaled_(scaledCacheKiB) {
+  frame_.start();
+}
+
+void LibraryTileDelegate::beginFrame() {
+  frame_.restart();
+  scalingMs_ = 0;
+}
+
+QImage LibraryTileDelegate::scaled(const std::string& id, const QImage& still, const QSizeF& area, qreal dpr) const {
+  const QRectF fitted = LoadingPlaceholder::fitted(QRectF(QPointF(0, 0), area), double(still.width()) / still.height());
+  const QSize pixels(std::max(1, int(std::lround(fitted.width() * dpr))),
+                     std::max(1, int(std::lround(fitted.height() * dpr))));
+  if (pixels.width() >= still.width()) return still;  // nothing to gain
+  const QString key = qt::str(id) + QLatin1Char('@') + QString::number(pixels.width()) + QLatin1Char('x') +
+                      QString::number(pixels.height());
+  if (const QImage* hit = scaled_.object(key)) return *hit;
+  // Over this frame's budget: draw the decoded still, scaled as it is drawn.
+  if (scalingMs_ >= scalingBudgetMs) return still;
+  QElapsedTimer t;
+  t.start();
+  QImage small = still.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  small.setDevicePixelRatio(1);
+  scalingMs_ += std::max<qint64>(1, t.elapsed());
+  scaled_.insert(key, new QImage(small), std::max<qint64>(1, small.sizeInBytes() / 1024));
+  return small;
+}
+
+TileData LibraryTileDelegate::dataFor(const std::string& id, const QRect& cell, qreal dpr) const {
+  const LibraryState& state = model_.state();
+  const auto it = state.artworks.find(id);
+  if (it == state.artworks.end()) return {};
+  const Artwork& artwork = it->second;
+  TileData data = TileData::of(artwork, state.shouldAnimate(artwork), state.onDesktop.contains(id));
+  const QImage still = loader_.cached(artwork, ArtworkTile::maxPixel);
+  if (!still.isNull()) {
+    const double inner = cell.width() - 2 * ArtworkTile::matPadding;
+    data.still = scaled(id, still, QSizeF(inner, inner), dpr);
+    return data;
+  }
+  switch (loader_.status(artwork, ArtworkTile::maxPixel)) {
+    case ThumbnailLoader::Status::missing:
+      loader_.request(artwork, ArtworkTile::maxPixel);
+      break;
+    case ThumbnailLoader::Status::failed:
+      data.failed = true;
+      break;
+    default:
+      break;
+  }
+  return data;
+}
+
+TileState LibraryTileDelegate::stateFor(const std::string& id, bool hovered) const {
+  return {.hover = hovered ? 1.0 : 0.0, .selected = windowState_.selection().contains(id)};
+}
+
+void LibraryTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+  const std::string id = qt::str(index.data(LibraryGridModel::IdRole).toString());
+  const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+  const TileData data = dataFor(id, option.rect, dpr);
+  tile_.paint(*painter, option.rect, data, stateFor(id, option.state.testFlag(QStyle::State_MouseOver)));
+}
+
+QSize LibraryTileDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  return {option.rect.width(), tile_.heightFor(option.rect.width())};
+}
+
+}  // namespace tavolune

@@ -1,0 +1,60 @@
+#pragma once
+// Paints the grid's cells with ArtworkTile: the work from the library, its
+// selection from the window state, its still from the thumbnail loader
+// (asked for only when missing). Stills are scaled to the cell once and
+// kept in a bounded cache, so that a frame is mostly copies; a frame does
+// at most a few such scalings and draws the rest straight from the decoded
+// still. Never fetches or decodes. GUI thread only.
+
+#include "app/components/ArtworkTile.hpp"
+
+#include <QAbstractItemDelegate>
+#include <QCache>
+#include <QElapsedTimer>
+#include <QImage>
+
+#include <string>
+
+namespace tavolune {
+
+class AppModel;
+class LibraryWindowState;
+class ThumbnailLoader;
+
+class LibraryTileDelegate final : public QAbstractItemDelegate {
+  Q_OBJECT
+ public:
+  static constexpr qint64 scaledCacheKiB = 24 * 1024;
+  static constexpr int scalingBudgetMs = 2;
+
+  LibraryTileDelegate(AppModel& model, const LibraryWindowState& windowState, ThumbnailLoader& loader,
+                      QObject* parent = nullptr);
+
+  const ArtworkTile& tile() const { return tile_; }
+  void setPalette(const QPalette& palette) { tile_.setPalette(palette); }
+  // Cell heights follow the cell width.
+  int heightFor(int width) const { return tile_.heightFor(width); }
+
+  // Called by the view before and after painting one frame.
+  void beginFrame();
+
+  // What the cell of this id shows now (null artwork: not in the library).
+  TileData dataFor(const std::string& id, const QRect& cell, qreal dpr) const;
+  TileState stateFor(const std::string& id, bool hovered) const;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ private:
+  QImage scaled(const std::string& id, const QImage& still, const QSizeF& area, qreal dpr) const;
+
+  AppModel& model_;
+  const LibraryWindowState& windowState_;
+  ThumbnailLoader& loader_;
+  ArtworkTile tile_;
+  mutable QCache<QString, QImage> scaled_;
+  mutable QElapsedTimer frame_;
+  mutable qint64 scalingMs_ = 0;
+};
+
+}  // namespace tavolune

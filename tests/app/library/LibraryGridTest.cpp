@@ -1,0 +1,381 @@
+#include "app/library/LibraryGrid.hpp"
+
+#include "app/components/ArtworkTile.hpp"
+#include "app/library/EmptyLibraryView.hpp"
+#include "app/library/LibraryEdits.hpp"
+#include "app/library/SelectionBar.hpp"
+#include "app/model/AppModel.hpp"
+#include "tests/app/library/GridRig.hpp"
+#include "tests/app/render/TestImages.hpp"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QToolButton>
+
+#include <cmath>
+#include <limits>
+
+namespace tavolune {
+namespace {
+
+using testsupport::hold;
+using testsupport::numbered;
+
+class LibraryGridTest : public testsupport::GridRig {};
+
+TEST(LibraryGridColumns, CountFitsTilesAndGapsIntoTheWidth) {
+  EXPECT_EQ(LibraryGrid::count(1000, 170), 5);
+  EXPECT_EQ(LibraryGrid::count(300, 320), 1);
+  EXPECT_EQ(LibraryGrid::count(20, 110), 1);
+  EXPECT_EQ(LibraryGrid::count(std::numeric_limits<double>::infinity(), 170), 1);
+  EXPECT_EQ(LibraryGrid::count(1000, -22), 1);
+}
+
+TEST_F(LibraryGridTest, ColumnsFollowTheWidthAfterItSettlesAndTheTileSizeAtOnce) {
+  fill(30);
+  auto window = openGrid();
+  const int width = view().viewport()->width();
+  ASSERT_GT(width, 0);
+  EXPECT_EQ(grid->columnCount(), LibraryGrid::count(width, 170));
+
+  QSignalSpy columns(&view(), &LibraryGridView::columnCountChanged);
+  window->resize(window->width() + 400, window->height());
+  QApplication::processEvents();
+  EXPECT_TRUE(columns.isEmpty()) << "no change while the width may still move";
+  ASSERT_TRUE(columns.wait(2000));
+  EXPECT_EQ(columns.size(), 1);
+  EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().viewport()->width(), 170));
+
+  window->setTileSize(320);
+  EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().viewport()->width(), 320));
+}
+
+TEST_F(LibraryGridTest, ClicksWithModifiersOnCellCentres) {
+  fill(12);
+  auto window = openGrid();
+  clickRow(2);
+  EXPECT_EQ(state.selection(), selected({3}));
+  EXPECT_EQ(state.focused(), id(3));
+  EXPECT_TRUE(view().hasFocus());
+
+  clickRow(5, Qt::ControlModifier);  // adds and focuses
+  EXPECT_EQ(state.selection(), selected({3, 6}));
+  EXPECT_EQ(state.focused(), id(6));
+  clickRow(2, Qt::ControlModifier);  // removes, focus stays
+  EXPECT_EQ(state.selection(), selected({6}));
+  EXPECT_EQ(state.focused(), id(6));
+
+  clickRow(0);
+  clickRow(2, Qt::ControlModifier);
+  clickRow(6, Qt::ShiftModifier);  // 3...7 join what was selected; 3 stays the anchor
+  EXPECT_EQ(state.selection(), selected({1, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(state.focused(), id(3));
+  clickRow(0, Qt::ShiftModifier);  // backwards from the anchor
+  EXPECT_EQ(state.selection(), selected({1, 2, 3, 4, 5, 6, 7}));
+
+  state.setFocused({});
+  clickRow(4, Qt::ShiftModifier);  // no anchor: a plain click
+  EXPECT_EQ(state.selection(), selected({5}));
+  EXPECT_EQ(state.focused(), id(5));
+
+  QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, centre(1));
+  EXPECT_EQ(state.selection(), selected({2}));
+  EXPECT_EQ(shown, std::vector<std::string>{id(2)});
+
+  // Between two cells nothing is hit.
+  const QPoint gap(view().cellRect(0).right() + LibraryGridView::columnSpacing / 2, centre(0).y());
+  EXPECT_EQ(view().rowAt(gap), -1);
+}
+
+TEST_F(LibraryGridTest, TheTileToggleChangesMySelectionOnly) {
+  fill(3);
+  auto window = openGrid();
+  clickRow(0);
+  QTest::mouseMove(view().viewport(), centre(1));
+  const QRect cell = view().cellRect(1);
+  const QPoint toggle = cell.topLeft() + QPoint(int(ArtworkTile::togglePadding + 9), int(ArtworkTile::togglePadding + 9));
+  const int calls = libraryChangedCalls;
+  QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, toggle);
+  EXPECT_TRUE(model->state().onDesktop.contains(id(2)));
+  EXPECT_EQ(model->state().onDesktop.size(), 1u);
+  EXPECT_EQ(state.selection(), selected({1})) << "the grid's selection is untouched";
+  EXPECT_EQ(libraryChangedCalls, calls + 1);
+}
+
+// Every key of the grid, each from a prepared selection and focus.
+TEST_F(LibraryGridTest, KeysAsOneTable) {
+  fill(12);
+  change([](LibraryState& s) { s.hiddenArtworks.insert(numbered(12).id); });
+  auto window = openGrid();
+  const int columns = grid->columnCount();
+  ASSERT_GE(columns, 2);
+  ASSERT_LT(columns, 11);
+
+  struct Case {
+    const char* name;
+    std::optional<int> focus;
+    std::vector<int> selection;
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    QString text;
+    bool handled;
+    std::optional<std::vector<int>> wantSelection;  // unchanged when absent
+    std::optional<std::optional<int>> wantFocus;
+  };
+  using V = std::vector<int>;
+  const std::vector<Case> cases = {
+      {"Right without focus", {}, {}, Qt::Key_Right, {}, {}, true, V{1}, 1},
+      {"Left without focus", {}, {}, Qt::Key_Left, {}, {}, true, V{1}, 1},
+      {"Up without focus", {}, {}, Qt::Key_Up, {}, {}, true, V{1}, 1},
+      {"Down without focus", {}, {}, Qt::Key_Down, {}, {}, true, V{columns}, columns},
+      {"Left on the first", 1, {1}, Qt::Key_Left, {}, {}, true, V{1}, 1},
+      {"Right on the last", 11, {11, 3}, Qt::Key_Right, {}, {}, true, V{11}, 11},
+      {"Right", 4, {4}, Qt::Key_Right, {}, {}, true, V{5}, 5},
+      {"Shift+Right acts as Right", 4, {4}, Qt::Key_Right, Qt::ShiftModifier, {}, true, V{5}, 5},
+      {"Up from the first row", 2, {2}, Qt::Key_Up, {}, {}, true, V{1}, 1},
+      {"Down", 1, {1}, Qt::Key_Down, {}, {}, true, V{1 + columns}, 1 + columns},
+      {"Down with nothing below", 11 - columns + 1, {}, Qt::Key_Down, {}, {}, true, V{11}, 11},
+      {"Space without focus", {}, {}, Qt::Key_Space, {}, " ", true, V{1}, 1},
+      {"Return without focus", {}, {}, Qt::Key_Return, {}, {}, false, {}, {}},
+      {"Delete without selection", 3, {}, Qt::Key_Delete, {}, {}, false, {}, {}},
+      {"s without selection", 3, {}, Qt::Key_S, {}, "s", false, {}, {}},
+      {"Shift+S", 3, {3}, Qt::Key_S, Qt::ShiftModifier, "S", false, {}, {}},
+      {"Ctrl+S", 3, {3}, Qt::Key_S, Qt::ControlModifier, "\x13", false, {}, {}},
+      {"Alt+S", 3, {3}, Qt::Key_S, Qt::AltModifier, "s", false, {}, {}},
+      {"Ctrl+A keeps the focus", 3, {3}, Qt::Key_A, Qt::ControlModifier, "\x01", true,
+       V{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 3},
+      {"Escape clears", 3, {3, 4}, Qt::Key_Escape, {}, {}, true, V{}, std::optional<int>{}},
+      {"another key", 3, {3}, Qt::Key_X, {}, "x", false, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unordered_set<std::string> sel;
+    for (int n : c.selection) sel.insert(id(n));
+    state.setSelection(sel);
+    state.setFocused(c.focus ? std::optional<std::string>(id(*c.focus)) : std::nullopt);
+    QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, c.text);
+    EXPECT_EQ(grid->handleKey(&press), c.handled);
+    std::unordered_set<std::string> wantSel = sel;
+    if (c.wantSelection) {
+      wantSel.clear();
+      for (int n : *c.wantSelection) wantSel.insert(id(n));
+    }
+    EXPECT_EQ(state.selection(), wantSel);
+    if (c.wantFocus) {
+      EXPECT_EQ(state.focused(), *c.wantFocus ? std::optional<std::string>(id(**c.wantFocus)) : std::nullopt);
+    }
+  }
+  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(model->state().onDesktop.empty());
+
+  // Space with a focus opens the preview; then every key is the preview's.
+  state.setFocused(id(4));
+  key(Qt::Key_Space, {}, " ");
+  EXPECT_EQ(state.bigPreview(), id(4));
+  QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, {});
+  EXPECT_FALSE(grid->handleKey(&right));
+  state.setBigPreview({});
+
+  // Return shows the focused work; a focus the library lost is ignored.
+  key(Qt::Key_Return);
+  EXPECT_EQ(shown, std::vector<std::string>{id(4)});
+  state.setFocused("ethereum:0xgone:1");
+  QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, {});
+  EXPECT_FALSE(grid->handleKey(&ret));
+
+  // "s" adds a partly included selection, then removes it; held keys move once.
+  change([](LibraryState& s) { s.onDesktop.insert(numbered(2).id); });
+  state.setSelection(selected({2, 3}));
+  key(Qt::Key_S, {}, "s");
+  EXPECT_EQ(model->state().onDesktop, selected({2, 3}));
+  key(Qt::Key_S, {}, "s");
+  EXPECT_TRUE(model->state().onDesktop.empty());
+  state.setFocused(id(1));
+  QKeyEvent held(QEvent::KeyPress, Qt::Key_Right, {}, QString(), true);
+  QApplication::sendEvent(&view(), &held);
+  EXPECT_EQ(state.focused(), id(1));
+}
+
+TEST_F(LibraryGridTest, DeleteHidesAndUnhidesTheSelection) {
+  fill(6);
+  auto window = openGrid();
+  // A visible selection: hidden, and the next work takes the selection.
+  state.setSelection(selected({2}));
+  state.setFocused(id(2));
+  key(Qt::Key_Delete);
+  EXPECT_TRUE(model->state().hiddenArtworks.contains(id(2)));
+  EXPECT_EQ(state.selection(), selected({3}));
+  EXPECT_EQ(state.focused(), id(3));
+  EXPECT_EQ(grid->items().size(), 5u);
+
+  // The last listed work: nothing follows.
+  state.setSelection(selected({6}));
+  state.setFocused(id(6));
+  key(Qt::Key_Backspace);
+  EXPECT_TRUE(state.selection().empty());
+  EXPECT_FALSE(state.focused().has_value());
+
+  // In the hidden works every selected work is hidden: unhidden, cleared.
+  this->state.setSidebar(SidebarItem::hidden());
+  ASSERT_EQ(grid->items().size(), 2u);
+  state.setSelection(selected({2, 6}));
+  state.setFocused(id(2));
+  key(Qt::Key_Delete);
+  EXPECT_TRUE(model->state().hiddenArtworks.empty());
+  EXPECT_TRUE(state.selection().empty());
+
+  // A mixed selection is hidden.
+  change([](LibraryState& s) { s.hiddenArtworks.insert(numbered(1).id); });
+  this->state.setSidebar(SidebarItem::all());
+  state.setSelection(selected({1, 4}));
+  ASSERT_TRUE(grid->handleKey(std::make_unique<QKeyEvent>(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier).get()));
+  EXPECT_TRUE(model->state().hiddenArtworks.contains(id(1)));
+  EXPECT_TRUE(model->state().hiddenArtworks.contains(id(4)));
+}
+
+TEST_F(LibraryGridTest, DeleteAfterAShiftRangeGoesOnWithTheFirstWorkPastIt) {
+  fill(8);
+  auto window = openGrid();
+  clickRow(1);
+  clickRow(4, Qt::ShiftModifier);  // works 2...5, anchored on 2
+  key(Qt::Key_Delete);
+  EXPECT_EQ(model->state().hiddenArtworks, selected({2, 3, 4, 5}));
+  EXPECT_EQ(state.selection(), selected({6})) << "not a work that was just hidden";
+  EXPECT_EQ(state.focused(), id(6));
+  key(Qt::Key_Delete);  // hides 6 rather than unhiding anything
+  EXPECT_EQ(model->state().hiddenArtworks, selected({2, 3, 4, 5, 6}));
+
+  // A range reaching the end leaves nothing to go on with.
+  clickRow(1);
+  clickRow(2, Qt::ShiftModifier);
+  key(Qt::Key_Delete);
+  EXPECT_TRUE(state.selection().empty());
+  EXPECT_FALSE(state.focused().has_value());
+}
+
+TEST_F(LibraryGridTest, HidingActsOnlyOnWorksTheLibraryHolds) {
+  fill(3);
+  auto window = openGrid();
+  const std::string gone = "ethereum:0xc0ffee:99";  // removed by a sync
+  state.setSelection({gone, id(1)});
+  state.setFocused(id(1));
+  key(Qt::Key_Delete);
+  EXPECT_EQ(model->state().hiddenArtworks, selected({1}));
+
+  // Only the lost work selected: nothing is stored, the selection ends.
+  const int calls = libraryChangedCalls;
+  state.setSelection({gone});
+  key(Qt::Key_Delete);
+  EXPECT_FALSE(model->state().hiddenArtworks.contains(gone));
+  EXPECT_TRUE(state.selection().empty());
+  EXPECT_EQ(libraryChangedCalls, calls);
+
+  // The bar's button as well.
+  state.setSelection({gone, id(2)});
+  grid->selectionBar().hideButton().click();
+  EXPECT_EQ(model->state().hiddenArtworks, selected({1, 2}));
+}
+
+TEST_F(LibraryGridTest, RepeatedIdsAreListedOnceAndTheArrowsGoOn) {
+  fill(4);
+  const Uuid e = Uuid::random();
+  change([e](LibraryState& s) {
+    s.exhibitions.push_back(
+        Exhibition{e, "Twice", {numbered(2).id, numbered(1).id, numbered(2).id, numbered(3).id, numbered(1).id}});
+  });
+  auto window = openGrid();
+  QAbstractItemModelTester tester(view().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  state.setSidebar(SidebarItem::exhibition(e));
+  EXPECT_EQ(view().model()->rowCount(), 3);
+  EXPECT_EQ(grid->items(), (std::vector<std::string>{id(2), id(1), id(3)}));
+  EXPECT_EQ(state.listed, grid->items());
+  key(Qt::Key_Right);
+  key(Qt::Key_Right);
+  key(Qt::Key_Right);
+  EXPECT_EQ(state.focused(), id(3));
+  key(Qt::Key_Left);
+  EXPECT_EQ(state.focused(), id(1));
+}
+
+TEST_F(LibraryGridTest, DropsOnAnExhibitionGoToItsHook) {
+  fill(3);
+  const Uuid e = Uuid::random();
+  change([e](LibraryState& s) { s.exhibitions.push_back(Exhibition{e, "E", {numbered(1).id, numbered(2).id}}); });
+  auto window = openGrid();
+  QMimeData text;
+  text.setText(QString::fromStdString(id(3)));
+  const auto ours = ArtworkDrag::encode({id(3)});
+  auto dropAt = [&](const QPoint& at, const QMimeData& mime) {
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view().viewport(), &enter);
+    const bool accepted = enter.isAccepted();
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    if (accepted) QApplication::sendEvent(view().viewport(), &drop);
+    return accepted;
+  };
+  EXPECT_FALSE(dropAt(centre(0), *ours)) << "the collection takes no drops";
+  state.setSidebar(SidebarItem::exhibition(e));
+  EXPECT_FALSE(dropAt(centre(1), text)) << "text from elsewhere is not a drag of works";
+  EXPECT_TRUE(dropAt(centre(1), *ours));
+  ASSERT_EQ(drops.size(), 1u);
+  EXPECT_EQ(std::get<0>(drops[0]), e);
+  EXPECT_EQ(std::get<1>(drops[0]), std::vector<std::string>{id(3)});
+  EXPECT_EQ(std::get<2>(drops[0]), id(2));
+}
+
+TEST_F(LibraryGridTest, TheBarComesWithASelectionAndTheEmptyViewWithNoWorks) {
+  auto window = openGrid();
+  EXPECT_TRUE(grid->showsEmptyView());
+  EXPECT_EQ(grid->emptyView().current(), EmptyLibraryView::Situation::noWallet);
+  fill(2);
+  EXPECT_FALSE(grid->showsEmptyView());
+  EXPECT_TRUE(grid->selectionBar().isHidden());
+  clickRow(0);
+  EXPECT_FALSE(grid->selectionBar().isHidden());
+  EXPECT_GT(view().contentHeight(), 0);
+  // Escape is the bar's clear button, which clicks a moment later.
+  QSignalSpy cleared(&state, &LibraryWindowState::selectionChanged);
+  key(Qt::Key_Escape);
+  ASSERT_TRUE(cleared.wait(2000));
+  EXPECT_TRUE(state.selection().empty());
+  EXPECT_TRUE(grid->selectionBar().isHidden());
+
+  LibraryFilter f = window->filter();
+  f.search = "nothing like it";
+  window->setFilter(f);
+  EXPECT_TRUE(grid->showsEmptyView());
+  EXPECT_EQ(grid->emptyView().current(), EmptyLibraryView::Situation::noResults);
+  EXPECT_EQ(grid->emptyView().title(), QStringLiteral("No Results for \u201Cnothing like it\u201D"));
+}
+
+}  // namespace
+}  // namespace tavolune
+
+namespace tavolune {
+namespace {
+
+TEST_F(LibraryGridTest, MatchesAReferencePicture) {
+  fill(7);
+  change([](LibraryState& s) {
+    s.onDesktop.insert(numbered(3).id);
+    s.artworks.at(numbered(5).id).artist = "Ada Example";
+  });
+  // Stills already decoded: the first frame shows them.
+  for (int n = 1; n <= 6; ++n) {
+    const Artwork& a = model->state().artworks.at(id(n));
+    const QImage still = testing::solid(n % 2 ? 520 : 360, n % 3 ? 360 : 520, QColor::fromHsv(n * 50, 150, 210));
+    model->images().memory().insert(ImagePipeline::cacheKey(a, ArtworkTile::maxPixel), still, still.sizeInBytes());
+  }
+  auto window = openGrid();
+  window->resize(1000, 640);
+  QSignalSpy columns(&view(), &LibraryGridView::columnCountChanged);
+  ASSERT_TRUE(columns.wait(2000));
+  state.setSelection(selected({2}));
+  const QImage frame = view().viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  testing::expectReference(frame, "library-grid", 8, 60);
+}
+
+}  // namespace
+}  // namespace tavolune
