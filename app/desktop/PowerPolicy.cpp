@@ -12,7 +12,7 @@ namespace tavolune {
 PowerPolicy::PowerPolicy(SessionWatch& session, PowerSources& sources, WindowCoverage& coverage,
                          DisplaySource& displays, QObject* parent)
     : QObject(parent), session_(session), sources_(sources), coverage_(coverage), displays_(displays) {
-  timer_.setInterval(pollInterval);
+  timer_.setInterval(restingPollInterval);
   // The poll tolerates two seconds of slack; let the system batch wake-ups.
   timer_.setTimerType(Qt::VeryCoarseTimer);
   connect(&timer_, &QTimer::timeout, this, &PowerPolicy::poll);
@@ -47,6 +47,8 @@ void PowerPolicy::setWatchesCoverage(bool watches) {
   // A stack asked for before the change no longer counts.
   ++coverageGeneration_;
   lastCovered_.clear();
+  timer_.setInterval(watches ? pollInterval : restingPollInterval);
+  if (watches && started_) poll();
 }
 
 void PowerPolicy::poll() {

@@ -42,6 +42,9 @@ class PowerPolicy final : public QObject {
   };
 
   static constexpr std::chrono::milliseconds pollInterval{5000};
+  // With no live work on any display nothing waits on the readings: the
+  // poll rests, so an idle desktop does not wake the machine every 5 s.
+  static constexpr std::chrono::milliseconds restingPollInterval{60000};
   // A window at most this opaque lets the work show through.
   static constexpr double seeThroughOpacity = 0.9;
   // Points a window may leave free at each edge and still cover the display.
@@ -50,12 +53,15 @@ class PowerPolicy final : public QObject {
   PowerPolicy(SessionWatch& session, PowerSources& sources, WindowCoverage& coverage, DisplaySource& displays,
               QObject* parent = nullptr);
 
-  // Follows the session, reads everything once, then polls every 5 s. Once.
+  // Follows the session, reads everything once, then polls every 5 s while
+  // coverage is watched (a live work shows), every minute otherwise. Once.
   void start(std::function<AppSettings()> settings);
 
   const State& state() const { return state_; }
   bool watchesCoverage() const { return watchesCoverage_; }
-  // While false the poll asks for no window stack and reports no covered display.
+  std::chrono::milliseconds currentPollInterval() const { return std::chrono::milliseconds(timer_.interval()); }
+  // While false the poll asks for no window stack, reports no covered
+  // display and rests; turning it on reads everything at once.
   void setWatchesCoverage(bool watches);
 
   // The reason live art on that display must pause, or nullopt. Reads the state only.

@@ -139,6 +139,19 @@ class PowerPolicyTest : public ::testing::Test {
   PowerPolicy policy{session, sources, coverage, displays};
 };
 
+TEST_F(PowerPolicyTest, ThePollRestsWhileNoLiveWorkIsWatched) {
+  policy.start({});
+  EXPECT_EQ(policy.currentPollInterval(), PowerPolicy::restingPollInterval);
+  const int before = sources.refreshes;
+  sources.set({true, false, false, false});
+  policy.setWatchesCoverage(true);
+  EXPECT_EQ(policy.currentPollInterval(), PowerPolicy::pollInterval);
+  EXPECT_GT(sources.refreshes, before) << "a live work starting reads everything at once";
+  EXPECT_TRUE(policy.state().onBattery);
+  policy.setWatchesCoverage(false);
+  EXPECT_EQ(policy.currentPollInterval(), PowerPolicy::restingPollInterval);
+}
+
 TEST_F(PowerPolicyTest, PublishesOnlyChangesFromThePollButEveryNotification) {
   sources.set({true, false, false, false});
   QSignalSpy spy(&policy, &PowerPolicy::stateChanged);
@@ -184,8 +197,7 @@ TEST_F(PowerPolicyTest, CoverageIsAskedForOnlyWhileWatched) {
   EXPECT_TRUE(policy.state().coveredDisplays.empty());
 
   QSignalSpy spy(&policy, &PowerPolicy::stateChanged);
-  policy.setWatchesCoverage(true);
-  policy.poll();
+  policy.setWatchesCoverage(true);  // asks at once
   EXPECT_EQ(coverage.fetches, 1);
   ASSERT_TRUE(spy.wait(1000));
   EXPECT_EQ(policy.state().coveredDisplays, std::set<std::uint32_t>{7});
