@@ -1,6 +1,7 @@
 #include "app/components/FormSection.hpp"
 
 #include "app/components/Divider.hpp"
+#include "app/components/RoundedCard.hpp"
 #include "app/shell/Theme.hpp"
 
 #include <QPainter>
@@ -8,25 +9,6 @@
 
 namespace tavolune {
 namespace {
-
-class Card final : public QWidget {
- public:
-  using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), FormSection::cornerRadius,
-                        FormSection::cornerRadius);
-    QColor fill = palette().color(QPalette::WindowText);
-    fill.setAlphaF(Theme::isDark(palette()) ? 0.06 : 0.035);
-    p.fillPath(path, fill);
-    p.setPen(QPen(Divider::color(palette()), 1));
-    p.drawPath(path);
-  }
-};
 
 QLabel* secondaryLabel(const QString& text, QWidget* parent) {
   auto* l = new QLabel(text, parent);
@@ -54,7 +36,14 @@ FormSection::FormSection(const QString& header, QWidget* parent) : QWidget(paren
   title->setVisible(!header.isEmpty());
   column->addLayout(headerRow_);
 
-  card_ = new Card(this);
+  card_ = new RoundedCard(
+      cornerRadius,
+      [](const QPalette& p) {
+        QColor fill = p.color(QPalette::WindowText);
+        fill.setAlphaF(Theme::isDark(p) ? 0.06 : 0.035);
+        return fill;
+      },
+      [](const QPalette& p) { return std::optional<QColor>(Divider::color(p)); }, this);
   rows_ = new QVBoxLayout(card_);
   rows_->setContentsMargins(rowPadding, 4, rowPadding, 4);
   rows_->setSpacing(0);

@@ -2,33 +2,13 @@
 
 #include "app/components/Divider.hpp"
 #include "app/components/PlainText.hpp"
+#include "app/components/RoundedCard.hpp"
 
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace tavolune {
-namespace {
-
-class Card final : public QWidget {
- public:
-  using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), InspectorSection::cornerRadius, InspectorSection::cornerRadius);
-    // The quaternary fill at half opacity.
-    QColor fill = palette().color(QPalette::WindowText);
-    fill.setAlphaF(0.1 * 0.5);
-    p.fillPath(path, fill);
-  }
-};
-
-}  // namespace
-
 InspectorSection::InspectorSection(const QString& title, QWidget* parent) : QWidget(parent) {
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -42,7 +22,12 @@ InspectorSection::InspectorSection(const QString& title, QWidget* parent) : QWid
   title_->setContentsMargins(4, 0, 0, 0);
   column->addWidget(title_);
 
-  card_ = new Card(this);
+  // The quaternary fill at half opacity.
+  card_ = new RoundedCard(cornerRadius, [](const QPalette& p) {
+    QColor fill = p.color(QPalette::WindowText);
+    fill.setAlphaF(0.1 * 0.5);
+    return fill;
+  }, {}, this);
   rows_ = new QVBoxLayout(card_);
   rows_->setContentsMargins(cardPadding, 0, cardPadding, 0);
   rows_->setSpacing(0);

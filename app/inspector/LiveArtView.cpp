@@ -1,6 +1,7 @@
 #include "app/inspector/LiveArtView.hpp"
 
 #include "app/components/PlainText.hpp"
+#include "app/components/RoundedCard.hpp"
 #include "app/components/Spinner.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/render/WallpaperComposer.hpp"
@@ -17,25 +18,6 @@ namespace tavolune {
 namespace {
 
 using Kind = ArtStageView::Status::Kind;
-
-// The failure card: material-like fill with a faint white hairline inside.
-class Card final : public QWidget {
- public:
-  using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-    QColor fill = palette().color(QPalette::Window);
-    fill.setAlphaF(0.85);
-    p.fillPath(path, fill);
-    p.setPen(QPen(QColor(255, 255, 255, int(0.08 * 255)), 1));
-    p.drawPath(path);
-  }
-};
 
 QColor opaque(const RGBColor& c) { return QColor::fromRgbF(float(c.r), float(c.g), float(c.b), 1.0f); }
 
@@ -54,7 +36,15 @@ LiveArtView::LiveArtView(AppModel& model, ImageServices images, QWidget* parent)
 
   spinner_ = new Spinner(Spinner::Size::small, this);
   spinner_->hide();
-  card_ = new Card(this);
+  // The failure card: material-like fill with a faint white hairline inside.
+  card_ = new RoundedCard(
+      6,
+      [](const QPalette& p) {
+        QColor fill = p.color(QPalette::Window);
+        fill.setAlphaF(0.85);
+        return fill;
+      },
+      [](const QPalette&) { return std::optional<QColor>(QColor(255, 255, 255, int(0.08 * 255))); }, this);
   auto* row = new QHBoxLayout(card_);
   row->setContentsMargins(8, 8, 8, 8);
   row->setSpacing(4);

@@ -2,6 +2,7 @@
 
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/FormSection.hpp"
+#include "app/components/RoundedCard.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/settings/RowLabel.hpp"
 #include "app/settings/Setting.hpp"
@@ -17,25 +18,6 @@
 #include <QVBoxLayout>
 
 namespace tavolune {
-namespace {
-
-// The card's black rounded field, 170 high, the work fitted 18 in from its edges.
-class PreviewCard final : public QWidget {
- public:
-  using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 10, 10);
-    p.fillPath(path, Qt::black);
-  }
-};
-
-}  // namespace
-
 ScreenSaverSettings::ScreenSaverSettings(const SettingsServices& services, QWidget* parent)
     : QWidget(parent), services_(services), delay_(new ValuePicker) {
   QVBoxLayout* column = settingsform::column(this);
@@ -56,7 +38,8 @@ ScreenSaverSettings::ScreenSaverSettings(const SettingsServices& services, QWidg
   v->setContentsMargins(0, 6, 0, 6);
   v->setSpacing(14);
 
-  card_ = new PreviewCard(stack);
+  // The card's black rounded field, 170 high, the work fitted 18 in from its edges.
+  card_ = new RoundedCard(10, [](const QPalette&) { return QColor(Qt::black); }, {}, stack);
   card_->setFixedHeight(170);
   auto* inCard = new QVBoxLayout(card_);
   inCard->setContentsMargins(18, 18, 18, 18);
