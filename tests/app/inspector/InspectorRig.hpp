@@ -6,6 +6,7 @@
 
 #include "app/desktop/DesktopController.hpp"
 #include "app/inspector/InspectorServices.hpp"
+#include "tests/app/desktop/DesktopFakes.hpp"
 #include "tests/app/desktop/DesktopRig.hpp"
 #include "tests/app/model/ModelHarness.hpp"
 #include "tests/support/LibraryFixtures.hpp"
@@ -22,7 +23,7 @@ namespace tavolune::testsupport {
 
 inline const QString mainKey = QStringLiteral("display-1");
 
-class InspectorRig : public ModelHarness {
+class InspectorRig : public ModelHarness, public DesktopFakes {
  protected:
   InspectorRig() {
     auto o = options();
@@ -39,8 +40,7 @@ class InspectorRig : public ModelHarness {
     displays.set({makeDisplay(mainKey, 1, true, QRect(0, 0, 1600, 1000))});
     desktop = std::make_unique<DesktopController>(
         *model,
-        DesktopController::Services{displays, session, power, coverage, wallpapers, windows, compositor, workspace,
-                                    formats},
+        DesktopFakes::services(),
         root() / "Wallpapers");
     desktop->refreshScreens(false);
   }
@@ -81,16 +81,6 @@ class InspectorRig : public ModelHarness {
   std::shared_ptr<FakeImageSource> source = std::make_shared<FakeImageSource>();
   ImagePipeline pipeline{source};
   QThreadPool pool;
-  FakeDisplaySource displays;
-  FakeSessionWatch session;
-  FakePowerSources power;
-  FakeWindowCoverage coverage;
-  FakeSystemLog log;
-  FakeWallpaperBackend wallpapers{log};
-  FakeDesktopWindows windows;
-  FakeCompositor compositor;
-  FakeWorkspaceWatch workspace;
-  FakeDesktopFormats formats;
   std::unique_ptr<DesktopController> desktop;
   std::vector<QUrl> opened;
   int libraryChangedCalls = 0;
