@@ -5,6 +5,7 @@
 #include "app/model/AppModel.hpp"
 #include "app/shell/Symbols.hpp"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -79,7 +80,14 @@ EmptyLibraryView::EmptyLibraryView(AppModel& model, QWidget* parent) : QWidget(p
   description_->setWordWrap(true);
   description_->setMaximumWidth(controlMaxWidth);
   description_->setForegroundRole(QPalette::PlaceholderText);
-  column->addWidget(description_, 0, Qt::AlignHCenter);
+  // Wrapped text centred by stretches, not by alignment: an aligned label
+  // gets its narrow size hint and its second line is cut off.
+  description_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  auto* descriptionRow = new QHBoxLayout;
+  descriptionRow->addStretch(1);
+  descriptionRow->addWidget(description_, 100);
+  descriptionRow->addStretch(1);
+  column->addLayout(descriptionRow);
   controlHolder_ = new QVBoxLayout;
   controlHolder_->setContentsMargins(0, 8, 0, 0);
   column->addLayout(controlHolder_);
