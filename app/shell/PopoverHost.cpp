@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace tavolune {
 
@@ -24,16 +25,26 @@ void PopoverHost::toggle(const QRect& iconGeometry) {
     return;
   }
   if (sinceHidden_.isValid() && sinceHidden_.elapsed() < reopenGuardMs) return;
-  adjustSize();
-  const QPoint pointer = QCursor::pos();
-  const QPoint anchor = iconGeometry.isEmpty() ? pointer : iconGeometry.center();
-  QScreen* screen = QGuiApplication::screenAt(anchor);
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size());
-  move(placement(iconGeometry, size(), pointer, available));
+  iconGeometry_ = iconGeometry;
+  pointer_ = QCursor::pos();
+  placeOnShow_ = true;
   show();
   raise();
   activateWindow();
+}
+
+void PopoverHost::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The content has brought itself up to date by now (its show comes
+  // first) and the window is not mapped yet: placed at its final size, so a
+  // first open does not run off the screen.
+  if (!std::exchange(placeOnShow_, false)) return;
+  adjustSize();
+  const QPoint anchor = iconGeometry_.isEmpty() ? pointer_ : iconGeometry_.center();
+  QScreen* screen = QGuiApplication::screenAt(anchor);
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size());
+  move(placement(iconGeometry_, size(), pointer_, available));
 }
 
 QPoint PopoverHost::placement(const QRect& iconGeometry, const QSize& size, const QPoint& pointer,

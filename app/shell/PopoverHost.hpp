@@ -32,10 +32,15 @@ class PopoverHost final : public QWidget {
                           const QRect& available);
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
  private:
   QElapsedTimer sinceHidden_;
+  // Where toggle() asked to open; placed once the content has refreshed.
+  QRect iconGeometry_;
+  QPoint pointer_;
+  bool placeOnShow_ = false;
 };
 
 }  // namespace tavolune

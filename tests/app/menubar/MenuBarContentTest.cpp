@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QSignalSpy>
 #include <QTest>
@@ -329,9 +330,14 @@ TEST_F(Popover, HiddenPopoverDoesNoWork) {
   EXPECT_EQ(content->refreshCount(), 0);
   EXPECT_TRUE(content->isStale());
 
-  host.toggle(QRect());
+  // An icon on a bottom panel: the popup ends just above it at the size the
+  // first refresh gave it.
+  const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+  const QRect icon(available.center().x(), available.bottom() - 20, 20, 20);
+  host.toggle(icon);
   ASSERT_TRUE(host.isVisible());
   EXPECT_EQ(content->refreshCount(), 1);
+  EXPECT_EQ(host.geometry().bottom(), icon.top() - 1);
   EXPECT_EQ(PopoverRig::text(*content, "summary"), QStringLiteral("Whole collection, changes every 5 minutes"));
   rig.controller->setUserPaused(false);
   EXPECT_EQ(content->refreshCount(), 2);
