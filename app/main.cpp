@@ -70,6 +70,9 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName(QStringLiteral("tavolune"));
   // The program lives in the tray: closing its last window does not end it.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Idle workers wait without a time-out: expiring them and starting new
+  // ones for each minute's light work only wakes an idle machine.
+  QThreadPool::globalInstance()->setExpiryTimeout(-1);
 
   const LaunchSwitches switches = LaunchSwitches::from(QApplication::arguments());
 
