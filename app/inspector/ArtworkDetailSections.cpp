@@ -1,6 +1,8 @@
 // ArtworkDetail: building its parts, top to bottom.
 #include "app/inspector/ArtworkDetail.hpp"
 
+#include "app/components/ArtworkPage.hpp"
+
 #include "app/components/PlainText.hpp"
 #include "app/components/Spinner.hpp"
 #include "app/inspector/DesktopPreview.hpp"
@@ -196,7 +198,7 @@ void ArtworkDetail::buildInfo(QVBoxLayout& column) {
   link.setColor(QPalette::ButtonText, link.color(QPalette::Link));
   page_->setPalette(link);
   connect(page_, &QPushButton::clicked, this, [this] {
-    const auto url = inspector::pageURL(artwork_.externalURL);
+    const auto url = artworkPage(artwork_.externalURL);
     if (!url) return;  // checked again: the work may have changed since
     if (services_.openURL) {
       services_.openURL(*url);
@@ -244,7 +246,7 @@ void ArtworkDetail::refreshInfo() {
   set(QStringLiteral("Chain"), qt::str(displayName(artwork_.chain)));
   set(QStringLiteral("Contract"), qt::str(artwork_.contract));
   set(QStringLiteral("Token"), qt::str(artwork_.tokenId));
-  const auto url = inspector::pageURL(artwork_.externalURL);
+  const auto url = artworkPage(artwork_.externalURL);
   pageRow_->setVisible(url.has_value());
   page_->setText(url ? plaintext::title(inspector::pageTitle(*url)) : QString());
 }

@@ -9,15 +9,6 @@
 
 namespace tavolune::inspector {
 
-std::optional<QUrl> pageURL(const std::optional<std::string>& externalURL) {
-  if (!externalURL) return std::nullopt;
-  const QUrl url(QString::fromStdString(*externalURL), QUrl::StrictMode);
-  if (!url.isValid()) return std::nullopt;
-  const QString scheme = url.scheme().toLower();
-  if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return std::nullopt;
-  return url;
-}
-
 QString pageTitle(const QUrl& url) {
   return QStringLiteral("Open ") + (url.host().isEmpty() ? QStringLiteral("Page") : url.host());
 }

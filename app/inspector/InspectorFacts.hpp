@@ -23,9 +23,6 @@ namespace inspector {
 
 inline constexpr double fallbackAspect = 1.6;
 
-// The work's page, only when it is an http or https URL: anything else
-// (file:, javascript:, a custom scheme, a bare path) is not opened.
-std::optional<QUrl> pageURL(const std::optional<std::string>& externalURL);
 // "Open " and the host, or "Open Page" when the URL has none.
 QString pageTitle(const QUrl& url);
 

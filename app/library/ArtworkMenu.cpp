@@ -1,5 +1,6 @@
 #include "app/library/ArtworkMenu.hpp"
 
+#include "app/components/ArtworkPage.hpp"
 #include "app/library/LibraryEdits.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "app/model/AppModel.hpp"
@@ -46,7 +47,7 @@ ArtworkMenu::ArtworkMenu(const Context& context, const Artwork& artwork, std::op
 
   if (context.exhibitions.menuItems) context.exhibitions.menuItems(*this, targets_, exhibition);
 
-  if (const auto page = LibraryEdits::artworkPage(artwork)) {
+  if (const auto page = artworkPage(artwork.externalURL)) {
     auto open = context.openURL ? context.openURL : [](const QUrl& url) { QDesktopServices::openUrl(url); };
     addAction(QStringLiteral("View Artwork Page"), this, [open, url = *page] { open(url); });
   }

@@ -1,6 +1,7 @@
 #include "app/library/ExhibitionsSection.hpp"
 
 #include "app/library/ExhibitionRow.hpp"
+#include "app/library/LibrarySidebar.hpp"
 #include "app/library/LibraryWindow.hpp"
 #include "app/library/SidebarRow.hpp"
 #include "app/model/AppModel.hpp"
@@ -19,13 +20,7 @@ ExhibitionsSection::ExhibitionsSection(LibraryWindow& window, ExhibitionActions 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  auto* header = new QLabel(QStringLiteral("Exhibitions"), this);
-  QFont f = Theme::caption();
-  f.setWeight(QFont::DemiBold);
-  header->setFont(f);
-  header->setForegroundRole(QPalette::PlaceholderText);
-  header->setContentsMargins(12, 12, 12, 4);
-  column->addWidget(header);
+  column->addWidget(LibrarySidebar::sectionHeader(QStringLiteral("Exhibitions"), this));
   rowsLayout_ = new QVBoxLayout;
   rowsLayout_->setContentsMargins(0, 0, 0, 0);
   rowsLayout_->setSpacing(0);

@@ -73,15 +73,4 @@ void hideCollection(AppModel& model, const Artwork& artwork) {
   followUps(model);
 }
 
-std::optional<QUrl> artworkPage(const Artwork& artwork) {
-  if (!artwork.externalURL) return std::nullopt;
-  const auto parsed = Url::parse(*artwork.externalURL);
-  if (!parsed || !parsed->hasAuthority() || parsed->host().empty()) return std::nullopt;
-  const std::string scheme = parsed->scheme();
-  if (scheme != "http" && scheme != "https") return std::nullopt;
-  const QUrl url(qt::str(parsed->string()), QUrl::StrictMode);
-  if (!url.isValid()) return std::nullopt;
-  return url;
-}
-
 }  // namespace tavolune::LibraryEdits

@@ -46,9 +46,5 @@ void toggleMySelection(AppModel& model, const std::unordered_set<std::string>& i
 // Hides every work of the artwork's contract on its chain.
 void hideCollection(AppModel& model, const Artwork& artwork);
 
-// The work's page when it is an http or https URL; a file: or custom
-// scheme from an indexer is never opened.
-std::optional<QUrl> artworkPage(const Artwork& artwork);
-
 }  // namespace LibraryEdits
 }  // namespace tavolune

@@ -23,7 +23,10 @@ LibraryFilter scoped(LibraryScope scope) {
   return f;
 }
 
-QLabel* sectionHeader(const QString& text, QWidget* parent) {
+
+}  // namespace
+
+QLabel* LibrarySidebar::sectionHeader(const QString& text, QWidget* parent) {
   auto* l = new QLabel(text, parent);
   l->setTextFormat(Qt::PlainText);
   QFont f = Theme::caption();
@@ -33,8 +36,6 @@ QLabel* sectionHeader(const QString& text, QWidget* parent) {
   l->setContentsMargins(12, 12, 12, 4);
   return l;
 }
-
-}  // namespace
 
 LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state, LibraryListing& listing,
                                std::function<void()> openSettings, QWidget* parent)

@@ -18,6 +18,8 @@
 class QVBoxLayout;
 class QToolButton;
 
+class QLabel;
+
 namespace tavolune {
 
 class AppModel;
@@ -28,6 +30,9 @@ class SidebarRow;
 class LibrarySidebar final : public Pane {
   Q_OBJECT
  public:
+  // The small grey heading of a sidebar section ("Wallets", "Exhibitions").
+  static QLabel* sectionHeader(const QString& text, QWidget* parent);
+
   static constexpr int minWidth = 200;
   static constexpr int idealWidth = 230;
 

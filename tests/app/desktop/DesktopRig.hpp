@@ -51,11 +51,7 @@ struct DesktopRig : DesktopFakes {
     o.services.gateways = {};
     o.timings.saveDelay = std::chrono::milliseconds(20);
     o.now = [this] { return clock; };
-    o.probes = [this](const ContentFetcher&) {
-      auto made = std::make_unique<FakeProbeService>();
-      probes = made.get();
-      return made;
-    };
+    o.probes = FakeProbeService::into(probes);
     if (adjust) adjust(o);
     model = std::make_unique<AppModel>(o);
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);

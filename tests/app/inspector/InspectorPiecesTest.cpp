@@ -1,6 +1,7 @@
 // The inspector's small pieces: cards and rows, quarter turns, the page
 // link, the framing shown for a work without its own.
 #include "app/components/Divider.hpp"
+#include "app/components/ArtworkPage.hpp"
 #include "app/inspector/InspectorFacts.hpp"
 #include "app/inspector/InspectorRow.hpp"
 #include "app/inspector/InspectorSection.hpp"
@@ -69,7 +70,7 @@ TEST(InspectorFacts, OnlyWebPagesAreOpened) {
   const Case cases[] = {
       {"https://verse.works/artworks/1", "Open verse.works"},
       {"HTTP://Example.org/a?b=c", "Open example.org"},
-      {"http:relative/page", "Open Page"},  // no host
+      {"http:relative/page", std::nullopt},  // no host: nothing to open
       {"javascript:alert(1)", std::nullopt},
       {"file:///etc/passwd", std::nullopt},
       {"tavolune://local/ipfs/x", std::nullopt},
@@ -80,7 +81,7 @@ TEST(InspectorFacts, OnlyWebPagesAreOpened) {
       {std::nullopt, std::nullopt},
   };
   for (const auto& c : cases) {
-    const auto url = inspector::pageURL(c.url);
+    const auto url = artworkPage(c.url);
     SCOPED_TRACE(c.url.value_or("(none)"));
     ASSERT_EQ(url.has_value(), c.title.has_value());
     if (url) {

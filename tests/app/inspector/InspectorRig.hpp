@@ -27,11 +27,7 @@ class InspectorRig : public ModelHarness, public DesktopFakes {
  protected:
   InspectorRig() {
     auto o = options();
-    o.probes = [this](const ContentFetcher&) {
-      auto fake = std::make_unique<FakeProbeService>();
-      probe = fake.get();
-      return fake;
-    };
+    o.probes = FakeProbeService::into(probe);
     model = std::make_unique<AppModel>(std::move(o));
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();

@@ -43,11 +43,7 @@ class AppModelFormats : public testsupport::ModelHarness {
   AppModel& start() {
     auto o = options();
     o.timings.ratioFlushDelay = std::chrono::milliseconds(80);
-    o.probes = [this](const ContentFetcher&) {
-      auto fake = std::make_unique<FakeProbeService>();
-      probe = fake.get();
-      return fake;
-    };
+    o.probes = FakeProbeService::into(probe);
     model = std::make_unique<AppModel>(std::move(o));
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();

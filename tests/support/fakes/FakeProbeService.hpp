@@ -3,15 +3,26 @@
 // counts how many are up at once. GUI thread only.
 
 #include "app/stage/ProbeService.hpp"
+#include "core/media/ContentFetcher.hpp"
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <stdexcept>
 
 namespace tavolune::testsupport {
 
 class FakeProbeService final : public ProbeService {
  public:
+  // The app model's probes option: makes the model's fake and points slot at it.
+  static auto into(FakeProbeService*& slot) {
+    return [&slot](const ContentFetcher&) -> std::unique_ptr<ProbeService> {
+      auto made = std::make_unique<FakeProbeService>();
+      slot = made.get();
+      return made;
+    };
+  }
+
   struct Job {
     Artwork artwork;
     bool still = false;
