@@ -14,6 +14,11 @@ LoginItem::LoginItem(AutostartService& service, SystemLog& log, QThreadPool* poo
   refresh();
 }
 
+LoginItem::~LoginItem() {
+  std::unique_lock lock(jobsMutex_);
+  jobsDone_.wait(lock, [this] { return jobs_ == 0; });
+}
+
 void LoginItem::set(bool enabled) {
   run([service = &service_, log = &log_, enabled] {
     try {
@@ -29,7 +34,11 @@ void LoginItem::refresh() { run({}); }
 void LoginItem::run(std::function<void()> change) {
   QPointer<LoginItem> self(this);
   AutostartService* service = &service_;
-  pool_->start([self, service, change = std::move(change)] {
+  {
+    std::lock_guard lock(jobsMutex_);
+    ++jobs_;
+  }
+  pool_->start([this, self, service, change = std::move(change)] {
     if (change) change();
     const LoginItemStatus status = service->status();
     QMetaObject::invokeMethod(
@@ -40,6 +49,9 @@ void LoginItem::run(std::function<void()> change) {
           emit self->statusChanged();
         },
         Qt::QueuedConnection);
+    // Last: the destructor may run as soon as the count reaches zero.
+    std::lock_guard lock(jobsMutex_);
+    if (--jobs_ == 0) jobsDone_.notify_all();
   });
 }
 

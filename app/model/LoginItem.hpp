@@ -8,6 +8,10 @@
 
 #include <QObject>
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
 class QThreadPool;
 
 namespace tavolune {
@@ -16,8 +20,11 @@ class LoginItem final : public QObject {
   Q_OBJECT
 
  public:
-  // Both services must outlive this object and the jobs it started.
+  // Both services must outlive this object. Destroying it waits for the
+  // jobs it started (each is one small file read or write), so nothing on
+  // the pool touches the services afterwards.
   LoginItem(AutostartService& service, SystemLog& log, QThreadPool* pool = nullptr, QObject* parent = nullptr);
+  ~LoginItem() override;
 
   LoginItemStatus status() const { return status_; }
   // Registers (true) or unregisters (false), then reads the status again.
@@ -36,6 +43,9 @@ class LoginItem final : public QObject {
   SystemLog& log_;
   QThreadPool* pool_;
   LoginItemStatus status_ = LoginItemStatus::notRegistered;
+  std::mutex jobsMutex_;
+  std::condition_variable jobsDone_;
+  int jobs_ = 0;
 };
 
 }  // namespace tavolune

@@ -9,7 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 namespace tavolune {
 namespace {
@@ -105,6 +110,34 @@ TEST(LoginItem, TheLogLineCarriesTheReason) {
   settle(item, [] {});
   EXPECT_EQ(settle(item, [&] { item.set(true); }), LoginItemStatus::notRegistered);
   EXPECT_EQ(log.lines(), std::vector<std::string>{"Open at Login unavailable (denied)"});
+}
+
+// A service slow enough that the item is gone before its jobs end.
+class SlowAutostart final : public AutostartService {
+ public:
+  LoginItemStatus status() const override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return reads_.fetch_add(1) >= 0 ? LoginItemStatus::enabled : LoginItemStatus::notFound;
+  }
+  void setEnabled(bool) override {}
+  int reads() const { return reads_; }
+
+ private:
+  mutable std::atomic<int> reads_ = 0;
+};
+
+TEST(LoginItem, DestroyingItWaitsForItsJobsSoTheServiceCanGoNext) {
+  auto service = std::make_unique<SlowAutostart>();
+  testsupport::FakeSystemLog log;
+  {
+    LoginItem item(*service, log);
+    item.refresh();
+    item.set(true);
+  }
+  // Every job read the entry before the item went; the sanitizers catch a read after this.
+  EXPECT_EQ(service->reads(), 3);
+  service.reset();
+  QCoreApplication::processEvents();
 }
 
 }  // namespace
