@@ -117,7 +117,8 @@ class SlowAutostart final : public AutostartService {
  public:
   LoginItemStatus status() const override {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return reads_.fetch_add(1) >= 0 ? LoginItemStatus::enabled : LoginItemStatus::notFound;
+    ++reads_;
+    return LoginItemStatus::enabled;
   }
   void setEnabled(bool) override {}
   int reads() const { return reads_; }
