@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QToolButton>
@@ -41,10 +42,16 @@ TEST_F(LibraryGridTest, ColumnsFollowTheWidthAfterItSettlesAndTheTileSizeAtOnce)
   EXPECT_EQ(grid->columnCount(), LibraryGrid::count(width, 170));
 
   QSignalSpy columns(&view(), &LibraryGridView::columnCountChanged);
+  QElapsedTimer clock;
+  clock.start();
   window->resize(window->width() + 400, window->height());
   QApplication::processEvents();
-  EXPECT_TRUE(columns.isEmpty()) << "no change while the width may still move";
-  ASSERT_TRUE(columns.wait(2000));
+  // Only meaningful while the settling delay has not passed (a loaded
+  // machine can take longer than that to deliver the resize).
+  if (clock.elapsed() < LibraryGrid::reflowDelay.count()) {
+    EXPECT_TRUE(columns.isEmpty()) << "no change while the width may still move";
+  }
+  ASSERT_TRUE(!columns.isEmpty() || columns.wait(2000));
   EXPECT_EQ(columns.size(), 1);
   EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().viewport()->width(), 170));
 
