@@ -67,7 +67,7 @@ class AppModel final : public QObject {
     HTTPClient http{};
     SyncEngine::Services services = SyncEngine::Services::real();
     std::string bitcoinIndexer{hosts::ordinalsIndexer};
-    AddressResolver::Endpoints resolver{};
+    AddressResolver::Endpoints resolver = AddressResolver::Endpoints::real();
     Timings timings{};
     std::function<Date()> now = &tavolune::now;
     QThreadPool* pool = nullptr;  // the application's pool when null
