@@ -10,6 +10,7 @@
 
 #include "app/platform/MachineInfo.hpp"
 #include "app/qt/Convert.hpp"
+#include "core/text/Phrases.hpp"
 #include "core/model/LibraryState.hpp"
 
 namespace tavolune::Diagnostics {
@@ -150,34 +151,12 @@ QString wholeMinutes(double seconds) {
   return QString::number(minutes, 'f', 0);
 }
 
-QString relativeTime(Date date, Date now) {
-  long long diff = 0;
-  // Hand-edited dates can lie far apart: saturate instead of overflowing.
-  if (__builtin_sub_overflow(now.time_since_epoch().count(), date.time_since_epoch().count(), &diff)) {
-    diff = now > date ? std::numeric_limits<long long>::max() : std::numeric_limits<long long>::min();
-  }
-  const unsigned long long span = diff < 0 ? 0ULL - static_cast<unsigned long long>(diff)
-                                           : static_cast<unsigned long long>(diff);
-  struct Unit {
-    unsigned long long seconds;
-    const char* one;
-    const char* many;
-  };
-  static constexpr Unit units[] = {{31536000, "year", "years"}, {2592000, "month", "months"},
-                                   {604800, "week", "weeks"},   {86400, "day", "days"},
-                                   {3600, "hour", "hours"},     {60, "minute", "minutes"},
-                                   {1, "second", "seconds"}};
-  unsigned long long count = span;
-  const Unit* unit = &units[std::size(units) - 1];
-  for (const auto& u : units) {
-    if (span >= u.seconds) {
-      unit = &u;
-      count = span / u.seconds;
-      break;
-    }
-  }
-  const QString amount = QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? unit->one : unit->many);
-  return diff < 0 ? QStringLiteral("in ") + amount : amount + QStringLiteral(" ago");
+QString relativeTime(Date date, Date now, const std::string& locale) {
+  // Hand-edited dates can lie far apart: the difference is taken in floating
+  // point, which cannot overflow.
+  const double seconds = static_cast<double>(date.time_since_epoch().count()) -
+                         static_cast<double>(now.time_since_epoch().count());
+  return qt::str(text::relativeTime(seconds, locale, text::RelativeStyle::numeric));
 }
 
 }  // namespace tavolune::Diagnostics

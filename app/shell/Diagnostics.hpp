@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/platform/DisplaySource.hpp"
@@ -57,8 +58,9 @@ QStringList recentCrashes(const QString& folder, const QDateTime& now);
 // interval that is not a finite number prints "?" and one too large for
 // 64 bits prints in full rather than overflowing.
 QString wholeMinutes(double seconds);
-// "3 hours ago", "in 2 days", "0 seconds ago".
-QString relativeTime(Date date, Date now);
+// "3 hours ago", "in 2 days", "0 seconds ago", in the user's language (or
+// the named locale).
+QString relativeTime(Date date, Date now, const std::string& locale = {});
 // Replaces each secret (whole-word, ignoring letter case) and each word the
 // address detector recognises with "[redacted]".
 QString redacted(const QString& text, const std::vector<QString>& secrets);

@@ -23,7 +23,7 @@ std::string utf8(const icu::UnicodeString& s) {
 
 }  // namespace
 
-std::string relativeTime(double secondsFromNow, const std::string& locale) {
+std::string relativeTime(double secondsFromNow, const std::string& locale, RelativeStyle style) {
   struct Step {
     double seconds;
     URelativeDateTimeUnit unit;
@@ -43,14 +43,18 @@ std::string relativeTime(double secondsFromNow, const std::string& locale) {
       break;
     }
   }
-  if (secondsFromNow < 0) amount = -amount;
+  // ICU reads the sign bit: a negative zero is "0 seconds ago".
+  if (secondsFromNow < 0 || (style == RelativeStyle::numeric && !(secondsFromNow > 0))) amount = -amount;
 
   UErrorCode status = U_ZERO_ERROR;
   icu::RelativeDateTimeFormatter formatter(localeOf(locale), nullptr, UDAT_STYLE_LONG,
                                            UDISPCTX_CAPITALIZATION_NONE, status);
   if (U_FAILURE(status)) return {};
   icu::UnicodeString out;
-  formatter.format(amount, unit, out, status);
+  if (style == RelativeStyle::numeric)
+    formatter.formatNumeric(amount, unit, out, status);
+  else
+    formatter.format(amount, unit, out, status);
   return U_FAILURE(status) ? std::string{} : utf8(out);
 }
 

@@ -115,13 +115,20 @@ TEST(Diagnostics, WholeMinutes) {
 
 TEST(Diagnostics, RelativeTimes) {
   using namespace std::chrono;
-  EXPECT_EQ(Diagnostics::relativeTime(now, now), "0 seconds ago");
-  EXPECT_EQ(Diagnostics::relativeTime(now - seconds(1), now), "1 second ago");
-  EXPECT_EQ(Diagnostics::relativeTime(now - minutes(119), now), "1 hour ago");
-  EXPECT_EQ(Diagnostics::relativeTime(now - days(15), now), "2 weeks ago");
-  EXPECT_EQ(Diagnostics::relativeTime(now + days(2), now), "in 2 days");
+  struct Row {
+    Date date;
+    const char* locale;
+    const char* text;
+  };
+  const Row rows[] = {
+      {now, "en_US", "0 seconds ago"},          {now - seconds(1), "en_US", "1 second ago"},
+      {now - minutes(119), "en_US", "1 hour ago"}, {now - hours(30), "en_US", "1 day ago"},
+      {now - days(15), "en_US", "2 weeks ago"},  {now + days(2), "en_US", "in 2 days"},
+      {now - hours(3), "de", "vor 3 Stunden"},   {now - hours(30), "fr", "il y a 1 jour"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Diagnostics::relativeTime(row.date, now, row.locale), row.text) << row.locale;
   const Date far(seconds(std::numeric_limits<long long>::min()));
-  EXPECT_THAT(Diagnostics::relativeTime(far, Date(seconds(std::numeric_limits<long long>::max()))).toStdString(),
+  EXPECT_THAT(Diagnostics::relativeTime(far, Date(seconds(std::numeric_limits<long long>::max())), "en_US").toStdString(),
               HasSubstr("years ago"));
 }
 

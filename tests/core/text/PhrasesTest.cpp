@@ -27,6 +27,13 @@ TEST(Phrases, RelativeTimeTakesTheLargestWholeUnit) {
   for (const auto& row : rows) EXPECT_EQ(relativeTime(row.seconds, "en_US"), row.expected) << row.seconds;
 }
 
+TEST(Phrases, NumericRelativeTimeNamesNoDayAndReadsZeroAsPast) {
+  EXPECT_EQ(relativeTime(0, "en_US", RelativeStyle::numeric), "0 seconds ago");
+  EXPECT_EQ(relativeTime(-30 * 3600, "en_US", RelativeStyle::numeric), "1 day ago");
+  EXPECT_EQ(relativeTime(-8 * 86400, "en_US", RelativeStyle::numeric), "1 week ago");
+  EXPECT_EQ(relativeTime(7200, "en_US", RelativeStyle::numeric), "in 2 hours");
+}
+
 TEST(Phrases, AndListInStandardWidth) {
   EXPECT_EQ(andList({}, "en_US"), "");
   EXPECT_EQ(andList({"Base"}, "en_US"), "Base");
