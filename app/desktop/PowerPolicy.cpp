@@ -98,15 +98,9 @@ std::set<std::uint32_t> PowerPolicy::coveredDisplays(const WindowStack& stack, c
                                                      std::int64_t ownPid) {
   std::set<std::uint32_t> covered;
   for (const StackedWindow& w : stack.windows) {
-    using T = StackedWindow::Type;
-    if (w.type != T::normal && w.type != T::dialog && w.type != T::utility) continue;
+    if (!stack.mayCover(w) || w.frame.isEmpty()) continue;
     if (w.pid && *w.pid == ownPid) continue;
     if (w.opacity && *w.opacity <= seeThroughOpacity) continue;
-    if (w.hidden || w.frame.isEmpty()) continue;
-    if (w.workspace && *w.workspace != WindowCoverage::allWorkspaces && stack.currentWorkspace &&
-        *w.workspace != *stack.currentWorkspace) {
-      continue;
-    }
     const long long left = w.frame.x(), top = w.frame.y();
     const long long right = left + w.frame.width(), bottom = top + w.frame.height();
     for (const Display& d : displays) {

@@ -14,6 +14,7 @@
 namespace tavolune {
 
 struct StackedWindow {
+  static constexpr std::uint32_t allWorkspaces = 0xFFFFFFFFu;
   enum class Type { normal, dialog, utility, desktop, dock, toolbar, menu, splash, notification, other };
   Type type = Type::normal;
   // Frame geometry in root-window pixels; empty when unknown.
@@ -31,13 +32,23 @@ struct StackedWindow {
 
 struct WindowStack {
   std::optional<std::uint32_t> currentWorkspace;
-  // Bottom to top.
+  // Bottom to top. Frame, pid and opacity are read only for windows that
+  // may cover (mayCover); the others leave them unknown.
   std::vector<StackedWindow> windows;
+
+  // Shown, of a kind that covers (normal, dialog, utility), and on the
+  // current workspace or on all of them.
+  bool mayCover(const StackedWindow& w) const {
+    using T = StackedWindow::Type;
+    if (w.type != T::normal && w.type != T::dialog && w.type != T::utility) return false;
+    if (w.hidden) return false;
+    return !w.workspace || *w.workspace == StackedWindow::allWorkspaces || !currentWorkspace || *w.workspace == *currentWorkspace;
+  }
 };
 
 class WindowCoverage {
  public:
-  static constexpr std::uint32_t allWorkspaces = 0xFFFFFFFFu;
+  static constexpr std::uint32_t allWorkspaces = StackedWindow::allWorkspaces;
 
   virtual ~WindowCoverage() = default;
   // Reads the stack off the GUI thread and calls done on the GUI thread,

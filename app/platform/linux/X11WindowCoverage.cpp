@@ -84,6 +84,9 @@ struct X11WindowCoverage::X {
     return true;
   }
 
+  // Waits until every request sent so far has been answered.
+  void sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
+
   xcb_get_property_cookie_t property(xcb_window_t w, Atom name, xcb_atom_t type, uint32_t length) {
     return xcb_get_property(c, 0, w, atoms[name], type, 0, length);
   }
@@ -113,21 +116,21 @@ struct X11WindowCoverage::X {
     const std::vector<uint32_t> list = values(xcb_get_property_reply(c, listCookie, nullptr));
     if (auto d = values(xcb_get_property_reply(c, desktopCookie, nullptr)); !d.empty()) stack.currentWorkspace = d[0];
 
-    struct Cookies {
-      xcb_get_property_cookie_t type, state, desktop, pid, opacity, extents;
-      xcb_get_geometry_cookie_t geometry;
-      xcb_translate_coordinates_cookie_t origin;
+    // Two batches, one round trip each: what every window is, then where
+    // the windows that may cover are. The replies are read after a final
+    // round trip, in large blocks instead of one wake-up each.
+    struct Kind {
+      xcb_get_property_cookie_t type, state, desktop;
     };
-    std::vector<Cookies> cookies;
-    cookies.reserve(list.size());
+    std::vector<Kind> kinds;
+    kinds.reserve(list.size());
     for (xcb_window_t w : list) {
-      cookies.push_back({property(w, wmWindowType, XCB_ATOM_ATOM, 16), property(w, wmState, XCB_ATOM_ATOM, 32),
-                         property(w, wmDesktop, XCB_ATOM_CARDINAL, 1), property(w, wmPid, XCB_ATOM_CARDINAL, 1),
-                         property(w, wmOpacity, XCB_ATOM_CARDINAL, 1), property(w, frameExtents, XCB_ATOM_CARDINAL, 4),
-                         xcb_get_geometry(c, w), xcb_translate_coordinates(c, w, root, 0, 0)});
+      kinds.push_back({property(w, wmWindowType, XCB_ATOM_ATOM, 16), property(w, wmState, XCB_ATOM_ATOM, 32),
+                       property(w, wmDesktop, XCB_ATOM_CARDINAL, 1)});
     }
+    sync();
     stack.windows.reserve(list.size());
-    for (const Cookies& k : cookies) {
+    for (const Kind& k : kinds) {
       StackedWindow window;
       window.type = typeOf(values(xcb_get_property_reply(c, k.type, nullptr)));
       for (uint32_t s : values(xcb_get_property_reply(c, k.state, nullptr))) {
@@ -135,6 +138,26 @@ struct X11WindowCoverage::X {
         window.fullscreen |= s == atoms[stateFullscreen];
       }
       if (auto v = values(xcb_get_property_reply(c, k.desktop, nullptr)); !v.empty()) window.workspace = v[0];
+      stack.windows.push_back(window);
+    }
+
+    struct Place {
+      std::size_t index;
+      xcb_get_property_cookie_t pid, opacity, extents;
+      xcb_get_geometry_cookie_t geometry;
+      xcb_translate_coordinates_cookie_t origin;
+    };
+    std::vector<Place> places;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (!stack.mayCover(stack.windows[i])) continue;
+      const xcb_window_t w = list[i];
+      places.push_back({i, property(w, wmPid, XCB_ATOM_CARDINAL, 1), property(w, wmOpacity, XCB_ATOM_CARDINAL, 1),
+                        property(w, frameExtents, XCB_ATOM_CARDINAL, 4), xcb_get_geometry(c, w),
+                        xcb_translate_coordinates(c, w, root, 0, 0)});
+    }
+    if (!places.empty()) sync();
+    for (const Place& k : places) {
+      StackedWindow& window = stack.windows[k.index];
       if (auto v = values(xcb_get_property_reply(c, k.pid, nullptr)); !v.empty()) window.pid = v[0];
       if (auto v = values(xcb_get_property_reply(c, k.opacity, nullptr)); !v.empty()) window.opacity = v[0] / double(0xFFFFFFFFu);
       const auto extents = values(xcb_get_property_reply(c, k.extents, nullptr));
@@ -150,7 +173,6 @@ struct X11WindowCoverage::X {
       }
       std::free(geometry);
       std::free(origin);
-      stack.windows.push_back(window);
     }
     return stack;
   }
