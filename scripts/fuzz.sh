@@ -26,7 +26,8 @@ run_one() {
 }
 export -f run_one
 
-jobs=$(( $(nproc) / 2 ))
+# Each target is one busy process: one per core.
+jobs=$(nproc)
 [ "$jobs" -ge 1 ] || jobs=1
 ls build-fuzz/fuzz/fuzz_* | xargs -P "$jobs" -I{} bash -c 'run_one "$1" "$2"' _ {} "$seconds" \
   || { echo "fuzz: a target failed"; exit 1; }
