@@ -43,6 +43,7 @@
 #include <QThreadPool>
 
 #include <cstdio>
+#include <malloc.h>
 #include <memory>
 
 using namespace tavolune;
@@ -57,6 +58,10 @@ BuildInfo thisBuild() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Each pool thread would get a malloc arena of its own, and each arena
+  // keeps what its thread freed: a library read or a still decoded on one
+  // thread would stay in the process for good. Two arenas hold the program.
+  mallopt(M_ARENA_MAX, 2);
   const QString dataFolder = QString::fromStdString(TavolunePaths::data().string());
   CrashHandler::install(Diagnostics::crashesFolder(dataFolder).toStdString(),
                         Diagnostics::version(thisBuild()).toStdString());

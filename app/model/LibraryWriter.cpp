@@ -1,5 +1,7 @@
 #include "app/model/LibraryWriter.hpp"
 
+#include <malloc.h>
+
 namespace tavolune {
 
 LibraryWriter::LibraryWriter(Load load, Save save)
@@ -53,6 +55,15 @@ std::size_t LibraryWriter::failures() const {
   return failures_;
 }
 
+namespace {
+
+// Reading or writing the whole library leaves megabytes of freed scratch
+// (the parsed document, the encoded text) in this thread's malloc arena,
+// which glibc keeps for the process: hand it back to the system.
+void releaseFreeMemory() { malloc_trim(0); }
+
+}  // namespace
+
 void LibraryWriter::run() {
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -66,6 +77,7 @@ void LibraryWriter::run() {
       lock.unlock();
       mirror_ = load_();
       job.loaded(mirror_);
+      releaseFreeMemory();
       lock.lock();
     } else if (jobs_.front().read) {
       Job job = std::move(jobs_.front());
@@ -94,6 +106,7 @@ void LibraryWriter::run() {
         written = false;
       }
       for (const auto& callback : callbacks) callback();
+      releaseFreeMemory();
       lock.lock();
       ++(written ? writes_ : failures_);
     }
