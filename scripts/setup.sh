@@ -24,6 +24,9 @@ packages=(
   gsettings-desktop-schemas xfconf imagemagick
   # bench/session/measure: its StatusNotifier watcher and tray activation
   python3-dbus python3-gi
+  # bench/app/WallpaperBench: feh sets the same root picture, a yardstick
+  # for the benchmark only; the program never runs it
+  feh
 )
 
 missing=()
