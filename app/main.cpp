@@ -25,6 +25,7 @@
 #include "app/platform/PlatformServices.hpp"
 #include "app/screensaver/ScreenSaver.hpp"
 #include "app/settings/SettingsView.hpp"
+#include "app/shell/AppCommands.hpp"
 #include "app/shell/AppDelegate.hpp"
 #include "app/shell/BuildInfo.hpp"
 #include "app/shell/CrashHandler.hpp"
@@ -114,6 +115,8 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<Updater> updater;
 
   WindowManager windows;
+  // Settings… (Ctrl+,) from whichever window has the keyboard.
+  AppCommands commands(windows);
   // The settings window's Preview and the popover's row start the screen
   // saver, which is made further down.
   std::function<void()> showScreenSaver;

@@ -50,6 +50,7 @@ ArtworkImage::ArtworkImage(ImageServices services, QWidget* parent) : QWidget(pa
   retry_.setTimerType(Qt::VeryCoarseTimer);
   retry_.setInterval(int(retryAfter.count()));
   connect(&retry_, &QTimer::timeout, this, &ArtworkImage::retryFailed);
+  connect(&services_.pipeline, &ImagePipeline::failuresExpired, this, &ArtworkImage::retryFailed);
 }
 
 ArtworkImage::~ArtworkImage() {
@@ -81,6 +82,7 @@ void ArtworkImage::restart() {
   stop_ = {};
   retry_.stop();
   loadDue_ = false;
+  loading_ = false;
   if (const QImage hit = services_.pipeline.cached(*artwork_, maxPixel_); !hit.isNull()) {
     image_ = hit;
     failed_ = false;
@@ -96,6 +98,7 @@ void ArtworkImage::restart() {
 
 void ArtworkImage::startLoad() {
   loadDue_ = false;
+  loading_ = true;
   ImagePipeline* pipeline = &services_.pipeline;
   services_.pool.start([pipeline, artwork = *artwork_, maxPixel = maxPixel_, stop = stop_.get_token(),
                         generation = generation_, mailbox = mailbox_, self = this] {
@@ -106,6 +109,7 @@ void ArtworkImage::startLoad() {
 
 void ArtworkImage::landed(std::uint64_t generation, const QImage& image) {
   if (generation != generation_) return;  // a newer request won
+  loading_ = false;
   if (!image.isNull()) {
     if (services_.noteRatio) services_.noteRatio(*artwork_, image);
     image_ = image;
@@ -122,7 +126,8 @@ void ArtworkImage::landed(std::uint64_t generation, const QImage& image) {
 }
 
 void ArtworkImage::retryFailed() {
-  if (!failed_ || !artwork_) return;
+  // A retry under way is left to finish.
+  if (!failed_ || loading_ || !artwork_) return;
   restart();
 }
 

@@ -4,8 +4,8 @@
 // ThumbnailLoader instead. A still already in the memory cache shows at
 // once; otherwise it loads on the pool (never on this thread), fades in,
 // and falls back to the kind's symbol and the title when nothing loads,
-// retrying a minute later or on retryFailed(). A result only lands for the
-// artwork and size asked last. GUI thread only.
+// retrying a minute later or on the next library change. A result only
+// lands for the artwork and size asked last. GUI thread only.
 
 #include "app/components/ImageServices.hpp"
 #include "app/components/ResultMailbox.hpp"
@@ -51,7 +51,8 @@ class ArtworkImage final : public QWidget {
   QImage shownStill() const;
   bool isFading() const { return fade_.state() == QAbstractAnimation::Running; }
 
-  // Loads again now when the last load failed (a library change).
+  // Loads again now when the last load failed and none runs; the pipeline's
+  // failuresExpired() (a library change) calls it.
   void retryFailed();
   void setRetryDelay(std::chrono::milliseconds delay) { retry_.setInterval(int(delay.count())); }
 
@@ -85,6 +86,7 @@ class ArtworkImage final : public QWidget {
   QImage image_;
   bool failed_ = false;
   bool loadDue_ = false;  // waits until the widget is shown
+  bool loading_ = false;
   std::uint64_t generation_ = 0;
   std::stop_source stop_;
   QVariantAnimation fade_;

@@ -18,6 +18,7 @@ ThumbnailLoader::ThumbnailLoader(ImagePipeline& pipeline, RatioNoted noteRatio, 
   expiry_.setSingleShot(true);
   expiry_.setTimerType(Qt::CoarseTimer);
   connect(&expiry_, &QTimer::timeout, this, &ThumbnailLoader::expireFailures);
+  connect(&pipeline_, &ImagePipeline::failuresExpired, this, &ThumbnailLoader::retryFailed);
 }
 
 ThumbnailLoader::~ThumbnailLoader() {

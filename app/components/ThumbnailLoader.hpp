@@ -6,8 +6,8 @@
 // scrolled in), a cell that leaves the view cancels its request (dropped
 // when queued, asked to stop when running), and each decoded still is
 // noted once for its aspect ratio. A failure is remembered for a minute,
-// or until retryFailed(), so that a dead link is not fetched on every
-// repaint. GUI thread only; the fetching runs on the pool.
+// or until the next library change, so that a dead link is not fetched on
+// every repaint. GUI thread only; the fetching runs on the pool.
 
 #include "app/components/ImageServices.hpp"
 #include "app/components/ResultMailbox.hpp"
@@ -56,8 +56,8 @@ class ThumbnailLoader final : public QObject {
   void cancel(const std::string& artworkID, int maxPixel);
   // Cancels every request whose key (key()) is not in `keep`.
   void cancelAllExcept(const std::unordered_set<std::string>& keep);
-  // Forgets every failure, so that the next request fetches again; for the
-  // library-changed hook.
+  // Forgets every failure, so that the next request fetches again; the
+  // pipeline's failuresExpired() (a library change) calls it.
   void retryFailed();
 
   // Requests waiting for a slot, and slots in use (a cancelled fetch holds

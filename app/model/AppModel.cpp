@@ -66,6 +66,7 @@ void AppModel::setNotice(std::optional<std::string> notice) {
 }
 
 void AppModel::libraryChanged() {
+  images_.expireFailures();
   if (onLibraryChanged_) onLibraryChanged_();
 }
 

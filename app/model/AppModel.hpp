@@ -111,6 +111,7 @@ class AppModel final : public QObject {
   // Called after changes the desktop must react to; set by the desktop
   // controller when it starts.
   void setOnLibraryChanged(std::function<void()> callback) { onLibraryChanged_ = std::move(callback); }
+  // Failed stills load again (images().expireFailures()), then the callback.
   void libraryChanged();
 
   // --- exhibitions ---

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QFuture>
 #include <QImage>
+#include <QObject>
 
 #include <chrono>
 #include <memory>
@@ -19,8 +20,11 @@ namespace tavolune {
 // the artwork's image locations in order, downsamples while decoding,
 // rasterizes SVG, takes a poster frame from video, and keeps results in a
 // memory cache shared by the whole application. Nothing here throws: a
-// failure is a null image, and failures are never cached.
-class ImagePipeline {
+// failure is a null image, and failures are never cached here; the views
+// that remember one for a while drop it on failuresExpired().
+class ImagePipeline final : public QObject {
+  Q_OBJECT
+
  public:
   static constexpr std::chrono::seconds fetchTimeout{25};
   static constexpr std::int64_t memoryCostLimit = 209'715'200;  // 200 MiB
@@ -51,6 +55,13 @@ class ImagePipeline {
   static std::string cacheKey(const Artwork& artwork, int maxPixel);
   ImageMemoryCache& memory() { return memory_; }
   ImageSource& fetcher() { return *fetcher_; }
+
+  // The library changed: a source that failed may answer now, so every
+  // view and loader on this pipeline loads again what failed. GUI thread only.
+  void expireFailures() { emit failuresExpired(); }
+
+ signals:
+  void failuresExpired();
 
  private:
   const std::shared_ptr<ImageSource> fetcher_;

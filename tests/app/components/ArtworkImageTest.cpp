@@ -1,5 +1,6 @@
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/LoadingPlaceholder.hpp"
+#include "app/components/ThumbnailLoader.hpp"
 
 #include "tests/app/components/ComponentsRig.hpp"
 #include "tests/app/render/TestImages.hpp"
@@ -145,6 +146,51 @@ TEST(ArtworkImage, AFailedStillShowsTheFallbackAndIsRetried) {
   for (int tries = 0; tries < 20 && !finished.last().at(0).toBool(); ++tries) ASSERT_TRUE(finished.wait());
   EXPECT_TRUE(finished.last().at(0).toBool());
   EXPECT_TRUE(colorNear(view.shownStill(), 5, 5, blue, 4));
+}
+
+TEST(ArtworkImage, ExpiredFailuresReloadWhatFailedInEveryViewAndTheGridsLoaderOnce) {
+  ComponentsRig rig;
+  rig.source->serve(uriOf(2), solid(40, 40, blue));
+  ArtworkImage failing(rig.services());
+  ArtworkImage loaded(rig.services());
+  ThumbnailLoader loader(rig.pipeline, rig.noter(), {.threads = 1});
+  QSignalSpy failingDone(&failing, &ArtworkImage::loadFinished);
+  QSignalSpy loadedDone(&loaded, &ArtworkImage::loadFinished);
+  QSignalSpy thumbnails(&loader, &ThumbnailLoader::thumbnailChanged);
+  const auto arrived = [](QSignalSpy& spy) { return !spy.isEmpty() || spy.wait(); };
+  for (ArtworkImage* view : {&failing, &loaded}) {
+    view->resize(100, 100);
+    view->show();
+  }
+  failing.setArtwork(work(1), 240);
+  loaded.setArtwork(work(2), 240);
+  loader.request(work(3), 520);
+  ASSERT_TRUE(arrived(failingDone) && arrived(loadedDone) && arrived(thumbnails));
+  ASSERT_EQ(failing.showing(), Showing::failed);
+  ASSERT_EQ(loaded.showing(), Showing::still);
+
+  // The media is back; the loader still remembers the failure.
+  rig.source->serve(uriOf(1), solid(40, 40, green));
+  rig.source->serve(uriOf(3), solid(40, 40, green));
+  loader.request(work(3), 520);  // a repaint of its cell
+  EXPECT_EQ(loader.status(work(3), 520), ThumbnailLoader::Status::failed);
+
+  // Each failed load runs again, once however often failures expire while
+  // it runs; what loaded is not fetched again.
+  rig.source->hold(uriOf(1));
+  const qsizetype cellsTold = thumbnails.count();
+  rig.pipeline.expireFailures();
+  ASSERT_TRUE(rig.source->waitForFetches(uriOf(1), 2));
+  EXPECT_EQ(loader.status(work(3), 520), ThumbnailLoader::Status::missing);
+  EXPECT_EQ(thumbnails.count(), cellsTold + 1);  // its cell asks again
+  rig.pipeline.expireFailures();
+  rig.source->release(uriOf(1));
+  ASSERT_TRUE(failingDone.wait());
+  EXPECT_TRUE(failingDone.last().at(0).toBool());
+  EXPECT_EQ(failing.showing(), Showing::still);
+  EXPECT_EQ(rig.source->count(uriOf(1)), 2);
+  EXPECT_EQ(rig.source->count(uriOf(2)), 1);
+  EXPECT_EQ(loadedDone.count(), 1);
 }
 
 TEST(ArtworkImage, AResultForADestroyedViewDoesNothing) {

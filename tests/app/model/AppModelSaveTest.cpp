@@ -110,6 +110,7 @@ TEST_F(AppModelSaving, HidingShowingAndAnimating) {
   m.edit([seed](LibraryState& s) { s = seed; });
   int changes = 0;
   m.setOnLibraryChanged([&] { ++changes; });
+  QSignalSpy failuresExpired(&m.images(), &ImagePipeline::failuresExpired);
 
   m.setHidden({spam.id, "unknown"}, true);
   m.edit([key = spam.collectionKey()](LibraryState& s) { s.hiddenCollections.insert(key); });
@@ -118,6 +119,8 @@ TEST_F(AppModelSaving, HidingShowingAndAnimating) {
   EXPECT_TRUE(m.state().hiddenCollections.empty());
   EXPECT_EQ(m.state().spamOverrides, (std::unordered_map<std::string, bool>{{spam.id, false}}));
   EXPECT_EQ(changes, 2);
+  // Failed stills load again on each library change, not on a plain edit.
+  EXPECT_EQ(failuresExpired.count(), 2);
 
   struct Row {
     AnimationPolicy before;

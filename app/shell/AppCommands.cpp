@@ -1,0 +1,35 @@
+#include "app/shell/AppCommands.hpp"
+
+#include "app/model/WindowManager.hpp"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace tavolune {
+
+AppCommands::AppCommands(WindowManager& windows, QObject* parent)
+    : QObject(parent), settings_(QStringLiteral("Settings…")) {
+  settings_.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+  settings_.setShortcutContext(Qt::ApplicationShortcut);
+  connect(&settings_, &QAction::triggered, this, [&windows] {
+    // The popover would keep the keyboard from the window it opened.
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    windows.showSettings(QStringLiteral("general"));
+  });
+  qApp->installEventFilter(this);
+}
+
+AppCommands::~AppCommands() { qApp->removeEventFilter(this); }
+
+bool AppCommands::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+  // Seen first at the window, then at the widget it is passed on to: taken
+  // at the first sight, it runs once.
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if (QKeySequence(key->keyCombination()) != settings_.shortcut()) return false;
+  settings_.trigger();
+  return true;
+}
+
+}  // namespace tavolune
