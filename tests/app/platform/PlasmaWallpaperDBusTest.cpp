@@ -93,8 +93,12 @@ TEST(PlasmaWallpaper, SetsTheDesktopOnTheDisplaysScreenOnly) {
   const QJsonObject config = target["config"].toObject();
   EXPECT_EQ(QUrl(config["Wallpaper/org.kde.image/General/Image"].toString()).toLocalFile(), file);
   EXPECT_EQ(config["Wallpaper/org.kde.image/General/Color"].toString(), "#0a141e");
-  // Read back: the file, and none for the desktop that shows a colour.
+  // Read back: the file, and none for the desktop that shows a colour over
+  // an image it no longer uses.
   EXPECT_EQ(testsupport::shownBy(backend, second), file);
+  shell.evaluateScript(
+      "var d = desktops()[0]; d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];"
+      "d.writeConfig('Image', 'file:///tmp/old.jpg');");
   Display colour = second;
   colour.geometry = QRect(0, 0, 1920, 1080);
   EXPECT_EQ(testsupport::shownBy(backend, colour), std::nullopt);
