@@ -89,7 +89,7 @@ void DesktopController::start() {
   });
   // Display changes come in bursts: one refresh after a quiet second.
   connect(&services_.displays, &DisplaySource::displaysChanged, this, [this] { screensDebounce_.start(); });
-  connect(&services_.workspace, &WorkspaceWatch::currentChanged, this, [this] { reapplyWallpapers(); });
+  connect(&services_.workspace, &WorkspaceWatch::currentChanged, this, &DesktopController::reapplyWallpapers);
   connect(&power, &PowerPolicy::stateChanged, this, [this] { applyPower(); });
   power.start([self = QPointer(this)] { return self ? self->model.state().settings : AppSettings(); });
   rotationTimer_ = std::make_unique<QTimer>();
@@ -197,14 +197,22 @@ void DesktopController::libraryChanged() {
   }
 }
 
-void DesktopController::reapplyWallpapers() {
+void DesktopController::reapplyWallpapers(int workspace) {
   for (const auto& [key, picture] : applied_) {
-    auto d = display(key);
-    std::error_code error;
-    if (!d || !std::filesystem::exists(picture.file, error)) continue;
-    WallpaperRequest request{*d, services_.displays.displays(), QString::fromStdString(picture.file.string()),
-                             QColor(picture.options)};
-    services_.wallpapers.setPicture(std::move(request), this, [](WallpaperBackend::Outcome) {});
+    const auto d = display(key);
+    if (!d) continue;
+    // Setting a picture the workspace already shows would only redraw it.
+    services_.wallpapers.currentPicture(
+        *d, workspace, this, [this, key = key, picture = picture](std::optional<QString> shown) {
+          const QString file = QString::fromStdString(picture.file.string());
+          // Gone meanwhile, or a newer picture is applied: nothing to restore.
+          const auto now = display(key);
+          if (!now || applied(key) != picture || shown == file) return;
+          std::error_code error;
+          if (!std::filesystem::exists(picture.file, error)) return;
+          WallpaperRequest request{*now, services_.displays.displays(), file, QColor(picture.options)};
+          services_.wallpapers.setPicture(std::move(request), this, [](WallpaperBackend::Outcome) {});
+        });
   }
 }
 

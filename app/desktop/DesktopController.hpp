@@ -165,7 +165,9 @@ class DesktopController final : public QObject {
   // Advances every display whose interval has passed, unless paused.
   void tick();
   void libraryChanged();
-  void reapplyWallpapers();
+  // Sets each display's applied picture again where the workspace (zero-based)
+  // does not show it already.
+  void reapplyWallpapers(int workspace);
   // Pauses or resumes every live window under the user's pause, the screen
   // saver and the power policy; a work paused for 120 s gives up its content.
   void applyPower();

@@ -1,6 +1,6 @@
 #pragma once
 // Sets an image file as the desktop picture of one display, on whichever
-// desktop runs. GUI thread only. Nothing blocks: back ends talk to their
+// desktop runs, and reads which one it shows. GUI thread only. Nothing blocks: back ends talk to their
 // desktop asynchronously (short D-Bus time-outs, helper processes, a worker
 // with its own X connection) and answer later on the GUI thread.
 
@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace tavolune {
@@ -42,6 +43,8 @@ class WallpaperBackend : public QObject {
   // No value: the desktop confirmed the picture. Else why it did not.
   using Outcome = std::optional<QString>;
   using Done = std::function<void(Outcome)>;
+  // The file the display shows; none when that cannot be told.
+  using Shown = std::function<void(std::optional<QString> file)>;
 
   explicit WallpaperBackend(SystemLog& log, QObject* parent = nullptr);
   ~WallpaperBackend() override;
@@ -53,17 +56,32 @@ class WallpaperBackend : public QObject {
   // later on the GUI thread (never inside this call) unless context is gone.
   // A failure is also written to the system log.
   void setPicture(WallpaperRequest request, QObject* context, Done done);
+  // Reads the display's picture on the workspace (zero-based; desktops with
+  // one picture for all workspaces ignore it). Queued with the requests, so
+  // it sees every picture asked for before it; answered as setPicture is.
+  void currentPicture(Display display, int workspace, QObject* context, Shown done);
 
  protected:
   // Runs one request; calls finish exactly once, on the GUI thread.
   virtual void apply(const WallpaperRequest& request, Done finish) = 0;
+  // Reads one display's picture; calls finish exactly once, on the GUI thread.
+  virtual void read(const Display& display, int workspace, Shown finish) = 0;
 
  private:
-  struct Pending {
+  struct Set {
     WallpaperRequest request;
-    QPointer<QObject> context;
     Done done;
   };
+  struct Read {
+    Display display;
+    int workspace = 0;
+    Shown done;
+  };
+  struct Pending {
+    QPointer<QObject> context;
+    std::variant<Set, Read> job;
+  };
+  void enqueue(Pending pending);
   void runNext();
 
   SystemLog& log_;

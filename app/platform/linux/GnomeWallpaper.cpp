@@ -92,10 +92,14 @@ void GnomeWallpaper::run(const QStringList& args, Step then) {
   process->start(QStringLiteral("gsettings"), args);
 }
 
-void GnomeWallpaper::apply(const WallpaperRequest& request, Done finish) {
+void GnomeWallpaper::apply(const WallpaperRequest& request, Done done) {
   const auto pieces = spanned_.update(request);
   const QString path = QDir(folder_).filePath(SpannedPicture::fileName(pieces));
   const QColor fill = request.fill;
+  Done finish = [this, path, files = spanned_.files(), done](Outcome outcome) {
+    if (!outcome) confirmed_ = {path, files};
+    done(outcome);
+  };
   if (!QDir().mkpath(folder_)) {
     finish(QStringLiteral("the folder %1 could not be created").arg(folder_));
     return;
@@ -111,6 +115,24 @@ void GnomeWallpaper::apply(const WallpaperRequest& request, Done finish) {
           finish(error);
         } else {
           write(path, fill, finish);
+        }
+      });
+}
+
+void GnomeWallpaper::read(const Display& display, int, Shown finish) {
+  run({QStringLiteral("get"), schema_.id, schema_.pictureKey},
+      [this, key = display.key, finish](std::optional<QString> error, const QString& output) {
+        const auto value = error ? std::optional<QString>() : unquoted(output);
+        QString path;
+        if (value) path = schema_.takesPath ? *value : QUrl(*value).toLocalFile();
+        if (path.isEmpty()) {
+          finish(std::nullopt);
+        } else if (path == confirmed_.path) {
+          // Our spanned picture: each display shows its own file in it.
+          auto it = confirmed_.files.find(key);
+          finish(it != confirmed_.files.end() ? std::optional(it->second) : std::nullopt);
+        } else {
+          finish(path);
         }
       });
 }

@@ -11,6 +11,7 @@
 
 #include <QStringList>
 
+#include <map>
 #include <optional>
 #include <set>
 
@@ -37,6 +38,7 @@ class GnomeWallpaper final : public WallpaperBackend {
 
  protected:
   void apply(const WallpaperRequest& request, Done finish) override;
+  void read(const Display& display, int workspace, Shown finish) override;
 
  private:
   using Step = std::function<void(std::optional<QString> error, QString output)>;
@@ -49,6 +51,11 @@ class GnomeWallpaper final : public WallpaperBackend {
   QString folder_;
   Schema schema_;
   SpannedPicture spanned_;
+  // The spanned picture last confirmed, and each display's file in it.
+  struct Confirmed {
+    QString path;
+    std::map<QString, QString> files;
+  } confirmed_;
   std::optional<std::set<QString>> keys_;
 };
 

@@ -89,11 +89,40 @@ RootWallpaper::RootWallpaper(SystemLog& log, QObject* parent) : WallpaperBackend
 
 void RootWallpaper::apply(const WallpaperRequest& request, Done finish) {
   const auto pieces = spanned_.update(request);
-  QtConcurrent::run(QThreadPool::globalInstance(), [pieces] { return setRoot(pieces); })
-      .then(this, [finish](Outcome outcome) { finish(outcome); });
+  QtConcurrent::run(QThreadPool::globalInstance(),
+                    [pieces] {
+                      std::uint32_t pixmap = 0;
+                      Outcome outcome = setRoot(pieces, &pixmap);
+                      return std::pair(outcome, pixmap);
+                    })
+      .then(this, [this, files = spanned_.files(), finish](std::pair<Outcome, std::uint32_t> result) {
+        if (!result.first) confirmed_ = {result.second, files};
+        finish(result.first);
+      });
 }
 
-WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>& pieces) {
+void RootWallpaper::read(const Display& display, int, Shown finish) {
+  QtConcurrent::run(QThreadPool::globalInstance(), [] { return rootPixmap(); })
+      .then(this, [this, key = display.key, finish](std::optional<std::uint32_t> pixmap) {
+        const auto it = confirmed_.files.find(key);
+        if (!pixmap || *pixmap != confirmed_.pixmap || it == confirmed_.files.end()) {
+          finish(std::nullopt);
+        } else {
+          finish(it->second);
+        }
+      });
+}
+
+std::optional<std::uint32_t> RootWallpaper::rootPixmap() {
+  int number = 0;
+  auto c = xcb::connect(&number);
+  if (!c) return std::nullopt;
+  const auto* screen = xcb::screenOf(c.get(), number);
+  if (!screen) return std::nullopt;
+  return xcb::cardinal(c.get(), screen->root, xcb::atom(c.get(), "_XROOTPMAP_ID"));
+}
+
+WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>& pieces, std::uint32_t* pixmap) {
   int number = 0;
   auto c = xcb::connect(&number);
   if (!c) return QStringLiteral("the X display cannot be reached");
@@ -106,14 +135,14 @@ WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>
   // One display over the whole root with its picture at hand: nothing to compose.
   if (pieces.size() == 1 && pieces.front().geometry == QRect(QPoint(0, 0), rootSize) &&
       pieces.front().picture.size() == rootSize) {
-    return setRootImage(pieces.front().picture);
+    return setRootImage(pieces.front().picture, pixmap);
   }
   const QImage image = SpannedPicture::compose(pieces, rootSize);
   if (image.isNull()) return QStringLiteral("the picture could not be composed");
-  return setRootImage(image);
+  return setRootImage(image, pixmap);
 }
 
-WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source) {
+WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source, std::uint32_t* set) {
   int number = 0;
   auto owned = xcb::connect(&number);
   if (!owned) return QStringLiteral("the X display cannot be reached");
@@ -155,6 +184,7 @@ WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source) {
   if (xcb_connection_has_error(c) || confirmed != pixmap) {
     return QStringLiteral("the root window did not take the picture");
   }
+  if (set) *set = pixmap;
   return std::nullopt;
 }
 

@@ -11,6 +11,10 @@
 
 #include <QImage>
 
+#include <cstdint>
+#include <map>
+#include <optional>
+
 namespace tavolune {
 
 class RootWallpaper final : public WallpaperBackend {
@@ -20,18 +24,28 @@ class RootWallpaper final : public WallpaperBackend {
   QString name() const override { return QStringLiteral("X11 root window"); }
 
   // Blocks: composes the pieces and puts them on the root window, then reads
-  // the root property back. None on success, else why not. Refuses when a
-  // desktop window of another program covers one of the pieces: the picture
-  // would never show.
-  static WallpaperBackend::Outcome setRoot(const std::vector<SpannedPiece>& pieces);
+  // the root property back. None on success, else why not; on success the
+  // pixmap goes to `pixmap` when given. Refuses when a desktop window of
+  // another program covers one of the pieces: the picture would never show.
+  static WallpaperBackend::Outcome setRoot(const std::vector<SpannedPiece>& pieces,
+                                           std::uint32_t* pixmap = nullptr);
   // Blocks: puts an image the size of the root window on it (as setRoot).
-  static WallpaperBackend::Outcome setRootImage(const QImage& image);
+  static WallpaperBackend::Outcome setRootImage(const QImage& image, std::uint32_t* pixmap = nullptr);
+  // Blocks: the pixmap the root window announces, none when it cannot be read.
+  static std::optional<std::uint32_t> rootPixmap();
 
  protected:
   void apply(const WallpaperRequest& request, Done finish) override;
+  // The file only while the root still shows the pixmap we last set: a
+  // picture of another program is never taken for ours.
+  void read(const Display& display, int workspace, Shown finish) override;
 
  private:
   SpannedPicture spanned_;
+  struct Confirmed {
+    std::uint32_t pixmap = 0;
+    std::map<QString, QString> files;
+  } confirmed_;
 };
 
 }  // namespace tavolune

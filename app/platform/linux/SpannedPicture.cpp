@@ -32,6 +32,12 @@ std::vector<SpannedPiece> SpannedPicture::update(const WallpaperRequest& request
   return pieces;
 }
 
+std::map<QString, QString> SpannedPicture::files() const {
+  std::map<QString, QString> out;
+  for (const auto& [key, picture] : byDisplay_) out.emplace(key, picture.first);
+  return out;
+}
+
 QRect SpannedPicture::bounds(const std::vector<SpannedPiece>& pieces) {
   QRect all(0, 0, 0, 0);
   for (const auto& p : pieces) all = all.united(p.geometry);

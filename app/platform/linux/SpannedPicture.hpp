@@ -28,6 +28,8 @@ class SpannedPicture {
   // Records the request's picture and answers every display's piece, in the
   // request's display order; displays that are gone are forgotten.
   std::vector<SpannedPiece> update(const WallpaperRequest& request);
+  // Each display's latest file, by key, as of the last update.
+  std::map<QString, QString> files() const;
 
   // The union of the pieces, from the origin of root coordinates.
   static QRect bounds(const std::vector<SpannedPiece>& pieces);

@@ -96,6 +96,15 @@ void XfceWallpaper::apply(const WallpaperRequest& request, Done finish) {
   });
 }
 
+void XfceWallpaper::read(const Display& display, int workspace, Shown finish) {
+  const QString property = monitorPath(display) + QStringLiteral("/workspace%1/last-image").arg(workspace);
+  call(xfconf(QStringLiteral("GetProperty"), {channel, property}),
+       [finish](std::optional<QString> error, const QVariant& value) {
+         const QString file = !error && value.typeId() == QMetaType::QString ? value.toString() : QString();
+         finish(file.isEmpty() ? std::nullopt : std::optional(file));
+       });
+}
+
 void XfceWallpaper::setAll(std::vector<std::pair<QString, QVariant>> properties, std::size_t index, Done finish) {
   if (index == properties.size()) {
     confirm(std::move(properties), 0, finish);

@@ -2,8 +2,9 @@
 // Desktop picture on XFCE: xfconf properties of xfdesktop's channel, per
 // monitor and workspace, over org.xfce.Xfconf. Only while xfdesktop runs
 // (its bus name has an owner): without it a property set would show nothing.
-// Each property is read back. GUI thread only; every D-Bus call is
-// asynchronous with a short time-out.
+// Each property is read back. Reading a display's picture reads the
+// workspace's last-image. GUI thread only; every D-Bus call is asynchronous
+// with a short time-out.
 
 #include "app/platform/WallpaperBackend.hpp"
 
@@ -25,6 +26,7 @@ class XfceWallpaper final : public WallpaperBackend {
 
  protected:
   void apply(const WallpaperRequest& request, Done finish) override;
+  void read(const Display& display, int workspace, Shown finish) override;
 
  private:
   using Reply = std::function<void(std::optional<QString> error, QVariant value)>;

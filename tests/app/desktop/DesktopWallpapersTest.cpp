@@ -186,18 +186,77 @@ TEST(DesktopWallpapers, ARefusedPictureLeavesTheAppliedOne) {
   EXPECT_EQ(rig.files(), std::vector<std::string>{before.file.filename().string()});
 }
 
-TEST(DesktopWallpapers, AnotherWorkspaceGetsTheAppliedPictureAgain) {
+// Waits until the back end has answered everything asked of it before, and
+// whatever those answers asked for in turn: its queue runs in order.
+bool settle(WallpaperBackend& backend) {
+  for (int round = 0; round < 2; ++round) {
+    QObject box;
+    bool answered = false;
+    backend.currentPicture({}, 0, &box, [&](std::optional<QString>) { answered = true; });
+    if (!QTest::qWaitFor([&] { return answered; }, 3000)) return false;
+  }
+  return true;
+}
+
+TEST(DesktopWallpapers, AnotherWorkspaceGetsTheAppliedPictureWhereItDoesNotShow) {
   DesktopRig rig;
-  auto& c = rig.startWithTwo(A, MediaKind::image);
-  const auto requests = rig.wallpapers.requests.size();
-  rig.workspace.moveTo(1);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.wallpapers.requests.size() == requests + 1; }, 3000));
-  EXPECT_EQ(rig.wallpapers.requests.back().file.toStdString(), c.applied(A)->file.string());
-  // A file that has gone is not set.
-  std::filesystem::remove(c.applied(A)->file);
-  rig.workspace.moveTo(2);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(rig.wallpapers.requests.size(), requests + 1);
+  rig.addWork("1", MediaKind::image, Qt::red);
+  rig.addWork("2", MediaKind::image, Qt::green);
+  const Display a = makeDisplay(A, 1, true), b = makeDisplay(A12, 12, false, QRect(320, 0, 200, 200));
+  rig.displays.set({a, b});
+  auto& c = rig.make();
+  c.start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.applied(A) && c.applied(A12); }, 5000));
+  ASSERT_TRUE(rig.waitIdle());
+  const QString fileA = QString::fromStdString(c.applied(A)->file.string());
+  const QString fileB = QString::fromStdString(c.applied(A12)->file.string());
+  auto& backend = rig.wallpapers;
+  // What A and A12 show on the next workspace (none: the read fails), the
+  // keys set again.
+  struct Row {
+    const char* name;
+    std::optional<QString> shownA, shownB;
+    bool fileAGone;
+    std::vector<QString> set;
+  };
+  const std::vector<Row> rows{
+      {"both show theirs", fileA, fileB, false, {}},
+      {"A shows another picture", "/elsewhere.jpg", fileB, false, {A}},
+      {"A unknown, A12 another", std::nullopt, "/elsewhere.jpg", false, {A, A12}},
+      {"A's file is gone", "/elsewhere.jpg", fileB, true, {}},
+  };
+  int workspace = 0;
+  for (const auto& row : rows) {
+    backend.shown.clear();
+    if (row.shownA) backend.shown[A] = *row.shownA;
+    if (row.shownB) backend.shown[A12] = *row.shownB;
+    if (row.fileAGone) std::filesystem::remove(c.applied(A)->file);
+    const auto before = backend.requests.size();
+    backend.reads.clear();
+    rig.workspace.moveTo(++workspace);
+    ASSERT_TRUE(settle(backend)) << row.name;
+    std::vector<QString> set;
+    for (auto i = before; i < backend.requests.size(); ++i) {
+      const auto& r = backend.requests[i];
+      set.push_back(r.display.key);
+      const auto applied = *c.applied(r.display.key);
+      EXPECT_EQ(r.file.toStdString(), applied.file.string()) << row.name;
+      EXPECT_EQ(r.fill, QColor(applied.options)) << row.name;
+    }
+    EXPECT_EQ(set, row.set) << row.name;
+    EXPECT_EQ(backend.reads, (std::vector<std::pair<QString, int>>{{A, workspace}, {A12, workspace}, {"", 0}, {"", 0}}))
+        << row.name;
+  }
+
+  // A12 is unplugged while it shows another picture: neither read nor set.
+  backend.shown[A12] = "/elsewhere.jpg";
+  rig.displays.set({a});
+  const auto before = backend.requests.size();
+  backend.reads.clear();
+  rig.workspace.moveTo(++workspace);
+  ASSERT_TRUE(settle(backend));
+  for (auto i = before; i < backend.requests.size(); ++i) EXPECT_NE(backend.requests[i].display.key, A12);
+  for (const auto& read : backend.reads) EXPECT_NE(read.first, A12);
 }
 
 }  // namespace

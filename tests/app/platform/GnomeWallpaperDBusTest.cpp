@@ -116,6 +116,19 @@ TEST_F(GnomeWallpaperTest, AMissingSchemaIsAFailure) {
   EXPECT_TRUE(outcome->contains("not available")) << outcome->toStdString();
 }
 
+TEST_F(GnomeWallpaperTest, ReadsEachDisplaysFileOnlyWhileOurSpannedPictureShows) {
+  GnomeWallpaper backend(log, folder.path(), GnomeWallpaper::gnome());
+  const Display left = display("LEFT", QRect(0, 0, 1280, 720)), right = display("RIGHT", QRect(1280, 0, 1280, 720));
+  const QString file = picture("l.jpg", Qt::red);
+  backend.setPicture({left, {left, right}, file, Qt::black}, &answer.box, answer.done());
+  ASSERT_EQ(answer.wait(), std::nullopt);
+  EXPECT_EQ(testsupport::shownBy(backend, left), file);
+  EXPECT_EQ(testsupport::shownBy(backend, right), std::nullopt);  // its fill alone
+  // Another program's picture.
+  ASSERT_EQ(QProcess::execute("gsettings", {"set", schema, "picture-uri", "'file:///elsewhere/a%20b.jpg'"}), 0);
+  EXPECT_EQ(testsupport::shownBy(backend, left), "/elsewhere/a b.jpg");
+}
+
 TEST(GnomeWallpaper, GVariantStringsRoundTrip) {
   for (const QString& s : {QString("file:///a/b.jpg"), QString("it's"), QString("back\\slash"), QString()}) {
     EXPECT_EQ(GnomeWallpaper::unquoted(GnomeWallpaper::quoted(s)), s);

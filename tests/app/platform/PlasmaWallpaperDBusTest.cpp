@@ -20,9 +20,9 @@ using testsupport::FakeSystemLog;
 using testsupport::WallpaperAnswer;
 
 // A stand-in for Plasma's shell on the session bus: it records each script
-// and runs it in a JavaScript engine against desktops of its own, with the
-// few scripting calls the shell offers (desktops, screenGeometry, print,
-// writeConfig).
+// and runs it in a JavaScript engine against desktops of its own, kept from
+// one script to the next, with the few scripting calls the shell offers
+// (desktops, screenGeometry, print, writeConfig, readConfig).
 class FakePlasmaShell : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.PlasmaShell")
@@ -39,17 +39,23 @@ class FakePlasmaShell : public QObject, protected QDBusContext {
     for (const QRect& r : screens) {
       screenList += QStringLiteral("{x:%1,y:%2,width:%3,height:%4},").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
     }
+    const QString saved = desktops.isEmpty()
+                              ? QStringLiteral("[{screen: 0}, {screen: 1}, {screen: -1}]")
+                              : QString::fromUtf8(QJsonDocument(desktops).toJson(QJsonDocument::Compact));
     const QString prelude = QStringLiteral(
         "var __screens = [%1];\n"
         "var __out = '';\n"
-        "function __desktop(s) { return { screen: s, wallpaperPlugin: 'org.kde.color', currentConfigGroup: [],\n"
-        "  config: {}, writeConfig: function (k, v) { this.config[this.currentConfigGroup.join('/') + '/' + k] = "
-        "String(v); } }; }\n"
-        "var __desktops = [__desktop(0), __desktop(1), __desktop(-1)];\n"
+        "function __desktop(d) { return { screen: d.screen, wallpaperPlugin: d.wallpaperPlugin || 'org.kde.color',\n"
+        "  currentConfigGroup: [], config: d.config || {},\n"
+        "  writeConfig: function (k, v) { this.config[this.currentConfigGroup.join('/') + '/' + k] = String(v); },\n"
+        "  readConfig: function (k, fallback) {\n"
+        "    var v = this.config[this.currentConfigGroup.join('/') + '/' + k];\n"
+        "    return v === undefined ? fallback : v; } }; }\n"
+        "var __desktops = %2.map(__desktop);\n"
         "function desktops() { return __desktops; }\n"
         "function screenGeometry(i) { return __screens[i]; }\n"
         "function print(s) { __out += s + '\\n'; }\n")
-                                .arg(screenList);
+                                .arg(screenList, saved);
     engine.evaluate(prelude);
     const QJSValue result = engine.evaluate(script);
     if (result.isError()) {
@@ -87,6 +93,15 @@ TEST(PlasmaWallpaper, SetsTheDesktopOnTheDisplaysScreenOnly) {
   const QJsonObject config = target["config"].toObject();
   EXPECT_EQ(QUrl(config["Wallpaper/org.kde.image/General/Image"].toString()).toLocalFile(), file);
   EXPECT_EQ(config["Wallpaper/org.kde.image/General/Color"].toString(), "#0a141e");
+  // Read back: the file, and none for the desktop that shows a colour over
+  // an image it no longer uses.
+  EXPECT_EQ(testsupport::shownBy(backend, second), file);
+  shell.evaluateScript(
+      "var d = desktops()[0]; d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];"
+      "d.writeConfig('Image', 'file:///tmp/old.jpg');");
+  Display colour = second;
+  colour.geometry = QRect(0, 0, 1920, 1080);
+  EXPECT_EQ(testsupport::shownBy(backend, colour), std::nullopt);
 
   // A display no desktop belongs to: Plasma answers, but nothing was set.
   Display unknown = second;
@@ -102,6 +117,7 @@ TEST(PlasmaWallpaper, SetsTheDesktopOnTheDisplaysScreenOnly) {
   outcome = answer.wait();
   ASSERT_TRUE(outcome);
   EXPECT_TRUE(outcome->startsWith("Plasma did not take the picture")) << outcome->toStdString();
+  EXPECT_EQ(testsupport::shownBy(backend, second), std::nullopt);
   EXPECT_EQ(log.lines().size(), 2u);
   QDBusConnection::disconnectFromBus("fake-plasma");
 }

@@ -139,6 +139,15 @@ TEST(RootWallpaper, SetsEachDisplaysPartAndFreesThePreviousPixmap) {
   }
   EXPECT_TRUE(x.exists(seen.back()));
   EXPECT_TRUE(log.lines().empty());
+
+  // Read back: each display's file while our pixmap shows, none after
+  // another program's.
+  EXPECT_EQ(testsupport::shownBy(backend, left), dir.filePath("g4.jpg"));
+  EXPECT_EQ(testsupport::shownBy(backend, right), dir.filePath("r.jpg"));
+  QImage other(1920, 1080, QImage::Format_RGB32);
+  other.fill(Qt::white);
+  ASSERT_EQ(RootWallpaper::setRootImage(other), std::nullopt);
+  EXPECT_EQ(testsupport::shownBy(backend, left), std::nullopt);
   // One test: the root window is shared by every test on this display.
   coveredRootIsAFailure(backend, log, dir);
 }

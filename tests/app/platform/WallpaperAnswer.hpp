@@ -30,4 +30,18 @@ struct WallpaperAnswer {
   }
 };
 
+// The file the back end reads for the display, or a failure text when no
+// answer came in time.
+inline std::optional<QString> shownBy(WallpaperBackend& backend, const Display& display, int workspace = 0) {
+  QObject box;
+  std::optional<std::optional<QString>> shown;
+  backend.currentPicture(display, workspace, &box, [&](std::optional<QString> file) {
+    shown = file;
+    box.setObjectName(QStringLiteral("answered"));
+  });
+  QSignalSpy spy(&box, &QObject::objectNameChanged);
+  if (!spy.wait(15000)) return QStringLiteral("no answer in time");
+  return *shown;
+}
+
 }  // namespace tavolune::testsupport

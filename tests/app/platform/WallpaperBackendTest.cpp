@@ -59,6 +59,10 @@ TEST(WallpaperBackend, AnswersLaterInOrderAndLogsFailures) {
   backend.setPicture({d, {d}, "/d.jpg", Qt::black}, &last.box, last.done());
   EXPECT_EQ(last.wait(), std::nullopt);
   EXPECT_FALSE(called);
+
+  // A read waits for the pictures asked for before it.
+  backend.setPicture({d, {d}, "/e.jpg", Qt::black}, &context, [](WallpaperBackend::Outcome) {});
+  EXPECT_EQ(testsupport::shownBy(backend, d), "/e.jpg");
 }
 
 // Displays "A" and "B", 100 pixels square, A on the left.

@@ -84,6 +84,11 @@ TEST(XfceWallpaper, SetsEveryWorkspaceOfTheMonitorOnlyWhileXfdesktopRuns) {
     EXPECT_EQ(Xfconfd::call("GetProperty", {"xfce4-desktop", base + "image-style"}).toInt(), 5) << ws;
   }
   EXPECT_EQ(log.lines().size(), 1u);
+  // Read back per workspace: ours, and another program's on workspace 1.
+  EXPECT_EQ(testsupport::shownBy(backend, d, 2), file);
+  Xfconfd::call("SetProperty", {"xfce4-desktop", "/backdrop/screen0/monitorDP-1/workspace1/last-image",
+                                QVariant::fromValue(QDBusVariant("/elsewhere.jpg"))});
+  EXPECT_EQ(testsupport::shownBy(backend, d, 1), "/elsewhere.jpg");
   desktop.unregisterService("org.xfce.xfdesktop");
   QDBusConnection::disconnectFromBus("fake-xfdesktop");
 }
