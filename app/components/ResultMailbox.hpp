@@ -36,8 +36,14 @@ class ResultMailbox {
     receiver_ = nullptr;
   }
 
+  // False once closed: nothing posted after that reaches the receiver.
+  bool isOpen() const {
+    std::lock_guard lock(mutex_);
+    return receiver_ != nullptr;
+  }
+
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   QObject* receiver_;
 };
 

@@ -47,6 +47,8 @@ class LiveArtView final : public QWidget {
   bool showsSpinner() const;
   // "Showing still: <message>" while the card shows, else empty.
   QString failureText() const;
+  // Where the view's loads hand in their stills; closed when the view goes.
+  std::shared_ptr<const ResultMailbox> results() const { return mailbox_; }
 
  signals:
   // A stage report reached the view.

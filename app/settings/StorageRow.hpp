@@ -41,6 +41,8 @@ class StorageRow final : public QWidget {
   QPushButton* clearButton() const { return clear_; }
   QLabel* sizeLabel() const { return sizeLabel_; }
   Spinner* spinner() const { return spinner_; }
+  // Where the row's jobs hand in their results; closed when the row goes.
+  std::shared_ptr<const ResultMailbox> results() const { return mailbox_; }
 
   // The size in the system's file-size wording.
   static QString formatted(std::int64_t bytes);

@@ -112,7 +112,7 @@ struct GridBench {
   LibraryWindowState state;
   std::unique_ptr<LibraryWindow> window;
   LibraryGrid* grid = nullptr;
-  int saves = 0;
+  int edits = 0;
   int changed = 0;
 
   explicit GridBench(std::size_t works, LibraryState library = {}) {
@@ -129,7 +129,7 @@ struct GridBench {
     model->load();
     while (!model->isLoaded()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     model->setOnLibraryChanged([this] { ++changed; });
-    QObject::connect(model.get(), &AppModel::saved, [this] { ++saves; });
+    QObject::connect(model.get(), &AppModel::stateChanged, [this] { ++edits; });
   }
   void open(QSize size, double tile) {
     LibraryWindow::Hosted hosted;
@@ -279,7 +279,8 @@ void BM_SearchKeystroke(benchmark::State& state) {
 BENCHMARK(BM_SearchKeystroke)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
 
 // Ctrl+A and "s" over the collection, Delete on 1,000, one toggle: each to
-// the repainted grid, then one save and one library-changed call.
+// the repainted grid, one edit of the library (the saves coalesce, so the
+// edits are what each save replays) and one library-changed call.
 void BM_GridEdit(benchmark::State& state) {
   GridBench b(std::size_t(state.range(0)));
   b.open({1180, 760}, 170);
@@ -290,14 +291,15 @@ void BM_GridEdit(benchmark::State& state) {
     view.viewport()->repaint();
   };
   double selectS = 0, del = 0, toggle = 0;
-  int worstSaves = 0, worstChanged = 0, works = 0;
+  int worstEdits = 0, worstChanged = 0, works = 0;
   auto measure = [&](const std::function<void()>& edit, double& out) {
-    const int saves = b.saves, changed = b.changed;
+    const int edits = b.edits, changed = b.changed;
     const auto t0 = Clock::now();
     edit();
     out = std::max(out, ms(Clock::now() - t0));
+    // Counted before the spin: ratios noted from decoded thumbnails are edits too.
+    worstEdits = std::max(worstEdits, b.edits - edits);
     b.spinFor(std::chrono::milliseconds(3500));  // past the save delay and the write
-    worstSaves = std::max(worstSaves, b.saves - saves);
     worstChanged = std::max(worstChanged, b.changed - changed);
   };
   for (auto _ : state) {
@@ -321,7 +323,7 @@ void BM_GridEdit(benchmark::State& state) {
   state.counters["select_all_s_ms"] = selectS;
   state.counters["delete_1000_ms"] = del;
   state.counters["toggle_ms"] = toggle;
-  state.counters["saves_per_edit"] = worstSaves;
+  state.counters["library_edits_per_edit"] = worstEdits;
   state.counters["library_changed_per_edit"] = worstChanged;
 }
 BENCHMARK(BM_GridEdit)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();

@@ -1,12 +1,14 @@
 #pragma once
 // A loaded app model on a loopback server, a window state of the test's
 // own, QSettings in a temporary folder, and counters of what the window
-// asks of the rest of the application. GUI thread only.
+// asks of the rest of the application; on request, probes that wait for the
+// test. GUI thread only.
 
 #include "app/library/LibraryWindow.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "tests/app/model/ModelHarness.hpp"
 #include "tests/support/LibraryFixtures.hpp"
+#include "tests/support/fakes/FakeProbeService.hpp"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -17,10 +19,14 @@ namespace tavolune::testsupport {
 
 class LibraryRig : public ModelHarness {
  protected:
-  LibraryRig() {
+  enum class Probes { real, fake };
+
+  explicit LibraryRig(Probes probes = Probes::real) {
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
-    loadedModel();
+    AppModel::Options o = options();
+    if (probes == Probes::fake) o.probes = FakeProbeService::into(probe);
+    loadedModel(std::move(o));
     model->setOnLibraryChanged([this] { ++libraryChangedCalls; });
   }
 
@@ -43,6 +49,7 @@ class LibraryRig : public ModelHarness {
   std::vector<std::string> shown;
   int settingsOpened = 0;
   int libraryChangedCalls = 0;
+  FakeProbeService* probe = nullptr;  // the model's, once it asks for them
 };
 
 }  // namespace tavolune::testsupport

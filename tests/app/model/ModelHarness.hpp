@@ -95,8 +95,9 @@ class ModelHarness : public ::testing::Test {
   std::filesystem::path storeURL() const { return root() / "library.json"; }
   LibraryState onDisk() const { return LibraryStore(storeURL()).load(); }
 
-  AppModel& loadedModel() {
-    model = std::make_unique<AppModel>(options());
+  AppModel& loadedModel() { return loadedModel(options()); }
+  AppModel& loadedModel(AppModel::Options o) {
+    model = std::make_unique<AppModel>(std::move(o));
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();
     EXPECT_TRUE(waitForSignal(loaded));

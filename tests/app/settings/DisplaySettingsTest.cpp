@@ -57,10 +57,14 @@ TEST(FramingCards, ShowTheMainDisplayAndSetEveryDisplay) {
   EXPECT_EQ(rig.controller->config("b").framing, Framing::fit);
   EXPECT_EQ(selected(tab), std::vector<Framing>{Framing::fit});
 
-  // A display without a stored configuration reads Fit.
-  rig.connectDisplays({makeDisplay("c", 3, true)});
+  // A main display without a stored configuration reads Fit, whatever the
+  // other display is set to.
+  tab.framingCards()[1]->click();
+  rig.connectDisplays({makeDisplay("a", 1, false), makeDisplay("c", 3, true)});
   rig.model->edit([](LibraryState& s) { s.screens.erase("c"); });
+  EXPECT_EQ(rig.controller->config("a").framing, Framing::fill);
   EXPECT_EQ(tab.framing(), Framing::fit);
+  EXPECT_EQ(selected(tab), std::vector<Framing>{Framing::fit});
 }
 
 // The colour at an image point, as 0..255 components.

@@ -1,6 +1,7 @@
 // The cache row's states (measuring, empty, full, clearing, closed while a
-// measurement runs) and the footer's rows in each build configuration.
+// job runs) and the footer's rows in each build configuration.
 
+#include "app/components/ResultMailbox.hpp"
 #include "app/components/Spinner.hpp"
 #include "app/model/Updater.hpp"
 #include "app/settings/AboutFooter.hpp"
@@ -77,23 +78,34 @@ TEST(StorageRow, MeasuresEmptyAndFullAndClearsAfterConfirming) {
   EXPECT_EQ(row->size(), 0);
 }
 
-TEST(StorageRow, AMeasurementEndingAfterTheWindowClosedIsDropped) {
+// A job that ends after the window closed must not write into the deleted
+// row: the row refuses its results from the moment it goes. A confirmed
+// clearing still empties the cache.
+TEST(StorageRow, ResultsEndingAfterTheWindowClosedAreRefused) {
   SettingsRig rig;
-  QThreadPool pool;
-  pool.setMaxThreadCount(1);
-  std::latch release(1);
-  pool.start([&release] { release.wait(); });  // holds the measurement back
-  auto* window = new QWidget;
-  auto* row = new StorageRow(rig.model->cache(), pool, window);
-  bool landed = false;
-  QObject::connect(row, &StorageRow::measured, qApp, [&landed] { landed = true; });
-  window->show();
-  delete window;  // closed mid-measure
-  release.count_down();
-  pool.waitForDone();
-  QCoreApplication::sendPostedEvents();
-  QCoreApplication::processEvents();
-  EXPECT_FALSE(landed);
+  struct Case {
+    const char* name;
+    bool clearing;
+  };
+  for (const Case& c : {Case{"measuring", false}, Case{"clearing", true}}) {
+    rig.model->cache().store(std::string(5000, 'x'), "https://media.test/a.png", "image/png");
+    QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    std::latch release(1);
+    pool.start([&release] { release.wait(); });  // holds the row's jobs back
+    auto* window = new QWidget;
+    auto* row = new StorageRow(rig.model->cache(), pool, window);
+    window->show();  // the first measurement
+    if (c.clearing) row->clear();
+    const std::shared_ptr<const ResultMailbox> results = row->results();
+    delete window;  // closed mid-job
+    const bool refused = !results->isOpen();
+    EXPECT_TRUE(refused) << c.name << ": the job's result would reach the deleted row";
+    if (!refused) pool.clear();  // never let the jobs post to freed memory
+    release.count_down();
+    pool.waitForDone();
+    EXPECT_EQ(rig.model->cache().totalSize() == 0, c.clearing) << c.name;
+  }
 }
 
 class SilentFeed final : public UpdateFeed {
