@@ -1,11 +1,20 @@
 #include "app/platform/linux/LinuxPowerSources.hpp"
 
+#include "app/desktop/PowerPolicy.hpp"
+#include "app/platform/linux/DBusPropertyWatch.hpp"
 #include "tests/app/platform/PrivateDesktop.hpp"
+#include "tests/support/fakes/FakeDisplaySource.hpp"
+#include "tests/support/fakes/FakeSessionWatch.hpp"
+#include "tests/support/fakes/FakeWindowCoverage.hpp"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <optional>
 
 namespace tavolune {
 namespace {
@@ -81,6 +90,59 @@ TEST_F(PowerSourcesTest, AbsentServicesGiveAllFalseWithoutWaiting) {
   ASSERT_TRUE(spy.wait(2000));
   EXPECT_EQ(sources.readings(), PowerReadings{});
   EXPECT_LT(clock.elapsed(), 1000);
+}
+
+// UPower takes the read of OnBattery and never answers. The power policy
+// built over it starts and polls at once, the main thread keeps running, the
+// readings keep their defaults, and the read is given up after its time-out.
+TEST_F(PowerSourcesTest, AHungServiceIsGivenUpAfterTheTimeOutWithoutBlocking) {
+  const QString upower = QStringLiteral("org.freedesktop.UPower");
+  const QString upowerPath = QStringLiteral("/org/freedesktop/UPower");
+  testsupport::SilentService hung(bus, upower, upowerPath);
+  ASSERT_TRUE(hung.ready());
+
+  // The main thread's pulse: the longest gap between ticks of a 20 ms timer.
+  QElapsedTimer clock;
+  clock.start();
+  qint64 lastTick = 0;
+  qint64 longestGap = 0;
+  QTimer pulse;
+  pulse.setInterval(20);
+  QObject::connect(&pulse, &QTimer::timeout, [&] {
+    longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+    lastTick = clock.elapsed();
+  });
+  pulse.start();
+
+  LinuxPowerSources sources(bus.bus(), options());
+  testsupport::FakeSessionWatch session;
+  testsupport::FakeWindowCoverage coverage;
+  testsupport::FakeDisplaySource displays;
+  PowerPolicy policy(session, sources, coverage, displays);
+  policy.start({});
+  policy.poll();
+  EXPECT_LT(clock.elapsed(), 200) << "building and polling waited for the service";
+  const QString read = upower + QStringLiteral(" OnBattery");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return hung.calls().contains(read); }, 5000)) << "the service took the read";
+
+  // The same read, through the same call, from its start to its end.
+  QObject context;
+  std::optional<QDBusMessage> reply;
+  QElapsedTimer took;
+  took.start();
+  callAsync(bus.bus(), upower, upowerPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+            {upower, QStringLiteral("OnBattery")}, &context, [&](const QDBusMessage& m) { reply = m; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return reply.has_value(); }, DBusPropertyWatch::callTimeoutMs + 5000));
+  EXPECT_GE(took.elapsed(), DBusPropertyWatch::callTimeoutMs - 200);
+  EXPECT_LT(took.elapsed(), DBusPropertyWatch::callTimeoutMs + 1000);
+  EXPECT_EQ(reply->type(), QDBusMessage::ErrorMessage);
+  EXPECT_EQ(reply->errorName(), QStringLiteral("org.freedesktop.DBus.Error.NoReply"));
+  EXPECT_EQ(hung.calls().count(read), 2) << "the service took both reads and answered neither";
+
+  policy.poll();
+  EXPECT_LT(longestGap, 500) << "the main thread stalled";
+  EXPECT_EQ(sources.readings(), PowerReadings{});
+  EXPECT_EQ(policy.state(), PowerPolicy::State{});
 }
 
 TEST_F(PowerSourcesTest, ThermalPressureIsReadOnRefresh) {

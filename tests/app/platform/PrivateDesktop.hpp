@@ -93,6 +93,53 @@ class DBusMock {
   bool ready_ = false;
 };
 
+// A service that takes the bus name and accepts every Properties.Get on
+// the object but never answers: a hung daemon. Each call it took is one
+// line "interface property" on its output, read by calls().
+class SilentService {
+ public:
+  SilentService(const PrivateBus& bus, const QString& busName, const QString& path) {
+    static const char* script = R"py(
+import sys
+import dbus, dbus.bus, dbus.service, dbus.mainloop.glib
+from gi.repository import GLib
+dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+address, name, path = sys.argv[1:4]
+bus = dbus.bus.BusConnection(address)
+held = []
+class Silent(dbus.service.Object):
+    @dbus.service.method('org.freedesktop.DBus.Properties', in_signature='ss', out_signature='v',
+                         async_callbacks=('answer', 'fail'))
+    def Get(self, interface, prop, answer, fail):
+        held.append(answer)
+        print(interface, prop, flush=True)
+Silent(bus, path)
+owner = dbus.service.BusName(name, bus)
+GLib.MainLoop().run()
+)py";
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral("-c"), QString::fromUtf8(script), bus.address(), busName, path});
+    auto* iface = bus.bus().interface();
+    ready_ = QTest::qWaitFor([&] { return iface->isServiceRegistered(busName).value() || process_.state() == QProcess::NotRunning; },
+                             readyTimeoutMs) &&
+             process_.state() != QProcess::NotRunning;
+  }
+  ~SilentService() { stopProcess(process_); }
+  SilentService(SilentService&&) noexcept = delete;
+  bool ready() const { return ready_; }
+  // The calls it took so far.
+  QStringList calls() {
+    while (process_.canReadLine()) calls_ << QString::fromUtf8(process_.readLine().trimmed());
+    return calls_;
+  }
+
+ private:
+  QProcess process_;
+  bool ready_ = false;
+  QStringList calls_;
+};
+
 // An Xvfb of the test's own, so that changing its monitors or its root
 // window disturbs no other test.
 class PrivateXServer {

@@ -3,6 +3,8 @@
 #include <QSignalSpy>
 
 #include <climits>
+#include <map>
+#include <set>
 
 namespace tavolune {
 namespace {
@@ -146,18 +148,51 @@ TEST(ScreenSaver, NoDisplayNoSaver) {
   EXPECT_FALSE(rig.saver->isShowing());
 }
 
-TEST(ScreenSaver, LockSleepAndDisplayChangesDismiss) {
-  for (int what = 0; what < 3; ++what) {
-    SCOPED_TRACE(what);
+// The saver runs beside a started desktop controller, wired as in main. A
+// library change (a wallet's sync while the user is away, here a hidden work:
+// the same path) makes the controller refresh its screens but must leave the
+// saver up; a change of displays, a lock and display sleep end it.
+TEST(ScreenSaver, LockSleepAndDisplayChangesDismissButLibraryChangesDoNot) {
+  enum class Change { lock, sleep, displays, library };
+  struct Case {
+    const char* what;
+    Change change;
+    bool dismisses;
+    bool refreshesScreens;
+  };
+  for (const Case& c : {Case{"lock", Change::lock, true, false}, Case{"sleep", Change::sleep, true, false},
+                        Case{"displays", Change::displays, true, true},
+                        Case{"library", Change::library, false, true}}) {
+    SCOPED_TRACE(c.what);
     SaverRig rig;
     rig.addWork("1");
+    const Artwork other = rig.addWork("2");
+    DesktopController& desktop = rig.desk.make();
+    QObject::connect(rig.saver.get(), &ScreenSaver::showingChanged, &desktop,
+                     &DesktopController::setScreenSaverShowing);
+    desktop.start();
     rig.saver->start();
     rig.saver->show();
     ASSERT_TRUE(rig.saver->isShowing());
-    if (what == 0) rig.desk.session.setLocked(true);
-    if (what == 1) rig.desk.session.setAsleep(true);
-    if (what == 2) rig.desk.displays.set({testsupport::makeDisplay("other", 9, true)});
-    EXPECT_FALSE(rig.saver->isShowing());
+    const auto windows = rig.saver->windows();
+    QSignalSpy refreshed(&desktop, &DesktopController::screensChanged);
+    QSignalSpy showing(rig.saver.get(), &ScreenSaver::showingChanged);
+    switch (c.change) {
+      case Change::lock: rig.desk.session.setLocked(true); break;
+      case Change::sleep: rig.desk.session.setAsleep(true); break;
+      case Change::displays: rig.desk.displays.set({testsupport::makeDisplay("other", 9, true)}); break;
+      case Change::library: rig.desk.model->setHidden({other.id}, true); break;
+    }
+    EXPECT_EQ(rig.saver->isShowing(), !c.dismisses);
+    // The controller saw the change (a display change after its debounce).
+    if (c.refreshesScreens) {
+      EXPECT_TRUE(!refreshed.isEmpty() || refreshed.wait(2000));
+    }
+    if (!c.dismisses) {
+      EXPECT_FALSE(showing.wait(300)) << "nor a moment later";
+      EXPECT_EQ(rig.saver->windows(), windows) << "the same windows stay up";
+      EXPECT_TRUE(desktop.screenSaverShowing());
+    }
   }
 }
 
@@ -245,36 +280,38 @@ TEST(ScreenSaver, ChoosesFromThePoolAvoidingRecentWorks) {
   }
 }
 
+// Two candidates each: avoiding the work just shown makes the picks alternate
+// between exactly the works the rule allows.
 TEST(ScreenSaver, PrefersGenerativeWorksWhileLiveWorksMayRun) {
   struct Case {
     const char* what;
     AnimationPolicy animation;
     bool lowPower;
-    bool generative;  // the pool holds a generative work
-    bool expectGenerative;
+    std::vector<std::string> works;  // tokens; "gen…" are generative
+    std::set<std::string> chosen;    // the tokens the picks alternate between
   };
-  for (const Case& c : {Case{"clear", AnimationPolicy::selected, false, true, true},
-                        Case{"no generative", AnimationPolicy::selected, false, false, false},
-                        Case{"low power", AnimationPolicy::selected, true, true, false},
-                        Case{"live never", AnimationPolicy::never, false, true, false}}) {
+  for (const Case& c : {Case{"clear", AnimationPolicy::selected, false, {"still", "gen1", "gen2"}, {"gen1", "gen2"}},
+                        Case{"no generative", AnimationPolicy::selected, false, {"still1", "still2"}, {"still1", "still2"}},
+                        Case{"low power", AnimationPolicy::selected, true, {"still", "gen"}, {"still", "gen"}},
+                        Case{"live never", AnimationPolicy::never, false, {"still", "gen"}, {"still", "gen"}}}) {
     SCOPED_TRACE(c.what);
     SaverRig rig;
-    for (int i = 0; i < 6; ++i) rig.addWork("still" + std::to_string(i));
-    if (c.generative) rig.addWork("gen", MediaKind::generative);
+    std::map<std::string, std::string> tokens;  // by artwork id
+    for (const auto& token : c.works) {
+      const auto kind = token.starts_with("gen") ? MediaKind::generative : MediaKind::image;
+      tokens[rig.addWork(token, kind).id] = token;
+    }
     rig.setAnimation(c.animation);
     rig.setLowPower(c.lowPower);
     EXPECT_EQ(rig.saver->canRunLive(), !c.lowPower && c.animation != AnimationPolicy::never);
-    int generative = 0;
+    std::vector<std::string> picks;
     for (int i = 0; i < 12; ++i) {
       const auto work = rig.saver->nextArtwork(QSize(1920, 1080));
-      ASSERT_TRUE(work);
-      generative += work->mediaKind == MediaKind::generative;
+      ASSERT_TRUE(work) << i;
+      picks.push_back(tokens.at(work->id));
     }
-    if (c.expectGenerative) {
-      EXPECT_EQ(generative, 12);
-    } else {
-      EXPECT_LT(generative, 12);
-    }
+    EXPECT_EQ(std::set<std::string>(picks.begin(), picks.end()), c.chosen);
+    for (std::size_t i = 1; i < picks.size(); ++i) EXPECT_NE(picks[i], picks[i - 1]) << "pick " << i;
   }
 }
 
