@@ -11,8 +11,11 @@
 #include <QThreadPool>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
+#include <mutex>
 
 namespace tavolune {
 namespace {
@@ -54,6 +57,16 @@ class AppModelFormats : public testsupport::ModelHarness {
   void own(std::vector<Artwork> works) {
     model->edit([w = testsupport::wallet(), works](LibraryState& s) {
       for (const auto& a : works) testsupport::hold(s, w, {a});
+      s.touch();
+    });
+  }
+  // Takes works out of the library mid-run, as a sync that lost them would.
+  void drop(std::vector<std::string> ids) {
+    model->edit([ids = std::move(ids)](LibraryState& s) {
+      for (const auto& id : ids) {
+        s.artworks.erase(id);
+        for (auto& [wallet, held] : s.ownerships) held.erase(id);
+      }
       s.touch();
     });
   }
@@ -203,6 +216,39 @@ TEST_F(AppModelFormats, AnalysisMeasuresSeriesInTurnAndStopsAfterTheOneUnderWay)
   EXPECT_EQ(libraryChanges, 2);
 }
 
+TEST_F(AppModelFormats, AnalysisOutlivesWorksRemovedOrEditedUnderIt) {
+  auto& m = start();
+  const std::vector<Artwork> works{generative("1", "A #1"), generative("2", "B #1"), generative("3", "C #1")};
+  own(works);
+  bool finished = false;
+  m.analyzeCollection([&] { finished = true; });
+  ASSERT_TRUE(probesUp(1));
+  const std::string probing = probe->up().front().artwork.id;
+  std::vector<Artwork> others;
+  for (const auto& w : works) {
+    if (w.id != probing) others.push_back(w);
+  }
+  ASSERT_EQ(others.size(), 2u);
+  const Artwork gone = others[0], kept = others[1];
+  drop({probing, gone.id});
+  m.edit([id = kept.id](LibraryState& s) {
+    s.artworks.at(id).artist = "Renamed";
+    s.touch();
+  });
+
+  while (QTest::qWaitFor([&] { return finished || !probe->up().empty(); }, 5000) && !finished) {
+    probe->answer(fixedProfile(1.5));
+  }
+  ASSERT_TRUE(finished);
+  EXPECT_FALSE(m.analysisProgress());
+  EXPECT_FALSE(m.state().artworks.contains(probing));
+  EXPECT_FALSE(m.state().artworks.contains(gone.id));
+  ASSERT_TRUE(m.state().artworks.contains(kept.id));
+  EXPECT_EQ(m.state().artworks.at(kept.id).artist, "Renamed");
+  ASSERT_TRUE(m.state().renderProfiles.contains(kept.seriesKey()));
+  EXPECT_EQ(m.state().renderProfiles.at(kept.seriesKey()), fixedProfile(1.5));
+}
+
 TEST_F(AppModelFormats, EveryProbeWaitsInOneQueueOfTwo) {
   auto& m = start();
   std::vector<Artwork> works;
@@ -284,6 +330,65 @@ TEST_F(AppModelFormats, BulkMeasuringFetchesEightAtATimeAndWritesEveryTwentyFive
   EXPECT_EQ(m.state().artworks.at(works[59].id).aspectRatio, 1.5);
 }
 
+TEST_F(AppModelFormats, BulkMeasuringWritesOnlyToWorksStillThere) {
+  auto& m = start();
+  std::vector<Artwork> works;
+  for (int i = 0; i < 12; ++i) {
+    Artwork a = testsupport::work(std::to_string(200 + i), "R" + std::to_string(i));
+    a.thumbnailURI = "ipfs://QmThumb" + std::to_string(i);
+    works.push_back(a);
+  }
+  own(works);
+  // Every thumbnail waits until the test lets it go.
+  struct Gate {
+    std::promise<void> open;
+    std::shared_future<void> opened = open.get_future().share();
+    std::mutex mutex;
+    std::vector<std::string> asked;  // paths, as they came
+  };
+  auto gate = std::make_shared<Gate>();
+  const std::string png = testsupport::FakeImageSource::png(drawing(QSize(30, 20))).toStdString();
+  server.otherwise([gate, png](const testsupport::RecordedRequest& r) {
+    {
+      std::lock_guard lock(gate->mutex);
+      gate->asked.push_back(r.path);
+    }
+    gate->opened.wait_for(std::chrono::seconds(10));
+    return testsupport::CannedResponse{.status = 200, .body = png, .contentType = "image/png"};
+  });
+  bool finished = false;
+  m.measureFormats([&] { finished = true; });
+  auto asked = [&] {
+    std::lock_guard lock(gate->mutex);
+    return gate->asked;
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return asked().size() == AppModel::formatWindow; }, 5000));
+  std::vector<std::string> fetching, waiting;
+  const auto paths = asked();
+  for (std::size_t i = 0; i < works.size(); ++i) {
+    const std::string tail = "QmThumb" + std::to_string(i);
+    const bool out = std::any_of(paths.begin(), paths.end(), [&](const std::string& p) { return p.ends_with(tail); });
+    (out ? fetching : waiting).push_back(works[i].id);
+  }
+  ASSERT_EQ(fetching.size(), AppModel::formatWindow);
+  // One work whose thumbnail is under way and one not yet asked for leave;
+  // another under way is edited.
+  drop({fetching[0], waiting[0]});
+  m.edit([id = fetching[1]](LibraryState& s) {
+    s.artworks.at(id).title = "Renamed";
+    s.touch();
+  });
+  gate->open.set_value();
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 10'000));
+  EXPECT_FALSE(m.formatProgress());
+  EXPECT_FALSE(m.state().artworks.contains(fetching[0]));
+  EXPECT_FALSE(m.state().artworks.contains(waiting[0]));
+  EXPECT_EQ(m.state().artworks.size(), works.size() - 2);
+  EXPECT_EQ(m.state().artworks.at(fetching[1]).title, "Renamed");
+  for (const auto& [id, a] : m.state().artworks) EXPECT_EQ(a.aspectRatio, 1.5) << id;
+}
+
 TEST_F(AppModelFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   auto& m = start();
   const Artwork work = generative("1", "Glow #1");
@@ -319,12 +424,18 @@ TEST_F(AppModelFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   EXPECT_EQ(m.cache().mime(AppModel::stillKey(work.id, 300, 200)), "image/png");
   EXPECT_EQ(still(work, QSizeF(300, 200), false).size(), QSize(300, 200));
 
-  // A still of another size under a key is never stored.
-  m.renderedStill(work, QSizeF(640, 480), 1, true, [](QImage) {});
+  // A still of another size is no answer, and is never stored under the key.
+  QImage wrongSize;
+  bool gotWrongSize = false;
+  m.renderedStill(work, QSizeF(640, 480), 1, true, [&](QImage i) {
+    wrongSize = i;
+    gotWrongSize = true;
+  });
   ASSERT_TRUE(probesUp(1));
   probe->answer(Still{drawing(QSize(320, 240)), Ending::settled});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return probe->up().empty(); }, 1000));
-  EXPECT_TRUE(still(work, QSizeF(640, 480), false).isNull());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return gotWrongSize; }, 5000));
+  EXPECT_TRUE(wrongSize.isNull());
+  EXPECT_FALSE(m.cache().contains(AppModel::stillKey(work.id, 640, 480)));
 
   // Blank at a time-out: nothing is stored, the next request renders again.
   bool timedOut = false;

@@ -1,9 +1,11 @@
 #include "app/platform/linux/GnomeWallpaper.hpp"
 
+#include "app/platform/WallpaperBackend.hpp"
 #include "tests/app/platform/WallpaperAnswer.hpp"
 #include "tests/support/fakes/FakeSystemLog.hpp"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -30,9 +32,9 @@ class GnomeWallpaperTest : public ::testing::Test {
   }
   void TearDown() override { qunsetenv("GSETTINGS_BACKEND"); }
 
-  static QString get(const char* key) {
+  static QString get(const char* key, const QString& schemaID = schema) {
     QProcess p;
-    p.start("gsettings", {"get", schema, key});
+    p.start("gsettings", {"get", schemaID, key});
     p.waitForFinished(5000);
     return GnomeWallpaper::unquoted(QString::fromUtf8(p.readAllStandardOutput())).value_or("?");
   }
@@ -91,6 +93,62 @@ TEST_F(GnomeWallpaperTest, OnePictureSpansEveryDisplayUnderANewNameForNewContent
   EXPECT_EQ(QImage(QUrl(get("picture-uri")).toLocalFile()).size(), QSize(1280, 720));
   EXPECT_EQ(QDir(folder.path()).entryList({"spanned-*"}, QDir::Files).size(), 1);
   EXPECT_TRUE(log.lines().empty());
+}
+
+// Cinnamon's and MATE's schemas, as far as the back end uses them, for a
+// machine that has neither desktop installed.
+constexpr const char* relatives = R"(<schemalist>
+  <schema id="org.cinnamon.desktop.background" path="/org/cinnamon/desktop/background/">
+    <key name="picture-uri" type="s"><default>''</default></key>
+    <key name="picture-options" type="s"><default>'zoom'</default></key>
+    <key name="primary-color" type="s"><default>'#000000'</default></key>
+  </schema>
+  <schema id="org.mate.background" path="/org/mate/desktop/background/">
+    <key name="picture-filename" type="s"><default>''</default></key>
+    <key name="picture-options" type="s"><default>'zoom'</default></key>
+    <key name="primary-color" type="s"><default>'#000000'</default></key>
+  </schema>
+</schemalist>
+)";
+
+TEST_F(GnomeWallpaperTest, EachRelativeOfGnomeGetsThePictureUnderItsOwnSchemaAndKey) {
+  QTemporaryDir schemas;
+  QFile xml(schemas.filePath("relatives.gschema.xml"));
+  ASSERT_TRUE(xml.open(QIODevice::WriteOnly) && xml.write(relatives) > 0);
+  xml.close();
+  QProcess compile;
+  compile.start("glib-compile-schemas", {schemas.path()});
+  ASSERT_TRUE(compile.waitForFinished(10000) && compile.exitCode() == 0)
+      << compile.readAllStandardError().toStdString();
+  const QByteArray desktopBefore = qgetenv("XDG_CURRENT_DESKTOP");
+  qputenv("GSETTINGS_SCHEMA_DIR", schemas.path().toUtf8());
+
+  const struct Row {
+    const char* desktop;
+    const char* schema;
+    const char* key;
+    bool path;  // a plain path rather than a file URI
+  } rows[] = {
+      {"ubuntu:GNOME", "org.gnome.desktop.background", "picture-uri", false},
+      {"X-Cinnamon", "org.cinnamon.desktop.background", "picture-uri", false},
+      {"MATE", "org.mate.background", "picture-filename", true},
+  };
+  const Display only = display("ONE", QRect(0, 0, 1280, 720));
+  for (const auto& row : rows) {
+    qputenv("XDG_CURRENT_DESKTOP", row.desktop);
+    const auto backend = makeWallpaperBackend(log, folder.path());
+    backend->setPicture({only, {only}, picture(QString(row.desktop) + ".jpg", Qt::red), Qt::black}, &answer.box,
+                        answer.done());
+    EXPECT_EQ(answer.wait(), std::nullopt) << row.desktop;
+    const QString stored = get(row.key, row.schema);
+    EXPECT_EQ(stored.startsWith("file://"), !row.path) << row.desktop << ": " << stored.toStdString();
+    const QFileInfo file(row.path ? stored : QUrl(stored).toLocalFile());
+    EXPECT_EQ(file.path(), folder.path()) << row.desktop << ": " << stored.toStdString();
+    EXPECT_TRUE(file.fileName().startsWith("spanned-") && file.exists()) << row.desktop;
+    EXPECT_EQ(get("picture-options", row.schema), "spanned") << row.desktop;
+  }
+  qputenv("XDG_CURRENT_DESKTOP", desktopBefore);
+  qunsetenv("GSETTINGS_SCHEMA_DIR");
 }
 
 TEST_F(GnomeWallpaperTest, AWriteTheStoreDidNotKeepIsAFailure) {

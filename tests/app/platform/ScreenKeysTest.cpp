@@ -1,6 +1,7 @@
 #include "app/platform/linux/ScreenKeys.hpp"
 
 #include <QRegularExpression>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -74,8 +75,18 @@ TEST(ScreenKeys, UniqueStableUpperCaseKeys) {
   // The same monitor keeps its key wherever it is plugged in, when it is unique.
   const auto moved = screenKeys({{12, QStringLiteral("HDMI-2"), dell}});
   EXPECT_EQ(moved[0], keys[0]);
-  // ...and a twin alone is keyed without its connector again.
-  EXPECT_NE(screenKeys({{12, QStringLiteral("DP-2"), twinA}})[0], keys[1]);
+  // ...and a twin alone is keyed by its identity without its connector again,
+  // wherever it is plugged in. Keys are stored, so the name they are built
+  // from is pinned here.
+  const QUuid keyNamespace(QStringLiteral("{6c1f3d52-9a4e-4b8f-a0d7-2e5b91c4f7a3}"));
+  const QChar separator(0x1f);
+  const QString twinIdentity = QStringLiteral("DEL") + separator + QStringLiteral("TWIN") + separator + "12345";
+  const QString withoutConnector =
+      QUuid::createUuidV5(keyNamespace, twinIdentity).toString(QUuid::WithoutBraces).toUpper();
+  EXPECT_EQ(screenKeys({{12, QStringLiteral("DP-2"), twinA}})[0], withoutConnector);
+  EXPECT_EQ(screenKeys({{13, QStringLiteral("HDMI-7"), twinB}})[0], withoutConnector);
+  EXPECT_NE(keys[1], withoutConnector);
+  EXPECT_NE(keys[2], withoutConnector);
 
   // Even a repeated number never gives two displays one key.
   const auto clash = screenKeys({{5, QStringLiteral("A"), std::nullopt}, {5, QStringLiteral("B"), std::nullopt}});

@@ -1,6 +1,7 @@
 #include "core/media/ContentFetcher.hpp"
 
 #include "core/base/TavoluneError.hpp"
+#include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <arpa/inet.h>
@@ -22,18 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::CannedResponse;
 using testsupport::LoopbackServer;
+using testsupport::tavoluneErrorOf;
 
 constexpr std::string_view cid = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
-
-template <class F>
-std::optional<TavoluneError> errorOf(F&& f) {
-  try {
-    f();
-  } catch (const TavoluneError& e) {
-    return e;
-  }
-  return std::nullopt;
-}
 
 // A port nothing listens on: bound, then closed.
 std::string deadBaseURL() {
@@ -155,14 +147,14 @@ TEST_F(ContentFetcherTest, FailuresFallThroughToTheLast) {
   first.on("GET", path, CannedResponse::empty(200));  // 200 with no body is a failure
   second.on("GET", path, CannedResponse::text("gone", 404));
   auto f = fetcher({first.baseURL(), second.baseURL()});
-  auto error = errorOf([&] { f.fetch(std::string(cid), 5); });
+  auto error = tavoluneErrorOf([&] { f.fetch(std::string(cid), 5); });
   EXPECT_EQ(error, TavoluneError::http(404, second.url(path)));
   EXPECT_EQ(first.requestCount(), 1u);
   EXPECT_FALSE(cache->contains(std::string(cid)));  // failures are never cached
 
   // The empty 2xx answer as the last failure.
   auto reversed = fetcher({second.baseURL(), first.baseURL()});
-  EXPECT_EQ(errorOf([&] { reversed.fetch(std::string(cid), 5); }), TavoluneError::http(200, first.url(path)));
+  EXPECT_EQ(tavoluneErrorOf([&] { reversed.fetch(std::string(cid), 5); }), TavoluneError::http(200, first.url(path)));
 
   // A transport failure of the last candidate is passed on as it is.
   auto dead = fetcher({second.baseURL(), deadBaseURL()});
@@ -196,9 +188,9 @@ TEST_F(ContentFetcherTest, DataURLsAndUnknownURIs) {
   EXPECT_EQ(page.data, "<b>hi</b>");
   EXPECT_EQ(page.mime, "text/html");
   EXPECT_EQ(cache->totalSize(), 0);  // never cached
-  EXPECT_EQ(errorOf([&] { f.fetch("data:image/png;base64,***", 5); }), TavoluneError::decoding("data: URL"));
-  EXPECT_EQ(errorOf([&] { f.fetch("not a media uri", 5); }), TavoluneError::allProvidersFailed("no URL"));
-  EXPECT_EQ(errorOf([&] { fetcher({}).fetch("ipfs://" + std::string(cid), 5); }),
+  EXPECT_EQ(tavoluneErrorOf([&] { f.fetch("data:image/png;base64,***", 5); }), TavoluneError::decoding("data: URL"));
+  EXPECT_EQ(tavoluneErrorOf([&] { f.fetch("not a media uri", 5); }), TavoluneError::allProvidersFailed("no URL"));
+  EXPECT_EQ(tavoluneErrorOf([&] { fetcher({}).fetch("ipfs://" + std::string(cid), 5); }),
             TavoluneError::allProvidersFailed("no URL"));
 }
 
@@ -215,7 +207,7 @@ TEST_F(ContentFetcherTest, OnchfsURIsGoThroughTheResolver) {
   EXPECT_EQ(content.mime, "text/html");
   EXPECT_EQ(cache->data(uri), "<p>");
 
-  EXPECT_EQ(errorOf([&] { f.fetch("onchfs://" + std::string(64, 'b'), 5); })->kind(), TavoluneError::Kind::http);
+  EXPECT_EQ(tavoluneErrorOf([&] { f.fetch("onchfs://" + std::string(64, 'b'), 5); }).kind(), TavoluneError::Kind::http);
   EXPECT_FALSE(cache->contains("onchfs://" + std::string(64, 'b')));
 }
 
@@ -256,12 +248,12 @@ TEST_F(ContentFetcherTest, LocalIPFSPaths) {
 TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
   auto f = fetcher({deadBaseURL()});
   auto only = *Url::parse("tavolune://local/ipfs");
-  EXPECT_EQ(errorOf([&] { f.fetchLocal(only); }), TavoluneError::notFound(only.string()));
+  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(only); }), TavoluneError::notFound(only.string()));
   auto other = *Url::parse("tavolune://local/arweave/abc/page.html");
-  EXPECT_EQ(errorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
+  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
   // Another kind is refused even when the cache happens to hold its key.
   cache->store("cached", "arweave/abc/page.html", std::nullopt);
-  EXPECT_EQ(errorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
+  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
   cache->store("cached", "ipfs/" + std::string(cid) + "/page.html", std::nullopt);
   auto hit = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/page.html"));
   EXPECT_EQ(hit.data, "cached");
@@ -281,7 +273,7 @@ TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
   EXPECT_EQ(cache->mime("onchfs/" + dirHash + "/main.js"), "application/javascript");
   // A page cannot smuggle a path into the TzKT request through the hash.
   auto smuggled = *Url::parse("tavolune://local/onchfs/..%2F549144%2Fkeys/x");
-  EXPECT_EQ(errorOf([&] { f.fetchLocal(smuggled); })->kind(), TavoluneError::Kind::notFound);
+  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(smuggled); }).kind(), TavoluneError::Kind::notFound);
 }
 
 // Pages name these URLs themselves: only host "local", the two kinds, ids of
@@ -309,7 +301,8 @@ TEST_F(ContentFetcherTest, LocalURLsThatAreRefused) {
        }) {
     auto url = Url::parse(text);
     ASSERT_TRUE(url) << text;
-    EXPECT_EQ(errorOf([&] { fetcher({first.baseURL()}).fetchLocal(*url); })->kind(), TavoluneError::Kind::notFound)
+    EXPECT_EQ(tavoluneErrorOf([&] { fetcher({first.baseURL()}).fetchLocal(*url); }).kind(),
+              TavoluneError::Kind::notFound)
         << text;
   }
   EXPECT_EQ(first.requestCount(), 0u);
@@ -339,9 +332,8 @@ TEST_F(ContentFetcherTest, OneDownloadIsCapped) {
   first.on("GET", path, CannedResponse{.body = std::string(4096, 'b'), .contentType = "application/octet-stream"});
   auto f = fetcher({first.baseURL()});
   f.maxDownloadBytes = 4095;
-  auto error = errorOf([&] { f.fetch("ipfs://" + std::string(cid) + "/big.bin", 5); });
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->kind(), TavoluneError::Kind::decoding);
+  auto error = tavoluneErrorOf([&] { f.fetch("ipfs://" + std::string(cid) + "/big.bin", 5); });
+  EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
   EXPECT_FALSE(cache->contains("ipfs://" + std::string(cid) + "/big.bin"));
   f.maxDownloadBytes = 4096;
   EXPECT_EQ(f.fetch("ipfs://" + std::string(cid) + "/big.bin", 5).data.size(), 4096u);

@@ -2,6 +2,7 @@
 
 #include "core/media/Gzip.hpp"
 #include "core/base/TavoluneError.hpp"
+#include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@ namespace {
 using testsupport::CannedResponse;
 using testsupport::LoopbackServer;
 using testsupport::RecordedRequest;
+using testsupport::tavoluneErrorOf;
 
 std::string hexOf(std::string_view bytes, bool upper = false) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
@@ -125,16 +127,6 @@ class FakeTzKT {
   std::map<std::string, std::string> chunks_;
 };
 
-template <class F>
-std::optional<TavoluneError> errorOf(F&& f) {
-  try {
-    f();
-  } catch (const TavoluneError& e) {
-    return e;
-  }
-  return std::nullopt;
-}
-
 class OnchfsResolverTest : public ::testing::Test {
  protected:
   LoopbackServer server;
@@ -181,13 +173,15 @@ TEST_F(OnchfsResolverTest, WalksDirectories) {
   EXPECT_EQ(libPage.mime, "text/html");
   EXPECT_EQ(resolver.file(root, "lib").data, "<html>lib</html>");
 
-  EXPECT_EQ(errorOf([&] { resolver.file(root, "assets/"); }), TavoluneError::notFound("onchfs " + root + "/assets/"));
-  EXPECT_EQ(errorOf([&] { resolver.file(root, "missing.js"); }),
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(root, "assets/"); }),
+            TavoluneError::notFound("onchfs " + root + "/assets/"));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(root, "missing.js"); }),
             TavoluneError::notFound("onchfs " + root + "/missing.js"));
-  EXPECT_EQ(errorOf([&] { resolver.file(root, "style.css/child"); }),
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(root, "style.css/child"); }),
             TavoluneError::notFound("onchfs " + root + "/style.css/child"));
   // Names are compared exactly.
-  EXPECT_TRUE(errorOf([&] { resolver.file(root, "Style.css"); }));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(root, "Style.css"); }),
+            TavoluneError::notFound("onchfs " + root + "/Style.css"));
 }
 
 TEST_F(OnchfsResolverTest, InodesAreCachedByLowerCasedHash) {
@@ -226,7 +220,7 @@ TEST_F(OnchfsResolverTest, ChunkBatchesOfForty) {
   resolver.maxFileBytes = 20;
   auto ten = tzkt.chunk("0123456789");
   EXPECT_EQ(resolver.fetchChunks({ten, ten}).size(), 20u);
-  EXPECT_EQ(errorOf([&] { resolver.fetchChunks({ten, ten, ten}); }),
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({ten, ten, ten}); }),
             TavoluneError::decoding("onchfs file larger than 20 bytes"));
 
   server.resetRecords();
@@ -240,14 +234,16 @@ TEST_F(OnchfsResolverTest, ChunkValuesAreHex) {
   EXPECT_EQ(resolver.fetchChunks({prefixed, upper}), "AB\xFF\xEE");
 
   auto odd = tzkt.chunk("odd", "abc");
-  EXPECT_EQ(errorOf([&] { resolver.fetchChunks({prefixed, odd}); }), TavoluneError::notFound("onchfs chunk " + odd));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({prefixed, odd}); }),
+            TavoluneError::notFound("onchfs chunk " + odd));
   auto notHex = tzkt.chunk("nothex", "zz");
-  EXPECT_EQ(errorOf([&] { resolver.fetchChunks({notHex}); }), TavoluneError::notFound("onchfs chunk " + notHex));
-  EXPECT_EQ(errorOf([&] { resolver.fetchChunks({hashOf("never stored")}); }),
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({notHex}); }),
+            TavoluneError::notFound("onchfs chunk " + notHex));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({hashOf("never stored")}); }),
             TavoluneError::notFound("onchfs chunk " + hashOf("never stored")));
   // A pointer that is not hex never reaches a request.
   server.resetRecords();
-  EXPECT_EQ(errorOf([&] { resolver.fetchChunks({"ab,cd"}); }), TavoluneError::notFound("onchfs chunk ab,cd"));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({"ab,cd"}); }), TavoluneError::notFound("onchfs chunk ab,cd"));
   EXPECT_EQ(server.requestCount(), 0u);
 }
 
@@ -278,33 +274,32 @@ TEST_F(OnchfsResolverTest, EmptyFileNeedsNoChunkRequest) {
 TEST_F(OnchfsResolverTest, BadHashesAndValuesFail) {
   // Hashes from a page must be hex before they go into a URL.
   for (std::string hash : {"", "../549144/keys", "abc?limit=1", "abc def", "0xabc"}) {
-    EXPECT_EQ(errorOf([&] { resolver.file(hash, "index.html"); }),
+    EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(hash, "index.html"); }),
               TavoluneError::notFound("onchfs " + hash + "/index.html"))
         << hash;
   }
   auto dir = tzkt.directory("evil", {{"a", "../../v1/accounts"}});
-  EXPECT_EQ(errorOf([&] { resolver.file(dir, "a"); }), TavoluneError::notFound("onchfs ../../v1/accounts"));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(dir, "a"); }), TavoluneError::notFound("onchfs ../../v1/accounts"));
   EXPECT_EQ(server.requestCount(), 1u);  // only the directory itself
 
   auto neither = hashOf("neither");
   tzkt.inode(neither, R"({"symlink":"x"})");
-  EXPECT_EQ(errorOf([&] { resolver.file(neither, ""); }), TavoluneError::decoding("inode onchfs " + neither));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(neither, ""); }), TavoluneError::decoding("inode onchfs " + neither));
 
   // A directory whose index leads back to itself ends instead of looping.
   auto loop = hashOf("loop");
   tzkt.inode(loop, R"({"directory":{"index.html":")" + loop + "\"}}");
-  EXPECT_EQ(errorOf([&] { resolver.file(loop, ""); }), TavoluneError::notFound("onchfs " + loop + "/"));
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(loop, ""); }), TavoluneError::notFound("onchfs " + loop + "/"));
 }
 
 TEST_F(OnchfsResolverTest, ServiceFailuresPassThrough) {
   auto missing = hashOf("missing");
   server.get("/v1/bigmaps/549145/keys/" + missing, "{}", 500);
-  auto error = errorOf([&] { resolver.file(missing, ""); });
-  ASSERT_TRUE(error);
-  EXPECT_TRUE(error->isHTTP(500));
+  auto error = tavoluneErrorOf([&] { resolver.file(missing, ""); });
+  EXPECT_TRUE(error.isHTTP(500));
   // Nothing cached from a failure: the next call asks again.
   server.resetRecords();
-  errorOf([&] { resolver.file(missing, ""); });
+  EXPECT_TRUE(tavoluneErrorOf([&] { resolver.file(missing, ""); }).isHTTP(500));
   EXPECT_EQ(server.requestCount(), 1u);
 }
 

@@ -3,14 +3,51 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <iomanip>
 #include <limits>
+#include <locale>
+#include <sstream>
 #include <string>
 
 namespace tavolune {
 namespace {
 
+struct CommaDecimals : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+};
+
+// A desktop that writes decimals with a comma, for as long as it lives: the
+// C++ global locale always, and the C library's numbers too where such a
+// locale is installed.
+class CommaLocale {
+ public:
+  CommaLocale() : previous_(std::locale::global(std::locale(std::locale::classic(), new CommaDecimals))) {
+    const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+    previousNumeric_ = numeric ? numeric : "C";
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8", "ru_RU.UTF-8"}) {
+      if (std::setlocale(LC_NUMERIC, name)) break;
+    }
+  }
+  ~CommaLocale() {
+    std::setlocale(LC_NUMERIC, previousNumeric_.c_str());
+    std::locale::global(previous_);
+  }
+  CommaLocale(const CommaLocale&) = delete;
+  CommaLocale& operator=(const CommaLocale&) = delete;
+
+ private:
+  std::locale previous_;
+  std::string previousNumeric_;
+};
+
 TEST(LayoutLabels, RatioNamesComeFromTheTableOrTwoDecimals) {
+  const CommaLocale comma;
+  std::ostringstream localized;
+  localized << std::fixed << std::setprecision(2) << 2.4;
+  ASSERT_EQ(localized.str(), "2,40") << "the comma locale is not in effect";
   struct Row {
     double ratio;
     std::string name;
