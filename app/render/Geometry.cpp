@@ -1,7 +1,10 @@
 #include "app/render/Geometry.hpp"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace tavolune {
 
@@ -30,6 +33,28 @@ Rect Rect::integral() const {
 }
 
 namespace geometry {
+namespace {
+
+// A screen-sized canvas is tens of megabytes of fresh memory: in 4 KiB pages
+// its first fill costs more than all the drawing on it. Large buffers are
+// asked to be backed by huge pages instead.
+QImage hugePageImage(QSize size, QImage::Format format) {
+  constexpr std::size_t huge = std::size_t(2) << 20;
+  const std::size_t bytesPerLine =
+      (std::size_t(size.width()) * QImage::toPixelFormat(format).bitsPerPixel() / 8 + 3) & ~std::size_t(3);
+  const std::size_t bytes = bytesPerLine * std::size_t(size.height());
+  if (bytes < 4 * huge) return QImage(size, format);
+  const std::size_t rounded = (bytes + huge - 1) / huge * huge;
+  void* memory = std::aligned_alloc(huge, rounded);
+  if (!memory) return {};
+  madvise(memory, rounded, MADV_HUGEPAGE);
+  QImage image(static_cast<uchar*>(memory), size.width(), size.height(), qsizetype(bytesPerLine), format, std::free,
+               memory);
+  if (image.isNull()) std::free(memory);
+  return image;
+}
+
+}  // namespace
 
 bool isPositive(double v) { return std::isfinite(v) && v > 0; }
 
@@ -48,11 +73,13 @@ void yUp(QPainter& painter, double canvasHeight) {
   painter.scale(1, -1);
 }
 
-QImage newCanvas(QSize size) {
+QImage newCanvas(QSize size) { return newCanvas(size, Qt::transparent); }
+
+QImage newCanvas(QSize size, const QColor& fill) {
   if (size.width() <= 0 || size.height() <= 0) return {};
-  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  QImage image = hugePageImage(size, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return {};
-  image.fill(Qt::transparent);
+  image.fill(fill);
   return image;
 }
 

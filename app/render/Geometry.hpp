@@ -54,6 +54,8 @@ inline constexpr int maxPixelSide = 32767;
 void yUp(QPainter& painter, double canvasHeight);
 // A new transparent bitmap in the format all our drawing uses; null on failure.
 QImage newCanvas(QSize size);
+// The same, filled with a colour instead.
+QImage newCanvas(QSize size, const QColor& fill);
 // Draws an image stretched into target (device coordinates) at high quality:
 // large reductions are averaged first rather than sampled.
 void drawImageHighQuality(QPainter& painter, const QRectF& target, const QImage& image);

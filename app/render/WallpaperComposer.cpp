@@ -62,13 +62,16 @@ QImage compose(const QImage& image, QSizeF pixelSize, Framing framing, std::opti
   if (image.isNull()) return {};
   const auto size = geometry::truncatedPixelSize(pixelSize);
   if (!size) return {};
-  QImage canvas = geometry::newCanvas(*size);
-  if (canvas.isNull()) return {};
   const QColor background = matte && matte->isValid() ? *matte : edgeColor(image);
+  // An opaque matte is the canvas's first fill; a translucent one is painted
+  // over the cleared canvas.
+  const bool opaque = background.alpha() == 255;
+  QImage canvas = geometry::newCanvas(*size, opaque ? background : QColor(Qt::transparent));
+  if (canvas.isNull()) return {};
   const int H = size->height();
 
   QPainter p(&canvas);
-  p.fillRect(canvas.rect(), background);
+  if (!opaque) p.fillRect(canvas.rect(), background);
   const Rect r = artRect(double(image.width()) / image.height(), canvasRect(*size), framing);
   if (framing == Framing::passePartout) {
     p.save();

@@ -57,11 +57,15 @@ std::optional<QString> coveringDesktopWindow(xcb_connection_t* c, xcb_window_t r
   return std::nullopt;
 }
 
-// Uploads the image in strips that fit the server's request size.
+// Uploads the image in strips of about a quarter megabyte. The server reads
+// a request whole before it draws it: strips of many megabytes have it grow
+// (and drop again) an input buffer that large and leave it idle meanwhile,
+// where small ones keep it drawing while the rest is sent.
 bool upload(xcb_connection_t* c, xcb_pixmap_t pixmap, const QImage& image) {
   const xcb_gcontext_t gc = xcb_generate_id(c);
   xcb_create_gc(c, gc, pixmap, 0, nullptr);
-  const std::uint32_t maxBytes = xcb_get_maximum_request_length(c) * 4 - 64;
+  constexpr std::uint32_t stripBytes = 256 * 1024;
+  const std::uint32_t maxBytes = std::min(stripBytes, xcb_get_maximum_request_length(c) * 4 - 64);
   const auto stride = static_cast<std::uint32_t>(image.bytesPerLine());
   const int rowsPerStrip = std::max<int>(1, static_cast<int>(maxBytes / stride));
   for (int y = 0; y < image.height(); y += rowsPerStrip) {

@@ -106,11 +106,22 @@ TEST(WallpaperComposer, FillOfAnExtremeShapeShowsItsMiddle) {
 
 TEST(WallpaperComposer, ComposeBackgroundIsTheMatteElseTheEdgeColour) {
   const QImage art = solid(60, 30, QColor(100, 150, 200));
-  const QImage sampled = WC::compose(art, QSize(300, 300), Framing::fit, std::nullopt);
-  EXPECT_TRUE(colorNear(sampled, 5, 5, QColor(92, 138, 184), 2));
-  const QImage matted = WC::compose(art, QSize(300, 300), Framing::fit, QColor(10, 200, 30));
-  EXPECT_TRUE(colorNear(matted, 5, 5, QColor(10, 200, 30), 1));
-  EXPECT_TRUE(colorNear(matted, 150, 150, QColor(100, 150, 200), 1));
+  // A screen-sized canvas is made another way than a small one: both rows.
+  for (const QSize size : {QSize(300, 300), QSize(3000, 1700)}) {
+    const int w = size.width(), h = size.height();
+    const QImage sampled = WC::compose(art, size, Framing::fit, std::nullopt);
+    EXPECT_TRUE(colorNear(sampled, 5, 5, QColor(92, 138, 184), 2)) << w;
+    EXPECT_TRUE(colorNear(sampled, w - 1, h - 1, QColor(92, 138, 184), 2)) << w;
+    const QImage matted = WC::compose(art, size, Framing::fit, QColor(10, 200, 30));
+    EXPECT_TRUE(colorNear(matted, 5, 5, QColor(10, 200, 30), 1)) << w;
+    EXPECT_TRUE(colorNear(matted, w - 1, h - 1, QColor(10, 200, 30), 1)) << w;
+    EXPECT_TRUE(colorNear(matted, w / 2, h / 2, QColor(100, 150, 200), 1)) << w;
+    // A translucent matte stays translucent around the work.
+    const QImage veiled = WC::compose(art, size, Framing::fit, QColor(10, 200, 30, 128));
+    EXPECT_NEAR(veiled.pixelColor(w - 1, h - 1).alpha(), 128, 1) << w;
+    EXPECT_TRUE(colorNear(veiled, w - 1, h - 1, QColor(10, 200, 30), 2)) << w;
+    EXPECT_EQ(veiled.pixelColor(w / 2, h / 2).alpha(), 255) << w;
+  }
 }
 
 TEST(WallpaperComposer, OnlyTheMatCastsAShadowAndItFallsDownwards) {
