@@ -6,7 +6,6 @@ bash scripts/setup.sh
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVOLUNE_SANITIZE=ON -DTAVOLUNE_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp"
 # LeakSanitizer's exit-time tracer dies (signal 11) in the one test whose
 # video GStreamer cannot open, while GStreamer's threads wind down after the
 # test has passed: that test runs with the other checks but no leak check.
