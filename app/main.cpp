@@ -32,6 +32,7 @@
 #include "app/shell/Diagnostics.hpp"
 #include "app/shell/LaunchSwitches.hpp"
 #include "app/shell/MenuBarExtra.hpp"
+#include "app/shell/ProcessMemory.hpp"
 #include "app/shell/QuitSignals.hpp"
 #include "app/shell/SingleInstance.hpp"
 #include "app/stage/ArtRuntime.hpp"
@@ -44,7 +45,6 @@
 #include <QThreadPool>
 
 #include <cstdio>
-#include <malloc.h>
 #include <memory>
 
 using namespace tavolune;
@@ -59,10 +59,7 @@ BuildInfo thisBuild() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  // Each pool thread would get a malloc arena of its own, and each arena
-  // keeps what its thread freed: a library read or a still decoded on one
-  // thread would stay in the process for good. Two arenas hold the program.
-  mallopt(M_ARENA_MAX, 2);
+  configureProcessMemory();
   const QString dataFolder = QString::fromStdString(TavolunePaths::data().string());
   CrashHandler::install(Diagnostics::crashesFolder(dataFolder).toStdString(),
                         Diagnostics::version(thisBuild()).toStdString());

@@ -3,6 +3,7 @@
 // its scheme before the application exists, so every app benchmark makes it
 // here. GUI thread only.
 
+#include "app/shell/ProcessMemory.hpp"
 #include "app/stage/ArtRuntime.hpp"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ namespace tavolune::bench {
 
 inline void ensureApp() {
   if (QCoreApplication::instance()) return;
+  configureProcessMemory();
   // Widget cases run without a display too; the web and desktop cases want Xvfb.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
