@@ -1,8 +1,9 @@
 #pragma once
 // Sets an image file as the desktop picture of one display, on whichever
-// desktop runs, and reads which one it shows. GUI thread only. Nothing blocks: back ends talk to their
-// desktop asynchronously (short D-Bus time-outs, helper processes, a worker
-// with its own X connection) and answer later on the GUI thread.
+// desktop runs, and reads which one it shows. GUI thread only. Nothing
+// blocks: back ends talk to their desktop asynchronously (short D-Bus
+// time-outs, helper processes, a worker with its own X connection) and
+// answer later on the GUI thread.
 
 #include "app/platform/DisplaySource.hpp"
 #include "app/platform/SystemLog.hpp"

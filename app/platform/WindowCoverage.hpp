@@ -42,7 +42,8 @@ struct WindowStack {
     using T = StackedWindow::Type;
     if (w.type != T::normal && w.type != T::dialog && w.type != T::utility) return false;
     if (w.hidden) return false;
-    return !w.workspace || *w.workspace == StackedWindow::allWorkspaces || !currentWorkspace || *w.workspace == *currentWorkspace;
+    return !w.workspace || *w.workspace == StackedWindow::allWorkspaces || !currentWorkspace ||
+           *w.workspace == *currentWorkspace;
   }
 };
 

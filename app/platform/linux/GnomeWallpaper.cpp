@@ -96,8 +96,8 @@ void GnomeWallpaper::apply(const WallpaperRequest& request, Done done) {
   const auto pieces = spanned_.update(request);
   const QString path = QDir(folder_).filePath(SpannedPicture::fileName(pieces));
   const QColor fill = request.fill;
-  Done finish = [this, path, files = spanned_.files(), done](Outcome outcome) {
-    if (!outcome) confirmed_ = {path, files};
+  Done finish = [this, path, done](Outcome outcome) {
+    if (!outcome) spanned_.confirm(path);
     done(outcome);
   };
   if (!QDir().mkpath(folder_)) {
@@ -127,10 +127,9 @@ void GnomeWallpaper::read(const Display& display, int, Shown finish) {
         if (value) path = schema_.takesPath ? *value : QUrl(*value).toLocalFile();
         if (path.isEmpty()) {
           finish(std::nullopt);
-        } else if (path == confirmed_.path) {
+        } else if (spanned_.isConfirmed(path)) {
           // Our spanned picture: each display shows its own file in it.
-          auto it = confirmed_.files.find(key);
-          finish(it != confirmed_.files.end() ? std::optional(it->second) : std::nullopt);
+          finish(spanned_.fileShown(path, key));
         } else {
           finish(path);
         }

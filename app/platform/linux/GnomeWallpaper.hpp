@@ -11,7 +11,6 @@
 
 #include <QStringList>
 
-#include <map>
 #include <optional>
 #include <set>
 
@@ -51,11 +50,6 @@ class GnomeWallpaper final : public WallpaperBackend {
   QString folder_;
   Schema schema_;
   SpannedPicture spanned_;
-  // The spanned picture last confirmed, and each display's file in it.
-  struct Confirmed {
-    QString path;
-    std::map<QString, QString> files;
-  } confirmed_;
   std::optional<std::set<QString>> keys_;
 };
 

@@ -99,8 +99,8 @@ void RootWallpaper::apply(const WallpaperRequest& request, Done finish) {
                       Outcome outcome = setRoot(pieces, &pixmap);
                       return std::pair(outcome, pixmap);
                     })
-      .then(this, [this, files = spanned_.files(), finish](std::pair<Outcome, std::uint32_t> result) {
-        if (!result.first) confirmed_ = {result.second, files};
+      .then(this, [this, finish](std::pair<Outcome, std::uint32_t> result) {
+        if (!result.first) spanned_.confirm(QString::number(result.second));
         finish(result.first);
       });
 }
@@ -108,12 +108,7 @@ void RootWallpaper::apply(const WallpaperRequest& request, Done finish) {
 void RootWallpaper::read(const Display& display, int, Shown finish) {
   QtConcurrent::run(QThreadPool::globalInstance(), [] { return rootPixmap(); })
       .then(this, [this, key = display.key, finish](std::optional<std::uint32_t> pixmap) {
-        const auto it = confirmed_.files.find(key);
-        if (!pixmap || *pixmap != confirmed_.pixmap || it == confirmed_.files.end()) {
-          finish(std::nullopt);
-        } else {
-          finish(it->second);
-        }
+        finish(pixmap ? spanned_.fileShown(QString::number(*pixmap), key) : std::nullopt);
       });
 }
 

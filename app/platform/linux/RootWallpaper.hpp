@@ -12,7 +12,6 @@
 #include <QImage>
 
 #include <cstdint>
-#include <map>
 #include <optional>
 
 namespace tavolune {
@@ -42,10 +41,6 @@ class RootWallpaper final : public WallpaperBackend {
 
  private:
   SpannedPicture spanned_;
-  struct Confirmed {
-    std::uint32_t pixmap = 0;
-    std::map<QString, QString> files;
-  } confirmed_;
 };
 
 }  // namespace tavolune

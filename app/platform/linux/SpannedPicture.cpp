@@ -32,10 +32,17 @@ std::vector<SpannedPiece> SpannedPicture::update(const WallpaperRequest& request
   return pieces;
 }
 
-std::map<QString, QString> SpannedPicture::files() const {
-  std::map<QString, QString> out;
-  for (const auto& [key, picture] : byDisplay_) out.emplace(key, picture.first);
-  return out;
+void SpannedPicture::confirm(const QString& shown) {
+  confirmed_ = shown;
+  confirmedFiles_.clear();
+  for (const auto& [key, picture] : byDisplay_) confirmedFiles_.emplace(key, picture.first);
+}
+
+std::optional<QString> SpannedPicture::fileShown(const QString& shown, const QString& key) const {
+  if (!isConfirmed(shown)) return std::nullopt;
+  const auto it = confirmedFiles_.find(key);
+  if (it == confirmedFiles_.end()) return std::nullopt;
+  return it->second;
 }
 
 QRect SpannedPicture::bounds(const std::vector<SpannedPiece>& pieces) {

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace tavolune {
@@ -28,8 +29,14 @@ class SpannedPicture {
   // Records the request's picture and answers every display's piece, in the
   // request's display order; displays that are gone are forgotten.
   std::vector<SpannedPiece> update(const WallpaperRequest& request);
-  // Each display's latest file, by key, as of the last update.
-  std::map<QString, QString> files() const;
+  // The desktop confirmed showing the last update's picture, known to it as
+  // `shown` (a file path, a pixmap id).
+  void confirm(const QString& shown);
+  // Whether `shown` is the picture last confirmed.
+  bool isConfirmed(const QString& shown) const { return !shown.isEmpty() && shown == confirmed_; }
+  // The display's file in the confirmed picture while the desktop still
+  // shows that one; none for anything else, or a display not in it.
+  std::optional<QString> fileShown(const QString& shown, const QString& key) const;
 
   // The union of the pieces, from the origin of root coordinates.
   static QRect bounds(const std::vector<SpannedPiece>& pieces);
@@ -43,6 +50,8 @@ class SpannedPicture {
 
  private:
   std::map<QString, std::pair<QString, QColor>> byDisplay_;
+  QString confirmed_;
+  std::map<QString, QString> confirmedFiles_;
 };
 
 }  // namespace tavolune
