@@ -2,8 +2,8 @@
 
 #include "app/components/ArtworkImage.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/network/AddressResolver.hpp"
 

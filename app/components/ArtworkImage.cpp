@@ -2,7 +2,7 @@
 
 #include "app/components/LoadingPlaceholder.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>

@@ -8,7 +8,7 @@
 // lands for the artwork and size asked last. GUI thread only.
 
 #include "app/components/ImageServices.hpp"
-#include "app/components/ResultMailbox.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "core/model/Artwork.hpp"
 
 #include <QImage>

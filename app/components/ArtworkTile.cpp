@@ -4,9 +4,9 @@
 #include "app/components/LoadingPlaceholder.hpp"
 #include "app/qt/Convert.hpp"
 #include "app/render/Shadow.hpp"
-#include "app/shell/ChainBadge.hpp"
-#include "app/shell/KindBadge.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/ChainBadge.hpp"
+#include "app/style/KindBadge.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 
 #include "app/components/Divider.hpp"
 #include "app/components/RoundedCard.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QPainter>
 #include <QPainterPath>

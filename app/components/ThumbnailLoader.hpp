@@ -10,7 +10,7 @@
 // every repaint. GUI thread only; the fetching runs on the pool.
 
 #include "app/components/ImageServices.hpp"
-#include "app/components/ResultMailbox.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "core/model/Artwork.hpp"
 
 #include <QObject>

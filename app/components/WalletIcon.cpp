@@ -1,8 +1,8 @@
 #include "app/components/WalletIcon.hpp"
 
 #include "app/components/ArtworkImage.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QPainter>
 

@@ -5,11 +5,11 @@
 // Created in main after the app model and destroyed before the application
 // object. GUI thread only; nothing here blocks.
 
-#include "app/components/ResultMailbox.hpp"
 #include "app/desktop/DesktopFormats.hpp"
 #include "app/desktop/PowerPolicy.hpp"
 #include "app/platform/DisplaySource.hpp"
 #include "app/platform/IdleClock.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "core/base/Date.hpp"
 #include "core/base/Uuid.hpp"
 #include "core/model/Artwork.hpp"

@@ -8,7 +8,7 @@
 #include "app/inspector/InspectorSection.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -8,7 +8,7 @@
 #include "app/qt/Convert.hpp"
 #include "app/render/FrameRenderer.hpp"
 #include "app/render/Shadow.hpp"
-#include "app/shell/SmallCaps.hpp"
+#include "app/style/SmallCaps.hpp"
 #include "core/base/Enum.hpp"
 
 #include <QPainter>

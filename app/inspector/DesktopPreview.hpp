@@ -6,9 +6,9 @@
 // the desktop controller, changes nothing. GUI thread only; the still loads
 // on the pool and lands only for the work shown now.
 
-#include "app/components/ResultMailbox.hpp"
 #include "app/inspector/InspectorServices.hpp"
 #include "app/inspector/PreviewGeometry.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "core/model/Artwork.hpp"
 
 #include <QImage>

@@ -8,8 +8,8 @@
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
 #include "app/render/Shadow.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

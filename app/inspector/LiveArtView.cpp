@@ -5,8 +5,8 @@
 #include "app/components/Spinner.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/render/WallpaperComposer.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -8,7 +8,7 @@
 // parents cut it. GUI thread only; stills load on the pool.
 
 #include "app/components/ImageServices.hpp"
-#include "app/components/ResultMailbox.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "app/stage/ArtStageView.hpp"
 #include "core/model/Artwork.hpp"
 

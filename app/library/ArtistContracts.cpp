@@ -3,8 +3,8 @@
 #include "app/components/PlainText.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 #include "core/text/Phrases.hpp"
 
 #include <QFontDatabase>

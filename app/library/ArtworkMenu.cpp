@@ -5,7 +5,7 @@
 #include "app/library/LibraryWindowState.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QDesktopServices>
 

@@ -3,7 +3,7 @@
 #include "app/components/AddWalletField.hpp"
 #include "app/library/ArtistContracts.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -3,9 +3,9 @@
 #include "app/components/Divider.hpp"
 #include "app/library/LibraryWindow.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/SmallCaps.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/SmallCaps.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 #include "core/model/Rotation.hpp"
 
 #include <QHBoxLayout>

@@ -4,7 +4,7 @@
 #include "app/library/ArtworkDrag.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QMenu>
 

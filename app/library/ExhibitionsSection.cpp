@@ -5,8 +5,8 @@
 #include "app/library/LibraryWindow.hpp"
 #include "app/library/SidebarRow.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include "app/components/Divider.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "app/library/LibraryGridView.hpp"
 
 #include "app/library/ArtworkDrag.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include "app/components/ThumbnailLoader.hpp"
 #include "app/library/LibraryGridModel.hpp"

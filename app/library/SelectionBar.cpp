@@ -6,8 +6,8 @@
 #include "app/library/LibraryEdits.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QFrame>
 #include <QHBoxLayout>

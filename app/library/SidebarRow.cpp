@@ -2,8 +2,8 @@
 
 #include "app/components/PlainText.hpp"
 #include "app/components/Spinner.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QFontDatabase>
 #include <QMouseEvent>

@@ -7,9 +7,9 @@
 #include "app/library/WalletList.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/SmallCaps.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/SmallCaps.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "app/components/Spinner.hpp"
 #include "app/library/WalletList.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QLabel>
 #include <QScrollArea>

@@ -6,10 +6,10 @@
 #include "app/menubar/MenuRow.hpp"
 #include "app/menubar/PopoverPaint.hpp"
 #include "app/model/AppModel.hpp"
+#include "app/model/Diagnostics.hpp"
 #include "app/model/Updater.hpp"
 #include "app/model/WindowManager.hpp"
-#include "app/shell/Diagnostics.hpp"
-#include "app/shell/TestVersionBadge.hpp"
+#include "app/style/TestVersionBadge.hpp"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

@@ -9,7 +9,7 @@
 // that edit stay disabled until the library is loaded. GUI thread only.
 
 #include "app/components/ImageServices.hpp"
-#include "app/shell/BuildInfo.hpp"
+#include "app/model/BuildInfo.hpp"
 #include "core/base/Date.hpp"
 #include "core/model/Artwork.hpp"
 

@@ -16,7 +16,7 @@
 #include "app/model/AppModel.hpp"
 #include "app/model/WindowManager.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>

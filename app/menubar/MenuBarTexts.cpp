@@ -1,7 +1,7 @@
 #include "app/menubar/MenuBarTexts.hpp"
 
+#include "app/model/Diagnostics.hpp"
 #include "app/qt/Convert.hpp"
-#include "app/shell/Diagnostics.hpp"
 #include "core/model/Rotation.hpp"
 
 namespace tavolune::MenuBarTexts {

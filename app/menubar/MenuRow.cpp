@@ -2,7 +2,7 @@
 
 #include "app/menubar/MenuBarTexts.hpp"
 #include "app/menubar/PopoverPaint.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QPainter>
 #include <QPainterPath>

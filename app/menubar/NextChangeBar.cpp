@@ -3,7 +3,7 @@
 #include "app/components/PlainText.hpp"
 #include "app/desktop/DesktopController.hpp"
 #include "app/model/AppModel.hpp"
-#include "app/shell/Diagnostics.hpp"
+#include "app/model/Diagnostics.hpp"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -2,7 +2,7 @@
 
 #include "app/components/PlainText.hpp"
 #include "app/menubar/PopoverPaint.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QPainter>
 #include <QPainterPath>

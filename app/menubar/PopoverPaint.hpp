@@ -3,7 +3,7 @@
 // secondary, tertiary over the palette's text) and symbols drawn in one
 // colour, kept in Qt's pixmap cache. GUI thread only.
 
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QFont>
 #include <QPalette>

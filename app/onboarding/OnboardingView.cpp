@@ -3,8 +3,8 @@
 #include "app/onboarding/GenerativeBackdrop.hpp"
 #include "app/onboarding/WalletPreviewMosaic.hpp"
 #include "app/onboarding/WelcomeHeader.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "app/onboarding/WelcomeHeader.hpp"
 
 #include "app/components/ArtworkImage.hpp"
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -8,7 +8,7 @@
 // thread only; nothing here blocks: stills are fetched on the thread pool.
 
 #include "app/components/ImageServices.hpp"
-#include "app/components/ResultMailbox.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "core/base/Uuid.hpp"
 #include "core/model/Artwork.hpp"
 #include "core/model/DisplayChoices.hpp"

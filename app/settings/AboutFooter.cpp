@@ -1,8 +1,8 @@
 #include "app/settings/AboutFooter.hpp"
 
 #include "app/model/Updater.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/TestVersionBadge.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/TestVersionBadge.hpp"
 
 #include <QApplication>
 #include <QClipboard>

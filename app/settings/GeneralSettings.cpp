@@ -10,7 +10,7 @@
 #include "app/settings/SettingsControls.hpp"
 #include "app/settings/SettingsForm.hpp"
 #include "app/settings/StorageRow.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 #include "core/model/Rotation.hpp"
 
 #include <QDesktopServices>

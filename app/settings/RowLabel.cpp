@@ -1,7 +1,7 @@
 #include "app/settings/RowLabel.hpp"
 
-#include "app/shell/Symbols.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QHBoxLayout>
 #include <QLinearGradient>

@@ -4,8 +4,8 @@
 // (the update check, the support report, the screen saver). Everything
 // referenced outlives the window. GUI thread only.
 
-#include "app/shell/BuildInfo.hpp"
-#include "app/shell/Diagnostics.hpp"
+#include "app/model/BuildInfo.hpp"
+#include "app/model/Diagnostics.hpp"
 #include "core/model/Artwork.hpp"
 
 #include <QString>

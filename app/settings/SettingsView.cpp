@@ -1,12 +1,12 @@
 #include "app/settings/SettingsView.hpp"
 
+#include "app/model/SettingsState.hpp"
 #include "app/model/WindowManager.hpp"
 #include "app/settings/AboutFooter.hpp"
 #include "app/settings/DisplaySettings.hpp"
 #include "app/settings/GeneralSettings.hpp"
 #include "app/settings/ScreenSaverSettings.hpp"
-#include "app/shell/SettingsState.hpp"
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QTabWidget>
 #include <QVBoxLayout>

@@ -3,8 +3,8 @@
 // Display and Screen Saver tabs, kept in step with the shared open tab both
 // ways, over the about footer. GUI thread only.
 
+#include "app/model/SettingsTab.hpp"
 #include "app/settings/SettingsServices.hpp"
-#include "app/shell/SettingsTab.hpp"
 
 #include <QWidget>
 

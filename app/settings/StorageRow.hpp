@@ -4,7 +4,7 @@
 // come back only while the row exists: a measurement or clearing that ends
 // after the window closed is dropped. GUI thread only.
 
-#include "app/components/ResultMailbox.hpp"
+#include "app/qt/ResultMailbox.hpp"
 
 #include <QWidget>
 

@@ -5,7 +5,7 @@
 
 #include <QStringList>
 
-#include "app/shell/SettingsTab.hpp"
+#include "app/model/SettingsTab.hpp"
 
 namespace tavolune {
 

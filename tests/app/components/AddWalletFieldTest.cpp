@@ -1,7 +1,7 @@
 #include "app/components/AddWalletField.hpp"
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/WalletIcon.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 #include "core/base/TavoluneError.hpp"
 
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "app/components/ArtworkTile.hpp"
 
-#include "app/shell/ChainBadge.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/ChainBadge.hpp"
+#include "app/style/Theme.hpp"
 #include "tests/app/render/TestImages.hpp"
 
 #include <QDir>

@@ -2,6 +2,7 @@
 // an unknown stored value shows blank; the rows that follow the displays,
 // the login item and the analysis.
 
+#include "app/model/SettingsState.hpp"
 #include "app/settings/DisplaySettings.hpp"
 #include "app/settings/FrameCard.hpp"
 #include "app/settings/FramesSettings.hpp"
@@ -12,7 +13,6 @@
 #include "app/settings/ScreenSaverSettings.hpp"
 #include "app/settings/SettingsControls.hpp"
 #include "app/settings/SettingsView.hpp"
-#include "app/shell/SettingsState.hpp"
 #include "tests/app/settings/SettingsRig.hpp"
 
 #include <QAbstractButton>

@@ -1,11 +1,11 @@
 // The window's tabs follow the shared tab both ways; the screen saver tab's
 // preview work and when it looks at the pool.
 
+#include "app/model/SettingsState.hpp"
 #include "app/model/WindowManager.hpp"
 #include "app/settings/ScreenSaverSettings.hpp"
 #include "app/settings/SettingsControls.hpp"
 #include "app/settings/SettingsView.hpp"
-#include "app/shell/SettingsState.hpp"
 #include "tests/app/settings/SettingsRig.hpp"
 
 #include <QPushButton>

@@ -1,12 +1,12 @@
 // The cache row's states (measuring, empty, full, clearing, closed while a
 // job runs) and the footer's rows in each build configuration.
 
-#include "app/components/ResultMailbox.hpp"
 #include "app/components/Spinner.hpp"
 #include "app/model/Updater.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "app/settings/AboutFooter.hpp"
 #include "app/settings/StorageRow.hpp"
-#include "app/shell/TestVersionBadge.hpp"
+#include "app/style/TestVersionBadge.hpp"
 #include "tests/app/settings/SettingsRig.hpp"
 
 #include <QApplication>

@@ -2,9 +2,9 @@
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 
+#include "app/model/SettingsState.hpp"
 #include "app/shell/DefaultsMigration.hpp"
 #include "app/shell/LaunchSwitches.hpp"
-#include "app/shell/SettingsState.hpp"
 
 #include <QSignalSpy>
 

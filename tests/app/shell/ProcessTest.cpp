@@ -8,8 +8,8 @@
 #include <csignal>
 #include <unistd.h>
 
+#include "app/model/Diagnostics.hpp"
 #include "app/shell/CrashHandler.hpp"
-#include "app/shell/Diagnostics.hpp"
 #include "app/shell/QuitSignals.hpp"
 
 namespace tavolune {

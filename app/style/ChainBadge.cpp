@@ -1,7 +1,7 @@
-#include "app/shell/ChainBadge.hpp"
+#include "app/style/ChainBadge.hpp"
 
 #include "app/qt/Convert.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 namespace tavolune {
 

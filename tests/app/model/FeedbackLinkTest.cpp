@@ -1,7 +1,7 @@
 #include <QUrlQuery>
 #include <gmock/gmock.h>
 
-#include "app/shell/Diagnostics.hpp"
+#include "app/model/Diagnostics.hpp"
 
 namespace tavolune {
 namespace {

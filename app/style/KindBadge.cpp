@@ -1,6 +1,6 @@
-#include "app/shell/KindBadge.hpp"
+#include "app/style/KindBadge.hpp"
 
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QEvent>
 

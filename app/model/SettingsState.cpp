@@ -1,4 +1,4 @@
-#include "app/shell/SettingsState.hpp"
+#include "app/model/SettingsState.hpp"
 
 namespace tavolune {
 

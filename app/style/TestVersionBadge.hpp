@@ -2,7 +2,7 @@
 // The orange "TEST" capsule that marks a test build. It shows wherever it is
 // placed; it has no condition of its own. GUI thread only.
 
-#include "app/shell/CapsuleBadge.hpp"
+#include "app/style/CapsuleBadge.hpp"
 
 namespace tavolune {
 

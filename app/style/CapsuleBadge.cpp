@@ -1,4 +1,4 @@
-#include "app/shell/CapsuleBadge.hpp"
+#include "app/style/CapsuleBadge.hpp"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>

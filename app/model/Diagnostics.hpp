@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/model/BuildInfo.hpp"
 #include "app/platform/DisplaySource.hpp"
-#include "app/shell/BuildInfo.hpp"
 #include "core/base/Date.hpp"
 
 namespace tavolune {

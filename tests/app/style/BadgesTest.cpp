@@ -3,12 +3,12 @@
 #include <set>
 #include <gmock/gmock.h>
 
-#include "app/shell/ChainBadge.hpp"
-#include "app/shell/KindBadge.hpp"
-#include "app/shell/SmallCaps.hpp"
-#include "app/shell/Symbols.hpp"
-#include "app/shell/TestVersionBadge.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/ChainBadge.hpp"
+#include "app/style/KindBadge.hpp"
+#include "app/style/SmallCaps.hpp"
+#include "app/style/Symbols.hpp"
+#include "app/style/TestVersionBadge.hpp"
+#include "app/style/Theme.hpp"
 
 namespace tavolune {
 namespace {

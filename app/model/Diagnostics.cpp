@@ -1,4 +1,4 @@
-#include "app/shell/Diagnostics.hpp"
+#include "app/model/Diagnostics.hpp"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,8 +10,8 @@
 
 #include "app/platform/MachineInfo.hpp"
 #include "app/qt/Convert.hpp"
-#include "core/text/Phrases.hpp"
 #include "core/model/LibraryState.hpp"
+#include "core/text/Phrases.hpp"
 
 namespace tavolune::Diagnostics {
 namespace {

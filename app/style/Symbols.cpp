@@ -1,4 +1,4 @@
-#include "app/shell/Symbols.hpp"
+#include "app/style/Symbols.hpp"
 
 #include <QImage>
 

@@ -2,7 +2,7 @@
 // The chain's short name ("ETH", "BASE", ...) in white on its chain colour.
 // GUI thread only.
 
-#include "app/shell/CapsuleBadge.hpp"
+#include "app/style/CapsuleBadge.hpp"
 #include "core/model/Chain.hpp"
 
 namespace tavolune {

@@ -1,7 +1,7 @@
-#include "app/shell/SmallCaps.hpp"
+#include "app/style/SmallCaps.hpp"
 
 #include "app/qt/Convert.hpp"
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 #include "core/text/Text.hpp"
 
 namespace tavolune {

@@ -2,7 +2,7 @@
 // The media badge of a tile: "GIF", "Video" or "Live", with a play mark on
 // the accent colour when the work runs live on the desktop. GUI thread only.
 
-#include "app/shell/CapsuleBadge.hpp"
+#include "app/style/CapsuleBadge.hpp"
 #include "core/model/MediaKind.hpp"
 
 namespace tavolune {

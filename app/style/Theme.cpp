@@ -1,4 +1,4 @@
-#include "app/shell/Theme.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QGuiApplication>
 

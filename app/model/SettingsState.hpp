@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-#include "app/shell/SettingsTab.hpp"
+#include "app/model/SettingsTab.hpp"
 
 namespace tavolune {
 

@@ -1,4 +1,4 @@
-#include "app/shell/Diagnostics.hpp"
+#include "app/model/Diagnostics.hpp"
 
 #include <QDesktopServices>
 

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <limits>
 
-#include "app/shell/Diagnostics.hpp"
+#include "app/model/Diagnostics.hpp"
 #include "core/model/LibraryState.hpp"
 #include "tests/support/LibraryFixtures.hpp"
 

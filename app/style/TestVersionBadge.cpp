@@ -1,4 +1,4 @@
-#include "app/shell/TestVersionBadge.hpp"
+#include "app/style/TestVersionBadge.hpp"
 
 namespace tavolune {
 
