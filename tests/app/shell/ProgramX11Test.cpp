@@ -26,8 +26,6 @@
 namespace tavolune {
 namespace {
 
-#ifdef TAVOLUNE_EXECUTABLE
-
 using testsupport::CannedResponse;
 using testsupport::LoopbackServer;
 
@@ -186,8 +184,6 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
   EXPECT_EQ(saved.artworks.size(), works.size());
   EXPECT_FALSE(QDir(data.filePath("Wallpapers")).entryList({QStringLiteral("*.jpg")}, QDir::Files).isEmpty());
 }
-
-#endif
 
 }  // namespace
 }  // namespace tavolune
