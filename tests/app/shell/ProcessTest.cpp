@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <gmock/gmock.h>
 
@@ -40,6 +41,31 @@ TEST(CrashHandlerDeathTest, LeavesOneReport) {
   const QString today = QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd");
   EXPECT_TRUE(reports[0].startsWith("Tavolune-" + today)) << reports[0].toStdString();
   EXPECT_EQ(Diagnostics::recentCrashes(folder, QDateTime::currentDateTimeUtc()), reports);
+}
+
+// Deep enough to overflow any thread's stack; the volatile frame keeps the
+// recursion from being turned into a loop.
+[[gnu::noinline]] int descend(int depth) {
+  volatile char frame[4096];
+  frame[0] = char(depth);
+  return depth <= 0 ? frame[0] : descend(depth - 1) + frame[0];
+}
+
+TEST(CrashHandlerDeathTest, AStackOverflowOnAWorkerThreadIsReported) {
+  // Fork style, as above: the report must land in this test's folder.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  QTemporaryDir data;
+  const QString folder = Diagnostics::crashesFolder(data.path());
+  EXPECT_EXIT(
+      {
+        CrashHandler::install(folder.toStdString(), "1.4.0 (212)");
+        QThreadPool pool;
+        pool.start([] { std::_Exit(descend(1 << 30)); });
+        pool.waitForDone();
+        std::_Exit(0);
+      },
+      ::testing::KilledBySignal(SIGSEGV), "");
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1);
 }
 
 // In a child process: the signal must come back as quitRequested through the
