@@ -52,7 +52,9 @@ class HTTPClient {
 
   // Lets publicAddressesOnly requests reach loopback all the same, for the
   // tests and benchmarks that serve outside data from 127.0.0.1.
-  // Process-wide; off unless set.
+  // Process-wide; off unless set, or unless the process starts with this
+  // variable set to "1".
+  static constexpr const char* allowLoopbackVariable = "TAVOLUNE_ALLOW_LOOPBACK";
   static void allowLoopback(bool allowed);
   static bool loopbackAllowed();
 
