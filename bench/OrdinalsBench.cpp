@@ -1,5 +1,3 @@
-#if __has_include("support/LoopbackServer.hpp")
-
 #include "core/indexers/OrdProvider.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
@@ -48,5 +46,3 @@ void BM_OrdinalsSync(benchmark::State& state) {
 BENCHMARK(BM_OrdinalsSync)->Arg(300)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
-
-#endif

@@ -32,6 +32,9 @@ void PowerPolicy::start(std::function<AppSettings()> settings) {
     next.asleep = asleep;
     publish(std::move(next), true);
   });
+  // An unplugged charger counts at once, not at the next (resting) poll.
+  // Only the readings: a refresh here would report again, without end.
+  connect(&sources_, &PowerSources::readingsChanged, this, [this] { publish(withReadings(state_), false); });
   // A lock or sleep that began before we started counts too.
   State first = state_;
   first.locked = session_.locked();
@@ -55,15 +58,19 @@ void PowerPolicy::poll() {
   // What has no signal is read now and seen by the next poll.
   session_.refresh();
   sources_.refresh();
+  State next = withReadings(state_);
+  next.coveredDisplays = watchesCoverage_ ? lastCovered_ : std::set<std::uint32_t>{};
+  publish(std::move(next), false);
+  if (watchesCoverage_) requestCoverage();
+}
+
+PowerPolicy::State PowerPolicy::withReadings(State next) const {
   const PowerReadings r = sources_.readings();
-  State next = state_;
   next.onBattery = r.onBattery;
   next.lowPower = r.lowPower;
   next.thermalSerious = r.thermalSerious;
   next.reduceMotion = r.reduceMotion;
-  next.coveredDisplays = watchesCoverage_ ? lastCovered_ : std::set<std::uint32_t>{};
-  publish(std::move(next), false);
-  if (watchesCoverage_) requestCoverage();
+  return next;
 }
 
 void PowerPolicy::requestCoverage() {

@@ -53,8 +53,9 @@ class PowerPolicy final : public QObject {
   PowerPolicy(SessionWatch& session, PowerSources& sources, WindowCoverage& coverage, DisplaySource& displays,
               QObject* parent = nullptr);
 
-  // Follows the session, reads everything once, then polls every 5 s while
-  // coverage is watched (a live work shows), every minute otherwise. Once.
+  // Follows the session and the power sources' reports, reads everything
+  // once, then polls every 5 s while coverage is watched (a live work
+  // shows), every minute otherwise. Once.
   void start(std::function<AppSettings()> settings);
 
   const State& state() const { return state_; }
@@ -78,12 +79,13 @@ class PowerPolicy final : public QObject {
   void poll();
 
  signals:
-  // After every change from the poll and every session report (those also
-  // when nothing changed).
+  // After every change from the poll or a power report, and every session
+  // report (those also when nothing changed).
   void stateChanged(const tavolune::PowerPolicy::State& state);
 
  private:
   void publish(State next, bool always);
+  State withReadings(State next) const;
   void requestCoverage();
 
   SessionWatch& session_;

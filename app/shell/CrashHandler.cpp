@@ -1,6 +1,11 @@
 #include "app/shell/CrashHandler.hpp"
 
+#include "core/persistence/Files.hpp"
+
+#include <dlfcn.h>
 #include <execinfo.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,6 +13,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
+#include <new>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -149,6 +156,56 @@ void onFatalSignal(int signo, siginfo_t* info, void*) {
   ::raise(signo);
 }
 
+// Threads started after install() get an alternate stack of their own: a
+// stack overflow on a worker must still find room for the handler.
+std::atomic<bool> threadStacks{false};
+constexpr std::size_t threadStackSize = 64 * 1024;
+
+class ThreadSignalStack {
+ public:
+  ThreadSignalStack() {
+    void* memory = ::mmap(nullptr, threadStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return;
+    stack_t stack{};
+    stack.ss_sp = memory;
+    stack.ss_size = threadStackSize;
+    if (::sigaltstack(&stack, nullptr) != 0) {
+      ::munmap(memory, threadStackSize);
+      return;
+    }
+    memory_ = memory;
+  }
+  ~ThreadSignalStack() {
+    if (!memory_) return;
+    stack_t current{};
+    // Only ours is taken down; whatever the thread set since stays.
+    if (::sigaltstack(nullptr, &current) == 0 && current.ss_sp == memory_) {
+      stack_t off{};
+      off.ss_flags = SS_DISABLE;
+      ::sigaltstack(&off, nullptr);
+      ::munmap(memory_, threadStackSize);
+    }
+  }
+  ThreadSignalStack(const ThreadSignalStack&) = delete;
+  ThreadSignalStack& operator=(const ThreadSignalStack&) = delete;
+
+ private:
+  void* memory_ = nullptr;
+};
+
+struct ThreadStart {
+  void* (*routine)(void*);
+  void* argument;
+};
+
+void* startWithSignalStack(void* raw) {
+  const ThreadStart start = *static_cast<ThreadStart*>(raw);
+  delete static_cast<ThreadStart*>(raw);
+  // Also taken down when the thread ends through pthread_exit (unwinding).
+  ThreadSignalStack stack;
+  return start.routine(start.argument);
+}
+
 bool copy(char* to, std::size_t capacity, const std::string& from) {
   if (from.size() + 1 > capacity) return false;
   std::memcpy(to, from.c_str(), from.size() + 1);
@@ -159,7 +216,7 @@ bool copy(char* to, std::size_t capacity, const std::string& from) {
 
 bool install(const std::string& crashesFolder, const std::string& versionText) {
   std::error_code error;
-  std::filesystem::create_directories(crashesFolder, error);
+  files::createPrivateDirectories(crashesFolder, error);
   if (!std::filesystem::is_directory(crashesFolder, error)) return false;
   if (!copy(folder, sizeof folder, crashesFolder)) return false;
   if (!copy(version, sizeof version, versionText.substr(0, sizeof version - 1))) return false;
@@ -173,6 +230,8 @@ bool install(const std::string& crashesFolder, const std::string& versionText) {
   stack.ss_size = sizeof alternateStack;
   if (::sigaltstack(&stack, nullptr) != 0) return false;
 
+  threadStacks.store(true);
+
   struct sigaction action {};
   action.sa_sigaction = onFatalSignal;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK;
@@ -183,3 +242,19 @@ bool install(const std::string& crashesFolder, const std::string& versionText) {
 }
 
 }  // namespace tavolune::CrashHandler
+
+// Every thread of the process starts here: ours (std::thread, QThreadPool,
+// QtConcurrent) and those of the libraries we load. Defined in the program,
+// it comes before the C library's in symbol lookup.
+extern "C" __attribute__((visibility("default"))) int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                                                                     void* (*routine)(void*), void* argument) {
+  using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+  static const auto next = reinterpret_cast<Create>(::dlsym(RTLD_NEXT, "pthread_create"));
+  if (!next) return EAGAIN;
+  if (!tavolune::CrashHandler::threadStacks.load()) return next(thread, attributes, routine, argument);
+  auto* start = new (std::nothrow) tavolune::CrashHandler::ThreadStart{routine, argument};
+  if (!start) return EAGAIN;
+  const int result = next(thread, attributes, &tavolune::CrashHandler::startWithSignalStack, start);
+  if (result != 0) delete start;
+  return result;
+}

@@ -1,12 +1,12 @@
 #include "app/shell/SingleInstance.hpp"
 
+#include "app/platform/PrivateSockets.hpp"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-
-#include <unistd.h>
 
 namespace tavolune {
 namespace {
@@ -15,24 +15,33 @@ constexpr int connectTimeoutMs = 1000;
 constexpr int writeTimeoutMs = 1000;
 constexpr int lockTimeoutMs = 5000;
 
-// Asks a listening instance to reopen; false when none answers.
-bool handOver(const QString& name) {
+enum class HandOver { done, nobody, stranger };
+
+// Asks a listening instance to reopen. A listener of another user hears
+// nothing from us.
+HandOver handOver(const QString& name) {
   QLocalSocket socket;
   socket.connectToServer(name, QIODevice::WriteOnly);
-  if (!socket.waitForConnected(connectTimeoutMs)) return false;
+  if (!socket.waitForConnected(connectTimeoutMs)) return HandOver::nobody;
+  if (privatesockets::peerUser(socket.socketDescriptor()) != privatesockets::currentUser()) {
+    socket.abort();
+    return HandOver::stranger;
+  }
   socket.write(SingleInstance::reopenMessage);
   const bool written = socket.waitForBytesWritten(writeTimeoutMs) || socket.bytesToWrite() == 0;
   socket.disconnectFromServer();
   if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(writeTimeoutMs);
-  return written;
+  return written ? HandOver::done : HandOver::nobody;
 }
 
 }  // namespace
 
 QString SingleInstance::serverName(const QString& dataFolder) {
+  const QString folder = privatesockets::runtimeFolder();
+  if (folder.isEmpty()) return {};
   const QString path = QDir::cleanPath(QDir(dataFolder).absolutePath());
   const QByteArray hash = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
-  return QStringLiteral("tavolune-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+  return QDir(folder).filePath(QStringLiteral("tavolune-%1.socket").arg(QString::fromLatin1(hash)));
 }
 
 SingleInstance::SingleInstance(const QString& dataFolder, QObject* parent)
@@ -44,12 +53,17 @@ SingleInstance::~SingleInstance() {
 
 SingleInstance::Role SingleInstance::claim() {
   if (server_) return Role::primary;
+  if (name_.isEmpty()) return Role::failed;
   // Two launches at the same moment take turns: without the lock both could
   // find the socket dead, and one would remove the other's fresh one.
-  QLockFile lock(QDir(QDir::tempPath()).filePath(name_ + QStringLiteral(".lock")));
-  if (!lock.tryLock(lockTimeoutMs)) return handOver(name_) ? Role::secondary : Role::failed;
+  QLockFile lock(name_ + QStringLiteral(".lock"));
+  if (!lock.tryLock(lockTimeoutMs)) return handOver(name_) == HandOver::done ? Role::secondary : Role::failed;
 
-  if (handOver(name_)) return Role::secondary;
+  switch (handOver(name_)) {
+    case HandOver::done: return Role::secondary;
+    case HandOver::stranger: return Role::failed;  // never remove what is not ours
+    case HandOver::nobody: break;
+  }
   // Nobody answers: whatever socket file is left belongs to a dead process.
   QLocalServer::removeServer(name_);
   auto* server = new QLocalServer(this);
@@ -65,6 +79,11 @@ SingleInstance::Role SingleInstance::claim() {
 
 void SingleInstance::acceptConnections() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    if (privatesockets::peerUser(socket->socketDescriptor()) != privatesockets::currentUser()) {
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     // The message may come in pieces; a reopen counts once it is whole.
     auto readLines = [this, socket] {

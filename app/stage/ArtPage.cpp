@@ -34,7 +34,8 @@ QWebEngineScript script(const QString& name, const QString& source, QWebEngineSc
 
 ArtPage::ArtPage(const ContentFetcher& fetcher, QObject* parent)
     : QWebEnginePage(ownedProfile.get(), parent),
-      handler_(new TavoluneSchemeHandler(fetcher, ownedProfile.get())) {
+      handler_(new TavoluneSchemeHandler(fetcher, ownedProfile.get())),
+      loadBudget_(TavoluneSchemeHandler::loadBudget) {
   QWebEngineProfile& profile = *ownedProfile;
   profile.installUrlSchemeHandler(QByteArray(MediaResolver::scheme.data(), qsizetype(MediaResolver::scheme.size())),
                                   handler_);
@@ -83,6 +84,8 @@ ArtPage::~ArtPage() = default;
 void ArtPage::loadArtwork(const QUrl& url) {
   loadedInline_ = false;
   requestTimeout_.stop();
+  // The page's own navigations stay on the budget of the load we started.
+  handler_->startLoad(loadBudget_);
   if (url.scheme() == u"data") {
     const std::string text = url.toString(QUrl::FullyEncoded).toStdString();
     if (auto decoded = DataURL::decode(text)) {

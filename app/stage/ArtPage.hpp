@@ -8,6 +8,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
+#include <cstdint>
 #include <memory>
 
 class QUrl;
@@ -45,6 +46,8 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   void loadArtwork(const QUrl& url);
   // Whether the last loadArtwork went through setContent.
   bool loadedInline() const { return loadedInline_; }
+  // Bytes each later loadArtwork may fetch through the scheme.
+  void setLoadBudget(std::int64_t bytes) { loadBudget_ = bytes; }
 
  protected:
   void javaScriptAlert(const QUrl&, const QString&) override {}
@@ -57,6 +60,7 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   TavoluneSchemeHandler* handler_;  // a child of the profile
   QTimer requestTimeout_;
   bool loadedInline_ = false;
+  std::int64_t loadBudget_;
 };
 
 }  // namespace tavolune

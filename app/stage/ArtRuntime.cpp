@@ -3,10 +3,13 @@
 #include "app/qt/Convert.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/NetworkRules.hpp"
+#include "core/base/Hosts.hpp"
 #include "core/model/MediaResolver.hpp"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QWebEngineUrlScheme>
 
 // Resources of a static library are registered by hand.
@@ -28,8 +31,37 @@ NetworkRules*& rules() {
   return compiled;
 }
 
-// Peer connections would carry traffic the rule list never sees.
+// Peer connections would carry traffic the rule list never sees, and a
+// frame can reach the engine's RTCPeerConnection before the page runtime
+// replaces it. Under this policy WebRTC sends no UDP at all, and its TCP
+// (TURN, ICE-TCP) goes through the proxy below.
 constexpr const char* webRTCSwitch = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
+
+// A loopback port held bound and never listening: the kernel refuses every
+// connection to it at once, and no one else can take it while we live.
+quint16 refusingPort() {
+  static QTcpSocket* held = [] {
+    auto* socket = new QTcpSocket;
+    socket->bind(QHostAddress(QHostAddress::LocalHost), 0, QAbstractSocket::DontShareAddress);
+    return socket;
+  }();
+  return held->localPort();
+}
+
+// The engine's proxy is that port, so whatever the engine would send
+// elsewhere is refused. Only the live-art hosts, which the rule list lets
+// pages reach, bypass it; "<-loopback>" takes back Chromium's own bypass
+// of localhost and 127.0.0.0/8.
+QByteArray proxySwitches() {
+  const quint16 port = refusingPort();
+  if (port == 0) return {};
+  QByteArray bypass = "<-loopback>";
+  for (std::string_view host : hosts::liveArtHosts) {
+    const QByteArray name(host.data(), qsizetype(host.size()));
+    bypass += ';' + name + ";*." + name;
+  }
+  return "--proxy-server=http://127.0.0.1:" + QByteArray::number(port) + " --proxy-bypass-list=" + bypass;
+}
 
 }  // namespace
 
@@ -43,9 +75,11 @@ void registerScheme() {
 
   QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
   if (!flags.contains(webRTCSwitch)) {
-    if (!flags.isEmpty()) flags += ' ';
+    // Appended last, so they win over any proxy given before.
+    flags += ' ';
     flags += webRTCSwitch;
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    flags += ' ' + proxySwitches();
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
   }
 }
 

@@ -17,8 +17,11 @@ class NetworkRules;
 namespace ArtRuntime {
 
 // Registers "tavolune" (secure, CORS-enabled, never local access) and the
-// engine switches every live view relies on. Must run before the
-// QApplication exists; every main calls it. Safe to call more than once.
+// engine switches every live view relies on: WebRTC without UDP, and a
+// proxy that refuses every connection except to the live-art hosts, so no
+// frame or worker reaches anything else, peer connections included. Must
+// run before the QApplication exists; every main calls it. Safe to call
+// more than once.
 void registerScheme();
 
 // Builds the network rule list once; views configured afterwards carry it.

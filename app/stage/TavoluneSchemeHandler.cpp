@@ -1,19 +1,51 @@
 #include "app/stage/TavoluneSchemeHandler.hpp"
 
 #include "app/qt/Convert.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "core/model/MediaResolver.hpp"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QIODevice>
 #include <QPointer>
 #include <QThreadPool>
 #include <QWebEngineUrlRequestJob>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 
 namespace tavolune {
+
+namespace {
+
+// Serves the fetched bytes where they lie: a file may be hundreds of
+// megabytes, and a copy into a QByteArray would hold it twice.
+class BytesDevice final : public QIODevice {
+ public:
+  BytesDevice(Bytes bytes, QObject* parent) : QIODevice(parent), bytes_(std::move(bytes)) {
+    open(QIODevice::ReadOnly);
+  }
+  qint64 size() const override { return qint64(bytes_.size()); }
+  bool isSequential() const override { return false; }
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    const qint64 at = pos();
+    if (at >= size()) return -1;
+    const qint64 n = std::min(maxSize, size() - at);
+    std::memcpy(data, bytes_.data() + at, std::size_t(n));
+    return n;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+ private:
+  Bytes bytes_;
+};
+
+}  // namespace
 
 QThreadPool& TavoluneSchemeHandler::pool() {
   static QThreadPool* shared = [] {
@@ -26,10 +58,19 @@ QThreadPool& TavoluneSchemeHandler::pool() {
 }
 
 TavoluneSchemeHandler::TavoluneSchemeHandler(ContentFetcher fetcher, QObject* parent)
-    : QWebEngineUrlSchemeHandler(parent), fetcher_(std::move(fetcher)) {}
+    : QWebEngineUrlSchemeHandler(parent),
+      fetcher_(std::move(fetcher)),
+      mailbox_(ResultMailbox::to(this)),
+      budget_(std::make_shared<ByteBudget>(loadBudget)) {}
 
 TavoluneSchemeHandler::~TavoluneSchemeHandler() {
+  mailbox_->close();
   for (auto& [job, stop] : active_) stop.request_stop();
+}
+
+void TavoluneSchemeHandler::startLoad(std::int64_t budget) {
+  budget_ = std::make_shared<ByteBudget>(budget);
+  budgetNoted_ = false;
 }
 
 QUrl TavoluneSchemeHandler::serveDocument(QByteArray bytes, QByteArray mime) {
@@ -70,25 +111,17 @@ void TavoluneSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     }
   });
 
-  QPointer<TavoluneSchemeHandler> handler(this);
   QPointer<QWebEngineUrlRequestJob> target(job);
-  pool().start([fetcher = fetcher_, url = std::move(*parsed), token = stop.get_token(), handler, target] {
-    Answer answer{target, std::nullopt, {}};
+  pool().start([fetcher = fetcher_, url = std::move(*parsed), token = stop.get_token(), mailbox = mailbox_,
+                budget = budget_, target, self = this] {
+    Answer answer{target, std::nullopt, budget};
     try {
-      auto content = fetcher.fetchLocal(url, token);
-      // Copied here, not on the GUI thread.
-      answer.body = QByteArray(content.data.data(), qsizetype(content.data.size()));
-      answer.mime = QByteArray::fromStdString(content.mime);
+      answer.content = fetcher.fetchLocal(url, token, budget.get());
     } catch (...) {
       // Any failure answers as a failed request.
     }
     if (token.stop_requested()) return;
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [handler, answer = std::move(answer)]() mutable {
-          if (handler) handler->queue(std::move(answer));
-        },
-        Qt::QueuedConnection);
+    mailbox->post([self, answer = std::move(answer)]() mutable { self->queue(std::move(answer)); });
   });
 }
 
@@ -118,13 +151,17 @@ void TavoluneSchemeHandler::finish(Answer& answer) {
   if (found == active_.end()) return;
   active_.erase(found);
   disconnect(job, &QObject::destroyed, this, nullptr);
-  if (!answer.body) {
+  if (!answer.content) {
+    if (answer.budget == budget_ && budget_->spent() && !budgetNoted_) {
+      budgetNoted_ = true;
+      qWarning("Tavolune: a live work went past its byte budget for one load; its further files fail");
+      emit budgetSpent();
+    }
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
-  auto* body = new QBuffer(job);
-  body->setData(*answer.body);
-  job->reply(answer.mime, body);
+  const QByteArray mime = QByteArray::fromStdString(answer.content->mime);
+  job->reply(mime, new BytesDevice(std::move(answer.content->data), job));
 }
 
 }  // namespace tavolune

@@ -116,7 +116,8 @@ std::string OpenSeaKeyStore::key(const HTTPClient& http, std::stop_token stop) {
   request.method = "POST";
   request.url = *url;
   request.timeout = keyTimeout;
-  HTTPResult answer = http.data(std::move(request), stop);  // transport failures pass unchanged
+  // Transport failures pass unchanged; an answer past the JSON cap fails as a decoding error.
+  HTTPResult answer = http.data(std::move(request), stop, http.maxJSONBytes);
 
   std::optional<Stored> stored;
   if (answer.response.isSuccess()) stored = Stored::decode(answer.body);
@@ -128,7 +129,7 @@ std::string OpenSeaKeyStore::key(const HTTPClient& http, std::stop_token stop) {
     std::lock_guard lock(mutex_);
     cached_ = *stored;
     std::error_code ec;
-    fs::create_directories(url_.parent_path(), ec);
+    files::createPrivateDirectories(url_.parent_path(), ec);
     writeAtomically(url_, answer.body);
   }
   return stored->api_key;

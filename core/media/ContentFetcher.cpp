@@ -7,6 +7,7 @@
 #include "core/base/TransportError.hpp"
 #include "core/text/Text.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -94,12 +95,18 @@ MediaContent ContentFetcher::fetch(std::string_view uri, double timeout, std::st
       return std::move(*decoded);
     }
   }
-  auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop);
+  // A plain http(s) URI comes from whoever made the token, not from a
+  // gateway of ours.
+  const bool outside = ref && ref->as<MediaRef::Http>();
+  auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop, outside);
   cache->store(content.data, uri, content.mime);
   return content;
 }
 
-MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop) const {
+MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop,
+                                        bool outside) const {
+  HTTPClient client = http;
+  client.publicAddressesOnly = client.publicAddressesOnly || outside;
   std::exception_ptr last = std::make_exception_ptr(TavoluneError::allProvidersFailed("no URL"));
   for (const auto& url : urls) {
     HTTPRequest request;
@@ -108,7 +115,7 @@ MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double tim
     request.setHeader("Accept", "*/*");
     HTTPResult result;
     try {
-      result = http.data(std::move(request), stop, maxDownloadBytes);
+      result = client.data(std::move(request), stop, maxDownloadBytes);
     } catch (const CancellationError&) {
       throw;
     } catch (...) {
@@ -125,7 +132,7 @@ MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double tim
   std::rethrow_exception(last);
 }
 
-MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop) const {
+MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop, ByteBudget* budget) const {
   const std::string& path = url.path();  // escapes kept: the key and gateway URL carry them
   if (url.scheme() != MediaResolver::scheme || url.host() != MediaResolver::localHost || url.port() ||
       !isPlainPath(path)) {
@@ -143,11 +150,15 @@ MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop) co
   if (auto bytes = cache->data(key)) {
     return MediaContent{std::move(*bytes), cache->mime(key).value_or(MediaResolver::mimeType(rest))};
   }
-  if (kind == "onchfs") {
-    auto content = onchfs_->file(id, rest, stop);
+  const auto overBudget = [&] { return TavoluneError::decoding(url.string() + ": over the page's byte budget"); };
+  if (budget && budget->left() <= 0) throw overBudget();
+  // Stored only once paid for, so the budget bounds what reaches the disk.
+  const auto keep = [&](MediaContent content) {
+    if (budget && !budget->take(content.data.size())) throw overBudget();
     cache->store(content.data, key, content.mime);
     return content;
-  }
+  };
+  if (kind == "onchfs") return keep(onchfs_->file(id, rest, stop));
   if (kind == "ipfs") {
     std::string requestPath = rest;
     if (requestPath.empty() || requestPath.ends_with('/')) requestPath += "index.html";
@@ -155,13 +166,14 @@ MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop) co
     for (const auto& gateway : gateways) {
       if (auto u = Url::parse(gateway + "/ipfs/" + id + "/" + requestPath)) urls.push_back(std::move(*u));
     }
-    auto content = fetchFirst(urls, localTimeout, stop);
+    ContentFetcher bounded = *this;
+    if (budget) bounded.maxDownloadBytes = std::min(maxDownloadBytes, static_cast<std::size_t>(budget->left()));
+    auto content = bounded.fetchFirst(urls, localTimeout, stop);
     // Gateways label scripts and style sheets as plain text or bytes.
     if (content.mime == octetStream || content.mime.starts_with("text/plain")) {
       content.mime = MediaResolver::mimeType(requestPath);
     }
-    cache->store(content.data, key, content.mime);
-    return content;
+    return keep(std::move(content));
   }
   throw TavoluneError::notFound(url.string());
 }

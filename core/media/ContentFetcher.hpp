@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/media/ByteBudget.hpp"
 #include "core/media/MediaCache.hpp"
 #include "core/media/MediaContent.hpp"
 #include "core/media/OnchfsResolver.hpp"
@@ -26,17 +27,22 @@ class ContentFetcher {
   ContentFetcher(HTTPClient http, std::shared_ptr<MediaCache> cache, std::vector<std::string> gateways,
                  std::shared_ptr<OnchfsResolver> onchfs);
 
-  // A media URI as token metadata gives it (ipfs, ar, onchfs, data, https).
-  // timeout applies to each single HTTP request. Everything fetched, except
+  // A media URI as token metadata gives it (ipfs, ar, onchfs, data, https);
+  // an http(s) one may reach public addresses only. timeout applies to each single HTTP request. Everything fetched, except
   // data URLs, is stored in the cache under the URI as given.
   MediaContent fetch(std::string_view uri, double timeout, std::stop_token stop = {}) const;
 
   // A "tavolune://local/<kind>/<id>/<path>" URL, kind "onchfs" or "ipfs",
-  // as a live page loads its files.
-  MediaContent fetchLocal(const Url& url, std::stop_token stop = {}) const;
+  // as a live page loads its files. With a budget, what is fetched and
+  // stored is taken from it (cache hits are free): a fetch it cannot cover
+  // fails with TavoluneError::decoding and stores nothing.
+  MediaContent fetchLocal(const Url& url, std::stop_token stop = {}, ByteBudget* budget = nullptr) const;
 
   // The first URL that answers 2xx with a body; else the last failure.
-  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop = {}) const;
+  // outside: the URLs come from token data, and may reach public addresses
+  // only (HTTPClient::publicAddressesOnly).
+  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop = {},
+                          bool outside = false) const;
 
   HTTPClient http;
   std::shared_ptr<MediaCache> cache;

@@ -96,7 +96,7 @@ fs::path MediaCache::defaultDirectory() { return TavolunePaths::data() / "Media"
 MediaCache::MediaCache(fs::path directory, std::int64_t limitBytes)
     : directory_(std::move(directory)), limitBytes_(limitBytes) {
   std::error_code ec;
-  fs::create_directories(directory_, ec);
+  files::createPrivateDirectories(directory_, ec);
 }
 
 std::string MediaCache::key(std::string_view s) {
@@ -137,11 +137,25 @@ std::optional<std::string> MediaCache::mime(std::string_view s) const {
 void MediaCache::store(std::string_view bytes, std::string_view s, const std::optional<std::string>& mime) {
   std::lock_guard guard(lock_);
   std::error_code ec;
-  fs::create_directories(directory_, ec);  // the folder may have been removed under us
-  writeAtomically(fileURL(s, binExt), bytes);
+  files::createPrivateDirectories(directory_, ec);  // the folder may have been removed under us
+  if (!knownSize_) knownSize_ = totalSize();
+  auto sizeOf = [](const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+  };
+  const fs::path bin = fileURL(s, binExt);
+  *knownSize_ -= sizeOf(bin);
+  writeAtomically(bin, bytes);
+  *knownSize_ += sizeOf(bin);
   if (mime) {
-    writeAtomically(fileURL(s, mimeExt), *mime);
+    const fs::path type = fileURL(s, mimeExt);
+    *knownSize_ -= sizeOf(type);
+    writeAtomically(type, *mime);
+    *knownSize_ += sizeOf(type);
   }
+  // A live page may store many files between the prunes at start and after
+  // syncs; the folder must not grow past its limit meanwhile.
+  if (*knownSize_ > limitBytes_.load()) pruneLocked();
 }
 
 std::int64_t MediaCache::totalSize() const {
@@ -152,6 +166,10 @@ std::int64_t MediaCache::totalSize() const {
 
 void MediaCache::prune() {
   std::lock_guard guard(lock_);
+  pruneLocked();
+}
+
+void MediaCache::pruneLocked() {
   struct Entry {
     std::vector<std::string> names;
     std::int64_t size = 0;
@@ -180,6 +198,7 @@ void MediaCache::prune() {
   }
 
   const std::int64_t limit = limitBytes_.load();
+  knownSize_ = total;
   if (total <= limit) return;
   const std::int64_t target = limit / 10 * 8;
 
@@ -195,13 +214,15 @@ void MediaCache::prune() {
     // Counted as gone even when removal failed, so pruning always ends.
     total -= entry.size;
   }
+  knownSize_ = total;
 }
 
 void MediaCache::clear() {
   std::lock_guard guard(lock_);
+  knownSize_.reset();
   std::error_code ec;
   fs::remove_all(directory_, ec);
-  fs::create_directories(directory_, ec);
+  files::createPrivateDirectories(directory_, ec);
 }
 
 }  // namespace tavolune

@@ -14,8 +14,10 @@ namespace tavolune {
 
 // The on-disk store of fetched media. A key string maps to "<hash>.bin"
 // with the bytes and, when a type was given, "<hash>.mime" with the MIME
-// type; the two files form one entry. The byte limit is enforced only by
-// prune(), which evicts least recently read entries first.
+// type; the two files form one entry. prune() enforces the byte limit,
+// evicting least recently read entries first; a store that takes the
+// folder past the limit prunes at once, on the storing thread, so the
+// folder exceeds its limit by at most the one entry being stored.
 //
 // Thread-safe: store, prune and clear serialise on one lock; reads take
 // none and rely on atomic replacement of whole files.
@@ -47,7 +49,8 @@ class MediaCache {
   std::optional<std::string> mime(std::string_view s) const;
 
   // Replaces the bytes, and the type when one is given (without one an
-  // older type stays). Failures are ignored: the cache is best effort.
+  // older type stays), then prunes when over the limit. Failures are
+  // ignored: the cache is best effort.
   void store(std::string_view bytes, std::string_view s, const std::optional<std::string>& mime);
 
   // Bytes of everything directly inside the folder.
@@ -62,8 +65,13 @@ class MediaCache {
 
  private:
   std::filesystem::path directory_;
+  void pruneLocked();
+
   std::atomic<std::int64_t> limitBytes_;
   mutable std::mutex lock_;
+  // What stores and prunes know the folder to hold; listed afresh on the
+  // first store. Others may write there too, so it is only an estimate.
+  std::optional<std::int64_t> knownSize_;
 };
 
 }  // namespace tavolune

@@ -1,10 +1,14 @@
 #include "core/network/HTTPClient.hpp"
 
 #include "core/base/NumberText.hpp"
+#include "core/network/IPAddress.hpp"
 #include "core/text/Text.hpp"
 #include "core/base/TavoluneError.hpp"
 
 #include <curl/curl.h>
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,12 +28,64 @@ std::string trustedCertificates() {
   return file ? file : "";
 }
 
+// The program started by its own tests is told through its environment.
+std::atomic<bool> loopbackForOutside{[] {
+  const char* value = std::getenv(HTTPClient::allowLoopbackVariable);
+  return value && std::string_view(value) == "1";
+}()};
+
 struct Transfer {
   std::string body;
   HTTPHeaders headers;
   std::size_t limit = std::numeric_limits<std::size_t>::max();
   bool overLimit = false;
+  // The address a publicAddressesOnly request was refused, if it was.
+  std::string refusedAddress;
 };
+
+bool mayConnect(const sockaddr& address) {
+  return ip::isPublic(address) || (loopbackForOutside.load() && ip::isLoopback(address));
+}
+
+// Every new connection of a publicAddressesOnly transfer, before its socket
+// exists: a refused address never sees a packet.
+curl_socket_t openSocket(void* user, curlsocktype, curl_sockaddr* address) {
+  auto* t = static_cast<Transfer*>(user);
+  if (!mayConnect(address->addr)) {
+    char text[INET6_ADDRSTRLEN] = "?";
+    if (address->family == AF_INET) {
+      ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address->addr).sin_addr, text, sizeof text);
+    } else if (address->family == AF_INET6) {
+      ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address->addr).sin6_addr, text, sizeof text);
+    }
+    t->refusedAddress = text;
+    return CURL_SOCKET_BAD;
+  }
+  return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+// Before every request of such a transfer, on a new or a reused connection:
+// one opened by another request never passed openSocket.
+int beforeRequest(void* user, char* primaryIP, char*, int, int) {
+  auto* t = static_cast<Transfer*>(user);
+  auto address = ip::parse(primaryIP ? primaryIP : "");
+  if (address && mayConnect(reinterpret_cast<const sockaddr&>(*address))) return CURL_PREREQFUNC_OK;
+  t->refusedAddress = primaryIP ? primaryIP : "?";
+  return CURL_PREREQFUNC_ABORT;
+}
+
+// Fields a redirect to another origin must not carry.
+bool carriesCredentials(const HTTPRequest& request) {
+  for (const char* name : {"Authorization", "X-API-KEY", "Cookie", "Proxy-Authorization"}) {
+    if (request.header(name)) return true;
+  }
+  return false;
+}
+
+bool sameOrigin(const Url& a, const Url& b) {
+  return text::lowercased(a.scheme()) == text::lowercased(b.scheme()) &&
+         text::lowercased(a.host()) == text::lowercased(b.host()) && a.port() == b.port();
+}
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
@@ -83,6 +139,9 @@ double HTTPClient::retryDelay(const std::optional<std::string>& retryAfter, int 
   return std::min(std::ldexp(1.0, attempt), maxRetryWait);
 }
 
+void HTTPClient::allowLoopback(bool allowed) { loopbackForOutside.store(allowed); }
+bool HTTPClient::loopbackAllowed() { return loopbackForOutside.load(); }
+
 HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop) const {
   return send(std::move(request), stop, std::numeric_limits<std::size_t>::max());
 }
@@ -128,6 +187,7 @@ std::string HTTPClient::postBody(const Url& url, std::string body, double timeou
 }
 
 HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size_t limit) const {
+  constexpr long maxRedirects = 16;
   if (stop.stop_requested()) throw CancellationError();
   if (!request.header("User-Agent")) request.headers.emplace_back("User-Agent", userAgent);
   const std::string& requested = request.url.string();
@@ -165,8 +225,16 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   curl_easy_setopt(h, CURLOPT_SHARE, static_cast<CURLSH*>(session->shareHandle()));
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, 16L);
+  // A keyed request is followed by hand, one origin-checked hop at a time.
+  const bool keyed = carriesCredentials(request);
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, keyed ? 0L : 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects);
+  if (publicAddressesOnly) {
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &openSocket);
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &beforeRequest);
+    curl_easy_setopt(h, CURLOPT_PREREQDATA, &transfer);
+  }
   curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(h, CURLOPT_MAXCONNECTS, URLSession::maxConnections);
   const std::string trust = trustedCertificates();
@@ -190,50 +258,69 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   }
 
   curl_multi_setopt(multi.get(), CURLMOPT_MAXCONNECTS, URLSession::maxConnections);
-  curl_multi_add_handle(multi.get(), h);
-  std::atomic<bool> cancelled{false};
-  bool finished = false;
-  CURLcode code = CURLE_OK;
-  {
-    // A stop request wakes the poll below at once.
-    std::stop_callback onStop(stop, [&] {
-      cancelled = true;
-      curl_multi_wakeup(multi.get());
-    });
-    while (true) {
-      int running = 0;
-      CURLMcode mc = curl_multi_perform(multi.get(), &running);
-      if (mc != CURLM_OK) {
-        code = CURLE_OUT_OF_MEMORY;
-        std::snprintf(errorText, sizeof errorText, "%s", curl_multi_strerror(mc));
-        finished = true;
-        break;
-      }
-      int queued = 0;
-      while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
-        if (msg->msg == CURLMSG_DONE) {
-          code = msg->data.result;
-          finished = true;
-        }
-      }
-      if (finished || cancelled) break;
-      curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
-    }
-  }
-  curl_multi_remove_handle(multi.get(), h);
-  if (!finished) throw CancellationError();
-
-  if (code != CURLE_OK) {
-    if (transfer.overLimit) {
-      throw TavoluneError::decoding(request.url.host() + ": answer larger than " + byteSize(limit));
-    }
-    long osError = 0;
-    curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osError);
-    std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
-    throw TransportError(code, osError, requested, detail);
-  }
   long status = 0;
-  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  Url at = request.url;
+  std::string hopURL;  // keeps the text libcurl reads alive
+  for (long hop = 0;; ++hop) {
+    curl_multi_add_handle(multi.get(), h);
+    std::atomic<bool> cancelled{false};
+    bool finished = false;
+    CURLcode code = CURLE_OK;
+    {
+      // A stop request wakes the poll below at once.
+      std::stop_callback onStop(stop, [&] {
+        cancelled = true;
+        curl_multi_wakeup(multi.get());
+      });
+      while (true) {
+        int running = 0;
+        CURLMcode mc = curl_multi_perform(multi.get(), &running);
+        if (mc != CURLM_OK) {
+          code = CURLE_OUT_OF_MEMORY;
+          std::snprintf(errorText, sizeof errorText, "%s", curl_multi_strerror(mc));
+          finished = true;
+          break;
+        }
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+          if (msg->msg == CURLMSG_DONE) {
+            code = msg->data.result;
+            finished = true;
+          }
+        }
+        if (finished || cancelled) break;
+        curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
+      }
+    }
+    curl_multi_remove_handle(multi.get(), h);
+    if (!finished) throw CancellationError();
+
+    if (code != CURLE_OK) {
+      if (transfer.overLimit) {
+        throw TavoluneError::decoding(request.url.host() + ": answer larger than " + byteSize(limit));
+      }
+      if (!transfer.refusedAddress.empty()) {
+        throw TransportError(CURLE_COULDNT_CONNECT, 0, requested,
+                             "refused to connect to the local address " + transfer.refusedAddress);
+      }
+      long osError = 0;
+      curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osError);
+      std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
+      throw TransportError(code, osError, requested, detail);
+    }
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (!keyed || status < 300 || status > 399 || hop >= maxRedirects) break;
+    char* location = nullptr;
+    curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location);
+    auto next = location ? Url::parse(location) : std::nullopt;
+    if (!next || !sameOrigin(at, *next)) break;  // the 3xx answer stands
+    at = *next;
+    hopURL = at.string();
+    curl_easy_setopt(h, CURLOPT_URL, hopURL.c_str());
+    if (status == 303 && request.method != "HEAD") curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    transfer.body.clear();
+    transfer.headers.clear();
+  }
   if (status <= 0) throw TavoluneError::decoding("non-HTTP response");
 
   HTTPResult result;

@@ -45,9 +45,24 @@ class HTTPClient {
   Clock clock;
   // A JSON answer larger than this fails as a decoding error.
   std::size_t maxJSONBytes = defaultMaxJSONBytes;
+  // For URLs taken from outside data (token metadata and media): every
+  // connection, at every redirect and when reused, must reach a public
+  // address; anything else fails as a TransportError before a byte is sent.
+  bool publicAddressesOnly = false;
+
+  // Lets publicAddressesOnly requests reach loopback all the same, for the
+  // tests and benchmarks that serve outside data from 127.0.0.1.
+  // Process-wide; off unless set, or unless the process starts with this
+  // variable set to "1".
+  static constexpr const char* allowLoopbackVariable = "TAVOLUNE_ALLOW_LOOPBACK";
+  static void allowLoopback(bool allowed);
+  static bool loopbackAllowed();
 
   // One request exactly as given, plus a User-Agent when it has none. No
-  // status check, no retry. A header field holding a line break throws
+  // status check, no retry. A request that carries a credential field
+  // ("X-API-KEY", "Authorization", "Cookie") follows redirects only within
+  // its own scheme, host and port: any other redirect is returned as the
+  // 3xx answer it is, and the field never leaves for another host. A header field holding a line break throws
   // std::invalid_argument before anything is sent.
   HTTPResult data(HTTPRequest request, std::stop_token stop = {}) const;
   // As above; a body larger than maxBodyBytes ends the transfer and throws

@@ -100,4 +100,26 @@ void removeStaleTemporaries(const fs::path& target) {
   }
 }
 
+void createPrivateDirectories(const fs::path& dir, std::error_code& error) {
+  error.clear();
+  if (dir.empty() || fs::is_directory(dir, error)) return;
+  error.clear();
+  const fs::path parent = dir.parent_path();
+  if (!parent.empty() && parent != dir) {
+    createPrivateDirectories(parent, error);
+    if (error) return;
+  }
+  if (::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) {
+    if (!fs::is_directory(dir, error) && !error) error = std::make_error_code(std::errc::not_a_directory);
+    return;
+  }
+  error = std::error_code(errno, std::generic_category());
+}
+
+void createPrivateDirectories(const fs::path& dir) {
+  std::error_code error;
+  createPrivateDirectories(dir, error);
+  if (error) throw fs::filesystem_error("cannot create folder", dir, error);
+}
+
 }  // namespace tavolune::files

@@ -49,4 +49,10 @@ void writeAtomically(const std::filesystem::path& target, std::string_view bytes
 // Deletes temporary files that an interrupted write left beside target.
 void removeStaleTemporaries(const std::filesystem::path& target);
 
+// create_directories, but each folder it creates is 0700: the data folder
+// names the user's wallets. Folders that exist keep their mode. Throws
+// std::filesystem::filesystem_error.
+void createPrivateDirectories(const std::filesystem::path& dir);
+void createPrivateDirectories(const std::filesystem::path& dir, std::error_code& error);
+
 }  // namespace tavolune::files

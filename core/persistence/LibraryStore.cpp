@@ -19,6 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The library names the user's wallets and labels.
+constexpr mode_t privateMode = 0600;
+
 [[noreturn]] void throwErrno(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
 
 // rename() that refuses to replace an existing file.
@@ -87,6 +90,8 @@ void LibraryStore::moveRejectedAside() {
                   (base.stem().string() + "-" + std::to_string(n) + base.extension().string());
     }
     if (renameNoReplace(url_, candidate)) {
+      // An older program wrote it readable to all.
+      ::chmod(candidate.c_str(), privateMode);
       lastRejectedBackup_ = candidate;
       break;
     }
@@ -97,9 +102,9 @@ void LibraryStore::moveRejectedAside() {
 void LibraryStore::save(const LibraryState& state) {
   std::lock_guard lock(mutex_);
   const fs::path dir = url_.parent_path().empty() ? fs::path(".") : url_.parent_path();
-  fs::create_directories(dir);  // throws filesystem_error
+  files::createPrivateDirectories(dir);  // throws filesystem_error
   // The file this store refused must not disappear under the new one.
-  files::writeAtomically(url_, state.encode(), {.beforeReplace = [this] {
+  files::writeAtomically(url_, state.encode(), {.mode = privateMode, .beforeReplace = [this] {
                                                   if (rejectedOnDisk_) moveRejectedAside();
                                                 }});
 }

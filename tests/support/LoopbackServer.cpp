@@ -1,5 +1,7 @@
 #include "tests/support/LoopbackServer.hpp"
 
+#include "core/network/HTTPClient.hpp"
+
 #include <httplib.h>
 
 #include <algorithm>
@@ -63,6 +65,8 @@ LoopbackServer::LoopbackServer(const Tls& tls, std::size_t workerThreads)
 LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, std::size_t workerThreads)
     : server_(std::move(server)), connections_(std::make_shared<std::atomic<std::size_t>>(0)) {
   if (!server_->is_valid()) throw std::runtime_error("loopback server: unusable certificate or key");
+  // It stands in for the outside hosts that token data names.
+  HTTPClient::allowLoopback(true);
   auto count = connections_;
   server_->new_task_queue = [workerThreads, count] { return new CountingQueue(workerThreads, count); };
   // Keep connections open as long as a client wants them, so tests can see

@@ -71,6 +71,8 @@ struct CannedResponse {
 // benchmarks. Routes are exact method + path pairs; a path without a route
 // answers 404. Every request is recorded, and every TCP connection the
 // server accepts is counted. Delays end early when the server stops.
+// Starting one lets the process reach loopback for URLs from token data
+// (HTTPClient::allowLoopback), as it stands in for outside hosts.
 //
 //   LoopbackServer server;
 //   server.on("GET", "/v2/items", CannedResponse::json(R"({"items":[]})"));

@@ -181,6 +181,19 @@ TEST_F(PowerPolicyTest, PublishesOnlyChangesFromThePollButEveryNotification) {
   EXPECT_TRUE(policy.state().asleep);
 }
 
+TEST_F(PowerPolicyTest, PowerReportsCountAtOnceWhileThePollRests) {
+  policy.start({});
+  ASSERT_EQ(policy.currentPollInterval(), PowerPolicy::restingPollInterval);
+  QSignalSpy spy(&policy, &PowerPolicy::stateChanged);
+  const int refreshes = sources.refreshes;
+  sources.set({true, false, false, false});  // the charger is unplugged
+  EXPECT_EQ(spy.count(), 1);
+  EXPECT_EQ(policy.pauseReason(), QStringLiteral("battery"));
+  sources.set({true, false, false, false});
+  EXPECT_EQ(spy.count(), 1) << "an unchanged report publishes nothing";
+  EXPECT_EQ(sources.refreshes, refreshes) << "a report starts no new read";
+}
+
 TEST_F(PowerPolicyTest, ALockBeforeStartIsSeenAtStart) {
   session.presetLocked(true);
   policy.start({});

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <gmock/gmock.h>
 
@@ -15,31 +16,54 @@
 namespace tavolune {
 namespace {
 
+// Deep enough to overflow any thread's stack; the volatile frame keeps the
+// recursion from being turned into a loop.
+[[gnu::noinline]] int descend(int depth) {
+  volatile char frame[4096];
+  frame[0] = char(depth);
+  return depth <= 0 ? frame[0] : descend(depth - 1) + frame[0];
+}
+
 TEST(CrashHandlerDeathTest, LeavesOneReport) {
   // Fork style: the child writes into the folder the parent then reads.
   GTEST_FLAG_SET(death_test_style, "fast");
-  QTemporaryDir data;
-  const QString folder = Diagnostics::crashesFolder(data.path());
-  EXPECT_EXIT(
-      {
-        CrashHandler::install(folder.toStdString(), "1.4.0 (212)");
-        std::raise(SIGSEGV);
-      },
-      ::testing::KilledBySignal(SIGSEGV), "");
+  const struct {
+    const char* name;
+    void (*crash)();
+  } rows[] = {
+      {"fault on the main thread", [] { std::raise(SIGSEGV); }},
+      {"stack overflow on a pool thread", [] {
+         QThreadPool pool;
+         pool.start([] { std::_Exit(descend(1 << 30)); });
+         pool.waitForDone();
+       }},
+  };
+  for (const auto& row : rows) {
+    QTemporaryDir data;
+    const QString folder = Diagnostics::crashesFolder(data.path());
+    EXPECT_EXIT(
+        {
+          CrashHandler::install(folder.toStdString(), "1.4.0 (212)");
+          row.crash();
+          std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "")
+        << row.name;
 
-  const QStringList reports = QDir(folder).entryList(QDir::Files);
-  ASSERT_EQ(reports.size(), 1);
-  EXPECT_TRUE(reports[0].startsWith("Tavolune-"));
-  EXPECT_TRUE(reports[0].endsWith(".crash"));
-  QFile file(QDir(folder).filePath(reports[0]));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray text = file.readAll();
-  EXPECT_TRUE(text.startsWith("Tavolune 1.4.0 (212) crashed\nSignal: 11 (SIGSEGV)\n")) << text.toStdString();
-  EXPECT_TRUE(text.contains("\nBacktrace:\n"));
-  // The name carries today's UTC date, so names sort by time.
-  const QString today = QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd");
-  EXPECT_TRUE(reports[0].startsWith("Tavolune-" + today)) << reports[0].toStdString();
-  EXPECT_EQ(Diagnostics::recentCrashes(folder, QDateTime::currentDateTimeUtc()), reports);
+    const QStringList reports = QDir(folder).entryList(QDir::Files);
+    ASSERT_EQ(reports.size(), 1) << row.name;
+    EXPECT_TRUE(reports[0].startsWith("Tavolune-")) << row.name;
+    EXPECT_TRUE(reports[0].endsWith(".crash")) << row.name;
+    QFile file(QDir(folder).filePath(reports[0]));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << row.name;
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.startsWith("Tavolune 1.4.0 (212) crashed\nSignal: 11 (SIGSEGV)\n")) << row.name << text.toStdString();
+    EXPECT_TRUE(text.contains("\nBacktrace:\n")) << row.name;
+    // The name carries today's UTC date, so names sort by time.
+    const QString today = QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd");
+    EXPECT_TRUE(reports[0].startsWith("Tavolune-" + today)) << reports[0].toStdString();
+    EXPECT_EQ(Diagnostics::recentCrashes(folder, QDateTime::currentDateTimeUtc()), reports) << row.name;
+  }
 }
 
 // In a child process: the signal must come back as quitRequested through the

@@ -1,6 +1,7 @@
 #include "app/platform/linux/Xcb.hpp"
 #include "app/shell/SingleInstance.hpp"
 #include "core/base/Date.hpp"
+#include "core/network/HTTPClient.hpp"
 #include "core/persistence/LibraryStore.hpp"
 
 #include "tests/app/platform/PrivateDesktop.hpp"
@@ -26,8 +27,6 @@
 namespace tavolune {
 namespace {
 
-#ifdef TAVOLUNE_EXECUTABLE
-
 using testsupport::CannedResponse;
 using testsupport::LoopbackServer;
 
@@ -39,6 +38,8 @@ class Program {
                    const QProcessEnvironment& environment = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TAVOLUNE_DATA_DIR"), dataFolder);
+    // The works' media are on this test's loopback servers.
+    env.insert(QString::fromLatin1(HTTPClient::allowLoopbackVariable), QStringLiteral("1"));
     for (const QString& name : environment.keys()) env.insert(name, environment.value(name));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TAVOLUNE_EXECUTABLE), arguments);
@@ -186,8 +187,6 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
   EXPECT_EQ(saved.artworks.size(), works.size());
   EXPECT_FALSE(QDir(data.filePath("Wallpapers")).entryList({QStringLiteral("*.jpg")}, QDir::Files).isEmpty());
 }
-
-#endif
 
 }  // namespace
 }  // namespace tavolune

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QThreadPool>
+#include <QUdpSocket>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -151,6 +152,72 @@ TEST_F(ArtRuntimeWebTest, OnlyAllowedHostsAreReached) {
   EXPECT_EQ(paths, (std::set<std::string>{"/page.html", "/a.png", "/x.json", "/ws"}));
   EXPECT_EQ(blocked.requestCount(), 0u);
   EXPECT_EQ(blocked.connectionsAccepted(), 0u);
+}
+
+TEST_F(ArtRuntimeWebTest, PeerConnectionsOfAFreshFrameReachNothing) {
+  LoopbackServer allowed;
+  LoopbackServer turn;  // counts every TCP connection
+  QUdpSocket stun;
+  ASSERT_TRUE(stun.bind(QHostAddress(QHostAddress::LocalHost), 0));
+  // The frame's constructor is the engine's own: the page runtime has not
+  // reached the frame yet.
+  const QString page = QStringLiteral(R"(<html><body><script>
+    window.done = {};
+    var frame = document.createElement('iframe'); document.body.appendChild(frame);
+    try {
+      var pc = new frame.contentWindow.RTCPeerConnection({iceServers: [
+        {urls: 'turn:127.0.0.1:%1?transport=tcp', username: 'u', credential: 'p'},
+        {urls: 'stun:127.0.0.1:%2'}]});
+      pc.createDataChannel('d');
+      pc.onicegatheringstatechange = function () { if (pc.iceGatheringState === 'complete') done.gathered = true; };
+      pc.createOffer().then(function (o) { return pc.setLocalDescription(o); })
+        .catch(function (e) { done.gathered = 'failed ' + e; });
+    } catch (e) { done.gathered = 'refused'; }
+    var x = new XMLHttpRequest(); x.open('GET', '/ok.json');
+    x.onload = function () { done.allowed = x.responseText; }; x.send();
+  </script></body></html>)").arg(turn.port()).arg(stun.localPort());
+  allowed.on("GET", "/page.html", CannedResponse{.body = page.toStdString(), .contentType = "text/html"});
+  allowed.get("/ok.json", R"({"ok":1})");
+
+  ASSERT_TRUE(loadAndWait("http://ipfs.io:" + QString::number(allowed.port()) + "/page.html"));
+  ASSERT_TRUE(waitInPage(*this->page, "window.done.gathered !== undefined && window.done.allowed !== undefined",
+                         60'000));
+  EXPECT_EQ(evaluate(*this->page, "done.allowed").toString(), R"({"ok":1})");
+  EXPECT_EQ(turn.connectionsAccepted(), 0u);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(stun.hasPendingDatagrams());
+}
+
+TEST_F(ArtRuntimeWebTest, ALoadPastItsByteBudgetGetsNoMoreFiles) {
+  constexpr int fileBytes = 20 * 1024;
+  constexpr std::int64_t cacheLimit = 50 * 1024;
+  media.cache->setLimitBytes(cacheLimit);
+  media.seed("index.html", "<html><body>budget</body></html>", "text/html");
+  media.gateway.otherwise([](const auto&) {
+    return CannedResponse{.body = std::string(fileBytes, 'x'), .contentType = "application/octet-stream"};
+  });
+  page->setLoadBudget(5 * fileBytes);
+  QSignalSpy spent(&page->schemeHandler(), &TavoluneSchemeHandler::budgetSpent);
+  ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
+  // One after another, so that the count is exact.
+  evaluate(*page, R"(window.got = 0; window.failed = 0;
+    (function next(i) {
+      if (i === 20) return;
+      var x = new XMLHttpRequest(); x.open('GET', 'f' + i + '.bin');
+      x.onload = function () { got++; next(i + 1); }; x.onerror = function () { failed++; next(i + 1); }; x.send();
+    })(0);)");
+  ASSERT_TRUE(waitInPage(*page, "window.got + window.failed === 20"));
+  EXPECT_EQ(evaluate(*page, "got").toInt(), 5);
+  EXPECT_EQ(media.gateway.requestCount(), 5u);
+  EXPECT_EQ(spent.count(), 1);
+  EXPECT_LE(media.cache->totalSize(), cacheLimit);
+
+  // A new load starts a new budget.
+  ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
+  evaluate(*page, "window.again = 0; var y = new XMLHttpRequest(); y.open('GET', 'f19.bin');"
+                  "y.onload = function () { again = y.responseText.length; }; y.send();");
+  ASSERT_TRUE(waitInPage(*page, "window.again > 0"));
+  EXPECT_EQ(evaluate(*page, "again").toInt(), fileBytes);
 }
 
 TEST_F(ArtRuntimeWebTest, AbandonedAndExcessRequests) {

@@ -205,6 +205,70 @@ TEST_F(HTTPClientTest, RedirectsAreFollowedButErrorsNameTheRequestedURL) {
   EXPECT_EQ(server.requests("GET", "/missing").size(), 1u);
 }
 
+TEST_F(HTTPClientTest, AKeyFollowsRedirectsOnlyWithinItsOrigin) {
+  LoopbackServer other;
+  other.otherwise([](const auto&) { return CannedResponse::json("{}"); });
+  server.get("/new", R"({"moved":true})");
+  const std::string port = std::to_string(server.port());
+  const struct {
+    const char* name;
+    std::string location;
+    int status;  // what the keyed request ends with
+  } rows[] = {
+      {"same origin", "/new", 200},
+      {"other port", other.url("/new"), 302},
+      {"other host name", "http://localhost:" + port + "/new", 302},
+      {"other scheme", "https://127.0.0.1:" + port + "/new", 302},
+  };
+  for (const auto& row : rows) {
+    server.on("GET", "/key", CannedResponse::redirect(row.location));
+    HTTPRequest request;
+    request.url = at("/key");
+    request.setHeader("X-API-KEY", "secret");
+    EXPECT_EQ(client.data(request).response.status, row.status) << row.name;
+  }
+  EXPECT_EQ(other.connectionsAccepted(), 0u);
+  ASSERT_EQ(server.requests("GET", "/new").size(), 1u);
+  EXPECT_EQ(server.requests("GET", "/new").front().header("X-API-KEY"), "secret");
+  // Without a key the same redirect is followed anywhere.
+  server.on("GET", "/plain", CannedResponse::redirect(other.url("/new")));
+  EXPECT_EQ(client.get(at("/plain")), "{}");
+}
+
+TEST_F(HTTPClientTest, URLsFromTokenDataReachOnlyPublicAddresses) {
+  HTTPClient outside = client;
+  outside.publicAddressesOnly = true;
+  const auto start = Clock::now();
+  // Loopback is allowed here (the server stands in for a public host), so
+  // the first hop connects and each redirect is refused where it leads,
+  // before any socket is opened.
+  for (const char* target : {"http://169.254.169.254/latest/meta-data/", "http://10.1.2.3/x", "http://192.168.1.1/x",
+                             "http://[fd00::1]/x", "http://[fe80::1]/x", "http://[::ffff:172.16.0.1]/x",
+                             "http://0.0.0.0/x"}) {
+    server.on("GET", "/hop", CannedResponse::redirect(target));
+    auto refused = transportErrorOf([&] { outside.get(at("/hop")); });
+    EXPECT_NE(std::string(refused.what()).find("refused to connect to the local address"), std::string::npos)
+        << target << ": " << refused.what();
+    EXPECT_EQ(refused.url(), server.url("/hop")) << target;
+  }
+  EXPECT_LT(Clock::now() - start, 5s);
+
+  // Without the allowance loopback is refused too, on a fresh connection
+  // and on one a trusted request left open.
+  HTTPClient::allowLoopback(false);
+  server.get("/open", "{}");
+  EXPECT_EQ(client.get(at("/open")), "{}");
+  const auto accepted = server.connectionsAccepted();
+  auto reused = transportErrorOf([&] { outside.get(at("/open")); });
+  EXPECT_NE(std::string(reused.what()).find("127.0.0.1"), std::string::npos) << reused.what();
+  HTTPClient fresh(std::make_shared<URLSession>());
+  fresh.publicAddressesOnly = true;
+  transportErrorOf([&] { fresh.get(at("/open")); });
+  HTTPClient::allowLoopback(true);
+  EXPECT_EQ(server.requests("GET", "/open").size(), 1u);
+  EXPECT_EQ(server.connectionsAccepted(), accepted);
+}
+
 TEST_F(HTTPClientTest, OnlyHTTPAndHTTPSAreSpoken) {
   server.on("GET", "/to-file", CannedResponse::redirect("file:///etc/passwd"));
   auto redirected = transportErrorOf([&] { client.get(at("/to-file")); });

@@ -70,6 +70,39 @@ TEST(LibraryStore, SavesCompactlyIntoNewFoldersAndLoadsBack) {
   EXPECT_EQ(entries(url.parent_path()), std::vector<fs::path>{"library.json"});
 }
 
+fs::perms modeOf(const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; }
+
+TEST(LibraryStore, FilesAndTheFoldersItCreatesAreTheUsersAlone) {
+  TempDir dir;
+  const fs::path url = dir.path() / "new" / "data" / "library.json";
+  fs::permissions(dir.path(), fs::perms(0755));
+  LibraryStore fresh(url);
+  fresh.save(sampleState());
+
+  // A library an older build left readable to all, which this build refuses.
+  const fs::path old = dir.path() / "library.json";
+  writeFile(old, "not json");
+  fs::permissions(old, fs::perms(0644));
+  LibraryStore store(old);
+  store.load();
+  store.save(sampleState());
+  ASSERT_TRUE(store.lastRejectedBackup());
+
+  const struct {
+    const char* name;
+    fs::path path;
+    fs::perms mode;
+  } rows[] = {
+      {"created folder", dir.path() / "new", fs::perms(0700)},
+      {"created data folder", url.parent_path(), fs::perms(0700)},
+      {"library", url, fs::perms(0600)},
+      {"existing folder keeps its mode", dir.path(), fs::perms(0755)},
+      {"replaced library", old, fs::perms(0600)},
+      {"rejected copy", *store.lastRejectedBackup(), fs::perms(0600)},
+  };
+  for (const auto& row : rows) EXPECT_EQ(modeOf(row.path), row.mode) << row.name;
+}
+
 TEST(LibraryStore, FailedWriteKeepsTheOldFileWhole) {
   // A file-size limit makes the write fail even for root.
   TempDir dir;

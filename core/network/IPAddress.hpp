@@ -1,0 +1,24 @@
+#pragma once
+// Sorts socket addresses into those on the public internet and those of the
+// user's own machine or network. Pure functions; thread-safe.
+
+#include <optional>
+#include <string_view>
+
+#include <sys/socket.h>
+
+namespace tavolune::ip {
+
+// 127.0.0.0/8 and ::1, also written as IPv4 inside IPv6 (::ffff:127.0.0.1).
+bool isLoopback(const sockaddr& address);
+
+// False for loopback, "this network" (0/8, ::), private (10/8, 172.16/12,
+// 192.168/16), shared (100.64/10), link-local (169.254/16, fe80::/10),
+// unique-local (fc00::/7), multicast, broadcast and the reserved 240/4, in
+// IPv4 or IPv4-mapped IPv6 form; and for any family other than IPv4 or IPv6.
+bool isPublic(const sockaddr& address);
+
+// A numeric IPv4 or IPv6 address as libcurl reports it ("10.0.0.1", "::1").
+std::optional<sockaddr_storage> parse(std::string_view text);
+
+}  // namespace tavolune::ip
