@@ -121,6 +121,15 @@ void MotionValue::animateTo(double target, const Curve& curve, MotionKind kind) 
   start();
 }
 
+void MotionValue::nudge(double velocity, const Curve& curve) {
+  if (MotionPreferences::shared().reduced() || (owner_ && !shows(owner_))) return;
+  curve_ = curve;
+  from_ = value_;
+  fromV_ = velocity_ + velocity;
+  stop();
+  start();
+}
+
 void MotionValue::updateCurrentTime(int ms) {
   if (state() != Running) return;
   if (owner_ && !shows(owner_)) {

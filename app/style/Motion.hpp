@@ -89,6 +89,9 @@ class MotionValue final : public QAbstractAnimation {
   void animateTo(double target, const Curve& curve, MotionKind kind = MotionKind::movement);
   // Lands at once; a running motion stops.
   void jumpTo(double value);
+  // Pushes the value with a velocity; a spring brings it back to its target
+  // (a bounce). Nothing moves where motion is reduced.
+  void nudge(double velocity, const Curve& curve);
 
   double value() const { return value_; }
   double target() const { return target_; }
