@@ -180,7 +180,10 @@ QRectF scaledAbout(const QRectF& r, double scale) {
 void ScaleFadeEffect::set(double opacity, double scale, QPointF offset) {
   opacity_ = std::clamp(opacity, 0.0, 1.0);
   scale_ = scale;
-  offset_ = offset;
+  if (offset != offset_) {
+    offset_ = offset;
+    updateBoundingRect();
+  }
   update();
 }
 

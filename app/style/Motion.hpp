@@ -140,6 +140,8 @@ class ScaleFadeEffect final : public QGraphicsEffect {
 
  protected:
   void draw(QPainter* painter) override;
+  // A moved widget draws beyond its own rectangle.
+  QRectF boundingRectFor(const QRectF& rect) const override { return rect.united(rect.translated(offset_)); }
 
  private:
   double opacity_ = 1;
