@@ -17,11 +17,6 @@ constexpr int gap = 4;
 constexpr int padX = 10;
 constexpr int padY = 5;
 
-QColor mix(const QColor& a, const QColor& b, double t) {
-  return QColor::fromRgbF(float(motion::lerp(a.redF(), b.redF(), t)), float(motion::lerp(a.greenF(), b.greenF(), t)),
-                          float(motion::lerp(a.blueF(), b.blueF(), t)), float(motion::lerp(a.alphaF(), b.alphaF(), t)));
-}
-
 }  // namespace
 
 PillButton::PillButton(const QString& title, std::string symbol, bool active, const QString& help, QWidget* parent)
@@ -77,14 +72,14 @@ void PillButton::paintEvent(QPaintEvent*) {
   const QColor accent = Theme::accent(palette());
   const QColor primary = PopoverPaint::primary(palette());
   const double on = std::clamp(tint_.value(), 0.0, 1.0);
-  const QColor fill = mix(PopoverPaint::withAlpha(primary, isHovered() && isEnabled() ? 0.14 : 0.07),
+  const QColor fill = motion::mix(PopoverPaint::withAlpha(primary, isHovered() && isEnabled() ? 0.14 : 0.07),
                           PopoverPaint::withAlpha(accent, 0.16), on);
   const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   QPainterPath capsule;
   capsule.addRoundedRect(r, r.height() / 2, r.height() / 2);
   p.fillPath(capsule, fill);
 
-  const QColor ink = PopoverPaint::withAlpha(mix(primary, accent, on), isEnabled() ? 1.0 : 0.35);
+  const QColor ink = PopoverPaint::withAlpha(motion::mix(primary, accent, on), isEnabled() ? 1.0 : 0.35);
   const QSize hint = sizeHint();
   const int x = (width() - hint.width()) / 2 + padX;
   paintSymbol(p, QRectF(x, (height() - iconSide) / 2, iconSide, iconSide), symbol_, ink, bounce_.value());

@@ -169,6 +169,11 @@ QRectF lerp(const QRectF& a, const QRectF& b, double t) {
   return {lerp(a.x(), b.x(), t), lerp(a.y(), b.y(), t), lerp(a.width(), b.width(), t), lerp(a.height(), b.height(), t)};
 }
 
+QColor mix(const QColor& a, const QColor& b, double t) {
+  return QColor::fromRgbF(float(lerp(a.redF(), b.redF(), t)), float(lerp(a.greenF(), b.greenF(), t)),
+                          float(lerp(a.blueF(), b.blueF(), t)), float(lerp(a.alphaF(), b.alphaF(), t)));
+}
+
 QRectF scaledAbout(const QRectF& r, double scale) {
   const QPointF c = r.center();
   const QSizeF s = r.size() * scale;

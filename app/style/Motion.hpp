@@ -8,6 +8,7 @@
 // motion: movements then land at once and fades stay short. GUI thread only.
 
 #include <QAbstractAnimation>
+#include <QColor>
 #include <QGraphicsEffect>
 #include <QPixmap>
 #include <QPointer>
@@ -123,6 +124,8 @@ namespace motion {
 
 inline double lerp(double a, double b, double t) { return a + (b - a) * t; }
 QRectF lerp(const QRectF& a, const QRectF& b, double t);
+// Each channel, alpha too, part way from a to b.
+QColor mix(const QColor& a, const QColor& b, double t);
 // A rectangle scaled about its centre.
 QRectF scaledAbout(const QRectF& r, double scale);
 
