@@ -264,14 +264,14 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
   shown->animateTo(entering ? 1 : 0, curve, MotionKind::fade);
 }
 
-void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve) {
+void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset) {
   QWidget* parent = widget->parentWidget();
   if (!parent || !shows(widget) || widget->size().isEmpty()) return;
   auto* copy = new Snapshot(widget->grab(), parent);
   copy->setGeometry(widget->geometry());
   copy->show();
   copy->raise();
-  scaleFade(copy, false, scale, curve, {}, [copy = QPointer<QWidget>(copy)] {
+  scaleFade(copy, false, scale, curve, offset, [copy = QPointer<QWidget>(copy)] {
     if (copy) copy->deleteLater();
   });
 }

@@ -162,7 +162,7 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
                std::function<void()> done = {});
 // A still copy of the widget as it is now, left in its place over its
 // parent, fading and scaling out, deleted at the end.
-void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve);
+void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset = {});
 // Moves a widget to a geometry with a curve; a new target mid-way retargets.
 void moveTo(QWidget* widget, const QRect& geometry, const Curve& curve);
 
