@@ -99,11 +99,9 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   // rounded corners, and its shadow reaches less far than that; a path clip
   // would cost more than the rest of the cell.
   p.save();
-  if (state.selected) {
-    p.fillPath(shape, withAlpha(accent, 0.12));
-  } else if (h > 0) {
-    p.fillPath(shape, withAlpha(primary, 0.07 * h));
-  }
+  const double chosen = state.chosen();
+  if (chosen > 0) p.fillPath(shape, withAlpha(accent, 0.12 * chosen));
+  if (chosen < 1 && h > 0) p.fillPath(shape, withAlpha(primary, 0.07 * h * (1 - chosen)));
   if (!art.isEmpty()) {
     Shadow::drawRectShadow(p, rectOf(art), 0, lerp(1.5, 3, h), lerp(3, 6, h), lerp(0.22, 0.35, h));
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
@@ -115,8 +113,8 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   p.restore();
 
   // The border lies inside the rounded rectangle.
-  const double width = state.selected ? 2.5 : 1.0;
-  const QColor border = state.selected ? accent : withAlpha(primary, 0.08 * h);
+  const double width = lerp(1.0, 2.5, chosen);
+  const QColor border = chosen >= 1 ? accent : withAlpha(chosen > 0 ? accent : primary, std::max(chosen, 0.08 * h));
   if (border.alphaF() > 0) {
     const QRectF edge = mat.adjusted(width / 2, width / 2, -width / 2, -width / 2);
     p.setPen(QPen(border, width));
@@ -127,7 +125,7 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
 
 void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
   // Invisible at rest, but their place is kept.
-  const double opacity = state.selected ? 1.0 : state.hover;
+  const double opacity = std::max(state.chosen(), state.hover);
   if (opacity <= 0) return;
   std::vector<CapsuleBadge::Look> looks;
   if (data.live) looks.push_back(KindBadge::look(data.kind, data.animated, data.gif, palette_));

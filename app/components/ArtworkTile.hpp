@@ -16,6 +16,7 @@
 #include <QStaticText>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 namespace tavolune {
@@ -42,6 +43,10 @@ struct TileData {
 struct TileState {
   double hover = 0;  // 0 away from the pointer, 1 under it; the grid animates between
   bool selected = false;
+  // How selected it looks while the grid animates a change; below 0: as selected says.
+  double selection = -1;
+
+  double chosen() const { return selection < 0 ? (selected ? 1.0 : 0.0) : std::clamp(selection, 0.0, 1.0); }
 };
 
 class ArtworkTile {

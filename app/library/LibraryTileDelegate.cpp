@@ -78,6 +78,12 @@ TileState LibraryTileDelegate::stateFor(const std::string& id, bool hovered) con
   return {.hover = hovered ? 1.0 : 0.0, .selected = windowState_.selection().contains(id)};
 }
 
+void LibraryTileDelegate::paintTile(QPainter& painter, const QRect& cell, const std::string& id,
+                                    TileState state) const {
+  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  tile_.paint(painter, cell, dataFor(id, cell, dpr), state);
+}
+
 void LibraryTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
   const std::string id = qt::str(index.data(LibraryGridModel::IdRole).toString());

@@ -42,6 +42,8 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
   TileData dataFor(const std::string& id, const QRect& cell, qreal dpr) const;
   TileState stateFor(const std::string& id, bool hovered) const;
 
+  // One tile as the grid animates it.
+  void paintTile(QPainter& painter, const QRect& cell, const std::string& id, TileState state) const;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
