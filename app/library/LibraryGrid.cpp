@@ -12,7 +12,6 @@
 #include "app/qt/Convert.hpp"
 
 #include <QEvent>
-#include <QPointer>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -170,21 +169,18 @@ void LibraryGrid::selectionChanged() {
   view_->setBottomMargin(any ? LibraryGridView::bottomMarginWithBar : LibraryGridView::bottomMargin, spring);
   view_->selectionChanged();
   bar_->setExhibition(window_.filter().exhibitionID);
+  // The bar draws its shadow and controls: a still copy of it moves.
   const QPointF below(0, bar_->height() + barBottomPadding);
-  if (any) {
-    const bool arriving = bar_->isHidden() || barLeaving_;
-    barLeaving_ = false;
+  if (any && bar_->isHidden()) {
     bar_->setVisible(true);
     bar_->raise();
     placeBar();
-    if (arriving) motion::scaleFade(bar_, true, 1, spring, below);
-  } else if (!bar_->isHidden() && !barLeaving_) {
-    barLeaving_ = true;
-    motion::scaleFade(bar_, false, 1, spring, below, [this, bar = QPointer<SelectionBar>(bar_)] {
-      if (!bar || !barLeaving_) return;
-      barLeaving_ = false;
-      bar->hide();
-    });
+    motion::enterAsSnapshot(bar_, 1, spring, below);
+  } else if (any) {
+    placeBar();
+  } else if (!bar_->isHidden()) {
+    motion::leaveAsSnapshot(bar_, 1, spring, below);
+    bar_->hide();
   }
 }
 

@@ -118,7 +118,6 @@ class LibraryGrid final : public QWidget {
   int width_ = 0;
   int pendingWidth_ = 0;
   bool measured_ = false;
-  bool barLeaving_ = false;
 };
 
 }  // namespace tavolune

@@ -48,6 +48,7 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
     from_.clear();
     leaving_.clear();
     arriving_.clear();
+    tileShots_.clear();
     fromGeometry_.reset();
     fromRows_ = {-1, -1};
     viewport()->update();
@@ -65,6 +66,7 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
     const std::string k = key.toStdString();
     for (int row = firstPainted_; row <= lastPainted_ && row < model_.rowCount(); ++row) {
       if (ThumbnailLoader::key(model_.id(row), ArtworkTile::maxPixel) == k) {
+        tileShots_.erase(model_.id(row));
         viewport()->update(cellRect(row));
         return;
       }
@@ -240,6 +242,20 @@ void LibraryGridView::startLayoutMotion(const Curve& curve, bool rowsKept) {
   viewport()->update();
 }
 
+const QPixmap& LibraryGridView::tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr) {
+  QPixmap& shot = tileShots_[id];
+  const QSize size = (cell + QSize(2 * shotMargin, 2 * shotMargin)) * dpr;
+  if (shot.size() != size) {
+    shot = QPixmap(size);
+    shot.setDevicePixelRatio(dpr);
+    // Opaque on the grid's own background: copied, not blended, each frame.
+    shot.fill(palette().color(QPalette::Window));
+    QPainter p(&shot);
+    delegate_.paintTile(p, QRect(QPoint(shotMargin, shotMargin), cell), id, state);
+  }
+  return shot;
+}
+
 std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
   if (!layout_.isMoving() || fromRows_.first < 0) return {first, last};
   const int count = model_.rowCount();
@@ -247,6 +263,7 @@ std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
 }
 
 void LibraryGridView::selectionChanged() {
+  tileShots_.clear();
   for (const Shown& shown : shownSelection_) {
     const bool now = delegate_.stateFor(shown.id, false).selected;
     if (now == shown.selected) continue;
@@ -377,15 +394,26 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     }
     const double opacity = moving && arriving_.contains(id) ? std::clamp(p, 0.0, 1.0) : 1.0;
     painter.setOpacity(opacity);
-    if (!moving || drawn.size() == QSizeF(cell.size())) {
-      delegate_.paintTile(painter, moving ? drawn.toRect() : cell, id, state);
+    if (!moving) {
+      delegate_.paintTile(painter, cell, id, state);
+    } else if (rowMotion_.contains(id)) {
+      delegate_.paintTile(painter, drawn.toRect(), id, state);
     } else {
-      // On its way between two sizes: drawn at its new size, scaled.
-      painter.save();
-      painter.translate(drawn.topLeft());
-      painter.scale(drawn.width() / cell.width(), drawn.height() / cell.height());
-      delegate_.paintTile(painter, QRect(QPoint(0, 0), cell.size()), id, state);
-      painter.restore();
+      // On its way: the tile as it was drawn before, painted once (its
+      // still and captions are cached at that size) and then moved and
+      // scaled as a picture, frame after frame.
+      QSize was = cell.size();
+      if (const auto it = from_.find(id); it != from_.end()) {
+        was = it->second.size().toSize();
+      } else if (fromGeometry_) {
+        was = QSize(fromGeometry_->cellWidth, fromGeometry_->cellHeight);
+      }
+      const QPixmap& shot = tileShot(id, was, state, painter.device()->devicePixelRatioF());
+      const double sx = drawn.width() / was.width();
+      const double sy = drawn.height() / was.height();
+      painter.drawPixmap(QRectF(drawn.x() - shotMargin * sx, drawn.y() - shotMargin * sy,
+                                (was.width() + 2 * shotMargin) * sx, (was.height() + 2 * shotMargin) * sy),
+                         shot, QRectF(shot.rect()));
     }
   }
   if (moving) {

@@ -19,6 +19,7 @@
 #include "app/style/Motion.hpp"
 
 #include <QAbstractItemView>
+#include <QPixmap>
 
 #include <functional>
 #include <memory>
@@ -149,6 +150,8 @@ class LibraryGridView final : public QAbstractItemView {
   void captureLayout();
   void startLayoutMotion(const Curve& curve, bool rowsKept);
   std::pair<int, int> paintRange(int first, int last) const;
+  // A moving tile's picture at its cell's size, with room for its shadow.
+  const QPixmap& tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr);
   void setHovered(int row);
   // The tile a drag of ours hovers over on an exhibition's page: the works go before it.
   void setDropTarget(int row);
@@ -184,6 +187,8 @@ class LibraryGridView final : public QAbstractItemView {
   std::pair<int, int> capturedRows_{-1, -1};       // their rows when captured
   std::unordered_map<std::string, QRectF> leaving_;
   std::unordered_set<std::string> arriving_;
+  static constexpr int shotMargin = 6;  // a resting tile's shadow
+  std::unordered_map<std::string, QPixmap> tileShots_;  // while tiles move
   std::optional<Curve> resetMotion_;
   MotionValue bottom_{bottomMargin};
 };

@@ -185,11 +185,14 @@ QRectF scaledAbout(const QRectF& r, double scale) {
 void ScaleFadeEffect::set(double opacity, double scale, QPointF offset) {
   opacity_ = std::clamp(opacity, 0.0, 1.0);
   scale_ = scale;
-  if (offset != offset_) {
-    offset_ = offset;
-    updateBoundingRect();
-  }
+  offset_ = offset;
   update();
+}
+
+void ScaleFadeEffect::setReach(QPointF reach) {
+  if (reach == reach_) return;
+  reach_ = reach;
+  updateBoundingRect();
 }
 
 void ScaleFadeEffect::draw(QPainter* painter) {
@@ -260,6 +263,7 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
         },
         Qt::QueuedConnection);
   });
+  effect->setReach(o0);
   effect->set(shown->value(), lerp(s0, 1, shown->value()), o0 * (1 - shown->value()));
   shown->animateTo(entering ? 1 : 0, curve, MotionKind::fade);
 }
@@ -274,6 +278,24 @@ void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF 
   scaleFade(copy, false, scale, curve, offset, [copy = QPointer<QWidget>(copy)] {
     if (copy) copy->deleteLater();
   });
+}
+
+void enterAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset) {
+  QWidget* parent = widget->parentWidget();
+  if (!parent || !shows(widget) || widget->size().isEmpty()) return;
+  auto* copy = new Snapshot(widget->grab(), parent);
+  copy->setGeometry(widget->geometry());
+  // Drawn by the copy until it lands: an effect at opacity 0 draws nothing.
+  auto* cover = new ScaleFadeEffect(widget);
+  cover->set(0, 1);
+  widget->setGraphicsEffect(cover);
+  copy->show();
+  copy->raise();
+  scaleFade(copy, true, scale, curve, offset,
+            [copy = QPointer<QWidget>(copy), widget = QPointer<QWidget>(widget), cover = QPointer<ScaleFadeEffect>(cover)] {
+              if (widget && cover && widget->graphicsEffect() == cover) widget->setGraphicsEffect(nullptr);
+              if (copy) copy->deleteLater();
+            });
 }
 
 void moveTo(QWidget* widget, const QRect& geometry, const Curve& curve) {

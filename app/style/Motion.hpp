@@ -138,18 +138,22 @@ class ScaleFadeEffect final : public QGraphicsEffect {
  public:
   using QGraphicsEffect::QGraphicsEffect;
   void set(double opacity, double scale, QPointF offset = {});
+  // How far the offset may reach while it moves: the drawn area is set once
+  // (growing it repaints the whole parent).
+  void setReach(QPointF reach);
   double opacity() const { return opacity_; }
   double scale() const { return scale_; }
 
  protected:
   void draw(QPainter* painter) override;
   // A moved widget draws beyond its own rectangle.
-  QRectF boundingRectFor(const QRectF& rect) const override { return rect.united(rect.translated(offset_)); }
+  QRectF boundingRectFor(const QRectF& rect) const override { return rect.united(rect.translated(reach_)); }
 
  private:
   double opacity_ = 1;
   double scale_ = 1;
   QPointF offset_;
+  QPointF reach_;
 };
 
 // Widget motions. Each returns at once; with motion reduced or the widget
@@ -163,6 +167,10 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
 // A still copy of the widget as it is now, left in its place over its
 // parent, fading and scaling out, deleted at the end.
 void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset = {});
+// The same entrance played by a still copy of the widget, which is drawn
+// once: for widgets dear to draw. The widget itself takes clicks at once
+// but shows only when the copy has arrived.
+void enterAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset = {});
 // Moves a widget to a geometry with a curve; a new target mid-way retargets.
 void moveTo(QWidget* widget, const QRect& geometry, const Curve& curve);
 
