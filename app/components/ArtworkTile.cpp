@@ -30,9 +30,14 @@ Rect rectOf(const QRectF& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 }  // namespace
 
 TileData TileData::of(const Artwork& artwork, bool animated, bool inMySelection) {
+  return of(artwork, animated, inMySelection, qt::str(artwork.title),
+            artwork.artist ? qt::str(*artwork.artist) : QString());
+}
+
+TileData TileData::of(const Artwork& artwork, bool animated, bool inMySelection, QString title, QString artist) {
   TileData d;
-  d.title = qt::str(artwork.title);
-  if (artwork.artist) d.artist = qt::str(*artwork.artist);
+  d.title = std::move(title);
+  d.artist = std::move(artist);
   d.kind = artwork.mediaKind;
   d.chain = artwork.chain;
   d.live = artwork.isLive();
@@ -102,7 +107,10 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   const double chosen = state.chosen();
   if (chosen > 0) p.fillPath(shape, withAlpha(accent, 0.12 * chosen));
   if (chosen < 1 && h > 0) p.fillPath(shape, withAlpha(primary, 0.07 * h * (1 - chosen)));
-  if (!art.isEmpty()) {
+  if (!art.isEmpty() && h <= 0 && p.transform().type() <= QTransform::TxTranslate) {
+    paintRestingShadow(p, art);
+    ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
+  } else if (!art.isEmpty()) {
     Shadow::drawRectShadow(p, rectOf(art), 0, lerp(1.5, 3, h), lerp(3, 6, h), lerp(0.22, 0.35, h));
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
   } else if (data.failed) {
@@ -188,6 +196,28 @@ void ArtworkTile::paintCaption(QPainter& p, const QRectF& mat, const TileData& d
   p.setPen(ArtworkImage::secondaryColor(palette_));
   p.setFont(artistFont_);
   p.drawStaticText(QPointF(mat.left() + captionInset, y), caption(data.artist, artistFont_, width));
+}
+
+void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art) const {
+  // Blurring and stretching a mask for every tile of every frame costs more
+  // than the still itself: the finished shadow of each art size is kept.
+  const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+  const QRectF device = p.transform().mapRect(art);
+  const int w = int(std::lround(device.width() * dpr));
+  const int h = int(std::lround(device.height() * dpr));
+  const quint64 key = (quint64(quint32(w)) << 32) | quint32(h);
+  static constexpr int pad = 8;
+  QImage* shadow = shadows_.object(key);
+  if (!shadow) {
+    shadow = new QImage((w + 2 * pad), (h + 2 * pad), QImage::Format_ARGB32_Premultiplied);
+    shadow->fill(Qt::transparent);
+    QPainter sp(shadow);
+    Shadow::drawRectShadow(sp, Rect{double(pad), double(pad), double(w), double(h)}, 0, 1.5 * dpr, 3 * dpr, 0.22);
+    sp.end();
+    shadow->setDevicePixelRatio(dpr);
+    shadows_.insert(key, shadow);
+  }
+  p.drawImage(QPointF(art.x() - pad / dpr, art.y() - pad / dpr), *shadow);
 }
 
 const QStaticText& ArtworkTile::caption(const QString& text, const QFont& font, double width) const {

@@ -38,6 +38,8 @@ struct TileData {
   // animated: LibraryState::shouldAnimate; inMySelection: the work's id in
   // LibraryState::onDesktop.
   static TileData of(const Artwork& artwork, bool animated, bool inMySelection);
+  // The same with the caption's texts already converted (a grid keeps them).
+  static TileData of(const Artwork& artwork, bool animated, bool inMySelection, QString title, QString artist);
 };
 
 struct TileState {
@@ -87,11 +89,14 @@ class ArtworkTile {
   void paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
   void paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const;
   const QStaticText& caption(const QString& text, const QFont& font, double width) const;
+  // A resting tile's shadow under its art, drawn once per size.
+  void paintRestingShadow(QPainter& p, const QRectF& art) const;
 
   QPalette palette_;
   QFont titleFont_;
   QFont artistFont_;
   mutable QCache<QString, QStaticText> captions_{4000};  // elided lines, by font, width and text
+  mutable QCache<quint64, QImage> shadows_{200};          // by art size in device pixels
 };
 
 }  // namespace tavolune

@@ -3,6 +3,7 @@
 #include "app/components/ArtworkTile.hpp"
 #include "app/library/EmptyLibraryView.hpp"
 #include "app/library/LibraryEdits.hpp"
+#include "app/library/LibraryTileDelegate.hpp"
 #include "app/library/SelectionBar.hpp"
 #include "app/model/AppModel.hpp"
 #include "tests/app/library/GridRig.hpp"
@@ -69,6 +70,25 @@ TEST_F(LibraryGridTest, ColumnsFollowTheWidthAfterItSettlesAndTheTileSizeAtOnce)
   }
   ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
   EXPECT_EQ(view().drawnRect(7), QRectF(view().cellRect(7)));
+}
+
+TEST_F(LibraryGridTest, KeptCaptionsFollowTheLibrary) {
+  fill(3);
+  auto window = openGrid();
+  auto* tiles = qobject_cast<LibraryTileDelegate*>(view().itemDelegate());
+  ASSERT_NE(tiles, nullptr);
+  const QRect cell = view().cellRect(0);
+  const QString before = tiles->dataFor(id(1), cell, 1).title;
+  EXPECT_EQ(before, QString::fromStdString(model->state().artworks.at(id(1)).title));
+  change([](LibraryState& s) {
+    s.artworks.at(numbered(1).id).title = "Renamed";
+    s.artworks.at(numbered(1).id).artist = "Someone";
+  });
+  const TileData after = tiles->dataFor(id(1), cell, 1);
+  EXPECT_EQ(after.title, "Renamed");
+  EXPECT_EQ(after.artist, "Someone");
+  change([](LibraryState& s) { s.artworks.at(numbered(1).id).artist.reset(); });
+  EXPECT_EQ(tiles->dataFor(id(1), cell, 1).artist, QString());
 }
 
 TEST_F(LibraryGridTest, AReflowMovesTheKeptTilesAndFadesTheRest) {
