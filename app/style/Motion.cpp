@@ -2,6 +2,7 @@
 
 #include "app/platform/PowerSources.hpp"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
@@ -210,6 +211,63 @@ void ScaleFadeEffect::draw(QPainter* painter) {
   const QRectF r(QPointF(at), QSizeF(pm.size()) / pm.devicePixelRatio());
   painter->drawPixmap(motion::scaledAbout(r, scale_).translated(offset_), pm, QRectF(pm.rect()));
   painter->restore();
+}
+
+RollingNumber::RollingNumber(QWidget* owner) {
+  progress_.setParent(owner);
+  progress_.setOwner(owner);
+  QObject::connect(&progress_, &MotionValue::valueChanged, owner, qOverload<>(&QWidget::update));
+}
+
+void RollingNumber::set(long long value, const Curve& curve) {
+  if (value == to_) return;
+  from_ = QString::number(to_);
+  to_ = value;
+  progress_.jumpTo(0);
+  progress_.animateTo(1, curve, MotionKind::fade);
+}
+
+void RollingNumber::jumpTo(long long value) {
+  from_.clear();
+  to_ = value;
+  progress_.jumpTo(1);
+}
+
+void RollingNumber::paint(QPainter& painter, const QRect& rect) const {
+  const QString now = QString::number(to_);
+  const double t = std::clamp(progress_.value(), 0.0, 1.0);
+  if (t >= 1 || from_.isEmpty()) {
+    painter.drawText(rect, Qt::AlignVCenter | Qt::AlignRight, now);
+    return;
+  }
+  // Digit by digit from the right, so that units stay over units.
+  const QFontMetricsF m(painter.font());
+  const double lift = m.height() * 0.6;
+  const double baseline = rect.center().y() + (m.ascent() - m.descent()) / 2;
+  double right = rect.right() + 1;
+  painter.save();
+  painter.setClipRect(rect.adjusted(0, -2, 0, 2));
+  const double opacity = painter.opacity();
+  for (qsizetype i = 1; i <= std::max(now.size(), from_.size()); ++i) {
+    const QChar a = i <= from_.size() ? from_[from_.size() - i] : QChar();
+    const QChar b = i <= now.size() ? now[now.size() - i] : QChar();
+    const double w = m.horizontalAdvance(b.isNull() ? a : b);
+    if (a == b) {
+      painter.drawText(QPointF(right - w, baseline), QString(b));
+    } else {
+      if (!a.isNull()) {
+        painter.setOpacity(opacity * (1 - t));
+        painter.drawText(QPointF(right - m.horizontalAdvance(a), baseline - lift * t), QString(a));
+      }
+      if (!b.isNull()) {
+        painter.setOpacity(opacity * t);
+        painter.drawText(QPointF(right - w, baseline + lift * (1 - t)), QString(b));
+      }
+      painter.setOpacity(opacity);
+    }
+    right -= w;
+  }
+  painter.restore();
 }
 
 namespace motion {

@@ -156,6 +156,25 @@ class ScaleFadeEffect final : public QGraphicsEffect {
   QPointF reach_;
 };
 
+// A count that rolls to its new value: the digits that change slide up and
+// fade out as the new ones slide up into place (counting up, the way a
+// numeric text transition shows it). Painted by its owner.
+class RollingNumber {
+ public:
+  explicit RollingNumber(QWidget* owner);
+  void set(long long value, const Curve& curve);
+  void jumpTo(long long value);
+  long long value() const { return to_; }
+  bool isRolling() const { return progress_.isMoving(); }
+  // Right-aligned and vertically centred in the rectangle, in the painter's font and pen.
+  void paint(QPainter& painter, const QRect& rect) const;
+
+ private:
+  QString from_;
+  long long to_ = 0;
+  MotionValue progress_{1};
+};
+
 // Widget motions. Each returns at once; with motion reduced or the widget
 // hidden the end state shows at once (fades run briefly).
 namespace motion {

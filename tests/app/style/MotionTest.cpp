@@ -134,6 +134,19 @@ TEST(Motion, HiddenOwnerLandsAtOnce) {
   EXPECT_EQ(v.value(), 0);
 }
 
+TEST(Motion, CountRollsToItsNewValue) {
+  QWidget owner;
+  owner.resize(80, 20);
+  owner.show();
+  RollingNumber count(&owner);
+  count.jumpTo(98);
+  EXPECT_FALSE(count.isRolling());
+  count.set(102, Curve::springOf(0.5, 0.85));
+  EXPECT_TRUE(count.isRolling());
+  EXPECT_EQ(count.value(), 102);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !count.isRolling(); }, 5000));
+}
+
 TEST(Motion, WidgetScaleFadeEndsWithoutAnEffect) {
   QWidget window;
   window.resize(200, 200);
