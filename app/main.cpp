@@ -36,6 +36,7 @@
 #include "app/shell/QuitSignals.hpp"
 #include "app/shell/SingleInstance.hpp"
 #include "app/stage/ArtRuntime.hpp"
+#include "app/style/Motion.hpp"
 #include "core/model/LibraryListing.hpp"
 #include "core/persistence/TavolunePaths.hpp"
 
@@ -99,6 +100,8 @@ int main(int argc, char* argv[]) {
   QuitSignals quitSignals;
   PlatformServices services = PlatformServices::linuxDesktop(QApplication::applicationFilePath().toStdString(),
                                                              QDir(dataFolder).filePath(QStringLiteral("Wallpapers")));
+  // Springs and slides land at once where the desktop turned animations off.
+  MotionPreferences::shared().follow(*services.power);
 
   AppModel model(AppModel::Options::standard());
   ModelFormats formats(model);

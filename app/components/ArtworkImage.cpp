@@ -41,11 +41,10 @@ QStringList wrapped(const QString& text, const QFont& font, double width, int ma
 }  // namespace
 
 ArtworkImage::ArtworkImage(ImageServices services, QWidget* parent) : QWidget(parent), services_(std::move(services)) {
-  fade_.setStartValue(0.0);
-  fade_.setEndValue(1.0);
-  fade_.setDuration(int(fadeDuration.count()));
-  fade_.setEasingCurve(QEasingCurve::OutCubic);
-  connect(&fade_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+  // Plays only while shown, and stays short where motion is reduced.
+  fade_.setParent(this);
+  fade_.setOwner(this);
+  connect(&fade_, &MotionValue::valueChanged, this, qOverload<>(&QWidget::update));
   retry_.setSingleShot(true);
   retry_.setTimerType(Qt::VeryCoarseTimer);
   retry_.setInterval(int(retryAfter.count()));
@@ -69,7 +68,7 @@ void ArtworkImage::setArtwork(const Artwork& artwork, int maxPixel, ContentMode 
     // What was shown belongs to another work.
     image_ = {};
     failed_ = false;
-    fade_.stop();
+    fade_.jumpTo(1);
   }
   artwork_ = artwork;
   maxPixel_ = maxPixel;
@@ -86,7 +85,7 @@ void ArtworkImage::restart() {
   if (const QImage hit = services_.pipeline.cached(*artwork_, maxPixel_); !hit.isNull()) {
     image_ = hit;
     failed_ = false;
-    fade_.stop();
+    fade_.jumpTo(1);
     if (services_.noteRatio) services_.noteRatio(*artwork_, hit);
   } else if (isVisible()) {
     startLoad();
@@ -114,8 +113,8 @@ void ArtworkImage::landed(std::uint64_t generation, const QImage& image) {
     if (services_.noteRatio) services_.noteRatio(*artwork_, image);
     image_ = image;
     failed_ = false;
-    fade_.stop();
-    fade_.start();
+    fade_.jumpTo(0);
+    fade_.animateTo(1, Curve::timed(fadeDuration.count() / 1000.0, Ease::out), MotionKind::fade);
   } else {
     // A smaller still of the same work stays; otherwise the fallback shows.
     failed_ = true;
@@ -152,8 +151,8 @@ void ArtworkImage::paintEvent(QPaintEvent*) {
   const QRectF area = rect();
   if (const QImage still = shownStill(); !still.isNull()) {
     if (isFading()) {
-      const double t = fade_.currentValue().toDouble();
-      const double scale = fadeStartScale + (1 - fadeStartScale) * t;
+      const double t = fade_.value();
+      const double scale = MotionPreferences::shared().reduced() ? 1 : fadeStartScale + (1 - fadeStartScale) * t;
       p.setOpacity(t);
       p.translate(area.center());
       p.scale(scale, scale);

@@ -9,12 +9,12 @@
 
 #include "app/components/ImageServices.hpp"
 #include "app/qt/ResultMailbox.hpp"
+#include "app/style/Motion.hpp"
 #include "core/model/Artwork.hpp"
 
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
-#include <QVariantAnimation>
 #include <QWidget>
 
 #include <chrono>
@@ -49,7 +49,7 @@ class ArtworkImage final : public QWidget {
   Showing showing() const;
   // The still drawn now: the loaded one, else the cached one, else null.
   QImage shownStill() const;
-  bool isFading() const { return fade_.state() == QAbstractAnimation::Running; }
+  bool isFading() const { return fade_.isMoving(); }
 
   // Loads again now when the last load failed and none runs; the pipeline's
   // failuresExpired() (a library change) calls it.
@@ -89,7 +89,7 @@ class ArtworkImage final : public QWidget {
   bool loading_ = false;
   std::uint64_t generation_ = 0;
   std::stop_source stop_;
-  QVariantAnimation fade_;
+  MotionValue fade_{1};  // 0 entering, 1 in
   QTimer retry_;
   std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
 };

@@ -30,9 +30,14 @@ Rect rectOf(const QRectF& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 }  // namespace
 
 TileData TileData::of(const Artwork& artwork, bool animated, bool inMySelection) {
+  return of(artwork, animated, inMySelection, qt::str(artwork.title),
+            artwork.artist ? qt::str(*artwork.artist) : QString());
+}
+
+TileData TileData::of(const Artwork& artwork, bool animated, bool inMySelection, QString title, QString artist) {
   TileData d;
-  d.title = qt::str(artwork.title);
-  if (artwork.artist) d.artist = qt::str(*artwork.artist);
+  d.title = std::move(title);
+  d.artist = std::move(artist);
   d.kind = artwork.mediaKind;
   d.chain = artwork.chain;
   d.live = artwork.isLive();
@@ -99,12 +104,13 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   // rounded corners, and its shadow reaches less far than that; a path clip
   // would cost more than the rest of the cell.
   p.save();
-  if (state.selected) {
-    p.fillPath(shape, withAlpha(accent, 0.12));
-  } else if (h > 0) {
-    p.fillPath(shape, withAlpha(primary, 0.07 * h));
-  }
-  if (!art.isEmpty()) {
+  const double chosen = state.chosen();
+  if (chosen > 0) p.fillPath(shape, withAlpha(accent, 0.12 * chosen));
+  if (chosen < 1 && h > 0) p.fillPath(shape, withAlpha(primary, 0.07 * h * (1 - chosen)));
+  if (!art.isEmpty() && h <= 0 && p.transform().type() <= QTransform::TxTranslate) {
+    paintRestingShadow(p, art);
+    ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
+  } else if (!art.isEmpty()) {
     Shadow::drawRectShadow(p, rectOf(art), 0, lerp(1.5, 3, h), lerp(3, 6, h), lerp(0.22, 0.35, h));
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
   } else if (data.failed) {
@@ -115,8 +121,8 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   p.restore();
 
   // The border lies inside the rounded rectangle.
-  const double width = state.selected ? 2.5 : 1.0;
-  const QColor border = state.selected ? accent : withAlpha(primary, 0.08 * h);
+  const double width = lerp(1.0, 2.5, chosen);
+  const QColor border = chosen >= 1 ? accent : withAlpha(chosen > 0 ? accent : primary, std::max(chosen, 0.08 * h));
   if (border.alphaF() > 0) {
     const QRectF edge = mat.adjusted(width / 2, width / 2, -width / 2, -width / 2);
     p.setPen(QPen(border, width));
@@ -127,7 +133,7 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
 
 void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
   // Invisible at rest, but their place is kept.
-  const double opacity = state.selected ? 1.0 : state.hover;
+  const double opacity = std::max(state.chosen(), state.hover);
   if (opacity <= 0) return;
   std::vector<CapsuleBadge::Look> looks;
   if (data.live) looks.push_back(KindBadge::look(data.kind, data.animated, data.gif, palette_));
@@ -190,6 +196,28 @@ void ArtworkTile::paintCaption(QPainter& p, const QRectF& mat, const TileData& d
   p.setPen(ArtworkImage::secondaryColor(palette_));
   p.setFont(artistFont_);
   p.drawStaticText(QPointF(mat.left() + captionInset, y), caption(data.artist, artistFont_, width));
+}
+
+void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art) const {
+  // Blurring and stretching a mask for every tile of every frame costs more
+  // than the still itself: the finished shadow of each art size is kept.
+  const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+  const QRectF device = p.transform().mapRect(art);
+  const int w = int(std::lround(device.width() * dpr));
+  const int h = int(std::lround(device.height() * dpr));
+  const quint64 key = (quint64(quint32(w)) << 32) | quint32(h);
+  static constexpr int pad = 8;
+  QImage* shadow = shadows_.object(key);
+  if (!shadow) {
+    shadow = new QImage((w + 2 * pad), (h + 2 * pad), QImage::Format_ARGB32_Premultiplied);
+    shadow->fill(Qt::transparent);
+    QPainter sp(shadow);
+    Shadow::drawRectShadow(sp, Rect{double(pad), double(pad), double(w), double(h)}, 0, 1.5 * dpr, 3 * dpr, 0.22);
+    sp.end();
+    shadow->setDevicePixelRatio(dpr);
+    shadows_.insert(key, shadow);
+  }
+  p.drawImage(QPointF(art.x() - pad / dpr, art.y() - pad / dpr), *shadow);
 }
 
 const QStaticText& ArtworkTile::caption(const QString& text, const QFont& font, double width) const {

@@ -16,6 +16,7 @@
 #include <QStaticText>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 namespace tavolune {
@@ -37,11 +38,17 @@ struct TileData {
   // animated: LibraryState::shouldAnimate; inMySelection: the work's id in
   // LibraryState::onDesktop.
   static TileData of(const Artwork& artwork, bool animated, bool inMySelection);
+  // The same with the caption's texts already converted (a grid keeps them).
+  static TileData of(const Artwork& artwork, bool animated, bool inMySelection, QString title, QString artist);
 };
 
 struct TileState {
   double hover = 0;  // 0 away from the pointer, 1 under it; the grid animates between
   bool selected = false;
+  // How selected it looks while the grid animates a change; below 0: as selected says.
+  double selection = -1;
+
+  double chosen() const { return selection < 0 ? (selected ? 1.0 : 0.0) : std::clamp(selection, 0.0, 1.0); }
 };
 
 class ArtworkTile {
@@ -82,11 +89,14 @@ class ArtworkTile {
   void paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
   void paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const;
   const QStaticText& caption(const QString& text, const QFont& font, double width) const;
+  // A resting tile's shadow under its art, drawn once per size.
+  void paintRestingShadow(QPainter& p, const QRectF& art) const;
 
   QPalette palette_;
   QFont titleFont_;
   QFont artistFont_;
   mutable QCache<QString, QStaticText> captions_{4000};  // elided lines, by font, width and text
+  mutable QCache<quint64, QImage> shadows_{200};          // by art size in device pixels
 };
 
 }  // namespace tavolune

@@ -2,6 +2,7 @@
 
 #include "app/components/Divider.hpp"
 #include "app/model/AppModel.hpp"
+#include "app/style/Motion.hpp"
 #include "app/style/Symbols.hpp"
 #include "app/style/Theme.hpp"
 
@@ -124,7 +125,19 @@ void AnalyzeBanner::notNow() {
 
 void AnalyzeBanner::refresh() {
   const auto& progress = model_.analysisProgress();
+  const Mode was = mode_;
   mode_ = mode(progress.has_value(), model_.pendingSeriesCount(), dismissedAt());
+  // Comes down from the top edge fading in, and goes back up fading out,
+  // in the grid's spring.
+  const Curve move = Curve::springOf(0.25, 0.85);
+  if ((was == Mode::hidden) != (mode_ == Mode::hidden)) {
+    if (mode_ == Mode::hidden) {
+      motion::leaveAsSnapshot(this, 1, move, QPointF(0, -height()));
+    } else {
+      setVisible(true);
+      motion::scaleFade(this, true, 1, move, QPointF(0, -sizeHint().height()));
+    }
+  }
   setVisible(mode_ != Mode::hidden);
   offer_->setVisible(mode_ == Mode::offer);
   progress_->setVisible(mode_ == Mode::progress);

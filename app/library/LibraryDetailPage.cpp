@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavolune {
@@ -137,8 +138,22 @@ LibraryDetailPage::LibraryDetailPage(LibraryWindow& window, const LibraryWindow:
     if (search_->text() != text) search_->setText(text);
     refreshSubtitle();
   });
+  opening_.setParent(this);
+  opening_.setOwner(this);
+  opening_.jumpTo(window_.showInspector() ? 1 : 0);
+  connect(&opening_, &MotionValue::valueChanged, this, [this](double p) {
+    const int w = std::max(0, int(std::lround(p * inspectorIdealWidth)));
+    inspector_->setMinimumWidth(std::min(w, inspectorMinWidth));
+    inspector_->setMaximumWidth(w);
+  });
+  connect(&opening_, &MotionValue::settled, this, [this] {
+    // At rest the column keeps its own limits again.
+    inspector_->setMinimumWidth(inspectorMinWidth);
+    inspector_->setMaximumWidth(inspectorMaxWidth);
+    inspector_->setVisible(opening_.value() > 0);
+  });
   connect(&window_, &LibraryWindow::showInspectorChanged, this, [this] {
-    inspector_->setVisible(window_.showInspector());
+    slideInspector(window_.showInspector());
     details_->setChecked(window_.showInspector());
   });
   connect(&window_, &LibraryWindow::tileSizeChanged, this,
@@ -164,6 +179,11 @@ void LibraryDetailPage::refresh() {
 void LibraryDetailPage::refreshSubtitle() {
   subtitle_->setText(
       LibraryPages::subtitle(window_.listing(), window_.filter(), !window_.model().syncingWallets().empty()));
+}
+
+void LibraryDetailPage::slideInspector(bool open) {
+  if (open) inspector_->setVisible(true);
+  opening_.animateTo(open ? 1 : 0, Curve::springOf(0.28, 0.85));
 }
 
 void LibraryDetailPage::refreshInspector() {

@@ -6,6 +6,7 @@
 // inspector visibility and tile size. GUI thread only.
 
 #include "app/library/LibraryWindow.hpp"
+#include "app/style/Motion.hpp"
 
 #include <QWidget>
 
@@ -35,6 +36,8 @@ class LibraryDetailPage final : public QWidget {
   QSlider& tileSlider() const { return *slider_; }
   QToolButton& detailsButton() const { return *details_; }
   QWidget& inspectorColumn() const { return *inspector_; }
+  // 0 closed, 1 open; between while the column slides (spring 0.28, 0.85).
+  const MotionValue& inspectorOpening() const { return opening_; }
   // The placeholder when no work is focused; null while a work's inspector shows.
   QLabel* inspectorPlaceholder() const;
   QWidget* exhibitionHeader() const { return header_; }
@@ -46,6 +49,7 @@ class LibraryDetailPage final : public QWidget {
   void refreshSubtitle();
   void refreshInspector();
   void refreshHeader();
+  void slideInspector(bool open);
 
   LibraryWindow& window_;
   const LibraryWindow::Hosted& hosted_;
@@ -56,6 +60,7 @@ class LibraryDetailPage final : public QWidget {
   QToolButton* details_;
   QWidget* inspector_;
   QVBoxLayout* inspectorBody_;
+  MotionValue opening_{0};
   QWidget* inspectorContent_ = nullptr;
   std::optional<std::string> inspected_;
   bool inspectorBuilt_ = false;

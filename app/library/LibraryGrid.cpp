@@ -65,15 +65,20 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
           [this](const QMimeData& data, std::optional<int> row) {
             const auto& exhibition = window_.filter().exhibitionID;
             if (!services_.exhibitions.drop || !exhibition) return false;
-            return services_.exhibitions.drop(*exhibition, data,
-                                              row ? std::optional<std::string>(model_->id(*row)) : std::nullopt);
+            // The grid reflows after the reorder with a spring.
+            view_->moveOnNextReset(LibraryGridView::reflowSpring());
+            const bool dropped = services_.exhibitions.drop(
+                *exhibition, data, row ? std::optional<std::string>(model_->id(*row)) : std::nullopt);
+            view_->moveOnNextReset(std::nullopt);
+            return dropped;
           },
   });
   view_->viewport()->installEventFilter(this);
 
   reflow_.setSingleShot(true);
   reflow_.setInterval(int(reflowDelay.count()));
-  connect(&reflow_, &QTimer::timeout, this, [this] { view_->setColumnCount(count(pendingWidth_, window_.tileSize())); });
+  connect(&reflow_, &QTimer::timeout, this,
+          [this] { view_->setColumnCount(count(pendingWidth_, window_.tileSize()), Curve::springOf(0.42, 0.86)); });
 
   connect(&model, &AppModel::stateChanged, this, &LibraryGrid::relist);
   connect(&model, &AppModel::syncingWalletsChanged, this, &LibraryGrid::refreshEmpty);
@@ -158,14 +163,25 @@ void LibraryGrid::refreshEmpty() {
 
 void LibraryGrid::selectionChanged() {
   const bool any = !window_.windowState().selection().empty();
-  view_->setBottomMargin(any ? LibraryGridView::bottomMarginWithBar : LibraryGridView::bottomMargin);
+  // The bar slides up from the bottom edge fading in, and the padding under
+  // the grid grows, in one spring; clearing reverses both.
+  const Curve spring = barSpring();
+  view_->setBottomMargin(any ? LibraryGridView::bottomMarginWithBar : LibraryGridView::bottomMargin, spring);
+  view_->selectionChanged();
   bar_->setExhibition(window_.filter().exhibitionID);
-  bar_->setVisible(any);
-  if (any) {
+  // The bar draws its shadow and controls: a still copy of it moves.
+  const QPointF below(0, bar_->height() + barBottomPadding);
+  if (any && bar_->isHidden()) {
+    bar_->setVisible(true);
     bar_->raise();
     placeBar();
+    motion::enterAsSnapshot(bar_, 1, spring, below);
+  } else if (any) {
+    placeBar();
+  } else if (!bar_->isHidden()) {
+    motion::leaveAsSnapshot(bar_, 1, spring, below);
+    bar_->hide();
   }
-  view_->viewport()->update();
 }
 
 void LibraryGrid::placeBar() {
@@ -201,7 +217,7 @@ void LibraryGrid::widthChanged(int width) {
 }
 
 void LibraryGrid::tileSizeChanged() {
-  if (measured_) view_->setColumnCount(count(width_, window_.tileSize()));
+  if (measured_) view_->setColumnCount(count(width_, window_.tileSize()), Curve::springOf(0.25, 0.85));
 }
 
 }  // namespace tavolune

@@ -12,6 +12,7 @@
 #include "app/components/ThumbnailLoader.hpp"
 #include "app/library/DesktopAccess.hpp"
 #include "app/library/ExhibitionHooks.hpp"
+#include "app/style/Motion.hpp"
 #include "core/model/Wallet.hpp"
 
 #include <QTimer>
@@ -43,6 +44,7 @@ class LibraryGrid final : public QWidget {
  public:
   static constexpr std::chrono::milliseconds reflowDelay{120};
   static constexpr int barBottomPadding = 18;
+  static Curve barSpring() { return Curve::springOf(0.25, 0.85); }
 
   struct Services {
     // show falls back to the window's primary action.

@@ -40,12 +40,33 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
   setDragDropMode(DragDrop);
   setAttribute(Qt::WA_MacShowFocusRect, false);  // no focus ring
   viewport()->setAutoFillBackground(false);
+  layout_.setParent(this);
+  layout_.setOwner(viewport());
+  connect(&layout_, &MotionValue::valueChanged, viewport(), qOverload<>(&QWidget::update));
+  connect(&layout_, &MotionValue::settled, this, [this] {
+    if (layout_.value() < 1) return;  // a new motion starts from where tiles were
+    from_.clear();
+    leaving_.clear();
+    arriving_.clear();
+    tileShots_.clear();
+    fromGeometry_.reset();
+    fromRows_ = {-1, -1};
+    viewport()->update();
+  });
+  bottom_.setParent(this);
+  bottom_.setOwner(viewport());
+  connect(&bottom_, &MotionValue::valueChanged, this, [this](double v) {
+    bottomMargin_ = int(std::lround(v));
+    updateGeometries();
+  });
+  watchModel();
   // A still that arrived repaints its cell, when the cell still shows.
   connect(&loader_, &ThumbnailLoader::thumbnailChanged, this, [this](const QString& key) {
     if (firstPainted_ < 0) return;
     const std::string k = key.toStdString();
     for (int row = firstPainted_; row <= lastPainted_ && row < model_.rowCount(); ++row) {
       if (ThumbnailLoader::key(model_.id(row), ArtworkTile::maxPixel) == k) {
+        tileShots_.erase(model_.id(row));
         viewport()->update(cellRect(row));
         return;
       }
@@ -53,19 +74,205 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
   });
 }
 
-void LibraryGridView::setColumnCount(int columns) {
+void LibraryGridView::setColumnCount(int columns, std::optional<Curve> motion) {
   columns = std::max(1, columns);
   if (columns == columns_) return;
+  const bool moves = motion && MotionPreferences::playsFor(viewport()) && model_.rowCount() > 0;
+  if (moves) {
+    captureLayout();
+    fromGeometry_ = geometry();
+  }
   columns_ = columns;
   updateGeometries();
+  if (moves) startLayoutMotion(*motion, true);
   viewport()->update();
   emit columnCountChanged(columns_);
 }
 
-void LibraryGridView::setBottomMargin(int margin) {
-  if (margin == bottomMargin_) return;
-  bottomMargin_ = margin;
-  updateGeometries();
+void LibraryGridView::setBottomMargin(int margin, std::optional<Curve> motion) {
+  if (motion) {
+    bottom_.animateTo(margin, *motion);
+  } else {
+    bottom_.jumpTo(margin);
+  }
+}
+
+bool LibraryGridView::isMoving() const {
+  if (layout_.isMoving() || bottom_.isMoving()) return true;
+  return std::any_of(rowMotion_.begin(), rowMotion_.end(),
+                     [](const auto& m) { return m.second->hover.isMoving() || m.second->selected.isMoving(); });
+}
+
+LibraryGridView::Geometry LibraryGridView::geometry() const {
+  const double free = viewport()->width() - 2 * sideMargin - columnSpacing * (columns_ - 1);
+  return {columns_, std::max(10.0, free / columns_) + columnSpacing, cellWidth(), cellHeight()};
+}
+
+QRectF LibraryGridView::contentRect(int row, const Geometry& g) const {
+  const int col = row % g.columns;
+  const int line = row / g.columns;
+  return QRectF(sideMargin + std::lround(col * g.pitchX), topMargin + line * (g.cellHeight + rowSpacing), g.cellWidth,
+                g.cellHeight);
+}
+
+QRectF LibraryGridView::drawnRect(int row) const {
+  const QRectF target = cellRect(row);
+  if (!layout_.isMoving() || row < 0 || row >= model_.rowCount()) return target;
+  QRectF from;
+  if (const auto it = from_.find(model_.id(row)); it != from_.end()) {
+    from = it->second;
+  } else if (fromGeometry_) {
+    from = contentRect(row, *fromGeometry_);
+  } else {
+    return target;
+  }
+  return motion::lerp(from.translated(0, -verticalOffset()), target, layout_.value());
+}
+
+LibraryGridView::RowMotion& LibraryGridView::rowMotion(const std::string& id) {
+  auto& slot = rowMotion_[id];
+  if (!slot) {
+    slot = std::make_unique<RowMotion>();
+    RowMotion* m = slot.get();
+    for (MotionValue* v : {&m->hover, &m->selected}) {
+      v->setOwner(viewport());
+      connect(v, &MotionValue::valueChanged, viewport(), [this, m] { viewport()->update(m->area); });
+    }
+  }
+  return *slot;
+}
+
+void LibraryGridView::watchModel() {
+  connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] { captureLayout(); });
+  connect(&model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+    if (from_.empty() && leaving_.empty()) return;  // nothing shown moves
+    for (int row = first; row <= last && row - first < 2000; ++row) {
+      if (cellRect(row).intersects(viewport()->rect())) arriving_.insert(model_.id(row));
+    }
+    startLayoutMotion(reflowSpring(), false);
+  });
+  connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int first, int last) {
+    captureLayout();
+    for (int row = std::max(first, firstPainted_); row <= last && row <= lastPainted_; ++row) {
+      const QRectF r = drawnRect(row);
+      if (r.intersects(viewport()->rect())) leaving_[model_.id(row)] = r.translated(0, verticalOffset());
+    }
+  });
+  connect(&model_, &QAbstractItemModel::rowsRemoved, this, [this] { startLayoutMotion(reflowSpring(), false); });
+  connect(&model_, &QAbstractItemModel::rowsAboutToBeMoved, this, [this] { captureLayout(); });
+  connect(&model_, &QAbstractItemModel::rowsMoved, this, [this] { startLayoutMotion(reflowSpring(), false); });
+  connect(&model_, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { captureLayout(); });
+  connect(&model_, &QAbstractItemModel::layoutChanged, this, [this] { startLayoutMotion(reflowSpring(), false); });
+  connect(&model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+    if (resetMotion_) captureLayout();
+  });
+  connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
+    rowMotion_.clear();
+    shownSelection_.clear();
+    hovered_ = -1;
+    if (!resetMotion_) {
+      from_.clear();
+      leaving_.clear();
+      layout_.jumpTo(1);
+      return;
+    }
+    // Tiles that were not shown before come in with a fade.
+    for (int row = 0; row < model_.rowCount(); ++row) {
+      if (!cellRect(row).intersects(viewport()->rect())) {
+        if (cellRect(row).top() > viewport()->height()) break;
+        continue;
+      }
+      if (!from_.contains(model_.id(row))) arriving_.insert(model_.id(row));
+    }
+    for (auto it = from_.begin(); it != from_.end();) {
+      if (model_.row(it->first) < 0) {
+        leaving_.insert(*it);
+        it = from_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    startLayoutMotion(*resetMotion_, false);
+  });
+  connect(&model_, &QAbstractItemModel::dataChanged, viewport(), qOverload<>(&QWidget::update));
+}
+
+void LibraryGridView::captureLayout() {
+  if (!MotionPreferences::playsFor(viewport()) || firstPainted_ < 0 || model_.rowCount() == 0) {
+    from_.clear();
+    return;
+  }
+  std::unordered_map<std::string, QRectF> next;
+  const auto [first, last] = paintRange(firstPainted_, lastPainted_);
+  const QRectF shown = viewport()->rect();
+  for (int row = first; row <= last; ++row) {
+    const QRectF r = drawnRect(row);
+    if (r.intersects(shown)) next.emplace(model_.id(row), r.translated(0, verticalOffset()));
+  }
+  from_ = std::move(next);
+  capturedRows_ = {first, last};
+}
+
+void LibraryGridView::startLayoutMotion(const Curve& curve, bool rowsKept) {
+  if (!rowsKept) fromGeometry_.reset();
+  if (!MotionPreferences::playsFor(viewport()) || (from_.empty() && leaving_.empty() && arriving_.empty())) {
+    from_.clear();
+    leaving_.clear();
+    arriving_.clear();
+    layout_.jumpTo(1);
+    viewport()->update();
+    return;
+  }
+  if (rowsKept) {
+    fromRows_ = capturedRows_;
+  } else {
+    // Where the captured tiles went: those still on their way are painted too.
+    int lo = -1, hi = -1;
+    std::size_t found = 0;
+    for (int row = 0; row < model_.rowCount() && found < from_.size(); ++row) {
+      if (!from_.contains(model_.id(row))) continue;
+      ++found;
+      if (lo < 0) lo = row;
+      hi = row;
+    }
+    fromRows_ = {lo, hi};
+  }
+  layout_.jumpTo(0);
+  layout_.animateTo(1, curve);
+  viewport()->update();
+}
+
+const QPixmap& LibraryGridView::tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr) {
+  QPixmap& shot = tileShots_[id];
+  const QSize size = (cell + QSize(2 * shotMargin, 2 * shotMargin)) * dpr;
+  if (shot.size() != size) {
+    shot = QPixmap(size);
+    shot.setDevicePixelRatio(dpr);
+    // Opaque on the grid's own background: copied, not blended, each frame.
+    shot.fill(palette().color(QPalette::Window));
+    QPainter p(&shot);
+    delegate_.paintTile(p, QRect(QPoint(shotMargin, shotMargin), cell), id, state);
+  }
+  return shot;
+}
+
+std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
+  if (!layout_.isMoving() || fromRows_.first < 0) return {first, last};
+  const int count = model_.rowCount();
+  return {std::max(0, std::min(first, fromRows_.first)), std::min(count - 1, std::max(last, fromRows_.second))};
+}
+
+void LibraryGridView::selectionChanged() {
+  tileShots_.clear();
+  for (const Shown& shown : shownSelection_) {
+    const bool now = delegate_.stateFor(shown.id, false).selected;
+    if (now == shown.selected) continue;
+    RowMotion& m = rowMotion(shown.id);
+    m.area = shown.area;
+    if (!m.selected.isMoving()) m.selected.jumpTo(shown.selected ? 1 : 0);
+    m.selected.animateTo(now ? 1 : 0, selectionSpring(), MotionKind::fade);
+  }
+  viewport()->update();
 }
 
 int LibraryGridView::cellWidth() const {
@@ -168,15 +375,59 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     return std::pair(std::min(count - 1, top * columns_), std::min(count - 1, (bottom + 1) * columns_ - 1));
   };
   const QRect dirty = event->rect();
-  const auto [first, last] = rowsIn(dirty);
-  QStyleOptionViewItem option;
-  initViewItemOption(&option);
+  const bool moving = layout_.isMoving();
+  const double p = layout_.value();
+  auto [first, last] = rowsIn(dirty);
+  if (moving) std::tie(first, last) = paintRange(first, last);
+  shownSelection_.clear();
   for (int row = first; row <= last; ++row) {
-    option.rect = cellRect(row);
-    if (!option.rect.intersects(dirty)) continue;
-    option.state = QStyle::State_Enabled;
-    if (row == hovered_) option.state |= QStyle::State_MouseOver;
-    delegate_.paint(&painter, option, model_.index(row));
+    const QRect cell = cellRect(row);
+    const QRectF drawn = moving ? drawnRect(row) : QRectF(cell);
+    const QRect area = drawn.toAlignedRect().adjusted(-16, -16, 16, 16);
+    if (!area.intersects(dirty)) continue;
+    const std::string& id = model_.id(row);
+    TileState state = delegate_.stateFor(id, row == hovered_);
+    shownSelection_.push_back({id, state.selected, area});
+    if (const auto it = rowMotion_.find(id); it != rowMotion_.end()) {
+      state.hover = it->second->hover.value();
+      if (it->second->selected.isMoving()) state.selection = it->second->selected.value();
+    }
+    const double opacity = moving && arriving_.contains(id) ? std::clamp(p, 0.0, 1.0) : 1.0;
+    painter.setOpacity(opacity);
+    if (!moving) {
+      delegate_.paintTile(painter, cell, id, state);
+    } else if (rowMotion_.contains(id)) {
+      delegate_.paintTile(painter, drawn.toRect(), id, state);
+    } else {
+      // On its way: the tile as it was drawn before, painted once (its
+      // still and captions are cached at that size) and then moved and
+      // scaled as a picture, frame after frame.
+      QSize was = cell.size();
+      if (const auto it = from_.find(id); it != from_.end()) {
+        was = it->second.size().toSize();
+      } else if (fromGeometry_) {
+        was = QSize(fromGeometry_->cellWidth, fromGeometry_->cellHeight);
+      }
+      const QPixmap& shot = tileShot(id, was, state, painter.device()->devicePixelRatioF());
+      const double sx = drawn.width() / was.width();
+      const double sy = drawn.height() / was.height();
+      painter.drawPixmap(QRectF(drawn.x() - shotMargin * sx, drawn.y() - shotMargin * sy,
+                                (was.width() + 2 * shotMargin) * sx, (was.height() + 2 * shotMargin) * sy),
+                         shot, QRectF(shot.rect()));
+    }
+  }
+  if (moving) {
+    for (const auto& [id, r] : leaving_) {
+      painter.setOpacity(std::clamp(1 - p, 0.0, 1.0));
+      delegate_.paintTile(painter, r.translated(0, -verticalOffset()).toRect(), id, {});
+    }
+  }
+  painter.setOpacity(1);
+  // Tiles at rest keep no motion state.
+  for (auto it = rowMotion_.begin(); it != rowMotion_.end();) {
+    const RowMotion& m = *it->second;
+    const bool rests = !m.hover.isMoving() && !m.selected.isMoving() && m.hover.value() == 0;
+    it = rests ? rowMotion_.erase(it) : std::next(it);
   }
   if (dropTarget_ >= 0 && dropTarget_ < count) {
     // The insertion bar in the gap before the tile the works will precede.
@@ -208,9 +459,17 @@ void LibraryGridView::setHovered(int row) {
   if (row == hovered_) return;
   const int old = hovered_;
   hovered_ = row;
-  // A lifted tile reaches a little past its cell.
-  if (old >= 0) viewport()->update(cellRect(old).adjusted(-16, -16, 16, 16));
-  if (row >= 0) viewport()->update(cellRect(row).adjusted(-16, -16, 16, 16));
+  auto lift = [this](int r, bool on) {
+    if (r < 0 || r >= model_.rowCount()) return;
+    // A lifted tile reaches a little past its cell.
+    const QRect area = cellRect(r).adjusted(-16, -16, 16, 16);
+    RowMotion& m = rowMotion(model_.id(r));
+    m.area = area;
+    m.hover.animateTo(on ? 1 : 0, hoverSpring());
+    viewport()->update(area);
+  };
+  lift(old, false);
+  lift(row, true);
 }
 
 void LibraryGridView::mousePressEvent(QMouseEvent* event) {

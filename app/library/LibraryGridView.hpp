@@ -6,14 +6,29 @@
 // pointer for hover, and passes clicks, double clicks, the toggle's
 // clicks, key presses, context menus and drops to its owner, which holds
 // the selection rules. Thumbnail requests more than a screen away from
-// what shows are cancelled as it scrolls. GUI thread only.
+// what shows are cancelled as it scrolls.
+//
+// Motion is painted, never a widget per tile: a hovered tile lifts with a
+// spring, a selection change springs its ring and badges in, and a change
+// of columns or of rows moves each shown tile from where it was to its new
+// cell with one spring for the whole grid (arriving tiles fade in, leaving
+// ones fade out). Each moving tile keeps its own small state; none is kept
+// at rest. GUI thread only.
+
+#include "app/components/ArtworkTile.hpp"
+#include "app/style/Motion.hpp"
 
 #include <QAbstractItemView>
+#include <QPixmap>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 class QMimeData;
 
@@ -47,16 +62,35 @@ class LibraryGridView final : public QAbstractItemView {
   LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& delegate, ThumbnailLoader& loader,
                   QWidget* parent = nullptr);
 
+  // Springs of the grid: a tile under the pointer, a selection change, a
+  // change of rows (the reorder of an exhibition among them).
+  static Curve hoverSpring() { return Curve::springOf(0.3, 0.75); }
+  static Curve selectionSpring() { return Curve::springOf(0.2, 0.85); }
+  static Curve reflowSpring() { return Curve::springOf(0.35, 0.85); }
+
   void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
-  void setColumnCount(int columns);
+  // With a curve the tiles move to their new cells; without, they jump.
+  void setColumnCount(int columns, std::optional<Curve> motion = std::nullopt);
   int columnCount() const { return columns_; }
-  void setBottomMargin(int margin);
+  void setBottomMargin(int margin, std::optional<Curve> motion = std::nullopt);
+  int bottomMarginNow() const { return bottomMargin_; }
+  // The next reset of the model (a whole new listing) moves the tiles it
+  // keeps instead of redrawing them in place.
+  // Unset: resets show at once again.
+  void moveOnNextReset(std::optional<Curve> curve) { resetMotion_ = curve; }
+  // The window's selection changed: shown tiles whose state changed spring.
+  void selectionChanged();
+  // Whether anything in the grid moves now.
+  bool isMoving() const;
 
   int cellWidth() const;
   int cellHeight() const;
   // The cell of a row in viewport coordinates (scrolled).
   QRect cellRect(int row) const;
   int rowAt(const QPoint& viewportPos) const;  // -1 between cells
+  // Where the row's tile shows now, in viewport coordinates: its cell, or
+  // on its way there.
+  QRectF drawnRect(int row) const;
   int hoveredRow() const { return hovered_; }
   // Rows painted by the last frame, first and last (empty: -1, -1).
   std::pair<int, int> visibleRows() const;
@@ -97,6 +131,27 @@ class LibraryGridView final : public QAbstractItemView {
   void startDrag(Qt::DropActions actions) override;
 
  private:
+  struct Geometry {
+    int columns;
+    double pitchX;  // a cell's width and the gap after it
+    int cellWidth;
+    int cellHeight;
+  };
+  struct RowMotion {
+    MotionValue hover{0};
+    MotionValue selected{0};
+    QRect area;  // what to repaint as it moves
+  };
+  Geometry geometry() const;
+  QRectF contentRect(int row, const Geometry& g) const;
+  RowMotion& rowMotion(const std::string& id);
+  void watchModel();
+  // Notes where the shown tiles are before rows or columns change.
+  void captureLayout();
+  void startLayoutMotion(const Curve& curve, bool rowsKept);
+  std::pair<int, int> paintRange(int first, int last) const;
+  // A moving tile's picture at its cell's size, with room for its shadow.
+  const QPixmap& tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr);
   void setHovered(int row);
   // The tile a drag of ours hovers over on an exhibition's page: the works go before it.
   void setDropTarget(int row);
@@ -116,6 +171,26 @@ class LibraryGridView final : public QAbstractItemView {
   int prunedAt_ = -2;
   std::optional<QPoint> pressPos_;
   int pressRow_ = -1;
+
+  // Motion.
+  std::unordered_map<std::string, std::unique_ptr<RowMotion>> rowMotion_;
+  struct Shown {
+    std::string id;
+    bool selected;
+    QRect area;
+  };
+  std::vector<Shown> shownSelection_;  // painted last, with their selection
+  MotionValue layout_{1};                          // 0 where tiles were, 1 in their cells
+  std::unordered_map<std::string, QRectF> from_;   // content coordinates
+  std::optional<Geometry> fromGeometry_;           // for tiles not captured, when rows are kept
+  std::pair<int, int> fromRows_{-1, -1};           // rows of the captured tiles now
+  std::pair<int, int> capturedRows_{-1, -1};       // their rows when captured
+  std::unordered_map<std::string, QRectF> leaving_;
+  std::unordered_set<std::string> arriving_;
+  static constexpr int shotMargin = 6;  // a resting tile's shadow
+  std::unordered_map<std::string, QPixmap> tileShots_;  // while tiles move
+  std::optional<Curve> resetMotion_;
+  MotionValue bottom_{bottomMargin};
 };
 
 }  // namespace tavolune

@@ -30,13 +30,35 @@ void LibraryTileDelegate::beginFrame() {
   scalingMs_ = 0;
 }
 
-QImage LibraryTileDelegate::scaled(const std::string& id, const QImage& still, const QSizeF& area, qreal dpr) const {
+LibraryTileDelegate::Kept& LibraryTileDelegate::kept(const Artwork& artwork) const {
+  auto it = kept_.find(artwork.id);
+  if (it == kept_.end()) {
+    // A bounded set: many screens' worth, dropped whole when full.
+    if (kept_.size() >= keptLimit) kept_.clear();
+    it = kept_.emplace(artwork.id, Kept{}).first;
+  }
+  Kept& k = it->second;
+  if (k.shownTitle.isNull() || k.title != artwork.title || k.artist != artwork.artist) {
+    k.title = artwork.title;
+    k.artist = artwork.artist;
+    k.shownTitle = qt::str(artwork.title);
+    k.shownArtist = artwork.artist ? qt::str(*artwork.artist) : QString();
+  }
+  return k;
+}
+
+QImage LibraryTileDelegate::scaled(Kept& kept, const std::string& id, const QImage& still, const QSizeF& area,
+                                   qreal dpr) const {
   const QRectF fitted = LoadingPlaceholder::fitted(QRectF(QPointF(0, 0), area), double(still.width()) / still.height());
   const QSize pixels(std::max(1, int(std::lround(fitted.width() * dpr))),
                      std::max(1, int(std::lround(fitted.height() * dpr))));
   if (pixels.width() >= still.width()) return still;  // nothing to gain
-  const QString key = qt::str(id) + QLatin1Char('@') + QString::number(pixels.width()) + QLatin1Char('x') +
-                      QString::number(pixels.height());
+  if (kept.scaledSize != pixels || kept.scaledKey.isEmpty()) {
+    kept.scaledSize = pixels;
+    kept.scaledKey = qt::str(id) + QLatin1Char('@') + QString::number(pixels.width()) + QLatin1Char('x') +
+                     QString::number(pixels.height());
+  }
+  const QString& key = kept.scaledKey;
   if (const QImage* hit = scaled_.object(key)) return *hit;
   // Over this frame's budget: draw the decoded still, scaled as it is drawn.
   if (scalingMs_ >= scalingBudgetMs) return still;
@@ -54,11 +76,13 @@ TileData LibraryTileDelegate::dataFor(const std::string& id, const QRect& cell, 
   const auto it = state.artworks.find(id);
   if (it == state.artworks.end()) return {};
   const Artwork& artwork = it->second;
-  TileData data = TileData::of(artwork, state.shouldAnimate(artwork), state.onDesktop.contains(id));
+  Kept& k = kept(artwork);
+  TileData data = TileData::of(artwork, state.shouldAnimate(artwork), state.onDesktop.contains(id), k.shownTitle,
+                               k.shownArtist);
   const QImage still = loader_.cached(artwork, ArtworkTile::maxPixel);
   if (!still.isNull()) {
     const double inner = cell.width() - 2 * ArtworkTile::matPadding;
-    data.still = scaled(id, still, QSizeF(inner, inner), dpr);
+    data.still = scaled(k, id, still, QSizeF(inner, inner), dpr);
     return data;
   }
   switch (loader_.status(artwork, ArtworkTile::maxPixel)) {
@@ -76,6 +100,12 @@ TileData LibraryTileDelegate::dataFor(const std::string& id, const QRect& cell, 
 
 TileState LibraryTileDelegate::stateFor(const std::string& id, bool hovered) const {
   return {.hover = hovered ? 1.0 : 0.0, .selected = windowState_.selection().contains(id)};
+}
+
+void LibraryTileDelegate::paintTile(QPainter& painter, const QRect& cell, const std::string& id,
+                                    TileState state) const {
+  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  tile_.paint(painter, cell, dataFor(id, cell, dpr), state);
 }
 
 void LibraryTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -4,7 +4,9 @@
 // (asked for only when missing). Stills are scaled to the cell once and
 // kept in a bounded cache, so that a frame is mostly copies; a frame does
 // at most a few such scalings and draws the rest straight from the decoded
-// still. Never fetches or decodes. GUI thread only.
+// still. Each work's caption texts and scaled-still key are kept between
+// paints, checked against the library's texts. Never fetches or decodes.
+// GUI thread only.
 
 #include "app/components/ArtworkTile.hpp"
 
@@ -14,6 +16,7 @@
 #include <QImage>
 
 #include <string>
+#include <unordered_map>
 
 namespace tavolune {
 
@@ -42,17 +45,30 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
   TileData dataFor(const std::string& id, const QRect& cell, qreal dpr) const;
   TileState stateFor(const std::string& id, bool hovered) const;
 
+  // One tile as the grid animates it.
+  void paintTile(QPainter& painter, const QRect& cell, const std::string& id, TileState state) const;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
  private:
-  QImage scaled(const std::string& id, const QImage& still, const QSizeF& area, qreal dpr) const;
+  struct Kept {
+    std::string title;  // as the library had them
+    std::optional<std::string> artist;
+    QString shownTitle;
+    QString shownArtist;
+    QSize scaledSize;
+    QString scaledKey;
+  };
+  static constexpr std::size_t keptLimit = 4096;
+  Kept& kept(const Artwork& artwork) const;
+  QImage scaled(Kept& kept, const std::string& id, const QImage& still, const QSizeF& area, qreal dpr) const;
 
   AppModel& model_;
   const LibraryWindowState& windowState_;
   ThumbnailLoader& loader_;
   ArtworkTile tile_;
   mutable QCache<QString, QImage> scaled_;
+  mutable std::unordered_map<std::string, Kept> kept_;
   mutable QElapsedTimer frame_;
   mutable qint64 scalingMs_ = 0;
 };

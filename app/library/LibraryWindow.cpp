@@ -7,6 +7,7 @@
 #include "app/model/AppModel.hpp"
 #include "app/model/WindowManager.hpp"
 #include "app/qt/Convert.hpp"
+#include "app/style/Motion.hpp"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -131,6 +132,10 @@ void LibraryWindow::refreshPreview() {
   const std::optional<std::string> shown = it == artworks.end() ? std::nullopt : id;
   if (shown == previewID_ && (preview_ || !shown)) return;
   previewID_ = shown;
+  // Leaves fading and shrinking to 0.98; the next comes fading and growing
+  // from 0.96 (spring 0.28, 0.86).
+  const Curve spring = Curve::springOf(0.28, 0.86);
+  if (preview_) motion::leaveAsSnapshot(preview_, 0.98, spring);
   delete preview_.data();
   if (shown && hosted_.largePreview) {
     preview_ = hosted_.largePreview(*this, it->second);
@@ -139,6 +144,7 @@ void LibraryWindow::refreshPreview() {
       preview_->setGeometry(rect());
       preview_->show();
       preview_->raise();
+      motion::scaleFade(preview_, true, 0.96, spring);
     }
   }
 }

@@ -41,6 +41,11 @@ void SidebarRow::setTitle(const QString& title) {
 
 void SidebarRow::setCount(std::optional<std::size_t> count) {
   if (count == count_) return;
+  if (count && count_) {
+    rolling_.set((long long)*count, Curve::springOf(0.5, 0.85));
+  } else if (count) {
+    rolling_.jumpTo((long long)*count);
+  }
   count_ = count;
   placeSpinner();
   update();
@@ -120,8 +125,7 @@ void SidebarRow::paintEvent(QPaintEvent*) {
   if (count_) {
     p.setFont(countFont());
     p.setPen(tertiary);
-    const QString n = QString::number(*count_);
-    p.drawText(QRect(right - countWidth(), 0, countWidth(), height), Qt::AlignVCenter | Qt::AlignRight, n);
+    rolling_.paint(p, QRect(right - countWidth(), 0, countWidth(), height));
     right -= countWidth() + gap;
   }
   if (isSyncing()) right -= spinner_->width() + gap;

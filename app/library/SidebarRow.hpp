@@ -4,6 +4,8 @@
 // that syncs, a small spinner before the count. Clicking selects it. GUI
 // thread only.
 
+#include "app/style/Motion.hpp"
+
 #include <QString>
 #include <QWidget>
 
@@ -57,6 +59,7 @@ class SidebarRow final : public QWidget {
   QString symbol_;
   QString title_;
   std::optional<std::size_t> count_;
+  RollingNumber rolling_{this};  // the count rolls to a new value (spring 0.5, 0.85)
   bool selected_ = false;
   bool secondary_ = false;
   QString badge_;

@@ -75,7 +75,10 @@ void MenuBarContent::registerWith(WindowManager& windows, std::function<Services
 
 void MenuBarContent::changed() {
   if (isVisible()) {
+    // Changes seen while open animate; what a popover shows as it opens does not.
+    playing_ = true;
     refresh();
+    playing_ = false;
   } else {
     stale_ = true;
   }
@@ -91,6 +94,13 @@ void MenuBarContent::refresh() {
   ++refreshes_;
   const std::optional<Artwork> current = s_.desktop.currentArtwork();
   refreshHeader(current);
+  if (controls_->isHidden() == current.has_value() && playing_) {
+    if (current) {
+      motion::scaleFade(controls_, true, 1, workChange());
+    } else {
+      motion::leaveAsSnapshot(controls_, 1, workChange());
+    }
+  }
   controls_->setVisible(current.has_value());
   if (current) refreshControls();
   refreshFooter();

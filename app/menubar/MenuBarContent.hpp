@@ -10,6 +10,7 @@
 
 #include "app/components/ImageServices.hpp"
 #include "app/model/BuildInfo.hpp"
+#include "app/style/Motion.hpp"
 #include "core/base/Date.hpp"
 #include "core/model/Artwork.hpp"
 
@@ -101,8 +102,12 @@ class MenuBarContent final : public QWidget {
   void refreshFooter();
   void step(bool forward);
 
+  // The work on the main display changes, comes or goes: 0.35 s ease-in-out.
+  static Curve workChange() { return Curve::timed(0.35, Ease::inOut); }
+
   Services s_;
   bool stale_ = true;
+  bool playing_ = false;  // the refresh under way animates
   int refreshes_ = 0;
   std::optional<std::string> shownID_;
   bool checking_ = false;  // an update check this view started

@@ -110,7 +110,7 @@ void MenuBarContent::refreshControls() {
   const bool loaded = s_.model.isLoaded();
   const bool paused = s_.desktop.userPaused();
   pause_->setSymbol(paused ? "play.fill" : "pause.fill",
-                    paused ? QStringLiteral("Resume Rotation") : QStringLiteral("Pause Rotation"));
+                    paused ? QStringLiteral("Resume Rotation") : QStringLiteral("Pause Rotation"), playing_);
   for (QWidget* w : {static_cast<QWidget*>(previous_), static_cast<QWidget*>(pause_), static_cast<QWidget*>(next_),
                      picker_}) {
     w->setEnabled(loaded);

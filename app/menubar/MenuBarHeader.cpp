@@ -182,6 +182,17 @@ void MenuBarContent::refreshHeader(const std::optional<Artwork>& current) {
   const LibraryState& state = s_.model.state();
   const bool loaded = s_.model.isLoaded();
 
+  if (playing_) {
+    const bool hadWork = !currentWork_->isHidden();
+    if (current && hadWork && shownID_ != current->id) {
+      // The old picture leaves as the new one enters, scaled from 0.98 and faded.
+      motion::leaveAsSnapshot(picture_, 0.98, workChange());
+      motion::scaleFade(picture_, true, 0.98, workChange());
+    } else if (current.has_value() != hadWork) {
+      motion::leaveAsSnapshot(hadWork ? currentWork_ : emptyState_, hadWork ? 0.98 : 1, workChange());
+      motion::scaleFade(current ? currentWork_ : emptyState_, true, current ? 0.98 : 1, workChange());
+    }
+  }
   currentWork_->setVisible(current.has_value());
   emptyState_->setVisible(!current);
   if (current) {
@@ -207,7 +218,7 @@ void MenuBarContent::refreshHeader(const std::optional<Artwork>& current) {
       const auto it = std::find_if(pills.begin(), pills.end(), [kind](const Pill& p) { return int(p.kind) == kind; });
       PillButton* pill = pills_[std::size_t(kind)];
       pill->setVisible(it != pills.end());
-      if (it != pills.end()) pill->set(it->title, it->symbol, it->active, it->help);
+      if (it != pills.end()) pill->set(it->title, it->symbol, it->active, it->help, playing_);
       pill->setEnabled(loaded);
     }
     const auto note = MenuBarTexts::liveNote(state, *current, s_.desktop.userPaused(), s_.desktop.power.pauseReason());

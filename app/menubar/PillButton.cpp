@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace tavolune {
 namespace {
 
@@ -21,12 +23,36 @@ PillButton::PillButton(const QString& title, std::string symbol, bool active, co
     : PopoverButton(parent) {
   setFont(PopoverPaint::font(12, QFont::Medium));
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-  set(title, std::move(symbol), active, help);
+  for (MotionValue* v : {&tint_, &bounce_, &retitle_}) {
+    v->setParent(this);
+    v->setOwner(this);
+    connect(v, &MotionValue::valueChanged, this, qOverload<>(&QWidget::update));
+  }
+  setText(title);
+  symbol_ = std::move(symbol);
+  active_ = active;
+  tint_.jumpTo(active ? 1 : 0);
+  setToolTip(plaintext::toolTip(help));
 }
 
-void PillButton::set(const QString& title, std::string symbol, bool active, const QString& help) {
+void PillButton::set(const QString& title, std::string symbol, bool active, const QString& help, bool animated) {
   if (title == text() && symbol == symbol_ && active == active_ && plaintext::toolTip(help) == toolTip()) return;
   const bool resized = title != text();
+  if (!animated) {
+    retitle_.jumpTo(1);
+    tint_.jumpTo(active ? 1 : 0);
+    bounce_.jumpTo(1);
+    settleSymbol();
+  } else if (resized && !text().isEmpty()) {
+    oldTitle_ = text();
+    retitle_.jumpTo(0);
+    retitle_.animateTo(1, Curve::timed(replaceSeconds, Ease::inOut), MotionKind::fade);
+  }
+  if (animated && symbol != symbol_) replacingSymbol(symbol_);
+  if (animated && active != active_) {
+    tint_.animateTo(active ? 1 : 0, Curve::springOf(0.2, 0.85), MotionKind::fade);
+    bounce_.nudge(5, Curve::springOf(0.3, 0.5));
+  }
   setText(title);
   symbol_ = std::move(symbol);
   active_ = active;
@@ -45,26 +71,29 @@ void PillButton::paintEvent(QPaintEvent*) {
   p.setRenderHint(QPainter::Antialiasing);
   const QColor accent = Theme::accent(palette());
   const QColor primary = PopoverPaint::primary(palette());
-  QColor fill;
-  if (active_) {
-    fill = PopoverPaint::withAlpha(accent, 0.16);
-  } else {
-    fill = PopoverPaint::withAlpha(primary, isHovered() && isEnabled() ? 0.14 : 0.07);
-  }
+  const double on = std::clamp(tint_.value(), 0.0, 1.0);
+  const QColor fill = motion::mix(PopoverPaint::withAlpha(primary, isHovered() && isEnabled() ? 0.14 : 0.07),
+                          PopoverPaint::withAlpha(accent, 0.16), on);
   const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   QPainterPath capsule;
   capsule.addRoundedRect(r, r.height() / 2, r.height() / 2);
   p.fillPath(capsule, fill);
 
-  const QColor ink = PopoverPaint::withAlpha(active_ ? accent : primary, isEnabled() ? 1.0 : 0.35);
+  const QColor ink = PopoverPaint::withAlpha(motion::mix(primary, accent, on), isEnabled() ? 1.0 : 0.35);
   const QSize hint = sizeHint();
   const int x = (width() - hint.width()) / 2 + padX;
-  p.drawPixmap(QRect(x, (height() - iconSide) / 2, iconSide, iconSide),
-               PopoverPaint::symbol(symbol_, iconSide, ink, devicePixelRatioF()));
+  paintSymbol(p, QRectF(x, (height() - iconSide) / 2, iconSide, iconSide), symbol_, ink, bounce_.value());
   p.setPen(ink);
   p.setFont(font());
-  p.drawText(QRect(x + iconSide + gap, 0, width() - x - iconSide - gap, height()), Qt::AlignVCenter | Qt::AlignLeft,
-             text());
+  const QRect line(x + iconSide + gap, 0, width() - x - iconSide - gap, height());
+  // The title interpolates: the old one fades out as the new one fades in.
+  const double t = retitle_.value();
+  if (t < 1) {
+    p.setOpacity(1 - t);
+    p.drawText(line, Qt::AlignVCenter | Qt::AlignLeft, oldTitle_);
+    p.setOpacity(t);
+  }
+  p.drawText(line, Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 
 }  // namespace tavolune

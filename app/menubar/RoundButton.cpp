@@ -14,8 +14,15 @@ RoundButton::RoundButton(std::string symbol, bool large, const QString& help, QW
   setFixedSize(sizeHint());
 }
 
-void RoundButton::setSymbol(std::string symbol, const QString& help) {
+void RoundButton::setSymbol(std::string symbol, const QString& help, bool animated) {
   if (symbol == symbol_ && help == toolTip()) return;
+  if (symbol != symbol_) {
+    if (animated) {
+      replacingSymbol(symbol_);
+    } else {
+      settleSymbol();
+    }
+  }
   symbol_ = std::move(symbol);
   setToolTip(help);
   setAccessibleName(help);
@@ -32,8 +39,7 @@ void RoundButton::paintEvent(QPaintEvent*) {
   p.setBrush(PopoverPaint::withAlpha(PopoverPaint::primary(palette()), isHovered() && isEnabled() ? 0.16 : 0.08));
   p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
   const int side = large_ ? 16 : 12;
-  const QPixmap icon = PopoverPaint::symbol(symbol_, side, ink, devicePixelRatioF());
-  p.drawPixmap(QRect((width() - side) / 2, (height() - side) / 2, side, side), icon);
+  paintSymbol(p, QRectF((width() - side) / 2, (height() - side) / 2, side, side), symbol_, ink);
 }
 
 }  // namespace tavolune

@@ -18,7 +18,7 @@ class RoundButton final : public PopoverButton {
   bool isLarge() const { return large_; }
   QString help() const { return toolTip(); }
   // The pause button turns into the play button and back.
-  void setSymbol(std::string symbol, const QString& help);
+  void setSymbol(std::string symbol, const QString& help, bool animated = true);
 
   QSize sizeHint() const override;
 

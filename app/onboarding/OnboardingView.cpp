@@ -172,6 +172,10 @@ void OnboardingView::setFound(std::size_t n) {
   // No works: the field shows its own message and the entry stays.
   if (n == 0 || loginBox_) return;
   header(true);
+  // The entry fades out; the result fades in rising from the bottom, in
+  // the header's spring.
+  const Curve step = Curve::springOf(0.5, 0.85);
+  motion::leaveAsSnapshot(block_, 1, step);
   auto* next = result(n);
   blockLayout_->removeWidget(block_);
   blockLayout_->addWidget(next, 0, Qt::AlignHCenter);
@@ -181,6 +185,7 @@ void OnboardingView::setFound(std::size_t n) {
   field_ = nullptr;
   block_ = next;
   block_->show();
+  motion::scaleFade(block_, true, 1, step, QPointF(0, height() / 2.0));
   showButton_->setFocus();
 }
 

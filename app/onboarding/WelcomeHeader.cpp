@@ -23,23 +23,28 @@ constexpr int textWidth = 520;
 
 WelcomeHeader::WelcomeHeader(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  entrance_.setStartValue(0.0);
-  entrance_.setEndValue(1.0);
-  entrance_.setDuration(700);
-  entrance_.setEasingCurve(QEasingCurve::OutBack);
-  connect(&entrance_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-    appeared_ = v.toDouble();
+  for (MotionValue* v : {&entrance_, &compactness_}) {
+    v->setParent(this);
+    v->setOwner(this);
+  }
+  connect(&entrance_, &MotionValue::valueChanged, this, [this](double v) {
+    appeared_ = v;
     update();
   });
-  connect(&entrance_, &QVariantAnimation::finished, this, [this] {
-    appeared_ = 1;
+  connect(&compactness_, &MotionValue::valueChanged, this, [this] {
+    updateGeometry();
     update();
   });
+  delay_.setSingleShot(true);
+  delay_.setInterval(100);
+  connect(&delay_, &QTimer::timeout, this,
+          [this] { entrance_.animateTo(1, Curve::springOf(0.7, 0.8), MotionKind::fade); });
 }
 
 void WelcomeHeader::setCompact(bool compact) {
   if (compact == compact_) return;
   compact_ = compact;
+  compactness_.animateTo(compact ? 1 : 0, Curve::springOf(0.5, 0.85));
   updateGeometry();
   update();
 }
@@ -65,13 +70,14 @@ QFont WelcomeHeader::descriptionFont() const {
 }
 
 QSize WelcomeHeader::sizeHint() const {
-  int h = iconSide() + spacing() + QFontMetrics(titleFont()).height();
-  if (!compact_) {
-    h += lineSpacing + QFontMetrics(taglineFont()).height();
-    h += lineSpacing +
-         QFontMetrics(descriptionFont()).boundingRect(QRect(0, 0, textWidth, 200), Qt::TextWordWrap, description).height();
-  }
-  return {textWidth, h};
+  const double full = 1 - std::clamp(compactness_.value(), 0.0, 1.0);
+  double h = iconSide() + spacing() + QFontMetrics(titleFont()).height();
+  // The two lines under the title give back their room as they leave.
+  h += full * (lineSpacing + QFontMetrics(taglineFont()).height());
+  h += full * (lineSpacing + QFontMetrics(descriptionFont())
+                                 .boundingRect(QRect(0, 0, textWidth, 200), Qt::TextWordWrap, description)
+                                 .height());
+  return {textWidth, int(std::ceil(h))};
 }
 
 void WelcomeHeader::paintEvent(QPaintEvent*) {
@@ -80,7 +86,7 @@ void WelcomeHeader::paintEvent(QPaintEvent*) {
   p.setRenderHint(QPainter::SmoothPixmapTransform);
   const double shown = std::clamp(appeared_, 0.0, 1.0);
   const int side = iconSide();
-  const double scale = 0.85 + 0.15 * appeared_;
+  const double scale = MotionPreferences::shared().reduced() ? 1 : 0.85 + 0.15 * appeared_;
 
   p.save();
   p.setOpacity(shown);
@@ -97,7 +103,7 @@ void WelcomeHeader::paintEvent(QPaintEvent*) {
   p.restore();
 
   p.setOpacity(shown);
-  p.translate(0, 8 * (1 - shown));
+  if (!MotionPreferences::shared().reduced()) p.translate(0, 8 * (1 - appeared_));
   int y = side + spacing();
   const QColor text = palette().color(QPalette::WindowText);
   auto line = [&](const QFont& f, const QColor& colour, const QString& s) {
@@ -109,18 +115,23 @@ void WelcomeHeader::paintEvent(QPaintEvent*) {
     y += area.height() + lineSpacing;
   };
   line(titleFont(), text, title);
-  if (!compact_) {
+  const double full = 1 - std::clamp(compactness_.value(), 0.0, 1.0);
+  if (full > 0) {
+    p.setOpacity(shown * full);
     line(taglineFont(), text, tagline);
     line(descriptionFont(), ArtworkImage::secondaryColor(palette()), description);
   }
 }
 
 void WelcomeHeader::showEvent(QShowEvent*) {
-  appeared_ = 0;
-  entrance_.stop();
-  QTimer::singleShot(100, this, [this] { entrance_.start(); });
+  entrance_.jumpTo(0);
+  delay_.start();
 }
 
-void WelcomeHeader::hideEvent(QHideEvent*) { entrance_.stop(); }
+void WelcomeHeader::hideEvent(QHideEvent*) {
+  delay_.stop();
+  entrance_.jumpTo(1);
+  compactness_.jumpTo(compact_ ? 1 : 0);
+}
 
 }  // namespace tavolune

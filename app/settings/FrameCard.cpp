@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <map>
 
 namespace tavolune {
@@ -61,11 +62,15 @@ SettingsCard::SettingsCard(const QString& caption, QWidget* parent) : QAbstractB
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_Hover);
+  chosen_.setParent(this);
+  chosen_.setOwner(this);
+  connect(&chosen_, &MotionValue::valueChanged, this, qOverload<>(&QWidget::update));
 }
 
 void SettingsCard::setSelected(bool selected) {
   if (selected == selected_) return;
   selected_ = selected;
+  chosen_.animateTo(selected ? 1 : 0, Curve::springOf(0.2, 0.85), MotionKind::fade);
   update();
 }
 
@@ -97,21 +102,18 @@ void SettingsCard::paintEvent(QPaintEvent*) {
   paintPicture(p, picture);
   p.restore();
 
-  QColor ring = selected_ ? palette().color(QPalette::Highlight) : palette().color(QPalette::WindowText);
-  double lineWidth = 3;
-  if (!selected_) {
-    ring.setAlphaF(hover_ ? 0.25f : 0.1f);
-    lineWidth = 1;
-  }
+  const double chosen = std::clamp(chosen_.value(), 0.0, 1.0);
+  QColor idle = palette().color(QPalette::WindowText);
+  idle.setAlphaF(hover_ ? 0.25f : 0.1f);
+  const QColor ring = motion::mix(idle, palette().color(QPalette::Highlight), chosen);
+  const double lineWidth = motion::lerp(1, 3, chosen);
   const QRectF ringRect = picture.adjusted(-ringOutset, -ringOutset, ringOutset, ringOutset)
                               .adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
   p.setPen(QPen(ring, lineWidth));
   p.setBrush(Qt::NoBrush);
   p.drawRoundedRect(ringRect, ringRadius, ringRadius);
 
-  QColor textColor = palette().color(QPalette::WindowText);
-  if (!selected_) textColor = palette().color(QPalette::PlaceholderText);
-  p.setPen(textColor);
+  p.setPen(motion::mix(palette().color(QPalette::PlaceholderText), palette().color(QPalette::WindowText), chosen));
   const QRectF caption(0, picture.bottom() + ringOutset + captionGap - ringOutset, width(),
                        height() - picture.bottom() - captionGap);
   p.drawText(caption, Qt::AlignHCenter | Qt::AlignTop, text());

@@ -1,10 +1,12 @@
 #pragma once
 // A clickable card of the Display tab: a 128 by 80 picture over its
 // caption, with a ring that marks the chosen card and brightens under the
-// pointer. FrameCard shows one frame style around a placeholder work,
+// pointer; a change of the chosen card plays ring and caption with a
+// spring (response 0.2, damping 0.85), hover changes show at once. FrameCard shows one frame style around a placeholder work,
 // drawn once per style by the frame renderer and kept for the process;
 // FramingCard (FramingCard.hpp) shares the look. GUI thread only.
 
+#include "app/style/Motion.hpp"
 #include "core/model/DisplayChoices.hpp"
 
 #include <QAbstractButton>
@@ -20,6 +22,8 @@ class SettingsCard : public QAbstractButton {
   SettingsCard(const QString& caption, QWidget* parent = nullptr);
 
   bool isSelected() const { return selected_; }
+  // 0 not chosen, 1 chosen; between while the spring plays.
+  double selection() const { return chosen_.value(); }
   void setSelected(bool selected);
   QSize sizeHint() const override;
 
@@ -33,6 +37,7 @@ class SettingsCard : public QAbstractButton {
  private:
   bool selected_ = false;
   bool hover_ = false;
+  MotionValue chosen_{0};
 };
 
 class FrameCard final : public SettingsCard {

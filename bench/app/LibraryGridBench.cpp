@@ -5,11 +5,13 @@
 #include "app/library/LibraryGrid.hpp"
 #include "app/library/LibraryGridView.hpp"
 #include "app/library/LibraryWindow.hpp"
+#include "app/library/SelectionBar.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/render/ImagePipeline.hpp"
 #include "core/persistence/LibraryStore.hpp"
 
 #include "bench/app/BenchApplication.hpp"
+#include "bench/app/MotionFrames.hpp"
 
 #include <QBuffer>
 #include <QKeyEvent>
@@ -249,6 +251,48 @@ void BM_GridScroll(benchmark::State& state) { fling(state, {1180, 760}, 170, 1);
 void BM_GridScrollLarge(benchmark::State& state) { fling(state, {1920, 1080}, 110, 2); }
 BENCHMARK(BM_GridScroll)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_GridScrollLarge)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The selection bar's entrance with the grid's padding, then a column change
+// (the tile-size spring), on a 1920x1080 grid at tile 110 whose visible
+// stills have loaded: each frame's main-thread time.
+void BM_GridMotion(benchmark::State& state) {
+  GridBench b(std::size_t(state.range(0)));
+  b.open({1920, 1080}, 110);
+  LibraryGridView& view = b.grid->view();
+  const auto stillsShown = [&] {
+    const auto [first, last] = view.visibleRows();
+    for (int r = std::max(0, first); r <= last; ++r) {
+      const Artwork& a = b.model->state().artworks.at(b.grid->items()[std::size_t(r)]);
+      if (b.grid->loader().cached(a, ArtworkTile::maxPixel).isNull()) return false;
+    }
+    return first >= 0;
+  };
+  const auto until = Clock::now() + std::chrono::seconds(10);
+  while (!stillsShown() && Clock::now() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  // The ratios the stills taught the model, and its save, are behind us.
+  for (int quiet = -1; quiet != b.edits && Clock::now() < until + std::chrono::seconds(10);) {
+    quiet = b.edits;
+    b.spinFor(std::chrono::milliseconds(2500));
+  }
+  const auto moving = [&] { return view.isMoving() || b.grid->selectionBar().graphicsEffect() != nullptr; };
+  std::vector<double> frames;
+  int columns = 0;
+  for (auto _ : state) {
+    frames.clear();
+    b.state.setSelection({b.grid->items()[3]});
+    motionFrames(view.viewport(), moving, frames);
+    state.counters["bar_frames"] = double(frames.size());
+    const int before = view.columnCount();
+    b.window->setTileSize(150);
+    motionFrames(view.viewport(), moving, frames);
+    columns = before - view.columnCount();
+  }
+  if (columns <= 0) state.SkipWithError("the columns did not change");
+  state.counters["frames"] = double(frames.size());
+  state.counters["frame_p95_ms"] = framePercentile(frames, 0.95);
+  state.counters["frame_max_ms"] = framePercentile(frames, 1.0);
+}
+BENCHMARK(BM_GridMotion)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Five letters typed into the search field; each to its repainted grid.
 void BM_SearchKeystroke(benchmark::State& state) {

@@ -9,7 +9,9 @@
 #include "app/menubar/MenuBarContent.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/model/WindowManager.hpp"
+#include "app/style/Motion.hpp"
 #include "bench/app/BenchApplication.hpp"
+#include "bench/app/MotionFrames.hpp"
 #include "tests/support/fakes/FakeCompositor.hpp"
 #include "tests/support/fakes/FakeDesktopFormats.hpp"
 #include "tests/support/fakes/FakeDesktopWindows.hpp"
@@ -21,6 +23,7 @@
 #include "tests/support/fakes/FakeWindowCoverage.hpp"
 #include "tests/support/fakes/FakeWorkspaceWatch.hpp"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -34,61 +37,79 @@ LibraryState realisticLibrary(std::size_t count);
 
 namespace {
 
-void BM_PopoverModelChange(benchmark::State& state) {
-  ensureApp();
-  QTemporaryDir dir;
-  const std::filesystem::path root = dir.path().toStdString();
-  AppModel::Options o;
-  o.storeURL = root / "library.json";
-  o.cacheDirectory = root / "Media";
-  o.services.gateways = {};
-  AppModel model(o);
-  {
-    QEventLoop loop;
-    QObject::connect(&model, &AppModel::loadedChanged, &loop, &QEventLoop::quit);
-    model.load();
-    if (!model.isLoaded()) loop.exec();
+// A loaded model of n works, a desktop controller on one fake display, and
+// the popover on screen.
+struct PopoverBench {
+  explicit PopoverBench(std::size_t works) {
+    ensureApp();
+    const std::filesystem::path root = dir.path().toStdString();
+    AppModel::Options o;
+    o.storeURL = root / "library.json";
+    o.cacheDirectory = root / "Media";
+    o.services.gateways = {};
+    model = std::make_unique<AppModel>(o);
+    {
+      QEventLoop loop;
+      QObject::connect(model.get(), &AppModel::loadedChanged, &loop, &QEventLoop::quit);
+      model->load();
+      if (!model->isLoaded()) loop.exec();
+    }
+    LibraryState library = realisticLibrary(works);
+    // No selection: the rotation count walks the whole collection, the dearest case.
+    library.onDesktop.clear();
+    const std::string shown = library.desktopPool().front()->id;
+    library.screens["display-1"].currentArtworkID = shown;
+    model->edit([library = std::move(library)](LibraryState& s) { s = library; });
+    Display d;
+    d.key = "display-1";
+    d.number = 1;
+    d.isMain = true;
+    d.geometry = d.available = QRect(0, 0, 2560, 1440);
+    displays.set({d});
+    desktop = std::make_unique<DesktopController>(
+        *model, DesktopController::Services{displays, session, power, coverage, wallpapers, windows, compositor,
+                                            workspace, formats},
+        root / "Wallpapers");
+    desktop->refreshScreens(false);
+    content = std::make_unique<MenuBarContent>(MenuBarContent::Services{
+        .model = *model,
+        .desktop = *desktop,
+        .windows = windowManager,
+        .images = {model->images(), *QThreadPool::globalInstance(), {}},
+        .build = {},
+        .updater = {},
+        .sendFeedback = {},
+        .showScreenSaver = {},
+        .quit = {},
+        .statusLine = [] { return QStringLiteral("Showing a still"); }});
+    content->show();
   }
-  LibraryState library = realisticLibrary(static_cast<std::size_t>(state.range(0)));
-  // No selection: the rotation count walks the whole collection, the dearest case.
-  library.onDesktop.clear();
-  const std::string shown = library.desktopPool().front()->id;
-  library.screens["display-1"].currentArtworkID = shown;
-  model.edit([library = std::move(library)](LibraryState& s) { s = library; });
+  ~PopoverBench() {
+    content.reset();
+    QThreadPool::globalInstance()->waitForDone();
+  }
 
+  QTemporaryDir dir;
+  std::unique_ptr<AppModel> model;
   testsupport::FakeDisplaySource displays;
   testsupport::FakeSessionWatch session;
   testsupport::FakePowerSources power;
   testsupport::FakeWindowCoverage coverage;
   testsupport::FakeSystemLog log;
-  testsupport::FakeWallpaperBackend wallpapers(log);
+  testsupport::FakeWallpaperBackend wallpapers{log};
   testsupport::FakeDesktopWindows windows;
   testsupport::FakeCompositor compositor;
   testsupport::FakeWorkspaceWatch workspace;
   testsupport::FakeDesktopFormats formats;
-  Display d;
-  d.key = "display-1";
-  d.number = 1;
-  d.isMain = true;
-  d.geometry = d.available = QRect(0, 0, 2560, 1440);
-  displays.set({d});
-  DesktopController desktop(model,
-                            {displays, session, power, coverage, wallpapers, windows, compositor, workspace, formats},
-                            root / "Wallpapers");
-  desktop.refreshScreens(false);
-
+  std::unique_ptr<DesktopController> desktop;
   WindowManager windowManager;
-  MenuBarContent content({.model = model,
-                          .desktop = desktop,
-                          .windows = windowManager,
-                          .images = {model.images(), *QThreadPool::globalInstance(), {}},
-                          .build = {},
-                          .updater = {},
-                          .sendFeedback = {},
-                          .showScreenSaver = {},
-                          .quit = {},
-                          .statusLine = [] { return QStringLiteral("Showing a still"); }});
-  content.show();
+  std::unique_ptr<MenuBarContent> content;
+};
+
+void BM_PopoverModelChange(benchmark::State& state) {
+  PopoverBench b(static_cast<std::size_t>(state.range(0)));
+  AppModel& model = *b.model;
+  MenuBarContent& content = *b.content;
   const int before = content.refreshCount();
 
   bool flip = false;
@@ -104,9 +125,33 @@ void BM_PopoverModelChange(benchmark::State& state) {
   model.edit([hidden](LibraryState& s) { s.hiddenArtworks.insert(hidden); });
   state.counters["pool_change_ms"] = double(poolChange.nsecsElapsed()) / 1e6;
   content.hide();
-  QThreadPool::globalInstance()->waitForDone();
 }
 BENCHMARK(BM_PopoverModelChange)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// The work on the main display changes while the popover shows: the old
+// picture leaves and the new one enters, scaled and faded over 0.35 s.
+// Each frame's main-thread time.
+void BM_PopoverMotion(benchmark::State& state) {
+  PopoverBench b(static_cast<std::size_t>(state.range(0)));
+  QWidget* picture = b.content->findChild<QWidget*>(QStringLiteral("picture"));
+  auto* next = b.content->findChild<QAbstractButton*>(QStringLiteral("next"));
+  if (!picture || !next) {
+    state.SkipWithError("no picture or next button");
+    return;
+  }
+  QCoreApplication::processEvents();
+  const auto moving = [&] { return !b.content->findChildren<ScaleFadeEffect*>().isEmpty(); };
+  std::vector<double> frames;
+  for (auto _ : state) {
+    next->click();
+    if (!moving()) state.SkipWithError("the work change did not play");
+    motionFrames(b.content.get(), moving, frames);
+  }
+  state.counters["frames"] = double(frames.size());
+  state.counters["frame_p95_ms"] = framePercentile(frames, 0.95);
+  state.counters["frame_max_ms"] = framePercentile(frames, 1.0);
+}
+BENCHMARK(BM_PopoverMotion)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 }  // namespace tavolune::bench

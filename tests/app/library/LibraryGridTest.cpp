@@ -3,6 +3,7 @@
 #include "app/components/ArtworkTile.hpp"
 #include "app/library/EmptyLibraryView.hpp"
 #include "app/library/LibraryEdits.hpp"
+#include "app/library/LibraryTileDelegate.hpp"
 #include "app/library/SelectionBar.hpp"
 #include "app/model/AppModel.hpp"
 #include "tests/app/library/GridRig.hpp"
@@ -55,8 +56,59 @@ TEST_F(LibraryGridTest, ColumnsFollowTheWidthAfterItSettlesAndTheTileSizeAtOnce)
   EXPECT_EQ(columns.size(), 1);
   EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().viewport()->width(), 170));
 
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  const QRectF before = view().drawnRect(7);
   window->setTileSize(320);
   EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().viewport()->width(), 320));
+  // Each tile moves from its old cell to its new one with the spring.
+  EXPECT_TRUE(view().isMoving());
+  EXPECT_EQ(view().drawnRect(7), before) << "starts where it was";
+  const char* shots = std::getenv("TAVOLUNE_GRID_FRAMES");
+  for (int frame = 0; shots && frame < 4; ++frame) {
+    QTest::qWait(60);
+    view().viewport()->grab().save(QString::fromLocal8Bit(shots) + QString::number(frame) + ".png");
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  EXPECT_EQ(view().drawnRect(7), QRectF(view().cellRect(7)));
+}
+
+TEST_F(LibraryGridTest, KeptCaptionsFollowTheLibrary) {
+  fill(3);
+  auto window = openGrid();
+  auto* tiles = qobject_cast<LibraryTileDelegate*>(view().itemDelegate());
+  ASSERT_NE(tiles, nullptr);
+  const QRect cell = view().cellRect(0);
+  const QString before = tiles->dataFor(id(1), cell, 1).title;
+  EXPECT_EQ(before, QString::fromStdString(model->state().artworks.at(id(1)).title));
+  change([](LibraryState& s) {
+    s.artworks.at(numbered(1).id).title = "Renamed";
+    s.artworks.at(numbered(1).id).artist = "Someone";
+  });
+  const TileData after = tiles->dataFor(id(1), cell, 1);
+  EXPECT_EQ(after.title, "Renamed");
+  EXPECT_EQ(after.artist, "Someone");
+  change([](LibraryState& s) { s.artworks.at(numbered(1).id).artist.reset(); });
+  EXPECT_EQ(tiles->dataFor(id(1), cell, 1).artist, QString());
+}
+
+TEST_F(LibraryGridTest, AReflowMovesTheKeptTilesAndFadesTheRest) {
+  fill(12);
+  auto window = openGrid();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  view().repaint();
+  const QRectF third = view().drawnRect(2);
+  view().moveOnNextReset(LibraryGridView::reflowSpring());
+  change([](LibraryState& s) { s.hiddenArtworks.insert(numbered(2).id); });
+  view().moveOnNextReset(std::nullopt);
+  ASSERT_EQ(grid->items()[1], id(3));
+  EXPECT_TRUE(view().isMoving());
+  EXPECT_EQ(view().drawnRect(1), third) << "the third work starts where it was, second now";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  EXPECT_EQ(view().drawnRect(1), QRectF(view().cellRect(1)));
+
+  // Without the request a new listing shows at once.
+  change([](LibraryState& s) { s.hiddenArtworks.insert(numbered(3).id); });
+  EXPECT_FALSE(view().isMoving());
 }
 
 TEST_F(LibraryGridTest, ClicksWithModifiersOnCellCentres) {
@@ -341,13 +393,20 @@ TEST_F(LibraryGridTest, TheBarComesWithASelectionAndTheEmptyViewWithNoWorks) {
   EXPECT_TRUE(grid->selectionBar().isHidden());
   clickRow(0);
   EXPECT_FALSE(grid->selectionBar().isHidden());
+  EXPECT_NE(grid->selectionBar().graphicsEffect(), nullptr) << "the bar slides up fading in";
+  EXPECT_LT(view().bottomMarginNow(), LibraryGridView::bottomMarginWithBar) << "the padding grows with it";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  EXPECT_EQ(view().bottomMarginNow(), LibraryGridView::bottomMarginWithBar);
   EXPECT_GT(view().contentHeight(), 0);
   // Escape is the bar's clear button, which clicks a moment later.
   QSignalSpy cleared(&state, &LibraryWindowState::selectionChanged);
   key(Qt::Key_Escape);
   ASSERT_TRUE(cleared.wait(2000));
   EXPECT_TRUE(state.selection().empty());
-  EXPECT_TRUE(grid->selectionBar().isHidden());
+  EXPECT_TRUE(grid->selectionBar().isHidden()) << "a copy of it slides away";
+  EXPECT_TRUE(view().isMoving());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  EXPECT_EQ(view().bottomMarginNow(), LibraryGridView::bottomMargin);
 
   LibraryFilter f = window->filter();
   f.search = "nothing like it";
@@ -380,6 +439,7 @@ TEST_F(LibraryGridTest, MatchesAReferencePicture) {
   QSignalSpy columns(&view(), &LibraryGridView::columnCountChanged);
   ASSERT_TRUE(columns.wait(2000));
   state.setSelection(selected({2}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
   const QImage frame = view().viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
   testing::expectReference(frame, "library-grid", 8, 60);
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QApplication>
 #include <QTest>
 #include <QToolButton>
 
@@ -254,6 +255,9 @@ TEST_F(LibraryWindowTest, FocusOpensTheInspectorAndPrimaryActionShowsTheWork) {
   EXPECT_TRUE(page.inspectorColumn().isVisible());
   ASSERT_NE(page.inspectorPlaceholder(), nullptr);
   EXPECT_EQ(page.inspectorPlaceholder()->text(), "Select an Artwork");
+  EXPECT_TRUE(page.inspectorOpening().isMoving()) << "the column slides open";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !page.inspectorOpening().isMoving(); }, 5000));
+  QApplication::processEvents();
   EXPECT_GE(page.inspectorColumn().width(), LibraryDetailPage::inspectorMinWidth);
   EXPECT_LE(page.inspectorColumn().width(), LibraryDetailPage::inspectorMaxWidth);
   page.detailsButton().click();

@@ -407,5 +407,38 @@ TEST_F(Popover, LooksAsDrawn) {
   rig.waitIdle();
 }
 
+TEST_F(Popover, WorkChangeScalesAndFadesThenRests) {
+  rig.addWork("1", MediaKind::image, QColor(200, 60, 40));
+  rig.addWork("2", MediaKind::image, QColor(40, 90, 200));
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  MenuBarContent content(rig.services());
+  content.show();
+  QApplication::processEvents();
+  auto* picture = PopoverRig::part(content, "picture");
+  EXPECT_EQ(picture->graphicsEffect(), nullptr) << "opening the popover plays nothing";
+
+  PopoverRig::part<RoundButton>(content, "next")->click();
+  auto* entering = qobject_cast<ScaleFadeEffect*>(picture->graphicsEffect());
+  ASSERT_NE(entering, nullptr);
+  EXPECT_NEAR(entering->scale(), 0.98, 1e-6);
+  EXPECT_LT(entering->opacity(), 0.05);
+  const char* shots = std::getenv("TAVOLUNE_POPOVER_FRAMES");
+  for (int frame = 0; shots && frame < 4; ++frame) {
+    QTest::qWait(80);
+    grabbed(content).save(QString::fromLocal8Bit(shots) + QString::number(frame) + ".png");
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return picture->graphicsEffect() == nullptr; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return content.findChildren<ScaleFadeEffect*>().isEmpty(); }, 5000))
+      << "the old picture's copy leaves with its fade";
+
+  auto* keep = PopoverRig::part<PillButton>(content, "pill.keep");
+  keep->click();
+  EXPECT_TRUE(keep->isActive());
+  EXPECT_TRUE(keep->isMoving()) << "the tint springs and the symbol bounces";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !keep->isMoving(); }, 5000));
+  rig.waitIdle();
+}
+
 }  // namespace
 }  // namespace tavolune

@@ -11,6 +11,8 @@
 #include "app/settings/SettingsControls.hpp"
 #include "tests/app/settings/SettingsRig.hpp"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 namespace tavolune {
@@ -115,6 +117,14 @@ TEST(FramesSettings, FooterAndOneSelectedCard) {
   EXPECT_EQ(lit, 1);
   EXPECT_TRUE(frames.cards().back()->isSelected());
   EXPECT_EQ(frames.footerText(), FramesSettings::footer(FrameStyle::museumLight));
+
+  // On screen, the ring moves over in a spring and then rests.
+  frames.show();
+  FrameCard* first = frames.cards().front();
+  rig.model->edit([](LibraryState& s) { s.settings.frame = FrameStyle::none; });
+  EXPECT_TRUE(first->isSelected());
+  EXPECT_LT(first->selection(), 0.5) << "the ring comes in, not at once";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return first->selection() == 1 && frames.cards().back()->selection() == 0; }, 5000));
 }
 
 TEST(LabelStyleRow, ChoosingAStylePreviewsTheLabelsEvenWhenNever) {
