@@ -5,7 +5,10 @@
 #include <array>
 
 // Resources of a static library must be pulled in by name.
-static void initShellResources() { Q_INIT_RESOURCE(shell); }
+static void initResources() {
+  Q_INIT_RESOURCE(style);
+  Q_INIT_RESOURCE(shell);
+}
 
 namespace tavolune::Symbols {
 namespace {
@@ -86,7 +89,7 @@ const Entry* find(std::string_view symbol) {
 }
 
 QString resourcePath(const Entry& e) {
-  static const bool loaded = (initShellResources(), true);
+  static const bool loaded = (initResources(), true);
   (void)loaded;
   return QStringLiteral(":/tavolune/symbols/") + QString::fromLatin1(e.fallback.data(), qsizetype(e.fallback.size())) +
          QStringLiteral(".svg");
@@ -127,7 +130,7 @@ QPixmap tinted(std::string_view symbol, QSize size, const QColor& color, qreal d
 }
 
 QIcon applicationIcon() {
-  static const bool loaded = (initShellResources(), true);
+  static const bool loaded = (initResources(), true);
   (void)loaded;
   return QIcon::fromTheme(QStringLiteral("tavolune"), QIcon(QStringLiteral(":/tavolune/icons/tavolune.svg")));
 }
