@@ -35,6 +35,7 @@
 #include "app/shell/ProcessMemory.hpp"
 #include "app/shell/QuitSignals.hpp"
 #include "app/shell/SingleInstance.hpp"
+#include "app/style/Theme.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "core/model/LibraryListing.hpp"
 #include "core/persistence/TavolunePaths.hpp"
@@ -112,6 +113,7 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<Updater> updater;
 
   WindowManager windows;
+  windows.setBackground([](const QPalette& palette) { return Theme::wallColor(palette); });
   // Settings… (Ctrl+,) from whichever window has the keyboard.
   AppCommands commands(windows);
   // The settings window's Preview and the popover's row start the screen
@@ -259,7 +261,7 @@ int main(int argc, char* argv[]) {
     saver->start();
   };
   hooks.shutdownDesktop = [&] { desktop->shutdown(); };
-  hooks.refreshScreens = [&] { desktop->refreshScreens(true); };
+  hooks.refreshScreens = [&] { desktop->refreshScreens(false); };
   hooks.showScreenSaver = [&] { saver->show(); };
   hooks.touchUpdater = [&] { ensureUpdater(); };
   AppDelegate delegate(model, windows, services.trayHost.get(), switches, std::move(hooks));
