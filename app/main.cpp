@@ -114,8 +114,8 @@ int main(int argc, char* argv[]) {
 
   WindowManager windows;
   windows.setBackground([](const QPalette& palette) { return Theme::wallColor(palette); });
-  // Settings… (Ctrl+,) from whichever window has the keyboard.
-  AppCommands commands(windows);
+  // Settings… (Ctrl+,) and Quit (Ctrl+Q) from whichever window has the keyboard.
+  AppCommands commands(windows, [] { QCoreApplication::quit(); });
   // The settings window's Preview and the popover's row start the screen
   // saver, which is made further down.
   std::function<void()> showScreenSaver;
