@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QResizeEvent>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -47,6 +48,9 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
 
   bar_ = new SelectionBar(model, window_.windowState(), services_.desktop, services_.exhibitions, this);
   bar_->hide();
+  // Select All from anywhere in the window; a text field with the keyboard
+  // keeps Ctrl+A for its own text (it overrides the shortcut).
+  new QShortcut(QKeySequence::SelectAll, this, this, &LibraryGrid::selectAll, Qt::WindowShortcut);
 
   view_->setHandlers({
       .click = [this](int row, Qt::KeyboardModifiers m) { click(row, m); },

@@ -1,7 +1,9 @@
 #include "app/library/LibraryGrid.hpp"
 
 #include "app/components/ArtworkTile.hpp"
+#include "app/inspector/LargePreview.hpp"
 #include "app/library/EmptyLibraryView.hpp"
+#include "app/library/LibraryDetailPage.hpp"
 #include "app/library/LibraryEdits.hpp"
 #include "app/library/SelectionBar.hpp"
 #include "app/model/AppModel.hpp"
@@ -12,7 +14,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QThreadPool>
 #include <QToolButton>
 
 #include <cmath>
@@ -330,6 +334,51 @@ TEST_F(LibraryGridTest, DropsOnAnExhibitionGoToItsHook) {
   EXPECT_EQ(std::get<0>(drops[0]), e);
   EXPECT_EQ(std::get<1>(drops[0]), std::vector<std::string>{id(3)});
   EXPECT_EQ(std::get<2>(drops[0]), id(2));
+}
+
+// Keys as the window gets them, shortcuts included: the preview's beat the
+// window's while it shows, and Select All works window-wide but in a field.
+TEST_F(LibraryGridTest, WindowKeysGoToThePreviewFirstAndSelectAllIsWindowWide) {
+  fill(4);
+  LibraryWindow::Hosted hosted;
+  hosted.largePreview = [this](LibraryWindow& w, const Artwork& a) -> QWidget* {
+    return new LargePreview({*model, {model->images(), *QThreadPool::globalInstance(), {}}, {}}, w.windowState(), a);
+  };
+  auto window = openGrid(std::move(hosted));
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  const auto press = [&](int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(window->windowHandle(), Qt::Key(key), modifiers);
+  };
+
+  clickRow(0);
+  press(Qt::Key_Space);
+  ASSERT_EQ(state.bigPreview(), id(1));
+  ASSERT_TRUE(window->largePreview());
+  // With Ctrl held the press's text is a control character: the key decides.
+  QKeyEvent ctrlS(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier, QStringLiteral("\x13"));
+  QApplication::sendEvent(window->largePreview(), &ctrlS);
+  EXPECT_TRUE(model->state().onDesktop.contains(id(1))) << "Ctrl+S in the preview";
+  press(Qt::Key_Escape);
+  EXPECT_FALSE(state.bigPreview()) << "one Escape closes the preview";
+  EXPECT_EQ(state.selection(), selected({1})) << "and leaves the selection";
+  EXPECT_FALSE(grid->selectionBar().clearButton().isDown());
+
+  // Focus away from the grid (a click in the sidebar): Ctrl+A still selects all.
+  view().clearFocus();
+  ASSERT_NE(QApplication::focusWidget(), &view());
+  press(Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(state.selection(), selected({1, 2, 3, 4}));
+  EXPECT_EQ(state.focused(), id(1));
+
+  // In the search field Ctrl+A selects the field's text.
+  QLineEdit& search = window->detailPage()->searchField();
+  search.setFocus();
+  search.setText(QStringLiteral("Work"));
+  state.setSelection({});
+  press(Qt::Key_A, Qt::ControlModifier);
+  EXPECT_TRUE(state.selection().empty());
+  EXPECT_EQ(search.selectedText(), QStringLiteral("Work"));
 }
 
 TEST_F(LibraryGridTest, TheBarComesWithASelectionAndTheEmptyViewWithNoWorks) {

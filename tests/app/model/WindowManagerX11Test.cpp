@@ -2,6 +2,7 @@
 #include "app/style/Theme.hpp"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QScreen>
 #include <QSettings>
@@ -42,14 +43,14 @@ TEST(WindowManagerX11, WallBackgroundFollowingThePaletteCentredFirstThenWhereLef
   EXPECT_LE((settings->geometry().center() - available.center()).manhattanLength(), 2) << "centred the first time";
   // 0.965 and 0.105 white.
   EXPECT_TRUE(QTest::qWaitFor([&] { return greyAt(*settings, {4, 4}) == 246; }, 5000)) << greyAt(*settings, {4, 4});
-  onScreen(*settings).save(QStringLiteral("/tmp/tavolune-wall-light.png"));
+  onScreen(*settings).save(QDir::temp().filePath(QStringLiteral("tavolune-wall-light.png")));
 
   QPalette dark = light;
   dark.setColor(QPalette::Window, QColor(40, 40, 40));
   dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
   QApplication::setPalette(dark);
   EXPECT_TRUE(QTest::qWaitFor([&] { return greyAt(*settings, {4, 4}) == 27; }, 5000)) << greyAt(*settings, {4, 4});
-  onScreen(*settings).save(QStringLiteral("/tmp/tavolune-wall-dark.png"));
+  onScreen(*settings).save(QDir::temp().filePath(QStringLiteral("tavolune-wall-dark.png")));
   QWidget* library = manager.showLibrary();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(library));
   EXPECT_TRUE(QTest::qWaitFor([&] { return greyAt(*library, {4, 4}) == 27; }, 5000)) << "opened in the dark";
