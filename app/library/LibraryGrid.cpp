@@ -30,6 +30,7 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
       services_.pipeline ? *services_.pipeline : model.images(), [&model](const Artwork& a, const QImage& still) { model.noteRatio(a, still); },
       services_.loader);
   model_ = new LibraryGridModel(this);
+  model_->setLibrary(model);
   delegate_ = new LibraryTileDelegate(model, window_.windowState(), *loader_, this);
   delegate_->setPalette(palette());
 

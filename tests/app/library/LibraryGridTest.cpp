@@ -11,6 +11,7 @@
 #include "tests/app/render/TestImages.hpp"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include <QMimeData>
 #include <QThreadPool>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <cmath>
 #include <limits>
@@ -116,6 +118,47 @@ TEST_F(LibraryGridTest, TheTileToggleChangesMySelectionOnly) {
 }
 
 // Every key of the grid, each from a prepared selection and focus.
+TEST_F(LibraryGridTest, TilesNameTheirWorksAndTheToggleHasItsHelp) {
+  fill(2);
+  change([](LibraryState& s) {
+    s.artworks.at(numbered(2).id).artist = "Ada Example";
+    s.onDesktop.insert(numbered(2).id);
+  });
+  auto window = openGrid();
+  const auto& items = grid->items();
+  const int one = int(std::find(items.begin(), items.end(), id(1)) - items.begin());
+  const int two = int(std::find(items.begin(), items.end(), id(2)) - items.begin());
+  ASSERT_EQ(items.size(), 2u);
+  const QAbstractItemModel& rows = *view().model();
+  EXPECT_EQ(rows.data(rows.index(one, 0), Qt::ToolTipRole).toString(), "Add to My Selection");
+  EXPECT_EQ(rows.data(rows.index(two, 0), Qt::ToolTipRole).toString(), "Remove from My Selection");
+
+  // What a screen reader reads for each tile.
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&view());
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->role(), QAccessible::List);
+  ASSERT_EQ(list->childCount(), 2);
+  EXPECT_EQ(list->child(one)->text(QAccessible::Name), "Work 1, image");
+  EXPECT_EQ(list->child(two)->text(QAccessible::Name), "Work 2, Ada Example, image");
+  EXPECT_EQ(list->indexOfChild(list->child(two)), two);
+  EXPECT_EQ(list->child(two)->parent(), list);
+  EXPECT_EQ(list->childAt(list->child(two)->rect().center().x(), list->child(two)->rect().center().y()),
+            list->child(two));
+
+  // The help shows over the toggle, not elsewhere on the tile.
+  const auto helpAt = [&](QPoint at) {
+    QHelpEvent help(QEvent::ToolTip, at, view().viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view().viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  const QPoint toggle = view().cellRect(two).topLeft() + QPoint(int(ArtworkTile::togglePadding + 9),
+                                                                int(ArtworkTile::togglePadding + 9));
+  EXPECT_EQ(helpAt(centre(two)), QString());
+  EXPECT_EQ(helpAt(toggle), "Remove from My Selection");
+  helpAt(centre(two));
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000)) << "gone off the toggle";
+}
+
 TEST_F(LibraryGridTest, KeysAsOneTable) {
   fill(12);
   change([](LibraryState& s) { s.hiddenArtworks.insert(numbered(12).id); });
