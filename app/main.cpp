@@ -25,6 +25,7 @@
 #include "app/model/WindowManager.hpp"
 #include "app/onboarding/OnboardingView.hpp"
 #include "app/platform/PlatformServices.hpp"
+#include "app/platform/SessionPlatform.hpp"
 #include "app/screensaver/ScreenSaver.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "app/shell/AppCommands.hpp"
@@ -67,6 +68,11 @@ int main(int argc, char* argv[]) {
   // The scheme must be known before the application object exists.
   ArtRuntime::registerScheme();
 
+  // On Wayland, through XWayland where there is one; read when the
+  // application object is made.
+  if (const QString platform = qtPlatformFor(SessionEnvironment::ofProcess()); !platform.isEmpty()) {
+    qputenv("QT_QPA_PLATFORM", platform.toLatin1());
+  }
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Tavolune"));
   QApplication::setApplicationName(QStringLiteral("Tavolune"));
