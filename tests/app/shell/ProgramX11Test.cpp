@@ -125,6 +125,17 @@ struct Root {
   testsupport::XClient x;
 };
 
+// A plain X11 session on the test's own server and bus: no desktop of a
+// known family, so the desktop picture is the root window's.
+QProcessEnvironment plainX11Session(const testsupport::PrivateXServer& screen, const testsupport::PrivateBus& bus) {
+  QProcessEnvironment env;
+  env.insert(QStringLiteral("DISPLAY"), screen.display());
+  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString());
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  return env;
+}
+
 // Whether a mapped top-level window of that title is on the display.
 bool windowShown(testsupport::XClient& x, const QByteArray& title) {
   std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
@@ -167,12 +178,7 @@ TEST(Program, UiPreviewOpensItsWindowsWithoutDrawingTheDesktop) {
   state.settings.hasCompletedOnboarding = true;
   LibraryStore(data.filePath("library.json").toStdString()).save(state);
 
-  QProcessEnvironment env;
-  env.insert(QStringLiteral("DISPLAY"), screen.display());
-  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString());
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-  Program program(data.path(), {QStringLiteral("--ui-preview")}, env);
+  Program program(data.path(), {QStringLiteral("--ui-preview")}, plainX11Session(screen, bus));
   ASSERT_TRUE(program.process.waitForStarted(10000));
   Root root(screen.display());
   // The menu preview opens last, after the displays were refreshed.
@@ -217,12 +223,8 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
   state.settings.hasCompletedOnboarding = true;
   LibraryStore(data.filePath("library.json").toStdString()).save(state);
 
-  QProcessEnvironment env;
-  env.insert(QStringLiteral("DISPLAY"), screen.display());
-  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString());  // no desktop of a known family: the root window
+  QProcessEnvironment env = plainX11Session(screen, bus);
   env.insert(QStringLiteral("SSL_CERT_FILE"), QString::fromStdString(LoopbackServer::Tls::loopback().certificateFile));
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   Program program(data.path(), {}, env);
   ASSERT_TRUE(program.process.waitForStarted(10000));
 
