@@ -25,6 +25,7 @@
 #include "app/model/WindowManager.hpp"
 #include "app/onboarding/OnboardingView.hpp"
 #include "app/platform/PlatformServices.hpp"
+#include "app/platform/SessionPlatform.hpp"
 #include "app/screensaver/ScreenSaver.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "app/shell/AppCommands.hpp"
@@ -35,6 +36,7 @@
 #include "app/shell/ProcessMemory.hpp"
 #include "app/shell/QuitSignals.hpp"
 #include "app/shell/SingleInstance.hpp"
+#include "app/style/Theme.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/style/Motion.hpp"
 #include "core/model/LibraryListing.hpp"
@@ -67,6 +69,11 @@ int main(int argc, char* argv[]) {
   // The scheme must be known before the application object exists.
   ArtRuntime::registerScheme();
 
+  // On Wayland, through XWayland where there is one; read when the
+  // application object is made.
+  if (const QString platform = qtPlatformFor(SessionEnvironment::ofProcess()); !platform.isEmpty()) {
+    qputenv("QT_QPA_PLATFORM", platform.toLatin1());
+  }
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Tavolune"));
   QApplication::setApplicationName(QStringLiteral("Tavolune"));
@@ -115,8 +122,9 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<Updater> updater;
 
   WindowManager windows;
-  // Settings… (Ctrl+,) from whichever window has the keyboard.
-  AppCommands commands(windows);
+  windows.setBackground([](const QPalette& palette) { return Theme::wallColor(palette); });
+  // Settings… (Ctrl+,) and Quit (Ctrl+Q) from whichever window has the keyboard.
+  AppCommands commands(windows, [] { QCoreApplication::quit(); });
   // The settings window's Preview and the popover's row start the screen
   // saver, which is made further down.
   std::function<void()> showScreenSaver;
@@ -262,7 +270,7 @@ int main(int argc, char* argv[]) {
     saver->start();
   };
   hooks.shutdownDesktop = [&] { desktop->shutdown(); };
-  hooks.refreshScreens = [&] { desktop->refreshScreens(true); };
+  hooks.refreshScreens = [&] { desktop->refreshScreens(false); };
   hooks.showScreenSaver = [&] { saver->show(); };
   hooks.touchUpdater = [&] { ensureUpdater(); };
   AppDelegate delegate(model, windows, services.trayHost.get(), switches, std::move(hooks));

@@ -240,6 +240,9 @@ class DesktopController final : public QObject {
   CartelPanel& cartelPanel(const QString& key);
   // The series' own background colour, when measuring found one.
   std::optional<QColor> seriesBackground(const Artwork& work) const;
+  // The library says it runs live, and the session can hold a live window
+  // at desktop level; otherwise its still stands in.
+  bool runsLive(const Artwork& work) const;
   void closeDisplay(const QString& key);
   void livePath(const QString& key, const Display& display, const Artwork& work, const Placement& placement,
                 const ScreenConfig& config);

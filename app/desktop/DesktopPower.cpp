@@ -123,6 +123,7 @@ QString DesktopController::statusLine() const {
   if (!work->isLive()) return QStringLiteral("Static \u00b7 image");
   if (!state.shouldAnimate(*work)) return QStringLiteral("Static \u00b7 still render (animation not selected)");
   if (!state.runsLive(*work)) return QStringLiteral("Static \u00b7 still render (turned artwork)");
+  if (!runsLive(*work)) return QStringLiteral("Static \u00b7 still render (no desktop level on this session)");
   if (userPaused_) return QStringLiteral("Live \u00b7 paused");
   std::optional<std::uint32_t> mainNumber;
   for (const auto& s : screens_) {

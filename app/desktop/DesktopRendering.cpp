@@ -65,7 +65,7 @@ void DesktopController::renderScreen(const QString& key, bool advanceIfMissing, 
   QTimer::singleShot(0, this, [this, work = *work, placement, key, generation, config] {
     stillTask(work, placement, key, generation, config);
   });
-  if (model.state().runsLive(*work)) {
+  if (runsLive(*work)) {
     livePath(key, *d, *work, placement, config);
   } else if (auto it = liveWindows_.find(key); it != liveWindows_.end()) {
     if (auto* stage = liveStage(key)) stage->stop();
@@ -116,7 +116,7 @@ void DesktopController::stillTask(const Artwork& work, const Placement& placemen
   applyStaticWallpaper(work, placement, key, generation, false, [this, work, key, generation, config] {
     endPreparing(work.id);
     const auto& state = model.state();
-    if (work.mediaKind != MediaKind::generative || state.runsLive(work) || !isCurrent(key, generation)) return;
+    if (work.mediaKind != MediaKind::generative || runsLive(work) || !isCurrent(key, generation)) return;
     const auto d = display(key);
     if (!d) return;
     const double aspect = aspectOf(*d);
@@ -139,6 +139,10 @@ void DesktopController::highQualityPass(const Artwork& work, const QString& key,
     }
     applyStaticWallpaper(work, placement, key, generation, true);
   });
+}
+
+bool DesktopController::runsLive(const Artwork& work) const {
+  return model.state().runsLive(work) && services_.windows.atDesktopLevel();
 }
 
 std::optional<QColor> DesktopController::seriesBackground(const Artwork& work) const {

@@ -139,7 +139,7 @@ void DesktopController::applyStaticWallpaper(const Artwork& work, const Placemen
 
   // A generative still asks for its rendered still first: when there is one,
   // the decoded image is not needed at all (a still pass never runs live).
-  if (work.mediaKind == MediaKind::generative && !state.runsLive(work)) {
+  if (work.mediaKind == MediaKind::generative && !runsLive(work)) {
     services_.formats.renderedStill(work, renderSize(placement, job->pixels, job->turns), job->scale, highQuality,
                                     this, [this, job](QImage still) {
                                       job->still = std::move(still);

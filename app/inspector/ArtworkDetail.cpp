@@ -1,4 +1,5 @@
 #include "app/inspector/ArtworkDetail.hpp"
+#include "app/inspector/LimitedText.hpp"
 
 #include "app/components/Spinner.hpp"
 #include "app/desktop/DesktopController.hpp"
@@ -108,7 +109,7 @@ void ArtworkDetail::refresh() {
 
   const bool described = artwork_.description && !artwork_.description->empty();
   aboutSection_->setVisible(described);
-  description_->setText(described ? qt::str(*artwork_.description) : QString());
+  description_->setFullText(described ? qt::str(*artwork_.description) : QString());
   refreshInfo();
 }
 

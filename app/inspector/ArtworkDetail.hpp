@@ -9,6 +9,7 @@
 
 #include "app/components/ArtworkActions.hpp"
 #include "app/inspector/InspectorServices.hpp"
+#include "app/inspector/LimitedText.hpp"
 #include "core/model/Artwork.hpp"
 #include "core/model/DisplayChoices.hpp"
 
@@ -119,7 +120,7 @@ class ArtworkDetail final : public QScrollArea {
   QCheckBox* animate_;
   FormatInfo* format_;
   InspectorSection* aboutSection_;
-  QLabel* description_;
+  LimitedText* description_;
   InspectorSection* infoSection_;
   std::vector<std::pair<QString, QLabel*>> infoValues_;
   QWidget* pageRow_;

@@ -10,16 +10,21 @@
 #include "app/inspector/InspectorFacts.hpp"
 #include "app/inspector/InspectorRow.hpp"
 #include "app/inspector/InspectorSection.hpp"
+#include "app/inspector/LimitedText.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
 #include "app/style/Symbols.hpp"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
@@ -28,11 +33,17 @@ namespace tavolune {
 namespace {
 
 // One line, cut in the middle when too long, so that both ends of a long
-// contract address stay visible. The full text is the label's text.
+// contract address stay visible. The full text is the label's text: with
+// the keyboard (a click or Tab) or a selection it shows whole, so what is
+// selected shows and its context menu copies it.
 class MiddleElided final : public QLabel {
  public:
   explicit MiddleElided(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setFocusPolicy(Qt::StrongFocus);
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setForegroundRole(QPalette::PlaceholderText);
     // Takes what the label leaves, never more than its text needs.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   }
@@ -40,10 +51,22 @@ class MiddleElided final : public QLabel {
   QSize minimumSizeHint() const override { return {24, fontMetrics().height()}; }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* event) override {
+    if (hasFocus() || hasSelectedText()) return QLabel::paintEvent(event);
     QPainter p(this);
-    p.setPen(palette().color(QPalette::PlaceholderText));
+    p.setPen(palette().color(foregroundRole()));
     p.drawText(rect(), Qt::AlignRight | Qt::AlignVCenter, fontMetrics().elidedText(text(), Qt::ElideMiddle, width()));
+  }
+  void contextMenuEvent(QContextMenuEvent* event) override {
+    // Copy takes the whole value unless part of it is selected.
+    if (!hasSelectedText()) setSelection(0, int(text().size()));
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* copy = menu->addAction(QStringLiteral("Copy"), this,
+                                    [this] { QGuiApplication::clipboard()->setText(selectedText()); });
+    copy->setShortcut(QKeySequence::Copy);
+    menu->popup(event->globalPos());
+    event->accept();
   }
 };
 
@@ -175,9 +198,8 @@ void ArtworkDetail::buildDesktopSection(QVBoxLayout& column) {
 void ArtworkDetail::buildAbout(QVBoxLayout& column) {
   aboutSection_ = new InspectorSection(QStringLiteral("About"));
   // Network text: never read as markup.
-  description_ = plaintext::label({});
-  description_->setWordWrap(true);
-  description_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  description_ = new LimitedText(maxDescriptionLines);
+  description_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   description_->setForegroundRole(QPalette::PlaceholderText);
   description_->setContentsMargins(0, 8, 0, 8);
   description_->setMaximumHeight(description_->fontMetrics().lineSpacing() * maxDescriptionLines + 16);
@@ -218,7 +240,6 @@ QWidget* ArtworkDetail::info(const QString& label, bool mono) {
     f.setPixelSize(11);
     value->setFont(f);
   }
-  value->setTextInteractionFlags(Qt::TextSelectableByMouse);
   infoValues_.emplace_back(label, value);
   return new InspectorRow(label, value);
 }

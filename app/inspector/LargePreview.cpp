@@ -30,6 +30,25 @@ QLabel* coloured(const QString& text, const QColor& colour, QWidget* parent) {
   return l;
 }
 
+// The keys keyPressEvent takes, matched by key: with Ctrl held, the text of
+// a press is a control character.
+bool previewKey(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Escape:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_S:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 LargePreview::LargePreview(Services services, LibraryWindowState& windowState, const Artwork& artwork,
@@ -100,6 +119,16 @@ bool LargePreview::step(int by) {
 
 void LargePreview::toggleSelection() { inspector::toggleInMySelection(services_.model, artwork_.id); }
 
+bool LargePreview::event(QEvent* event) {
+  // While it shows, the preview's keys beat the window's shortcuts (the
+  // selection bar's Escape would otherwise clear the selection first).
+  if (event->type() == QEvent::ShortcutOverride && previewKey(*static_cast<QKeyEvent*>(event))) {
+    event->accept();
+    return true;
+  }
+  return QWidget::event(event);
+}
+
 void LargePreview::keyPressEvent(QKeyEvent* event) {
   // Held keys do nothing more: one work per press.
   if (event->isAutoRepeat()) return event->ignore();
@@ -121,12 +150,11 @@ void LargePreview::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter:
       if (services_.show) services_.show(artwork_);
       break;
+    case Qt::Key_S:
+      toggleSelection();
+      break;
     default:
-      if (event->text().toLower() == QLatin1String("s")) {
-        toggleSelection();
-      } else {
-        handled = false;
-      }
+      handled = false;
   }
   if (handled) {
     event->accept();

@@ -51,6 +51,7 @@ class LargePreview final : public QWidget {
   void toggleSelection();
 
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;

@@ -75,13 +75,23 @@ ArtistContracts::ArtistContracts(AppModel& model, const Wallet& wallet, QWidget*
   column->setContentsMargins(30, 0, 0, 6);
   column->setSpacing(6);
 
-  discovered_ = new QLabel(this);
+  // The series found, after their symbol.
+  discoveredRow_ = new QWidget(this);
+  auto* found = new QHBoxLayout(discoveredRow_);
+  found->setContentsMargins(0, 0, 0, 0);
+  auto* symbol = new QLabel(discoveredRow_);
+  symbol->setPixmap(Symbols::tinted("sparkle.magnifyingglass", {12, 12}, palette().color(QPalette::PlaceholderText),
+                                    devicePixelRatioF()));
+  symbol->setAlignment(Qt::AlignTop);
+  found->addWidget(symbol);
+  discovered_ = new QLabel(discoveredRow_);
   discovered_->setTextFormat(Qt::PlainText);
   discovered_->setWordWrap(true);
   discovered_->setFont(Theme::caption());
   discovered_->setForegroundRole(QPalette::PlaceholderText);
-  discovered_->setToolTip(QStringLiteral("Series signed with your name among the artworks this wallet owns"));
-  column->addWidget(discovered_);
+  found->addWidget(discovered_, 1);
+  discoveredRow_->setToolTip(QStringLiteral("Series signed with your name among the artworks this wallet owns"));
+  column->addWidget(discoveredRow_);
 
   list_ = new QVBoxLayout;
   list_->setContentsMargins(0, 0, 0, 0);
@@ -117,7 +127,7 @@ ArtistContracts::ArtistContracts(AppModel& model, const Wallet& wallet, QWidget*
 void ArtistContracts::setWallet(const Wallet& wallet) {
   const auto& series = wallet.discoveredSeries;
   const bool found = series && !series->empty();
-  discovered_->setVisible(found);
+  discoveredRow_->setVisible(found);
   if (found) discovered_->setText(QStringLiteral("Found automatically: ") + qt::str(text::andList(*series)));
 
   std::vector<std::string> contracts = wallet.collectionContracts.value_or(std::vector<std::string>{});

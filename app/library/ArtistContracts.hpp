@@ -39,6 +39,7 @@ class ArtistContracts final : public QWidget {
 
   AppModel& model_;
   Uuid walletID_;
+  QWidget* discoveredRow_;
   QLabel* discovered_;
   QVBoxLayout* list_;
   std::vector<std::string> contracts_;

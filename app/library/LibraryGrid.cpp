@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QResizeEvent>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -29,6 +30,7 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
       services_.pipeline ? *services_.pipeline : model.images(), [&model](const Artwork& a, const QImage& still) { model.noteRatio(a, still); },
       services_.loader);
   model_ = new LibraryGridModel(this);
+  model_->setLibrary(model);
   delegate_ = new LibraryTileDelegate(model, window_.windowState(), *loader_, this);
   delegate_->setPalette(palette());
 
@@ -47,6 +49,9 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
 
   bar_ = new SelectionBar(model, window_.windowState(), services_.desktop, services_.exhibitions, this);
   bar_->hide();
+  // Select All from anywhere in the window; a text field with the keyboard
+  // keeps Ctrl+A for its own text (it overrides the shortcut).
+  new QShortcut(QKeySequence::SelectAll, this, this, &LibraryGrid::selectAll, Qt::WindowShortcut);
 
   view_->setHandlers({
       .click = [this](int row, Qt::KeyboardModifiers m) { click(row, m); },

@@ -139,7 +139,7 @@ bool LibraryGrid::handleKey(QKeyEvent* event) {
     default:
       break;
   }
-  if (event->text().toLower() == QStringLiteral("s") && event->modifiers() == Qt::NoModifier) {
+  if (event->key() == Qt::Key_S && event->modifiers() == Qt::NoModifier) {
     if (state.selection().empty()) return false;
     LibraryEdits::toggleMySelection(window_.model(), state.selection());
     return true;

@@ -1,6 +1,8 @@
 #include "app/library/LibraryGridModel.hpp"
 
+#include "app/components/ArtworkTile.hpp"
 #include "app/library/ArtworkDrag.hpp"
+#include "app/model/AppModel.hpp"
 
 #include "app/qt/Convert.hpp"
 
@@ -41,7 +43,11 @@ int LibraryGridModel::rowCount(const QModelIndex& parent) const {
 QVariant LibraryGridModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
   if (role == IdRole || role == Qt::DisplayRole) return qt::str(id(index.row()));
-  return {};
+  if (!library_ || (role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)) return {};
+  const LibraryState& state = library_->state();
+  if (role == Qt::ToolTipRole) return ArtworkTile::toggleHelp(state.onDesktop.contains(id(index.row())));
+  const auto it = state.artworks.find(id(index.row()));
+  return it == state.artworks.end() ? QVariant() : QVariant(ArtworkTile::accessibleText(it->second));
 }
 
 Qt::ItemFlags LibraryGridModel::flags(const QModelIndex& index) const {

@@ -2,8 +2,9 @@
 // The grid's rows: the listed work ids, each once, in listed order. A new
 // listing replaces the vector in one reset (a filter change, a sync, a
 // hide); an unchanged one touches nothing. Tiles read everything else from
-// the library when painted. Tiles drag as their id in plain text.
-// GUI thread only.
+// the library when painted. Tiles drag as their id in plain text; their
+// help text (the My Selection toggle's) and accessible name come from the
+// library the model is given. GUI thread only.
 
 #include <QAbstractListModel>
 
@@ -12,12 +13,16 @@
 
 namespace tavolune {
 
+class AppModel;
+
 class LibraryGridModel final : public QAbstractListModel {
   Q_OBJECT
  public:
   enum Role { IdRole = Qt::UserRole + 1 };
 
   using QAbstractListModel::QAbstractListModel;
+  // The library the rows name; it outlives the model.
+  void setLibrary(const AppModel& library) { library_ = &library; }
 
   // Repeated ids are listed once, at their first place. Returns whether
   // the rows changed.
@@ -35,6 +40,7 @@ class LibraryGridModel final : public QAbstractListModel {
 
  private:
   std::vector<std::string> ids_;
+  const AppModel* library_ = nullptr;
 };
 
 }  // namespace tavolune

@@ -4,6 +4,7 @@
 #include "app/style/Theme.hpp"
 
 #include "app/components/ThumbnailLoader.hpp"
+#include "app/library/LibraryGridAccessible.hpp"
 #include "app/library/LibraryGridModel.hpp"
 #include "app/library/LibraryTileDelegate.hpp"
 #include "app/model/AppModel.hpp"
@@ -15,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <tuple>
@@ -26,6 +28,7 @@ namespace tavolune {
 LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& delegate, ThumbnailLoader& loader,
                                  QWidget* parent)
     : QAbstractItemView(parent), model_(model), delegate_(delegate), loader_(loader) {
+  installLibraryGridAccessible();
   setModel(&model_);
   setItemDelegate(&delegate_);
   setSelectionMode(NoSelection);
@@ -483,15 +486,33 @@ void LibraryGridView::mousePressEvent(QMouseEvent* event) {
     pressPos_ = p;
     pressRow_ = row;
     setHovered(row);
-    const auto& state = delegate_.stateFor(model_.id(row), true);
-    const TileData data = delegate_.dataFor(model_.id(row), cellRect(row), devicePixelRatioF());
-    if (handlers_.toggle && delegate_.tile().toggleRect(cellRect(row), data, state).contains(p)) {
+    if (handlers_.toggle && onToggle(row, p)) {
       pressPos_.reset();
       handlers_.toggle(row);
       return;
     }
     if (handlers_.click) handlers_.click(row, event->modifiers());
   }
+}
+
+bool LibraryGridView::onToggle(int row, const QPoint& p) const {
+  const auto& state = delegate_.stateFor(model_.id(row), true);
+  const TileData data = delegate_.dataFor(model_.id(row), cellRect(row), devicePixelRatioF());
+  return delegate_.tile().toggleRect(cellRect(row), data, state).contains(p);
+}
+
+bool LibraryGridView::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QAbstractItemView::viewportEvent(event);
+  // A tile's one help text is its toggle's, shown over the toggle only.
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const int row = rowAt(help->pos());
+  if (row >= 0 && onToggle(row, help->pos())) {
+    QToolTip::showText(help->globalPos(), model_.data(model_.index(row), Qt::ToolTipRole).toString(), viewport(),
+                       cellRect(row));
+  } else {
+    QToolTip::hideText();
+  }
+  return true;
 }
 
 void LibraryGridView::mouseMoveEvent(QMouseEvent* event) {

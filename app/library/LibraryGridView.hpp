@@ -115,6 +115,7 @@ class LibraryGridView final : public QAbstractItemView {
   void updateGeometries() override;
   void scrollContentsBy(int dx, int dy) override;
 
+  bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -153,6 +154,8 @@ class LibraryGridView final : public QAbstractItemView {
   // A moving tile's picture at its cell's size, with room for its shadow.
   const QPixmap& tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr);
   void setHovered(int row);
+  // Whether the point is on the row's My Selection toggle, the tile hovered.
+  bool onToggle(int row, const QPoint& p) const;
   // The tile a drag of ours hovers over on an exhibition's page: the works go before it.
   void setDropTarget(int row);
   void pruneRequests(int first, int last);

@@ -1,5 +1,7 @@
 #include "app/library/LibraryPages.hpp"
 
+#include "app/library/LibrarySidebar.hpp"
+
 #include "app/qt/Convert.hpp"
 
 #include <QSettings>
@@ -87,5 +89,15 @@ double clampedTileSize(const QVariant& stored) {
 double tileSize() { return clampedTileSize(QSettings().value(QLatin1String(tileSizeKey))); }
 
 void setTileSize(double size) { QSettings().setValue(QLatin1String(tileSizeKey), clampedTileSize(size)); }
+
+int sidebarWidth() {
+  bool ok = false;
+  const int stored = QSettings().value(QLatin1String(sidebarWidthKey)).toInt(&ok);
+  return ok ? std::max(stored, LibrarySidebar::minWidth) : LibrarySidebar::idealWidth;
+}
+
+void setSidebarWidth(int width) {
+  QSettings().setValue(QLatin1String(sidebarWidthKey), std::max(width, LibrarySidebar::minWidth));
+}
 
 }  // namespace tavolune::LibraryPages

@@ -44,4 +44,10 @@ double clampedTileSize(const QVariant& stored);
 double tileSize();
 void setTileSize(double size);
 
+// The sidebar's width as the user left it: "librarySidebarWidth", at least
+// the sidebar's minimum, its ideal width by default.
+inline constexpr const char* sidebarWidthKey = "librarySidebarWidth";
+int sidebarWidth();
+void setSidebarWidth(int width);
+
 }  // namespace tavolune::LibraryPages

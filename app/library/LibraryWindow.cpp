@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QScreen>
+#include <QSplitter>
 #include <QStackedWidget>
 
 namespace tavolune {
@@ -34,11 +35,21 @@ LibraryWindow::LibraryWindow(Services services, Hosted hosted, LibraryWindowStat
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);
-  sidebar_ = new LibrarySidebar(model(), state_, *listing_, services_.openSettings, this);
+  // The sidebar widens as far as the user drags it; the window's own
+  // resizing goes to the detail column.
+  split_ = new QSplitter(Qt::Horizontal, this);
+  split_->setChildrenCollapsible(false);
+  split_->setHandleWidth(0);
+  row->addWidget(split_);
+  sidebar_ = new LibrarySidebar(model(), state_, *listing_, services_.openSettings, split_);
   if (hosted_.exhibitionsSection) sidebar_->setExhibitionsSection(hosted_.exhibitionsSection(*this));
-  row->addWidget(sidebar_);
-  pages_ = new QStackedWidget(this);
-  row->addWidget(pages_, 1);
+  split_->addWidget(sidebar_);
+  pages_ = new QStackedWidget(split_);
+  split_->addWidget(pages_);
+  split_->setStretchFactor(0, 0);
+  split_->setStretchFactor(1, 1);
+  split_->setSizes({LibraryPages::sidebarWidth(), minimumContentSize.width()});
+  connect(split_, &QSplitter::splitterMoved, this, [this] { LibraryPages::setSidebarWidth(sidebar_->width()); });
 
   connect(&state_, &LibraryWindowState::sidebarChanged, this, &LibraryWindow::sidebarChanged);
   connect(&state_, &LibraryWindowState::focusedChanged, this, &LibraryWindow::focusChanged);

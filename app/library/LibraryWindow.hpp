@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+class QSplitter;
 class QStackedWidget;
 
 namespace tavolune {
@@ -78,6 +79,7 @@ class LibraryWindow final : public QWidget {
   void setTileSize(double size);
 
   LibrarySidebar& sidebar() const { return *sidebar_; }
+  QSplitter& splitter() const { return *split_; }
   // The page shown now: one of them is null.
   LibraryDetailPage* detailPage() const { return detail_; }
   WalletsPage* walletsPage() const { return wallets_; }
@@ -109,6 +111,7 @@ class LibraryWindow final : public QWidget {
   double tileSize_;
   bool appeared_ = false;
 
+  QSplitter* split_;
   LibrarySidebar* sidebar_;
   QStackedWidget* pages_;
   LibraryDetailPage* detail_ = nullptr;

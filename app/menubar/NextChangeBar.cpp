@@ -52,7 +52,8 @@ void NextChangeBar::refresh() {
   // An interval too long for a date prints no time.
   const double seconds = std::min(interval, 1e15);
   const Date due = *last + std::chrono::seconds(static_cast<long long>(seconds));
-  setToolTip(plaintext::toolTip(QStringLiteral("Next artwork ") + Diagnostics::relativeTime(due, now)));
+  setToolTip(plaintext::toolTip(QStringLiteral("Next artwork ") +
+                                Diagnostics::relativeTime(due, now, {}, text::RelativeStyle::named)));
   if (next == target_ && !appearing) return;
   target_ = next;
   slide_.stop();

@@ -151,12 +151,12 @@ QString wholeMinutes(double seconds) {
   return QString::number(minutes, 'f', 0);
 }
 
-QString relativeTime(Date date, Date now, const std::string& locale) {
+QString relativeTime(Date date, Date now, const std::string& locale, text::RelativeStyle style) {
   // Hand-edited dates can lie far apart: the difference is taken in floating
   // point, which cannot overflow.
   const double seconds = static_cast<double>(date.time_since_epoch().count()) -
                          static_cast<double>(now.time_since_epoch().count());
-  return qt::str(text::relativeTime(seconds, locale, text::RelativeStyle::numeric));
+  return qt::str(text::relativeTime(seconds, locale, style));
 }
 
 }  // namespace tavolune::Diagnostics

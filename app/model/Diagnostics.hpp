@@ -16,6 +16,7 @@
 #include "app/model/BuildInfo.hpp"
 #include "app/platform/DisplaySource.hpp"
 #include "core/base/Date.hpp"
+#include "core/text/Phrases.hpp"
 
 namespace tavolune {
 
@@ -59,8 +60,9 @@ QStringList recentCrashes(const QString& folder, const QDateTime& now);
 // 64 bits prints in full rather than overflowing.
 QString wholeMinutes(double seconds);
 // "3 hours ago", "in 2 days", "0 seconds ago", in the user's language (or
-// the named locale).
-QString relativeTime(Date date, Date now, const std::string& locale = {});
+// the named locale); in the named style "yesterday", "tomorrow", "now".
+QString relativeTime(Date date, Date now, const std::string& locale = {},
+                     text::RelativeStyle style = text::RelativeStyle::numeric);
 // Replaces each secret (whole-word, ignoring letter case) and each word the
 // address detector recognises with "[redacted]".
 QString redacted(const QString& text, const std::vector<QString>& secrets);

@@ -1,6 +1,9 @@
 #include "app/model/WindowManager.hpp"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -56,17 +59,15 @@ QWidget* WindowManager::show(const QString& id) {
   layout->setContentsMargins(0, 0, 0, 0);
   if (QWidget* content = factory->second()) layout->addWidget(content);
 
-  if (s->resizable) {
-    window->resize(s->size);
-    const QByteArray saved = QSettings().value(settingsKey(id)).toByteArray();
-    if (saved.isEmpty() || !window->restoreGeometry(saved)) window->resize(s->size);
-  } else {
+  if (!s->resizable) {
     // Fixed windows open at their own size whatever was saved, and cannot
     // be maximised or put in full screen.
     window->setFixedSize(s->size);
     window->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     window->setWindowFlag(Qt::WindowFullscreenButtonHint, false);
   }
+  place(*window, id, *s);
+  paintBackground(*window);
   window->installEventFilter(this);
   windows_[id] = window;
   window->show();
@@ -83,6 +84,32 @@ QWidget* WindowManager::showLibrary(const QString& selecting) {
 QWidget* WindowManager::showSettings(const QString& tab) {
   emit settingsTabRequested(tab);
   return show(QStringLiteral("settings"));
+}
+
+void WindowManager::place(QWidget& window, const QString& id, const Definition& definition) {
+  const QByteArray saved = QSettings().value(settingsKey(id)).toByteArray();
+  if (!saved.isEmpty() && window.restoreGeometry(saved)) {
+    if (!definition.resizable) window.setFixedSize(definition.size);
+    return;
+  }
+  window.resize(definition.size);
+  QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect frame(QPoint(), definition.size);
+  frame.moveCenter(screen->availableGeometry().center());
+  window.move(frame.topLeft());
+}
+
+void WindowManager::paintBackground(QWidget& window) const {
+  if (!background_) return;
+  // Against the application's palette: the window's own has its background
+  // set already, which would decide light or dark by itself.
+  const QColor wall = background_(QApplication::palette(&window));
+  if (window.palette().color(QPalette::Window) == wall) return;  // also ends the change this makes
+  QPalette palette = window.palette();
+  palette.setColor(QPalette::Window, wall);
+  window.setPalette(palette);
 }
 
 void WindowManager::showUIPreview(const QString& selecting, const QString& tab) {
@@ -102,11 +129,14 @@ void WindowManager::close(const QString& id) {
 }
 
 bool WindowManager::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange) {
+    if (auto* window = qobject_cast<QWidget*>(watched)) paintBackground(*window);
+  }
   if (event->type() == QEvent::Close) {
     auto* window = qobject_cast<QWidget*>(watched);
     const QString id = window ? window->objectName() : QString();
     if (window && windows_.contains(id) && windows_[id] == window) {
-      if (definition(id) && definition(id)->resizable) QSettings().setValue(settingsKey(id), window->saveGeometry());
+      QSettings().setValue(settingsKey(id), window->saveGeometry());
       forget(id);
     }
   }

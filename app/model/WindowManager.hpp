@@ -2,14 +2,19 @@
 // Opens the application's ordinary windows by identifier: "library",
 // "settings", "welcome" and "menu" (the popover as a window in the preview
 // mode). One window per identifier: showing an open one raises it. Windows
-// are deleted when closed; resizable ones keep their geometry in QSettings
-// under "tavolune.<identifier>". GUI thread only.
+// are deleted when closed and keep their geometry in QSettings under
+// "tavolune.<identifier>" (fixed ones only their place); the first time, a
+// window opens centred on the display under the pointer. Every window's
+// background is the wall colour, following the light or dark palette as it
+// changes. GUI thread only.
 //
 // The views are built elsewhere: the code that builds each view registers a
 // content factory for its identifier. An identifier without a factory opens
 // nothing.
 
+#include <QColor>
 #include <QObject>
+#include <QPalette>
 #include <QPointer>
 #include <QSize>
 #include <QString>
@@ -33,11 +38,15 @@ class WindowManager final : public QObject {
   static const Definition* definition(const QString& id);
 
   using ContentFactory = std::function<QWidget*()>;
+  // The windows' background for the application palette.
+  using Background = std::function<QColor(const QPalette&)>;
 
   using QObject::QObject;
   ~WindowManager() override;
 
   void registerContent(const QString& id, ContentFactory factory);
+  // For the windows opened from now on; none keeps the palette's own.
+  void setBackground(Background background) { background_ = std::move(background); }
 
   // Opens or raises the window; nullptr when the identifier is unknown or
   // has no factory.
@@ -69,9 +78,12 @@ class WindowManager final : public QObject {
 
  private:
   void forget(const QString& id);
+  void paintBackground(QWidget& window) const;
+  static void place(QWidget& window, const QString& id, const Definition& definition);
 
   std::map<QString, ContentFactory> factories_;
   std::map<QString, QPointer<QWidget>> windows_;
+  Background background_;
 };
 
 }  // namespace tavolune

@@ -24,6 +24,9 @@ class DesktopWindows {
   virtual bool shown(QWidget& window, WindowLevel level) = 0;
   // Lets the keyboard and pointer go again.
   virtual void release(QWidget& window) = 0;
+  // Whether windows can be put at desktop level at all (not on Wayland
+  // without XWayland, where they would open above the user's windows).
+  virtual bool atDesktopLevel() const = 0;
 };
 
 // X11 when Qt runs there; elsewhere a stand-in that does nothing.

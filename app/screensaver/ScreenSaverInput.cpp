@@ -59,16 +59,13 @@ void ScreenSaver::handle(QEvent* event) {
   }
   if (timings_.now() - shownAt_ <= timings_.grace) return;
 
-  const auto showCursor = [this] {
-    if (!cursorHidden_) return;
+  // The cursor is hidden until the pointer moves, by however little.
+  if (type == QEvent::MouseMove && travel > 0 && cursorHidden_) {
     cursorHidden_ = false;
     for (auto& w : windows_) w->setCursorHidden(false);
-  };
+  }
   if (slideshow_) {
-    if (type == QEvent::MouseMove || type == QEvent::Wheel) {
-      if (type == QEvent::MouseMove && travel > 0) showCursor();
-      return;
-    }
+    if (type == QEvent::MouseMove || type == QEvent::Wheel) return;
     if (type == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Right || key == Qt::Key_Space) {

@@ -23,6 +23,7 @@ class NoDesktopWindows final : public DesktopWindows {
   void prepare(QWidget&, WindowLevel) override {}
   bool shown(QWidget&, WindowLevel) override { return true; }
   void release(QWidget&) override {}
+  bool atDesktopLevel() const override { return false; }
 };
 
 class X11DesktopWindows final : public DesktopWindows {
@@ -64,6 +65,8 @@ class X11DesktopWindows final : public DesktopWindows {
     xcb_flush(c_);
     return true;
   }
+
+  bool atDesktopLevel() const override { return true; }
 
   void release(QWidget&) override {
     xcb_ungrab_keyboard(c_, XCB_CURRENT_TIME);

@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <unordered_map>
 
 namespace tavolune {
 
@@ -41,24 +43,44 @@ std::vector<uint32_t> values(xcb_get_property_reply_t* reply) {
 }  // namespace
 
 struct X11WindowCoverage::X {
+  // What is known of one listed window. The kind (type, state, workspace)
+  // is read for every window, the place (frame, pid, opacity) only once it
+  // may cover; events mark either as stale.
+  struct Entry {
+    StackedWindow window;
+    bool kindKnown = false;
+    bool placeKnown = false;
+  };
+
   std::mutex mutex;
   QString display;
   xcb_connection_t* c = nullptr;
   xcb_window_t root = XCB_NONE;
   std::array<xcb_atom_t, atomCount> atoms{};
   bool failed = false;
+  // The root's list and workspace as last read; stale once the root says
+  // either changed.
+  bool listKnown = false;
+  std::vector<xcb_window_t> list;
+  std::optional<uint32_t> currentWorkspace;
+  std::unordered_map<xcb_window_t, Entry> entries;
 
   ~X() {
     if (c) xcb_disconnect(c);
   }
 
-  // Connects on first use, on the worker.
+  // Connects on first use, on the worker, and from then on hears of every
+  // change to the root's stacking list and current workspace.
   bool ready() {
     if (c && !xcb_connection_has_error(c)) return true;
     if (c) {
       xcb_disconnect(c);
       c = nullptr;
     }
+    // A new connection knows nothing of what the old one watched.
+    listKnown = false;
+    list.clear();
+    entries.clear();
     if (failed) return false;
     const QByteArray name = display.toLocal8Bit();
     if (name.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) return !(failed = true);
@@ -81,8 +103,12 @@ struct X11WindowCoverage::X {
       atoms[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
       std::free(reply);
     }
+    // Selected before the list is first read, so no change slips between.
+    watch(root, XCB_EVENT_MASK_PROPERTY_CHANGE);
     return true;
   }
+
+  void watch(xcb_window_t w, uint32_t mask) { xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &mask); }
 
   // Waits until every request sent so far has been answered.
   void sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
@@ -108,61 +134,126 @@ struct X11WindowCoverage::X {
     return types.empty() ? T::normal : T::other;
   }
 
-  WindowStack read() {
-    WindowStack stack;
-    if (!ready()) return stack;
+  // Marks what the events received so far made stale. Errors (a window
+  // gone before a request about it arrived) come here too and are dropped.
+  void takeEvents() {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+      switch (event->response_type & 0x7f) {
+        case XCB_PROPERTY_NOTIFY: {
+          const auto* e = reinterpret_cast<xcb_property_notify_event_t*>(event);
+          if (e->window == root) {
+            if (e->atom == atoms[clientListStacking] || e->atom == atoms[currentDesktop]) listKnown = false;
+          } else if (auto it = entries.find(e->window); it != entries.end()) {
+            if (e->atom == atoms[wmWindowType] || e->atom == atoms[wmState] || e->atom == atoms[wmDesktop]) {
+              it->second.kindKnown = false;
+            } else if (e->atom == atoms[wmPid] || e->atom == atoms[wmOpacity] || e->atom == atoms[frameExtents]) {
+              it->second.placeKnown = false;
+            }
+          }
+          break;
+        }
+        case XCB_CONFIGURE_NOTIFY:
+          // Window managers send one (synthetic) when they move a frame.
+          placeChanged(reinterpret_cast<xcb_configure_notify_event_t*>(event)->window);
+          break;
+        case XCB_REPARENT_NOTIFY:
+          placeChanged(reinterpret_cast<xcb_reparent_notify_event_t*>(event)->window);
+          break;
+        case XCB_DESTROY_NOTIFY:
+          entries.erase(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
+          listKnown = false;
+          break;
+        default:
+          break;
+      }
+      std::free(event);
+    }
+  }
+
+  void placeChanged(xcb_window_t w) {
+    if (auto it = entries.find(w); it != entries.end()) it->second.placeKnown = false;
+  }
+
+  void readList() {
     auto listCookie = property(root, clientListStacking, XCB_ATOM_WINDOW, 1u << 16);
     auto desktopCookie = property(root, currentDesktop, XCB_ATOM_CARDINAL, 1);
-    const std::vector<uint32_t> list = values(xcb_get_property_reply(c, listCookie, nullptr));
-    if (auto d = values(xcb_get_property_reply(c, desktopCookie, nullptr)); !d.empty()) stack.currentWorkspace = d[0];
+    list = values(xcb_get_property_reply(c, listCookie, nullptr));
+    const auto d = values(xcb_get_property_reply(c, desktopCookie, nullptr));
+    currentWorkspace = d.empty() ? std::nullopt : std::optional<uint32_t>(d[0]);
+    listKnown = true;
 
-    // Two batches, one round trip each: what every window is, then where
-    // the windows that may cover are. The replies are read after a final
-    // round trip, in large blocks instead of one wake-up each.
+    std::unordered_map<xcb_window_t, Entry> kept;
+    kept.reserve(list.size());
+    for (xcb_window_t w : list) {
+      if (auto it = entries.find(w); it != entries.end()) {
+        kept.insert(entries.extract(it));
+      } else if (!kept.contains(w)) {
+        // Watched before its properties are read: nothing changes unheard.
+        watch(w, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+        kept.emplace(w, Entry{});
+      }
+    }
+    // Windows that left the list but still exist stop reporting.
+    for (const auto& [w, entry] : entries) watch(w, XCB_EVENT_MASK_NO_EVENT);
+    entries = std::move(kept);
+  }
+
+  // Two batches, one round trip each: what the changed windows are, then
+  // where the changed ones that may cover are. The replies are read after a
+  // final round trip, in large blocks instead of one wake-up each.
+  void readKinds() {
     struct Kind {
+      Entry* entry;
       xcb_get_property_cookie_t type, state, desktop;
     };
     std::vector<Kind> kinds;
-    kinds.reserve(list.size());
-    for (xcb_window_t w : list) {
-      kinds.push_back({property(w, wmWindowType, XCB_ATOM_ATOM, 16), property(w, wmState, XCB_ATOM_ATOM, 32),
+    for (auto& [w, entry] : entries) {
+      if (entry.kindKnown) continue;
+      kinds.push_back({&entry, property(w, wmWindowType, XCB_ATOM_ATOM, 16), property(w, wmState, XCB_ATOM_ATOM, 32),
                        property(w, wmDesktop, XCB_ATOM_CARDINAL, 1)});
     }
+    if (kinds.empty()) return;
     sync();
-    stack.windows.reserve(list.size());
     for (const Kind& k : kinds) {
-      StackedWindow window;
+      StackedWindow& window = k.entry->window;
       window.type = typeOf(values(xcb_get_property_reply(c, k.type, nullptr)));
+      window.hidden = window.fullscreen = false;
       for (uint32_t s : values(xcb_get_property_reply(c, k.state, nullptr))) {
         window.hidden |= s == atoms[stateHidden];
         window.fullscreen |= s == atoms[stateFullscreen];
       }
-      if (auto v = values(xcb_get_property_reply(c, k.desktop, nullptr)); !v.empty()) window.workspace = v[0];
-      stack.windows.push_back(window);
+      const auto v = values(xcb_get_property_reply(c, k.desktop, nullptr));
+      window.workspace = v.empty() ? std::nullopt : std::optional<uint32_t>(v[0]);
+      k.entry->kindKnown = true;
     }
+  }
 
+  void readPlaces(const WindowStack& stack) {
     struct Place {
-      std::size_t index;
+      Entry* entry;
       xcb_get_property_cookie_t pid, opacity, extents;
       xcb_get_geometry_cookie_t geometry;
       xcb_translate_coordinates_cookie_t origin;
     };
     std::vector<Place> places;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      if (!stack.mayCover(stack.windows[i])) continue;
-      const xcb_window_t w = list[i];
-      places.push_back({i, property(w, wmPid, XCB_ATOM_CARDINAL, 1), property(w, wmOpacity, XCB_ATOM_CARDINAL, 1),
+    for (auto& [w, entry] : entries) {
+      if (entry.placeKnown || !stack.mayCover(entry.window)) continue;
+      places.push_back({&entry, property(w, wmPid, XCB_ATOM_CARDINAL, 1), property(w, wmOpacity, XCB_ATOM_CARDINAL, 1),
                         property(w, frameExtents, XCB_ATOM_CARDINAL, 4), xcb_get_geometry(c, w),
                         xcb_translate_coordinates(c, w, root, 0, 0)});
     }
-    if (!places.empty()) sync();
+    if (places.empty()) return;
+    sync();
     for (const Place& k : places) {
-      StackedWindow& window = stack.windows[k.index];
-      if (auto v = values(xcb_get_property_reply(c, k.pid, nullptr)); !v.empty()) window.pid = v[0];
-      if (auto v = values(xcb_get_property_reply(c, k.opacity, nullptr)); !v.empty()) window.opacity = v[0] / double(0xFFFFFFFFu);
+      StackedWindow& window = k.entry->window;
+      auto v = values(xcb_get_property_reply(c, k.pid, nullptr));
+      window.pid = v.empty() ? std::nullopt : std::optional<std::int64_t>(v[0]);
+      v = values(xcb_get_property_reply(c, k.opacity, nullptr));
+      window.opacity = v.empty() ? std::nullopt : std::optional<double>(v[0] / double(0xFFFFFFFFu));
       const auto extents = values(xcb_get_property_reply(c, k.extents, nullptr));
       auto* geometry = xcb_get_geometry_reply(c, k.geometry, nullptr);
       auto* origin = xcb_translate_coordinates_reply(c, k.origin, nullptr);
+      window.frame = QRect();
       if (geometry && origin) {
         QRect frame(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
         // The window manager's decorations are part of what covers.
@@ -173,6 +264,30 @@ struct X11WindowCoverage::X {
       }
       std::free(geometry);
       std::free(origin);
+      k.entry->placeKnown = true;
+    }
+  }
+
+  // The first read asks about every window; later ones make one round trip
+  // to collect the events sent so far and ask only about what changed.
+  WindowStack read() {
+    WindowStack stack;
+    if (!ready()) return stack;
+    if (listKnown) sync();
+    takeEvents();
+    if (!listKnown) readList();
+    stack.currentWorkspace = currentWorkspace;
+    readKinds();
+    readPlaces(stack);
+    stack.windows.reserve(list.size());
+    for (xcb_window_t w : list) {
+      StackedWindow window = entries[w].window;
+      if (!stack.mayCover(window)) {
+        window.frame = QRect();
+        window.pid.reset();
+        window.opacity.reset();
+      }
+      stack.windows.push_back(window);
     }
     return stack;
   }

@@ -1,8 +1,11 @@
 #pragma once
 // WindowCoverage on the EWMH client stacking list of an X11 window manager,
 // read through a connection of its own on a worker thread, all requests of a
-// read sent before the first reply is awaited. Without an X server every
-// stack is empty. GUI thread only, but for read(), which blocks.
+// read sent before the first reply is awaited. The stack is kept between
+// reads and followed by the server's events (the root's list and workspace,
+// each listed window's properties and configuration): a read asks again
+// only about what changed. Without an X server every stack is empty. GUI
+// thread only, but for read(), which blocks.
 
 #include "app/platform/WindowCoverage.hpp"
 
@@ -22,7 +25,8 @@ class X11WindowCoverage final : public WindowCoverage {
   ~X11WindowCoverage() override;
 
   void fetch(QObject* receiver, std::function<void(WindowStack)> done) override;
-  // Blocks: a few round trips for the whole stack. Thread-safe.
+  // Blocks: a few round trips the first time, one when nothing changed.
+  // Thread-safe.
   WindowStack read();
 
  private:

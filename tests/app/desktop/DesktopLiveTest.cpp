@@ -83,6 +83,18 @@ TEST_F(Live, ALiveWorkRunsInADesktopWindowAboveItsStill) {
   EXPECT_EQ(c.liveWindowCount(), 0u);
 }
 
+// Wayland without XWayland: nothing can sit at desktop level, so the work
+// shows as its still instead of a window above the user's.
+TEST_F(Live, WithoutADesktopLevelALiveWorkShowsItsStill) {
+  rig.windows.desktopLevel = false;
+  auto& c = start();
+  ASSERT_EQ(rig.current(A), gif.id);
+  ASSERT_TRUE(rig.waitApplied(A));
+  EXPECT_FALSE(c.liveWindow(A));
+  EXPECT_FALSE(c.isLivePlaying());
+  EXPECT_TRUE(c.statusLine().startsWith(QStringLiteral("Static"))) << c.statusLine().toStdString();
+}
+
 TEST_F(Live, TheLabelFollowsItsMode) {
   auto& c = start();
   ASSERT_TRUE(c.cartel(A));

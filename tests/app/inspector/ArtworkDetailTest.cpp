@@ -7,6 +7,11 @@
 #include "tests/app/inspector/InspectorRig.hpp"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -54,6 +59,66 @@ TEST_F(ArtworkDetailTest, RowsPerKind) {
   }
   own({kind("2", MediaKind::generative)});
   EXPECT_EQ(open(kind("2", MediaKind::generative))->infoValue(QStringLiteral("Media")), "Generative");
+}
+
+// A contract address can be selected with the mouse or the keyboard, shows
+// its selection and copies from its context menu.
+TEST_F(ArtworkDetailTest, InfoValuesAreSelectableVisiblyAndCopied) {
+  const Artwork a = kind("1", MediaKind::image);
+  own({a});
+  auto detail = open(a);
+  const QString contract = QString::fromStdString(a.contract);
+  QLabel* value = nullptr;
+  for (auto* l : detail->findChildren<QLabel*>()) {
+    if (l->text() == contract) value = l;
+  }
+  ASSERT_TRUE(value);
+  EXPECT_TRUE(value->focusPolicy() & Qt::TabFocus) << "reached with the keyboard";
+
+  detail->activateWindow();
+  value->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return value->hasFocus(); }, 5000));
+  const QImage unselected = value->grab().toImage();
+  QTest::keyClick(value, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(value->selectedText(), contract);
+  EXPECT_NE(value->grab().toImage(), unselected) << "the selection shows";
+
+  value->setSelection(0, 0);
+  value->clearFocus();
+  QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, value->rect().center(), value->mapToGlobal(value->rect().center()));
+  QApplication::sendEvent(value, &menuEvent);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_TRUE(menu);
+  QAction* copy = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (action->text() == QStringLiteral("Copy")) copy = action;
+  }
+  ASSERT_TRUE(copy);
+  ASSERT_TRUE(copy->isEnabled());
+  copy->trigger();
+  menu->close();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), contract);
+}
+
+TEST_F(ArtworkDetailTest, AboutShowsTenLinesTheLastEndingInAnEllipsis) {
+  Artwork a = kind("1", MediaKind::image);
+  std::string lines;
+  for (int i = 1; i <= 30; ++i) lines += "Line " + std::to_string(i) + "\n";
+  a.description = lines;
+  own({a});
+  auto detail = open(a);
+  const QString shown = detail->descriptionLabel().text();
+  EXPECT_TRUE(shown.startsWith("Line 1\nLine 2\n")) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("Line 10\u2026"))) << shown.toStdString();
+  EXPECT_EQ(shown.count('\n'), 9);
+
+  // One long paragraph: cut where the tenth line ends.
+  const QString words = QStringLiteral("word ").repeated(400);
+  const QString cut = LimitedText::limited(words, detail->font(), 200, 10);
+  EXPECT_TRUE(cut.endsWith(QChar(0x2026)));
+  EXPECT_LT(cut.size(), words.size());
+  EXPECT_EQ(LimitedText::limited(cut.chopped(1), detail->font(), 200, 10), cut.chopped(1)) << "ten lines fit whole";
+  EXPECT_EQ(LimitedText::limited(QStringLiteral("Short."), detail->font(), 200, 10), QStringLiteral("Short."));
 }
 
 TEST_F(ArtworkDetailTest, QuarterTurnsWrapAroundZero) {

@@ -40,8 +40,7 @@ class GridRig : public LibraryRig {
     return s;
   }
 
-  std::unique_ptr<LibraryWindow> openGrid() {
-    LibraryWindow::Hosted hosted;
+  std::unique_ptr<LibraryWindow> openGrid(LibraryWindow::Hosted hosted = {}) {
     hosted.grid = [this](LibraryWindow& w) {
       grid = new LibraryGrid(w, services());
       return static_cast<QWidget*>(grid);

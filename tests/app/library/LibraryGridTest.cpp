@@ -1,7 +1,9 @@
 #include "app/library/LibraryGrid.hpp"
 
 #include "app/components/ArtworkTile.hpp"
+#include "app/inspector/LargePreview.hpp"
 #include "app/library/EmptyLibraryView.hpp"
+#include "app/library/LibraryDetailPage.hpp"
 #include "app/library/LibraryEdits.hpp"
 #include "app/library/LibraryTileDelegate.hpp"
 #include "app/library/SelectionBar.hpp"
@@ -10,11 +12,15 @@
 #include "tests/app/render/TestImages.hpp"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QThreadPool>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <cmath>
 #include <limits>
@@ -164,6 +170,47 @@ TEST_F(LibraryGridTest, TheTileToggleChangesMySelectionOnly) {
 }
 
 // Every key of the grid, each from a prepared selection and focus.
+TEST_F(LibraryGridTest, TilesNameTheirWorksAndTheToggleHasItsHelp) {
+  fill(2);
+  change([](LibraryState& s) {
+    s.artworks.at(numbered(2).id).artist = "Ada Example";
+    s.onDesktop.insert(numbered(2).id);
+  });
+  auto window = openGrid();
+  const auto& items = grid->items();
+  const int one = int(std::find(items.begin(), items.end(), id(1)) - items.begin());
+  const int two = int(std::find(items.begin(), items.end(), id(2)) - items.begin());
+  ASSERT_EQ(items.size(), 2u);
+  const QAbstractItemModel& rows = *view().model();
+  EXPECT_EQ(rows.data(rows.index(one, 0), Qt::ToolTipRole).toString(), "Add to My Selection");
+  EXPECT_EQ(rows.data(rows.index(two, 0), Qt::ToolTipRole).toString(), "Remove from My Selection");
+
+  // What a screen reader reads for each tile.
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&view());
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->role(), QAccessible::List);
+  ASSERT_EQ(list->childCount(), 2);
+  EXPECT_EQ(list->child(one)->text(QAccessible::Name), "Work 1, image");
+  EXPECT_EQ(list->child(two)->text(QAccessible::Name), "Work 2, Ada Example, image");
+  EXPECT_EQ(list->indexOfChild(list->child(two)), two);
+  EXPECT_EQ(list->child(two)->parent(), list);
+  EXPECT_EQ(list->childAt(list->child(two)->rect().center().x(), list->child(two)->rect().center().y()),
+            list->child(two));
+
+  // The help shows over the toggle, not elsewhere on the tile.
+  const auto helpAt = [&](QPoint at) {
+    QHelpEvent help(QEvent::ToolTip, at, view().viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view().viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  const QPoint toggle = view().cellRect(two).topLeft() + QPoint(int(ArtworkTile::togglePadding + 9),
+                                                                int(ArtworkTile::togglePadding + 9));
+  EXPECT_EQ(helpAt(centre(two)), QString());
+  EXPECT_EQ(helpAt(toggle), "Remove from My Selection");
+  helpAt(centre(two));
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000)) << "gone off the toggle";
+}
+
 TEST_F(LibraryGridTest, KeysAsOneTable) {
   fill(12);
   change([](LibraryState& s) { s.hiddenArtworks.insert(numbered(12).id); });
@@ -382,6 +429,51 @@ TEST_F(LibraryGridTest, DropsOnAnExhibitionGoToItsHook) {
   EXPECT_EQ(std::get<0>(drops[0]), e);
   EXPECT_EQ(std::get<1>(drops[0]), std::vector<std::string>{id(3)});
   EXPECT_EQ(std::get<2>(drops[0]), id(2));
+}
+
+// Keys as the window gets them, shortcuts included: the preview's beat the
+// window's while it shows, and Select All works window-wide but in a field.
+TEST_F(LibraryGridTest, WindowKeysGoToThePreviewFirstAndSelectAllIsWindowWide) {
+  fill(4);
+  LibraryWindow::Hosted hosted;
+  hosted.largePreview = [this](LibraryWindow& w, const Artwork& a) -> QWidget* {
+    return new LargePreview({*model, {model->images(), *QThreadPool::globalInstance(), {}}, {}}, w.windowState(), a);
+  };
+  auto window = openGrid(std::move(hosted));
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  const auto press = [&](int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(window->windowHandle(), Qt::Key(key), modifiers);
+  };
+
+  clickRow(0);
+  press(Qt::Key_Space);
+  ASSERT_EQ(state.bigPreview(), id(1));
+  ASSERT_TRUE(window->largePreview());
+  // With Ctrl held the press's text is a control character: the key decides.
+  QKeyEvent ctrlS(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier, QStringLiteral("\x13"));
+  QApplication::sendEvent(window->largePreview(), &ctrlS);
+  EXPECT_TRUE(model->state().onDesktop.contains(id(1))) << "Ctrl+S in the preview";
+  press(Qt::Key_Escape);
+  EXPECT_FALSE(state.bigPreview()) << "one Escape closes the preview";
+  EXPECT_EQ(state.selection(), selected({1})) << "and leaves the selection";
+  EXPECT_FALSE(grid->selectionBar().clearButton().isDown());
+
+  // Focus away from the grid (a click in the sidebar): Ctrl+A still selects all.
+  view().clearFocus();
+  ASSERT_NE(QApplication::focusWidget(), &view());
+  press(Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(state.selection(), selected({1, 2, 3, 4}));
+  EXPECT_EQ(state.focused(), id(1));
+
+  // In the search field Ctrl+A selects the field's text.
+  QLineEdit& search = window->detailPage()->searchField();
+  search.setFocus();
+  search.setText(QStringLiteral("Work"));
+  state.setSelection({});
+  press(Qt::Key_A, Qt::ControlModifier);
+  EXPECT_TRUE(state.selection().empty());
+  EXPECT_EQ(search.selectedText(), QStringLiteral("Work"));
 }
 
 TEST_F(LibraryGridTest, TheBarComesWithASelectionAndTheEmptyViewWithNoWorks) {

@@ -3,6 +3,7 @@
 #include "app/library/WalletList.hpp"
 #include "app/library/WalletRow.hpp"
 #include "app/library/WalletsPage.hpp"
+#include "app/style/Symbols.hpp"
 #include "tests/app/library/LibraryRig.hpp"
 
 #include <QLabel>
@@ -139,6 +140,14 @@ TEST_F(WalletsPageTest, ContractEditorOnlyForArtistEVMWalletsAndTypingSurvivesCh
   EXPECT_EQ(editor.field().text(), "0xAbC");
   EXPECT_TRUE(editor.discovered().isVisible());
   EXPECT_EQ(editor.discovered().text(), "Found automatically: Rings and Waves");
+  const QImage symbol = Symbols::tinted("sparkle.magnifyingglass", {12, 12},
+                                        editor.palette().color(QPalette::PlaceholderText), editor.devicePixelRatioF())
+                            .toImage();
+  bool symbolShown = false;
+  for (auto* l : editor.discovered().parentWidget()->findChildren<QLabel*>()) {
+    symbolShown |= l->isVisible() && l->pixmap().toImage() == symbol;
+  }
+  EXPECT_TRUE(symbolShown) << "the series found come with their symbol";
 
   // "Add" empties the field at once; an invalid contract only sets the notice.
   QTest::keyClicks(&editor.field(), " ");

@@ -193,6 +193,10 @@ TEST_F(Popover, PauseAndLivePolicy) {
   content.show();
   auto* bar = content.findChild<NextChangeBar*>();
   EXPECT_TRUE(bar->isShowing());
+  // A day to go, in the named style.
+  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 86400; });
+  bar->refresh();
+  EXPECT_EQ(bar->toolTip(), QStringLiteral("<qt>Next artwork tomorrow</qt>"));
 
   auto* pause = PopoverRig::part<RoundButton>(content, "pause");
   EXPECT_EQ(pause->symbol(), "pause.fill");

@@ -7,6 +7,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 
 namespace tavolune {
 namespace {
@@ -89,6 +91,94 @@ TEST(X11WindowCoverage, ReadsTheStackAndFindsCoveredDisplays) {
   coverage.fetch(&receiver, [&](WindowStack s) { fetched = std::move(s); });
   ASSERT_TRUE(QTest::qWaitFor([&] { return fetched.has_value(); }, 5000));
   EXPECT_EQ(fetched->windows, stack.windows);
+}
+
+// A reader that keeps the stack between reads must see each change as a
+// fresh reader does, after one round trip.
+TEST(X11WindowCoverage, FollowsTheStackBetweenReads) {
+  PrivateXServer x;
+  ASSERT_TRUE(x.ok());
+  testsupport::XClient wm(x.display());
+  const xcb_atom_t cardinal = XCB_ATOM_CARDINAL, atomType = XCB_ATOM_ATOM;
+  std::vector<uint32_t> listed{wm.createWindow({0, 0, 100, 100}), wm.createWindow({200, 0, 100, 100})};
+  const uint32_t a = listed[0], b = listed[1];
+  const auto publish = [&](uint32_t workspace) {
+    wm.set(wm.root(), "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, listed);
+    wm.set(wm.root(), "_NET_CURRENT_DESKTOP", cardinal, {workspace});
+  };
+  publish(0);
+  wm.sync();
+  X11WindowCoverage coverage(x.display());
+  ASSERT_EQ(coverage.read().windows.size(), 2u);
+
+  uint32_t c = 0;
+  struct Row {
+    const char* name;
+    std::function<void()> change;
+    std::function<bool(const WindowStack&)> seen;
+  };
+  const std::vector<Row> rows{
+      {"moved and resized",
+       [&] {
+         const uint32_t g[4] = {40, 50, 300, 200};
+         xcb_configure_window(wm.connection(), a,
+                              XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                                  XCB_CONFIG_WINDOW_HEIGHT,
+                              g);
+       },
+       [](const WindowStack& s) { return s.windows[0].frame == QRect(40, 50, 300, 200); }},
+      {"frame extents", [&] { wm.set(a, "_NET_FRAME_EXTENTS", cardinal, {1, 1, 20, 1}); },
+       [](const WindowStack& s) { return s.windows[0].frame == QRect(39, 30, 302, 221); }},
+      {"pid and opacity",
+       [&] {
+         wm.set(b, "_NET_WM_PID", cardinal, {42});
+         wm.set(b, "_NET_WM_WINDOW_OPACITY", cardinal, {0x7FFFFFFFu});
+       },
+       [](const WindowStack& s) { return s.windows[1].pid == 42 && s.windows[1].opacity < 0.6; }},
+      {"minimised", [&] { wm.set(b, "_NET_WM_STATE", atomType, {wm.atom("_NET_WM_STATE_HIDDEN")}); },
+       [](const WindowStack& s) { return s.windows[1].hidden && s.windows[1].frame.isNull(); }},
+      {"restored full screen", [&] { wm.set(b, "_NET_WM_STATE", atomType, {wm.atom("_NET_WM_STATE_FULLSCREEN")}); },
+       [](const WindowStack& s) { return !s.windows[1].hidden && s.windows[1].fullscreen && s.windows[1].pid == 42; }},
+      {"a dock", [&] { wm.set(b, "_NET_WM_WINDOW_TYPE", atomType, {wm.atom("_NET_WM_WINDOW_TYPE_DOCK")}); },
+       [](const WindowStack& s) { return s.windows[1].type == StackedWindow::Type::dock; }},
+      {"to another workspace", [&] { wm.set(a, "_NET_WM_DESKTOP", cardinal, {1}); },
+       [](const WindowStack& s) { return s.windows[0].workspace == 1u && s.windows[0].frame.isNull(); }},
+      {"moved while away",
+       [&] {
+         const uint32_t g[2] = {5, 6};
+         xcb_configure_window(wm.connection(), a, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, g);
+       },
+       [](const WindowStack& s) { return s.windows[0].frame.isNull(); }},
+      {"workspace switched", [&] { publish(1); },
+       [](const WindowStack& s) { return s.currentWorkspace == 1u && s.windows[0].frame == QRect(4, -14, 302, 221); }},
+      {"opened on top",
+       [&] {
+         c = wm.createWindow({500, 500, 50, 50});
+         listed.push_back(c);
+         publish(1);
+       },
+       [](const WindowStack& s) { return s.windows.size() == 3 && s.windows[2].frame == QRect(500, 500, 50, 50); }},
+      {"raised", [&] {
+         listed = {b, c, a};
+         publish(1);
+       },
+       [](const WindowStack& s) { return s.windows.size() == 3 && s.windows[2].workspace == 1u; }},
+      {"closed",
+       [&] {
+         xcb_destroy_window(wm.connection(), c);
+         listed = {b, a};
+         publish(1);
+       },
+       [](const WindowStack& s) { return s.windows.size() == 2; }},
+  };
+  for (const Row& row : rows) {
+    row.change();
+    wm.sync();
+    const WindowStack kept = coverage.read();
+    EXPECT_TRUE(row.seen(kept)) << row.name;
+    EXPECT_EQ(kept.currentWorkspace, X11WindowCoverage(x.display()).read().currentWorkspace) << row.name;
+    EXPECT_EQ(kept.windows, X11WindowCoverage(x.display()).read().windows) << row.name;
+  }
 }
 
 TEST(X11WindowCoverage, NoXServerMeansNothingCovers) {

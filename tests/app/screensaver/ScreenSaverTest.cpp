@@ -219,6 +219,10 @@ TEST(ScreenSaver, InputAfterTheGracePeriodEndsItButAJiggleDoesNot) {
     rig.clock += std::chrono::milliseconds(1600);
     send(at);
     EXPECT_EQ(rig.saver->isShowing(), input == Input::move2);
+    // A jiggle ends nothing, but shows the cursor.
+    if (input == Input::move2) {
+      EXPECT_NE(rig.window(0).window()->cursor().shape(), Qt::BlankCursor);
+    }
   }
 }
 

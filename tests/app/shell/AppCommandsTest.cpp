@@ -34,12 +34,14 @@ class SettingsCommand : public ::testing::Test {
 
   QTemporaryDir settingsDir;
   WindowManager windows;
-  AppCommands commands{windows};
+  int quits = 0;
+  AppCommands commands{windows, [this] { ++quits; }};
 };
 
-TEST_F(SettingsCommand, CtrlCommaInAnyWindowOpensTheSettingsOnGeneral) {
+TEST_F(SettingsCommand, CtrlCommaInAnyWindowOpensTheSettingsOnGeneralAndCtrlQQuits) {
   EXPECT_EQ(commands.settings().text(), QStringLiteral("Settings…"));
   EXPECT_EQ(commands.settings().shortcut().toString(QKeySequence::NativeText), "Ctrl+,");
+  EXPECT_EQ(commands.quit().shortcut().toString(QKeySequence::NativeText), "Ctrl+Q");
 
   QWidget popover(nullptr, Qt::Popup);
   new QLineEdit(&popover);
@@ -49,6 +51,7 @@ TEST_F(SettingsCommand, CtrlCommaInAnyWindowOpensTheSettingsOnGeneral) {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
     bool opensSettings;
+    bool quits = false;
   };
   const Row rows[] = {
       {"library", [&] { return windows.showLibrary(); }, Qt::Key_Comma, Qt::ControlModifier, true},
@@ -59,20 +62,35 @@ TEST_F(SettingsCommand, CtrlCommaInAnyWindowOpensTheSettingsOnGeneral) {
       {"Ctrl+Shift+,", [&] { return windows.showLibrary(); }, Qt::Key_Comma, Qt::ControlModifier | Qt::ShiftModifier,
        false},
       {"Ctrl+.", [&] { return windows.showLibrary(); }, Qt::Key_Period, Qt::ControlModifier, false},
+      {"Ctrl+Q in the popover",
+       [&] {
+         popover.show();
+         return &popover;
+       },
+       Qt::Key_Q, Qt::ControlModifier, false, true},
       {"popover",
        [&] {
          popover.show();
          return &popover;
        },
        Qt::Key_Comma, Qt::ControlModifier, true},
+      {"Ctrl+Q in the library", [&] { return windows.showLibrary(); }, Qt::Key_Q, Qt::ControlModifier, false, true},
+      {"Ctrl+Q in the settings", [&] { return windows.showSettings("display"); }, Qt::Key_Q, Qt::ControlModifier,
+       false, true},
+      {"Ctrl+Q in the welcome window", [&] { return windows.showWelcome(); }, Qt::Key_Q, Qt::ControlModifier, false,
+       true},
+      {"q alone", [&] { return windows.showLibrary(); }, Qt::Key_Q, Qt::NoModifier, false},
   };
   for (const Row& row : rows) {
     windows.close("settings");
     QWidget* window = row.open();
     ASSERT_TRUE(window && window->windowHandle()) << row.name;
     QSignalSpy tabs(&windows, &WindowManager::settingsTabRequested);
+    const int quitsBefore = quits;
 
     QTest::keyClick(window->windowHandle(), row.key, row.modifiers);
+    EXPECT_EQ(quits - quitsBefore, row.quits ? 1 : 0) << row.name;
+    if (row.quits) continue;
 
     QWidget* settings = windows.window("settings");
     if (row.opensSettings) {

@@ -126,6 +126,75 @@ struct Root {
   testsupport::XClient x;
 };
 
+// A plain X11 session on the test's own server and bus: no desktop of a
+// known family, so the desktop picture is the root window's.
+QProcessEnvironment plainX11Session(const testsupport::PrivateXServer& screen, const testsupport::PrivateBus& bus) {
+  QProcessEnvironment env;
+  env.insert(QStringLiteral("DISPLAY"), screen.display());
+  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString());
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  return env;
+}
+
+// Whether a mapped top-level window of that title is on the display.
+bool windowShown(testsupport::XClient& x, const QByteArray& title) {
+  std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+      xcb_query_tree_reply(x.connection(), xcb_query_tree(x.connection(), x.root()), nullptr), &std::free);
+  if (!tree) return false;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+        xcb_get_window_attributes_reply(x.connection(), xcb_get_window_attributes(x.connection(), children[i]),
+                                        nullptr),
+        &std::free);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> name(
+        xcb_get_property_reply(x.connection(),
+                               xcb_get_property(x.connection(), 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY,
+                                                0, 256),
+                               nullptr),
+        &std::free);
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || !name) continue;
+    const QByteArray value(static_cast<const char*>(xcb_get_property_value(name.get())),
+                           xcb_get_property_value_length(name.get()));
+    if (value == title) return true;
+  }
+  return false;
+}
+
+// Trying the preview windows leaves the user's desktop alone: no picture is
+// set and no display moves on to a work.
+TEST(Program, UiPreviewOpensItsWindowsWithoutDrawingTheDesktop) {
+  testsupport::PrivateXServer screen(QStringLiteral("1920x1080x24"));
+  testsupport::PrivateBus bus;
+  ASSERT_TRUE(screen.ok());
+  ASSERT_TRUE(bus.ok());
+  QTemporaryDir data;
+  LibraryState state;
+  Wallet wallet = testsupport::wallet();
+  wallet.lastSync = now();
+  Artwork work = testsupport::work("1", "Study");
+  work.imageURI = "https://127.0.0.1:9/art.png";  // never fetched
+  testsupport::hold(state, wallet, {work});
+  state.settings.hasCompletedOnboarding = true;
+  LibraryStore(data.filePath("library.json").toStdString()).save(state);
+
+  Program program(data.path(), {QStringLiteral("--ui-preview")}, plainX11Session(screen, bus));
+  ASSERT_TRUE(program.process.waitForStarted(10000));
+  Root root(screen.display());
+  // The menu preview opens last, after the displays were refreshed.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return windowShown(root.x, "Menu Preview"); }, 20000))
+      << program.process.readAllStandardError().toStdString();
+  EXPECT_TRUE(windowShown(root.x, "Tavolune Settings"));
+  EXPECT_FALSE(root.pixmap()) << "the root picture was set";
+
+  endsCleanlyOnSigterm(program);
+  const LibraryState saved = LibraryStore(data.filePath("library.json").toStdString()).load();
+  ASSERT_EQ(saved.screens.size(), 1u) << "the display was refreshed";
+  EXPECT_FALSE(saved.screens.begin()->second.currentArtworkID) << "the display moved on to a work";
+  EXPECT_TRUE(saved.recentlyShown.empty());
+}
+
 // What a user sees: a library whose works live on a web server is hung on
 // the desktop of a plain X session, and logging out keeps what was shown.
 TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
@@ -155,12 +224,8 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
   state.settings.hasCompletedOnboarding = true;
   LibraryStore(data.filePath("library.json").toStdString()).save(state);
 
-  QProcessEnvironment env;
-  env.insert(QStringLiteral("DISPLAY"), screen.display());
-  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString());  // no desktop of a known family: the root window
+  QProcessEnvironment env = plainX11Session(screen, bus);
   env.insert(QStringLiteral("SSL_CERT_FILE"), QString::fromStdString(LoopbackServer::Tls::loopback().certificateFile));
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   Program program(data.path(), {}, env);
   ASSERT_TRUE(program.process.waitForStarted(10000));
 

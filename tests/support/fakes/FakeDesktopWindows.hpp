@@ -20,6 +20,7 @@ class FakeDesktopWindows final : public DesktopWindows {
     return grabs;
   }
   void release(QWidget& w) override { calls.push_back({Call::release, &w, WindowLevel::saver}); }
+  bool atDesktopLevel() const override { return desktopLevel; }
 
   int count(Call::Kind kind) const {
     int n = 0;
@@ -29,6 +30,7 @@ class FakeDesktopWindows final : public DesktopWindows {
 
   std::vector<Call> calls;
   bool grabs = true;
+  bool desktopLevel = true;
 };
 
 }  // namespace tavolune::testsupport
