@@ -129,7 +129,7 @@ void DesktopController::refreshScreens(bool render) {
   emit screensChanged();
 
   for (const auto& [key, d] : displays_) {
-    if (!keys.contains(key) && (d.window() || d.cartel())) closeDisplay(key);
+    if (!keys.contains(key)) closeDisplay(key);
   }
 
   std::vector<std::string> missing;

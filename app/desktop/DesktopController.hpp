@@ -197,7 +197,7 @@ class DesktopController final : public QObject {
   CartelPanel* cartel(const QString& key) const;
   std::size_t liveWindowCount() const;
   bool hasReleaseTask(const QString& key) const;
-  // Still passes whose workers have not returned.
+  // Still-pass steps under way on workers.
   std::size_t passesRunning() const { return jobs_.running(); }
 
  signals:

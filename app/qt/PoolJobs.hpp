@@ -44,15 +44,17 @@ class PoolJobs {
     });
   }
 
-  // work() on the pool, counted until it returns.
+  // work() on the pool, counted while it runs. A job that has not begun
+  // when stop() is called never runs.
   template <class Work>
   void start(Work work) {
-    {
-      std::lock_guard lock(count_->mutex);
-      ++count_->running;
-    }
     auto held = std::make_shared<std::optional<Work>>(std::move(work));
     pool_->start([held, count = count_] {
+      {
+        std::lock_guard lock(count->mutex);
+        if (count->stopped) return;
+        ++count->running;
+      }
       (**held)();
       // The job's captures go before the owner hears it is done.
       held->reset();
@@ -61,15 +63,21 @@ class PoolJobs {
     });
   }
 
-  // Nothing more is delivered, and blocks until every job has returned:
-  // ask them to stop first.
+  // Nothing more is delivered or begun, and blocks until every running job
+  // has returned (ask them to stop first); never for a job still queued
+  // behind others' work.
   void stop() {
-    mailbox_->close();
     std::unique_lock lock(count_->mutex);
+    count_->stopped = true;
+    mailbox_->close();
     count_->idle.wait(lock, [this] { return count_->running == 0; });
   }
 
-  bool isStopped() const { return !mailbox_->isOpen(); }
+  bool isStopped() const {
+    std::lock_guard lock(count_->mutex);
+    return count_->stopped;
+  }
+  // Jobs under way (begun, not returned).
   std::size_t running() const {
     std::lock_guard lock(count_->mutex);
     return count_->running;
@@ -82,6 +90,7 @@ class PoolJobs {
     std::mutex mutex;
     std::condition_variable idle;
     std::size_t running = 0;
+    bool stopped = false;
   };
   std::shared_ptr<ResultMailbox> mailbox_;
   std::shared_ptr<Count> count_ = std::make_shared<Count>();
