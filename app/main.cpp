@@ -253,7 +253,7 @@ int main(int argc, char* argv[]) {
   hooks.prepareRules = [] { ArtRuntime::prepareRules(); };
   // Destroyed before the desktop, whose power policy it follows.
   auto saver = std::make_unique<ScreenSaver>(
-      model, desktop->power, ImageServices{model.images(), *QThreadPool::globalInstance(), {}},
+      model, desktop->power(), ImageServices{model.images(), *QThreadPool::globalInstance(), {}},
       ScreenSaver::Services{*services.displays, *services.idleClock, *services.inhibitors, *services.activeWindow,
                             *services.desktopWindows});
   // Live works on the desktop pause while the saver covers it.

@@ -17,25 +17,24 @@ DesktopController::DesktopController(AppModel& model, Services services, std::fi
                                      Timings timings, QObject* parent)
     : QObject(parent),
       model(model),
-      power(services.session, services.power, services.coverage, services.displays, this),
-      wallpaperDir(std::move(wallpaperDir)),
+      power_(services.session, services.power, services.coverage, services.displays, this),
+      wallpaperDir_(std::move(wallpaperDir)),
       services_(services),
       timings_(std::move(timings)) {
   std::error_code ignored;
-  std::filesystem::create_directories(this->wallpaperDir, ignored);
+  std::filesystem::create_directories(wallpaperDir_, ignored);
   screensDebounce_.setSingleShot(true);
   screensDebounce_.setInterval(timings_.screensDebounce);
   connect(&screensDebounce_, &QTimer::timeout, this, [this] { refreshScreens(true); });
 }
 
 DesktopController::~DesktopController() {
-  mailbox_->close();
-  for (auto& [key, stop] : fetchStops_) stop.request_stop();
-  for (auto& [key, cell] : renderGeneration_) cell->fetch_add(1);  // workers give up
+  // Passes give up at their next check; their workers read nothing of ours,
+  // and are waited for before the model's images they use can go.
+  for (auto& [key, d] : displays_) d.stopPasses();
+  jobs_.stop();
   model.setOnLibraryChanged({});
-  // Windows of ours outlive nothing: close them with the controller.
-  for (auto& [key, window] : liveWindows_) delete window.data();
-  for (auto& [key, panel] : cartels_) delete panel.data();
+  // Windows of ours outlive nothing: they close with displays_.
 }
 
 void DesktopController::setScreens(std::vector<ScreenInfo> screens) {
@@ -90,8 +89,8 @@ void DesktopController::start() {
   // Display changes come in bursts: one refresh after a quiet second.
   connect(&services_.displays, &DisplaySource::displaysChanged, this, [this] { screensDebounce_.start(); });
   connect(&services_.workspace, &WorkspaceWatch::currentChanged, this, &DesktopController::reapplyWallpapers);
-  connect(&power, &PowerPolicy::stateChanged, this, [this] { applyPower(); });
-  power.start([self = QPointer(this)] { return self ? self->model.state().settings : AppSettings(); });
+  connect(&power_, &PowerPolicy::stateChanged, this, [this] { applyPower(); });
+  power_.start([self = QPointer(this)] { return self ? self->model.state().settings : AppSettings(); });
   rotationTimer_ = std::make_unique<QTimer>();
   rotationTimer_->setTimerType(Qt::VeryCoarseTimer);
   rotationTimer_->setInterval(timings_.tick);
@@ -102,31 +101,22 @@ void DesktopController::start() {
 }
 
 void DesktopController::shutdown() {
-  for (auto& [key, window] : liveWindows_) {
-    if (!window) continue;
-    if (auto* stage = qobject_cast<ArtStageView*>(window->stage())) stage->stop();
-    window->hide();
-  }
-  for (auto& [key, window] : liveWindows_) delete window.data();
-  liveWindows_.clear();
-  for (auto& [key, panel] : cartels_) {
-    if (panel) panel->hide();
+  for (auto& [key, d] : displays_) {
+    if (auto* window = d.window()) window->hide();
+    d.closeWindow();
+    if (auto* panel = d.cartel()) panel->hide();
   }
 }
 
 void DesktopController::closeDisplay(const QString& key) {
-  if (auto it = liveWindows_.find(key); it != liveWindows_.end()) {
-    if (auto* stage = liveStage(key)) stage->stop();
-    delete it->second.data();
-    liveWindows_.erase(it);
-  }
+  auto it = displays_.find(key);
+  if (it == displays_.end()) return;
+  auto& d = it->second;
+  d.closeWindow();
   // Its label goes too, live window or not: nothing would ever fade it.
-  if (auto it = cartels_.find(key); it != cartels_.end()) {
-    delete it->second.data();
-    cartels_.erase(it);
-  }
-  if (auto it = fetchStops_.find(key); it != fetchStops_.end()) it->second.request_stop();
-  prerenders_.erase(key);
+  d.closeCartel();
+  d.stopFetch();
+  d.dropPrerender();
 }
 
 void DesktopController::refreshScreens(bool render) {
@@ -138,10 +128,7 @@ void DesktopController::refreshScreens(bool render) {
   screens_ = list;
   emit screensChanged();
 
-  std::set<QString> gone;
-  for (const auto& [key, window] : liveWindows_) gone.insert(key);
-  for (const auto& [key, panel] : cartels_) gone.insert(key);
-  for (const auto& key : gone) {
+  for (const auto& [key, d] : displays_) {
     if (!keys.contains(key)) closeDisplay(key);
   }
 
@@ -198,7 +185,9 @@ void DesktopController::libraryChanged() {
 }
 
 void DesktopController::reapplyWallpapers(int workspace) {
-  for (const auto& [key, picture] : applied_) {
+  for (const auto& [key, state] : displays_) {
+    if (!state.applied()) continue;
+    const AppliedPicture picture = *state.applied();
     const auto d = display(key);
     if (!d) continue;
     // Setting a picture the workspace already shows would only redraw it.
@@ -250,33 +239,32 @@ std::vector<QString> DesktopController::targetKeys(const std::optional<QString>&
   return keys;
 }
 
+DesktopDisplay& DesktopController::at(const QString& key) { return displays_.try_emplace(key).first->second; }
+
+const DesktopDisplay* DesktopController::find(const QString& key) const {
+  auto it = displays_.find(key);
+  return it != displays_.end() ? &it->second : nullptr;
+}
+
 const std::vector<std::string>& DesktopController::history(const QString& key) const {
   static const std::vector<std::string> none;
-  auto it = history_.find(key);
-  return it != history_.end() ? it->second : none;
+  const auto* d = find(key);
+  return d ? d->history() : none;
 }
 
 std::optional<std::string> DesktopController::upcoming(const QString& key) const {
-  auto it = upcoming_.find(key);
-  if (it == upcoming_.end()) return std::nullopt;
-  return it->second;
+  const auto* d = find(key);
+  return d ? d->upcoming() : std::nullopt;
 }
 
 std::optional<DesktopController::AppliedPicture> DesktopController::applied(const QString& key) const {
-  auto it = applied_.find(key);
-  if (it == applied_.end()) return std::nullopt;
-  return it->second;
+  const auto* d = find(key);
+  return d ? d->applied() : std::nullopt;
 }
 
 std::uint64_t DesktopController::renderGeneration(const QString& key) const {
-  auto it = renderGeneration_.find(key);
-  return it != renderGeneration_.end() ? it->second->load() : 0;
-}
-
-std::shared_ptr<std::atomic<std::uint64_t>> DesktopController::generationCell(const QString& key) {
-  auto& cell = renderGeneration_[key];
-  if (!cell) cell = std::make_shared<std::atomic<std::uint64_t>>(0);
-  return cell;
+  const auto* d = find(key);
+  return d ? d->generation() : 0;
 }
 
 bool DesktopController::isCurrent(const QString& key, std::uint64_t generation) const {
@@ -284,23 +272,28 @@ bool DesktopController::isCurrent(const QString& key, std::uint64_t generation) 
 }
 
 StageWindow* DesktopController::liveWindow(const QString& key) const {
-  auto it = liveWindows_.find(key);
-  return it != liveWindows_.end() ? it->second.data() : nullptr;
+  const auto* d = find(key);
+  return d ? d->window() : nullptr;
 }
 
 ArtStageView* DesktopController::liveStage(const QString& key) const {
-  auto* window = liveWindow(key);
-  return window ? qobject_cast<ArtStageView*>(window->stage()) : nullptr;
+  const auto* d = find(key);
+  return d ? d->stage() : nullptr;
 }
 
 CartelPanel* DesktopController::cartel(const QString& key) const {
-  auto it = cartels_.find(key);
-  return it != cartels_.end() ? it->second.data() : nullptr;
+  const auto* d = find(key);
+  return d ? d->cartel() : nullptr;
 }
 
 std::size_t DesktopController::liveWindowCount() const {
   return static_cast<std::size_t>(
-      std::count_if(liveWindows_.begin(), liveWindows_.end(), [](const auto& e) { return !e.second.isNull(); }));
+      std::count_if(displays_.begin(), displays_.end(), [](const auto& e) { return e.second.window() != nullptr; }));
+}
+
+bool DesktopController::hasReleaseTask(const QString& key) const {
+  const auto* d = find(key);
+  return d && d->hasReleaseTask();
 }
 
 }  // namespace tavolune

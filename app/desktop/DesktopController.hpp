@@ -5,11 +5,13 @@
 // Created in main after the app model and destroyed before the application
 // object. GUI thread only; nothing here blocks.
 
+#include "app/desktop/DesktopDisplay.hpp"
 #include "app/desktop/DesktopFormats.hpp"
 #include "app/desktop/PowerPolicy.hpp"
+#include "app/desktop/StillPass.hpp"
 #include "app/platform/DisplaySource.hpp"
 #include "app/platform/IdleClock.hpp"
-#include "app/qt/ResultMailbox.hpp"
+#include "app/qt/PoolJobs.hpp"
 #include "core/base/Date.hpp"
 #include "core/base/Uuid.hpp"
 #include "core/model/Artwork.hpp"
@@ -18,7 +20,6 @@
 
 #include <QColor>
 #include <QObject>
-#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QTimer>
@@ -49,9 +50,6 @@ class WallpaperBackend;
 class WindowCoverage;
 class WorkspaceWatch;
 
-// The steps of a still pass, as benchmarks time them and tests watch them.
-enum class StillStage { decode, turn, compose, encode, write, set };
-
 // The controller's waits and clock; tests shorten them and set the clock.
 struct DesktopTimings {
   std::chrono::milliseconds screensDebounce{1000};
@@ -64,7 +62,7 @@ struct DesktopTimings {
   std::chrono::milliseconds measureGap{5'000};
   std::function<Date()> now = &tavolune::now;
   // Told after each step of a still pass, on the thread that ran it.
-  std::function<void(const QString& key, std::uint64_t generation, StillStage, std::chrono::nanoseconds)> stageDone{};
+  StillStageWatch stageDone{};
 };
 
 class DesktopController final : public QObject {
@@ -96,28 +94,24 @@ class DesktopController final : public QObject {
 
   using Timings = DesktopTimings;
 
-  static constexpr std::size_t historyLimit = 200;
-  static constexpr std::size_t historyKeep = 100;
-  static constexpr int maxRenderSide = 6000;
-  static constexpr double jpegQuality = 0.92;
   // The frame-rate cap of every live desktop stage.
   static constexpr int liveFps = 30;
   // Idle measuring: series per run, and seconds without input before one.
   static constexpr std::size_t measureBatch = 5;
   static constexpr double measureAfterIdleSeconds = 180;
 
-  // What was last set as a display's desktop picture.
-  struct AppliedPicture {
-    std::filesystem::path file;
-    QString options;
-    friend bool operator==(const AppliedPicture&, const AppliedPicture&) = default;
-  };
+  using AppliedPicture = tavolune::AppliedPicture;
 
   // Makes the wallpapers folder (a failure is left to the writes into it)
   // and builds the power policy, which does nothing until started.
   DesktopController(AppModel& model, Services services, std::filesystem::path wallpaperDir, Timings timings = {},
                     QObject* parent = nullptr);
+  // Stops its still passes and waits for their workers.
   ~DesktopController() override;
+
+  PowerPolicy& power() { return power_; }
+  const PowerPolicy& power() const { return power_; }
+  const std::filesystem::path& wallpaperDir() const { return wallpaperDir_; }
 
   // --- published ---
   const std::vector<ScreenInfo>& screens() const { return screens_; }
@@ -192,12 +186,6 @@ class DesktopController final : public QObject {
 
   // Text naming everything a render of the display depends on.
   QString renderSignature(const Artwork& work, const Placement& placement, const Display& display) const;
-  // "<key>-<16 hex>.jpg": the hashed text holds all that changes the picture.
-  static std::string wallpaperFileName(const QString& key, const std::string& artworkID, const Placement& placement,
-                                       int turns, bool highQuality, QSize pixelSize, const QColor& matte,
-                                       bool fromRenderedStill);
-  // The pixel size a rendered still of the work is asked for.
-  static QSize renderSize(const Placement& placement, QSize screenPixels, int turns);
 
   // --- per-display state, for views and tests ---
   const std::vector<std::string>& history(const QString& key) const;
@@ -208,11 +196,9 @@ class DesktopController final : public QObject {
   ArtStageView* liveStage(const QString& key) const;
   CartelPanel* cartel(const QString& key) const;
   std::size_t liveWindowCount() const;
-  bool hasReleaseTask(const QString& key) const { return releaseTasks_.contains(key); }
-
-  AppModel& model;
-  PowerPolicy power;
-  const std::filesystem::path wallpaperDir;
+  bool hasReleaseTask(const QString& key) const;
+  // Still-pass steps under way on workers.
+  std::size_t passesRunning() const { return jobs_.running(); }
 
  signals:
   void screensChanged();
@@ -223,12 +209,8 @@ class DesktopController final : public QObject {
   void wallpaperApplied(const QString& key);
 
  private:
-  struct StillJob;
-  // A pending (or run) release of one live window; a new window gets its own.
-  struct ReleaseTask {
-    QPointer<StageWindow> window;
-    std::unique_ptr<QTimer> timer;
-  };
+  using Pass = std::shared_ptr<StillPass>;
+  using PassDone = std::function<void()>;
   void startIdleMeasuring();
   void measureNext(std::shared_ptr<std::vector<Artwork>> works, std::size_t next);
   bool mayMeasure() const;
@@ -250,43 +232,38 @@ class DesktopController final : public QObject {
                  const ScreenConfig& config);
   void highQualityPass(const Artwork& work, const QString& key, std::uint64_t generation, const ScreenConfig& config,
                        double aspect);
-  void decodePass(std::shared_ptr<StillJob> job);
-  void composePass(std::shared_ptr<StillJob> job);
-  void setPass(std::shared_ptr<StillJob> job);
-  void finishPass(std::shared_ptr<StillJob> job);
+  void decodePass(Pass pass, PassDone done);
+  void decoded(Pass pass, PassDone done);
+  void composePass(Pass pass, PassDone done);
+  void setPass(Pass pass, PassDone done);
+  void finishPass(const Pass& pass, const PassDone& done);
   void removeStrayWallpapers();
-  std::shared_ptr<std::atomic<std::uint64_t>> generationCell(const QString& key);
+  // The display's record, made on first use; the lookup of one that may be
+  // missing.
+  DesktopDisplay& at(const QString& key);
+  const DesktopDisplay* find(const QString& key) const;
   bool isCurrent(const QString& key, std::uint64_t generation) const;
 
+  AppModel& model;
+  PowerPolicy power_;
+  const std::filesystem::path wallpaperDir_;
   Services services_;
   Timings timings_;
-  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
   QTimer screensDebounce_;
   bool strayCleaned_ = false;
   std::vector<ScreenInfo> screens_;
   bool userPaused_ = false;
   bool isLivePlaying_ = false;
   std::map<std::string, int> preparing_;
-
-  // Per display, by screen key.
-  std::map<QString, QPointer<StageWindow>> liveWindows_;
-  std::map<QString, QPointer<CartelPanel>> cartels_;
-  std::map<QString, std::vector<std::string>> history_;
-  // Shared with the workers, which give up as soon as it moves on.
-  std::map<QString, std::shared_ptr<std::atomic<std::uint64_t>>> renderGeneration_;
-  std::map<QString, std::stop_source> fetchStops_;
-  std::map<QString, int> passesInFlight_;
-  std::map<QString, std::shared_ptr<int>> prerenders_;  // the one pending pre-render per display
-  std::map<QString, std::string> upcoming_;
-  std::map<QString, AppliedPicture> applied_;
-  std::map<QString, QString> renderedSignature_;
-  std::map<QString, ReleaseTask> releaseTasks_;
+  std::map<QString, DesktopDisplay> displays_;
   bool screenSaverShowing_ = false;
   bool measuringIdle_ = false;
 
   std::unique_ptr<QTimer> rotationTimer_;
   std::unique_ptr<QTimer> measureTimer_;
   bool started_ = false;
+  // Last: its workers are waited for before anything above goes.
+  PoolJobs jobs_{this};
 };
 
 }  // namespace tavolune

@@ -19,45 +19,47 @@ bool running(const ArtStageView& stage) {
 }  // namespace
 
 void DesktopController::applyPower() {
-  power.setWatchesCoverage(liveWindowCount() > 0);
-  for (const auto& [key, window] : liveWindows_) {
-    auto* stage = liveStage(key);
-    if (!stage) continue;
+  power_.setWatchesCoverage(liveWindowCount() > 0);
+  for (auto& [key, d] : displays_) {
+    auto* stage = d.stage();
+    if (!stage) {
+      d.dropRelease();
+      continue;
+    }
     // A stage's failure or finished load changes what the tray shows.
     connect(stage, &ArtStageView::statusChanged, this, &DesktopController::refreshLivePlaying, Qt::UniqueConnection);
-    const auto d = display(key);
+    const auto shown = display(key);
     const bool pause = userPaused_ || screenSaverShowing_ ||
-                       power.pauseReason(d ? std::optional(d->number) : std::nullopt).has_value();
+                       power_.pauseReason(shown ? std::optional(shown->number) : std::nullopt).has_value();
     if (!pause) {
-      releaseTasks_.erase(key);
+      d.dropRelease();
       stage->resume();
       continue;
     }
     stage->pause();
     // The count runs from the window's first pause; a task left by an earlier
     // window of this display would never release this one.
-    if (auto it = releaseTasks_.find(key); it != releaseTasks_.end() && it->second.window == window) continue;
+    if (d.releasesWindow(d.window())) continue;
     auto timer = std::make_unique<QTimer>();
     timer->setSingleShot(true);
     timer->setTimerType(Qt::CoarseTimer);
     timer->setInterval(timings_.releaseDelay);
-    connect(timer.get(), &QTimer::timeout, this, [weak = window] {
+    connect(timer.get(), &QTimer::timeout, this, [weak = QPointer<StageWindow>(d.window())] {
       if (!weak) return;
       auto* paused = qobject_cast<ArtStageView*>(weak->stage());
       if (paused && paused->status().kind == Kind::paused) paused->release();
     });
     timer->start();
-    releaseTasks_[key] = ReleaseTask{window, std::move(timer)};
+    d.setRelease(std::move(timer));
   }
-  std::erase_if(releaseTasks_, [this](const auto& entry) { return !liveWindow(entry.first); });
   refreshLivePlaying();
 }
 
 // Playing means some stage loads or plays: a failed, idle or paused one does not.
 void DesktopController::refreshLivePlaying() {
   bool playing = false;
-  for (const auto& [key, window] : liveWindows_) {
-    if (auto* stage = liveStage(key)) playing = playing || running(*stage);
+  for (const auto& [key, d] : displays_) {
+    if (auto* stage = d.stage()) playing = playing || running(*stage);
   }
   setLivePlaying(playing);
 }
@@ -104,7 +106,7 @@ void DesktopController::measureNext(std::shared_ptr<std::vector<Artwork>> works,
 // Only while the user is away, on mains power, cool and awake, and never
 // beside the user's own analysis of the collection.
 bool DesktopController::mayMeasure() const {
-  const auto& state = power.state();
+  const auto& state = power_.state();
   if (state.onBattery || state.lowPower || state.thermalSerious || state.asleep) return false;
   if (model.analysisProgress()) return false;
   return services_.idle.secondsSinceLastInput() > measureAfterIdleSeconds;
@@ -132,7 +134,7 @@ QString DesktopController::statusLine() const {
       break;
     }
   }
-  if (auto reason = power.pauseReason(mainNumber)) return QStringLiteral("Live \u00b7 paused (%1)").arg(*reason);
+  if (auto reason = power_.pauseReason(mainNumber)) return QStringLiteral("Live \u00b7 paused (%1)").arg(*reason);
   return QStringLiteral("Live \u00b7 %1 fps").arg(liveFps);
 }
 

@@ -50,15 +50,10 @@ void DesktopController::renderScreen(const QString& key, bool advanceIfMissing, 
   const double aspect = aspectOf(*d);
   const Placement placement = model.state().placement(*work, config, aspect, std::nullopt);
   const QString signature = renderSignature(*work, placement, *d);
-  if (onlyIfChanged) {
-    if (auto it = renderedSignature_.find(key); it != renderedSignature_.end() && it->second == signature) return;
-  }
-  renderedSignature_[key] = signature;
-  const std::uint64_t generation = generationCell(key)->fetch_add(1) + 1;
-  // The older render's fetch is of no use any more.
-  auto& stop = fetchStops_[key];
-  stop.request_stop();
-  stop = std::stop_source();
+  auto& target = at(key);
+  if (onlyIfChanged && target.sameSignature(signature)) return;
+  target.setSignature(signature);
+  const std::uint64_t generation = target.beginRender();
 
   // Counted from now until the fast pass ends, so views see it at once.
   beginPreparing(work->id);
@@ -67,10 +62,8 @@ void DesktopController::renderScreen(const QString& key, bool advanceIfMissing, 
   });
   if (runsLive(*work)) {
     livePath(key, *d, *work, placement, config);
-  } else if (auto it = liveWindows_.find(key); it != liveWindows_.end()) {
-    if (auto* stage = liveStage(key)) stage->stop();
-    delete it->second.data();
-    liveWindows_.erase(it);
+  } else {
+    target.closeWindow();
   }
   applyPower();
   showCartel(key);
@@ -82,7 +75,7 @@ void DesktopController::livePath(const QString& key, const Display& display, con
   if (!window) {
     auto* stage = new ArtStageView(model.fetcher());
     window = new StageWindow(display, stage, false, services_.windows);
-    liveWindows_[key] = window;
+    at(key).setWindow(window);
   }
   window->cover(display);
   auto* stage = qobject_cast<ArtStageView*>(window->stage());
@@ -153,9 +146,9 @@ std::optional<QColor> DesktopController::seriesBackground(const Artwork& work) c
 }
 
 CartelPanel& DesktopController::cartelPanel(const QString& key) {
-  auto& panel = cartels_[key];
-  if (!panel) panel = new CartelPanel(services_.windows, services_.compositor);
-  return *panel;
+  auto& d = at(key);
+  if (!d.cartel()) d.setCartel(new CartelPanel(services_.windows, services_.compositor));
+  return *d.cartel();
 }
 
 void DesktopController::showCartel(const QString& key) {

@@ -55,24 +55,21 @@ void DesktopController::advance(const QString& key, bool forward) {
   const auto order = model.state().rotationOrder();
   const std::vector<std::string> recent = history(key);
 
+  auto& d = at(key);
   std::optional<std::string> candidate;
-  if (auto it = upcoming_.find(key); it != upcoming_.end()) {
-    if (std::find(ids.begin(), ids.end(), it->second) != ids.end() && it->second != current) candidate = it->second;
-    upcoming_.erase(it);
+  if (auto upcoming = d.takeUpcoming()) {
+    if (std::find(ids.begin(), ids.end(), *upcoming) != ids.end() && *upcoming != current) candidate = upcoming;
   }
 
   std::optional<std::string> target;
   if (!forward) {
     target = Rotation::previous(ids, current, recent);
     if (!target) return;
-    if (auto it = history_.find(key); it != history_.end()) std::erase(it->second, *target);
+    d.forget(*target);
   } else {
     target = candidate ? candidate : Rotation::next(ids, current, order, recent);
     if (!target) return;
-    if (current) history_[key].push_back(*current);
-  }
-  if (auto it = history_.find(key); it != history_.end() && it->second.size() > historyLimit) {
-    it->second.erase(it->second.begin(), it->second.begin() + static_cast<std::ptrdiff_t>(historyKeep));
+    if (current) d.remember(*current);
   }
 
   if (model.state().settings.sameArtworkOnAllScreens) {

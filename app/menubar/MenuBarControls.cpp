@@ -79,7 +79,7 @@ QWidget* MenuBarContent::buildControls() {
   }
   connect(policies_, &QButtonGroup::idClicked, this, [this](int id) {
     const auto policy = AnimationPolicy(id);
-    AppModel& model = s_.desktop.model;
+    AppModel& model = s_.model;
     if (model.state().settings.animation == policy) return;
     model.edit([policy](LibraryState& s) { s.settings.animation = policy; });
     model.scheduleSave();

@@ -221,7 +221,8 @@ void MenuBarContent::refreshHeader(const std::optional<Artwork>& current) {
       if (it != pills.end()) pill->set(it->title, it->symbol, it->active, it->help, playing_);
       pill->setEnabled(loaded);
     }
-    const auto note = MenuBarTexts::liveNote(state, *current, s_.desktop.userPaused(), s_.desktop.power.pauseReason());
+    const auto note =
+        MenuBarTexts::liveNote(state, *current, s_.desktop.userPaused(), s_.desktop.power().pauseReason());
     liveNote_->setVisible(note.has_value());
     if (note) liveNoteText_->setText(*note);
   } else {

@@ -6,7 +6,7 @@ namespace tavolune {
 
 WallpaperBackend::WallpaperBackend(SystemLog& log, QObject* parent) : QObject(parent), log_(log) {}
 
-WallpaperBackend::~WallpaperBackend() { *alive_ = false; }
+WallpaperBackend::~WallpaperBackend() { mailbox_->close(); }
 
 void WallpaperBackend::setPicture(WallpaperRequest request, QObject* context, Done done) {
   enqueue({context, Set{std::move(request), std::move(done)}});
@@ -33,15 +33,11 @@ void WallpaperBackend::runNext() {
   auto job = std::make_shared<Pending>(std::move(queue_.front()));
   queue_.pop_front();
   // The reply goes out from the event loop, then the next job starts.
-  auto answer = [this, job, alive = alive_](std::function<void()> reply) {
-    if (!*alive) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, job, reply = std::move(reply)] {
-          if (job->context) reply();
-          runNext();
-        },
-        Qt::QueuedConnection);
+  auto answer = [this, job, mailbox = mailbox_](std::function<void()> reply) {
+    mailbox->post([this, job, reply = std::move(reply)] {
+      if (job->context) reply();
+      runNext();
+    });
   };
   // The pointers stay valid: every answer holds the job.
   if (auto* r = std::get_if<Read>(&job->job)) {
@@ -53,8 +49,8 @@ void WallpaperBackend::runNext() {
     return;
   }
   auto* set = &std::get<Set>(job->job);
-  apply(set->request, [this, answer, set, alive = alive_](Outcome outcome) {
-    if (!*alive) return;
+  apply(set->request, [this, answer, set, mailbox = mailbox_](Outcome outcome) {
+    if (!mailbox->isOpen()) return;
     if (outcome) log_.error(("wallpaper not applied (" + *outcome + ")").toStdString());
     answer([set, outcome] {
       if (set->done) set->done(outcome);

@@ -7,6 +7,7 @@
 
 #include "app/platform/DisplaySource.hpp"
 #include "app/platform/SystemLog.hpp"
+#include "app/qt/ResultMailbox.hpp"
 
 #include <QColor>
 #include <QImage>
@@ -88,7 +89,8 @@ class WallpaperBackend : public QObject {
   SystemLog& log_;
   std::deque<Pending> queue_;
   bool running_ = false;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // Answers go out from the event loop, and never after the back end is gone.
+  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
 };
 
 // The back end for the running desktop, from XDG_CURRENT_DESKTOP (a

@@ -45,7 +45,7 @@ DisplaySettings::DisplaySettings(AppModel& model, DesktopController& desktop, QW
   liveLabel_ = new RowLabel(QStringLiteral("Live Artworks"), "play.circle", RowLabel::pink(), QString());
   desk->addRow(settingsRow(liveLabel_, live_, desk));
   connect(live_, &ValuePicker::picked, this, [this](double value) {
-    setting(desktop_.model, &AppSettings::animation, static_cast<AnimationPolicy>(int(value)));
+    setting(model_, &AppSettings::animation, static_cast<AnimationPolicy>(int(value)));
   });
   for (CartelMode m : allCases<CartelMode>()) cartelMode_->addOption(qt::str(label(m)), int(m));
   desk->addRow(settingsRow(new RowLabel(QStringLiteral("Label"), "text.below.photo", RowLabel::cyan(),

@@ -10,10 +10,8 @@
 #include "core/model/MediaResolver.hpp"
 
 #include <QAudioOutput>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMediaPlayer>
-#include <QThreadPool>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QWebEngineLoadingInfo>
@@ -32,7 +30,10 @@ ArtStageView::ArtStageView(ContentFetcher fetcher, QWidget* parent) : QWidget(pa
   });
 }
 
-ArtStageView::~ArtStageView() { fetchStop_.request_stop(); }
+ArtStageView::~ArtStageView() {
+  fetchStop_.request_stop();
+  jobs_.stop();
+}
 
 ArtPage* ArtStageView::page() const { return webView_ ? static_cast<ArtPage*>(webView_->page()) : nullptr; }
 
@@ -62,28 +63,30 @@ void ArtStageView::load(const Artwork& artwork) {
 }
 
 void ArtStageView::fetchThen(const std::string& uri, std::function<void(MediaContent)> done) {
-  const std::uint64_t generation = generation_;
-  QPointer<ArtStageView> self(this);
-  auto finish = [self, generation](std::function<void(ArtStageView&)> step) {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, generation, step = std::move(step)] {
-          // Bytes may arrive while paused: they are installed but stay still.
-          if (!self || !self->isCurrent(generation)) return;
-          if (self->status_.kind != Kind::loading && self->status_.kind != Kind::paused) return;
-          step(*self);
-        },
-        Qt::QueuedConnection);
+  // The content, or why there is none; neither when the fetch was stopped.
+  struct Fetched {
+    std::optional<MediaContent> content;
+    std::optional<QString> failure;
   };
-  QThreadPool::globalInstance()->start(
-      [fetcher = fetcher_, uri, token = fetchStop_.get_token(), done = std::move(done), finish] {
+  jobs_.run(
+      [fetcher = fetcher_, uri, token = fetchStop_.get_token()] {
+        Fetched fetched;
         try {
-          auto content = fetcher.fetch(uri, fetchTimeoutSeconds, token);
-          finish([done, content = std::move(content)](ArtStageView&) mutable { done(std::move(content)); });
+          fetched.content = fetcher.fetch(uri, fetchTimeoutSeconds, token);
         } catch (const CancellationError&) {
         } catch (...) {
-          const QString message = qt::str(TavoluneError::plain(std::current_exception()));
-          finish([message](ArtStageView& view) { view.fail(message); });
+          fetched.failure = qt::str(TavoluneError::plain(std::current_exception()));
+        }
+        return fetched;
+      },
+      [this, generation = generation_, done = std::move(done)](Fetched fetched) {
+        // Bytes may arrive while paused: they are installed but stay still.
+        if (!isCurrent(generation)) return;
+        if (status_.kind != Kind::loading && status_.kind != Kind::paused) return;
+        if (fetched.content) {
+          done(std::move(*fetched.content));
+        } else if (fetched.failure) {
+          fail(*fetched.failure);
         }
       });
 }

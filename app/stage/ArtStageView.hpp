@@ -3,6 +3,7 @@
 // animated GIF) over a still that stands in while it loads, while paused
 // and after a failure; lays it out for a Placement. GUI thread only.
 
+#include "app/qt/PoolJobs.hpp"
 #include "app/render/Geometry.hpp"
 #include "core/media/ContentFetcher.hpp"
 #include "core/model/Artwork.hpp"
@@ -176,6 +177,7 @@ class ArtStageView final : public QWidget {
   // asynchronous step whose generation is gone does nothing.
   std::uint64_t generation_ = 0;
   std::stop_source fetchStop_;
+  PoolJobs jobs_{this};
 };
 
 }  // namespace tavolune

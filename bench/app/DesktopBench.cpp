@@ -69,7 +69,7 @@ void rotationTick(benchmark::State& state, bool prerendered) {
       // Already rendered at the size the pass asks for.
       const Placement placement = rig.model->state().placement(
           a, ScreenConfig(Framing::fit), double(display.geometry.width()) / display.geometry.height(), std::nullopt);
-      QImage still(DesktopController::renderSize(placement, screen, 0), QImage::Format_RGB32);
+      QImage still(StillPass::renderSize(placement, screen, 0), QImage::Format_RGB32);
       still.fill(QColor(40, 60, 80));
       formats.stills[a.id] = still;
       formats.cached[a.id] = true;

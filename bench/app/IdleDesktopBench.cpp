@@ -121,7 +121,7 @@ void idleDesktop(benchmark::State& state, bool withLive) {
   // minute and only its idle watch counts.
   testsupport::FakeDisplayInhibitors inhibitors;
   testsupport::FakeActiveWindow focus;
-  ScreenSaver saver(model, controller.power, ImageServices{model.images(), *QThreadPool::globalInstance(), {}},
+  ScreenSaver saver(model, controller.power(), ImageServices{model.images(), *QThreadPool::globalInstance(), {}},
                     ScreenSaver::Services{rig.displays, rig.idle, inhibitors, focus, rig.windows});
   QObject::connect(&saver, &ScreenSaver::showingChanged, &controller, &DesktopController::setScreenSaverShowing);
   saver.start();

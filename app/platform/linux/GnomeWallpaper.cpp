@@ -4,13 +4,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFuture>
 #include <QProcess>
 #include <QSaveFile>
-#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
-#include <QtConcurrent>
 
 namespace tavolune {
 namespace {
@@ -41,6 +38,8 @@ GnomeWallpaper::Schema GnomeWallpaper::mate() { return {"org.mate.background", "
 
 GnomeWallpaper::GnomeWallpaper(SystemLog& log, QString folder, Schema schema, QObject* parent)
     : WallpaperBackend(log, parent), folder_(std::move(folder)), schema_(std::move(schema)) {}
+
+GnomeWallpaper::~GnomeWallpaper() { jobs_.stop(); }
 
 QString GnomeWallpaper::quoted(const QString& s) {
   QString out = s;
@@ -109,14 +108,14 @@ void GnomeWallpaper::apply(const WallpaperRequest& request, Done done) {
     write(path, fill, std::move(finish));
     return;
   }
-  QtConcurrent::run(QThreadPool::globalInstance(), [pieces, path] { return writeSpanned(pieces, path); })
-      .then(this, [this, path, fill, finish = std::move(finish)](std::optional<QString> error) {
-        if (error) {
-          finish(error);
-        } else {
-          write(path, fill, finish);
-        }
-      });
+  jobs_.run([pieces, path] { return writeSpanned(pieces, path); },
+            [this, path, fill, finish = std::move(finish)](std::optional<QString> error) {
+              if (error) {
+                finish(error);
+              } else {
+                write(path, fill, finish);
+              }
+            });
 }
 
 void GnomeWallpaper::read(const Display& display, int, Shown finish) {

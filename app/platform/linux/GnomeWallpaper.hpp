@@ -8,6 +8,7 @@
 
 #include "app/platform/WallpaperBackend.hpp"
 #include "app/platform/linux/SpannedPicture.hpp"
+#include "app/qt/PoolJobs.hpp"
 
 #include <QStringList>
 
@@ -29,6 +30,8 @@ class GnomeWallpaper final : public WallpaperBackend {
   static Schema mate();
 
   GnomeWallpaper(SystemLog& log, QString folder, Schema schema, QObject* parent = nullptr);
+  // Waits for a picture being composed.
+  ~GnomeWallpaper() override;
   QString name() const override { return QStringLiteral("GNOME"); }
 
   // GVariant text of a string, and back (none when it is not one).
@@ -51,6 +54,7 @@ class GnomeWallpaper final : public WallpaperBackend {
   Schema schema_;
   SpannedPicture spanned_;
   std::optional<std::set<QString>> keys_;
+  PoolJobs jobs_{this};
 };
 
 }  // namespace tavolune

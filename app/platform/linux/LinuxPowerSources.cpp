@@ -5,8 +5,6 @@
 
 #include <QDir>
 #include <QFileSystemWatcher>
-#include <QThreadPool>
-#include <QtConcurrent>
 
 namespace tavolune {
 
@@ -15,14 +13,13 @@ const QString powerSaver = QStringLiteral("power-saver");
 }
 
 LinuxPowerSources::LinuxPowerSources(QDBusConnection systemBus, Options options, QObject* parent)
-    : PowerSources(parent), options_(std::move(options)) {
+    : PowerSources(parent), options_(std::move(options)), jobs_(this, options_.pool) {
   if (options_.desktop.isEmpty()) options_.desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
   if (options_.kdeglobals.isEmpty()) {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
     options_.kdeglobals = config + QStringLiteral("/kdeglobals");
   }
-  if (!options_.pool) options_.pool = QThreadPool::globalInstance();
 
   onBattery_ = new DBusPropertyWatch(systemBus, QStringLiteral("org.freedesktop.UPower"),
                                      QStringLiteral("/org/freedesktop/UPower"), QStringLiteral("org.freedesktop.UPower"),
@@ -69,7 +66,7 @@ LinuxPowerSources::LinuxPowerSources(QDBusConnection systemBus, Options options,
   refresh();
 }
 
-LinuxPowerSources::~LinuxPowerSources() { job_.waitForFinished(); }
+LinuxPowerSources::~LinuxPowerSources() { jobs_.stop(); }
 
 PowerReadings LinuxPowerSources::readings() const {
   PowerReadings r;
@@ -88,13 +85,14 @@ void LinuxPowerSources::refresh() {
   // One read at a time; a read counts as done once its answer has landed.
   if (reading_) return;
   reading_ = true;
-  job_ = QtConcurrent::run(options_.pool, [this, root = options_.thermalRoot, xsettings = xsettings_] {
-    Slow slow;
-    slow.thermal = thermalPressure(root);
-    if (xsettings) slow.xsettingsAnimations = xsettings->enableAnimations();
-    // Dropped with the receiver; the destructor waits for this job.
-    QMetaObject::invokeMethod(this, [this, slow] { landed(slow); }, Qt::QueuedConnection);
-  });
+  jobs_.run(
+      [root = options_.thermalRoot, xsettings = xsettings_] {
+        Slow slow;
+        slow.thermal = thermalPressure(root);
+        if (xsettings) slow.xsettingsAnimations = xsettings->enableAnimations();
+        return slow;
+      },
+      [this](Slow slow) { landed(slow); });
 }
 
 void LinuxPowerSources::landed(Slow slow) {

@@ -7,9 +7,9 @@
 
 #include "app/platform/PowerSources.hpp"
 #include "app/platform/linux/AnimationSettings.hpp"
+#include "app/qt/PoolJobs.hpp"
 
 #include <QDBusConnection>
-#include <QFuture>
 
 #include <memory>
 
@@ -57,8 +57,8 @@ class LinuxPowerSources final : public PowerSources {
   bool kdeReduce_ = false;
   Slow slow_;
   std::shared_ptr<XSettingsReader> xsettings_;
-  QFuture<void> job_;
   bool reading_ = false;
+  PoolJobs jobs_;
 };
 
 }  // namespace tavolune

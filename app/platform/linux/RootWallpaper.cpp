@@ -2,10 +2,6 @@
 
 #include "app/platform/linux/Xcb.hpp"
 
-#include <QFuture>
-#include <QThreadPool>
-#include <QtConcurrent>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,25 +87,27 @@ bool rootTakes32BitPixels(xcb_connection_t* c, const xcb_screen_t* screen) {
 
 RootWallpaper::RootWallpaper(SystemLog& log, QObject* parent) : WallpaperBackend(log, parent) {}
 
+RootWallpaper::~RootWallpaper() { jobs_.stop(); }
+
 void RootWallpaper::apply(const WallpaperRequest& request, Done finish) {
   const auto pieces = spanned_.update(request);
-  QtConcurrent::run(QThreadPool::globalInstance(),
-                    [pieces] {
-                      std::uint32_t pixmap = 0;
-                      Outcome outcome = setRoot(pieces, &pixmap);
-                      return std::pair(outcome, pixmap);
-                    })
-      .then(this, [this, finish](std::pair<Outcome, std::uint32_t> result) {
+  jobs_.run(
+      [pieces] {
+        std::uint32_t pixmap = 0;
+        Outcome outcome = setRoot(pieces, &pixmap);
+        return std::pair(outcome, pixmap);
+      },
+      [this, finish](std::pair<Outcome, std::uint32_t> result) {
         if (!result.first) spanned_.confirm(QString::number(result.second));
         finish(result.first);
       });
 }
 
 void RootWallpaper::read(const Display& display, int, Shown finish) {
-  QtConcurrent::run(QThreadPool::globalInstance(), [] { return rootPixmap(); })
-      .then(this, [this, key = display.key, finish](std::optional<std::uint32_t> pixmap) {
-        finish(pixmap ? spanned_.fileShown(QString::number(*pixmap), key) : std::nullopt);
-      });
+  jobs_.run([] { return rootPixmap(); },
+            [this, key = display.key, finish](std::optional<std::uint32_t> pixmap) {
+              finish(pixmap ? spanned_.fileShown(QString::number(*pixmap), key) : std::nullopt);
+            });
 }
 
 std::optional<std::uint32_t> RootWallpaper::rootPixmap() {

@@ -8,6 +8,7 @@
 
 #include "app/platform/WallpaperBackend.hpp"
 #include "app/platform/linux/SpannedPicture.hpp"
+#include "app/qt/PoolJobs.hpp"
 
 #include <QImage>
 
@@ -20,6 +21,8 @@ class RootWallpaper final : public WallpaperBackend {
   Q_OBJECT
  public:
   explicit RootWallpaper(SystemLog& log, QObject* parent = nullptr);
+  // Waits for a running upload.
+  ~RootWallpaper() override;
   QString name() const override { return QStringLiteral("X11 root window"); }
 
   // Blocks: composes the pieces and puts them on the root window, then reads
@@ -41,6 +44,7 @@ class RootWallpaper final : public WallpaperBackend {
 
  private:
   SpannedPicture spanned_;
+  PoolJobs jobs_{this};
 };
 
 }  // namespace tavolune

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
 
 #include <xcb/xcb.h>
 
@@ -294,11 +293,11 @@ struct X11WindowCoverage::X {
 };
 
 X11WindowCoverage::X11WindowCoverage(const QString& display, QThreadPool* pool)
-    : x_(std::make_shared<X>()), pool_(pool ? pool : QThreadPool::globalInstance()) {
+    : x_(std::make_shared<X>()), jobs_(QCoreApplication::instance(), pool) {
   x_->display = display;
 }
 
-X11WindowCoverage::~X11WindowCoverage() = default;
+X11WindowCoverage::~X11WindowCoverage() { jobs_.stop(); }
 
 WindowStack X11WindowCoverage::read() {
   std::lock_guard lock(x_->mutex);
@@ -306,24 +305,16 @@ WindowStack X11WindowCoverage::read() {
 }
 
 void X11WindowCoverage::fetch(QObject* receiver, std::function<void(WindowStack)> done) {
-  // The job keeps the connection alive. The answer goes through the
-  // application object and is looked at on the GUI thread, where the
-  // receiver's pointer can be trusted.
-  pool_->start([x = x_, receiver = QPointer<QObject>(receiver), done = std::move(done)]() mutable {
-    WindowStack stack;
-    {
-      std::lock_guard lock(x->mutex);
-      stack = x->read();
-    }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
-    QMetaObject::invokeMethod(
-        app,
-        [receiver = std::move(receiver), done = std::move(done), stack = std::move(stack)]() mutable {
-          if (receiver) done(std::move(stack));
-        },
-        Qt::QueuedConnection);
-  });
+  // The job keeps the connection alive. The answer is looked at on the GUI
+  // thread, where the receiver's pointer can be trusted.
+  jobs_.run(
+      [x = x_] {
+        std::lock_guard lock(x->mutex);
+        return x->read();
+      },
+      [receiver = QPointer<QObject>(receiver), done = std::move(done)](WindowStack stack) {
+        if (receiver) done(std::move(stack));
+      });
 }
 
 }  // namespace tavolune

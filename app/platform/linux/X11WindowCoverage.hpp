@@ -8,6 +8,7 @@
 // thread only, but for read(), which blocks.
 
 #include "app/platform/WindowCoverage.hpp"
+#include "app/qt/PoolJobs.hpp"
 
 #include <QString>
 
@@ -21,7 +22,9 @@ namespace tavolune {
 class X11WindowCoverage final : public WindowCoverage {
  public:
   // Empty display: $DISPLAY. Null pool: the global one.
+  // Answers go through the application object, which must exist.
   explicit X11WindowCoverage(const QString& display = {}, QThreadPool* pool = nullptr);
+  // Waits for a read under way.
   ~X11WindowCoverage() override;
 
   void fetch(QObject* receiver, std::function<void(WindowStack)> done) override;
@@ -32,7 +35,7 @@ class X11WindowCoverage final : public WindowCoverage {
  private:
   struct X;
   std::shared_ptr<X> x_;
-  QThreadPool* pool_;
+  PoolJobs jobs_;
 };
 
 }  // namespace tavolune

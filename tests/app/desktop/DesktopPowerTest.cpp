@@ -55,7 +55,7 @@ struct Power : ::testing::Test {
 
   void setPower(PowerReadings readings) {
     rig.power.set(readings);
-    rig.controller->power.poll();
+    rig.controller->power().poll();
   }
 };
 
@@ -223,11 +223,11 @@ TEST_F(IdleMeasuring, ARunStopsWhenTheComputerMayNotMeasure) {
       {"asleep",
        [&] {
          rig.session.setAsleep(true);
-         c.power.poll();
+         c.power().poll();
        },
        [&] {
          rig.session.setAsleep(false);
-         c.power.poll();
+         c.power().poll();
        }},
       {"input", [&] { rig.idle.seconds = 2; }, [&] { rig.idle.seconds = 600; }},
       {"analysis", [&] { rig.model->analyzeCollection(); }, [&] {

@@ -7,6 +7,7 @@
 
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace tavolune {
 namespace {
@@ -103,6 +104,32 @@ TEST(DesktopStalePasses, AnOvertakenPassStopsAtItsNextCheck) {
     EXPECT_NE(c.applied(A)->file, before.file);
     EXPECT_EQ(rig.files(), std::vector<std::string>{c.applied(A)->file.filename().string()});
   }
+}
+
+// Quitting while a pass's worker is busy: the controller waits for it, and
+// the worker, going on after, reads nothing of the freed controller.
+TEST(DesktopStalePasses, QuittingDuringAPassWaitsForItsWorker) {
+  DesktopRig rig;
+  StepLog steps;
+  steps.holdAfter = StillStage::decode;
+  steps.holdGeneration = 1;
+  rig.stageDone = steps.watcher();
+  rig.addWork("1");
+  rig.displays.set({makeDisplay(A, 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return steps.held.load(); }, 5000));
+  EXPECT_EQ(rig.controller->passesRunning(), 1u);
+  std::atomic<bool> released{false};
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(200ms);  // the controller is being destroyed by then
+    released = true;
+    steps.gate.release();
+  });
+  rig.controller.reset();
+  EXPECT_TRUE(released) << "the controller went before its pass's worker returned";
+  releaser.join();
+  EXPECT_TRUE(steps.of(1).contains(StillStage::turn));
+  EXPECT_FALSE(steps.of(1).contains(StillStage::compose));
 }
 
 TEST(DesktopStalePasses, ANewerRenderCancelsTheFetch) {

@@ -26,43 +26,40 @@ bool near(const QColor& a, const QColor& b) {
 TEST(DesktopWallpapers, FileNamesHashEverythingThatChangesThePicture) {
   const auto framed = Placement::framed(1.5, Framing::fit);
   const QSize size(2880, 1800);
-  const auto base = DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::black, false);
+  const auto base = StillPass::fileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::black, false);
   ASSERT_EQ(base.size(), std::string("display-1-").size() + 20) << base;
   EXPECT_TRUE(base.starts_with("display-1-") && base.ends_with(".jpg")) << base;
   EXPECT_EQ(base.find_first_not_of("0123456789abcdef", 10), base.size() - 4) << base;
   const std::string variants[] = {
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 0, true, size, Qt::black, false),
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 1, false, size, Qt::black, false),
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 0, false, QSize(1920, 1080), Qt::black, false),
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::white, false),
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::black, true),
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", Placement::framed(1.25, Framing::fit), 0, false, size,
-                                           Qt::black, false),
-      DesktopController::wallpaperFileName(A, "tezos:kt1:2", framed, 0, false, size, Qt::black, false),
+      StillPass::fileName(A, "tezos:kt1:1", framed, 0, true, size, Qt::black, false),
+      StillPass::fileName(A, "tezos:kt1:1", framed, 1, false, size, Qt::black, false),
+      StillPass::fileName(A, "tezos:kt1:1", framed, 0, false, QSize(1920, 1080), Qt::black, false),
+      StillPass::fileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::white, false),
+      StillPass::fileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::black, true),
+      StillPass::fileName(A, "tezos:kt1:1", Placement::framed(1.25, Framing::fit), 0, false, size, Qt::black, false),
+      StillPass::fileName(A, "tezos:kt1:2", framed, 0, false, size, Qt::black, false),
       // Same ratio, another label: another layout.
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", Placement::framed(1.5, Framing::fill), 0, false, size,
-                                           Qt::black, false),
-      DesktopController::wallpaperFileName(A, "tezos:kt1:1", Placement::inFrame(FrameStyle::naturalOak, 1.5), 0,
-                                           false, size, Qt::black, false),
+      StillPass::fileName(A, "tezos:kt1:1", Placement::framed(1.5, Framing::fill), 0, false, size, Qt::black, false),
+      StillPass::fileName(A, "tezos:kt1:1", Placement::inFrame(FrameStyle::naturalOak, 1.5), 0, false, size, Qt::black,
+                          false),
   };
   const std::set<std::string> distinct(std::begin(variants), std::end(variants));
   EXPECT_EQ(distinct.size(), std::size(variants));
   EXPECT_FALSE(distinct.contains(base));
   // A frame with a learnt ratio differs from the same frame without one.
-  EXPECT_NE(DesktopController::wallpaperFileName(A, "w", Placement::inFrame(FrameStyle::naturalOak, std::nullopt), 0,
-                                                 false, size, Qt::black, false),
-            DesktopController::wallpaperFileName(A, "w", Placement::inFrame(FrameStyle::naturalOak, 1.0), 0, false,
-                                                 size, Qt::black, false));
-  EXPECT_EQ(DesktopController::wallpaperFileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::black, false), base);
+  EXPECT_NE(
+      StillPass::fileName(A, "w", Placement::inFrame(FrameStyle::naturalOak, std::nullopt), 0, false, size, Qt::black,
+                          false),
+      StillPass::fileName(A, "w", Placement::inFrame(FrameStyle::naturalOak, 1.0), 0, false, size, Qt::black, false));
+  EXPECT_EQ(StillPass::fileName(A, "tezos:kt1:1", framed, 0, false, size, Qt::black, false), base);
 }
 
 TEST(DesktopWallpapers, RenderSizesFollowTurnsFramesAndTheCap) {
   const QSize screen(2880, 1800);
-  EXPECT_EQ(DesktopController::renderSize(Placement::fullBleed(), screen, 1), QSize(1800, 2880));
-  EXPECT_EQ(DesktopController::renderSize(Placement::inFrame(FrameStyle::naturalOak, 1.0), screen, 3),
-            QSize(1800, 2880));
-  EXPECT_EQ(DesktopController::renderSize(Placement::framed(1.6, Framing::fill), screen, 0), QSize(2880, 1800));
-  const QSize wide = DesktopController::renderSize(Placement::framed(2.0, Framing::fill), QSize(7680, 3840), 0);
+  EXPECT_EQ(StillPass::renderSize(Placement::fullBleed(), screen, 1), QSize(1800, 2880));
+  EXPECT_EQ(StillPass::renderSize(Placement::inFrame(FrameStyle::naturalOak, 1.0), screen, 3), QSize(1800, 2880));
+  EXPECT_EQ(StillPass::renderSize(Placement::framed(1.6, Framing::fill), screen, 0), QSize(2880, 1800));
+  const QSize wide = StillPass::renderSize(Placement::framed(2.0, Framing::fill), QSize(7680, 3840), 0);
   EXPECT_EQ(std::max(wide.width(), wide.height()), 6000);
 }
 
@@ -74,14 +71,15 @@ TEST(DesktopWallpapers, CleaningKeepsOtherDisplaysAndTheKeptFile) {
   const auto other = rig.wallpaperDir() / "display-12-0123456789abcdef.jpg";
   for (const auto& f : {mine, older, other}) std::ofstream(f) << "x";
   c.cleanWallpapers(A, mine);
-  EXPECT_EQ(rig.files(), (std::vector<std::string>{"display-1-0123456789abcdef.jpg", "display-12-0123456789abcdef.jpg"}));
+  EXPECT_EQ(rig.files(),
+            (std::vector<std::string>{"display-1-0123456789abcdef.jpg", "display-12-0123456789abcdef.jpg"}));
 }
 
 TEST(DesktopWallpapers, TheFirstRefreshRemovesFilesOfGoneDisplaysAndTemporaries) {
   DesktopRig rig;
   std::filesystem::create_directories(rig.wallpaperDir());
-  for (const char* name : {"display-9-0123456789abcdef.jpg", ".display-1-0123456789abcdef.jpg.42.part",
-                           "spanned-0123456789abcdef.jpg"}) {
+  for (const char* name :
+       {"display-9-0123456789abcdef.jpg", ".display-1-0123456789abcdef.jpg.42.part", "spanned-0123456789abcdef.jpg"}) {
     std::ofstream(rig.wallpaperDir() / name) << "x";
   }
   rig.displays.set({makeDisplay(A, 1, true)});
@@ -111,8 +109,8 @@ TEST(DesktopWallpapers, RapidNextsLeaveOnePictureOfTheLastWork) {
   EXPECT_TRUE(std::filesystem::exists(c.applied(A)->file));
   EXPECT_TRUE(std::filesystem::exists(c.applied(A12)->file));
   // The picture is the current work's colour (works 1..3 are red, green, blue).
-  const std::map<std::string, QColor> colours{{"tezos:kt1desk:1", Qt::red}, {"tezos:kt1desk:2", Qt::green},
-                                              {"tezos:kt1desk:3", Qt::blue}};
+  const std::map<std::string, QColor> colours{
+      {"tezos:kt1desk:1", Qt::red}, {"tezos:kt1desk:2", Qt::green}, {"tezos:kt1desk:3", Qt::blue}};
   ASSERT_TRUE(colours.contains(*shown)) << *shown;
   EXPECT_TRUE(near(centre(c.applied(A)->file), colours.at(*shown)));
   EXPECT_TRUE(rig.wallpapers.requests.back().file.endsWith(".jpg"));
