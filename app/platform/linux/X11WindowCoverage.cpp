@@ -65,22 +65,23 @@ struct X11WindowCoverage::X {
   std::optional<uint32_t> currentWorkspace;
   std::unordered_map<xcb_window_t, Entry> entries;
 
-  ~X() {
+  ~X() { close(); }
+
+  // Forgets the connection and all it knew.
+  void close() {
     if (c) xcb_disconnect(c);
+    c = nullptr;
+    listKnown = false;
+    list.clear();
+    entries.clear();
   }
 
   // Connects on first use, on the worker, and from then on hears of every
   // change to the root's stacking list and current workspace.
   bool ready() {
     if (c && !xcb_connection_has_error(c)) return true;
-    if (c) {
-      xcb_disconnect(c);
-      c = nullptr;
-    }
     // A new connection knows nothing of what the old one watched.
-    listKnown = false;
-    list.clear();
-    entries.clear();
+    close();
     if (failed) return false;
     const QByteArray name = display.toLocal8Bit();
     if (name.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) return !(failed = true);
@@ -293,9 +294,19 @@ struct X11WindowCoverage::X {
   }
 };
 
-X11WindowCoverage::X11WindowCoverage(const QString& display, QThreadPool* pool)
+X11WindowCoverage::X11WindowCoverage(const QString& display, QThreadPool* pool, std::chrono::milliseconds keep)
     : x_(std::make_shared<X>()), pool_(pool ? pool : QThreadPool::globalInstance()) {
   x_->display = display;
+  idle_.setSingleShot(true);
+  idle_.setTimerType(Qt::VeryCoarseTimer);
+  idle_.setInterval(keep);
+  // Off the GUI thread: a read may hold the connection for a moment.
+  QObject::connect(&idle_, &QTimer::timeout, &idle_, [x = x_, pool = pool_] {
+    pool->start([x] {
+      std::lock_guard lock(x->mutex);
+      x->close();
+    });
+  });
 }
 
 X11WindowCoverage::~X11WindowCoverage() = default;
@@ -305,11 +316,19 @@ WindowStack X11WindowCoverage::read() {
   return x_->read();
 }
 
+bool X11WindowCoverage::connected() const {
+  std::lock_guard lock(x_->mutex);
+  return x_->c != nullptr;
+}
+
 void X11WindowCoverage::fetch(QObject* receiver, std::function<void(WindowStack)> done) {
+  idle_.stop();
   // The job keeps the connection alive. The answer goes through the
   // application object and is looked at on the GUI thread, where the
   // receiver's pointer can be trusted.
-  pool_->start([x = x_, receiver = QPointer<QObject>(receiver), done = std::move(done)]() mutable {
+  // The connection's time runs from the answer.
+  pool_->start([x = x_, receiver = QPointer<QObject>(receiver), idle = QPointer<QTimer>(&idle_),
+                done = std::move(done)]() mutable {
     WindowStack stack;
     {
       std::lock_guard lock(x->mutex);
@@ -319,7 +338,9 @@ void X11WindowCoverage::fetch(QObject* receiver, std::function<void(WindowStack)
     if (!app) return;
     QMetaObject::invokeMethod(
         app,
-        [receiver = std::move(receiver), done = std::move(done), stack = std::move(stack)]() mutable {
+        [receiver = std::move(receiver), idle = std::move(idle), done = std::move(done),
+         stack = std::move(stack)]() mutable {
+          if (idle) idle->start();
           if (receiver) done(std::move(stack));
         },
         Qt::QueuedConnection);
