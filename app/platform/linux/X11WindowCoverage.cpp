@@ -64,22 +64,23 @@ struct X11WindowCoverage::X {
   std::optional<uint32_t> currentWorkspace;
   std::unordered_map<xcb_window_t, Entry> entries;
 
-  ~X() {
+  ~X() { close(); }
+
+  // Forgets the connection and all it knew.
+  void close() {
     if (c) xcb_disconnect(c);
+    c = nullptr;
+    listKnown = false;
+    list.clear();
+    entries.clear();
   }
 
   // Connects on first use, on the worker, and from then on hears of every
   // change to the root's stacking list and current workspace.
   bool ready() {
     if (c && !xcb_connection_has_error(c)) return true;
-    if (c) {
-      xcb_disconnect(c);
-      c = nullptr;
-    }
     // A new connection knows nothing of what the old one watched.
-    listKnown = false;
-    list.clear();
-    entries.clear();
+    close();
     if (failed) return false;
     const QByteArray name = display.toLocal8Bit();
     if (name.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) return !(failed = true);
@@ -292,9 +293,19 @@ struct X11WindowCoverage::X {
   }
 };
 
-X11WindowCoverage::X11WindowCoverage(const QString& display, QThreadPool* pool)
+X11WindowCoverage::X11WindowCoverage(const QString& display, QThreadPool* pool, std::chrono::milliseconds keep)
     : x_(std::make_shared<X>()), jobs_(QCoreApplication::instance(), pool) {
   x_->display = display;
+  idle_.setSingleShot(true);
+  idle_.setTimerType(Qt::VeryCoarseTimer);
+  idle_.setInterval(keep);
+  // Off the GUI thread: a read may hold the connection for a moment.
+  QObject::connect(&idle_, &QTimer::timeout, &idle_, [this] {
+    jobs_.start([x = x_] {
+      std::lock_guard lock(x->mutex);
+      x->close();
+    });
+  });
 }
 
 X11WindowCoverage::~X11WindowCoverage() { jobs_.stop(); }
@@ -304,15 +315,24 @@ WindowStack X11WindowCoverage::read() {
   return x_->read();
 }
 
+bool X11WindowCoverage::connected() const {
+  std::lock_guard lock(x_->mutex);
+  return x_->c != nullptr;
+}
+
 void X11WindowCoverage::fetch(QObject* receiver, std::function<void(WindowStack)> done) {
+  idle_.stop();
   // The job keeps the connection alive. The answer is looked at on the GUI
-  // thread, where the receiver's pointer can be trusted.
+  // thread, where the receiver's pointer can be trusted; the connection's
+  // time runs from the answer.
   jobs_.run(
       [x = x_] {
         std::lock_guard lock(x->mutex);
         return x->read();
       },
-      [receiver = QPointer<QObject>(receiver), done = std::move(done)](WindowStack stack) {
+      [receiver = QPointer<QObject>(receiver), idle = QPointer<QTimer>(&idle_), done = std::move(done)](
+          WindowStack stack) {
+        if (idle) idle->start();
         if (receiver) done(std::move(stack));
       });
 }

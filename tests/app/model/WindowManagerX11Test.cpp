@@ -31,6 +31,11 @@ TEST(WindowManagerX11, WallBackgroundFollowingThePaletteCentredFirstThenWhereLef
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
   const QPalette light = QApplication::palette();
   ASSERT_FALSE(Theme::isDark(light));
+  // The application's palette is the process's: put back whatever happens.
+  struct Restore {
+    QPalette palette;
+    ~Restore() { QApplication::setPalette(palette); }
+  } restore{light};
 
   WindowManager manager;
   manager.setBackground([](const QPalette& p) { return Theme::wallColor(p); });
@@ -56,6 +61,7 @@ TEST(WindowManagerX11, WallBackgroundFollowingThePaletteCentredFirstThenWhereLef
   EXPECT_TRUE(QTest::qWaitFor([&] { return greyAt(*library, {4, 4}) == 27; }, 5000)) << "opened in the dark";
   QApplication::setPalette(light);
   EXPECT_TRUE(QTest::qWaitFor([&] { return greyAt(*settings, {4, 4}) == 246; }, 5000)) << "back to light";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return greyAt(*library, {4, 4}) == 246; }, 5000)) << "every window";
 
   // Moved, closed and opened again: where it was left, fixed at its size.
   settings->move(available.topLeft() + QPoint(30, 40));

@@ -181,6 +181,25 @@ TEST(X11WindowCoverage, FollowsTheStackBetweenReads) {
   }
 }
 
+// Unasked, the server would keep the window events for it indefinitely.
+TEST(X11WindowCoverage, LetsItsConnectionGoWhenNobodyAsks) {
+  PrivateXServer x;
+  ASSERT_TRUE(x.ok());
+  FakeWindowManager wm(x.display());
+  wm.window({0, 0, 100, 100});
+  wm.publish(0);
+  X11WindowCoverage coverage(x.display(), nullptr, std::chrono::milliseconds(50));
+  QObject receiver;
+  std::optional<WindowStack> fetched;
+  coverage.fetch(&receiver, [&](WindowStack s) { fetched = std::move(s); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fetched.has_value(); }, 5000));
+  EXPECT_EQ(fetched->windows.size(), 1u);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !coverage.connected(); }, 5000));
+  wm.window({0, 0, 50, 50});
+  wm.publish(0);
+  EXPECT_EQ(coverage.read().windows.size(), 2u) << "the next read starts afresh";
+}
+
 TEST(X11WindowCoverage, NoXServerMeansNothingCovers) {
   X11WindowCoverage coverage(QStringLiteral(":987654"));
   EXPECT_TRUE(coverage.read().windows.empty());
