@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include <cmath>
@@ -89,6 +90,17 @@ TEST_F(LibraryGridTest, KeptCaptionsFollowTheLibrary) {
   EXPECT_EQ(after.artist, "Someone");
   change([](LibraryState& s) { s.artworks.at(numbered(1).id).artist.reset(); });
   EXPECT_EQ(tiles->dataFor(id(1), cell, 1).artist, QString());
+}
+
+TEST_F(LibraryGridTest, KeyboardScrollingEasesToTheCell) {
+  fill(80);
+  auto window = openGrid();
+  const int last = int(grid->items().size()) - 1;
+  ASSERT_GT(view().cellRect(last).bottom(), view().viewport()->height());
+  view().ensureVisible(last);
+  EXPECT_EQ(view().verticalScrollBar()->value(), 0) << "eases there, not at once";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view().viewport()->rect().contains(view().cellRect(last)); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
 }
 
 TEST_F(LibraryGridTest, AReflowMovesTheKeptTilesAndFadesTheRest) {
