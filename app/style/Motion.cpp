@@ -311,6 +311,7 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
   });
   QObject::connect(shown, &MotionValue::settled, effect, [guard, widget = QPointer<QWidget>(widget), done] {
     // The effect goes once at rest, so that nothing is drawn through it.
+    if (!widget) return;
     QMetaObject::invokeMethod(
         widget.data(),
         [guard, widget, done] {
