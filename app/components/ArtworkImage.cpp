@@ -158,7 +158,20 @@ void ArtworkImage::paintEvent(QPaintEvent*) {
       p.scale(scale, scale);
       p.translate(-area.center());
     }
-    paintStill(p, area, still, mode_);
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (drawn_.isNull() || drawnKey_ != still.cacheKey() || drawnSize_ != pixels || drawnMode_ != mode_) {
+      drawn_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+      drawn_.setDevicePixelRatio(dpr);
+      drawn_.fill(Qt::transparent);
+      QPainter canvas(&drawn_);
+      paintStill(canvas, area, still, mode_);
+      drawnKey_ = still.cacheKey();
+      drawnSize_ = pixels;
+      drawnMode_ = mode_;
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform, isFading());
+    p.drawImage(QPointF(0, 0), drawn_);
   } else if (failed_) {
     paintFallback(p, area, artwork_->mediaKind, qt::str(artwork_->title), palette());
   } else {

@@ -90,6 +90,12 @@ class ArtworkImage final : public QWidget {
   std::uint64_t generation_ = 0;
   std::stop_source stop_;
   MotionValue fade_{1};  // 0 entering, 1 in
+  // The still as drawn at this size: a repaint (the popover's bar over it)
+  // is then a copy, not a smooth scaling that wakes the pool's threads.
+  QImage drawn_;
+  qint64 drawnKey_ = 0;
+  QSize drawnSize_;
+  ContentMode drawnMode_ = ContentMode::fit;
   QTimer retry_;
   std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
 };

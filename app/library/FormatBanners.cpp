@@ -1,6 +1,7 @@
 #include "app/library/FormatBanners.hpp"
 
 #include "app/components/Divider.hpp"
+#include "app/components/RollingCountLabel.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/style/Motion.hpp"
 #include "app/style/Symbols.hpp"
@@ -67,7 +68,10 @@ AnalyzeBanner::AnalyzeBanner(AppModel& model, QWidget* parent) : QWidget(parent)
   QFont medium = title->font();
   medium.setWeight(QFont::Medium);
   title->setFont(medium);
-  count_ = secondary(offer_, Theme::caption());
+  // Its digits roll when the number of series changes.
+  count_ = new RollingCountLabel(QStringLiteral(" generative series not measured yet"), offer_);
+  count_->setFont(Theme::caption());
+  count_->setForegroundRole(QPalette::PlaceholderText);
   texts->addWidget(title);
   texts->addWidget(count_);
   auto* textBox = new QWidget(offer_);
@@ -141,7 +145,7 @@ void AnalyzeBanner::refresh() {
   setVisible(mode_ != Mode::hidden);
   offer_->setVisible(mode_ == Mode::offer);
   progress_->setVisible(mode_ == Mode::progress);
-  count_->setText(QString::number(model_.pendingSeriesCount()) + QStringLiteral(" generative series not measured yet"));
+  count_->setCount((long long)model_.pendingSeriesCount());
   if (progress) {
     setProgress(bar_, *progress);
     const bool stopping = model_.analysisStopRequested();

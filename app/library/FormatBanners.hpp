@@ -19,6 +19,7 @@ class QToolButton;
 namespace tavolune {
 
 class AppModel;
+class RollingCountLabel;
 class LibraryState;
 
 class AnalyzeBanner final : public QWidget {
@@ -42,7 +43,7 @@ class AnalyzeBanner final : public QWidget {
   Mode mode_ = Mode::hidden;
   QWidget* offer_;
   QWidget* progress_;
-  QLabel* count_;
+  RollingCountLabel* count_;
   QProgressBar* bar_;
   QLabel* progressText_;
   QPushButton* stop_;

@@ -56,6 +56,10 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
     fromRows_ = {-1, -1};
     viewport()->update();
   });
+  scroll_.setParent(this);
+  scroll_.setOwner(viewport());
+  connect(&scroll_, &MotionValue::valueChanged, this,
+          [this](double v) { verticalScrollBar()->setValue(int(std::lround(v))); });
   bottom_.setParent(this);
   bottom_.setOwner(viewport());
   connect(&bottom_, &MotionValue::valueChanged, this, [this](double v) {
@@ -101,7 +105,7 @@ void LibraryGridView::setBottomMargin(int margin, std::optional<Curve> motion) {
 }
 
 bool LibraryGridView::isMoving() const {
-  if (layout_.isMoving() || bottom_.isMoving()) return true;
+  if (layout_.isMoving() || bottom_.isMoving() || scroll_.isMoving()) return true;
   return std::any_of(rowMotion_.begin(), rowMotion_.end(),
                      [](const auto& m) { return m.second->hover.isMoving() || m.second->selected.isMoving(); });
 }
@@ -347,11 +351,21 @@ void LibraryGridView::ensureVisible(int row) {
   const QRect r = cellRect(row);
   if (r.isNull()) return;
   QScrollBar* bar = verticalScrollBar();
-  if (r.top() < 0) {
-    bar->setValue(bar->value() + r.top() - topMargin / 2);
-  } else if (r.bottom() > viewport()->height()) {
-    bar->setValue(bar->value() + r.bottom() - viewport()->height() + bottomMargin_);
+  // Where a scroll under way goes counts as where the view is.
+  const int at = scroll_.isMoving() ? int(std::lround(scroll_.target())) : bar->value();
+  const int top = r.top() - (bar->value() - at);
+  const int bottom = r.bottom() - (bar->value() - at);
+  int target = at;
+  if (top < 0) {
+    target = at + top - topMargin / 2;
+  } else if (bottom > viewport()->height()) {
+    target = at + bottom - viewport()->height() + bottomMargin_;
   }
+  target = std::clamp(target, bar->minimum(), bar->maximum());
+  if (target == at) return;
+  // The least scrolling that shows the cell, eased out over 0.15 s.
+  if (!scroll_.isMoving()) scroll_.jumpTo(bar->value());
+  scroll_.animateTo(target, Curve::timed(0.15, Ease::out));
 }
 
 void LibraryGridView::scrollTo(const QModelIndex& index, ScrollHint) {

@@ -95,7 +95,7 @@ class LibraryGridView final : public QAbstractItemView {
   // Rows painted by the last frame, first and last (empty: -1, -1).
   std::pair<int, int> visibleRows() const;
   int contentHeight() const;
-  // Scrolls the least that brings the row into view.
+  // Scrolls the least that brings the row into view (eased out, 0.15 s).
   void ensureVisible(int row);
 
   QRect visualRect(const QModelIndex& index) const override;
@@ -194,6 +194,7 @@ class LibraryGridView final : public QAbstractItemView {
   std::unordered_map<std::string, QPixmap> tileShots_;  // while tiles move
   std::optional<Curve> resetMotion_;
   MotionValue bottom_{bottomMargin};
+  MotionValue scroll_{0};  // a keyboard move's scroll
 };
 
 }  // namespace tavolune

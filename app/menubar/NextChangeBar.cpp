@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavolune {
@@ -17,12 +18,16 @@ NextChangeBar::NextChangeBar(AppModel& model, DesktopController& desktop, std::f
   step_.setInterval(stepMs);
   step_.setTimerType(Qt::CoarseTimer);
   connect(&step_, &QTimer::timeout, this, &NextChangeBar::refresh);
-  slide_.setDuration(slideMs);
-  slide_.setEasingCurve(QEasingCurve::Linear);
-  connect(&slide_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-    drawn_ = v.toDouble();
-    update();
-  });
+  slide_.setTimerType(Qt::PreciseTimer);
+  connect(&slide_, &QTimer::timeout, this, &NextChangeBar::slideTick);
+}
+
+void NextChangeBar::slideTick() {
+  ++slideFrame_;
+  drawn_ = slideFrame_ >= slideFrames_ ? target_
+                                       : slideFrom_ + (target_ - slideFrom_) * double(slideFrame_) / slideFrames_;
+  if (slideFrame_ >= slideFrames_) slide_.stop();
+  update();
 }
 
 double NextChangeBar::fraction(Date lastChange, double interval, Date now) {
@@ -62,8 +67,12 @@ void NextChangeBar::refresh() {
     update();
     return;
   }
-  slide_.setStartValue(drawn_);
-  slide_.setEndValue(next);
+  // One frame per device pixel the end moves, at most 60 a second.
+  const double pixels = std::abs(next - drawn_) * std::max(0, width() - 2 * insetX) * devicePixelRatioF();
+  slideFrames_ = std::clamp(int(std::ceil(pixels)), 1, slideMs * 60 / 1000);
+  slideFrame_ = 0;
+  slideFrom_ = drawn_;
+  slide_.setInterval(slideMs / slideFrames_);
   slide_.start();
 }
 

@@ -2,12 +2,13 @@
 // A 2-pixel bar along the bottom of the popover's picture that fills toward
 // the main display's next change: hidden while rotation is paused, before
 // the display first changes, or with no interval. It steps every 20 s, and
-// only while it is on screen; each step slides over 0.6 s. GUI thread only.
+// only while it is on screen; each step slides linearly over 0.6 s, drawn
+// only as often as its end moves by a whole pixel (a step is a pixel or
+// two, so an open popover stays nearly asleep). GUI thread only.
 
 #include "core/base/Date.hpp"
 
 #include <QTimer>
-#include <QVariantAnimation>
 #include <QWidget>
 
 #include <functional>
@@ -39,6 +40,8 @@ class NextChangeBar final : public QWidget {
   bool isShowing() const { return showing_; }
   double target() const { return target_; }
   bool isStepping() const { return step_.isActive(); }
+  // Frames the slide under way draws, 0 at rest.
+  int slideFrames() const { return slide_.isActive() ? slideFrames_ : 0; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -50,7 +53,12 @@ class NextChangeBar final : public QWidget {
   DesktopController& desktop_;
   std::function<Date()> now_;
   QTimer step_;
-  QVariantAnimation slide_;
+  void slideTick();
+
+  QTimer slide_;
+  int slideFrame_ = 0;
+  int slideFrames_ = 0;
+  double slideFrom_ = 0;
   bool showing_ = false;
   double target_ = 0;
   double drawn_ = 0;

@@ -3,6 +3,8 @@
 #include "app/platform/PowerSources.hpp"
 
 #include <QFontMetricsF>
+#include <QCoreApplication>
+#include <QLayout>
 #include <QPainter>
 
 #include <algorithm>
@@ -309,6 +311,7 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
   });
   QObject::connect(shown, &MotionValue::settled, effect, [guard, widget = QPointer<QWidget>(widget), done] {
     // The effect goes once at rest, so that nothing is drawn through it.
+    if (!widget) return;
     QMetaObject::invokeMethod(
         widget.data(),
         [guard, widget, done] {
@@ -341,17 +344,21 @@ void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF 
 void enterAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset) {
   QWidget* parent = widget->parentWidget();
   if (!parent || !shows(widget) || widget->size().isEmpty()) return;
+  // Just shown: its layout has not run yet, and the copy is of what it will show.
+  QCoreApplication::sendPostedEvents(widget, QEvent::LayoutRequest);
+  for (QWidget* child : widget->findChildren<QWidget*>()) QCoreApplication::sendPostedEvents(child, QEvent::LayoutRequest);
+  if (widget->layout()) widget->layout()->activate();
   auto* copy = new Snapshot(widget->grab(), parent);
+  const QPoint rest = widget->pos();
   copy->setGeometry(widget->geometry());
-  // Drawn by the copy until it lands: an effect at opacity 0 draws nothing.
-  auto* cover = new ScaleFadeEffect(widget);
-  cover->set(0, 1);
-  widget->setGraphicsEffect(cover);
+  // Drawn by the copy until it lands: the widget waits just past the
+  // parent's bottom edge, out of sight but shown.
+  widget->move(rest.x(), parent->height());
   copy->show();
   copy->raise();
   scaleFade(copy, true, scale, curve, offset,
-            [copy = QPointer<QWidget>(copy), widget = QPointer<QWidget>(widget), cover = QPointer<ScaleFadeEffect>(cover)] {
-              if (widget && cover && widget->graphicsEffect() == cover) widget->setGraphicsEffect(nullptr);
+            [copy = QPointer<QWidget>(copy), widget = QPointer<QWidget>(widget), rest, parked = widget->pos()] {
+              if (widget && widget->pos() == parked) widget->move(rest);
               if (copy) copy->deleteLater();
             });
 }

@@ -187,8 +187,8 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
 // parent, fading and scaling out, deleted at the end.
 void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset = {});
 // The same entrance played by a still copy of the widget, which is drawn
-// once: for widgets dear to draw. The widget itself takes clicks at once
-// but shows only when the copy has arrived.
+// once: for widgets dear to draw. The widget itself stays shown but out of
+// its parent's sight until the copy has arrived.
 void enterAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset = {});
 // Moves a widget to a geometry with a curve; a new target mid-way retargets.
 void moveTo(QWidget* widget, const QRect& geometry, const Curve& curve);

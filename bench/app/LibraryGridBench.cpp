@@ -274,7 +274,7 @@ void BM_GridMotion(benchmark::State& state) {
     quiet = b.edits;
     b.spinFor(std::chrono::milliseconds(2500));
   }
-  const auto moving = [&] { return view.isMoving() || b.grid->selectionBar().graphicsEffect() != nullptr; };
+  const auto moving = [&] { return view.isMoving() || !b.grid->findChildren<ScaleFadeEffect*>().isEmpty(); };
   std::vector<double> frames;
   int columns = 0;
   for (auto _ : state) {

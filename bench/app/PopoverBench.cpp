@@ -11,6 +11,7 @@
 #include "app/model/WindowManager.hpp"
 #include "app/style/Motion.hpp"
 #include "bench/app/BenchApplication.hpp"
+#include "bench/app/BenchModel.hpp"
 #include "bench/app/MotionFrames.hpp"
 #include "tests/support/fakes/FakeCompositor.hpp"
 #include "tests/support/fakes/FakeDesktopFormats.hpp"
@@ -43,17 +44,7 @@ struct PopoverBench {
   explicit PopoverBench(std::size_t works) {
     ensureApp();
     const std::filesystem::path root = dir.path().toStdString();
-    AppModel::Options o;
-    o.storeURL = root / "library.json";
-    o.cacheDirectory = root / "Media";
-    o.services.gateways = {};
-    model = std::make_unique<AppModel>(o);
-    {
-      QEventLoop loop;
-      QObject::connect(model.get(), &AppModel::loadedChanged, &loop, &QEventLoop::quit);
-      model->load();
-      if (!model->isLoaded()) loop.exec();
-    }
+    model = loadedModel(root);
     LibraryState library = realisticLibrary(works);
     // No selection: the rotation count walks the whole collection, the dearest case.
     library.onDesktop.clear();

@@ -10,6 +10,7 @@
 #include "app/stage/ArtStageView.hpp"
 #include "app/desktop/StageWindow.hpp"
 #include "bench/app/BenchApplication.hpp"
+#include "bench/app/BenchModel.hpp"
 #include "tests/support/fakes/FakeActiveWindow.hpp"
 #include "tests/support/fakes/FakeDesktopWindows.hpp"
 #include "tests/support/fakes/FakeDisplayInhibitors.hpp"
@@ -65,13 +66,7 @@ struct SaverBench {
   SaverBench() {
     ensureApp();
     const std::filesystem::path root = dir.path().toStdString();
-    AppModel::Options o;
-    o.storeURL = root / "library.json";
-    o.cacheDirectory = root / "Media";
-    o.services.gateways = {};
-    model = std::make_unique<AppModel>(o);
-    model->load();
-    spinUntil([&] { return model->isLoaded(); });
+    model = loadedModel(root);
     const Uuid wallet = Uuid::random();
     for (int i = 0; i < 20; ++i) {
       Artwork a = Artwork::make({.chain = Chain::tezos, .contract = "KT1Saver", .tokenId = std::to_string(i),

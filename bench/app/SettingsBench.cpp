@@ -13,6 +13,7 @@
 #include "app/settings/FramingCard.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "bench/app/BenchApplication.hpp"
+#include "bench/app/BenchModel.hpp"
 #include "tests/support/fakes/FakeAutostartService.hpp"
 #include "tests/support/fakes/FakeCompositor.hpp"
 #include "tests/support/fakes/FakeDesktopFormats.hpp"
@@ -59,15 +60,7 @@ struct Desk {
 
   Desk() {
     const std::filesystem::path root = dir.path().toStdString();
-    AppModel::Options o;
-    o.storeURL = root / "library.json";
-    o.cacheDirectory = root / "Media";
-    o.services.gateways = {};
-    model = std::make_unique<AppModel>(o);
-    QEventLoop loaded;
-    QObject::connect(model.get(), &AppModel::loadedChanged, &loaded, &QEventLoop::quit);
-    model->load();
-    if (!model->isLoaded()) loaded.exec();
+    model = loadedModel(root);
 
     QImage image(1600, 1200, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {

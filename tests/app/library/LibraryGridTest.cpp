@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QThreadPool>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -95,6 +96,17 @@ TEST_F(LibraryGridTest, KeptCaptionsFollowTheLibrary) {
   EXPECT_EQ(after.artist, "Someone");
   change([](LibraryState& s) { s.artworks.at(numbered(1).id).artist.reset(); });
   EXPECT_EQ(tiles->dataFor(id(1), cell, 1).artist, QString());
+}
+
+TEST_F(LibraryGridTest, KeyboardScrollingEasesToTheCell) {
+  fill(80);
+  auto window = openGrid();
+  const int last = int(grid->items().size()) - 1;
+  ASSERT_GT(view().cellRect(last).bottom(), view().viewport()->height());
+  view().ensureVisible(last);
+  EXPECT_EQ(view().verticalScrollBar()->value(), 0) << "eases there, not at once";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view().viewport()->rect().contains(view().cellRect(last)); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
 }
 
 TEST_F(LibraryGridTest, AReflowMovesTheKeptTilesAndFadesTheRest) {
@@ -485,8 +497,13 @@ TEST_F(LibraryGridTest, TheBarComesWithASelectionAndTheEmptyViewWithNoWorks) {
   EXPECT_TRUE(grid->selectionBar().isHidden());
   clickRow(0);
   EXPECT_FALSE(grid->selectionBar().isHidden());
-  EXPECT_NE(grid->selectionBar().graphicsEffect(), nullptr) << "the bar slides up fading in";
+  EXPECT_FALSE(grid->findChildren<ScaleFadeEffect*>().isEmpty()) << "the bar slides up fading in";
   EXPECT_LT(view().bottomMarginNow(), LibraryGridView::bottomMarginWithBar) << "the padding grows with it";
+  const char* shots = std::getenv("TAVOLUNE_BAR_FRAMES");
+  for (int frame = 0; shots && frame < 4; ++frame) {
+    grid->grab().save(QString::fromLocal8Bit(shots) + QString::number(frame) + ".png");
+    QTest::qWait(70);
+  }
   ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
   EXPECT_EQ(view().bottomMarginNow(), LibraryGridView::bottomMarginWithBar);
   EXPECT_GT(view().contentHeight(), 0);

@@ -5,6 +5,7 @@
 #include "app/components/PlainText.hpp"
 #include "app/library/WalletsPage.hpp"
 #include "app/model/WindowManager.hpp"
+#include "app/style/Motion.hpp"
 #include "tests/app/library/LibraryRig.hpp"
 
 #include <QLabel>
@@ -231,11 +232,17 @@ TEST_F(LibraryWindowTest, APreviewWhoseWorkLeavesTheLibraryCloses) {
   state.setBigPreview(work("9", "").id);
   ASSERT_NE(window->largePreview(), nullptr);
   EXPECT_EQ(window->largePreview()->geometry(), window->rect());
+  // It comes fading in and growing from 0.96.
+  const auto* entering = qobject_cast<ScaleFadeEffect*>(window->largePreview()->graphicsEffect());
+  ASSERT_NE(entering, nullptr);
+  EXPECT_NEAR(entering->scale(), 0.96, 1e-6);
 
   change([id = artist.id](LibraryState& s) { s.removeWallet(id); });  // the work goes with its wallet
   EXPECT_FALSE(state.bigPreview().has_value());
   EXPECT_EQ(window->largePreview(), nullptr);
   EXPECT_EQ(previews, 1);
+  EXPECT_FALSE(window->findChildren<ScaleFadeEffect*>().isEmpty()) << "a still copy leaves fading";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChildren<ScaleFadeEffect*>().isEmpty(); }, 5000));
 }
 
 TEST_F(LibraryWindowTest, FocusOpensTheInspectorAndPrimaryActionShowsTheWork) {

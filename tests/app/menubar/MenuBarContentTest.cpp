@@ -193,6 +193,13 @@ TEST_F(Popover, PauseAndLivePolicy) {
   content.show();
   auto* bar = content.findChild<NextChangeBar*>();
   EXPECT_TRUE(bar->isShowing());
+  // A 20 s step of an hour moves the end a pixel or two: so few frames.
+  QApplication::processEvents();
+  rig.clock += std::chrono::seconds(20);
+  bar->refresh();
+  EXPECT_GE(bar->slideFrames(), 1);
+  EXPECT_LE(bar->slideFrames(), 3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000));
   // A day to go, in the named style.
   rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 86400; });
   bar->refresh();
