@@ -200,8 +200,8 @@ TEST_F(Popover, PauseAndLivePolicy) {
   EXPECT_GE(bar->slideFrames(), 1);
   EXPECT_LE(bar->slideFrames(), 3);
   ASSERT_TRUE(QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000));
-  // A day to go, in the named style.
-  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 86400; });
+  // A day to go (the clock stepped 20 s above), in the named style.
+  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 86400 + 20; });
   bar->refresh();
   EXPECT_EQ(bar->toolTip(), QStringLiteral("<qt>Next artwork tomorrow</qt>"));
 
