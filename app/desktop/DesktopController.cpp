@@ -32,7 +32,6 @@ DesktopController::~DesktopController() {
   mailbox_->close();
   for (auto& [key, stop] : fetchStops_) stop.request_stop();
   for (auto& [key, cell] : renderGeneration_) cell->fetch_add(1);  // workers give up
-  model.setOnLibraryChanged({});
   // Windows of ours outlive nothing: close them with the controller.
   for (auto& [key, window] : liveWindows_) delete window.data();
   for (auto& [key, panel] : cartels_) delete panel.data();
@@ -84,8 +83,8 @@ DesktopController::ScreenInfo DesktopController::screenInfo(const Display& displ
 void DesktopController::start() {
   if (started_) return;
   started_ = true;
-  model.setOnLibraryChanged([self = QPointer(this)] {
-    if (self) self->libraryChanged();
+  connect(&model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.desktop) libraryChanged();
   });
   // Display changes come in bursts: one refresh after a quiet second.
   connect(&services_.displays, &DisplaySource::displaysChanged, this, [this] { screensDebounce_.start(); });
@@ -157,18 +156,7 @@ void DesktopController::refreshScreens(bool render) {
         break;
       }
     }
-    model.edit([missing, mainID](LibraryState& state) {
-      for (const auto& id : missing) {
-        if (state.screens.contains(id)) continue;
-        Framing framing = Framing::fit;
-        if (mainID) {
-          if (auto it = state.screens.find(*mainID); it != state.screens.end()) framing = it->second.framing;
-        }
-        state.screens.emplace(id, ScreenConfig(framing));
-      }
-      state.touch();
-    });
-    edited();
+    model.addDisplays(missing, mainID);
   }
   if (!strayCleaned_) {
     strayCleaned_ = true;

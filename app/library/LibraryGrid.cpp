@@ -75,7 +75,7 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
   reflow_.setInterval(int(reflowDelay.count()));
   connect(&reflow_, &QTimer::timeout, this, [this] { view_->setColumnCount(count(pendingWidth_, window_.tileSize())); });
 
-  connect(&model, &AppModel::stateChanged, this, &LibraryGrid::relist);
+  connect(&model, &AppModel::libraryChanged, this, &LibraryGrid::libraryChanged);
   connect(&model, &AppModel::syncingWalletsChanged, this, &LibraryGrid::refreshEmpty);
   connect(&window_, &LibraryWindow::filterChanged, this, &LibraryGrid::relist);
   connect(&window_, &LibraryWindow::tileSizeChanged, this, &LibraryGrid::tileSizeChanged);
@@ -146,6 +146,22 @@ void LibraryGrid::relist() {
   if (model_->setIds(ids) || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
   view_->viewport()->update();
   refreshEmpty();
+}
+
+void LibraryGrid::libraryChanged(const LibraryChange& change) {
+  // Lists change only with what the filter tests; tiles show the rest.
+  using A = LibraryChange::Aspect;
+  const LibraryFilter& f = window_.filter();
+  if (change.everything || change.anyArtwork(A::hidden) || (f.onDesktopOnly && change.anyArtwork(A::selection)) ||
+      (f.format && change.anyArtwork(A::format)) || (f.exhibitionID && change.exhibitions) ||
+      (f.recentOnly && change.displays)) {
+    relist();
+  }
+  if (change.everything) return;
+  std::vector<std::string> ids;
+  ids.reserve(change.artworks.size());
+  for (const auto& [id, how] : change.artworks) ids.push_back(id);
+  model_->changed(ids);
 }
 
 void LibraryGrid::refreshEmpty() {

@@ -33,6 +33,7 @@ namespace tavolune {
 class ArtworkMenu;
 class EmptyLibraryView;
 class LibraryGridModel;
+struct LibraryChange;
 class LibraryGridView;
 class LibraryTileDelegate;
 class LibraryWindow;
@@ -92,6 +93,7 @@ class LibraryGrid final : public QWidget {
 
  private:
   void relist();
+  void libraryChanged(const LibraryChange& change);
   void selectionChanged();
   void tileSizeChanged();
   void widthChanged(int width);

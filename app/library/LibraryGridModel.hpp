@@ -1,13 +1,17 @@
 #pragma once
 // The grid's rows: the listed work ids, each once, in listed order. A new
-// listing replaces the vector in one reset (a filter change, a sync, a
-// hide); an unchanged one touches nothing. Tiles read everything else from
-// the library when painted. Tiles drag as their id in plain text.
+// listing that keeps the order of the rows it keeps removes and inserts
+// rows (a hide, a work added to the listed exhibition); one that reorders
+// them replaces the vector in one reset (a filter change, a sync); an
+// unchanged one touches nothing. Tiles read everything else from the
+// library when painted. Tiles drag as their id in plain text.
 // GUI thread only.
 
 #include <QAbstractListModel>
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tavolune {
@@ -26,6 +30,8 @@ class LibraryGridModel final : public QAbstractListModel {
   const std::string& id(int row) const { return ids_[static_cast<std::size_t>(row)]; }
   // The first row of the id, or -1.
   int row(const std::string& id) const;
+  // The tiles of the ids repaint (one dataChanged per run of rows).
+  void changed(const std::vector<std::string>& ids);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -34,7 +40,13 @@ class LibraryGridModel final : public QAbstractListModel {
   QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
  private:
+  // Removes and inserts rows to reach ids (each once); false when the two
+  // lists order their common ids differently.
+  bool splice(std::vector<std::string>& ids);
+  void signalRuns(std::vector<int> rows);
+
   std::vector<std::string> ids_;
+  mutable std::unordered_map<std::string_view, int> rows_;  // built on demand
 };
 
 }  // namespace tavolune
