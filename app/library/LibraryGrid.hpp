@@ -92,7 +92,8 @@ class LibraryGrid final : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void relist();
+  // byRows: an edit of the library changes rows; a new filter resets them.
+  void relist(bool byRows = false);
   void libraryChanged(const LibraryChange& change);
   void selectionChanged();
   void tileSizeChanged();

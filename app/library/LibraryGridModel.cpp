@@ -13,7 +13,7 @@
 
 namespace tavolune {
 
-bool LibraryGridModel::setIds(const std::vector<std::string>& ids) {
+bool LibraryGridModel::setIds(const std::vector<std::string>& ids, bool byRows) {
   if (ids == ids_) return false;  // ids_ holds no repeats, so neither does ids
   std::vector<std::string> unique;
   unique.reserve(ids.size());
@@ -23,7 +23,7 @@ bool LibraryGridModel::setIds(const std::vector<std::string>& ids) {
     if (seen.insert(id).second) unique.push_back(id);
   }
   if (unique == ids_) return false;
-  if (splice(unique)) return true;
+  if (byRows && splice(unique)) return true;
   beginResetModel();
   rows_.clear();
   ids_ = std::move(unique);
@@ -45,6 +45,16 @@ bool LibraryGridModel::splice(std::vector<std::string>& next) {
     ++i;
     ++j;
   }
+  // Past a few runs, each a relayout of the view, one reset is cheaper.
+  constexpr int maxRuns = 64;
+  int runs = 0;
+  for (std::size_t k = 0; k < ids_.size(); ++k) {
+    runs += !after.contains(ids_[k]) && (k == 0 || after.contains(ids_[k - 1]));
+  }
+  for (std::size_t k = 0; k < next.size(); ++k) {
+    runs += !before.contains(next[k]) && (k == 0 || before.contains(next[k - 1]));
+  }
+  if (runs > maxRuns) return false;
   rows_.clear();
   // Runs of rows that go, from the end so that earlier rows keep their place.
   for (int end = int(ids_.size()); end > 0;) {
@@ -87,16 +97,17 @@ int LibraryGridModel::row(const std::string& id) const {
 
 void LibraryGridModel::changed(const std::vector<std::string>& ids) {
   if (ids_.empty() || ids.empty()) return;
-  if (ids.size() * 4 >= ids_.size()) {
-    emit dataChanged(index(0), index(int(ids_.size()) - 1), {Qt::DisplayRole, IdRole});
-    return;
-  }
+  if (ids.size() * 4 >= ids_.size()) return changedAll();
   std::vector<int> rows;
   for (const auto& id : ids) {
     if (const int r = row(id); r >= 0) rows.push_back(r);
   }
   std::sort(rows.begin(), rows.end());
   signalRuns(std::move(rows));
+}
+
+void LibraryGridModel::changedAll() {
+  if (!ids_.empty()) emit dataChanged(index(0), index(int(ids_.size()) - 1), {Qt::DisplayRole, IdRole});
 }
 
 void LibraryGridModel::signalRuns(std::vector<int> rows) {

@@ -24,14 +24,17 @@ class LibraryGridModel final : public QAbstractListModel {
   using QAbstractListModel::QAbstractListModel;
 
   // Repeated ids are listed once, at their first place. Returns whether
-  // the rows changed.
-  bool setIds(const std::vector<std::string>& ids);
+  // the rows changed. byRows: removed and inserted rows where the order of
+  // the rows kept allows and the runs are few; else (and for a new filter)
+  // one reset.
+  bool setIds(const std::vector<std::string>& ids, bool byRows = true);
   const std::vector<std::string>& ids() const { return ids_; }
   const std::string& id(int row) const { return ids_[static_cast<std::size_t>(row)]; }
   // The first row of the id, or -1.
   int row(const std::string& id) const;
   // The tiles of the ids repaint (one dataChanged per run of rows).
   void changed(const std::vector<std::string>& ids);
+  void changedAll();
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -41,7 +44,7 @@ class LibraryGridModel final : public QAbstractListModel {
 
  private:
   // Removes and inserts rows to reach ids (each once); false when the two
-  // lists order their common ids differently.
+  // lists order their common ids differently or the runs are many.
   bool splice(std::vector<std::string>& ids);
   void signalRuns(std::vector<int> rows);
 

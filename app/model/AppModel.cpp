@@ -113,7 +113,7 @@ void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
     std::vector<std::string> ids;
     ids.reserve(change.artworks.size());
     for (const auto& [id, how] : change.artworks) ids.push_back(id);
-    listing_.amend(state_, ids);
+    listing_.amend(state_, ids, change.anyArtwork(LibraryChange::format | LibraryChange::placement));
   }
   edited(std::move(patch), std::move(change));
 }

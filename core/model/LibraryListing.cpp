@@ -125,7 +125,7 @@ void LibraryListing::listUnmeasured(const LibraryState& s) {
   unmeasured_.insert(unmeasured_.end(), rest.begin(), rest.end());
 }
 
-void LibraryListing::amend(const LibraryState& s, const std::vector<std::string>& changed) {
+void LibraryListing::amend(const LibraryState& s, const std::vector<std::string>& changed, bool shapes) {
   state_ = &s;
   revision_ = s.revision();
   bool marks = false;
@@ -133,10 +133,10 @@ void LibraryListing::amend(const LibraryState& s, const std::vector<std::string>
     const std::uint32_t p = position(s, id);
     if (p == absent) continue;
     Work& w = works_[p];
-    const Work fresh = Work::describe(s, *w.artwork, {.shape = true, .searchText = false});
+    const Work fresh = Work::describe(s, *w.artwork, {.shape = shapes, .searchText = false});
     w.hiddenOrSpam = fresh.hiddenOrSpam;
     w.onDesktop = fresh.onDesktop;
-    w.shape = fresh.shape;
+    if (shapes) w.shape = fresh.shape;
     marks = true;
   }
   listOrdered(s);

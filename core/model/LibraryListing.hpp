@@ -69,8 +69,9 @@ class LibraryListing {
   // place after an edit that added or removed no work and changed only how
   // the named works are marked (hidden, My Selection, format) and the
   // ordered lists (exhibitions, recently shown, the active exhibition).
-  // Anything else needs a new listing.
-  void amend(const LibraryState& state, const std::vector<std::string>& changed);
+  // Anything else needs a new listing. shapes: the works' formats or turns
+  // changed too.
+  void amend(const LibraryState& state, const std::vector<std::string>& changed, bool shapes = true);
   bool isCurrent(const LibraryState& state) const {
     return state_ == &state && revision_ == state.revision();
   }

@@ -54,6 +54,30 @@ TEST(LibraryGridModel, NewListingsChangeByRowsUnlessTheyReorder) {
   }
 }
 
+TEST(LibraryGridModel, ManyRunsOrANewFilterResetOnce) {
+  std::vector<std::string> all, everyOther;
+  for (int i = 0; i < 300; ++i) {
+    all.push_back(std::to_string(i));
+    if (i % 2) everyOther.push_back(all.back());
+  }
+  struct Row {
+    const char* name;
+    bool byRows;
+    const std::vector<std::string>& after;
+    int resets;
+  };
+  for (const Row& row : {Row{"150 runs", true, everyOther, 1}, Row{"a new filter", false, everyOther, 1},
+                         Row{"one run, by rows", true, std::vector<std::string>(all.begin() + 10, all.end()), 0}}) {
+    LibraryGridModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setIds(all);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    model.setIds(row.after, row.byRows);
+    EXPECT_EQ(resets.count(), row.resets) << row.name;
+    EXPECT_EQ(model.ids(), row.after) << row.name;
+  }
+}
+
 TEST(LibraryGridModel, ChangedTilesRepaintByRunsOfRows) {
   LibraryGridModel model;
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
