@@ -160,7 +160,7 @@ int main(int argc, char* argv[]) {
   // Visiting walks through an exhibition in the screen saver's slideshow.
   std::function<void(const Uuid&)> visitExhibition;
   const ExhibitionActions exhibitionActions = ExhibitionActions::make(
-      model, [&](const Uuid& id) { desktop->play(id); }, [&] { desktop->libraryChanged(); },
+      model, [&](const Uuid& id) { desktop->play(id); },
       [&](const Uuid& id) {
         if (visitExhibition) visitExhibition(id);
       });
@@ -189,8 +189,7 @@ int main(int argc, char* argv[]) {
       windows,
       {.model = model,
        .show = [&](const Artwork& artwork) { desktop->show(artwork); },
-       .openSettings = {},
-       .listing = std::make_shared<LibraryListing>()},
+       .openSettings = {}},
       {.grid =
            [&](LibraryWindow& window) {
              return static_cast<QWidget*>(new LibraryGrid(

@@ -33,7 +33,6 @@ DesktopController::~DesktopController() {
   // and are waited for before the model's images they use can go.
   for (auto& [key, d] : displays_) d.stopPasses();
   jobs_.stop();
-  model.setOnLibraryChanged({});
   // Windows of ours outlive nothing: they close with displays_.
 }
 
@@ -83,8 +82,8 @@ DesktopController::ScreenInfo DesktopController::screenInfo(const Display& displ
 void DesktopController::start() {
   if (started_) return;
   started_ = true;
-  model.setOnLibraryChanged([self = QPointer(this)] {
-    if (self) self->libraryChanged();
+  connect(&model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.desktop) libraryChanged();
   });
   // Display changes come in bursts: one refresh after a quiet second.
   connect(&services_.displays, &DisplaySource::displaysChanged, this, [this] { screensDebounce_.start(); });
@@ -144,18 +143,7 @@ void DesktopController::refreshScreens(bool render) {
         break;
       }
     }
-    model.edit([missing, mainID](LibraryState& state) {
-      for (const auto& id : missing) {
-        if (state.screens.contains(id)) continue;
-        Framing framing = Framing::fit;
-        if (mainID) {
-          if (auto it = state.screens.find(*mainID); it != state.screens.end()) framing = it->second.framing;
-        }
-        state.screens.emplace(id, ScreenConfig(framing));
-      }
-      state.touch();
-    });
-    edited();
+    model.addDisplays(missing, mainID);
   }
   if (!strayCleaned_) {
     strayCleaned_ = true;

@@ -11,21 +11,10 @@
 
 namespace tavolune {
 
-void DesktopController::edited() {
-  model.scheduleSave();
-  model.schedulePendingSeriesCount();
-}
-
 void DesktopController::setCurrent(const std::string& artworkID, const QString& key) {
   const std::string screen = key.toStdString();
   const Date now = timings_.now();
-  model.edit([artworkID, screen, now](LibraryState& state) {
-    auto [it, inserted] = state.screens.try_emplace(screen, ScreenConfig(Framing::fit));
-    it->second.currentArtworkID = artworkID;
-    it->second.lastChange = now;
-    state.noteShown(artworkID);
-  });
-  edited();
+  model.noteShown(screen, artworkID, now);
 }
 
 void DesktopController::tick() {
@@ -100,11 +89,7 @@ void DesktopController::show(const Artwork& artwork, const std::optional<QString
 }
 
 void DesktopController::play(const Uuid& exhibition) {
-  model.edit([exhibition](LibraryState& state) {
-    state.activeExhibition = exhibition;
-    state.touch();
-  });
-  edited();
+  model.setActiveExhibition(exhibition);
   const auto works = model.state().desktopPool();
   if (works.empty()) return;
   const Artwork first = *works.front();
@@ -126,11 +111,7 @@ void DesktopController::restartLive(const std::optional<QString>& key) {
 void DesktopController::setFraming(Framing framing, const std::optional<QString>& key) {
   for (const auto& k : targetKeys(key)) {
     const std::string screen = k.toStdString();
-    model.edit([framing, screen](LibraryState& state) {
-      state.screens.try_emplace(screen, ScreenConfig(Framing::fit)).first->second.framing = framing;
-      state.touch();
-    });
-    edited();
+    model.setDisplayFraming(screen, framing);
     renderScreen(k, false, false);
   }
 }

@@ -44,7 +44,9 @@ ArtworkDetail::ArtworkDetail(InspectorServices services, ArtworkActions actions,
   setWidget(content);
   viewport()->setAutoFillBackground(false);
 
-  connect(&services_.model, &AppModel::stateChanged, this, &ArtworkDetail::refresh);
+  connect(&services_.model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.settings || change.displays || change.touches(artwork_.id)) refresh();
+  });
   connect(&services_.desktop, &DesktopController::preparingChanged, this, &ArtworkDetail::refreshPrimary);
   connect(&services_.desktop, &DesktopController::screensChanged, this, &ArtworkDetail::refresh);
   refresh();
@@ -125,29 +127,15 @@ void ArtworkDetail::refreshPrimary() {
                                  : QString());
 }
 
-void ArtworkDetail::edited() {
-  services_.model.scheduleSave();
-  services_.model.schedulePendingSeriesCount();
-  services_.model.libraryChanged();
-}
-
 void ArtworkDetail::toggleSelection() { inspector::toggleInMySelection(services_.model, artwork_.id); }
 
 void ArtworkDetail::chooseFraming(Framing framing) {
-  services_.model.edit([id = artwork_.id, framing](LibraryState& s) { s.preferredFraming[id] = framing; });
-  edited();
+  services_.model.setFraming(artwork_.id, framing);
 }
 
 void ArtworkDetail::rotate(int step) {
   const int turns = inspector::turned(services_.model.state().rotation(artwork_.id), step);
-  services_.model.edit([id = artwork_.id, turns](LibraryState& s) {
-    if (turns == 0) {
-      s.rotations.erase(id);
-    } else {
-      s.rotations[id] = turns;
-    }
-  });
-  edited();
+  services_.model.setRotation(artwork_.id, turns);
 }
 
 bool ArtworkDetail::eventFilter(QObject* watched, QEvent* event) {

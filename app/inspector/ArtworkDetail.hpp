@@ -93,7 +93,6 @@ class ArtworkDetail final : public QScrollArea {
   void refreshPrimary();
   void refreshInfo();
   // Save, recount and tell the desktop, in that order.
-  void edited();
   void toggleSelection();
   void chooseFraming(Framing framing);
   void rotate(int step);

@@ -61,7 +61,9 @@ DesktopPreview::DesktopPreview(InspectorServices services, const Artwork& artwor
   spinner_->hide();
   caption_ = new SmallCaps({}, palette().color(QPalette::PlaceholderText), this);
   // Framing, frame style, profile and turns are read afresh on each change.
-  connect(&services_.model, &AppModel::stateChanged, this, [this] {
+  connect(&services_.model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    using A = LibraryChange::Aspect;
+    if (!change.settings && !change.displays && !change.touches(artwork_.id, A::format | A::placement)) return;
     const auto& artworks = services_.model.state().artworks;
     if (auto it = artworks.find(artwork_.id); it != artworks.end()) artwork_ = it->second;
     refresh();

@@ -61,7 +61,9 @@ FormatInfo::FormatInfo(AppModel& model, const Artwork& artwork, QWidget* parent)
   row_ = new InspectorRow(QStringLiteral("Format"), content, this);
   column->addWidget(row_);
 
-  connect(&model_, &AppModel::stateChanged, this, &FormatInfo::refresh);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.touches(artwork_.id, LibraryChange::format)) refresh();
+  });
   connect(&measuring_, &SeriesMeasuring::changed, this, &FormatInfo::refresh);
   refresh();
 }

@@ -48,19 +48,6 @@ double mainScreenAspect(const DesktopController& desktop) {
   return aspectOf(screen ? std::optional<QSize>(screen->geometry().size()) : std::nullopt);
 }
 
-void toggleInMySelection(AppModel& model, const std::string& artworkID) {
-  // Decided now, so that a replay of the edit agrees with what was shown.
-  const bool remove = model.state().onDesktop.contains(artworkID);
-  model.edit([artworkID, remove](LibraryState& s) {
-    if (remove) {
-      s.onDesktop.erase(artworkID);
-    } else {
-      s.onDesktop.insert(artworkID);
-    }
-  });
-  model.scheduleSave();
-  model.schedulePendingSeriesCount();
-  model.libraryChanged();
-}
+void toggleInMySelection(AppModel& model, const std::string& artworkID) { model.toggleMySelection({artworkID}); }
 
 }  // namespace tavolune::inspector

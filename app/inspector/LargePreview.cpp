@@ -95,7 +95,9 @@ LargePreview::LargePreview(Services services, LibraryWindowState& windowState, c
   info->addWidget(hint, 0, Qt::AlignBaseline);
   column->addLayout(info);
 
-  connect(&services_.model, &AppModel::stateChanged, this, &LargePreview::refresh);
+  connect(&services_.model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.touches(artwork_.id, LibraryChange::selection)) refresh();
+  });
   refresh();
 }
 

@@ -20,10 +20,11 @@ struct ExhibitionActions {
   std::function<void()> stop{};
   std::function<void(const Uuid&)> visit{};
 
-  // play: the desktop controller's play(exhibition); desktopChanged: its
-  // libraryChanged(); visit: the screen saver's slideshow of the exhibition.
+  // play: the desktop controller's play(exhibition); visit: the screen
+  // saver's slideshow of the exhibition. Stopping is the model's operation,
+  // which the desktop hears like every other change.
   static ExhibitionActions make(AppModel& model, std::function<void(const Uuid&)> play,
-                                std::function<void()> desktopChanged, std::function<void(const Uuid&)> visit);
+                                std::function<void(const Uuid&)> visit);
 };
 
 }  // namespace tavolune

@@ -85,7 +85,9 @@ ExhibitionHeader::ExhibitionHeader(LibraryWindow& window, ExhibitionActions acti
   connect(title_, &QLineEdit::editingFinished, this, [this] {
     if (!title_->hasFocus()) commit();
   });
-  connect(&window_.model(), &AppModel::stateChanged, this, &ExhibitionHeader::refresh);
+  connect(&window_.model(), &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.exhibitions || change.settings || change.anyArtwork(LibraryChange::hidden)) refresh();
+  });
 
   // The field takes the stored title once; later renames elsewhere do not
   // overwrite what is being typed.
@@ -124,12 +126,7 @@ void ExhibitionHeader::commit() {
     title_->setText(stored ? QString::fromStdString(stored->title) : QString());
     return;
   }
-  AppModel& model = window_.model();
-  model.edit([id = id_, title = trimmed.toStdString()](LibraryState& s) {
-    if (Exhibition* e = s.exhibition(id)) e->title = title;
-  });
-  model.scheduleSave();
-  model.schedulePendingSeriesCount();
+  window_.model().editExhibitions(AppModel::ExhibitionEdit::rename(id_, trimmed.toStdString()));
 }
 
 void ExhibitionHeader::refresh() {

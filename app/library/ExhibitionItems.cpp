@@ -29,7 +29,7 @@ void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const 
     if (current && e.id == *current) continue;
     any = true;
     add->addAction(plaintext::title(QString::fromStdString(e.title)), &menu, [&model, works, id = e.id] {
-      model.editExhibitions([works, id](LibraryState& s) { s.add(works, id); });
+      model.editExhibitions(AppModel::ExhibitionEdit::add(works, id));
     });
   }
   if (any) add->addSeparator();
@@ -38,7 +38,7 @@ void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const 
     const QString title = targets.size() < 2 ? QStringLiteral("Remove from Exhibition")
                                              : QStringLiteral("Remove %1 from Exhibition").arg(targets.size());
     menu.addAction(title, &menu, [&model, targets, id = *current] {
-      model.editExhibitions([targets, id](LibraryState& s) { s.remove(targets, id); });
+      model.editExhibitions(AppModel::ExhibitionEdit::remove({targets.begin(), targets.end()}, id));
     });
   }
 }
@@ -47,7 +47,7 @@ bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition,
                 const std::optional<std::string>& before) {
   const auto ids = ArtworkDrag::decode(data, model.state());
   if (ids.empty()) return false;
-  model.editExhibitions([ids, exhibition, before](LibraryState& s) { s.move(ids, exhibition, before); });
+  model.editExhibitions(AppModel::ExhibitionEdit::move(ids, exhibition, before));
   return true;
 }
 
@@ -63,7 +63,8 @@ ExhibitionSelectionButton::ExhibitionSelectionButton(AppModel& model, LibraryWin
   connect(addMenu_, &QMenu::aboutToShow, this, &ExhibitionSelectionButton::rebuildMenu);
   connect(this, &QToolButton::clicked, this, [this] {
     if (!exhibition_) return;
-    model_.editExhibitions([ids = state_.selection(), id = *exhibition_](LibraryState& s) { s.remove(ids, id); });
+    const auto& ids = state_.selection();
+    model_.editExhibitions(AppModel::ExhibitionEdit::remove({ids.begin(), ids.end()}, *exhibition_));
     state_.setSelection({});
     state_.setFocused({});
   });
@@ -93,7 +94,7 @@ void ExhibitionSelectionButton::rebuildMenu() {
   const auto works = ExhibitionItems::ordered(state_, state_.selection());
   for (const auto& e : model_.state().exhibitions) {
     m->addAction(plaintext::title(QString::fromStdString(e.title)), this, [this, works, id = e.id] {
-      model_.editExhibitions([works, id](LibraryState& s) { s.add(works, id); });
+      model_.editExhibitions(AppModel::ExhibitionEdit::add(works, id));
     });
   }
   if (!model_.state().exhibitions.empty()) m->addSeparator();

@@ -48,7 +48,7 @@ QMenu* ExhibitionRow::buildMenu(QWidget* parent) {
     // Leave the page first, so nothing shows an exhibition that is gone.
     const auto& item = state_.sidebar();
     if (item && item->kind == SidebarItem::Kind::exhibition && item->id == id_) state_.setSidebar(SidebarItem::all());
-    model_.editExhibitions([id = id_](LibraryState& s) { s.deleteExhibition(id); });
+    model_.editExhibitions(AppModel::ExhibitionEdit::erase(id_));
   });
   return menu;
 }
@@ -71,7 +71,7 @@ void ExhibitionRow::dropEvent(QDropEvent* event) {
   row_->setTargeted(false);
   const auto ids = ArtworkDrag::decode(*event->mimeData(), model_.state());
   if (ids.empty()) return;
-  model_.editExhibitions([ids, to = id_](LibraryState& s) { s.add(ids, to); });
+  model_.editExhibitions(AppModel::ExhibitionEdit::add(ids, id_));
   event->acceptProposedAction();
 }
 

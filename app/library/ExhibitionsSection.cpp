@@ -43,7 +43,9 @@ ExhibitionsSection::ExhibitionsSection(LibraryWindow& window, ExhibitionActions 
   column->addLayout(addRow);
   connect(add, &QToolButton::clicked, this, &ExhibitionsSection::newExhibition);
 
-  connect(&window_.model(), &AppModel::stateChanged, this, &ExhibitionsSection::refresh);
+  connect(&window_.model(), &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.exhibitions || change.anyArtwork(LibraryChange::hidden)) refresh();
+  });
   connect(&window_.windowState(), &LibraryWindowState::sidebarChanged, this, &ExhibitionsSection::refresh);
   refresh();
 }

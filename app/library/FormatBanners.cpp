@@ -182,7 +182,9 @@ UnknownFormats::UnknownFormats(AppModel& model, QWidget* parent) : QWidget(paren
   row->addStretch(1);
   connect(measure_, &QToolButton::clicked, this, [this] { model_.measureFormats(); });
   connect(&model_, &AppModel::formatProgressChanged, this, &UnknownFormats::refresh);
-  connect(&model_, &AppModel::stateChanged, this, &UnknownFormats::refresh);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.anyArtwork(LibraryChange::format | LibraryChange::hidden)) refresh();
+  });
   refresh();
 }
 

@@ -7,15 +7,6 @@
 #include <algorithm>
 
 namespace tavolune::LibraryEdits {
-namespace {
-
-void followUps(AppModel& model) {
-  model.scheduleSave();
-  model.schedulePendingSeriesCount();
-  model.libraryChanged();
-}
-
-}  // namespace
 
 bool hides(const LibraryState& state, const std::unordered_set<std::string>& ids) {
   bool any = false;
@@ -52,25 +43,9 @@ bool allInMySelection(const LibraryState& state, const std::unordered_set<std::s
 }
 
 void toggleMySelection(AppModel& model, const std::unordered_set<std::string>& ids) {
-  if (ids.empty()) return;
-  const bool remove = allInMySelection(model.state(), ids);
-  std::vector<std::string> list(ids.begin(), ids.end());
-  // By value: the writer replays the patch on its own copy later.
-  model.edit([list = std::move(list), remove](LibraryState& s) {
-    for (const auto& id : list) {
-      if (remove) {
-        s.onDesktop.erase(id);
-      } else {
-        s.onDesktop.insert(id);
-      }
-    }
-  });
-  followUps(model);
+  model.toggleMySelection(std::vector<std::string>(ids.begin(), ids.end()));
 }
 
-void hideCollection(AppModel& model, const Artwork& artwork) {
-  model.edit([key = artwork.collectionKey()](LibraryState& s) { s.hiddenCollections.insert(key); });
-  followUps(model);
-}
+void hideCollection(AppModel& model, const Artwork& artwork) { model.hideCollection(artwork); }
 
 }  // namespace tavolune::LibraryEdits

@@ -2,8 +2,7 @@
 // The library edits that the grid's keys, the selection bar and the
 // artwork menu share: which works a hide or unhide applies to, toggling
 // works in My Selection, hiding a collection, and the artwork page a work
-// may open. Each edit goes through the app model and schedules the save,
-// the pending-series count and the library-changed follow-up once.
+// may open. Each edit is one of the app model's operations.
 // GUI thread only.
 
 #include "core/model/LibraryState.hpp"
@@ -40,7 +39,7 @@ void apply(AppModel& model, const HideTargets& targets);
 bool allInMySelection(const LibraryState& state, const std::unordered_set<std::string>& ids);
 
 // Removes the ids from My Selection when every one is in it, else adds
-// them all, then the follow-ups.
+// them all.
 void toggleMySelection(AppModel& model, const std::unordered_set<std::string>& ids);
 
 // Hides every work of the artwork's contract on its chain.

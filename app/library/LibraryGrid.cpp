@@ -85,9 +85,9 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
   connect(&reflow_, &QTimer::timeout, this,
           [this] { view_->setColumnCount(count(pendingWidth_, window_.tileSize()), Curve::springOf(0.42, 0.86)); });
 
-  connect(&model, &AppModel::stateChanged, this, &LibraryGrid::relist);
+  connect(&model, &AppModel::libraryChanged, this, &LibraryGrid::libraryChanged);
   connect(&model, &AppModel::syncingWalletsChanged, this, &LibraryGrid::refreshEmpty);
-  connect(&window_, &LibraryWindow::filterChanged, this, &LibraryGrid::relist);
+  connect(&window_, &LibraryWindow::filterChanged, this, [this] { relist(); });
   connect(&window_, &LibraryWindow::tileSizeChanged, this, &LibraryGrid::tileSizeChanged);
   connect(&window_.windowState(), &LibraryWindowState::selectionChanged, this, &LibraryGrid::selectionChanged);
   connect(&window_.windowState(), &LibraryWindowState::sidebarChanged, this, &LibraryGrid::refreshEmpty);
@@ -148,14 +148,31 @@ std::optional<Wallet> LibraryGrid::artistWalletWithoutContracts() const {
   return std::nullopt;
 }
 
-void LibraryGrid::relist() {
+void LibraryGrid::relist(bool byRows) {
   const auto works = window_.listing().artworksFor(window_.filter());
   std::vector<std::string> ids;
   ids.reserve(works.size());
   for (const Artwork* a : works) ids.push_back(a->id);
-  if (model_->setIds(ids) || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
+  if (model_->setIds(ids, byRows) || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
   view_->viewport()->update();
   refreshEmpty();
+}
+
+void LibraryGrid::libraryChanged(const LibraryChange& change) {
+  // Lists change only with what the filter tests; tiles show the rest.
+  using A = LibraryChange::Aspect;
+  const LibraryFilter& f = window_.filter();
+  if (change.everything || change.anyArtwork(A::hidden) || (f.onDesktopOnly && change.anyArtwork(A::selection)) ||
+      (f.format && change.anyArtwork(A::format)) || (f.exhibitionID && change.exhibitions) ||
+      (f.recentOnly && change.displays)) {
+    relist(true);
+  }
+  if (change.everything) return;
+  if (change.artworks.size() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
+  std::vector<std::string> ids;
+  ids.reserve(change.artworks.size());
+  for (const auto& [id, how] : change.artworks) ids.push_back(id);
+  model_->changed(ids);
 }
 
 void LibraryGrid::refreshEmpty() {

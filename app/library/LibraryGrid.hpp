@@ -34,6 +34,7 @@ namespace tavolune {
 class ArtworkMenu;
 class EmptyLibraryView;
 class LibraryGridModel;
+struct LibraryChange;
 class LibraryGridView;
 class LibraryTileDelegate;
 class LibraryWindow;
@@ -93,7 +94,9 @@ class LibraryGrid final : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void relist();
+  // byRows: an edit of the library changes rows; a new filter resets them.
+  void relist(bool byRows = false);
+  void libraryChanged(const LibraryChange& change);
   void selectionChanged();
   void tileSizeChanged();
   void widthChanged(int width);

@@ -15,7 +15,7 @@
 
 namespace tavolune {
 
-bool LibraryGridModel::setIds(const std::vector<std::string>& ids) {
+bool LibraryGridModel::setIds(const std::vector<std::string>& ids, bool byRows) {
   if (ids == ids_) return false;  // ids_ holds no repeats, so neither does ids
   std::vector<std::string> unique;
   unique.reserve(ids.size());
@@ -25,15 +25,101 @@ bool LibraryGridModel::setIds(const std::vector<std::string>& ids) {
     if (seen.insert(id).second) unique.push_back(id);
   }
   if (unique == ids_) return false;
+  if (byRows && splice(unique)) return true;
   beginResetModel();
+  rows_.clear();
   ids_ = std::move(unique);
   endResetModel();
   return true;
 }
 
+bool LibraryGridModel::splice(std::vector<std::string>& next) {
+  std::unordered_set<std::string_view> before(ids_.begin(), ids_.end());
+  std::unordered_set<std::string_view> after(next.begin(), next.end());
+  // The ids both lists hold must keep their order.
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (true) {
+    while (i < ids_.size() && !after.contains(ids_[i])) ++i;
+    while (j < next.size() && !before.contains(next[j])) ++j;
+    if (i == ids_.size() || j == next.size()) break;
+    if (ids_[i] != next[j]) return false;
+    ++i;
+    ++j;
+  }
+  // Past a few runs, each a relayout of the view, one reset is cheaper.
+  constexpr int maxRuns = 64;
+  int runs = 0;
+  for (std::size_t k = 0; k < ids_.size(); ++k) {
+    runs += !after.contains(ids_[k]) && (k == 0 || after.contains(ids_[k - 1]));
+  }
+  for (std::size_t k = 0; k < next.size(); ++k) {
+    runs += !before.contains(next[k]) && (k == 0 || before.contains(next[k - 1]));
+  }
+  if (runs > maxRuns) return false;
+  rows_.clear();
+  // Runs of rows that go, from the end so that earlier rows keep their place.
+  for (int end = int(ids_.size()); end > 0;) {
+    if (after.contains(ids_[std::size_t(end - 1)])) {
+      --end;
+      continue;
+    }
+    int first = end - 1;
+    while (first > 0 && !after.contains(ids_[std::size_t(first - 1)])) --first;
+    beginRemoveRows({}, first, end - 1);
+    ids_.erase(ids_.begin() + first, ids_.begin() + end);
+    endRemoveRows();
+    end = first;
+  }
+  // What is left is in order within next: insert each run of new ids in place.
+  for (std::size_t k = 0; k < next.size();) {
+    if (k < ids_.size() && ids_[k] == next[k]) {
+      ++k;
+      continue;
+    }
+    std::size_t end = k;
+    const std::string* kept = k < ids_.size() ? &ids_[k] : nullptr;
+    while (end < next.size() && (!kept || next[end] != *kept)) ++end;
+    beginInsertRows({}, int(k), int(end) - 1);
+    ids_.insert(ids_.begin() + std::ptrdiff_t(k), next.begin() + std::ptrdiff_t(k), next.begin() + std::ptrdiff_t(end));
+    endInsertRows();
+    k = end;
+  }
+  return true;
+}
+
 int LibraryGridModel::row(const std::string& id) const {
-  const auto it = std::find(ids_.begin(), ids_.end(), id);
-  return it == ids_.end() ? -1 : int(it - ids_.begin());
+  if (rows_.empty() && !ids_.empty()) {
+    rows_.reserve(ids_.size());
+    for (int r = int(ids_.size()) - 1; r >= 0; --r) rows_[ids_[std::size_t(r)]] = r;
+  }
+  const auto it = rows_.find(id);
+  return it == rows_.end() ? -1 : it->second;
+}
+
+void LibraryGridModel::changed(const std::vector<std::string>& ids) {
+  if (ids_.empty() || ids.empty()) return;
+  if (ids.size() * 4 >= ids_.size()) return changedAll();
+  std::vector<int> rows;
+  for (const auto& id : ids) {
+    if (const int r = row(id); r >= 0) rows.push_back(r);
+  }
+  std::sort(rows.begin(), rows.end());
+  signalRuns(std::move(rows));
+}
+
+void LibraryGridModel::changedAll() {
+  if (!ids_.empty()) emit dataChanged(index(0), index(int(ids_.size()) - 1), {Qt::DisplayRole, IdRole});
+}
+
+void LibraryGridModel::signalRuns(std::vector<int> rows) {
+  const QList<int> roles{Qt::DisplayRole, IdRole};
+  for (std::size_t k = 0; k < rows.size();) {
+    std::size_t last = k;
+    while (last + 1 < rows.size() && rows[last + 1] <= rows[last] + 1) ++last;
+    emit dataChanged(index(rows[k]), index(rows[last]), roles);
+    k = last + 1;
+  }
 }
 
 int LibraryGridModel::rowCount(const QModelIndex& parent) const {

@@ -1,14 +1,18 @@
 #pragma once
 // The grid's rows: the listed work ids, each once, in listed order. A new
-// listing replaces the vector in one reset (a filter change, a sync, a
-// hide); an unchanged one touches nothing. Tiles read everything else from
-// the library when painted. Tiles drag as their id in plain text; their
+// listing that keeps the order of the rows it keeps removes and inserts
+// rows (a hide, a work added to the listed exhibition); one that reorders
+// them replaces the vector in one reset (a filter change, a sync); an
+// unchanged one touches nothing. Tiles read everything else from the
+// library when painted. Tiles drag as their id in plain text; their
 // help text (the My Selection toggle's) and accessible name come from the
 // library the model is given. GUI thread only.
 
 #include <QAbstractListModel>
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tavolune {
@@ -25,12 +29,17 @@ class LibraryGridModel final : public QAbstractListModel {
   void setLibrary(const AppModel& library) { library_ = &library; }
 
   // Repeated ids are listed once, at their first place. Returns whether
-  // the rows changed.
-  bool setIds(const std::vector<std::string>& ids);
+  // the rows changed. byRows: removed and inserted rows where the order of
+  // the rows kept allows and the runs are few; else (and for a new filter)
+  // one reset.
+  bool setIds(const std::vector<std::string>& ids, bool byRows = true);
   const std::vector<std::string>& ids() const { return ids_; }
   const std::string& id(int row) const { return ids_[static_cast<std::size_t>(row)]; }
   // The first row of the id, or -1.
   int row(const std::string& id) const;
+  // The tiles of the ids repaint (one dataChanged per run of rows).
+  void changed(const std::vector<std::string>& ids);
+  void changedAll();
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -39,8 +48,14 @@ class LibraryGridModel final : public QAbstractListModel {
   QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
  private:
+  // Removes and inserts rows to reach ids (each once); false when the two
+  // lists order their common ids differently or the runs are many.
+  bool splice(std::vector<std::string>& ids);
+  void signalRuns(std::vector<int> rows);
+
   std::vector<std::string> ids_;
   const AppModel* library_ = nullptr;
+  mutable std::unordered_map<std::string_view, int> rows_;  // built on demand
 };
 
 }  // namespace tavolune

@@ -37,9 +37,9 @@ QLabel* LibrarySidebar::sectionHeader(const QString& text, QWidget* parent) {
   return l;
 }
 
-LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state, LibraryListing& listing,
+LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state,
                                std::function<void()> openSettings, QWidget* parent)
-    : Pane(Qt::RightEdge, parent), model_(model), state_(state), listing_(listing) {
+    : Pane(Qt::RightEdge, parent), model_(model), state_(state) {
   setMinimumWidth(minWidth);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -96,7 +96,13 @@ LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state, Libra
   bar->addStretch(1);
   outer->addWidget(footer);
 
-  connect(&model_, &AppModel::stateChanged, this, &LibrarySidebar::refresh);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    // Counts leave out hidden works; "On Desktop" counts the selection.
+    using A = LibraryChange::Aspect;
+    if (change.everything || !change.wallets.empty() || change.displays || change.anyArtwork(A::hidden | A::selection)) {
+      refresh();
+    }
+  });
   connect(&model_, &AppModel::syncingWalletsChanged, this, &LibrarySidebar::refreshWallets);
   connect(&state_, &LibraryWindowState::sidebarChanged, this, &LibrarySidebar::refreshSelection);
   refresh();
@@ -133,7 +139,7 @@ SidebarRow* LibrarySidebar::row(const SidebarItem& item) const {
 
 void LibrarySidebar::refresh() {
   const LibraryState& s = model_.state();
-  const LibraryListing& listing = listing_.update(s);
+  const LibraryListing& listing = model_.listing();
   using K = SidebarItem::Kind;
   fixed_[K::all]->setCount(listing.count(scoped(LibraryScope::collection)));
   const std::size_t works = listing.count(scoped(LibraryScope::works));
@@ -148,7 +154,7 @@ void LibrarySidebar::refresh() {
 
 void LibrarySidebar::refreshWallets() {
   const LibraryState& s = model_.state();
-  const LibraryListing& listing = listing_.update(s);
+  const LibraryListing& listing = model_.listing();
   std::unordered_map<Uuid, SidebarRow*> kept;
   int position = 0;
   for (const Wallet& w : s.wallets) {

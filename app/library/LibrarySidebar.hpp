@@ -36,7 +36,7 @@ class LibrarySidebar final : public Pane {
   static constexpr int minWidth = 200;
   static constexpr int idealWidth = 230;
 
-  LibrarySidebar(AppModel& model, LibraryWindowState& state, LibraryListing& listing,
+  LibrarySidebar(AppModel& model, LibraryWindowState& state,
                  std::function<void()> openSettings, QWidget* parent = nullptr);
 
   // The exhibitions section goes between the fixed rows and the wallets.
@@ -56,7 +56,6 @@ class LibrarySidebar final : public Pane {
 
   AppModel& model_;
   LibraryWindowState& state_;
-  LibraryListing& listing_;
   std::map<SidebarItem::Kind, SidebarRow*> fixed_;
   QVBoxLayout* exhibitions_;
   QVBoxLayout* walletRows_;

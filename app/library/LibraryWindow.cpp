@@ -23,7 +23,6 @@ LibraryWindow::LibraryWindow(Services services, Hosted hosted, LibraryWindowStat
       hosted_(std::move(hosted)),
       state_(state),
       actions_(ArtworkActions::showNow(services_.show)),
-      listing_(services_.listing ? services_.listing : std::make_shared<LibraryListing>()),
       tileSize_(LibraryPages::tileSize()) {
   setMinimumSize(minimumContentSize);
   // The item the window opens on sets its filter now; the selection and the
@@ -41,7 +40,7 @@ LibraryWindow::LibraryWindow(Services services, Hosted hosted, LibraryWindowStat
   split_->setChildrenCollapsible(false);
   split_->setHandleWidth(0);
   row->addWidget(split_);
-  sidebar_ = new LibrarySidebar(model(), state_, *listing_, services_.openSettings, split_);
+  sidebar_ = new LibrarySidebar(model(), state_, services_.openSettings, split_);
   if (hosted_.exhibitionsSection) sidebar_->setExhibitionsSection(hosted_.exhibitionsSection(*this));
   split_->addWidget(sidebar_);
   pages_ = new QStackedWidget(split_);
@@ -54,7 +53,7 @@ LibraryWindow::LibraryWindow(Services services, Hosted hosted, LibraryWindowStat
   connect(&state_, &LibraryWindowState::sidebarChanged, this, &LibraryWindow::sidebarChanged);
   connect(&state_, &LibraryWindowState::focusedChanged, this, &LibraryWindow::focusChanged);
   connect(&state_, &LibraryWindowState::bigPreviewChanged, this, &LibraryWindow::refreshPreview);
-  connect(&model(), &AppModel::stateChanged, this, &LibraryWindow::libraryChanged);
+  connect(&model(), &AppModel::libraryChanged, this, &LibraryWindow::libraryChanged);
   showPage();
   refreshPreview();
 }
@@ -65,7 +64,6 @@ void LibraryWindow::registerWith(WindowManager& windows, Services services, Host
   if (!services.openSettings) {
     services.openSettings = [&windows] { windows.showSettings(QStringLiteral("general")); };
   }
-  if (!services.listing) services.listing = std::make_shared<LibraryListing>();
   auto& state = LibraryWindowState::shared();
   QObject::connect(&windows, &WindowManager::librarySelectionRequested, &state, [&state](const QString& id) {
     state.setSelection({qt::str(id)});
@@ -75,7 +73,7 @@ void LibraryWindow::registerWith(WindowManager& windows, Services services, Host
                           [services, hosted, &state] { return new LibraryWindow(services, hosted, state); });
 }
 
-const LibraryListing& LibraryWindow::listing() { return listing_->update(model().state()); }
+const LibraryListing& LibraryWindow::listing() const { return model().listing(); }
 
 void LibraryWindow::setFilter(const LibraryFilter& filter) {
   if (filter == filter_) return;
@@ -111,7 +109,8 @@ void LibraryWindow::focusChanged() {
   if (state_.focused() && !showInspector_) setShowInspector(true);
 }
 
-void LibraryWindow::libraryChanged() {
+void LibraryWindow::libraryChanged(const LibraryChange& change) {
+  if (!change.everything && change.wallets.empty() && !change.exhibitions && !change.anyArtwork()) return;
   if (state_.bigPreview() && !model().state().artworks.contains(*state_.bigPreview())) state_.setBigPreview({});
   if (detail_) detail_->refresh();
   refreshPreview();

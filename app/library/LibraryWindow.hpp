@@ -23,6 +23,7 @@ class QStackedWidget;
 namespace tavolune {
 
 class AppModel;
+struct LibraryChange;
 class LibraryDetailPage;
 class LibrarySidebar;
 class WalletsPage;
@@ -39,10 +40,6 @@ class LibraryWindow final : public QWidget {
     std::function<void(const Artwork&)> show{};
     // Opens the settings window on its General tab.
     std::function<void()> openSettings{};
-    // The listing of the current library revision, kept across windows so
-    // that reopening on an unchanged library builds nothing; a window
-    // without one keeps its own.
-    std::shared_ptr<LibraryListing> listing{};
   };
 
   // Views built by other parts of the window; an unset slot shows nothing.
@@ -66,9 +63,8 @@ class LibraryWindow final : public QWidget {
   AppModel& model() const { return services_.model; }
   LibraryWindowState& windowState() const { return state_; }
   const ArtworkActions& artworkActions() const { return actions_; }
-  // The listing of the model's current library revision, shared by the
-  // sidebar, the page and the hosted views.
-  const LibraryListing& listing();
+  // The model's listing of the current library.
+  const LibraryListing& listing() const;
 
   const LibraryFilter& filter() const { return filter_; }
   void setFilter(const LibraryFilter& filter);
@@ -97,7 +93,7 @@ class LibraryWindow final : public QWidget {
  private:
   void sidebarChanged();
   void focusChanged();
-  void libraryChanged();
+  void libraryChanged(const LibraryChange& change);
   void showPage();
   void refreshPreview();
 
@@ -105,7 +101,6 @@ class LibraryWindow final : public QWidget {
   Hosted hosted_;
   LibraryWindowState& state_;
   ArtworkActions actions_;
-  std::shared_ptr<LibraryListing> listing_;
   LibraryFilter filter_;
   bool showInspector_ = false;
   double tileSize_;

@@ -10,6 +10,8 @@
 #include "app/style/Theme.hpp"
 
 #include <QFrame>
+
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
@@ -112,7 +114,13 @@ SelectionBar::SelectionBar(AppModel& model, LibraryWindowState& windowState, Des
   }
 
   connect(&windowState_, &LibraryWindowState::selectionChanged, this, &SelectionBar::refresh);
-  connect(&model_, &AppModel::stateChanged, this, &SelectionBar::refresh);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    const auto& selection = windowState_.selection();
+    if (change.everything || std::any_of(selection.begin(), selection.end(),
+                                         [&](const std::string& id) { return change.touches(id); })) {
+      refresh();
+    }
+  });
   if (desktop_.watchPreparing) desktop_.watchPreparing(this, [this] { refresh(); });
   applyForm();
   refresh();

@@ -18,7 +18,9 @@ WalletList::WalletList(AppModel& model, std::function<Date()> now, QWidget* pare
   column_ = new QVBoxLayout(this);
   column_->setContentsMargins(0, 0, 0, 0);
   column_->setSpacing(0);
-  connect(&model_, &AppModel::stateChanged, this, &WalletList::refresh);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.everything || !change.wallets.empty()) refresh();
+  });
   connect(&model_, &AppModel::syncingWalletsChanged, this, &WalletList::refresh);
   refresh();
 }

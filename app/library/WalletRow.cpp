@@ -107,11 +107,7 @@ void WalletRow::setWallet(const Wallet& wallet, const QString& subtitle, bool sy
 void WalletRow::remove() {
   const Uuid id = id_;
   // The model's change deletes this row: touch nothing after it.
-  AppModel& model = model_;
-  model.edit([id](LibraryState& s) { s.removeWallet(id); });
-  model.scheduleSave();
-  model.schedulePendingSeriesCount();
-  model.libraryChanged();
+  model_.removeWallet(id);
 }
 
 }  // namespace tavolune

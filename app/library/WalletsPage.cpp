@@ -61,7 +61,9 @@ WalletsPage::WalletsPage(AppModel& model, std::function<QWidget*()> addWalletFie
   scroll->setWidget(content);
   outer->addWidget(scroll);
 
-  connect(&model_, &AppModel::stateChanged, this, &WalletsPage::refresh);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.everything || !change.wallets.empty()) refresh();
+  });
   connect(&model_, &AppModel::syncingWalletsChanged, this, &WalletsPage::refresh);
   placeAddSection(model_.state().wallets.empty());
   refresh();

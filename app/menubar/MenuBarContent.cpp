@@ -53,7 +53,12 @@ MenuBarContent::MenuBarContent(Services services, QWidget* parent) : QWidget(par
 
   AppModel& model = s_.model;
   DesktopController& desktop = s_.desktop;
-  connect(&model, &AppModel::stateChanged, this, &MenuBarContent::changed);
+  connect(&model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    // The popover shows the desktop's work, the settings and the wallets.
+    if (change.settings || change.displays || !change.wallets.empty() || (shownID_ && change.touches(*shownID_))) {
+      changed();
+    }
+  });
   connect(&model, &AppModel::desktopPoolCountChanged, this, &MenuBarContent::changed);
   connect(&model, &AppModel::loadedChanged, this, &MenuBarContent::changed);
   connect(&model, &AppModel::noticeChanged, this, &MenuBarContent::changed);

@@ -81,10 +81,7 @@ QWidget* MenuBarContent::buildControls() {
     const auto policy = AnimationPolicy(id);
     AppModel& model = s_.model;
     if (model.state().settings.animation == policy) return;
-    model.edit([policy](LibraryState& s) { s.settings.animation = policy; });
-    model.scheduleSave();
-    model.schedulePendingSeriesCount();
-    model.libraryChanged();
+    model.setSetting(&AppSettings::animation, policy);
   });
   layout->addWidget(picker_);
   return controls_;

@@ -249,16 +249,8 @@ void MenuBarContent::runPill(int kind, bool flag) {
   const Artwork work = it->second;  // the edits below may move the state's copy
   switch (Pill::Kind(kind)) {
     case Pill::Kind::keep:
-      model.edit([id = work.id, kept = flag](LibraryState& s) {
-        if (kept) {
-          s.onDesktop.erase(id);
-        } else {
-          s.onDesktop.insert(id);
-        }
-      });
-      model.scheduleSave();
-      model.schedulePendingSeriesCount();
-      model.libraryChanged();
+      // The pill shows whether the work is kept: a toggle of the one work.
+      if (flag == model.state().onDesktop.contains(work.id)) model.toggleMySelection({work.id});
       break;
     case Pill::Kind::hide:
       model.setHidden({work.id}, true);

@@ -5,9 +5,9 @@
 #include "core/model/MediaResolver.hpp"
 #include "core/persistence/LibraryStore.hpp"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <QThreadPool>
+
+#include <algorithm>
 
 namespace tavolune {
 
@@ -15,6 +15,9 @@ AppModel::Options AppModel::Options::standard() {
   Options options;
   options.storeURL = LibraryStore::defaultURL();
   options.cacheDirectory = MediaCache::defaultDirectory();
+  options.services = SyncEngine::Services::real();
+  options.bitcoinIndexer = hosts::ordinalsIndexer;
+  options.resolver = AddressResolver::Endpoints::real();
   return options;
 }
 
@@ -52,6 +55,7 @@ AppModel::AppModel(Options options, QObject* parent)
 }
 
 AppModel::~AppModel() {
+  mailbox_->close();
   stopFormatFetches();
   for (auto& [id, job] : jobs_) job.stop.request_stop();
   flush();
@@ -65,9 +69,15 @@ void AppModel::setNotice(std::optional<std::string> notice) {
   emit noticeChanged();
 }
 
-void AppModel::libraryChanged() {
-  images_.expireFailures();
-  if (onLibraryChanged_) onLibraryChanged_();
+const LibraryListing& AppModel::listing() const { return listing_.update(state_); }
+
+void AppModel::deliverChange() {
+  deliveryPosted_ = false;
+  if (pending_.empty()) return;
+  const LibraryChange change = std::exchange(pending_, {});
+  // Stills that failed may load now that the desktop looks again.
+  if (change.desktop) images_.expireFailures();
+  emit libraryChanged(change);
 }
 
 // --- loading and saving ---
@@ -75,11 +85,9 @@ void AppModel::libraryChanged() {
 void AppModel::load() {
   if (loaded_ || loading_) return;
   loading_ = true;
-  QPointer<AppModel> self(this);
-  writer_->load([self](LibraryState loaded) {
+  writer_->load([mailbox = mailbox_, self = this](LibraryState loaded) {
     auto shared = std::make_shared<LibraryState>(std::move(loaded));
-    QMetaObject::invokeMethod(
-        qApp, [self, shared] { if (self) self->finishLoad(std::move(*shared)); }, Qt::QueuedConnection);
+    mailbox->post([self, shared] { self->finishLoad(std::move(*shared)); });
   });
 }
 
@@ -88,23 +96,63 @@ void AppModel::finishLoad(LibraryState loaded) {
   journal_.clear();  // edits of the empty library are gone with it
   loading_ = false;
   loaded_ = true;
-  emit stateChanged();
+  pending_.merge(LibraryChange::all());
+  deliverChange();
   emit loadedChanged();
   schedulePendingSeriesCount();
   countPool();
   pruneCache();
   startAutoSync();
-  libraryChanged();
 }
 
-void AppModel::edit(LibraryWriter::Patch patch) {
+void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
+  const bool listed = !change.everything && listing_.isCurrent(state_);
   patch(state_);
   state_.touch();  // patches write members directly; cached listings must see the change
+  if (listed) {
+    std::vector<std::string> ids;
+    ids.reserve(change.artworks.size());
+    for (const auto& [id, how] : change.artworks) ids.push_back(id);
+    listing_.amend(state_, ids, change.anyArtwork(LibraryChange::format | LibraryChange::placement));
+  }
+  edited(std::move(patch), std::move(change));
+}
+
+void AppModel::edited(LibraryWriter::Patch patch, LibraryChange change) {
   if (loaded_) {
     journal_.push_back(std::move(patch));
     poolTimer_.start();
   }
-  emit stateChanged();
+  scheduleSave();
+  schedulePendingSeriesCount();
+  reportLater(std::move(change));
+}
+
+void AppModel::reportLater(LibraryChange change) {
+  pending_.merge(change);
+  // Edits of one turn are reported once, after it.
+  if (std::exchange(deliveryPosted_, true)) return;
+  QMetaObject::invokeMethod(this, &AppModel::deliverChange, Qt::QueuedConnection);
+}
+
+void seedLibrary(AppModel& model, LibraryWriter::Patch patch) {
+  // As a view would never edit: no save of its own, the desktop left alone.
+  patch(model.state_);
+  model.state_.touch();
+  if (model.loaded_) {
+    model.journal_.push_back(std::move(patch));
+    model.poolTimer_.start();
+  }
+  model.schedulePendingSeriesCount();
+  LibraryChange change = LibraryChange::all();
+  change.desktop = false;
+  model.reportLater(std::move(change));
+  model.deliverChange();
+}
+
+void seedDesktopChange(AppModel& model) {
+  model.desktopLooksAgain({});
+  model.deliverChange();
 }
 
 void AppModel::scheduleSave() {
@@ -114,10 +162,8 @@ void AppModel::scheduleSave() {
 }
 
 void AppModel::writeSave() {
-  QPointer<AppModel> self(this);
-  writer_->save(std::exchange(journal_, {}), [self] {
-    QMetaObject::invokeMethod(qApp, [self] { if (self) emit self->saved(); }, Qt::QueuedConnection);
-  });
+  writer_->save(std::exchange(journal_, {}),
+                [mailbox = mailbox_, self = this] { mailbox->post([self] { emit self->saved(); }); });
 }
 
 void AppModel::saveNow() {
@@ -137,33 +183,25 @@ void AppModel::schedulePendingSeriesCount() { countTimer_.start(); }
 // milliseconds in a large library, and the copy is kept there anyway.
 void AppModel::countPendingSeries() {
   if (!loaded_) return;  // the load schedules a count
-  QPointer<AppModel> self(this);
-  writer_->read(std::exchange(journal_, {}), [self](const LibraryState& s) {
+  writer_->read(std::exchange(journal_, {}), [mailbox = mailbox_, self = this](const LibraryState& s) {
     const std::size_t count = s.unmeasuredSeries().size();
-    QMetaObject::invokeMethod(
-        qApp,
-        [self, count] {
-          if (!self || count == self->pendingSeriesCount_) return;
-          self->pendingSeriesCount_ = count;
-          emit self->pendingSeriesCountChanged();
-        },
-        Qt::QueuedConnection);
+    mailbox->post([self, count] {
+      if (count == self->pendingSeriesCount_) return;
+      self->pendingSeriesCount_ = count;
+      emit self->pendingSeriesCountChanged();
+    });
   });
 }
 
 void AppModel::countPool() {
   if (!loaded_) return;
-  QPointer<AppModel> self(this);
-  writer_->read(std::exchange(journal_, {}), [self](const LibraryState& s) {
+  writer_->read(std::exchange(journal_, {}), [mailbox = mailbox_, self = this](const LibraryState& s) {
     const std::size_t count = s.desktopPoolCount();
-    QMetaObject::invokeMethod(
-        qApp,
-        [self, count] {
-          if (!self || self->poolCount_ == count) return;
-          self->poolCount_ = count;
-          emit self->desktopPoolCountChanged();
-        },
-        Qt::QueuedConnection);
+    mailbox->post([self, count] {
+      if (self->poolCount_ == count) return;
+      self->poolCount_ = count;
+      emit self->desktopPoolCountChanged();
+    });
   });
 }
 
@@ -171,12 +209,6 @@ void AppModel::startAutoSync() { autoSyncTimer_.start(); }
 
 void AppModel::pruneCache() {
   pool().start([cache = cache_] { cache->prune(); });
-}
-
-void AppModel::afterEdit(bool desktopReacts) {
-  scheduleSave();
-  schedulePendingSeriesCount();
-  if (desktopReacts) libraryChanged();
 }
 
 // --- queries ---
@@ -193,33 +225,138 @@ const Wallet* AppModel::wallet(const Uuid& id) const {
 // --- works ---
 
 void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden) {
-  edit([artworkIDs, hidden](LibraryState& s) {
-    for (const auto& id : artworkIDs) {
-      if (hidden) {
-        s.hiddenArtworks.insert(id);
-        continue;
-      }
-      s.hiddenArtworks.erase(id);
-      auto it = s.artworks.find(id);
-      if (it == s.artworks.end()) continue;
-      s.hiddenCollections.erase(it->second.collectionKey());
-      // Shown again on purpose: no longer treated as spam.
-      if (s.isSpam(it->second)) s.spamOverrides.insert_or_assign(id, false);
-    }
-  });
-  afterEdit(true);
+  LibraryChange change;
+  change.desktop = true;
+  for (const auto& id : artworkIDs) change.note(id, LibraryChange::hidden);
+  edit(
+      [artworkIDs, hidden](LibraryState& s) {
+        for (const auto& id : artworkIDs) {
+          if (hidden) {
+            s.hiddenArtworks.insert(id);
+            continue;
+          }
+          s.hiddenArtworks.erase(id);
+          auto it = s.artworks.find(id);
+          if (it == s.artworks.end()) continue;
+          s.hiddenCollections.erase(it->second.collectionKey());
+          // Shown again on purpose: no longer treated as spam.
+          if (s.isSpam(it->second)) s.spamOverrides.insert_or_assign(id, false);
+        }
+      },
+      std::move(change));
 }
 
 void AppModel::setAnimated(const Artwork& artwork, bool animated) {
-  edit([id = artwork.id, animated](LibraryState& s) {
-    if (!animated) {
-      s.animatedArtworks.erase(id);
-      return;
-    }
-    s.animatedArtworks.insert(id);
-    if (s.settings.animation == AnimationPolicy::never) s.settings.animation = AnimationPolicy::selected;
-  });
-  afterEdit(true);
+  LibraryChange change;
+  change.desktop = true;
+  change.note(artwork.id, LibraryChange::animated);
+  // Animating one work turns "never" into "selected": the setting changes too.
+  change.settings = animated && state_.settings.animation == AnimationPolicy::never;
+  edit(
+      [id = artwork.id, animated](LibraryState& s) {
+        if (!animated) {
+          s.animatedArtworks.erase(id);
+          return;
+        }
+        s.animatedArtworks.insert(id);
+        if (s.settings.animation == AnimationPolicy::never) s.settings.animation = AnimationPolicy::selected;
+      },
+      std::move(change));
+}
+
+void AppModel::toggleMySelection(const std::vector<std::string>& artworkIDs) {
+  if (artworkIDs.empty()) return;
+  // Decided now, so that the replay on the writer's copy agrees.
+  const bool remove = std::all_of(artworkIDs.begin(), artworkIDs.end(),
+                                  [&](const std::string& id) { return state_.onDesktop.contains(id); });
+  LibraryChange change;
+  change.desktop = true;
+  for (const auto& id : artworkIDs) change.note(id, LibraryChange::selection);
+  edit(
+      [artworkIDs, remove](LibraryState& s) {
+        for (const auto& id : artworkIDs) {
+          if (remove) {
+            s.onDesktop.erase(id);
+          } else {
+            s.onDesktop.insert(id);
+          }
+        }
+      },
+      std::move(change));
+}
+
+void AppModel::hideCollection(const Artwork& artwork) {
+  const std::string key = artwork.collectionKey();
+  LibraryChange change;
+  change.desktop = true;
+  for (const auto& [id, work] : state_.artworks) {
+    if (work.collectionKey() == key) change.note(id, LibraryChange::hidden);
+  }
+  edit([key](LibraryState& s) { s.hiddenCollections.insert(key); }, std::move(change));
+}
+
+void AppModel::setFraming(const std::string& artworkID, Framing framing) {
+  LibraryChange change;
+  change.desktop = true;
+  change.note(artworkID, LibraryChange::placement);
+  edit([artworkID, framing](LibraryState& s) { s.preferredFraming[artworkID] = framing; }, std::move(change));
+}
+
+void AppModel::setRotation(const std::string& artworkID, int turns) {
+  LibraryChange change;
+  change.desktop = true;
+  change.note(artworkID, LibraryChange::placement);
+  edit(
+      [artworkID, turns](LibraryState& s) {
+        if (turns == 0) {
+          s.rotations.erase(artworkID);
+        } else {
+          s.rotations[artworkID] = turns;
+        }
+      },
+      std::move(change));
+}
+
+// --- displays ---
+
+void AppModel::noteShown(const std::string& displayID, const std::string& artworkID, Date when) {
+  LibraryChange change;
+  change.displays = true;
+  edit(
+      [displayID, artworkID, when](LibraryState& s) {
+        auto [it, inserted] = s.screens.try_emplace(displayID, ScreenConfig(Framing::fit));
+        it->second.currentArtworkID = artworkID;
+        it->second.lastChange = when;
+        s.noteShown(artworkID);
+      },
+      std::move(change));
+}
+
+void AppModel::addDisplays(const std::vector<std::string>& displayIDs, const std::optional<std::string>& mainID) {
+  LibraryChange change;
+  change.displays = true;
+  edit(
+      [displayIDs, mainID](LibraryState& s) {
+        for (const auto& id : displayIDs) {
+          if (s.screens.contains(id)) continue;
+          Framing framing = Framing::fit;
+          if (mainID) {
+            if (auto it = s.screens.find(*mainID); it != s.screens.end()) framing = it->second.framing;
+          }
+          s.screens.emplace(id, ScreenConfig(framing));
+        }
+      },
+      std::move(change));
+}
+
+void AppModel::setDisplayFraming(const std::string& displayID, Framing framing) {
+  LibraryChange change;
+  change.displays = true;
+  edit(
+      [displayID, framing](LibraryState& s) {
+        s.screens.try_emplace(displayID, ScreenConfig(Framing::fit)).first->second.framing = framing;
+      },
+      std::move(change));
 }
 
 }  // namespace tavolune

@@ -5,13 +5,16 @@
 // operation returns at once and blocking work (loading, saving, resolving,
 // syncing, pruning) runs on other threads.
 
+#include "app/model/LibraryChange.hpp"
 #include "app/model/LibraryWriter.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "app/render/ImagePipeline.hpp"
 #include "core/base/Date.hpp"
 #include "core/base/Uuid.hpp"
 #include "core/indexers/SyncEngine.hpp"
 #include "core/media/ContentFetcher.hpp"
 #include "core/media/MediaCache.hpp"
+#include "core/model/LibraryListing.hpp"
 #include "core/model/LibraryState.hpp"
 #include "core/network/AddressResolver.hpp"
 #include "core/network/HTTPClient.hpp"
@@ -59,22 +62,25 @@ class AppModel final : public QObject {
     std::chrono::milliseconds ratioFlushDelay{800};
   };
 
-  // Where the model keeps its files and reaches its services. Tests point
-  // the services at loopback fakes and shorten the timings.
+  // Where the model keeps its files and reaches its services. Options as
+  // made name no service at all (nothing leaves the machine); the program
+  // asks for the public ones with standard(). Tests point the services at
+  // loopback fakes and shorten the timings.
   struct Options {
     std::filesystem::path storeURL;
     std::filesystem::path cacheDirectory;
     HTTPClient http{};
-    SyncEngine::Services services = SyncEngine::Services::real();
-    std::string bitcoinIndexer{hosts::ordinalsIndexer};
-    AddressResolver::Endpoints resolver = AddressResolver::Endpoints::real();
+    SyncEngine::Services services{};
+    std::string bitcoinIndexer{};
+    AddressResolver::Endpoints resolver{};
     Timings timings{};
     std::function<Date()> now = &tavolune::now;
     QThreadPool* pool = nullptr;  // the application's pool when null
     // The off-screen probes; the real ones on the model's fetcher when null.
     std::function<std::unique_ptr<ProbeService>(const ContentFetcher&)> probes{};
 
-    // The library file, media folder and public services of the data directory.
+    // The library file and media folder of the data directory, and the
+    // public services: the program's own options.
     static Options standard();
   };
 
@@ -108,30 +114,46 @@ class AppModel final : public QObject {
   const ContentFetcher& fetcher() const { return fetcher_; }
   ImagePipeline& images() { return images_; }
 
-  // Called after changes the desktop must react to; set by the desktop
-  // controller when it starts.
-  void setOnLibraryChanged(std::function<void()> callback) { onLibraryChanged_ = std::move(callback); }
-  // Failed stills load again (images().expireFailures()), then the callback.
-  void libraryChanged();
+  // The listing of the current library, built on first use and kept up to
+  // date in place by every edit but loads and sync merges.
+  const LibraryListing& listing() const;
 
   // --- exhibitions ---
+
+  // One edit of the exhibitions, as the library window makes them.
+  struct ExhibitionEdit {
+    enum class Kind { add, remove, move, rename, erase };
+    Kind kind = Kind::add;
+    Uuid exhibition{};
+    std::vector<std::string> ids{};
+    std::optional<std::string> before{};  // move: the work to land in front of
+    std::string title{};                  // rename
+
+    static ExhibitionEdit add(std::vector<std::string> ids, const Uuid& to) { return {Kind::add, to, std::move(ids)}; }
+    static ExhibitionEdit remove(std::vector<std::string> ids, const Uuid& from) {
+      return {Kind::remove, from, std::move(ids)};
+    }
+    static ExhibitionEdit move(std::vector<std::string> ids, const Uuid& in, std::optional<std::string> before) {
+      return {Kind::move, in, std::move(ids), std::move(before)};
+    }
+    static ExhibitionEdit rename(const Uuid& id, std::string title) { return {Kind::rename, id, {}, {}, std::move(title)}; }
+    static ExhibitionEdit erase(const Uuid& id) { return {Kind::erase, id}; }
+  };
 
   // Appends an exhibition holding the ids (each once), titled "Untitled
   // Exhibition", or that title and the first free number from 2; saves.
   Uuid newExhibition(const std::vector<std::string>& ids);
-  // Applies one edit of the exhibitions and saves; calls libraryChanged()
-  // when the desktop pool's ids or their order changed.
-  void editExhibitions(LibraryWriter::Patch patch);
+  // Applies one edit of the exhibitions and saves; the desktop looks again
+  // when the pool's ids or their order changed.
+  void editExhibitions(const ExhibitionEdit& change);
+  // Puts the exhibition on the desktop, or (nothing) takes it off.
+  void setActiveExhibition(const std::optional<Uuid>& exhibition);
 
   // --- loading and saving ---
 
   // Reads the library once, off this thread. Further calls while it loads
   // join that load; after it they do nothing.
   void load();
-  // Changes the library (see LibraryWriter::Patch for what the patch may
-  // depend on) and tells the views. The caller then calls scheduleSave(),
-  // schedulePendingSeriesCount() and libraryChanged() as the change needs.
-  void edit(LibraryWriter::Patch patch);
   // A save of the library 1.5 s from now, replacing a scheduled one.
   // Nothing is saved before the library is loaded.
   void scheduleSave();
@@ -139,7 +161,6 @@ class AppModel final : public QObject {
   void saveNow();
   // saveNow(), then waits until everything is on disk; for quitting.
   void flush();
-  void schedulePendingSeriesCount();
   void startAutoSync();
   void pruneCache();
 
@@ -160,6 +181,8 @@ class AppModel final : public QObject {
   // more than six hours ago.
   void syncStale(std::function<void()> done = {});
 
+  // Forgets the wallet and the works only it held.
+  void removeWallet(const Uuid& walletID);
   void addCollectionContract(const std::string& text, const Uuid& walletID, std::function<void()> done = {});
   void removeCollectionContract(const std::string& contract, const Uuid& walletID, std::function<void()> done = {});
 
@@ -167,6 +190,29 @@ class AppModel final : public QObject {
 
   void setHidden(const std::vector<std::string>& artworkIDs, bool hidden);
   void setAnimated(const Artwork& artwork, bool animated);
+  // Takes the works out of My Selection when every one is in it, else puts
+  // them all in; nothing for none.
+  void toggleMySelection(const std::vector<std::string>& artworkIDs);
+  // Hides every work of the artwork's contract on its chain.
+  void hideCollection(const Artwork& artwork);
+  // The work's own framing, and its quarter turns clockwise (0 forgets them).
+  void setFraming(const std::string& artworkID, Framing framing);
+  void setRotation(const std::string& artworkID, int turns);
+
+  // --- settings and displays ---
+
+  template <class T>
+  void setSetting(T AppSettings::*field, T value) {
+    // The patch runs again on the writer's copy: it captures only values.
+    LibraryChange change;
+    change.settings = change.desktop = true;
+    edit([field, value](LibraryState& s) { s.settings.*field = value; }, std::move(change));
+  }
+  // The display now shows the work (and it counts as recently shown).
+  void noteShown(const std::string& displayID, const std::string& artworkID, Date when);
+  // Displays seen for the first time, framed like the main one (else fit).
+  void addDisplays(const std::vector<std::string>& displayIDs, const std::optional<std::string>& mainID);
+  void setDisplayFraming(const std::string& displayID, Framing framing);
 
   // "^([a-z]+:)?0x[0-9a-f]{40}$" after trimming and lowercasing; the
   // normalised contract, or nothing.
@@ -227,7 +273,8 @@ class AppModel final : public QObject {
   // ======================================================================
 
  signals:
-  void stateChanged();
+  // Edits of one turn of the event loop, reported together after it.
+  void libraryChanged(const tavolune::LibraryChange& change);
   void loadedChanged();
   void syncingWalletsChanged();
   void noticeChanged();
@@ -253,7 +300,22 @@ class AppModel final : public QObject {
                        std::function<void(AddWalletOutcome)> done);
   void resyncAfterContractChange(const Uuid& walletID, std::function<void()> done);
   void syncInTurn(std::shared_ptr<std::vector<Uuid>> ids, std::size_t next, std::function<void()> done);
-  void afterEdit(bool desktopReacts);
+  // Changes the library (see LibraryWriter::Patch for what the patch may
+  // depend on), keeps the listing, schedules the save and the series count
+  // and reports the change after this turn.
+  void edit(LibraryWriter::Patch patch, LibraryChange change);
+  // The journal and the change report of an edit already made on state_.
+  void edited(LibraryWriter::Patch patch, LibraryChange change);
+  void deliverChange();
+  void reportLater(LibraryChange change);
+  // Reports a change with no edit of its own, the desktop looking again.
+  void desktopLooksAgain(LibraryChange change);
+  // Every work of the series, changed in format.
+  LibraryChange seriesChange(const std::string& seriesKey) const;
+  void schedulePendingSeriesCount();
+  // Tests set up a library without operations (tests/support/SeedLibrary.hpp).
+  friend void seedLibrary(AppModel& model, LibraryWriter::Patch patch);
+  friend void seedDesktopChange(AppModel& model);
   void countPendingSeries();
   void countPool();
   void writeSave();
@@ -276,6 +338,8 @@ class AppModel final : public QObject {
   void finishRender(const std::string& key, QImage image);
 
   const Options options_;
+  // Workers' results come back through it; closed first in the destructor.
+  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
   LibraryState state_{};
   bool loaded_ = false;
   bool loading_ = false;
@@ -288,7 +352,9 @@ class AppModel final : public QObject {
   std::shared_ptr<MediaCache> cache_;
   ContentFetcher fetcher_;
   ImagePipeline images_;
-  std::function<void()> onLibraryChanged_;
+  mutable LibraryListing listing_;
+  LibraryChange pending_;  // reported at the end of this turn
+  bool deliveryPosted_ = false;
 
   std::unique_ptr<LibraryWriter> writer_;
   std::vector<LibraryWriter::Patch> journal_;  // edits since the last save

@@ -8,7 +8,6 @@
 #include "app/stage/OffscreenProbes.hpp"
 
 #include <QCoreApplication>
-#include <QPointer>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -72,26 +71,18 @@ void AppModel::profile(const Artwork& artwork, bool measureIfNeeded,
 void AppModel::finishProbe(const std::string& seriesKey, std::optional<RenderProfile> profile) {
   auto node = probing_.extract(seriesKey);
   if (profile) {
-    edit([seriesKey, p = *profile](LibraryState& s) {
-      s.renderProfiles.insert_or_assign(seriesKey, p);
-      s.touch();
-    });
-    scheduleSave();
-    schedulePendingSeriesCount();
+    edit([seriesKey, p = *profile](LibraryState& s) { s.renderProfiles.insert_or_assign(seriesKey, p); },
+         seriesChange(seriesKey));
   }
   if (node.empty()) return;
   for (auto& waiter : node.mapped()) waiter(profile);
 }
 
 void AppModel::remeasure(const Artwork& artwork, std::function<void()> done) {
-  edit([key = artwork.seriesKey()](LibraryState& s) {
-    s.renderProfiles.erase(key);
-    s.touch();
-  });
-  scheduleSave();
-  schedulePendingSeriesCount();
-  profile(artwork, true, [this, done = std::move(done)](const std::optional<RenderProfile>&) {
-    libraryChanged();
+  const std::string key = artwork.seriesKey();
+  edit([key](LibraryState& s) { s.renderProfiles.erase(key); }, seriesChange(key));
+  profile(artwork, true, [this, key, done = std::move(done)](const std::optional<RenderProfile>&) {
+    desktopLooksAgain(seriesChange(key));
     if (done) done();
   });
 }
@@ -134,7 +125,7 @@ void AppModel::finishAnalysis(std::function<void()> done) {
   analysisProgress_.reset();
   emit analysisProgressChanged();
   setAnalysisStopRequested(false);
-  libraryChanged();
+  desktopLooksAgain({});
   if (done) done();
 }
 
@@ -150,24 +141,42 @@ void AppModel::noteRatio(const Artwork& artwork, const QImage& image) {
 
 void AppModel::flushRatios() {
   if (pendingRatios_.empty()) return;
-  edit([batch = std::exchange(pendingRatios_, {})](LibraryState& s) {
-    for (const auto& [id, ratio] : batch) {
-      if (auto it = s.artworks.find(id); it != s.artworks.end()) it->second.aspectRatio = ratio;
-    }
-    s.touch();
-  });
-  scheduleSave();
-  schedulePendingSeriesCount();
+  auto batch = std::exchange(pendingRatios_, {});
+  LibraryChange change;
+  for (const auto& [id, ratio] : batch) change.note(id, LibraryChange::format);
+  edit(
+      [batch = std::move(batch)](LibraryState& s) {
+        for (const auto& [id, ratio] : batch) {
+          if (auto it = s.artworks.find(id); it != s.artworks.end()) it->second.aspectRatio = ratio;
+        }
+      },
+      std::move(change));
 }
 
 void AppModel::apply(std::unordered_map<std::string, double> ratios) {
-  edit([ratios = std::move(ratios)](LibraryState& s) {
-    for (const auto& [id, ratio] : ratios) {
-      auto it = s.artworks.find(id);
-      if (it != s.artworks.end() && !it->second.aspectRatio) it->second.aspectRatio = ratio;
-    }
-    s.touch();
-  });
+  LibraryChange change;
+  for (const auto& [id, ratio] : ratios) change.note(id, LibraryChange::format);
+  edit(
+      [ratios = std::move(ratios)](LibraryState& s) {
+        for (const auto& [id, ratio] : ratios) {
+          auto it = s.artworks.find(id);
+          if (it != s.artworks.end() && !it->second.aspectRatio) it->second.aspectRatio = ratio;
+        }
+      },
+      std::move(change));
+}
+
+LibraryChange AppModel::seriesChange(const std::string& seriesKey) const {
+  LibraryChange change;
+  for (const auto& [id, work] : state_.artworks) {
+    if (work.seriesKey() == seriesKey) change.note(id, LibraryChange::format);
+  }
+  return change;
+}
+
+void AppModel::desktopLooksAgain(LibraryChange change) {
+  change.desktop = true;
+  reportLater(std::move(change));
 }
 
 void AppModel::measureFormats(std::function<void()> done) {
@@ -196,12 +205,13 @@ void AppModel::startFormatFetches() {
       std::lock_guard lock(formatFetches_->mutex);
       ++formatFetches_->active;
     }
-    // The model waits for these in its destructor, so they may use it.
-    pool().start([this, work, count = formatFetches_, stop = formatStop_.get_token()] {
-      const QImage image = images_.image(work, formatThumbnailPixels, true, stop);
+    // The model waits for these in its destructor, so its pipeline outlives them.
+    pool().start([mailbox = mailbox_, self = this, images = &images_, work, count = formatFetches_,
+                  stop = formatStop_.get_token()] {
+      const QImage image = images->image(work, formatThumbnailPixels, true, stop);
       std::optional<double> ratio;
       if (!image.isNull() && image.height() >= 1) ratio = double(image.width()) / double(image.height());
-      QMetaObject::invokeMethod(this, [this, id = work.id, ratio] { formatFetched(id, ratio); }, Qt::QueuedConnection);
+      mailbox->post([self, id = work.id, ratio] { self->formatFetched(id, ratio); });
       std::lock_guard lock(count->mutex);
       if (--count->active == 0) count->idle.notify_all();
     });
@@ -209,8 +219,6 @@ void AppModel::startFormatFetches() {
   if (run.running == 0 && run.started == run.works.size()) {
     if (!run.batch.empty()) {
       apply(std::exchange(run.batch, {}));
-      scheduleSave();
-      schedulePendingSeriesCount();
     }
     auto finished = std::move(run.finished);
     formatRun_.reset();
@@ -229,8 +237,6 @@ void AppModel::formatFetched(const std::string& artworkID, std::optional<double>
   emit formatProgressChanged();
   if (run.batch.size() >= formatBatch) {
     apply(std::exchange(run.batch, {}));
-    scheduleSave();
-    schedulePendingSeriesCount();
   }
   startFormatFetches();
 }
@@ -274,9 +280,8 @@ void AppModel::renderedStill(const Artwork& artwork, QSizeF pixelSize, double sc
   const QSize pixels{int(w), int(h)};
   const std::string key = stillKey(artwork.id, pixels.width(), pixels.height());
   const std::string marker = emptyStillKey(artwork.id);
-  QPointer<AppModel> self(this);
-  pool().start([self, cache = cache_, artwork, pixels, scale, computeIfMissing, key, marker,
-                done = std::move(done)]() mutable {
+  pool().start([mailbox = mailbox_, self = this, cache = cache_, artwork, pixels, scale, computeIfMissing, key,
+                marker, done = std::move(done)]() mutable {
     QImage image;
     if (auto data = cache->data(key)) {
       image = ImagePipeline::decode(QByteArray(data->data(), qsizetype(data->size())), "image/png",
@@ -285,27 +290,23 @@ void AppModel::renderedStill(const Artwork& artwork, QSizeF pixelSize, double sc
       if (image.size() != pixels) image = QImage();
     }
     const bool marked = image.isNull() && computeIfMissing && cache->contains(marker);
-    QMetaObject::invokeMethod(
-        qApp,
-        [self, artwork, pixels, scale, computeIfMissing, key, marked, image, done = std::move(done)] {
-          if (!self) return;
-          if (!image.isNull() || !computeIfMissing || marked) return done(image);
-          auto& waiters = self->rendering_[key];
-          waiters.push_back(done);
-          if (waiters.size() == 1) self->renderStill(artwork, pixels, scale, key);
-        },
-        Qt::QueuedConnection);
+    mailbox->post([self, artwork, pixels, scale, computeIfMissing, key, marked, image, done = std::move(done)] {
+      if (!image.isNull() || !computeIfMissing || marked) return done(image);
+      auto& waiters = self->rendering_[key];
+      waiters.push_back(done);
+      if (waiters.size() == 1) self->renderStill(artwork, pixels, scale, key);
+    });
   });
 }
 
 void AppModel::renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key) {
-  QPointer<AppModel> self(this);
   probes().renderStill(artwork, pixels, scale, stillMaxWaitSeconds,
-                       [self, cache = cache_, pool = &pool(), id = artwork.id, pixels, key](ProbeService::Still still) {
-    if (!self) return;
+                       [mailbox = mailbox_, self = this, cache = cache_, pool = &pool(), id = artwork.id, pixels,
+                        key](ProbeService::Still still) {
+    if (!mailbox->isOpen()) return;
     if (still.image.isNull() || still.image.size() != pixels) return self->finishRender(key, {});
     // Judged and encoded off the GUI thread; answered once stored.
-    pool->start([self, cache, id, key, still = std::move(still)]() mutable {
+    pool->start([mailbox, self, cache, id, key, still = std::move(still)]() mutable {
       QImage image = std::move(still.image);
       if (WallpaperComposer::looksEmpty(WallpaperComposer::thumbprint(image))) {
         // Only a page that said it rendered, or sat blank with nothing left
@@ -318,8 +319,7 @@ void AppModel::renderStill(const Artwork& artwork, QSize pixels, double scale, c
       } else if (auto png = WallpaperComposer::pngData(image)) {
         cache->store(std::string_view(png->constData(), std::size_t(png->size())), key, std::string("image/png"));
       }
-      QMetaObject::invokeMethod(
-          qApp, [self, key, image] { if (self) self->finishRender(key, image); }, Qt::QueuedConnection);
+      mailbox->post([self, key, image] { self->finishRender(key, image); });
     });
   });
 }

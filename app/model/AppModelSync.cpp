@@ -3,8 +3,6 @@
 
 #include "app/qt/Convert.hpp"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QThreadPool>
 
@@ -21,9 +19,8 @@ std::string asciiLower(std::string s) {
 
 // Runs f on the model on the GUI thread, unless the model is gone by then.
 template <class F>
-void postTo(const QPointer<AppModel>& model, F f) {
-  QMetaObject::invokeMethod(
-      qApp, [model, f = std::move(f)]() mutable { if (model) f(*model); }, Qt::QueuedConnection);
+void postTo(const std::shared_ptr<ResultMailbox>& mailbox, AppModel* model, F f) {
+  mailbox->post([model, f = std::move(f)]() mutable { f(*model); });
 }
 
 }  // namespace
@@ -39,14 +36,14 @@ std::optional<std::string> AppModel::normalizedContract(const std::string& text)
 
 void AppModel::addWallet(std::string text, WalletRole role, std::function<void(AddWalletOutcome)> done) {
   if (!done) done = [](AddWalletOutcome) {};
-  QPointer<AppModel> self(this);
   AddressResolver resolver(options_.http, options_.resolver, {});
-  pool().start([self, text = std::move(text), role, done, resolver] {
+  pool().start([mailbox = mailbox_, self = this, text = std::move(text), role, done, resolver] {
     try {
       ResolvedAddress resolved = resolver.resolve(text);
-      postTo(self, [text, role, done, resolved](AppModel& m) { m.finishAddWallet(text, role, resolved, done); });
+      postTo(mailbox, self,
+             [text, role, done, resolved](AppModel& m) { m.finishAddWallet(text, role, resolved, done); });
     } catch (...) {
-      postTo(self, [done, error = std::current_exception()](AppModel&) { done({0, error}); });
+      postTo(mailbox, self, [done, error = std::current_exception()](AppModel&) { done({0, error}); });
     }
   });
 }
@@ -66,8 +63,9 @@ void AppModel::finishAddWallet(const std::string& text, WalletRole role, const R
 
   const Wallet wallet = Wallet::make(Uuid::random(), resolved.name.value_or(shortAddress(resolved.address)), text,
                                      resolved.address, resolved.name, resolved.family, std::nullopt, role);
-  edit([wallet](LibraryState& s) { s.wallets.push_back(wallet); });
-  afterEdit(false);
+  LibraryChange change;
+  change.wallets.insert(wallet.id);
+  edit([wallet](LibraryState& s) { s.wallets.push_back(wallet); }, std::move(change));
   sync(wallet.id, [this, id = wallet.id, done] { done({state_.count(LibraryFilter{.walletID = id}), {}}); });
 }
 
@@ -100,17 +98,16 @@ void AppModel::startSync(const Uuid& walletID) {
   SyncJob& job = jobs_.at(walletID);
   ++running_;
   job.started = true;
-  QPointer<AppModel> self(this);
   if (const Wallet* current = wallet(walletID)) {
     job.wallet = *current;  // as it is now, not as it was when queued
   } else {
-    postTo(self, [walletID](AppModel& m) { m.finishSync(walletID, {}); });
+    postTo(mailbox_, this, [walletID](AppModel& m) { m.finishSync(walletID, {}); });
     return;
   }
-  pool().start([self, walletID, wallet = job.wallet, stop = job.stop.get_token(), http = options_.http,
+  pool().start([mailbox = mailbox_, self = this, walletID, wallet = job.wallet, stop = job.stop.get_token(), http = options_.http,
                 indexer = options_.bitcoinIndexer, services = options_.services] {
     auto result = std::make_shared<SyncResult>(SyncEngine::standard(http, indexer, services).sync(wallet, stop));
-    postTo(self, [walletID, result](AppModel& m) { m.finishSync(walletID, std::move(*result)); });
+    postTo(mailbox, self, [walletID, result](AppModel& m) { m.finishSync(walletID, std::move(*result)); });
   });
 }
 
@@ -126,14 +123,17 @@ void AppModel::finishSync(const Uuid& walletID, SyncResult syncResult) {
     const Wallet after = *wallet(walletID);
     // The writer's copy gets the same merge and this wallet exactly as here
     // (the merge stamps the time of the sync).
-    journal_.push_back([result, walletID, after](LibraryState& s) {
-      s.apply(*result, walletID);
-      for (auto& w : s.wallets) {
-        if (w.id == walletID) w = after;
-      }
-    });
-    emit stateChanged();
-    afterEdit(!diff.added.empty() || !diff.removed.empty());
+    LibraryChange change = LibraryChange::all();
+    change.wallets.insert(walletID);
+    change.desktop = !diff.added.empty() || !diff.removed.empty();
+    edited(
+        [result, walletID, after](LibraryState& s) {
+          s.apply(*result, walletID);
+          for (auto& w : s.wallets) {
+            if (w.id == walletID) w = after;
+          }
+        },
+        std::move(change));
     if (!result->errors.empty() && result->owned.empty()) setNotice(job.wallet.label + ": " + result->errors.front());
 
     if (job.again) {
@@ -193,6 +193,13 @@ void AppModel::syncInTurn(std::shared_ptr<std::vector<Uuid>> ids, std::size_t ne
   sync(id, [this, ids, next, done] { syncInTurn(ids, next + 1, done); });
 }
 
+void AppModel::removeWallet(const Uuid& walletID) {
+  // Works only this wallet held go with it: the lists rebuild.
+  LibraryChange change = LibraryChange::all();
+  change.wallets.insert(walletID);
+  edit([walletID](LibraryState& s) { s.removeWallet(walletID); }, std::move(change));
+}
+
 // --- collection contracts ---
 
 void AppModel::addCollectionContract(const std::string& text, const Uuid& walletID, std::function<void()> done) {
@@ -202,26 +209,32 @@ void AppModel::addCollectionContract(const std::string& text, const Uuid& wallet
     if (done) done();
     return;
   }
-  edit([walletID, contract = *contract](LibraryState& s) {
-    for (auto& w : s.wallets) {
-      if (w.id != walletID) continue;
-      auto list = w.collectionContracts.value_or(std::vector<std::string>{});
-      if (std::find(list.begin(), list.end(), contract) == list.end()) list.push_back(contract);
-      w.collectionContracts = std::move(list);
-    }
-  });
-  afterEdit(false);
+  LibraryChange change;
+  change.wallets.insert(walletID);
+  edit(
+      [walletID, contract = *contract](LibraryState& s) {
+        for (auto& w : s.wallets) {
+          if (w.id != walletID) continue;
+          auto list = w.collectionContracts.value_or(std::vector<std::string>{});
+          if (std::find(list.begin(), list.end(), contract) == list.end()) list.push_back(contract);
+          w.collectionContracts = std::move(list);
+        }
+      },
+      std::move(change));
   resyncAfterContractChange(walletID, std::move(done));
 }
 
 void AppModel::removeCollectionContract(const std::string& contract, const Uuid& walletID,
                                         std::function<void()> done) {
-  edit([walletID, contract](LibraryState& s) {
-    for (auto& w : s.wallets) {
-      if (w.id == walletID && w.collectionContracts) std::erase(*w.collectionContracts, contract);
-    }
-  });
-  afterEdit(false);
+  LibraryChange change;
+  change.wallets.insert(walletID);
+  edit(
+      [walletID, contract](LibraryState& s) {
+        for (auto& w : s.wallets) {
+          if (w.id == walletID && w.collectionContracts) std::erase(*w.collectionContracts, contract);
+        }
+      },
+      std::move(change));
   resyncAfterContractChange(walletID, std::move(done));
 }
 

@@ -1,7 +1,5 @@
 #include "app/model/LoginItem.hpp"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <QThreadPool>
 
 #include <exception>
@@ -15,8 +13,9 @@ LoginItem::LoginItem(AutostartService& service, SystemLog& log, QThreadPool* poo
 }
 
 LoginItem::~LoginItem() {
-  std::unique_lock lock(jobsMutex_);
-  jobsDone_.wait(lock, [this] { return jobs_ == 0; });
+  mailbox_->close();
+  std::unique_lock lock(jobs_->mutex);
+  jobs_->done.wait(lock, [jobs = jobs_.get()] { return jobs->count == 0; });
 }
 
 void LoginItem::set(bool enabled) {
@@ -32,26 +31,21 @@ void LoginItem::set(bool enabled) {
 void LoginItem::refresh() { run({}); }
 
 void LoginItem::run(std::function<void()> change) {
-  QPointer<LoginItem> self(this);
   AutostartService* service = &service_;
   {
-    std::lock_guard lock(jobsMutex_);
-    ++jobs_;
+    std::lock_guard lock(jobs_->mutex);
+    ++jobs_->count;
   }
-  pool_->start([this, self, service, change = std::move(change)] {
+  // The service outlives the jobs: the destructor waits for them.
+  pool_->start([mailbox = mailbox_, self = this, jobs = jobs_, service, change = std::move(change)] {
     if (change) change();
     const LoginItemStatus status = service->status();
-    QMetaObject::invokeMethod(
-        qApp,
-        [self, status] {
-          if (!self) return;
-          self->status_ = status;
-          emit self->statusChanged();
-        },
-        Qt::QueuedConnection);
-    // Last: the destructor may run as soon as the count reaches zero.
-    std::lock_guard lock(jobsMutex_);
-    if (--jobs_ == 0) jobsDone_.notify_all();
+    mailbox->post([self, status] {
+      self->status_ = status;
+      emit self->statusChanged();
+    });
+    std::lock_guard lock(jobs->mutex);
+    if (--jobs->count == 0) jobs->done.notify_all();
   });
 }
 

@@ -5,11 +5,13 @@
 
 #include "app/platform/AutostartService.hpp"
 #include "app/platform/SystemLog.hpp"
+#include "app/qt/ResultMailbox.hpp"
 
 #include <QObject>
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class QThreadPool;
@@ -43,9 +45,14 @@ class LoginItem final : public QObject {
   SystemLog& log_;
   QThreadPool* pool_;
   LoginItemStatus status_ = LoginItemStatus::notRegistered;
-  std::mutex jobsMutex_;
-  std::condition_variable jobsDone_;
-  int jobs_ = 0;
+  // Jobs under way, shared with the workers so that none of them holds this.
+  struct Jobs {
+    std::mutex mutex;
+    std::condition_variable done;
+    int count = 0;
+  };
+  std::shared_ptr<Jobs> jobs_ = std::make_shared<Jobs>();
+  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
 };
 
 }  // namespace tavolune

@@ -190,9 +190,7 @@ void OnboardingView::setFound(std::size_t n) {
 }
 
 void OnboardingView::finish() {
-  model_.edit([](LibraryState& s) { s.settings.hasCompletedOnboarding = true; });
-  model_.scheduleSave();
-  model_.schedulePendingSeriesCount();
+  model_.setSetting(&AppSettings::hasCompletedOnboarding, true);
   login_.set(openAtLogin());
   if (desktop_.refreshScreens) desktop_.refreshScreens(true);
   std::vector<std::string> keys = desktop_.targetKeys ? desktop_.targetKeys(std::nullopt) : std::vector<std::string>{};

@@ -69,7 +69,9 @@ void ScreenSaver::start() {
   });
   // Windows placed for displays that moved or went away.
   connect(&services_.displays, &DisplaySource::displaysChanged, this, &ScreenSaver::dismiss);
-  connect(&model_, &AppModel::stateChanged, this, &ScreenSaver::delaySettingChanged);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.settings) delaySettingChanged();
+  });
   delaySettingChanged();
 }
 

@@ -62,7 +62,9 @@ DisplaySettings::DisplaySettings(AppModel& model, DesktopController& desktop, QW
   column->addWidget(frames_);
   column->addStretch();
 
-  connect(&model_, &AppModel::stateChanged, this, &DisplaySettings::load);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.settings || change.displays) load();
+  });
   connect(&desktop_, &DesktopController::screensChanged, this, &DisplaySettings::load);
   load();
 }

@@ -57,7 +57,9 @@ FramesSettings::FramesSettings(AppModel& model, QWidget* parent)
   strip->setFixedHeight(row->sizeHint().height());
   section_->addRow(strip);
 
-  connect(&model_, &AppModel::stateChanged, this, &FramesSettings::load);
+  connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    if (change.settings) load();
+  });
   load();
 }
 

@@ -39,7 +39,10 @@ GeneralSettings::GeneralSettings(const SettingsServices& services, QWidget* pare
   column->addStretch();
 
   AppModel& model = services_.model;
-  connect(&model, &AppModel::stateChanged, this, &GeneralSettings::load);
+  connect(&model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    // The rotation footer counts My Selection.
+    if (change.settings || change.anyArtwork(LibraryChange::selection)) load();
+  });
   connect(&services_.desktop, &DesktopController::screensChanged, this, &GeneralSettings::load);
   connect(&services_.login, &LoginItem::statusChanged, this, &GeneralSettings::loadLogin);
   connect(&model, &AppModel::analysisProgressChanged, this, &GeneralSettings::loadAnalysis);

@@ -75,7 +75,10 @@ ScreenSaverSettings::ScreenSaverSettings(const SettingsServices& services, QWidg
   column->addWidget(second);
   column->addStretch();
 
-  connect(&services_.model, &AppModel::stateChanged, this, &ScreenSaverSettings::load);
+  connect(&services_.model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
+    // The preview shows a work of the pool.
+    if (change.settings || change.desktop) load();
+  });
   load();
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 // The one write path of the settings window: a setting changed by the user
-// is written into the library as one state change, then the save and the
-// unmeasured-series count are scheduled and the desktop is told (when it
-// has started). Controls call it only on a user's action, never while
+// is one operation of the app model, which saves and tells the desktop.
+// Controls call it only on a user's action, never while
 // loading their values. GUI thread only.
 
 #include "app/model/AppModel.hpp"
@@ -12,11 +11,7 @@ namespace tavolune {
 
 template <class T>
 void setting(AppModel& model, T AppSettings::*field, T value) {
-  // The patch runs again on the writer's copy: it captures only values.
-  model.edit([field, value](LibraryState& state) { state.settings.*field = value; });
-  model.scheduleSave();
-  model.schedulePendingSeriesCount();
-  model.libraryChanged();
+  model.setSetting(field, value);
 }
 
 }  // namespace tavolune

@@ -2,6 +2,7 @@
 #include "bench/app/BenchApplication.hpp"
 #include "core/persistence/LibraryStore.hpp"
 #include "tests/support/LoopbackServer.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -86,7 +87,7 @@ void BM_SaveSnapshot(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     hidden = !hidden;
-    model->edit([id, hidden](LibraryState& s) {
+    seedLibrary(*model, [id, hidden](LibraryState& s) {
       if (hidden) s.hiddenArtworks.insert(id);
       else s.hiddenArtworks.erase(id);
     });
@@ -105,7 +106,9 @@ void BM_SetHidden(benchmark::State& state) {
   BenchFolder folder(static_cast<std::size_t>(state.range(0)));
   auto model = loadedModel(folder);
   int changes = 0;
-  model->setOnLibraryChanged([&] { ++changes; });
+  QObject::connect(model.get(), &AppModel::libraryChanged, [&](const LibraryChange& change) {
+    if (change.desktop) ++changes;
+  });
   const std::string id = model->state().artworks.begin()->first;
   bool hidden = false;
   for (auto _ : state) {
@@ -159,7 +162,7 @@ void BM_ApplySync(benchmark::State& state) {
   longestStall([&] { return model->isLoaded(); });
   const Wallet tezos = Wallet::make(Uuid::random(), "Tez", "tz1VSUr8wwNhLAzempoch5d6hLRiTh8Cjcjb",
                                     "tz1VSUr8wwNhLAzempoch5d6hLRiTh8Cjcjb", std::nullopt, ChainFamily::tezos);
-  model->edit([tezos](LibraryState& s) { s.wallets.push_back(tezos); });
+  seedLibrary(*model, [tezos](LibraryState& s) { s.wallets.push_back(tezos); });
   bool synced = false;
   model->sync(tezos.id, [&] { synced = true; });
   longestStall([&] { return synced; });

@@ -8,6 +8,7 @@
 #include "app/model/AppModel.hpp"
 #include "bench/app/BenchApplication.hpp"
 #include "tests/app/desktop/DesktopFakes.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
@@ -71,7 +72,7 @@ struct DesktopBenchRig : testsupport::DesktopFakes {
     model = std::make_unique<AppModel>(o);
     model->load();
     spinUntil([this] { return model->isLoaded(); });
-    model->edit([](LibraryState& s) { s.settings.rotationOrder = PlaybackOrder::sequential; });
+    seedLibrary(*model, [](LibraryState& s) { s.settings.rotationOrder = PlaybackOrder::sequential; });
   }
   ~DesktopBenchRig() {
     controller.reset();
@@ -87,7 +88,7 @@ struct DesktopBenchRig : testsupport::DesktopFakes {
     Artwork a = Artwork::make({.chain = Chain::tezos, .contract = "KT1Bench", .tokenId = token, .title = "Work " + token,
                                .mediaKind = kind, .imageURI = "https://media.test/" + token});
     model->cache().store(std::string_view(bytes.constData(), std::size_t(bytes.size())), *a.imageURI, mime);
-    model->edit([a, w = wallet](LibraryState& s) {
+    seedLibrary(*model, [a, w = wallet](LibraryState& s) {
       s.artworks[a.id] = a;
       s.ownerships[w][a.id] = 1;
       s.touch();

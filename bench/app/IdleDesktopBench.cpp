@@ -12,6 +12,7 @@
 #include "tests/support/TinyGif.hpp"
 #include "tests/support/fakes/FakeActiveWindow.hpp"
 #include "tests/support/fakes/FakeDisplayInhibitors.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QBuffer>
 #include <QEvent>
@@ -83,7 +84,7 @@ void idleDesktop(benchmark::State& state, bool withLive) {
       image.save(&buffer, "png");
       model.cache().store(std::string_view(png.constData(), std::size_t(png.size())), *a.imageURI, "image/png");
     }
-    model.edit([a, wallet, live, i](LibraryState& s) {
+    seedLibrary(model, [a, wallet, live, i](LibraryState& s) {
       s.artworks[a.id] = a;
       s.ownerships[wallet][a.id] = 1;
       if (live) s.animatedArtworks.insert(a.id);

@@ -5,6 +5,7 @@
 #include "tests/support/fakes/FakeImageSource.hpp"
 
 #include "bench/app/BenchApplication.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -62,7 +63,7 @@ void BM_LargePreviewStep(benchmark::State& state) {
       windowState.listed.push_back(works.back().id);
     }
     source->setLatency(std::chrono::milliseconds(200));
-    model.edit([&](LibraryState& s) {
+    seedLibrary(model, [&](LibraryState& s) {
       s.wallets.push_back(owner);
       for (const auto& a : works) {
         s.artworks[a.id] = a;

@@ -6,6 +6,7 @@
 #include "core/persistence/LibraryStore.hpp"
 
 #include "bench/app/BenchApplication.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -61,7 +62,7 @@ void openAndClose(benchmark::State& state, bool freshRevision) {
   for (auto _ : state) {
     if (freshRevision) {
       state.PauseTiming();
-      library.model->edit([](LibraryState&) {});
+      seedLibrary(*library.model, [](LibraryState&) {});
       state.ResumeTiming();
     }
     QWidget* window = windows.showLibrary();

@@ -23,6 +23,7 @@
 #include "tests/support/fakes/FakeWallpaperBackend.hpp"
 #include "tests/support/fakes/FakeWindowCoverage.hpp"
 #include "tests/support/fakes/FakeWorkspaceWatch.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
@@ -50,7 +51,7 @@ struct PopoverBench {
     library.onDesktop.clear();
     const std::string shown = library.desktopPool().front()->id;
     library.screens["display-1"].currentArtworkID = shown;
-    model->edit([library = std::move(library)](LibraryState& s) { s = library; });
+    seedLibrary(*model, [library = std::move(library)](LibraryState& s) { s = library; });
     Display d;
     d.key = "display-1";
     d.number = 1;
@@ -106,14 +107,14 @@ void BM_PopoverModelChange(benchmark::State& state) {
   bool flip = false;
   for (auto _ : state) {
     flip = !flip;
-    model.edit([flip](LibraryState& s) { s.settings.rotationInterval = flip ? 1800 : 3600; });
+    seedLibrary(model, [flip](LibraryState& s) { s.settings.rotationInterval = flip ? 1800 : 3600; });
   }
   if (content.refreshCount() - before != int(state.iterations())) state.SkipWithError("the popover did not follow");
 
   const std::string hidden = model.state().desktopPool().back()->id;
   QElapsedTimer poolChange;
   poolChange.start();
-  model.edit([hidden](LibraryState& s) { s.hiddenArtworks.insert(hidden); });
+  seedLibrary(model, [hidden](LibraryState& s) { s.hiddenArtworks.insert(hidden); });
   state.counters["pool_change_ms"] = double(poolChange.nsecsElapsed()) / 1e6;
   content.hide();
 }

@@ -8,6 +8,7 @@
 #include "app/stage/LayoutProbe.hpp"
 #include "bench/app/WebBench.hpp"
 #include "tests/app/stage/StageFixture.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QApplication>
 #include <QBuffer>
@@ -198,7 +199,7 @@ void BM_MeasureFormats(benchmark::State& state) {
     model.load();
     waitUntil([&] { return model.isLoaded(); }, 10'000);
     const Wallet w = Wallet::make(Uuid::random(), "w", "0xabc", "0xabc", std::nullopt, ChainFamily::evm);
-    model.edit([w, count](LibraryState& s) {
+    seedLibrary(model, [w, count](LibraryState& s) {
       s.wallets.push_back(w);
       for (std::size_t i = 0; i < count; ++i) {
         Artwork a = Artwork::make({.chain = Chain::ethereum, .contract = "0xbench", .tokenId = std::to_string(i),
@@ -210,7 +211,7 @@ void BM_MeasureFormats(benchmark::State& state) {
       s.touch();
     });
     int edits = 0;
-    QObject::connect(&model, &AppModel::stateChanged, &model, [&] { ++edits; });
+    QObject::connect(&model, &AppModel::libraryChanged, &model, [&] { ++edits; });
     bool done = false;
     state.ResumeTiming();
     model.measureFormats([&] { done = true; });

@@ -20,6 +20,7 @@
 #include "tests/support/fakes/FakePowerSources.hpp"
 #include "tests/support/fakes/FakeSessionWatch.hpp"
 #include "tests/support/fakes/FakeWindowCoverage.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -76,7 +77,7 @@ struct SaverBench {
       image.fill(QColor(20 + 10 * i, 80, 120));
       media->serve(*a.imageURI, image);
       (void)pipeline.image(a, ScreenSaver::stillPixels, false);  // into the memory cache
-      model->edit([a, wallet](LibraryState& s) {
+      seedLibrary(*model, [a, wallet](LibraryState& s) {
         s.artworks[a.id] = a;
         s.ownerships[wallet][a.id] = 1;
         s.settings.screenSaverDelay = 300;

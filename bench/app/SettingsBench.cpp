@@ -25,6 +25,7 @@
 #include "tests/support/fakes/FakeWallpaperBackend.hpp"
 #include "tests/support/fakes/FakeWindowCoverage.hpp"
 #include "tests/support/fakes/FakeWorkspaceWatch.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -75,7 +76,7 @@ struct Desk {
                                      .mediaKind = MediaKind::image, .imageURI = "https://media.test/1.jpg"});
     model->cache().store(std::string_view(jpeg.constData(), std::size_t(jpeg.size())), *a.imageURI, "image/jpeg");
     const Uuid wallet = Uuid::random();
-    model->edit([a, wallet](LibraryState& s) {
+    seedLibrary(*model, [a, wallet](LibraryState& s) {
       s.artworks[a.id] = a;
       s.ownerships[wallet][a.id] = 1;
       s.touch();
@@ -94,9 +95,8 @@ struct Desk {
     login = std::make_unique<LoginItem>(autostart, log);
     waitFor([&] { controller->start(); });
     settle();
-    model->setOnLibraryChanged([this] {
-      ++libraryChanges;
-      controller->libraryChanged();
+    QObject::connect(model.get(), &AppModel::libraryChanged, [this](const LibraryChange& change) {
+      if (change.desktop) ++libraryChanges;
     });
   }
 

@@ -1,6 +1,7 @@
 #include "core/model/LibraryListing.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -56,51 +57,100 @@ void LibraryListing::build(const LibraryState& s) {
   works_.reserve(ordered.size());
   inCollection_.resize(ordered.size());
   inWorks_.resize(ordered.size());
+  seriesKeys_.resize(ordered.size());
   for (std::uint32_t p = 0; p < ordered.size(); ++p) {
     works_.push_back(Work::describe(s, *ordered[p], {.shape = true, .searchText = true}));
-    add(all_, works_.back());
+    if (ordered[p]->mediaKind == MediaKind::generative) seriesKeys_[p] = ordered[p]->seriesKey();
   }
   for (std::uint32_t slot = 0; slot < owned.size(); ++slot) {
     const std::uint32_t p = positionOfSlot[slot];
     inCollection_[p] = collected[slot] != 0;
     inWorks_[p] = made[slot] != 0;
-    if (collected[slot]) add(collection_, works_[p]);
-    if (made[slot]) add(artistWorks_, works_[p]);
   }
   for (auto& h : holders_) {
     for (auto& p : h.positions) p = positionOfSlot[p];
     std::sort(h.positions.begin(), h.positions.end());
+  }
+  positionOf_ = std::move(slotOf);
+  tally();
+  listOrdered(s);
+  listUnmeasured(s);
+}
+
+void LibraryListing::tally() {
+  for (Tally* t : {&all_, &collection_, &artistWorks_}) std::fill(&(*t)[0][0], &(*t)[0][0] + 4, 0);
+  for (std::uint32_t p = 0; p < works_.size(); ++p) {
+    add(all_, works_[p]);
+    if (inCollection_[p]) add(collection_, works_[p]);
+    if (inWorks_[p]) add(artistWorks_, works_[p]);
+  }
+  for (auto& h : holders_) {
+    std::fill(&h.tally[0][0], &h.tally[0][0] + 4, 0);
     for (auto p : h.positions) add(h.tally, works_[p]);
   }
+}
 
+std::uint32_t LibraryListing::position(const LibraryState& s, const std::string& id) const {
+  auto it = s.artworks.find(id);
+  if (it == s.artworks.end()) return absent;
+  auto found = positionOf_.find(&it->second);
+  return found == positionOf_.end() ? absent : found->second;
+}
+
+void LibraryListing::listOrdered(const LibraryState& s) {
   auto positions = [&](const std::vector<std::string>& ids) {
     std::vector<std::uint32_t> out;
     out.reserve(ids.size());
-    for (const auto& id : ids) {
-      auto it = s.artworks.find(id);
-      auto slot = it == s.artworks.end() ? slotOf.end() : slotOf.find(&it->second);
-      out.push_back(slot == slotOf.end() ? absent : slot->second);
-    }
+    for (const auto& id : ids) out.push_back(position(s, id));
     return out;
   };
+  exhibitions_.clear();
   for (const auto& e : s.exhibitions) exhibitions_.emplace_back(e.id, positions(e.artworkIDs));
   recent_ = positions(s.recentlyShown);
+  activeExhibition_ = s.activeExhibition;
+}
 
+void LibraryListing::listUnmeasured(const LibraryState& s) {
   // One work per series still to be measured, those in the selection first.
-  std::unordered_set<std::string> series;
+  unmeasured_.clear();
+  std::unordered_set<std::string_view> series;
   std::vector<const Artwork*> rest;
-  for (const auto& w : works_) {
-    const Artwork& a = *w.artwork;
-    if (a.mediaKind != MediaKind::generative || w.hiddenOrSpam) continue;
-    std::string key = a.seriesKey();
-    if (s.renderProfiles.contains(key) || !series.insert(std::move(key)).second) continue;
-    (w.onDesktop ? unmeasured_ : rest).push_back(&a);
+  for (std::uint32_t p = 0; p < works_.size(); ++p) {
+    const Work& w = works_[p];
+    if (w.artwork->mediaKind != MediaKind::generative || w.hiddenOrSpam) continue;
+    const std::string& key = seriesKeys_[p];
+    if (s.renderProfiles.contains(key) || !series.insert(key).second) continue;
+    (w.onDesktop ? unmeasured_ : rest).push_back(w.artwork);
   }
   unmeasured_.insert(unmeasured_.end(), rest.begin(), rest.end());
 }
 
+void LibraryListing::amend(const LibraryState& s, const std::vector<std::string>& changed, bool shapes) {
+  state_ = &s;
+  revision_ = s.revision();
+  bool marks = false;
+  for (const auto& id : changed) {
+    const std::uint32_t p = position(s, id);
+    if (p == absent) continue;
+    Work& w = works_[p];
+    const Work fresh = Work::describe(s, *w.artwork, {.shape = shapes, .searchText = false});
+    w.hiddenOrSpam = fresh.hiddenOrSpam;
+    w.onDesktop = fresh.onDesktop;
+    if (shapes) w.shape = fresh.shape;
+    marks = true;
+  }
+  listOrdered(s);
+  if (!marks) return;
+  tally();
+  listUnmeasured(s);
+}
+
 const LibraryListing& LibraryListing::update(const LibraryState& state) {
-  if (!isCurrent(state)) *this = LibraryListing(state);
+  if (!isCurrent(state)) {
+    const std::size_t rebuilds = rebuilds_;
+    *this = LibraryListing(state);
+    rebuilds_ = rebuilds + 1;
+  }
   return *this;
 }
 

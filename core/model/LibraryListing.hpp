@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,15 @@ class LibraryListing {
 
   // This listing, rebuilt first when it is not the listing of state.
   const LibraryListing& update(const LibraryState& state);
+  // How many times update() rebuilt this listing.
+  std::size_t rebuilds() const { return rebuilds_; }
+  // Brings the listing of the state's previous revision up to date in
+  // place after an edit that added or removed no work and changed only how
+  // the named works are marked (hidden, My Selection, format) and the
+  // ordered lists (exhibitions, recently shown, the active exhibition).
+  // Anything else needs a new listing. shapes: the works' formats or turns
+  // changed too.
+  void amend(const LibraryState& state, const std::vector<std::string>& changed, bool shapes = true);
   bool isCurrent(const LibraryState& state) const {
     return state_ == &state && revision_ == state.revision();
   }
@@ -89,6 +99,10 @@ class LibraryListing {
   static constexpr std::uint32_t absent = UINT32_MAX;
 
   void build(const LibraryState& state);
+  void tally();
+  void listOrdered(const LibraryState& state);
+  void listUnmeasured(const LibraryState& state);
+  std::uint32_t position(const LibraryState& state, const std::string& id) const;
   const Holder* holder(const Uuid& wallet) const;
   // Calls visit(work) for each match in the filter's order.
   template <class Visit>
@@ -101,6 +115,8 @@ class LibraryListing {
   std::vector<Work> works_{};
   std::vector<bool> inCollection_{};  // by position
   std::vector<bool> inWorks_{};
+  std::vector<std::string> seriesKeys_{};  // by position; generative works only
+  std::unordered_map<const Artwork*, std::uint32_t> positionOf_{};
   std::vector<Holder> holders_{};     // in ownerships order
   std::vector<std::pair<Uuid, std::vector<std::uint32_t>>> exhibitions_{};  // positions or absent
   std::vector<std::uint32_t> recent_{};  // positions or absent
@@ -109,6 +125,7 @@ class LibraryListing {
   Tally collection_{};
   Tally artistWorks_{};
   std::vector<const Artwork*> unmeasured_{};
+  std::size_t rebuilds_ = 0;
 };
 
 }  // namespace tavolune

@@ -3,6 +3,7 @@
 #include "app/desktop/CartelPanel.hpp"
 #include "app/desktop/StageWindow.hpp"
 #include "app/stage/ArtStageView.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QTest>
 
@@ -20,7 +21,7 @@ struct Live : ::testing::Test {
   Artwork gif = [this] {
     // Its bytes are a PNG: the stage fails to read it, the still pass does not.
     Artwork a = rig.addWork("1");
-    rig.model->edit([id = a.id](LibraryState& s) {
+    seedLibrary(*rig.model, [id = a.id](LibraryState& s) {
       s.artworks[id].mime = "image/gif";
       s.animatedArtworks.insert(id);
       s.touch();
@@ -67,13 +68,13 @@ TEST_F(Live, ALiveWorkRunsInADesktopWindowAboveItsStill) {
   EXPECT_EQ(status.count(), 0);
 
   // A quarter turn makes it a still: the window goes.
-  rig.model->edit([id = gif.id](LibraryState& s) { s.rotations[id] = 1; });
-  rig.model->libraryChanged();
+  seedLibrary(*rig.model, [id = gif.id](LibraryState& s) { s.rotations[id] = 1; });
+  seedDesktopChange(*rig.model);
   EXPECT_FALSE(c.liveWindow(A));
 
   // Back live, then the display vanishes: window and label close.
-  rig.model->edit([id = gif.id](LibraryState& s) { s.rotations[id] = 0; });
-  rig.model->libraryChanged();
+  seedLibrary(*rig.model, [id = gif.id](LibraryState& s) { s.rotations[id] = 0; });
+  seedDesktopChange(*rig.model);
   ASSERT_TRUE(c.liveWindow(A));
   ASSERT_TRUE(c.cartel(A));
   rig.displays.set({});
@@ -102,12 +103,12 @@ TEST_F(Live, TheLabelFollowsItsMode) {
   QSignalSpy out(c.cartel(A), &CartelPanel::orderedOut);
   ASSERT_TRUE(out.wait(3000));
 
-  rig.model->edit([](LibraryState& s) { s.settings.cartelMode = CartelMode::always; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.cartelMode = CartelMode::always; });
   c.next(A);
   EXPECT_FALSE(c.cartel(A)->fadeOutPending());
   EXPECT_TRUE(c.cartel(A)->isVisible());
 
-  rig.model->edit([](LibraryState& s) { s.settings.cartelMode = CartelMode::never; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.cartelMode = CartelMode::never; });
   c.next(A);
   ASSERT_TRUE(out.wait(3000));  // the shown panel fades out
   EXPECT_FALSE(c.cartel(A)->isVisible());
@@ -122,13 +123,13 @@ TEST_F(Live, ARatioLearntLaterRendersTheDisplayAgain) {
   auto& c = start();
   c.show(still, A);
   const auto generation = c.renderGeneration(A);
-  rig.model->libraryChanged();
+  seedDesktopChange(*rig.model);
   EXPECT_EQ(c.renderGeneration(A), generation);  // nothing changed
-  rig.model->edit([id = still.id](LibraryState& s) {
+  seedLibrary(*rig.model, [id = still.id](LibraryState& s) {
     s.artworks[id].aspectRatio = 0.5;
     s.touch();
   });
-  rig.model->libraryChanged();
+  seedDesktopChange(*rig.model);
   EXPECT_EQ(c.renderGeneration(A), generation + 1);
 }
 

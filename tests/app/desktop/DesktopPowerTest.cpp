@@ -2,6 +2,7 @@
 #include "tests/support/TinyGif.hpp"
 
 #include "app/stage/ArtStageView.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QTest>
 
@@ -33,7 +34,7 @@ struct Power : ::testing::Test {
     Artwork a = rig.addWork(token);
     rig.model->cache().store(readable ? testsupport::tinyGif() : std::string("not a picture"), *a.imageURI,
                              "image/gif");
-    rig.model->edit([id = a.id](LibraryState& s) {
+    seedLibrary(*rig.model, [id = a.id](LibraryState& s) {
       s.artworks[id].mime = "image/gif";
       s.animatedArtworks.insert(id);
       s.touch();
@@ -282,7 +283,7 @@ TEST_F(Power, TheStatusLineNamesTheMainDisplaysState) {
       {video.id, AnimationPolicy::selected, true, 0, false, {}, "Live · 30 fps"},
   };
   for (const auto& row : rows) {
-    rig.model->edit([row, key = A.toStdString()](LibraryState& s) {
+    seedLibrary(*rig.model, [row, key = A.toStdString()](LibraryState& s) {
       s.screens[key].currentArtworkID = row.work;
       s.settings.animation = row.animation;
       s.animatedArtworks.clear();

@@ -9,6 +9,7 @@
 #include "tests/app/desktop/DesktopFakes.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
 #include "tests/support/fakes/FakeProbeService.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -57,7 +58,7 @@ struct DesktopRig : DesktopFakes {
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();
     EXPECT_TRUE(loaded.wait(5000));
-    model->edit([w = wallet](LibraryState& s) {
+    seedLibrary(*model, [w = wallet](LibraryState& s) {
       s.wallets.push_back(Wallet::make(w, "Mine", "tz1", "tz1", std::nullopt, ChainFamily::tezos));
       s.settings.rotationOrder = PlaybackOrder::sequential;
     });
@@ -96,7 +97,7 @@ struct DesktopRig : DesktopFakes {
     image.fill(colour);
     const QByteArray png = FakeImageSource::png(image);
     model->cache().store(std::string_view(png.constData(), std::size_t(png.size())), *a.imageURI, "image/png");
-    model->edit([a, w = wallet](LibraryState& s) {
+    seedLibrary(*model, [a, w = wallet](LibraryState& s) {
       s.artworks[a.id] = a;
       s.ownerships[w][a.id] = 1;
       s.touch();

@@ -2,6 +2,7 @@
 
 #include "app/desktop/CartelPanel.hpp"
 #include "app/desktop/StageWindow.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 namespace tavolune {
 namespace {
@@ -24,7 +25,7 @@ struct Rotating : ::testing::Test {
     return c;
   }
   void setLastChange(const QString& key, Date when) {
-    rig.model->edit([k = key.toStdString(), when](LibraryState& s) {
+    seedLibrary(*rig.model, [k = key.toStdString(), when](LibraryState& s) {
       s.screens[k].lastChange = when;
       s.touch();
     });
@@ -60,7 +61,7 @@ TEST_F(Rotating, StartShowsTheFirstWorkAndTheTickAdvancesOnlyDueDisplays) {
 
 TEST_F(Rotating, SameWorkOnAllDisplaysMovesEveryDisplayOnce) {
   auto& c = startOn({makeDisplay(A, 1, true), makeDisplay(B, 2, false)});
-  rig.model->edit([](LibraryState& s) { s.settings.sameArtworkOnAllScreens = true; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.sameArtworkOnAllScreens = true; });
   setLastChange(A, rig.clock - 4000s);
   setLastChange(B, rig.clock - 4000s);
   c.tick();
@@ -90,7 +91,7 @@ TEST_F(Rotating, GoingBackWalksTheHistoryAndThenThePool) {
 TEST_F(Rotating, UpcomingIsTakenOnlyWhileInThePool) {
   auto& c = startOn({makeDisplay(A, 1, true)});
   auto generative = rig.addWork("0", MediaKind::generative);  // sorts first
-  rig.model->edit([](LibraryState& s) { s.screens["display-1"].currentArtworkID = std::nullopt; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.screens["display-1"].currentArtworkID = std::nullopt; });
   c.next(A);
   EXPECT_EQ(rig.current(A), generative.id);
   ASSERT_TRUE(rig.waitApplied(A));
@@ -125,20 +126,20 @@ TEST_F(Rotating, LibraryChangesAdvanceOnlyTheDisplayThatLostItsWork) {
   EXPECT_TRUE(c.history(B).empty());  // show leaves the history alone
   const auto genA = c.renderGeneration(A), genB = c.renderGeneration(B);
   rig.model->setHidden({w1.id}, true);
-  rig.model->libraryChanged();
+  seedDesktopChange(*rig.model);
   EXPECT_EQ(rig.current(A), w2.id);
   EXPECT_GT(c.renderGeneration(A), genA);
   EXPECT_EQ(rig.current(B), w2.id);
   EXPECT_EQ(c.renderGeneration(B), genB);  // nothing it shows changed
 
   // A quarter turn changes what B shows: rendered again.
-  rig.model->edit([id = w2.id](LibraryState& s) { s.rotations[id] = 1; });
-  rig.model->libraryChanged();
+  seedLibrary(*rig.model, [id = w2.id](LibraryState& s) { s.rotations[id] = 1; });
+  seedDesktopChange(*rig.model);
   EXPECT_EQ(c.renderGeneration(B), genB + 1);
 }
 
 TEST_F(Rotating, NewDisplaysTakeTheMainFramingAndGoneOnesLoseTheirWindows) {
-  rig.model->edit([](LibraryState& s) {
+  seedLibrary(*rig.model, [](LibraryState& s) {
     s.screens["display-1"] = ScreenConfig(Framing::fill);
     s.animatedArtworks.clear();
   });
@@ -161,7 +162,7 @@ TEST_F(Rotating, PlayShowsTheExhibitionsFirstWorkEverywhere) {
   auto& c = startOn({makeDisplay(A, 1, true), makeDisplay(B, 2, false)});
   const Exhibition late{Uuid::random(), "Late", {w3.id}};
   const Uuid id = late.id;
-  rig.model->edit([late](LibraryState& s) {
+  seedLibrary(*rig.model, [late](LibraryState& s) {
     s.exhibitions.push_back(late);
     s.touch();
   });

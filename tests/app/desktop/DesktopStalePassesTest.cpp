@@ -1,6 +1,7 @@
 #include "tests/app/desktop/DesktopRig.hpp"
 #include "app/stage/ArtStageView.hpp"
 #include "tests/support/LoopbackServer.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QSemaphore>
 #include <QTest>
@@ -139,7 +140,7 @@ TEST(DesktopStalePasses, ANewerRenderCancelsTheFetch) {
   const auto quick = rig.addWork("1");
   Artwork slow = Artwork::make({.chain = Chain::tezos, .contract = "KT1Desk", .tokenId = "2", .title = "Slow",
                                 .mediaKind = MediaKind::image, .imageURI = "ipfs://QmSlow"});
-  rig.model->edit([slow, quick, w = rig.wallet](LibraryState& s) {
+  seedLibrary(*rig.model, [slow, quick, w = rig.wallet](LibraryState& s) {
     s.artworks[slow.id] = slow;
     s.ownerships[w][slow.id] = 1;
     s.screens["display-1"].currentArtworkID = quick.id;
@@ -192,7 +193,7 @@ TEST(DesktopStalePasses, AFailedStageGetsThePlaceholderToo) {
   DesktopRig rig;
   // Its video is nowhere to be had: the stage fails; its image is in the cache.
   Artwork video = rig.addWork("1", MediaKind::video);
-  rig.model->edit([id = video.id](LibraryState& s) {
+  seedLibrary(*rig.model, [id = video.id](LibraryState& s) {
     s.artworks[id].animationURI = "ipfs://QmNowhere";
     s.animatedArtworks.insert(id);
     s.touch();

@@ -5,6 +5,7 @@
 #include "app/inspector/FormatInfo.hpp"
 #include "app/inspector/InspectorSection.hpp"
 #include "tests/app/inspector/InspectorRig.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -127,15 +128,18 @@ TEST_F(ArtworkDetailTest, QuarterTurnsWrapAroundZero) {
   auto detail = open(a);
   EXPECT_EQ(detail->rotationLabel().text(), "0°");
   detail->rotateLeftButton().click();
+  deliverChanges(*model);
   EXPECT_EQ(model->state().rotations.at(a.id), 3);
   EXPECT_EQ(detail->rotationLabel().text(), "270°");
   detail->rotateRightButton().click();
+  deliverChanges(*model);
   // Back at zero the entry goes rather than storing 0.
   EXPECT_FALSE(model->state().rotations.contains(a.id));
   EXPECT_EQ(detail->rotationLabel().text(), "0°");
   detail->rotateRightButton().click();
+  deliverChanges(*model);
   EXPECT_EQ(model->state().rotations.at(a.id), 1);
-  EXPECT_EQ(libraryChangedCalls, 3);  // once per edit
+  EXPECT_EQ(libraryChangedCalls(), 3);  // once per edit
   QSignalSpy saved(model.get(), &AppModel::saved);
   ASSERT_TRUE(saved.wait(2000));
   EXPECT_EQ(onDisk().rotations.at(a.id), 1);
@@ -147,26 +151,30 @@ TEST_F(ArtworkDetailTest, MySelectionAndFraming) {
   auto detail = open(a);
   EXPECT_EQ(detail->selectionButton().text(), "Add to My Selection");
   detail->selectionButton().click();
+  deliverChanges(*model);
   EXPECT_TRUE(model->state().onDesktop.contains(a.id));
   EXPECT_EQ(detail->selectionButton().text(), "In My Selection");
   detail->selectionButton().click();
+  deliverChanges(*model);
   EXPECT_FALSE(model->state().onDesktop.contains(a.id));
-  EXPECT_EQ(libraryChangedCalls, 2);
+  EXPECT_EQ(libraryChangedCalls(), 2);
 
   // No framing of its own: the main display's (fit) shows; choosing it stores it.
   desktop->setFraming(Framing::fit, testsupport::mainKey);
   EXPECT_EQ(detail->shownFraming(), Framing::fit);
   EXPECT_TRUE(detail->framingButton(Framing::fit).isChecked());
   detail->framingButton(Framing::fit).click();
+  deliverChanges(*model);
   EXPECT_EQ(model->state().preferredFraming.at(a.id), Framing::fit);
   detail->framingButton(Framing::passePartout).click();
+  deliverChanges(*model);
   EXPECT_EQ(model->state().preferredFraming.at(a.id), Framing::passePartout);
   EXPECT_TRUE(detail->framingButton(Framing::passePartout).isChecked());
 
   // A responsive series fills when the work has no framing of its own.
   Artwork g = kind("2", MediaKind::generative);
   own({g});
-  model->edit([g](LibraryState& s) {
+  seedLibrary(*model, [g](LibraryState& s) {
     s.renderProfiles[g.seriesKey()] = RenderProfile{ArtLayout::responsive(), std::nullopt, Date{}};
   });
   EXPECT_EQ(open(g)->shownFraming(), Framing::fill);
@@ -178,6 +186,7 @@ TEST_F(ArtworkDetailTest, PrimaryActionAndPreparing) {
   auto detail = open(a);
   EXPECT_EQ(detail->primaryButton().text(), "Show Now");
   detail->primaryButton().click();
+  deliverChanges(*model);
   EXPECT_EQ(primaryRuns, std::vector<std::string>{a.id});
   desktop->beginPreparing(a.id);
   EXPECT_EQ(detail->primaryButton().text(), "Preparing…");
@@ -199,13 +208,15 @@ TEST_F(ArtworkDetailTest, AnimateAndLive) {
   const Artwork a = kind("1", MediaKind::video);
   const Artwork b = kind("2", MediaKind::video);
   own({a, b});
-  model->edit([](LibraryState& s) { s.settings.animation = AnimationPolicy::never; });
+  seedLibrary(*model, [](LibraryState& s) { s.settings.animation = AnimationPolicy::never; });
   auto detail = open(a);
   detail->animateToggle().click();
+  deliverChanges(*model);
   EXPECT_TRUE(model->state().animatedArtworks.contains(a.id));
   EXPECT_EQ(model->state().settings.animation, AnimationPolicy::selected);
 
   detail->playButton().click();
+  deliverChanges(*model);
   EXPECT_TRUE(detail->isLive());
   EXPECT_TRUE(detail->preview().isLive());
   EXPECT_EQ(detail->playButton().toolTip(), "Back to the Image");
@@ -228,7 +239,7 @@ TEST_F(ArtworkDetailTest, NetworkTextStaysText) {
   EXPECT_FALSE(detail->pageRow().isVisibleTo(detail.get()));
 
   // An empty description hides the section; a web page gets its link.
-  model->edit([id = a.id](LibraryState& s) {
+  seedLibrary(*model, [id = a.id](LibraryState& s) {
     s.artworks[id].description = "";
     s.artworks[id].externalURL = "https://objkt.com/tokens/KT1/1";
   });
@@ -236,6 +247,7 @@ TEST_F(ArtworkDetailTest, NetworkTextStaysText) {
   ASSERT_TRUE(detail->pageRow().isVisibleTo(detail.get()));
   EXPECT_EQ(detail->pageButton().text(), "Open objkt.com");
   detail->pageButton().click();
+  deliverChanges(*model);
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], QUrl(QStringLiteral("https://objkt.com/tokens/KT1/1")));
 }
@@ -251,7 +263,7 @@ TEST_F(ArtworkDetailTest, MiniatureFollowsTheDesktop) {
   EXPECT_TRUE(preview.showsSpinner());  // no still yet
   desktop->setFraming(Framing::fill, testsupport::mainKey);
   EXPECT_EQ(preview.caption(), "Desktop preview · Fill");
-  model->edit([](LibraryState& s) { s.settings.frame = FrameStyle::galleryWhite; });
+  seedLibrary(*model, [](LibraryState& s) { s.settings.frame = FrameStyle::galleryWhite; });
   EXPECT_EQ(preview.caption(), "Desktop preview · Gallery White");
   EXPECT_EQ(preview.previewGeometry().frame, FrameStyle::galleryWhite);
 }

@@ -4,6 +4,7 @@
 #include "app/inspector/LiveArtView.hpp"
 #include "tests/app/inspector/InspectorRig.hpp"
 #include "tests/app/render/TestImages.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 namespace tavolune {
 namespace {
@@ -31,7 +32,7 @@ TEST_F(DesktopPreviewTest, LayersByStateAndTurns) {
   EXPECT_EQ(p->liveView()->geometry(), p->previewGeometry().art.toAlignedRect());
 
   // Turned: the still, never the live view.
-  model->edit([id = v.id](LibraryState& s) { s.rotations[id] = 1; });
+  seedLibrary(*model, [id = v.id](LibraryState& s) { s.rotations[id] = 1; });
   EXPECT_EQ(p->liveView(), nullptr);
   source->release(*v.imageURI);
 }

@@ -3,6 +3,7 @@
 #include "app/inspector/FormatInfo.hpp"
 #include "app/inspector/SeriesMeasuring.hpp"
 #include "tests/app/inspector/InspectorRig.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 namespace tavolune {
 namespace {
@@ -17,7 +18,7 @@ class FormatInfoTest : public testsupport::InspectorRig {
   }
   QWidget host;
   void profile(const Artwork& a, ArtLayout layout, std::optional<RGBColor> background) {
-    model->edit([key = a.seriesKey(), layout, background](LibraryState& s) {
+    seedLibrary(*model, [key = a.seriesKey(), layout, background](LibraryState& s) {
       s.renderProfiles[key] = RenderProfile{layout, background, Date{}};
     });
   }
@@ -61,6 +62,7 @@ TEST_F(FormatInfoTest, MeasuringFollowsTheSeries) {
   auto other = row(second);
 
   one->measureButton().click();
+  deliverChanges(*model);
   ASSERT_TRUE(QTest::qWaitFor([&] { return probe && probe->up().size() == 1; }, 5000));
   // The profile is gone; both editions' rows wait for the measurement.
   for (auto* r : {one.get(), other.get()}) {
@@ -81,10 +83,11 @@ TEST_F(FormatInfoTest, MeasuringFollowsTheSeries) {
     EXPECT_EQ(r->stateText(), "Fixed ratio 3:2");
     EXPECT_TRUE(r->measureButton().isEnabled());
   }
-  EXPECT_GE(libraryChangedCalls, 1);
+  EXPECT_GE(libraryChangedCalls(), 1);
 
   // A measurement that finds nothing leaves "Not measured" and the button ready.
   other->measureButton().click();
+  deliverChanges(*model);
   ASSERT_TRUE(QTest::qWaitFor([&] { return probe->up().size() == 1; }, 5000));
   probe->answer(std::optional<RenderProfile>{});
   ASSERT_TRUE(QTest::qWaitFor([&] { return other->measureButton().isEnabled(); }, 5000));

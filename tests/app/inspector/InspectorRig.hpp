@@ -12,6 +12,7 @@
 #include "tests/support/LibraryFixtures.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
 #include "tests/support/fakes/FakeProbeService.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QTest>
 #include <QThreadPool>
@@ -32,7 +33,7 @@ class InspectorRig : public ModelHarness, public DesktopFakes {
     QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
     model->load();
     EXPECT_TRUE(waitForSignal(loaded));
-    model->setOnLibraryChanged([this] { ++libraryChangedCalls; });
+    desktopChanges = std::make_unique<DesktopChanges>(*model);
     displays.set({makeDisplay(mainKey, 1, true, QRect(0, 0, 1600, 1000))});
     desktop = std::make_unique<DesktopController>(
         *model,
@@ -52,7 +53,7 @@ class InspectorRig : public ModelHarness, public DesktopFakes {
 
   // Stores the works, owned by one wallet.
   void own(std::initializer_list<Artwork> works) {
-    model->edit([w = owner, works = std::vector<Artwork>(works)](LibraryState& s) {
+    seedLibrary(*model, [w = owner, works = std::vector<Artwork>(works)](LibraryState& s) {
       for (const auto& a : works) hold(s, w, {a});
     });
   }
@@ -79,7 +80,9 @@ class InspectorRig : public ModelHarness, public DesktopFakes {
   QThreadPool pool;
   std::unique_ptr<DesktopController> desktop;
   std::vector<QUrl> opened;
-  int libraryChangedCalls = 0;
+  // The model's reports that sent the desktop looking again.
+  int libraryChangedCalls() const { return (*desktopChanges)(); }
+  std::unique_ptr<DesktopChanges> desktopChanges;
 };
 
 }  // namespace tavolune::testsupport

@@ -77,12 +77,14 @@ TEST_F(LargePreviewTest, SelectionShowAndClose) {
   auto p = open(a);
   EXPECT_FALSE(p->showsInSelection());
   EXPECT_TRUE(press(*p, Qt::Key_S, QStringLiteral("S")));
+  deliverChanges(*model);
   EXPECT_TRUE(model->state().onDesktop.contains(a.id));
   EXPECT_TRUE(p->showsInSelection());
   EXPECT_TRUE(press(*p, Qt::Key_S, QStringLiteral("s")));
+  deliverChanges(*model);
   EXPECT_FALSE(model->state().onDesktop.contains(a.id));
   EXPECT_FALSE(p->showsInSelection());
-  EXPECT_EQ(libraryChangedCalls, 2);
+  EXPECT_EQ(libraryChangedCalls(), 2);
 
   EXPECT_TRUE(press(*p, Qt::Key_Return));
   EXPECT_EQ(shown, std::vector<std::string>{a.id});
@@ -92,6 +94,7 @@ TEST_F(LargePreviewTest, SelectionShowAndClose) {
   EXPECT_FALSE(state.bigPreview());
   p = open(a);
   EXPECT_TRUE(press(*p, Qt::Key_Space));
+  deliverChanges(*model);
   EXPECT_FALSE(state.bigPreview());
   // A click on the picture closes it too.
   p = open(a);

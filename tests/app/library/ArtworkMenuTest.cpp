@@ -133,12 +133,13 @@ TEST_F(ArtworkMenuTest, AnimateOnDesktopSavesAndTellsTheDesktopOnce) {
   EXPECT_FALSE(animate->isChecked());
   // Saves coalesce, so what one save per edit means is one edit of the
   // library (each is replayed by the writer) and one write once it settles.
-  QSignalSpy edits(model.get(), &AppModel::stateChanged);
+  QSignalSpy edits(model.get(), &AppModel::libraryChanged);
   QSignalSpy saved(model.get(), &AppModel::saved);
-  const int calls = libraryChangedCalls;
+  const int calls = libraryChangedCalls();
   animate->trigger();
+  deliverChanges(*model);
   EXPECT_EQ(edits.count(), 1) << "one edit";
-  EXPECT_EQ(libraryChangedCalls, calls + 1);
+  EXPECT_EQ(libraryChangedCalls(), calls + 1);
   EXPECT_TRUE(model->state().animatedArtworks.contains(id(1)));
   EXPECT_EQ(model->state().settings.animation, AnimationPolicy::selected);
   ASSERT_TRUE(saved.wait(3000));

@@ -144,7 +144,6 @@ class BannersTest : public testsupport::LibraryRig {
     change([w = owner, names](LibraryState& s) {
       for (const auto& n : names) hold(s, w, {series(n)});
     });
-    model->schedulePendingSeriesCount();
   }
   bool pendingIs(std::size_t n) {
     return QTest::qWaitFor([&] { return model->pendingSeriesCount() == n; }, 5000);
@@ -244,7 +243,6 @@ TEST_F(BannersTest, AnalyzeBannerFollowsTheRunAndNotNow) {
   change([](LibraryState& s) {
     for (const auto& [id, a] : s.artworks) s.renderProfiles[a.seriesKey()] = RenderProfile{};
   });
-  model->schedulePendingSeriesCount();
   ASSERT_TRUE(pendingIs(0));
   QStringList empty;
   std::pair<int, int> emptyBar;

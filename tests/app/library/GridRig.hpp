@@ -72,6 +72,7 @@ class GridRig : public LibraryRig {
   void key(int key, Qt::KeyboardModifiers modifiers = {}, const QString& text = {}) {
     QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::sendEvent(&view(), &press);
+    deliverChanges(*model);  // the grid follows the model's report of the turn
   }
   std::unordered_set<std::string> selected(std::initializer_list<int> ns) {
     std::unordered_set<std::string> out;

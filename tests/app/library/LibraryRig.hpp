@@ -9,6 +9,7 @@
 #include "tests/app/model/ModelHarness.hpp"
 #include "tests/support/LibraryFixtures.hpp"
 #include "tests/support/fakes/FakeProbeService.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -27,7 +28,7 @@ class LibraryRig : public ModelHarness {
     AppModel::Options o = options();
     if (probes == Probes::fake) o.probes = FakeProbeService::into(probe);
     loadedModel(std::move(o));
-    model->setOnLibraryChanged([this] { ++libraryChangedCalls; });
+    desktopChanges = std::make_unique<DesktopChanges>(*model);
   }
 
   std::unique_ptr<LibraryWindow> openWindow(LibraryWindow::Hosted hosted = {}) {
@@ -42,13 +43,15 @@ class LibraryRig : public ModelHarness {
     return window;
   }
 
-  void change(std::function<void(LibraryState&)> patch) { model->edit(std::move(patch)); }
+  void change(std::function<void(LibraryState&)> patch) { seedLibrary(*model, std::move(patch)); }
 
   QTemporaryDir settingsDir;
   LibraryWindowState state;
   std::vector<std::string> shown;
   int settingsOpened = 0;
-  int libraryChangedCalls = 0;
+  // The model's reports that sent the desktop looking again.
+  int libraryChangedCalls() const { return (*desktopChanges)(); }
+  std::unique_ptr<DesktopChanges> desktopChanges;
   FakeProbeService* probe = nullptr;  // the model's, once it asks for them
 };
 

@@ -318,7 +318,7 @@ TEST_F(LibraryWindowTest, TileSizeIsClampedOnReadAndKept) {
 TEST_F(LibraryWindowTest, ShowLibrarySelectingFocusesTheWorkInTheSharedState) {
   fill();
   WindowManager windows;
-  LibraryWindow::registerWith(windows, {.model = *model, .show = {}, .openSettings = {}, .listing = {}}, {});
+  LibraryWindow::registerWith(windows, {.model = *model, .show = {}, .openSettings = {}}, {});
   LibraryWindowState& shared = LibraryWindowState::shared();
   shared.setSidebar(SidebarItem::onDesktop());
   const std::string dawn = work("1", "").id;

@@ -70,10 +70,10 @@ TEST_F(SelectionBarTest, ActionsEditTheLibraryAndTheSelection) {
   // My Selection: a partial selection becomes whole, then leaves; the bar stays.
   state.setSelection(selected({1, 2}));
   state.setFocused(id(2));
-  int calls = libraryChangedCalls;
+  int calls = libraryChangedCalls();
   bar->mySelectionButton().click();
   EXPECT_EQ(model->state().onDesktop, selected({1, 2}));
-  EXPECT_EQ(libraryChangedCalls, calls + 1);
+  EXPECT_EQ(libraryChangedCalls(), calls + 1);
   EXPECT_EQ(bar->mySelectionButton().text(), "Remove from My Selection");
   bar->mySelectionButton().click();
   EXPECT_TRUE(model->state().onDesktop.empty());
@@ -92,12 +92,12 @@ TEST_F(SelectionBarTest, ActionsEditTheLibraryAndTheSelection) {
   EXPECT_TRUE(bar->showNowButton().isVisible());
 
   // Hide ends the selection; Unhide brings works back.
-  calls = libraryChangedCalls;
+  calls = libraryChangedCalls();
   bar->hideButton().click();
   EXPECT_TRUE(model->state().hiddenArtworks.contains(id(3)));
   EXPECT_TRUE(state.selection().empty());
   EXPECT_FALSE(state.focused().has_value());
-  EXPECT_EQ(libraryChangedCalls, calls + 1);
+  EXPECT_EQ(libraryChangedCalls(), calls + 1);
   state.setSelection(selected({3}));
   bar->hideButton().click();
   EXPECT_TRUE(model->state().hiddenArtworks.empty());

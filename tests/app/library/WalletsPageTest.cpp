@@ -178,10 +178,11 @@ TEST_F(WalletsPageTest, RefreshShowsProgressAndARemovedWalletStaysRemovedAfterIt
   EXPECT_FALSE(page->refreshAll().isVisible());
   EXPECT_FALSE(page->list().row(other.id)->isSyncing());
 
-  const int changesBefore = libraryChangedCalls;
+  const int changesBefore = libraryChangedCalls();
   row->removeButton().click();  // while its sync runs
+  deliverChanges(*model);
   EXPECT_EQ(page->list().row(w.id), nullptr);
-  EXPECT_EQ(libraryChangedCalls, changesBefore + 1);
+  EXPECT_EQ(libraryChangedCalls(), changesBefore + 1);
   EXPECT_TRUE(page->showsSpinner());  // that sync still runs
   while (!model->syncingWallets().empty()) ASSERT_TRUE(syncing.wait(15000));
 

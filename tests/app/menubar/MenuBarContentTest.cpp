@@ -5,6 +5,7 @@
 #include "app/shell/PopoverHost.hpp"
 #include "tests/app/menubar/PopoverRig.hpp"
 #include "tests/app/render/TestImages.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -75,24 +76,27 @@ TEST_F(Popover, HeaderFollowsTheMainDisplayAndItsQuickActions) {
   EXPECT_TRUE(hidden(content, "pill.restart"));
   QSignalSpy saved(rig.model.get(), &AppModel::saved);
   keep->click();
+  deliverChanges(*rig.model);
   EXPECT_TRUE(rig.model->state().onDesktop.contains(*rig.current("A")));
   EXPECT_EQ(keep->title(), QStringLiteral("Kept"));
   EXPECT_TRUE(keep->isActive());
   EXPECT_TRUE(saved.wait(5000));
   EXPECT_EQ(PopoverRig::text(content, "summary"), QStringLiteral("My Selection (1), changes every 1 hour"));
   keep->click();
+  deliverChanges(*rig.model);
   EXPECT_TRUE(rig.model->state().onDesktop.empty());
   EXPECT_EQ(keep->title(), QStringLiteral("Keep"));
 
   // Hide moves the display on, and the header with it.
   const std::string first = *rig.current("A");
   PopoverRig::part<PillButton>(content, "pill.hide")->click();
+  deliverChanges(*rig.model);
   EXPECT_TRUE(rig.model->state().hiddenArtworks.contains(first));
   EXPECT_NE(rig.current("A"), first);
   EXPECT_EQ(fullText(content, "title"), QStringLiteral("Work 2"));
 
   // A long title with a line break stays on one cut line; the width holds.
-  rig.model->edit([id = *rig.current("A")](LibraryState& s) {
+  seedLibrary(*rig.model, [id = *rig.current("A")](LibraryState& s) {
     s.artworks[id].title = std::string(200, 'W') + "\nsecond line";
   });
   const QString cut = PopoverRig::part<OneLineLabel>(content, "title")->text();
@@ -118,7 +122,7 @@ TEST_F(Popover, WarningHidesBehindTheNoticeUntilItIsDismissed) {
   EXPECT_TRUE(warning->isHidden());
   EXPECT_TRUE(notice->isHidden());
 
-  rig.model->edit([](LibraryState& s) { s.wallets.front().lastError = "tezos: timed out"; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.wallets.front().lastError = "tezos: timed out"; });
   EXPECT_FALSE(warning->isHidden());
   EXPECT_EQ(warning->findChildren<QLabel*>().back()->text(), QStringLiteral("Mine didn't sync completely: tezos: timed out"));
 
@@ -149,7 +153,7 @@ TEST_F(Popover, TransportStepsEveryDisplayOnce) {
   for (const bool sameOnAll : {false, true}) {
     SCOPED_TRACE(sameOnAll ? "same work on all displays" : "each display its own");
     PopoverRig& r = rig;
-    r.model->edit([sameOnAll](LibraryState& s) {
+    seedLibrary(*r.model, [sameOnAll](LibraryState& s) {
       s.settings.sameArtworkOnAllScreens = sameOnAll;
       s.screens.clear();
     });
@@ -173,7 +177,7 @@ TEST_F(Popover, TransportStepsEveryDisplayOnce) {
   }
 
   // One display: one step.
-  rig.model->edit([](LibraryState& s) { s.screens.clear(); });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.screens.clear(); });
   rig.displays.set({makeDisplay("A", 1, true)});
   rig.make().start();
   MenuBarContent content(rig.services());
@@ -201,7 +205,7 @@ TEST_F(Popover, PauseAndLivePolicy) {
   EXPECT_LE(bar->slideFrames(), 3);
   ASSERT_TRUE(QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000));
   // A day to go (the clock stepped 20 s above), in the named style.
-  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 86400 + 20; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.rotationInterval = 86400 + 20; });
   bar->refresh();
   EXPECT_EQ(bar->toolTip(), QStringLiteral("<qt>Next artwork tomorrow</qt>"));
 
@@ -217,14 +221,13 @@ TEST_F(Popover, PauseAndLivePolicy) {
   EXPECT_EQ(pause->help(), QStringLiteral("Pause Rotation"));
   EXPECT_TRUE(bar->isShowing());
 
-  int changes = 0;
-  rig.model->setOnLibraryChanged([&] { ++changes; });
+  DesktopChanges changes(*rig.model);
   QSignalSpy saved(rig.model.get(), &AppModel::saved);
   auto* all = PopoverRig::part<QPushButton>(content, "policy.all");
   EXPECT_TRUE(PopoverRig::part<QPushButton>(content, "policy.selected")->isChecked());
   all->click();
   EXPECT_EQ(rig.model->state().settings.animation, AnimationPolicy::all);
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(changes(), 1);
   EXPECT_TRUE(saved.wait(5000));
   EXPECT_EQ(PopoverRig::part(content, "animation")->toolTip(), QString::fromUtf8(explanation(AnimationPolicy::all).data()));
   // The work now runs live: Restart offered, Animate gone.
@@ -336,7 +339,7 @@ TEST_F(Popover, HiddenPopoverDoesNoWork) {
   auto* content = new MenuBarContent(rig.services());
   PopoverHost host(content);
   EXPECT_EQ(content->refreshCount(), 0);
-  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 300; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.rotationInterval = 300; });
   rig.controller->setUserPaused(true);
   EXPECT_EQ(content->refreshCount(), 0);
   EXPECT_TRUE(content->isStale());
@@ -357,7 +360,7 @@ TEST_F(Popover, HiddenPopoverDoesNoWork) {
 
   host.hide();
   EXPECT_FALSE(bar->isStepping());
-  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 900; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.rotationInterval = 900; });
   rig.controller->setUserPaused(true);
   EXPECT_EQ(content->refreshCount(), 2);
   rig.waitIdle();
@@ -389,16 +392,16 @@ TEST_F(Popover, LooksAsDrawn) {
   rig.make();
   {
     // The empty state of a library without wallets.
-    rig.model->edit([](LibraryState& s) { s.wallets.clear(); });
+    seedLibrary(*rig.model, [](LibraryState& s) { s.wallets.clear(); });
     MenuBarContent content(rig.services());
     content.show();
     testing::expectReference(grabbed(content), "popover-empty", 48, 100);
   }
-  rig.model->edit([w = rig.wallet](LibraryState& s) {
+  seedLibrary(*rig.model, [w = rig.wallet](LibraryState& s) {
     s.wallets.push_back(Wallet::make(w, "Mine", "tz1", "tz1", std::nullopt, ChainFamily::tezos));
   });
   rig.addWork("1", MediaKind::generative, QColor(200, 60, 40));
-  rig.model->edit([](LibraryState& s) { s.settings.rotationInterval = 1800; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.rotationInterval = 1800; });
   rig.controller->start();
   ASSERT_TRUE(rig.waitApplied("A"));
   rig.clock += std::chrono::minutes(10);

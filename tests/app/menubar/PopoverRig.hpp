@@ -9,6 +9,7 @@
 #include "app/model/Updater.hpp"
 #include "app/model/WindowManager.hpp"
 #include "tests/app/desktop/DesktopRig.hpp"
+#include "tests/support/fakes/FakeUpdateFeed.hpp"
 
 #include <QLabel>
 #include <QThreadPool>
@@ -19,20 +20,10 @@
 
 namespace tavolune::testsupport {
 
-// A feed that answers at once with a failure.
-class FailingFeed final : public UpdateFeed {
- public:
-  void fetch(const QUrl&, QObject*, std::function<void(Answer)> done) override {
-    ++fetches;
-    done({{}, QStringLiteral("offline")});
-  }
-  int fetches = 0;
-};
-
 struct PopoverRig : DesktopRig {
   WindowManager manager;
   std::vector<QString> opened;
-  FailingFeed feed;
+  testsupport::FakeUpdateFeed feed = testsupport::FakeUpdateFeed::failing(QStringLiteral("offline"));
   std::map<QString, std::unique_ptr<Updater>> updaters;  // by feed address
   int quits = 0;
   int feedbacks = 0;

@@ -1,5 +1,6 @@
 #include "tests/app/model/ModelHarness.hpp"
 #include "tests/support/LibraryFixtures.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -19,10 +20,9 @@ TEST_F(AppModelSaving, NothingIsWrittenBeforeTheLibraryIsLoadedAndASecondLoadJoi
   LibraryStore(storeURL()).save(stored);
 
   model = std::make_unique<AppModel>(options());
-  int changes = 0;
-  model->setOnLibraryChanged([&] { ++changes; });
+  DesktopChanges changes(*model);
   // An edit and a save request while the file is still being read.
-  model->edit([](LibraryState& s) { s.wallets.clear(); });
+  seedLibrary(*model, [](LibraryState& s) { s.wallets.clear(); });
   model->scheduleSave();
   QSignalSpy loaded(model.get(), &AppModel::loadedChanged);
   model->load();
@@ -33,7 +33,7 @@ TEST_F(AppModelSaving, NothingIsWrittenBeforeTheLibraryIsLoadedAndASecondLoadJoi
 
   EXPECT_TRUE(model->isLoaded());
   EXPECT_EQ(loaded.count(), 1);
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(changes(), 1);
   EXPECT_EQ(model->state().encode(), stored.encode());
   EXPECT_EQ(onDisk().encode(), stored.encode());
   EXPECT_EQ(model->writer().writes(), 0u);
@@ -80,7 +80,7 @@ TEST_F(AppModelSaving, TheFileMatchesTheModelAfterSyncsAndEdits) {
   m.syncAll(done.callback());
   ASSERT_TRUE(done.wait());
   m.setHidden({"tezos:kt1gen:2"}, true);
-  m.edit([id = b.id](LibraryState& s) { s.removeWallet(id); });
+  seedLibrary(m, [id = b.id](LibraryState& s) { s.removeWallet(id); });
   m.scheduleSave();
   m.flush();
   EXPECT_EQ(m.state().artworks.size(), 3u);
@@ -92,7 +92,7 @@ TEST_F(AppModelSaving, ThePoolCountFollowsABurstOfEditsOnce) {
   QSignalSpy counted(&m, &AppModel::desktopPoolCountChanged);
   const Wallet w = testsupport::wallet();
   const auto a = testsupport::work("1", "A"), b = testsupport::work("2", "B"), c = testsupport::work("3", "C");
-  m.edit([w, a, b, c](LibraryState& s) { testsupport::hold(s, w, {a, b, c}); });
+  seedLibrary(m, [w, a, b, c](LibraryState& s) { testsupport::hold(s, w, {a, b, c}); });
   m.setHidden({a.id}, true);
   m.setHidden({b.id}, true);
   ASSERT_TRUE(QTest::qWaitFor([&] { return m.desktopPoolCount() == 1u; }, 5000));
@@ -107,18 +107,17 @@ TEST_F(AppModelSaving, HidingShowingAndAnimating) {
   auto spam = testsupport::work("1", "Spam");
   spam.isSpam = true;
   testsupport::hold(seed, testsupport::wallet(), {spam});
-  m.edit([seed](LibraryState& s) { s = seed; });
-  int changes = 0;
-  m.setOnLibraryChanged([&] { ++changes; });
+  seedLibrary(m, [seed](LibraryState& s) { s = seed; });
+  DesktopChanges changes(m);
   QSignalSpy failuresExpired(&m.images(), &ImagePipeline::failuresExpired);
 
   m.setHidden({spam.id, "unknown"}, true);
-  m.edit([key = spam.collectionKey()](LibraryState& s) { s.hiddenCollections.insert(key); });
+  seedLibrary(m, [key = spam.collectionKey()](LibraryState& s) { s.hiddenCollections.insert(key); });
   m.setHidden({spam.id, "unknown"}, false);
   EXPECT_TRUE(m.state().hiddenArtworks.empty());
   EXPECT_TRUE(m.state().hiddenCollections.empty());
   EXPECT_EQ(m.state().spamOverrides, (std::unordered_map<std::string, bool>{{spam.id, false}}));
-  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(changes(), 2);
   // Failed stills load again on each library change, not on a plain edit.
   EXPECT_EQ(failuresExpired.count(), 2);
 
@@ -130,7 +129,7 @@ TEST_F(AppModelSaving, HidingShowingAndAnimating) {
   for (const auto& row : {Row{AnimationPolicy::never, true, AnimationPolicy::selected},
                           Row{AnimationPolicy::all, true, AnimationPolicy::all},
                           Row{AnimationPolicy::never, false, AnimationPolicy::never}}) {
-    m.edit([before = row.before](LibraryState& s) { s.settings.animation = before; });
+    seedLibrary(m, [before = row.before](LibraryState& s) { s.settings.animation = before; });
     m.setAnimated(spam, row.on);
     EXPECT_EQ(m.state().settings.animation, row.after);
     EXPECT_EQ(m.state().animatedArtworks.contains(spam.id), row.on);

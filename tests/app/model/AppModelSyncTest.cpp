@@ -2,6 +2,7 @@
 #include "tests/support/LibraryFixtures.hpp"
 
 #include "core/base/TavoluneError.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 namespace tavolune {
 namespace {
@@ -93,20 +94,19 @@ TEST_F(AppModelSync, OneSyncAtATimePerWalletAndNoticesOnlyWhenNothingWasRead) {
   m.setNotice(std::nullopt);
   latencyMs = 0;
   holds(w.address, {"1"});
-  int changes = 0;
-  m.setOnLibraryChanged([&] { ++changes; });
+  DesktopChanges changes(m);
   Completion third;
   m.sync(w.id, third.callback());
   ASSERT_TRUE(third.wait());
   EXPECT_FALSE(m.notice());
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(changes(), 1);
   EXPECT_EQ(m.visibleArtworks().size(), 1u);
 
   // Nothing added or removed: saved, but the desktop is not told.
   Completion fourth;
   m.sync(w.id, fourth.callback());
   ASSERT_TRUE(fourth.wait());
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(changes(), 1);
 }
 
 TEST_F(AppModelSync, AWalletRemovedWhileItSyncsKeepsNothing) {
@@ -117,7 +117,7 @@ TEST_F(AppModelSync, AWalletRemovedWhileItSyncsKeepsNothing) {
   Completion done;
   m.sync(w.id, done.callback());
   ASSERT_TRUE(server.waitForRequests(1));
-  m.edit([id = w.id](LibraryState& s) { s.removeWallet(id); });
+  seedLibrary(m, [id = w.id](LibraryState& s) { s.removeWallet(id); });
   m.scheduleSave();
   ASSERT_TRUE(done.wait());
   m.flush();
@@ -170,7 +170,7 @@ TEST_F(AppModelSync, StaleMeansNeverSyncedOrMoreThanSixHoursAgo) {
   for (const auto& row : rows) {
     const auto w = addTezos(row.tag);
     holds(w.address, {});
-    if (row.age) m.edit([id = w.id, at = clock - *row.age](LibraryState& s) { s.wallets.back().lastSync = at; });
+    if (row.age) seedLibrary(m, [id = w.id, at = clock - *row.age](LibraryState& s) { s.wallets.back().lastSync = at; });
   }
   Completion done;
   m.syncStale(done.callback());

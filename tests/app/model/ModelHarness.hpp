@@ -7,6 +7,7 @@
 #include "core/network/JSONValue.hpp"
 #include "core/persistence/LibraryStore.hpp"
 #include "tests/support/LoopbackServer.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QObject>
 #include <QSignalSpy>
@@ -108,7 +109,7 @@ class ModelHarness : public ::testing::Test {
   Wallet addTezos(char tag, std::string label = "Tez") {
     Wallet w = Wallet::make(Uuid::random(), std::move(label), tezosAddress(tag), tezosAddress(tag), std::nullopt,
                             ChainFamily::tezos);
-    model->edit([w](LibraryState& s) { s.wallets.push_back(w); });
+    seedLibrary(*model, [w](LibraryState& s) { s.wallets.push_back(w); });
     return w;
   }
 

@@ -5,6 +5,7 @@
 #include "tests/app/model/ModelHarness.hpp"
 #include "tests/support/fakes/FakeAutostartService.hpp"
 #include "tests/support/fakes/FakeSystemLog.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QPointer>
 #include <QSignalSpy>
@@ -145,7 +146,7 @@ TEST_F(OnboardingViewTest, FinishMarksDoneSetsLoginAndAdvancesEachDisplayOnce) {
   char tag = 'a';
   for (const auto& row : rows) {
     SCOPED_TRACE(row.calls.size());
-    model->edit([&](LibraryState& s) {
+    seedLibrary(*model, [&](LibraryState& s) {
       s.settings.hasCompletedOnboarding = false;
       s.settings.sameArtworkOnAllScreens = row.sameOnAll;
     });

@@ -13,6 +13,7 @@
 #include "tests/support/fakes/FakeActiveWindow.hpp"
 #include "tests/support/fakes/FakeDisplayInhibitors.hpp"
 #include "tests/support/fakes/FakeIdleClock.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QApplication>
 #include <QCursor>
@@ -79,14 +80,14 @@ struct SaverRig {
     std::vector<std::string> ids;
     for (const auto& w : works) ids.push_back(w.id);
     const Uuid id = Uuid::random();
-    desk.model->edit([e = Exhibition{id, "Show", ids}](LibraryState& s) { s.exhibitions.push_back(e); });
+    seedLibrary(*desk.model, [e = Exhibition{id, "Show", ids}](LibraryState& s) { s.exhibitions.push_back(e); });
     return id;
   }
   void setDelay(double seconds) {
-    desk.model->edit([seconds](LibraryState& s) { s.settings.screenSaverDelay = seconds; });
+    seedLibrary(*desk.model, [seconds](LibraryState& s) { s.settings.screenSaverDelay = seconds; });
   }
   void setAnimation(AnimationPolicy policy) {
-    desk.model->edit([policy](LibraryState& s) { s.settings.animation = policy; });
+    seedLibrary(*desk.model, [policy](LibraryState& s) { s.settings.animation = policy; });
   }
   void setLowPower(bool on) {
     desk.power.set({.lowPower = on});

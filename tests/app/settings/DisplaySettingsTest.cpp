@@ -10,6 +10,7 @@
 #include "app/settings/LabelStyleRow.hpp"
 #include "app/settings/SettingsControls.hpp"
 #include "tests/app/settings/SettingsRig.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QTest>
 
@@ -38,15 +39,16 @@ TEST(FramingCards, InTheirOrderAndFitWithoutADisplay) {
   EXPECT_EQ(captions, (std::vector<QString>{"Fit", "Fill", "Mat"}));
   EXPECT_EQ(selected(tab), std::vector<Framing>{Framing::fit});
 
-  QSignalSpy changes(rig.model.get(), &AppModel::stateChanged);
+  QSignalSpy changes(rig.model.get(), &AppModel::libraryChanged);
   tab.framingCards()[1]->click();
+  deliverChanges(*rig.model);
   EXPECT_EQ(selected(tab), std::vector<Framing>{Framing::fit});
   EXPECT_EQ(changes.count(), 0);
 }
 
 TEST(FramingCards, ShowTheMainDisplayAndSetEveryDisplay) {
   SettingsRig rig;
-  rig.model->edit([](LibraryState& s) {
+  seedLibrary(*rig.model, [](LibraryState& s) {
     s.screens["a"] = ScreenConfig(Framing::fill);
     s.screens["b"] = ScreenConfig(Framing::passePartout);
   });
@@ -55,6 +57,7 @@ TEST(FramingCards, ShowTheMainDisplayAndSetEveryDisplay) {
   EXPECT_EQ(selected(tab), std::vector<Framing>{Framing::passePartout});
 
   tab.framingCards()[0]->click();
+  deliverChanges(*rig.model);
   EXPECT_EQ(rig.controller->config("a").framing, Framing::fit);
   EXPECT_EQ(rig.controller->config("b").framing, Framing::fit);
   EXPECT_EQ(selected(tab), std::vector<Framing>{Framing::fit});
@@ -62,8 +65,9 @@ TEST(FramingCards, ShowTheMainDisplayAndSetEveryDisplay) {
   // A main display without a stored configuration reads Fit, whatever the
   // other display is set to.
   tab.framingCards()[1]->click();
+  deliverChanges(*rig.model);
   rig.connectDisplays({makeDisplay("a", 1, false), makeDisplay("c", 3, true)});
-  rig.model->edit([](LibraryState& s) { s.screens.erase("c"); });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.screens.erase("c"); });
   EXPECT_EQ(rig.controller->config("a").framing, Framing::fill);
   EXPECT_EQ(tab.framing(), Framing::fit);
   EXPECT_EQ(selected(tab), std::vector<Framing>{Framing::fit});
@@ -111,7 +115,7 @@ TEST(FramesSettings, FooterAndOneSelectedCard) {
   ASSERT_EQ(frames.cards().size(), 5u);
   EXPECT_EQ(frames.cards().front()->text(), "No Frame");
   EXPECT_EQ(frames.cards().back()->text(), "Museum Light");
-  rig.model->edit([](LibraryState& s) { s.settings.frame = FrameStyle::museumLight; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.frame = FrameStyle::museumLight; });
   int lit = 0;
   for (FrameCard* card : frames.cards()) lit += card->isSelected();
   EXPECT_EQ(lit, 1);
@@ -121,7 +125,7 @@ TEST(FramesSettings, FooterAndOneSelectedCard) {
   // On screen, the ring moves over in a spring and then rests.
   frames.show();
   FrameCard* first = frames.cards().front();
-  rig.model->edit([](LibraryState& s) { s.settings.frame = FrameStyle::none; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.frame = FrameStyle::none; });
   EXPECT_TRUE(first->isSelected());
   EXPECT_LT(first->selection(), 0.5) << "the ring comes in, not at once";
   ASSERT_TRUE(QTest::qWaitFor([&] { return first->selection() == 1 && frames.cards().back()->selection() == 0; }, 5000));
@@ -130,20 +134,16 @@ TEST(FramesSettings, FooterAndOneSelectedCard) {
 TEST(LabelStyleRow, ChoosingAStylePreviewsTheLabelsEvenWhenNever) {
   SettingsRig rig;
   rig.addWork("1");
-  rig.model->edit([](LibraryState& s) { s.settings.cartelMode = CartelMode::never; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.cartelMode = CartelMode::never; });
   rig.displays.set({makeDisplay("a", 1, true)});
   rig.controller->start();
   ASSERT_TRUE(rig.waitApplied("a"));
-  int changes = 0;
-  rig.model->setOnLibraryChanged([&] {
-    ++changes;
-    rig.controller->libraryChanged();
-  });
+  DesktopChanges changes(*rig.model);
   DisplaySettings tab(*rig.model, *rig.controller);
   ASSERT_FALSE(rig.controller->cartel("a"));  // never: no label so far
   const int museum = tab.labelStyleRow()->picker()->findText("Museum");
   emit tab.labelStyleRow()->picker()->activated(museum);
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(changes(), 1);
   EXPECT_EQ(rig.model->state().settings.cartelStyle, CartelStyle::museum);
   ASSERT_TRUE(rig.controller->cartel("a"));
   EXPECT_TRUE(rig.controller->cartel("a")->isVisible());

@@ -14,6 +14,7 @@
 #include "app/settings/SettingsControls.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "tests/app/settings/SettingsRig.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QAbstractButton>
 #include <QGuiApplication>
@@ -73,12 +74,13 @@ TEST(SettingsPickers, EachChoiceWritesOnceAndTellsTheDesktopOnce) {
     rig.connectDisplays({makeDisplay("a", 1, true), makeDisplay("b", 2, false)});
     SettingsState tab;
     SettingsView view(rig.services(), tab);
-    QSignalSpy changes(rig.model.get(), &AppModel::stateChanged);
+    QSignalSpy changes(rig.model.get(), &AppModel::libraryChanged);
     QSignalSpy saves(rig.model.get(), &AppModel::saved);
     c.choose(view);
     EXPECT_TRUE(c.stored(rig.model->state().settings));
+    deliverChanges(*rig.model);
     EXPECT_EQ(changes.count(), 1);
-    EXPECT_EQ(rig.libraryChanges, 1);
+    EXPECT_EQ((*rig.libraryChanges)(), 1);
     ASSERT_TRUE(saves.wait(5000));
     EXPECT_FALSE(saves.wait(100));  // and no second one
     EXPECT_EQ(saves.count(), 1);
@@ -90,8 +92,8 @@ TEST(SettingsPickers, RefreshFromTheModelWritesNothing) {
   rig.connectDisplays({makeDisplay("a", 1, true), makeDisplay("b", 2, false)});
   SettingsState tab;
   SettingsView view(rig.services(), tab);
-  QSignalSpy changes(rig.model.get(), &AppModel::stateChanged);
-  rig.model->edit([](LibraryState& s) {
+  QSignalSpy changes(rig.model.get(), &AppModel::libraryChanged);
+  seedLibrary(*rig.model, [](LibraryState& s) {
     s.settings.rotationInterval = 900;
     s.settings.rotationOrder = PlaybackOrder::sequential;
     s.settings.onlyFitsScreen = true;
@@ -113,15 +115,16 @@ TEST(SettingsPickers, RefreshFromTheModelWritesNothing) {
   EXPECT_TRUE(view.display()->frames()->cards()[2]->isSelected());
   EXPECT_EQ(view.screenSaver()->delayPicker()->currentText(), "5 minutes");
 
+  deliverChanges(*rig.model);
   EXPECT_EQ(changes.count(), 1);  // the edit itself, nothing echoed
-  EXPECT_EQ(rig.libraryChanges, 0);
+  EXPECT_EQ((*rig.libraryChanges)(), 0);
   QSignalSpy saves(rig.model.get(), &AppModel::saved);
   EXPECT_FALSE(saves.wait(200));
 }
 
 TEST(SettingsPickers, UnknownStoredValueShowsBlankAndStays) {
   SettingsRig rig;
-  rig.model->edit([](LibraryState& s) {
+  seedLibrary(*rig.model, [](LibraryState& s) {
     s.settings.rotationInterval = 1000;  // edited by hand in the file
     s.settings.screenSaverDelay = 45;
   });
@@ -139,7 +142,7 @@ TEST(SettingsPickers, UnknownStoredValueShowsBlankAndStays) {
   EXPECT_EQ(interval->currentIndex(), -1);
   EXPECT_EQ(rig.model->state().settings.rotationInterval, 1000);
   EXPECT_EQ(rig.model->state().settings.screenSaverDelay, 45);
-  EXPECT_EQ(rig.libraryChanges, 1);
+  EXPECT_EQ((*rig.libraryChanges)(), 1);
 
   pick(interval, "1 hour");
   EXPECT_EQ(rig.model->state().settings.rotationInterval, 3600);
@@ -147,7 +150,7 @@ TEST(SettingsPickers, UnknownStoredValueShowsBlankAndStays) {
 
 TEST(GeneralSettings, SameArtworkRowOnlyWithTwoDisplays) {
   SettingsRig rig;
-  rig.model->edit([](LibraryState& s) { s.settings.sameArtworkOnAllScreens = true; });
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.sameArtworkOnAllScreens = true; });
   rig.connectDisplays({makeDisplay("a", 1, true)});
   SettingsState tab;
   SettingsView view(rig.services(), tab);
@@ -159,7 +162,7 @@ TEST(GeneralSettings, SameArtworkRowOnlyWithTwoDisplays) {
   rig.connectDisplays({makeDisplay("a", 1, true)});
   EXPECT_FALSE(view.general()->sameRow()->isVisible());
   EXPECT_TRUE(rig.model->state().settings.sameArtworkOnAllScreens);
-  EXPECT_EQ(rig.libraryChanges, 0);
+  EXPECT_EQ((*rig.libraryChanges)(), 0);
 }
 
 TEST(GeneralSettings, SelectionFooterAndMeasuredSeries) {
@@ -171,7 +174,7 @@ TEST(GeneralSettings, SelectionFooterAndMeasuredSeries) {
   SettingsView view(rig.services(), tab);
   EXPECT_EQ(view.general()->formatsLabel()->subtitle(), "0 series measured");
   const Artwork a = rig.addWork("1");
-  rig.model->edit([id = a.id](LibraryState& s) { s.onDesktop.insert(id); });
+  seedLibrary(*rig.model, [id = a.id](LibraryState& s) { s.onDesktop.insert(id); });
   EXPECT_EQ(view.general()->rotationFooter(), "Tavolune shows the 1 artworks in My Selection.");
 }
 

@@ -9,6 +9,7 @@
 #include "tests/app/desktop/DesktopRig.hpp"
 #include "tests/support/fakes/FakeAutostartService.hpp"
 #include "tests/support/fakes/FakeProbeService.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QSignalSpy>
 
@@ -17,7 +18,7 @@ namespace tavolune::testsupport {
 struct SettingsRig : DesktopRig {
   FakeAutostartService autostart;
   std::unique_ptr<LoginItem> login;
-  int libraryChanges = 0;
+  std::unique_ptr<DesktopChanges> libraryChanges;
   int screenSavers = 0;
 
   SettingsRig() {
@@ -25,7 +26,7 @@ struct SettingsRig : DesktopRig {
     login = std::make_unique<LoginItem>(autostart, log);
     QSignalSpy status(login.get(), &LoginItem::statusChanged);
     EXPECT_TRUE(status.wait(5000));
-    model->setOnLibraryChanged([this] { ++libraryChanges; });
+    libraryChanges = std::make_unique<DesktopChanges>(*model);
   }
 
   SettingsServices services() {
@@ -41,10 +42,11 @@ struct SettingsRig : DesktopRig {
   // Displays connected, as the controller sees them after a refresh.
   // New displays get a configuration, which is saved before this returns.
   void connectDisplays(std::vector<Display> list) {
-    QSignalSpy changed(model.get(), &AppModel::stateChanged);
+    QSignalSpy changed(model.get(), &AppModel::libraryChanged);
     QSignalSpy saved(model.get(), &AppModel::saved);
     displays.set(std::move(list));
     controller->refreshScreens(false);
+    deliverChanges(*model);
     if (!changed.isEmpty()) {
       EXPECT_TRUE(saved.wait(5000));
     }

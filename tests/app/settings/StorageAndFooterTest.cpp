@@ -8,6 +8,7 @@
 #include "app/settings/StorageRow.hpp"
 #include "app/style/TestVersionBadge.hpp"
 #include "tests/app/settings/SettingsRig.hpp"
+#include "tests/support/fakes/FakeUpdateFeed.hpp"
 
 #include <QApplication>
 #include <QClipboard>
@@ -108,14 +109,9 @@ TEST(StorageRow, ResultsEndingAfterTheWindowClosedAreRefused) {
   }
 }
 
-class SilentFeed final : public UpdateFeed {
- public:
-  void fetch(const QUrl&, QObject*, std::function<void(Answer)>) override {}
-};
-
 TEST(AboutFooter, RowsFollowTheBuild) {
   SettingsRig rig;
-  SilentFeed feed;
+  testsupport::FakeUpdateFeed feed;
   Updater secure(feed, QStringLiteral("https://updates.test/appcast.xml"), QStringLiteral("1.2.0"));
   Updater plain(feed, QStringLiteral("http://updates.test/appcast.xml"), QStringLiteral("1.2.0"));
   struct Case {
@@ -141,14 +137,9 @@ TEST(AboutFooter, RowsFollowTheBuild) {
   }
 }
 
-class FailingFeed final : public UpdateFeed {
- public:
-  void fetch(const QUrl&, QObject*, std::function<void(Answer)> done) override { done({{}, "offline"}); }
-};
-
 TEST(AboutFooter, EachUpdateCheckIsAnsweredOnce) {
   SettingsRig rig;
-  FailingFeed feed;
+  auto feed = testsupport::FakeUpdateFeed::failing("offline");
   Updater updater(feed, QStringLiteral("https://updates.test/appcast.xml"), QStringLiteral("1.2.0"));
   SettingsServices services = rig.services();
   services.updater = [&updater] { return &updater; };

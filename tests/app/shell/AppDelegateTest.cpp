@@ -5,6 +5,7 @@
 #include "core/persistence/LibraryStore.hpp"
 #include "tests/support/LibraryFixtures.hpp"
 #include "tests/support/fakes/FakeTrayHostWatch.hpp"
+#include "tests/support/ModelEdits.hpp"
 
 #include <QApplication>
 #include <QFile>
@@ -108,7 +109,7 @@ TEST_F(Launch, ASaveAskedForBeforeTheLoadLeavesTheFileAsItWas) {
   delegate.applicationDidFinishLaunching();
   // A control used while the library loads: the empty library it sees must
   // not be written over the real one.
-  m->edit([](LibraryState& s) { s.settings.rotationInterval = 60; });
+  seedLibrary(*m, [](LibraryState& s) { s.settings.rotationInterval = 60; });
   m->scheduleSave();
 
   ASSERT_TRUE(launched.wait(10000));
@@ -193,7 +194,7 @@ TEST_F(Launch, ReopenOpensTheLibraryAndTheMenuOnlyWithoutATray) {
   auto* quitSignals = new QuitSignals;
   delegate->quitOn(*quitSignals);
   QObject::connect(delegate, &AppDelegate::launched, m, [m] {
-    m->edit([](LibraryState& s) { s.settings.rotationInterval = 1234; });
+    seedLibrary(*m, [](LibraryState& s) { s.settings.rotationInterval = 1234; });
     m->scheduleSave();
     ::kill(::getpid(), SIGTERM);
   });

@@ -145,6 +145,64 @@ TEST(LibraryListing, AnswersEqualTheStateForRandomLibrariesAndFilters) {
   EXPECT_GT(answered, 200u);
 }
 
+// Edits that add or remove no work, amended in place: the answers equal
+// the state's as they would after a new build.
+TEST(LibraryListing, AmendedInPlaceAfterMarksAndListsChange) {
+  std::size_t answered = 0;
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    SCOPED_TRACE(seed);
+    RandomLibrary random(seed);
+    LibraryState s = random.make();
+    LibraryListing listing(s);
+    std::vector<std::string> all;
+    for (const auto& [id, a] : s.artworks) all.push_back(id);
+    for (int round = 0; round < 6 && !all.empty(); ++round) {
+      std::vector<std::string> changed;
+      for (int n = 1 + random.below(4); n > 0; --n) {
+        const std::string id = random.pick(all);
+        changed.push_back(id);
+        switch (random.below(5)) {
+          case 0:
+            if (!s.hiddenArtworks.erase(id)) s.hiddenArtworks.insert(id);
+            break;
+          case 1:
+            if (!s.onDesktop.erase(id)) s.onDesktop.insert(id);
+            break;
+          case 2:
+            s.spamOverrides[id] = random.chance(0.5);
+            break;
+          case 3:
+            s.artworks.at(id).aspectRatio = random.chance(0.5) ? std::optional<double>(1.5) : std::nullopt;
+            break;
+          default:
+            s.renderProfiles.erase(s.artworks.at(id).seriesKey());
+            break;
+        }
+      }
+      if (random.chance(0.5)) s.recentlyShown.push_back(random.pick(all));
+      if (!s.exhibitions.empty() && random.chance(0.5)) s.exhibitions.front().artworkIDs.push_back(random.pick(all));
+      if (!s.exhibitions.empty() && random.chance(0.3)) {
+        s.activeExhibition = s.activeExhibition ? std::nullopt : std::optional(s.exhibitions.back().id);
+      }
+      s.touch();
+      listing.amend(s, changed);
+      ASSERT_TRUE(listing.isCurrent(s));
+      EXPECT_EQ(listing.desktopPoolCount(), s.desktopPoolCount());
+      EXPECT_EQ(ids(listing.unmeasuredSeries()), ids(s.unmeasuredSeries()));
+      for (int f = 0; f < 8; ++f) {
+        const LibraryFilter filter = random.filter(s);
+        const auto expected = s.artworksFor(filter);
+        ASSERT_EQ(ids(listing.artworksFor(filter)), ids(expected));
+        LibraryFilter row{.walletID = filter.walletID, .scope = filter.scope, .hiddenOnly = filter.hiddenOnly,
+                          .onDesktopOnly = filter.onDesktopOnly};
+        EXPECT_EQ(listing.count(row), s.count(row));
+        answered += !expected.empty();
+      }
+    }
+  }
+  EXPECT_GT(answered, 100u);
+}
+
 TEST(LibraryListing, UnmeasuredSeriesTakesTheFirstWorkOfEachSeriesSelectionFirst) {
   for (unsigned seed = 100; seed < 160; ++seed) {
     SCOPED_TRACE(seed);
