@@ -210,7 +210,7 @@ void LibraryGrid::placeBar() {
   if (bar_->isHidden()) return;
   bar_->fitTo(width());
   // The bar's own margins hold its shadow.
-  bar_->move((width() - bar_->width()) / 2, height() - bar_->height() - barBottomPadding + 14);
+  motion::place(bar_, QPoint((width() - bar_->width()) / 2, height() - bar_->height() - barBottomPadding + 14));
 }
 
 void LibraryGrid::resizeEvent(QResizeEvent* event) {

@@ -275,6 +275,9 @@ void RollingNumber::paint(QPainter& painter, const QRect& rect) const {
 namespace motion {
 namespace {
 
+// Where a widget waiting for its entering copy will land.
+constexpr const char* restProperty = "motionRest";
+
 // A still copy of a widget that leaves.
 class Snapshot final : public QWidget {
  public:
@@ -349,18 +352,30 @@ void enterAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF 
   for (QWidget* child : widget->findChildren<QWidget*>()) QCoreApplication::sendPostedEvents(child, QEvent::LayoutRequest);
   if (widget->layout()) widget->layout()->activate();
   auto* copy = new Snapshot(widget->grab(), parent);
-  const QPoint rest = widget->pos();
   copy->setGeometry(widget->geometry());
   // Drawn by the copy until it lands: the widget waits just past the
   // parent's bottom edge, out of sight but shown.
-  widget->move(rest.x(), parent->height());
+  widget->setProperty(restProperty, widget->pos());
+  widget->move(widget->x(), parent->height());
   copy->show();
   copy->raise();
-  scaleFade(copy, true, scale, curve, offset,
-            [copy = QPointer<QWidget>(copy), widget = QPointer<QWidget>(widget), rest, parked = widget->pos()] {
-              if (widget && widget->pos() == parked) widget->move(rest);
-              if (copy) copy->deleteLater();
-            });
+  scaleFade(copy, true, scale, curve, offset, [copy = QPointer<QWidget>(copy), widget = QPointer<QWidget>(widget)] {
+    if (widget && widget->property(restProperty).isValid()) {
+      const QPoint rest = widget->property(restProperty).toPoint();
+      widget->setProperty(restProperty, QVariant());
+      widget->move(rest);
+    }
+    if (copy) copy->deleteLater();
+  });
+}
+
+void place(QWidget* widget, QPoint pos) {
+  if (!widget->property(restProperty).isValid()) {
+    widget->move(pos);
+    return;
+  }
+  widget->setProperty(restProperty, pos);
+  if (widget->parentWidget()) widget->move(pos.x(), widget->parentWidget()->height());
 }
 
 void moveTo(QWidget* widget, const QRect& geometry, const Curve& curve) {

@@ -190,6 +190,8 @@ void leaveAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF 
 // once: for widgets dear to draw. The widget itself stays shown but out of
 // its parent's sight until the copy has arrived.
 void enterAsSnapshot(QWidget* widget, double scale, const Curve& curve, QPointF offset = {});
+// Moves a widget; while its copy enters, only where it will land changes.
+void place(QWidget* widget, QPoint pos);
 // Moves a widget to a geometry with a curve; a new target mid-way retargets.
 void moveTo(QWidget* widget, const QRect& geometry, const Curve& curve);
 
