@@ -448,6 +448,7 @@ TEST_F(Popover, WorkChangeScalesAndFadesThenRests) {
 
   auto* keep = PopoverRig::part<PillButton>(content, "pill.keep");
   keep->click();
+  deliverChanges(*rig.model);
   EXPECT_TRUE(keep->isActive());
   EXPECT_TRUE(keep->isMoving()) << "the tint springs and the symbol bounces";
   ASSERT_TRUE(QTest::qWaitFor([&] { return !keep->isMoving(); }, 5000));
