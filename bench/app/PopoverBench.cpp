@@ -12,6 +12,7 @@
 #include "app/style/Motion.hpp"
 #include "bench/app/BenchApplication.hpp"
 #include "bench/app/BenchModel.hpp"
+#include "bench/app/BenchPopover.hpp"
 #include "bench/app/MotionFrames.hpp"
 #include "tests/support/fakes/FakeCompositor.hpp"
 #include "tests/support/fakes/FakeDesktopFormats.hpp"
@@ -63,17 +64,7 @@ struct PopoverBench {
                                             workspace, formats},
         root / "Wallpapers");
     desktop->refreshScreens(false);
-    content = std::make_unique<MenuBarContent>(MenuBarContent::Services{
-        .model = *model,
-        .desktop = *desktop,
-        .windows = windowManager,
-        .images = {model->images(), *QThreadPool::globalInstance(), {}},
-        .build = {},
-        .updater = {},
-        .sendFeedback = {},
-        .showScreenSaver = {},
-        .quit = {},
-        .statusLine = [] { return QStringLiteral("Showing a still"); }});
+    content = std::make_unique<MenuBarContent>(popoverServices(*model, *desktop, windowManager));
     content->show();
   }
   ~PopoverBench() {

@@ -19,6 +19,7 @@
 #include "app/model/WindowManager.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "bench/app/BenchApplication.hpp"
+#include "bench/app/BenchPopover.hpp"
 #include "tests/app/desktop/DesktopFakes.hpp"
 #include "tests/support/ModelEdits.hpp"
 #include "tests/support/OfflineOptions.hpp"
@@ -96,16 +97,7 @@ void BM_ToggleFanout(benchmark::State& state) {
   LoginItem login(autostart, fakes.log);
 
   WindowManager windowManager;
-  MenuBarContent popover({.model = model,
-                          .desktop = desktop,
-                          .windows = windowManager,
-                          .images = {model.images(), *QThreadPool::globalInstance(), {}},
-                          .build = {},
-                          .updater = {},
-                          .sendFeedback = {},
-                          .showScreenSaver = {},
-                          .quit = {},
-                          .statusLine = [] { return QStringLiteral("Showing a still"); }});
+  MenuBarContent popover(bench::popoverServices(model, desktop, windowManager));
   popover.show();
 
   SettingsState tab;
