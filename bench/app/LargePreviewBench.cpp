@@ -63,7 +63,7 @@ void BM_LargePreviewStep(benchmark::State& state) {
       windowState.listed.push_back(works.back().id);
     }
     source->setLatency(std::chrono::milliseconds(200));
-    seedLibrary(model, [&](LibraryState& s) {
+    seedLibrary(model, [owner, works](LibraryState& s) {
       s.wallets.push_back(owner);
       for (const auto& a : works) {
         s.artworks[a.id] = a;

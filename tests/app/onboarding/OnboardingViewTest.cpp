@@ -146,9 +146,10 @@ TEST_F(OnboardingViewTest, FinishMarksDoneSetsLoginAndAdvancesEachDisplayOnce) {
   char tag = 'a';
   for (const auto& row : rows) {
     SCOPED_TRACE(row.calls.size());
-    seedLibrary(*model, [&](LibraryState& s) {
+    // The writer applies the patch again on its own thread, later: copies only.
+    seedLibrary(*model, [sameOnAll = row.sameOnAll](LibraryState& s) {
       s.settings.hasCompletedOnboarding = false;
-      s.settings.sameArtworkOnAllScreens = row.sameOnAll;
+      s.settings.sameArtworkOnAllScreens = sameOnAll;
     });
     displays = row.displays;
     calls.clear();
