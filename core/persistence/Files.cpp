@@ -1,6 +1,7 @@
 #include "core/persistence/Files.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,7 +79,12 @@ void writeAtomically(const fs::path& target, std::string_view bytes, const Atomi
   FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
   if (fd.get() < 0) throwErrno("cannot create a temporary file in " + dir.string());
   const fs::path temporary = pattern;
+  // Locked until it has replaced the target, so that a load elsewhere (another
+  // store, another process) does not take it for a dead write's leftover.
+  // The second descriptor keeps the lock past the checked close below.
+  FileDescriptor held(::dup(fd.get()));
   try {
+    if (held.get() < 0 || ::flock(held.get(), LOCK_EX) != 0) throwErrno("cannot lock " + temporary.string());
     if (::fchmod(fd.get(), options.mode) != 0) throwErrno("cannot set the mode of " + temporary.string());
     writeAll(fd.get(), bytes, temporary);
     if (options.durable && ::fsync(fd.get()) != 0) throwErrno("cannot flush " + temporary.string());
@@ -96,7 +102,12 @@ void removeStaleTemporaries(const fs::path& target) {
   std::error_code ec;
   const std::string prefix = temporaryPrefix(target);
   for (fs::directory_iterator it(folderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->path().filename().string().starts_with(prefix)) fs::remove(it->path(), ec);
+    if (!it->path().filename().string().starts_with(prefix)) continue;
+    // A write under way holds its lock; a dead writer's lock died with it.
+    FileDescriptor fd(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+    std::error_code ignored;
+    fs::remove(it->path(), ignored);
   }
 }
 

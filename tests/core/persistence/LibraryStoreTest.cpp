@@ -1,10 +1,13 @@
 #include "core/persistence/LibraryStore.hpp"
+#include "core/persistence/Files.hpp"
 #include "tests/support/LibraryFixtures.hpp"
 #include "tests/support/TempDir.hpp"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -226,11 +229,19 @@ TEST(LibraryStore, BackupNameSaysRejectedWithTheUTCTime) {
   EXPECT_EQ(name, fs::path("/x/library.rejected-20240501T120304Z.json"));
 }
 
-TEST(LibraryStore, LoadRemovesTemporariesOfInterruptedSaves) {
+TEST(LibraryStore, LoadRemovesTemporariesOfInterruptedSavesButNotOneBeingWritten) {
   TempDir dir;
   writeFile(dir.path() / ".library.json.tmp-abc123", "half");
+  writeFile(dir.path() / ".library.json.tmp-def456", "under way");
   writeFile(dir.path() / "other.json", "keep");
+  // Another writer (a store elsewhere, another process) holds its temporary.
+  std::optional<files::FileDescriptor> writing;
+  writing.emplace(::open((dir.path() / ".library.json.tmp-def456").c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_EQ(::flock(writing->get(), LOCK_EX), 0);
   LibraryStore store(dir.path() / "library.json");
+  store.load();
+  EXPECT_EQ(entries(dir.path()), (std::vector<fs::path>{".library.json.tmp-def456", "other.json"}));
+  writing.reset();
   store.load();
   EXPECT_EQ(entries(dir.path()), std::vector<fs::path>{"other.json"});
 }
