@@ -13,25 +13,11 @@
 #include "app/settings/FramingCard.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "bench/app/BenchApplication.hpp"
-#include "bench/app/BenchModel.hpp"
+#include "bench/app/DesktopBenchRig.hpp"
 #include "tests/support/fakes/FakeAutostartService.hpp"
-#include "tests/support/fakes/FakeCompositor.hpp"
-#include "tests/support/fakes/FakeDesktopFormats.hpp"
-#include "tests/support/fakes/FakeDesktopWindows.hpp"
-#include "tests/support/fakes/FakeDisplaySource.hpp"
-#include "tests/support/fakes/FakePowerSources.hpp"
-#include "tests/support/fakes/FakeSessionWatch.hpp"
-#include "tests/support/fakes/FakeSystemLog.hpp"
-#include "tests/support/fakes/FakeWallpaperBackend.hpp"
-#include "tests/support/fakes/FakeWindowCoverage.hpp"
-#include "tests/support/fakes/FakeWorkspaceWatch.hpp"
-#include "tests/support/ModelEdits.hpp"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTemporaryDir>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -41,57 +27,20 @@ namespace {
 
 // A loaded model with one cached 1600 x 1200 work, a started controller on
 // one 1920 x 1080 display showing it, and a login item.
-struct Desk {
-  QTemporaryDir dir;
-  testsupport::FakeDisplaySource displays;
-  testsupport::FakeSessionWatch session;
-  testsupport::FakePowerSources power;
-  testsupport::FakeWindowCoverage coverage;
-  testsupport::FakeSystemLog log;
-  testsupport::FakeWallpaperBackend wallpapers{log};
-  testsupport::FakeDesktopWindows windows;
-  testsupport::FakeCompositor compositor;
-  testsupport::FakeWorkspaceWatch workspace;
-  testsupport::FakeDesktopFormats formats;
+struct Desk : DesktopBenchRig {
   testsupport::FakeAutostartService autostart;
-  std::unique_ptr<AppModel> model;
-  std::unique_ptr<DesktopController> controller;
   std::unique_ptr<LoginItem> login;
   int libraryChanges = 0;
 
   Desk() {
-    const std::filesystem::path root = dir.path().toStdString();
-    model = loadedModel(root);
-
     QImage image(1600, 1200, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
       auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
       for (int x = 0; x < image.width(); ++x) row[x] = qRgb(x & 255, y & 255, (x + y) & 255);
     }
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "jpeg", 90);
-    const Artwork a = Artwork::make({.chain = Chain::tezos, .contract = "KT1Bench", .tokenId = "1", .title = "Work",
-                                     .mediaKind = MediaKind::image, .imageURI = "https://media.test/1.jpg"});
-    model->cache().store(std::string_view(jpeg.constData(), std::size_t(jpeg.size())), *a.imageURI, "image/jpeg");
-    const Uuid wallet = Uuid::random();
-    seedLibrary(*model, [a, wallet](LibraryState& s) {
-      s.artworks[a.id] = a;
-      s.ownerships[wallet][a.id] = 1;
-      s.touch();
-    });
-    Display d;
-    d.key = "display-1";
-    d.number = 1;
-    d.isMain = true;
-    d.geometry = d.available = QRect(0, 0, 1920, 1080);
-    displays.set({d});
-    controller = std::make_unique<DesktopController>(
-        *model,
-        DesktopController::Services{displays, session, power, coverage, wallpapers, windows, compositor, workspace,
-                                    formats},
-        root / "Wallpapers");
+    addWork(1, MediaKind::image, encodedImage(image, "jpeg", 90), "image/jpeg");
+    displays.set({benchDisplay("display-1", 1, QRect(0, 0, 1920, 1080))});
+    make(displays, wallpapers, formats);
     login = std::make_unique<LoginItem>(autostart, log);
     waitFor([&] { controller->start(); });
     settle();
@@ -100,12 +49,7 @@ struct Desk {
     });
   }
 
-  ~Desk() {
-    controller.reset();
-    QThreadPool::globalInstance()->waitForDone();
-  }
-
-  SettingsServices services() {
+  SettingsServices settingsServices() {
     return {.model = *model, .desktop = *controller, .login = *login, .build = {"1.0", "1", ""}};
   }
 
@@ -118,16 +62,7 @@ struct Desk {
     loop.exec();
   }
   // Until no pass of the display runs (the high-quality one ends too).
-  void settle() {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-      if (controller->preparing().empty()) loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
+  void settle() { spinUntil([this] { return controller->preparing().empty(); }); }
 };
 
 void BM_SettingsOpen(benchmark::State& state) {
@@ -136,7 +71,7 @@ void BM_SettingsOpen(benchmark::State& state) {
   SettingsState tab;
   tab.setTab(SettingsTab::display);
   for (auto _ : state) {
-    SettingsView view(desk.services(), tab);
+    SettingsView view(desk.settingsServices(), tab);
     view.resize(580, 640);
     view.show();
     view.grab();  // painted
