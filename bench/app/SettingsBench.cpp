@@ -74,7 +74,8 @@ struct Desk {
     image.save(&buffer, "jpeg", 90);
     const Artwork a = Artwork::make({.chain = Chain::tezos, .contract = "KT1Bench", .tokenId = "1", .title = "Work",
                                      .mediaKind = MediaKind::image, .imageURI = "https://media.test/1.jpg"});
-    model->cache().store(std::string_view(jpeg.constData(), std::size_t(jpeg.size())), *a.imageURI, "image/jpeg");
+    model->media().cache().store(std::string_view(jpeg.constData(), std::size_t(jpeg.size())), *a.imageURI,
+                                 "image/jpeg");
     const Uuid wallet = Uuid::random();
     seedLibrary(*model, [a, wallet](LibraryState& s) {
       s.artworks[a.id] = a;
