@@ -178,7 +178,7 @@ class AppModel final : public QObject, private LibraryEditor {
   void reportLater(LibraryChange change);
   void desktopLooksAgain(LibraryChange change) override;
   void schedulePendingSeriesCount();
-  // Tests set up a library without operations (tests/support/SeedLibrary.hpp).
+  // Tests set up a library without operations (tests/support/ModelEdits.hpp).
   friend void seedLibrary(AppModel& model, LibraryWriter::Patch patch);
   friend void seedDesktopChange(AppModel& model);
   void countPendingSeries();
