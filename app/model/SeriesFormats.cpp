@@ -4,6 +4,7 @@
 #include "app/model/ProbeQueue.hpp"
 #include "app/render/WallpaperComposer.hpp"
 #include "app/stage/OffscreenProbes.hpp"
+#include "core/base/Hosts.hpp"
 
 #include <QCoreApplication>
 #include <QThreadPool>
