@@ -139,13 +139,17 @@ int main(int argc, char* argv[]) {
                                                           QDateTime::currentDateTimeUtc()),
                                now());
   };
+  // Images for the windows; ratios learnt from them go to the library.
+  const auto imageServices = [&model] {
+    return ImageServices{model.media().images(), *QThreadPool::globalInstance(),
+                         [&model](const Artwork& a, const QImage& i) { model.formats().noteRatio(a, i); }};
+  };
   const auto menuServices = [&] {
     return MenuBarContent::Services{
         .model = model,
         .desktop = *desktop,
         .windows = windows,
-        .images = {model.images(), *QThreadPool::globalInstance(),
-                   [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }},
+        .images = imageServices(),
         .build = thisBuild(),
         .updater = ensureUpdater,
         .sendFeedback = [&] { Diagnostics::sendFeedback(thisBuild(), diagnostics()); },
@@ -181,10 +185,7 @@ int main(int argc, char* argv[]) {
           ExhibitionItems::addTo(menu, model, windowState, ArtworkIDSet(targets.begin(), targets.end()), current);
         }};
   };
-  const auto inspectorServices = [&] {
-    return InspectorServices{model, *desktop, {model.images(), *QThreadPool::globalInstance(),
-                                               [&model](const Artwork& a, const QImage& i) { model.noteRatio(a, i); }}};
-  };
+  const auto inspectorServices = [&] { return InspectorServices{model, *desktop, imageServices()}; };
   LibraryWindow::registerWith(
       windows,
       {.model = model,
@@ -232,9 +233,7 @@ int main(int argc, char* argv[]) {
             const auto display = std::optional<QString>(QString::fromStdString(key));
             forward ? desktop->next(display) : desktop->previous(display);
           }};
-  OnboardingView::registerWindow(windows, model, welcomeDesktop, login,
-                                 {model.images(), *QThreadPool::globalInstance(),
-                                  [&model](const Artwork& artwork, const QImage& image) { model.noteRatio(artwork, image); }});
+  OnboardingView::registerWindow(windows, model, welcomeDesktop, login, imageServices());
 
   SettingsView::registerWindow(
       windows, {.model = model,
@@ -252,7 +251,7 @@ int main(int argc, char* argv[]) {
   hooks.prepareRules = [] { ArtRuntime::prepareRules(); };
   // Destroyed before the desktop, whose power policy it follows.
   auto saver = std::make_unique<ScreenSaver>(
-      model, desktop->power(), ImageServices{model.images(), *QThreadPool::globalInstance(), {}},
+      model, desktop->power(), ImageServices{model.media().images(), *QThreadPool::globalInstance(), {}},
       ScreenSaver::Services{*services.displays, *services.idleClock, *services.inhibitors, *services.activeWindow,
                             *services.desktopWindows});
   // Live works on the desktop pause while the saver covers it.

@@ -63,7 +63,7 @@ const QString AddWalletField::slowNotice =
 
 AddWalletField::Adder AddWalletField::adderFor(AppModel& model) {
   return [&model](std::string text, WalletRole role, std::function<void(Outcome)> done) {
-    model.addWallet(std::move(text), role, std::move(done));
+    model.walletSync().addWallet(std::move(text), role, std::move(done));
   };
 }
 

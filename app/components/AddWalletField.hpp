@@ -29,7 +29,7 @@ namespace tavolune {
 class AddWalletField final : public QWidget {
   Q_OBJECT
  public:
-  using Outcome = AppModel::AddWalletOutcome;
+  using Outcome = WalletSync::AddWalletOutcome;
   // Starts an add of the text as typed; done runs later on this thread.
   using Adder = std::function<void(std::string text, WalletRole role, std::function<void(Outcome)> done)>;
 

@@ -82,7 +82,7 @@ void DesktopController::startIdleMeasuring() {
 
 void DesktopController::measureWhileIdle() {
   // A probe that takes long must not let the next run measure beside it.
-  if (measuringIdle_ || model.analysisProgress()) return;
+  if (measuringIdle_ || model.formats().analysisProgress()) return;
   auto works = std::make_shared<std::vector<Artwork>>();
   for (const Artwork* work : model.state().unmeasuredSeries()) {
     if (works->size() == measureBatch) break;
@@ -108,7 +108,7 @@ void DesktopController::measureNext(std::shared_ptr<std::vector<Artwork>> works,
 bool DesktopController::mayMeasure() const {
   const auto& state = power_.state();
   if (state.onBattery || state.lowPower || state.thermalSerious || state.asleep) return false;
-  if (model.analysisProgress()) return false;
+  if (model.formats().analysisProgress()) return false;
   return services_.idle.secondsSinceLastInput() > measureAfterIdleSeconds;
 }
 

@@ -73,7 +73,7 @@ void DesktopController::livePath(const QString& key, const Display& display, con
                                  const Placement& placement, const ScreenConfig& config) {
   StageWindow* window = liveWindow(key);
   if (!window) {
-    auto* stage = new ArtStageView(model.fetcher());
+    auto* stage = new ArtStageView(model.media().fetcher());
     window = new StageWindow(display, stage, false, services_.windows);
     at(key).setWindow(window);
   }
@@ -84,8 +84,8 @@ void DesktopController::livePath(const QString& key, const Display& display, con
     stage->apply(placement);
   } else {
     stage->setAspectLocked(false);
-    QImage still = model.images().cached(work, 2048);
-    if (still.isNull()) still = model.images().cached(work, 520);
+    QImage still = model.media().images().cached(work, 2048);
+    if (still.isNull()) still = model.media().images().cached(work, 520);
     stage->setStillImage(still);
     if (!still.isNull() && !stage->aspectLocked()) {
       stage->setAspect(double(still.width()) / std::max(still.height(), 1));

@@ -12,17 +12,18 @@ class ModelFormats final : public DesktopFormats {
   explicit ModelFormats(AppModel& model) : model_(model) {}
 
   void profile(const Artwork& artwork, bool measureIfNeeded, QObject* context, std::function<void()> done) override {
-    model_.profile(artwork, measureIfNeeded,
-                   [context = QPointer<QObject>(context), done = std::move(done)](std::optional<RenderProfile>) {
-                     if (context) done();
-                   });
+    model_.formats().profile(
+        artwork, measureIfNeeded,
+        [context = QPointer<QObject>(context), done = std::move(done)](std::optional<RenderProfile>) {
+          if (context) done();
+        });
   }
   void renderedStill(const Artwork& artwork, QSize pixelSize, double scale, bool computeIfMissing, QObject* context,
                      std::function<void(QImage)> done) override {
-    model_.renderedStill(artwork, QSizeF(pixelSize), scale, computeIfMissing,
-                         [context = QPointer<QObject>(context), done = std::move(done)](QImage image) {
-                           if (context) done(std::move(image));
-                         });
+    model_.formats().renderedStill(artwork, QSizeF(pixelSize), scale, computeIfMissing,
+                                   [context = QPointer<QObject>(context), done = std::move(done)](QImage image) {
+                                     if (context) done(std::move(image));
+                                   });
   }
 
  private:

@@ -205,7 +205,7 @@ void DesktopPreview::paintMiniature(QPainter& painter) {
     surround = surround_;
   }
   const bool stillShows = g.layer(live_, !image_.isNull()) == PreviewGeometry::Layer::still;
-  g.paint(painter, services_.model.matte(artwork_, image_), surround, stillShows ? image_ : QImage());
+  g.paint(painter, services_.model.formats().matte(artwork_, image_), surround, stillShows ? image_ : QImage());
   painter.setClipping(false);
   QColor border = palette().color(QPalette::WindowText);
   border.setAlphaF(0.15);

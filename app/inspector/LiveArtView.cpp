@@ -25,7 +25,7 @@ QColor opaque(const RGBColor& c) { return QColor::fromRgbF(float(c.r), float(c.g
 
 LiveArtView::LiveArtView(AppModel& model, ImageServices images, QWidget* parent)
     : QWidget(parent), model_(model), images_(std::move(images)) {
-  stage_ = new ArtStageView(model_.fetcher(), this);
+  stage_ = new ArtStageView(model_.media().fetcher(), this);
   stage_->setFraming(Framing::fill);
   stage_->setPaintsVideo(true);
   stage_->relayout();

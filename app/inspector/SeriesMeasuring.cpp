@@ -24,7 +24,7 @@ void SeriesMeasuring::remeasure(const Artwork& artwork) {
   emit changed(qt::str(key));
   // The answer may come after this object is gone (the model is going).
   QPointer<SeriesMeasuring> self(this);
-  model_.remeasure(artwork, [self, key] {
+  model_.formats().remeasure(artwork, [self, key] {
     if (self) self->finished(key);
   });
 }

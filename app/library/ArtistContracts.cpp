@@ -62,7 +62,7 @@ QWidget* contractRow(AppModel& model, const Uuid& walletID, const std::string& c
   remove->setAutoRaise(true);
   remove->setAccessibleName(QStringLiteral("Remove Contract"));
   QObject::connect(remove, &QToolButton::clicked, row,
-                   [&model, walletID, contract] { model.removeCollectionContract(contract, walletID); });
+                   [&model, walletID, contract] { model.walletSync().removeCollectionContract(contract, walletID); });
   h->addWidget(remove);
   return row;
 }
@@ -147,7 +147,7 @@ void ArtistContracts::setWallet(const Wallet& wallet) {
 void ArtistContracts::add() {
   const std::string text = qt::str(input_->text());
   input_->clear();
-  model_.addCollectionContract(text, walletID_);
+  model_.walletSync().addCollectionContract(text, walletID_);
 }
 
 }  // namespace tavolune

@@ -96,7 +96,7 @@ EmptyLibraryView::EmptyLibraryView(AppModel& model, QWidget* parent) : QWidget(p
 
 void EmptyLibraryView::update(bool filtered, const std::optional<QString>& hint,
                               const std::optional<Wallet>& artistWallet, const QString& search) {
-  const Situation s = situation(!model_.syncingWallets().empty(), filtered, artistWallet.has_value(),
+  const Situation s = situation(!model_.walletSync().syncingWallets().empty(), filtered, artistWallet.has_value(),
                                 hint.has_value(), !model_.state().wallets.empty());
   const Look look = lookOf(s, hint, search);
   title_->setText(look.title);

@@ -40,7 +40,7 @@ QLabel* secondary(QWidget* parent, const QFont& font) {
   return l;
 }
 
-void setProgress(QProgressBar* bar, const AppModel::Progress& p) {
+void setProgress(QProgressBar* bar, const SeriesFormats::Progress& p) {
   // A total of 0 measures against 1, never divides by zero.
   bar->setRange(0, int(std::min<std::size_t>(std::max<std::size_t>(p.total, 1), INT_MAX)));
   bar->setValue(int(std::min<std::size_t>(p.done, std::size_t(bar->maximum()))));
@@ -106,11 +106,11 @@ AnalyzeBanner::AnalyzeBanner(AppModel& model, QWidget* parent) : QWidget(parent)
   outer->addWidget(new Divider(this));
 
   connect(notNow, &QPushButton::clicked, this, &AnalyzeBanner::notNow);
-  connect(analyse, &QPushButton::clicked, this, [this] { model_.analyzeCollection(); });
-  connect(stop_, &QPushButton::clicked, this, [this] { model_.setAnalysisStopRequested(true); });
+  connect(analyse, &QPushButton::clicked, this, [this] { model_.formats().analyzeCollection(); });
+  connect(stop_, &QPushButton::clicked, this, [this] { model_.formats().setAnalysisStopRequested(true); });
   connect(&model_, &AppModel::pendingSeriesCountChanged, this, &AnalyzeBanner::refresh);
-  connect(&model_, &AppModel::analysisProgressChanged, this, &AnalyzeBanner::refresh);
-  connect(&model_, &AppModel::analysisStopRequestedChanged, this, &AnalyzeBanner::refresh);
+  connect(&model_.formats(), &SeriesFormats::analysisProgressChanged, this, &AnalyzeBanner::refresh);
+  connect(&model_.formats(), &SeriesFormats::analysisStopRequestedChanged, this, &AnalyzeBanner::refresh);
   refresh();
 }
 
@@ -128,7 +128,7 @@ void AnalyzeBanner::notNow() {
 }
 
 void AnalyzeBanner::refresh() {
-  const auto& progress = model_.analysisProgress();
+  const auto& progress = model_.formats().analysisProgress();
   const Mode was = mode_;
   mode_ = mode(progress.has_value(), model_.pendingSeriesCount(), dismissedAt());
   // Comes down from the top edge fading in, and goes back up fading out,
@@ -148,7 +148,7 @@ void AnalyzeBanner::refresh() {
   count_->setCount((long long)model_.pendingSeriesCount());
   if (progress) {
     setProgress(bar_, *progress);
-    const bool stopping = model_.analysisStopRequested();
+    const bool stopping = model_.formats().analysisStopRequested();
     progressText_->setText(stopping ? QStringLiteral("Stopping after this series\u2026")
                                     : QStringLiteral("Measuring artwork formats\u2026 %1 of %2 series")
                                           .arg(progress->done)
@@ -180,8 +180,8 @@ UnknownFormats::UnknownFormats(AppModel& model, QWidget* parent) : QWidget(paren
   measure_->setPalette(link);
   row->addWidget(measure_);
   row->addStretch(1);
-  connect(measure_, &QToolButton::clicked, this, [this] { model_.measureFormats(); });
-  connect(&model_, &AppModel::formatProgressChanged, this, &UnknownFormats::refresh);
+  connect(measure_, &QToolButton::clicked, this, [this] { model_.formats().measureFormats(); });
+  connect(&model_.formats(), &SeriesFormats::formatProgressChanged, this, &UnknownFormats::refresh);
   connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
     if (change.anyArtwork(LibraryChange::format | LibraryChange::hidden)) refresh();
   });
@@ -206,7 +206,7 @@ void UnknownFormats::refresh() {
   // Counting walks the whole listing: only while the banner is shown.
   setVisible(filter_.format.has_value());
   if (!filter_.format) return;
-  const auto& progress = model_.formatProgress();
+  const auto& progress = model_.formats().formatProgress();
   bar_->setVisible(progress.has_value());
   if (progress) {
     setProgress(bar_, *progress);

@@ -158,7 +158,7 @@ LibraryDetailPage::LibraryDetailPage(LibraryWindow& window, const LibraryWindow:
   });
   connect(&window_, &LibraryWindow::tileSizeChanged, this,
           [this] { slider_->setValue(int(std::lround(window_.tileSize()))); });
-  connect(&window_.model(), &AppModel::syncingWalletsChanged, this, &LibraryDetailPage::refreshSubtitle);
+  connect(&window_.model().walletSync(), &WalletSync::syncingWalletsChanged, this, &LibraryDetailPage::refreshSubtitle);
   connect(&window_.windowState(), &LibraryWindowState::focusedChanged, this, &LibraryDetailPage::refreshInspector);
   details_->setChecked(window_.showInspector());
   refresh();
@@ -177,8 +177,8 @@ void LibraryDetailPage::refresh() {
 }
 
 void LibraryDetailPage::refreshSubtitle() {
-  subtitle_->setText(
-      LibraryPages::subtitle(window_.listing(), window_.filter(), !window_.model().syncingWallets().empty()));
+  subtitle_->setText(LibraryPages::subtitle(window_.listing(), window_.filter(),
+                                            !window_.model().walletSync().syncingWallets().empty()));
 }
 
 void LibraryDetailPage::slideInspector(bool open) {

@@ -27,8 +27,8 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
   AppModel& model = window_.model();
   if (!services_.desktop.show) services_.desktop.show = window_.artworkActions().primary;
   loader_ = std::make_unique<ThumbnailLoader>(
-      services_.pipeline ? *services_.pipeline : model.images(), [&model](const Artwork& a, const QImage& still) { model.noteRatio(a, still); },
-      services_.loader);
+      services_.pipeline ? *services_.pipeline : model.media().images(),
+      [&model](const Artwork& a, const QImage& still) { model.formats().noteRatio(a, still); }, services_.loader);
   model_ = new LibraryGridModel(this);
   model_->setLibrary(model);
   delegate_ = new LibraryTileDelegate(model, window_.windowState(), *loader_, this);
@@ -86,7 +86,7 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
           [this] { view_->setColumnCount(count(pendingWidth_, window_.tileSize()), Curve::springOf(0.42, 0.86)); });
 
   connect(&model, &AppModel::libraryChanged, this, &LibraryGrid::libraryChanged);
-  connect(&model, &AppModel::syncingWalletsChanged, this, &LibraryGrid::refreshEmpty);
+  connect(&model.walletSync(), &WalletSync::syncingWalletsChanged, this, &LibraryGrid::refreshEmpty);
   connect(&window_, &LibraryWindow::filterChanged, this, [this] { relist(); });
   connect(&window_, &LibraryWindow::tileSizeChanged, this, &LibraryGrid::tileSizeChanged);
   connect(&window_.windowState(), &LibraryWindowState::selectionChanged, this, &LibraryGrid::selectionChanged);

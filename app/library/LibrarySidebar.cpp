@@ -103,7 +103,7 @@ LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state,
       refresh();
     }
   });
-  connect(&model_, &AppModel::syncingWalletsChanged, this, &LibrarySidebar::refreshWallets);
+  connect(&model_.walletSync(), &WalletSync::syncingWalletsChanged, this, &LibrarySidebar::refreshWallets);
   connect(&state_, &LibraryWindowState::sidebarChanged, this, &LibrarySidebar::refreshSelection);
   refresh();
 }
@@ -174,7 +174,7 @@ void LibrarySidebar::refreshWallets() {
     LibraryFilter byWallet;
     byWallet.walletID = w.id;
     r->setCount(listing.count(byWallet));
-    r->setSyncing(model_.syncingWallets().contains(w.id));
+    r->setSyncing(model_.walletSync().syncingWallets().contains(w.id));
     if (walletRows_->indexOf(r) != position) {
       walletRows_->removeWidget(r);
       walletRows_->insertWidget(position, r);

@@ -21,7 +21,7 @@ WalletList::WalletList(AppModel& model, std::function<Date()> now, QWidget* pare
   connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
     if (change.everything || !change.wallets.empty()) refresh();
   });
-  connect(&model_, &AppModel::syncingWalletsChanged, this, &WalletList::refresh);
+  connect(&model_.walletSync(), &WalletSync::syncingWalletsChanged, this, &WalletList::refresh);
   refresh();
 }
 
@@ -71,7 +71,7 @@ void WalletList::refresh() {
     } else {
       r = new WalletRow(model_, w, this);
     }
-    r->setWallet(w, subtitle(w, s, now), model_.syncingWallets().contains(w.id));
+    r->setWallet(w, subtitle(w, s, now), model_.walletSync().syncingWallets().contains(w.id));
     if (!kept.empty()) {
       auto* divider = new Divider(this);
       column_->addWidget(divider);

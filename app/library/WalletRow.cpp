@@ -71,7 +71,7 @@ WalletRow::WalletRow(AppModel& model, const Wallet& wallet, QWidget* parent)
   spinner_ = new Spinner(Spinner::Size::small, this);
   row->addWidget(spinner_);
   refresh_ = iconButton("arrow.clockwise", QStringLiteral("Refresh"), this);
-  connect(refresh_, &QToolButton::clicked, this, [this] { model_.sync(id_); });
+  connect(refresh_, &QToolButton::clicked, this, [this] { model_.walletSync().sync(id_); });
   row->addWidget(refresh_);
   remove_ = iconButton("trash", QStringLiteral("Remove Wallet"), this);
   connect(remove_, &QToolButton::clicked, this, &WalletRow::remove);

@@ -42,7 +42,7 @@ WalletsPage::WalletsPage(AppModel& model, std::function<QWidget*()> addWalletFie
   QPalette link = refreshAll_->palette();
   link.setColor(QPalette::ButtonText, Theme::accent());
   refreshAll_->setPalette(link);
-  connect(refreshAll_, &QToolButton::clicked, this, [this] { model_.syncAll(); });
+  connect(refreshAll_, &QToolButton::clicked, this, [this] { model_.walletSync().syncAll(); });
   wallets_->headerRow().addWidget(refreshAll_);
   auto* rows = new QWidget(wallets_);
   auto* rowsColumn = new QVBoxLayout(rows);
@@ -64,7 +64,7 @@ WalletsPage::WalletsPage(AppModel& model, std::function<QWidget*()> addWalletFie
   connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
     if (change.everything || !change.wallets.empty()) refresh();
   });
-  connect(&model_, &AppModel::syncingWalletsChanged, this, &WalletsPage::refresh);
+  connect(&model_.walletSync(), &WalletSync::syncingWalletsChanged, this, &WalletsPage::refresh);
   placeAddSection(model_.state().wallets.empty());
   refresh();
 }
@@ -95,7 +95,7 @@ void WalletsPage::refresh() {
   if (empty != addOnTop_) placeAddSection(empty);
   noWallets_->setVisible(empty);
   list_->setVisible(!empty);
-  const bool syncing = !model_.syncingWallets().empty();
+  const bool syncing = !model_.walletSync().syncingWallets().empty();
   spinner_->setVisible(syncing);
   refreshAll_->setVisible(!syncing && !empty);
 }

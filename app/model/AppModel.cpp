@@ -1,33 +1,34 @@
 #include "app/model/AppModel.hpp"
 
-#include "app/model/FetcherImageSource.hpp"
-#include "core/media/OnchfsResolver.hpp"
-#include "core/model/MediaResolver.hpp"
 #include "core/persistence/LibraryStore.hpp"
-
-#include <QThreadPool>
 
 #include <algorithm>
 
 namespace tavolune {
+namespace {
 
-AppModel::Options AppModel::Options::standard() {
-  Options options;
-  options.storeURL = LibraryStore::defaultURL();
-  options.cacheDirectory = MediaCache::defaultDirectory();
-  options.services = SyncEngine::Services::real();
-  options.bitcoinIndexer = hosts::ordinalsIndexer;
-  options.resolver = AddressResolver::Endpoints::real();
-  return options;
+// Works changed in one aspect: the desktop looks again.
+LibraryChange worksChange(const std::vector<std::string>& artworkIDs, LibraryChange::Aspect aspect) {
+  LibraryChange change;
+  change.desktop = true;
+  for (const auto& id : artworkIDs) change.note(id, aspect);
+  return change;
 }
+
+LibraryChange displaysChange() {
+  LibraryChange change;
+  change.displays = true;
+  return change;
+}
+
+}  // namespace
 
 AppModel::AppModel(Options options, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
-      cache_(std::make_shared<MediaCache>(options_.cacheDirectory, cacheLimitBytes)),
-      fetcher_(options_.http, cache_, options_.services.gateways,
-               std::make_shared<OnchfsResolver>(options_.http, options_.services.tzktAPI)),
-      images_(std::make_shared<FetcherImageSource>(fetcher_)) {
+      media_(std::make_unique<MediaServices>(options_)),
+      walletSync_(std::make_unique<WalletSync>(options_, static_cast<LibraryEditor&>(*this), *media_)),
+      formats_(std::make_unique<SeriesFormats>(options_, static_cast<LibraryEditor&>(*this), *media_)) {
   auto store = std::make_shared<LibraryStore>(options_.storeURL);
   writer_ = std::make_unique<LibraryWriter>([store] { return store->load(); },
                                             [store](const LibraryState& s) { store->save(s); });
@@ -43,25 +44,15 @@ AppModel::AppModel(Options options, QObject* parent)
   poolTimer_.setSingleShot(true);
   poolTimer_.setInterval(30);
   connect(&poolTimer_, &QTimer::timeout, this, &AppModel::countPool);
-
-  ratioFlush_.setSingleShot(true);
-  ratioFlush_.setInterval(options_.timings.ratioFlushDelay);
-  connect(&ratioFlush_, &QTimer::timeout, this, &AppModel::flushRatios);
-
-  // A tenth of the interval either way is fine for a sync every ten minutes.
-  autoSyncTimer_.setTimerType(Qt::CoarseTimer);
-  autoSyncTimer_.setInterval(options_.timings.autoSyncInterval);
-  connect(&autoSyncTimer_, &QTimer::timeout, this, [this] { syncStale(); });
 }
 
 AppModel::~AppModel() {
   mailbox_->close();
-  stopFormatFetches();
-  for (auto& [id, job] : jobs_) job.stop.request_stop();
+  // The parts go first: their work may still edit the library.
+  formats_.reset();
+  walletSync_.reset();
   flush();
 }
-
-QThreadPool& AppModel::pool() const { return options_.pool ? *options_.pool : *QThreadPool::globalInstance(); }
 
 void AppModel::setNotice(std::optional<std::string> notice) {
   if (notice == notice_) return;
@@ -76,7 +67,7 @@ void AppModel::deliverChange() {
   if (pending_.empty()) return;
   const LibraryChange change = std::exchange(pending_, {});
   // Stills that failed may load now that the desktop looks again.
-  if (change.desktop) images_.expireFailures();
+  if (change.desktop) media_->images().expireFailures();
   emit libraryChanged(change);
 }
 
@@ -101,8 +92,8 @@ void AppModel::finishLoad(LibraryState loaded) {
   emit loadedChanged();
   schedulePendingSeriesCount();
   countPool();
-  pruneCache();
-  startAutoSync();
+  media_->pruneCache();
+  walletSync_->startAutoSync();
 }
 
 void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
@@ -116,6 +107,16 @@ void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
     listing_.amend(state_, ids, change.anyArtwork(LibraryChange::format | LibraryChange::placement));
   }
   edited(std::move(patch), std::move(change));
+}
+
+void AppModel::merge(const std::function<Merged(LibraryState&)>& merge) {
+  Merged merged = merge(state_);
+  edited(std::move(merged.replay), std::move(merged.change));
+}
+
+void AppModel::desktopLooksAgain(LibraryChange change) {
+  change.desktop = true;
+  reportLater(std::move(change));
 }
 
 void AppModel::edited(LibraryWriter::Patch patch, LibraryChange change) {
@@ -205,29 +206,20 @@ void AppModel::countPool() {
   });
 }
 
-void AppModel::startAutoSync() { autoSyncTimer_.start(); }
-
-void AppModel::pruneCache() {
-  pool().start([cache = cache_] { cache->prune(); });
-}
-
 // --- queries ---
 
 std::vector<const Artwork*> AppModel::visibleArtworks() const { return state_.artworksFor(LibraryFilter{}); }
 
-const Wallet* AppModel::wallet(const Uuid& id) const {
-  for (const auto& w : state_.wallets) {
-    if (w.id == id) return &w;
-  }
-  return nullptr;
+void AppModel::removeWallet(const Uuid& walletID) {
+  // Works only this wallet held go with it: the lists rebuild.
+  LibraryChange change = LibraryChange::all();
+  change.wallets.insert(walletID);
+  edit([walletID](LibraryState& s) { s.removeWallet(walletID); }, std::move(change));
 }
 
 // --- works ---
 
 void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden) {
-  LibraryChange change;
-  change.desktop = true;
-  for (const auto& id : artworkIDs) change.note(id, LibraryChange::hidden);
   edit(
       [artworkIDs, hidden](LibraryState& s) {
         for (const auto& id : artworkIDs) {
@@ -243,13 +235,11 @@ void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden
           if (s.isSpam(it->second)) s.spamOverrides.insert_or_assign(id, false);
         }
       },
-      std::move(change));
+      worksChange(artworkIDs, LibraryChange::hidden));
 }
 
 void AppModel::setAnimated(const Artwork& artwork, bool animated) {
-  LibraryChange change;
-  change.desktop = true;
-  change.note(artwork.id, LibraryChange::animated);
+  LibraryChange change = worksChange({artwork.id}, LibraryChange::animated);
   // Animating one work turns "never" into "selected": the setting changes too.
   change.settings = animated && state_.settings.animation == AnimationPolicy::never;
   edit(
@@ -269,9 +259,6 @@ void AppModel::toggleMySelection(const std::vector<std::string>& artworkIDs) {
   // Decided now, so that the replay on the writer's copy agrees.
   const bool remove = std::all_of(artworkIDs.begin(), artworkIDs.end(),
                                   [&](const std::string& id) { return state_.onDesktop.contains(id); });
-  LibraryChange change;
-  change.desktop = true;
-  for (const auto& id : artworkIDs) change.note(id, LibraryChange::selection);
   edit(
       [artworkIDs, remove](LibraryState& s) {
         for (const auto& id : artworkIDs) {
@@ -282,30 +269,24 @@ void AppModel::toggleMySelection(const std::vector<std::string>& artworkIDs) {
           }
         }
       },
-      std::move(change));
+      worksChange(artworkIDs, LibraryChange::selection));
 }
 
 void AppModel::hideCollection(const Artwork& artwork) {
   const std::string key = artwork.collectionKey();
-  LibraryChange change;
-  change.desktop = true;
+  std::vector<std::string> ids;
   for (const auto& [id, work] : state_.artworks) {
-    if (work.collectionKey() == key) change.note(id, LibraryChange::hidden);
+    if (work.collectionKey() == key) ids.push_back(id);
   }
-  edit([key](LibraryState& s) { s.hiddenCollections.insert(key); }, std::move(change));
+  edit([key](LibraryState& s) { s.hiddenCollections.insert(key); }, worksChange(ids, LibraryChange::hidden));
 }
 
 void AppModel::setFraming(const std::string& artworkID, Framing framing) {
-  LibraryChange change;
-  change.desktop = true;
-  change.note(artworkID, LibraryChange::placement);
-  edit([artworkID, framing](LibraryState& s) { s.preferredFraming[artworkID] = framing; }, std::move(change));
+  edit([artworkID, framing](LibraryState& s) { s.preferredFraming[artworkID] = framing; },
+       worksChange({artworkID}, LibraryChange::placement));
 }
 
 void AppModel::setRotation(const std::string& artworkID, int turns) {
-  LibraryChange change;
-  change.desktop = true;
-  change.note(artworkID, LibraryChange::placement);
   edit(
       [artworkID, turns](LibraryState& s) {
         if (turns == 0) {
@@ -314,14 +295,12 @@ void AppModel::setRotation(const std::string& artworkID, int turns) {
           s.rotations[artworkID] = turns;
         }
       },
-      std::move(change));
+      worksChange({artworkID}, LibraryChange::placement));
 }
 
 // --- displays ---
 
 void AppModel::noteShown(const std::string& displayID, const std::string& artworkID, Date when) {
-  LibraryChange change;
-  change.displays = true;
   edit(
       [displayID, artworkID, when](LibraryState& s) {
         auto [it, inserted] = s.screens.try_emplace(displayID, ScreenConfig(Framing::fit));
@@ -329,12 +308,10 @@ void AppModel::noteShown(const std::string& displayID, const std::string& artwor
         it->second.lastChange = when;
         s.noteShown(artworkID);
       },
-      std::move(change));
+      displaysChange());
 }
 
 void AppModel::addDisplays(const std::vector<std::string>& displayIDs, const std::optional<std::string>& mainID) {
-  LibraryChange change;
-  change.displays = true;
   edit(
       [displayIDs, mainID](LibraryState& s) {
         for (const auto& id : displayIDs) {
@@ -346,17 +323,15 @@ void AppModel::addDisplays(const std::vector<std::string>& displayIDs, const std
           s.screens.emplace(id, ScreenConfig(framing));
         }
       },
-      std::move(change));
+      displaysChange());
 }
 
 void AppModel::setDisplayFraming(const std::string& displayID, Framing framing) {
-  LibraryChange change;
-  change.displays = true;
   edit(
       [displayID, framing](LibraryState& s) {
         s.screens.try_emplace(displayID, ScreenConfig(Framing::fit)).first->second.framing = framing;
       },
-      std::move(change));
+      displaysChange());
 }
 
 }  // namespace tavolune

@@ -145,7 +145,7 @@ void ScreenSaver::show() {
 
   windows_.clear();
   for (const Display& d : displays) {
-    windows_.push_back(std::make_unique<SaverWindow>(d, model_.fetcher(), services_.windows));
+    windows_.push_back(std::make_unique<SaverWindow>(d, model_.media().fetcher(), services_.windows));
   }
   for (auto& w : windows_) {
     w->present();
@@ -182,7 +182,7 @@ void ScreenSaver::present(const std::optional<Artwork>& work, SaverWindow& windo
   config.framing = mainFraming();
   const Placement placement = model_.state().placement(*work, config, window.aspect(), std::nullopt);
   const QImage cached = images_.pipeline.cached(*work, stillPixels);
-  stage.setLayerBackground(model_.matte(*work, cached));
+  stage.setLayerBackground(model_.formats().matte(*work, cached));
   stage.apply(placement);
   if (canRunLive() && work->isLive()) {
     window.newFetch();
@@ -209,7 +209,7 @@ void ScreenSaver::fetchStill(const Artwork& work, SaverWindow& window, std::uint
       // Only onto the window's newest work, while the saver still shows it.
       if (!showing_ || !owns(target) || !target->isCurrent(token)) return;
       // The mat from the picture, as when it was in memory at once.
-      target->stage()->setLayerBackground(model_.matte(work, image));
+      target->stage()->setLayerBackground(model_.formats().matte(work, image));
       target->stage()->showStill(image);
     });
   });

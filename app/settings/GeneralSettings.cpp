@@ -45,8 +45,8 @@ GeneralSettings::GeneralSettings(const SettingsServices& services, QWidget* pare
   });
   connect(&services_.desktop, &DesktopController::screensChanged, this, &GeneralSettings::load);
   connect(&services_.login, &LoginItem::statusChanged, this, &GeneralSettings::loadLogin);
-  connect(&model, &AppModel::analysisProgressChanged, this, &GeneralSettings::loadAnalysis);
-  connect(&model, &AppModel::analysisStopRequestedChanged, this, &GeneralSettings::loadAnalysis);
+  connect(&model.formats(), &SeriesFormats::analysisProgressChanged, this, &GeneralSettings::loadAnalysis);
+  connect(&model.formats(), &SeriesFormats::analysisStopRequestedChanged, this, &GeneralSettings::loadAnalysis);
   // A change made in the system's settings shows when the user comes back.
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) services_.login.refresh();
@@ -134,7 +134,7 @@ FormSection* GeneralSettings::formatsSection(QWidget* content) {
   buttonRow->addStretch();
   analyze_ = new QPushButton(tr("Analyze Collection"), buttonPage);
   buttonRow->addWidget(analyze_);
-  connect(analyze_, &QPushButton::clicked, this, [&model] { model.analyzeCollection(); });
+  connect(analyze_, &QPushButton::clicked, this, [&model] { model.formats().analyzeCollection(); });
   progressRow_ = new QWidget(analysis_);
   auto* h = new QHBoxLayout(progressRow_);
   h->setContentsMargins(0, 0, 0, 0);
@@ -146,7 +146,7 @@ FormSection* GeneralSettings::formatsSection(QWidget* content) {
   stop_ = new QPushButton(tr("Stop"), progressRow_);
   connect(stop_, &QPushButton::clicked, this, [this, &model] {
     stop_->setEnabled(false);
-    model.setAnalysisStopRequested(true);
+    model.formats().setAnalysisStopRequested(true);
   });
   h->addWidget(progress_);
   h->addWidget(progressText_);
@@ -155,7 +155,8 @@ FormSection* GeneralSettings::formatsSection(QWidget* content) {
   analysis_->addWidget(progressRow_);
   section->addRow(settingsRow(formatsLabel_, analysis_, section));
 
-  storage_ = new StorageRow(model.cache(), services_.pool ? *services_.pool : *QThreadPool::globalInstance(), section);
+  storage_ =
+      new StorageRow(model.media().cache(), services_.pool ? *services_.pool : *QThreadPool::globalInstance(), section);
   section->addRow(storage_);
   section->setFooter(tr("Each generative series is measured once, so responsive artworks fill the screen and fixed "
                         "ones sit on their own background colour. The cache keeps images and renders on disk, for "
@@ -192,7 +193,7 @@ void GeneralSettings::loadLogin() {
 
 void GeneralSettings::loadAnalysis() {
   AppModel& model = services_.model;
-  const auto& progress = model.analysisProgress();
+  const auto& progress = model.formats().analysisProgress();
   analysis_->setCurrentIndex(progress ? 1 : 0);
   if (progress) {
     // The bar needs a total of at least 1; the text shows the real one.
@@ -200,7 +201,7 @@ void GeneralSettings::loadAnalysis() {
     progress_->setValue(int(std::min(progress->done, std::max<std::size_t>(progress->total, 1))));
     progressText_->setText(QStringLiteral("%1/%2").arg(progress->done).arg(progress->total));
   }
-  stop_->setEnabled(!model.analysisStopRequested());
+  stop_->setEnabled(!model.formats().analysisStopRequested());
 }
 
 void GeneralSettings::showEvent(QShowEvent* event) {

@@ -44,9 +44,10 @@ ScreenSaverSettings::ScreenSaverSettings(const SettingsServices& services, QWidg
   auto* inCard = new QVBoxLayout(card_);
   inCard->setContentsMargins(18, 18, 18, 18);
   AppModel& model = services_.model;
-  image_ = new ArtworkImage(ImageServices{model.images(), *QThreadPool::globalInstance(),
-                                          [&model](const Artwork& a, const QImage& i) { model.noteRatio(a, i); }},
-                            card_);
+  image_ =
+      new ArtworkImage(ImageServices{model.media().images(), *QThreadPool::globalInstance(),
+                                     [&model](const Artwork& a, const QImage& i) { model.formats().noteRatio(a, i); }},
+                       card_);
   auto* shadow = new QGraphicsDropShadowEffect(image_);
   shadow->setColor(QColor(0, 0, 0, 102));
   shadow->setBlurRadius(12);

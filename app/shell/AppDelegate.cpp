@@ -62,7 +62,7 @@ void AppDelegate::afterLoad() {
   run(hooks_.startDesktop);
   run(hooks_.touchUpdater);
   if (model_.state().settings.hasCompletedOnboarding) {
-    model_.syncStale();
+    model_.walletSync().syncStale();
   } else {
     windows_.showWelcome();
   }

@@ -164,14 +164,14 @@ void BM_ApplySync(benchmark::State& state) {
                                     "tz1VSUr8wwNhLAzempoch5d6hLRiTh8Cjcjb", std::nullopt, ChainFamily::tezos);
   seedLibrary(*model, [tezos](LibraryState& s) { s.wallets.push_back(tezos); });
   bool synced = false;
-  model->sync(tezos.id, [&] { synced = true; });
+  model->walletSync().sync(tezos.id, [&] { synced = true; });
   longestStall([&] { return synced; });
 
   double worst = 0;
   for (auto _ : state) {
     objkt.nextRound();
     synced = false;
-    model->sync(tezos.id, [&] { synced = true; });
+    model->walletSync().sync(tezos.id, [&] { synced = true; });
     const double stall = longestStall([&] { return synced; });
     worst = std::max(worst, stall);
     state.SetIterationTime(stall);

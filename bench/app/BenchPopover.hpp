@@ -12,7 +12,7 @@ inline MenuBarContent::Services popoverServices(AppModel& model, DesktopControll
   return {.model = model,
           .desktop = desktop,
           .windows = windows,
-          .images = {model.images(), *QThreadPool::globalInstance(), {}},
+          .images = {model.media().images(), *QThreadPool::globalInstance(), {}},
           .build = {},
           .updater = {},
           .sendFeedback = {},

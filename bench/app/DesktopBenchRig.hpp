@@ -87,7 +87,7 @@ struct DesktopBenchRig : testsupport::DesktopFakes {
     const std::string token = std::to_string(index);
     Artwork a = Artwork::make({.chain = Chain::tezos, .contract = "KT1Bench", .tokenId = token, .title = "Work " + token,
                                .mediaKind = kind, .imageURI = "https://media.test/" + token});
-    model->cache().store(std::string_view(bytes.constData(), std::size_t(bytes.size())), *a.imageURI, mime);
+    model->media().cache().store(std::string_view(bytes.constData(), std::size_t(bytes.size())), *a.imageURI, mime);
     seedLibrary(*model, [a, w = wallet](LibraryState& s) {
       s.artworks[a.id] = a;
       s.ownerships[w][a.id] = 1;

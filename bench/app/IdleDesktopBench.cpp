@@ -74,7 +74,7 @@ void idleDesktop(benchmark::State& state, bool withLive) {
                                .imageURI = "https://media.test/" + std::to_string(i) + (live ? ".gif" : ".png")});
     if (live) {
       a.mime = "image/gif";
-      model.cache().store(testsupport::tinyGif(), *a.imageURI, "image/gif");
+      model.media().cache().store(testsupport::tinyGif(), *a.imageURI, "image/gif");
     } else {
       QImage image(1600, 900, QImage::Format_RGB32);
       image.fill(QColor(30 + 60 * i, 80, 120));
@@ -82,7 +82,7 @@ void idleDesktop(benchmark::State& state, bool withLive) {
       QBuffer buffer(&png);
       buffer.open(QIODevice::WriteOnly);
       image.save(&buffer, "png");
-      model.cache().store(std::string_view(png.constData(), std::size_t(png.size())), *a.imageURI, "image/png");
+      model.media().cache().store(std::string_view(png.constData(), std::size_t(png.size())), *a.imageURI, "image/png");
     }
     seedLibrary(model, [a, wallet, live, i](LibraryState& s) {
       s.artworks[a.id] = a;
@@ -122,7 +122,8 @@ void idleDesktop(benchmark::State& state, bool withLive) {
   // minute and only its idle watch counts.
   testsupport::FakeDisplayInhibitors inhibitors;
   testsupport::FakeActiveWindow focus;
-  ScreenSaver saver(model, controller.power(), ImageServices{model.images(), *QThreadPool::globalInstance(), {}},
+  ScreenSaver saver(model, controller.power(),
+                    ImageServices{model.media().images(), *QThreadPool::globalInstance(), {}},
                     ScreenSaver::Services{rig.displays, rig.idle, inhibitors, focus, rig.windows});
   QObject::connect(&saver, &ScreenSaver::showingChanged, &controller, &DesktopController::setScreenSaverShowing);
   saver.start();

@@ -103,7 +103,7 @@ void BM_ProbeMeasure(benchmark::State& state) {
     bool answered = false;
     QElapsedTimer clock;
     clock.start();
-    probe.measure(pageWork("fast.html"), AppModel::measureSettleSeconds,
+    probe.measure(pageWork("fast.html"), SeriesFormats::measureSettleSeconds,
                   [&](std::optional<RenderProfile>) { answered = true; });
     waitUntil([&] { return answered; }, 60'000);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
@@ -111,7 +111,7 @@ void BM_ProbeMeasure(benchmark::State& state) {
     state.SetIterationTime(seconds);
     if (probe.samples().size() != 2) state.SkipWithError("a viewport gave no sample");
   }
-  const double bound = 2 * (load + AppModel::measureSettleSeconds);
+  const double bound = 2 * (load + SeriesFormats::measureSettleSeconds);
   state.counters["bound_s"] = bound;
   state.counters["worst_over_bound"] = worst / bound;
 }
@@ -132,7 +132,7 @@ void BM_RenderStill(benchmark::State& state) {
       LayoutProbe probe(media.fetcher);
       QElapsedTimer clock;
       clock.start();
-      probe.renderStill(pageWork("flagged.html"), size, 1, AppModel::stillMaxWaitSeconds,
+      probe.renderStill(pageWork("flagged.html"), size, 1, SeriesFormats::stillMaxWaitSeconds,
                         [&](ProbeService::Still s) {
                           answered = true;
                           rendered = s.ending == ProbeService::Ending::rendered && s.image.size() == size;
@@ -214,7 +214,7 @@ void BM_MeasureFormats(benchmark::State& state) {
     QObject::connect(&model, &AppModel::libraryChanged, &model, [&] { ++edits; });
     bool done = false;
     state.ResumeTiming();
-    model.measureFormats([&] { done = true; });
+    model.formats().measureFormats([&] { done = true; });
     waitUntil([&] { return done; }, 120'000);
     state.PauseTiming();
     writes = edits;
@@ -222,7 +222,7 @@ void BM_MeasureFormats(benchmark::State& state) {
   }
   state.counters["most_in_flight"] = most.load();
   state.counters["writes"] = writes;
-  state.counters["expected_writes"] = double((count + AppModel::formatBatch - 1) / AppModel::formatBatch);
+  state.counters["expected_writes"] = double((count + SeriesFormats::formatBatch - 1) / SeriesFormats::formatBatch);
 }
 BENCHMARK(BM_MeasureFormats)->Arg(500)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -114,7 +114,7 @@ void BM_ToggleFanout(benchmark::State& state) {
     return static_cast<QWidget*>(grid);
   };
   hosted.inspector = [&](LibraryWindow& w, const Artwork& artwork) -> QWidget* {
-    inspector = new ArtworkDetail({model, desktop, {model.images(), *QThreadPool::globalInstance(), {}}},
+    inspector = new ArtworkDetail({model, desktop, {model.media().images(), *QThreadPool::globalInstance(), {}}},
                                   w.artworkActions(), artwork);
     return inspector;
   };

@@ -32,7 +32,7 @@ struct Power : ::testing::Test {
   // A work that runs live: an animated GIF, or bytes the stage cannot read.
   Artwork liveGif(const std::string& token, bool readable = true) {
     Artwork a = rig.addWork(token);
-    rig.model->cache().store(readable ? testsupport::tinyGif() : std::string("not a picture"), *a.imageURI,
+    rig.model->media().cache().store(readable ? testsupport::tinyGif() : std::string("not a picture"), *a.imageURI,
                              "image/gif");
     seedLibrary(*rig.model, [id = a.id](LibraryState& s) {
       s.artworks[id].mime = "image/gif";
@@ -231,8 +231,8 @@ TEST_F(IdleMeasuring, ARunStopsWhenTheComputerMayNotMeasure) {
          c.power().poll();
        }},
       {"input", [&] { rig.idle.seconds = 2; }, [&] { rig.idle.seconds = 600; }},
-      {"analysis", [&] { rig.model->analyzeCollection(); }, [&] {
-         rig.model->setAnalysisStopRequested(true);
+      {"analysis", [&] { rig.model->formats().analyzeCollection(); }, [&] {
+         rig.model->formats().setAnalysisStopRequested(true);
          while (rig.probes && !rig.probes->up().empty()) rig.probes->answer(std::optional<RenderProfile>());
        }},
   };
@@ -249,7 +249,7 @@ TEST_F(IdleMeasuring, ARunStopsWhenTheComputerMayNotMeasure) {
     c.measureWhileIdle();
     EXPECT_EQ(rig.formats.profileCalls.size(), 1u);
     test.undo();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.model->analysisProgress(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.model->formats().analysisProgress(); }, 5000));
   }
 }
 

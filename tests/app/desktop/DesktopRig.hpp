@@ -96,7 +96,7 @@ struct DesktopRig : DesktopFakes {
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(colour);
     const QByteArray png = FakeImageSource::png(image);
-    model->cache().store(std::string_view(png.constData(), std::size_t(png.size())), *a.imageURI, "image/png");
+    model->media().cache().store(std::string_view(png.constData(), std::size_t(png.size())), *a.imageURI, "image/png");
     seedLibrary(*model, [a, w = wallet](LibraryState& s) {
       s.artworks[a.id] = a;
       s.ownerships[w][a.id] = 1;

@@ -23,7 +23,7 @@ class LiveArtViewTest : public testsupport::InspectorRig {
   // An animated GIF whose bytes the stage finds in the media cache.
   Artwork gif(const std::string& token) {
     Artwork a = kind(token, MediaKind::image, "https://media.test/" + token + ".gif");
-    model->cache().store(gifBytes, *a.imageURI, "image/gif");
+    model->media().cache().store(gifBytes, *a.imageURI, "image/gif");
     return a;
   }
   std::unique_ptr<LiveArtView> view() {
@@ -132,7 +132,7 @@ TEST_F(LiveArtViewTest, VideoIsPaintedNotANativeWindow) {
   ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
   Artwork video = kind("1", MediaKind::video);
   video.animationURI = "https://media.test/clip.mp4";
-  model->cache().store(clip.readAll().toStdString(), *video.animationURI, "video/mp4");
+  model->media().cache().store(clip.readAll().toStdString(), *video.animationURI, "video/mp4");
   auto v = view();
   v->setArtwork(video);
   ASSERT_TRUE(waitStatus(*v, Kind::playing));

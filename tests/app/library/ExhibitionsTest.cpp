@@ -97,7 +97,7 @@ TEST_F(ExhibitionsTest, SectionRowsCountsBadgesMenusAndNewFromTheSelection) {
   // Stopping is the model's operation: the desktop hears of it once, and
   // stills that failed may load again.
   desktopChanges->reset();
-  QSignalSpy expired(&model->images(), &ImagePipeline::failuresExpired);
+  QSignalSpy expired(&model->media().images(), &ImagePipeline::failuresExpired);
   menu->actions()[0]->trigger();
   EXPECT_FALSE(model->state().activeExhibition);
   EXPECT_EQ(libraryChangedCalls(), 1);

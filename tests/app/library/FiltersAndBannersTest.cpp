@@ -217,11 +217,11 @@ TEST_F(BannersTest, AnalyzeBannerFollowsTheRunAndNotNow) {
       {"the series under way measured", [&] { answerProbe(); }, M::progress, {stopping, "Stop"}, false, 2, 6},
       {"the run over, four left, fewer than put off",
        [&] {
-         ASSERT_TRUE(QTest::qWaitFor([&] { return !model->analysisProgress(); }, 5000));
+         ASSERT_TRUE(QTest::qWaitFor([&] { return !model->formats().analysisProgress(); }, 5000));
          ASSERT_TRUE(pendingIs(4));
        },
        M::hidden, {}},
-      {"a run started elsewhere shows though put off", [&] { model->analyzeCollection(); }, M::progress,
+      {"a run started elsewhere shows though put off", [&] { model->formats().analyzeCollection(); }, M::progress,
        {measuring(0, 4), "Stop"}, true, 0, 4},
   };
   for (const Step& step : steps) {
@@ -237,22 +237,22 @@ TEST_F(BannersTest, AnalyzeBannerFollowsTheRunAndNotNow) {
   EXPECT_EQ(AnalyzeBanner::dismissedAt(), 5);
 
   // Nothing left to measure: the run shows 0 of 0 on an empty bar, then ends.
-  model->setAnalysisStopRequested(true);
+  model->formats().setAnalysisStopRequested(true);
   answerProbe();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !model->analysisProgress(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !model->formats().analysisProgress(); }, 5000));
   change([](LibraryState& s) {
     for (const auto& [id, a] : s.artworks) s.renderProfiles[a.seriesKey()] = RenderProfile{};
   });
   ASSERT_TRUE(pendingIs(0));
   QStringList empty;
   std::pair<int, int> emptyBar;
-  QObject::connect(model.get(), &AppModel::analysisProgressChanged, &banner, [&] {
-    if (!model->analysisProgress()) return;
+  QObject::connect(&model->formats(), &SeriesFormats::analysisProgressChanged, &banner, [&] {
+    if (!model->formats().analysisProgress()) return;
     empty = shownTexts(banner);
     const auto* bar = banner.findChild<QProgressBar*>();
     emptyBar = {bar->value(), bar->maximum()};
   });
-  model->analyzeCollection();
+  model->formats().analyzeCollection();
   EXPECT_EQ(empty, (QStringList{measuring(0, 0), "Stop"}));
   EXPECT_EQ(emptyBar, std::pair(0, 1));
   EXPECT_TRUE(banner.isHidden());
@@ -302,7 +302,7 @@ TEST_F(BannersTest, UnknownFormatsCountsOnlyWhatTheOtherCriteriaList) {
   EXPECT_TRUE(bar->isVisibleTo(&banner));
   EXPECT_EQ(bar->maximum(), 4);
   EXPECT_FALSE(measure->isVisibleTo(&banner));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !model->formatProgress(); }, 10'000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !model->formats().formatProgress(); }, 10'000));
   EXPECT_EQ(banner.text(), "Every artwork's format is known.");
   EXPECT_FALSE(bar->isVisibleTo(&banner));
   EXPECT_FALSE(measure->isVisibleTo(&banner));

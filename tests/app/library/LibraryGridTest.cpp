@@ -452,7 +452,8 @@ TEST_F(LibraryGridTest, WindowKeysGoToThePreviewFirstAndSelectAllIsWindowWide) {
   fill(4);
   LibraryWindow::Hosted hosted;
   hosted.largePreview = [this](LibraryWindow& w, const Artwork& a) -> QWidget* {
-    return new LargePreview({*model, {model->images(), *QThreadPool::globalInstance(), {}}, {}}, w.windowState(), a);
+    return new LargePreview({*model, {model->media().images(), *QThreadPool::globalInstance(), {}}, {}},
+                            w.windowState(), a);
   };
   auto window = openGrid(std::move(hosted));
   window->activateWindow();
@@ -544,7 +545,8 @@ TEST_F(LibraryGridTest, MatchesAReferencePicture) {
   for (int n = 1; n <= 6; ++n) {
     const Artwork& a = model->state().artworks.at(id(n));
     const QImage still = testing::solid(n % 2 ? 520 : 360, n % 3 ? 360 : 520, QColor::fromHsv(n * 50, 150, 210));
-    model->images().memory().insert(ImagePipeline::cacheKey(a, ArtworkTile::maxPixel), still, still.sizeInBytes());
+    model->media().images().memory().insert(ImagePipeline::cacheKey(a, ArtworkTile::maxPixel), still,
+                                            still.sizeInBytes());
   }
   auto window = openGrid();
   window->resize(1000, 640);

@@ -177,11 +177,11 @@ TEST_F(LibraryWindowTest, TitlesAndSubtitles) {
   holds(testsupport::tezosAddress('s'), {"1"});
   latencyMs = 300;
   const Wallet tez = addTezos('s');
-  QSignalSpy syncing(model.get(), &AppModel::syncingWalletsChanged);
-  model->sync(tez.id);
+  QSignalSpy syncing(&model->walletSync(), &WalletSync::syncingWalletsChanged);
+  model->walletSync().sync(tez.id);
   EXPECT_EQ(window->detailPage()->title(), "Collection");
   EXPECT_EQ(window->detailPage()->subtitle(), "Syncing\u2026");
-  while (!model->syncingWallets().empty()) ASSERT_TRUE(syncing.wait(15000));
+  while (!model->walletSync().syncingWallets().empty()) ASSERT_TRUE(syncing.wait(15000));
   EXPECT_EQ(window->detailPage()->subtitle(), LibraryPages::artworkCount(s.count(window->filter())));
 }
 

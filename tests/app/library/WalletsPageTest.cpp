@@ -153,7 +153,7 @@ TEST_F(WalletsPageTest, ContractEditorOnlyForArtistEVMWalletsAndTypingSurvivesCh
   QTest::keyClicks(&editor.field(), " ");
   editor.addButton().click();
   EXPECT_EQ(editor.field().text(), "");
-  EXPECT_EQ(model->notice(), AppModel::invalidContractNotice);
+  EXPECT_EQ(model->notice(), WalletSync::invalidContractNotice);
   EXPECT_TRUE(editor.contracts().empty());
 
   const std::string contract = "0x" + std::string(40, 'a');
@@ -170,7 +170,7 @@ TEST_F(WalletsPageTest, RefreshShowsProgressAndARemovedWalletStaysRemovedAfterIt
   auto page = openPage();
   WalletRow* row = page->list().row(w.id);
   ASSERT_NE(row, nullptr);
-  QSignalSpy syncing(model.get(), &AppModel::syncingWalletsChanged);
+  QSignalSpy syncing(&model->walletSync(), &WalletSync::syncingWalletsChanged);
   row->refreshButton().click();
   EXPECT_TRUE(row->isSyncing());
   EXPECT_FALSE(row->refreshButton().isVisible());
@@ -184,7 +184,7 @@ TEST_F(WalletsPageTest, RefreshShowsProgressAndARemovedWalletStaysRemovedAfterIt
   EXPECT_EQ(page->list().row(w.id), nullptr);
   EXPECT_EQ(libraryChangedCalls(), changesBefore + 1);
   EXPECT_TRUE(page->showsSpinner());  // that sync still runs
-  while (!model->syncingWallets().empty()) ASSERT_TRUE(syncing.wait(15000));
+  while (!model->walletSync().syncingWallets().empty()) ASSERT_TRUE(syncing.wait(15000));
 
   EXPECT_EQ(model->state().wallets.size(), 1u);
   EXPECT_EQ(model->state().wallets[0].id, other.id);

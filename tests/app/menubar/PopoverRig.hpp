@@ -50,7 +50,7 @@ struct PopoverRig : DesktopRig {
     return {.model = *model,
             .desktop = *controller,
             .windows = manager,
-            .images = {model->images(), *QThreadPool::globalInstance(), {}},
+            .images = {model->media().images(), *QThreadPool::globalInstance(), {}},
             .build = std::move(build),
             .updater = [updater] { return updater; },
             .sendFeedback = [this] { ++feedbacks; },

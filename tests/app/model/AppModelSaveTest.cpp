@@ -77,7 +77,7 @@ TEST_F(AppModelSaving, TheFileMatchesTheModelAfterSyncsAndEdits) {
   holds(a.address, {"1", "2", "3"});
   holds(b.address, {"3", "4"});
   Completion done;
-  m.syncAll(done.callback());
+  m.walletSync().syncAll(done.callback());
   ASSERT_TRUE(done.wait());
   m.setHidden({"tezos:kt1gen:2"}, true);
   seedLibrary(m, [id = b.id](LibraryState& s) { s.removeWallet(id); });
@@ -109,7 +109,7 @@ TEST_F(AppModelSaving, HidingShowingAndAnimating) {
   testsupport::hold(seed, testsupport::wallet(), {spam});
   seedLibrary(m, [seed](LibraryState& s) { s = seed; });
   DesktopChanges changes(m);
-  QSignalSpy failuresExpired(&m.images(), &ImagePipeline::failuresExpired);
+  QSignalSpy failuresExpired(&m.media().images(), &ImagePipeline::failuresExpired);
 
   m.setHidden({spam.id, "unknown"}, true);
   seedLibrary(m, [key = spam.collectionKey()](LibraryState& s) { s.hiddenCollections.insert(key); });

@@ -23,7 +23,7 @@ class OnboardingViewTest : public testsupport::ModelHarness {
  protected:
   OnboardingViewTest() {
     loadedModel();
-    OnboardingView::registerWindow(windows, *model, desktop(), login, {model->images(), pool, {}});
+    OnboardingView::registerWindow(windows, *model, desktop(), login, {model->media().images(), pool, {}});
   }
   ~OnboardingViewTest() override {
     windows.close(OnboardingView::windowID);
@@ -178,7 +178,7 @@ TEST_F(OnboardingViewTest, WindowClosedMidAddLeavesTheWalletAddedAndNothingElse)
   QPointer<OnboardingView> watched(view);
   latencyMs = 200;
   holds(tezosAddress('z'), tokens(4));
-  QSignalSpy syncing(model.get(), &AppModel::syncingWalletsChanged);
+  QSignalSpy syncing(&model->walletSync(), &WalletSync::syncingWalletsChanged);
   view->walletField()->setInput(QString::fromStdString(tezosAddress('z')));
   QTest::keyClick(view->walletField()->lineEdit(), Qt::Key_Return);
   windows.close(OnboardingView::windowID);

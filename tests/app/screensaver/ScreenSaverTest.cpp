@@ -113,7 +113,8 @@ TEST(ScreenSaver, ShowCoversEveryDisplayAndDismissGivesTheFocusBack) {
   }
   // The mat comes from the picture however late it arrived.
   EXPECT_EQ(rig.stage(0).layerBackground(), rig.stage(1).layerBackground());
-  EXPECT_NE(rig.stage(0).layerBackground(), rig.desk.model->matte(rig.desk.model->state().artworks.begin()->second));
+  EXPECT_NE(rig.stage(0).layerBackground(),
+            rig.desk.model->formats().matte(rig.desk.model->state().artworks.begin()->second));
   EXPECT_TRUE(QTest::qWaitFor([&] { return rig.window(1).opacity() == 1.0; }, 2000));
   EXPECT_GE(rig.desk.windows.count(testsupport::FakeDesktopWindows::Call::shown), 2);
   EXPECT_TRUE(rig.saver->watching());

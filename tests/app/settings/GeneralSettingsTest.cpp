@@ -255,8 +255,8 @@ TEST(GeneralSettings, AnalysisRowFollowsTheModel) {
 
   // Nothing to measure: (0, 0) drawn against a total of 1, then the button again.
   bool sawEmpty = false;
-  QObject::connect(rig.model.get(), &AppModel::analysisProgressChanged, &view, [&] {
-    if (!rig.model->analysisProgress() || sawEmpty) return;
+  QObject::connect(&rig.model->formats(), &SeriesFormats::analysisProgressChanged, &view, [&] {
+    if (!rig.model->formats().analysisProgress() || sawEmpty) return;
     sawEmpty = true;
     EXPECT_TRUE(g->progressRow()->isVisible());
     EXPECT_EQ(g->progressText()->text(), "0/0");
@@ -275,11 +275,11 @@ TEST(GeneralSettings, AnalysisRowFollowsTheModel) {
   EXPECT_TRUE(g->stopButton()->isEnabled());
   g->stopButton()->click();
   EXPECT_FALSE(g->stopButton()->isEnabled());
-  EXPECT_TRUE(rig.model->analysisStopRequested());
+  EXPECT_TRUE(rig.model->formats().analysisStopRequested());
 
-  QSignalSpy progress(rig.model.get(), &AppModel::analysisProgressChanged);
+  QSignalSpy progress(&rig.model->formats(), &SeriesFormats::analysisProgressChanged);
   rig.probes->answer(std::nullopt);
-  while (rig.model->analysisProgress() && progress.wait(5000)) {
+  while (rig.model->formats().analysisProgress() && progress.wait(5000)) {
   }
   EXPECT_TRUE(g->analyzeButton()->isVisible());
   EXPECT_TRUE(g->stopButton()->isEnabled());

@@ -35,9 +35,9 @@ std::int64_t measured(StorageRow& row) {
 
 TEST(StorageRow, MeasuresEmptyAndFullAndClearsAfterConfirming) {
   SettingsRig rig;
-  rig.model->cache().clear();
+  rig.model->media().cache().clear();
   QWidget window;
-  auto* row = new StorageRow(rig.model->cache(), *QThreadPool::globalInstance(), &window);
+  auto* row = new StorageRow(rig.model->media().cache(), *QThreadPool::globalInstance(), &window);
   EXPECT_FALSE(row->size());
   EXPECT_FALSE(row->clearButton()->isEnabled());
   QSignalSpy spy(row, &StorageRow::measured);
@@ -50,7 +50,7 @@ TEST(StorageRow, MeasuresEmptyAndFullAndClearsAfterConfirming) {
   EXPECT_FALSE(row->clearButton()->isEnabled());
 
   const std::string bytes(5000, 'x');
-  rig.model->cache().store(bytes, "https://media.test/a.png", "image/png");
+  rig.model->media().cache().store(bytes, "https://media.test/a.png", "image/png");
   row->measure();
   EXPECT_FALSE(row->size());
   const std::int64_t full = measured(*row);
@@ -62,7 +62,7 @@ TEST(StorageRow, MeasuresEmptyAndFullAndClearsAfterConfirming) {
   ASSERT_TRUE(row->confirmation());
   row->confirmation()->button(QMessageBox::Cancel)->click();
   EXPECT_EQ(row->size(), full);
-  EXPECT_GE(rig.model->cache().totalSize(), 5000);
+  EXPECT_GE(rig.model->media().cache().totalSize(), 5000);
 
   row->clearButton()->click();
   ASSERT_TRUE(row->confirmation());
@@ -89,13 +89,13 @@ TEST(StorageRow, ResultsEndingAfterTheWindowClosedAreRefused) {
     bool clearing;
   };
   for (const Case& c : {Case{"measuring", false}, Case{"clearing", true}}) {
-    rig.model->cache().store(std::string(5000, 'x'), "https://media.test/a.png", "image/png");
+    rig.model->media().cache().store(std::string(5000, 'x'), "https://media.test/a.png", "image/png");
     QThreadPool pool;
     pool.setMaxThreadCount(1);
     std::latch release(1);
     pool.start([&release] { release.wait(); });  // holds the row's jobs back
     auto* window = new QWidget;
-    auto* row = new StorageRow(rig.model->cache(), pool, window);
+    auto* row = new StorageRow(rig.model->media().cache(), pool, window);
     window->show();  // the first measurement
     if (c.clearing) row->clear();
     const std::shared_ptr<const ResultMailbox> results = row->results();
@@ -105,7 +105,7 @@ TEST(StorageRow, ResultsEndingAfterTheWindowClosedAreRefused) {
     if (!refused) pool.clear();  // never let the jobs post to freed memory
     release.count_down();
     pool.waitForDone();
-    EXPECT_EQ(rig.model->cache().totalSize() == 0, c.clearing) << c.name;
+    EXPECT_EQ(rig.model->media().cache().totalSize() == 0, c.clearing) << c.name;
   }
 }
 

@@ -1,11 +1,10 @@
-// The app model's formats and rendered stills: measuring series through the
-// probe queue, the collection analysis, ratios from decoded images and from
-// thumbnails in bulk, mattes, and stills cached in the media cache.
-#include "app/model/AppModel.hpp"
+#include "app/model/SeriesFormats.hpp"
 
+#include "app/model/MediaServices.hpp"
 #include "app/model/ProbeQueue.hpp"
 #include "app/render/WallpaperComposer.hpp"
 #include "app/stage/OffscreenProbes.hpp"
+#include "core/base/Hosts.hpp"
 
 #include <QCoreApplication>
 #include <QThreadPool>
@@ -27,14 +26,14 @@ bool cdnCrop(const Artwork& a) {
 
 }  // namespace
 
-// Thumbnail fetches on the pool that the model waits for when it goes away.
-struct AppModel::FetchCount {
+// Thumbnail fetches on the pool that the part waits for when it goes away.
+struct SeriesFormats::FetchCount {
   std::mutex mutex;
   std::condition_variable idle;
   std::size_t active = 0;
 };
 
-struct AppModel::FormatRun {
+struct SeriesFormats::FormatRun {
   std::vector<Artwork> works;  // copies: no pointer into the state outlives a step
   std::size_t started = 0;
   std::size_t running = 0;
@@ -43,9 +42,22 @@ struct AppModel::FormatRun {
   std::function<void()> finished;
 };
 
-ProbeService& AppModel::probes() {
+SeriesFormats::SeriesFormats(const ModelOptions& options, LibraryEditor& library, MediaServices& media, QObject* parent)
+    : QObject(parent), options_(options), library_(library), media_(media) {
+  ratioFlush_.setSingleShot(true);
+  ratioFlush_.setInterval(options_.timings.ratioFlushDelay);
+  connect(&ratioFlush_, &QTimer::timeout, this, &SeriesFormats::flushRatios);
+}
+
+SeriesFormats::~SeriesFormats() {
+  mailbox_->close();
+  stopFormatFetches();
+}
+
+ProbeService& SeriesFormats::probes() {
   if (!probes_) {
-    auto service = options_.probes ? options_.probes(fetcher_) : std::make_unique<OffscreenProbes>(fetcher_);
+    auto service =
+        options_.probes ? options_.probes(media_.fetcher()) : std::make_unique<OffscreenProbes>(media_.fetcher());
     probes_ = std::make_unique<ProbeQueue>(std::move(service));
   }
   return *probes_;
@@ -53,62 +65,63 @@ ProbeService& AppModel::probes() {
 
 // --- series profiles ---
 
-void AppModel::profile(const Artwork& artwork, bool measureIfNeeded,
-                       std::function<void(std::optional<RenderProfile>)> done) {
+void SeriesFormats::profile(const Artwork& artwork, bool measureIfNeeded,
+                            std::function<void(std::optional<RenderProfile>)> done) {
   const std::string key = artwork.seriesKey();
-  if (auto it = state_.renderProfiles.find(key); it != state_.renderProfiles.end()) return done(it->second);
+  const auto& stored = library_.state().renderProfiles;
+  if (auto it = stored.find(key); it != stored.end()) return done(it->second);
   if (!measureIfNeeded || artwork.mediaKind != MediaKind::generative) return done(std::nullopt);
   if (auto it = probing_.find(key); it != probing_.end()) {
     it->second.push_back(std::move(done));
     return;
   }
   probing_[key].push_back(std::move(done));
-  probes().measure(artwork, measureSettleSeconds, [this, key](std::optional<RenderProfile> profile) {
-    finishProbe(key, std::move(profile));
-  });
+  probes().measure(artwork, measureSettleSeconds,
+                   [this, key](std::optional<RenderProfile> profile) { finishProbe(key, std::move(profile)); });
 }
 
-void AppModel::finishProbe(const std::string& seriesKey, std::optional<RenderProfile> profile) {
+void SeriesFormats::finishProbe(const std::string& seriesKey, std::optional<RenderProfile> profile) {
   auto node = probing_.extract(seriesKey);
   if (profile) {
-    edit([seriesKey, p = *profile](LibraryState& s) { s.renderProfiles.insert_or_assign(seriesKey, p); },
-         seriesChange(seriesKey));
+    library_.edit([seriesKey, p = *profile](LibraryState& s) { s.renderProfiles.insert_or_assign(seriesKey, p); },
+                  seriesChange(seriesKey));
   }
   if (node.empty()) return;
   for (auto& waiter : node.mapped()) waiter(profile);
 }
 
-void AppModel::remeasure(const Artwork& artwork, std::function<void()> done) {
+void SeriesFormats::remeasure(const Artwork& artwork, std::function<void()> done) {
   const std::string key = artwork.seriesKey();
-  edit([key](LibraryState& s) { s.renderProfiles.erase(key); }, seriesChange(key));
+  library_.edit([key](LibraryState& s) { s.renderProfiles.erase(key); }, seriesChange(key));
   profile(artwork, true, [this, key, done = std::move(done)](const std::optional<RenderProfile>&) {
-    desktopLooksAgain(seriesChange(key));
+    library_.desktopLooksAgain(seriesChange(key));
     if (done) done();
   });
 }
 
 // --- the collection analysis ---
 
-void AppModel::setAnalysisStopRequested(bool requested) {
+void SeriesFormats::setAnalysisStopRequested(bool requested) {
   if (requested == analysisStopRequested_) return;
   analysisStopRequested_ = requested;
   emit analysisStopRequestedChanged();
 }
 
-void AppModel::analyzeCollection(std::function<void()> done) {
+void SeriesFormats::analyzeCollection(std::function<void()> done) {
   if (analysisProgress_) {
     if (done) done();
     return;
   }
   auto list = std::make_shared<std::vector<Artwork>>();
-  for (const Artwork* a : state_.unmeasuredSeries()) list->push_back(*a);
+  for (const Artwork* a : library_.state().unmeasuredSeries()) list->push_back(*a);
   setAnalysisStopRequested(false);
   analysisProgress_ = Progress{0, list->size()};
   emit analysisProgressChanged();
   analyzeNext(std::move(list), 0, std::move(done));
 }
 
-void AppModel::analyzeNext(std::shared_ptr<std::vector<Artwork>> list, std::size_t next, std::function<void()> done) {
+void SeriesFormats::analyzeNext(std::shared_ptr<std::vector<Artwork>> list, std::size_t next,
+                                std::function<void()> done) {
   if (analysisStopRequested_ || next >= list->size()) return finishAnalysis(std::move(done));
   const Artwork work = (*list)[next];
   profile(work, true, [this, list, next, done = std::move(done)](const std::optional<RenderProfile>&) mutable {
@@ -121,72 +134,60 @@ void AppModel::analyzeNext(std::shared_ptr<std::vector<Artwork>> list, std::size
   });
 }
 
-void AppModel::finishAnalysis(std::function<void()> done) {
+void SeriesFormats::finishAnalysis(std::function<void()> done) {
   analysisProgress_.reset();
   emit analysisProgressChanged();
   setAnalysisStopRequested(false);
-  desktopLooksAgain({});
+  library_.desktopLooksAgain({});
   if (done) done();
 }
 
 // --- ratios ---
 
-void AppModel::noteRatio(const Artwork& artwork, const QImage& image) {
+void SeriesFormats::noteRatio(const Artwork& artwork, const QImage& image) {
   if (image.width() <= 0 || image.height() <= 0) return;
-  if (auto it = state_.artworks.find(artwork.id); it != state_.artworks.end() && it->second.aspectRatio) return;
+  const auto& works = library_.state().artworks;
+  if (auto it = works.find(artwork.id); it != works.end() && it->second.aspectRatio) return;
   if (pendingRatios_.contains(artwork.id) || cdnCrop(artwork)) return;
   pendingRatios_.emplace(artwork.id, double(image.width()) / double(image.height()));
   ratioFlush_.start();
 }
 
-void AppModel::flushRatios() {
+void SeriesFormats::flushRatios() {
   if (pendingRatios_.empty()) return;
-  auto batch = std::exchange(pendingRatios_, {});
-  LibraryChange change;
-  for (const auto& [id, ratio] : batch) change.note(id, LibraryChange::format);
-  edit(
-      [batch = std::move(batch)](LibraryState& s) {
-        for (const auto& [id, ratio] : batch) {
-          if (auto it = s.artworks.find(id); it != s.artworks.end()) it->second.aspectRatio = ratio;
-        }
-      },
-      std::move(change));
+  writeRatios(std::exchange(pendingRatios_, {}), false);
 }
 
-void AppModel::apply(std::unordered_map<std::string, double> ratios) {
+void SeriesFormats::writeRatios(std::unordered_map<std::string, double> ratios, bool onlyUnknown) {
   LibraryChange change;
   for (const auto& [id, ratio] : ratios) change.note(id, LibraryChange::format);
-  edit(
-      [ratios = std::move(ratios)](LibraryState& s) {
+  library_.edit(
+      [ratios = std::move(ratios), onlyUnknown](LibraryState& s) {
         for (const auto& [id, ratio] : ratios) {
           auto it = s.artworks.find(id);
-          if (it != s.artworks.end() && !it->second.aspectRatio) it->second.aspectRatio = ratio;
+          if (it != s.artworks.end() && !(onlyUnknown && it->second.aspectRatio)) it->second.aspectRatio = ratio;
         }
       },
       std::move(change));
 }
 
-LibraryChange AppModel::seriesChange(const std::string& seriesKey) const {
+LibraryChange SeriesFormats::seriesChange(const std::string& seriesKey) const {
   LibraryChange change;
-  for (const auto& [id, work] : state_.artworks) {
+  for (const auto& [id, work] : library_.state().artworks) {
     if (work.seriesKey() == seriesKey) change.note(id, LibraryChange::format);
   }
   return change;
 }
 
-void AppModel::desktopLooksAgain(LibraryChange change) {
-  change.desktop = true;
-  reportLater(std::move(change));
-}
-
-void AppModel::measureFormats(std::function<void()> done) {
+void SeriesFormats::measureFormats(std::function<void()> done) {
   if (formatProgress_) {
     if (done) done();
     return;
   }
   auto run = std::make_shared<FormatRun>();
-  for (const Artwork* a : visibleArtworks()) {
-    if (!state_.shape(*a) && !cdnCrop(*a)) run->works.push_back(*a);
+  const LibraryState& state = library_.state();
+  for (const Artwork* a : state.artworksFor(LibraryFilter{})) {
+    if (!state.shape(*a) && !cdnCrop(*a)) run->works.push_back(*a);
   }
   run->finished = std::move(done);
   formatRun_ = run;
@@ -195,7 +196,7 @@ void AppModel::measureFormats(std::function<void()> done) {
   startFormatFetches();
 }
 
-void AppModel::startFormatFetches() {
+void SeriesFormats::startFormatFetches() {
   FormatRun& run = *formatRun_;
   if (!formatFetches_) formatFetches_ = std::make_shared<FetchCount>();
   while (run.running < formatWindow && run.started < run.works.size()) {
@@ -205,9 +206,9 @@ void AppModel::startFormatFetches() {
       std::lock_guard lock(formatFetches_->mutex);
       ++formatFetches_->active;
     }
-    // The model waits for these in its destructor, so its pipeline outlives them.
-    pool().start([mailbox = mailbox_, self = this, images = &images_, work, count = formatFetches_,
-                  stop = formatStop_.get_token()] {
+    // The part waits for these in its destructor, so the pipeline outlives them.
+    options_.threadPool().start([mailbox = mailbox_, self = this, images = &media_.images(), work,
+                                 count = formatFetches_, stop = formatStop_.get_token()] {
       const QImage image = images->image(work, formatThumbnailPixels, true, stop);
       std::optional<double> ratio;
       if (!image.isNull() && image.height() >= 1) ratio = double(image.width()) / double(image.height());
@@ -218,7 +219,7 @@ void AppModel::startFormatFetches() {
   }
   if (run.running == 0 && run.started == run.works.size()) {
     if (!run.batch.empty()) {
-      apply(std::exchange(run.batch, {}));
+      writeRatios(std::exchange(run.batch, {}), true);
     }
     auto finished = std::move(run.finished);
     formatRun_.reset();
@@ -228,7 +229,7 @@ void AppModel::startFormatFetches() {
   }
 }
 
-void AppModel::formatFetched(const std::string& artworkID, std::optional<double> ratio) {
+void SeriesFormats::formatFetched(const std::string& artworkID, std::optional<double> ratio) {
   if (!formatRun_) return;
   FormatRun& run = *formatRun_;
   --run.running;
@@ -236,12 +237,12 @@ void AppModel::formatFetched(const std::string& artworkID, std::optional<double>
   formatProgress_ = Progress{++run.done, run.works.size()};
   emit formatProgressChanged();
   if (run.batch.size() >= formatBatch) {
-    apply(std::exchange(run.batch, {}));
+    writeRatios(std::exchange(run.batch, {}), true);
   }
   startFormatFetches();
 }
 
-void AppModel::stopFormatFetches() {
+void SeriesFormats::stopFormatFetches() {
   formatStop_.request_stop();
   if (!formatFetches_) return;
   std::unique_lock lock(formatFetches_->mutex);
@@ -250,8 +251,8 @@ void AppModel::stopFormatFetches() {
 
 // --- mattes ---
 
-QColor AppModel::matte(const Artwork& artwork, const QImage& image) const {
-  if (const RenderProfile* p = state_.profile(artwork); p && p->background) {
+QColor SeriesFormats::matte(const Artwork& artwork, const QImage& image) const {
+  if (const RenderProfile* p = library_.state().profile(artwork); p && p->background) {
     auto channel = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
     return QColor::fromRgbF(float(channel(p->background->r)), float(channel(p->background->g)),
                             float(channel(p->background->b)), 1.0f);
@@ -262,14 +263,14 @@ QColor AppModel::matte(const Artwork& artwork, const QImage& image) const {
 
 // --- rendered stills ---
 
-std::string AppModel::stillKey(const std::string& artworkID, int width, int height) {
+std::string SeriesFormats::stillKey(const std::string& artworkID, int width, int height) {
   return "still:" + artworkID + ":" + std::to_string(width) + "x" + std::to_string(height);
 }
 
-std::string AppModel::emptyStillKey(const std::string& artworkID) { return "still-empty:" + artworkID; }
+std::string SeriesFormats::emptyStillKey(const std::string& artworkID) { return "still-empty:" + artworkID; }
 
-void AppModel::renderedStill(const Artwork& artwork, QSizeF pixelSize, double scale, bool computeIfMissing,
-                             std::function<void(QImage)> done) {
+void SeriesFormats::renderedStill(const Artwork& artwork, QSizeF pixelSize, double scale, bool computeIfMissing,
+                                  std::function<void(QImage)> done) {
   const double w = std::trunc(pixelSize.width());
   const double h = std::trunc(pixelSize.height());
   // Refused before anything is read or loaded.
@@ -280,8 +281,8 @@ void AppModel::renderedStill(const Artwork& artwork, QSizeF pixelSize, double sc
   const QSize pixels{int(w), int(h)};
   const std::string key = stillKey(artwork.id, pixels.width(), pixels.height());
   const std::string marker = emptyStillKey(artwork.id);
-  pool().start([mailbox = mailbox_, self = this, cache = cache_, artwork, pixels, scale, computeIfMissing, key,
-                marker, done = std::move(done)]() mutable {
+  options_.threadPool().start([mailbox = mailbox_, self = this, cache = media_.sharedCache(), artwork, pixels, scale,
+                               computeIfMissing, key, marker, done = std::move(done)]() mutable {
     QImage image;
     if (auto data = cache->data(key)) {
       image = ImagePipeline::decode(QByteArray(data->data(), qsizetype(data->size())), "image/png",
@@ -299,32 +300,33 @@ void AppModel::renderedStill(const Artwork& artwork, QSizeF pixelSize, double sc
   });
 }
 
-void AppModel::renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key) {
+void SeriesFormats::renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key) {
   probes().renderStill(artwork, pixels, scale, stillMaxWaitSeconds,
-                       [mailbox = mailbox_, self = this, cache = cache_, pool = &pool(), id = artwork.id, pixels,
-                        key](ProbeService::Still still) {
-    if (!mailbox->isOpen()) return;
-    if (still.image.isNull() || still.image.size() != pixels) return self->finishRender(key, {});
-    // Judged and encoded off the GUI thread; answered once stored.
-    pool->start([mailbox, self, cache, id, key, still = std::move(still)]() mutable {
-      QImage image = std::move(still.image);
-      if (WallpaperComposer::looksEmpty(WallpaperComposer::thumbprint(image))) {
-        // Only a page that said it rendered, or sat blank with nothing left
-        // to load, is blank; a time-out may just be slow.
-        using Ending = ProbeService::Ending;
-        if (still.ending == Ending::rendered || still.ending == Ending::settledBlank) {
-          cache->store("empty", emptyStillKey(id), std::string("text/plain"));
-        }
-        image = QImage();
-      } else if (auto png = WallpaperComposer::pngData(image)) {
-        cache->store(std::string_view(png->constData(), std::size_t(png->size())), key, std::string("image/png"));
-      }
-      mailbox->post([self, key, image] { self->finishRender(key, image); });
-    });
-  });
+                       [mailbox = mailbox_, self = this, cache = media_.sharedCache(), pool = &options_.threadPool(),
+                        id = artwork.id, pixels, key](ProbeService::Still still) {
+                         if (!mailbox->isOpen()) return;
+                         if (still.image.isNull() || still.image.size() != pixels) return self->finishRender(key, {});
+                         // Judged and encoded off the GUI thread; answered once stored.
+                         pool->start([mailbox, self, cache, id, key, still = std::move(still)]() mutable {
+                           QImage image = std::move(still.image);
+                           if (WallpaperComposer::looksEmpty(WallpaperComposer::thumbprint(image))) {
+                             // Only a page that said it rendered, or sat blank with nothing left
+                             // to load, is blank; a time-out may just be slow.
+                             using Ending = ProbeService::Ending;
+                             if (still.ending == Ending::rendered || still.ending == Ending::settledBlank) {
+                               cache->store("empty", emptyStillKey(id), std::string("text/plain"));
+                             }
+                             image = QImage();
+                           } else if (auto png = WallpaperComposer::pngData(image)) {
+                             cache->store(std::string_view(png->constData(), std::size_t(png->size())), key,
+                                          std::string("image/png"));
+                           }
+                           mailbox->post([self, key, image] { self->finishRender(key, image); });
+                         });
+                       });
 }
 
-void AppModel::finishRender(const std::string& key, QImage image) {
+void SeriesFormats::finishRender(const std::string& key, QImage image) {
   auto node = rendering_.extract(key);
   if (node.empty()) return;
   for (auto& waiter : node.mapped()) waiter(image);

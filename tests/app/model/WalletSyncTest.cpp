@@ -14,14 +14,14 @@ using testsupport::RecordedRequest;
 using testsupport::tezosAddress;
 using testsupport::waitForSignal;
 
-class AppModelSync : public ModelHarness {
+class SyncingWallets : public ModelHarness {
  protected:
   std::size_t objktReads() const { return server.requests("POST", "/v3/graphql").size(); }
 
-  AppModel::AddWalletOutcome add(const std::string& text, WalletRole role) {
-    AppModel::AddWalletOutcome outcome;
+  WalletSync::AddWalletOutcome add(const std::string& text, WalletRole role) {
+    WalletSync::AddWalletOutcome outcome;
     Completion done;
-    model->addWallet(text, role, [&outcome, cb = done.callback()](AppModel::AddWalletOutcome o) {
+    model->walletSync().addWallet(text, role, [&outcome, cb = done.callback()](WalletSync::AddWalletOutcome o) {
       outcome = o;
       cb();
     });
@@ -30,7 +30,7 @@ class AppModelSync : public ModelHarness {
   }
 };
 
-TEST_F(AppModelSync, AddingWallets) {
+TEST_F(SyncingWallets, AddingWallets) {
   auto& m = loadedModel();
   const std::string evm = "0xAbCdEf0123456789aBcDeF0123456789AbCdEf01";
   server.on("GET", "/ens/resolve/" + evm, CannedResponse::json(R"({"name":"ada.eth"})"));
@@ -44,7 +44,7 @@ TEST_F(AppModelSync, AddingWallets) {
   EXPECT_EQ(first.count, 0u);
 
   // The same address in other letters and the same role: read again, nothing added.
-  QSignalSpy syncing(&m, &AppModel::syncingWalletsChanged);
+  QSignalSpy syncing(&m.walletSync(), &WalletSync::syncingWalletsChanged);
   const auto again = add(testsupport::lowered(evm), WalletRole::collector);
   EXPECT_EQ(syncing.count(), 2);  // started and finished
   EXPECT_EQ(m.state().wallets.size(), 1u);
@@ -63,28 +63,28 @@ TEST_F(AppModelSync, AddingWallets) {
   ASSERT_TRUE(failed.error);
   EXPECT_THROW(std::rethrow_exception(failed.error), TavoluneError);
   EXPECT_EQ(m.state().wallets.size(), 3u);
-  EXPECT_TRUE(m.syncingWallets().empty());
+  EXPECT_TRUE(m.walletSync().syncingWallets().empty());
 }
 
-TEST_F(AppModelSync, OneSyncAtATimePerWalletAndNoticesOnlyWhenNothingWasRead) {
+TEST_F(SyncingWallets, OneSyncAtATimePerWalletAndNoticesOnlyWhenNothingWasRead) {
   auto& m = loadedModel();
   const auto w = addTezos('a', "Mine");
-  QSignalSpy syncing(&m, &AppModel::syncingWalletsChanged);
+  QSignalSpy syncing(&m.walletSync(), &WalletSync::syncingWalletsChanged);
 
   Completion unknown;
-  m.sync(Uuid::random(), unknown.callback());
+  m.walletSync().sync(Uuid::random(), unknown.callback());
   EXPECT_EQ(unknown.calls, 1);
   EXPECT_TRUE(syncing.isEmpty());
 
   // Both Tezos services fail: nothing read, so the notice says why.
   latencyMs = 100;
   Completion first, second;
-  m.sync(w.id, first.callback());
-  m.sync(w.id, second.callback());
+  m.walletSync().sync(w.id, first.callback());
+  m.walletSync().sync(w.id, second.callback());
   EXPECT_EQ(second.calls, 1);  // dropped, not queued
-  EXPECT_TRUE(m.syncingWallets().contains(w.id));
+  EXPECT_TRUE(m.walletSync().syncingWallets().contains(w.id));
   ASSERT_TRUE(first.wait());
-  EXPECT_TRUE(m.syncingWallets().empty());
+  EXPECT_TRUE(m.walletSync().syncingWallets().empty());
   EXPECT_EQ(objktReads(), 1u);
   ASSERT_TRUE(m.notice());
   EXPECT_TRUE(m.notice()->starts_with("Mine: Tezos: ")) << *m.notice();
@@ -96,7 +96,7 @@ TEST_F(AppModelSync, OneSyncAtATimePerWalletAndNoticesOnlyWhenNothingWasRead) {
   holds(w.address, {"1"});
   DesktopChanges changes(m);
   Completion third;
-  m.sync(w.id, third.callback());
+  m.walletSync().sync(w.id, third.callback());
   ASSERT_TRUE(third.wait());
   EXPECT_FALSE(m.notice());
   EXPECT_EQ(changes(), 1);
@@ -104,18 +104,18 @@ TEST_F(AppModelSync, OneSyncAtATimePerWalletAndNoticesOnlyWhenNothingWasRead) {
 
   // Nothing added or removed: saved, but the desktop is not told.
   Completion fourth;
-  m.sync(w.id, fourth.callback());
+  m.walletSync().sync(w.id, fourth.callback());
   ASSERT_TRUE(fourth.wait());
   EXPECT_EQ(changes(), 1);
 }
 
-TEST_F(AppModelSync, AWalletRemovedWhileItSyncsKeepsNothing) {
+TEST_F(SyncingWallets, AWalletRemovedWhileItSyncsKeepsNothing) {
   auto& m = loadedModel();
   const auto w = addTezos('a');
   holds(w.address, {"1", "2"});
   latencyMs = 150;
   Completion done;
-  m.sync(w.id, done.callback());
+  m.walletSync().sync(w.id, done.callback());
   ASSERT_TRUE(server.waitForRequests(1));
   seedLibrary(m, [id = w.id](LibraryState& s) { s.removeWallet(id); });
   m.scheduleSave();
@@ -123,40 +123,40 @@ TEST_F(AppModelSync, AWalletRemovedWhileItSyncsKeepsNothing) {
   m.flush();
   EXPECT_TRUE(m.state().artworks.empty());
   EXPECT_TRUE(m.state().ownerships.empty());
-  EXPECT_TRUE(m.syncingWallets().empty());
+  EXPECT_TRUE(m.walletSync().syncingWallets().empty());
   testsupport::expectSameLibrary(onDisk(), m.state());
 }
 
-TEST_F(AppModelSync, AContractChangedWhileTheWalletSyncsIsFollowedByOneMoreSync) {
+TEST_F(SyncingWallets, AContractChangedWhileTheWalletSyncsIsFollowedByOneMoreSync) {
   auto& m = loadedModel();
   const auto w = addTezos('a');
   holds(w.address, {"1"});
   latencyMs = 100;
   Completion first, added;
-  m.sync(w.id, first.callback());
+  m.walletSync().sync(w.id, first.callback());
   ASSERT_TRUE(server.waitForRequests(1));
-  m.addCollectionContract(" KT:0x" + std::string(40, 'A') + "\n", w.id, added.callback());
+  m.walletSync().addCollectionContract(" KT:0x" + std::string(40, 'A') + "\n", w.id, added.callback());
   ASSERT_TRUE(added.wait());
   EXPECT_EQ(first.calls, 1);
   EXPECT_EQ(objktReads(), 2u);
   EXPECT_EQ(m.state().wallets[0].collectionContracts, std::vector<std::string>{"kt:0x" + std::string(40, 'a')});
 }
 
-TEST_F(AppModelSync, SyncAllReadsAtMostThreeWalletsAtOnce) {
+TEST_F(SyncingWallets, SyncAllReadsAtMostThreeWalletsAtOnce) {
   auto& m = loadedModel();
   for (char tag : {'a', 'b', 'c', 'd', 'e', 'f', 'g'}) holds(addTezos(tag).address, {std::string(1, tag)});
   latencyMs = 60;
   Completion done;
-  m.syncAll(done.callback());
-  EXPECT_EQ(m.syncingWallets().size(), 7u);
+  m.walletSync().syncAll(done.callback());
+  EXPECT_EQ(m.walletSync().syncingWallets().size(), 7u);
   ASSERT_TRUE(done.wait());
   EXPECT_EQ(objktReads(), 7u);
   EXPECT_EQ(m.state().artworks.size(), 7u);
   EXPECT_EQ(maxInFlight.load(), 3);
-  EXPECT_TRUE(m.syncingWallets().empty());
+  EXPECT_TRUE(m.walletSync().syncingWallets().empty());
 }
 
-TEST_F(AppModelSync, StaleMeansNeverSyncedOrMoreThanSixHoursAgo) {
+TEST_F(SyncingWallets, StaleMeansNeverSyncedOrMoreThanSixHoursAgo) {
   auto& m = loadedModel();
   struct Row {
     char tag;
@@ -173,7 +173,7 @@ TEST_F(AppModelSync, StaleMeansNeverSyncedOrMoreThanSixHoursAgo) {
     if (row.age) seedLibrary(m, [id = w.id, at = clock - *row.age](LibraryState& s) { s.wallets.back().lastSync = at; });
   }
   Completion done;
-  m.syncStale(done.callback());
+  m.walletSync().syncStale(done.callback());
   ASSERT_TRUE(done.wait());
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const auto& synced = m.state().wallets[i].lastSync;
@@ -185,26 +185,12 @@ TEST_F(AppModelSync, StaleMeansNeverSyncedOrMoreThanSixHoursAgo) {
   // Nothing stale: nothing read.
   Completion none;
   clock = clock - std::chrono::hours(1);
-  m.syncStale(none.callback());
+  m.walletSync().syncStale(none.callback());
   EXPECT_EQ(none.calls, 1);
   EXPECT_EQ(objktReads(), 2u);
 }
 
-// The program's own options must reach every public service: a host left
-// empty fails only in the running program, since every test sets its own.
-TEST(AppModelOptions, TheStandardOptionsNameEveryPublicService) {
-  const AppModel::Options o = AppModel::Options::standard();
-  const std::vector<std::pair<const char*, std::string>> hosts{
-      {"ENS resolver", o.resolver.ens},      {"Tezos Domains", o.resolver.tezosDomains},
-      {"TzKT names", o.resolver.tzkt},       {"objkt", o.services.objktEndpoint},
-      {"TzKT", o.services.tzktAPI},          {"OpenSea", o.services.openSeaAPI},
-      {"Ordinals", o.bitcoinIndexer},
-  };
-  for (const auto& [name, url] : hosts) EXPECT_TRUE(url.starts_with("https://")) << name << ": '" << url << "'";
-  EXPECT_FALSE(o.services.gateways.empty());
-}
-
-TEST(AppModelContracts, Validation) {
+TEST(CollectionContracts, Validation) {
   const std::string hex40(40, 'a');
   struct Row {
     std::string text;
@@ -221,32 +207,32 @@ TEST(AppModelContracts, Validation) {
       {"0x" + std::string(39, 'a') + "g", std::nullopt},
       {"0x" + hex40 + "\n0x" + hex40, std::nullopt},
   };
-  for (const auto& row : rows) EXPECT_EQ(AppModel::normalizedContract(row.text), row.stored) << row.text;
+  for (const auto& row : rows) EXPECT_EQ(WalletSync::normalizedContract(row.text), row.stored) << row.text;
 }
 
-TEST_F(AppModelSync, ContractsAreAddedOnceRemovedExactlyAndRejectedWithANotice) {
+TEST_F(SyncingWallets, ContractsAreAddedOnceRemovedExactlyAndRejectedWithANotice) {
   auto& m = loadedModel();
   const auto w = addTezos('a');
   holds(w.address, {});
   const std::string contract = "0x" + std::string(40, 'b');
   for (int i = 0; i < 2; ++i) {
     Completion done;
-    m.addCollectionContract(contract, w.id, done.callback());
+    m.walletSync().addCollectionContract(contract, w.id, done.callback());
     ASSERT_TRUE(done.wait());
   }
   EXPECT_EQ(m.state().wallets[0].collectionContracts, std::vector<std::string>{contract});
   EXPECT_EQ(objktReads(), 2u);  // the duplicate still saves and syncs
 
   Completion rejected;
-  m.addCollectionContract("0x123", w.id, rejected.callback());
+  m.walletSync().addCollectionContract("0x123", w.id, rejected.callback());
   EXPECT_EQ(m.notice(), "Invalid contract address.");
   EXPECT_EQ(objktReads(), 2u);
 
   Completion other, removed;
-  m.removeCollectionContract("0x" + std::string(40, 'B'), w.id, other.callback());
+  m.walletSync().removeCollectionContract("0x" + std::string(40, 'B'), w.id, other.callback());
   ASSERT_TRUE(other.wait());
   EXPECT_EQ(m.state().wallets[0].collectionContracts, std::vector<std::string>{contract});
-  m.removeCollectionContract(contract, w.id, removed.callback());
+  m.walletSync().removeCollectionContract(contract, w.id, removed.callback());
   ASSERT_TRUE(removed.wait());
   EXPECT_EQ(m.state().wallets[0].collectionContracts, std::vector<std::string>{});
 }

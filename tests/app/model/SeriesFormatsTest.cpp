@@ -1,4 +1,4 @@
-// The model's formats and stills on a fake probe: one probe per series, the
+// The model's series formats and stills on a fake probe: one probe per series, the
 // analysis, ratios, bulk measuring, the still cache and its blank marker,
 // and the one queue for every probe.
 #include "app/render/WallpaperComposer.hpp"
@@ -42,7 +42,7 @@ QImage drawing(QSize size) {
   return image;
 }
 
-class AppModelFormats : public testsupport::ModelHarness {
+class MeasuringFormats : public testsupport::ModelHarness {
  protected:
   AppModel& start() {
     auto o = options();
@@ -74,13 +74,13 @@ class AppModelFormats : public testsupport::ModelHarness {
   // A profile request whose answer lands in the returned slot.
   std::shared_ptr<std::optional<std::optional<RenderProfile>>> ask(const Artwork& a, bool measure = true) {
     auto slot = std::make_shared<std::optional<std::optional<RenderProfile>>>();
-    model->profile(a, measure, [slot](std::optional<RenderProfile> p) { *slot = std::move(p); });
+    model->formats().profile(a, measure, [slot](std::optional<RenderProfile> p) { *slot = std::move(p); });
     return slot;
   }
   QImage still(const Artwork& a, QSizeF size, bool compute = true, double scale = 1) {
     bool answered = false;
     QImage result;
-    model->renderedStill(a, size, scale, compute, [&](QImage i) {
+    model->formats().renderedStill(a, size, scale, compute, [&](QImage i) {
       answered = true;
       result = std::move(i);
     });
@@ -98,7 +98,7 @@ class AppModelFormats : public testsupport::ModelHarness {
   std::unique_ptr<DesktopChanges> libraryChanges;
 };
 
-TEST_F(AppModelFormats, OneProbePerSeriesForEveryoneWhoAsks) {
+TEST_F(MeasuringFormats, OneProbePerSeriesForEveryoneWhoAsks) {
   auto& m = start();
   const Artwork first = generative("1", "Dunes #1");
   const Artwork second = generative("2", "Dunes #2");
@@ -114,7 +114,7 @@ TEST_F(AppModelFormats, OneProbePerSeriesForEveryoneWhoAsks) {
   auto b = ask(second);
   EXPECT_FALSE(ask(first, false)->value());  // not measured yet, and not asked to
   ASSERT_EQ(probe->started, 1);
-  EXPECT_DOUBLE_EQ(probe->up().front().wait, AppModel::measureSettleSeconds);
+  EXPECT_DOUBLE_EQ(probe->up().front().wait, SeriesFormats::measureSettleSeconds);
 
   probe->answer(fixedProfile(1.5));
   ASSERT_TRUE(a->has_value() && b->has_value());
@@ -122,7 +122,7 @@ TEST_F(AppModelFormats, OneProbePerSeriesForEveryoneWhoAsks) {
   EXPECT_EQ(**b, fixedProfile(1.5));
   EXPECT_EQ(m.state().renderProfiles.at(first.seriesKey()), fixedProfile(1.5));
   EXPECT_EQ(**ask(second, false), fixedProfile(1.5));
-  EXPECT_EQ(m.matte(first), QColor::fromRgbF(0.2f, 0.4f, 0.6f));
+  EXPECT_EQ(m.formats().matte(first), QColor::fromRgbF(0.2f, 0.4f, 0.6f));
 
   // A probe that finds nothing stores nothing: the next request probes again.
   const Artwork other = generative("9", "Other", std::nullopt);
@@ -132,13 +132,13 @@ TEST_F(AppModelFormats, OneProbePerSeriesForEveryoneWhoAsks) {
   EXPECT_FALSE(m.state().renderProfiles.contains(other.seriesKey()));
   ask(other);
   EXPECT_EQ(probe->started, 3);
-  EXPECT_EQ(m.matte(other), WallpaperComposer::defaultMatte());
+  EXPECT_EQ(m.formats().matte(other), WallpaperComposer::defaultMatte());
   QImage red(30, 30, QImage::Format_RGB32);
   red.fill(QColor(200, 0, 0));
-  EXPECT_EQ(m.matte(other, red), WallpaperComposer::edgeColor(red));
+  EXPECT_EQ(m.formats().matte(other, red), WallpaperComposer::edgeColor(red));
 }
 
-TEST_F(AppModelFormats, UnmeasuredSeriesAreCountedOnTheWritersCopyAndTheEditsStillSaved) {
+TEST_F(MeasuringFormats, UnmeasuredSeriesAreCountedOnTheWritersCopyAndTheEditsStillSaved) {
   auto& m = start();
   QSignalSpy counted(&m, &AppModel::pendingSeriesCountChanged);
   own({generative("1", "A #1"), generative("2", "A #2"), generative("3", "B #1")});  // counts after the edit
@@ -158,7 +158,7 @@ TEST_F(AppModelFormats, UnmeasuredSeriesAreCountedOnTheWritersCopyAndTheEditsSti
   EXPECT_EQ(disk.renderProfiles.size(), 1u);
 }
 
-TEST_F(AppModelFormats, RemeasureForgetsTheProfileAndJoinsARunningProbe) {
+TEST_F(MeasuringFormats, RemeasureForgetsTheProfileAndJoinsARunningProbe) {
   auto& m = start();
   const Artwork work = generative("1", "Tide #1");
   own({work});
@@ -170,10 +170,10 @@ TEST_F(AppModelFormats, RemeasureForgetsTheProfileAndJoinsARunningProbe) {
   EXPECT_EQ(**running, fixedProfile(1));
 
   bool remeasured = false;
-  m.remeasure(work, [&] { remeasured = true; });
+  m.formats().remeasure(work, [&] { remeasured = true; });
   EXPECT_FALSE(m.state().renderProfiles.contains(work.seriesKey()));
   auto joined = ask(work);
-  m.remeasure(work, [] {});
+  m.formats().remeasure(work, [] {});
   EXPECT_EQ(probe->started, 1);
   probe->answer(fixedProfile(0.5));
   EXPECT_TRUE(remeasured);
@@ -181,24 +181,24 @@ TEST_F(AppModelFormats, RemeasureForgetsTheProfileAndJoinsARunningProbe) {
   EXPECT_EQ((*libraryChanges)(), 1);  // both finished in one turn: one report
 }
 
-TEST_F(AppModelFormats, AnalysisMeasuresSeriesInTurnAndStopsAfterTheOneUnderWay) {
+TEST_F(MeasuringFormats, AnalysisMeasuresSeriesInTurnAndStopsAfterTheOneUnderWay) {
   auto& m = start();
   own({generative("1", "A #1"), generative("2", "B #1"), generative("3", "C #1")});
-  QSignalSpy progress(&m, &AppModel::analysisProgressChanged);
+  QSignalSpy progress(&m.formats(), &SeriesFormats::analysisProgressChanged);
   bool finished = false;
-  m.analyzeCollection([&] { finished = true; });
-  EXPECT_EQ(m.analysisProgress(), (AppModel::Progress{0, 3}));
+  m.formats().analyzeCollection([&] { finished = true; });
+  EXPECT_EQ(m.formats().analysisProgress(), (SeriesFormats::Progress{0, 3}));
   bool second = false;
-  m.analyzeCollection([&] { second = true; });
+  m.formats().analyzeCollection([&] { second = true; });
   EXPECT_TRUE(second);  // one runs already
 
   ASSERT_TRUE(probesUp(1));
-  m.setAnalysisStopRequested(true);
+  m.formats().setAnalysisStopRequested(true);
   probe->answer(fixedProfile(1));
   ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 5000));
   EXPECT_EQ(probe->started, 1);
-  EXPECT_FALSE(m.analysisProgress());
-  EXPECT_FALSE(m.analysisStopRequested());
+  EXPECT_FALSE(m.formats().analysisProgress());
+  EXPECT_FALSE(m.formats().analysisStopRequested());
   EXPECT_EQ((*libraryChanges)(), 1);
   EXPECT_EQ(progress.count(), 3);  // (0, 3), (1, 3), none
   EXPECT_EQ(m.state().renderProfiles.size(), 1u);
@@ -210,18 +210,18 @@ TEST_F(AppModelFormats, AnalysisMeasuresSeriesInTurnAndStopsAfterTheOneUnderWay)
   });
   progress.clear();
   finished = false;
-  m.analyzeCollection([&] { finished = true; });
+  m.formats().analyzeCollection([&] { finished = true; });
   EXPECT_TRUE(QTest::qWaitFor([&] { return finished; }, 5000));
   EXPECT_EQ(progress.count(), 2);
   EXPECT_EQ((*libraryChanges)(), 2);
 }
 
-TEST_F(AppModelFormats, AnalysisOutlivesWorksRemovedOrEditedUnderIt) {
+TEST_F(MeasuringFormats, AnalysisOutlivesWorksRemovedOrEditedUnderIt) {
   auto& m = start();
   const std::vector<Artwork> works{generative("1", "A #1"), generative("2", "B #1"), generative("3", "C #1")};
   own(works);
   bool finished = false;
-  m.analyzeCollection([&] { finished = true; });
+  m.formats().analyzeCollection([&] { finished = true; });
   ASSERT_TRUE(probesUp(1));
   const std::string probing = probe->up().front().artwork.id;
   std::vector<Artwork> others;
@@ -240,7 +240,7 @@ TEST_F(AppModelFormats, AnalysisOutlivesWorksRemovedOrEditedUnderIt) {
     probe->answer(fixedProfile(1.5));
   }
   ASSERT_TRUE(finished);
-  EXPECT_FALSE(m.analysisProgress());
+  EXPECT_FALSE(m.formats().analysisProgress());
   EXPECT_FALSE(m.state().artworks.contains(probing));
   EXPECT_FALSE(m.state().artworks.contains(gone.id));
   ASSERT_TRUE(m.state().artworks.contains(kept.id));
@@ -249,13 +249,15 @@ TEST_F(AppModelFormats, AnalysisOutlivesWorksRemovedOrEditedUnderIt) {
   EXPECT_EQ(m.state().renderProfiles.at(kept.seriesKey()), fixedProfile(1.5));
 }
 
-TEST_F(AppModelFormats, EveryProbeWaitsInOneQueueOfTwo) {
+TEST_F(MeasuringFormats, EveryProbeWaitsInOneQueueOfTwo) {
   auto& m = start();
   std::vector<Artwork> works;
   for (int i = 0; i < 4; ++i) works.push_back(generative(std::to_string(i), "S" + std::to_string(i) + " #1"));
   own(works);
   for (const auto& w : works) ask(w);
-  for (int i = 0; i < 2; ++i) m.renderedStill(works[std::size_t(i)], QSizeF(300, 200), 1, true, [](QImage) {});
+  for (int i = 0; i < 2; ++i) {
+    m.formats().renderedStill(works[std::size_t(i)], QSizeF(300, 200), 1, true, [](QImage) {});
+  }
   ASSERT_TRUE(probesUp(2));
   EXPECT_EQ(probe->started, 2);
   int answered = 0;
@@ -273,7 +275,7 @@ TEST_F(AppModelFormats, EveryProbeWaitsInOneQueueOfTwo) {
   EXPECT_EQ(probe->mostUp, 2u);
 }
 
-TEST_F(AppModelFormats, NotedRatiosAreWrittenTogetherFirstNoteWins) {
+TEST_F(MeasuringFormats, NotedRatiosAreWrittenTogetherFirstNoteWins) {
   auto& m = start();
   Artwork plain = testsupport::work("1", "Plain");
   Artwork known = testsupport::work("2", "Known");
@@ -282,11 +284,11 @@ TEST_F(AppModelFormats, NotedRatiosAreWrittenTogetherFirstNoteWins) {
   cropped.thumbnailURI = "https://i2c.seadn.io/x.png";
   own({plain, known, cropped});
 
-  m.noteRatio(plain, QImage(0, 10, QImage::Format_RGB32));
-  m.noteRatio(plain, QImage(30, 20, QImage::Format_RGB32));
-  m.noteRatio(plain, QImage(10, 20, QImage::Format_RGB32));
-  m.noteRatio(known, QImage(10, 20, QImage::Format_RGB32));
-  m.noteRatio(cropped, QImage(10, 10, QImage::Format_RGB32));
+  m.formats().noteRatio(plain, QImage(0, 10, QImage::Format_RGB32));
+  m.formats().noteRatio(plain, QImage(30, 20, QImage::Format_RGB32));
+  m.formats().noteRatio(plain, QImage(10, 20, QImage::Format_RGB32));
+  m.formats().noteRatio(known, QImage(10, 20, QImage::Format_RGB32));
+  m.formats().noteRatio(cropped, QImage(10, 10, QImage::Format_RGB32));
   QSignalSpy changed(&m, &AppModel::libraryChanged);
   ASSERT_TRUE(changed.wait(2000));
   EXPECT_EQ(changed.count(), 1);
@@ -296,7 +298,7 @@ TEST_F(AppModelFormats, NotedRatiosAreWrittenTogetherFirstNoteWins) {
   EXPECT_EQ((*libraryChanges)(), 0);
 }
 
-TEST_F(AppModelFormats, BulkMeasuringFetchesEightAtATimeAndWritesEveryTwentyFive) {
+TEST_F(MeasuringFormats, BulkMeasuringFetchesEightAtATimeAndWritesEveryTwentyFive) {
   auto& m = start();
   std::vector<Artwork> works;
   for (int i = 0; i < 60; ++i) {
@@ -317,12 +319,12 @@ TEST_F(AppModelFormats, BulkMeasuringFetchesEightAtATimeAndWritesEveryTwentyFive
     return testsupport::CannedResponse{.status = 200, .body = png.toStdString(), .contentType = "image/png"};
   });
   QSignalSpy changed(&m, &AppModel::libraryChanged);
-  QSignalSpy progress(&m, &AppModel::formatProgressChanged);
+  QSignalSpy progress(&m.formats(), &SeriesFormats::formatProgressChanged);
   bool finished = false;
-  m.measureFormats([&] { finished = true; });
-  EXPECT_EQ(m.formatProgress(), (AppModel::Progress{0, 59}));
+  m.formats().measureFormats([&] { finished = true; });
+  EXPECT_EQ(m.formats().formatProgress(), (SeriesFormats::Progress{0, 59}));
   ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 30'000));
-  EXPECT_FALSE(m.formatProgress());
+  EXPECT_FALSE(m.formats().formatProgress());
   EXPECT_EQ(progress.count(), 61);
   // A write after 25, after 50 and of the rest at the end; writes in one
   // turn are reported together.
@@ -333,7 +335,7 @@ TEST_F(AppModelFormats, BulkMeasuringFetchesEightAtATimeAndWritesEveryTwentyFive
   EXPECT_EQ(m.state().artworks.at(works[59].id).aspectRatio, 1.5);
 }
 
-TEST_F(AppModelFormats, BulkMeasuringWritesOnlyToWorksStillThere) {
+TEST_F(MeasuringFormats, BulkMeasuringWritesOnlyToWorksStillThere) {
   auto& m = start();
   std::vector<Artwork> works;
   for (int i = 0; i < 12; ++i) {
@@ -360,12 +362,12 @@ TEST_F(AppModelFormats, BulkMeasuringWritesOnlyToWorksStillThere) {
     return testsupport::CannedResponse{.status = 200, .body = png, .contentType = "image/png"};
   });
   bool finished = false;
-  m.measureFormats([&] { finished = true; });
+  m.formats().measureFormats([&] { finished = true; });
   auto asked = [&] {
     std::lock_guard lock(gate->mutex);
     return gate->asked;
   };
-  ASSERT_TRUE(QTest::qWaitFor([&] { return asked().size() == AppModel::formatWindow; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return asked().size() == SeriesFormats::formatWindow; }, 5000));
   std::vector<std::string> fetching, waiting;
   const auto paths = asked();
   for (std::size_t i = 0; i < works.size(); ++i) {
@@ -373,7 +375,7 @@ TEST_F(AppModelFormats, BulkMeasuringWritesOnlyToWorksStillThere) {
     const bool out = std::any_of(paths.begin(), paths.end(), [&](const std::string& p) { return p.ends_with(tail); });
     (out ? fetching : waiting).push_back(works[i].id);
   }
-  ASSERT_EQ(fetching.size(), AppModel::formatWindow);
+  ASSERT_EQ(fetching.size(), SeriesFormats::formatWindow);
   // One work whose thumbnail is under way and one not yet asked for leave;
   // another under way is edited.
   drop({fetching[0], waiting[0]});
@@ -384,7 +386,7 @@ TEST_F(AppModelFormats, BulkMeasuringWritesOnlyToWorksStillThere) {
   gate->open.set_value();
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 10'000));
-  EXPECT_FALSE(m.formatProgress());
+  EXPECT_FALSE(m.formats().formatProgress());
   EXPECT_FALSE(m.state().artworks.contains(fetching[0]));
   EXPECT_FALSE(m.state().artworks.contains(waiting[0]));
   EXPECT_EQ(m.state().artworks.size(), works.size() - 2);
@@ -392,7 +394,7 @@ TEST_F(AppModelFormats, BulkMeasuringWritesOnlyToWorksStillThere) {
   for (const auto& [id, a] : m.state().artworks) EXPECT_EQ(a.aspectRatio, 1.5) << id;
 }
 
-TEST_F(AppModelFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
+TEST_F(MeasuringFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   auto& m = start();
   const Artwork work = generative("1", "Glow #1");
   own({work});
@@ -410,27 +412,27 @@ TEST_F(AppModelFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   // The fraction is dropped; two requests share one render.
   QImage a, b;
   bool gotA = false, gotB = false;
-  m.renderedStill(work, QSizeF(300.7, 200.2), 2, true, [&](QImage i) { a = i; gotA = true; });
-  m.renderedStill(work, QSizeF(300.2, 200.9), 2, true, [&](QImage i) { b = i; gotB = true; });
+  m.formats().renderedStill(work, QSizeF(300.7, 200.2), 2, true, [&](QImage i) { a = i; gotA = true; });
+  m.formats().renderedStill(work, QSizeF(300.2, 200.9), 2, true, [&](QImage i) { b = i; gotB = true; });
   ASSERT_TRUE(probesUp(1));
   // Both cache lookups are back before the render answers.
   QThreadPool::globalInstance()->waitForDone();
   QCoreApplication::processEvents();
   EXPECT_EQ(probe->up().front().pixelSize, QSize(300, 200));
   EXPECT_EQ(probe->up().front().scale, 2);
-  EXPECT_DOUBLE_EQ(probe->up().front().wait, AppModel::stillMaxWaitSeconds);
+  EXPECT_DOUBLE_EQ(probe->up().front().wait, SeriesFormats::stillMaxWaitSeconds);
   probe->answer(Still{drawing(QSize(300, 200)), Ending::settled});
   ASSERT_TRUE(QTest::qWaitFor([&] { return gotA && gotB; }, 5000));
   EXPECT_EQ(a.size(), QSize(300, 200));
   EXPECT_EQ(b.size(), QSize(300, 200));
-  EXPECT_TRUE(m.cache().contains("still:" + work.id + ":300x200"));
-  EXPECT_EQ(m.cache().mime(AppModel::stillKey(work.id, 300, 200)), "image/png");
+  EXPECT_TRUE(m.media().cache().contains("still:" + work.id + ":300x200"));
+  EXPECT_EQ(m.media().cache().mime(SeriesFormats::stillKey(work.id, 300, 200)), "image/png");
   EXPECT_EQ(still(work, QSizeF(300, 200), false).size(), QSize(300, 200));
 
   // A still of another size is no answer, and is never stored under the key.
   QImage wrongSize;
   bool gotWrongSize = false;
-  m.renderedStill(work, QSizeF(640, 480), 1, true, [&](QImage i) {
+  m.formats().renderedStill(work, QSizeF(640, 480), 1, true, [&](QImage i) {
     wrongSize = i;
     gotWrongSize = true;
   });
@@ -438,11 +440,11 @@ TEST_F(AppModelFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   probe->answer(Still{drawing(QSize(320, 240)), Ending::settled});
   ASSERT_TRUE(QTest::qWaitFor([&] { return gotWrongSize; }, 5000));
   EXPECT_TRUE(wrongSize.isNull());
-  EXPECT_FALSE(m.cache().contains(AppModel::stillKey(work.id, 640, 480)));
+  EXPECT_FALSE(m.media().cache().contains(SeriesFormats::stillKey(work.id, 640, 480)));
 
   // Blank at a time-out: nothing is stored, the next request renders again.
   bool timedOut = false;
-  m.renderedStill(work, QSizeF(400, 300), 1, true, [&](QImage i) { timedOut = i.isNull(); });
+  m.formats().renderedStill(work, QSizeF(400, 300), 1, true, [&](QImage i) { timedOut = i.isNull(); });
   ASSERT_TRUE(probesUp(1));
   QImage white(400, 300, QImage::Format_RGB32);
   white.fill(Qt::white);
@@ -450,16 +452,16 @@ TEST_F(AppModelFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return timedOut; }, 5000));
   const int before = probe->started;
   bool gotC = false;
-  m.renderedStill(work, QSizeF(400, 300), 1, true, [&](QImage i) { gotC = i.isNull(); });
+  m.formats().renderedStill(work, QSizeF(400, 300), 1, true, [&](QImage i) { gotC = i.isNull(); });
   ASSERT_TRUE(probesUp(1));
   EXPECT_EQ(probe->started, before + 1);
-  EXPECT_FALSE(m.cache().contains(AppModel::emptyStillKey(work.id)));
+  EXPECT_FALSE(m.media().cache().contains(SeriesFormats::emptyStillKey(work.id)));
 
   // Blank after the page said it rendered: marked, for every size.
   probe->answer(Still{white, Ending::rendered});
   ASSERT_TRUE(QTest::qWaitFor([&] { return gotC; }, 5000));
-  EXPECT_EQ(m.cache().data(AppModel::emptyStillKey(work.id)), "empty");
-  EXPECT_EQ(m.cache().mime(AppModel::emptyStillKey(work.id)), "text/plain");
+  EXPECT_EQ(m.media().cache().data(SeriesFormats::emptyStillKey(work.id)), "empty");
+  EXPECT_EQ(m.media().cache().mime(SeriesFormats::emptyStillKey(work.id)), "text/plain");
   EXPECT_TRUE(still(work, QSizeF(1024, 768)).isNull());
   EXPECT_EQ(probe->started, before + 1);
   // The still cached before the mark is still served.
