@@ -19,15 +19,37 @@ NextChangeBar::NextChangeBar(AppModel& model, DesktopController& desktop, std::f
   step_.setTimerType(Qt::CoarseTimer);
   connect(&step_, &QTimer::timeout, this, &NextChangeBar::refresh);
   slide_.setTimerType(Qt::PreciseTimer);
+  slide_.setSingleShot(true);
   connect(&slide_, &QTimer::timeout, this, &NextChangeBar::slideTick);
+}
+
+double NextChangeBar::endPixels(double fraction) const {
+  return fraction * std::max(0, width() - 2 * insetX) * devicePixelRatioF();
+}
+
+void NextChangeBar::scheduleFrame() {
+  // The drawn end moves to pixel k when the sliding end passes k - 0.5
+  // on the way up (k + 0.5 on the way down).
+  const double from = endPixels(slideFrom_);
+  const double to = endPixels(target_);
+  const double dir = to > from ? 1 : -1;
+  const double pixel = std::round(from) + dir * (slideFrame_ + 1);
+  const double share = std::clamp((pixel - dir * 0.5 - from) / (to - from), 0.0, 1.0);
+  slide_.start(std::max<qint64>(0, qint64(std::ceil(share * slideMs)) - slideClock_.elapsed()));
 }
 
 void NextChangeBar::slideTick() {
   ++slideFrame_;
-  drawn_ = slideFrame_ >= slideFrames_ ? target_
-                                       : slideFrom_ + (target_ - slideFrom_) * double(slideFrame_) / slideFrames_;
-  if (slideFrame_ >= slideFrames_) slide_.stop();
+  const double from = endPixels(slideFrom_);
+  const double to = endPixels(target_);
+  if (slideFrame_ >= slideFrames_) {
+    drawn_ = target_;
+  } else {
+    const double pixel = std::round(from) + (to > from ? 1 : -1) * slideFrame_;
+    drawn_ = slideFrom_ + (target_ - slideFrom_) * std::clamp((pixel - from) / (to - from), 0.0, 1.0);
+  }
   update();
+  if (slideFrame_ < slideFrames_) scheduleFrame();
 }
 
 double NextChangeBar::fraction(Date lastChange, double interval, Date now) {
@@ -67,13 +89,16 @@ void NextChangeBar::refresh() {
     update();
     return;
   }
-  // One frame per device pixel the end moves, at most 60 a second.
-  const double pixels = std::abs(next - drawn_) * std::max(0, width() - 2 * insetX) * devicePixelRatioF();
-  slideFrames_ = std::clamp(int(std::ceil(pixels)), 1, slideMs * 60 / 1000);
-  slideFrame_ = 0;
+  // One frame per whole device pixel the drawn end moves; none when it stays.
   slideFrom_ = drawn_;
-  slide_.setInterval(slideMs / slideFrames_);
-  slide_.start();
+  slideFrame_ = 0;
+  slideFrames_ = int(std::abs(std::round(endPixels(next)) - std::round(endPixels(drawn_))));
+  if (slideFrames_ == 0) {
+    drawn_ = next;  // the same pixels: nothing to draw
+    return;
+  }
+  slideClock_.start();
+  scheduleFrame();
 }
 
 void NextChangeBar::paintEvent(QPaintEvent*) {
@@ -85,8 +110,11 @@ void NextChangeBar::paintEvent(QPaintEvent*) {
   QPainterPath whole;
   whole.addRoundedRect(track, 1, 1);
   p.fillPath(whole, QColor(255, 255, 255, int(255 * 0.12)));
+  // The end on a whole device pixel, so a frame is drawn only when it moves one.
+  const qreal dpr = devicePixelRatioF();
+  const double doneWidth = std::round(endPixels(drawn_)) / dpr;
   QPainterPath done;
-  done.addRoundedRect(QRectF(track.left(), track.top(), track.width() * drawn_, track.height()), 1, 1);
+  done.addRoundedRect(QRectF(track.left(), track.top(), doneWidth, track.height()), 1, 1);
   p.fillPath(done, QColor(255, 255, 255, int(255 * 0.55)));
 }
 

@@ -2,12 +2,15 @@
 // A 2-pixel bar along the bottom of the popover's picture that fills toward
 // the main display's next change: hidden while rotation is paused, before
 // the display first changes, or with no interval. It steps every 20 s, and
-// only while it is on screen; each step slides linearly over 0.6 s, drawn
-// only as often as its end moves by a whole pixel (a step is a pixel or
-// two, so an open popover stays nearly asleep). GUI thread only.
+// only while it is on screen; each step slides linearly over 0.6 s. Its end
+// is drawn on whole device pixels, and the slide draws a frame only at the
+// moments that end reaches the next pixel (a step of an hour's interval is
+// a pixel or two; one under a pixel often draws nothing), so an open
+// popover stays nearly asleep. GUI thread only.
 
 #include "core/base/Date.hpp"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -55,7 +58,13 @@ class NextChangeBar final : public QWidget {
   QTimer step_;
   void slideTick();
 
+  // The next frame of the slide: when its end reaches the next pixel.
+  void scheduleFrame();
+  // The bar's end, in device pixels from the track's start, at a fraction.
+  double endPixels(double fraction) const;
+
   QTimer slide_;
+  QElapsedTimer slideClock_;
   int slideFrame_ = 0;
   int slideFrames_ = 0;
   double slideFrom_ = 0;

@@ -411,6 +411,32 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
   MotionPreferences::shared().setReduced(false);
 }
 
+TEST_F(Popover, BarStepDrawsOneFramePerWholePixel) {
+  rig.addWork("1");
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(rig.current("A"));
+  MenuBarContent content(rig.services());
+  content.show();
+  auto* bar = content.findChild<NextChangeBar*>();
+  const double track = bar->width() - 2 * NextChangeBar::insetX;
+  struct Row {
+    const char* name;
+    double interval;
+  };
+  for (const Row row : {Row{"an hour: a pixel or two", 3600}, Row{"a day: under a pixel", 86400}}) {
+    seedLibrary(*rig.model, [&](LibraryState& s) { s.settings.rotationInterval = row.interval; });
+    bar->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000)) << row.name;
+    const double before = bar->target() * track;
+    rig.clock += std::chrono::seconds(20);
+    bar->refresh();
+    const int pixels = int(std::abs(std::round(bar->target() * track) - std::round(before)));
+    EXPECT_EQ(bar->slideFrames(), pixels) << row.name;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000)) << row.name;
+  }
+}
+
 TEST(NextChangeBarFraction, ClampsToTheInterval) {
   const Date t0 = *iso8601::parse("2024-05-01T12:00:00Z");
   using std::chrono::seconds;
