@@ -437,6 +437,28 @@ TEST_F(Popover, BarStepDrawsOneFramePerWholePixel) {
   }
 }
 
+TEST_F(Popover, OpenBarSleepsThroughStepsThatDrawNothing) {
+  rig.addWork("1");
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(rig.current("A"));
+  MenuBarContent content(rig.services());
+  content.show();
+  auto* bar = content.findChild<NextChangeBar*>();
+  constexpr int step = NextChangeBar::stepMs;
+  const double track = bar->width() - 2 * NextChangeBar::insetX;
+  // The bar starts empty: the first step to wake it is the first whose end
+  // reaches half a pixel.
+  for (const double interval : {300.0, 86400.0}) {
+    seedLibrary(*rig.model, [&](LibraryState& s) { s.settings.rotationInterval = interval; });
+    bar->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000)) << interval;
+    const int first = std::max(1, int(std::ceil(0.5 / (track * step / 1000.0 / interval))));
+    EXPECT_GE(bar->nextWakeMs(), (first - 1) * step + 1) << interval;
+    EXPECT_LE(bar->nextWakeMs(), first * step + NextChangeBar::slideMs) << interval;
+  }
+}
+
 TEST(NextChangeBarFraction, ClampsToTheInterval) {
   const Date t0 = *iso8601::parse("2024-05-01T12:00:00Z");
   using std::chrono::seconds;
