@@ -114,11 +114,6 @@ void MenuBarContent::refresh() {
   libraryRow_->setEnabled(loaded);
   settingsRow_->setEnabled(loaded);
   screenSaverRow_->setEnabled(loaded && s_.showScreenSaver && s_.model.state().hasDesktopPool());
-
-  // An open popup grows or shrinks with what it shows.
-  if (QWidget* popup = window(); popup != this && popup->windowFlags().testFlag(Qt::Popup)) {
-    if (popup->sizeHint().height() != popup->height()) popup->adjustSize();
-  }
 }
 
 void MenuBarContent::closePopup() {

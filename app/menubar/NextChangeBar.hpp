@@ -2,12 +2,16 @@
 // A 2-pixel bar along the bottom of the popover's picture that fills toward
 // the main display's next change: hidden while rotation is paused, before
 // the display first changes, or with no interval. It steps every 20 s, and
-// only while it is on screen; each step slides linearly over 0.6 s, drawn
-// only as often as its end moves by a whole pixel (a step is a pixel or
-// two, so an open popover stays nearly asleep). GUI thread only.
+// only while it is on screen; each step slides linearly over 0.6 s. Its end
+// is drawn on whole device pixels, and the bar wakes only for the frames
+// that move it: at the moments the sliding end reaches the next pixel (a
+// step of an hour's interval is a pixel or two, one of a day's less than
+// one, so most steps draw nothing and wake nobody). Its tooltip is worked
+// out again when it is asked for. GUI thread only.
 
 #include "core/base/Date.hpp"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -39,7 +43,9 @@ class NextChangeBar final : public QWidget {
   void refresh();
   bool isShowing() const { return showing_; }
   double target() const { return target_; }
-  bool isStepping() const { return step_.isActive(); }
+  bool isStepping() const { return step_.isActive() || slide_.isActive(); }
+  // Milliseconds until the bar next wakes, -1 when it sleeps.
+  int nextWakeMs() const;
   // Frames the slide under way draws, 0 at rest.
   int slideFrames() const { return slide_.isActive() ? slideFrames_ : 0; }
 
@@ -47,15 +53,35 @@ class NextChangeBar final : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   AppModel& model_;
   DesktopController& desktop_;
   std::function<Date()> now_;
-  QTimer step_;
+  // The next step that moves the drawn end: the step timer is set for its first frame.
+  void planStep();
+  void stepDue();
   void slideTick();
+  void setToolTipFor(Date now);
+  struct Schedule {
+    Date lastChange;
+    double interval;
+  };
+  std::optional<Schedule> schedule() const;
+  void slideTo(double next, qint64 startMs);
+
+  QTimer step_;
+  QElapsedTimer steps_;  // since the bar came on screen: a step falls every stepMs of it
+  qint64 nextStep_ = 1;  // the step the step timer is set for
+
+  // The next frame of the slide: when its end reaches the next pixel.
+  void scheduleFrame();
+  // The bar's end, in device pixels from the track's start, at a fraction.
+  double endPixels(double fraction) const;
 
   QTimer slide_;
+  qint64 slideStart_ = 0;  // on steps_, when the slide under way began
   int slideFrame_ = 0;
   int slideFrames_ = 0;
   double slideFrom_ = 0;

@@ -36,27 +36,39 @@ void PictureBlock::resizeEvent(QResizeEvent*) {
 }
 
 void PictureBlock::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  QPainterPath shape;
-  shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-  p.fillPath(shape, matte_);
-  QPainterPath edge;
-  edge.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius - 0.5, cornerRadius - 0.5);
-  p.setPen(QPen(QColor(255, 255, 255, int(255 * 0.08)), 1));
-  p.drawPath(edge);
-
-  // A shadow 3 pixels down, fading out over 6 pixels, under the fitted still.
+  QRectF art;
   if (const QImage still = image_->shownStill(); !still.isNull()) {
-    const QRectF art = LoadingPlaceholder::fitted(QRectF(image_->geometry()), double(still.width()) / still.height())
-                           .translated(0, 3);
-    p.setPen(Qt::NoPen);
-    constexpr int radius = 6;
-    for (int i = radius; i >= 1; --i) {
-      p.setBrush(QColor(0, 0, 0, int(255 * 0.4 / radius)));
-      p.drawRoundedRect(art.adjusted(-i, -i, i, i), i, i);
-    }
+    art = LoadingPlaceholder::fitted(QRectF(image_->geometry()), double(still.width()) / still.height());
   }
+  const qreal dpr = devicePixelRatioF();
+  const QSize pixels = (QSizeF(size()) * dpr).toSize();
+  if (drawn_.size() != pixels || drawnArt_ != art || drawnMatte_ != matte_) {
+    drawn_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    drawn_.setDevicePixelRatio(dpr);
+    drawn_.fill(Qt::transparent);
+    QPainter p(&drawn_);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    p.fillPath(shape, matte_);
+    QPainterPath edge;
+    edge.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius - 0.5, cornerRadius - 0.5);
+    p.setPen(QPen(QColor(255, 255, 255, int(255 * 0.08)), 1));
+    p.drawPath(edge);
+    // A shadow 3 pixels down, fading out over 6 pixels, under the fitted still.
+    if (!art.isEmpty()) {
+      p.setPen(Qt::NoPen);
+      constexpr int radius = 6;
+      for (int i = radius; i >= 1; --i) {
+        p.setBrush(QColor(0, 0, 0, int(255 * 0.4 / radius)));
+        p.drawRoundedRect(art.translated(0, 3).adjusted(-i, -i, i, i), i, i);
+      }
+    }
+    drawnArt_ = art;
+    drawnMatte_ = matte_;
+  }
+  QPainter p(this);
+  p.drawImage(QPointF(0, 0), drawn_);
 }
 
 void PictureBlock::mousePressEvent(QMouseEvent* event) {

@@ -2,9 +2,14 @@
 // The popover's picture of the current work: the still fitted 190 pixels
 // high with a soft shadow, on a mat (the series' background, else the
 // theme's matte) with rounded corners and a faint edge, the next-change bar
-// along its bottom; a click anywhere on it is reported. GUI thread only.
+// along its bottom; a click anywhere on it is reported. The mat, edge and
+// shadow are drawn once into a picture kept until they change: the bar's
+// slide repaints a strip of this widget, and a blit of that strip keeps the
+// raster engine from splitting path fills across the GUI thread pool, whose
+// threads would otherwise wake on every frame. GUI thread only.
 
 #include <QColor>
+#include <QImage>
 #include <QWidget>
 
 namespace tavolune {
@@ -38,6 +43,9 @@ class PictureBlock final : public QWidget {
   QWidget* bar_;
   QColor matte_;
   bool pressed_ = false;
+  QImage drawn_;
+  QRectF drawnArt_;  // the still's shadow rectangle drawn_ holds
+  QColor drawnMatte_;
 };
 
 }  // namespace tavolune

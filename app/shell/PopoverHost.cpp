@@ -1,9 +1,10 @@
 #include "app/shell/PopoverHost.hpp"
 
+#include "app/menubar/PopoverHeight.hpp"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <utility>
@@ -14,9 +15,8 @@ PopoverHost::PopoverHost(QWidget* content, QWidget* parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint) {
   setObjectName(QStringLiteral("popover"));
   setFixedWidth(popoverWidth);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  if (content) layout->addWidget(content);
+  // The window's height follows the content's, moving while it is open.
+  if (content) height_ = new PopoverHeight(this, content);
 }
 
 void PopoverHost::toggle(const QRect& iconGeometry) {
@@ -39,7 +39,7 @@ void PopoverHost::showEvent(QShowEvent* event) {
   // first) and the window is not mapped yet: placed at its final size, so a
   // first open does not run off the screen.
   if (!std::exchange(placeOnShow_, false)) return;
-  adjustSize();
+  if (height_) height_->fitNow();
   const QPoint anchor = iconGeometry_.isEmpty() ? pointer_ : iconGeometry_.center();
   QScreen* screen = QGuiApplication::screenAt(anchor);
   if (!screen) screen = QGuiApplication::primaryScreen();

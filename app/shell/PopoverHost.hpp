@@ -11,6 +11,8 @@
 
 namespace tavolune {
 
+class PopoverHeight;
+
 class PopoverHost final : public QWidget {
   Q_OBJECT
 
@@ -41,6 +43,7 @@ class PopoverHost final : public QWidget {
   QRect iconGeometry_;
   QPoint pointer_;
   bool placeOnShow_ = false;
+  PopoverHeight* height_ = nullptr;
 };
 
 }  // namespace tavolune

@@ -2,6 +2,7 @@
 #include "app/library/LibraryWindowState.hpp"
 #include "app/menubar/NextChangeBar.hpp"
 #include "app/menubar/OneLineLabel.hpp"
+#include "app/menubar/PopoverHeight.hpp"
 #include "app/shell/PopoverHost.hpp"
 #include "tests/app/menubar/PopoverRig.hpp"
 #include "tests/app/render/TestImages.hpp"
@@ -364,6 +365,86 @@ TEST_F(Popover, HiddenPopoverDoesNoWork) {
   rig.controller->setUserPaused(true);
   EXPECT_EQ(content->refreshCount(), 2);
   rig.waitIdle();
+}
+
+TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
+  rig.addWork("1");
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(rig.waitApplied("A"));
+  const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+  struct Row {
+    const char* name;
+    bool reduced;
+    QRect icon;
+  };
+  const Row rows[] = {
+      {"top panel", false, QRect(available.center().x(), available.top(), 20, 20)},
+      {"bottom panel", false, QRect(available.center().x(), available.bottom() - 20, 20, 20)},
+      {"reduced motion", true, QRect(available.center().x(), available.top(), 20, 20)},
+  };
+  for (const Row& row : rows) {
+    MotionPreferences::shared().setReduced(row.reduced);
+    rig.model->setNotice(std::nullopt);
+    auto* content = new MenuBarContent(rig.services());
+    PopoverHost host(content);
+    host.toggle(row.icon);
+    const QRect opened = host.geometry();
+    auto* height = host.findChild<PopoverHeight*>();
+    EXPECT_EQ(opened.height(), height->wantedHeight()) << row.name;
+    QSignalSpy settled(height, &PopoverHeight::settled);
+
+    rig.model->setNotice("Something to say in one more line.");
+    QCoreApplication::processEvents();
+    EXPECT_GT(height->wantedHeight(), opened.height()) << row.name;
+    EXPECT_EQ(height->isMoving(), !row.reduced) << row.name;
+    if (!row.reduced) {
+      EXPECT_LT(host.height(), height->wantedHeight()) << row.name;
+      ASSERT_TRUE(settled.wait(5000)) << row.name;
+    }
+    EXPECT_FALSE(height->isMoving()) << row.name;
+    EXPECT_EQ(host.height(), height->wantedHeight()) << row.name;
+    EXPECT_EQ(content->height(), host.height()) << row.name;
+    const bool up = row.icon.center().y() > available.center().y();
+    EXPECT_EQ(up ? host.geometry().bottom() : host.geometry().top(), up ? opened.bottom() : opened.top()) << row.name;
+  }
+  MotionPreferences::shared().setReduced(false);
+}
+
+TEST_F(Popover, NextChangeBarWakesOnlyToMoveItsEnd) {
+  rig.addWork("1");
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(rig.current("A"));
+  MenuBarContent content(rig.services());
+  content.show();
+  auto* bar = content.findChild<NextChangeBar*>();
+  constexpr int step = NextChangeBar::stepMs;
+  const double track = bar->width() - 2 * NextChangeBar::insetX;
+  const auto settle = [&](double interval) {
+    seedLibrary(*rig.model, [&](LibraryState& s) { s.settings.rotationInterval = interval; });
+    bar->refresh();
+    return QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000);
+  };
+  // While the bar is empty, the first step to wake it is the first whose
+  // end reaches half a pixel.
+  for (const double interval : {300.0, 86400.0}) {
+    ASSERT_TRUE(settle(interval)) << interval;
+    const int first = std::max(1, int(std::ceil(0.5 / (track * step / 1000.0 / interval))));
+    EXPECT_GE(bar->nextWakeMs(), (first - 1) * step + 1) << interval;
+    EXPECT_LE(bar->nextWakeMs(), first * step + NextChangeBar::slideMs) << interval;
+  }
+  // A step draws one frame per whole pixel its end moves: an hour's a pixel
+  // or two, a day's mostly none.
+  for (const double interval : {3600.0, 86400.0}) {
+    ASSERT_TRUE(settle(interval)) << interval;
+    const double before = bar->target() * track;
+    rig.clock += std::chrono::seconds(20);
+    bar->refresh();
+    const int pixels = int(std::abs(std::round(bar->target() * track) - std::round(before)));
+    EXPECT_EQ(bar->slideFrames(), pixels) << interval;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->slideFrames() == 0; }, 5000)) << interval;
+  }
 }
 
 TEST(NextChangeBarFraction, ClampsToTheInterval) {

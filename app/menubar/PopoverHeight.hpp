@@ -1,0 +1,53 @@
+#pragma once
+// Keeps a frameless popup as tall as its content. The content is laid out
+// at its own height at once; the window's height follows it with the
+// popover's layout curve (0.35 s ease-in-out) while the popup is open, and
+// at once while it is shut or where motion is reduced. The edge at the tray
+// stays put: the top when the popup hangs below its icon, the bottom when it
+// opens upwards; the content sits against that edge, so the part near the
+// tray holds still while the far edge moves. No timer runs once the height
+// has landed, nor while the popup is hidden. GUI thread only.
+
+#include "app/style/Motion.hpp"
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+namespace tavolune {
+
+class PopoverHeight final : public QObject {
+  Q_OBJECT
+ public:
+  static Curve curve() { return Curve::timed(0.35, Ease::inOut); }
+
+  // The content is made a child of the window; the window owns this.
+  PopoverHeight(QWidget* window, QWidget* content);
+
+  // The window and content at the content's height now (before showing).
+  void fitNow();
+  // The height the content asks for at the window's width.
+  int wantedHeight() const;
+  bool isMoving() const { return height_.isMoving(); }
+
+ signals:
+  // The window's height has come to rest.
+  void settled();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void follow();
+  void apply(double height);
+  void placeContent();
+
+  QWidget* window_;
+  QPointer<QWidget> content_;
+  MotionValue height_;
+  bool bottomAnchored_ = false;
+  int contentHeight_ = 0;
+};
+
+}  // namespace tavolune
