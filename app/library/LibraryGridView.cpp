@@ -42,7 +42,14 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
   setAcceptDrops(true);
   setDragDropMode(DragDrop);
   setAttribute(Qt::WA_MacShowFocusRect, false);  // no focus ring
+  // Opaque: a scroll moves what shows and paints only what scrolled in
+  // (a see-through viewport is repainted whole with what lies under it).
   viewport()->setAutoFillBackground(false);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  // Nor may anything lie over it: the window's sidebar divider grabs the
+  // pointer two pixels either side of its line, and the grid's empty left
+  // margin starts past that.
+  setViewportMargins(2, 0, 0, 0);
   layout_.setParent(this);
   layout_.setOwner(viewport());
   connect(&layout_, &MotionValue::valueChanged, viewport(), qOverload<>(&QWidget::update));
@@ -337,7 +344,13 @@ void LibraryGridView::resizeEvent(QResizeEvent* event) {
 }
 
 void LibraryGridView::scrollContentsBy(int dx, int dy) {
-  QAbstractItemView::scrollContentsBy(dx, dy);
+  // Moves what shows (the base class would repaint it all); what a
+  // layout motion draws outside the cells is not where it moves to.
+  if (layout_.isMoving()) {
+    viewport()->update();
+  } else {
+    viewport()->scroll(dx, dy);
+  }
   // The pointer now rests over another tile.
   const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
   if (hovered_ >= 0) setHovered(viewport()->rect().contains(p) ? rowAt(p) : -1);
@@ -381,6 +394,10 @@ std::pair<int, int> LibraryGridView::visibleRows() const { return {firstPainted_
 
 void LibraryGridView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
+  // A scroll and a still's arrival in one frame dirty two strips: only
+  // they are painted, not what lies between.
+  const QRegion& region = event->region();
+  for (const QRect& r : region) painter.fillRect(r, palette().color(QPalette::Window));
   const int count = model_.rowCount();
   firstPainted_ = lastPainted_ = -1;
   if (count == 0) return;
@@ -401,7 +418,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     const QRect cell = cellRect(row);
     const QRectF drawn = moving ? drawnRect(row) : QRectF(cell);
     const QRect area = drawn.toAlignedRect().adjusted(-16, -16, 16, 16);
-    if (!area.intersects(dirty)) continue;
+    if (!region.intersects(area)) continue;
     const std::string& id = model_.id(row);
     TileState state = delegate_.stateFor(id, row == hovered_);
     shownSelection_.push_back({id, state.selected, area});
