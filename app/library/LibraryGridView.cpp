@@ -483,10 +483,10 @@ void LibraryGridView::pruneRequests(int first, int last) {
   const int screen = std::max(columns_, (viewport()->height() / std::max(1, rowPitch()) + 1) * columns_);
   const int from = std::max(0, first - screen);
   const int to = std::min(model_.rowCount() - 1, last + screen);
-  std::unordered_set<std::string> keep;
-  keep.reserve(std::size_t(to - from + 1));
-  for (int row = from; row <= to; ++row) keep.insert(ThumbnailLoader::key(model_.id(row), ArtworkTile::maxPixel));
-  loader_.cancelAllExcept(keep);
+  loader_.cancelWhere([&](const std::string& id) {
+    const int row = model_.row(id);
+    return row < from || row > to;
+  });
 }
 
 void LibraryGridView::setHovered(int row) {

@@ -85,16 +85,7 @@ TileData LibraryTileDelegate::dataFor(const std::string& id, const QRect& cell, 
     data.still = scaled(k, id, still, QSizeF(inner, inner), dpr);
     return data;
   }
-  switch (loader_.status(artwork, ArtworkTile::maxPixel)) {
-    case ThumbnailLoader::Status::missing:
-      loader_.request(artwork, ArtworkTile::maxPixel);
-      break;
-    case ThumbnailLoader::Status::failed:
-      data.failed = true;
-      break;
-    default:
-      break;
-  }
+  data.failed = loader_.ask(artwork, ArtworkTile::maxPixel) == ThumbnailLoader::Status::failed;
   return data;
 }
 
