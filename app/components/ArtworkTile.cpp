@@ -154,11 +154,30 @@ void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileData& da
 
 void ArtworkTile::paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
   const bool on = data.inMySelection;
-  const double opacity = on ? 1.0 : state.hover;
-  if (opacity <= 0) return;
   const QRectF circle(mat.left() + togglePadding, mat.top() + togglePadding, toggleSize, toggleSize);
+  // A symbol shows while on, else under the pointer.
+  auto shown = [&](bool symbolOn) { return symbolOn ? 1.0 : state.hover; };
+  const double swap = std::clamp(state.symbolSwap, 0.0, 1.0);
+  const double bounce = 1 + state.symbolBounce;
+  if (swap >= 1) return paintSymbol(p, circle, on, shown(on), bounce);
+  // The replaced symbol goes first; the new one overlaps its end.
+  static constexpr double outShare = 0.6, smallest = 0.4;
+  const double out = std::min(1.0, swap / outShare);
+  const double in = std::max(0.0, (swap - (1 - outShare)) / outShare);
+  paintSymbol(p, circle, !on, shown(!on) * (1 - out), lerp(1.0, smallest, out) * bounce);
+  paintSymbol(p, circle, on, shown(on) * in, lerp(smallest, 1.0, in) * bounce);
+}
+
+void ArtworkTile::paintSymbol(QPainter& p, const QRectF& circle, bool on, double opacity, double scale) const {
+  if (opacity <= 0 || scale <= 0) return;
   p.save();
-  p.setOpacity(p.opacity() * opacity);
+  p.setOpacity(p.opacity() * std::min(opacity, 1.0));
+  const QPointF c = circle.center();
+  if (scale != 1) {
+    p.translate(c);
+    p.scale(scale, scale);
+    p.translate(-c);
+  }
   // A small soft shadow under the disc.
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0, 0, 0, 32));
@@ -169,7 +188,6 @@ void ArtworkTile::paintToggle(QPainter& p, const QRectF& mat, const TileData& da
   QPen glyph(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   p.setPen(glyph);
   p.setBrush(Qt::NoBrush);
-  const QPointF c = circle.center();
   const double u = toggleSize / 18;
   if (on) {
     QPainterPath check;

@@ -113,8 +113,7 @@ void LibraryGridView::setBottomMargin(int margin, std::optional<Curve> motion) {
 
 bool LibraryGridView::isMoving() const {
   if (layout_.isMoving() || bottom_.isMoving() || scroll_.isMoving()) return true;
-  return std::any_of(rowMotion_.begin(), rowMotion_.end(),
-                     [](const auto& m) { return m.second->hover.isMoving() || m.second->selected.isMoving(); });
+  return std::any_of(rowMotion_.begin(), rowMotion_.end(), [](const auto& m) { return m.second->isMoving(); });
 }
 
 LibraryGridView::Geometry LibraryGridView::geometry() const {
@@ -148,7 +147,7 @@ LibraryGridView::RowMotion& LibraryGridView::rowMotion(const std::string& id) {
   if (!slot) {
     slot = std::make_unique<RowMotion>();
     RowMotion* m = slot.get();
-    for (MotionValue* v : {&m->hover, &m->selected}) {
+    for (MotionValue* v : {&m->hover, &m->selected, &m->symbolSwap, &m->symbolBounce}) {
       v->setOwner(viewport());
       connect(v, &MotionValue::valueChanged, viewport(), [this, m] { viewport()->update(m->area); });
     }
@@ -208,7 +207,10 @@ void LibraryGridView::watchModel() {
     }
     startLayoutMotion(*resetMotion_, false);
   });
-  connect(&model_, &QAbstractItemModel::dataChanged, viewport(), qOverload<>(&QWidget::update));
+  connect(&model_, &QAbstractItemModel::dataChanged, this, [this] {
+    mySelectionChanged();
+    viewport()->update();
+  });
 }
 
 void LibraryGridView::captureLayout() {
@@ -274,6 +276,24 @@ std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
   if (!layout_.isMoving() || fromRows_.first < 0) return {first, last};
   const int count = model_.rowCount();
   return {std::max(0, std::min(first, fromRows_.first)), std::min(count - 1, std::max(last, fromRows_.second))};
+}
+
+void LibraryGridView::mySelectionChanged() {
+  // Against the symbols as first drawn: a repaint may already have drawn
+  // the new one before the model's report of the change comes.
+  for (auto& [id, was] : symbols_) {
+    const bool now = delegate_.inMySelection(id);
+    if (was == now) continue;
+    was = now;
+    const int row = model_.row(id);
+    if (row < firstPainted_ || row > lastPainted_) continue;  // out of sight: no motion
+    tileShots_.erase(id);
+    RowMotion& m = rowMotion(id);
+    m.area = cellRect(row).adjusted(-16, -16, 16, 16);
+    m.symbolSwap.jumpTo(0);
+    m.symbolSwap.animateTo(1, symbolReplace());
+    m.symbolBounce.nudge(symbolBounceVelocity, symbolBounce());
+  }
 }
 
 void LibraryGridView::selectionChanged() {
@@ -422,9 +442,13 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     const std::string& id = model_.id(row);
     TileState state = delegate_.stateFor(id, row == hovered_);
     shownSelection_.push_back({id, state.selected, area});
+    symbols_.try_emplace(id, delegate_.inMySelection(id));
     if (const auto it = rowMotion_.find(id); it != rowMotion_.end()) {
-      state.hover = it->second->hover.value();
-      if (it->second->selected.isMoving()) state.selection = it->second->selected.value();
+      const RowMotion& m = *it->second;
+      state.hover = m.hover.value();
+      if (m.selected.isMoving()) state.selection = m.selected.value();
+      state.symbolSwap = m.symbolSwap.value();
+      state.symbolBounce = m.symbolBounce.value();
     }
     const double opacity = moving && arriving_.contains(id) ? std::clamp(p, 0.0, 1.0) : 1.0;
     painter.setOpacity(opacity);
@@ -460,7 +484,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   // Tiles at rest keep no motion state.
   for (auto it = rowMotion_.begin(); it != rowMotion_.end();) {
     const RowMotion& m = *it->second;
-    const bool rests = !m.hover.isMoving() && !m.selected.isMoving() && m.hover.value() == 0;
+    const bool rests = !m.isMoving() && m.hover.value() == 0;
     it = rests ? rowMotion_.erase(it) : std::next(it);
   }
   if (dropTarget_ >= 0 && dropTarget_ < count) {
@@ -473,6 +497,8 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   }
   // What the whole view shows, whatever part was painted now.
   std::tie(firstPainted_, lastPainted_) = rowsIn(viewport()->rect());
+  // Symbols of works scrolled far away are forgotten now and then.
+  if (symbols_.size() > 4 * std::size_t(lastPainted_ - firstPainted_ + 1) + 256) symbols_.clear();
   pruneRequests(firstPainted_, lastPainted_);
 }
 

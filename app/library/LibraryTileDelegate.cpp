@@ -93,6 +93,10 @@ TileState LibraryTileDelegate::stateFor(const std::string& id, bool hovered) con
   return {.hover = hovered ? 1.0 : 0.0, .selected = windowState_.selection().contains(id)};
 }
 
+bool LibraryTileDelegate::inMySelection(const std::string& id) const {
+  return model_.state().onDesktop.contains(id);
+}
+
 void LibraryTileDelegate::paintTile(QPainter& painter, const QRect& cell, const std::string& id,
                                     TileState state) const {
   const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
