@@ -272,6 +272,19 @@ const QPixmap& LibraryGridView::tileShot(const std::string& id, QSize cell, cons
   return shot;
 }
 
+void LibraryGridView::drawScaled(QPainter& painter, const QPixmap& shot, const QRectF& target) {
+  // Scaled, without smoothing, in bands of a few dozen pixel rows: Qt hands
+  // a taller scaled picture's rows to its painting threads, and waking them
+  // costs more than drawing a hundred tiles on this one.
+  static constexpr int band = 48;
+  const double sy = target.height() / shot.height();
+  for (int y = 0; y < shot.height(); y += band) {
+    const int rows = std::min(band, shot.height() - y);
+    painter.drawPixmap(QRectF(target.x(), target.y() + y * sy, target.width(), rows * sy), shot,
+                       QRectF(0, y, shot.width(), rows));
+  }
+}
+
 std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
   if (!layout_.isMoving() || fromRows_.first < 0) return {first, last};
   const int count = model_.rowCount();
@@ -467,11 +480,10 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
         was = QSize(fromGeometry_->cellWidth, fromGeometry_->cellHeight);
       }
       const QPixmap& shot = tileShot(id, was, state, painter.device()->devicePixelRatioF());
-      const double sx = drawn.width() / was.width();
-      const double sy = drawn.height() / was.height();
-      painter.drawPixmap(QRectF(drawn.x() - shotMargin * sx, drawn.y() - shotMargin * sy,
-                                (was.width() + 2 * shotMargin) * sx, (was.height() + 2 * shotMargin) * sy),
-                         shot, QRectF(shot.rect()));
+      drawScaled(painter, shot, QRectF(drawn.x() - shotMargin * drawn.width() / was.width(),
+                                       drawn.y() - shotMargin * drawn.height() / was.height(),
+                                       (was.width() + 2 * shotMargin) * drawn.width() / was.width(),
+                                       (was.height() + 2 * shotMargin) * drawn.height() / was.height()));
     }
   }
   if (moving) {

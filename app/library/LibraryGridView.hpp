@@ -165,6 +165,7 @@ class LibraryGridView final : public QAbstractItemView {
   std::pair<int, int> paintRange(int first, int last) const;
   // A moving tile's picture at its cell's size, with room for its shadow.
   const QPixmap& tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr);
+  static void drawScaled(QPainter& painter, const QPixmap& shot, const QRectF& target);
   void setHovered(int row);
   // Whether the point is on the row's My Selection toggle, the tile hovered.
   bool onToggle(int row, const QPoint& p) const;
