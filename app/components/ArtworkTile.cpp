@@ -240,15 +240,15 @@ void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art) const {
 
 const QStaticText& ArtworkTile::caption(const QString& text, const QFont& font, double width) const {
   // Eliding and laying out a line costs more than the rest of a cell; a
-  // grid shows the same captions frame after frame.
-  const QString key = QString::number(&font == &titleFont_) + QLatin1Char('|') + QString::number(qRound(width * 4)) +
-                      QLatin1Char('|') + text;
+  // grid shows the same captions frame after frame. The key is kept in
+  // parts: a string built for every line of every frame costs as much.
+  const CaptionKey key{&font == &titleFont_, qRound(width * 4), text};
   if (QStaticText* hit = captions_.object(key)) return *hit;
   auto* line = new QStaticText(QFontMetricsF(font).elidedText(text, Qt::ElideRight, width));
   line->setTextFormat(Qt::PlainText);
   line->prepare(QTransform(), font);
-  captions_.insert(key, line);
-  return *captions_.object(key);
+  captions_.insert(key, line);  // never evicts what it inserts: a line costs 1
+  return *line;
 }
 
 QRectF ArtworkTile::toggleRect(const QRect& cell, const TileData& data, TileState state) const {

@@ -101,7 +101,16 @@ class ArtworkTile {
   QPalette palette_;
   QFont titleFont_;
   QFont artistFont_;
-  mutable QCache<QString, QStaticText> captions_{4000};  // elided lines, by font, width and text
+  struct CaptionKey {
+    bool title;
+    int quarterWidth;
+    QString text;
+    bool operator==(const CaptionKey&) const = default;
+    friend size_t qHash(const CaptionKey& k, size_t seed = 0) {
+      return qHashMulti(seed, k.title, k.quarterWidth, k.text);
+    }
+  };
+  mutable QCache<CaptionKey, QStaticText> captions_{4000};  // elided lines, by font, width and text
   mutable QCache<quint64, QImage> shadows_{200};          // by art size in device pixels
 };
 
