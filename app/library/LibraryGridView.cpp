@@ -181,7 +181,7 @@ void LibraryGridView::watchModel() {
   });
   connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
     rowMotion_.clear();
-    shownSelection_.clear();
+    drawn_.clear();
     hovered_ = -1;
     if (!resetMotion_) {
       from_.clear();
@@ -294,10 +294,10 @@ std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
 void LibraryGridView::mySelectionChanged() {
   // Against the symbols as first drawn: a repaint may already have drawn
   // the new one before the model's report of the change comes.
-  for (auto& [id, was] : symbols_) {
+  for (auto& [id, drawn] : drawn_) {
     const bool now = delegate_.inMySelection(id);
-    if (was == now) continue;
-    was = now;
+    if (drawn.inMySelection == now) continue;
+    drawn.inMySelection = now;
     const int row = model_.row(id);
     if (row < firstPainted_ || row > lastPainted_) continue;  // out of sight: no motion
     tileShots_.erase(id);
@@ -311,12 +311,16 @@ void LibraryGridView::mySelectionChanged() {
 
 void LibraryGridView::selectionChanged() {
   tileShots_.clear();
-  for (const Shown& shown : shownSelection_) {
-    const bool now = delegate_.stateFor(shown.id, false).selected;
-    if (now == shown.selected) continue;
-    RowMotion& m = rowMotion(shown.id);
-    m.area = shown.area;
-    if (!m.selected.isMoving()) m.selected.jumpTo(shown.selected ? 1 : 0);
+  // Every tile in sight, also those a scroll moved without repainting.
+  for (int row = std::max(0, firstPainted_); row <= lastPainted_ && row < model_.rowCount(); ++row) {
+    const std::string& id = model_.id(row);
+    const auto it = drawn_.find(id);
+    const bool now = delegate_.stateFor(id, false).selected;
+    if (it == drawn_.end() || it->second.selected == now) continue;
+    const bool was = std::exchange(it->second.selected, now);
+    RowMotion& m = rowMotion(id);
+    m.area = cellRect(row).adjusted(-16, -16, 16, 16);
+    if (!m.selected.isMoving()) m.selected.jumpTo(was ? 1 : 0);
     m.selected.animateTo(now ? 1 : 0, selectionSpring(), MotionKind::fade);
   }
   viewport()->update();
@@ -446,7 +450,6 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   const double p = layout_.value();
   auto [first, last] = rowsIn(dirty);
   if (moving) std::tie(first, last) = paintRange(first, last);
-  shownSelection_.clear();
   for (int row = first; row <= last; ++row) {
     const QRect cell = cellRect(row);
     const QRectF drawn = moving ? drawnRect(row) : QRectF(cell);
@@ -454,8 +457,12 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     if (!region.intersects(area)) continue;
     const std::string& id = model_.id(row);
     TileState state = delegate_.stateFor(id, row == hovered_);
-    shownSelection_.push_back({id, state.selected, area});
-    symbols_.try_emplace(id, delegate_.inMySelection(id));
+    // The selection as drawn now; the symbol as first drawn.
+    if (auto [drawn, fresh] = drawn_.try_emplace(id, Drawn{state.selected, false}); fresh) {
+      drawn->second.inMySelection = delegate_.inMySelection(id);
+    } else {
+      drawn->second.selected = state.selected;
+    }
     if (const auto it = rowMotion_.find(id); it != rowMotion_.end()) {
       const RowMotion& m = *it->second;
       state.hover = m.hover.value();
@@ -509,8 +516,13 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   }
   // What the whole view shows, whatever part was painted now.
   std::tie(firstPainted_, lastPainted_) = rowsIn(viewport()->rect());
-  // Symbols of works scrolled far away are forgotten now and then.
-  if (symbols_.size() > 4 * std::size_t(lastPainted_ - firstPainted_ + 1) + 256) symbols_.clear();
+  // Works scrolled out of sight are forgotten now and then.
+  if (drawn_.size() > 4 * std::size_t(lastPainted_ - firstPainted_ + 1) + 256) {
+    std::erase_if(drawn_, [&](const auto& entry) {
+      const int row = model_.row(entry.first);
+      return row < firstPainted_ || row > lastPainted_;
+    });
+  }
   pruneRequests(firstPainted_, lastPainted_);
 }
 

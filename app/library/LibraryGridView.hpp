@@ -190,13 +190,13 @@ class LibraryGridView final : public QAbstractItemView {
 
   // Motion.
   std::unordered_map<std::string, std::unique_ptr<RowMotion>> rowMotion_;
-  struct Shown {
-    std::string id;
+  // What shown tiles drew: their selection when last painted, and whether
+  // in My Selection when first painted (changes start their motions).
+  struct Drawn {
     bool selected;
-    QRect area;
+    bool inMySelection;
   };
-  std::vector<Shown> shownSelection_;  // painted last, with their selection
-  std::unordered_map<std::string, bool> symbols_;  // shown works: in My Selection when first drawn
+  std::unordered_map<std::string, Drawn> drawn_;
   MotionValue layout_{1};                          // 0 where tiles were, 1 in their cells
   std::unordered_map<std::string, QRectF> from_;   // content coordinates
   std::optional<Geometry> fromGeometry_;           // for tiles not captured, when rows are kept
