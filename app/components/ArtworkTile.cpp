@@ -154,11 +154,30 @@ void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileData& da
 
 void ArtworkTile::paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
   const bool on = data.inMySelection;
-  const double opacity = on ? 1.0 : state.hover;
-  if (opacity <= 0) return;
   const QRectF circle(mat.left() + togglePadding, mat.top() + togglePadding, toggleSize, toggleSize);
+  // A symbol shows while on, else under the pointer.
+  auto shown = [&](bool symbolOn) { return symbolOn ? 1.0 : state.hover; };
+  const double swap = std::clamp(state.symbolSwap, 0.0, 1.0);
+  const double bounce = 1 + state.symbolBounce;
+  if (swap >= 1) return paintSymbol(p, circle, on, shown(on), bounce);
+  // The replaced symbol goes first; the new one overlaps its end.
+  static constexpr double outShare = 0.6, smallest = 0.4;
+  const double out = std::min(1.0, swap / outShare);
+  const double in = std::max(0.0, (swap - (1 - outShare)) / outShare);
+  paintSymbol(p, circle, !on, shown(!on) * (1 - out), lerp(1.0, smallest, out) * bounce);
+  paintSymbol(p, circle, on, shown(on) * in, lerp(smallest, 1.0, in) * bounce);
+}
+
+void ArtworkTile::paintSymbol(QPainter& p, const QRectF& circle, bool on, double opacity, double scale) const {
+  if (opacity <= 0 || scale <= 0) return;
   p.save();
-  p.setOpacity(p.opacity() * opacity);
+  p.setOpacity(p.opacity() * std::min(opacity, 1.0));
+  const QPointF c = circle.center();
+  if (scale != 1) {
+    p.translate(c);
+    p.scale(scale, scale);
+    p.translate(-c);
+  }
   // A small soft shadow under the disc.
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0, 0, 0, 32));
@@ -169,7 +188,6 @@ void ArtworkTile::paintToggle(QPainter& p, const QRectF& mat, const TileData& da
   QPen glyph(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   p.setPen(glyph);
   p.setBrush(Qt::NoBrush);
-  const QPointF c = circle.center();
   const double u = toggleSize / 18;
   if (on) {
     QPainterPath check;
@@ -222,15 +240,15 @@ void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art) const {
 
 const QStaticText& ArtworkTile::caption(const QString& text, const QFont& font, double width) const {
   // Eliding and laying out a line costs more than the rest of a cell; a
-  // grid shows the same captions frame after frame.
-  const QString key = QString::number(&font == &titleFont_) + QLatin1Char('|') + QString::number(qRound(width * 4)) +
-                      QLatin1Char('|') + text;
+  // grid shows the same captions frame after frame. The key is kept in
+  // parts: a string built for every line of every frame costs as much.
+  const CaptionKey key{&font == &titleFont_, qRound(width * 4), text};
   if (QStaticText* hit = captions_.object(key)) return *hit;
   auto* line = new QStaticText(QFontMetricsF(font).elidedText(text, Qt::ElideRight, width));
   line->setTextFormat(Qt::PlainText);
   line->prepare(QTransform(), font);
-  captions_.insert(key, line);
-  return *captions_.object(key);
+  captions_.insert(key, line);  // never evicts what it inserts: a line costs 1
+  return *line;
 }
 
 QRectF ArtworkTile::toggleRect(const QRect& cell, const TileData& data, TileState state) const {

@@ -47,6 +47,11 @@ struct TileState {
   bool selected = false;
   // How selected it looks while the grid animates a change; below 0: as selected says.
   double selection = -1;
+  // The My Selection symbol's replacement after a change, 0 at the change
+  // and 1 done (the old symbol shrinks and fades as the new one grows in),
+  // and its bounce, added to its scale (0 at rest).
+  double symbolSwap = 1;
+  double symbolBounce = 0;
 
   double chosen() const { return selection < 0 ? (selected ? 1.0 : 0.0) : std::clamp(selection, 0.0, 1.0); }
 };
@@ -87,6 +92,7 @@ class ArtworkTile {
   void paintMat(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
   void paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
   void paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
+  void paintSymbol(QPainter& p, const QRectF& circle, bool on, double opacity, double scale) const;
   void paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const;
   const QStaticText& caption(const QString& text, const QFont& font, double width) const;
   // A resting tile's shadow under its art, drawn once per size.
@@ -95,7 +101,16 @@ class ArtworkTile {
   QPalette palette_;
   QFont titleFont_;
   QFont artistFont_;
-  mutable QCache<QString, QStaticText> captions_{4000};  // elided lines, by font, width and text
+  struct CaptionKey {
+    bool title;
+    int quarterWidth;
+    QString text;
+    bool operator==(const CaptionKey&) const = default;
+    friend size_t qHash(const CaptionKey& k, size_t seed = 0) {
+      return qHashMulti(seed, k.title, k.quarterWidth, k.text);
+    }
+  };
+  mutable QCache<CaptionKey, QStaticText> captions_{4000};  // elided lines, by font, width and text
   mutable QCache<quint64, QImage> shadows_{200};          // by art size in device pixels
 };
 

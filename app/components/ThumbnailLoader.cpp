@@ -53,11 +53,25 @@ bool ThumbnailLoader::failedRecently(const std::string& k) const {
 void ThumbnailLoader::request(const Artwork& artwork, int maxPixel) {
   if (maxPixel <= 0) return;
   const std::string k = key(artwork.id, maxPixel);
+  if (!jobs_.contains(k) && (!cached(artwork, maxPixel).isNull() || failedRecently(k))) return;
+  enqueue(k, artwork, maxPixel);
+}
+
+ThumbnailLoader::Status ThumbnailLoader::ask(const Artwork& artwork, int maxPixel) {
+  if (maxPixel <= 0) return Status::missing;
+  const std::string k = key(artwork.id, maxPixel);
+  if (!jobs_.contains(k) && failedRecently(k)) return Status::failed;
+  enqueue(k, artwork, maxPixel);
+  return Status::loading;
+}
+
+void ThumbnailLoader::enqueue(const std::string& k, const Artwork& artwork, int maxPixel) {
   if (const auto it = jobs_.find(k); it != jobs_.end()) {
     // Asked again while waiting: it moves to the front of the line.
-    if (!it->second.started) queue_.push_back(k);
+    if (it->second.started) return;
+    // Already the newest: nothing moves (a cell repainted frame after frame).
+    if (queue_.empty() || queue_.back() != k) queue_.push_back(k);
   } else {
-    if (!cached(artwork, maxPixel).isNull() || failedRecently(k)) return;
     jobs_.emplace(k, Job{artwork, maxPixel, ++nextID_, false, {}});
     queue_.push_back(k);
   }
@@ -84,8 +98,18 @@ void ThumbnailLoader::cancel(const std::string& artworkID, int maxPixel) {
 }
 
 void ThumbnailLoader::cancelAllExcept(const std::unordered_set<std::string>& keep) {
+  dropJobs([&](const std::string& k, const Job&) { return !keep.contains(k); });
+}
+
+void ThumbnailLoader::cancelWhere(const std::function<bool(const std::string&)>& drop) {
+  dropJobs([&](const std::string&, const Job& job) { return drop(job.artwork.id); });
+}
+
+template <class Drop>
+void ThumbnailLoader::dropJobs(Drop drop) {
+  // A queued key stays in the queue until pump() skips it.
   std::erase_if(jobs_, [&](auto& entry) {
-    if (keep.contains(entry.first)) return false;
+    if (!drop(entry.first, entry.second)) return false;
     if (entry.second.started) entry.second.stop.request_stop();
     return true;
   });

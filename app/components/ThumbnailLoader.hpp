@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -52,10 +53,16 @@ class ThumbnailLoader final : public QObject {
   // Nothing happens when the still is cached, already asked for, or failed
   // less than retryAfter ago.
   void request(const Artwork& artwork, int maxPixel);
+  // A request from a painter that found no still in memory: asks for it
+  // unless asked already or failed, and says which (loading or failed),
+  // without looking in memory again.
+  Status ask(const Artwork& artwork, int maxPixel);
   // The cell left the view.
   void cancel(const std::string& artworkID, int maxPixel);
   // Cancels every request whose key (key()) is not in `keep`.
   void cancelAllExcept(const std::unordered_set<std::string>& keep);
+  // Cancels every request whose work `drop` names (by its id).
+  void cancelWhere(const std::function<bool(const std::string& artworkID)>& drop);
   // Forgets every failure, so that the next request fetches again; the
   // pipeline's failuresExpired() (a library change) calls it.
   void retryFailed();
@@ -79,6 +86,10 @@ class ThumbnailLoader final : public QObject {
     std::stop_source stop;
   };
   void pump();
+  // Asks anew, or again while waiting (it moves to the front of the line).
+  void enqueue(const std::string& key, const Artwork& artwork, int maxPixel);
+  template <class Drop>
+  void dropJobs(Drop drop);
   void start(const std::string& key, Job& job);
   void landed(const std::string& key, std::uint64_t id, const Artwork& artwork, const QImage& image, bool stopped);
   void expireFailures();

@@ -42,7 +42,14 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
   setAcceptDrops(true);
   setDragDropMode(DragDrop);
   setAttribute(Qt::WA_MacShowFocusRect, false);  // no focus ring
+  // Opaque: a scroll moves what shows and paints only what scrolled in
+  // (a see-through viewport is repainted whole with what lies under it).
   viewport()->setAutoFillBackground(false);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  // Nor may anything lie over it: the window's sidebar divider grabs the
+  // pointer two pixels either side of its line, and the grid's empty left
+  // margin starts past that.
+  setViewportMargins(2, 0, 0, 0);
   layout_.setParent(this);
   layout_.setOwner(viewport());
   connect(&layout_, &MotionValue::valueChanged, viewport(), qOverload<>(&QWidget::update));
@@ -106,8 +113,7 @@ void LibraryGridView::setBottomMargin(int margin, std::optional<Curve> motion) {
 
 bool LibraryGridView::isMoving() const {
   if (layout_.isMoving() || bottom_.isMoving() || scroll_.isMoving()) return true;
-  return std::any_of(rowMotion_.begin(), rowMotion_.end(),
-                     [](const auto& m) { return m.second->hover.isMoving() || m.second->selected.isMoving(); });
+  return std::any_of(rowMotion_.begin(), rowMotion_.end(), [](const auto& m) { return m.second->isMoving(); });
 }
 
 LibraryGridView::Geometry LibraryGridView::geometry() const {
@@ -141,7 +147,7 @@ LibraryGridView::RowMotion& LibraryGridView::rowMotion(const std::string& id) {
   if (!slot) {
     slot = std::make_unique<RowMotion>();
     RowMotion* m = slot.get();
-    for (MotionValue* v : {&m->hover, &m->selected}) {
+    for (MotionValue* v : {&m->hover, &m->selected, &m->symbolSwap, &m->symbolBounce}) {
       v->setOwner(viewport());
       connect(v, &MotionValue::valueChanged, viewport(), [this, m] { viewport()->update(m->area); });
     }
@@ -175,7 +181,7 @@ void LibraryGridView::watchModel() {
   });
   connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
     rowMotion_.clear();
-    shownSelection_.clear();
+    drawn_.clear();
     hovered_ = -1;
     if (!resetMotion_) {
       from_.clear();
@@ -201,7 +207,10 @@ void LibraryGridView::watchModel() {
     }
     startLayoutMotion(*resetMotion_, false);
   });
-  connect(&model_, &QAbstractItemModel::dataChanged, viewport(), qOverload<>(&QWidget::update));
+  connect(&model_, &QAbstractItemModel::dataChanged, this, [this] {
+    mySelectionChanged();
+    viewport()->update();
+  });
 }
 
 void LibraryGridView::captureLayout() {
@@ -263,20 +272,55 @@ const QPixmap& LibraryGridView::tileShot(const std::string& id, QSize cell, cons
   return shot;
 }
 
+void LibraryGridView::drawScaled(QPainter& painter, const QPixmap& shot, const QRectF& target) {
+  // Scaled, without smoothing, in bands of a few dozen pixel rows: Qt hands
+  // a taller scaled picture's rows to its painting threads, and waking them
+  // costs more than drawing a hundred tiles on this one.
+  static constexpr int band = 48;
+  const double sy = target.height() / shot.height();
+  for (int y = 0; y < shot.height(); y += band) {
+    const int rows = std::min(band, shot.height() - y);
+    painter.drawPixmap(QRectF(target.x(), target.y() + y * sy, target.width(), rows * sy), shot,
+                       QRectF(0, y, shot.width(), rows));
+  }
+}
+
 std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
   if (!layout_.isMoving() || fromRows_.first < 0) return {first, last};
   const int count = model_.rowCount();
   return {std::max(0, std::min(first, fromRows_.first)), std::min(count - 1, std::max(last, fromRows_.second))};
 }
 
+void LibraryGridView::mySelectionChanged() {
+  // Against the symbols as first drawn: a repaint may already have drawn
+  // the new one before the model's report of the change comes.
+  for (auto& [id, drawn] : drawn_) {
+    const bool now = delegate_.inMySelection(id);
+    if (drawn.inMySelection == now) continue;
+    drawn.inMySelection = now;
+    const int row = model_.row(id);
+    if (row < firstPainted_ || row > lastPainted_) continue;  // out of sight: no motion
+    tileShots_.erase(id);
+    RowMotion& m = rowMotion(id);
+    m.area = cellRect(row).adjusted(-16, -16, 16, 16);
+    m.symbolSwap.jumpTo(0);
+    m.symbolSwap.animateTo(1, symbolReplace());
+    m.symbolBounce.nudge(symbolBounceVelocity, symbolBounce());
+  }
+}
+
 void LibraryGridView::selectionChanged() {
   tileShots_.clear();
-  for (const Shown& shown : shownSelection_) {
-    const bool now = delegate_.stateFor(shown.id, false).selected;
-    if (now == shown.selected) continue;
-    RowMotion& m = rowMotion(shown.id);
-    m.area = shown.area;
-    if (!m.selected.isMoving()) m.selected.jumpTo(shown.selected ? 1 : 0);
+  // Every tile in sight, also those a scroll moved without repainting.
+  for (int row = std::max(0, firstPainted_); row <= lastPainted_ && row < model_.rowCount(); ++row) {
+    const std::string& id = model_.id(row);
+    const auto it = drawn_.find(id);
+    const bool now = delegate_.stateFor(id, false).selected;
+    if (it == drawn_.end() || it->second.selected == now) continue;
+    const bool was = std::exchange(it->second.selected, now);
+    RowMotion& m = rowMotion(id);
+    m.area = cellRect(row).adjusted(-16, -16, 16, 16);
+    if (!m.selected.isMoving()) m.selected.jumpTo(was ? 1 : 0);
     m.selected.animateTo(now ? 1 : 0, selectionSpring(), MotionKind::fade);
   }
   viewport()->update();
@@ -337,7 +381,13 @@ void LibraryGridView::resizeEvent(QResizeEvent* event) {
 }
 
 void LibraryGridView::scrollContentsBy(int dx, int dy) {
-  QAbstractItemView::scrollContentsBy(dx, dy);
+  // Moves what shows (the base class would repaint it all); what a
+  // layout motion draws outside the cells is not where it moves to.
+  if (layout_.isMoving()) {
+    viewport()->update();
+  } else {
+    viewport()->scroll(dx, dy);
+  }
   // The pointer now rests over another tile.
   const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
   if (hovered_ >= 0) setHovered(viewport()->rect().contains(p) ? rowAt(p) : -1);
@@ -381,6 +431,10 @@ std::pair<int, int> LibraryGridView::visibleRows() const { return {firstPainted_
 
 void LibraryGridView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
+  // A scroll and a still's arrival in one frame dirty two strips: only
+  // they are painted, not what lies between.
+  const QRegion& region = event->region();
+  for (const QRect& r : region) painter.fillRect(r, palette().color(QPalette::Window));
   const int count = model_.rowCount();
   firstPainted_ = lastPainted_ = -1;
   if (count == 0) return;
@@ -396,18 +450,25 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   const double p = layout_.value();
   auto [first, last] = rowsIn(dirty);
   if (moving) std::tie(first, last) = paintRange(first, last);
-  shownSelection_.clear();
   for (int row = first; row <= last; ++row) {
     const QRect cell = cellRect(row);
     const QRectF drawn = moving ? drawnRect(row) : QRectF(cell);
     const QRect area = drawn.toAlignedRect().adjusted(-16, -16, 16, 16);
-    if (!area.intersects(dirty)) continue;
+    if (!region.intersects(area)) continue;
     const std::string& id = model_.id(row);
     TileState state = delegate_.stateFor(id, row == hovered_);
-    shownSelection_.push_back({id, state.selected, area});
+    // The selection as drawn now; the symbol as first drawn.
+    if (auto [drawn, fresh] = drawn_.try_emplace(id, Drawn{state.selected, false}); fresh) {
+      drawn->second.inMySelection = delegate_.inMySelection(id);
+    } else {
+      drawn->second.selected = state.selected;
+    }
     if (const auto it = rowMotion_.find(id); it != rowMotion_.end()) {
-      state.hover = it->second->hover.value();
-      if (it->second->selected.isMoving()) state.selection = it->second->selected.value();
+      const RowMotion& m = *it->second;
+      state.hover = m.hover.value();
+      if (m.selected.isMoving()) state.selection = m.selected.value();
+      state.symbolSwap = m.symbolSwap.value();
+      state.symbolBounce = m.symbolBounce.value();
     }
     const double opacity = moving && arriving_.contains(id) ? std::clamp(p, 0.0, 1.0) : 1.0;
     painter.setOpacity(opacity);
@@ -426,11 +487,10 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
         was = QSize(fromGeometry_->cellWidth, fromGeometry_->cellHeight);
       }
       const QPixmap& shot = tileShot(id, was, state, painter.device()->devicePixelRatioF());
-      const double sx = drawn.width() / was.width();
-      const double sy = drawn.height() / was.height();
-      painter.drawPixmap(QRectF(drawn.x() - shotMargin * sx, drawn.y() - shotMargin * sy,
-                                (was.width() + 2 * shotMargin) * sx, (was.height() + 2 * shotMargin) * sy),
-                         shot, QRectF(shot.rect()));
+      drawScaled(painter, shot, QRectF(drawn.x() - shotMargin * drawn.width() / was.width(),
+                                       drawn.y() - shotMargin * drawn.height() / was.height(),
+                                       (was.width() + 2 * shotMargin) * drawn.width() / was.width(),
+                                       (was.height() + 2 * shotMargin) * drawn.height() / was.height()));
     }
   }
   if (moving) {
@@ -443,7 +503,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   // Tiles at rest keep no motion state.
   for (auto it = rowMotion_.begin(); it != rowMotion_.end();) {
     const RowMotion& m = *it->second;
-    const bool rests = !m.hover.isMoving() && !m.selected.isMoving() && m.hover.value() == 0;
+    const bool rests = !m.isMoving() && m.hover.value() == 0;
     it = rests ? rowMotion_.erase(it) : std::next(it);
   }
   if (dropTarget_ >= 0 && dropTarget_ < count) {
@@ -456,6 +516,13 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
   }
   // What the whole view shows, whatever part was painted now.
   std::tie(firstPainted_, lastPainted_) = rowsIn(viewport()->rect());
+  // Works scrolled out of sight are forgotten now and then.
+  if (drawn_.size() > 4 * std::size_t(lastPainted_ - firstPainted_ + 1) + 256) {
+    std::erase_if(drawn_, [&](const auto& entry) {
+      const int row = model_.row(entry.first);
+      return row < firstPainted_ || row > lastPainted_;
+    });
+  }
   pruneRequests(firstPainted_, lastPainted_);
 }
 
@@ -466,10 +533,10 @@ void LibraryGridView::pruneRequests(int first, int last) {
   const int screen = std::max(columns_, (viewport()->height() / std::max(1, rowPitch()) + 1) * columns_);
   const int from = std::max(0, first - screen);
   const int to = std::min(model_.rowCount() - 1, last + screen);
-  std::unordered_set<std::string> keep;
-  keep.reserve(std::size_t(to - from + 1));
-  for (int row = from; row <= to; ++row) keep.insert(ThumbnailLoader::key(model_.id(row), ArtworkTile::maxPixel));
-  loader_.cancelAllExcept(keep);
+  loader_.cancelWhere([&](const std::string& id) {
+    const int row = model_.row(id);
+    return row < from || row > to;
+  });
 }
 
 void LibraryGridView::setHovered(int row) {

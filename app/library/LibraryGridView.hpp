@@ -67,6 +67,11 @@ class LibraryGridView final : public QAbstractItemView {
   static Curve hoverSpring() { return Curve::springOf(0.3, 0.75); }
   static Curve selectionSpring() { return Curve::springOf(0.2, 0.85); }
   static Curve reflowSpring() { return Curve::springOf(0.35, 0.85); }
+  // A tile's My Selection symbol, when the work joins or leaves it: the
+  // old symbol is replaced by the new one, which bounces.
+  static Curve symbolReplace() { return Curve::timed(0.3, Ease::inOut); }
+  static Curve symbolBounce() { return Curve::springOf(0.3, 0.5); }
+  static constexpr double symbolBounceVelocity = 1.5;  // scale per second
 
   void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
   // With a curve the tiles move to their new cells; without, they jump.
@@ -80,6 +85,8 @@ class LibraryGridView final : public QAbstractItemView {
   void moveOnNextReset(std::optional<Curve> curve) { resetMotion_ = curve; }
   // The window's selection changed: shown tiles whose state changed spring.
   void selectionChanged();
+  // Works joined or left My Selection: the shown tiles' symbols are replaced.
+  void mySelectionChanged();
   // Whether anything in the grid moves now.
   bool isMoving() const;
 
@@ -141,7 +148,12 @@ class LibraryGridView final : public QAbstractItemView {
   struct RowMotion {
     MotionValue hover{0};
     MotionValue selected{0};
+    MotionValue symbolSwap{1};
+    MotionValue symbolBounce{0};
     QRect area;  // what to repaint as it moves
+    bool isMoving() const {
+      return hover.isMoving() || selected.isMoving() || symbolSwap.isMoving() || symbolBounce.isMoving();
+    }
   };
   Geometry geometry() const;
   QRectF contentRect(int row, const Geometry& g) const;
@@ -153,6 +165,7 @@ class LibraryGridView final : public QAbstractItemView {
   std::pair<int, int> paintRange(int first, int last) const;
   // A moving tile's picture at its cell's size, with room for its shadow.
   const QPixmap& tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr);
+  static void drawScaled(QPainter& painter, const QPixmap& shot, const QRectF& target);
   void setHovered(int row);
   // Whether the point is on the row's My Selection toggle, the tile hovered.
   bool onToggle(int row, const QPoint& p) const;
@@ -177,12 +190,13 @@ class LibraryGridView final : public QAbstractItemView {
 
   // Motion.
   std::unordered_map<std::string, std::unique_ptr<RowMotion>> rowMotion_;
-  struct Shown {
-    std::string id;
+  // What shown tiles drew: their selection when last painted, and whether
+  // in My Selection when first painted (changes start their motions).
+  struct Drawn {
     bool selected;
-    QRect area;
+    bool inMySelection;
   };
-  std::vector<Shown> shownSelection_;  // painted last, with their selection
+  std::unordered_map<std::string, Drawn> drawn_;
   MotionValue layout_{1};                          // 0 where tiles were, 1 in their cells
   std::unordered_map<std::string, QRectF> from_;   // content coordinates
   std::optional<Geometry> fromGeometry_;           // for tiles not captured, when rows are kept

@@ -85,21 +85,16 @@ TileData LibraryTileDelegate::dataFor(const std::string& id, const QRect& cell, 
     data.still = scaled(k, id, still, QSizeF(inner, inner), dpr);
     return data;
   }
-  switch (loader_.status(artwork, ArtworkTile::maxPixel)) {
-    case ThumbnailLoader::Status::missing:
-      loader_.request(artwork, ArtworkTile::maxPixel);
-      break;
-    case ThumbnailLoader::Status::failed:
-      data.failed = true;
-      break;
-    default:
-      break;
-  }
+  data.failed = loader_.ask(artwork, ArtworkTile::maxPixel) == ThumbnailLoader::Status::failed;
   return data;
 }
 
 TileState LibraryTileDelegate::stateFor(const std::string& id, bool hovered) const {
   return {.hover = hovered ? 1.0 : 0.0, .selected = windowState_.selection().contains(id)};
+}
+
+bool LibraryTileDelegate::inMySelection(const std::string& id) const {
+  return model_.state().onDesktop.contains(id);
 }
 
 void LibraryTileDelegate::paintTile(QPainter& painter, const QRect& cell, const std::string& id,

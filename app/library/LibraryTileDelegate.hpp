@@ -44,6 +44,7 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
   // What the cell of this id shows now (null artwork: not in the library).
   TileData dataFor(const std::string& id, const QRect& cell, qreal dpr) const;
   TileState stateFor(const std::string& id, bool hovered) const;
+  bool inMySelection(const std::string& id) const;
 
   // One tile as the grid animates it.
   void paintTile(QPainter& painter, const QRect& cell, const std::string& id, TileState state) const;

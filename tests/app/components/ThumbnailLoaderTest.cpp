@@ -92,6 +92,7 @@ TEST(ThumbnailLoader, AFailureIsRememberedThenRetriedAfterItsTimeOrOnALibraryCha
   ASSERT_TRUE(changed.wait());
   EXPECT_EQ(loader.status(work(1), px), Status::failed);
   loader.request(work(1), px);  // every repaint asks again
+  EXPECT_EQ(loader.ask(work(1), px), Status::failed);
   EXPECT_EQ(rig.source->count(uriOf(1)), 1);
 
   // The failure expires: the cell is told to ask again.
@@ -103,8 +104,9 @@ TEST(ThumbnailLoader, AFailureIsRememberedThenRetriedAfterItsTimeOrOnALibraryCha
   ASSERT_TRUE(changed.wait());
   EXPECT_EQ(loader.status(work(1), px), Status::ready);
 
-  // retryFailed() forgets failures at once.
-  loader.request(work(2), px);
+  // retryFailed() forgets failures at once. A painter's ask starts a load.
+  EXPECT_EQ(loader.ask(work(2), px), Status::loading);
+  EXPECT_EQ(loader.ask(work(2), px), Status::loading);
   ASSERT_TRUE(changed.wait());
   ASSERT_EQ(loader.status(work(2), px), Status::failed);
   const int before = changed.count();

@@ -8,6 +8,8 @@
 #include "app/library/LibraryTileDelegate.hpp"
 #include "app/library/SelectionBar.hpp"
 #include "app/model/AppModel.hpp"
+#include "app/style/Motion.hpp"
+#include "app/style/Theme.hpp"
 #include "tests/app/library/GridRig.hpp"
 #include "tests/app/render/TestImages.hpp"
 
@@ -172,16 +174,38 @@ TEST_F(LibraryGridTest, ClicksWithModifiersOnCellCentres) {
 TEST_F(LibraryGridTest, TheTileToggleChangesMySelectionOnly) {
   fill(3);
   auto window = openGrid();
+  auto rest = [&] { return QTest::qWaitFor([&] { return !view().isMoving(); }, 5000); };
+  ASSERT_TRUE(rest());
   clickRow(0);
   QTest::mouseMove(view().viewport(), centre(1));
+  ASSERT_TRUE(rest());
   const QRect cell = view().cellRect(1);
   const QPoint toggle = cell.topLeft() + QPoint(int(ArtworkTile::togglePadding + 9), int(ArtworkTile::togglePadding + 9));
   const int calls = libraryChangedCalls();
+  QSignalSpy repainted(view().model(), &QAbstractItemModel::dataChanged);
   QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, toggle);
   EXPECT_TRUE(model->state().onDesktop.contains(id(2)));
   EXPECT_EQ(model->state().onDesktop.size(), 1u);
   EXPECT_EQ(state.selection(), selected({1})) << "the grid's selection is untouched";
   EXPECT_EQ(libraryChangedCalls(), calls + 1);
+
+  // The plus gives way to the check in the accent, and then nothing runs;
+  // where motion is reduced the plus is back at once.
+  auto accentShown = [&] {
+    const QPoint onDisc = view().drawnRect(1).topLeft().toPoint() + QPoint(12, 12);  // off the glyph
+    return testing::colorNear(view().viewport()->grab().toImage(), onDisc.x(), onDisc.y(), Theme::accent(view().palette()), 16);
+  };
+  ASSERT_TRUE(!repainted.isEmpty() || repainted.wait(2000));
+  EXPECT_FALSE(accentShown()) << "replaced, not swapped";
+  ASSERT_TRUE(rest());
+  EXPECT_TRUE(accentShown());
+  MotionPreferences::shared().setReduced(true);
+  repainted.clear();
+  LibraryEdits::toggleMySelection(*model, {id(2)});
+  ASSERT_TRUE(!repainted.isEmpty() || repainted.wait(2000));
+  EXPECT_FALSE(view().isMoving());
+  EXPECT_FALSE(accentShown());
+  MotionPreferences::shared().setReduced(false);
 }
 
 // Every key of the grid, each from a prepared selection and focus.
