@@ -5,6 +5,7 @@
 #include "app/platform/TrayHostWatch.hpp"
 #include "app/shell/DefaultsMigration.hpp"
 #include "app/shell/QuitSignals.hpp"
+#include "app/style/WindowIcon.hpp"
 
 #include <QApplication>
 #include <QIcon>
@@ -35,7 +36,7 @@ QString AppDelegate::tabName(SettingsTab tab) {
 
 void AppDelegate::applicationDidFinishLaunching() {
   DefaultsMigration::migrateTileSize();
-  const QIcon icon(QStringLiteral(":/tavolune/icons/tavolune.svg"));
+  const QIcon icon = renderedWindowIcon(QStringLiteral(":/tavolune/icons/tavolune.svg"));
   if (!icon.isNull()) QApplication::setWindowIcon(icon);
 
   run(hooks_.prepareRules);
