@@ -168,10 +168,10 @@ void LibraryGrid::libraryChanged(const LibraryChange& change) {
     relist(true);
   }
   if (change.everything) return;
-  if (change.artworks.size() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
+  if (change.namedCount() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
   std::vector<std::string> ids;
-  ids.reserve(change.artworks.size());
-  for (const auto& [id, how] : change.artworks) ids.push_back(id);
+  ids.reserve(change.namedCount());
+  change.forEachArtwork([&](const std::string& id, std::uint8_t) { ids.push_back(id); });
   model_->changed(ids);
 }
 

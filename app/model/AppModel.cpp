@@ -8,6 +8,9 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
 
 namespace tavolune {
 
@@ -110,10 +113,15 @@ void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
   patch(state_);
   state_.touch();  // patches write members directly; cached listings must see the change
   if (listed) {
-    std::vector<std::string> ids;
-    ids.reserve(change.artworks.size());
-    for (const auto& [id, how] : change.artworks) ids.push_back(id);
-    listing_.amend(state_, ids, change.anyArtwork(LibraryChange::format | LibraryChange::placement));
+    using A = LibraryChange::Aspect;
+    std::vector<std::string_view> ids;
+    ids.reserve(change.namedCount());
+    change.forEachArtwork([&](const std::string& id, std::uint8_t) { ids.push_back(id); });
+    listing_.amend(state_, ids,
+                   {.hidden = change.anyArtwork(A::hidden),
+                    .onDesktop = change.anyArtwork(A::selection),
+                    .shape = change.anyArtwork(A::format | A::placement),
+                    .ordered = change.exhibitions || change.displays});
   }
   edited(std::move(patch), std::move(change));
 }
@@ -225,12 +233,28 @@ const Wallet* AppModel::wallet(const Uuid& id) const {
 // --- works ---
 
 void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden) {
+  auto ids = std::make_shared<const std::vector<std::string>>(artworkIDs);
   LibraryChange change;
   change.desktop = true;
-  for (const auto& id : artworkIDs) change.note(id, LibraryChange::hidden);
+  change.note(ids, LibraryChange::hidden);
+  if (!hidden && !state_.hiddenCollections.empty()) {
+    // Showing a work shows its hidden collection, every work of it.
+    std::unordered_set<std::string> shown;
+    for (const auto& id : artworkIDs) {
+      const auto it = state_.artworks.find(id);
+      if (it != state_.artworks.end() && state_.hiddenCollections.contains(it->second.collectionKey())) {
+        shown.insert(it->second.collectionKey());
+      }
+    }
+    if (!shown.empty()) {
+      for (const auto& [id, work] : state_.artworks) {
+        if (shown.contains(work.collectionKey())) change.note(id, LibraryChange::hidden);
+      }
+    }
+  }
   edit(
-      [artworkIDs, hidden](LibraryState& s) {
-        for (const auto& id : artworkIDs) {
+      [ids, hidden](LibraryState& s) {
+        for (const auto& id : *ids) {
           if (hidden) {
             s.hiddenArtworks.insert(id);
             continue;
@@ -264,17 +288,18 @@ void AppModel::setAnimated(const Artwork& artwork, bool animated) {
       std::move(change));
 }
 
-void AppModel::toggleMySelection(const std::vector<std::string>& artworkIDs) {
+void AppModel::toggleMySelection(std::vector<std::string> artworkIDs) {
   if (artworkIDs.empty()) return;
   // Decided now, so that the replay on the writer's copy agrees.
   const bool remove = std::all_of(artworkIDs.begin(), artworkIDs.end(),
                                   [&](const std::string& id) { return state_.onDesktop.contains(id); });
+  auto ids = std::make_shared<const std::vector<std::string>>(std::move(artworkIDs));
   LibraryChange change;
   change.desktop = true;
-  for (const auto& id : artworkIDs) change.note(id, LibraryChange::selection);
+  change.note(ids, LibraryChange::selection);
   edit(
-      [artworkIDs, remove](LibraryState& s) {
-        for (const auto& id : artworkIDs) {
+      [ids, remove](LibraryState& s) {
+        for (const auto& id : *ids) {
           if (remove) {
             s.onDesktop.erase(id);
           } else {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace tavolune {
 namespace {
@@ -22,7 +21,7 @@ void LibraryListing::build(const LibraryState& s) {
 
   // The owned works, each once, with the wallets that hold them.
   const auto artists = s.artistWalletIDs();
-  std::unordered_map<const Artwork*, std::uint32_t> slotOf;  // later: the position
+  std::unordered_map<std::string_view, std::uint32_t> slotOf;  // later: the position
   slotOf.reserve(s.artworks.size());
   std::vector<const Artwork*> owned;
   std::vector<char> collected;
@@ -34,7 +33,7 @@ void LibraryListing::build(const LibraryState& s) {
     for (const auto& [id, quantity] : holdings) {
       auto it = s.artworks.find(id);
       if (it == s.artworks.end()) continue;
-      auto [slot, added] = slotOf.try_emplace(&it->second, static_cast<std::uint32_t>(owned.size()));
+      auto [slot, added] = slotOf.try_emplace(it->first, static_cast<std::uint32_t>(owned.size()));
       if (added) {
         owned.push_back(&it->second);
         collected.push_back(false);
@@ -49,7 +48,7 @@ void LibraryListing::build(const LibraryState& s) {
   LibraryState::sortByDisplayOrder(ordered);
   std::vector<std::uint32_t> positionOfSlot(owned.size());
   for (std::uint32_t p = 0; p < ordered.size(); ++p) {
-    auto& slot = slotOf.at(ordered[p]);
+    auto& slot = slotOf.at(ordered[p]->id);
     positionOfSlot[slot] = p;
     slot = p;
   }
@@ -57,10 +56,14 @@ void LibraryListing::build(const LibraryState& s) {
   works_.reserve(ordered.size());
   inCollection_.resize(ordered.size());
   inWorks_.resize(ordered.size());
-  seriesKeys_.resize(ordered.size());
+  seriesOf_.assign(ordered.size(), absent);
+  std::unordered_map<std::string, std::uint32_t> series;
   for (std::uint32_t p = 0; p < ordered.size(); ++p) {
-    works_.push_back(Work::describe(s, *ordered[p], {.shape = true, .searchText = true}));
-    if (ordered[p]->mediaKind == MediaKind::generative) seriesKeys_[p] = ordered[p]->seriesKey();
+    works_.push_back(Work::describe(s, *ordered[p], {}));
+    if (ordered[p]->mediaKind != MediaKind::generative) continue;
+    auto [it, added] = series.try_emplace(ordered[p]->seriesKey(), static_cast<std::uint32_t>(seriesKeys_.size()));
+    if (added) seriesKeys_.push_back(it->first);
+    seriesOf_[p] = it->second;
   }
   for (std::uint32_t slot = 0; slot < owned.size(); ++slot) {
     const std::uint32_t p = positionOfSlot[slot];
@@ -74,7 +77,8 @@ void LibraryListing::build(const LibraryState& s) {
   positionOf_ = std::move(slotOf);
   tally();
   listOrdered(s);
-  listUnmeasured(s);
+  checkProfiles(s);
+  listUnmeasured();
 }
 
 void LibraryListing::tally() {
@@ -90,10 +94,8 @@ void LibraryListing::tally() {
   }
 }
 
-std::uint32_t LibraryListing::position(const LibraryState& s, const std::string& id) const {
-  auto it = s.artworks.find(id);
-  if (it == s.artworks.end()) return absent;
-  auto found = positionOf_.find(&it->second);
+std::uint32_t LibraryListing::position(std::string_view id) const {
+  auto found = positionOf_.find(id);
   return found == positionOf_.end() ? absent : found->second;
 }
 
@@ -101,7 +103,7 @@ void LibraryListing::listOrdered(const LibraryState& s) {
   auto positions = [&](const std::vector<std::string>& ids) {
     std::vector<std::uint32_t> out;
     out.reserve(ids.size());
-    for (const auto& id : ids) out.push_back(position(s, id));
+    for (const auto& id : ids) out.push_back(position(id));
     return out;
   };
   exhibitions_.clear();
@@ -110,39 +112,46 @@ void LibraryListing::listOrdered(const LibraryState& s) {
   activeExhibition_ = s.activeExhibition;
 }
 
-void LibraryListing::listUnmeasured(const LibraryState& s) {
+void LibraryListing::checkProfiles(const LibraryState& s) {
+  profiled_.resize(seriesKeys_.size());
+  for (std::size_t k = 0; k < seriesKeys_.size(); ++k) profiled_[k] = s.renderProfiles.contains(seriesKeys_[k]);
+}
+
+void LibraryListing::listUnmeasured() {
   // One work per series still to be measured, those in the selection first.
   unmeasured_.clear();
-  std::unordered_set<std::string_view> series;
+  std::vector<char> seen(seriesKeys_.size());
   std::vector<const Artwork*> rest;
   for (std::uint32_t p = 0; p < works_.size(); ++p) {
+    const std::uint32_t k = seriesOf_[p];
     const Work& w = works_[p];
-    if (w.artwork->mediaKind != MediaKind::generative || w.hiddenOrSpam) continue;
-    const std::string& key = seriesKeys_[p];
-    if (s.renderProfiles.contains(key) || !series.insert(key).second) continue;
+    if (k == absent || w.hiddenOrSpam || profiled_[k] || seen[k]) continue;
+    seen[k] = true;
     (w.onDesktop ? unmeasured_ : rest).push_back(w.artwork);
   }
   unmeasured_.insert(unmeasured_.end(), rest.begin(), rest.end());
 }
 
-void LibraryListing::amend(const LibraryState& s, const std::vector<std::string>& changed, bool shapes) {
+void LibraryListing::amend(const LibraryState& s, const std::vector<std::string_view>& changed, Changed what) {
   state_ = &s;
   revision_ = s.revision();
+  if (what.ordered) listOrdered(s);
+  const Work::Needs needs{.hidden = what.hidden, .onDesktop = what.onDesktop, .shape = what.shape, .searchText = false};
   bool marks = false;
-  for (const auto& id : changed) {
-    const std::uint32_t p = position(s, id);
+  for (const auto id : changed) {
+    const std::uint32_t p = position(id);
     if (p == absent) continue;
     Work& w = works_[p];
-    const Work fresh = Work::describe(s, *w.artwork, {.shape = shapes, .searchText = false});
-    w.hiddenOrSpam = fresh.hiddenOrSpam;
-    w.onDesktop = fresh.onDesktop;
-    if (shapes) w.shape = fresh.shape;
+    const Work fresh = Work::describe(s, *w.artwork, needs);
+    if (needs.hidden) w.hiddenOrSpam = fresh.hiddenOrSpam;
+    if (needs.onDesktop) w.onDesktop = fresh.onDesktop;
+    if (needs.shape) w.shape = fresh.shape;
     marks = true;
   }
-  listOrdered(s);
   if (!marks) return;
-  tally();
-  listUnmeasured(s);
+  if (what.hidden || what.onDesktop) tally();
+  if (what.shape) checkProfiles(s);
+  listUnmeasured();
 }
 
 const LibraryListing& LibraryListing::update(const LibraryState& state) {

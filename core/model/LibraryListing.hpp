@@ -42,6 +42,8 @@ class LibraryListing {
     std::uint32_t artistEnd = 0;
 
     struct Needs {
+      bool hidden = true;  // hiddenOrSpam
+      bool onDesktop = true;
       bool shape = true;
       bool searchText = true;
     };
@@ -65,13 +67,21 @@ class LibraryListing {
   const LibraryListing& update(const LibraryState& state);
   // How many times update() rebuilt this listing.
   std::size_t rebuilds() const { return rebuilds_; }
+  // What an edit may have changed of the works it names, and whether it
+  // changed the ordered lists (exhibitions, recently shown, the active
+  // exhibition).
+  struct Changed {
+    bool hidden = true;  // hidden, spam, or in a hidden collection
+    bool onDesktop = true;
+    bool shape = true;  // formats, turns, series profiles
+    bool ordered = true;
+  };
   // Brings the listing of the state's previous revision up to date in
   // place after an edit that added or removed no work and changed only how
-  // the named works are marked (hidden, My Selection, format) and the
-  // ordered lists (exhibitions, recently shown, the active exhibition).
-  // Anything else needs a new listing. shapes: the works' formats or turns
-  // changed too.
-  void amend(const LibraryState& state, const std::vector<std::string>& changed, bool shapes = true);
+  // the named works are marked and the ordered lists. Anything else needs
+  // a new listing. Costs a lookup per named work and a pass over plain
+  // data per listing; the ids need outlive only the call.
+  void amend(const LibraryState& state, const std::vector<std::string_view>& changed, Changed what);
   bool isCurrent(const LibraryState& state) const {
     return state_ == &state && revision_ == state.revision();
   }
@@ -101,8 +111,9 @@ class LibraryListing {
   void build(const LibraryState& state);
   void tally();
   void listOrdered(const LibraryState& state);
-  void listUnmeasured(const LibraryState& state);
-  std::uint32_t position(const LibraryState& state, const std::string& id) const;
+  void listUnmeasured();
+  void checkProfiles(const LibraryState& state);
+  std::uint32_t position(std::string_view id) const;
   const Holder* holder(const Uuid& wallet) const;
   // Calls visit(work) for each match in the filter's order.
   template <class Visit>
@@ -115,8 +126,11 @@ class LibraryListing {
   std::vector<Work> works_{};
   std::vector<bool> inCollection_{};  // by position
   std::vector<bool> inWorks_{};
-  std::vector<std::string> seriesKeys_{};  // by position; generative works only
-  std::unordered_map<const Artwork*, std::uint32_t> positionOf_{};
+  // Keys are the state's own ids: the listing is only read with its state.
+  std::unordered_map<std::string_view, std::uint32_t> positionOf_{};
+  std::vector<std::uint32_t> seriesOf_{};  // by position; absent unless generative
+  std::vector<std::string> seriesKeys_{};  // by series
+  std::vector<char> profiled_{};           // by series
   std::vector<Holder> holders_{};     // in ownerships order
   std::vector<std::pair<Uuid, std::vector<std::uint32_t>>> exhibitions_{};  // positions or absent
   std::vector<std::uint32_t> recent_{};  // positions or absent

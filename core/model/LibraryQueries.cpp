@@ -54,8 +54,8 @@ bool LibraryState::isVisible(const Artwork& artwork) const { return !isHidden(*t
 LibraryListing::Work LibraryListing::Work::describe(const LibraryState& s, const Artwork& a, Needs needs) {
   Work w;
   w.artwork = &a;
-  w.hiddenOrSpam = isHidden(s, a) || s.isSpam(a);
-  w.onDesktop = s.onDesktop.contains(a.id);
+  if (needs.hidden) w.hiddenOrSpam = isHidden(s, a) || s.isSpam(a);
+  if (needs.onDesktop) w.onDesktop = s.onDesktop.contains(a.id);
   if (needs.shape) w.shape = s.shape(a);
   if (needs.searchText) {
     // What a lower-cased, composed query can be found in, field by field.
