@@ -149,11 +149,14 @@ std::optional<Wallet> LibraryGrid::artistWalletWithoutContracts() const {
 }
 
 void LibraryGrid::relist(bool byRows) {
-  const auto works = window_.listing().artworksFor(window_.filter());
+  const LibraryFilter& filter = window_.filter();
+  const auto works = window_.listing().artworksFor(filter);
   std::vector<std::string> ids;
   ids.reserve(works.size());
   for (const Artwork* a : works) ids.push_back(a->id);
-  if (model_->setIds(ids, byRows) || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
+  const bool changed = LibraryListing::mayRepeat(filter) ? model_->setIds(std::move(ids), byRows)
+                                                         : model_->setDistinctIds(std::move(ids), byRows);
+  if (changed || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
   view_->viewport()->update();
   refreshEmpty();
 }

@@ -10,30 +10,102 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 namespace tavolune {
 
-bool LibraryGridModel::setIds(const std::vector<std::string>& ids, bool byRows) {
-  if (ids == ids_) return false;  // ids_ holds no repeats, so neither does ids
-  std::vector<std::string> unique;
-  unique.reserve(ids.size());
-  std::unordered_set<std::string_view> seen;
-  seen.reserve(ids.size());
-  for (const auto& id : ids) {
-    if (seen.insert(id).second) unique.push_back(id);
+bool LibraryGridModel::setIds(std::vector<std::string> ids, bool byRows) {
+  std::vector<char> first(ids.size());
+  {
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(ids.size());
+    for (std::size_t k = 0; k < ids.size(); ++k) first[k] = seen.insert(ids[k]).second;
   }
-  if (unique == ids_) return false;
-  if (byRows && splice(unique)) return true;
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    if (!first[k]) continue;
+    if (kept != k) ids[kept] = std::move(ids[k]);
+    ++kept;
+  }
+  ids.resize(kept);
+  return setDistinctIds(std::move(ids), byRows);
+}
+
+bool LibraryGridModel::setDistinctIds(std::vector<std::string> ids, bool byRows) {
+  if (ids == ids_) return false;
+  if (byRows && splice(ids)) return true;
   beginResetModel();
   rows_.clear();
-  ids_ = std::move(unique);
+  ids_ = std::move(ids);
   endResetModel();
   return true;
 }
 
+namespace {
+
+// Past a few runs, each a relayout of the view, one reset is cheaper.
+constexpr int maxRuns = 64;
+
+struct Runs {
+  bool subsequence = false;  // shorter is longer less some of its ids
+  bool many = false;         // more than maxRuns gaps, whatever else differs
+  std::vector<std::pair<std::size_t, std::size_t>> gaps;  // [first, end) in longer, not in shorter
+};
+
+// One walk with no hashing: ids are distinct within each list, so a greedy
+// match finds shorter in longer whenever it is there. Stops past maxRuns.
+Runs gapsOf(const std::vector<std::string>& longer, const std::vector<std::string>& shorter) {
+  Runs runs;
+  std::size_t j = 0;
+  for (std::size_t i = 0; i < longer.size(); ++i) {
+    if (j < shorter.size() && longer[i] == shorter[j]) {
+      ++j;
+      continue;
+    }
+    if (!runs.gaps.empty() && runs.gaps.back().second == i) {
+      ++runs.gaps.back().second;
+    } else if (int(runs.gaps.size()) == maxRuns) {
+      runs.many = true;
+      return runs;
+    } else {
+      runs.gaps.emplace_back(i, i + 1);
+    }
+  }
+  runs.subsequence = j == shorter.size();
+  return runs;
+}
+
+}  // namespace
+
 bool LibraryGridModel::splice(std::vector<std::string>& next) {
+  // Most new listings only drop rows (a hide) or only add some (a show).
+  if (next.size() != ids_.size()) {
+    const bool removing = next.size() < ids_.size();
+    const Runs runs = removing ? gapsOf(ids_, next) : gapsOf(next, ids_);
+    if (runs.many) return false;
+    if (runs.subsequence) {
+      rows_.clear();
+      if (removing) {
+        // From the end, so that earlier rows keep their place.
+        for (auto it = runs.gaps.rbegin(); it != runs.gaps.rend(); ++it) {
+          beginRemoveRows({}, int(it->first), int(it->second) - 1);
+          ids_.erase(ids_.begin() + std::ptrdiff_t(it->first), ids_.begin() + std::ptrdiff_t(it->second));
+          endRemoveRows();
+        }
+      } else {
+        for (const auto& [first, end] : runs.gaps) {
+          beginInsertRows({}, int(first), int(end) - 1);
+          ids_.insert(ids_.begin() + std::ptrdiff_t(first), std::make_move_iterator(next.begin() + std::ptrdiff_t(first)),
+                      std::make_move_iterator(next.begin() + std::ptrdiff_t(end)));
+          endInsertRows();
+        }
+      }
+      return true;
+    }
+  }
   std::unordered_set<std::string_view> before(ids_.begin(), ids_.end());
   std::unordered_set<std::string_view> after(next.begin(), next.end());
   // The ids both lists hold must keep their order.
@@ -47,8 +119,6 @@ bool LibraryGridModel::splice(std::vector<std::string>& next) {
     ++i;
     ++j;
   }
-  // Past a few runs, each a relayout of the view, one reset is cheaper.
-  constexpr int maxRuns = 64;
   int runs = 0;
   for (std::size_t k = 0; k < ids_.size(); ++k) {
     runs += !after.contains(ids_[k]) && (k == 0 || after.contains(ids_[k - 1]));
@@ -101,10 +171,18 @@ void LibraryGridModel::changed(const std::vector<std::string>& ids) {
   if (ids_.empty() || ids.empty()) return;
   if (ids.size() * 4 >= ids_.size()) return changedAll();
   std::vector<int> rows;
-  for (const auto& id : ids) {
-    if (const int r = row(id); r >= 0) rows.push_back(r);
+  if (!rows_.empty()) {
+    for (const auto& id : ids) {
+      if (const int r = row(id); r >= 0) rows.push_back(r);
+    }
+    std::sort(rows.begin(), rows.end());
+  } else {
+    // Without the index of rows, one walk costs less than building it.
+    std::unordered_set<std::string_view> wanted(ids.begin(), ids.end());
+    for (std::size_t r = 0; r < ids_.size() && !wanted.empty(); ++r) {
+      if (wanted.erase(ids_[r])) rows.push_back(int(r));
+    }
   }
-  std::sort(rows.begin(), rows.end());
   signalRuns(std::move(rows));
 }
 

@@ -32,7 +32,9 @@ class LibraryGridModel final : public QAbstractListModel {
   // the rows changed. byRows: removed and inserted rows where the order of
   // the rows kept allows and the runs are few; else (and for a new filter)
   // one reset.
-  bool setIds(const std::vector<std::string>& ids, bool byRows = true);
+  bool setIds(std::vector<std::string> ids, bool byRows = true);
+  // The same for ids that hold no repeats, without looking for them.
+  bool setDistinctIds(std::vector<std::string> ids, bool byRows = true);
   const std::vector<std::string>& ids() const { return ids_; }
   const std::string& id(int row) const { return ids_[static_cast<std::size_t>(row)]; }
   // The first row of the id, or -1.

@@ -88,6 +88,9 @@ class LibraryListing {
 
   // Same answers as LibraryState::artworksFor and count.
   std::vector<const Artwork*> artworksFor(const LibraryFilter& filter) const;
+  // Whether artworksFor may name a work twice: only an ordered list
+  // (exhibition, recently shown) keeps its repeats.
+  static bool mayRepeat(const LibraryFilter& filter) { return filter.exhibitionID || filter.recentOnly; }
   std::size_t count(const LibraryFilter& filter) const;
   // Same answer as LibraryState::desktopPoolCount.
   std::size_t desktopPoolCount() const;
