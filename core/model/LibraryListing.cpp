@@ -135,6 +135,7 @@ void LibraryListing::listUnmeasured() {
 void LibraryListing::amend(const LibraryState& s, const std::vector<std::string_view>& changed, Changed what) {
   state_ = &s;
   revision_ = s.revision();
+  last_.valid = false;
   if (what.ordered) listOrdered(s);
   const Work::Needs needs{.hidden = what.hidden, .onDesktop = what.onDesktop, .shape = what.shape, .searchText = false};
   bool marks = false;
@@ -176,7 +177,7 @@ void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query
     if (!wallet) return;
   }
   auto consider = [&](std::uint32_t p) {
-    if (works_[p].passes(f, query)) visit(works_[p]);
+    if (works_[p].passes(f, query)) visit(p);
   };
   auto isCandidate = [&](std::uint32_t p) {
     if (wallet) return std::binary_search(wallet->positions.begin(), wallet->positions.end(), p);
@@ -205,9 +206,32 @@ void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query
   }
 }
 
+const std::vector<std::uint32_t>& LibraryListing::positionsFor(const LibraryFilter& filter) const {
+  std::string query = searchQuery(filter.search);
+  LibraryFilter rest = filter;
+  rest.search.clear();
+  if (last_.valid && last_.filter == rest) {
+    if (query == last_.query) return last_.positions;
+    if (query.find(last_.query) != std::string::npos) {
+      // A field that holds the longer query holds the shorter one: the
+      // matches are among the last ones, in the same order.
+      std::erase_if(last_.positions, [&](std::uint32_t p) { return !works_[p].passes(filter, query); });
+      last_.query = std::move(query);
+      return last_.positions;
+    }
+  }
+  last_.valid = false;
+  last_.positions.clear();
+  forEachMatch(filter, query, [&](std::uint32_t p) { last_.positions.push_back(p); });
+  last_ = {true, std::move(rest), std::move(query), std::move(last_.positions)};
+  return last_.positions;
+}
+
 std::vector<const Artwork*> LibraryListing::artworksFor(const LibraryFilter& filter) const {
+  const auto& positions = positionsFor(filter);
   std::vector<const Artwork*> out;
-  forEachMatch(filter, searchQuery(filter.search), [&](const Work& w) { out.push_back(w.artwork); });
+  out.reserve(positions.size());
+  for (const auto p : positions) out.push_back(works_[p].artwork);
   return out;
 }
 
@@ -231,11 +255,8 @@ std::optional<std::size_t> LibraryListing::tallied(const LibraryFilter& f, std::
 }
 
 std::size_t LibraryListing::count(const LibraryFilter& filter) const {
-  const std::string query = searchQuery(filter.search);
-  if (auto n = tallied(filter, query)) return *n;
-  std::size_t n = 0;
-  forEachMatch(filter, query, [&](const Work&) { ++n; });
-  return n;
+  if (auto n = tallied(filter, searchQuery(filter.search))) return *n;
+  return positionsFor(filter).size();
 }
 
 std::size_t LibraryListing::desktopPoolCount() const {

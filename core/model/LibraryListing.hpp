@@ -118,9 +118,12 @@ class LibraryListing {
   void checkProfiles(const LibraryState& state);
   std::uint32_t position(std::string_view id) const;
   const Holder* holder(const Uuid& wallet) const;
-  // Calls visit(work) for each match in the filter's order.
+  // Calls visit(position) for each match in the filter's order.
   template <class Visit>
   void forEachMatch(const LibraryFilter& filter, std::string_view query, Visit&& visit) const;
+  // The positions of the matches in the filter's order, from the last
+  // answer when it can tell.
+  const std::vector<std::uint32_t>& positionsFor(const LibraryFilter& filter) const;
   // The count from the tallies when the filter has no other criteria.
   std::optional<std::size_t> tallied(const LibraryFilter& filter, std::string_view query) const;
 
@@ -143,6 +146,16 @@ class LibraryListing {
   Tally artistWorks_{};
   std::vector<const Artwork*> unmeasured_{};
   std::size_t rebuilds_ = 0;
+  // The last answer walked, until the listing changes: a count of the same
+  // filter reads it, and a search that extends its query (each keystroke)
+  // tests only what it found.
+  struct Answer {
+    bool valid = false;
+    LibraryFilter filter{};  // without the search
+    std::string query{};
+    std::vector<std::uint32_t> positions{};
+  };
+  mutable Answer last_{};
 };
 
 }  // namespace tavolune
