@@ -151,11 +151,11 @@ std::optional<Wallet> LibraryGrid::artistWalletWithoutContracts() const {
 void LibraryGrid::relist(bool byRows) {
   const LibraryFilter& filter = window_.filter();
   const auto works = window_.listing().artworksFor(filter);
-  std::vector<std::string> ids;
+  std::vector<std::string_view> ids;
   ids.reserve(works.size());
   for (const Artwork* a : works) ids.push_back(a->id);
-  const bool changed = LibraryListing::mayRepeat(filter) ? model_->setIds(std::move(ids), byRows)
-                                                         : model_->setDistinctIds(std::move(ids), byRows);
+  const bool changed =
+      LibraryListing::mayRepeat(filter) ? model_->setIds(ids, byRows) : model_->setDistinctIds(ids, byRows);
   if (changed || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
   view_->viewport()->update();
   refreshEmpty();

@@ -17,31 +17,19 @@
 
 namespace tavolune {
 
-bool LibraryGridModel::setIds(std::vector<std::string> ids, bool byRows) {
-  std::vector<char> first(ids.size());
-  {
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(ids.size());
-    for (std::size_t k = 0; k < ids.size(); ++k) first[k] = seen.insert(ids[k]).second;
-  }
-  std::size_t kept = 0;
-  for (std::size_t k = 0; k < ids.size(); ++k) {
-    if (!first[k]) continue;
-    if (kept != k) ids[kept] = std::move(ids[k]);
-    ++kept;
-  }
-  ids.resize(kept);
-  return setDistinctIds(std::move(ids), byRows);
+bool LibraryGridModel::setIds(const std::vector<std::string>& ids, bool byRows) {
+  return setIds(std::vector<std::string_view>(ids.begin(), ids.end()), byRows);
 }
 
-bool LibraryGridModel::setDistinctIds(std::vector<std::string> ids, bool byRows) {
-  if (ids == ids_) return false;
-  if (byRows && splice(ids)) return true;
-  beginResetModel();
-  rows_.clear();
-  ids_ = std::move(ids);
-  endResetModel();
-  return true;
+bool LibraryGridModel::setIds(const std::vector<std::string_view>& ids, bool byRows) {
+  std::vector<std::string_view> distinct;
+  distinct.reserve(ids.size());
+  std::unordered_set<std::string_view> seen;
+  seen.reserve(ids.size());
+  for (const auto id : ids) {
+    if (seen.insert(id).second) distinct.push_back(id);
+  }
+  return setDistinctIds(distinct, byRows);
 }
 
 namespace {
@@ -57,11 +45,12 @@ struct Runs {
 
 // One walk with no hashing: ids are distinct within each list, so a greedy
 // match finds shorter in longer whenever it is there. Stops past maxRuns.
-Runs gapsOf(const std::vector<std::string>& longer, const std::vector<std::string>& shorter) {
+template <class Longer, class Shorter>
+Runs gapsOf(const std::vector<Longer>& longer, const std::vector<Shorter>& shorter) {
   Runs runs;
   std::size_t j = 0;
   for (std::size_t i = 0; i < longer.size(); ++i) {
-    if (j < shorter.size() && longer[i] == shorter[j]) {
+    if (j < shorter.size() && std::string_view(longer[i]) == std::string_view(shorter[j])) {
       ++j;
       continue;
     }
@@ -80,7 +69,29 @@ Runs gapsOf(const std::vector<std::string>& longer, const std::vector<std::strin
 
 }  // namespace
 
-bool LibraryGridModel::splice(std::vector<std::string>& next) {
+bool LibraryGridModel::setDistinctIds(const std::vector<std::string_view>& ids, bool byRows) {
+  if (std::equal(ids.begin(), ids.end(), ids_.begin(), ids_.end())) return false;
+  if (byRows && splice(ids)) return true;
+  beginResetModel();
+  rows_.clear();
+  // Rows that stay keep their strings: a narrower search allocates nothing.
+  std::vector<std::string> next;
+  next.reserve(ids.size());
+  if (ids.size() <= ids_.size() && gapsOf(ids_, ids).subsequence) {
+    std::size_t i = 0;
+    for (const auto id : ids) {
+      while (ids_[i] != id) ++i;
+      next.push_back(std::move(ids_[i++]));
+    }
+  } else {
+    next.assign(ids.begin(), ids.end());
+  }
+  ids_ = std::move(next);
+  endResetModel();
+  return true;
+}
+
+bool LibraryGridModel::splice(const std::vector<std::string_view>& next) {
   // Most new listings only drop rows (a hide) or only add some (a show).
   if (next.size() != ids_.size()) {
     const bool removing = next.size() < ids_.size();
@@ -98,8 +109,8 @@ bool LibraryGridModel::splice(std::vector<std::string>& next) {
       } else {
         for (const auto& [first, end] : runs.gaps) {
           beginInsertRows({}, int(first), int(end) - 1);
-          ids_.insert(ids_.begin() + std::ptrdiff_t(first), std::make_move_iterator(next.begin() + std::ptrdiff_t(first)),
-                      std::make_move_iterator(next.begin() + std::ptrdiff_t(end)));
+          ids_.insert(ids_.begin() + std::ptrdiff_t(first), next.begin() + std::ptrdiff_t(first),
+                      next.begin() + std::ptrdiff_t(end));
           endInsertRows();
         }
       }

@@ -32,9 +32,11 @@ class LibraryGridModel final : public QAbstractListModel {
   // the rows changed. byRows: removed and inserted rows where the order of
   // the rows kept allows and the runs are few; else (and for a new filter)
   // one reset.
-  bool setIds(std::vector<std::string> ids, bool byRows = true);
-  // The same for ids that hold no repeats, without looking for them.
-  bool setDistinctIds(std::vector<std::string> ids, bool byRows = true);
+  bool setIds(const std::vector<std::string>& ids, bool byRows = true);
+  bool setIds(const std::vector<std::string_view>& ids, bool byRows = true);
+  // The same for ids that hold no repeats, without looking for them. The
+  // ids need outlive only the call; rows that stay keep their strings.
+  bool setDistinctIds(const std::vector<std::string_view>& ids, bool byRows = true);
   const std::vector<std::string>& ids() const { return ids_; }
   const std::string& id(int row) const { return ids_[static_cast<std::size_t>(row)]; }
   // The first row of the id, or -1.
@@ -52,7 +54,7 @@ class LibraryGridModel final : public QAbstractListModel {
  private:
   // Removes and inserts rows to reach ids (each once); false when the two
   // lists order their common ids differently or the runs are many.
-  bool splice(std::vector<std::string>& ids);
+  bool splice(const std::vector<std::string_view>& ids);
   void signalRuns(std::vector<int> rows);
 
   std::vector<std::string> ids_;
