@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <string_view>
 #include <unordered_set>
@@ -44,9 +45,9 @@ struct Runs {
 };
 
 // One walk with no hashing: ids are distinct within each list, so a greedy
-// match finds shorter in longer whenever it is there. Stops past maxRuns.
+// match finds shorter in longer whenever it is there. Stops past limit gaps.
 template <class Longer, class Shorter>
-Runs gapsOf(const std::vector<Longer>& longer, const std::vector<Shorter>& shorter) {
+Runs gapsOf(const std::vector<Longer>& longer, const std::vector<Shorter>& shorter, std::size_t limit = maxRuns) {
   Runs runs;
   std::size_t j = 0;
   for (std::size_t i = 0; i < longer.size(); ++i) {
@@ -56,7 +57,7 @@ Runs gapsOf(const std::vector<Longer>& longer, const std::vector<Shorter>& short
     }
     if (!runs.gaps.empty() && runs.gaps.back().second == i) {
       ++runs.gaps.back().second;
-    } else if (int(runs.gaps.size()) == maxRuns) {
+    } else if (runs.gaps.size() == limit) {
       runs.many = true;
       return runs;
     } else {
@@ -77,7 +78,7 @@ bool LibraryGridModel::setDistinctIds(const std::vector<std::string_view>& ids, 
   // Rows that stay keep their strings: a narrower search allocates nothing.
   std::vector<std::string> next;
   next.reserve(ids.size());
-  if (ids.size() <= ids_.size() && gapsOf(ids_, ids).subsequence) {
+  if (ids.size() <= ids_.size() && gapsOf(ids_, ids, SIZE_MAX).subsequence) {
     std::size_t i = 0;
     for (const auto id : ids) {
       while (ids_[i] != id) ++i;

@@ -58,13 +58,18 @@ void LibraryListing::build(const LibraryState& s) {
   inWorks_.resize(ordered.size());
   seriesOf_.assign(ordered.size(), absent);
   std::unordered_map<std::string, std::uint32_t> series;
+  searchStart_.reserve(ordered.size() + 1);
   for (std::uint32_t p = 0; p < ordered.size(); ++p) {
     works_.push_back(Work::describe(s, *ordered[p], {}));
+    searchStart_.push_back(static_cast<std::uint32_t>(searchTexts_.size()));
+    searchTexts_ += works_.back().searchText;
+    works_.back().searchText = {};
     if (ordered[p]->mediaKind != MediaKind::generative) continue;
     auto [it, added] = series.try_emplace(ordered[p]->seriesKey(), static_cast<std::uint32_t>(seriesKeys_.size()));
     if (added) seriesKeys_.push_back(it->first);
     seriesOf_[p] = it->second;
   }
+  searchStart_.push_back(static_cast<std::uint32_t>(searchTexts_.size()));
   for (std::uint32_t slot = 0; slot < owned.size(); ++slot) {
     const std::uint32_t p = positionOfSlot[slot];
     inCollection_[p] = collected[slot] != 0;
@@ -169,6 +174,11 @@ const LibraryListing::Holder* LibraryListing::holder(const Uuid& wallet) const {
   return it == holders_.end() ? nullptr : &*it;
 }
 
+bool LibraryListing::passes(std::uint32_t p, const LibraryFilter& filter, std::string_view query) const {
+  const std::string_view fields(searchTexts_.data() + searchStart_[p], searchStart_[p + 1] - searchStart_[p]);
+  return works_[p].passes(filter, query, fields);
+}
+
 template <class Visit>
 void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query, Visit&& visit) const {
   const Holder* wallet = nullptr;
@@ -177,7 +187,7 @@ void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query
     if (!wallet) return;
   }
   auto consider = [&](std::uint32_t p) {
-    if (works_[p].passes(f, query)) visit(p);
+    if (passes(p, f, query)) visit(p);
   };
   auto isCandidate = [&](std::uint32_t p) {
     if (wallet) return std::binary_search(wallet->positions.begin(), wallet->positions.end(), p);
@@ -215,7 +225,7 @@ const std::vector<std::uint32_t>& LibraryListing::positionsFor(const LibraryFilt
     if (query.find(last_.query) != std::string::npos) {
       // A field that holds the longer query holds the shorter one: the
       // matches are among the last ones, in the same order.
-      std::erase_if(last_.positions, [&](std::uint32_t p) { return !works_[p].passes(filter, query); });
+      std::erase_if(last_.positions, [&](std::uint32_t p) { return !passes(p, filter, query); });
       last_.query = std::move(query);
       return last_.positions;
     }

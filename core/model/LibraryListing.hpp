@@ -53,7 +53,11 @@ class LibraryListing {
     }
     // Whether the work matches; query is searchQuery(filter.search). The
     // candidate set (wallet, scope, exhibition, recent) is the caller's.
-    bool passes(const LibraryFilter& filter, std::string_view query) const;
+    bool passes(const LibraryFilter& filter, std::string_view query) const {
+      return passes(filter, query, searchText);
+    }
+    // The same with the search text kept elsewhere.
+    bool passes(const LibraryFilter& filter, std::string_view query, std::string_view fields) const;
   };
 
   // The search text a filter matches against: trimmed of blanks and tabs,
@@ -121,6 +125,7 @@ class LibraryListing {
   // Calls visit(position) for each match in the filter's order.
   template <class Visit>
   void forEachMatch(const LibraryFilter& filter, std::string_view query, Visit&& visit) const;
+  bool passes(std::uint32_t position, const LibraryFilter& filter, std::string_view query) const;
   // The positions of the matches in the filter's order, from the last
   // answer when it can tell.
   const std::vector<std::uint32_t>& positionsFor(const LibraryFilter& filter) const;
@@ -129,7 +134,11 @@ class LibraryListing {
 
   const LibraryState* state_ = nullptr;
   std::uint64_t revision_ = 0;
-  std::vector<Work> works_{};
+  std::vector<Work> works_{};  // their search texts moved to searchTexts_
+  // Every work's search text back to back, by position, so that a search
+  // reads one block of memory: the text of p is [searchStart_[p], searchStart_[p + 1]).
+  std::string searchTexts_{};
+  std::vector<std::uint32_t> searchStart_{};
   std::vector<bool> inCollection_{};  // by position
   std::vector<bool> inWorks_{};
   // Keys are the state's own ids: the listing is only read with its state.
