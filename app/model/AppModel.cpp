@@ -117,11 +117,14 @@ void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
     std::vector<std::string_view> ids;
     ids.reserve(change.namedCount());
     change.forEachArtwork([&](const std::string& id, std::uint8_t) { ids.push_back(id); });
+    // One list of works all put in or all taken out of My Selection: the listing need not look.
+    const bool together = change.artworks.empty() && change.many.size() == 1 && change.many[0].aspects == A::selection;
     listing_.amend(state_, ids,
                    {.hidden = change.anyArtwork(A::hidden),
                     .onDesktop = change.anyArtwork(A::selection),
                     .shape = change.anyArtwork(A::format | A::placement),
-                    .ordered = change.exhibitions || change.displays});
+                    .ordered = change.exhibitions || change.displays,
+                    .allOnDesktop = together ? change.many[0].inMySelection : std::nullopt});
   }
   edited(std::move(patch), std::move(change));
 }
@@ -296,9 +299,10 @@ void AppModel::toggleMySelection(std::vector<std::string> artworkIDs) {
   auto ids = std::make_shared<const std::vector<std::string>>(std::move(artworkIDs));
   LibraryChange change;
   change.desktop = true;
-  change.note(ids, LibraryChange::selection);
+  change.note(ids, LibraryChange::selection, !remove);
   edit(
       [ids, remove](LibraryState& s) {
+        if (!remove) s.onDesktop.reserve(s.onDesktop.size() + ids->size());
         for (const auto& id : *ids) {
           if (remove) {
             s.onDesktop.erase(id);

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -34,6 +35,8 @@ struct LibraryChange {
   struct Many {
     std::shared_ptr<const std::vector<std::string>> ids;
     std::uint8_t aspects = 0;
+    // For a change of My Selection: whether every one is in it now.
+    std::optional<bool> inMySelection{};
   };
 
   // Everything may have changed (a load, a sync merge): lists rebuild.
@@ -56,8 +59,9 @@ struct LibraryChange {
   }
 
   void note(const std::string& artworkID, Aspect aspect) { artworks[artworkID] |= aspect; }
-  void note(std::shared_ptr<const std::vector<std::string>> artworkIDs, Aspect aspect) {
-    if (artworkIDs && !artworkIDs->empty()) many.push_back({std::move(artworkIDs), aspect});
+  void note(std::shared_ptr<const std::vector<std::string>> artworkIDs, Aspect aspect,
+            std::optional<bool> inMySelection = std::nullopt) {
+    if (artworkIDs && !artworkIDs->empty()) many.push_back({std::move(artworkIDs), aspect, inMySelection});
   }
 
   // Whether the work changed in one of the aspects (any aspect for 0).

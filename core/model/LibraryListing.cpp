@@ -1,6 +1,7 @@
 #include "core/model/LibraryListing.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 
@@ -79,7 +80,7 @@ void LibraryListing::build(const LibraryState& s) {
     for (auto& p : h.positions) p = positionOfSlot[p];
     std::sort(h.positions.begin(), h.positions.end());
   }
-  positionOf_ = std::move(slotOf);
+  indexIds();
   tally();
   listOrdered(s);
   checkProfiles(s);
@@ -99,9 +100,36 @@ void LibraryListing::tally() {
   }
 }
 
+void LibraryListing::indexIds() {
+  idStart_.reserve(works_.size() + 1);
+  for (const auto& w : works_) {
+    idStart_.push_back(static_cast<std::uint32_t>(idTexts_.size()));
+    idTexts_ += w.artwork->id;
+  }
+  idStart_.push_back(static_cast<std::uint32_t>(idTexts_.size()));
+  std::size_t size = 16;
+  while (size < 2 * works_.size()) size *= 2;
+  slots_.assign(size, {});
+  for (std::uint32_t p = 0; p < works_.size(); ++p) {
+    const std::size_t hash = std::hash<std::string_view>{}(works_[p].artwork->id);
+    std::size_t i = hash & (size - 1);
+    while (slots_[i].position != absent) i = (i + 1) & (size - 1);
+    slots_[i] = {hash, p};
+  }
+}
+
 std::uint32_t LibraryListing::position(std::string_view id) const {
-  auto found = positionOf_.find(id);
-  return found == positionOf_.end() ? absent : found->second;
+  if (slots_.empty()) return absent;
+  const std::size_t hash = std::hash<std::string_view>{}(id);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.position == absent) return absent;
+    const std::uint32_t p = slot.position;
+    if (slot.hash == hash && std::string_view(idTexts_).substr(idStart_[p], idStart_[p + 1] - idStart_[p]) == id) {
+      return p;
+    }
+  }
 }
 
 void LibraryListing::listOrdered(const LibraryState& s) {
@@ -142,17 +170,22 @@ void LibraryListing::amend(const LibraryState& s, const std::vector<std::string_
   revision_ = s.revision();
   last_.valid = false;
   if (what.ordered) listOrdered(s);
-  const Work::Needs needs{.hidden = what.hidden, .onDesktop = what.onDesktop, .shape = what.shape, .searchText = false};
+  const Work::Needs needs{.hidden = what.hidden,
+                         .onDesktop = what.onDesktop && !what.allOnDesktop,
+                         .shape = what.shape,
+                         .searchText = false};
   bool marks = false;
   for (const auto id : changed) {
     const std::uint32_t p = position(id);
     if (p == absent) continue;
     Work& w = works_[p];
+    marks = true;
+    if (what.allOnDesktop) w.onDesktop = *what.allOnDesktop;
+    if (!needs.hidden && !needs.onDesktop && !needs.shape) continue;
     const Work fresh = Work::describe(s, *w.artwork, needs);
     if (needs.hidden) w.hiddenOrSpam = fresh.hiddenOrSpam;
     if (needs.onDesktop) w.onDesktop = fresh.onDesktop;
     if (needs.shape) w.shape = fresh.shape;
-    marks = true;
   }
   if (!marks) return;
   if (what.hidden || what.onDesktop) tally();

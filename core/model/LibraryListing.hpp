@@ -79,6 +79,8 @@ class LibraryListing {
     bool onDesktop = true;
     bool shape = true;  // formats, turns, series profiles
     bool ordered = true;
+    // Every named work is now in (or out of) My Selection: no need to look.
+    std::optional<bool> allOnDesktop{};
   };
   // Brings the listing of the state's previous revision up to date in
   // place after an edit that added or removed no work and changed only how
@@ -120,6 +122,7 @@ class LibraryListing {
   void listOrdered(const LibraryState& state);
   void listUnmeasured();
   void checkProfiles(const LibraryState& state);
+  void indexIds();
   std::uint32_t position(std::string_view id) const;
   const Holder* holder(const Uuid& wallet) const;
   // Calls visit(position) for each match in the filter's order.
@@ -141,8 +144,17 @@ class LibraryListing {
   std::vector<std::uint32_t> searchStart_{};
   std::vector<bool> inCollection_{};  // by position
   std::vector<bool> inWorks_{};
-  // Keys are the state's own ids: the listing is only read with its state.
-  std::unordered_map<std::string_view, std::uint32_t> positionOf_{};
+  // The works' ids back to back by position, and an open-addressed table
+  // from an id's hash to its position: a lookup reads two compact arrays
+  // rather than chasing nodes (an edit of the whole selection looks up
+  // every work).
+  struct Slot {
+    std::size_t hash = 0;
+    std::uint32_t position = absent;
+  };
+  std::string idTexts_{};
+  std::vector<std::uint32_t> idStart_{};  // by position, one past the last
+  std::vector<Slot> slots_{};             // a power of two, at most half full
   std::vector<std::uint32_t> seriesOf_{};  // by position; absent unless generative
   std::vector<std::string> seriesKeys_{};  // by series
   std::vector<char> profiled_{};           // by series

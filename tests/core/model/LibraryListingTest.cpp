@@ -206,6 +206,13 @@ TEST(LibraryListing, AmendedInPlaceAfterMarksAndListsChange) {
         what.ordered = true;
       }
       if (random.chance(0.3)) what = {};
+      if (random.chance(0.2)) {
+        // All named works put in, or taken out of, the selection together.
+        const bool in = random.chance(0.5);
+        for (const auto id : changed) in ? void(s.onDesktop.emplace(id)) : void(s.onDesktop.erase(std::string(id)));
+        what.onDesktop = true;
+        what.allOnDesktop = in;
+      }
       s.touch();
       listing.amend(s, changed, what);
       ASSERT_TRUE(listing.isCurrent(s));
