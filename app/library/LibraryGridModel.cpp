@@ -74,7 +74,7 @@ bool LibraryGridModel::setDistinctIds(const std::vector<std::string_view>& ids, 
   if (std::equal(ids.begin(), ids.end(), ids_.begin(), ids_.end())) return false;
   if (byRows && splice(ids)) return true;
   beginResetModel();
-  rows_.clear();
+  clearRows();
   // Rows that stay keep their strings: a narrower search allocates nothing.
   std::vector<std::string> next;
   next.reserve(ids.size());
@@ -99,7 +99,7 @@ bool LibraryGridModel::splice(const std::vector<std::string_view>& next) {
     const Runs runs = removing ? gapsOf(ids_, next) : gapsOf(next, ids_);
     if (runs.many) return false;
     if (runs.subsequence) {
-      rows_.clear();
+      clearRows();
       if (removing) {
         // From the end, so that earlier rows keep their place.
         for (auto it = runs.gaps.rbegin(); it != runs.gaps.rend(); ++it) {
@@ -139,7 +139,7 @@ bool LibraryGridModel::splice(const std::vector<std::string_view>& next) {
     runs += !before.contains(next[k]) && (k == 0 || before.contains(next[k - 1]));
   }
   if (runs > maxRuns) return false;
-  rows_.clear();
+  clearRows();
   // Runs of rows that go, from the end so that earlier rows keep their place.
   for (int end = int(ids_.size()); end > 0;) {
     if (after.contains(ids_[std::size_t(end - 1)])) {
@@ -172,11 +172,22 @@ bool LibraryGridModel::splice(const std::vector<std::string_view>& next) {
 
 int LibraryGridModel::row(const std::string& id) const {
   if (rows_.empty() && !ids_.empty()) {
+    // The first lookup after a change walks; a second builds the index.
+    if (!walked_) {
+      walked_ = true;
+      const auto it = std::find(ids_.begin(), ids_.end(), id);
+      return it == ids_.end() ? -1 : int(it - ids_.begin());
+    }
     rows_.reserve(ids_.size());
     for (int r = int(ids_.size()) - 1; r >= 0; --r) rows_[ids_[std::size_t(r)]] = r;
   }
   const auto it = rows_.find(id);
   return it == rows_.end() ? -1 : it->second;
+}
+
+void LibraryGridModel::clearRows() {
+  rows_.clear();
+  walked_ = false;
 }
 
 void LibraryGridModel::changed(const std::vector<std::string>& ids) {

@@ -59,7 +59,10 @@ class LibraryGridModel final : public QAbstractListModel {
 
   std::vector<std::string> ids_;
   const AppModel* library_ = nullptr;
+  void clearRows();
+
   mutable std::unordered_map<std::string_view, int> rows_;  // built on demand
+  mutable bool walked_ = false;
 };
 
 }  // namespace tavolune
