@@ -59,18 +59,15 @@ void LibraryListing::build(const LibraryState& s) {
   inWorks_.resize(ordered.size());
   seriesOf_.assign(ordered.size(), absent);
   std::unordered_map<std::string, std::uint32_t> series;
-  searchStart_.reserve(ordered.size() + 1);
   for (std::uint32_t p = 0; p < ordered.size(); ++p) {
     works_.push_back(Work::describe(s, *ordered[p], {}));
-    searchStart_.push_back(static_cast<std::uint32_t>(searchTexts_.size()));
-    searchTexts_ += works_.back().searchText;
+    searchTexts_.add(works_.back().searchText);
     works_.back().searchText = {};
     if (ordered[p]->mediaKind != MediaKind::generative) continue;
     auto [it, added] = series.try_emplace(ordered[p]->seriesKey(), static_cast<std::uint32_t>(seriesKeys_.size()));
     if (added) seriesKeys_.push_back(it->first);
     seriesOf_[p] = it->second;
   }
-  searchStart_.push_back(static_cast<std::uint32_t>(searchTexts_.size()));
   for (std::uint32_t slot = 0; slot < owned.size(); ++slot) {
     const std::uint32_t p = positionOfSlot[slot];
     inCollection_[p] = collected[slot] != 0;
@@ -101,12 +98,7 @@ void LibraryListing::tally() {
 }
 
 void LibraryListing::indexIds() {
-  idStart_.reserve(works_.size() + 1);
-  for (const auto& w : works_) {
-    idStart_.push_back(static_cast<std::uint32_t>(idTexts_.size()));
-    idTexts_ += w.artwork->id;
-  }
-  idStart_.push_back(static_cast<std::uint32_t>(idTexts_.size()));
+  for (const auto& w : works_) ids_.add(w.artwork->id);
   std::size_t size = 16;
   while (size < 2 * works_.size()) size *= 2;
   slots_.assign(size, {});
@@ -126,9 +118,7 @@ std::uint32_t LibraryListing::position(std::string_view id) const {
     const Slot& slot = slots_[i];
     if (slot.position == absent) return absent;
     const std::uint32_t p = slot.position;
-    if (slot.hash == hash && std::string_view(idTexts_).substr(idStart_[p], idStart_[p + 1] - idStart_[p]) == id) {
-      return p;
-    }
+    if (slot.hash == hash && ids_[p] == id) return p;
   }
 }
 
@@ -208,8 +198,7 @@ const LibraryListing::Holder* LibraryListing::holder(const Uuid& wallet) const {
 }
 
 bool LibraryListing::passes(std::uint32_t p, const LibraryFilter& filter, std::string_view query) const {
-  const std::string_view fields(searchTexts_.data() + searchStart_[p], searchStart_[p + 1] - searchStart_[p]);
-  return works_[p].passes(filter, query, fields);
+  return works_[p].passes(filter, query, searchTexts_[p]);
 }
 
 template <class Visit>
