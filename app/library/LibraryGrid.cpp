@@ -149,11 +149,14 @@ std::optional<Wallet> LibraryGrid::artistWalletWithoutContracts() const {
 }
 
 void LibraryGrid::relist(bool byRows) {
-  const auto works = window_.listing().artworksFor(window_.filter());
-  std::vector<std::string> ids;
+  const LibraryFilter& filter = window_.filter();
+  const auto works = window_.listing().artworksFor(filter);
+  std::vector<std::string_view> ids;
   ids.reserve(works.size());
   for (const Artwork* a : works) ids.push_back(a->id);
-  if (model_->setIds(ids, byRows) || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
+  const bool changed =
+      LibraryListing::mayRepeat(filter) ? model_->setIds(ids, byRows) : model_->setDistinctIds(ids, byRows);
+  if (changed || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
   view_->viewport()->update();
   refreshEmpty();
 }
@@ -168,10 +171,10 @@ void LibraryGrid::libraryChanged(const LibraryChange& change) {
     relist(true);
   }
   if (change.everything) return;
-  if (change.artworks.size() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
+  if (change.namedCount() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
   std::vector<std::string> ids;
-  ids.reserve(change.artworks.size());
-  for (const auto& [id, how] : change.artworks) ids.push_back(id);
+  ids.reserve(change.namedCount());
+  change.forEachArtwork([&](const std::string& id, std::uint8_t) { ids.push_back(id); });
   model_->changed(ids);
 }
 

@@ -76,7 +76,7 @@ void LibraryGrid::move(int step) {
 
 void LibraryGrid::hideOrUnhideSelection() {
   auto& state = window_.windowState();
-  const auto selection = state.selection();
+  const auto& selection = state.selection();  // unchanged until the select below
   const auto targets = LibraryEdits::hideTargets(window_.model().state(), selection);
   // The work to go on with, from the list as it stands before the edit: the
   // first after the focused one that is not hidden with it.

@@ -33,6 +33,10 @@ class LibraryGridModel final : public QAbstractListModel {
   // the rows kept allows and the runs are few; else (and for a new filter)
   // one reset.
   bool setIds(const std::vector<std::string>& ids, bool byRows = true);
+  bool setIds(const std::vector<std::string_view>& ids, bool byRows = true);
+  // The same for ids that hold no repeats, without looking for them. The
+  // ids need outlive only the call; rows that stay keep their strings.
+  bool setDistinctIds(const std::vector<std::string_view>& ids, bool byRows = true);
   const std::vector<std::string>& ids() const { return ids_; }
   const std::string& id(int row) const { return ids_[static_cast<std::size_t>(row)]; }
   // The first row of the id, or -1.
@@ -50,12 +54,15 @@ class LibraryGridModel final : public QAbstractListModel {
  private:
   // Removes and inserts rows to reach ids (each once); false when the two
   // lists order their common ids differently or the runs are many.
-  bool splice(std::vector<std::string>& ids);
+  bool splice(const std::vector<std::string_view>& ids);
   void signalRuns(std::vector<int> rows);
 
   std::vector<std::string> ids_;
   const AppModel* library_ = nullptr;
+  void clearRows();
+
   mutable std::unordered_map<std::string_view, int> rows_;  // built on demand
+  mutable bool walked_ = false;
 };
 
 }  // namespace tavolune

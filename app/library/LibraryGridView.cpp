@@ -213,6 +213,12 @@ void LibraryGridView::watchModel() {
   });
 }
 
+void LibraryGridView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+  // A range repaints through the viewport's update (watchModel); the base
+  // would first measure every cell of it, all 20,000 for a change of all.
+  if (topLeft == bottomRight) QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
 void LibraryGridView::captureLayout() {
   if (!MotionPreferences::playsFor(viewport()) || firstPainted_ < 0 || model_.rowCount() == 0) {
     from_.clear();

@@ -120,6 +120,7 @@ class LibraryGridView final : public QAbstractItemView {
   void setSelection(const QRect&, QItemSelectionModel::SelectionFlags) override {}
   QRegion visualRegionForSelection(const QItemSelection&) const override { return {}; }
   void updateGeometries() override;
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles = {}) override;
   void scrollContentsBy(int dx, int dy) override;
 
   bool viewportEvent(QEvent* event) override;

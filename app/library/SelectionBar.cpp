@@ -115,11 +115,7 @@ SelectionBar::SelectionBar(AppModel& model, LibraryWindowState& windowState, Des
 
   connect(&windowState_, &LibraryWindowState::selectionChanged, this, &SelectionBar::refresh);
   connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
-    const auto& selection = windowState_.selection();
-    if (change.everything || std::any_of(selection.begin(), selection.end(),
-                                         [&](const std::string& id) { return change.touches(id); })) {
-      refresh();
-    }
+    if (change.touchesAny(windowState_.selection())) refresh();
   });
   if (desktop_.watchPreparing) desktop_.watchPreparing(this, [this] { refresh(); });
   applyForm();

@@ -3,6 +3,9 @@
 #include "core/persistence/LibraryStore.hpp"
 
 #include <algorithm>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
 
 namespace tavolune {
 namespace {
@@ -101,10 +104,18 @@ void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
   patch(state_);
   state_.touch();  // patches write members directly; cached listings must see the change
   if (listed) {
-    std::vector<std::string> ids;
-    ids.reserve(change.artworks.size());
-    for (const auto& [id, how] : change.artworks) ids.push_back(id);
-    listing_.amend(state_, ids, change.anyArtwork(LibraryChange::format | LibraryChange::placement));
+    using A = LibraryChange::Aspect;
+    std::vector<std::string_view> ids;
+    ids.reserve(change.namedCount());
+    change.forEachArtwork([&](const std::string& id, std::uint8_t) { ids.push_back(id); });
+    // One list of works all put in or all taken out of My Selection: the listing need not look.
+    const bool together = change.artworks.empty() && change.many.size() == 1 && change.many[0].aspects == A::selection;
+    listing_.amend(state_, ids,
+                   {.hidden = change.anyArtwork(A::hidden),
+                    .onDesktop = change.anyArtwork(A::selection),
+                    .shape = change.anyArtwork(A::format | A::placement),
+                    .ordered = change.exhibitions || change.displays,
+                    .allOnDesktop = together ? change.many[0].inMySelection : std::nullopt});
   }
   edited(std::move(patch), std::move(change));
 }
@@ -220,9 +231,28 @@ void AppModel::removeWallet(const Uuid& walletID) {
 // --- works ---
 
 void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden) {
+  auto ids = std::make_shared<const std::vector<std::string>>(artworkIDs);
+  LibraryChange change;
+  change.desktop = true;
+  change.note(ids, LibraryChange::hidden);
+  if (!hidden && !state_.hiddenCollections.empty()) {
+    // Showing a work shows its hidden collection, every work of it.
+    std::unordered_set<std::string> shown;
+    for (const auto& id : artworkIDs) {
+      const auto it = state_.artworks.find(id);
+      if (it != state_.artworks.end() && state_.hiddenCollections.contains(it->second.collectionKey())) {
+        shown.insert(it->second.collectionKey());
+      }
+    }
+    if (!shown.empty()) {
+      for (const auto& [id, work] : state_.artworks) {
+        if (shown.contains(work.collectionKey())) change.note(id, LibraryChange::hidden);
+      }
+    }
+  }
   edit(
-      [artworkIDs, hidden](LibraryState& s) {
-        for (const auto& id : artworkIDs) {
+      [ids, hidden](LibraryState& s) {
+        for (const auto& id : *ids) {
           if (hidden) {
             s.hiddenArtworks.insert(id);
             continue;
@@ -235,7 +265,7 @@ void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden
           if (s.isSpam(it->second)) s.spamOverrides.insert_or_assign(id, false);
         }
       },
-      worksChange(artworkIDs, LibraryChange::hidden));
+      std::move(change));
 }
 
 void AppModel::setAnimated(const Artwork& artwork, bool animated) {
@@ -254,14 +284,19 @@ void AppModel::setAnimated(const Artwork& artwork, bool animated) {
       std::move(change));
 }
 
-void AppModel::toggleMySelection(const std::vector<std::string>& artworkIDs) {
+void AppModel::toggleMySelection(std::vector<std::string> artworkIDs) {
   if (artworkIDs.empty()) return;
   // Decided now, so that the replay on the writer's copy agrees.
   const bool remove = std::all_of(artworkIDs.begin(), artworkIDs.end(),
                                   [&](const std::string& id) { return state_.onDesktop.contains(id); });
+  auto ids = std::make_shared<const std::vector<std::string>>(std::move(artworkIDs));
+  LibraryChange change;
+  change.desktop = true;
+  change.note(ids, LibraryChange::selection, !remove);
   edit(
-      [artworkIDs, remove](LibraryState& s) {
-        for (const auto& id : artworkIDs) {
+      [ids, remove](LibraryState& s) {
+        if (!remove) s.onDesktop.reserve(s.onDesktop.size() + ids->size());
+        for (const auto& id : *ids) {
           if (remove) {
             s.onDesktop.erase(id);
           } else {
@@ -269,7 +304,7 @@ void AppModel::toggleMySelection(const std::vector<std::string>& artworkIDs) {
           }
         }
       },
-      worksChange(artworkIDs, LibraryChange::selection));
+      std::move(change));
 }
 
 void AppModel::hideCollection(const Artwork& artwork) {

@@ -133,7 +133,7 @@ class AppModel final : public QObject, private LibraryEditor {
   void setAnimated(const Artwork& artwork, bool animated);
   // Takes the works out of My Selection when every one is in it, else puts
   // them all in; nothing for none.
-  void toggleMySelection(const std::vector<std::string>& artworkIDs);
+  void toggleMySelection(std::vector<std::string> artworkIDs);
   // Hides every work of the artwork's contract on its chain.
   void hideCollection(const Artwork& artwork);
   // The work's own framing, and its quarter turns clockwise (0 forgets them).

@@ -2,16 +2,22 @@
 // What one turn of edits changed in the library, as the app model reports
 // it: which works and how, which wallets, whether the settings, exhibitions
 // or displays changed, and whether the desktop must look again. Views
-// refresh only what they show of it. A plain value; any thread.
+// refresh only what they show of it. A plain value; any thread (the shared
+// lists of works are never written after they are noted).
 
 // <string> first: moc cannot parse <compare> when it comes first.
 #include <string>
 
 #include "core/base/Uuid.hpp"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace tavolune {
 
@@ -24,10 +30,20 @@ struct LibraryChange {
     format = 8,      // ratio or series profile
     placement = 16,  // preferred framing or rotation
   };
+  // Many works changed the same way (an edit of the whole selection): the
+  // list is shared by every copy of the report rather than copied per work.
+  struct Many {
+    std::shared_ptr<const std::vector<std::string>> ids;
+    std::uint8_t aspects = 0;
+    // For a change of My Selection: whether every one is in it now.
+    std::optional<bool> inMySelection{};
+  };
 
   // Everything may have changed (a load, a sync merge): lists rebuild.
   bool everything = false;
+  // Works noted one by one; see also many.
   std::unordered_map<std::string, std::uint8_t> artworks{};
+  std::vector<Many> many{};
   std::unordered_set<Uuid> wallets{};
   bool settings = false;
   bool exhibitions = false;  // titles, members, order, the one on the desktop
@@ -43,33 +59,80 @@ struct LibraryChange {
   }
 
   void note(const std::string& artworkID, Aspect aspect) { artworks[artworkID] |= aspect; }
+  void note(std::shared_ptr<const std::vector<std::string>> artworkIDs, Aspect aspect,
+            std::optional<bool> inMySelection = std::nullopt) {
+    if (artworkIDs && !artworkIDs->empty()) many.push_back({std::move(artworkIDs), aspect, inMySelection});
+  }
 
   // Whether the work changed in one of the aspects (any aspect for 0).
   bool touches(const std::string& artworkID, std::uint8_t aspects = 0xff) const {
     if (everything) return true;
     const auto it = artworks.find(artworkID);
-    return it != artworks.end() && (it->second & aspects) != 0;
+    if (it != artworks.end() && (it->second & aspects) != 0) return true;
+    return std::any_of(many.begin(), many.end(), [&](const Many& m) {
+      return (m.aspects & aspects) != 0 && std::find(m.ids->begin(), m.ids->end(), artworkID) != m.ids->end();
+    });
+  }
+  // Whether one of the works changed in one of the aspects; walks the
+  // smaller of the two.
+  bool touchesAny(const std::unordered_set<std::string>& artworkIDs, std::uint8_t aspects = 0xff) const {
+    if (everything) return true;
+    if (artworkIDs.size() < namedCount()) {
+      return std::any_of(artworkIDs.begin(), artworkIDs.end(),
+                         [&](const std::string& id) { return touches(id, aspects); });
+    }
+    return anyNamed([&](const std::string& id, std::uint8_t how) {
+      return (how & aspects) != 0 && artworkIDs.contains(id);
+    });
   }
   // Whether some work changed in one of the aspects.
   bool anyArtwork(std::uint8_t aspects = 0xff) const {
-    if (everything) return true;
-    for (const auto& [id, how] : artworks) {
-      if (how & aspects) return true;
-    }
-    return false;
+    return everything || anyNamed([&](const std::string&, std::uint8_t how) { return (how & aspects) != 0; });
+  }
+  // How many works are noted; a work noted twice counts twice.
+  std::size_t namedCount() const {
+    std::size_t n = artworks.size();
+    for (const auto& m : many) n += m.ids->size();
+    return n;
+  }
+  // Calls visit(id, aspects) for each noted work, a work noted twice twice.
+  template <class Visit>
+  void forEachArtwork(Visit&& visit) const {
+    anyNamed([&](const std::string& id, std::uint8_t how) {
+      visit(id, how);
+      return false;
+    });
   }
   bool empty() const {
-    return !everything && artworks.empty() && wallets.empty() && !settings && !exhibitions && !displays && !desktop;
+    return !everything && artworks.empty() && many.empty() && wallets.empty() && !settings && !exhibitions &&
+           !displays && !desktop;
   }
 
   void merge(const LibraryChange& other) {
     everything = everything || other.everything;
     for (const auto& [id, how] : other.artworks) artworks[id] |= how;
+    many.insert(many.end(), other.many.begin(), other.many.end());
     wallets.insert(other.wallets.begin(), other.wallets.end());
     settings = settings || other.settings;
     exhibitions = exhibitions || other.exhibitions;
     displays = displays || other.displays;
     desktop = desktop || other.desktop;
+  }
+
+ private:
+  // Whether found(id, aspects) holds for some noted work, in noting order
+  // within each list.
+  template <class Found>
+  bool anyNamed(Found&& found) const {
+    for (const auto& [id, how] : artworks) {
+      if (found(id, how)) return true;
+    }
+    for (const auto& m : many) {
+      for (const auto& id : *m.ids) {
+        if (found(id, m.aspects)) return true;
+      }
+    }
+    return false;
   }
 };
 

@@ -1,9 +1,9 @@
 #include "core/model/LibraryListing.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace tavolune {
 namespace {
@@ -22,7 +22,7 @@ void LibraryListing::build(const LibraryState& s) {
 
   // The owned works, each once, with the wallets that hold them.
   const auto artists = s.artistWalletIDs();
-  std::unordered_map<const Artwork*, std::uint32_t> slotOf;  // later: the position
+  std::unordered_map<std::string_view, std::uint32_t> slotOf;  // later: the position
   slotOf.reserve(s.artworks.size());
   std::vector<const Artwork*> owned;
   std::vector<char> collected;
@@ -34,7 +34,7 @@ void LibraryListing::build(const LibraryState& s) {
     for (const auto& [id, quantity] : holdings) {
       auto it = s.artworks.find(id);
       if (it == s.artworks.end()) continue;
-      auto [slot, added] = slotOf.try_emplace(&it->second, static_cast<std::uint32_t>(owned.size()));
+      auto [slot, added] = slotOf.try_emplace(it->first, static_cast<std::uint32_t>(owned.size()));
       if (added) {
         owned.push_back(&it->second);
         collected.push_back(false);
@@ -49,7 +49,7 @@ void LibraryListing::build(const LibraryState& s) {
   LibraryState::sortByDisplayOrder(ordered);
   std::vector<std::uint32_t> positionOfSlot(owned.size());
   for (std::uint32_t p = 0; p < ordered.size(); ++p) {
-    auto& slot = slotOf.at(ordered[p]);
+    auto& slot = slotOf.at(ordered[p]->id);
     positionOfSlot[slot] = p;
     slot = p;
   }
@@ -57,10 +57,16 @@ void LibraryListing::build(const LibraryState& s) {
   works_.reserve(ordered.size());
   inCollection_.resize(ordered.size());
   inWorks_.resize(ordered.size());
-  seriesKeys_.resize(ordered.size());
+  seriesOf_.assign(ordered.size(), absent);
+  std::unordered_map<std::string, std::uint32_t> series;
   for (std::uint32_t p = 0; p < ordered.size(); ++p) {
-    works_.push_back(Work::describe(s, *ordered[p], {.shape = true, .searchText = true}));
-    if (ordered[p]->mediaKind == MediaKind::generative) seriesKeys_[p] = ordered[p]->seriesKey();
+    works_.push_back(Work::describe(s, *ordered[p], {}));
+    searchTexts_.add(works_.back().searchText);
+    works_.back().searchText = {};
+    if (ordered[p]->mediaKind != MediaKind::generative) continue;
+    auto [it, added] = series.try_emplace(ordered[p]->seriesKey(), static_cast<std::uint32_t>(seriesKeys_.size()));
+    if (added) seriesKeys_.push_back(it->first);
+    seriesOf_[p] = it->second;
   }
   for (std::uint32_t slot = 0; slot < owned.size(); ++slot) {
     const std::uint32_t p = positionOfSlot[slot];
@@ -71,10 +77,11 @@ void LibraryListing::build(const LibraryState& s) {
     for (auto& p : h.positions) p = positionOfSlot[p];
     std::sort(h.positions.begin(), h.positions.end());
   }
-  positionOf_ = std::move(slotOf);
+  indexIds();
   tally();
   listOrdered(s);
-  listUnmeasured(s);
+  checkProfiles(s);
+  listUnmeasured();
 }
 
 void LibraryListing::tally() {
@@ -90,18 +97,36 @@ void LibraryListing::tally() {
   }
 }
 
-std::uint32_t LibraryListing::position(const LibraryState& s, const std::string& id) const {
-  auto it = s.artworks.find(id);
-  if (it == s.artworks.end()) return absent;
-  auto found = positionOf_.find(&it->second);
-  return found == positionOf_.end() ? absent : found->second;
+void LibraryListing::indexIds() {
+  for (const auto& w : works_) ids_.add(w.artwork->id);
+  std::size_t size = 16;
+  while (size < 2 * works_.size()) size *= 2;
+  slots_.assign(size, {});
+  for (std::uint32_t p = 0; p < works_.size(); ++p) {
+    const std::size_t hash = std::hash<std::string_view>{}(works_[p].artwork->id);
+    std::size_t i = hash & (size - 1);
+    while (slots_[i].position != absent) i = (i + 1) & (size - 1);
+    slots_[i] = {hash, p};
+  }
+}
+
+std::uint32_t LibraryListing::position(std::string_view id) const {
+  if (slots_.empty()) return absent;
+  const std::size_t hash = std::hash<std::string_view>{}(id);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.position == absent) return absent;
+    const std::uint32_t p = slot.position;
+    if (slot.hash == hash && ids_[p] == id) return p;
+  }
 }
 
 void LibraryListing::listOrdered(const LibraryState& s) {
   auto positions = [&](const std::vector<std::string>& ids) {
     std::vector<std::uint32_t> out;
     out.reserve(ids.size());
-    for (const auto& id : ids) out.push_back(position(s, id));
+    for (const auto& id : ids) out.push_back(position(id));
     return out;
   };
   exhibitions_.clear();
@@ -110,39 +135,52 @@ void LibraryListing::listOrdered(const LibraryState& s) {
   activeExhibition_ = s.activeExhibition;
 }
 
-void LibraryListing::listUnmeasured(const LibraryState& s) {
+void LibraryListing::checkProfiles(const LibraryState& s) {
+  profiled_.resize(seriesKeys_.size());
+  for (std::size_t k = 0; k < seriesKeys_.size(); ++k) profiled_[k] = s.renderProfiles.contains(seriesKeys_[k]);
+}
+
+void LibraryListing::listUnmeasured() {
   // One work per series still to be measured, those in the selection first.
   unmeasured_.clear();
-  std::unordered_set<std::string_view> series;
+  std::vector<char> seen(seriesKeys_.size());
   std::vector<const Artwork*> rest;
   for (std::uint32_t p = 0; p < works_.size(); ++p) {
+    const std::uint32_t k = seriesOf_[p];
     const Work& w = works_[p];
-    if (w.artwork->mediaKind != MediaKind::generative || w.hiddenOrSpam) continue;
-    const std::string& key = seriesKeys_[p];
-    if (s.renderProfiles.contains(key) || !series.insert(key).second) continue;
+    if (k == absent || w.hiddenOrSpam || profiled_[k] || seen[k]) continue;
+    seen[k] = true;
     (w.onDesktop ? unmeasured_ : rest).push_back(w.artwork);
   }
   unmeasured_.insert(unmeasured_.end(), rest.begin(), rest.end());
 }
 
-void LibraryListing::amend(const LibraryState& s, const std::vector<std::string>& changed, bool shapes) {
+void LibraryListing::amend(const LibraryState& s, const std::vector<std::string_view>& changed, Changed what) {
   state_ = &s;
   revision_ = s.revision();
+  last_.valid = false;
+  if (what.ordered) listOrdered(s);
+  const Work::Needs needs{.hidden = what.hidden,
+                         .onDesktop = what.onDesktop && !what.allOnDesktop,
+                         .shape = what.shape,
+                         .searchText = false};
   bool marks = false;
-  for (const auto& id : changed) {
-    const std::uint32_t p = position(s, id);
+  for (const auto id : changed) {
+    const std::uint32_t p = position(id);
     if (p == absent) continue;
     Work& w = works_[p];
-    const Work fresh = Work::describe(s, *w.artwork, {.shape = shapes, .searchText = false});
-    w.hiddenOrSpam = fresh.hiddenOrSpam;
-    w.onDesktop = fresh.onDesktop;
-    if (shapes) w.shape = fresh.shape;
     marks = true;
+    if (what.allOnDesktop) w.onDesktop = *what.allOnDesktop;
+    if (!needs.hidden && !needs.onDesktop && !needs.shape) continue;
+    const Work fresh = Work::describe(s, *w.artwork, needs);
+    if (needs.hidden) w.hiddenOrSpam = fresh.hiddenOrSpam;
+    if (needs.onDesktop) w.onDesktop = fresh.onDesktop;
+    if (needs.shape) w.shape = fresh.shape;
   }
-  listOrdered(s);
   if (!marks) return;
-  tally();
-  listUnmeasured(s);
+  if (what.hidden || what.onDesktop) tally();
+  if (what.shape) checkProfiles(s);
+  listUnmeasured();
 }
 
 const LibraryListing& LibraryListing::update(const LibraryState& state) {
@@ -159,6 +197,10 @@ const LibraryListing::Holder* LibraryListing::holder(const Uuid& wallet) const {
   return it == holders_.end() ? nullptr : &*it;
 }
 
+bool LibraryListing::passes(std::uint32_t p, const LibraryFilter& filter, std::string_view query) const {
+  return works_[p].passes(filter, query, searchTexts_[p]);
+}
+
 template <class Visit>
 void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query, Visit&& visit) const {
   const Holder* wallet = nullptr;
@@ -167,7 +209,7 @@ void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query
     if (!wallet) return;
   }
   auto consider = [&](std::uint32_t p) {
-    if (works_[p].passes(f, query)) visit(works_[p]);
+    if (passes(p, f, query)) visit(p);
   };
   auto isCandidate = [&](std::uint32_t p) {
     if (wallet) return std::binary_search(wallet->positions.begin(), wallet->positions.end(), p);
@@ -196,9 +238,32 @@ void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query
   }
 }
 
+const std::vector<std::uint32_t>& LibraryListing::positionsFor(const LibraryFilter& filter) const {
+  std::string query = searchQuery(filter.search);
+  LibraryFilter rest = filter;
+  rest.search.clear();
+  if (last_.valid && last_.filter == rest) {
+    if (query == last_.query) return last_.positions;
+    if (query.find(last_.query) != std::string::npos) {
+      // A field that holds the longer query holds the shorter one: the
+      // matches are among the last ones, in the same order.
+      std::erase_if(last_.positions, [&](std::uint32_t p) { return !passes(p, filter, query); });
+      last_.query = std::move(query);
+      return last_.positions;
+    }
+  }
+  last_.valid = false;
+  last_.positions.clear();
+  forEachMatch(filter, query, [&](std::uint32_t p) { last_.positions.push_back(p); });
+  last_ = {true, std::move(rest), std::move(query), std::move(last_.positions)};
+  return last_.positions;
+}
+
 std::vector<const Artwork*> LibraryListing::artworksFor(const LibraryFilter& filter) const {
+  const auto& positions = positionsFor(filter);
   std::vector<const Artwork*> out;
-  forEachMatch(filter, searchQuery(filter.search), [&](const Work& w) { out.push_back(w.artwork); });
+  out.reserve(positions.size());
+  for (const auto p : positions) out.push_back(works_[p].artwork);
   return out;
 }
 
@@ -222,11 +287,8 @@ std::optional<std::size_t> LibraryListing::tallied(const LibraryFilter& f, std::
 }
 
 std::size_t LibraryListing::count(const LibraryFilter& filter) const {
-  const std::string query = searchQuery(filter.search);
-  if (auto n = tallied(filter, query)) return *n;
-  std::size_t n = 0;
-  forEachMatch(filter, query, [&](const Work&) { ++n; });
-  return n;
+  if (auto n = tallied(filter, searchQuery(filter.search))) return *n;
+  return positionsFor(filter).size();
 }
 
 std::size_t LibraryListing::desktopPoolCount() const {

@@ -54,8 +54,8 @@ bool LibraryState::isVisible(const Artwork& artwork) const { return !isHidden(*t
 LibraryListing::Work LibraryListing::Work::describe(const LibraryState& s, const Artwork& a, Needs needs) {
   Work w;
   w.artwork = &a;
-  w.hiddenOrSpam = isHidden(s, a) || s.isSpam(a);
-  w.onDesktop = s.onDesktop.contains(a.id);
+  if (needs.hidden) w.hiddenOrSpam = isHidden(s, a) || s.isSpam(a);
+  if (needs.onDesktop) w.onDesktop = s.onDesktop.contains(a.id);
   if (needs.shape) w.shape = s.shape(a);
   if (needs.searchText) {
     // What a lower-cased, composed query can be found in, field by field.
@@ -73,7 +73,7 @@ std::string LibraryListing::searchQuery(std::string_view search) {
   return text::composed(text::lowercased(text::trimHorizontalWhitespace(search)));
 }
 
-bool LibraryListing::Work::passes(const LibraryFilter& f, std::string_view query) const {
+bool LibraryListing::Work::passes(const LibraryFilter& f, std::string_view query, std::string_view fields) const {
   // The cheap tests first; all are pure, so the order does not change the answer.
   if (hiddenOrSpam != f.hiddenOnly) return false;
   if (f.onDesktopOnly && !onDesktop) return false;
@@ -85,7 +85,6 @@ bool LibraryListing::Work::passes(const LibraryFilter& f, std::string_view query
   if (f.collection && a.collection != f.collection) return false;
   if (f.format && !matches(*f.format, shape, f.screenAspect)) return false;
   if (query.empty()) return true;
-  const std::string_view fields(searchText);
   return fields.substr(0, titleEnd).find(query) != std::string_view::npos ||
          fields.substr(titleEnd, artistEnd - titleEnd).find(query) != std::string_view::npos ||
          fields.substr(artistEnd).find(query) != std::string_view::npos;

@@ -106,14 +106,20 @@ TEST_F(AppModelSaving, HidingShowingAndAnimating) {
   LibraryState seed;
   auto spam = testsupport::work("1", "Spam");
   spam.isSpam = true;
-  testsupport::hold(seed, testsupport::wallet(), {spam});
+  const auto sibling = testsupport::work("2", "Same collection");
+  testsupport::hold(seed, testsupport::wallet(), {spam, sibling});
   seedLibrary(m, [seed](LibraryState& s) { s = seed; });
   DesktopChanges changes(m);
   QSignalSpy failuresExpired(&m.media().images(), &ImagePipeline::failuresExpired);
 
   m.setHidden({spam.id, "unknown"}, true);
   seedLibrary(m, [key = spam.collectionKey()](LibraryState& s) { s.hiddenCollections.insert(key); });
+  ASSERT_EQ(m.listing().count({}), 0u);
+  const std::size_t rebuilds = m.listing().rebuilds();
   m.setHidden({spam.id, "unknown"}, false);
+  // Showing one work showed its collection: the listing kept up in place lists both.
+  EXPECT_EQ(m.listing().count({}), 2u);
+  EXPECT_EQ(m.listing().rebuilds(), rebuilds);
   EXPECT_TRUE(m.state().hiddenArtworks.empty());
   EXPECT_TRUE(m.state().hiddenCollections.empty());
   EXPECT_EQ(m.state().spamOverrides, (std::unordered_map<std::string, bool>{{spam.id, false}}));

@@ -136,6 +136,13 @@ TEST(LibraryListing, AnswersEqualTheStateForRandomLibrariesAndFilters) {
         if (searchFinds(*a, f.search)) found.push_back(a);
       }
       EXPECT_EQ(ids(expected), ids(found));
+      // Typed a character at a time, then cleared: each answer may narrow the one before.
+      LibraryFilter typed = f;
+      for (std::size_t n = 1; n <= f.search.size() + 1; ++n) {
+        if (n < f.search.size() && (f.search[n] & 0xC0) == 0x80) continue;  // inside a character
+        typed.search = f.search.substr(0, n % (f.search.size() + 1));
+        ASSERT_EQ(ids(listing.artworksFor(typed)), ids(s.artworksFor(typed))) << "typed \"" << typed.search << "\"";
+      }
       // The sidebar's filters, answered from the tallies.
       LibraryFilter row{.walletID = f.walletID, .scope = f.scope, .hiddenOnly = f.hiddenOnly,
                         .onDesktopOnly = f.onDesktopOnly};
@@ -157,35 +164,57 @@ TEST(LibraryListing, AmendedInPlaceAfterMarksAndListsChange) {
     std::vector<std::string> all;
     for (const auto& [id, a] : s.artworks) all.push_back(id);
     for (int round = 0; round < 6 && !all.empty(); ++round) {
-      std::vector<std::string> changed;
+      std::vector<std::string_view> changed;
+      // Told exactly what changed, or (some rounds) that anything may have.
+      LibraryListing::Changed what{.hidden = false, .onDesktop = false, .shape = false, .ordered = false};
       for (int n = 1 + random.below(4); n > 0; --n) {
-        const std::string id = random.pick(all);
+        const std::string& id = random.pick(all);
         changed.push_back(id);
         switch (random.below(5)) {
           case 0:
             if (!s.hiddenArtworks.erase(id)) s.hiddenArtworks.insert(id);
+            what.hidden = true;
             break;
           case 1:
             if (!s.onDesktop.erase(id)) s.onDesktop.insert(id);
+            what.onDesktop = true;
             break;
           case 2:
             s.spamOverrides[id] = random.chance(0.5);
+            what.hidden = true;
             break;
           case 3:
             s.artworks.at(id).aspectRatio = random.chance(0.5) ? std::optional<double>(1.5) : std::nullopt;
+            what.shape = true;
             break;
           default:
             s.renderProfiles.erase(s.artworks.at(id).seriesKey());
+            what.shape = true;
             break;
         }
       }
-      if (random.chance(0.5)) s.recentlyShown.push_back(random.pick(all));
-      if (!s.exhibitions.empty() && random.chance(0.5)) s.exhibitions.front().artworkIDs.push_back(random.pick(all));
+      if (random.chance(0.5)) {
+        s.recentlyShown.push_back(random.pick(all));
+        what.ordered = true;
+      }
+      if (!s.exhibitions.empty() && random.chance(0.5)) {
+        s.exhibitions.front().artworkIDs.push_back(random.pick(all));
+        what.ordered = true;
+      }
       if (!s.exhibitions.empty() && random.chance(0.3)) {
         s.activeExhibition = s.activeExhibition ? std::nullopt : std::optional(s.exhibitions.back().id);
+        what.ordered = true;
+      }
+      if (random.chance(0.3)) what = {};
+      if (random.chance(0.2)) {
+        // All named works put in, or taken out of, the selection together.
+        const bool in = random.chance(0.5);
+        for (const auto id : changed) in ? void(s.onDesktop.emplace(id)) : void(s.onDesktop.erase(std::string(id)));
+        what.onDesktop = true;
+        what.allOnDesktop = in;
       }
       s.touch();
-      listing.amend(s, changed);
+      listing.amend(s, changed, what);
       ASSERT_TRUE(listing.isCurrent(s));
       EXPECT_EQ(listing.desktopPoolCount(), s.desktopPoolCount());
       EXPECT_EQ(ids(listing.unmeasuredSeries()), ids(s.unmeasuredSeries()));
