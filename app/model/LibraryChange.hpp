@@ -73,16 +73,24 @@ struct LibraryChange {
       return (m.aspects & aspects) != 0 && std::find(m.ids->begin(), m.ids->end(), artworkID) != m.ids->end();
     });
   }
-  // Whether one of the works changed in one of the aspects; walks the
-  // smaller of the two.
+  // Whether one of the works changed in one of the aspects. The works noted
+  // one by one are walked from the smaller side; a shared list is tested
+  // against the set (a find in it per work would be quadratic).
   bool touchesAny(const std::unordered_set<std::string>& artworkIDs, std::uint8_t aspects = 0xff) const {
     if (everything) return true;
-    if (artworkIDs.size() < namedCount()) {
-      return std::any_of(artworkIDs.begin(), artworkIDs.end(),
-                         [&](const std::string& id) { return touches(id, aspects); });
+    const auto inSet = [&](const std::string& id) { return artworkIDs.contains(id); };
+    if (artworkIDs.size() < artworks.size()) {
+      for (const auto& id : artworkIDs) {
+        const auto it = artworks.find(id);
+        if (it != artworks.end() && (it->second & aspects) != 0) return true;
+      }
+    } else {
+      for (const auto& [id, how] : artworks) {
+        if ((how & aspects) != 0 && inSet(id)) return true;
+      }
     }
-    return anyNamed([&](const std::string& id, std::uint8_t how) {
-      return (how & aspects) != 0 && artworkIDs.contains(id);
+    return std::any_of(many.begin(), many.end(), [&](const Many& m) {
+      return (m.aspects & aspects) != 0 && std::any_of(m.ids->begin(), m.ids->end(), inSet);
     });
   }
   // Whether some work changed in one of the aspects.
