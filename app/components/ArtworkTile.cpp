@@ -3,6 +3,8 @@
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/LoadingPlaceholder.hpp"
 #include "app/qt/Convert.hpp"
+#include "app/render/PaintedPicture.hpp"
+#include "app/render/RoundedPicture.hpp"
 #include "app/render/Shadow.hpp"
 #include "app/style/ChainBadge.hpp"
 #include "app/style/KindBadge.hpp"
@@ -98,15 +100,22 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
                          : LoadingPlaceholder::fitted(inner, double(data.still.width()) / data.still.height());
   if (!art.isEmpty() && h > 0) Shadow::drawRectShadow(p, rectOf(art), 0, 8, 14, 0.22 * h);
 
-  QPainterPath shape;
-  shape.addRoundedRect(mat, cornerRadius, cornerRadius);
   // No clip: the content sits inside the 12-point padding, within the
   // rounded corners, and its shadow reaches less far than that; a path clip
   // would cost more than the rest of the cell.
   p.save();
   const double chosen = state.chosen();
-  if (chosen > 0) p.fillPath(shape, withAlpha(accent, 0.12 * chosen));
-  if (chosen < 1 && h > 0) p.fillPath(shape, withAlpha(primary, 0.07 * h * (1 - chosen)));
+  const double opacity = p.opacity();
+  // Tints at their full strength, faded by the painter: one picture each.
+  if (chosen > 0) {
+    p.setOpacity(opacity * chosen);
+    RoundedPicture::paint(p, mat, cornerRadius, withAlpha(accent, 0.12));
+  }
+  if (chosen < 1 && h > 0) {
+    p.setOpacity(opacity * h * (1 - chosen));
+    RoundedPicture::paint(p, mat, cornerRadius, withAlpha(primary, 0.07));
+  }
+  p.setOpacity(opacity);
   if (!art.isEmpty() && h <= 0 && p.transform().type() <= QTransform::TxTranslate) {
     paintRestingShadow(p, art);
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
@@ -121,13 +130,16 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   p.restore();
 
   // The border lies inside the rounded rectangle.
-  const double width = lerp(1.0, 2.5, chosen);
-  const QColor border = chosen >= 1 ? accent : withAlpha(chosen > 0 ? accent : primary, std::max(chosen, 0.08 * h));
-  if (border.alphaF() > 0) {
+  const double width = std::round(lerp(1.0, 2.5, chosen) * 4) / 4;  // in steps: few pictures
+  // Its colour at full strength, faded by the painter: a picture per width,
+  // not one per frame of a fade.
+  const double strength = chosen >= 1 ? 1.0 : std::max(chosen, 0.08 * h);
+  if (strength > 0) {
     const QRectF edge = mat.adjusted(width / 2, width / 2, -width / 2, -width / 2);
-    p.setPen(QPen(border, width));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(edge, cornerRadius - width / 2, cornerRadius - width / 2);
+    const double opacity = p.opacity();
+    p.setOpacity(opacity * strength);
+    RoundedPicture::paint(p, edge, cornerRadius - width / 2, chosen > 0 ? accent : primary, width);
+    p.setOpacity(opacity);
   }
 }
 
@@ -172,32 +184,42 @@ void ArtworkTile::paintSymbol(QPainter& p, const QRectF& circle, bool on, double
   if (opacity <= 0 || scale <= 0) return;
   p.save();
   p.setOpacity(p.opacity() * std::min(opacity, 1.0));
-  const QPointF c = circle.center();
-  if (scale != 1) {
-    p.translate(c);
-    p.scale(scale, scale);
-    p.translate(-c);
-  }
-  // A small soft shadow under the disc.
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(0, 0, 0, 32));
-  p.drawEllipse(circle.translated(0, 1).adjusted(-1, -1, 1, 1));
-  p.setBrush(on ? Theme::accent(palette_) : QColor(0, 0, 0, int(0.45 * 255)));
-  p.drawEllipse(circle);
-
-  QPen glyph(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-  p.setPen(glyph);
-  p.setBrush(Qt::NoBrush);
-  const double u = toggleSize / 18;
-  if (on) {
-    QPainterPath check;
-    check.moveTo(c + QPointF(-4.2 * u, 0.2 * u));
-    check.lineTo(c + QPointF(-1.2 * u, 3.2 * u));
-    check.lineTo(c + QPointF(4.4 * u, -3.4 * u));
-    p.drawPath(check);
-  } else {
-    p.drawLine(c + QPointF(-4.2 * u, 0), c + QPointF(4.2 * u, 0));
-    p.drawLine(c + QPointF(0, -4.2 * u), c + QPointF(0, 4.2 * u));
+  const QColor disc = on ? Theme::accent(palette_) : QColor(0, 0, 0, int(0.45 * 255));
+  const auto shapes = [&](QPainter& q) {
+    q.setRenderHint(QPainter::Antialiasing);
+    const QPointF c = circle.center();
+    // A small soft shadow under the disc.
+    q.setPen(Qt::NoPen);
+    q.setBrush(QColor(0, 0, 0, 32));
+    q.drawEllipse(circle.translated(0, 1).adjusted(-1, -1, 1, 1));
+    q.setBrush(disc);
+    q.drawEllipse(circle);
+    q.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    q.setBrush(Qt::NoBrush);
+    const double u = toggleSize / 18;
+    if (on) {
+      QPainterPath check;
+      check.moveTo(c + QPointF(-4.2 * u, 0.2 * u));
+      check.lineTo(c + QPointF(-1.2 * u, 3.2 * u));
+      check.lineTo(c + QPointF(4.4 * u, -3.4 * u));
+      q.drawPath(check);
+    } else {
+      q.drawLine(c + QPointF(-4.2 * u, 0), c + QPointF(4.2 * u, 0));
+      q.drawLine(c + QPointF(0, -4.2 * u), c + QPointF(0, 4.2 * u));
+    }
+  };
+  // At its own size it is a picture (kind 2), one per look; a bouncing or
+  // swapping symbol is drawn as shapes.
+  const bool kept = scale == 1 && PaintedPicture::draw(p, circle.adjusted(-2, -2, 2, 3), 2,
+                                                       (quint64(on) << 32) | disc.rgba(), shapes);
+  if (!kept) {
+    if (scale != 1) {
+      const QPointF c = circle.center();
+      p.translate(c);
+      p.scale(scale, scale);
+      p.translate(-c);
+    }
+    shapes(p);
   }
   p.restore();
 }

@@ -1,18 +1,40 @@
 #include "app/components/FloatingBar.hpp"
 
-#include <QGraphicsDropShadowEffect>
+#include "app/render/Shadow.hpp"
+
+#include <QGraphicsEffect>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace tavolune {
+namespace {
+
+// The capsule's shadow from a blurred mask kept per size: the bar repaints
+// with whatever moves under it, and a blur of the bar each time (Qt's drop
+// shadow effect) cost more than the rest of such a frame.
+class CapsuleShadow final : public QGraphicsEffect {
+ public:
+  static constexpr double sigma = FloatingBar::shadowRadius / 2;
+
+  using QGraphicsEffect::QGraphicsEffect;
+  QRectF boundingRectFor(const QRectF& rect) const override {
+    const double reach = 3 * sigma;
+    return rect.united(rect.adjusted(-reach, -reach, reach, reach).translated(0, FloatingBar::shadowOffset));
+  }
+
+ protected:
+  void draw(QPainter* painter) override {
+    Shadow::drawCapsuleShadow(*painter, sourceBoundingRect(Qt::LogicalCoordinates),
+                              QPointF(0, FloatingBar::shadowOffset), sigma, FloatingBar::shadowOpacity);
+    drawSource(painter);
+  }
+};
+
+}  // namespace
 
 FloatingBar::FloatingBar(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TranslucentBackground);
-  auto* shadow = new QGraphicsDropShadowEffect(this);
-  shadow->setBlurRadius(shadowRadius * 2);  // Qt's blur radius spans both sides
-  shadow->setOffset(0, shadowOffset);
-  shadow->setColor(QColor(0, 0, 0, int(255 * shadowOpacity)));
-  setGraphicsEffect(shadow);
+  setGraphicsEffect(new CapsuleShadow(this));
 }
 
 QColor FloatingBar::material(const QPalette& palette) {

@@ -106,7 +106,7 @@ bool LargePreview::showsInSelection() const { return !inSelection_->isHidden(); 
 void LargePreview::refresh() { inSelection_->setVisible(services_.model.state().onDesktop.contains(artwork_.id)); }
 
 bool LargePreview::step(int by) {
-  const auto& listed = windowState_.listed;
+  const auto& listed = windowState_.listed();
   const auto at = std::find(listed.begin(), listed.end(), artwork_.id);
   if (at == listed.end()) return false;
   const auto position = (at - listed.begin()) + by;

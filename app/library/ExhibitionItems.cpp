@@ -14,7 +14,7 @@ namespace ExhibitionItems {
 std::vector<std::string> ordered(const LibraryWindowState& state, const ArtworkIDSet& ids) {
   std::vector<std::string> out;
   ArtworkIDSet seen;
-  for (const auto& id : state.listed) {
+  for (const auto& id : state.listed()) {
     if (ids.contains(id) && seen.insert(id).second) out.push_back(id);
   }
   return out;

@@ -2,9 +2,9 @@
 
 #include "app/library/ArtworkMenu.hpp"
 #include "app/library/EmptyLibraryView.hpp"
+#include "app/library/LibraryEdits.hpp"
 #include "app/library/LibraryGridModel.hpp"
 #include "app/library/LibraryGridView.hpp"
-#include "app/library/LibraryEdits.hpp"
 #include "app/library/LibraryTileDelegate.hpp"
 #include "app/library/LibraryWindow.hpp"
 #include "app/library/SelectionBar.hpp"
@@ -154,9 +154,12 @@ void LibraryGrid::relist(bool byRows) {
   std::vector<std::string_view> ids;
   ids.reserve(works.size());
   for (const Artwork* a : works) ids.push_back(a->id);
-  const bool changed =
-      LibraryListing::mayRepeat(filter) ? model_->setIds(ids, byRows) : model_->setDistinctIds(ids, byRows);
-  if (changed || window_.windowState().listed.empty()) window_.windowState().listed = model_->ids();
+  if (LibraryListing::mayRepeat(filter)) {
+    model_->setIds(ids, byRows);
+  } else {
+    model_->setDistinctIds(ids, byRows);
+  }
+  window_.windowState().lendListed(*model_, model_->ids());
   view_->viewport()->update();
   refreshEmpty();
 }

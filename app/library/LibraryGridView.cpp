@@ -11,16 +11,17 @@
 
 #include <QApplication>
 #include <QDrag>
-#include <QMimeData>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
-#include <tuple>
 #include <cmath>
+#include <tuple>
 #include <unordered_set>
 
 namespace tavolune {
@@ -162,7 +163,7 @@ void LibraryGridView::watchModel() {
     for (int row = first; row <= last && row - first < 2000; ++row) {
       if (cellRect(row).intersects(viewport()->rect())) arriving_.insert(model_.id(row));
     }
-    startLayoutMotion(reflowSpring(), false);
+    startLayoutMotion(reflowSpring(), false, last - first + 1);
   });
   connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int first, int last) {
     captureLayout();
@@ -171,7 +172,9 @@ void LibraryGridView::watchModel() {
       if (r.intersects(viewport()->rect())) leaving_[model_.id(row)] = r.translated(0, verticalOffset());
     }
   });
-  connect(&model_, &QAbstractItemModel::rowsRemoved, this, [this] { startLayoutMotion(reflowSpring(), false); });
+  connect(&model_, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
+    startLayoutMotion(reflowSpring(), false, last - first + 1);
+  });
   connect(&model_, &QAbstractItemModel::rowsAboutToBeMoved, this, [this] { captureLayout(); });
   connect(&model_, &QAbstractItemModel::rowsMoved, this, [this] { startLayoutMotion(reflowSpring(), false); });
   connect(&model_, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { captureLayout(); });
@@ -235,7 +238,7 @@ void LibraryGridView::captureLayout() {
   capturedRows_ = {first, last};
 }
 
-void LibraryGridView::startLayoutMotion(const Curve& curve, bool rowsKept) {
+void LibraryGridView::startLayoutMotion(const Curve& curve, bool rowsKept, int reach) {
   if (!rowsKept) fromGeometry_.reset();
   if (!MotionPreferences::playsFor(viewport()) || (from_.empty() && leaving_.empty() && arriving_.empty())) {
     from_.clear();
@@ -251,7 +254,11 @@ void LibraryGridView::startLayoutMotion(const Curve& curve, bool rowsKept) {
     // Where the captured tiles went: those still on their way are painted too.
     int lo = -1, hi = -1;
     std::size_t found = 0;
-    for (int row = 0; row < model_.rowCount() && found < from_.size(); ++row) {
+    const int count = model_.rowCount();
+    const bool near = reach >= 0 && capturedRows_.first >= 0;
+    const int start = near ? std::max(0, capturedRows_.first - reach) : 0;
+    const int end = near ? std::min(count, capturedRows_.second + reach + 1) : count;
+    for (int row = start; row < end && found < from_.size(); ++row) {
       if (!from_.contains(model_.id(row))) continue;
       ++found;
       if (lo < 0) lo = row;
@@ -478,7 +485,8 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     }
     const double opacity = moving && arriving_.contains(id) ? std::clamp(p, 0.0, 1.0) : 1.0;
     painter.setOpacity(opacity);
-    if (!moving) {
+    if (!moving || drawn == QRectF(cell)) {
+      // At rest, or come to rest where it was: drawn as it is.
       delegate_.paintTile(painter, cell, id, state);
     } else if (rowMotion_.contains(id)) {
       delegate_.paintTile(painter, drawn.toRect(), id, state);
@@ -530,6 +538,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     });
   }
   pruneRequests(firstPainted_, lastPainted_);
+  if (delegate_.owesScaling()) QTimer::singleShot(0, viewport(), [v = viewport()] { v->update(); });
 }
 
 void LibraryGridView::pruneRequests(int first, int last) {

@@ -162,7 +162,9 @@ class LibraryGridView final : public QAbstractItemView {
   void watchModel();
   // Notes where the shown tiles are before rows or columns change.
   void captureLayout();
-  void startLayoutMotion(const Curve& curve, bool rowsKept);
+  // reach: how many rows a captured tile may have moved by (rows inserted
+  // or removed), or -1 for anywhere.
+  void startLayoutMotion(const Curve& curve, bool rowsKept, int reach = -1);
   std::pair<int, int> paintRange(int first, int last) const;
   // A moving tile's picture at its cell's size, with room for its shadow.
   const QPixmap& tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr);

@@ -28,6 +28,7 @@ LibraryTileDelegate::LibraryTileDelegate(AppModel& model, const LibraryWindowSta
 void LibraryTileDelegate::beginFrame() {
   frame_.restart();
   scalingMs_ = 0;
+  owed_ = false;
 }
 
 LibraryTileDelegate::Kept& LibraryTileDelegate::kept(const Artwork& artwork) const {
@@ -61,7 +62,10 @@ QImage LibraryTileDelegate::scaled(Kept& kept, const std::string& id, const QIma
   const QString& key = kept.scaledKey;
   if (const QImage* hit = scaled_.object(key)) return *hit;
   // Over this frame's budget: draw the decoded still, scaled as it is drawn.
-  if (scalingMs_ >= scalingBudgetMs) return still;
+  if (scalingMs_ >= scalingBudgetMs) {
+    owed_ = true;
+    return still;
+  }
   QElapsedTimer t;
   t.start();
   QImage small = still.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -40,6 +40,9 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
 
   // Called by the view before and after painting one frame.
   void beginFrame();
+  // Whether the frame drew stills unscaled, over its budget: the view
+  // paints again soon, and they are scaled then.
+  bool owesScaling() const { return owed_; }
 
   // What the cell of this id shows now (null artwork: not in the library).
   TileData dataFor(const std::string& id, const QRect& cell, qreal dpr) const;
@@ -72,6 +75,7 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
   mutable std::unordered_map<std::string, Kept> kept_;
   mutable QElapsedTimer frame_;
   mutable qint64 scalingMs_ = 0;
+  mutable bool owed_ = false;
 };
 
 }  // namespace tavolune

@@ -7,6 +7,18 @@ LibraryWindowState& LibraryWindowState::shared() {
   return *state;
 }
 
+void LibraryWindowState::setListed(std::vector<std::string> ids) {
+  lender_ = nullptr;
+  lent_ = nullptr;
+  listed_ = std::move(ids);
+}
+
+void LibraryWindowState::lendListed(const QObject& owner, const std::vector<std::string>& ids) {
+  listed_.clear();
+  lender_ = &owner;
+  lent_ = &ids;
+}
+
 void LibraryWindowState::setSelection(std::unordered_set<std::string> selection) {
   if (selection == selection_) return;
   selection_ = std::move(selection);

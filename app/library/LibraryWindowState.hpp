@@ -7,6 +7,7 @@
 #include "app/library/SidebarItem.hpp"
 
 #include <QObject>
+#include <QPointer>
 
 #include <optional>
 #include <string>
@@ -34,8 +35,13 @@ class LibraryWindowState final : public QObject {
   void setBigPreview(std::optional<std::string> id);
   void setSidebar(std::optional<SidebarItem> item);
 
-  // The grid's current order; written by the grid only, not published.
-  std::vector<std::string> listed;
+  // The grid's current order, not published: the rows a grid lends for as
+  // long as it lives (not copied on each change of 20,000 of them), else
+  // the order last set.
+  const std::vector<std::string>& listed() const { return lender_ ? *lent_ : listed_; }
+  void setListed(std::vector<std::string> ids);
+  // `ids` lives as long as `owner`.
+  void lendListed(const QObject& owner, const std::vector<std::string>& ids);
 
  signals:
   void selectionChanged();
@@ -48,6 +54,9 @@ class LibraryWindowState final : public QObject {
   std::optional<std::string> focused_;
   std::optional<std::string> bigPreview_;
   std::optional<SidebarItem> sidebar_ = SidebarItem::all();
+  std::vector<std::string> listed_;
+  QPointer<const QObject> lender_;
+  const std::vector<std::string>* lent_ = nullptr;
 };
 
 }  // namespace tavolune

@@ -16,7 +16,7 @@ constexpr double maskSigma = 4.0;
 constexpr std::size_t maskCacheLimit = 24;
 
 struct MaskKey {
-  int width, height, pad, radius;
+  int width, height, pad, radius, corner;
   friend bool operator==(const MaskKey&, const MaskKey&) = default;
 };
 
@@ -60,8 +60,8 @@ void boxBlur(QImage& mask, int radius) {
   }
 }
 
-QImage rectangleMask(int width, int height, int pad, int radius) {
-  const MaskKey key{width, height, pad, radius};
+QImage rectangleMask(int width, int height, int pad, int radius, int corner) {
+  const MaskKey key{width, height, pad, radius, corner};
   {
     std::lock_guard lock(cacheMutex);
     for (auto it = cache.begin(); it != cache.end(); ++it) {
@@ -74,7 +74,15 @@ QImage rectangleMask(int width, int height, int pad, int radius) {
   QImage mask(width + 2 * pad, height + 2 * pad, QImage::Format_Alpha8);
   if (mask.isNull()) return {};
   mask.fill(0);
-  for (int y = pad; y < pad + height; ++y) std::fill_n(mask.scanLine(y) + pad, width, std::uint8_t{255});
+  if (corner > 0) {
+    QPainter p(&mask);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    p.drawRoundedRect(QRectF(pad, pad, width, height), corner, corner);
+  } else {
+    for (int y = pad; y < pad + height; ++y) std::fill_n(mask.scanLine(y) + pad, width, std::uint8_t{255});
+  }
   boxBlur(mask, radius);
 
   std::lock_guard lock(cacheMutex);
@@ -83,24 +91,20 @@ QImage rectangleMask(int width, int height, int pad, int radius) {
   return mask;
 }
 
-void drawRectShadow(QPainter& painter, const Rect& shape, double dx, double dy, double blur, double alpha) {
-  if (!shape.isFinite() || !std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(blur) ||
-      !std::isfinite(alpha) || alpha <= 0)
-    return;
-  const QTransform t = painter.transform();
-  const QRectF device = t.mapRect(shape.standardized().logical());
-  if (device.width() <= 0 || device.height() <= 0) return;
-  const QPointF offset = t.map(QPointF(dx, dy)) - t.map(QPointF(0, 0));
-  const double scale = std::sqrt(std::abs(t.determinant()));
-  // Core Graphics' blur parameter is about twice the Gaussian's sigma.
-  const double sigma = std::max(0.0, blur) * scale / 2;
+namespace {
 
-  painter.save();
-  painter.resetTransform();
-  painter.setOpacity(painter.opacity() * std::min(alpha, 1.0));
-  if (sigma < 0.5) {
+// Draws the blurred mask of `device` (device pixels, rounded by `corner`
+// device pixels) moved by `offset`, with the painter reset to device pixels.
+void drawMask(QPainter& painter, const QRectF& device, double corner, QPointF offset, double sigma) {
+  if (sigma < 0.5 && corner <= 0) {
     painter.fillRect(device.translated(offset), Qt::black);
-    painter.restore();
+    return;
+  }
+  if (sigma < 0.5) {
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawRoundedRect(device.translated(offset), corner, corner);
     return;
   }
   // Shrink so that the mask's sigma is about maskSigma pixels.
@@ -110,18 +114,82 @@ void drawRectShadow(QPainter& painter, const Rect& shape, double dx, double dy, 
   const int pad = static_cast<int>(std::ceil(3 * s)) + 1;
   const int mw = std::max(1, static_cast<int>(std::lround(device.width() / shrink)));
   const int mh = std::max(1, static_cast<int>(std::lround(device.height() / shrink)));
-  if (mw > geometry::maxPixelSide || mh > geometry::maxPixelSide) {
+  if (mw > geometry::maxPixelSide || mh > geometry::maxPixelSide) return;
+  const int c = std::min(static_cast<int>(std::lround(corner / shrink)), std::min(mw, mh) / 2);
+  const QImage mask = rectangleMask(mw, mh, pad, radius, c);
+  if (mask.isNull()) return;
+  const double sx = device.width() / mw;
+  const double sy = device.height() / mh;
+  const QRectF target(device.x() + offset.x() - pad * sx, device.y() + offset.y() - pad * sy, (mw + 2 * pad) * sx,
+                      (mh + 2 * pad) * sy);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  painter.drawImage(target, mask);
+}
+
+}  // namespace
+
+void drawRectShadow(QPainter& painter, const Rect& shape, double dx, double dy, double blur, double alpha) {
+  if (!shape.isFinite() || !std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(blur) || !std::isfinite(alpha) ||
+      alpha <= 0)
+    return;
+  const QTransform t = painter.transform();
+  const QRectF device = t.mapRect(shape.standardized().logical());
+  if (device.width() <= 0 || device.height() <= 0) return;
+  const QPointF offset = t.map(QPointF(dx, dy)) - t.map(QPointF(0, 0));
+  const double scale = std::sqrt(std::abs(t.determinant()));
+  // Core Graphics' blur parameter is about twice the Gaussian's sigma.
+  const double sigma = std::max(0.0, blur) * scale / 2;
+  painter.save();
+  painter.resetTransform();
+  painter.setOpacity(painter.opacity() * std::min(alpha, 1.0));
+  drawMask(painter, device, 0, offset, sigma);
+  painter.restore();
+}
+
+void drawCapsuleShadow(QPainter& painter, const QRectF& shape, QPointF offset, double sigma, double alpha) {
+  if (!std::isfinite(shape.x()) || !std::isfinite(shape.y()) || !std::isfinite(shape.width()) ||
+      !std::isfinite(shape.height()) || !std::isfinite(offset.x()) || !std::isfinite(offset.y()) ||
+      !std::isfinite(sigma) || !std::isfinite(alpha) || alpha <= 0)
+    return;
+  const QTransform t = painter.transform();
+  const QRectF device = t.mapRect(shape.normalized());
+  if (device.width() <= 0 || device.height() <= 0) return;
+  const double scale = std::sqrt(std::abs(t.determinant()));
+  const QPointF moved = t.map(offset) - t.map(QPointF(0, 0));
+  const double deviceSigma = std::max(0.0, sigma) * scale;
+  painter.save();
+  painter.resetTransform();
+  painter.setOpacity(painter.opacity() * std::min(alpha, 1.0));
+  // A capsule's shadow is its two ends and, between them, one column of
+  // the blurred mask stretched: the mask depends on the height only, so a
+  // bar whose text changes its width blurs nothing new.
+  const double shrink = std::max(1.0, deviceSigma / maskSigma);
+  const double s = deviceSigma / shrink;
+  const int radius = std::max(1, static_cast<int>(std::lround((-1 + std::sqrt(1 + 4 * s * s)) / 2)));
+  const int pad = static_cast<int>(std::ceil(3 * s)) + 1;
+  const int mh = std::max(1, static_cast<int>(std::lround(device.height() / shrink)));
+  const int shortest = mh + 2 * pad + 2;  // ends far enough apart that the middle is flat
+  const double unit = device.height() / mh;
+  if (deviceSigma < 0.5 || device.width() / unit < shortest || mh > geometry::maxPixelSide) {
+    drawMask(painter, device, std::min(device.width(), device.height()) / 2, moved, deviceSigma);
     painter.restore();
     return;
   }
-  const QImage mask = rectangleMask(mw, mh, pad, radius);
+  const QImage mask = rectangleMask(shortest, mh, pad, radius, mh / 2);
   if (!mask.isNull()) {
-    const double sx = device.width() / mw;
-    const double sy = device.height() / mh;
-    const QRectF target(device.x() + offset.x() - pad * sx, device.y() + offset.y() - pad * sy,
-                        (mw + 2 * pad) * sx, (mh + 2 * pad) * sy);
+    const int whole = mask.width();
+    const int middle = whole / 2;
+    const double top = device.y() + moved.y() - pad * unit;
+    const double height = mask.height() * unit;
+    const double left = device.x() + moved.x() - pad * unit;
+    const double right = device.right() + moved.x() + pad * unit;
+    const double rightPart = (whole - middle - 1) * unit;
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(target, mask);
+    painter.drawImage(QRectF(left, top, middle * unit, height), mask, QRectF(0, 0, middle, mask.height()));
+    painter.drawImage(QRectF(left + middle * unit, top, right - rightPart - (left + middle * unit), height), mask,
+                      QRectF(middle, 0, 1, mask.height()));
+    painter.drawImage(QRectF(right - rightPart, top, rightPart, height), mask,
+                      QRectF(middle + 1, 0, whole - middle - 1, mask.height()));
   }
   painter.restore();
 }

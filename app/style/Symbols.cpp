@@ -1,8 +1,11 @@
 #include "app/style/Symbols.hpp"
 
+#include <QCache>
 #include <QImage>
 
 #include <array>
+#include <cmath>
+#include <utility>
 
 // Resources of a static library must be pulled in by name.
 static void initResources() {
@@ -99,22 +102,41 @@ QString resourcePath(const Entry& e) {
 
 std::span<const Entry> table() { return entries; }
 
+// Icons and tinted drawings are asked for on every paint of a row or
+// button, and each new icon parses its drawing again: made once, kept for
+// the life of the process (never destroyed, so never after Qt's own).
 QIcon fallbackIcon(std::string_view symbol) {
   const Entry* e = find(symbol);
-  return e ? QIcon(resourcePath(*e)) : QIcon();
+  if (!e) return {};
+  static auto& made = *new std::array<QIcon, entries.size()>;
+  QIcon& icon = made[std::size_t(e - entries.data())];
+  if (icon.isNull()) icon = QIcon(resourcePath(*e));
+  return icon;
 }
 
 QIcon icon(std::string_view symbol) {
   const Entry* e = find(symbol);
   if (!e) return {};
-  QIcon fallback(resourcePath(*e));
-  if (e->themeName.empty()) return fallback;
-  return QIcon::fromTheme(QString::fromLatin1(e->themeName.data(), qsizetype(e->themeName.size())), fallback);
+  if (e->themeName.empty()) return fallbackIcon(symbol);
+  // A theme icon looks the theme up again when the theme changes.
+  static auto& made = *new std::array<QIcon, entries.size()>;
+  QIcon& icon = made[std::size_t(e - entries.data())];
+  if (icon.isNull()) {
+    icon = QIcon::fromTheme(QString::fromLatin1(e->themeName.data(), qsizetype(e->themeName.size())),
+                            fallbackIcon(symbol));
+  }
+  return icon;
 }
 
 QPixmap tinted(std::string_view symbol, QSize size, const QColor& color, qreal devicePixelRatio) {
+  const Entry* e = find(symbol);
+  if (!e) return {};
+  using Key = std::pair<quint64, quint64>;
+  static QCache<Key, QImage> made(2048);  // KiB
+  const Key key{(quint64(e - entries.data()) << 32) | (quint64(quint16(size.width())) << 16) | quint16(size.height()),
+                (quint64(color.rgba()) << 32) | quint32(std::lround(devicePixelRatio * 100))};
+  if (const QImage* image = made.object(key)) return QPixmap::fromImage(*image);
   const QIcon drawing = fallbackIcon(symbol);
-  if (drawing.isNull()) return {};
   // The drawings are black ink with white cut-outs: ink takes the colour,
   // white becomes transparent.
   QImage image = drawing.pixmap(size, devicePixelRatio).toImage().convertToFormat(QImage::Format_ARGB32);
@@ -126,7 +148,11 @@ QPixmap tinted(std::string_view symbol, QSize size, const QColor& color, qreal d
       line[x] = qRgba(color.red(), color.green(), color.blue(), ink * color.alpha() / 255);
     }
   }
-  return QPixmap::fromImage(image);
+  image.convertTo(QImage::Format_ARGB32_Premultiplied);  // drawn as it is, copied without a conversion
+  const QPixmap out = QPixmap::fromImage(image);
+  const auto cost = std::max<qsizetype>(1, qsizetype(image.sizeInBytes() / 1024));
+  made.insert(key, new QImage(std::move(image)), cost);
+  return out;
 }
 
 QIcon applicationIcon() {

@@ -14,8 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
 namespace tavolune::bench {
 namespace {
@@ -60,8 +60,10 @@ void BM_LargePreviewStep(benchmark::State& state) {
       } else {
         source->serve(*works.back().imageURI, still);
       }
-      windowState.listed.push_back(works.back().id);
     }
+    std::vector<std::string> listed;
+    for (const auto& a : works) listed.push_back(a.id);
+    windowState.setListed(std::move(listed));
     source->setLatency(std::chrono::milliseconds(200));
     seedLibrary(model, [owner, works](LibraryState& s) {
       s.wallets.push_back(owner);

@@ -15,7 +15,7 @@ class LargePreviewTest : public testsupport::InspectorRig {
  protected:
   LargePreviewTest() {
     own({a, b, c});
-    state.listed = {a.id, b.id, c.id};
+    state.setListed({a.id, b.id, c.id});
   }
   std::unique_ptr<LargePreview> open(const Artwork& w) {
     state.setBigPreview(w.id);
@@ -63,12 +63,12 @@ TEST_F(LargePreviewTest, BothEndsStopAndUnlistedWorksLetArrowsThrough) {
   EXPECT_TRUE(press(*first, Qt::Key_Left));
   EXPECT_EQ(state.bigPreview(), a.id);
 
-  state.listed = {b.id, c.id};  // the filter changed
+  state.setListed({b.id, c.id});  // the filter changed
   auto unlisted = open(a);
   EXPECT_FALSE(press(*unlisted, Qt::Key_Right));
   EXPECT_FALSE(press(*unlisted, Qt::Key_Left));
   EXPECT_EQ(state.bigPreview(), a.id);
-  state.listed.clear();
+  state.setListed({});
   EXPECT_FALSE(press(*unlisted, Qt::Key_Down));
   EXPECT_FALSE(press(*unlisted, Qt::Key_X, QStringLiteral("x")));
 }

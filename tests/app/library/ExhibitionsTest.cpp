@@ -230,7 +230,7 @@ TEST_F(ExhibitionsTest, HeaderCaptionTitleAndButtons) {
 TEST_F(ExhibitionsTest, MenuItemsSelectionButtonAndReorderingDrops) {
   const Uuid other = Uuid::random();
   change([other](LibraryState& s) { s.exhibitions.push_back(Exhibition{other, "R&D", {}}); });
-  state.listed = {id("3"), id("1"), id("2")};
+  state.setListed({id("3"), id("1"), id("2")});
 
   // On Summer's page: the other exhibitions, then New; the counted remove.
   QMenu menu;

@@ -20,8 +20,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QThreadPool>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -435,7 +435,7 @@ TEST_F(LibraryGridTest, RepeatedIdsAreListedOnceAndTheArrowsGoOn) {
   state.setSidebar(SidebarItem::exhibition(e));
   EXPECT_EQ(view().model()->rowCount(), 3);
   EXPECT_EQ(grid->items(), (std::vector<std::string>{id(2), id(1), id(3)}));
-  EXPECT_EQ(state.listed, grid->items());
+  EXPECT_EQ(state.listed(), grid->items());
   key(Qt::Key_Right);
   key(Qt::Key_Right);
   key(Qt::Key_Right);

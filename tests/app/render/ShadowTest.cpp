@@ -72,5 +72,26 @@ TEST(Shadow, MasksAreCachedBySize) {
   EXPECT_EQ(canvas, before);
 }
 
+// A bar whose text changes its width keeps its shadow's one blur, and the
+// stretched middle joins its ends without a seam.
+TEST(Shadow, CapsulesOfOneHeightShareTheirMaskAndJoinSmoothly) {
+  Shadow::clearMaskCache();
+  for (const int width : {300, 340, 520}) {
+    QImage canvas = solid(600, 120, Qt::white);
+    {
+      QPainter p(&canvas);
+      Shadow::drawCapsuleShadow(p, QRectF(40, 30, width, 40), QPointF(0, 6), 8, 1.0);
+    }
+    EXPECT_LT(luminance(canvas, 40 + width / 2, 50), 40) << width;
+    EXPECT_GT(luminance(canvas, 40 + width / 2, 3), 230) << "soft, and only around the shape";
+    EXPECT_LT(luminance(canvas, 40 + width / 2, 78), luminance(canvas, 40 + width / 2, 22)) << "moved down";
+    EXPECT_LT(luminance(canvas, 42, 56), luminance(canvas, 33, 56)) << "rounded ends, blurred";
+    // Along the middle row under the bar's edge, no step between neighbours.
+    for (int x = 70; x < 40 + width - 30; ++x)
+      EXPECT_LE(std::abs(luminance(canvas, x, 76) - luminance(canvas, x + 1, 76)), 2) << x;
+  }
+  EXPECT_EQ(Shadow::cachedMaskCount(), 1u);
+}
+
 }  // namespace
 }  // namespace tavolune
