@@ -41,17 +41,33 @@ void NextChangeBar::scheduleFrame() {
   slide_.start(std::max<qint64>(0, slideStart_ + qint64(std::ceil(share * slideMs)) - steps_.elapsed()));
 }
 
+bool NextChangeBar::drawsSquareEnd() const { return devicePixelRatioF() * barHeight / 2 <= 1; }
+
+QRect NextChangeBar::frameRect(double fromPixel, double toPixel) const {
+  const qreal dpr = devicePixelRatioF();
+  // A rounded end also redraws its cap on both sides, and a pixel of slack.
+  const double cap = drawsSquareEnd() ? 0 : std::ceil(dpr * barHeight / 2) + 1;
+  // While the bar is shorter than its height, its start is still forming.
+  const double start = std::min(fromPixel, toPixel) < dpr * barHeight ? 0 : std::min(fromPixel, toPixel) - cap;
+  const double left = insetX + start / dpr;
+  const double right = insetX + (std::max(fromPixel, toPixel) + cap) / dpr;
+  const int top = height() - insetBottom - barHeight;
+  const int x = int(std::floor(left));
+  return QRect(x, top, int(std::ceil(right)) - x, barHeight);
+}
+
 void NextChangeBar::slideTick() {
   ++slideFrame_;
   const double from = endPixels(slideFrom_);
   const double to = endPixels(target_);
+  const double drawnBefore = std::round(endPixels(drawn_));
   if (slideFrame_ >= slideFrames_) {
     drawn_ = target_;
   } else {
     const double pixel = std::round(from) + (to > from ? 1 : -1) * slideFrame_;
     drawn_ = slideFrom_ + (target_ - slideFrom_) * std::clamp((pixel - from) / (to - from), 0.0, 1.0);
   }
-  update();
+  update(frameRect(drawnBefore, std::round(endPixels(drawn_))));
   if (slideFrame_ < slideFrames_) {
     scheduleFrame();
   } else {
@@ -201,6 +217,13 @@ void NextChangeBar::paintEvent(QPaintEvent*) {
   const double doneWidth = std::round(endPixels(drawn_)) / dpr;
   QPainterPath done;
   done.addRoundedRect(QRectF(track.left(), track.top(), doneWidth, track.height()), 1, 1);
+  if (drawsSquareEnd() && doneWidth > 0) {
+    // A cap this small is one column, the same drawn square; so a frame
+    // changes only the columns the end crosses.
+    QPainterPath half;
+    half.addRect(QRectF(track.left() + doneWidth / 2, track.top(), doneWidth / 2, track.height()));
+    done = done.united(half);
+  }
   p.fillPath(done, QColor(255, 255, 255, int(255 * 0.55)));
 }
 

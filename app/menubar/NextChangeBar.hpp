@@ -6,8 +6,9 @@
 // is drawn on whole device pixels, and the bar wakes only for the frames
 // that move it: at the moments the sliding end reaches the next pixel (a
 // step of an hour's interval is a pixel or two, one of a day's less than
-// one, so most steps draw nothing and wake nobody). Its tooltip is worked
-// out again when it is asked for. GUI thread only.
+// one, so most steps draw nothing and wake nobody). A frame repaints only
+// the columns its end crosses. Its tooltip is worked out again when it is
+// asked for. GUI thread only.
 
 #include "core/base/Date.hpp"
 
@@ -48,6 +49,13 @@ class NextChangeBar final : public QWidget {
   int nextWakeMs() const;
   // Frames the slide under way draws, 0 at rest.
   int slideFrames() const { return slide_.isActive() ? slideFrames_ : 0; }
+  // What a frame repaints when the drawn end moves between two device pixel
+  // columns of the track. With the end drawn square (a cap of one device
+  // pixel or less) that is only the columns crossed, so frames that follow
+  // one another repaint nothing twice; X's shared-memory backing store would
+  // otherwise wait for the server before each frame.
+  QRect frameRect(double fromPixel, double toPixel) const;
+  bool drawsSquareEnd() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -447,6 +447,44 @@ TEST_F(Popover, NextChangeBarWakesOnlyToMoveItsEnd) {
   }
 }
 
+TEST_F(Popover, NextChangeBarFrameRepaintsOnlyWhatItsEndCrosses) {
+  rig.addWork("1");
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  ASSERT_TRUE(rig.current("A"));
+  MenuBarContent content(rig.services());
+  content.show();
+  auto* bar = content.findChild<NextChangeBar*>();
+  QApplication::processEvents();  // laid out
+  const qreal dpr = bar->devicePixelRatioF();
+  const int track = int(std::round((bar->width() - 2 * NextChangeBar::insetX) * dpr));
+  // A second a device pixel; hidden, the bar takes each end without a slide.
+  seedLibrary(*rig.model, [&](LibraryState& s) { s.settings.rotationInterval = track; });
+  bar->hide();
+  const auto drawnAt = [&](int pixel) {
+    rig.clock = *rig.controller->config(*rig.controller->mainKey()).lastChange + std::chrono::seconds(pixel);
+    bar->refresh();
+    return bar->grab().toImage();
+  };
+  for (const int pixel : {0, 1, 2, track / 2, track - 2, track - 1}) {
+    const QImage before = drawnAt(pixel), after = drawnAt(pixel + 1);
+    const QRect frame = bar->frameRect(pixel, pixel + 1);
+    for (int y = 0; y < before.height(); ++y) {
+      for (int x = 0; x < before.width(); ++x) {
+        if (before.pixel(x, y) != after.pixel(x, y)) {
+          ASSERT_TRUE(frame.contains(QPointF(x / dpr, y / dpr).toPoint())) << pixel << " " << x << "," << y;
+        }
+      }
+    }
+    EXPECT_NE(before, after) << pixel;
+    // Once the bar is longer than it is high, frames that follow one another
+    // share no pixel, so none waits for the server to finish reading the last.
+    if (bar->drawsSquareEnd() && pixel >= dpr * NextChangeBar::barHeight) {
+      EXPECT_FALSE(frame.intersects(bar->frameRect(pixel + 1, pixel + 2))) << pixel;
+    }
+  }
+}
+
 TEST(NextChangeBarFraction, ClampsToTheInterval) {
   const Date t0 = *iso8601::parse("2024-05-01T12:00:00Z");
   using std::chrono::seconds;
