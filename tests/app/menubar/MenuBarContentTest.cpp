@@ -19,6 +19,8 @@
 
 #include <gmock/gmock.h>
 
+#include <memory>
+
 namespace tavolune {
 namespace {
 
@@ -45,7 +47,20 @@ std::vector<QString> visibleRows(const QWidget& content) {
 
 class Popover : public ::testing::Test {
  protected:
+  // A popover showing one work on one display, and its next-change bar
+  // (null when the work did not show).
+  NextChangeBar* barShowingOneWork() {
+    rig.addWork("1");
+    rig.displays.set({makeDisplay("A", 1, true)});
+    rig.make().start();
+    if (!rig.current("A")) return nullptr;
+    popover = std::make_unique<MenuBarContent>(rig.services());
+    popover->show();
+    return popover->findChild<NextChangeBar*>();
+  }
+
   PopoverRig rig;
+  std::unique_ptr<MenuBarContent> popover;
 };
 
 TEST_F(Popover, HeaderFollowsTheMainDisplayAndItsQuickActions) {
@@ -412,13 +427,8 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
 }
 
 TEST_F(Popover, NextChangeBarWakesOnlyToMoveItsEnd) {
-  rig.addWork("1");
-  rig.displays.set({makeDisplay("A", 1, true)});
-  rig.make().start();
-  ASSERT_TRUE(rig.current("A"));
-  MenuBarContent content(rig.services());
-  content.show();
-  auto* bar = content.findChild<NextChangeBar*>();
+  auto* bar = barShowingOneWork();
+  ASSERT_TRUE(bar);
   constexpr int step = NextChangeBar::stepMs;
   const double track = bar->width() - 2 * NextChangeBar::insetX;
   const auto settle = [&](double interval) {
@@ -448,13 +458,8 @@ TEST_F(Popover, NextChangeBarWakesOnlyToMoveItsEnd) {
 }
 
 TEST_F(Popover, NextChangeBarFrameRepaintsOnlyWhatItsEndCrosses) {
-  rig.addWork("1");
-  rig.displays.set({makeDisplay("A", 1, true)});
-  rig.make().start();
-  ASSERT_TRUE(rig.current("A"));
-  MenuBarContent content(rig.services());
-  content.show();
-  auto* bar = content.findChild<NextChangeBar*>();
+  auto* bar = barShowingOneWork();
+  ASSERT_TRUE(bar);
   QApplication::processEvents();  // laid out
   const qreal dpr = bar->devicePixelRatioF();
   const int track = int(std::round((bar->width() - 2 * NextChangeBar::insetX) * dpr));
