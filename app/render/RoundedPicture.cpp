@@ -26,8 +26,8 @@ void paint(QPainter& painter, const QRectF& rect, double radius, const QColor& c
   if (color.alpha() == 0 || rect.isEmpty()) return;
   const double margin = strokeWidth / 2 + 1;
   const auto quarter = [](double v) { return quint64(std::clamp(std::lround(v * 4), 0L, 0xffffL)); };
-  // Kind 1: rounded rectangles. The size is in the look: two rectangles in
-  // one area are not one picture.
+  // Kind 1: rounded rectangles, with their size: two rectangles in one
+  // area are not one picture.
   const quint64 look = (quint64(color.rgba()) << 32) | (quarter(radius) << 16) | quarter(strokeWidth);
   const bool drawn = PaintedPicture::draw(painter, rect.adjusted(-margin, -margin, margin, margin),
                                           (quint64(1) << 56) | (quarter(rect.width()) << 24) | quarter(rect.height()),

@@ -93,6 +93,21 @@ QImage rectangleMask(int width, int height, int pad, int radius, int corner) {
 
 namespace {
 
+// A blur of `sigma` device pixels as a mask shrunk by `shrink`, blurred by
+// `radius` and padded by `pad` (the blur's reach) in mask pixels.
+struct MaskScale {
+  double shrink;
+  int radius, pad;
+};
+
+MaskScale maskScale(double sigma) {
+  // Shrink so that the mask's sigma is about maskSigma pixels.
+  const double shrink = std::max(1.0, sigma / maskSigma);
+  const double s = sigma / shrink;
+  return {shrink, std::max(1, static_cast<int>(std::lround((-1 + std::sqrt(1 + 4 * s * s)) / 2))),
+          static_cast<int>(std::ceil(3 * s)) + 1};
+}
+
 // Draws the blurred mask of `device` (device pixels, rounded by `corner`
 // device pixels) moved by `offset`, with the painter reset to device pixels.
 void drawMask(QPainter& painter, const QRectF& device, double corner, QPointF offset, double sigma) {
@@ -107,11 +122,7 @@ void drawMask(QPainter& painter, const QRectF& device, double corner, QPointF of
     painter.drawRoundedRect(device.translated(offset), corner, corner);
     return;
   }
-  // Shrink so that the mask's sigma is about maskSigma pixels.
-  const double shrink = std::max(1.0, sigma / maskSigma);
-  const double s = sigma / shrink;
-  const int radius = std::max(1, static_cast<int>(std::lround((-1 + std::sqrt(1 + 4 * s * s)) / 2)));
-  const int pad = static_cast<int>(std::ceil(3 * s)) + 1;
+  const auto [shrink, radius, pad] = maskScale(sigma);
   const int mw = std::max(1, static_cast<int>(std::lround(device.width() / shrink)));
   const int mh = std::max(1, static_cast<int>(std::lround(device.height() / shrink)));
   if (mw > geometry::maxPixelSide || mh > geometry::maxPixelSide) return;
@@ -163,10 +174,7 @@ void drawCapsuleShadow(QPainter& painter, const QRectF& shape, QPointF offset, d
   // A capsule's shadow is its two ends and, between them, one column of
   // the blurred mask stretched: the mask depends on the height only, so a
   // bar whose text changes its width blurs nothing new.
-  const double shrink = std::max(1.0, deviceSigma / maskSigma);
-  const double s = deviceSigma / shrink;
-  const int radius = std::max(1, static_cast<int>(std::lround((-1 + std::sqrt(1 + 4 * s * s)) / 2)));
-  const int pad = static_cast<int>(std::ceil(3 * s)) + 1;
+  const auto [shrink, radius, pad] = maskScale(deviceSigma);
   const int mh = std::max(1, static_cast<int>(std::lround(device.height() / shrink)));
   const int shortest = mh + 2 * pad + 2;  // ends far enough apart that the middle is flat
   const double unit = device.height() / mh;
