@@ -205,6 +205,19 @@ void ArtworkImage::paintStill(QPainter& painter, const QRectF& area, const QImag
     target.moveCenter(area.center());
   }
   painter.save();
+  const QTransform& t = painter.transform();
+  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  const QRectF device(t.map(target.topLeft()) * dpr, target.size() * dpr);
+  const QSizeF own = QSizeF(still.size()) / still.devicePixelRatio();
+  if (mode == ContentMode::fit && t.type() <= QTransform::TxTranslate && std::abs(device.width() - own.width()) < 1 &&
+      std::abs(device.height() - own.height()) < 1) {
+    // A still made for its place is copied to the nearest device pixel:
+    // scaling it a fraction hands its rows to Qt's painting threads.
+    painter.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+    painter.drawImage(QPoint(int(std::lround(device.x())), int(std::lround(device.y()))), still);
+    painter.restore();
+    return;
+  }
   if (mode == ContentMode::fill) painter.setClipRect(area, Qt::IntersectClip);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(target, still);

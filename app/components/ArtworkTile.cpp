@@ -3,6 +3,7 @@
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/LoadingPlaceholder.hpp"
 #include "app/qt/Convert.hpp"
+#include "app/render/NinePatch.hpp"
 #include "app/render/PaintedPicture.hpp"
 #include "app/render/RoundedPicture.hpp"
 #include "app/render/Shadow.hpp"
@@ -117,7 +118,7 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   }
   p.setOpacity(opacity);
   if (!art.isEmpty() && h <= 0 && p.transform().type() <= QTransform::TxTranslate) {
-    paintRestingShadow(p, art);
+    paintRestingShadow(p, art, !data.still.hasAlphaChannel());
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
   } else if (!art.isEmpty()) {
     Shadow::drawRectShadow(p, rectOf(art), 0, lerp(1.5, 3, h), lerp(3, 6, h), lerp(0.22, 0.35, h));
@@ -238,22 +239,39 @@ void ArtworkTile::paintCaption(QPainter& p, const QRectF& mat, const TileData& d
   p.drawStaticText(QPointF(mat.left() + captionInset, y), caption(data.artist, artistFont_, width));
 }
 
-void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art) const {
-  // Blurring and stretching a mask for every tile of every frame costs more
-  // than the still itself: the finished shadow of each art size is kept.
+void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art, bool covered) const {
+  // Blurring a mask for every tile of every frame costs more than the still
+  // itself, and stills come in many sizes: the finished shadow of one small
+  // square is kept and stretched to each.
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   const QRectF device = p.transform().mapRect(art);
   const int w = int(std::lround(device.width() * dpr));
   const int h = int(std::lround(device.height() * dpr));
-  const quint64 key = (quint64(quint32(w)) << 32) | quint32(h);
-  static constexpr int pad = 8;
-  QImage* shadow = shadows_.object(key);
-  if (!shadow) {
-    shadow = new QImage((w + 2 * pad), (h + 2 * pad), QImage::Format_ARGB32_Premultiplied);
+  static constexpr int pad = 8;  // beyond the blur's and the offset's reach
+  const auto finished = [&](int width, int height) {
+    auto* shadow = new QImage(width + 2 * pad, height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
     shadow->fill(Qt::transparent);
     QPainter sp(shadow);
-    Shadow::drawRectShadow(sp, Rect{double(pad), double(pad), double(w), double(h)}, 0, 1.5 * dpr, 3 * dpr, 0.22);
-    sp.end();
+    Shadow::drawRectShadow(sp, Rect{double(pad), double(pad), double(width), double(height)}, 0, 1.5 * dpr, 3 * dpr,
+                           0.22);
+    return shadow;
+  };
+  // A square whose middle lies as far from its sides as the pad: there the
+  // shadow no longer changes along the side.
+  static constexpr int side = 2 * pad + 1;
+  const quint64 squareKey = ~quint64(0);
+  QImage* square = shadows_.object(squareKey);
+  if (!square) {
+    square = finished(side, side);
+    shadows_.insert(squareKey, square);
+  }
+  const QPoint at(int(std::lround(device.x() * dpr)) - pad, int(std::lround(device.y() * dpr)) - pad);
+  // An opaque still hides the shadow's middle.
+  if (NinePatch::draw(p, QRect(at, QSize(w + 2 * pad, h + 2 * pad)), *square, side / 2 + pad, !covered)) return;
+  const quint64 key = (quint64(quint32(w)) << 32) | quint32(h);
+  QImage* shadow = shadows_.object(key);
+  if (!shadow) {
+    shadow = finished(w, h);
     shadow->setDevicePixelRatio(dpr);
     shadows_.insert(key, shadow);
   }

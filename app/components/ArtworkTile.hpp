@@ -95,8 +95,9 @@ class ArtworkTile {
   void paintSymbol(QPainter& p, const QRectF& circle, bool on, double opacity, double scale) const;
   void paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const;
   const QStaticText& caption(const QString& text, const QFont& font, double width) const;
-  // A resting tile's shadow under its art, drawn once per size.
-  void paintRestingShadow(QPainter& p, const QRectF& art) const;
+  // A resting tile's shadow under its art, stretched from one kept picture.
+  // covered: the art is opaque and hides the shadow's middle.
+  void paintRestingShadow(QPainter& p, const QRectF& art, bool covered) const;
 
   QPalette palette_;
   QFont titleFont_;
@@ -111,7 +112,7 @@ class ArtworkTile {
     }
   };
   mutable QCache<CaptionKey, QStaticText> captions_{4000};  // elided lines, by font, width and text
-  mutable QCache<quint64, QImage> shadows_{200};          // by art size in device pixels
+  mutable QCache<quint64, QImage> shadows_{200};          // the square; small arts by size
 };
 
 }  // namespace tavolune

@@ -141,11 +141,7 @@ LibraryDetailPage::LibraryDetailPage(LibraryWindow& window, const LibraryWindow:
   opening_.setParent(this);
   opening_.setOwner(this);
   opening_.jumpTo(window_.showInspector() ? 1 : 0);
-  connect(&opening_, &MotionValue::valueChanged, this, [this](double p) {
-    const int w = std::max(0, int(std::lround(p * inspectorIdealWidth)));
-    inspector_->setMinimumWidth(std::min(w, inspectorMinWidth));
-    inspector_->setMaximumWidth(w);
-  });
+  connect(&opening_, &MotionValue::valueChanged, this, &LibraryDetailPage::narrowInspector);
   connect(&opening_, &MotionValue::settled, this, [this] {
     // At rest the column keeps its own limits again.
     inspector_->setMinimumWidth(inspectorMinWidth);
@@ -181,8 +177,19 @@ void LibraryDetailPage::refreshSubtitle() {
                                             !window_.model().walletSync().syncingWallets().empty()));
 }
 
+void LibraryDetailPage::narrowInspector(double opening) {
+  const int w = std::max(0, int(std::lround(opening * inspectorIdealWidth)));
+  inspector_->setMinimumWidth(std::min(w, inspectorMinWidth));
+  inspector_->setMaximumWidth(w);
+}
+
 void LibraryDetailPage::slideInspector(bool open) {
-  if (open) inspector_->setVisible(true);
+  if (open && inspector_->isHidden()) {
+    // At its resting limits the closed column would show whole for the
+    // frames before the spring's first step.
+    narrowInspector(opening_.value());
+    inspector_->setVisible(true);
+  }
   opening_.animateTo(open ? 1 : 0, Curve::springOf(0.28, 0.85));
 }
 

@@ -50,6 +50,7 @@ class LibraryDetailPage final : public QWidget {
   void refreshInspector();
   void refreshHeader();
   void slideInspector(bool open);
+  void narrowInspector(double opening);
 
   LibraryWindow& window_;
   const LibraryWindow::Hosted& hosted_;

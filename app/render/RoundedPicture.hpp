@@ -12,8 +12,9 @@ namespace tavolune::RoundedPicture {
 
 // Fills `rect` rounded by `radius`, or with `strokeWidth` > 0 strokes the
 // outline a pen of that width draws centred on it, in the painter's
-// coordinates and opacity. Shapes drawn turned or scaled, and large ones,
-// are drawn as shapes.
+// coordinates and opacity. A fill's sides fall on the nearest device
+// pixels. Shapes drawn turned or scaled, and large outlines, are drawn as
+// shapes.
 void paint(QPainter& painter, const QRectF& rect, double radius, const QColor& color, double strokeWidth = 0);
 
 }  // namespace tavolune::RoundedPicture

@@ -257,8 +257,18 @@ TEST_F(LibraryWindowTest, FocusOpensTheInspectorAndPrimaryActionShowsTheWork) {
   LibraryDetailPage& page = *window->detailPage();
   EXPECT_FALSE(window->showInspector());
   EXPECT_FALSE(page.inspectorColumn().isVisible());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
 
+  struct Widest : QObject {
+    int seen = 0;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (e->type() == QEvent::Resize) seen = std::max(seen, static_cast<QWidget*>(o)->width());
+      return false;
+    }
+  } widest;
+  page.inspectorColumn().installEventFilter(&widest);
   page.detailsButton().click();
+  EXPECT_EQ(widest.seen, 0) << "from no width, not whole until the spring's first step";
   EXPECT_TRUE(page.inspectorColumn().isVisible());
   ASSERT_NE(page.inspectorPlaceholder(), nullptr);
   EXPECT_EQ(page.inspectorPlaceholder()->text(), "Select an Artwork");
