@@ -177,7 +177,10 @@ void LibraryGrid::libraryChanged(const LibraryChange& change) {
   if (change.namedCount() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
   std::vector<std::string> ids;
   ids.reserve(change.namedCount());
-  change.forEachArtwork([&](const std::string& id, std::uint8_t) { ids.push_back(id); });
+  // A tile doesn't show whether its work is hidden: the relist did all.
+  change.forEachArtwork([&](const std::string& id, std::uint8_t how) {
+    if (how != A::hidden) ids.push_back(id);
+  });
   model_->changed(ids);
 }
 
