@@ -97,6 +97,21 @@ void LibraryListing::tally() {
   }
 }
 
+void LibraryListing::recount(std::uint32_t position, int by) {
+  const Work& w = works_[position];
+  const auto bump = [&](Tally& t) {
+    auto& marks = t[w.hiddenOrSpam];
+    by > 0 ? ++marks[0] : --marks[0];
+    if (w.onDesktop) by > 0 ? ++marks[1] : --marks[1];
+  };
+  bump(all_);
+  if (inCollection_[position]) bump(collection_);
+  if (inWorks_[position]) bump(artistWorks_);
+  for (auto& h : holders_) {
+    if (std::binary_search(h.positions.begin(), h.positions.end(), position)) bump(h.tally);
+  }
+}
+
 void LibraryListing::indexIds() {
   for (const auto& w : works_) ids_.add(w.artwork->id);
   std::size_t size = 16;
@@ -165,22 +180,31 @@ void LibraryListing::amend(const LibraryState& s, const std::vector<std::string_
                          .shape = what.shape,
                          .searchText = false};
   bool marks = false;
+  // The unmeasured list changes with works of series still unmeasured.
+  bool unmeasured = what.shape;
+  const bool counted = what.hidden || what.onDesktop;
+  // A few works are taken out of the counts and put back; many, counted anew.
+  const bool few = changed.size() * 8 < works_.size();
   for (const auto id : changed) {
     const std::uint32_t p = position(id);
     if (p == absent) continue;
     Work& w = works_[p];
     marks = true;
+    unmeasured = unmeasured || (seriesOf_[p] != absent && !profiled_[seriesOf_[p]]);
+    if (counted && few) recount(p, -1);
     if (what.allOnDesktop) w.onDesktop = *what.allOnDesktop;
-    if (!needs.hidden && !needs.onDesktop && !needs.shape) continue;
-    const Work fresh = Work::describe(s, *w.artwork, needs);
-    if (needs.hidden) w.hiddenOrSpam = fresh.hiddenOrSpam;
-    if (needs.onDesktop) w.onDesktop = fresh.onDesktop;
-    if (needs.shape) w.shape = fresh.shape;
+    if (needs.hidden || needs.onDesktop || needs.shape) {
+      const Work fresh = Work::describe(s, *w.artwork, needs);
+      if (needs.hidden) w.hiddenOrSpam = fresh.hiddenOrSpam;
+      if (needs.onDesktop) w.onDesktop = fresh.onDesktop;
+      if (needs.shape) w.shape = fresh.shape;
+    }
+    if (counted && few) recount(p, 1);
   }
   if (!marks) return;
-  if (what.hidden || what.onDesktop) tally();
+  if (counted && !few) tally();
   if (what.shape) checkProfiles(s);
-  listUnmeasured();
+  if (unmeasured) listUnmeasured();
 }
 
 const LibraryListing& LibraryListing::update(const LibraryState& state) {

@@ -119,6 +119,8 @@ class LibraryListing {
 
   void build(const LibraryState& state);
   void tally();
+  // Takes the work at a position out of the counts (by -1) or puts it in (+1).
+  void recount(std::uint32_t position, int by);
   void listOrdered(const LibraryState& state);
   void listUnmeasured();
   void checkProfiles(const LibraryState& state);
