@@ -45,6 +45,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFontDatabase>
 #include <QThreadPool>
 
 #include <cstdio>
@@ -103,6 +104,10 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "Tavolune: could not check for another running copy; going on alone.\n");
       break;
   }
+
+  // Reading the system's font configuration takes tens of milliseconds; done
+  // meanwhile, it is ready when the first wall label lays out its text.
+  QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
 
   QuitSignals quitSignals;
   PlatformServices services = PlatformServices::linuxDesktop(QApplication::applicationFilePath().toStdString(),

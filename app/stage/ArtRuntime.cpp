@@ -8,9 +8,20 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHostAddress>
+#include <QOpenGLContext>
 #include <QTcpSocket>
 #include <QWebEngineUrlScheme>
+
+#include <utility>
+
+// Qt's own hook for the context every OpenGL user shares with; the engine
+// makes one as the application object is built unless one is set already.
+QT_BEGIN_NAMESPACE
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
+QT_END_NAMESPACE
 
 // Resources of a static library are registered by hand.
 static void initStageResources() { Q_INIT_RESOURCE(stage); }
@@ -63,6 +74,22 @@ QByteArray proxySwitches() {
   return "--proxy-server=http://127.0.0.1:" + QByteArray::number(port) + " --proxy-bypass-list=" + bypass;
 }
 
+// Making the shared context loads the OpenGL drivers (a software
+// rasteriser and its compiler where there is no GPU): most of the
+// application object's making, and never needed while only stills show. A
+// context not made yet stands in until the first web view.
+void deferSharedContext() {
+  if (qt_gl_global_share_context() || QCoreApplication::instance()) return;
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  static QOpenGLContext* pending = nullptr;
+  pending = new QOpenGLContext;
+  qt_gl_set_global_share_context(pending);
+  qAddPostRoutine([] {
+    if (qt_gl_global_share_context() == pending) qt_gl_set_global_share_context(nullptr);
+    delete std::exchange(pending, nullptr);
+  });
+}
+
 }  // namespace
 
 void registerScheme() {
@@ -81,6 +108,16 @@ void registerScheme() {
     flags += ' ' + proxySwitches();
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
   }
+  deferSharedContext();
+}
+
+void makeSharedContext() {
+  QOpenGLContext* shared = qt_gl_global_share_context();
+  if (!shared || shared->isValid()) return;
+  // Made before any screen was there.
+  shared->setScreen(QGuiApplication::primaryScreen());
+  shared->setFormat(QSurfaceFormat::defaultFormat());
+  shared->create();
 }
 
 void prepareRules() {
@@ -90,7 +127,10 @@ void prepareRules() {
 
 NetworkRules* compiledRules() { return rules(); }
 
-ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent) { return new ArtPage(fetcher, parent); }
+ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent) {
+  makeSharedContext();
+  return new ArtPage(fetcher, parent);
+}
 
 const QString& runtimeSource() {
   static const QString source = resource("art-runtime.js");

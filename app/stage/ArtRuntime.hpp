@@ -21,8 +21,13 @@ namespace ArtRuntime {
 // proxy that refuses every connection except to the live-art hosts, so no
 // frame or worker reaches anything else, peer connections included. Must
 // run before the QApplication exists; every main calls it. Safe to call
-// more than once.
+// more than once. It also leaves the engine's shared OpenGL context to be
+// made by makeSharedContext, so that starting up loads no OpenGL driver.
 void registerScheme();
+
+// Makes the shared OpenGL context if it is not made yet: every web view
+// needs it before it exists. Blocks while the drivers load, the first time.
+void makeSharedContext();
 
 // Builds the network rule list once; views configured afterwards carry it.
 void prepareRules();

@@ -57,9 +57,7 @@ std::optional<QString> coveringDesktopWindow(xcb_connection_t* c, xcb_window_t r
 // a request whole before it draws it: strips of many megabytes have it grow
 // (and drop again) an input buffer that large and leave it idle meanwhile,
 // where small ones keep it drawing while the rest is sent.
-bool upload(xcb_connection_t* c, xcb_pixmap_t pixmap, const QImage& image) {
-  const xcb_gcontext_t gc = xcb_generate_id(c);
-  xcb_create_gc(c, gc, pixmap, 0, nullptr);
+void upload(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const QImage& image, QPoint at) {
   constexpr std::uint32_t stripBytes = 256 * 1024;
   const std::uint32_t maxBytes = std::min(stripBytes, xcb_get_maximum_request_length(c) * 4 - 64);
   const auto stride = static_cast<std::uint32_t>(image.bytesPerLine());
@@ -67,11 +65,81 @@ bool upload(xcb_connection_t* c, xcb_pixmap_t pixmap, const QImage& image) {
   for (int y = 0; y < image.height(); y += rowsPerStrip) {
     const int rows = std::min(rowsPerStrip, image.height() - y);
     xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(image.width()),
-                  static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(y), 0, 24, stride * rows,
-                  image.constScanLine(y));
+                  static_cast<std::uint16_t>(rows), static_cast<std::int16_t>(at.x()),
+                  static_cast<std::int16_t>(at.y() + y), 0, 24, stride * rows, image.constScanLine(y));
+  }
+}
+
+void fill(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const QRect& area, const QColor& colour) {
+  const std::uint32_t pixel[] = {colour.rgb() & 0xFFFFFFu};
+  xcb_change_gc(c, gc, XCB_GC_FOREGROUND, pixel);
+  const xcb_rectangle_t rectangle{static_cast<std::int16_t>(area.x()), static_cast<std::int16_t>(area.y()),
+                                  static_cast<std::uint16_t>(area.width()), static_cast<std::uint16_t>(area.height())};
+  xcb_poly_fill_rectangle(c, pixmap, gc, 1, &rectangle);
+}
+
+// The server ignores the top byte: premultiplied pixels are the picture
+// over black as they are, and need no conversion.
+QImage serverPixels(const QImage& source) {
+  const bool asIs = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32_Premultiplied;
+  return asIs || source.isNull() ? source : source.convertToFormat(QImage::Format_RGB32);
+}
+
+// One area of the root: its picture, exactly its size, or its colour alone.
+struct Part {
+  QRect area;
+  QColor fill;
+  QImage picture;
+};
+
+// Puts the parts on a new pixmap the size of the root, black where none
+// lies, and announces it as the root's picture.
+WallpaperBackend::Outcome show(xcb_connection_t* c, const xcb_screen_t* screen, const std::vector<Part>& parts,
+                               std::uint32_t* set) {
+  const xcb_window_t root = screen->root;
+  const QRect rootArea(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+  const xcb_atom_t rootPmap = xcb::atom(c, "_XROOTPMAP_ID");
+  const xcb_atom_t esetroot = xcb::atom(c, "ESETROOT_PMAP_ID");
+
+  const xcb_pixmap_t pixmap = xcb_generate_id(c);
+  xcb_create_pixmap(c, screen->root_depth, pixmap, root, screen->width_in_pixels, screen->height_in_pixels);
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  xcb_create_gc(c, gc, pixmap, 0, nullptr);
+  const bool covered = std::any_of(parts.begin(), parts.end(),
+                                   [&](const Part& p) { return !p.picture.isNull() && p.area == rootArea; });
+  if (!covered) fill(c, pixmap, gc, rootArea, Qt::black);
+  for (const auto& p : parts) {
+    if (p.picture.isNull()) {
+      fill(c, pixmap, gc, p.area, p.fill);
+    } else {
+      upload(c, pixmap, gc, p.picture, p.area.topLeft());
+    }
   }
   xcb_free_gc(c, gc);
-  return !xcb_connection_has_error(c);
+  if (xcb_connection_has_error(c)) return QStringLiteral("the picture could not be sent to the X server");
+
+  // The server keeps everything this connection made after it closes, so
+  // the pixmap stays; the previous such pixmap is freed by ending its
+  // creator's kept resources, as other root setters do.
+  xcb_grab_server(c);
+  const auto oldRoot = xcb::cardinal(c, root, rootPmap);
+  const auto oldEset = xcb::cardinal(c, root, esetroot);
+  if (oldRoot && oldEset && *oldRoot == *oldEset && *oldRoot != XCB_NONE) {
+    xcb_discard_reply(c, xcb_kill_client_checked(c, *oldRoot).sequence);
+  }
+  xcb::setCardinals(c, root, rootPmap, XCB_ATOM_PIXMAP, {pixmap});
+  xcb::setCardinals(c, root, esetroot, XCB_ATOM_PIXMAP, {pixmap});
+  const std::uint32_t background[] = {pixmap};
+  xcb_change_window_attributes(c, root, XCB_CW_BACK_PIXMAP, background);
+  xcb_clear_area(c, 0, root, 0, 0, 0, 0);
+  xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+  xcb_ungrab_server(c);
+  const auto confirmed = xcb::cardinal(c, root, rootPmap);
+  if (xcb_connection_has_error(c) || confirmed != pixmap) {
+    return QStringLiteral("the root window did not take the picture");
+  }
+  if (set) *set = pixmap;
+  return std::nullopt;
 }
 
 bool rootTakes32BitPixels(xcb_connection_t* c, const xcb_screen_t* screen) {
@@ -121,22 +189,28 @@ std::optional<std::uint32_t> RootWallpaper::rootPixmap() {
 
 WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>& pieces, std::uint32_t* pixmap) {
   int number = 0;
-  auto c = xcb::connect(&number);
-  if (!c) return QStringLiteral("the X display cannot be reached");
-  const auto* screen = xcb::screenOf(c.get(), number);
+  auto owned = xcb::connect(&number);
+  if (!owned) return QStringLiteral("the X display cannot be reached");
+  xcb_connection_t* c = owned.get();
+  const auto* screen = xcb::screenOf(c, number);
   if (!screen) return QStringLiteral("the X display has no screen %1").arg(number);
-  if (auto covered = coveringDesktopWindow(c.get(), screen->root, pieces)) return covered;
-  // The screen record lives in the connection: copy before closing it.
-  const QSize rootSize(screen->width_in_pixels, screen->height_in_pixels);
-  c.reset();
-  // One display over the whole root with its picture at hand: nothing to compose.
-  if (pieces.size() == 1 && pieces.front().geometry == QRect(QPoint(0, 0), rootSize) &&
-      pieces.front().picture.size() == rootSize) {
-    return setRootImage(pieces.front().picture, pixmap);
+  if (auto covered = coveringDesktopWindow(c, screen->root, pieces)) return covered;
+  if (!rootTakes32BitPixels(c, screen)) return QStringLiteral("the root window's depth is not supported");
+  // Each display's picture goes where it lies: one picture of the whole
+  // root put together first would cost as much again, and more to send.
+  const QRect rootArea(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+  std::vector<Part> parts;
+  for (const auto& p : pieces) {
+    const QRect area = p.geometry.intersected(rootArea);
+    if (area.isEmpty()) continue;
+    auto [picture, source] = SpannedPicture::filling(p);
+    if (!picture.isNull()) {
+      const QRect shown = area.translated(source.topLeft() - p.geometry.topLeft());
+      if (shown != picture.rect()) picture = picture.copy(shown);
+    }
+    parts.push_back({area, p.fill.isValid() ? p.fill : QColor(Qt::black), serverPixels(picture)});
   }
-  const QImage image = SpannedPicture::compose(pieces, rootSize);
-  if (image.isNull()) return QStringLiteral("the picture could not be composed");
-  return setRootImage(image, pixmap);
+  return show(c, screen, parts, pixmap);
 }
 
 WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source, std::uint32_t* set) {
@@ -147,42 +221,10 @@ WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source, std:
   const auto* screen = xcb::screenOf(c, number);
   if (!screen) return QStringLiteral("the X display has no screen %1").arg(number);
   if (!rootTakes32BitPixels(c, screen)) return QStringLiteral("the root window's depth is not supported");
-  // The server ignores the top byte: premultiplied pixels are the picture
-  // over black as they are, and need no conversion.
-  const bool asIs = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32_Premultiplied;
-  const QImage image = (asIs ? source : source.convertToFormat(QImage::Format_RGB32))
-                           .scaled(screen->width_in_pixels, screen->height_in_pixels, Qt::IgnoreAspectRatio,
-                                   Qt::SmoothTransformation);
-  const xcb_window_t root = screen->root;
-  const xcb_atom_t rootPmap = xcb::atom(c, "_XROOTPMAP_ID");
-  const xcb_atom_t esetroot = xcb::atom(c, "ESETROOT_PMAP_ID");
-
-  const xcb_pixmap_t pixmap = xcb_generate_id(c);
-  xcb_create_pixmap(c, screen->root_depth, pixmap, root, screen->width_in_pixels, screen->height_in_pixels);
-  if (!upload(c, pixmap, image)) return QStringLiteral("the picture could not be sent to the X server");
-
-  // The server keeps everything this connection made after it closes, so
-  // the pixmap stays; the previous such pixmap is freed by ending its
-  // creator's kept resources, as other root setters do.
-  xcb_grab_server(c);
-  const auto oldRoot = xcb::cardinal(c, root, rootPmap);
-  const auto oldEset = xcb::cardinal(c, root, esetroot);
-  if (oldRoot && oldEset && *oldRoot == *oldEset && *oldRoot != XCB_NONE) {
-    xcb_discard_reply(c, xcb_kill_client_checked(c, *oldRoot).sequence);
-  }
-  xcb::setCardinals(c, root, rootPmap, XCB_ATOM_PIXMAP, {pixmap});
-  xcb::setCardinals(c, root, esetroot, XCB_ATOM_PIXMAP, {pixmap});
-  const std::uint32_t background[] = {pixmap};
-  xcb_change_window_attributes(c, root, XCB_CW_BACK_PIXMAP, background);
-  xcb_clear_area(c, 0, root, 0, 0, 0, 0);
-  xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
-  xcb_ungrab_server(c);
-  const auto confirmed = xcb::cardinal(c, root, rootPmap);
-  if (xcb_connection_has_error(c) || confirmed != pixmap) {
-    return QStringLiteral("the root window did not take the picture");
-  }
-  if (set) *set = pixmap;
-  return std::nullopt;
+  const QRect rootArea(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+  const QImage image =
+      serverPixels(source).scaled(rootArea.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return show(c, screen, {{rootArea, Qt::black, image}}, set);
 }
 
 }  // namespace tavolune

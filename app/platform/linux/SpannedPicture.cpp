@@ -51,6 +51,29 @@ QRect SpannedPicture::bounds(const std::vector<SpannedPiece>& pieces) {
   return all;
 }
 
+std::pair<QImage, QRect> SpannedPicture::filling(const SpannedPiece& p) {
+  if (p.geometry.isEmpty() || p.file.isEmpty()) return {};
+  QImage image = p.picture;
+  QSize scaled;
+  if (!image.isNull()) {
+    scaled = image.size().scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
+  } else {
+    QImageReader reader(p.file);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (size.isEmpty()) return {};
+    // Fill the display: JPEG scales while decoding, the rest is a crop.
+    scaled = size.scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
+    reader.setScaledSize(scaled);
+    image = reader.read();
+  }
+  if (image.isNull()) return {};
+  if (image.size() != scaled) image = image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QRect source((scaled.width() - p.geometry.width()) / 2, (scaled.height() - p.geometry.height()) / 2,
+                     p.geometry.width(), p.geometry.height());
+  return {std::move(image), source};
+}
+
 QImage SpannedPicture::compose(const std::vector<SpannedPiece>& pieces, QSize rootSize) {
   if (rootSize.isEmpty()) return {};
   QImage out(rootSize, QImage::Format_RGB32);
@@ -60,26 +83,8 @@ QImage SpannedPicture::compose(const std::vector<SpannedPiece>& pieces, QSize ro
   for (const auto& p : pieces) {
     if (p.geometry.isEmpty()) continue;
     painter.fillRect(p.geometry, p.fill.isValid() ? p.fill : QColor(Qt::black));
-    if (p.file.isEmpty()) continue;
-    QImage image = p.picture;
-    QSize scaled;
-    if (!image.isNull()) {
-      scaled = image.size().scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
-    } else {
-      QImageReader reader(p.file);
-      reader.setAutoTransform(true);
-      const QSize size = reader.size();
-      if (size.isEmpty()) continue;
-      // Fill the display: JPEG scales while decoding, the rest is a crop.
-      scaled = size.scaled(p.geometry.size(), Qt::KeepAspectRatioByExpanding);
-      reader.setScaledSize(scaled);
-      image = reader.read();
-    }
-    if (image.isNull()) continue;
-    if (image.size() != scaled) image = image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QRect source((scaled.width() - p.geometry.width()) / 2, (scaled.height() - p.geometry.height()) / 2,
-                       p.geometry.width(), p.geometry.height());
-    painter.drawImage(p.geometry, image, source);
+    const auto [image, source] = filling(p);
+    if (!image.isNull()) painter.drawImage(p.geometry, image, source);
   }
   return out;
 }

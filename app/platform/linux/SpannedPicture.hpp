@@ -13,6 +13,7 @@
 
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tavolune {
@@ -44,6 +45,10 @@ class SpannedPicture {
   // where no display is. A picture that cannot be read leaves its fill.
   // Null for pieces with no area or an image too large to allocate.
   static QImage compose(const std::vector<SpannedPiece>& pieces, QSize rootSize);
+  // The piece's picture at the size that fills its display, and the part of
+  // it the display shows (its size is the piece's); null when the piece has
+  // no picture or it cannot be read.
+  static std::pair<QImage, QRect> filling(const SpannedPiece& piece);
   // A file name that changes whenever any piece's picture may have changed:
   // "spanned-" + 16 hexadecimal digits + ".jpg".
   static QString fileName(const std::vector<SpannedPiece>& pieces);

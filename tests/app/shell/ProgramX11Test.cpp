@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLocalSocket>
 #include <QProcess>
@@ -241,6 +242,10 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
   }
   ASSERT_TRUE(shown) << middle.name().toStdString();
   EXPECT_GE(media.requests("GET", "/art/" + std::to_string(*shown) + ".png").size(), 1u);
+  // A still needs no OpenGL: no vendor driver (libGLX_mesa, libGLX_nvidia…) was loaded.
+  QFile maps(QStringLiteral("/proc/%1/maps").arg(program.process.processId()));
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(maps.readAll().contains("/libGLX_"));
 
   // At once, while the shown work's save may still wait for its timer.
   endsCleanlyOnSigterm(program);

@@ -6,6 +6,7 @@
 #include "tests/app/stage/WebWait.hpp"
 
 #include <QElapsedTimer>
+#include <QOpenGLContext>
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QUdpSocket>
@@ -44,6 +45,8 @@ class ArtRuntimeWebTest : public ::testing::Test {
     ArtRuntime::prepareRules();
     view = std::make_unique<QWebEngineView>();
     page = ArtRuntime::configuration(media.fetcher, view.get());
+    // Left unmade at start-up; the engine needs it made before its first page.
+    ASSERT_TRUE(QOpenGLContext::globalShareContext() && QOpenGLContext::globalShareContext()->isValid());
     view->setPage(page);
     view->resize(400, 300);
     view->show();
