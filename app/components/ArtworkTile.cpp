@@ -259,7 +259,8 @@ void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art, bool covere
   // A square whose middle lies as far from its sides as the pad: there the
   // shadow no longer changes along the side.
   static constexpr int side = 2 * pad + 1;
-  const quint64 squareKey = ~quint64(0);
+  // Above any size's key; the blur is drawn for this device's pixel ratio.
+  const quint64 squareKey = ~quint64(0) ^ quint64(std::lround(dpr * 100) & 0xffff);
   QImage* square = shadows_.object(squareKey);
   if (!square) {
     square = finished(side, side);
