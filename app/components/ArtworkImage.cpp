@@ -2,6 +2,7 @@
 
 #include "app/components/LoadingPlaceholder.hpp"
 #include "app/qt/Convert.hpp"
+#include "app/render/DevicePixels.hpp"
 #include "app/style/Symbols.hpp"
 
 #include <QFontMetricsF>
@@ -206,15 +207,15 @@ void ArtworkImage::paintStill(QPainter& painter, const QRectF& area, const QImag
   }
   painter.save();
   const QTransform& t = painter.transform();
-  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-  const QRectF device(t.map(target.topLeft()) * dpr, target.size() * dpr);
+  const qreal dpr = DevicePixels::ratio(painter);
+  const QRectF device = DevicePixels::of(painter, target);
   const QSizeF own = QSizeF(still.size()) / still.devicePixelRatio();
   if (mode == ContentMode::fit && t.type() <= QTransform::TxTranslate && std::abs(device.width() - own.width()) < 1 &&
       std::abs(device.height() - own.height()) < 1) {
     // A still made for its place is copied to the nearest device pixel:
     // scaling it a fraction hands its rows to Qt's painting threads.
     painter.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
-    painter.drawImage(QPoint(int(std::lround(device.x())), int(std::lround(device.y()))), still);
+    painter.drawImage(DevicePixels::cornerRounded(device).topLeft(), still);
     painter.restore();
     return;
   }
@@ -237,7 +238,7 @@ void ArtworkImage::paintFallback(QPainter& painter, const QRectF& area, MediaKin
   double y = inner.center().y() - (symbolSize + textHeight) / 2;
 
   painter.save();
-  const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  const double dpr = DevicePixels::ratio(painter);
   const QPixmap symbol = Symbols::tinted(kindSymbol(kind), QSize(int(symbolSize), int(symbolSize)), color, dpr);
   painter.drawPixmap(QRectF(inner.center().x() - symbolSize / 2, y, symbolSize, symbolSize), symbol,
                      QRectF(symbol.rect()));

@@ -3,6 +3,7 @@
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/LoadingPlaceholder.hpp"
 #include "app/qt/Convert.hpp"
+#include "app/render/DevicePixels.hpp"
 #include "app/render/NinePatch.hpp"
 #include "app/render/PaintedPicture.hpp"
 #include "app/render/RoundedPicture.hpp"
@@ -243,10 +244,9 @@ void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art, bool covere
   // Blurring a mask for every tile of every frame costs more than the still
   // itself, and stills come in many sizes: the finished shadow of one small
   // square is kept and stretched to each.
-  const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
-  const QRectF device = p.transform().mapRect(art);
-  const int w = int(std::lround(device.width() * dpr));
-  const int h = int(std::lround(device.height() * dpr));
+  const qreal dpr = DevicePixels::ratio(p);
+  const QRect device = DevicePixels::cornerRounded(DevicePixels::of(p, art));
+  const int w = device.width(), h = device.height();
   static constexpr int pad = 8;  // beyond the blur's and the offset's reach
   const auto finished = [&](int width, int height) {
     auto* shadow = new QImage(width + 2 * pad, height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
@@ -266,9 +266,8 @@ void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art, bool covere
     square = finished(side, side);
     shadows_.insert(squareKey, square);
   }
-  const QPoint at(int(std::lround(device.x() * dpr)) - pad, int(std::lround(device.y() * dpr)) - pad);
   // An opaque still hides the shadow's middle.
-  if (NinePatch::draw(p, QRect(at, QSize(w + 2 * pad, h + 2 * pad)), *square, side / 2 + pad, !covered)) return;
+  if (NinePatch::draw(p, device.adjusted(-pad, -pad, pad, pad), *square, side / 2 + pad, !covered)) return;
   const quint64 key = (quint64(quint32(w)) << 32) | quint32(h);
   QImage* shadow = shadows_.object(key);
   if (!shadow) {

@@ -1,6 +1,7 @@
 #include "app/components/WalletIcon.hpp"
 
 #include "app/components/ArtworkImage.hpp"
+#include "app/render/DevicePixels.hpp"
 #include "app/style/Symbols.hpp"
 #include "app/style/Theme.hpp"
 
@@ -43,7 +44,7 @@ QColor WalletIcon::color(const Wallet& wallet, bool colored, const QPalette& pal
 void WalletIcon::paint(QPainter& painter, const QRect& area, const Wallet& wallet, bool colored,
                        const QPalette& palette) {
   const QPixmap pixmap = Symbols::tinted(symbol(wallet), area.size(), color(wallet, colored, palette),
-                                         painter.device() ? painter.device()->devicePixelRatioF() : 1.0);
+                                         DevicePixels::ratio(painter));
   painter.drawPixmap(area, pixmap);
 }
 

@@ -6,6 +6,7 @@
 #include "app/library/LibraryWindowState.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
+#include "app/render/DevicePixels.hpp"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -103,14 +104,14 @@ bool LibraryTileDelegate::inMySelection(const std::string& id) const {
 
 void LibraryTileDelegate::paintTile(QPainter& painter, const QRect& cell, const std::string& id,
                                     TileState state) const {
-  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  const qreal dpr = DevicePixels::ratio(painter);
   tile_.paint(painter, cell, dataFor(id, cell, dpr), state);
 }
 
 void LibraryTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
   const std::string id = qt::str(index.data(LibraryGridModel::IdRole).toString());
-  const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+  const qreal dpr = DevicePixels::ratio(*painter);
   const TileData data = dataFor(id, option.rect, dpr);
   tile_.paint(*painter, option.rect, data, stateFor(id, option.state.testFlag(QStyle::State_MouseOver)));
 }

@@ -1,5 +1,7 @@
 #include "app/render/NinePatch.hpp"
 
+#include "app/render/DevicePixels.hpp"
+
 #include <algorithm>
 
 namespace tavolune::NinePatch {
@@ -11,7 +13,7 @@ constexpr int band = 48;
 // to its painting threads, and waking them costs more than the copy.
 void stretch(QPainter& painter, const QRect& target, const QImage& picture, const QRect& source) {
   if (target.isEmpty()) return;
-  if (source.height() > 1 || target.height() <= band) {
+  if (target.height() <= band) {
     painter.drawImage(target, picture, source);
     return;
   }
@@ -33,7 +35,7 @@ bool draw(QPainter& painter, const QRect& target, const QImage& picture, int cor
   const int midW = x1 - x0 - corner, midH = y1 - y0 - corner;
   const int c = corner;
   painter.save();
-  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  const qreal dpr = DevicePixels::ratio(painter);
   painter.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
   // Repeating one row or column must not blend in its neighbours.
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

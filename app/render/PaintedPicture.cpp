@@ -1,5 +1,7 @@
 #include "app/render/PaintedPicture.hpp"
 
+#include "app/render/DevicePixels.hpp"
+
 #include <QCache>
 #include <QHashFunctions>
 #include <QImage>
@@ -26,7 +28,7 @@ bool draw(QPainter& painter, const QRectF& area, quint64 kind, quint64 look,
   const QTransform& t = painter.transform();
   if (t.type() > QTransform::TxTranslate || area.isEmpty() || !std::isfinite(area.x()) || !std::isfinite(area.y()))
     return false;
-  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  const qreal dpr = DevicePixels::ratio(painter);
   const QRectF device = area.translated(t.dx(), t.dy());
   const int w = int(std::ceil(device.width() * dpr)) + 1;
   const int h = int(std::ceil(device.height() * dpr)) + 1;

@@ -1,5 +1,6 @@
 #include "app/render/RoundedPicture.hpp"
 
+#include "app/render/DevicePixels.hpp"
 #include "app/render/NinePatch.hpp"
 #include "app/render/PaintedPicture.hpp"
 
@@ -29,10 +30,8 @@ void draw(QPainter& p, const QRectF& rect, double radius, const QColor& color, d
 bool stretchFill(QPainter& painter, const QRectF& rect, double radius, const QColor& color) {
   const QTransform& t = painter.transform();
   if (t.type() > QTransform::TxTranslate) return false;
-  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-  const QRectF device = rect.translated(t.dx(), t.dy());
-  const QRect target(QPoint(int(std::lround(device.left() * dpr)), int(std::lround(device.top() * dpr))),
-                     QPoint(int(std::lround(device.right() * dpr)) - 1, int(std::lround(device.bottom() * dpr)) - 1));
+  const qreal dpr = DevicePixels::ratio(painter);
+  const QRect target = DevicePixels::sidesRounded(DevicePixels::of(painter, rect));
   const double r = std::max(0.0, radius * dpr);
   const int corner = int(std::ceil(r)) + 1;
   if (target.width() < 2 * corner + 1 || target.height() < 2 * corner + 1) return false;

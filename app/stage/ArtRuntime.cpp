@@ -90,6 +90,15 @@ void deferSharedContext() {
   });
 }
 
+void makeSharedContext() {
+  QOpenGLContext* shared = qt_gl_global_share_context();
+  if (!shared || shared->isValid()) return;
+  // Made before any screen was there.
+  shared->setScreen(QGuiApplication::primaryScreen());
+  shared->setFormat(QSurfaceFormat::defaultFormat());
+  shared->create();
+}
+
 }  // namespace
 
 void registerScheme() {
@@ -109,15 +118,6 @@ void registerScheme() {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
   }
   deferSharedContext();
-}
-
-void makeSharedContext() {
-  QOpenGLContext* shared = qt_gl_global_share_context();
-  if (!shared || shared->isValid()) return;
-  // Made before any screen was there.
-  shared->setScreen(QGuiApplication::primaryScreen());
-  shared->setFormat(QSurfaceFormat::defaultFormat());
-  shared->create();
 }
 
 void prepareRules() {

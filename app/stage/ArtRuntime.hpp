@@ -22,12 +22,9 @@ namespace ArtRuntime {
 // frame or worker reaches anything else, peer connections included. Must
 // run before the QApplication exists; every main calls it. Safe to call
 // more than once. It also leaves the engine's shared OpenGL context to be
-// made by makeSharedContext, so that starting up loads no OpenGL driver.
+// made by the first configuration, so that starting up loads no OpenGL
+// driver.
 void registerScheme();
-
-// Makes the shared OpenGL context if it is not made yet: every web view
-// needs it before it exists. Blocks while the drivers load, the first time.
-void makeSharedContext();
 
 // Builds the network rule list once; views configured afterwards carry it.
 void prepareRules();
@@ -37,7 +34,8 @@ NetworkRules* compiledRules();
 // A fresh off-the-record profile and page for one web view: scheme handler
 // on the fetcher, page runtime in every frame, style in the main frame,
 // rule list, audio muted, no windows, plugins, PDF viewer or file access,
-// and every permission refused.
+// and every permission refused. The first one makes the engine's shared
+// OpenGL context, which its pages need, and blocks while the drivers load.
 ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent = nullptr);
 
 // The page runtime and the style script, as injected.

@@ -183,7 +183,6 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
     return;
   }
   const std::uint64_t generation = generation_;
-  ArtRuntime::makeSharedContext();
   webView_ = new QWebEngineView(this);
   webView_->setAttribute(Qt::WA_TransparentForMouseEvents);
   auto* page = ArtRuntime::configuration(fetcher_, webView_);

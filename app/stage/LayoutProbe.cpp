@@ -61,7 +61,6 @@ void LayoutProbe::load(const QUrl& url, QSize widgetSize, double zoom, std::func
   ++pagesLoaded_;
   crashed_ = false;
 
-  ArtRuntime::makeSharedContext();
   view_ = new QWebEngineView();
   view_->setWindowFlags(Qt::Window | Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
                         Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint);
