@@ -150,15 +150,17 @@ std::optional<Wallet> LibraryGrid::artistWalletWithoutContracts() const {
 
 void LibraryGrid::relist(bool byRows) {
   const LibraryFilter& filter = window_.filter();
-  const auto works = window_.listing().artworksFor(filter);
-  std::vector<std::string_view> ids;
-  ids.reserve(works.size());
-  for (const Artwork* a : works) ids.push_back(a->id);
+  const LibraryListing& listing = window_.listing();
+  // Kept between lists for its memory: a fresh one faults in its pages.
+  std::vector<std::string_view>& ids = listed_;
+  ids.clear();
+  for (const auto p : listing.positionsFor(filter)) ids.push_back(listing.works()[p].artwork->id);
   if (LibraryListing::mayRepeat(filter)) {
     model_->setIds(ids, byRows);
   } else {
     model_->setDistinctIds(ids, byRows);
   }
+  ids.clear();  // views into the library
   window_.windowState().lendListed(*model_, model_->ids());
   view_->viewport()->update();
   refreshEmpty();

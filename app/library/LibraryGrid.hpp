@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QKeyEvent;
@@ -118,6 +119,7 @@ class LibraryGrid final : public QWidget {
   QStackedWidget* stack_;
   SelectionBar* bar_;
   QTimer reflow_;
+  std::vector<std::string_view> listed_;  // relist's buffer, empty between lists
   int width_ = 0;
   int pendingWidth_ = 0;
   bool measured_ = false;

@@ -171,6 +171,7 @@ bool LibraryGridModel::splice(const std::vector<std::string_view>& next) {
 }
 
 int LibraryGridModel::row(const std::string& id) const {
+  const auto at = [this](std::uint32_t r) -> const std::string& { return ids_[r]; };
   if (rows_.empty() && !ids_.empty()) {
     // The first lookup after a change walks; a second builds the index.
     if (!walked_) {
@@ -178,11 +179,10 @@ int LibraryGridModel::row(const std::string& id) const {
       const auto it = std::find(ids_.begin(), ids_.end(), id);
       return it == ids_.end() ? -1 : int(it - ids_.begin());
     }
-    rows_.reserve(ids_.size());
-    for (int r = int(ids_.size()) - 1; r >= 0; --r) rows_[ids_[std::size_t(r)]] = r;
+    rows_.build(std::uint32_t(ids_.size()), at);
   }
-  const auto it = rows_.find(id);
-  return it == rows_.end() ? -1 : it->second;
+  const std::uint32_t r = rows_.find(id, at);
+  return r == PositionIndex::absent ? -1 : int(r);
 }
 
 void LibraryGridModel::clearRows() {

@@ -8,11 +8,12 @@
 // help text (the My Selection toggle's) and accessible name come from the
 // library the model is given. GUI thread only.
 
+#include "core/base/PositionIndex.hpp"
+
 #include <QAbstractListModel>
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tavolune {
@@ -61,7 +62,7 @@ class LibraryGridModel final : public QAbstractListModel {
   const AppModel* library_ = nullptr;
   void clearRows();
 
-  mutable std::unordered_map<std::string_view, int> rows_;  // built on demand
+  mutable PositionIndex rows_;  // built on demand
   mutable bool walked_ = false;
 };
 

@@ -114,27 +114,11 @@ void LibraryListing::recount(std::uint32_t position, int by) {
 
 void LibraryListing::indexIds() {
   for (const auto& w : works_) ids_.add(w.artwork->id);
-  std::size_t size = 16;
-  while (size < 2 * works_.size()) size *= 2;
-  slots_.assign(size, {});
-  for (std::uint32_t p = 0; p < works_.size(); ++p) {
-    const std::size_t hash = std::hash<std::string_view>{}(works_[p].artwork->id);
-    std::size_t i = hash & (size - 1);
-    while (slots_[i].position != absent) i = (i + 1) & (size - 1);
-    slots_[i] = {hash, p};
-  }
+  index_.build(std::uint32_t(works_.size()), [&](std::uint32_t p) { return ids_[p]; });
 }
 
 std::uint32_t LibraryListing::position(std::string_view id) const {
-  if (slots_.empty()) return absent;
-  const std::size_t hash = std::hash<std::string_view>{}(id);
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot& slot = slots_[i];
-    if (slot.position == absent) return absent;
-    const std::uint32_t p = slot.position;
-    if (slot.hash == hash && ids_[p] == id) return p;
-  }
+  return index_.find(id, [&](std::uint32_t p) { return ids_[p]; });
 }
 
 void LibraryListing::listOrdered(const LibraryState& s) {
@@ -262,6 +246,7 @@ void LibraryListing::forEachMatch(const LibraryFilter& f, std::string_view query
   }
 }
 
+// From the last answer when it can tell.
 const std::vector<std::uint32_t>& LibraryListing::positionsFor(const LibraryFilter& filter) const {
   std::string query = searchQuery(filter.search);
   LibraryFilter rest = filter;

@@ -14,6 +14,7 @@
 // whoever writes a LibraryState member directly calls touch() afterwards.
 // The answers equal LibraryState::artworksFor and count for every filter.
 
+#include "core/base/PositionIndex.hpp"
 #include "core/model/LibraryState.hpp"
 
 #include <cstddef>
@@ -94,6 +95,8 @@ class LibraryListing {
 
   // Same answers as LibraryState::artworksFor and count.
   std::vector<const Artwork*> artworksFor(const LibraryFilter& filter) const;
+  // The same as positions in works(), valid until the next query.
+  const std::vector<std::uint32_t>& positionsFor(const LibraryFilter& filter) const;
   // Whether artworksFor may name a work twice: only an ordered list
   // (exhibition, recently shown) keeps its repeats.
   static bool mayRepeat(const LibraryFilter& filter) { return filter.exhibitionID || filter.recentOnly; }
@@ -131,9 +134,6 @@ class LibraryListing {
   template <class Visit>
   void forEachMatch(const LibraryFilter& filter, std::string_view query, Visit&& visit) const;
   bool passes(std::uint32_t position, const LibraryFilter& filter, std::string_view query) const;
-  // The positions of the matches in the filter's order, from the last
-  // answer when it can tell.
-  const std::vector<std::uint32_t>& positionsFor(const LibraryFilter& filter) const;
   // The count from the tallies when the filter has no other criteria.
   std::optional<std::size_t> tallied(const LibraryFilter& filter, std::string_view query) const;
 
@@ -156,16 +156,11 @@ class LibraryListing {
   Texts searchTexts_{};
   std::vector<bool> inCollection_{};  // by position
   std::vector<bool> inWorks_{};
-  // The works' ids back to back by position, and an open-addressed table
-  // from an id's hash to its position: a lookup reads two compact arrays
-  // rather than chasing nodes (an edit of the whole selection looks up
-  // every work).
-  struct Slot {
-    std::size_t hash = 0;
-    std::uint32_t position = absent;
-  };
+  // The works' ids back to back by position, and their index: a lookup
+  // reads two compact arrays rather than chasing nodes (an edit of the
+  // whole selection looks up every work).
   Texts ids_{};
-  std::vector<Slot> slots_{};             // a power of two, at most half full
+  PositionIndex index_{};
   std::vector<std::uint32_t> seriesOf_{};  // by position; absent unless generative
   std::vector<std::string> seriesKeys_{};  // by series
   std::vector<char> profiled_{};           // by series
