@@ -10,7 +10,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run=(ctest --test-dir build-asan --output-on-failure --timeout 600)
 # Web tier without LeakSanitizer: Chromium's own allocations leak at exit with
-# stacks it cannot unwind. It takes turns on a display of its own, beside the rest.
+# stacks it cannot unwind. It takes turns on a display of its own, beside the
+# rest, which leave two cores to it.
+jobs=$(($(nproc) > 3 ? $(nproc) - 2 : 1))
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
   bash scripts/with-desktop.sh "${run[@]}" -L tier3 >build-asan/tier3.log 2>&1 &
 web=$!
@@ -23,7 +25,7 @@ unleakable='ImagePipeline.AVideoThatCannotBeOpenedMovesOnToTheNextCandidate'
 # it, and Mesa's GLX keeps an allocation of its own to the end: outside the
 # web tier nothing needs OpenGL, so those runs go without it.
 QT_XCB_GL_INTEGRATION=none \
-  bash scripts/with-desktop.sh "${run[@]}" -j "$(nproc)" -LE tier3 -E "$unleakable" || status=$?
+  bash scripts/with-desktop.sh "${run[@]}" -j "$jobs" -LE tier3 -E "$unleakable" || status=$?
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 QT_XCB_GL_INTEGRATION=none \
   bash scripts/with-desktop.sh "${run[@]}" -R "$unleakable" || status=$?
 wait "$web" || status=$?
