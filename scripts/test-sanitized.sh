@@ -8,15 +8,6 @@ bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBU
   -DTAVOLUNE_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-run=(ctest --test-dir build-asan --output-on-failure --timeout 600)
-# Web tier without LeakSanitizer: Chromium's own allocations leak at exit with
-# stacks it cannot unwind. It takes turns on a display of its own, beside the
-# rest, which leave two cores to it.
-jobs=$(($(nproc) > 3 ? $(nproc) - 2 : 1))
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
-  bash scripts/with-desktop.sh "${run[@]}" -L tier3 >build-asan/tier3.log 2>&1 &
-web=$!
-status=0
 # LeakSanitizer's exit-time tracer dies (signal 11) in the one test whose
 # video GStreamer cannot open, while GStreamer's threads wind down after the
 # test has passed: that test runs with the other checks but no leak check.
@@ -24,10 +15,12 @@ unleakable='ImagePipeline.AVideoThatCannotBeOpenedMovesOnToTheNextCandidate'
 # The web engine makes an OpenGL context in every Qt application that links
 # it, and Mesa's GLX keeps an allocation of its own to the end: outside the
 # web tier nothing needs OpenGL, so those runs go without it.
-QT_XCB_GL_INTEGRATION=none \
-  bash scripts/with-desktop.sh "${run[@]}" -j "$jobs" -LE tier3 -E "$unleakable" || status=$?
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 QT_XCB_GL_INTEGRATION=none \
-  bash scripts/with-desktop.sh "${run[@]}" -R "$unleakable" || status=$?
-wait "$web" || status=$?
-cat build-asan/tier3.log
-exit "$status"
+export QT_XCB_GL_INTEGRATION=none
+bash scripts/with-desktop.sh ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600 -LE tier3 \
+  -E "$unleakable"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+  bash scripts/with-desktop.sh ctest --test-dir build-asan --output-on-failure --timeout 600 -R "$unleakable"
+# Web tier without LeakSanitizer: Chromium's own allocations leak at exit with stacks it cannot unwind.
+unset QT_XCB_GL_INTEGRATION
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+  bash scripts/with-desktop.sh ctest --test-dir build-asan --output-on-failure --timeout 600 -L tier3
