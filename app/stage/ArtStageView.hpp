@@ -50,6 +50,7 @@ class ArtStageView final : public QWidget {
     friend bool operator==(const Status&, const Status&) = default;
   };
 
+  // A load still unfinished after this fails.
   static constexpr int watchdogMs = 20'000;
   static constexpr int loadedStepMs = 600;
   static constexpr int fetchTimeoutSeconds = 60;
@@ -82,6 +83,8 @@ class ArtStageView final : public QWidget {
   const std::optional<std::pair<FrameStyle, std::optional<double>>>& hanging() const { return hanging_; }
   bool aspectLocked() const { return aspectLocked_; }
   void setAspectLocked(bool locked) { aspectLocked_ = locked; }
+  // Takes effect from the next load; tests use a short one.
+  void setWatchdogMs(int ms) { watchdog_.setInterval(ms); }
 
   // For a stage inside a clipped view: when the player's picture would be a
   // native window (which no parent clips), the stage paints the frames
