@@ -268,14 +268,18 @@ void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art, bool covere
   }
   // An opaque still hides the shadow's middle.
   if (NinePatch::draw(p, device.adjusted(-pad, -pad, pad, pad), *square, side / 2 + pad, !covered)) return;
-  const quint64 key = (quint64(quint32(w)) << 32) | quint32(h);
+  // Only small sizes come here; the blur is per pixel ratio, as the square's.
+  const quint64 key = (quint64(std::lround(dpr * 100) & 0xffff) << 40) | (quint64(w & 0xfffff) << 20) | quint64(h & 0xfffff);
   QImage* shadow = shadows_.object(key);
   if (!shadow) {
     shadow = finished(w, h);
-    shadow->setDevicePixelRatio(dpr);
     shadows_.insert(key, shadow);
   }
-  p.drawImage(QPointF(art.x() - pad / dpr, art.y() - pad / dpr), *shadow);
+  // On the same device pixels the stretched square would take.
+  p.save();
+  p.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+  p.drawImage(device.topLeft() - QPoint(pad, pad), *shadow);
+  p.restore();
 }
 
 const QStaticText& ArtworkTile::caption(const QString& text, const QFont& font, double width) const {

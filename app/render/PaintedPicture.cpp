@@ -29,13 +29,13 @@ bool draw(QPainter& painter, const QRectF& area, quint64 kind, quint64 look,
   if (t.type() > QTransform::TxTranslate || area.isEmpty() || !std::isfinite(area.x()) || !std::isfinite(area.y()))
     return false;
   const qreal dpr = DevicePixels::ratio(painter);
-  const QRectF device = area.translated(t.dx(), t.dy());
-  const int w = int(std::ceil(device.width() * dpr)) + 1;
-  const int h = int(std::ceil(device.height() * dpr)) + 1;
+  const QRectF device = DevicePixels::of(painter, area);
+  const int w = int(std::ceil(device.width())) + 1;
+  const int h = int(std::ceil(device.height())) + 1;
   if (w > largest || h > largest) return false;
   // Where the area lies between device pixels, in quarters.
-  const QPointF corner(std::floor(device.x() * dpr) / dpr, std::floor(device.y() * dpr) / dpr);
-  const auto quarter = [&](double v) { return std::clamp(int(std::lround(v * dpr * 4)), 0, 15); };
+  const QPointF corner(std::floor(device.x()), std::floor(device.y()));
+  const auto quarter = [](double v) { return std::clamp(int(std::lround(v * 4)), 0, 15); };
   const int fx = quarter(device.x() - corner.x()), fy = quarter(device.y() - corner.y());
   const Key key{kind, look,
                 (quint64(w) << 48) | (quint64(h) << 32) | (quint64(fx) << 28) | (quint64(fy) << 24) |
@@ -54,7 +54,7 @@ bool draw(QPainter& painter, const QRectF& area, quint64 kind, quint64 look,
     picture->setDevicePixelRatio(dpr);
     pictures.insert(key, picture, std::max<qsizetype>(1, picture->sizeInBytes() / 1024));
   }
-  painter.drawImage(corner - QPointF(t.dx(), t.dy()), *picture);
+  painter.drawImage(corner / dpr - QPointF(t.dx(), t.dy()), *picture);
   return true;
 }
 
