@@ -187,7 +187,7 @@ int main(int argc, char* argv[]) {
           return button;
         },
         .menuItems = [&](QMenu& menu, const std::vector<std::string>& targets, const std::optional<Uuid>& current) {
-          ExhibitionItems::addTo(menu, model, windowState, ArtworkIDSet(targets.begin(), targets.end()), current);
+          ExhibitionItems::addTo(menu, model, windowState, IdSet(targets.begin(), targets.end()), current);
         }};
   };
   const auto inspectorServices = [&] { return InspectorServices{model, *desktop, imageServices()}; };

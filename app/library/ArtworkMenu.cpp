@@ -41,7 +41,7 @@ ArtworkMenu::ArtworkMenu(const Context& context, const Artwork& artwork, std::op
     connect(animate, &QAction::toggled, this, [&model, artwork](bool on) { model.setAnimated(artwork, on); });
   }
 
-  const std::unordered_set<std::string> targetSet(targets_.begin(), targets_.end());
+  const IdSet targetSet(targets_.begin(), targets_.end());
   addAction(mySelectionTitle(LibraryEdits::allInMySelection(state, targetSet), targets_.size()), this,
             [&model, targetSet] { LibraryEdits::toggleMySelection(model, targetSet); });
 

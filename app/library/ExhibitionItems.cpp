@@ -11,16 +11,16 @@
 namespace tavolune {
 namespace ExhibitionItems {
 
-std::vector<std::string> ordered(const LibraryWindowState& state, const ArtworkIDSet& ids) {
+std::vector<std::string> ordered(const LibraryWindowState& state, const IdSet& ids) {
   std::vector<std::string> out;
-  ArtworkIDSet seen;
+  IdSet seen;
   for (const auto& id : state.listed()) {
-    if (ids.contains(id) && seen.insert(id).second) out.push_back(id);
+    if (ids.contains(id) && seen.insert(id)) out.push_back(id);
   }
   return out;
 }
 
-void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const ArtworkIDSet& targets,
+void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const IdSet& targets,
            const std::optional<Uuid>& current) {
   const auto works = ordered(state, targets);
   QMenu* add = menu.addMenu(QStringLiteral("Add to Exhibition"));

@@ -8,6 +8,7 @@
 // <string> first: moc cannot parse <compare> when it comes first.
 #include <string>
 
+#include "core/base/IdSet.hpp"
 #include "core/base/Uuid.hpp"
 #include "core/model/LibraryState.hpp"
 
@@ -28,11 +29,11 @@ class LibraryWindowState;
 namespace ExhibitionItems {
 
 // The ids of the set that the grid lists now, in the grid's order.
-std::vector<std::string> ordered(const LibraryWindowState& state, const ArtworkIDSet& ids);
+std::vector<std::string> ordered(const LibraryWindowState& state, const IdSet& ids);
 
 // "Add to Exhibition" (every exhibition but the current one, then "New
 // Exhibition") and, on an exhibition's page, the remove entry.
-void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const ArtworkIDSet& targets,
+void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const IdSet& targets,
            const std::optional<Uuid>& current);
 
 // A drop of our own drag on the tile `before` of the exhibition's page

@@ -8,10 +8,11 @@
 
 namespace tavolune::LibraryEdits {
 
-bool hides(const LibraryState& state, const std::unordered_set<std::string>& ids) {
+bool hides(const LibraryState& state, const IdSet& ids) {
   bool any = false;
-  for (const auto& id : ids) {
-    const auto it = state.artworks.find(id);
+  std::string key;  // one buffer for the lookups
+  for (const std::string_view id : ids) {
+    const auto it = state.artworks.find(key.assign(id));
     if (it == state.artworks.end()) continue;
     if (state.isVisible(it->second)) return true;
     any = true;
@@ -19,14 +20,14 @@ bool hides(const LibraryState& state, const std::unordered_set<std::string>& ids
   return !any;
 }
 
-HideTargets hideTargets(const LibraryState& state, const std::unordered_set<std::string>& ids) {
+HideTargets hideTargets(const LibraryState& state, const IdSet& ids) {
   HideTargets t;
-  t.ids.reserve(ids.size());
   bool anyVisible = false;
-  for (const auto& id : ids) {
-    const auto it = state.artworks.find(id);
+  std::string key;
+  for (const std::string_view id : ids) {
+    const auto it = state.artworks.find(key.assign(id));
     if (it == state.artworks.end()) continue;
-    t.ids.push_back(id);
+    t.ids.insert(id);
     anyVisible = anyVisible || state.isVisible(it->second);
   }
   t.hide = t.ids.empty() || anyVisible;
@@ -38,15 +39,16 @@ void apply(AppModel& model, const HideTargets& targets) {
   model.setHidden(targets.ids, targets.hide);
 }
 
-bool allInMySelection(const LibraryState& state, const std::unordered_set<std::string>& ids) {
-  return std::all_of(ids.begin(), ids.end(), [&](const std::string& id) { return state.onDesktop.contains(id); });
+bool allInMySelection(const LibraryState& state, const IdSet& ids) {
+  std::string key;
+  return std::all_of(ids.begin(), ids.end(),
+                     [&](std::string_view id) { return state.onDesktop.contains(key.assign(id)); });
 }
 
-void toggleMySelection(AppModel& model, const std::unordered_set<std::string>& ids) {
-  std::vector<std::string> list;  // reserved from the size: one walk of the set, not two
-  list.reserve(ids.size());
-  list.insert(list.end(), ids.begin(), ids.end());
-  model.toggleMySelection(std::move(list));
+void toggleMySelection(AppModel& model, const IdSet& ids) { model.toggleMySelection(ids); }
+
+void toggleMySelection(AppModel& model, std::shared_ptr<const IdSet> ids) {
+  model.toggleMySelection(std::move(ids));
 }
 
 void hideCollection(AppModel& model, const Artwork& artwork) { model.hideCollection(artwork); }

@@ -5,14 +5,14 @@
 // may open. Each edit is one of the app model's operations.
 // GUI thread only.
 
+#include "core/base/IdSet.hpp"
 #include "core/model/LibraryState.hpp"
 
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
-#include <vector>
 
 namespace tavolune {
 
@@ -25,22 +25,24 @@ namespace LibraryEdits {
 // hidden when it comes back). `hide` is false only when
 // every such work is hidden already; true for none (a no-op).
 struct HideTargets {
-  std::vector<std::string> ids;
+  IdSet ids;
   bool hide = true;
 };
-HideTargets hideTargets(const LibraryState& state, const std::unordered_set<std::string>& ids);
+HideTargets hideTargets(const LibraryState& state, const IdSet& ids);
 // hideTargets(state, ids).hide, without the list.
-bool hides(const LibraryState& state, const std::unordered_set<std::string>& ids);
+bool hides(const LibraryState& state, const IdSet& ids);
 
 // Hides or unhides the targets; nothing when there are none.
 void apply(AppModel& model, const HideTargets& targets);
 
 // Every id is in My Selection; true for none.
-bool allInMySelection(const LibraryState& state, const std::unordered_set<std::string>& ids);
+bool allInMySelection(const LibraryState& state, const IdSet& ids);
 
 // Removes the ids from My Selection when every one is in it, else adds
 // them all.
-void toggleMySelection(AppModel& model, const std::unordered_set<std::string>& ids);
+void toggleMySelection(AppModel& model, const IdSet& ids);
+// The same for a set the caller keeps: shared with the edit, not copied.
+void toggleMySelection(AppModel& model, std::shared_ptr<const IdSet> ids);
 
 // Hides every work of the artwork's contract on its chain.
 void hideCollection(AppModel& model, const Artwork& artwork);

@@ -180,8 +180,8 @@ void LibraryGrid::libraryChanged(const LibraryChange& change) {
   std::vector<std::string> ids;
   ids.reserve(change.namedCount());
   // A tile doesn't show whether its work is hidden: the relist did all.
-  change.forEachArtwork([&](const std::string& id, std::uint8_t how) {
-    if (how != A::hidden) ids.push_back(id);
+  change.forEachArtwork([&](std::string_view id, std::uint8_t how) {
+    if (how != A::hidden) ids.emplace_back(id);
   });
   model_->changed(ids);
 }

@@ -141,7 +141,7 @@ bool LibraryGrid::handleKey(QKeyEvent* event) {
   }
   if (event->key() == Qt::Key_S && event->modifiers() == Qt::NoModifier) {
     if (state.selection().empty()) return false;
-    LibraryEdits::toggleMySelection(window_.model(), state.selection());
+    LibraryEdits::toggleMySelection(window_.model(), state.sharedSelection());
     return true;
   }
   return false;

@@ -19,9 +19,9 @@ void LibraryWindowState::lendListed(const QObject& owner, const std::vector<std:
   lent_ = &ids;
 }
 
-void LibraryWindowState::setSelection(std::unordered_set<std::string> selection) {
-  if (selection == selection_) return;
-  selection_ = std::move(selection);
+void LibraryWindowState::setSelection(IdSet selection) {
+  if (selection == *selection_) return;
+  selection_ = std::make_shared<const IdSet>(std::move(selection));
   emit selectionChanged();
 }
 

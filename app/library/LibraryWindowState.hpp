@@ -5,13 +5,14 @@
 // the sidebar item. Nothing of it is saved. GUI thread only.
 
 #include "app/library/SidebarItem.hpp"
+#include "core/base/IdSet.hpp"
 
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace tavolune {
@@ -24,13 +25,16 @@ class LibraryWindowState final : public QObject {
 
   explicit LibraryWindowState(QObject* parent = nullptr) : QObject(parent) {}
 
-  const std::unordered_set<std::string>& selection() const { return selection_; }
+  const IdSet& selection() const { return *selection_; }
+  // The selection as it stands, to be kept by an edit of all of it: the
+  // state never changes a set it has handed out.
+  const std::shared_ptr<const IdSet>& sharedSelection() const { return selection_; }
   const std::optional<std::string>& focused() const { return focused_; }
   const std::optional<std::string>& bigPreview() const { return bigPreview_; }
   const std::optional<SidebarItem>& sidebar() const { return sidebar_; }
 
   // Each setter emits only when the value changes.
-  void setSelection(std::unordered_set<std::string> selection);
+  void setSelection(IdSet selection);
   void setFocused(std::optional<std::string> id);
   void setBigPreview(std::optional<std::string> id);
   void setSidebar(std::optional<SidebarItem> item);
@@ -50,7 +54,7 @@ class LibraryWindowState final : public QObject {
   void sidebarChanged();
 
  private:
-  std::unordered_set<std::string> selection_;
+  std::shared_ptr<const IdSet> selection_ = std::make_shared<const IdSet>();
   std::optional<std::string> focused_;
   std::optional<std::string> bigPreview_;
   std::optional<SidebarItem> sidebar_ = SidebarItem::all();

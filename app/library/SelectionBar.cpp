@@ -103,8 +103,7 @@ SelectionBar::SelectionBar(AppModel& model, LibraryWindowState& windowState, Des
   mySelection_->setPalette(prominent);
   mySelection_->setAutoFillBackground(true);
   connect(mySelection_, &QToolButton::clicked, this, [this] {
-    const auto& s = windowState_.selection();
-    LibraryEdits::toggleMySelection(model_, s);
+    LibraryEdits::toggleMySelection(model_, windowState_.sharedSelection());
   });
   row->addWidget(mySelection_);
 
@@ -137,8 +136,10 @@ std::vector<std::string> SelectionBar::selectedIds() const {
 
 std::optional<std::string> SelectionBar::single() const {
   const auto& s = windowState_.selection();
-  if (s.size() != 1 || !model_.state().artworks.contains(*s.begin())) return std::nullopt;
-  return *s.begin();
+  if (s.size() != 1) return std::nullopt;
+  std::string id(*s.begin());
+  if (!model_.state().artworks.contains(id)) return std::nullopt;
+  return id;
 }
 
 void SelectionBar::refresh() {

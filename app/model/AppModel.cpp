@@ -107,7 +107,7 @@ void AppModel::edit(LibraryWriter::Patch patch, LibraryChange change) {
     using A = LibraryChange::Aspect;
     std::vector<std::string_view> ids;
     ids.reserve(change.namedCount());
-    change.forEachArtwork([&](const std::string& id, std::uint8_t) { ids.push_back(id); });
+    change.forEachArtwork([&](std::string_view id, std::uint8_t) { ids.push_back(id); });
     // One list of works all put in or all taken out of My Selection: the listing need not look.
     const bool together = change.artworks.empty() && change.many.size() == 1 && change.many[0].aspects == A::selection;
     listing_.amend(state_, ids,
@@ -230,16 +230,17 @@ void AppModel::removeWallet(const Uuid& walletID) {
 
 // --- works ---
 
-void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden) {
-  auto ids = std::make_shared<const std::vector<std::string>>(artworkIDs);
+void AppModel::setHidden(IdSet artworkIDs, bool hidden) {
+  auto ids = std::make_shared<const IdSet>(std::move(artworkIDs));
   LibraryChange change;
   change.desktop = true;
   change.note(ids, LibraryChange::hidden);
   if (!hidden && !state_.hiddenCollections.empty()) {
     // Showing a work shows its hidden collection, every work of it.
     std::unordered_set<std::string> shown;
-    for (const auto& id : artworkIDs) {
-      const auto it = state_.artworks.find(id);
+    std::string key;
+    for (const std::string_view id : *ids) {
+      const auto it = state_.artworks.find(key.assign(id));
       if (it != state_.artworks.end() && state_.hiddenCollections.contains(it->second.collectionKey())) {
         shown.insert(it->second.collectionKey());
       }
@@ -252,7 +253,9 @@ void AppModel::setHidden(const std::vector<std::string>& artworkIDs, bool hidden
   }
   edit(
       [ids, hidden](LibraryState& s) {
-        for (const auto& id : *ids) {
+        std::string id;  // one buffer for the lookups
+        for (const std::string_view each : *ids) {
+          id.assign(each);
           if (hidden) {
             s.hiddenArtworks.insert(id);
             continue;
@@ -284,23 +287,28 @@ void AppModel::setAnimated(const Artwork& artwork, bool animated) {
       std::move(change));
 }
 
-void AppModel::toggleMySelection(std::vector<std::string> artworkIDs) {
-  if (artworkIDs.empty()) return;
+void AppModel::toggleMySelection(IdSet artworkIDs) {
+  toggleMySelection(std::make_shared<const IdSet>(std::move(artworkIDs)));
+}
+
+void AppModel::toggleMySelection(std::shared_ptr<const IdSet> ids) {
+  if (!ids || ids->empty()) return;
   // Decided now, so that the replay on the writer's copy agrees.
-  const bool remove = std::all_of(artworkIDs.begin(), artworkIDs.end(),
-                                  [&](const std::string& id) { return state_.onDesktop.contains(id); });
-  auto ids = std::make_shared<const std::vector<std::string>>(std::move(artworkIDs));
+  std::string key;
+  const bool remove = std::all_of(ids->begin(), ids->end(),
+                                  [&](std::string_view id) { return state_.onDesktop.contains(key.assign(id)); });
   LibraryChange change;
   change.desktop = true;
   change.note(ids, LibraryChange::selection, !remove);
   edit(
       [ids, remove](LibraryState& s) {
         if (!remove) s.onDesktop.reserve(s.onDesktop.size() + ids->size());
-        for (const auto& id : *ids) {
+        std::string key;
+        for (const std::string_view id : *ids) {
           if (remove) {
-            s.onDesktop.erase(id);
+            s.onDesktop.erase(key.assign(id));
           } else {
-            s.onDesktop.insert(id);
+            s.onDesktop.emplace(id);
           }
         }
       },

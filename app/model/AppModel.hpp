@@ -17,6 +17,7 @@
 #include "app/model/WalletSync.hpp"
 #include "app/qt/ResultMailbox.hpp"
 #include "core/base/Date.hpp"
+#include "core/base/IdSet.hpp"
 #include "core/base/Uuid.hpp"
 #include "core/model/LibraryListing.hpp"
 #include "core/model/LibraryState.hpp"
@@ -129,11 +130,13 @@ class AppModel final : public QObject, private LibraryEditor {
 
   // --- works ---
 
-  void setHidden(const std::vector<std::string>& artworkIDs, bool hidden);
+  void setHidden(IdSet artworkIDs, bool hidden);
   void setAnimated(const Artwork& artwork, bool animated);
   // Takes the works out of My Selection when every one is in it, else puts
   // them all in; nothing for none.
-  void toggleMySelection(std::vector<std::string> artworkIDs);
+  void toggleMySelection(IdSet artworkIDs);
+  // The same for a set the caller keeps too: noted, not copied.
+  void toggleMySelection(std::shared_ptr<const IdSet> artworkIDs);
   // Hides every work of the artwork's contract on its chain.
   void hideCollection(const Artwork& artwork);
   // The work's own framing, and its quarter turns clockwise (0 forgets them).

@@ -8,6 +8,7 @@
 // <string> first: moc cannot parse <compare> when it comes first.
 #include <string>
 
+#include "core/base/IdSet.hpp"
 #include "core/base/Uuid.hpp"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -33,7 +35,7 @@ struct LibraryChange {
   // Many works changed the same way (an edit of the whole selection): the
   // list is shared by every copy of the report rather than copied per work.
   struct Many {
-    std::shared_ptr<const std::vector<std::string>> ids;
+    std::shared_ptr<const IdSet> ids;
     std::uint8_t aspects = 0;
     // For a change of My Selection: whether every one is in it now.
     std::optional<bool> inMySelection{};
@@ -59,7 +61,7 @@ struct LibraryChange {
   }
 
   void note(const std::string& artworkID, Aspect aspect) { artworks[artworkID] |= aspect; }
-  void note(std::shared_ptr<const std::vector<std::string>> artworkIDs, Aspect aspect,
+  void note(std::shared_ptr<const IdSet> artworkIDs, Aspect aspect,
             std::optional<bool> inMySelection = std::nullopt) {
     if (artworkIDs && !artworkIDs->empty()) many.push_back({std::move(artworkIDs), aspect, inMySelection});
   }
@@ -69,19 +71,19 @@ struct LibraryChange {
     if (everything) return true;
     const auto it = artworks.find(artworkID);
     if (it != artworks.end() && (it->second & aspects) != 0) return true;
-    return std::any_of(many.begin(), many.end(), [&](const Many& m) {
-      return (m.aspects & aspects) != 0 && std::find(m.ids->begin(), m.ids->end(), artworkID) != m.ids->end();
-    });
+    return std::any_of(many.begin(), many.end(),
+                       [&](const Many& m) { return (m.aspects & aspects) != 0 && m.ids->contains(artworkID); });
   }
   // Whether one of the works changed in one of the aspects. The works noted
   // one by one are walked from the smaller side; a shared list is tested
   // against the set (a find in it per work would be quadratic).
-  bool touchesAny(const std::unordered_set<std::string>& artworkIDs, std::uint8_t aspects = 0xff) const {
+  bool touchesAny(const IdSet& artworkIDs, std::uint8_t aspects = 0xff) const {
     if (everything) return true;
-    const auto inSet = [&](const std::string& id) { return artworkIDs.contains(id); };
+    const auto inSet = [&](std::string_view id) { return artworkIDs.contains(id); };
     if (artworkIDs.size() < artworks.size()) {
-      for (const auto& id : artworkIDs) {
-        const auto it = artworks.find(id);
+      std::string key;  // one buffer for the lookups
+      for (const std::string_view id : artworkIDs) {
+        const auto it = artworks.find(key.assign(id));
         if (it != artworks.end() && (it->second & aspects) != 0) return true;
       }
     } else {
@@ -95,7 +97,7 @@ struct LibraryChange {
   }
   // Whether some work changed in one of the aspects.
   bool anyArtwork(std::uint8_t aspects = 0xff) const {
-    return everything || anyNamed([&](const std::string&, std::uint8_t how) { return (how & aspects) != 0; });
+    return everything || anyNamed([&](std::string_view, std::uint8_t how) { return (how & aspects) != 0; });
   }
   // How many works are noted; a work noted twice counts twice.
   std::size_t namedCount() const {
@@ -103,10 +105,11 @@ struct LibraryChange {
     for (const auto& m : many) n += m.ids->size();
     return n;
   }
-  // Calls visit(id, aspects) for each noted work, a work noted twice twice.
+  // Calls visit(id, aspects) for each noted work, a work noted twice twice;
+  // id is a std::string_view.
   template <class Visit>
   void forEachArtwork(Visit&& visit) const {
-    anyNamed([&](const std::string& id, std::uint8_t how) {
+    anyNamed([&](std::string_view id, std::uint8_t how) {
       visit(id, how);
       return false;
     });
@@ -136,7 +139,7 @@ struct LibraryChange {
       if (found(id, how)) return true;
     }
     for (const auto& m : many) {
-      for (const auto& id : *m.ids) {
+      for (const std::string_view id : *m.ids) {
         if (found(id, m.aspects)) return true;
       }
     }

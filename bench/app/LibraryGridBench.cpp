@@ -357,7 +357,7 @@ void BM_GridEdit(benchmark::State& state) {
       press(Qt::Key_S, {}, QStringLiteral("s"));
     }, selectS);
     measure([&] {
-      std::unordered_set<std::string> thousand(b.grid->items().begin(), b.grid->items().begin() + 1000);
+      IdSet thousand(b.grid->items().begin(), b.grid->items().begin() + 1000);
       b.state.setFocused(b.grid->items().front());
       b.state.setSelection(std::move(thousand));
       press(Qt::Key_Delete, {}, {});

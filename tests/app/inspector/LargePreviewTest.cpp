@@ -45,7 +45,7 @@ TEST_F(LargePreviewTest, ArrowsStepThroughTheListedWorks) {
   EXPECT_TRUE(press(*p, Qt::Key_Right));
   EXPECT_EQ(state.bigPreview(), c.id);
   EXPECT_EQ(state.focused(), c.id);
-  EXPECT_EQ(state.selection(), std::unordered_set<std::string>{c.id});
+  EXPECT_EQ(state.selection(), IdSet{c.id});
   p = open(b);
   EXPECT_TRUE(press(*p, Qt::Key_Up));
   EXPECT_EQ(state.bigPreview(), a.id);

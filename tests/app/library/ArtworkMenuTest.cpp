@@ -64,7 +64,7 @@ TEST_F(ArtworkMenuTest, TargetsAreTheSelectionWhenTheWorkBelongsToIt) {
   change([](LibraryState& s) { s.onDesktop.insert(numbered(1).id); });
   EXPECT_NE(menu(2)->item("Add 3 to My Selection"), nullptr) << "one already in: still adds three";
   menu(2)->item("Add 3 to My Selection")->trigger();
-  EXPECT_EQ(model->state().onDesktop, selected({1, 2, 3}));
+  EXPECT_EQ(asIds(model->state().onDesktop), selected({1, 2, 3}));
   ASSERT_NE(menu(3)->item("Remove from My Selection"), nullptr);
 
   // Outside the selection: the work alone; the selection stays.
@@ -76,7 +76,7 @@ TEST_F(ArtworkMenuTest, TargetsAreTheSelectionWhenTheWorkBelongsToIt) {
 
   // Hiding from the menu hides the clicked work only.
   menu(2)->item("Hide Artwork")->trigger();
-  EXPECT_EQ(model->state().hiddenArtworks, selected({2}));
+  EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({2}));
 
   // Exhibition items get the targets.
   std::vector<std::string> seen;

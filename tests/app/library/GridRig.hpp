@@ -74,8 +74,10 @@ class GridRig : public LibraryRig {
     QApplication::sendEvent(&view(), &press);
     deliverChanges(*model);  // the grid follows the model's report of the turn
   }
-  std::unordered_set<std::string> selected(std::initializer_list<int> ns) {
-    std::unordered_set<std::string> out;
+  // A set of the library's as the window's selection is kept, to compare them.
+  static IdSet asIds(const ArtworkIDSet& ids) { return {ids.begin(), ids.end()}; }
+  IdSet selected(std::initializer_list<int> ns) {
+    IdSet out;
     for (int n : ns) out.insert(id(n));
     return out;
   }

@@ -296,15 +296,15 @@ TEST_F(LibraryGridTest, KeysAsOneTable) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::unordered_set<std::string> sel;
+    IdSet sel;
     for (int n : c.selection) sel.insert(id(n));
     state.setSelection(sel);
     state.setFocused(c.focus ? std::optional<std::string>(id(*c.focus)) : std::nullopt);
     QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, c.text);
     EXPECT_EQ(grid->handleKey(&press), c.handled);
-    std::unordered_set<std::string> wantSel = sel;
+    IdSet wantSel = sel;
     if (c.wantSelection) {
-      wantSel.clear();
+      wantSel = {};
       for (int n : *c.wantSelection) wantSel.insert(id(n));
     }
     EXPECT_EQ(state.selection(), wantSel);
@@ -334,7 +334,7 @@ TEST_F(LibraryGridTest, KeysAsOneTable) {
   change([](LibraryState& s) { s.onDesktop.insert(numbered(2).id); });
   state.setSelection(selected({2, 3}));
   key(Qt::Key_S, {}, "s");
-  EXPECT_EQ(model->state().onDesktop, selected({2, 3}));
+  EXPECT_EQ(asIds(model->state().onDesktop), selected({2, 3}));
   key(Qt::Key_S, {}, "s");
   EXPECT_TRUE(model->state().onDesktop.empty());
   state.setFocused(id(1));
@@ -386,11 +386,11 @@ TEST_F(LibraryGridTest, DeleteAfterAShiftRangeGoesOnWithTheFirstWorkPastIt) {
   clickRow(1);
   clickRow(4, Qt::ShiftModifier);  // works 2...5, anchored on 2
   key(Qt::Key_Delete);
-  EXPECT_EQ(model->state().hiddenArtworks, selected({2, 3, 4, 5}));
+  EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({2, 3, 4, 5}));
   EXPECT_EQ(state.selection(), selected({6})) << "not a work that was just hidden";
   EXPECT_EQ(state.focused(), id(6));
   key(Qt::Key_Delete);  // hides 6 rather than unhiding anything
-  EXPECT_EQ(model->state().hiddenArtworks, selected({2, 3, 4, 5, 6}));
+  EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({2, 3, 4, 5, 6}));
 
   // A range reaching the end leaves nothing to go on with.
   clickRow(1);
@@ -407,7 +407,7 @@ TEST_F(LibraryGridTest, HidingActsOnlyOnWorksTheLibraryHolds) {
   state.setSelection({gone, id(1)});
   state.setFocused(id(1));
   key(Qt::Key_Delete);
-  EXPECT_EQ(model->state().hiddenArtworks, selected({1}));
+  EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({1}));
 
   // Only the lost work selected: nothing is stored, the selection ends.
   const int calls = libraryChangedCalls();
@@ -420,7 +420,7 @@ TEST_F(LibraryGridTest, HidingActsOnlyOnWorksTheLibraryHolds) {
   // The bar's button as well.
   state.setSelection({gone, id(2)});
   grid->selectionBar().hideButton().click();
-  EXPECT_EQ(model->state().hiddenArtworks, selected({1, 2}));
+  EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({1, 2}));
 }
 
 TEST_F(LibraryGridTest, RepeatedIdsAreListedOnceAndTheArrowsGoOn) {

@@ -119,7 +119,7 @@ TEST_F(LibraryWindowTest, OpensOnTheSteeredItemKeepingSelectionAndFocus) {
   LibraryFilter hidden;
   hidden.hiddenOnly = true;
   EXPECT_EQ(window->detailPage()->subtitle(), LibraryPages::artworkCount(model->state().count(hidden)));
-  EXPECT_EQ(state.selection(), std::unordered_set<std::string>{dusk});
+  EXPECT_EQ(state.selection(), IdSet{dusk});
   EXPECT_EQ(state.focused(), dusk);
   EXPECT_FALSE(state.bigPreview().has_value());  // named no work of the library
   EXPECT_TRUE(window->showInspector());          // a focused work opens it when the window appears
@@ -334,7 +334,7 @@ TEST_F(LibraryWindowTest, ShowLibrarySelectingFocusesTheWorkInTheSharedState) {
   const std::string dawn = work("1", "").id;
   QWidget* window = windows.showLibrary(QString::fromStdString(dawn));
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(shared.selection(), std::unordered_set<std::string>{dawn});
+  EXPECT_EQ(shared.selection(), IdSet{dawn});
   EXPECT_EQ(shared.focused(), dawn);
   auto* content = window->findChild<LibraryWindow*>();
   ASSERT_NE(content, nullptr);

@@ -35,7 +35,7 @@ TEST_F(SelectionBarTest, LabelsFollowTheSelection) {
   auto bar = makeBar();
   struct Case {
     const char* name;
-    std::unordered_set<std::string> selection;
+    IdSet selection;
     QString count, hide, mySelection;
     bool showNow;
   };
@@ -72,7 +72,7 @@ TEST_F(SelectionBarTest, ActionsEditTheLibraryAndTheSelection) {
   state.setFocused(id(2));
   int calls = libraryChangedCalls();
   bar->mySelectionButton().click();
-  EXPECT_EQ(model->state().onDesktop, selected({1, 2}));
+  EXPECT_EQ(asIds(model->state().onDesktop), selected({1, 2}));
   EXPECT_EQ(libraryChangedCalls(), calls + 1);
   EXPECT_EQ(bar->mySelectionButton().text(), "Remove from My Selection");
   bar->mySelectionButton().click();

@@ -15,8 +15,8 @@ TEST(LibraryChange, WorksNotedSinglyOrInSharedListsAnswerAlike) {
   LibraryChange single;
   single.note("a", LibraryChange::hidden);
   LibraryChange listed;
-  listed.note(std::make_shared<const Ids>(Ids{"b", "c"}), LibraryChange::selection);
-  listed.note(std::make_shared<const Ids>(), LibraryChange::hidden);  // nothing named, nothing kept
+  listed.note(std::make_shared<const IdSet>(IdSet{"b", "c"}), LibraryChange::selection);
+  listed.note(std::make_shared<const IdSet>(), LibraryChange::hidden);  // nothing named, nothing kept
   LibraryChange merged = single;
   merged.merge(listed);
 
@@ -44,7 +44,7 @@ TEST(LibraryChange, WorksNotedSinglyOrInSharedListsAnswerAlike) {
   EXPECT_EQ(merged.namedCount(), 3u);
   EXPECT_EQ(merged.many.front().ids, listed.many.front().ids) << "shared, not copied";
   Ids visited;
-  merged.forEachArtwork([&](const std::string& id, std::uint8_t) { visited.push_back(id); });
+  merged.forEachArtwork([&](std::string_view id, std::uint8_t) { visited.emplace_back(id); });
   EXPECT_EQ(visited, (Ids{"a", "b", "c"}));
   EXPECT_FALSE(listed.empty());
 }
