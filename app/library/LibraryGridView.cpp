@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolTip>
 
@@ -59,7 +60,7 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
     from_.clear();
     leaving_.clear();
     arriving_.clear();
-    tileShots_.clear();
+    recycleShots();
     fromGeometry_.reset();
     fromRows_ = {-1, -1};
     viewport()->update();
@@ -275,7 +276,12 @@ const QPixmap& LibraryGridView::tileShot(const std::string& id, QSize cell, cons
   QPixmap& shot = tileShots_[id];
   const QSize size = (cell + QSize(2 * shotMargin, 2 * shotMargin)) * dpr;
   if (shot.size() != size) {
-    shot = QPixmap(size);
+    if (!spareShots_.empty() && size == spareSize_) {
+      shot = std::move(spareShots_.back());
+      spareShots_.pop_back();
+    } else {
+      shot = QPixmap(size);
+    }
     shot.setDevicePixelRatio(dpr);
     // Opaque on the grid's own background: copied, not blended, each frame.
     shot.fill(palette().color(QPalette::Window));
@@ -283,6 +289,45 @@ const QPixmap& LibraryGridView::tileShot(const std::string& id, QSize cell, cons
     delegate_.paintTile(p, QRect(QPoint(shotMargin, shotMargin), cell), id, state);
   }
   return shot;
+}
+
+void LibraryGridView::recycleShots() {
+  for (auto& [id, shot] : tileShots_) {
+    if (spareShots_.size() >= sparesWanted_) break;
+    if (shot.size() == spareSize_) spareShots_.push_back(std::move(shot));
+  }
+  tileShots_.clear();
+}
+
+void LibraryGridView::keepSpareShots() {
+  const qreal dpr = viewport()->devicePixelRatioF();
+  const QSize size = (QSize(cellWidth(), cellHeight()) + QSize(2 * shotMargin, 2 * shotMargin)) * dpr;
+  if (size != spareSize_) {
+    spareShots_.clear();
+    spareSize_ = size;
+  }
+  // The tiles of a screen and a row more: what one motion draws.
+  sparesWanted_ = std::size_t(columns_) * std::size_t(viewport()->height() / std::max(1, rowPitch()) + 2);
+  if (sparing_ || spareShots_.size() >= sparesWanted_ || size.isEmpty()) return;
+  sparing_ = true;
+  const QColor background = palette().color(QPalette::Window);
+  QThreadPool::globalInstance()->start(
+      [count = sparesWanted_ - spareShots_.size(), size, background, mailbox = mailbox_, self = this] {
+        std::vector<QImage> made;
+        made.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+          made.emplace_back(size, QImage::Format_RGB32);
+          made.back().fill(background);
+        }
+        mailbox->post([self, size, made]() mutable {
+          self->sparing_ = false;
+          if (size != self->spareSize_) return;  // the tiles changed size meanwhile
+          for (QImage& image : made) {
+            if (self->spareShots_.size() >= self->sparesWanted_) break;
+            self->spareShots_.push_back(QPixmap::fromImage(std::move(image)));
+          }
+        });
+      });
 }
 
 void LibraryGridView::drawScaled(QPainter& painter, const QPixmap& shot, const QRectF& target) {
@@ -323,7 +368,7 @@ void LibraryGridView::mySelectionChanged() {
 }
 
 void LibraryGridView::selectionChanged() {
-  tileShots_.clear();
+  recycleShots();
   // Every tile in sight, also those a scroll moved without repainting.
   for (int row = std::max(0, firstPainted_); row <= lastPainted_ && row < model_.rowCount(); ++row) {
     const std::string& id = model_.id(row);
@@ -386,6 +431,15 @@ void LibraryGridView::updateGeometries() {
   verticalScrollBar()->setPageStep(viewHeight);
   verticalScrollBar()->setSingleStep(std::max(20, rowPitch() / 4));
   QAbstractItemView::updateGeometries();
+}
+
+LibraryGridView::~LibraryGridView() { mailbox_->close(); }
+
+void LibraryGridView::hideEvent(QHideEvent* event) {
+  // A hidden grid keeps no memory for motions it cannot show.
+  spareShots_.clear();
+  spareSize_ = {};
+  QAbstractItemView::hideEvent(event);
 }
 
 void LibraryGridView::resizeEvent(QResizeEvent* event) {
@@ -538,6 +592,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     });
   }
   pruneRequests(firstPainted_, lastPainted_);
+  if (!layout_.isMoving()) keepSpareShots();
   if (delegate_.owesScaling()) QTimer::singleShot(0, viewport(), [v = viewport()] { v->update(); });
 }
 

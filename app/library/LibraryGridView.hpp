@@ -16,6 +16,7 @@
 // at rest. GUI thread only.
 
 #include "app/components/ArtworkTile.hpp"
+#include "app/qt/ResultMailbox.hpp"
 #include "app/style/Motion.hpp"
 
 #include <QAbstractItemView>
@@ -61,6 +62,7 @@ class LibraryGridView final : public QAbstractItemView {
 
   LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& delegate, ThumbnailLoader& loader,
                   QWidget* parent = nullptr);
+  ~LibraryGridView() override;
 
   // Springs of the grid: a tile under the pointer, a selection change, a
   // change of rows (the reorder of an exhibition among them).
@@ -126,6 +128,7 @@ class LibraryGridView final : public QAbstractItemView {
   bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -169,6 +172,11 @@ class LibraryGridView final : public QAbstractItemView {
   // A moving tile's picture at its cell's size, with room for its shadow.
   const QPixmap& tileShot(const std::string& id, QSize cell, const TileState& state, qreal dpr);
   static void drawScaled(QPainter& painter, const QPixmap& shot, const QRectF& target);
+  // Moving tiles' pictures go back to the spares when they settle.
+  void recycleShots();
+  // At rest: enough spare pictures of a tile's size for the next motion,
+  // made on a worker (fresh memory is slow to touch) and taken here.
+  void keepSpareShots();
   void setHovered(int row);
   // Whether the point is on the row's My Selection toggle, the tile hovered.
   bool onToggle(int row, const QPoint& p) const;
@@ -209,6 +217,11 @@ class LibraryGridView final : public QAbstractItemView {
   std::unordered_set<std::string> arriving_;
   static constexpr int shotMargin = 6;  // a resting tile's shadow
   std::unordered_map<std::string, QPixmap> tileShots_;  // while tiles move
+  std::vector<QPixmap> spareShots_;                     // of spareSize_
+  QSize spareSize_;                                     // device pixels
+  std::size_t sparesWanted_ = 0;
+  bool sparing_ = false;  // a worker is making some
+  std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
   std::optional<Curve> resetMotion_;
   MotionValue bottom_{bottomMargin};
   MotionValue scroll_{0};  // a keyboard move's scroll
