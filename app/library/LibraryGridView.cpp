@@ -8,6 +8,7 @@
 #include "app/library/LibraryGridModel.hpp"
 #include "app/library/LibraryTileDelegate.hpp"
 #include "app/model/AppModel.hpp"
+#include "app/render/DevicePixels.hpp"
 
 #include <QApplication>
 #include <QDrag>
@@ -336,9 +337,14 @@ void LibraryGridView::drawScaled(QPainter& painter, const QPixmap& shot, const Q
   // costs more than drawing a hundred tiles on this one.
   static constexpr int band = 48;
   const double sy = target.height() / shot.height();
+  // Bands meet on whole device pixels: a fraction between them would leave
+  // a row unpainted.
+  const qreal dpr = DevicePixels::ratio(painter);
+  const auto edge = [&](int y) { return std::round((target.y() + y * sy) * dpr) / dpr; };
   for (int y = 0; y < shot.height(); y += band) {
     const int rows = std::min(band, shot.height() - y);
-    painter.drawPixmap(QRectF(target.x(), target.y() + y * sy, target.width(), rows * sy), shot,
+    const double top = edge(y);
+    painter.drawPixmap(QRectF(target.x(), top, target.width(), edge(y + rows) - top), shot,
                        QRectF(0, y, shot.width(), rows));
   }
 }
