@@ -1,6 +1,7 @@
 #include "app/library/LibraryGridView.hpp"
 
 #include "app/library/ArtworkDrag.hpp"
+#include "app/style/ScrollBarStyle.hpp"
 #include "app/style/Theme.hpp"
 
 #include "app/components/ThumbnailLoader.hpp"
@@ -53,6 +54,7 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
   // pointer two pixels either side of its line, and the grid's empty left
   // margin starts past that.
   setViewportMargins(2, 0, 0, 0);
+  verticalScrollBar()->setStyle(new ScrollBarStyle(this));
   layout_.setParent(this);
   layout_.setOwner(viewport());
   connect(&layout_, &MotionValue::valueChanged, viewport(), qOverload<>(&QWidget::update));
