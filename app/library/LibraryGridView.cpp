@@ -546,6 +546,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
       state.symbolBounce = m.symbolBounce.value();
     }
     const double opacity = moving && arriving_.contains(id) ? std::clamp(p, 0.0, 1.0) : 1.0;
+    if (opacity <= 0) continue;  // not in yet: nothing to see
     painter.setOpacity(opacity);
     if (!moving || drawn == QRectF(cell)) {
       // At rest, or come to rest where it was: drawn as it is.
