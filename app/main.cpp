@@ -36,6 +36,7 @@
 #include "app/shell/ProcessMemory.hpp"
 #include "app/shell/QuitSignals.hpp"
 #include "app/shell/SingleInstance.hpp"
+#include "app/style/ScrollBarStyle.hpp"
 #include "app/style/Theme.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/style/Motion.hpp"
@@ -80,6 +81,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Tavolune"));
   QApplication::setApplicationVersion(QString::fromUtf8(build_info::version));
   QApplication::setDesktopFileName(QStringLiteral("tavolune"));
+  // One scroll bar look in every window, the grid's thin one.
+  QApplication::setStyle(new ScrollBarStyle);
   // The program lives in the tray: closing its last window does not end it.
   QApplication::setQuitOnLastWindowClosed(false);
   // Idle workers wait without a time-out: expiring them and starting new

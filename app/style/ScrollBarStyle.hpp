@@ -2,7 +2,8 @@
 // A thin scroll bar without arrows or groove: only a rounded handle, which
 // darkens under the pointer. The grid scrolls every frame of a fling, and
 // the platform style's gradients and arrows cost a fifth of such a frame.
-// Lays itself over the application's style for the widgets given it.
+// Lays itself over the application's style: as the application's style,
+// or for the widgets given it.
 
 #include <QProxyStyle>
 
