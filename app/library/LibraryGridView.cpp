@@ -309,8 +309,12 @@ void LibraryGridView::keepSpareShots() {
     spareShots_.clear();
     spareSize_ = size;
   }
-  // The tiles of a screen and a row more: what one motion draws.
-  sparesWanted_ = std::size_t(columns_) * std::size_t(viewport()->height() / std::max(1, rowPitch()) + 2);
+  // The tiles of a screen and a row more, what one motion draws, within a
+  // budget: a motion past it makes the rest then.
+  static constexpr qint64 budget = 24 * 1024 * 1024;
+  const qint64 bytes = std::max<qint64>(1, qint64(size.width()) * size.height() * 4);
+  sparesWanted_ = std::min(std::size_t(columns_) * std::size_t(viewport()->height() / std::max(1, rowPitch()) + 2),
+                           std::size_t(budget / bytes));
   if (sparing_ || spareShots_.size() >= sparesWanted_ || size.isEmpty()) return;
   sparing_ = true;
   const QColor background = palette().color(QPalette::Window);
