@@ -1,6 +1,7 @@
 # Unity batches (CMAKE_UNITY_BUILD=ON) compile several .cpp files as one, so
 # each batch parses the Qt and test headers once. A clean build is faster; a
 # rebuild after touching one file compiles its whole batch.
+
 # These files keep a file-local name (or a C header's macros) that clashes
 # with a neighbour's, so they are compiled on their own.
 function(tavolune_unity_alone directory)
