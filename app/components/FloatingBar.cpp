@@ -1,10 +1,10 @@
 #include "app/components/FloatingBar.hpp"
 
+#include "app/render/RoundedPicture.hpp"
 #include "app/render/Shadow.hpp"
 
 #include <QGraphicsEffect>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace tavolune {
 namespace {
@@ -45,16 +45,14 @@ QColor FloatingBar::material(const QPalette& palette) {
 
 void FloatingBar::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
+  // From kept pictures: the bar repaints with whatever moves under it, and
+  // an antialiased path wakes Qt's painting threads each time.
   const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   const double radius = r.height() / 2;
-  QPainterPath capsule;
-  capsule.addRoundedRect(r, radius, radius);
-  p.fillPath(capsule, material(palette()));
+  RoundedPicture::paint(p, r, radius, material(palette()));
   QColor border(Qt::white);
   border.setAlphaF(borderOpacity);
-  p.setPen(QPen(border, 1));
-  p.drawPath(capsule);
+  RoundedPicture::paint(p, r, radius, border, 1);
 }
 
 }  // namespace tavolune
