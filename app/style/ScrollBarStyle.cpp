@@ -1,6 +1,7 @@
 #include "app/style/ScrollBarStyle.hpp"
 
-#include <QPainter>
+#include "app/render/RoundedPicture.hpp"
+
 #include <QStyleOptionSlider>
 
 #include <algorithm>
@@ -52,18 +53,11 @@ void ScrollBarStyle::drawComplexControl(ComplexControl control, const QStyleOpti
   colour.setAlphaF(active ? 0.55f : 0.3f);
   // Clear of the bar's sides, and of its ends by a little less.
   const qreal across = 2.5, ends = 2;
-  const QRectF handle = bar->orientation == Qt::Vertical
-                            ? QRectF(subControlRect(control, option, SC_ScrollBarSlider, widget))
-                                  .adjusted(across, ends, -across, -ends)
-                            : QRectF(subControlRect(control, option, SC_ScrollBarSlider, widget))
-                                  .adjusted(ends, across, -ends, -across);
-  const qreal radius = std::min(handle.width(), handle.height()) / 2;
-  painter->save();
-  painter->setRenderHint(QPainter::Antialiasing);
-  painter->setPen(Qt::NoPen);
-  painter->setBrush(colour);
-  painter->drawRoundedRect(handle, radius, radius);
-  painter->restore();
+  const QRectF slider(subControlRect(control, option, SC_ScrollBarSlider, widget));
+  const QRectF handle = bar->orientation == Qt::Vertical ? slider.adjusted(across, ends, -across, -ends)
+                                                         : slider.adjusted(ends, across, -ends, -across);
+  // A kept picture, stretched: the bar repaints with every step of a scroll.
+  RoundedPicture::paint(*painter, handle, std::min(handle.width(), handle.height()) / 2, colour);
 }
 
 }  // namespace tavolune
