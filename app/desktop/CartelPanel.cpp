@@ -2,8 +2,6 @@
 
 #include "app/desktop/DisplayArea.hpp"
 
-#include <QRegion>
-
 #include <cmath>
 #include <limits>
 
@@ -46,12 +44,6 @@ void CartelPanel::show(const Artwork& artwork, const Display& display, CartelSty
   const QRect free = logicalRect(display.available, display);
   setGeometry(QRect(QPoint(free.left() + inset, free.bottom() + 1 - inset - size.height()), size));
   view_->setGeometry(rect());
-  // Clear areas would show black without a compositor: keep only the card.
-  if (composited) {
-    clearMask();
-  } else {
-    setMask(QRegion(view_->cardShape().toFillPolygon().toPolygon()));
-  }
   update();
 
   fadeOut_.stop();
@@ -60,6 +52,8 @@ void CartelPanel::show(const Artwork& artwork, const Display& display, CartelSty
     windows_.prepare(*this, WindowLevel::label);
     prepared_ = true;
   }
+  // Clear pixels would show black without a compositor: keep only the card's.
+  compositor_.setShape(*this, composited ? std::nullopt : std::optional(view_->cardPixels()));
   QWidget::show();
   windows_.shown(*this, WindowLevel::label);
   raise();

@@ -6,9 +6,11 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
+#include <QRegion>
 #include <QTextLine>
 
 #include <cmath>
+#include <vector>
 
 namespace tavolune {
 namespace cartel {
@@ -146,9 +148,45 @@ QSize CartelView::sizeHint() const {
 
 QPainterPath CartelView::cardShape() const { return layout_.card.translated(padding_, padding_); }
 
+QRegion CartelView::cardPixels() const {
+  const qreal ratio = devicePixelRatioF();
+  const QSize size = (QSizeF(sizeHint()) * ratio).toSize();
+  if (layout_.card.isEmpty() || size.isEmpty()) return {};
+  QImage coverage(size, QImage::Format_Alpha8);
+  coverage.setDevicePixelRatio(ratio);
+  coverage.fill(0);
+  {
+    QPainter p(&coverage);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillPath(cardShape(), Qt::black);
+  }
+  // One rectangle per run of a row: y-x banded, as QRegion keeps them.
+  std::vector<QRect> runs;
+  for (int y = 0; y < size.height(); ++y) {
+    const uchar* row = coverage.constScanLine(y);
+    for (int x = 0; x < size.width();) {
+      if (row[x] < 128) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < size.width() && row[x] >= 128) ++x;
+      runs.emplace_back(start, y, x - start, 1);
+    }
+  }
+  QRegion out;
+  out.setRects(runs.data(), static_cast<int>(runs.size()));
+  return out;
+}
+
 void CartelView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
+  if (opaque_ && !layout_.card.isEmpty()) {
+    const qreal ratio = devicePixelRatioF();
+    for (const QRect& r : cardPixels())
+      painter.fillRect(QRectF(QPointF(r.topLeft()) / ratio, QSizeF(r.size()) / ratio), layout_.cardFill);
+  }
   painter.translate(padding_, padding_);
   if (!layout_.card.isEmpty()) {
     if (const auto& s = layout_.cardShadow) {

@@ -29,6 +29,10 @@ class CartelView final : public QWidget {
   int padding() const { return padding_; }
   // The card's outline in widget coordinates; empty for styles without one.
   QPainterPath cardShape() const;
+  // The device pixels the card covers at least half, from the widget's
+  // top-left. Opaque, each is painted solid: a window cut to them shows no
+  // half-clear edge, which would be darkened without a compositor.
+  QRegion cardPixels() const;
   // The texts as drawn, in order (upper-cased, elided).
   const QStringList& texts() const { return layout_.texts; }
 

@@ -138,12 +138,19 @@ TEST(CartelPanel, WithoutACompositorShowsAndHidesAtOnceOnASolidCard) {
   EXPECT_EQ(p.panel.windowOpacity(), 1.0);
   EXPECT_FALSE(p.panel.view().cardShape().isEmpty());
   // The window is cut to the card: the padding around it is not part of it.
-  EXPECT_FALSE(p.panel.mask().isEmpty());
-  EXPECT_FALSE(p.panel.mask().contains(QPoint(2, 2)));
-  EXPECT_TRUE(p.panel.mask().contains(p.panel.rect().center()));
+  const auto& shape = p.compositor.shapes[&p.panel];
+  ASSERT_TRUE(shape.has_value());
+  EXPECT_FALSE(shape->contains(QPoint(2, 2)));
+  EXPECT_TRUE(shape->contains(p.panel.rect().center()));
   p.panel.fadeOut();
   EXPECT_EQ(out.size(), 1);
   EXPECT_FALSE(p.panel.isVisible());
+
+  // A compositor that came since: the next label is whole and clear around.
+  p.compositor.active = true;
+  p.panel.show(work("Dunes"), screen(), CartelStyle::minimal);
+  EXPECT_FALSE(p.compositor.shapes[&p.panel].has_value());
+  EXPECT_TRUE(p.panel.view().cardShape().isEmpty());
 }
 
 }  // namespace
