@@ -45,6 +45,7 @@ TEST_F(SelectionBarTest, LabelsFollowTheSelection) {
       {"a hidden and a visible work", selected({1, 3}), "2 selected", "Hide", "Add to My Selection", false},
       {"all hidden", selected({3, 4}), "2 selected", "Unhide", "Add to My Selection", false},
       {"a lost work alone", {gone}, "1 selected", "Hide", "Add to My Selection", false},
+      {"a hidden work and a lost one", {gone, numbered(3).id}, "2 selected", "Hide", "Add to My Selection", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
