@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything and starts Tavolune.
+# Sets up the machine, builds the program (not the tests) and starts Tavolune.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -7,5 +7,5 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 bash scripts/setup.sh
-bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -- --target tavolune
 exec build/app/tavolune "$@"

@@ -183,7 +183,12 @@ UnknownFormats::UnknownFormats(AppModel& model, QWidget* parent) : QWidget(paren
   connect(measure_, &QToolButton::clicked, this, [this] { model_.formats().measureFormats(); });
   connect(&model_.formats(), &SeriesFormats::formatProgressChanged, this, &UnknownFormats::refresh);
   connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
-    if (change.anyArtwork(LibraryChange::format | LibraryChange::hidden)) refresh();
+    // The works the rest of the filter lists, and their shapes.
+    LibraryFilter listed = filter_;
+    listed.format.reset();
+    if (filter_.format && (change.mayRelist(listed) || change.anyArtwork(LibraryChange::format | LibraryChange::placement))) {
+      refresh();
+    }
   });
   refresh();
 }

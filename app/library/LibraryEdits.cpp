@@ -9,28 +9,22 @@
 namespace tavolune::LibraryEdits {
 
 bool hides(const LibraryState& state, const IdSet& ids) {
-  bool any = false;
+  if (ids.empty()) return true;
   std::string key;  // one buffer for the lookups
-  for (const std::string_view id : ids) {
+  // A work the library no longer holds counts as visible.
+  return std::any_of(ids.begin(), ids.end(), [&](std::string_view id) {
     const auto it = state.artworks.find(key.assign(id));
-    if (it == state.artworks.end()) continue;
-    if (state.isVisible(it->second)) return true;
-    any = true;
-  }
-  return !any;
+    return it == state.artworks.end() || state.isVisible(it->second);
+  });
 }
 
 HideTargets hideTargets(const LibraryState& state, const IdSet& ids) {
   HideTargets t;
-  bool anyVisible = false;
+  t.hide = hides(state, ids);
   std::string key;
   for (const std::string_view id : ids) {
-    const auto it = state.artworks.find(key.assign(id));
-    if (it == state.artworks.end()) continue;
-    t.ids.insert(id);
-    anyVisible = anyVisible || state.isVisible(it->second);
+    if (state.artworks.contains(key.assign(id))) t.ids.insert(id);
   }
-  t.hide = t.ids.empty() || anyVisible;
   return t;
 }
 

@@ -22,8 +22,9 @@ namespace LibraryEdits {
 
 // The works a hide or unhide of `ids` applies to: only ids the library
 // holds (a work a sync removed must not land in the hidden set and stay
-// hidden when it comes back). `hide` is false only when
-// every such work is hidden already; true for none (a no-op).
+// hidden when it comes back). `hide` is false only when every id names a
+// work of the library that is hidden; an id the library no longer holds
+// counts as visible. True for none (a no-op).
 struct HideTargets {
   IdSet ids;
   bool hide = true;

@@ -169,12 +169,7 @@ void LibraryGrid::relist(bool byRows) {
 void LibraryGrid::libraryChanged(const LibraryChange& change) {
   // Lists change only with what the filter tests; tiles show the rest.
   using A = LibraryChange::Aspect;
-  const LibraryFilter& f = window_.filter();
-  if (change.everything || change.anyArtwork(A::hidden) || (f.onDesktopOnly && change.anyArtwork(A::selection)) ||
-      (f.format && change.anyArtwork(A::format)) || (f.exhibitionID && change.exhibitions) ||
-      (f.recentOnly && change.displays)) {
-    relist(true);
-  }
+  if (change.mayRelist(window_.filter())) relist(true);
   if (change.everything) return;
   if (change.namedCount() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
   std::vector<std::string> ids;

@@ -97,9 +97,11 @@ LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state,
   outer->addWidget(footer);
 
   connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
-    // Counts leave out hidden works; "On Desktop" counts the selection.
+    // Counts leave out hidden works; "My Selection" counts the desktop's
+    // pool, which an exhibition on show holds instead.
     using A = LibraryChange::Aspect;
-    if (change.everything || !change.wallets.empty() || change.displays || change.anyArtwork(A::hidden | A::selection)) {
+    if (change.everything || !change.wallets.empty() || change.displays || change.exhibitions ||
+        change.anyArtwork(A::hidden | A::selection)) {
       refresh();
     }
   });

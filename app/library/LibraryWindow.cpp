@@ -110,7 +110,11 @@ void LibraryWindow::focusChanged() {
 }
 
 void LibraryWindow::libraryChanged(const LibraryChange& change) {
-  if (!change.everything && change.wallets.empty() && !change.exhibitions && !change.anyArtwork()) return;
+  // The page's title and count: Recently Shown lists what the displays showed.
+  if (!change.everything && change.wallets.empty() && !change.exhibitions && !change.anyArtwork() &&
+      !change.mayRelist(filter_)) {
+    return;
+  }
   if (state_.bigPreview() && !model().state().artworks.contains(*state_.bigPreview())) state_.setBigPreview({});
   if (detail_) detail_->refresh();
   refreshPreview();

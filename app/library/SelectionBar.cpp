@@ -10,8 +10,6 @@
 #include "app/style/Theme.hpp"
 
 #include <QFrame>
-
-#include <algorithm>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
@@ -184,8 +182,8 @@ void SelectionBar::showSingle() {
 void SelectionBar::applyForm() {
   const AnyLabelStyle style = compact_ ? AnyLabelStyle::iconOnly() : AnyLabelStyle::titleAndIcon();
   for (QToolButton* b : {hide_, showNow_, mySelection_}) style.apply(*b);
+  if (auto* b = qobject_cast<QToolButton*>(exhibitionButton_)) style.apply(*b);
   preparingText_->setVisible(!compact_);
-
 }
 
 void SelectionBar::fitTo(int width) {

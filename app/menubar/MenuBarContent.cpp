@@ -54,8 +54,12 @@ MenuBarContent::MenuBarContent(Services services, QWidget* parent) : QWidget(par
   AppModel& model = s_.model;
   DesktopController& desktop = s_.desktop;
   connect(&model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
-    // The popover shows the desktop's work, the settings and the wallets.
-    if (change.settings || change.displays || !change.wallets.empty() || (shownID_ && change.touches(*shownID_))) {
+    // The popover shows the desktop's work, the settings, the wallets, the
+    // pool's summary (the exhibition on show, My Selection as stored) and
+    // whether there is anything for the screen saver.
+    using A = LibraryChange::Aspect;
+    if (change.everything || change.settings || change.displays || change.exhibitions || !change.wallets.empty() ||
+        change.anyArtwork(A::hidden | A::selection) || (shownID_ && change.touches(*shownID_))) {
       changed();
     }
   });
@@ -110,10 +114,8 @@ void MenuBarContent::refresh() {
   if (current) refreshControls();
   refreshFooter();
 
-  const bool loaded = s_.model.isLoaded();
-  libraryRow_->setEnabled(loaded);
-  settingsRow_->setEnabled(loaded);
-  screenSaverRow_->setEnabled(loaded && s_.showScreenSaver && s_.model.state().hasDesktopPool());
+  // The windows open at any time, also before the library has loaded.
+  screenSaverRow_->setEnabled(s_.model.isLoaded() && s_.showScreenSaver && s_.model.state().hasDesktopPool());
 }
 
 void MenuBarContent::closePopup() {

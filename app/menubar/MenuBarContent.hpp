@@ -6,7 +6,8 @@
 // It keeps no state of its own: it reads the app model and the desktop
 // controller again on each of their changes, while it is on screen; hidden,
 // it only notes that it is out of date (no timers, no rebuilds). Controls
-// that edit stay disabled until the library is loaded. GUI thread only.
+// that edit stay disabled until the library is loaded; the rows that open
+// windows never are. GUI thread only.
 
 #include "app/components/ImageServices.hpp"
 #include "app/model/BuildInfo.hpp"

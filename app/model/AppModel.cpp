@@ -207,9 +207,11 @@ void AppModel::countPendingSeries() {
 
 void AppModel::countPool() {
   if (!loaded_) return;
+  ++poolCounts_;
   writer_->read(std::exchange(journal_, {}), [mailbox = mailbox_, self = this](const LibraryState& s) {
     const std::size_t count = s.desktopPoolCount();
     mailbox->post([self, count] {
+      --self->poolCounts_;
       if (self->poolCount_ == count) return;
       self->poolCount_ = count;
       emit self->desktopPoolCountChanged();

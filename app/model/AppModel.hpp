@@ -68,6 +68,9 @@ class AppModel final : public QObject, private LibraryEditor {
   // after each change (the walk takes milliseconds in a large library);
   // none until the first count after loading.
   std::optional<std::size_t> desktopPoolCount() const { return poolCount_; }
+  // Whether a report of this turn's edits or a count of the works in
+  // rotation is still to come.
+  bool isSettling() const { return deliveryPosted_ || poolTimer_.isActive() || poolCounts_ > 0; }
 
   const LibraryWriter& writer() const { return *writer_; }
 
@@ -197,6 +200,7 @@ class AppModel final : public QObject, private LibraryEditor {
   std::optional<std::string> notice_;
   std::size_t pendingSeriesCount_ = 0;
   std::optional<std::size_t> poolCount_;
+  int poolCounts_ = 0;  // counts under way on the writer
   QTimer poolTimer_;
 
   mutable LibraryListing listing_;

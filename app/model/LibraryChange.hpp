@@ -10,6 +10,7 @@
 
 #include "core/base/IdSet.hpp"
 #include "core/base/Uuid.hpp"
+#include "core/model/LibraryFilter.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -113,6 +114,13 @@ struct LibraryChange {
       visit(id, how);
       return false;
     });
+  }
+  // Whether the works the filter lists, or their order, may differ now: a
+  // work hidden or shown, and what the filter's own criteria test.
+  bool mayRelist(const LibraryFilter& f) const {
+    if (everything || anyArtwork(hidden)) return true;
+    return (f.onDesktopOnly && anyArtwork(selection)) || (f.format && anyArtwork(format | placement)) ||
+           (f.exhibitionID && exhibitions) || (f.recentOnly && displays);
   }
   bool empty() const {
     return !everything && artworks.empty() && many.empty() && wallets.empty() && !settings && !exhibitions &&

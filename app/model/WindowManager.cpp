@@ -25,7 +25,19 @@ const WindowManager::Definition* WindowManager::definition(const QString& id) {
   return it == table.end() ? nullptr : &it->second;
 }
 
+WindowManager::WindowManager(QObject* parent) : QObject(parent) {
+  places_.setSingleShot(true);
+  places_.setTimerType(Qt::CoarseTimer);
+  places_.setInterval(placesDelay);
+  connect(&places_, &QTimer::timeout, this, &WindowManager::keepPlaces);
+  // Ctrl+Q, "Quit Tavolune", a signal or the session's end: no window is closed first.
+  if (auto* app = QCoreApplication::instance()) {
+    connect(app, &QCoreApplication::aboutToQuit, this, &WindowManager::keepPlaces);
+  }
+}
+
 WindowManager::~WindowManager() {
+  keepPlaces();
   for (auto& [id, window] : windows_) {
     if (window) window->removeEventFilter(this);
   }
@@ -132,6 +144,10 @@ bool WindowManager::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange) {
     if (auto* window = qobject_cast<QWidget*>(watched)) paintBackground(*window);
   }
+  if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && watched->isWidgetType()) {
+    const auto* window = static_cast<QWidget*>(watched);
+    if (window->isVisible() && this->window(window->objectName()) == window) places_.start();
+  }
   if (event->type() == QEvent::Close) {
     auto* window = qobject_cast<QWidget*>(watched);
     const QString id = window ? window->objectName() : QString();
@@ -141,6 +157,14 @@ bool WindowManager::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QObject::eventFilter(watched, event);
+}
+
+void WindowManager::keepPlaces() {
+  places_.stop();
+  QSettings settings;
+  for (const auto& [id, window] : windows_) {
+    if (window) settings.setValue(settingsKey(id), window->saveGeometry());
+  }
 }
 
 void WindowManager::forget(const QString& id) {

@@ -3,7 +3,8 @@
 // "settings", "welcome" and "menu" (the popover as a window in the preview
 // mode). One window per identifier: showing an open one raises it. Windows
 // are deleted when closed and keep their geometry in QSettings under
-// "tavolune.<identifier>" (fixed ones only their place); the first time, a
+// "tavolune.<identifier>" (fixed ones only their place), written a moment
+// after each move or resize, at close and at quit; the first time, a
 // window opens centred on the display under the pointer. Every window's
 // background is the wall colour, following the light or dark palette as it
 // changes. GUI thread only.
@@ -18,8 +19,10 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -41,7 +44,11 @@ class WindowManager final : public QObject {
   // The windows' background for the application palette.
   using Background = std::function<QColor(const QPalette&)>;
 
-  using QObject::QObject;
+  // How long after the last move or resize the places are written.
+  static constexpr std::chrono::milliseconds placesDelay{500};
+
+  // Writes the places when the application is about to quit.
+  explicit WindowManager(QObject* parent = nullptr);
   ~WindowManager() override;
 
   void registerContent(const QString& id, ContentFactory factory);
@@ -66,6 +73,8 @@ class WindowManager final : public QObject {
   void close(const QString& id);
   QWidget* window(const QString& id) const;
   bool hasOpenWindows() const { return !windows_.empty(); }
+  // Writes where every open window is now.
+  void keepPlaces();
 
  signals:
   void librarySelectionRequested(const QString& artworkID);
@@ -84,6 +93,7 @@ class WindowManager final : public QObject {
   std::map<QString, ContentFactory> factories_;
   std::map<QString, QPointer<QWidget>> windows_;
   Background background_;
+  QTimer places_;  // a move or resize not written yet
 };
 
 }  // namespace tavolune

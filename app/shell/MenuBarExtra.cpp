@@ -4,6 +4,8 @@
 #include "app/platform/TrayHostWatch.hpp"
 #include "app/shell/PopoverHost.hpp"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSystemTrayIcon>
 
 namespace tavolune {
@@ -12,6 +14,15 @@ MenuBarExtra::MenuBarExtra(TrayHostWatch& tray, std::function<QWidget*()> conten
     : QObject(parent), tray_(tray), content_(std::move(content)) {
   connect(&tray_, &TrayHostWatch::availableChanged, this, &MenuBarExtra::hostChanged);
   if (tray_.available()) hostChanged(true);
+  // The application hears of a light or dark desktop as a palette change.
+  if (auto* app = QCoreApplication::instance()) app->installEventFilter(this);
+}
+
+bool MenuBarExtra::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ApplicationPaletteChange && watched == QCoreApplication::instance() && icon_) {
+    icon_->setIcon(MenuBarIcon::icon(playing_));
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 MenuBarExtra::~MenuBarExtra() { delete popover_.data(); }

@@ -1,7 +1,8 @@
 #pragma once
 // The tray icon: the idle or playing picture, opening the popover on a
 // click. The icon is made only once a tray host runs, and made again when
-// the host comes back after a restart. GUI thread only.
+// the host comes back after a restart; it is drawn again in the other ink
+// when the desktop turns light or dark. GUI thread only.
 
 #include <QObject>
 #include <QPointer>
@@ -37,6 +38,9 @@ class MenuBarExtra final : public QObject {
  signals:
   // An icon was put into a tray host.
   void iconShown();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void hostChanged(bool available);

@@ -417,6 +417,11 @@ TEST_F(LibraryGridTest, HidingActsOnlyOnWorksTheLibraryHolds) {
   EXPECT_TRUE(state.selection().empty());
   EXPECT_EQ(libraryChangedCalls(), calls);
 
+  // A lost work beside a hidden one counts as visible: Delete hides.
+  state.setSelection({gone, id(1)});
+  key(Qt::Key_Delete);
+  EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({1}));
+
   // The bar's button as well.
   state.setSelection({gone, id(2)});
   grid->selectionBar().hideButton().click();

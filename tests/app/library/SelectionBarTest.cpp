@@ -45,6 +45,7 @@ TEST_F(SelectionBarTest, LabelsFollowTheSelection) {
       {"a hidden and a visible work", selected({1, 3}), "2 selected", "Hide", "Add to My Selection", false},
       {"all hidden", selected({3, 4}), "2 selected", "Unhide", "Add to My Selection", false},
       {"a lost work alone", {gone}, "1 selected", "Hide", "Add to My Selection", false},
+      {"a hidden work and a lost one", {gone, numbered(3).id}, "2 selected", "Hide", "Add to My Selection", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -118,7 +119,9 @@ TEST_F(SelectionBarTest, ANarrowWidthGivesTheIconOnlyFormWithEveryControl) {
   ExhibitionHooks hooks;
   hooks.selectionButton = [&made](SelectionBar& bar) {
     ++made;
-    return static_cast<QWidget*>(new QToolButton(&bar));
+    auto* button = new QToolButton(&bar);
+    button->setText(QStringLiteral("Add to Exhibition"));
+    return static_cast<QWidget*>(button);
   };
   auto bar = makeBar(hooks);
   EXPECT_EQ(made, 1);
@@ -133,8 +136,9 @@ TEST_F(SelectionBarTest, ANarrowWidthGivesTheIconOnlyFormWithEveryControl) {
   bar->fitTo(wide - 40);
   EXPECT_TRUE(bar->isCompact());
   EXPECT_LT(bar->width(), wide);
-  for (QToolButton* b : {&bar->hideButton(), &bar->mySelectionButton(), &bar->showNowButton()})
-    EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonIconOnly);
+  auto* exhibition = qobject_cast<QToolButton*>(bar->exhibitionButton());
+  for (QToolButton* b : {&bar->hideButton(), &bar->mySelectionButton(), &bar->showNowButton(), exhibition})
+    EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonIconOnly) << b->text().toStdString();
   EXPECT_TRUE(bar->countLabel().isVisible());
   EXPECT_TRUE(bar->preparing().isVisible()) << "the spinner stays";
   EXPECT_FALSE(bar->preparingText().isVisible()) << "its text goes";
@@ -142,6 +146,7 @@ TEST_F(SelectionBarTest, ANarrowWidthGivesTheIconOnlyFormWithEveryControl) {
   bar->fitTo(2000);
   EXPECT_FALSE(bar->isCompact());
   EXPECT_TRUE(bar->preparingText().isVisible());
+  EXPECT_EQ(exhibition->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
 }
 
 TEST_F(SelectionBarTest, MatchesReferencePictures) {

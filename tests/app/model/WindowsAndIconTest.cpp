@@ -3,9 +3,11 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +72,32 @@ TEST(WindowManager, OneWindowPerIdentifierAtItsSizeDeletedWhenClosed) {
   EXPECT_EQ(again->size(), QSize(900, 600));
   EXPECT_EQ(built, 3);
   manager.close("library");
+}
+
+TEST(WindowManager, PlacesAreKeptWhileWindowsStayOpen) {
+  TemporarySettings settings;
+  const auto saved = [] { return QSettings().value(QStringLiteral("tavolune.library")).toByteArray(); };
+  const auto placeOf = [](const QByteArray& geometry) {
+    QWidget probe;
+    probe.restoreGeometry(geometry);
+    return probe.geometry();
+  };
+  QRect left;
+  QPointer<QWidget> library;
+  {
+    WindowManager manager;
+    manager.registerContent("library", [] { return new QLabel("content"); });
+    library = manager.showLibrary();
+    ASSERT_TRUE(library);
+    // Resized and left open: written a moment later.
+    library->resize(900, 600);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return placeOf(saved()).size() == QSize(900, 600); }, 5000));
+    // Moved just before the program ends: written as the manager goes.
+    library->move(library->pos() + QPoint(25, 15));
+    left = library->geometry();
+  }
+  EXPECT_EQ(placeOf(saved()), left);
+  delete library;
 }
 
 TEST(MenuBarIcon, DrawnAtEverySizeIdleAndPlaying) {

@@ -1,7 +1,9 @@
+#include "app/model/MenuBarIcon.hpp"
 #include "app/shell/MenuBarExtra.hpp"
 #include "app/shell/PopoverHost.hpp"
 #include "tests/support/fakes/FakeTrayHostWatch.hpp"
 
+#include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -50,6 +52,20 @@ TEST(MenuBarExtra, IconOnlyWithATrayHostAndMadeAgainWhenTheHostRestarts) {
   const qint64 idleKey = extra.icon()->icon().cacheKey();
   extra.setLivePlaying(true);
   EXPECT_NE(extra.icon()->icon().cacheKey(), idleKey);
+
+  // The desktop turns dark and back: the ink follows.
+  const auto ink = [&] {
+    const QImage image = extra.icon()->icon().pixmap(32).toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2).rgb();  // inside the filled picture
+  };
+  const QPalette light = QApplication::palette();
+  ASSERT_EQ(ink(), MenuBarIcon::inkFor(light).rgb());
+  QPalette dark = light;
+  dark.setColor(QPalette::Window, QColor(30, 30, 30));
+  QApplication::setPalette(dark);
+  EXPECT_EQ(ink(), MenuBarIcon::inkFor(dark).rgb());
+  QApplication::setPalette(light);
+  EXPECT_EQ(ink(), MenuBarIcon::inkFor(light).rgb());
 
   host.set(false);  // the panel went away
   EXPECT_EQ(extra.icon(), nullptr);
