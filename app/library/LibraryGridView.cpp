@@ -72,6 +72,7 @@ LibraryGridView::LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& d
     for (int row = firstPainted_; row <= lastPainted_ && row < model_.rowCount(); ++row) {
       if (ThumbnailLoader::key(model_.id(row), ArtworkTile::maxPixel) == k) {
         tileShots_.erase(model_.id(row));
+        stillArrived(row);
         viewport()->update(cellRect(row));
         return;
       }
@@ -106,32 +107,34 @@ bool LibraryGridView::isMoving() const {
   return std::any_of(rowMotion_.begin(), rowMotion_.end(), [](const auto& m) { return m.second->isMoving(); });
 }
 
+double LibraryGridView::freeWidth() const {
+  // The view's whole width: the scroll bar lies in the trailing margin.
+  return width() - 2 * sideMargin - columnSpacing * (columns_ - 1);
+}
+
+int LibraryGridView::firstColumnX() const { return sideMargin - viewport()->x(); }
+
 LibraryGridView::Geometry LibraryGridView::geometry() const {
-  const double free = viewport()->width() - 2 * sideMargin - columnSpacing * (columns_ - 1);
-  return {columns_, std::max(10.0, free / columns_) + columnSpacing, cellWidth(), cellHeight()};
+  return {columns_, std::max(10.0, freeWidth() / columns_) + columnSpacing, cellWidth(), cellHeight()};
 }
 
 QRectF LibraryGridView::contentRect(int row, const Geometry& g) const {
   const int col = row % g.columns;
   const int line = row / g.columns;
-  return QRectF(sideMargin + std::lround(col * g.pitchX), topMargin + line * (g.cellHeight + rowSpacing), g.cellWidth,
-                g.cellHeight);
+  return QRectF(firstColumnX() + std::lround(col * g.pitchX), topMargin + line * (g.cellHeight + rowSpacing),
+                g.cellWidth, g.cellHeight);
 }
 
-int LibraryGridView::cellWidth() const {
-  const double free = viewport()->width() - 2 * sideMargin - columnSpacing * (columns_ - 1);
-  return std::max(10, int(std::floor(free / columns_)));
-}
+int LibraryGridView::cellWidth() const { return std::max(10, int(std::floor(freeWidth() / columns_))); }
 
 int LibraryGridView::cellHeight() const { return delegate_.heightFor(cellWidth()); }
 
 QRect LibraryGridView::cellRect(int row) const {
   if (row < 0 || row >= model_.rowCount()) return {};
-  const double free = viewport()->width() - 2 * sideMargin - columnSpacing * (columns_ - 1);
-  const double w = std::max(10.0, free / columns_);
+  const double w = std::max(10.0, freeWidth() / columns_);
   const int col = row % columns_;
   const int line = row / columns_;
-  const int x = sideMargin + int(std::lround(col * (w + columnSpacing)));
+  const int x = firstColumnX() + int(std::lround(col * (w + columnSpacing)));
   const int y = topMargin + line * rowPitch() - verticalOffset();
   return QRect(x, y, cellWidth(), cellHeight());
 }
@@ -142,9 +145,8 @@ int LibraryGridView::rowAt(const QPoint& p) const {
   const int y = p.y() + verticalOffset() - topMargin;
   if (y < 0) return -1;
   const int line = y / rowPitch();
-  const double free = viewport()->width() - 2 * sideMargin - columnSpacing * (columns_ - 1);
-  const double w = std::max(10.0, free / columns_);
-  const int col = int(std::floor((p.x() - sideMargin) / (w + columnSpacing)));
+  const double w = std::max(10.0, freeWidth() / columns_);
+  const int col = int(std::floor((p.x() - firstColumnX()) / (w + columnSpacing)));
   if (col < 0 || col >= columns_) return -1;
   const int row = line * columns_ + col;
   if (row >= count) return -1;

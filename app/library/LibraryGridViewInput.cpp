@@ -68,8 +68,16 @@ void LibraryGridView::mouseMoveEvent(QMouseEvent* event) {
 void LibraryGridView::mouseReleaseEvent(QMouseEvent*) { pressPos_.reset(); }
 
 void LibraryGridView::mouseDoubleClickEvent(QMouseEvent* event) {
-  const int row = rowAt(event->position().toPoint());
-  if (row >= 0 && event->button() == Qt::LeftButton && handlers_.doubleClick) handlers_.doubleClick(row);
+  const QPoint p = event->position().toPoint();
+  const int row = rowAt(p);
+  if (row < 0 || event->button() != Qt::LeftButton) return;
+  // The toggle is a button: the second press of a double click is one more
+  // press of it, as any button takes it.
+  if (handlers_.toggle && onToggle(row, p)) {
+    handlers_.toggle(row);
+    return;
+  }
+  if (handlers_.doubleClick) handlers_.doubleClick(row);
 }
 
 void LibraryGridView::leaveEvent(QEvent* event) {
@@ -102,15 +110,28 @@ void LibraryGridView::startDrag(Qt::DropActions actions) {
   drag->exec(actions, Qt::CopyAction);
 }
 
-void LibraryGridView::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+bool LibraryGridView::takesDrag(const QMimeData& data) const {
+  return ArtworkDrag::isOurs(data) && handlers_.acceptsDrops && handlers_.acceptsDrops();
+}
 
-void LibraryGridView::dragMoveEvent(QDragMoveEvent* event) {
-  if (ArtworkDrag::isOurs(*event->mimeData()) && handlers_.acceptsDrops && handlers_.acceptsDrops()) {
+void LibraryGridView::dragEnterEvent(QDragEnterEvent* event) {
+  // Taken over the whole view, or no move would follow; each move says
+  // whether the point takes the works.
+  if (takesDrag(*event->mimeData())) {
     event->acceptProposedAction();
     setDropTarget(rowAt(event->position().toPoint()));
   } else {
     event->ignore();
-    setDropTarget(-1);
+  }
+}
+
+void LibraryGridView::dragMoveEvent(QDragMoveEvent* event) {
+  const int row = takesDrag(*event->mimeData()) ? rowAt(event->position().toPoint()) : -1;
+  setDropTarget(row);
+  if (row >= 0) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();  // only tiles take drops
   }
 }
 
@@ -129,7 +150,7 @@ void LibraryGridView::dropEvent(QDropEvent* event) {
     return;
   }
   const int row = rowAt(event->position().toPoint());
-  if (handlers_.drop(*event->mimeData(), row < 0 ? std::nullopt : std::optional<int>(row))) {
+  if (row >= 0 && handlers_.drop(*event->mimeData(), row)) {
     event->acceptProposedAction();
   } else {
     event->ignore();

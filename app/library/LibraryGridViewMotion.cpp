@@ -31,7 +31,7 @@ LibraryGridView::RowMotion& LibraryGridView::rowMotion(const std::string& id) {
   if (!slot) {
     slot = std::make_unique<RowMotion>();
     RowMotion* m = slot.get();
-    for (MotionValue* v : {&m->hover, &m->selected, &m->symbolSwap, &m->symbolBounce}) {
+    for (MotionValue* v : {&m->hover, &m->selected, &m->symbolSwap, &m->symbolBounce, &m->still}) {
       v->setOwner(viewport());
       connect(v, &MotionValue::valueChanged, viewport(), [this, m] { viewport()->update(m->area); });
     }
@@ -158,6 +158,17 @@ std::pair<int, int> LibraryGridView::paintRange(int first, int last) const {
   if (!layout_.isMoving() || fromRows_.first < 0) return {first, last};
   const int count = model_.rowCount();
   return {std::max(0, std::min(first, fromRows_.first)), std::min(count - 1, std::max(last, fromRows_.second))};
+}
+
+void LibraryGridView::stillArrived(int row) {
+  const std::string& id = model_.id(row);
+  const auto it = drawn_.find(id);
+  if (it == drawn_.end() || it->second.hadStill || !delegate_.hasStill(id)) return;
+  it->second.hadStill = true;
+  RowMotion& m = rowMotion(id);
+  m.area = cellRect(row).adjusted(-16, -16, 16, 16);
+  m.still.jumpTo(0);
+  m.still.animateTo(1, stillEntrance(), MotionKind::fade);
 }
 
 void LibraryGridView::mySelectionChanged() {

@@ -128,8 +128,9 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     const std::string& id = model_.id(row);
     TileState state = delegate_.stateFor(id, row == hovered_);
     // The selection as drawn now; the symbol as first drawn.
-    if (auto [drawn, fresh] = drawn_.try_emplace(id, Drawn{state.selected, false}); fresh) {
+    if (auto [drawn, fresh] = drawn_.try_emplace(id, Drawn{state.selected, false, false}); fresh) {
       drawn->second.inMySelection = delegate_.inMySelection(id);
+      drawn->second.hadStill = delegate_.hasStill(id);
     } else {
       drawn->second.selected = state.selected;
     }
@@ -139,6 +140,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
       if (m.selected.isMoving()) state.selection = m.selected.value();
       state.symbolSwap = m.symbolSwap.value();
       state.symbolBounce = m.symbolBounce.value();
+      state.stillEntrance = m.still.value();
     }
     const double opacity = moving && arriving_.contains(id) ? std::clamp(p, 0.0, 1.0) : 1.0;
     if (opacity <= 0) continue;  // not in yet: nothing to see
