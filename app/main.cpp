@@ -179,8 +179,7 @@ int main(int argc, char* argv[]) {
   // The grid's exhibition drop, the selection bar's button and the menu's items.
   const auto exhibitionHooks = [&](LibraryWindowState& windowState) {
     return ExhibitionHooks{
-        .drop = [&](const Uuid& exhibition, const QMimeData& data,
-                    const std::optional<std::string>& before) {
+        .drop = [&](const Uuid& exhibition, const QMimeData& data, const std::string& before) {
           return ExhibitionItems::dropOnTile(model, data, exhibition, before);
         },
         .selectionButton = [&](SelectionBar& bar) -> QWidget* {

@@ -10,6 +10,7 @@
 #include "app/render/Shadow.hpp"
 #include "app/style/ChainBadge.hpp"
 #include "app/style/KindBadge.hpp"
+#include "app/style/Motion.hpp"
 #include "app/style/Theme.hpp"
 
 #include <QFontMetricsF>
@@ -118,6 +119,15 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
     RoundedPicture::paint(p, mat, cornerRadius, withAlpha(primary, 0.07));
   }
   p.setOpacity(opacity);
+  if (const double entrance = std::clamp(state.stillEntrance, 0.0, 1.0); !art.isEmpty() && entrance < 1) {
+    p.setOpacity(opacity * entrance);
+    if (!MotionPreferences::shared().reduced()) {
+      const double scale = ArtworkImage::fadeStartScale + (1 - ArtworkImage::fadeStartScale) * entrance;
+      p.translate(art.center());
+      p.scale(scale, scale);
+      p.translate(-art.center());
+    }
+  }
   if (!art.isEmpty() && h <= 0 && p.transform().type() <= QTransform::TxTranslate) {
     paintRestingShadow(p, art, !data.still.hasAlphaChannel());
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);

@@ -52,6 +52,9 @@ struct TileState {
   // and its bounce, added to its scale (0 at rest).
   double symbolSwap = 1;
   double symbolBounce = 0;
+  // A still that arrived after the tile was first drawn: 0 as it comes, 1
+  // in place (it fades in, growing from 0.985).
+  double stillEntrance = 1;
 
   double chosen() const { return selection < 0 ? (selected ? 1.0 : 0.0) : std::clamp(selection, 0.0, 1.0); }
 };

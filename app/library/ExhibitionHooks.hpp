@@ -22,11 +22,10 @@ namespace tavolune {
 class SelectionBar;
 
 struct ExhibitionHooks {
-  // Works dragged within the window (ArtworkDrag) and dropped on the grid
-  // while it lists an exhibition, and the listed work they were dropped on
-  // (the work to insert before), none past the last tile. Returns whether
-  // the drop was taken.
-  std::function<bool(const Uuid& exhibition, const QMimeData& data, const std::optional<std::string>& before)> drop{};
+  // Works dragged within the window (ArtworkDrag) and dropped on a tile of
+  // the grid while it lists an exhibition, and the tile's work (the work to
+  // insert before). Returns whether the drop was taken.
+  std::function<bool(const Uuid& exhibition, const QMimeData& data, const std::string& before)> drop{};
   // The bar's exhibition control, made once per bar; it follows the
   // selection and the bar's exhibitionChanged() itself.
   std::function<QWidget*(SelectionBar& bar)> selectionButton{};

@@ -43,8 +43,7 @@ void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const 
   }
 }
 
-bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition,
-                const std::optional<std::string>& before) {
+bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition, const std::string& before) {
   const auto ids = ArtworkDrag::decode(data, model.state());
   if (ids.empty()) return false;
   model.editExhibitions(AppModel::ExhibitionEdit::move(ids, exhibition, before));

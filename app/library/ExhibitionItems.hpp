@@ -36,11 +36,10 @@ std::vector<std::string> ordered(const LibraryWindowState& state, const IdSet& i
 void addTo(QMenu& menu, AppModel& model, const LibraryWindowState& state, const IdSet& targets,
            const std::optional<Uuid>& current);
 
-// A drop of our own drag on the tile `before` of the exhibition's page
-// (none: past the last tile): the dragged works of the exhibition move
-// right before it. False when the drop carries nothing of ours.
-bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition,
-                const std::optional<std::string>& before);
+// A drop of our own drag on the tile `before` of the exhibition's page:
+// the dragged works of the exhibition move right before it. False when the
+// drop carries nothing of ours.
+bool dropOnTile(AppModel& model, const QMimeData& data, const Uuid& exhibition, const std::string& before);
 
 }  // namespace ExhibitionItems
 

@@ -142,14 +142,9 @@ LibraryDetailPage::LibraryDetailPage(LibraryWindow& window, const LibraryWindow:
   opening_.setOwner(this);
   opening_.jumpTo(window_.showInspector() ? 1 : 0);
   connect(&opening_, &MotionValue::valueChanged, this, &LibraryDetailPage::narrowInspector);
-  connect(&opening_, &MotionValue::settled, this, [this] {
-    // At rest the column keeps its own limits again.
-    inspector_->setMinimumWidth(inspectorMinWidth);
-    inspector_->setMaximumWidth(inspectorMaxWidth);
-    inspector_->setVisible(opening_.value() > 0);
-  });
-  connect(&window_, &LibraryWindow::showInspectorChanged, this, [this] {
-    slideInspector(window_.showInspector());
+  connect(&opening_, &MotionValue::settled, this, &LibraryDetailPage::restInspector);
+  connect(&window_, &LibraryWindow::showInspectorChanged, this, [this](bool animated) {
+    slideInspector(window_.showInspector(), animated);
     details_->setChecked(window_.showInspector());
   });
   connect(&window_, &LibraryWindow::tileSizeChanged, this,
@@ -183,7 +178,19 @@ void LibraryDetailPage::narrowInspector(double opening) {
   inspector_->setMaximumWidth(w);
 }
 
-void LibraryDetailPage::slideInspector(bool open) {
+void LibraryDetailPage::restInspector() {
+  // At rest the column keeps its own limits again.
+  inspector_->setMinimumWidth(inspectorMinWidth);
+  inspector_->setMaximumWidth(inspectorMaxWidth);
+  inspector_->setVisible(opening_.value() > 0);
+}
+
+void LibraryDetailPage::slideInspector(bool open, bool animated) {
+  if (!animated) {
+    opening_.jumpTo(open ? 1 : 0);
+    restInspector();
+    return;
+  }
   if (open && inspector_->isHidden()) {
     // At its resting limits the closed column would show whole for the
     // frames before the spring's first step.

@@ -49,7 +49,8 @@ class LibraryDetailPage final : public QWidget {
   void refreshSubtitle();
   void refreshInspector();
   void refreshHeader();
-  void slideInspector(bool open);
+  void slideInspector(bool open, bool animated);
+  void restInspector();
   void narrowInspector(double opening);
 
   LibraryWindow& window_;

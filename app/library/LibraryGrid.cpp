@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace tavolune {
 
@@ -67,14 +68,13 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
           },
       .acceptsDrops = [this] { return services_.exhibitions.drop && window_.filter().exhibitionID.has_value(); },
       .drop =
-          [this](const QMimeData& data, std::optional<int> row) {
+          [this](const QMimeData& data, int row) {
             const auto& exhibition = window_.filter().exhibitionID;
             if (!services_.exhibitions.drop || !exhibition) return false;
-            // The grid reflows after the reorder with a spring.
-            view_->moveOnNextReset(LibraryGridView::reflowSpring());
-            const bool dropped = services_.exhibitions.drop(
-                *exhibition, data, row ? std::optional<std::string>(model_->id(*row)) : std::nullopt);
-            view_->moveOnNextReset(std::nullopt);
+            const bool dropped = services_.exhibitions.drop(*exhibition, data, model_->id(row));
+            // The grid reflows with a spring when the model reports the
+            // reorder, after this turn.
+            reorderReport_ = dropped;
             return dropped;
           },
   });
@@ -169,7 +169,13 @@ void LibraryGrid::relist(bool byRows) {
 void LibraryGrid::libraryChanged(const LibraryChange& change) {
   // Lists change only with what the filter tests; tiles show the rest.
   using A = LibraryChange::Aspect;
-  if (change.mayRelist(window_.filter())) relist(true);
+  // The report a drop asked for is the next one.
+  const bool reorder = std::exchange(reorderReport_, false) && change.exhibitions;
+  if (change.mayRelist(window_.filter())) {
+    if (reorder) view_->moveOnNextReset(LibraryGridView::reflowSpring());
+    relist(true);
+    view_->moveOnNextReset(std::nullopt);
+  }
   if (change.everything) return;
   if (change.namedCount() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
   std::vector<std::string> ids;
@@ -226,7 +232,8 @@ void LibraryGrid::resizeEvent(QResizeEvent* event) {
 
 bool LibraryGrid::eventFilter(QObject* watched, QEvent* event) {
   if (watched == view_->viewport() && event->type() == QEvent::Resize) {
-    widthChanged(static_cast<QResizeEvent*>(event)->size().width());
+    // The grid area's whole width, the scroll bar's margin included.
+    widthChanged(view_->width());
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -123,6 +123,7 @@ class LibraryGrid final : public QWidget {
   int width_ = 0;
   int pendingWidth_ = 0;
   bool measured_ = false;
+  bool reorderReport_ = false;  // a drop waits for its report to reflow
 };
 
 }  // namespace tavolune

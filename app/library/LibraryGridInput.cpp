@@ -78,15 +78,11 @@ void LibraryGrid::hideOrUnhideSelection() {
   auto& state = window_.windowState();
   const auto& selection = state.selection();  // unchanged until the select below
   const auto targets = LibraryEdits::hideTargets(window_.model().state(), selection);
-  // The work to go on with, from the list as it stands before the edit: the
-  // first after the focused one that is not hidden with it.
+  // The work to go on with: the one after the focused one in the list as
+  // it stands before the edit.
   std::optional<std::string> next;
   if (targets.hide && !targets.ids.empty()) {
-    if (const auto p = focusRow()) {
-      for (int r = *p + 1; r < model_->rowCount() && !next; ++r) {
-        if (!selection.contains(model_->id(r))) next = model_->id(r);
-      }
-    }
+    if (const auto p = focusRow(); p && *p + 1 < model_->rowCount()) next = model_->id(*p + 1);
   }
   LibraryEdits::apply(window_.model(), targets);
   if (next) {

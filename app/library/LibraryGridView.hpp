@@ -1,18 +1,22 @@
 #pragma once
 // The grid's scrolling surface: a uniform grid of cells over the grid
-// model, as many columns as the grid says, the cells sharing the width
-// between 28-point margins and 22-point gaps, rows 30 points apart. It
+// model, as many columns as the grid says, the cells sharing the view's
+// whole width between 28-point margins and 22-point gaps, rows 30 points
+// apart; the thin scroll bar lies in the trailing margin. It
 // paints only the visible rows through the tile delegate, tracks the
 // pointer for hover, and passes clicks, double clicks, the toggle's
 // clicks, key presses, context menus and drops to its owner, which holds
-// the selection rules. Thumbnail requests more than a screen away from
+// the selection rules. The toggle is a button of its own: no click on it,
+// double or not, reaches the tile's rules. Only tiles take drops: a drop
+// in a gap or past the last tile is refused. Thumbnail requests more than a screen away from
 // what shows are cancelled as it scrolls.
 //
 // Motion is painted, never a widget per tile: a hovered tile lifts with a
 // spring, a selection change springs its ring and badges in, and a change
 // of columns or of rows moves each shown tile from where it was to its new
 // cell with one spring for the whole grid (arriving tiles fade in, leaving
-// ones fade out). Each moving tile keeps its own small state; none is kept
+// ones fade out), and a still that arrives after its tile was first drawn
+// fades in growing from 0.985 over 0.35 s. Each moving tile keeps its own small state; none is kept
 // at rest. GUI thread only.
 
 #include "app/components/ArtworkTile.hpp"
@@ -57,7 +61,8 @@ class LibraryGridView final : public QAbstractItemView {
     std::function<bool(QKeyEvent* event)> key{};
     std::function<void(int row, const QPoint& globalPos)> contextMenu{};
     std::function<bool()> acceptsDrops{};
-    std::function<bool(const QMimeData& data, std::optional<int> row)> drop{};
+    // Works dropped on the tile of a row.
+    std::function<bool(const QMimeData& data, int row)> drop{};
   };
 
   LibraryGridView(LibraryGridModel& model, LibraryTileDelegate& delegate, ThumbnailLoader& loader,
@@ -74,6 +79,8 @@ class LibraryGridView final : public QAbstractItemView {
   static Curve symbolReplace() { return Curve::timed(0.3, Ease::inOut); }
   static Curve symbolBounce() { return Curve::springOf(0.3, 0.5); }
   static constexpr double symbolBounceVelocity = 1.5;  // scale per second
+  // A still that arrives in a tile already drawn.
+  static Curve stillEntrance() { return Curve::timed(0.35, Ease::out); }
 
   void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
   // With a curve the tiles move to their new cells; without, they jump.
@@ -154,15 +161,23 @@ class LibraryGridView final : public QAbstractItemView {
     MotionValue selected{0};
     MotionValue symbolSwap{1};
     MotionValue symbolBounce{0};
+    MotionValue still{1};
     QRect area;  // what to repaint as it moves
     bool isMoving() const {
-      return hover.isMoving() || selected.isMoving() || symbolSwap.isMoving() || symbolBounce.isMoving();
+      return hover.isMoving() || selected.isMoving() || symbolSwap.isMoving() || symbolBounce.isMoving() ||
+             still.isMoving();
     }
   };
   Geometry geometry() const;
+  // What the cells share across the view's whole width, and where the
+  // first column starts in the viewport.
+  double freeWidth() const;
+  int firstColumnX() const;
   QRectF contentRect(int row, const Geometry& g) const;
   RowMotion& rowMotion(const std::string& id);
   void watchModel();
+  // A still came for a shown tile drawn without it: it enters.
+  void stillArrived(int row);
   // Notes where the shown tiles are before rows or columns change.
   void captureLayout();
   // reach: how many rows a captured tile may have moved by (rows inserted
@@ -182,6 +197,7 @@ class LibraryGridView final : public QAbstractItemView {
   bool onToggle(int row, const QPoint& p) const;
   // The tile a drag of ours hovers over on an exhibition's page: the works go before it.
   void setDropTarget(int row);
+  bool takesDrag(const QMimeData& data) const;
   void pruneRequests(int first, int last);
   int rowPitch() const { return cellHeight() + rowSpacing; }
 
@@ -202,10 +218,12 @@ class LibraryGridView final : public QAbstractItemView {
   // Motion.
   std::unordered_map<std::string, std::unique_ptr<RowMotion>> rowMotion_;
   // What shown tiles drew: their selection when last painted, and whether
-  // in My Selection when first painted (changes start their motions).
+  // in My Selection and with their still when first painted (changes start
+  // their motions).
   struct Drawn {
     bool selected;
     bool inMySelection;
+    bool hadStill;
   };
   std::unordered_map<std::string, Drawn> drawn_;
   MotionValue layout_{1};                          // 0 where tiles were, 1 in their cells

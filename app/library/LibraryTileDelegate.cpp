@@ -102,6 +102,12 @@ bool LibraryTileDelegate::inMySelection(const std::string& id) const {
   return model_.state().onDesktop.contains(id);
 }
 
+bool LibraryTileDelegate::hasStill(const std::string& id) const {
+  const auto& artworks = model_.state().artworks;
+  const auto it = artworks.find(id);
+  return it != artworks.end() && !loader_.cached(it->second, ArtworkTile::maxPixel).isNull();
+}
+
 void LibraryTileDelegate::paintTile(QPainter& painter, const QRect& cell, const std::string& id,
                                     TileState state) const {
   const qreal dpr = DevicePixels::ratio(painter);

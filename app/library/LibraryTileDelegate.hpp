@@ -48,6 +48,8 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
   TileData dataFor(const std::string& id, const QRect& cell, qreal dpr) const;
   TileState stateFor(const std::string& id, bool hovered) const;
   bool inMySelection(const std::string& id) const;
+  // Whether the work's still is at hand (never asks for it).
+  bool hasStill(const std::string& id) const;
 
   // One tile as the grid animates it.
   void paintTile(QPainter& painter, const QRect& cell, const std::string& id, TileState state) const;

@@ -83,10 +83,10 @@ void LibraryWindow::setFilter(const LibraryFilter& filter) {
 
 std::optional<QString> LibraryWindow::emptyHint() const { return LibraryPages::emptyHint(state_.sidebar()); }
 
-void LibraryWindow::setShowInspector(bool show) {
+void LibraryWindow::setShowInspector(bool show, bool animated) {
   if (show == showInspector_) return;
   showInspector_ = show;
-  emit showInspectorChanged();
+  emit showInspectorChanged(animated);
 }
 
 void LibraryWindow::setTileSize(double size) {
@@ -146,10 +146,13 @@ void LibraryWindow::refreshPreview() {
   const std::optional<std::string> shown = it == artworks.end() ? std::nullopt : id;
   if (shown == previewID_ && (preview_ || !shown)) return;
   previewID_ = shown;
-  // Leaves fading and shrinking to 0.98; the next comes fading and growing
-  // from 0.96 (spring 0.28, 0.86).
+  // Opening, it comes fading and growing from 0.96; closing, it leaves
+  // fading and shrinking to 0.98 (spring 0.28, 0.86). A step to another
+  // work replaces what the overlay holds in place: no copy of the window
+  // to fade, so the next work shows within a frame.
   const Curve spring = Curve::springOf(0.28, 0.86);
-  if (preview_) motion::leaveAsSnapshot(preview_, 0.98, spring);
+  const bool stepping = preview_ && shown;
+  if (preview_ && !stepping) motion::leaveAsSnapshot(preview_, 0.98, spring);
   delete preview_.data();
   if (shown && hosted_.largePreview) {
     preview_ = hosted_.largePreview(*this, it->second);
@@ -158,7 +161,7 @@ void LibraryWindow::refreshPreview() {
       preview_->setGeometry(rect());
       preview_->show();
       preview_->raise();
-      motion::scaleFade(preview_, true, 0.96, spring);
+      if (!stepping) motion::scaleFade(preview_, true, 0.96, spring);
     }
   }
 }
@@ -172,7 +175,8 @@ void LibraryWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (appeared_) return;
   appeared_ = true;
-  if (state_.focused()) setShowInspector(true);
+  // Already open as the window shows, not sliding in.
+  if (state_.focused()) setShowInspector(true, false);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect frame = screen->geometry();
     if (frame.height() > 0) {

@@ -70,7 +70,8 @@ class LibraryWindow final : public QWidget {
   void setFilter(const LibraryFilter& filter);
   std::optional<QString> emptyHint() const;
   bool showInspector() const { return showInspector_; }
-  void setShowInspector(bool show);
+  // Animated: the column slides; otherwise it is there at once.
+  void setShowInspector(bool show, bool animated = true);
   double tileSize() const { return tileSize_; }
   void setTileSize(double size);
 
@@ -83,7 +84,7 @@ class LibraryWindow final : public QWidget {
 
  signals:
   void filterChanged();
-  void showInspectorChanged();
+  void showInspectorChanged(bool animated);
   void tileSizeChanged();
 
  protected:

@@ -1,11 +1,12 @@
 #include "app/onboarding/WalletPreviewMosaic.hpp"
 
+#include "app/style/Motion.hpp"
+
 #include <QGraphicsEffect>
 #include <QGridLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
-#include <QVariantAnimation>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,13 +19,16 @@ namespace {
 // and turned by `turn` degrees until `landed` reaches 1.
 class TileLanding final : public QGraphicsEffect {
  public:
-  TileLanding(double turn, QObject* parent) : QGraphicsEffect(parent), turn_(turn) {}
-
-  double landed() const { return landed_; }
-  void setLanded(double landed) {
-    landed_ = landed;
-    update();
+  TileLanding(double turn, QWidget* tile) : QGraphicsEffect(tile), turn_(turn) {
+    landing_.setParent(this);
+    landing_.setOwner(tile);
+    connect(&landing_, &MotionValue::valueChanged, this, [this] { update(); });
   }
+
+  double landed() const { return landing_.value(); }
+  bool isLanding() const { return landing_.isMoving(); }
+  // Lands with the spring; at once where motion is reduced.
+  void land(const Curve& spring) { landing_.animateTo(1, spring); }
 
   QRectF boundingRectFor(const QRectF& rect) const override { return rect.adjusted(-12, -12, 12, 26); }
 
@@ -33,11 +37,12 @@ class TileLanding final : public QGraphicsEffect {
     QPoint offset;
     const QPixmap still = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
     const QRectF area(offset, still.deviceIndependentSize());
-    const double away = 1 - landed_;
+    const double landed = landing_.value();
+    const double away = 1 - landed;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->setOpacity(std::clamp(landed_, 0.0, 1.0));
+    painter->setOpacity(std::clamp(landed, 0.0, 1.0));
     painter->translate(area.center() + QPointF(0, 14 * away));
     painter->rotate(turn_ * away);
     painter->translate(-area.center());
@@ -60,7 +65,7 @@ class TileLanding final : public QGraphicsEffect {
 
  private:
   const double turn_;
-  double landed_ = 0;
+  MotionValue landing_{0};
 };
 
 }  // namespace
@@ -86,6 +91,12 @@ double WalletPreviewMosaic::landed(std::size_t index) const {
   return static_cast<const TileLanding*>(tiles_.at(index)->graphicsEffect())->landed();
 }
 
+bool WalletPreviewMosaic::isLanding() const {
+  return std::any_of(tiles_.begin(), tiles_.end(), [](const ArtworkImage* tile) {
+    return static_cast<const TileLanding*>(tile->graphicsEffect())->isLanding();
+  });
+}
+
 std::chrono::milliseconds WalletPreviewMosaic::landingDelay(std::size_t index) {
   return std::chrono::milliseconds(150 + 60 * std::int64_t(index));
 }
@@ -102,19 +113,15 @@ ArtworkImage* WalletPreviewMosaic::printTile(const Artwork& artwork, std::size_t
 void WalletPreviewMosaic::showEvent(QShowEvent*) {
   if (shown_) return;
   shown_ = true;
+  // Where motion is reduced they are all there at once, without waiting.
+  const bool reduced = MotionPreferences::shared().reduced();
   for (std::size_t i = 0; i < tiles_.size(); ++i) {
     auto* effect = static_cast<TileLanding*>(tiles_[i]->graphicsEffect());
-    QTimer::singleShot(landingDelay(i), effect, [effect] {
-      auto* landing = new QVariantAnimation(effect);
-      landing->setDuration(500);
-      landing->setStartValue(0.0);
-      landing->setEndValue(1.0);
-      // A spring that settles with a small overshoot.
-      landing->setEasingCurve(QEasingCurve::OutBack);
-      QObject::connect(landing, &QVariantAnimation::valueChanged, effect,
-                       [effect](const QVariant& v) { effect->setLanded(v.toDouble()); });
-      landing->start(QAbstractAnimation::DeleteWhenStopped);
-    });
+    if (reduced) {
+      effect->land(landingSpring());
+      continue;
+    }
+    QTimer::singleShot(landingDelay(i), effect, [effect] { effect->land(landingSpring()); });
   }
 }
 

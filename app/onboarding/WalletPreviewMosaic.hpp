@@ -1,11 +1,13 @@
 #pragma once
 // Up to eight works of the collection in a grid of four 84-point tiles,
-// rounded and shadowed, landing one after another (fading in, rising and
-// straightening) when the grid first shows. Stills come at 240
+// rounded and shadowed, landing one after another with a spring (fading
+// in, rising and straightening) when the grid first shows; all at once
+// where motion is reduced. Stills come at 240
 // pixels at most, loaded off this thread by each tile. GUI thread only.
 
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/ImageServices.hpp"
+#include "app/style/Motion.hpp"
 #include "core/model/Artwork.hpp"
 
 #include <QWidget>
@@ -33,8 +35,10 @@ class WalletPreviewMosaic final : public QWidget {
   static std::chrono::milliseconds landingDelay(std::size_t index);
   // Its turn in degrees before it lands: -6, -3, 0, +3 across a row.
   static double turn(std::size_t index);
-  // 0 before it lands, 1 once landed.
+  static Curve landingSpring() { return Curve::springOf(0.5, 0.75); }
+  // 0 before it lands, 1 once landed (a spring passes 1 on its way).
   double landed(std::size_t index) const;
+  bool isLanding() const;
 
  protected:
   void showEvent(QShowEvent* event) override;

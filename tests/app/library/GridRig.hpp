@@ -1,10 +1,11 @@
 #pragma once
 // A library window whose grid page holds a real LibraryGrid, with a fake
 // desktop (shown works, works being prepared), recorded page openings and
-// exhibition drops, and helpers to fill the library with numbered works.
+// exhibition drops (made as the program makes them), and helpers to fill the library with numbered works.
 // GUI thread only.
 
 #include "app/library/ArtworkDrag.hpp"
+#include "app/library/ExhibitionItems.hpp"
 #include "app/library/LibraryGrid.hpp"
 #include "app/library/LibraryGridView.hpp"
 #include "tests/app/library/LibraryRig.hpp"
@@ -33,9 +34,10 @@ class GridRig : public LibraryRig {
       QObject::connect(&preparingSignal, &QObject::objectNameChanged, context, std::move(changed));
     };
     s.openURL = [this](const QUrl& url) { opened.push_back(url); };
-    s.exhibitions.drop = [this](const Uuid& e, const QMimeData& data, const std::optional<std::string>& before) {
+    s.pipeline = pipeline;
+    s.exhibitions.drop = [this](const Uuid& e, const QMimeData& data, const std::string& before) {
       drops.emplace_back(e, ArtworkDrag::decode(data, model->state()), before);
-      return true;
+      return ExhibitionItems::dropOnTile(*model, data, e, before);
     };
     return s;
   }
@@ -83,11 +85,12 @@ class GridRig : public LibraryRig {
   }
 
   LibraryGrid* grid = nullptr;
+  ImagePipeline* pipeline = nullptr;  // the model's when null
   Wallet collector;
   std::set<std::string> preparing;
   QObject preparingSignal;
   std::vector<QUrl> opened;
-  std::vector<std::tuple<Uuid, std::vector<std::string>, std::optional<std::string>>> drops;
+  std::vector<std::tuple<Uuid, std::vector<std::string>, std::string>> drops;
 };
 
 }  // namespace tavolune::testsupport

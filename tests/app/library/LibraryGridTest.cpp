@@ -12,6 +12,7 @@
 #include "app/style/Theme.hpp"
 #include "tests/app/library/GridRig.hpp"
 #include "tests/app/render/TestImages.hpp"
+#include "tests/support/fakes/FakeImageSource.hpp"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -47,14 +48,15 @@ TEST(LibraryGridColumns, CountFitsTilesAndGapsIntoTheWidth) {
 TEST_F(LibraryGridTest, ColumnsFollowTheWidthAfterItSettlesAndTheTileSizeAtOnce) {
   fill(30);
   auto window = openGrid();
-  const int width = view().viewport()->width();
+  const int width = view().width();
   ASSERT_GT(width, 0);
   EXPECT_EQ(grid->columnCount(), LibraryGrid::count(width, 170));
+  ASSERT_NE(LibraryGrid::count(width, 170), 5);
 
   QSignalSpy columns(&view(), &LibraryGridView::columnCountChanged);
   QElapsedTimer clock;
   clock.start();
-  window->resize(window->width() + 400, window->height());
+  window->resize(window->width() + 1000 - width, window->height());
   QApplication::processEvents();
   // Only meaningful while the settling delay has not passed (a loaded
   // machine can take longer than that to deliver the resize).
@@ -63,12 +65,20 @@ TEST_F(LibraryGridTest, ColumnsFollowTheWidthAfterItSettlesAndTheTileSizeAtOnce)
   }
   ASSERT_TRUE(!columns.isEmpty() || columns.wait(2000));
   EXPECT_EQ(columns.size(), 1);
-  EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().viewport()->width(), 170));
+  // A 1000-point grid area at tile size 170 holds 5 columns: the thin
+  // scroll bar lies in the trailing margin, clear of the last column.
+  ASSERT_EQ(view().width(), 1000);
+  EXPECT_EQ(grid->columnCount(), 5);
+  const QScrollBar& bar = *view().verticalScrollBar();
+  const QRect barInView(bar.mapTo(&view(), QPoint(0, 0)), bar.size());
+  const QRect lastColumn = view().cellRect(4).translated(view().viewport()->pos());
+  EXPECT_TRUE(bar.isVisible());
+  EXPECT_LT(lastColumn.right(), barInView.left());
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
   const QRectF before = view().drawnRect(7);
   window->setTileSize(320);
-  EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().viewport()->width(), 320));
+  EXPECT_EQ(grid->columnCount(), LibraryGrid::count(view().width(), 320));
   // Each tile moves from its old cell to its new one with the spring.
   EXPECT_TRUE(view().isMoving());
   EXPECT_EQ(view().drawnRect(7), before) << "starts where it was";
@@ -134,6 +144,40 @@ TEST_F(LibraryGridTest, AReflowMovesTheKeptTilesAndFadesTheRest) {
   EXPECT_FALSE(view().isMoving());
 }
 
+TEST_F(LibraryGridTest, AStillThatArrivesLaterFadesInAndACachedOneShowsAtOnce) {
+  fill(2);
+  change([](LibraryState& s) {
+    for (int n : {1, 2}) s.artworks.at(numbered(n).id).imageURI = "https://media.test/" + std::to_string(n) + ".png";
+  });
+  auto source = std::make_shared<testsupport::FakeImageSource>();
+  ImagePipeline images(source);
+  pipeline = &images;
+  const QColor colour(30, 140, 90);
+  const QImage still = testing::solid(400, 400, colour);
+  images.memory().insert(ImagePipeline::cacheKey(model->state().artworks.at(id(1)), ArtworkTile::maxPixel), still,
+                         still.sizeInBytes());
+  source->serve("https://media.test/2.png", still);
+  source->hold("https://media.test/2.png");
+  auto window = openGrid();
+  auto stillShown = [&](int row) {
+    const QPoint centre = view().cellRect(row).topLeft() + QPoint(view().cellWidth() / 2, view().cellWidth() / 2);
+    return testing::colorNear(view().viewport()->grab().toImage(), centre.x(), centre.y(), colour, 8);
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  EXPECT_TRUE(stillShown(0)) << "cached: in the first frame, no entrance";
+  EXPECT_FALSE(stillShown(1));
+
+  QSignalSpy arrived(&grid->loader(), &ThumbnailLoader::thumbnailChanged);
+  source->release("https://media.test/2.png");
+  ASSERT_TRUE(arrived.wait(5000));
+  EXPECT_TRUE(view().isMoving());
+  EXPECT_FALSE(stillShown(1)) << "it fades in";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  EXPECT_TRUE(stillShown(1));
+  grid = nullptr;
+  window.reset();  // before the pipeline it draws from
+}
+
 TEST_F(LibraryGridTest, ClicksWithModifiersOnCellCentres) {
   fill(12);
   auto window = openGrid();
@@ -190,7 +234,9 @@ TEST_F(LibraryGridTest, TheTileToggleChangesMySelectionOnly) {
   EXPECT_EQ(libraryChangedCalls(), calls + 1);
 
   // The plus gives way to the check in the accent, and then nothing runs;
-  // where motion is reduced the plus is back at once.
+  // where motion is reduced the plus is back at once. Read off the tile at
+  // rest, away from the pointer.
+  QTest::mouseMove(view().viewport(), QPoint(4, 4));
   auto accentShown = [&] {
     const QPoint onDisc = view().drawnRect(1).topLeft().toPoint() + QPoint(12, 12);  // off the glyph
     return testing::colorNear(view().viewport()->grab().toImage(), onDisc.x(), onDisc.y(), Theme::accent(view().palette()), 16);
@@ -206,6 +252,18 @@ TEST_F(LibraryGridTest, TheTileToggleChangesMySelectionOnly) {
   EXPECT_FALSE(view().isMoving());
   EXPECT_FALSE(accentShown());
   MotionPreferences::shared().setReduced(false);
+
+  // A button: a double click on it presses it twice, and no rule of the
+  // tile runs (nothing selected, nothing shown).
+  QTest::mouseMove(view().viewport(), toggle);
+  ASSERT_TRUE(rest());
+  QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, toggle);
+  EXPECT_TRUE(model->state().onDesktop.contains(id(2)));
+  QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, toggle);
+  QTest::mouseRelease(view().viewport(), Qt::LeftButton, {}, toggle);
+  EXPECT_FALSE(model->state().onDesktop.contains(id(2))) << "the second press takes it out again";
+  EXPECT_EQ(state.selection(), selected({1}));
+  EXPECT_TRUE(shown.empty());
 }
 
 // Every key of the grid, each from a prepared selection and focus.
@@ -380,20 +438,19 @@ TEST_F(LibraryGridTest, DeleteHidesAndUnhidesTheSelection) {
   EXPECT_TRUE(model->state().hiddenArtworks.contains(id(4)));
 }
 
-TEST_F(LibraryGridTest, DeleteAfterAShiftRangeGoesOnWithTheFirstWorkPastIt) {
+TEST_F(LibraryGridTest, DeleteGoesOnWithTheWorkAfterTheFocusedOneAsListedBefore) {
   fill(8);
   auto window = openGrid();
   clickRow(1);
   clickRow(4, Qt::ShiftModifier);  // works 2...5, anchored on 2
   key(Qt::Key_Delete);
   EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({2, 3, 4, 5}));
-  EXPECT_EQ(state.selection(), selected({6})) << "not a work that was just hidden";
-  EXPECT_EQ(state.focused(), id(6));
-  key(Qt::Key_Delete);  // hides 6 rather than unhiding anything
-  EXPECT_EQ(asIds(model->state().hiddenArtworks), selected({2, 3, 4, 5, 6}));
+  EXPECT_EQ(state.selection(), selected({3})) << "the item after the focused one, hidden with it or not";
+  EXPECT_EQ(state.focused(), id(3));
 
-  // A range reaching the end leaves nothing to go on with.
-  clickRow(1);
+  // Anchored on the last work of the list: nothing follows.
+  ASSERT_EQ(grid->items(), (std::vector<std::string>{id(1), id(6), id(7), id(8)}));
+  clickRow(3);
   clickRow(2, Qt::ShiftModifier);
   key(Qt::Key_Delete);
   EXPECT_TRUE(state.selection().empty());
@@ -449,30 +506,68 @@ TEST_F(LibraryGridTest, RepeatedIdsAreListedOnceAndTheArrowsGoOn) {
   EXPECT_EQ(state.focused(), id(1));
 }
 
-TEST_F(LibraryGridTest, DropsOnAnExhibitionGoToItsHook) {
+TEST_F(LibraryGridTest, OnlyTilesOfAnExhibitionTakeDropsAndTheReorderReflows) {
   fill(3);
   const Uuid e = Uuid::random();
   change([e](LibraryState& s) { s.exhibitions.push_back(Exhibition{e, "E", {numbered(1).id, numbered(2).id}}); });
   auto window = openGrid();
   QMimeData text;
-  text.setText(QString::fromStdString(id(3)));
-  const auto ours = ArtworkDrag::encode({id(3)});
+  text.setText(QString::fromStdString(id(2)));
+  const auto ours = ArtworkDrag::encode({id(2)});
+  // Entered, moved to the point and dropped there, as a drag goes.
   auto dropAt = [&](const QPoint& at, const QMimeData& mime) {
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
     QApplication::sendEvent(view().viewport(), &enter);
-    const bool accepted = enter.isAccepted();
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
-    if (accepted) QApplication::sendEvent(view().viewport(), &drop);
-    return accepted;
+    if (!enter.isAccepted()) return false;
+    QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view().viewport(), &move);
+    QDropEvent drop(QPointF(at), Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view().viewport(), &drop);
+    EXPECT_EQ(move.isAccepted(), drop.isAccepted()) << "the cursor told the truth";
+    return drop.isAccepted();
   };
   EXPECT_FALSE(dropAt(centre(0), *ours)) << "the collection takes no drops";
   state.setSidebar(SidebarItem::exhibition(e));
-  EXPECT_FALSE(dropAt(centre(1), text)) << "text from elsewhere is not a drag of works";
-  EXPECT_TRUE(dropAt(centre(1), *ours));
+  ASSERT_GE(view().columnCount(), 2);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  const QRect first = view().cellRect(0);
+  const int pitchX = view().cellRect(1).x() - first.x();
+  const int columns = view().columnCount();
+  const QPoint pastTheLast = first.center() + QPoint(2 % columns * pitchX, 2 / columns * (first.height() + LibraryGridView::rowSpacing));
+  const struct {
+    const char* name;
+    QPoint at;
+    const QMimeData& mime;
+    bool taken;
+  } rows[] = {
+      {"text from elsewhere", centre(0), text, false},
+      {"a gap between tiles", QPoint(first.right() + LibraryGridView::columnSpacing / 2, first.center().y()), *ours, false},
+      {"past the last tile", pastTheLast, *ours, false},
+      {"a tile", centre(0), *ours, true},
+  };
+  for (const auto& row : rows) {
+    drops.clear();
+    EXPECT_EQ(dropAt(row.at, row.mime), row.taken) << row.name;
+    EXPECT_EQ(drops.size(), row.taken ? 1u : 0u) << row.name;
+  }
   ASSERT_EQ(drops.size(), 1u);
   EXPECT_EQ(std::get<0>(drops[0]), e);
-  EXPECT_EQ(std::get<1>(drops[0]), std::vector<std::string>{id(3)});
-  EXPECT_EQ(std::get<2>(drops[0]), id(2));
+  EXPECT_EQ(std::get<1>(drops[0]), std::vector<std::string>{id(2)});
+  EXPECT_EQ(std::get<2>(drops[0]), id(1));
+
+  // The model reports the reorder after the drop's turn: the tiles then
+  // move to their new cells with the spring, from where they were.
+  const QRectF secondWas = view().drawnRect(1);
+  deliverChanges(*model);
+  ASSERT_EQ(grid->items(), (std::vector<std::string>{id(2), id(1)}));
+  EXPECT_TRUE(view().isMoving());
+  EXPECT_EQ(view().drawnRect(0), secondWas) << "work 2 starts where it was";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view().isMoving(); }, 5000));
+  // A reorder made elsewhere shows at once: the drop's request is spent.
+  model->editExhibitions(AppModel::ExhibitionEdit::move({id(1)}, e, id(2)));
+  deliverChanges(*model);
+  ASSERT_EQ(grid->items(), (std::vector<std::string>{id(1), id(2)}));
+  EXPECT_FALSE(view().isMoving());
 }
 
 // Keys as the window gets them, shortcuts included: the preview's beat the

@@ -123,6 +123,8 @@ TEST_F(LibraryWindowTest, OpensOnTheSteeredItemKeepingSelectionAndFocus) {
   EXPECT_EQ(state.focused(), dusk);
   EXPECT_FALSE(state.bigPreview().has_value());  // named no work of the library
   EXPECT_TRUE(window->showInspector());          // a focused work opens it when the window appears
+  EXPECT_FALSE(window->detailPage()->inspectorOpening().isMoving()) << "open at once, not sliding";
+  EXPECT_TRUE(window->detailPage()->inspectorColumn().isVisible());
 
   // Reopened on a wallet: the wallet's works only.
   window.reset();
@@ -220,7 +222,7 @@ TEST_F(LibraryWindowTest, ASidebarChangeRewritesTheFilterAndClearsTheSelection) 
   EXPECT_EQ(window->filter().scope, LibraryScope::collection);
 }
 
-TEST_F(LibraryWindowTest, APreviewWhoseWorkLeavesTheLibraryCloses) {
+TEST_F(LibraryWindowTest, APreviewStepsInPlaceAndClosesWhenItsWorkLeaves) {
   fill();
   int previews = 0;
   LibraryWindow::Hosted hosted;
@@ -236,11 +238,17 @@ TEST_F(LibraryWindowTest, APreviewWhoseWorkLeavesTheLibraryCloses) {
   const auto* entering = qobject_cast<ScaleFadeEffect*>(window->largePreview()->graphicsEffect());
   ASSERT_NE(entering, nullptr);
   EXPECT_NEAR(entering->scale(), 0.96, 1e-6);
+  // A step to another work replaces it in place: nothing fades or scales.
+  state.setBigPreview(work("1", "").id);
+  ASSERT_EQ(previews, 2);
+  EXPECT_EQ(window->largePreview()->graphicsEffect(), nullptr);
+  EXPECT_EQ(window->findChildren<ScaleFadeEffect*>().size(), 0) << "no still copy of the last one";
+  state.setBigPreview(work("9", "").id);
 
   change([id = artist.id](LibraryState& s) { s.removeWallet(id); });  // the work goes with its wallet
   EXPECT_FALSE(state.bigPreview().has_value());
   EXPECT_EQ(window->largePreview(), nullptr);
-  EXPECT_EQ(previews, 1);
+  EXPECT_EQ(previews, 3);
   EXPECT_FALSE(window->findChildren<ScaleFadeEffect*>().isEmpty()) << "a still copy leaves fading";
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChildren<ScaleFadeEffect*>().isEmpty(); }, 5000));
 }

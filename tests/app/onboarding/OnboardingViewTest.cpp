@@ -5,6 +5,7 @@
 #include "tests/app/model/ModelHarness.hpp"
 #include "tests/support/fakes/FakeAutostartService.hpp"
 #include "tests/support/fakes/FakeSystemLog.hpp"
+#include "tests/support/LibraryFixtures.hpp"
 #include "tests/support/ModelEdits.hpp"
 
 #include <QPointer>
@@ -126,6 +127,32 @@ TEST_F(OnboardingViewTest, CountAndMosaicFollowTheAddedWallet) {
   }
   // The second wallet's count is its own, not the library's.
   EXPECT_EQ(OnboardingView::countLine(3), QStringLiteral("3 artworks found"));
+}
+
+TEST_F(OnboardingViewTest, MosaicTilesLandInTurnWithASpringOrAtOnceWhereMotionIsReduced) {
+  std::vector<Artwork> works;
+  for (int i = 0; i < 8; ++i) works.push_back(testsupport::work(std::to_string(i), "Work"));
+  const ImageServices images{model->media().images(), pool, {}};
+  {
+    WalletPreviewMosaic mosaic(images, works);
+    mosaic.show();
+    const std::size_t last = works.size() - 1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mosaic.landed(last) > 0; }, 5000));
+    EXPECT_GT(mosaic.landed(0), mosaic.landed(last)) << "the first lands first";
+    double furthest = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      furthest = std::max(furthest, mosaic.landed(last));
+      return !mosaic.isLanding();
+    }, 5000));
+    EXPECT_GT(furthest, 1.0) << "a spring passes its rest a little";
+    for (std::size_t i = 0; i < works.size(); ++i) EXPECT_DOUBLE_EQ(mosaic.landed(i), 1.0) << i;
+  }
+  MotionPreferences::shared().setReduced(true);
+  WalletPreviewMosaic mosaic(images, works);
+  mosaic.show();
+  EXPECT_FALSE(mosaic.isLanding());
+  for (std::size_t i = 0; i < works.size(); ++i) EXPECT_DOUBLE_EQ(mosaic.landed(i), 1.0) << "at once: " << i;
+  MotionPreferences::shared().setReduced(false);
 }
 
 TEST_F(OnboardingViewTest, FinishMarksDoneSetsLoginAndAdvancesEachDisplayOnce) {
