@@ -53,7 +53,7 @@ class DisplayInhibitorsTest : public ::testing::Test {
     QObject context;
     std::optional<bool> answer;
     inhibitors.check(&context, [&](bool inhibited) { answer = inhibited; });
-    (void)QTest::qWaitFor([&] { return answer.has_value(); }, 5000);
+    (void)QTest::qWaitFor([&] { return answer.has_value(); }, 4 * LinuxDisplayInhibitors::deadlineMs);
     return answer;
   }
   void addMethod(const QString& service, const QString& path, const QString& interface, const QString& name,
@@ -90,7 +90,7 @@ TEST_F(DisplayInhibitorsTest, NoServicesAnswerFalseQuickly) {
   QElapsedTimer timer;
   timer.start();
   EXPECT_EQ(ask(inhibitors), false);
-  EXPECT_LT(timer.elapsed(), 500);
+  EXPECT_LT(timer.elapsed(), LinuxDisplayInhibitors::deadlineMs) << "answered by the services, not the deadline";
   EXPECT_FALSE(inhibitors.lastKnown());
 }
 
@@ -157,8 +157,6 @@ TEST_F(DisplayInhibitorsTest, ASlowServiceIsCutOffAndChecksShareOneRound) {
   QObject first;
   std::vector<bool> answers;
   bool goneCalled = false;
-  QElapsedTimer timer;
-  timer.start();
   inhibitors.check(&first, [&](bool inhibited) { answers.push_back(inhibited); });
   {
     auto* context = new QObject;
@@ -166,8 +164,7 @@ TEST_F(DisplayInhibitorsTest, ASlowServiceIsCutOffAndChecksShareOneRound) {
     delete context;
   }
   inhibitors.check(&first, [&](bool inhibited) { answers.push_back(inhibited); });
-  ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, 6000));
-  EXPECT_LT(timer.elapsed(), LinuxDisplayInhibitors::deadlineMs + 400);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, 4 * LinuxDisplayInhibitors::deadlineMs));
   // The inhibitor would have counted: the answer is the cut-off one.
   EXPECT_EQ(answers, (std::vector<bool>{false, false}));
   EXPECT_FALSE(goneCalled);

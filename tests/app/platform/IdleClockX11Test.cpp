@@ -25,23 +25,28 @@ TEST(X11IdleClock, GrowsWithoutInputAndResetsOnMotion) {
   X11IdleClock clock(x.display());
   ASSERT_TRUE(clock.available());
 
+  // No reading exceeds the time since the motion was sent (a millisecond
+  // of rounding aside).
+  QElapsedTimer sinceMotion;
+  sinceMotion.start();
   fakeMotion(x.display(), 10, 10);
   const double start = clock.secondsSinceLastInput();
-  EXPECT_LT(start, 1.0);
+  EXPECT_LE(start, sinceMotion.elapsed() / 1000.0 + 0.002);
   ASSERT_TRUE(QTest::qWaitFor([&] { return clock.secondsSinceLastInput() >= 1.2; }, 5000));
-  EXPECT_GT(clock.secondsSinceLastInput(), start);
+  const double idle = clock.secondsSinceLastInput();
+  EXPECT_GT(idle, start);
 
+  sinceMotion.start();
   fakeMotion(x.display(), 200, 300);
-  EXPECT_LT(clock.secondsSinceLastInput(), 0.5);
+  const double reset = clock.secondsSinceLastInput();
+  EXPECT_LT(reset, idle);
+  EXPECT_LE(reset, sinceMotion.elapsed() / 1000.0 + 0.002);
 }
 
-TEST(X11IdleClock, NoServerReadsZeroAtOnce) {
-  QElapsedTimer timer;
-  timer.start();
+TEST(X11IdleClock, NoServerReadsZero) {
   X11IdleClock clock(QStringLiteral(":4711"));
   EXPECT_FALSE(clock.available());
   EXPECT_EQ(clock.secondsSinceLastInput(), 0.0);
-  EXPECT_LT(timer.elapsed(), 500);
 }
 
 }  // namespace

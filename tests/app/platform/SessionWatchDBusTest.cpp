@@ -3,7 +3,6 @@
 #include "tests/app/platform/PrivateDesktop.hpp"
 
 #include <QDBusVariant>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <unistd.h>
@@ -107,11 +106,9 @@ TEST_F(SessionWatchTest, ScreenSaversOfGnomeAndFreedesktopLock) {
 }
 
 TEST_F(SessionWatchTest, NoServicesMeansUnlockedAwakeAndNoWait) {
-  QElapsedTimer clock;
-  clock.start();
+  // Read before any answer could have come: no turn of the event loop.
   LinuxSessionWatch watch(bus.bus(), bus.bus());
   watch.refresh();
-  EXPECT_LT(clock.elapsed(), 200);
   EXPECT_FALSE(watch.locked());
   EXPECT_FALSE(watch.asleep());
 }

@@ -5,7 +5,6 @@
 #include "tests/app/stage/StageFixture.hpp"
 #include "tests/app/stage/WebWait.hpp"
 
-#include <QElapsedTimer>
 #include <QOpenGLContext>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -225,7 +224,7 @@ TEST_F(ArtRuntimeWebTest, ALoadPastItsByteBudgetGetsNoMoreFiles) {
 
 TEST_F(ArtRuntimeWebTest, AbandonedAndExcessRequests) {
   media.seed("index.html", "<html><body>wait</body></html>", "text/html");
-  media.gateway.otherwise([](const auto&) { return CannedResponse::text("late").after(std::chrono::seconds(5)); });
+  media.gateway.otherwise([](const auto&) { return CannedResponse::text("late").after(std::chrono::seconds(60)); });
   ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
   const int excess = 20;
   const int total = int(TavoluneSchemeHandler::maxInFlight) + excess;
@@ -237,12 +236,10 @@ TEST_F(ArtRuntimeWebTest, AbandonedAndExcessRequests) {
   EXPECT_EQ(page->schemeHandler().inFlight(), TavoluneSchemeHandler::maxInFlight);
   ASSERT_TRUE(QTest::qWaitFor([&] { return media.gateway.requestCount() > 0; }, 5000));
 
-  // Gone before the gateway answers: the fetches stop well before its 5 s.
-  QElapsedTimer clock;
-  clock.start();
+  // Gone before the gateway answers: the fetches stop while it still holds
+  // every answer back.
   view.reset();
-  EXPECT_TRUE(QTest::qWaitFor([] { return TavoluneSchemeHandler::pool().activeThreadCount() == 0; }, 4000));
-  EXPECT_LT(clock.elapsed(), 4000);
+  EXPECT_TRUE(QTest::qWaitFor([] { return TavoluneSchemeHandler::pool().activeThreadCount() == 0; }, 30'000));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -130,17 +130,15 @@ TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
   EXPECT_EQ(probe.samples().size(), 2u);
   EXPECT_TRUE(profile->layout.isFixed());
 
-  // A load that never finishes gives up after its own time-out.
+  // A load that never finishes gives up after its own time-out: had the
+  // probe waited for the image, both loads would have finished and measured.
   media.gateway.otherwise([](const auto&) {
-    return CannedResponse::text("late", 404).after(std::chrono::seconds(8));
+    return CannedResponse::text("late", 404).after(std::chrono::seconds(20));
   });
   timings.loadTimeout = std::chrono::milliseconds(1000);
   LayoutProbe stuck(media.fetcher, timings);
-  QElapsedTimer clock;
-  clock.start();
   EXPECT_FALSE(measure(stuck, page("slow.html"), 0.1));
   EXPECT_EQ(stuck.pagesLoaded(), 2);
-  EXPECT_LT(clock.elapsed(), 6000);
 }
 
 TEST_F(LayoutProbeWebTest, StillsAreTakenAtExactlyTheAskedSizeFromAWindowNobodySees) {
@@ -190,14 +188,12 @@ TEST_F(LayoutProbeWebTest, StillWaits) {
     EXPECT_EQ(probe.pagesLoaded(), 0) << size.width() << " at " << scale;
   }
   {
+    // Taken on the page's word, not at the end of its 10 s.
     LayoutProbe probe(media.fetcher);
-    QElapsedTimer clock;
-    clock.start();
     const auto s = still(probe, page("flagged.html"), QSize(22, 22), 2, 10);
     EXPECT_EQ(s.ending, Ending::rendered);
     EXPECT_EQ(s.image.size(), QSize(22, 22));
     EXPECT_EQ(s.image.pixelColor(11, 11), QColor(0, 160, 0));
-    EXPECT_LT(clock.elapsed(), 6000);
   }
   {
     // A blank page is taken only when the time is up.
@@ -217,13 +213,11 @@ TEST_F(LayoutProbeWebTest, StillWaits) {
     EXPECT_EQ(s.ending, Ending::timedOut);
   }
   {
-    // With maxWait under the first wait, the first look takes it.
+    // With maxWait under the first wait, the first look takes it: a time-out
+    // where more looks would have found the page settled.
     LayoutProbe probe(media.fetcher);
-    QElapsedTimer clock;
-    clock.start();
     const auto s = still(probe, page("two.html"), QSize(200, 120), 1, 0.5);
     EXPECT_EQ(s.ending, Ending::timedOut);
-    EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(s.image.size(), QSize(200, 120));
   }
 }

@@ -46,12 +46,12 @@ TEST_F(AddressResolve, EVMAddressStandsWithoutNameWhenTheReverseLookupFails) {
     server.on("GET", path, answer);
     EXPECT_EQ(resolver.resolve(evm), (ResolvedAddress{evm, std::nullopt, ChainFamily::evm}));
   }
-  // A lookup that outlasts its time-out.
+  // A lookup that outlasts its time-out: the name, held back well past it
+  // (and short of the client's own default), would be there had the
+  // resolver waited for it.
   resolver.timeouts.reverseENS = 0.3;
-  server.on("GET", path, CannedResponse::json(R"({"name":"late.eth"})").after(3s));
-  auto start = std::chrono::steady_clock::now();
+  server.on("GET", path, CannedResponse::json(R"({"name":"late.eth"})").after(20s));
   EXPECT_EQ(resolver.resolve(evm), (ResolvedAddress{evm, std::nullopt, ChainFamily::evm}));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
 TEST_F(AddressResolve, ENSNameResolvesToItsAddress) {
