@@ -147,5 +147,6 @@ QString resumeScript() { return QStringLiteral("window.__tavolune && window.__ta
 QString setFPSScript(int fps) {
   return QStringLiteral("window.__tavolune && window.__tavolune.setFPS(%1)").arg(fps);
 }
+QString cannotDrawNote() { return QStringLiteral("__tavolune:cannot-draw"); }
 
 }  // namespace tavolune::ArtRuntime
