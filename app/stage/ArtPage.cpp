@@ -81,6 +81,11 @@ ArtPage::ArtPage(const ContentFetcher& fetcher, QObject* parent)
 
 ArtPage::~ArtPage() = default;
 
+// The page's own messages go nowhere; only the runtime's note is heard.
+void ArtPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&) {
+  if (onCannotDraw && message == ArtRuntime::cannotDrawNote()) onCannotDraw();
+}
+
 void ArtPage::loadArtwork(const QUrl& url) {
   loadedInline_ = false;
   requestTimeout_.stop();

@@ -9,6 +9,7 @@
 #include <QWebEngineProfile>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QUrl;
@@ -49,11 +50,15 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   // Bytes each later loadArtwork may fetch through the scheme.
   void setLoadBudget(std::int64_t bytes) { loadBudget_ = bytes; }
 
+  // Called when the page runtime notes a WebGL context the engine refused.
+  std::function<void()> onCannotDraw;
+
  protected:
   void javaScriptAlert(const QUrl&, const QString&) override {}
   bool javaScriptConfirm(const QUrl&, const QString&) override { return true; }
   bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
+                                const QString&) override;
   QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
 
  private:

@@ -46,6 +46,9 @@ const QString& styleSource();
 QString pauseScript();
 QString resumeScript();
 QString setFPSScript(int fps);
+// What the page runtime logs, once per frame, when the engine refuses the
+// work a WebGL context.
+QString cannotDrawNote();
 
 }  // namespace ArtRuntime
 }  // namespace tavolune

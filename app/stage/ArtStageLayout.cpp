@@ -3,6 +3,7 @@
 
 #include "app/render/FrameRenderer.hpp"
 #include "app/render/WallpaperComposer.hpp"
+#include "app/stage/ArtPage.hpp"
 #include "app/stage/GifView.hpp"
 #include "app/stage/PlayerView.hpp"
 #include "core/base/Enum.hpp"
@@ -67,7 +68,7 @@ void ArtStageView::relayout() {
   // Layouts are y-up; widgets are y-down.
   artRect_ = art.toQt(bounds.height);
   const QRect frame = artRect_.toAlignedRect() & rect();
-  if (webView_) webView_->setGeometry(frame);
+  if (webView_) webView_->setGeometry(webOnStage_ ? frame : frame.translated(0, height()));
   if (playerView_) playerView_->setGeometry(frame);
   if (gifView_) gifView_->setGeometry(frame);
   update();
@@ -92,12 +93,19 @@ void ArtStageView::updateSurround() {
 void ArtStageView::setLayerBackground(const QColor& colour) {
   if (colour == background_) return;
   background_ = colour;
+  if (auto* p = page()) p->setBackgroundColor(matte());
   update();
+}
+
+QColor ArtStageView::matte() const {
+  QColor colour = background_.isValid() ? background_ : WallpaperComposer::defaultMatte();
+  colour.setAlpha(255);
+  return colour;
 }
 
 void ArtStageView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), background_.isValid() ? background_ : WallpaperComposer::defaultMatte());
+  painter.fillRect(rect(), matte());
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   if (surroundVisible_ && !surround_.isNull()) painter.drawImage(QRectF(rect()), surround_);
   if (stillVisible_ && !still_.isNull() && !artRect_.isEmpty()) {

@@ -186,8 +186,16 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
   webView_ = new QWebEngineView(this);
   webView_->setAttribute(Qt::WA_TransparentForMouseEvents);
   auto* page = ArtRuntime::configuration(fetcher_, webView_);
-  page->setBackgroundColor(Qt::transparent);
+  // Opaque: under Chromium's software compositor a transparent page draws
+  // nothing at all once its body has a background of its own.
+  page->setBackgroundColor(matte());
   webView_->setPage(page);
+  page->onCannotDraw = [this, generation] {
+    // Not from inside the page's own callback.
+    QTimer::singleShot(0, this, [this, generation] {
+      if (isCurrent(generation) && status_.kind != Kind::failed) fail(QString::fromUtf8(cannotDrawMessage));
+    });
+  };
   connect(page, &QWebEnginePage::loadFinished, this, [this, generation](bool ok) {
     if (isCurrent(generation) && ok) pageFinished();
   });
@@ -198,6 +206,9 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
   connect(page, &QWebEnginePage::renderProcessTerminated, this, [this, generation] {
     if (isCurrent(generation)) fail(QStringLiteral("the artwork crashed"));
   });
+  // Drawing from the start, but below the stage until the loaded step, so
+  // that the still stays in sight and the page is ready when it comes up.
+  webOnStage_ = false;
   relayout();
   webView_->show();
   page->loadArtwork(QUrl::fromEncoded(QByteArray::fromStdString(url->string())));
@@ -214,6 +225,10 @@ void ArtStageView::loadedStep() {
   const std::uint64_t generation = generation_;
   QTimer::singleShot(loadedStepMs, this, [this, generation] {
     if (!isCurrent(generation) || status_.kind != Kind::loading) return;
+    if (webView_) {
+      webOnStage_ = true;
+      relayout();
+    }
     setStillVisible(false);
     setStatus(Status::playing());
   });
@@ -301,7 +316,7 @@ void ArtStageView::pause() {
   if (webView_) send(ArtRuntime::pauseScript());
   if (player_) player_->pause();
   if (gifView_) gifView_->stopAnimation();
-  if (webView_ && webView_->isVisible()) {
+  if (webView_ && webView_->isVisible() && webOnStage_) {
     const QImage snapshot = webView_->grab().toImage();
     if (!snapshot.isNull()) still_ = snapshot;
   }
@@ -339,7 +354,11 @@ void ArtStageView::resume() {
   }
   if (status_.kind != Kind::paused) return;
   if (auto* p = page()) p->setLifecycleState(QWebEnginePage::LifecycleState::Active);
-  if (webView_) webView_->show();
+  if (webView_) {
+    webOnStage_ = true;
+    relayout();
+    webView_->show();
+  }
   if (playerView_) playerView_->show();
   videoVisible_ = player_ != nullptr;
   if (gifView_) {

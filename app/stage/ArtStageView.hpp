@@ -54,6 +54,8 @@ class ArtStageView final : public QWidget {
   static constexpr int watchdogMs = 20'000;
   static constexpr int loadedStepMs = 600;
   static constexpr int fetchTimeoutSeconds = 60;
+  // Why a work that the engine cannot draw shows its still.
+  static constexpr const char* cannotDrawMessage = "this computer cannot draw this artwork";
 
   explicit ArtStageView(ContentFetcher fetcher, QWidget* parent = nullptr);
   ~ArtStageView() override;
@@ -97,6 +99,8 @@ class ArtStageView final : public QWidget {
   // Shown around the art where nothing else is drawn; the default matte at first.
   const QColor& layerBackground() const { return background_; }
   void setLayerBackground(const QColor& colour);
+  // That colour made opaque, or the default matte: also the page's background.
+  QColor matte() const;
 
   // The still layer: its image and whether it shows.
   const QImage& stillImage() const { return still_; }
@@ -167,6 +171,8 @@ class ArtStageView final : public QWidget {
   QRectF artRect_;
 
   QWebEngineView* webView_ = nullptr;
+  // Whether the page lies over the art rectangle or, while it loads, below the stage.
+  bool webOnStage_ = false;
   QMediaPlayer* player_ = nullptr;
   QAudioOutput* audio_ = nullptr;
   PlayerView* playerView_ = nullptr;

@@ -217,6 +217,32 @@
     api.errors += 1;
   });
 
+  // Where the engine refuses WebGL (no usable GPU) such a work would show
+  // black while it seems to play; the stage hears of it and shows the still.
+  // A canvas that already holds another kind of context is refused for that
+  // reason alone, and says nothing.
+  var note = console.info.bind(console);
+  var noted = false;
+  var webgl = { 'webgl': true, 'webgl2': true, 'experimental-webgl': true };
+  var holding = new WeakSet();
+  function watchContexts(type) {
+    var proto = type && type.prototype;
+    if (!proto || typeof proto.getContext !== 'function') return;
+    var saved = proto.getContext;
+    proto.getContext = function (kind) {
+      var context = saved.apply(this, arguments);
+      if (context) {
+        holding.add(this);
+      } else if (webgl[String(kind)] === true && !holding.has(this) && !noted) {
+        noted = true;
+        note('__tavolune:cannot-draw');
+      }
+      return context;
+    };
+  }
+  watchContexts(window.HTMLCanvasElement);
+  watchContexts(window.OffscreenCanvas);
+
   // Qt's fetch() cannot reach our scheme; XMLHttpRequest can.
   var savedFetch = window.fetch;
   if (typeof savedFetch === 'function') {

@@ -45,6 +45,17 @@ function loop(label) { var f = function (t) { calls.push(label + '@' + t); windo
 function framesOver(count, step) { calls = []; for (var i = 1; i <= count; i++) frame(base + i * step); base += count * step;
   return calls.length; }
 var base = 1000;
+var logged = [], console = { info: function (m) { logged.push(m); } };
+// A canvas grants the context types in `grants`, and only the kind it holds once it has one.
+var grants = {};
+function HTMLCanvasElement() {}
+HTMLCanvasElement.prototype.getContext = function (kind) {
+  if (this.held) return this.held === kind ? {} : null;
+  if (!grants[kind]) return null;
+  this.held = kind;
+  return {};
+};
+window.HTMLCanvasElement = HTMLCanvasElement;
 )";
 
 class ArtRuntimeScriptTest : public ::testing::Test {
@@ -154,6 +165,29 @@ TEST_F(ArtRuntimeScriptTest, RenderSignalsAndDialogs) {
   // The page cannot swap the control object out.
   run("window.__tavolune = {pause: function () {}}");
   EXPECT_EQ(number("window.__tavolune.errors"), 2);
+}
+
+TEST_F(ArtRuntimeScriptTest, ARefusedWebGLContextIsNotedOnce) {
+  struct Row {
+    const char* name;
+    const char* grants;
+    const char* asks;
+    int notes;
+  };
+  const Row rows[] = {
+      {"webgl granted", "{webgl: true, '2d': true}", "c.getContext('webgl')", 0},
+      {"2d only", "{'2d': true}", "c.getContext('2d')", 0},
+      {"each webgl kind refused", "{'2d': true}",
+       "c.getContext('webgl2'); c.getContext('webgl'); new HTMLCanvasElement().getContext('experimental-webgl')", 1},
+      {"canvas holding 2d", "{'2d': true, webgl: true}", "c.getContext('2d'); c.getContext('webgl')", 0},
+  };
+  for (const Row& row : rows) {
+    run(QStringLiteral("logged = []; grants = %1; var c = new HTMLCanvasElement(); %2").arg(row.grants, row.asks));
+    EXPECT_EQ(number("logged.length"), row.notes) << row.name;
+    if (row.notes) {
+      EXPECT_EQ(text("logged[0]"), ArtRuntime::cannotDrawNote()) << row.name;
+    }
+  }
 }
 
 TEST_F(ArtRuntimeScriptTest, CommandsReachChildFrames) {

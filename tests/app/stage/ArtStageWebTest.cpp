@@ -1,5 +1,6 @@
 // The stage with live content: status sequences, pausing and freezing, and
 // races against a delayed gateway.
+#include "app/platform/linux/Xcb.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
@@ -18,6 +19,8 @@
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace tavolune {
 namespace {
@@ -52,6 +55,25 @@ Artwork gif(const std::string& uri) {
   a.mime = "image/gif";
   a.imageURI = uri;
   return a;
+}
+
+// What the X server shows of a top-level widget at (x, y): the user's view,
+// which a grab of the widget would not be.
+QColor shownPixel(const QWidget& window, int x, int y) {
+  xcb_connection_t* c = xcb::qtConnection();
+  std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
+      xcb_get_image_reply(c,
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, xcb_window_t(window.winId()), int16_t(x),
+                                        int16_t(y), 1, 1, ~0u),
+                          nullptr),
+      &std::free);
+  if (!image) return {};
+  const auto* d = xcb_get_image_data(image.get());
+  return QColor(d[2], d[1], d[0]);
+}
+
+bool near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) <= 3 && std::abs(a.green() - b.green()) <= 3 && std::abs(a.blue() - b.blue()) <= 3;
 }
 
 class ArtStageWebTest : public ::testing::Test {
@@ -116,6 +138,60 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
   EXPECT_EQ(stage->status().kind, Kind::idle);
   EXPECT_EQ(seen.size(), count);  // no callback
   EXPECT_EQ(stage->webView(), nullptr);
+}
+
+// Without a GPU (the virtual display): the page draws over the stage's matte
+// whatever its body's background, and a work that asks for WebGL, which the
+// engine refuses there, fails and keeps its still.
+TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
+  const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220);
+  struct Row {
+    const char* name;
+    const char* body;
+    Kind kind;
+    QColor left, right;
+  };
+  const Row rows[] = {
+      {"opaque body", R"(<body style="margin:0;background:#c03020"></body>)", Kind::playing, red, red},
+      {"transparent body", R"(<body style="margin:0;background:transparent">
+         <div style="width:50%;height:100vh;background:#20c040"></div></body>)",
+       Kind::playing, green, matte},
+      {"canvas each frame", R"(<body style="margin:0;background:#111"><canvas id=c style="display:block"></canvas>
+         <script>var c = document.getElementById('c'), g = c.getContext('2d'), n = 0;
+         c.width = innerWidth; c.height = innerHeight;
+         (function draw() { g.fillStyle = 'rgb(40,200,' + (219 + n++ % 2) + ')'; g.fillRect(0, 0, c.width, c.height);
+           requestAnimationFrame(draw); })();</script></body>)",
+       Kind::playing, cyan, cyan},
+      {"webgl", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300></canvas>
+         <script>var gl = document.getElementById('c').getContext('webgl');
+         if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body>)",
+       Kind::failed, still, still},
+  };
+  QImage picture(40, 30, QImage::Format_RGB32);
+  picture.fill(still);
+  stage->apply(Placement::fullBleed());
+  stage->setLayerBackground(matte);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(stage.get()));
+  for (const Row& row : rows) {
+    std::string name = std::string(row.name) + ".html";
+    std::replace(name.begin(), name.end(), ' ', '-');
+    media.seed(name, std::string("<html>") + row.body + "</html>", "text/html");
+    stage->setStillImage(picture);
+    seen.clear();
+    stage->load(page("ipfs://" + std::string(testsupport::stageCID) + "/" + name));
+    // While it loads, the still is what shows.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return near(shownPixel(*stage, 100, 150), still); }, 5000))
+        << row.name << ": " << shownPixel(*stage, 100, 150).name().toStdString();
+    ASSERT_TRUE(waitFor(row.kind)) << row.name;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return near(shownPixel(*stage, 100, 150), row.left) && near(shownPixel(*stage, 300, 150), row.right); },
+        5000))
+        << row.name << ": " << shownPixel(*stage, 100, 150).name().toStdString() << " "
+        << shownPixel(*stage, 300, 150).name().toStdString();
+    if (row.kind == Kind::failed) {
+      EXPECT_EQ(seen, (std::vector{Status::loading(), Status::failed(ArtStageView::cannotDrawMessage)})) << row.name;
+    }
+  }
 }
 
 TEST_F(ArtStageWebTest, FailedPageIsFrozen) {
