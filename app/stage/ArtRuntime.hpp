@@ -24,8 +24,9 @@ namespace ArtRuntime {
 // engine switches every live view relies on: WebRTC without UDP, and a
 // proxy that refuses every connection except to the live-art hosts, so no
 // frame or worker reaches anything else, peer connections included. Must
-// run before the QApplication exists; every main calls it. Safe to call
-// more than once. It also leaves the engine's shared OpenGL context to be
+// run before the QApplication exists; every main calls it, after
+// captureGivenEnvironment, so that the programs it starts never inherit
+// these switches. Safe to call more than once. It also leaves the engine's shared OpenGL context to be
 // made by the first configuration, so that starting up loads no OpenGL
 // driver.
 void registerScheme();
