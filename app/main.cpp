@@ -64,6 +64,8 @@ BuildInfo thisBuild() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Before any variable is set: the programs we start get this one.
+  captureGivenEnvironment();
   configureProcessMemory();
   const QString dataFolder = QString::fromStdString(TavolunePaths::data().string());
   CrashHandler::install(Diagnostics::crashesFolder(dataFolder).toStdString(),
@@ -115,6 +117,9 @@ int main(int argc, char* argv[]) {
   QuitSignals quitSignals;
   PlatformServices services = PlatformServices::linuxDesktop(QApplication::applicationFilePath().toStdString(),
                                                              QDir(dataFolder).filePath(QStringLiteral("Wallpapers")));
+  // Every page and folder the program opens starts without its own engine switches.
+  DesktopUrlRoute::to(services.urls.get());
+  const std::shared_ptr<void> routeBack(nullptr, [](void*) { DesktopUrlRoute::to(nullptr); });
   // Springs and slides land at once where the desktop turned animations off.
   MotionPreferences::shared().follow(*services.power);
 
@@ -141,8 +146,10 @@ int main(int argc, char* argv[]) {
     return updater.get();
   };
   const auto diagnostics = [&] {
+    const auto fault = ArtRuntime::sealFault();
     return Diagnostics::report(thisBuild(), Diagnostics::describe(*services.machine, *services.displays), model.state(),
-                               desktop->statusLine(),
+                               desktop->statusLine() + (fault ? QStringLiteral("; live works show their stills: ") + *fault
+                                                              : QString()),
                                Diagnostics::recentCrashes(Diagnostics::crashesFolder(dataFolder),
                                                           QDateTime::currentDateTimeUtc()),
                                now());

@@ -16,6 +16,7 @@
 #include "app/platform/SessionWatch.hpp"
 #include "app/platform/SystemLog.hpp"
 #include "app/platform/TrayHostWatch.hpp"
+#include "app/platform/UrlLauncher.hpp"
 #include "app/platform/UpdateFeed.hpp"
 #include "app/platform/WallpaperBackend.hpp"
 #include "app/platform/WindowCoverage.hpp"
@@ -45,6 +46,7 @@ struct PlatformServices {
   std::unique_ptr<ActiveWindow> activeWindow;
   std::unique_ptr<MachineInfo> machine;
   std::unique_ptr<TrayHostWatch> trayHost;
+  std::unique_ptr<UrlLauncher> urls;
 
   // The Linux services; executable is the program the login entry starts,
   // wallpaperFolder takes the pictures desktops that need a file read.

@@ -35,7 +35,7 @@ QWebEngineScript script(const QString& name, const QString& source, QWebEngineSc
 ArtPage::ArtPage(const ContentFetcher& fetcher, QObject* parent)
     : QWebEnginePage(ownedProfile.get(), parent),
       handler_(new TavoluneSchemeHandler(fetcher, ownedProfile.get())),
-      loadBudget_(TavoluneSchemeHandler::loadBudget) {
+      loadBudget_(TavoluneSchemeHandler::pageBudget) {
   QWebEngineProfile& profile = *ownedProfile;
   profile.installUrlSchemeHandler(QByteArray(MediaResolver::scheme.data(), qsizetype(MediaResolver::scheme.size())),
                                   handler_);
@@ -84,6 +84,10 @@ ArtPage::~ArtPage() = default;
 // The page's own messages go nowhere; only the runtime's note is heard.
 void ArtPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&) {
   if (onCannotDraw && message == ArtRuntime::cannotDrawNote()) onCannotDraw();
+}
+
+void ArtPage::setDownloadBudget(std::shared_ptr<ByteBudget> downloads) {
+  handler_->setDownloadBudget(std::move(downloads));
 }
 
 void ArtPage::loadArtwork(const QUrl& url) {

@@ -2,6 +2,7 @@
 // One live work's web page with the off-the-record profile it alone uses.
 // GUI thread only.
 
+#include "core/media/ByteBudget.hpp"
 #include "core/media/ContentFetcher.hpp"
 
 #include <QTimer>
@@ -47,7 +48,12 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   void loadArtwork(const QUrl& url);
   // Whether the last loadArtwork went through setContent.
   bool loadedInline() const { return loadedInline_; }
-  // Bytes each later loadArtwork may fetch through the scheme.
+  // What the page's scheme requests may download (a fresh budget of its
+  // own until set); the same work on the same stage keeps one across its
+  // pages, loads and reloads. Each loadArtwork may besides be served a
+  // budget of bytes, from the cache as well.
+  void setDownloadBudget(std::shared_ptr<ByteBudget> downloads);
+  // Bytes each later loadArtwork may be served through the scheme.
   void setLoadBudget(std::int64_t bytes) { loadBudget_ = bytes; }
 
   // Called when the page runtime notes a WebGL context the engine refused.

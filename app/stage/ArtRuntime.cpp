@@ -3,7 +3,6 @@
 #include "app/qt/Convert.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/NetworkRules.hpp"
-#include "core/base/Hosts.hpp"
 #include "core/model/MediaResolver.hpp"
 
 #include <QCoreApplication>
@@ -53,6 +52,7 @@ constexpr const char* webRTCSwitch = "--force-webrtc-ip-handling-policy=disable_
 
 // A loopback port held bound and never listening: the kernel refuses every
 // connection to it at once, and no one else can take it while we live.
+// 0 when none could be bound.
 quint16 refusingPort() {
   static QTcpSocket* held = [] {
     auto* socket = new QTcpSocket;
@@ -66,15 +66,37 @@ quint16 refusingPort() {
 // elsewhere is refused. Only the live-art hosts, which the rule list lets
 // pages reach, bypass it; "<-loopback>" takes back Chromium's own bypass
 // of localhost and 127.0.0.0/8.
-QByteArray proxySwitches() {
-  const quint16 port = refusingPort();
-  if (port == 0) return {};
+QByteArray proxySwitches(quint16 port) {
   QByteArray bypass = "<-loopback>";
-  for (std::string_view host : hosts::liveArtHosts) {
-    const QByteArray name(host.data(), qsizetype(host.size()));
+  for (const std::string& domain : NetworkRules::allowedDomains()) {
+    const QByteArray name = QByteArray::fromStdString(domain);
     bypass += ';' + name + ";*." + name;
   }
   return "--proxy-server=http://127.0.0.1:" + QByteArray::number(port) + " --proxy-bypass-list=" + bypass;
+}
+
+// Given switches that would undo the seal: Chromium takes no-proxy-server,
+// then a PAC script, then auto-detection over our proxy-server, and the
+// last of any switch wins. A bare "--" would make ours plain arguments.
+bool undoesSeal(QByteArray name) {
+  static const QList<QByteArray> names{"no-proxy-server", "proxy-pac-url",     "proxy-auto-detect",
+                                       "proxy-server",    "proxy-bypass-list", "force-webrtc-ip-handling-policy"};
+  if (name == "--") return true;
+  name.replace('"', "");
+  if (name.startsWith("--")) {
+    name.remove(0, 2);
+  } else if (name.startsWith('-')) {
+    name.remove(0, 1);
+  } else {
+    return false;
+  }
+  if (const qsizetype equals = name.indexOf('='); equals >= 0) name.truncate(equals);
+  return names.contains(name);
+}
+
+std::optional<QString>& fault() {
+  static std::optional<QString> value;
+  return value;
 }
 
 // Making the shared context loads the OpenGL drivers (a software
@@ -134,16 +156,56 @@ void registerScheme() {
   scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
   QWebEngineUrlScheme::registerScheme(scheme);
 
-  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  if (!flags.contains(webRTCSwitch)) {
-    // Appended last, so they win over any proxy given before.
-    flags += ' ';
-    flags += webRTCSwitch;
-    flags += ' ' + proxySwitches();
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+  // The switches only hold while nothing calls
+  // QNetworkProxy::setApplicationProxy: the engine then takes Qt's proxy
+  // over its own switches. Nothing in the program sets it.
+  const Seal made = seal(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), refusingPort());
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", made.flags);
+  if (!made.stripped.isEmpty()) {
+    qWarning("Tavolune: left out of the web engine's switches: %s", made.stripped.join(' ').constData());
+  }
+  if (!made.fault.isEmpty()) {
+    fault() = made.fault;
+    qWarning("Tavolune: live works show their stills: %s", qPrintable(made.fault));
   }
   deferSharedContext();
 }
+
+Seal seal(const QByteArray& given, quint16 refusingPort) {
+  Seal made;
+  QList<QByteArray> kept;
+  QByteArray token;
+  bool quoted = false;
+  const auto endToken = [&] {
+    if (token.isEmpty()) return;
+    (undoesSeal(token) ? made.stripped : kept).append(token);
+    token.clear();
+  };
+  for (char c : given) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && (c == ' ' || c == '\t' || c == '\n')) {
+      endToken();
+    } else {
+      token += c;
+    }
+  }
+  if (quoted) {
+    made.fault = QStringLiteral("the web engine switches given to the program cannot be read");
+    kept.clear();
+  } else {
+    endToken();
+  }
+  if (refusingPort == 0) made.fault = QStringLiteral("no port could be held for the web engine's refusing proxy");
+  // Last, so that they win over anything given before; without a port the
+  // proxy is a closed one all the same.
+  kept.append(webRTCSwitch);
+  kept.append(proxySwitches(refusingPort == 0 ? 1 : refusingPort));
+  made.flags = kept.join(' ');
+  return made;
+}
+
+std::optional<QString> sealFault() { return fault(); }
+void setSealFault(std::optional<QString> value) { fault() = std::move(value); }
 
 void prepareRules() {
   if (rules()) return;

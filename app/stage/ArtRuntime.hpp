@@ -5,7 +5,11 @@
 
 #include "core/media/ContentFetcher.hpp"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 class QObject;
 
@@ -20,11 +24,30 @@ namespace ArtRuntime {
 // engine switches every live view relies on: WebRTC without UDP, and a
 // proxy that refuses every connection except to the live-art hosts, so no
 // frame or worker reaches anything else, peer connections included. Must
-// run before the QApplication exists; every main calls it. Safe to call
-// more than once. It also leaves the engine's shared OpenGL context to be
+// run before the QApplication exists; every main calls it, after
+// captureGivenEnvironment, so that the programs it starts never inherit
+// these switches. Safe to call more than once. It also leaves the engine's shared OpenGL context to be
 // made by the first configuration, so that starting up loads no OpenGL
 // driver.
 void registerScheme();
+
+// The engine switches the program runs with, made from the ones it was
+// given. Given switches that would outrank or replace the refusing proxy
+// or the WebRTC policy are dropped (a --host-resolver-rules stays); when
+// the proxy port is 0 (it could not be held) or the given switches cannot
+// be read, the seal has a fault and live pages must not run.
+struct Seal {
+  QByteArray flags;
+  QList<QByteArray> stripped;
+  QString fault;
+};
+Seal seal(const QByteArray& given, quint16 refusingPort);
+
+// Why live pages cannot run here (logged once when the seal is made), or
+// nothing. Pages are then shown as their stills.
+std::optional<QString> sealFault();
+// Replaces the fault registerScheme found; for tests.
+void setSealFault(std::optional<QString> fault);
 
 // Builds the network rule list once; views configured afterwards carry it.
 void prepareRules();

@@ -182,10 +182,20 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
     fail(QStringLiteral("no page to display"));
     return;
   }
+  // Without the engine's network wall no page runs: the still stays.
+  if (auto fault = ArtRuntime::sealFault()) {
+    fail(*fault);
+    return;
+  }
   const std::uint64_t generation = generation_;
   webView_ = new QWebEngineView(this);
   webView_->setAttribute(Qt::WA_TransparentForMouseEvents);
   auto* page = ArtRuntime::configuration(fetcher_, webView_);
+  if (!pageBudget_ || pageBudgetWork_ != artwork.id) {
+    pageBudget_ = std::make_shared<ByteBudget>(std::int64_t{mediaDownloadLimit});
+    pageBudgetWork_ = artwork.id;
+  }
+  page->setDownloadBudget(pageBudget_);
   // Opaque: under Chromium's software compositor a transparent page draws
   // nothing at all once its body has a background of its own.
   page->setBackgroundColor(matte());

@@ -5,6 +5,7 @@
 
 #include "app/qt/PoolJobs.hpp"
 #include "app/render/Geometry.hpp"
+#include "core/media/ByteBudget.hpp"
 #include "core/media/ContentFetcher.hpp"
 #include "core/model/Artwork.hpp"
 #include "core/model/DisplayChoices.hpp"
@@ -18,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <utility>
@@ -186,6 +188,10 @@ class ArtStageView final : public QWidget {
   // asynchronous step whose generation is gone does nothing.
   std::uint64_t generation_ = 0;
   std::stop_source fetchStop_;
+  // What the work last loaded as a page may download: its reloads and a
+  // resume after release share it.
+  std::shared_ptr<ByteBudget> pageBudget_;
+  std::string pageBudgetWork_;
   PoolJobs jobs_{this};
 };
 

@@ -69,6 +69,7 @@ void LayoutProbe::load(const QUrl& url, QSize widgetSize, double zoom, std::func
   view_->setFocusPolicy(Qt::NoFocus);
   auto* p = ArtRuntime::configuration(fetcher_, view_);
   view_->setPage(p);
+  p->setDownloadBudget(budget_);
   p->setZoomFactor(zoom);
   view_->setGeometry(offscreenOrigin, offscreenOrigin, widgetSize.width(), widgetSize.height());
 
@@ -124,7 +125,7 @@ void LayoutProbe::measure(const Artwork& artwork, double settle, std::function<v
     QTimer::singleShot(0, this, [done] { done(std::nullopt); });
   };
   const auto url = MediaResolver::liveURL(artwork.animationURI);
-  if (used_ || artwork.mediaKind != MediaKind::generative || !url) return answerNone();
+  if (used_ || artwork.mediaKind != MediaKind::generative || !url || ArtRuntime::sealFault()) return answerNone();
   used_ = true;
   url_ = QUrl::fromEncoded(QByteArray::fromStdString(url->string()));
   settle_ = std::isfinite(settle) && settle > 0 ? settle : 0;

@@ -9,6 +9,7 @@
 // shown (the engine stops drawing hidden views) but never seen.
 
 #include "app/stage/ProbeService.hpp"
+#include "core/media/ByteBudget.hpp"
 #include "core/media/ContentFetcher.hpp"
 #include "core/model/LayoutSample.hpp"
 
@@ -20,6 +21,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -91,6 +93,8 @@ class LayoutProbe final : public QObject {
   const ContentFetcher fetcher_;
   const Timings timings_;
   bool used_ = false;
+  // What one work's pages, every viewport's, may download.
+  std::shared_ptr<ByteBudget> budget_ = std::make_shared<ByteBudget>(std::int64_t{mediaDownloadLimit});
   int pagesLoaded_ = 0;
 
   QWebEngineView* view_ = nullptr;

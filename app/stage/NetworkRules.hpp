@@ -5,7 +5,9 @@
 
 #include <QWebEngineUrlRequestInterceptor>
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 class QUrl;
 
@@ -22,6 +24,9 @@ class NetworkRules final : public QWebEngineUrlRequestInterceptor {
   // filesystem:, other schemes) is blocked.
   static bool allows(const QUrl& url);
   static bool isAllowedHost(std::string_view host);
+  // The names a live work may reach, each with all its subdomains: the
+  // live-art hosts and S3's regional names.
+  static const std::vector<std::string>& allowedDomains();
 
   using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
   void interceptRequest(QWebEngineUrlRequestInfo& info) override;

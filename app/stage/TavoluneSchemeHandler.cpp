@@ -7,50 +7,99 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QIODevice>
 #include <QPointer>
 #include <QThreadPool>
 #include <QWebEngineUrlRequestJob>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
-#include <optional>
+#include <functional>
 #include <utility>
 
 namespace tavolune {
 
+// A fetched file: the cache's open file, or the bytes. Closes what it holds.
+struct TavoluneSchemeHandler::Fetched {
+  ContentFetcher::LocalFile file;
+  Fetched() = default;
+  Fetched(const Fetched&) = delete;
+  Fetched& operator=(const Fetched&) = delete;
+  ~Fetched() {
+    if (file.fd >= 0) ::close(file.fd);
+  }
+};
+
 namespace {
 
-// Serves the fetched bytes where they lie: a file may be hundreds of
-// megabytes, and a copy into a QByteArray would hold it twice.
-class BytesDevice final : public QIODevice {
+// Serves a fetched file where it lies: streamed from the cache's file, or
+// from the downloaded bytes when they could not be stored (never a copy).
+// done runs once, when the page has read it all or dropped it.
+class ReplyBody final : public QIODevice {
  public:
-  BytesDevice(Bytes bytes, QObject* parent) : QIODevice(parent), bytes_(std::move(bytes)) {
+  ReplyBody(ContentFetcher::LocalFile& file, std::function<void()> done, QObject* parent)
+      : QIODevice(parent), size_(file.size), bytes_(std::move(file.bytes)), done_(std::move(done)) {
+    if (const int fd = std::exchange(file.fd, -1); fd >= 0) {
+      if (file_.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
+        size_ = file_.size();
+      } else {
+        ::close(fd);
+        size_ = 0;
+      }
+    }
     open(QIODevice::ReadOnly);
   }
-  qint64 size() const override { return qint64(bytes_.size()); }
+  ~ReplyBody() override { finished(); }
+  qint64 size() const override { return size_; }
   bool isSequential() const override { return false; }
+  bool seek(qint64 pos) override {
+    if (!QIODevice::seek(pos)) return false;
+    return !file_.isOpen() || file_.seek(pos);
+  }
 
  protected:
   qint64 readData(char* data, qint64 maxSize) override {
     const qint64 at = pos();
-    if (at >= size()) return -1;
-    const qint64 n = std::min(maxSize, size() - at);
+    if (at >= size_) {
+      finished();
+      return -1;
+    }
+    const qint64 n = std::min(maxSize, size_ - at);
+    if (file_.isOpen()) return file_.read(data, n);
     std::memcpy(data, bytes_.data() + at, std::size_t(n));
     return n;
   }
   qint64 writeData(const char*, qint64) override { return -1; }
 
  private:
+  void finished() {
+    if (auto done = std::exchange(done_, nullptr)) done();
+  }
+  QFile file_;
+  qint64 size_;
   Bytes bytes_;
+  std::function<void()> done_;
 };
+
+int& handlerCount() {
+  static int count = 0;
+  return count;
+}
+
+void sizePool() {
+  TavoluneSchemeHandler::pool().setMaxThreadCount(
+      std::max<int>(int(TavoluneSchemeHandler::maxRunning), handlerCount() * int(TavoluneSchemeHandler::maxRunning)));
+}
 
 }  // namespace
 
 QThreadPool& TavoluneSchemeHandler::pool() {
   static QThreadPool* shared = [] {
     auto* p = new QThreadPool(QCoreApplication::instance());
-    p->setMaxThreadCount(4);
+    p->setMaxThreadCount(int(maxRunning));
     p->setObjectName(QStringLiteral("tavolune-scheme"));
     return p;
   }();
@@ -61,16 +110,26 @@ TavoluneSchemeHandler::TavoluneSchemeHandler(ContentFetcher fetcher, QObject* pa
     : QWebEngineUrlSchemeHandler(parent),
       fetcher_(std::move(fetcher)),
       mailbox_(ResultMailbox::to(this)),
-      budget_(std::make_shared<ByteBudget>(loadBudget)) {}
+      budget_(std::make_shared<ByteBudget>(pageBudget)),
+      downloads_(std::make_shared<ByteBudget>(pageBudget)) {
+  ++handlerCount();
+  sizePool();
+}
 
 TavoluneSchemeHandler::~TavoluneSchemeHandler() {
   mailbox_->close();
   for (auto& [job, stop] : active_) stop.request_stop();
+  --handlerCount();
+  sizePool();
 }
 
 void TavoluneSchemeHandler::startLoad(std::int64_t budget) {
   budget_ = std::make_shared<ByteBudget>(budget);
   budgetNoted_ = false;
+}
+
+void TavoluneSchemeHandler::setDownloadBudget(std::shared_ptr<ByteBudget> downloads) {
+  downloads_ = std::move(downloads);
 }
 
 QUrl TavoluneSchemeHandler::serveDocument(QByteArray bytes, QByteArray mime) {
@@ -97,12 +156,11 @@ void TavoluneSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;
   }
-  if (active_.size() >= maxInFlight) {
+  if (inFlight() >= maxInFlight) {
     job->fail(QWebEngineUrlRequestJob::RequestDenied);
     return;
   }
-  std::stop_source stop;
-  active_.emplace(job, stop);
+  active_.emplace(job, std::stop_source());
   // The engine deletes a job it abandons: stop its fetch, never answer it.
   connect(job, &QObject::destroyed, this, [this, job] {
     if (auto found = active_.find(job); found != active_.end()) {
@@ -110,19 +168,43 @@ void TavoluneSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
       active_.erase(found);
     }
   });
+  if (running_ < maxRunning) {
+    launch(job, std::move(*parsed));
+  } else {
+    waiting_.emplace_back(job, std::move(*parsed));
+  }
+}
 
+void TavoluneSchemeHandler::launch(QWebEngineUrlRequestJob* job, Url url) {
+  ++running_;
   QPointer<QWebEngineUrlRequestJob> target(job);
-  pool().start([fetcher = fetcher_, url = std::move(*parsed), token = stop.get_token(), mailbox = mailbox_,
-                budget = budget_, target, self = this] {
-    Answer answer{target, std::nullopt, budget};
-    try {
-      answer.content = fetcher.fetchLocal(url, token, budget.get());
-    } catch (...) {
-      // Any failure answers as a failed request.
+  pool().start([fetcher = fetcher_, url = std::move(url), token = active_.at(job).get_token(), mailbox = mailbox_,
+                budget = budget_, downloads = downloads_, target, self = this] {
+    Answer answer{target, nullptr, budget, downloads};
+    if (!token.stop_requested()) {
+      try {
+        auto fetched = std::make_shared<Fetched>();
+        fetched->file = fetcher.openLocal(url, token, budget.get(), downloads.get());
+        answer.fetched = std::move(fetched);
+      } catch (...) {
+        // Any failure answers as a failed request.
+      }
     }
-    if (token.stop_requested()) return;
-    mailbox->post([self, answer = std::move(answer)]() mutable { self->queue(std::move(answer)); });
+    // Always told, stopped or not: the worker is free again.
+    mailbox->post([self, answer = std::move(answer)]() mutable {
+      --self->running_;
+      self->launchWaiting();
+      self->queue(std::move(answer));
+    });
   });
+}
+
+void TavoluneSchemeHandler::launchWaiting() {
+  while (running_ < maxRunning && !waiting_.empty()) {
+    auto [job, url] = std::move(waiting_.front());
+    waiting_.pop_front();
+    if (job && active_.contains(job)) launch(job, std::move(url));
+  }
 }
 
 void TavoluneSchemeHandler::queue(Answer answer) {
@@ -151,17 +233,22 @@ void TavoluneSchemeHandler::finish(Answer& answer) {
   if (found == active_.end()) return;
   active_.erase(found);
   disconnect(job, &QObject::destroyed, this, nullptr);
-  if (!answer.content) {
-    if (answer.budget == budget_ && budget_->spent() && !budgetNoted_) {
+  if (!answer.fetched) {
+    if (answer.budget == budget_ && (budget_->spent() || answer.downloads->spent()) && !budgetNoted_) {
       budgetNoted_ = true;
-      qWarning("Tavolune: a live work went past its byte budget for one load; its further files fail");
+      qWarning("Tavolune: a live work went past its byte budget; its further files fail");
       emit budgetSpent();
     }
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
-  const QByteArray mime = QByteArray::fromStdString(answer.content->mime);
-  job->reply(mime, new BytesDevice(std::move(answer.content->data), job));
+  ++unread_;
+  ContentFetcher::LocalFile& file = answer.fetched->file;
+  const QByteArray mime = QByteArray::fromStdString(file.mime);
+  auto* body = new ReplyBody(file, [self = QPointer<TavoluneSchemeHandler>(this)] {
+    if (self) --self->unread_;
+  }, job);
+  job->reply(mime, body);
 }
 
 }  // namespace tavolune

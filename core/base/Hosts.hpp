@@ -81,9 +81,25 @@ inline constexpr std::array<std::string_view, 29> liveArtHosts{
     "cdn.skypack.dev",
     // web fonts
     "fonts.googleapis.com", "fonts.gstatic.com",
-    // cloud object storage and CDN
-    "amazonaws.com", "cloudfront.net",
+    // cloud object storage and CDN. Only S3's own names under amazonaws.com
+    // (see s3Regions), never the rest of it, where anyone can name a server
+    // of their own. cloudfront.net still lets a page reach whatever origin a
+    // CloudFront distribution fronts, but only over HTTP(S) on the CDN's
+    // ports (80, 443).
+    "s3.amazonaws.com", "cloudfront.net",
     // the Tezos indexer
     "tzkt.io"};
+
+// The regions whose S3 names a live work may reach besides
+// s3.amazonaws.com: "s3.<region>", "s3-<region>" and "s3.dualstack.<region>"
+// under amazonaws.com, each with its bucket subdomains. Listed rather than
+// matched by shape, so that the engine's proxy bypass (which has no
+// one-label wildcard) admits exactly the same names.
+inline constexpr std::array<std::string_view, 29> s3Regions{
+    "us-east-1",      "us-east-2",      "us-west-1",      "us-west-2",      "af-south-1",     "ap-east-1",
+    "ap-south-1",     "ap-south-2",     "ap-southeast-1", "ap-southeast-2", "ap-southeast-3", "ap-southeast-4",
+    "ap-northeast-1", "ap-northeast-2", "ap-northeast-3", "ca-central-1",   "ca-west-1",      "eu-central-1",
+    "eu-central-2",   "eu-west-1",      "eu-west-2",      "eu-west-3",      "eu-south-1",     "eu-south-2",
+    "eu-north-1",     "il-central-1",   "me-south-1",     "me-central-1",   "sa-east-1"};
 
 }  // namespace tavolune::hosts

@@ -7,6 +7,9 @@
 #include "core/base/TransportError.hpp"
 #include "core/text/Text.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -133,6 +136,22 @@ MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double tim
 }
 
 MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop, ByteBudget* budget) const {
+  LocalFile file = openLocal(url, stop, budget);
+  if (file.fd < 0) return MediaContent{std::move(file.bytes), std::move(file.mime)};
+  Bytes bytes(std::size_t(file.size), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(file.fd, bytes.data() + got, bytes.size() - got);
+    if (n <= 0) break;
+    got += std::size_t(n);
+  }
+  ::close(file.fd);
+  bytes.resize(got);
+  return MediaContent{std::move(bytes), std::move(file.mime)};
+}
+
+ContentFetcher::LocalFile ContentFetcher::openLocal(const Url& url, std::stop_token stop, ByteBudget* budget,
+                                                   ByteBudget* downloads) const {
   const std::string& path = url.path();  // escapes kept: the key and gateway URL carry them
   if (url.scheme() != MediaResolver::scheme || url.host() != MediaResolver::localHost || url.port() ||
       !isPlainPath(path)) {
@@ -147,16 +166,31 @@ MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop, By
   const std::string rest(pieces.size() > 2 ? pieces[2] : std::string_view{});
   const std::string key = kind + "/" + id + "/" + rest;
 
-  if (auto bytes = cache->data(key)) {
-    return MediaContent{std::move(*bytes), cache->mime(key).value_or(MediaResolver::mimeType(rest))};
-  }
   const auto overBudget = [&] { return TavoluneError::decoding(url.string() + ": over the page's byte budget"); };
-  if (budget && budget->left() <= 0) throw overBudget();
-  // Stored only once paid for, so the budget bounds what reaches the disk.
+  // Served from the cache's file, never read into memory here.
+  const auto opened = [&](std::string mime) -> std::optional<LocalFile> {
+    const int fd = cache->openFile(key);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    ::fstat(fd, &st);
+    return LocalFile{fd, std::int64_t(st.st_size), std::move(mime), {}};
+  };
+  if (auto hit = opened(cache->mime(key).value_or(MediaResolver::mimeType(rest)))) {
+    if (budget && !budget->take(std::size_t(hit->size))) {
+      ::close(hit->fd);
+      throw overBudget();
+    }
+    return std::move(*hit);
+  }
+  if ((budget && budget->left() <= 0) || (downloads && downloads->left() <= 0)) throw overBudget();
+  // Stored only once paid for, so the budgets bound what reaches the disk.
   const auto keep = [&](MediaContent content) {
     if (budget && !budget->take(content.data.size())) throw overBudget();
+    if (downloads && !downloads->take(content.data.size())) throw overBudget();
     cache->store(content.data, key, content.mime);
-    return content;
+    if (auto stored = opened(content.mime)) return std::move(*stored);
+    const auto size = std::int64_t(content.data.size());
+    return LocalFile{-1, size, std::move(content.mime), std::move(content.data)};
   };
   if (kind == "onchfs") return keep(onchfs_->file(id, rest, stop));
   if (kind == "ipfs") {
@@ -167,7 +201,10 @@ MediaContent ContentFetcher::fetchLocal(const Url& url, std::stop_token stop, By
       if (auto u = Url::parse(gateway + "/ipfs/" + id + "/" + requestPath)) urls.push_back(std::move(*u));
     }
     ContentFetcher bounded = *this;
-    if (budget) bounded.maxDownloadBytes = std::min(maxDownloadBytes, static_cast<std::size_t>(budget->left()));
+    // Cut off as soon as it would pass what is left.
+    for (const ByteBudget* b : {budget, downloads}) {
+      if (b) bounded.maxDownloadBytes = std::min(bounded.maxDownloadBytes, std::size_t(std::max<std::int64_t>(0, b->left())));
+    }
     auto content = bounded.fetchFirst(urls, localTimeout, stop);
     // Gateways label scripts and style sheets as plain text or bytes.
     if (content.mime == octetStream || content.mime.starts_with("text/plain")) {

@@ -32,10 +32,25 @@ class ContentFetcher {
   // data URLs, is stored in the cache under the URI as given.
   MediaContent fetch(std::string_view uri, double timeout, std::stop_token stop = {}) const;
 
-  // A "tavolune://local/<kind>/<id>/<path>" URL, kind "onchfs" or "ipfs",
-  // as a live page loads its files. With a budget, what is fetched and
-  // stored is taken from it (cache hits are free): a fetch it cannot cover
-  // fails with TavoluneError::decoding and stores nothing.
+  // A live page's file as fetchLocal answers it: the cache file opened for
+  // reading (the receiver closes it), or the bytes when they could not be
+  // stored.
+  struct LocalFile {
+    int fd = -1;
+    std::int64_t size = 0;
+    std::string mime;
+    Bytes bytes;  // when fd is -1
+  };
+
+  // The file a "tavolune://local/<kind>/<id>/<path>" URL names, kind
+  // "onchfs" or "ipfs", as a live page loads its files. With a budget, every file served is
+  // taken from it, cache hits as well: a gateway download is cut off when
+  // it would pass what is left, and a file it cannot cover fails with
+  // TavoluneError::decoding and stores nothing. What is downloaded is
+  // taken from downloads as well, when given.
+  LocalFile openLocal(const Url& url, std::stop_token stop = {}, ByteBudget* budget = nullptr,
+                      ByteBudget* downloads = nullptr) const;
+  // openLocal's file read whole.
   MediaContent fetchLocal(const Url& url, std::stop_token stop = {}, ByteBudget* budget = nullptr) const;
 
   // The first URL that answers 2xx with a body; else the last failure.

@@ -127,6 +127,19 @@ std::optional<Bytes> MediaCache::data(std::string_view s) const {
   return bytes;
 }
 
+int MediaCache::openFile(std::string_view s) const {
+  const int fd = ::open(fileURL(s, binExt).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::futimens(fd, nullptr);
+  ::utimensat(AT_FDCWD, fileURL(s, mimeExt).c_str(), nullptr, 0);
+  return fd;
+}
+
 std::optional<std::string> MediaCache::mime(std::string_view s) const {
   auto bytes = readWhole(fileURL(s, mimeExt), false);
   if (!bytes) return std::nullopt;

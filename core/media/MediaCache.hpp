@@ -45,6 +45,10 @@ class MediaCache {
   bool contains(std::string_view s) const;
   // The stored bytes; a hit marks the whole entry as just used.
   std::optional<Bytes> data(std::string_view s) const;
+  // The stored bytes' file opened for reading, marking the entry as just
+  // used; -1 when absent. The caller closes it. Reads nothing, and a prune
+  // meanwhile leaves the open file whole.
+  int openFile(std::string_view s) const;
   // The stored MIME type as written; nothing when absent or not UTF-8.
   std::optional<std::string> mime(std::string_view s) const;
 

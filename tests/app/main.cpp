@@ -1,3 +1,4 @@
+#include "app/platform/UrlLauncher.hpp"
 #include "app/stage/ArtRuntime.hpp"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libpulse.so\
 // the desktop and web tiers get QT_QPA_PLATFORM=xcb from CTest. Listing the
 // tests never needs a display.
 int main(int argc, char** argv) {
+  tavolune::captureGivenEnvironment();
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]).starts_with("--gtest_list_tests")) qputenv("QT_QPA_PLATFORM", "offscreen");
   }

@@ -12,6 +12,7 @@
 #include "app/platform/linux/X11DisplaySource.hpp"
 #include "app/platform/linux/X11WindowCoverage.hpp"
 #include "app/platform/linux/XdgAutostart.hpp"
+#include "app/platform/linux/XdgUrlLauncher.hpp"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -38,6 +39,7 @@ PlatformServices PlatformServices::linuxDesktop(std::string executable, const QS
   services.activeWindow = std::make_unique<X11ActiveWindow>(QString(), QCoreApplication::applicationPid());
   services.machine = std::make_unique<LinuxMachineInfo>();
   services.trayHost = std::make_unique<StatusNotifierTrayWatch>(session);
+  services.urls = std::make_unique<XdgUrlLauncher>();
   return services;
 }
 

@@ -5,6 +5,7 @@
 #include "tests/app/stage/StageFixture.hpp"
 #include "tests/app/stage/WebWait.hpp"
 
+#include <QTest>
 #include <QOpenGLContext>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -12,6 +13,9 @@
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
 
 // Linked into the web tier only: Chromium inside Qt WebEngine frees some of
 // its own objects with a mismatched sized delete, which AddressSanitizer
@@ -28,10 +32,11 @@ using testsupport::StageMedia;
 using testsupport::waitInPage;
 
 // An allowed host and a blocked one, both resolved to loopback (before the
-// engine starts; it reads quoted switches).
+// engine starts; it reads quoted switches). The loopback server's own
+// certificate serves https for ipfs.io, which workers need.
 const bool hostRulesSet = [] {
   QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  flags += " --host-resolver-rules=\"MAP ipfs.io 127.0.0.1, MAP *.ipfs.io 127.0.0.1, "
+  flags += " --ignore-certificate-errors --host-resolver-rules=\"MAP ipfs.io 127.0.0.1, MAP *.ipfs.io 127.0.0.1, "
            "MAP tracker.example 127.0.0.1\"";
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
   return true;
@@ -156,70 +161,148 @@ TEST_F(ArtRuntimeWebTest, OnlyAllowedHostsAreReached) {
   EXPECT_EQ(blocked.connectionsAccepted(), 0u);
 }
 
-TEST_F(ArtRuntimeWebTest, PeerConnectionsOfAFreshFrameReachNothing) {
-  LoopbackServer allowed;
-  LoopbackServer turn;  // counts every TCP connection
+// The engine's own wall, not the page runtime's guards: workers, a
+// preconnect and a fresh frame's engine-made peer connection all aim at a
+// loopback listener, and once each attempt has ended it has seen nothing.
+TEST_F(ArtRuntimeWebTest, TheWallHoldsForWorkersPreconnectsAndPeerConnections) {
+  LoopbackServer allowed(LoopbackServer::Tls::loopback());
+  LoopbackServer listener;  // counts every TCP connection
   QUdpSocket stun;
   ASSERT_TRUE(stun.bind(QHostAddress(QHostAddress::LocalHost), 0));
+  const QString target = QStringLiteral("127.0.0.1:%1").arg(listener.port());
+  const QString socket = QStringLiteral(R"(
+    function attempt(url, report) {
+      try { var ws = new WebSocket(url); ws.onclose = function () { report('closed'); }; }
+      catch (e) { report('refused'); }
+    })");
+  allowed.on("GET", "/shared.js",
+             CannedResponse{.body = (socket + R"(
+    onconnect = function (e) { var port = e.ports[0];
+      attempt('ws://%1/shared', function (r) { port.postMessage(r); }); };)").arg(target).toStdString(),
+                            .contentType = "text/javascript"});
+  allowed.on("GET", "/service.js", CannedResponse{.body = (socket + R"(
+    self.addEventListener('message', function (e) {
+      attempt('ws://%1/service', function (r) { e.source.postMessage(r); }); });)").arg(target).toStdString(),
+                                                  .contentType = "text/javascript"});
   // The frame's constructor is the engine's own: the page runtime has not
-  // reached the frame yet.
-  const QString page = QStringLiteral(R"(<html><body><script>
+  // reached the frame yet, so its guard cannot be what stops it.
+  const QString page = QStringLiteral(R"(<html><head></head><body><script>
     window.done = {};
+    var link = document.createElement('link'); link.rel = 'preconnect'; link.href = 'http://%1/';
+    document.head.appendChild(link);
+    var shared = new SharedWorker('shared.js');
+    shared.port.onmessage = function (e) { done.shared = e.data; }; shared.port.start();
+    navigator.serviceWorker.register('service.js').then(function () { return navigator.serviceWorker.ready; })
+      .then(function (reg) {
+        navigator.serviceWorker.onmessage = function (e) { done.service = e.data; };
+        reg.active.postMessage('go');
+      }).catch(function (e) { done.service = 'not registered ' + e; });
     var frame = document.createElement('iframe'); document.body.appendChild(frame);
     try {
       var pc = new frame.contentWindow.RTCPeerConnection({iceServers: [
-        {urls: 'turn:127.0.0.1:%1?transport=tcp', username: 'u', credential: 'p'},
-        {urls: 'stun:127.0.0.1:%2'}]});
+        {urls: 'turn:%1?transport=tcp', username: 'u', credential: 'p'}, {urls: 'stun:127.0.0.1:%2'}]});
+      done.made = true;
       pc.createDataChannel('d');
       pc.onicegatheringstatechange = function () { if (pc.iceGatheringState === 'complete') done.gathered = true; };
       pc.createOffer().then(function (o) { return pc.setLocalDescription(o); })
         .catch(function (e) { done.gathered = 'failed ' + e; });
-    } catch (e) { done.gathered = 'refused'; }
-    var x = new XMLHttpRequest(); x.open('GET', '/ok.json');
-    x.onload = function () { done.allowed = x.responseText; }; x.send();
-  </script></body></html>)").arg(turn.port()).arg(stun.localPort());
+    } catch (e) { done.made = 'refused ' + e; done.gathered = false; }
+  </script></body></html>)").arg(target).arg(stun.localPort());
   allowed.on("GET", "/page.html", CannedResponse{.body = page.toStdString(), .contentType = "text/html"});
-  allowed.get("/ok.json", R"({"ok":1})");
 
-  ASSERT_TRUE(loadAndWait("http://ipfs.io:" + QString::number(allowed.port()) + "/page.html"));
-  ASSERT_TRUE(waitInPage(*this->page, "window.done.gathered !== undefined && window.done.allowed !== undefined",
+  ASSERT_TRUE(loadAndWait("https://ipfs.io:" + QString::number(allowed.port()) + "/page.html"));
+  ASSERT_TRUE(waitInPage(*this->page,
+                         "done.shared !== undefined && done.service !== undefined && done.gathered !== undefined",
                          60'000));
-  EXPECT_EQ(evaluate(*this->page, "done.allowed").toString(), R"({"ok":1})");
-  EXPECT_EQ(turn.connectionsAccepted(), 0u);
+  EXPECT_EQ(evaluate(*this->page, "done.made").toString(), "true");
+  EXPECT_EQ(evaluate(*this->page, "String(done.gathered)").toString(), "true");
+  EXPECT_EQ(evaluate(*this->page, "done.shared").toString(), "closed");
+  EXPECT_EQ(evaluate(*this->page, "done.service").toString(), "closed");
+  EXPECT_EQ(listener.connectionsAccepted(), 0u);
   QCoreApplication::processEvents();
   EXPECT_FALSE(stun.hasPendingDatagrams());
 }
 
-TEST_F(ArtRuntimeWebTest, ALoadPastItsByteBudgetGetsNoMoreFiles) {
-  constexpr int fileBytes = 20 * 1024;
-  constexpr std::int64_t cacheLimit = 50 * 1024;
-  media.cache->setLimitBytes(cacheLimit);
-  media.seed("index.html", "<html><body>budget</body></html>", "text/html");
-  media.gateway.otherwise([](const auto&) {
-    return CannedResponse{.body = std::string(fileBytes, 'x'), .contentType = "application/octet-stream"};
+// One page's requests never hold every worker: another page still loads
+// while the first waits on 64 files its gateway holds.
+TEST_F(ArtRuntimeWebTest, AHostilePageLeavesWorkersForAnother) {
+  std::mutex lock;
+  std::condition_variable released;
+  bool release = false;
+  const auto letGo = [&] {
+    {
+      std::lock_guard hold(lock);
+      release = true;
+    }
+    released.notify_all();
+  };
+  const std::shared_ptr<void> atEnd(nullptr, [&](void*) { letGo(); });
+  media.seed("index.html", "<html><body>hostile</body></html>", "text/html");
+  media.gateway.otherwise([&](const auto& r) {
+    if (r.path.find("/hold") != std::string::npos) {
+      std::unique_lock hold(lock);
+      released.wait(hold, [&] { return release; });
+      return CannedResponse::text("late");
+    }
+    return CannedResponse{.body = "<html><body>second</body></html>", .contentType = "text/html"};
   });
-  page->setLoadBudget(5 * fileBytes);
-  QSignalSpy spent(&page->schemeHandler(), &TavoluneSchemeHandler::budgetSpent);
   ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
-  // One after another, so that the count is exact.
-  evaluate(*page, R"(window.got = 0; window.failed = 0;
-    (function next(i) {
-      if (i === 20) return;
-      var x = new XMLHttpRequest(); x.open('GET', 'f' + i + '.bin');
-      x.onload = function () { got++; next(i + 1); }; x.onerror = function () { failed++; next(i + 1); }; x.send();
-    })(0);)");
-  ASSERT_TRUE(waitInPage(*page, "window.got + window.failed === 20"));
-  EXPECT_EQ(evaluate(*page, "got").toInt(), 5);
-  EXPECT_EQ(media.gateway.requestCount(), 5u);
-  EXPECT_EQ(spent.count(), 1);
-  EXPECT_LE(media.cache->totalSize(), cacheLimit);
+  evaluate(*page, "for (var i = 0; i < 64; i++) fetch('hold' + i + '.js').catch(function () {});");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return media.gateway.requestCount() == TavoluneSchemeHandler::maxRunning; }, 10'000));
 
-  // A new load starts a new budget.
+  QWebEngineView otherView;
+  ArtPage* other = ArtRuntime::configuration(media.fetcher, &otherView);
+  otherView.setPage(other);
+  otherView.resize(200, 200);
+  otherView.show();
+  QSignalSpy finished(other, &QWebEnginePage::loadFinished);
+  other->loadArtwork(QUrl(QStringLiteral("tavolune://local/ipfs/QmSecondWork/index.html")));
+  ASSERT_TRUE(finished.wait(15'000));
+  EXPECT_TRUE(finished.first().first().toBool());
+  EXPECT_EQ(evaluate(*other, "document.body.textContent").toString(), "second");
+  // The hostile page's rest still waits its turn, unfetched.
+  EXPECT_EQ(page->schemeHandler().running(), TavoluneSchemeHandler::maxRunning);
+  EXPECT_EQ(media.gateway.requests("GET", "/ipfs/" + std::string(testsupport::stageCID) + "/hold9.js").size(), 0u);
+}
+
+TEST_F(ArtRuntimeWebTest, APagePastItsByteBudgetsGetsNoMoreFiles) {
+  constexpr int fileBytes = 20 * 1024;
+  media.seed("index.html", "<html><body>budget</body></html>", "text/html");
+  media.gateway.otherwise([](const auto& r) {
+    return CannedResponse{.body = std::string(r.path.ends_with("big.bin") ? 3 * fileBytes : fileBytes, 'x'),
+                          .contentType = "application/octet-stream"};
+  });
+  page->setDownloadBudget(std::make_shared<ByteBudget>(5 * fileBytes));
+  QSignalSpy spent(&page->schemeHandler(), &TavoluneSchemeHandler::budgetSpent);
+  const auto fetchInTurn = [&](const QString& names) {
+    // One after another, so that the count is exact.
+    evaluate(*page, QStringLiteral(R"(window.got = 0; window.failed = 0; window.names = %1;
+      (function next(i) {
+        if (i === names.length) return;
+        var x = new XMLHttpRequest(); x.open('GET', names[i]);
+        x.onload = function () { x.status === 200 ? got++ : failed++; next(i + 1); };
+        x.onerror = function () { failed++; next(i + 1); }; x.send();
+      })(0);)").arg(names));
+    return waitInPage(*page, "window.got + window.failed === window.names.length");
+  };
   ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
-  evaluate(*page, "window.again = 0; var y = new XMLHttpRequest(); y.open('GET', 'f19.bin');"
-                  "y.onload = function () { again = y.responseText.length; }; y.send();");
-  ASSERT_TRUE(waitInPage(*page, "window.again > 0"));
-  EXPECT_EQ(evaluate(*page, "again").toInt(), fileBytes);
+  // 4 files of 5 fit; the next one, three times as large, is cut off and
+  // not stored.
+  ASSERT_TRUE(fetchInTurn(R"(['f0.bin', 'f1.bin', 'f2.bin', 'f3.bin', 'big.bin', 'f4.bin', 'f5.bin'])"));
+  EXPECT_EQ(evaluate(*page, "got").toInt(), 5);
+  EXPECT_EQ(media.gateway.requestCount(), 6u);
+  EXPECT_FALSE(media.cache->contains("ipfs/" + std::string(testsupport::stageCID) + "/big.bin"));
+  EXPECT_EQ(spent.count(), 1);
+
+  // A new load of the same page downloads nothing more, and what it is
+  // served from the cache counts too.
+  page->setLoadBudget(2 * fileBytes + 100);
+  ASSERT_TRUE(loadAndWait(QString::fromStdString(StageMedia::local("index.html"))));
+  const std::size_t asked = media.gateway.requestCount();
+  ASSERT_TRUE(fetchInTurn(R"(['f6.bin', 'f1.bin', 'f2.bin', 'f3.bin'])"));
+  EXPECT_EQ(evaluate(*page, "got").toInt(), 2);
+  EXPECT_EQ(media.gateway.requestCount(), asked);
 }
 
 TEST_F(ArtRuntimeWebTest, AbandonedAndExcessRequests) {

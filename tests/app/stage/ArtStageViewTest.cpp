@@ -2,6 +2,7 @@
 // operations that must do nothing in the wrong state.
 #include "app/render/FrameRenderer.hpp"
 #include "app/render/WallpaperComposer.hpp"
+#include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
 #include "app/stage/NetworkRules.hpp"
 #include "tests/app/stage/StageFixture.hpp"
@@ -129,6 +130,59 @@ TEST(ArtStageViewStill, WorksThatFailAtOnce) {
   }
 }
 
+TEST(ArtRuntimeSeal, GivenSwitchesThatUndoTheWallAreLeftOut) {
+  struct Row {
+    const char* name;
+    QByteArray given;
+    QByteArray kept;
+    QList<QByteArray> stripped;
+    bool fault;
+  };
+  const std::vector<Row> rows{
+      {"nothing given", "", "", {}, false},
+      {"resolver rules stay", R"(--host-resolver-rules="MAP a.io 127.0.0.1, MAP b.io 127.0.0.1")",
+       R"(--host-resolver-rules="MAP a.io 127.0.0.1, MAP b.io 127.0.0.1")", {}, false},
+      {"proxy switches",
+       "--no-proxy-server --enable-logging --proxy-pac-url=http://lan/p.pac -proxy-auto-detect --proxy-server=h:1",
+       "--enable-logging",
+       {"--no-proxy-server", "--proxy-pac-url=http://lan/p.pac", "-proxy-auto-detect", "--proxy-server=h:1"},
+       false},
+      {"quoted, and the WebRTC policy", R"("--no-proxy-server"  --force-webrtc-ip-handling-policy=default)", "",
+       {R"("--no-proxy-server")", "--force-webrtc-ip-handling-policy=default"}, false},
+      {"end of switches", "-- --x", "--x", {"--"}, false},
+      {"unreadable", R"(--user-agent="a --no-proxy-server)", "", {}, true},
+  };
+  const quint16 port = 4321;
+  const QByteArray ours = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp --proxy-server=http://127.0.0.1:4321";
+  for (const Row& row : rows) {
+    const ArtRuntime::Seal made = ArtRuntime::seal(row.given, port);
+    const QByteArray expectedStart = row.kept.isEmpty() ? ours : row.kept + ' ' + ours;
+    EXPECT_TRUE(made.flags.startsWith(expectedStart)) << row.name << ": " << made.flags.constData();
+    EXPECT_TRUE(made.flags.contains(" --proxy-bypass-list=<-loopback>;")) << row.name;
+    EXPECT_EQ(made.stripped, row.stripped) << row.name;
+    EXPECT_EQ(!made.fault.isEmpty(), row.fault) << row.name;
+  }
+  EXPECT_FALSE(ArtRuntime::seal("", 0).fault.isEmpty());
+}
+
+TEST(ArtRuntimeSeal, WithoutTheRefusingPortPagesStayStills) {
+  ArtRuntime::setSealFault(ArtRuntime::seal("", 0).fault);
+  StageMedia media;
+  ArtStageView view(media.fetcher);
+  QImage still(40, 30, QImage::Format_ARGB32_Premultiplied);
+  still.fill(Qt::blue);
+  view.showStill(still);
+  Artwork page;
+  page.mediaKind = MediaKind::generative;
+  page.animationURI = "ipfs://QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG/index.html";
+  view.load(page);
+  ArtRuntime::setSealFault(std::nullopt);
+  EXPECT_EQ(view.status(), ArtStageView::Status::failed(ArtRuntime::seal("", 0).fault));
+  EXPECT_TRUE(view.stillVisible());
+  EXPECT_EQ(view.webView(), nullptr);
+  EXPECT_EQ(media.gateway.requestCount(), 0u);
+}
+
 TEST(NetworkRulesTest, SchemesAndHosts) {
   const std::vector<std::pair<const char*, bool>> cases{
       {"tavolune://local/ipfs/Qm/x.js", true},
@@ -149,6 +203,21 @@ TEST(NetworkRulesTest, SchemesAndHosts) {
       {"file:///etc/passwd", false},
       {"ftp://ipfs.io/x", false},
       {"filesystem:https://ipfs.io/temporary/x", false},
+      // amazonaws.com: S3's names only, never servers anyone can name there
+      {"https://s3.amazonaws.com/bucket/x", true},
+      {"https://bucket.s3.amazonaws.com/x", true},
+      {"https://s3.us-west-2.amazonaws.com/x", true},
+      {"https://s3-us-west-2.amazonaws.com/x", true},
+      {"https://s3.dualstack.eu-central-1.amazonaws.com/x", true},
+      {"https://my.bucket.s3.ap-southeast-2.amazonaws.com/x", true},
+      {"https://bucket.s3-eu-west-1.amazonaws.com/x", true},
+      {"https://amazonaws.com/x", false},
+      {"http://ec2-3-1-2-4.compute-1.amazonaws.com:8080/x", false},
+      {"https://abc123.execute-api.us-east-1.amazonaws.com/x", false},
+      {"http://s3-mine-123.us-east-1.elb.amazonaws.com/x", false},
+      {"http://s3.abcdef.us-east-1.rds.amazonaws.com:5432/", false},
+      {"https://s3.evil-region-9.amazonaws.com/x", false},
+      {"https://d111111abcdef8.cloudfront.net/x", true},
   };
   for (const auto& [text, allowed] : cases) {
     EXPECT_EQ(NetworkRules::allows(QUrl(QString::fromUtf8(text))), allowed) << text;

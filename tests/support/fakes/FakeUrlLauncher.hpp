@@ -1,0 +1,19 @@
+#pragma once
+// Records the URLs it is asked to open. GUI thread only.
+
+#include "app/platform/UrlLauncher.hpp"
+
+#include <vector>
+
+namespace tavolune::testsupport {
+
+class FakeUrlLauncher final : public UrlLauncher {
+ public:
+  bool open(const QUrl& url) override {
+    opened.push_back(url);
+    return true;
+  }
+  std::vector<QUrl> opened;
+};
+
+}  // namespace tavolune::testsupport
