@@ -42,8 +42,8 @@ void PopoverHeight::fitNow() {
   }
   height_.jumpTo(contentHeight_);
   apply(height_.value());
-  laidOut_.clear();
-  for (const auto& part : partsNow()) laidOut_.push_back(part.first);
+  shown_ = partsNow();
+  shownHeight_ = contentHeight_;
 }
 
 bool PopoverHeight::eventFilter(QObject* watched, QEvent* event) {
@@ -58,9 +58,8 @@ bool PopoverHeight::eventFilter(QObject* watched, QEvent* event) {
 std::vector<std::pair<QPointer<QWidget>, QRect>> PopoverHeight::partsNow() const {
   std::vector<std::pair<QPointer<QWidget>, QRect>> parts;
   if (!content_) return parts;
-  const int edge = bottomAnchored_ ? content_->height() : 0;
   for (QWidget* part : content_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (part->isVisibleTo(content_)) parts.emplace_back(part, part->geometry().translated(0, -edge));
+    if (part->isVisibleTo(content_)) parts.emplace_back(part, part->geometry());
   }
   return parts;
 }
@@ -76,34 +75,53 @@ void PopoverHeight::follow() {
     const QRect available = screen ? screen->availableGeometry() : QRect();
     bottomAnchored_ = available.isValid() && window_->geometry().center().y() > available.center().y();
   }
-  // Before the layout runs: the parts are where they show.
-  const auto before = partsNow();
   const int wanted = wantedHeight();
-  if (wanted == contentHeight_ && wanted == std::lround(height_.target())) return;
+  if (wanted == contentHeight_ && wanted == std::lround(height_.target())) {
+    // The same height: the parts show where the layout put them.
+    if (!isMoving()) shown_ = partsNow();
+    return;
+  }
   contentHeight_ = wanted;
   placeContent();
   if (QLayout* layout = content_ ? content_->layout() : nullptr) layout->activate();
   parts_.clear();
-  const auto after = partsNow();
+  auto after = partsNow();
+  // Kept from the edge the content sits against.
+  const int fromEdge = bottomAnchored_ ? shownHeight_ : 0;
+  const int toEdge = bottomAnchored_ ? contentHeight_ : 0;
+  std::vector<QWidget*> arriving;
   for (const auto& [widget, to] : after) {
-    // A part that was not laid out before (just shown) comes at its place.
-    const auto was = std::find_if(before.begin(), before.end(), [&](const auto& b) { return b.first == widget; });
-    const bool laid = std::find(laidOut_.begin(), laidOut_.end(), widget) != laidOut_.end();
-    if (laid && was != before.end() && was->second != to) parts_.push_back({widget, was->second, to});
+    // From where it showed; a part that did not show comes at its place.
+    const auto was = std::find_if(shown_.begin(), shown_.end(), [&](const auto& s) { return s.first == widget; });
+    if (was == shown_.end()) {
+      arriving.push_back(widget);
+      continue;
+    }
+    const QRect from = was->second.translated(0, -fromEdge);
+    if (from != to.translated(0, -toEdge)) parts_.push_back({widget, from, to.translated(0, -toEdge)});
   }
-  laidOut_.clear();
-  for (const auto& part : after) laidOut_.push_back(part.first);
+  shown_ = std::move(after);
+  shownHeight_ = contentHeight_;
   startHeight_ = height_.value();
   height_.animateTo(wanted, curve());
-  if (isMoving()) moveParts(0);
+  if (!isMoving()) return;
+  moveParts(0);
+  // A part that comes fades in as the others make room (one with a motion
+  // of its own keeps it).
+  for (QWidget* widget : arriving) {
+    if (!widget->graphicsEffect()) motion::scaleFade(widget, true, 1.0, curve());
+  }
 }
 
 void PopoverHeight::moveParts(double progress) const {
   const int edge = bottomAnchored_ ? contentHeight_ : 0;
   for (const Part& part : parts_) {
     if (!part.widget) continue;
-    const QRectF r = motion::lerp(QRectF(part.from), QRectF(part.to), progress);
-    part.widget->setGeometry(r.toRect().translated(0, edge));
+    const QRect r = motion::lerp(QRectF(part.from), QRectF(part.to), progress).toRect().translated(0, edge);
+    part.widget->setGeometry(r);
+    for (auto& [widget, at] : shown_) {
+      if (widget == part.widget) at = r;
+    }
   }
 }
 

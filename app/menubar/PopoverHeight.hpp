@@ -56,7 +56,7 @@ class PopoverHeight final : public QObject {
   void follow();
   void apply(double height);
   void placeContent();
-  // Where the content's shown parts are now, from the anchored edge.
+  // Where the content's shown parts are now.
   std::vector<std::pair<QPointer<QWidget>, QRect>> partsNow() const;
   void moveParts(double progress) const;
   // How far the height has come, 0 to 1.
@@ -69,7 +69,10 @@ class PopoverHeight final : public QObject {
   int contentHeight_ = 0;
   double startHeight_ = 0;
   std::vector<Part> parts_;  // those on their way
-  std::vector<QPointer<QWidget>> laidOut_;  // the parts shown by the last layout
+  // Where the parts show: a layout run before the height follows (within
+  // the same turn, never painted) does not move where they come from.
+  mutable std::vector<std::pair<QPointer<QWidget>, QRect>> shown_;
+  int shownHeight_ = 0;  // the content's height they show in
 };
 
 }  // namespace tavolune
