@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavolune {
@@ -24,6 +25,8 @@ int PopoverHeight::wantedHeight() const {
   if (!content_) return window_->height();
   // A part shown or hidden since the last layout pass counts now.
   if (QLayout* layout = content_->layout()) layout->activate();
+  // The layout put the parts on their way at their new places.
+  if (!parts_.empty()) moveParts(progress());
   const int width = window_->width();
   return content_->hasHeightForWidth() ? content_->heightForWidth(width) : content_->sizeHint().height();
 }
@@ -39,6 +42,8 @@ void PopoverHeight::fitNow() {
   }
   height_.jumpTo(contentHeight_);
   apply(height_.value());
+  shown_ = partsNow();
+  shownHeight_ = contentHeight_;
 }
 
 bool PopoverHeight::eventFilter(QObject* watched, QEvent* event) {
@@ -50,22 +55,74 @@ bool PopoverHeight::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+std::vector<std::pair<QPointer<QWidget>, QRect>> PopoverHeight::partsNow() const {
+  std::vector<std::pair<QPointer<QWidget>, QRect>> parts;
+  if (!content_) return parts;
+  for (QWidget* part : content_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (part->isVisibleTo(content_)) parts.emplace_back(part, part->geometry());
+  }
+  return parts;
+}
+
 void PopoverHeight::follow() {
   if (!window_->isVisible()) {
     fitNow();
     return;
   }
-  const int wanted = wantedHeight();
-  if (wanted == contentHeight_ && wanted == std::lround(height_.target())) return;
   if (!isMoving()) {
     // The edge nearer the screen's middle moves; the one at the tray holds.
     const QScreen* screen = window_->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
     bottomAnchored_ = available.isValid() && window_->geometry().center().y() > available.center().y();
   }
+  const int wanted = wantedHeight();
+  if (wanted == contentHeight_ && wanted == std::lround(height_.target())) {
+    // The same height: the parts show where the layout put them.
+    if (!isMoving()) shown_ = partsNow();
+    return;
+  }
   contentHeight_ = wanted;
   placeContent();
+  if (QLayout* layout = content_ ? content_->layout() : nullptr) layout->activate();
+  parts_.clear();
+  auto after = partsNow();
+  // Kept from the edge the content sits against.
+  const int fromEdge = bottomAnchored_ ? shownHeight_ : 0;
+  const int toEdge = bottomAnchored_ ? contentHeight_ : 0;
+  std::vector<QWidget*> arriving;
+  for (const auto& [widget, to] : after) {
+    // From where it showed; a part that did not show comes at its place.
+    const auto was = std::find_if(shown_.begin(), shown_.end(), [&](const auto& s) { return s.first == widget; });
+    if (was == shown_.end()) {
+      arriving.push_back(widget);
+      continue;
+    }
+    const QRect from = was->second.translated(0, -fromEdge);
+    if (from != to.translated(0, -toEdge)) parts_.push_back({widget, from, to.translated(0, -toEdge)});
+  }
+  shown_ = std::move(after);
+  shownHeight_ = contentHeight_;
+  startHeight_ = height_.value();
   height_.animateTo(wanted, curve());
+  if (!isMoving()) return;
+  moveParts(0);
+  // A part that comes fades in as the others make room (one with a motion
+  // of its own keeps it).
+  for (QWidget* widget : arriving) {
+    if (!widget->graphicsEffect()) motion::scaleFade(widget, true, 1.0, curve());
+  }
+}
+
+void PopoverHeight::moveParts(double progress) const {
+  const int edge = bottomAnchored_ ? contentHeight_ : 0;
+  for (const Part& part : parts_) {
+    if (!part.widget) continue;
+    const QRect r = motion::lerp(QRectF(part.from), QRectF(part.to), progress).toRect().translated(0, edge);
+    part.widget->setGeometry(r);
+    for (auto& [widget, at] : shown_) {
+      if (widget == part.widget) at = r;
+    }
+  }
 }
 
 void PopoverHeight::apply(double height) {
@@ -78,6 +135,15 @@ void PopoverHeight::apply(double height) {
   }
   if (g != window_->geometry()) window_->setGeometry(g);
   placeContent();
+  if (parts_.empty()) return;
+  const double p = progress();
+  moveParts(p);
+  if (p >= 1) parts_.clear();
+}
+
+double PopoverHeight::progress() const {
+  const double span = height_.target() - startHeight_;
+  return !isMoving() || span == 0 ? 1.0 : std::clamp((height_.value() - startHeight_) / span, 0.0, 1.0);
 }
 
 void PopoverHeight::placeContent() {

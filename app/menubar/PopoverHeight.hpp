@@ -5,13 +5,20 @@
 // at once while it is shut or where motion is reduced. The edge at the tray
 // stays put: the top when the popup hangs below its icon, the bottom when it
 // opens upwards; the content sits against that edge, so the part near the
-// tray holds still while the far edge moves. No timer runs once the height
-// has landed, nor while the popup is hidden. GUI thread only.
+// tray holds still while the far edge moves. The content's parts that the
+// new layout moves go from where they showed to their new places on the
+// same curve, so they move with the edge instead of jumping (a part that
+// comes shows in its place at once). No timer runs once the height has
+// landed, nor while the popup is hidden. GUI thread only.
 
 #include "app/style/Motion.hpp"
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
+
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -39,15 +46,33 @@ class PopoverHeight final : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // A part of the content, its place kept from the edge the content sits
+  // against (the top, or the bottom when anchored there).
+  struct Part {
+    QPointer<QWidget> widget;
+    QRect from;
+    QRect to;
+  };
   void follow();
   void apply(double height);
   void placeContent();
+  // Where the content's shown parts are now.
+  std::vector<std::pair<QPointer<QWidget>, QRect>> partsNow() const;
+  void moveParts(double progress) const;
+  // How far the height has come, 0 to 1.
+  double progress() const;
 
   QWidget* window_;
   QPointer<QWidget> content_;
   MotionValue height_;
   bool bottomAnchored_ = false;
   int contentHeight_ = 0;
+  double startHeight_ = 0;
+  std::vector<Part> parts_;  // those on their way
+  // Where the parts show: a layout run before the height follows (within
+  // the same turn, never painted) does not move where they come from.
+  mutable std::vector<std::pair<QPointer<QWidget>, QRect>> shown_;
+  int shownHeight_ = 0;  // the content's height they show in
 };
 
 }  // namespace tavolune

@@ -427,6 +427,17 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
     auto* height = host.findChild<PopoverHeight*>();
     EXPECT_EQ(opened.height(), height->wantedHeight()) << row.name;
     QSignalSpy settled(height, &PopoverHeight::settled);
+    // The menu rows, the lowest part: below the notice, they move with the
+    // far edge, neither cut off nor leaving a band.
+    QWidget* rows = nullptr;
+    for (QWidget* part : content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (part->isVisibleTo(content) && (!rows || part->geometry().bottom() > rows->geometry().bottom())) rows = part;
+    }
+    ASSERT_TRUE(rows);
+    const auto gapBelow = [&] { return host.height() - content->mapTo(&host, rows->geometry().bottomLeft()).y(); };
+    const auto gapAbove = [&] { return content->mapTo(&host, rows->geometry().topLeft()).y(); };
+    const int below = gapBelow();
+    const int above = gapAbove();
 
     rig.model->setNotice("Something to say in one more line.");
     QCoreApplication::processEvents();
@@ -434,6 +445,14 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
     EXPECT_EQ(height->isMoving(), !row.reduced) << row.name;
     if (!row.reduced) {
       EXPECT_LT(host.height(), height->wantedHeight()) << row.name;
+      const bool up = row.icon.center().y() > available.center().y();
+      for (int frame = 0; frame < 3 && height->isMoving(); ++frame) {
+        // Hanging below the icon the rows keep to the moving bottom edge;
+        // opening upwards they hold still at the tray's edge.
+        EXPECT_NEAR(up ? gapAbove() - (host.height() - opened.height()) : gapBelow(), up ? above : below, 1)
+            << row.name << " frame " << frame;
+        QTest::qWait(60);
+      }
       ASSERT_TRUE(settled.wait(5000)) << row.name;
     }
     EXPECT_FALSE(height->isMoving()) << row.name;
