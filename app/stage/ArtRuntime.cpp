@@ -10,7 +10,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHostAddress>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQuickWindow>
 #include <QTcpSocket>
 #include <QWebEngineUrlScheme>
 
@@ -90,6 +93,19 @@ void deferSharedContext() {
   });
 }
 
+// Whether the context draws through a software rasteriser, which the
+// engine's GPU blocklist refuses.
+bool softwareRasteriser(QOpenGLContext& context) {
+  QOffscreenSurface surface(context.screen());
+  surface.setFormat(context.format());
+  surface.create();
+  if (!context.makeCurrent(&surface)) return false;
+  const auto* name = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+  const QByteArray renderer = QByteArray(name ? name : "").toLower();
+  context.doneCurrent();
+  return renderer.contains("llvmpipe") || renderer.contains("softpipe") || renderer.contains("swrast");
+}
+
 void makeSharedContext() {
   QOpenGLContext* shared = qt_gl_global_share_context();
   if (!shared || shared->isValid()) return;
@@ -97,6 +113,15 @@ void makeSharedContext() {
   shared->setScreen(QGuiApplication::primaryScreen());
   shared->setFormat(QSurfaceFormat::defaultFormat());
   shared->create();
+  // Without a usable GPU the engine composites its frames in software; Qt
+  // Quick drawing them again through the same rasteriser tripled the CPU
+  // and added a hundred MiB for one full-screen work. It then draws in
+  // software too, unless the user lifted the blocklist. Only possible
+  // before the first web view.
+  if (shared->isValid() && !qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--ignore-gpu-blocklist") &&
+      softwareRasteriser(*shared)) {
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  }
 }
 
 }  // namespace
