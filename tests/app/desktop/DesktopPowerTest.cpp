@@ -157,6 +157,8 @@ TEST_F(Power, LiveIsPlayingOnlyWhileAStageLoadsOrPlays) {
   EXPECT_TRUE(c.isLivePlaying());  // loading
   ASSERT_TRUE(waitKind(stage, Kind::failed));
   EXPECT_FALSE(c.isLivePlaying());
+  // The menu says why the still shows.
+  EXPECT_EQ(c.statusLine(), "Showing still: " + stage->status().message);
   // A resume of a failed stage plays nothing either.
   c.applyPower();
   EXPECT_FALSE(c.isLivePlaying());
