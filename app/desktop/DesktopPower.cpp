@@ -126,6 +126,10 @@ QString DesktopController::statusLine() const {
   if (!state.shouldAnimate(*work)) return QStringLiteral("Static \u00b7 still render (animation not selected)");
   if (!state.runsLive(*work)) return QStringLiteral("Static \u00b7 still render (turned artwork)");
   if (!runsLive(*work)) return QStringLiteral("Static \u00b7 still render (no desktop level on this session)");
+  // A work that failed shows its still: say why, as the library's card does.
+  if (const auto* stage = liveStage(*key); stage && stage->status().kind == ArtStageView::Status::Kind::failed) {
+    return QStringLiteral("Showing still: ") + stage->status().message;
+  }
   if (userPaused_) return QStringLiteral("Live \u00b7 paused");
   std::optional<std::uint32_t> mainNumber;
   for (const auto& s : screens_) {

@@ -193,24 +193,37 @@ void ScreenSaver::present(const std::optional<Artwork>& work, SaverWindow& windo
       stage.relayout();
     }
     stage.load(*work);
+    // A work that cannot draw shows its picture instead.
+    if (cached.isNull()) fetchStill(*work, window, token, true);
     return;
   }
   stage.showStill(cached.isNull() ? std::nullopt : std::optional<QImage>(cached));
   if (cached.isNull()) fetchStill(*work, window, token);
 }
 
-void ScreenSaver::fetchStill(const Artwork& work, SaverWindow& window, std::uint64_t token) {
+void ScreenSaver::fetchStill(const Artwork& work, SaverWindow& window, std::uint64_t token, bool live) {
   const std::stop_token stop = window.newFetch();
   ImagePipeline* pipeline = &images_.pipeline;
-  images_.pool.start([pipeline, work, stop, mailbox = mailbox_, target = &window, token, this] {
+  images_.pool.start([pipeline, work, stop, mailbox = mailbox_, target = &window, token, live, this] {
     QImage image = pipeline->image(work, stillPixels, false, stop);
     if (image.isNull() || stop.stop_requested()) return;
-    mailbox->post([this, work, target, token, image = std::move(image)] {
+    mailbox->post([this, work, target, token, live, image = std::move(image)] {
       // Only onto the window's newest work, while the saver still shows it.
       if (!showing_ || !owns(target) || !target->isCurrent(token)) return;
+      ArtStageView& stage = *target->stage();
       // The mat from the picture, as when it was in memory at once.
-      target->stage()->setLayerBackground(model_.formats().matte(work, image));
-      target->stage()->showStill(image);
+      stage.setLayerBackground(model_.formats().matte(work, image));
+      if (!live) {
+        stage.showStill(image);
+        return;
+      }
+      const auto kind = stage.status().kind;
+      if (kind != ArtStageView::Status::Kind::loading && kind != ArtStageView::Status::Kind::failed) return;
+      stage.setStillImage(image);
+      if (!stage.aspectLocked()) {
+        stage.setAspect(double(image.width()) / std::max(image.height(), 1));
+        stage.relayout();
+      }
     });
   });
 }

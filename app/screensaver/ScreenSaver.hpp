@@ -139,7 +139,9 @@ class ScreenSaver final : public QObject {
 
  private:
   void present(const std::optional<Artwork>& work, SaverWindow& window);
-  void fetchStill(const Artwork& work, SaverWindow& window, std::uint64_t token);
+  // The work's picture, shown as the still once it comes; under a live work
+  // only while that loads or after it failed.
+  void fetchStill(const Artwork& work, SaverWindow& window, std::uint64_t token, bool live = false);
   void fadeIn(SaverWindow& window);
   // One event the saver's windows received: ignored, a slideshow step, or the end.
   void handle(QEvent* event);

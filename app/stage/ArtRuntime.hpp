@@ -58,7 +58,8 @@ NetworkRules* compiledRules();
 // on the fetcher, page runtime in every frame, style in the main frame,
 // rule list, audio muted, no windows, plugins, PDF viewer or file access,
 // and every permission refused. The first one makes the engine's shared
-// OpenGL context, which its pages need, and blocks while the drivers load.
+// OpenGL context, which its pages need, and blocks while the drivers load;
+// on a software rasteriser it has Qt Quick draw the pages in software.
 ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent = nullptr);
 
 // The page runtime and the style script, as injected.

@@ -157,6 +157,9 @@ TEST_F(Power, LiveIsPlayingOnlyWhileAStageLoadsOrPlays) {
   EXPECT_TRUE(c.isLivePlaying());  // loading
   ASSERT_TRUE(waitKind(stage, Kind::failed));
   EXPECT_FALSE(c.isLivePlaying());
+  // The menu says why the still shows, once the still is prepared.
+  const QString why = "Showing still: " + stage->status().message;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return c.statusLine() == why; }, 5000)) << c.statusLine().toStdString();
   // A resume of a failed stage plays nothing either.
   c.applyPower();
   EXPECT_FALSE(c.isLivePlaying());

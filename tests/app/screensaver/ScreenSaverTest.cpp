@@ -336,6 +336,18 @@ TEST(ScreenSaver, LiveWorksShowAsStillsUnderLowPower) {
   EXPECT_EQ(rig.stage().fps(), ScreenSaver::liveFps);
 }
 
+// Not in memory, the picture is fetched to stand in while the work loads or
+// after it failed, without stopping it.
+TEST(ScreenSaver, ALiveWorkGetsItsPictureBeneath) {
+  SaverRig rig;
+  rig.addWork("gen", MediaKind::generative, Qt::magenta);
+  rig.saver->show();
+  ASSERT_TRUE(rig.stage().artwork());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.stage().stillImage().isNull(); }, 5000));
+  EXPECT_EQ(rig.stage().stillImage().pixelColor(0, 0), QColor(Qt::magenta));
+  EXPECT_TRUE(rig.stage().artwork()) << "still live";
+}
+
 TEST(ScreenSaver, AnEmptyPoolLeavesTheWindowsBlack) {
   SaverRig rig;
   rig.saver->show();

@@ -169,6 +169,7 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   };
   QImage picture(40, 30, QImage::Format_RGB32);
   picture.fill(still);
+  ASSERT_NE(xcb::qtConnection(), nullptr) << "needs QT_QPA_PLATFORM=xcb";
   stage->apply(Placement::fullBleed());
   stage->setLayerBackground(matte);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(stage.get()));
