@@ -51,6 +51,8 @@ LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state,
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll->viewport()->setAutoFillBackground(false);
   auto* list = new QWidget(scroll);
+  list->setObjectName(QLatin1String(SidebarRow::listName));
+  list->setAccessibleName(QStringLiteral("Sidebar"));
   auto* column = new QVBoxLayout(list);
   column->setContentsMargins(0, 8, 0, 8);
   column->setSpacing(0);
