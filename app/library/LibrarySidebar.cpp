@@ -50,6 +50,7 @@ LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state,
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll->viewport()->setAutoFillBackground(false);
+  SidebarRow::describeForAssistiveTechnology();
   auto* list = new QWidget(scroll);
   list->setObjectName(QLatin1String(SidebarRow::listName));
   list->setAccessibleName(QStringLiteral("Sidebar"));

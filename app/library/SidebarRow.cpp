@@ -61,12 +61,16 @@ SidebarRow::SidebarRow(QString symbol, QString title, QWidget* parent)
   spinner_->hide();
   spinner_->setToolTip(QStringLiteral("Refreshing\u2026"));
   setFocusPolicy(Qt::StrongFocus);
+  describeForAssistiveTechnology();
+  nameForAssistiveTechnology();
+}
+
+void SidebarRow::describeForAssistiveTechnology() {
   static const bool described = [] {
     QAccessible::installFactory(&describe);
     return true;
   }();
   (void)described;
-  nameForAssistiveTechnology();
 }
 
 void SidebarRow::nameForAssistiveTechnology() {

@@ -24,6 +24,9 @@ class SidebarRow final : public QWidget {
   // The object name of the widget that holds the rows: a list for
   // assistive technology, and the bounds of the arrow keys.
   static constexpr const char* listName = "sidebar.rows";
+  // Describes the rows and their list to assistive technology; before the
+  // list is made, as an interface once asked for is kept.
+  static void describeForAssistiveTechnology();
   static constexpr int iconSize = 16;
 
   SidebarRow(QString symbol, QString title, QWidget* parent = nullptr);
