@@ -214,7 +214,6 @@ class DesktopController final : public QObject {
   void startIdleMeasuring();
   void measureNext(std::shared_ptr<std::vector<Artwork>> works, std::size_t next);
   bool mayMeasure() const;
-  void refreshLivePlaying();
   void setCurrent(const std::string& artworkID, const QString& key);
   void advance(const QString& key, bool forward);
   std::vector<QString> targetKeys(const std::optional<QString>& key) const;

@@ -11,29 +11,26 @@ namespace {
 
 using Kind = ArtStageView::Status::Kind;
 
-bool running(const ArtStageView& stage) {
-  const auto kind = stage.status().kind;
-  return kind == Kind::loading || kind == Kind::playing;
-}
-
 }  // namespace
 
+// Live means some window was resumed in this pass, whatever its stage's
+// status (one that failed shows its still, and counts).
 void DesktopController::applyPower() {
   power_.setWatchesCoverage(liveWindowCount() > 0);
+  bool playing = false;
   for (auto& [key, d] : displays_) {
     auto* stage = d.stage();
     if (!stage) {
       d.dropRelease();
       continue;
     }
-    // A stage's failure or finished load changes what the tray shows.
-    connect(stage, &ArtStageView::statusChanged, this, &DesktopController::refreshLivePlaying, Qt::UniqueConnection);
     const auto shown = display(key);
     const bool pause = userPaused_ || screenSaverShowing_ ||
                        power_.pauseReason(shown ? std::optional(shown->number) : std::nullopt).has_value();
     if (!pause) {
       d.dropRelease();
       stage->resume();
+      playing = true;
       continue;
     }
     stage->pause();
@@ -51,15 +48,6 @@ void DesktopController::applyPower() {
     });
     timer->start();
     d.setRelease(std::move(timer));
-  }
-  refreshLivePlaying();
-}
-
-// Playing means some stage loads or plays: a failed, idle or paused one does not.
-void DesktopController::refreshLivePlaying() {
-  bool playing = false;
-  for (const auto& [key, d] : displays_) {
-    if (auto* stage = d.stage()) playing = playing || running(*stage);
   }
   setLivePlaying(playing);
 }

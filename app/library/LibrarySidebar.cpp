@@ -50,7 +50,10 @@ LibrarySidebar::LibrarySidebar(AppModel& model, LibraryWindowState& state,
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll->viewport()->setAutoFillBackground(false);
+  SidebarRow::describeForAssistiveTechnology();
   auto* list = new QWidget(scroll);
+  list->setObjectName(QLatin1String(SidebarRow::listName));
+  list->setAccessibleName(QStringLiteral("Sidebar"));
   auto* column = new QVBoxLayout(list);
   column->setContentsMargins(0, 8, 0, 8);
   column->setSpacing(0);

@@ -5,10 +5,16 @@
 #include "app/style/Symbols.hpp"
 #include "app/style/Theme.hpp"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+
+#include <algorithm>
 
 namespace tavolune {
 namespace {
@@ -22,6 +28,29 @@ QFont countFont() {
   return f;
 }
 
+// A list item, chosen or not, under the name the row gives itself.
+class RowAccessible final : public QAccessibleWidget {
+ public:
+  explicit RowAccessible(SidebarRow* row) : QAccessibleWidget(row, QAccessible::ListItem) {}
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.selectable = true;
+    s.selected = static_cast<const SidebarRow*>(widget())->isSelected();
+    return s;
+  }
+};
+
+QAccessibleInterface* describe(const QString& className, QObject* object) {
+  if (className == QLatin1String(SidebarRow::staticMetaObject.className())) {
+    auto* row = qobject_cast<SidebarRow*>(object);
+    return row ? new RowAccessible(row) : nullptr;
+  }
+  if (className == QLatin1String("QWidget") && object->objectName() == QLatin1String(SidebarRow::listName)) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::List);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 SidebarRow::SidebarRow(QString symbol, QString title, QWidget* parent)
@@ -31,11 +60,80 @@ SidebarRow::SidebarRow(QString symbol, QString title, QWidget* parent)
   setCursor(Qt::PointingHandCursor);
   spinner_->hide();
   spinner_->setToolTip(QStringLiteral("Refreshing\u2026"));
+  setFocusPolicy(Qt::StrongFocus);
+  describeForAssistiveTechnology();
+  nameForAssistiveTechnology();
+}
+
+void SidebarRow::describeForAssistiveTechnology() {
+  static const bool described = [] {
+    QAccessible::installFactory(&describe);
+    return true;
+  }();
+  (void)described;
+}
+
+void SidebarRow::nameForAssistiveTechnology() {
+  QString name = title_;
+  if (count_) name += *count_ == 1 ? QStringLiteral(", 1 artwork") : QStringLiteral(", %1 artworks").arg(*count_);
+  setAccessibleName(name);
+}
+
+SidebarRow* SidebarRow::neighbour(int step) const {
+  // The rows of the whole list, the exhibitions' among them, top to bottom.
+  QWidget* list = parentWidget();
+  while (list && list->objectName() != QLatin1String(listName)) list = list->parentWidget();
+  if (!list) return nullptr;
+  std::vector<SidebarRow*> rows;
+  for (SidebarRow* r : list->findChildren<SidebarRow*>()) {
+    if (r->isVisibleTo(list)) rows.push_back(r);
+  }
+  std::sort(rows.begin(), rows.end(),
+            [list](SidebarRow* a, SidebarRow* b) { return a->mapTo(list, QPoint()).y() < b->mapTo(list, QPoint()).y(); });
+  const auto self = std::find(rows.begin(), rows.end(), this);
+  if (self == rows.end()) return nullptr;
+  const auto at = std::clamp<long>(long(self - rows.begin()) + step, 0, long(rows.size()) - 1);
+  return rows[std::size_t(at)] == this ? nullptr : rows[std::size_t(at)];
+}
+
+void SidebarRow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      if (SidebarRow* next = neighbour(event->key() == Qt::Key_Up ? -1 : 1)) {
+        next->setFocus(Qt::OtherFocusReason);
+        for (QWidget* w = next->parentWidget(); w; w = w->parentWidget()) {
+          if (auto* scroll = qobject_cast<QScrollArea*>(w)) {
+            scroll->ensureWidgetVisible(next, 0, 0);
+            break;
+          }
+        }
+      }
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      emit clicked();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+void SidebarRow::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void SidebarRow::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void SidebarRow::setTitle(const QString& title) {
   if (title == title_) return;
   title_ = title;
+  nameForAssistiveTechnology();
   update();
 }
 
@@ -47,6 +145,7 @@ void SidebarRow::setCount(std::optional<std::size_t> count) {
     rolling_.jumpTo((long long)*count);
   }
   count_ = count;
+  nameForAssistiveTechnology();
   placeSpinner();
   update();
 }
@@ -103,12 +202,17 @@ void SidebarRow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   const QPalette& pal = palette();
+  QPainterPath shape;
+  shape.addRoundedRect(QRectF(rect()).adjusted(4, 1, -4, -1), 6, 6);
   if (selected_ || targeted_) {
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()).adjusted(4, 1, -4, -1), 6, 6);
     QColor fill = Theme::accent(pal);
     fill.setAlphaF(targeted_ ? 0.18 : 0.22);
-    p.fillPath(path, fill);
+    p.fillPath(shape, fill);
+  }
+  if (hasFocus()) {
+    // The keyboard's place in the list.
+    p.setPen(QPen(Theme::accent(pal), 1.5));
+    p.drawPath(shape);
   }
   QColor text = pal.color(QPalette::WindowText);
   if (secondary_) text.setAlphaF(0.6);

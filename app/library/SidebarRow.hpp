@@ -1,8 +1,10 @@
 #pragma once
 // One painted row of the library sidebar: symbol, title (elided in the
 // middle), an optional count in small monospaced digits and, for a wallet
-// that syncs, a small spinner before the count. Clicking selects it. GUI
-// thread only.
+// that syncs, a small spinner before the count. Clicking selects it. The
+// rows make a list for the keyboard (Up and Down move between the rows on
+// show, Return or Space chooses one) and for assistive technology (a list
+// item named by its title and count). GUI thread only.
 
 #include "app/style/Motion.hpp"
 
@@ -19,6 +21,12 @@ class SidebarRow final : public QWidget {
   Q_OBJECT
  public:
   static constexpr int height = 28;
+  // The object name of the widget that holds the rows: a list for
+  // assistive technology, and the bounds of the arrow keys.
+  static constexpr const char* listName = "sidebar.rows";
+  // Describes the rows and their list to assistive technology; before the
+  // list is made, as an interface once asked for is kept.
+  static void describeForAssistiveTechnology();
   static constexpr int iconSize = 16;
 
   SidebarRow(QString symbol, QString title, QWidget* parent = nullptr);
@@ -51,10 +59,16 @@ class SidebarRow final : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   int countWidth() const;
   void placeSpinner();
+  void nameForAssistiveTechnology();
+  // The row on show `step` rows above (negative) or below this one.
+  SidebarRow* neighbour(int step) const;
 
   QString symbol_;
   QString title_;

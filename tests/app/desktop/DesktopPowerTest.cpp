@@ -147,7 +147,7 @@ TEST_F(Power, AReleaseTaskBelongsToItsWindow) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return stage->isReleased(); }, 5000));
 }
 
-TEST_F(Power, LiveIsPlayingOnlyWhileAStageLoadsOrPlays) {
+TEST_F(Power, LiveIsPlayingWhileAWindowRunsEvenWhenItsWorkFailed) {
   liveGif("1", false);
   rig.displays.set({makeDisplay(A, 1, true)});
   auto& c = rig.make();
@@ -156,11 +156,14 @@ TEST_F(Power, LiveIsPlayingOnlyWhileAStageLoadsOrPlays) {
   ASSERT_TRUE(stage);
   EXPECT_TRUE(c.isLivePlaying());  // loading
   ASSERT_TRUE(waitKind(stage, Kind::failed));
-  EXPECT_FALSE(c.isLivePlaying());
-  // The menu says why the still shows, once the still is prepared.
+  // The window runs on, showing its still: the tray still plays, and the
+  // menu says why the still shows once the still is prepared.
+  EXPECT_TRUE(c.isLivePlaying());
   const QString why = "Showing still: " + stage->status().message;
   EXPECT_TRUE(QTest::qWaitFor([&] { return c.statusLine() == why; }, 5000)) << c.statusLine().toStdString();
-  // A resume of a failed stage plays nothing either.
+  c.applyPower();
+  EXPECT_TRUE(c.isLivePlaying());
+  c.setUserPaused(true);
   c.applyPower();
   EXPECT_FALSE(c.isLivePlaying());
 }

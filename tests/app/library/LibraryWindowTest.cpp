@@ -1,3 +1,5 @@
+#include "app/library/ExhibitionActions.hpp"
+#include "app/library/ExhibitionsSection.hpp"
 #include "app/library/LibraryDetailPage.hpp"
 #include "app/library/LibraryPages.hpp"
 #include "app/library/LibrarySidebar.hpp"
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 #include <QToolButton>
@@ -100,6 +103,44 @@ TEST_F(LibraryWindowTest, SidebarRowsOfAnEmptyAndAFullLibrary) {
   EXPECT_EQ(sidebar.row(SidebarItem::wallet(artist.id)), before);
   EXPECT_EQ(sidebar.row(SidebarItem::wallet(collector.id)), nullptr);
   EXPECT_TRUE(before->isSelected());
+}
+
+TEST_F(LibraryWindowTest, SidebarRowsAreAListForTheKeyboardAndScreenReaders) {
+  fill();
+  const ExhibitionActions actions = ExhibitionActions::make(*model, {}, {});
+  LibraryWindow::Hosted hosted;
+  hosted.exhibitionsSection = [&](LibraryWindow& w) -> QWidget* { return new ExhibitionsSection(w, actions); };
+  auto window = openWindow(hosted);
+  LibrarySidebar& sidebar = window->sidebar();
+  SidebarRow* collection = sidebar.row(SidebarItem::all());
+  ASSERT_NE(collection, nullptr);
+  QAccessibleInterface* item = QAccessible::queryAccessibleInterface(collection);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->role(), QAccessible::ListItem);
+  EXPECT_EQ(item->text(QAccessible::Name), "Collection, 2 artworks");
+  EXPECT_EQ(item->parent()->role(), QAccessible::List);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(sidebar.row(SidebarItem::hidden()))->text(QAccessible::Name),
+            "Hidden Artworks");
+
+  // Down walks the rows on show, exhibitions and wallets among them; Return opens one.
+  collection->setFocus();
+  const auto focused = [&] { return qobject_cast<SidebarRow*>(window->focusWidget()); };
+  const auto press = [&](Qt::Key key) { QTest::keyClick(focused(), key); };
+  ASSERT_EQ(focused(), collection);
+  press(Qt::Key_Up);
+  EXPECT_EQ(focused(), collection) << "the first row stays";
+  std::vector<QString> walked;
+  for (int i = 0; i < 6; ++i) {
+    press(Qt::Key_Down);
+    walked.push_back(focused() ? focused()->title() : QStringLiteral("?"));
+  }
+  EXPECT_EQ(walked, (std::vector<QString>{"My Works", "My Selection", "Recently Shown", "Hidden Artworks", "Summer",
+                                          "Ada <b>&</b> Co"}));
+  press(Qt::Key_Return);
+  EXPECT_EQ(state.sidebar(), SidebarItem::wallet(collector.id));
+  press(Qt::Key_Up);
+  press(Qt::Key_Space);
+  EXPECT_EQ(state.sidebar(), SidebarItem::exhibition(exhibition));
 }
 
 TEST_F(LibraryWindowTest, OpensOnTheSteeredItemKeepingSelectionAndFocus) {

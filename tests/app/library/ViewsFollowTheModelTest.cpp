@@ -340,6 +340,8 @@ TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
       {"the exhibition renamed", page(SidebarItem::all()),
        [&] { m.editExhibitions(AppModel::ExhibitionEdit::rename(exhibition, "Night Hang")); }},
       {"the exhibition taken off the desktop", page(SidebarItem::all()), [&] { m.setActiveExhibition({}); }},
+      {"a notice", page(SidebarItem::all()), [&] { m.setNotice("Mine didn't sync completely: offline"); }},
+      {"the notice dismissed", page(SidebarItem::all()), [&] { m.setNotice(std::nullopt); }},
       {"a work shown on the desktop", page(SidebarItem::recent()), [&] { controller->show(artwork(3)); }},
       {"a display added", page(SidebarItem::all()), [&] { m.addDisplays({"B"}, "A"); }},
       {"a display's framing", page(SidebarItem::all()), [&] { m.setDisplayFraming("A", Framing::fill); }},
