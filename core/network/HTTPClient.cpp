@@ -54,18 +54,13 @@ void setPort(sockaddr_storage& address, int port) {
   if (address.ss_family == AF_INET6) reinterpret_cast<sockaddr_in6&>(address).sin6_port = htons(std::uint16_t(port));
 }
 
-std::string_view withoutBrackets(std::string_view host) {
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
-  return host;
-}
-
 // The servers of tests and benchmarks, by canonical address text and port.
 struct NamedServers {
   std::mutex mutex;
   std::multiset<std::pair<std::string, int>> servers;
 
   static std::optional<std::pair<std::string, int>> key(std::string_view address, int port) {
-    auto parsed = ip::parse(withoutBrackets(address));
+    auto parsed = ip::parse(ip::withoutBrackets(address));
     if (!parsed || port <= 0) return std::nullopt;
     return std::pair{addressText(reinterpret_cast<const sockaddr&>(*parsed)), port};
   }
@@ -135,7 +130,7 @@ int beforeRequest(void* user, char* primaryIP, char*, int primaryPort, int) {
 // A proxy resolves the host itself: what it would reach is looked up and
 // checked here first.
 void checkBehindProxy(const Url& at, const std::string& requested) {
-  const std::string host(withoutBrackets(at.host()));
+  const std::string host(ip::withoutBrackets(at.host()));
   const int port = at.port() ? std::atoi(at.port()->c_str()) : (at.scheme() == "https" ? 443 : 80);
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;

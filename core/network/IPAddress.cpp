@@ -100,6 +100,11 @@ bool isPublic(const sockaddr& address) {
   return true;
 }
 
+std::string_view withoutBrackets(std::string_view host) {
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+  return host;
+}
+
 std::optional<sockaddr_storage> parse(std::string_view text) {
   const std::string s(text);
   sockaddr_storage out{};

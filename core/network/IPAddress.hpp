@@ -23,6 +23,9 @@ bool isLoopback(const sockaddr& address);
 // any family other than IPv4 or IPv6.
 bool isPublic(const sockaddr& address);
 
+// A URL's host without the brackets of an IPv6 literal ("[::1]" -> "::1").
+std::string_view withoutBrackets(std::string_view host);
+
 // A numeric IPv4 or IPv6 address as libcurl reports it ("10.0.0.1", "::1").
 std::optional<sockaddr_storage> parse(std::string_view text);
 

@@ -11,18 +11,13 @@
 namespace tavolune::proxies {
 namespace {
 
-const char* nonEmpty(const char* value) { return value && *value ? value : nullptr; }
+const char* setAndNotEmpty(const char* value) { return value && *value ? value : nullptr; }
 
 const char* firstOf(const Environment& environment, std::initializer_list<const char*> names) {
   for (const char* name : names) {
-    if (const char* value = nonEmpty(environment(name))) return value;
+    if (const char* value = setAndNotEmpty(environment(name))) return value;
   }
   return nullptr;
-}
-
-std::string_view withoutBrackets(std::string_view host) {
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
-  return host;
 }
 
 // The address bytes of a parsed address, for prefix comparison.
@@ -59,7 +54,7 @@ bool exempts(std::string_view noProxy, std::string_view host) {
   const std::string whole = text::trimWhitespaceAndNewlines(noProxy);
   if (whole.empty()) return false;
   if (whole == "*") return true;
-  host = withoutBrackets(host);
+  host = ip::withoutBrackets(host);
   if (host.ends_with('.')) host.remove_suffix(1);
   const auto address = ip::parse(host);
   const std::string name = text::lowercased(host);
@@ -70,7 +65,7 @@ bool exempts(std::string_view noProxy, std::string_view host) {
     at = end == std::string_view::npos ? noProxy.size() : end + 1;
     if (entry.empty()) continue;
     if (address) {
-      if (inPrefix(*address, withoutBrackets(entry))) return true;
+      if (inPrefix(*address, ip::withoutBrackets(entry))) return true;
       continue;
     }
     if (entry.starts_with('.')) entry.remove_prefix(1);
