@@ -257,6 +257,11 @@ TEST_F(HTTPClientTest, URLsFromTokenDataReachOnlyPublicAddresses) {
     EXPECT_EQ(refused.url(), server.url("/hop")) << target;
   }
 
+  // A redirect within the named server is followed, a relative one too.
+  server.on("GET", "/relative", CannedResponse::redirect("landing?x=1", 301));
+  server.get("/landing", R"("landed")");
+  EXPECT_EQ(outside.get(at("/relative")), R"("landed")");
+
   // A local service is refused on a fresh connection and on one a trusted
   // request left open.
   const Url open = *Url::parse(local.url("/open"));
@@ -308,7 +313,8 @@ TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAre
   });
   server.get("/direct", R"("direct")");
   ScopedEnvironment environment({{"http_proxy", proxy.baseURL()}, {"NO_PROXY", "example.org, 127.0.0.1/8"}});
-  HTTPClient outside = client;
+  // Its own connections close before the proxy stops.
+  HTTPClient outside(std::make_shared<URLSession>());
   outside.publicAddressesOnly = true;
 
   // A public host is asked for through the proxy, in absolute form.
