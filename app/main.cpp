@@ -26,6 +26,7 @@
 #include "app/onboarding/OnboardingView.hpp"
 #include "app/platform/PlatformServices.hpp"
 #include "app/platform/SessionPlatform.hpp"
+#include "app/render/ImagePipeline.hpp"
 #include "app/screensaver/ScreenSaver.hpp"
 #include "app/settings/SettingsView.hpp"
 #include "app/shell/AppCommands.hpp"
@@ -72,6 +73,9 @@ int main(int argc, char* argv[]) {
                         Diagnostics::version(thisBuild()).toStdString());
   // The scheme must be known before the application object exists.
   ArtRuntime::registerScheme();
+  // Read when the first player starts; set before any thread reads the
+  // environment.
+  ImagePipeline::chooseMediaBackend();
 
   // On Wayland, through XWayland where there is one; read when the
   // application object is made.

@@ -6,6 +6,7 @@
 #include "app/platform/WallpaperBackend.hpp"
 #include "app/platform/WorkspaceWatch.hpp"
 #include "app/stage/ArtStageView.hpp"
+#include "core/persistence/Files.hpp"
 
 #include <algorithm>
 #include <set>
@@ -21,8 +22,9 @@ DesktopController::DesktopController(AppModel& model, Services services, std::fi
       wallpaperDir_(std::move(wallpaperDir)),
       services_(services),
       timings_(std::move(timings)) {
+  // The pictures say what the user collects: theirs alone.
   std::error_code ignored;
-  std::filesystem::create_directories(wallpaperDir_, ignored);
+  files::createPrivateFolder(wallpaperDir_, ignored);
   screensDebounce_.setSingleShot(true);
   screensDebounce_.setInterval(timings_.screensDebounce);
   connect(&screensDebounce_, &QTimer::timeout, this, [this] { refreshScreens(true); });

@@ -5,9 +5,9 @@
 #include "app/render/WallpaperComposer.hpp"
 #include "core/media/MediaCache.hpp"
 
+#include <QFile>
 #include <QRandomGenerator>
 
-#include <fstream>
 #include <system_error>
 
 namespace tavolune {
@@ -27,9 +27,12 @@ bool writeAtomically(const fs::path& file, const QByteArray& data) {
   const fs::path part = file.parent_path() / ("." + file.filename().string() + "." +
                                               std::to_string(QRandomGenerator::global()->generate()) + ".part");
   {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(data.constData(), data.size());
-    if (!out.flush()) {
+    // The picture says what the user collects: theirs alone from the start.
+    QFile out(QString::fromStdString(part.string()));
+    const bool written = out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner) &&
+                         out.write(data) == data.size() && out.flush();
+    if (!written) {
+      out.close();
       std::error_code ignored;
       fs::remove(part, ignored);
       return false;

@@ -34,7 +34,13 @@ struct ModelTimings {
 struct ModelOptions {
   std::filesystem::path storeURL;
   std::filesystem::path cacheDirectory;
-  HTTPClient http{};
+  // Public addresses only: the fetcher and the indexers follow token data
+  // with it, and every service it reaches otherwise is on the internet.
+  HTTPClient http = [] {
+    HTTPClient client;
+    client.publicAddressesOnly = true;
+    return client;
+  }();
   SyncEngine::Services services{};
   std::string bitcoinIndexer{};
   AddressResolver::Endpoints resolver{};

@@ -1,5 +1,6 @@
 #include "app/render/ImagePipeline.hpp"
 
+#include "core/media/VideoSignature.hpp"
 #include "core/model/MediaResolver.hpp"
 #include "app/render/Geometry.hpp"
 
@@ -117,8 +118,20 @@ QImage frameFromFile(const QString& path, int maxPixel, std::stop_token stop) {
 }  // namespace
 
 ImagePipeline::ImagePipeline(std::shared_ptr<ImageSource> fetcher) : fetcher_(std::move(fetcher)) {
+  chooseMediaBackend();
+}
+
+void ImagePipeline::chooseMediaBackend() {
   // Debian's Qt 6.4 also ships an FFmpeg backend that mishandles some files.
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+  // Rank NONE keeps the decoder from plugging them in: a playlist that got
+  // past the signature check fails instead of reaching the network. Ours
+  // go last: a later entry for the same name wins.
+  static constexpr char noStreaming[] =
+      "hlsdemux:NONE,hlsdemux2:NONE,dashdemux:NONE,dashdemux2:NONE,mssdemux:NONE,mssdemux2:NONE";
+  const QByteArray ranks = qgetenv("GST_PLUGIN_FEATURE_RANK");
+  if (ranks.endsWith(noStreaming)) return;
+  qputenv("GST_PLUGIN_FEATURE_RANK", ranks.isEmpty() ? QByteArray(noStreaming) : ranks + "," + noStreaming);
 }
 
 std::string ImagePipeline::cacheKey(const Artwork& artwork, int maxPixel) {
@@ -229,6 +242,9 @@ QImage ImagePipeline::rasterizeSVG(const QByteArray& data, int maxPixel) {
 
 QImage ImagePipeline::posterFrame(const QByteArray& data, int maxPixel, std::stop_token stop) {
   if (maxPixel <= 0 || data.isEmpty() || !QCoreApplication::instance()) return {};
+  // The player picks its elements by content: a playlist would have it
+  // fetch whatever addresses it lists.
+  if (!videosignature::isPlayable(std::string_view(data.constData(), std::size_t(data.size())))) return {};
   TemporaryFile file{QDir(QDir::tempPath()).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + ".mp4")};
   {
     // A fresh file only this user can read; never write through an existing one.

@@ -48,9 +48,16 @@ class ImagePipeline final : public QObject {
   static QImage decode(const QByteArray& data, const std::string& mime, int maxPixel);
   // An SVG document drawn so that its longer side is maxPixel.
   static QImage rasterizeSVG(const QByteArray& data, int maxPixel);
-  // The frame at posterTime of a video file's bytes, at most maxPixel a side.
-  // Goes through a temporary file that is always removed.
+  // The frame at posterTime of a video file's bytes, at most maxPixel a side;
+  // nothing for bytes that are no video container (videosignature). Goes
+  // through a temporary file that is always removed.
   static QImage posterFrame(const QByteArray& data, int maxPixel, std::stop_token stop = {});
+
+  // The media back end every player of the program uses, told through the
+  // environment before it starts: GStreamer, without the adaptive-streaming
+  // demuxers, which fetch the segments a playlist names. Call it before any
+  // thread starts; later calls change nothing that is set.
+  static void chooseMediaBackend();
 
   static std::string cacheKey(const Artwork& artwork, int maxPixel);
   ImageMemoryCache& memory() { return memory_; }

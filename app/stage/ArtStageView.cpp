@@ -7,6 +7,7 @@
 #include "app/stage/PlayerView.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/base/TransportError.hpp"
+#include "core/media/VideoSignature.hpp"
 #include "core/model/MediaResolver.hpp"
 
 #include <QAudioOutput>
@@ -123,6 +124,12 @@ void ArtStageView::loadVideo(const Artwork& artwork) {
     const QString file = QString::fromStdString(fetcher_.cache->fileURL(uri, "bin").string());
     if (!QFileInfo(file).isFile()) {
       fail(QStringLiteral("no video"));
+      return;
+    }
+    // The player picks its elements by content: a playlist would have it
+    // fetch whatever addresses it lists.
+    if (!videosignature::isPlayableFile(file.toStdString())) {
+      fail(qt::str(videosignature::notPlayable));
       return;
     }
     installVideo(file);

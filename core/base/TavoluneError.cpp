@@ -61,6 +61,7 @@ std::string TavoluneError::plain(const std::exception& error) {
       case TransportError::Group::noConnection: return "no internet connection";
       case TransportError::Group::timedOut: return "the service took too long to answer";
       case TransportError::Group::unreachable: return "the service can't be reached";
+      case TransportError::Group::localAddress: return "the address is on this computer or its local network";
       case TransportError::Group::other: return "network error";
     }
   }

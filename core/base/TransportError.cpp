@@ -13,6 +13,12 @@ TransportError::TransportError(int code, long osError, std::string url, const st
       url_(std::move(url)),
       group_(groupOf(code, osError)) {}
 
+TransportError TransportError::localAddress(std::string url, const std::string& address) {
+  TransportError error(CURLE_COULDNT_CONNECT, 0, std::move(url), "refused to connect to the local address " + address);
+  error.group_ = Group::localAddress;
+  return error;
+}
+
 TransportError::Group TransportError::groupOf(int curlCode, long osError) {
   switch (static_cast<CURLcode>(curlCode)) {
     case CURLE_OPERATION_TIMEDOUT:

@@ -14,10 +14,13 @@ class TransportError : public std::runtime_error {
     noConnection,  // no network, connection lost
     timedOut,      // the request's time-out passed
     unreachable,   // host not found, connection refused, name look-up failed
+    localAddress,  // refused: outside data led to this machine or its network
     other,
   };
 
   TransportError(int code, long osError, std::string url, const std::string& detail);
+  // A request refused before it was sent because it would reach `address`.
+  static TransportError localAddress(std::string url, const std::string& address);
 
   int code() const { return code_; }
   long osError() const { return osError_; }

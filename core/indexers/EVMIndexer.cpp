@@ -124,9 +124,10 @@ OwnedArtwork EVMIndexer::enrich(const ListedNFT& item, const HTTPClient& http, c
     }
     auto candidates = MediaResolver::httpCandidates(uri, gateways);
     if (candidates.size() > metadataCandidates) candidates.resize(metadataCandidates);
-    // A plain http(s) tokenURI is the token maker's, not a gateway of ours.
+    // The token's maker names the address, or the folder whose redirects a
+    // gateway follows.
     HTTPClient client = http;
-    if (auto ref = MediaResolver::parse(uri); ref && ref->as<MediaRef::Http>()) client.publicAddressesOnly = true;
+    client.publicAddressesOnly = true;
     for (const auto& candidate : candidates) {
       try {
         return applyDocument(item.owned, client.getJSON<JSONValue>(candidate, {}, metadataTimeout, stop));

@@ -37,7 +37,8 @@ class EVMIndexer : public IndexerProvider {
 
   // The item completed from its metadata document, or its listed form when
   // there is none or none loads. Never throws. A "data:" metadata URI is
-  // decoded here rather than fetched.
+  // decoded here rather than fetched; any other reaches public addresses
+  // only.
   static OwnedArtwork enrich(const ListedNFT& item, const HTTPClient& http, const std::vector<std::string>& gateways,
                              std::stop_token stop = {});
   // enrich() of every item, six at a time, in input order.

@@ -98,18 +98,16 @@ MediaContent ContentFetcher::fetch(std::string_view uri, double timeout, std::st
       return std::move(*decoded);
     }
   }
-  // A plain http(s) URI comes from whoever made the token, not from a
-  // gateway of ours.
-  const bool outside = ref && ref->as<MediaRef::Http>();
-  auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop, outside);
+  auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop);
   cache->store(content.data, uri, content.mime);
   return content;
 }
 
-MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop,
-                                        bool outside) const {
+MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop) const {
+  // Token data names every address here, and a gateway follows the
+  // redirects a token's folder asks for.
   HTTPClient client = http;
-  client.publicAddressesOnly = client.publicAddressesOnly || outside;
+  client.publicAddressesOnly = true;
   std::exception_ptr last = std::make_exception_ptr(TavoluneError::allProvidersFailed("no URL"));
   for (const auto& url : urls) {
     HTTPRequest request;

@@ -17,6 +17,8 @@ namespace tavolune {
 
 // The one road by which artwork files are obtained: the media cache first,
 // then onchfs, data URLs, or the HTTP candidates of a URI one at a time.
+// Every HTTP request reaches public addresses only
+// (HTTPClient::publicAddressesOnly), gateways included.
 // A plain value; copies share the cache, the session and the resolver.
 // Calls block; run them off the UI thread.
 class ContentFetcher {
@@ -27,9 +29,9 @@ class ContentFetcher {
   ContentFetcher(HTTPClient http, std::shared_ptr<MediaCache> cache, std::vector<std::string> gateways,
                  std::shared_ptr<OnchfsResolver> onchfs);
 
-  // A media URI as token metadata gives it (ipfs, ar, onchfs, data, https);
-  // an http(s) one may reach public addresses only. timeout applies to each single HTTP request. Everything fetched, except
-  // data URLs, is stored in the cache under the URI as given.
+  // A media URI as token metadata gives it (ipfs, ar, onchfs, data, https).
+  // timeout applies to each single HTTP request. Everything fetched,
+  // except data URLs, is stored in the cache under the URI as given.
   MediaContent fetch(std::string_view uri, double timeout, std::stop_token stop = {}) const;
 
   // A live page's file as fetchLocal answers it: the cache file opened for
@@ -54,10 +56,7 @@ class ContentFetcher {
   MediaContent fetchLocal(const Url& url, std::stop_token stop = {}, ByteBudget* budget = nullptr) const;
 
   // The first URL that answers 2xx with a body; else the last failure.
-  // outside: the URLs come from token data, and may reach public addresses
-  // only (HTTPClient::publicAddressesOnly).
-  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop = {},
-                          bool outside = false) const;
+  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop = {}) const;
 
   HTTPClient http;
   std::shared_ptr<MediaCache> cache;

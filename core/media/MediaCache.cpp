@@ -36,10 +36,11 @@ std::optional<Bytes> readWhole(const fs::path& path, bool touch) {
 }
 
 // A cache may lose an entry but never serve half of one; it need not
-// survive a crash, so nothing is flushed to disk.
+// survive a crash, so nothing is flushed to disk. What the user collects is
+// theirs alone.
 void writeAtomically(const fs::path& target, std::string_view bytes) {
   try {
-    files::writeAtomically(target, bytes, {.durable = false});
+    files::writeAtomically(target, bytes, {.mode = 0600, .durable = false});
   } catch (const std::system_error&) {
   }
 }
@@ -96,7 +97,7 @@ fs::path MediaCache::defaultDirectory() { return TavolunePaths::data() / "Media"
 MediaCache::MediaCache(fs::path directory, std::int64_t limitBytes)
     : directory_(std::move(directory)), limitBytes_(limitBytes) {
   std::error_code ec;
-  files::createPrivateDirectories(directory_, ec);
+  files::createPrivateFolder(directory_, ec);
 }
 
 std::string MediaCache::key(std::string_view s) {

@@ -23,8 +23,9 @@ namespace tavolune {
 // none and rely on atomic replacement of whole files.
 class MediaCache {
  public:
-  // Creates the folder when missing; a failure here only makes later
-  // writes fail.
+  // Creates the folder when missing (0700, its files 0600: they say what
+  // the user collects) and narrows one an earlier build left open; a
+  // failure here only makes later writes fail.
   MediaCache(std::filesystem::path directory, std::int64_t limitBytes);
 
   MediaCache(const MediaCache&) = delete;

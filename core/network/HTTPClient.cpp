@@ -2,12 +2,14 @@
 
 #include "core/base/NumberText.hpp"
 #include "core/network/IPAddress.hpp"
+#include "core/network/Proxies.hpp"
 #include "core/text/Text.hpp"
 #include "core/base/TavoluneError.hpp"
 
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -15,7 +17,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 
 namespace tavolune {
@@ -28,37 +33,83 @@ std::string trustedCertificates() {
   return file ? file : "";
 }
 
-// The program started by its own tests is told through its environment.
-std::atomic<bool> loopbackForOutside{[] {
-  const char* value = std::getenv(HTTPClient::allowLoopbackVariable);
-  return value && std::string_view(value) == "1";
-}()};
+std::string addressText(const sockaddr& address) {
+  char text[INET6_ADDRSTRLEN] = "?";
+  if (address.sa_family == AF_INET) {
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text, sizeof text);
+  } else if (address.sa_family == AF_INET6) {
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, text, sizeof text);
+  }
+  return text;
+}
+
+int portOf(const sockaddr& address) {
+  if (address.sa_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+  if (address.sa_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+  return 0;
+}
+
+void setPort(sockaddr_storage& address, int port) {
+  if (address.ss_family == AF_INET) reinterpret_cast<sockaddr_in&>(address).sin_port = htons(std::uint16_t(port));
+  if (address.ss_family == AF_INET6) reinterpret_cast<sockaddr_in6&>(address).sin6_port = htons(std::uint16_t(port));
+}
+
+// The servers of tests and benchmarks, by canonical address text and port.
+struct NamedServers {
+  std::mutex mutex;
+  std::multiset<std::pair<std::string, int>> servers;
+
+  static std::optional<std::pair<std::string, int>> key(std::string_view address, int port) {
+    auto parsed = ip::parse(ip::withoutBrackets(address));
+    if (!parsed || port <= 0) return std::nullopt;
+    return std::pair{addressText(reinterpret_cast<const sockaddr&>(*parsed)), port};
+  }
+};
+
+NamedServers& namedServers() {
+  // The program started by its own tests is told through its environment.
+  static NamedServers* named = [] {
+    auto* made = new NamedServers;
+    const char* list = std::getenv(HTTPClient::allowedServersVariable);
+    std::string_view rest = list ? list : "";
+    while (!rest.empty()) {
+      const auto comma = rest.find(',');
+      const std::string_view entry = rest.substr(0, comma);
+      rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+      const auto colon = entry.rfind(':');
+      if (colon == std::string_view::npos) continue;
+      const int port = std::atoi(std::string(entry.substr(colon + 1)).c_str());
+      if (auto key = NamedServers::key(entry.substr(0, colon), port)) made->servers.insert(*key);
+    }
+    return made;
+  }();
+  return *named;
+}
+
+bool mayConnect(const sockaddr& address) {
+  if (ip::isPublic(address)) return true;
+  auto& named = namedServers();
+  std::lock_guard lock(named.mutex);
+  return named.servers.contains({addressText(address), portOf(address)});
+}
 
 struct Transfer {
   std::string body;
   HTTPHeaders headers;
   std::size_t limit = std::numeric_limits<std::size_t>::max();
   bool overLimit = false;
+  // This hop goes through a proxy: its connections reach the proxy alone.
+  bool viaProxy = false;
   // The address a publicAddressesOnly request was refused, if it was.
   std::string refusedAddress;
 };
-
-bool mayConnect(const sockaddr& address) {
-  return ip::isPublic(address) || (loopbackForOutside.load() && ip::isLoopback(address));
-}
 
 // Every new connection of a publicAddressesOnly transfer, before its socket
 // exists: a refused address never sees a packet.
 curl_socket_t openSocket(void* user, curlsocktype, curl_sockaddr* address) {
   auto* t = static_cast<Transfer*>(user);
-  if (!mayConnect(address->addr)) {
-    char text[INET6_ADDRSTRLEN] = "?";
-    if (address->family == AF_INET) {
-      ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address->addr).sin_addr, text, sizeof text);
-    } else if (address->family == AF_INET6) {
-      ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address->addr).sin6_addr, text, sizeof text);
-    }
-    t->refusedAddress = text;
+  if (!t->viaProxy && !mayConnect(address->addr)) {
+    t->refusedAddress = addressText(address->addr);
     return CURL_SOCKET_BAD;
   }
   return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
@@ -66,12 +117,36 @@ curl_socket_t openSocket(void* user, curlsocktype, curl_sockaddr* address) {
 
 // Before every request of such a transfer, on a new or a reused connection:
 // one opened by another request never passed openSocket.
-int beforeRequest(void* user, char* primaryIP, char*, int, int) {
+int beforeRequest(void* user, char* primaryIP, char*, int primaryPort, int) {
   auto* t = static_cast<Transfer*>(user);
+  if (t->viaProxy) return CURL_PREREQFUNC_OK;
   auto address = ip::parse(primaryIP ? primaryIP : "");
+  if (address) setPort(*address, primaryPort);
   if (address && mayConnect(reinterpret_cast<const sockaddr&>(*address))) return CURL_PREREQFUNC_OK;
   t->refusedAddress = primaryIP ? primaryIP : "?";
   return CURL_PREREQFUNC_ABORT;
+}
+
+// A proxy resolves the host itself: what it would reach is looked up and
+// checked here first.
+void checkBehindProxy(const Url& at, const std::string& requested) {
+  const std::string host(ip::withoutBrackets(at.host()));
+  const int port = at.port() ? std::atoi(at.port()->c_str()) : (at.scheme() == "https" ? 443 : 80);
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
+    throw TransportError(CURLE_COULDNT_RESOLVE_HOST, 0, requested, "could not resolve host " + host);
+  }
+  std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> hold(found, &::freeaddrinfo);
+  for (const addrinfo* a = found; a; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    sockaddr_storage address{};
+    std::memcpy(&address, a->ai_addr, a->ai_addrlen);
+    setPort(address, port);
+    const auto& plain = reinterpret_cast<const sockaddr&>(address);
+    if (!mayConnect(plain)) throw TransportError::localAddress(requested, addressText(plain));
+  }
 }
 
 // Fields a redirect to another origin must not carry.
@@ -139,8 +214,21 @@ double HTTPClient::retryDelay(const std::optional<std::string>& retryAfter, int 
   return std::min(std::ldexp(1.0, attempt), maxRetryWait);
 }
 
-void HTTPClient::allowLoopback(bool allowed) { loopbackForOutside.store(allowed); }
-bool HTTPClient::loopbackAllowed() { return loopbackForOutside.load(); }
+void HTTPClient::allowLocalServer(std::string_view address, int port) {
+  auto key = NamedServers::key(address, port);
+  if (!key) throw std::invalid_argument("not a numeric address and port: " + std::string(address));
+  auto& named = namedServers();
+  std::lock_guard lock(named.mutex);
+  named.servers.insert(std::move(*key));
+}
+
+void HTTPClient::forgetLocalServer(std::string_view address, int port) {
+  auto key = NamedServers::key(address, port);
+  if (!key) return;
+  auto& named = namedServers();
+  std::lock_guard lock(named.mutex);
+  if (auto it = named.servers.find(*key); it != named.servers.end()) named.servers.erase(it);
+}
 
 HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop) const {
   return send(std::move(request), stop, std::numeric_limits<std::size_t>::max());
@@ -225,9 +313,13 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   curl_easy_setopt(h, CURLOPT_SHARE, static_cast<CURLSH*>(session->shareHandle()));
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  // A keyed request is followed by hand, one origin-checked hop at a time.
+  // Followed by hand: a keyed request one origin-checked hop at a time; a
+  // public-only one so that each hop's route, direct or through a proxy,
+  // is chosen and checked before it is asked for.
   const bool keyed = carriesCredentials(request);
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, keyed ? 0L : 1L);
+  const bool byHand = keyed || publicAddressesOnly;
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, byHand ? 0L : 1L);
+  curl_easy_setopt(h, CURLOPT_NOPROXY, "");  // the proxy set per hop below is final
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, maxRedirects);
   if (publicAddressesOnly) {
     curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &openSocket);
@@ -261,7 +353,13 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   long status = 0;
   Url at = request.url;
   std::string hopURL;  // keeps the text libcurl reads alive
+  std::string proxy;   // likewise
   for (long hop = 0;; ++hop) {
+    const auto chosen = proxies::forURL(at);
+    proxy = chosen.value_or("");  // "": no proxy, whatever the environment says
+    curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+    transfer.viaProxy = chosen.has_value();
+    if (publicAddressesOnly && chosen) checkBehindProxy(at, requested);
     curl_multi_add_handle(multi.get(), h);
     std::atomic<bool> cancelled{false};
     bool finished = false;
@@ -299,25 +397,25 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
       if (transfer.overLimit) {
         throw TavoluneError::decoding(request.url.host() + ": answer larger than " + byteSize(limit));
       }
-      if (!transfer.refusedAddress.empty()) {
-        throw TransportError(CURLE_COULDNT_CONNECT, 0, requested,
-                             "refused to connect to the local address " + transfer.refusedAddress);
-      }
+      if (!transfer.refusedAddress.empty()) throw TransportError::localAddress(requested, transfer.refusedAddress);
       long osError = 0;
       curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osError);
       std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
       throw TransportError(code, osError, requested, detail);
     }
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    if (!keyed || status < 300 || status > 399 || hop >= maxRedirects) break;
+    if (!byHand || status < 300 || status > 399 || hop >= maxRedirects) break;
     char* location = nullptr;
     curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location);
     auto next = location ? Url::parse(location) : std::nullopt;
-    if (!next || !sameOrigin(at, *next)) break;  // the 3xx answer stands
+    if (!next || (keyed && !sameOrigin(at, *next))) break;  // the 3xx answer stands
     at = *next;
     hopURL = at.string();
     curl_easy_setopt(h, CURLOPT_URL, hopURL.c_str());
-    if (status == 303 && request.method != "HEAD") curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    // As libcurl's own following does.
+    const bool toGET = (status == 303 && request.method != "HEAD") ||
+                       ((status == 301 || status == 302) && request.method == "POST");
+    if (toGET) curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     transfer.body.clear();
     transfer.headers.clear();
   }

@@ -45,25 +45,31 @@ class HTTPClient {
   Clock clock;
   // A JSON answer larger than this fails as a decoding error.
   std::size_t maxJSONBytes = defaultMaxJSONBytes;
-  // For URLs taken from outside data (token metadata and media): every
-  // connection, at every redirect and when reused, must reach a public
-  // address; anything else fails as a TransportError before a byte is sent.
+  // For URLs that outside data steers (token metadata and media, and the
+  // gateways that serve them): every connection, at every redirect and
+  // when reused, must reach a public address; anything else fails as a
+  // TransportError of the localAddress group before a byte is sent.
+  // Through a configured proxy the connection to the proxy is allowed, and
+  // each hop's host is resolved and checked here before it is asked for.
   bool publicAddressesOnly = false;
 
-  // Lets publicAddressesOnly requests reach loopback all the same, for the
-  // tests and benchmarks that serve outside data from 127.0.0.1.
-  // Process-wide; off unless set, or unless the process starts with this
-  // variable set to "1".
-  static constexpr const char* allowLoopbackVariable = "TAVOLUNE_ALLOW_LOOPBACK";
-  static void allowLoopback(bool allowed);
-  static bool loopbackAllowed();
+  // Tests and benchmarks serve outside data from servers of their own on
+  // this machine: a server named here (numeric address and port) is let
+  // through publicAddressesOnly all the same; nothing else local is.
+  // Process-wide; the process also takes a comma-separated list
+  // ("127.0.0.1:8080,[::1]:9000") from this variable at start.
+  static constexpr const char* allowedServersVariable = "TAVOLUNE_ALLOW_LOCAL_SERVERS";
+  static void allowLocalServer(std::string_view address, int port);
+  static void forgetLocalServer(std::string_view address, int port);
 
   // One request exactly as given, plus a User-Agent when it has none. No
   // status check, no retry. A request that carries a credential field
   // ("X-API-KEY", "Authorization", "Cookie") follows redirects only within
   // its own scheme, host and port: any other redirect is returned as the
-  // 3xx answer it is, and the field never leaves for another host. A header field holding a line break throws
-  // std::invalid_argument before anything is sent.
+  // 3xx answer it is, and the field never leaves for another host. A
+  // header field holding a line break throws std::invalid_argument before
+  // anything is sent. The proxy of the environment (see Proxies.hpp) is
+  // chosen again for every hop.
   HTTPResult data(HTTPRequest request, std::stop_token stop = {}) const;
   // As above; a body larger than maxBodyBytes ends the transfer and throws
   // TavoluneError::decoding("<host>: answer larger than ...").

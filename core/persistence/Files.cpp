@@ -127,6 +127,14 @@ void createPrivateDirectories(const fs::path& dir, std::error_code& error) {
   error = std::error_code(errno, std::generic_category());
 }
 
+void createPrivateFolder(const fs::path& dir, std::error_code& error) {
+  createPrivateDirectories(dir, error);
+  if (error) return;
+  struct stat st {};
+  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return;
+  if ((st.st_mode & 077) != 0 && ::chmod(dir.c_str(), 0700) != 0) error = std::error_code(errno, std::generic_category());
+}
+
 void createPrivateDirectories(const fs::path& dir) {
   std::error_code error;
   createPrivateDirectories(dir, error);

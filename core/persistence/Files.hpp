@@ -55,4 +55,9 @@ void removeStaleTemporaries(const std::filesystem::path& target);
 void createPrivateDirectories(const std::filesystem::path& dir);
 void createPrivateDirectories(const std::filesystem::path& dir, std::error_code& error);
 
+// createPrivateDirectories, and the folder itself narrowed to 0700 when it
+// is the user's own and an earlier build left it open to others: for the
+// folders whose files say what the user collects.
+void createPrivateFolder(const std::filesystem::path& dir, std::error_code& error);
+
 }  // namespace tavolune::files

@@ -1,4 +1,5 @@
 #include "app/platform/UrlLauncher.hpp"
+#include "app/render/ImagePipeline.hpp"
 #include "app/stage/ArtRuntime.hpp"
 
 #include <QApplication>
@@ -25,7 +26,8 @@ int main(int argc, char** argv) {
   if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && qEnvironmentVariableIsEmpty("QT_QPA_OFFSCREEN_NO_GLX")) {
     qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
   }
-  if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+  // The program's media back end, as main() chooses it there.
+  tavolune::ImagePipeline::chooseMediaBackend();
   // The web engine's sandbox cannot run as root, which CI does.
   if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   tavolune::ArtRuntime::registerScheme();

@@ -54,19 +54,19 @@ LoopbackServer::Tls LoopbackServer::Tls::loopback() {
 }
 
 LoopbackServer::LoopbackServer(std::size_t workerThreads)
-    : LoopbackServer(std::make_unique<httplib::Server>(), workerThreads) {}
+    : LoopbackServer(std::make_unique<httplib::Server>(), workerThreads, Role::outsideHost) {}
+
+LoopbackServer::LoopbackServer(Role role) : LoopbackServer(std::make_unique<httplib::Server>(), 16, role) {}
 
 LoopbackServer::LoopbackServer(const Tls& tls, std::size_t workerThreads)
     : LoopbackServer(std::make_unique<httplib::SSLServer>(tls.certificateFile.c_str(), tls.keyFile.c_str()),
-                     workerThreads) {
+                     workerThreads, Role::outsideHost) {
   secure_ = true;
 }
 
-LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, std::size_t workerThreads)
-    : server_(std::move(server)), connections_(std::make_shared<std::atomic<std::size_t>>(0)) {
+LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, std::size_t workerThreads, Role role)
+    : server_(std::move(server)), role_(role), connections_(std::make_shared<std::atomic<std::size_t>>(0)) {
   if (!server_->is_valid()) throw std::runtime_error("loopback server: unusable certificate or key");
-  // It stands in for the outside hosts that token data names.
-  HTTPClient::allowLoopback(true);
   auto count = connections_;
   server_->new_task_queue = [workerThreads, count] { return new CountingQueue(workerThreads, count); };
   // Keep connections open as long as a client wants them, so tests can see
@@ -124,9 +124,11 @@ LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, std::siz
   if (port_ <= 0) throw std::runtime_error("loopback server: no free port");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (role_ == Role::outsideHost) HTTPClient::allowLocalServer("127.0.0.1", port_);
 }
 
 LoopbackServer::~LoopbackServer() {
+  if (role_ == Role::outsideHost) HTTPClient::forgetLocalServer("127.0.0.1", port_);
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;

@@ -71,8 +71,10 @@ struct CannedResponse {
 // benchmarks. Routes are exact method + path pairs; a path without a route
 // answers 404. Every request is recorded, and every TCP connection the
 // server accepts is counted. Delays end early when the server stops.
-// Starting one lets the process reach loopback for URLs from token data
-// (HTTPClient::allowLoopback), as it stands in for outside hosts.
+// By default it stands in for an outside host: public-only requests may
+// reach it (HTTPClient::allowLocalServer names its address and port), and
+// no other local port. A Role::localService server stands for a service of
+// this machine, which they must never reach.
 //
 //   LoopbackServer server;
 //   server.on("GET", "/v2/items", CannedResponse::json(R"({"items":[]})"));
@@ -91,7 +93,10 @@ class LoopbackServer {
     static Tls loopback();
   };
 
+  enum class Role { outsideHost, localService };
+
   explicit LoopbackServer(std::size_t workerThreads = 16);
+  explicit LoopbackServer(Role role);
   explicit LoopbackServer(const Tls& tls, std::size_t workerThreads = 16);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
@@ -140,7 +145,7 @@ class LoopbackServer {
     Handler handler;
   };
 
-  LoopbackServer(std::unique_ptr<httplib::Server> server, std::size_t workerThreads);
+  LoopbackServer(std::unique_ptr<httplib::Server> server, std::size_t workerThreads, Role role);
   CannedResponse answer(const RecordedRequest& request);
   bool pause(std::chrono::milliseconds wait);
 
@@ -148,6 +153,7 @@ class LoopbackServer {
   std::thread thread_;
   int port_ = 0;
   bool secure_ = false;
+  Role role_ = Role::outsideHost;
   std::shared_ptr<std::atomic<std::size_t>> connections_;
   std::atomic<std::chrono::milliseconds> latency_{std::chrono::milliseconds(0)};
 

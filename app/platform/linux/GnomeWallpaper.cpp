@@ -1,6 +1,7 @@
 #include "app/platform/linux/GnomeWallpaper.hpp"
 
 #include "app/render/WallpaperComposer.hpp"
+#include "core/persistence/Files.hpp"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,7 +23,9 @@ std::optional<QString> writeSpanned(const std::vector<SpannedPiece>& pieces, con
   const auto data = WallpaperComposer::jpegData(image, 0.92);
   if (!data) return QStringLiteral("the spanned picture could not be encoded");
   QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly) || out.write(*data) != data->size() || !out.commit()) {
+  // The picture says what the user collects: theirs alone.
+  if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+      out.write(*data) != data->size() || !out.commit()) {
     return QStringLiteral("the spanned picture could not be written to %1").arg(path);
   }
   return std::nullopt;
@@ -99,7 +102,9 @@ void GnomeWallpaper::apply(const WallpaperRequest& request, Done done) {
     if (!outcome) spanned_.confirm(path);
     done(outcome);
   };
-  if (!QDir().mkpath(folder_)) {
+  std::error_code notMade;
+  files::createPrivateFolder(folder_.toStdString(), notMade);
+  if (notMade) {
     finish(QStringLiteral("the folder %1 could not be created").arg(folder_));
     return;
   }

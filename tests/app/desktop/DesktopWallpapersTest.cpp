@@ -82,10 +82,14 @@ TEST(DesktopWallpapers, TheFirstRefreshRemovesFilesOfGoneDisplaysAndTemporaries)
        {"display-9-0123456789abcdef.jpg", ".display-1-0123456789abcdef.jpg.42.part", "spanned-0123456789abcdef.jpg"}) {
     std::ofstream(rig.wallpaperDir() / name) << "x";
   }
+  std::filesystem::permissions(rig.wallpaperDir(), std::filesystem::perms(0755));
   rig.displays.set({makeDisplay(A, 1, true)});
   auto& c = rig.make();
   c.refreshScreens(false);
   EXPECT_EQ(rig.files(), std::vector<std::string>{"spanned-0123456789abcdef.jpg"});
+  // An earlier build's open folder is the user's alone from the start.
+  EXPECT_EQ(std::filesystem::status(rig.wallpaperDir()).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms(0700));
 }
 
 TEST(DesktopWallpapers, RapidNextsLeaveOnePictureOfTheLastWork) {
@@ -108,6 +112,11 @@ TEST(DesktopWallpapers, RapidNextsLeaveOnePictureOfTheLastWork) {
   ASSERT_EQ(files.size(), 2u) << "one per display, no temporaries";
   EXPECT_TRUE(std::filesystem::exists(c.applied(A)->file));
   EXPECT_TRUE(std::filesystem::exists(c.applied(A12)->file));
+  for (const auto& folderOrFile : {rig.wallpaperDir(), c.applied(A)->file}) {
+    EXPECT_EQ(std::filesystem::status(folderOrFile).permissions() & std::filesystem::perms::all,
+              std::filesystem::is_directory(folderOrFile) ? std::filesystem::perms(0700) : std::filesystem::perms(0600))
+        << folderOrFile;
+  }
   // The picture is the current work's colour (works 1..3 are red, green, blue).
   const std::map<std::string, QColor> colours{
       {"tezos:kt1desk:1", Qt::red}, {"tezos:kt1desk:2", Qt::green}, {"tezos:kt1desk:3", Qt::blue}};

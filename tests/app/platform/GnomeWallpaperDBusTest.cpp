@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace tavolune {
 namespace {
 
@@ -71,6 +73,8 @@ TEST_F(GnomeWallpaperTest, OnePictureSpansEveryDisplayUnderANewNameForNewContent
   const QString first = QUrl(get("picture-uri")).toLocalFile();
   EXPECT_TRUE(QFileInfo(first).fileName().startsWith("spanned-")) << first.toStdString();
   EXPECT_EQ(QFileInfo(first).path(), folder.path());
+  EXPECT_EQ(std::filesystem::status(first.toStdString()).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms(0600));
   EXPECT_EQ(get("picture-uri-dark"), get("picture-uri"));
   EXPECT_EQ(get("picture-options"), "spanned");
   QImage spanned(first);

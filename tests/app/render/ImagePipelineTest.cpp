@@ -1,6 +1,7 @@
 #include "app/render/ImagePipeline.hpp"
 
 #include "tests/app/render/TestImages.hpp"
+#include "tests/support/LoopbackServer.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
 
 #include <QBuffer>
@@ -222,8 +223,12 @@ TEST(ImagePipeline, TakesTheVideoFrameAtHalfASecondAndCleansUp) {
 }
 
 TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
+  // A playlist saved as a video: the player would fetch the segment it names.
+  testsupport::LoopbackServer segments;
+  const std::string playlist = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXTINF:4,\n" + segments.url("/s0.ts") +
+                               "\n#EXT-X-ENDLIST\n";
   auto source = std::make_shared<FakeImageSource>();
-  source->serve("https://media.test/broken.mp4", QByteArray(4096, '\x5a'), "video/mp4");
+  source->serve("https://media.test/broken.mp4", QByteArray::fromStdString(playlist), "video/mp4");
   source->serve("https://media.test/still.png", encoded(solid(30, 20, Qt::blue), "png"), "image/png");
   ImagePipeline pipeline(source);
   OwnTemporaryDirectory tmp;
@@ -233,6 +238,7 @@ TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
   ASSERT_FALSE(image.isNull());
   EXPECT_TRUE(colorNear(image, 5, 5, QColor(Qt::blue), 0));
   EXPECT_EQ(temporaryVideos(), before);
+  EXPECT_EQ(segments.connectionsAccepted(), 0u);
 }
 
 TEST(ImagePipeline, DecodesOffTheCallingThread) {

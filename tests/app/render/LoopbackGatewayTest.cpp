@@ -1,5 +1,6 @@
 #include "core/model/MediaResolver.hpp"
 #include "app/render/ImagePipeline.hpp"
+#include "core/network/HTTPClient.hpp"
 
 #include "tests/app/render/TestImages.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
@@ -44,12 +45,14 @@ class LoopbackGateway : public ::testing::Test {
     });
     port_ = server_.bind_to_any_port("127.0.0.1");
     ASSERT_GT(port_, 0);
+    HTTPClient::allowLocalServer("127.0.0.1", port_);
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::string base = "http://127.0.0.1:" + std::to_string(port_);
     source_ = std::make_shared<GatewayImageSource>(std::vector<std::string>{base + "/broken", base});
   }
   void TearDown() override {
+    HTTPClient::forgetLocalServer("127.0.0.1", port_);
     server_.stop();
     if (thread_.joinable()) thread_.join();
   }

@@ -39,8 +39,6 @@ class Program {
                    const QProcessEnvironment& environment = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TAVOLUNE_DATA_DIR"), dataFolder);
-    // The works' media are on this test's loopback servers.
-    env.insert(QString::fromLatin1(HTTPClient::allowLoopbackVariable), QStringLiteral("1"));
     for (const QString& name : environment.keys()) env.insert(name, environment.value(name));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TAVOLUNE_EXECUTABLE), arguments);
@@ -227,6 +225,9 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
 
   QProcessEnvironment env = plainX11Session(screen, bus);
   env.insert(QStringLiteral("SSL_CERT_FILE"), QString::fromStdString(LoopbackServer::Tls::loopback().certificateFile));
+  // The works' media are on this test's server.
+  env.insert(QString::fromLatin1(HTTPClient::allowedServersVariable),
+             QStringLiteral("127.0.0.1:%1").arg(media.port()));
   Program program(data.path(), {}, env);
   ASSERT_TRUE(program.process.waitForStarted(10000));
 

@@ -26,6 +26,7 @@ namespace tavolune {
 namespace {
 
 using testsupport::CannedResponse;
+using testsupport::LoopbackServer;
 using testsupport::StageMedia;
 using Status = ArtStageView::Status;
 using Kind = Status::Kind;
@@ -320,14 +321,22 @@ TEST_F(ArtStageWebTest, VideosThePlayerCannotOpenFail) {
   ASSERT_TRUE(waitFor(Kind::failed));
   EXPECT_EQ(stage->status().message, "no video");
 
-  Artwork broken = inline_;
-  broken.animationURI = "ipfs://QmBroken/v.mp4";
-  media.cache->store("this is not a video at all", "ipfs://QmBroken/v.mp4", "video/mp4");
+  // A playlist saved as a video would have the player fetch what it lists.
+  LoopbackServer segments;
+  Artwork playlist = inline_;
+  playlist.animationURI = "ipfs://QmPlaylist/v.mp4";
+  media.cache->store("#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXTINF:4,\n" + segments.url("/s0.ts") + "\n#EXT-X-ENDLIST\n",
+                     "ipfs://QmPlaylist/v.mp4", "video/mp4");
+  QImage still(8, 8, QImage::Format_RGB32);
+  still.fill(Qt::darkCyan);
+  stage->showStill(still);
   seen.clear();
-  stage->load(broken);
-  ASSERT_TRUE(waitFor(Kind::failed, 20'000));
-  EXPECT_EQ(seen.front(), Status::loading());
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), Status::playing()), 0);
+  stage->load(playlist);
+  ASSERT_TRUE(waitFor(Kind::failed));
+  EXPECT_EQ(seen, (std::vector{Status::loading(), Status::failed("not a video the player can open")}));
+  EXPECT_TRUE(stage->stillVisible());
+  EXPECT_EQ(stage->player(), nullptr) << "no player was made";
+  EXPECT_EQ(segments.connectionsAccepted(), 0u);
 }
 
 }  // namespace

@@ -246,6 +246,16 @@ TEST_F(EVMIndexerTest, EnrichTriesThreeCandidatesAtMost) {
   EXPECT_EQ(second.requestCount(), 0u);
 }
 
+TEST_F(EVMIndexerTest, AGatewayRedirectToThisMachineIsNotFollowed) {
+  LoopbackServer local(LoopbackServer::Role::localService);
+  local.get("/admin.json", R"({"artist":"Local"})");
+  server.on("GET", "/ipfs/QmDoc/1.json", CannedResponse::redirect(local.url("/admin.json")));
+  auto item = listedItem("ipfs://QmDoc/1.json");
+  EXPECT_EQ(EVMIndexer::enrich(item, quickClient(), {server.baseURL()}), item.owned);
+  EXPECT_EQ(metadataRequests(), 1u);
+  EXPECT_EQ(local.connectionsAccepted(), 0u);
+}
+
 TEST_F(EVMIndexerTest, OnChainMetadataIsDecodedWithoutARequest) {
   // {"artist":"On Chain","image":"data:image/svg+xml;base64,PHN2Zy8+"}
   auto item = listedItem(

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <random>
 #include <stop_token>
@@ -37,6 +38,8 @@ std::string deadBaseURL() {
   ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   ::close(fd);
+  // Named as an outside host, so that the failure is the closed port's.
+  HTTPClient::allowLocalServer("127.0.0.1", ntohs(address.sin_port));
   return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 }
 
@@ -54,6 +57,7 @@ class RawServer {
     ::listen(fd_, 8);
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
+    HTTPClient::allowLocalServer("127.0.0.1", port_);
     thread_ = std::thread([this] {
       while (true) {
         int client = ::accept(fd_, nullptr, nullptr);
@@ -71,6 +75,7 @@ class RawServer {
     });
   }
   ~RawServer() {
+    HTTPClient::forgetLocalServer("127.0.0.1", port_);
     ::shutdown(fd_, SHUT_RDWR);
     ::close(fd_);
     thread_.join();
@@ -164,6 +169,33 @@ TEST_F(ContentFetcherTest, FailuresFallThroughToTheLast) {
   } catch (const TransportError& e) {
     EXPECT_EQ(e.group(), TransportError::Group::unreachable);
   }
+}
+
+// A token's folder can make a public gateway redirect anywhere.
+TEST_F(ContentFetcherTest, AGatewayRedirectToThisMachineIsNotFollowed) {
+  LoopbackServer local(LoopbackServer::Role::localService);
+  local.otherwise([](const auto&) { return CannedResponse::text("local secret"); });
+  first.otherwise([&](const auto& r) { return CannedResponse::redirect(local.url(r.path)); });
+  auto f = fetcher({first.baseURL()});
+  const std::string ipfs = "tavolune://local/ipfs/" + std::string(cid);
+  const struct {
+    const char* name;
+    std::function<void()> fetch;
+  } rows[] = {
+      {"a still", [&] { f.fetch("ipfs://" + std::string(cid) + "/poster", 5); }},
+      {"a live page's request", [&] { f.fetchLocal(*Url::parse(ipfs + "/probe")); }},
+  };
+  for (const auto& row : rows) {
+    try {
+      row.fetch();
+      ADD_FAILURE() << row.name << ": fetched";
+    } catch (const TransportError& e) {
+      EXPECT_EQ(TavoluneError::plain(e), "the address is on this computer or its local network") << row.name;
+    }
+  }
+  EXPECT_EQ(first.requestCount(), 2u);
+  EXPECT_EQ(local.connectionsAccepted(), 0u);
+  EXPECT_EQ(cache->totalSize(), 0);
 }
 
 TEST_F(ContentFetcherTest, MimeTypeFromTheAnswerOrThePath) {

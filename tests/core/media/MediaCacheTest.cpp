@@ -86,6 +86,22 @@ TEST_F(MediaCacheTest, StoresBytesAndTypeAsSeparateFiles) {
   EXPECT_EQ(cache.totalSize(), std::int64_t(std::string("<html>2</html>").size() + std::string("text/html").size()));
 }
 
+TEST_F(MediaCacheTest, TheFolderAndItsFilesAreTheUsersAlone) {
+  auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; };
+  {
+    MediaCache cache(dir, 1 << 20);
+    cache.store(bytes("<svg/>"), "ipfs://QmWork/still.svg", "image/svg+xml");
+    EXPECT_EQ(mode(dir), fs::perms(0700)) << "created";
+    EXPECT_EQ(mode(cache.fileURL("ipfs://QmWork/still.svg", "bin")), fs::perms(0600)) << "bytes";
+    EXPECT_EQ(mode(cache.fileURL("ipfs://QmWork/still.svg", "mime")), fs::perms(0600)) << "type";
+  }
+  // A folder an earlier build left open is narrowed when the cache starts.
+  fs::permissions(dir, fs::perms(0755));
+  MediaCache reopened(dir, 1 << 20);
+  EXPECT_EQ(mode(dir), fs::perms(0700)) << "narrowed";
+  EXPECT_TRUE(reopened.data("ipfs://QmWork/still.svg"));
+}
+
 TEST_F(MediaCacheTest, ExistingFolderKeepsItsContents) {
   {
     MediaCache first(dir, 100);

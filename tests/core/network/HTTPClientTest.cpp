@@ -12,7 +12,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <future>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace tavolune;
 using namespace std::chrono_literals;
@@ -238,33 +241,98 @@ TEST_F(HTTPClientTest, AKeyFollowsRedirectsOnlyWithinItsOrigin) {
 TEST_F(HTTPClientTest, URLsFromTokenDataReachOnlyPublicAddresses) {
   HTTPClient outside = client;
   outside.publicAddressesOnly = true;
-  // Loopback is allowed here (the server stands in for a public host), so
-  // the first hop connects and each redirect is refused where it leads,
-  // before any socket is opened.
-  for (const char* target : {"http://169.254.169.254/latest/meta-data/", "http://10.1.2.3/x", "http://192.168.1.1/x",
-                             "http://[fd00::1]/x", "http://[fe80::1]/x", "http://[::ffff:172.16.0.1]/x",
-                             "http://0.0.0.0/x"}) {
+  LoopbackServer local(LoopbackServer::Role::localService);
+  local.get("/open", "{}");
+  // The server stands in for a public host: the first hop connects and each
+  // redirect is refused where it leads, before any socket is opened.
+  for (const std::string& target :
+       {std::string("http://169.254.169.254/latest/meta-data/"), std::string("http://10.1.2.3/x"),
+        std::string("http://192.168.1.1/x"), std::string("http://[fd00::1]/x"), std::string("http://[fe80::1]/x"),
+        std::string("http://[::ffff:172.16.0.1]/x"), std::string("http://0.0.0.0/x"), local.url("/open"),
+        "http://localhost:" + std::to_string(local.port()) + "/open"}) {
     server.on("GET", "/hop", CannedResponse::redirect(target));
     auto refused = transportErrorOf([&] { outside.get(at("/hop")); });
-    EXPECT_NE(std::string(refused.what()).find("refused to connect to the local address"), std::string::npos)
-        << target << ": " << refused.what();
+    EXPECT_EQ(refused.group(), TransportError::Group::localAddress) << target << ": " << refused.what();
+    EXPECT_EQ(TavoluneError::plain(refused), "the address is on this computer or its local network") << target;
     EXPECT_EQ(refused.url(), server.url("/hop")) << target;
   }
 
-  // Without the allowance loopback is refused too, on a fresh connection
-  // and on one a trusted request left open.
-  HTTPClient::allowLoopback(false);
-  server.get("/open", "{}");
-  EXPECT_EQ(client.get(at("/open")), "{}");
-  const auto accepted = server.connectionsAccepted();
-  auto reused = transportErrorOf([&] { outside.get(at("/open")); });
+  // A redirect within the named server is followed, a relative one too.
+  server.on("GET", "/relative", CannedResponse::redirect("landing?x=1", 301));
+  server.get("/landing", R"("landed")");
+  EXPECT_EQ(outside.get(at("/relative")), R"("landed")");
+
+  // A local service is refused on a fresh connection and on one a trusted
+  // request left open.
+  const Url open = *Url::parse(local.url("/open"));
+  EXPECT_EQ(client.get(open), "{}");
+  const auto accepted = local.connectionsAccepted();
+  auto reused = transportErrorOf([&] { outside.get(open); });
   EXPECT_NE(std::string(reused.what()).find("127.0.0.1"), std::string::npos) << reused.what();
   HTTPClient fresh(std::make_shared<URLSession>());
   fresh.publicAddressesOnly = true;
-  transportErrorOf([&] { fresh.get(at("/open")); });
-  HTTPClient::allowLoopback(true);
-  EXPECT_EQ(server.requests("GET", "/open").size(), 1u);
-  EXPECT_EQ(server.connectionsAccepted(), accepted);
+  transportErrorOf([&] { fresh.get(open); });
+  EXPECT_EQ(local.requests("GET", "/open").size(), 1u);
+  EXPECT_EQ(local.connectionsAccepted(), accepted);
+}
+
+// Sets environment variables for one test and puts the old values back.
+class ScopedEnvironment {
+ public:
+  explicit ScopedEnvironment(std::vector<std::pair<std::string, std::string>> values) {
+    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
+                             "NO_PROXY"}) {
+      const char* old = std::getenv(name);
+      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      ::unsetenv(name);
+    }
+    for (const auto& [name, value] : values) ::setenv(name.c_str(), value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAreChecked) {
+  // A forward proxy on this machine that answers for the hosts behind it
+  // itself, so that nothing leaves the machine.
+  LoopbackServer proxy(LoopbackServer::Role::localService);
+  LoopbackServer local(LoopbackServer::Role::localService);
+  proxy.otherwise([&](const testsupport::RecordedRequest& r) {
+    if (r.path.ends_with("/hop")) return CannedResponse::redirect(local.url("/secret"));
+    return CannedResponse::text("via proxy " + r.path);
+  });
+  server.get("/direct", R"("direct")");
+  ScopedEnvironment environment({{"http_proxy", proxy.baseURL()}, {"NO_PROXY", "example.org, 127.0.0.1/8"}});
+  // Its own connections close before the proxy stops.
+  HTTPClient outside(std::make_shared<URLSession>());
+  outside.publicAddressesOnly = true;
+
+  // A public host is asked for through the proxy, in absolute form.
+  EXPECT_EQ(outside.get(*Url::parse("http://93.184.216.34/art")), "via proxy http://93.184.216.34/art");
+  // A local host behind the proxy, named or reached by a redirect, is
+  // refused before it is asked for.
+  ::setenv("NO_PROXY", "example.org", 1);
+  for (const std::string& url : {local.url("/secret"), std::string("http://93.184.216.34/hop")}) {
+    auto refused = transportErrorOf([&] { outside.get(*Url::parse(url)); });
+    EXPECT_EQ(refused.group(), TransportError::Group::localAddress) << url << ": " << refused.what();
+  }
+  EXPECT_EQ(proxy.requestCount(), 2u);
+  EXPECT_EQ(local.requestCount(), 0u);
+  // A host the proxy list exempts is reached directly, checked as ever.
+  ::setenv("NO_PROXY", "example.org, 127.0.0.1/8", 1);
+  EXPECT_EQ(outside.get(at("/direct")), R"("direct")");
+  EXPECT_EQ(server.requests("GET", "/direct").size(), 1u);
+  EXPECT_EQ(proxy.requestCount(), 2u);
 }
 
 TEST_F(HTTPClientTest, OnlyHTTPAndHTTPSAreSpoken) {

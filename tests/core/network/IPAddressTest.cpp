@@ -36,6 +36,23 @@ TEST(IPAddress, LocalRangesAreNotPublic) {
       {"::ffff:1.1.1.1", true, false},
       {"::10.0.0.1", false, false},
       {"64:ff9b::a9fe:a9fe", false, false},
+      {"64:ff9b::808:808", true, false},
+      {"192.0.0.8", false, false},
+      {"198.18.0.1", false, false},
+      {"198.19.255.255", false, false},
+      {"198.20.0.1", true, false},
+      {"192.0.2.10", false, false},
+      {"198.51.100.7", false, false},
+      {"203.0.113.200", false, false},
+      {"2001:db8::1", false, false},
+      {"::ffff:0:7f00:1", false, false},
+      {"::ffff:0:808:808", false, false},
+      {"64:ff9b:1::a00:1", false, false},
+      {"2002:c0a8:101::1", false, false},
+      {"2002:808:808::1", true, false},
+      {"2001:0:4136:e378:8000:63bf:f5ff:fffe", false, false},  // client 10.0.0.1
+      {"2001:0:a00:1:8000:63bf:f7f7:f7f7", false, false},      // server 10.0.0.1
+      {"2001:0:4136:e378:8000:63bf:f7f7:f7f7", true, false},   // client 8.8.8.8
   };
   for (const auto& row : rows) {
     auto parsed = ip::parse(row.address);
