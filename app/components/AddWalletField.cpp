@@ -48,6 +48,33 @@ class Spinner final : public QWidget {
   int angle_ = 0;
 };
 
+// "No wallet at hand? Try an example collection": one button, the lead in
+// the text colour and the offer in the accent, clicked anywhere on it.
+class ExampleLine final : public QAbstractButton {
+ public:
+  static constexpr const char* lead = "No wallet at hand? ";
+
+  explicit ExampleLine(QWidget* parent) : QAbstractButton(parent) {
+    setText(QString::fromUtf8(lead) + QObject::tr("Try an example collection"));
+    setCursor(Qt::PointingHandCursor);
+    // A click adds at once; the keyboard stays in the field.
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  }
+  QSize sizeHint() const override { return {fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height()}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QString head = QString::fromUtf8(lead);
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, head);
+    p.setPen(Theme::accent(palette()));
+    p.drawText(rect().adjusted(fontMetrics().horizontalAdvance(head), 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+               text().mid(head.size()));
+  }
+};
+
 QString capitalised(QString text) {
   if (!text.isEmpty()) text.replace(0, 1, text.left(1).toUpper());
   return text;
@@ -122,21 +149,18 @@ AddWalletField::AddWalletField(Adder adder, std::optional<QString> example, std:
   statusIcon_ = new QLabel(this);
   statusLabel_ = new QLabel(this);
   statusLabel_->setWordWrap(true);
-  exampleLink_ = new QLabel(this);
-  for (auto* l : {statusIcon_, statusLabel_, exampleLink_}) l->setFont(Theme::caption());
+  exampleLink_ = new ExampleLine(this);
+  for (QWidget* l : std::initializer_list<QWidget*>{statusIcon_, statusLabel_, exampleLink_}) l->setFont(Theme::caption());
   if (example_) {
-    exampleLink_->setText(tr("No wallet at hand? <a href=\"example\" style=\"color:%1; text-decoration:none\">Try an "
-                             "example collection</a>")
-                              .arg(Theme::accent().name()));
     exampleLink_->setToolTip(tr("Shows %1, a public collection of digital art").arg(*example_));
-    connect(exampleLink_, &QLabel::linkActivated, this, [this] {
+    connect(exampleLink_, &QAbstractButton::clicked, this, [this] {
       field_->setText(*example_);
       add();
     });
   }
   status->addWidget(statusIcon_);
   status->addWidget(statusLabel_, 1);
-  status->addWidget(exampleLink_, 1);
+  status->addWidget(exampleLink_, 1, Qt::AlignLeft | Qt::AlignVCenter);
   column->addLayout(status);
 
   slow_.setSingleShot(true);

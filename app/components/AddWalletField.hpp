@@ -67,7 +67,7 @@ class AddWalletField final : public QWidget {
   QLineEdit* lineEdit() const { return field_; }
   QPushButton* addButton() const { return addButton_; }
   QPushButton* roleButton(WalletRole role) const { return role == WalletRole::artist ? artist_ : collector_; }
-  QLabel* exampleLink() const { return exampleLink_; }
+  QAbstractButton* exampleLink() const { return exampleLink_; }
 
   static const QString artistWithoutSeries;
   static const QString slowNotice;
@@ -98,7 +98,7 @@ class AddWalletField final : public QWidget {
   QWidget* spinner_;
   QLabel* statusIcon_;
   QLabel* statusLabel_;
-  QLabel* exampleLink_;
+  QAbstractButton* exampleLink_;
   QTimer slow_;
 };
 

@@ -14,6 +14,7 @@
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
 #include "app/style/Symbols.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -168,6 +169,7 @@ void ArtworkDetail::buildDesktopSection(QVBoxLayout& column) {
   turnRow->setContentsMargins(0, 0, 0, 0);
   turnRow->setSpacing(6);
   rotation_ = plaintext::label({}, turns);
+  rotation_->setFont(Theme::monospacedDigits(rotation_->font()));
   rotation_->setForegroundRole(QPalette::PlaceholderText);
   turnRow->addWidget(rotation_);
   rotateLeft_ = new QToolButton(turns);
@@ -199,6 +201,7 @@ void ArtworkDetail::buildAbout(QVBoxLayout& column) {
   aboutSection_ = new InspectorSection(QStringLiteral("About"));
   // Network text: never read as markup.
   description_ = new LimitedText(maxDescriptionLines);
+  description_->setFont(Theme::callout());
   description_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   description_->setForegroundRole(QPalette::PlaceholderText);
   description_->setContentsMargins(0, 8, 0, 8);
@@ -239,6 +242,8 @@ QWidget* ArtworkDetail::info(const QString& label, bool mono) {
     QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     f.setPixelSize(11);
     value->setFont(f);
+  } else {
+    value->setFont(Theme::callout());
   }
   infoValues_.emplace_back(label, value);
   return new InspectorRow(label, value);

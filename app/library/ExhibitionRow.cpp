@@ -4,6 +4,7 @@
 #include "app/library/LibraryWindowState.hpp"
 #include "app/library/SidebarRow.hpp"
 #include "app/model/AppModel.hpp"
+#include "app/style/DestructiveItems.hpp"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -44,12 +45,13 @@ QMenu* ExhibitionRow::buildMenu(QWidget* parent) {
     if (actions_.visit) actions_.visit(id_);
   });
   menu->addSeparator();
-  menu->addAction(QStringLiteral("Delete Exhibition"), this, [this] {
+  QAction* erase = menu->addAction(QStringLiteral("Delete Exhibition"), this, [this] {
     // Leave the page first, so nothing shows an exhibition that is gone.
     const auto& item = state_.sidebar();
     if (item && item->kind == SidebarItem::Kind::exhibition && item->id == id_) state_.setSidebar(SidebarItem::all());
     model_.editExhibitions(AppModel::ExhibitionEdit::erase(id_));
   });
+  DestructiveItems::mark(*menu, *erase);
   return menu;
 }
 

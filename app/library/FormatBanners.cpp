@@ -50,6 +50,7 @@ void setProgress(QProgressBar* bar, const SeriesFormats::Progress& p) {
 
 AnalyzeBanner::AnalyzeBanner(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   setAutoFillBackground(true);
+  setFont(Theme::callout());
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
@@ -95,7 +96,7 @@ AnalyzeBanner::AnalyzeBanner(AppModel& model, QWidget* parent) : QWidget(parent)
   bar_ = new QProgressBar(progress_);
   bar_->setFixedWidth(120);
   bar_->setTextVisible(false);
-  progressText_ = secondary(progress_, font());
+  progressText_ = secondary(progress_, Theme::monospacedDigits(font()));
   stop_ = new QPushButton(QStringLiteral("Stop"), progress_);
   stop_->setToolTip(QStringLiteral("The series measured so far are kept"));
   progressRow->addWidget(bar_);
@@ -215,12 +216,12 @@ void UnknownFormats::refresh() {
   bar_->setVisible(progress.has_value());
   if (progress) {
     setProgress(bar_, *progress);
-    text_->setFont(Theme::caption());
+    text_->setFont(Theme::monospacedDigits(Theme::caption()));
     text_->setText(QStringLiteral("Measuring %1/%2").arg(progress->done).arg(progress->total));
     measure_->hide();
     return;
   }
-  text_->setFont(font());
+  text_->setFont(Theme::callout());
   const std::size_t n = unknownCount(model_.state(), filter_);
   text_->setText(n > 0 ? QString::number(n) + QStringLiteral(" artworks without a known format are left out.")
                        : QStringLiteral("Every artwork's format is known."));

@@ -186,7 +186,7 @@ void LibraryGridView::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Theme::accent(palette()));
-    painter.drawRoundedRect(QRectF(cell.left() - 12 - 1.5, cell.top(), 3, cell.height()), 1.5, 1.5);
+    painter.drawRoundedRect(QRectF(cell.left() - 12, cell.top(), 3, cell.height()), 1.5, 1.5);
   }
   // What the whole view shows, whatever part was painted now.
   std::tie(firstPainted_, lastPainted_) = rowsIn(viewport()->rect());

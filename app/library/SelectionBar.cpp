@@ -61,9 +61,9 @@ SelectionBar::SelectionBar(AppModel& model, LibraryWindowState& windowState, Des
 
   count_ = new QLabel(capsule_);
   count_->setTextFormat(Qt::PlainText);
-  QFont callout = count_->font();
+  QFont callout = Theme::callout();
   callout.setWeight(QFont::Medium);
-  count_->setFont(callout);
+  count_->setFont(Theme::monospacedDigits(callout));
   count_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   row->addWidget(count_);
 

@@ -8,11 +8,13 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QFontDatabase>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -21,6 +23,7 @@ namespace {
 
 constexpr int hPad = 10;
 constexpr int gap = 8;
+constexpr int badgeSize = 8;
 
 QFont countFont() {
   QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -183,6 +186,30 @@ bool SidebarRow::isSyncing() const { return !spinner_->isHidden(); }
 
 void SidebarRow::setHelp(const QString& text) { setToolTip(plaintext::toolTip(text)); }
 
+QRect SidebarRow::badgeRect() const {
+  if (badge_.isEmpty()) return {};
+  int right = width() - hPad;
+  if (count_) right -= countWidth() + gap;
+  if (isSyncing()) right -= spinner_->width() + gap;
+  return {right - badgeSize, (height - badgeSize) / 2, badgeSize, badgeSize};
+}
+
+bool SidebarRow::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+  if (badge_.isEmpty()) return QWidget::event(event);
+  // With a badge the help is the badge's: a few points around it count, the
+  // rest of the row says nothing.
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const QRect area = badgeRect().adjusted(-4, -4, 4, 4);
+  if (toolTip().isEmpty() || !area.contains(help->pos())) {
+    QToolTip::hideText();
+    event->ignore();
+  } else {
+    QToolTip::showText(help->globalPos(), toolTip(), this, area);
+  }
+  return true;
+}
+
 int SidebarRow::countWidth() const {
   return count_ ? QFontMetrics(countFont()).horizontalAdvance(QString::number(*count_)) : 0;
 }
@@ -234,10 +261,10 @@ void SidebarRow::paintEvent(QPaintEvent*) {
   }
   if (isSyncing()) right -= spinner_->width() + gap;
   if (!badge_.isEmpty()) {
-    constexpr int badgeSize = 8;
-    const QPixmap mark = Symbols::tinted(badge_.toStdString(), {badgeSize, badgeSize}, Theme::accent(pal), devicePixelRatioF());
-    if (!mark.isNull()) p.drawPixmap(right - badgeSize, (height - badgeSize) / 2, mark);
-    right -= badgeSize + gap;
+    const QRect badge = badgeRect();
+    const QPixmap mark = Symbols::tinted(badge_.toStdString(), badge.size(), Theme::accent(pal), devicePixelRatioF());
+    if (!mark.isNull()) p.drawPixmap(badge.topLeft(), mark);
+    right = badge.left() - gap;
   }
 
   p.setFont(font());

@@ -36,7 +36,7 @@ class SidebarRow final : public QWidget {
   void setSelected(bool selected);
   void setSecondary(bool secondary);
   void setSyncing(bool syncing);
-  // A plain-text tool tip.
+  // A plain-text tool tip: the badge's while there is one, else the row's.
   void setHelp(const QString& text);
   // A small accent symbol before the count (none when empty).
   void setBadge(const QString& symbol);
@@ -51,11 +51,14 @@ class SidebarRow final : public QWidget {
   bool isSyncing() const;
 
   QSize sizeHint() const override { return {200, height}; }
+  // Where the badge is drawn (empty without one).
+  QRect badgeRect() const;
 
  signals:
   void clicked();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -31,6 +31,7 @@ namespace tavolune {
 class AppModel;
 class ArtworkImage;
 class DesktopController;
+class LimitedText;
 class MenuRow;
 class NextChangeBar;
 class OneLineLabel;
@@ -128,7 +129,7 @@ class MenuBarContent final : public QWidget {
   QLabel* emptyText_ = nullptr;
   QPushButton* addWallet_ = nullptr;
   QWidget* warning_ = nullptr;
-  QLabel* warningText_ = nullptr;
+  LimitedText* warningText_ = nullptr;
   QWidget* notice_ = nullptr;
   QLabel* noticeText_ = nullptr;
 

@@ -64,6 +64,7 @@ QWidget* MenuBarContent::buildControls() {
 
   picker_ = new QWidget(controls_);
   picker_->setObjectName(QStringLiteral("animation"));
+  picker_->setAccessibleName(QStringLiteral("Animation"));
   auto* segments = new QHBoxLayout(picker_);
   segments->setContentsMargins(0, 0, 0, 0);
   segments->setSpacing(0);

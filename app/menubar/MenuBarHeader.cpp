@@ -4,6 +4,7 @@
 #include "app/components/ArtworkImage.hpp"
 #include "app/components/PlainText.hpp"
 #include "app/desktop/DesktopController.hpp"
+#include "app/inspector/LimitedText.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "app/menubar/MenuBarContent.hpp"
 #include "app/menubar/MenuBarTexts.hpp"
@@ -145,9 +146,10 @@ QWidget* MenuBarContent::buildWarning() {
   layout->setContentsMargins(10, 10, 10, 10);
   layout->setSpacing(8);
   layout->addWidget(symbolLabel("exclamationmark.triangle.fill", 14, QColor(255, 149, 0), box), 0, Qt::AlignTop);
-  warningText_ = wrapping(box, Theme::caption());
-  // At most three lines, however long the wallet's errors.
-  warningText_->setMaximumHeight(3 * QFontMetrics(Theme::caption()).lineSpacing());
+  // At most three lines, however long the wallet's errors, the last ending in "…".
+  warningText_ = new LimitedText(3, box);
+  warningText_->setFont(Theme::caption());
+  warningText_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
   layout->addWidget(warningText_, 1);
   connect(box, &TintedBox::clicked, this, [this] {
     LibraryWindowState::shared().setSidebar(SidebarItem::manageWallets());
@@ -236,7 +238,7 @@ void MenuBarContent::refreshHeader(const std::optional<Artwork>& current) {
   const auto& notice = s_.model.notice();
   const auto warning = notice ? std::nullopt : MenuBarTexts::syncWarning(state.wallets);
   warning_->setVisible(warning.has_value());
-  if (warning) warningText_->setText(*warning);
+  if (warning) warningText_->setFullText(*warning);
   notice_->setVisible(notice.has_value());
   if (notice) noticeText_->setText(qt::str(*notice));
 }

@@ -34,12 +34,6 @@ QLabel* textLabel(const QString& text, const QFont& font, bool secondary, QWidge
   return label;
 }
 
-QFont callout(const QWidget* w) {
-  QFont f = w->font();
-  f.setPixelSize(13);
-  return f;
-}
-
 }  // namespace
 
 OnboardingView::OnboardingView(AppModel& model, WelcomeDesktop desktop, LoginItem& login, WindowManager& windows,
@@ -138,7 +132,7 @@ QWidget* OnboardingView::result(std::size_t n) {
   counts->setSpacing(4);
   counts->addWidget(countLabel_);
   counts->addWidget(textLabel(tr("They take turns on your desktop. Pick favourites any time in the Library."),
-                              callout(this), true, block));
+                              Theme::callout(), true, block));
   column->addLayout(counts);
 
   std::vector<Artwork> works;
@@ -160,7 +154,10 @@ QWidget* OnboardingView::result(std::size_t n) {
   connect(showButton_, &QPushButton::clicked, this, &OnboardingView::finish);
   loginBox_ = new QCheckBox(tr("Open Tavolune at login"), block);
   loginBox_->setChecked(true);
-  loginBox_->setFont(callout(this));
+  loginBox_->setFont(Theme::callout());
+  QPalette secondary = loginBox_->palette();
+  secondary.setColor(QPalette::WindowText, ArtworkImage::secondaryColor(secondary));
+  loginBox_->setPalette(secondary);
   actions->addWidget(showButton_, 0, Qt::AlignHCenter);
   actions->addWidget(loginBox_, 0, Qt::AlignHCenter);
   column->addLayout(actions);

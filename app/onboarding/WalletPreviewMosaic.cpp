@@ -77,6 +77,8 @@ WalletPreviewMosaic::WalletPreviewMosaic(ImageServices services, const std::vect
   grid->setContentsMargins(12, 12, 12, 26);
   grid->setSpacing(spacing);
   grid->setAlignment(Qt::AlignHCenter);
+  // Always four columns: a short collection fills the first ones of the row.
+  for (int c = 0; c < columns; ++c) grid->setColumnMinimumWidth(c, tileSide);
   const std::size_t count = std::min(works.size(), maxTiles);
   for (std::size_t i = 0; i < count; ++i) {
     ArtworkImage* tile = printTile(works[i], i);

@@ -3,6 +3,7 @@
 #include "app/model/Updater.hpp"
 #include "app/style/Symbols.hpp"
 #include "app/style/TestVersionBadge.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QApplication>
 #include <QClipboard>
@@ -44,7 +45,7 @@ AboutFooter::AboutFooter(const SettingsServices& services, QWidget* parent)
   version_->setText(tr("Version %1").arg(Diagnostics::version(services_.build)));
   QFont versionFont = version_->font();
   versionFont.setPixelSize(11);
-  version_->setFont(versionFont);
+  version_->setFont(Theme::monospacedDigits(versionFont));
   version_->setForegroundRole(QPalette::PlaceholderText);
   names->addWidget(version_);
   row->addLayout(names);

@@ -4,6 +4,7 @@
 #include "app/render/Geometry.hpp"
 #include "app/render/WallpaperComposer.hpp"
 #include "app/qt/Convert.hpp"
+#include "app/style/Theme.hpp"
 
 #include <QEnterEvent>
 #include <QPainter>
@@ -59,6 +60,7 @@ QImage drawPreview(FrameStyle style) {
 
 SettingsCard::SettingsCard(const QString& caption, QWidget* parent) : QAbstractButton(parent) {
   setText(caption);
+  setFont(Theme::callout());
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_Hover);

@@ -142,7 +142,7 @@ FormSection* GeneralSettings::formatsSection(QWidget* content) {
   progress_->setFixedWidth(100);
   progress_->setTextVisible(false);
   progressText_ = new QLabel(progressRow_);
-  progressText_->setFont(Theme::caption());
+  progressText_->setFont(Theme::monospacedDigits(Theme::caption()));
   stop_ = new QPushButton(tr("Stop"), progressRow_);
   connect(stop_, &QPushButton::clicked, this, [this, &model] {
     stop_->setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include "app/components/Spinner.hpp"
 #include "app/settings/RowLabel.hpp"
+#include "app/style/Theme.hpp"
 #include "core/media/MediaCache.hpp"
 
 #include <QHBoxLayout>
@@ -25,6 +26,7 @@ StorageRow::StorageRow(MediaCache& cache, QThreadPool& pool, QWidget* parent)
   h->setContentsMargins(0, 0, 0, 0);
   h->setSpacing(10);
   sizeLabel_->setTextFormat(Qt::PlainText);
+  sizeLabel_->setFont(Theme::monospacedDigits(sizeLabel_->font()));
   sizeLabel_->setForegroundRole(QPalette::PlaceholderText);
   spinner_->setParent(controls);
   sizeLabel_->setParent(controls);

@@ -1,5 +1,7 @@
 #include "app/style/Theme.hpp"
 
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 
 #include <array>
@@ -33,6 +35,28 @@ QFont caption() {
   QFont f = QGuiApplication::font();
   f.setPixelSize(11);
   return f;
+}
+
+QFont callout() {
+  QFont f = QGuiApplication::font();
+  f.setPixelSize(13);
+  return f;
+}
+
+QFont monospacedDigits(QFont font) {
+  const QFontMetricsF metrics(font);
+  const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
+  bool even = true;
+  for (char d = '1'; d <= '9' && even; ++d) even = metrics.horizontalAdvance(QLatin1Char(d)) == zero;
+  if (even) return font;
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (font.pixelSize() > 0) {
+    fixed.setPixelSize(font.pixelSize());
+  } else {
+    fixed.setPointSizeF(font.pointSizeF());
+  }
+  fixed.setWeight(font.weight());
+  return fixed;
 }
 
 QColor chainColor(Chain chain) {

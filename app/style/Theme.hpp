@@ -30,6 +30,13 @@ QColor matte();  // sRGB white 0.11
 QFont label();
 // System font, 11 px.
 QFont caption();
+// System font, 13 px: the secondary texts beside a control or a value.
+QFont callout();
+// The font with digits of one width, so a number that changes does not move
+// what stands beside it. Qt 6.4 cannot turn on a font's tabular figures: a
+// font whose figures differ in width gives way to the system's fixed-pitch
+// font at the same size and weight.
+QFont monospacedDigits(QFont font);
 
 QColor chainColor(Chain chain);
 

@@ -1,3 +1,4 @@
+#include "app/components/PlainText.hpp"
 #include "app/library/ArtworkDrag.hpp"
 #include "app/library/ExhibitionHeader.hpp"
 #include "app/library/ExhibitionItems.hpp"
@@ -5,14 +6,18 @@
 #include "app/library/ExhibitionsSection.hpp"
 #include "app/library/SidebarRow.hpp"
 #include "app/model/AppModel.hpp"
+#include "app/style/DestructiveItems.hpp"
 #include "tests/app/library/LibraryRig.hpp"
+#include "tests/app/render/TestImages.hpp"
 
 #include <QDropEvent>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace tavolune {
 namespace {
@@ -119,6 +124,40 @@ TEST_F(ExhibitionsTest, SectionRowsCountsBadgesMenusAndNewFromTheSelection) {
   QCoreApplication::processEvents();
   ASSERT_EQ(section.rows().size(), 2u);
   EXPECT_TRUE(section.rows()[1]->row().isSelected());
+}
+
+TEST_F(ExhibitionsTest, TheBadgeAloneSaysOnTheDesktopAndDeleteReadsRed) {
+  change([summer = summer](LibraryState& s) { s.activeExhibition = summer; });
+  auto window = openWindow();
+  ExhibitionsSection section(*window, actions());
+  section.resize(240, 200);
+  section.show();
+  SidebarRow& row = section.rows()[0]->row();
+  ASSERT_FALSE(row.badgeRect().isEmpty());
+  auto helpAt = [&](QPoint at) {
+    QHelpEvent event(QEvent::ToolTip, at, row.mapToGlobal(at));
+    QCoreApplication::sendEvent(&row, &event);
+    return event.isAccepted();
+  };
+  ASSERT_TRUE(helpAt(row.badgeRect().center()));
+  EXPECT_EQ(QToolTip::text(), plaintext::toolTip(QStringLiteral("On the desktop")));
+  EXPECT_FALSE(helpAt(QPoint(40, SidebarRow::height / 2))) << "not on the title";
+  QToolTip::hideText();
+
+  std::unique_ptr<QMenu> menu(section.rows()[0]->buildMenu(nullptr));
+  menu->resize(menu->sizeHint());
+  const QImage shot = menu->grab().toImage();
+  const QColor red = DestructiveItems::red(menu->palette());
+  auto reddish = [&](QAction* action) {
+    int n = 0;
+    const QRect r = menu->actionGeometry(action);
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      for (int x = r.left(); x <= r.right(); ++x) n += testing::colorNear(shot, x, y, red, 60) ? 1 : 0;
+    }
+    return n;
+  };
+  EXPECT_GT(reddish(menu->actions().back()), 10) << "Delete Exhibition";
+  EXPECT_EQ(reddish(menu->actions().front()), 0) << menu->actions().front()->text().toStdString();
 }
 
 TEST_F(ExhibitionsTest, DeletingLeavesThePageFirstAndTheShownOneReachesTheDesktop) {

@@ -8,6 +8,7 @@
 #include "tests/app/render/TestImages.hpp"
 #include "tests/support/ModelEdits.hpp"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPushButton>
@@ -155,6 +156,26 @@ TEST_F(Popover, WarningHidesBehindTheNoticeUntilItIsDismissed) {
   EXPECT_EQ(LibraryWindowState::shared().sidebar(), SidebarItem::manageWallets());
   EXPECT_THAT(rig.opened, ElementsAre("library"));
   LibraryWindowState::shared().setSidebar(SidebarItem::all());
+}
+
+TEST_F(Popover, ALongWarningEndsItsThirdLineAndThePickerHasAName) {
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make();
+  MenuBarContent content(rig.services());
+  content.show();
+  std::string errors;
+  for (int i = 0; i < 30; ++i) errors += "chain" + std::to_string(i) + ": timed out \u00B7 ";
+  seedLibrary(*rig.model, [&](LibraryState& s) { s.wallets.front().lastError = errors; });
+  QApplication::processEvents();
+  const auto* text = PopoverRig::part<QWidget>(content, "syncWarning")->findChildren<QLabel*>().back();
+  EXPECT_TRUE(text->text().endsWith(QChar(0x2026))) << text->text().toStdString();
+  const QRect lines = text->fontMetrics().boundingRect(QRect(0, 0, text->contentsRect().width(), 10'000),
+                                                       Qt::TextWordWrap, text->text());
+  EXPECT_LE(lines.height(), 3 * text->fontMetrics().lineSpacing());
+  EXPECT_GT(lines.height(), 2 * text->fontMetrics().lineSpacing());
+
+  QAccessibleInterface* picker = QAccessible::queryAccessibleInterface(PopoverRig::part(content, "animation"));
+  EXPECT_EQ(picker->text(QAccessible::Name), QStringLiteral("Animation"));
 }
 
 // Three works in sequence; each display must move exactly one step per click.

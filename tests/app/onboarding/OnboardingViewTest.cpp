@@ -118,6 +118,13 @@ TEST_F(OnboardingViewTest, CountAndMosaicFollowTheAddedWallet) {
       ASSERT_TRUE(view->mosaic());
       EXPECT_EQ(view->mosaic()->tiles().size(), row.tiles);
       for (auto* tile : view->mosaic()->tiles()) EXPECT_EQ(tile->maxPixel(), WalletPreviewMosaic::maxPixel);
+      if (row.tiles == 3) {
+        // The first three of four columns: the middle falls after the second.
+        const auto& tiles = view->mosaic()->tiles();
+        const int middle = view->mosaic()->width() / 2;
+        EXPECT_LE(tiles[1]->geometry().right(), middle);
+        EXPECT_GE(tiles[2]->x(), middle);
+      }
       EXPECT_TRUE(view->loginBox()->isChecked());
     } else {
       EXPECT_TRUE(view->walletField()->isVisible());
