@@ -309,6 +309,8 @@ TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAre
   LoopbackServer local(LoopbackServer::Role::localService);
   proxy.otherwise([&](const testsupport::RecordedRequest& r) {
     if (r.path.ends_with("/hop")) return CannedResponse::redirect(local.url("/secret"));
+    if (r.path.ends_with("/relative")) return CannedResponse::redirect("/named");
+    if (r.method == "CONNECT") return CannedResponse::text("no tunnels", 403);
     return CannedResponse::text("via proxy " + r.path);
   });
   server.get("/direct", R"("direct")");
@@ -333,6 +335,29 @@ TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAre
   EXPECT_EQ(outside.get(at("/direct")), R"("direct")");
   EXPECT_EQ(server.requests("GET", "/direct").size(), 1u);
   EXPECT_EQ(proxy.requestCount(), 2u);
+
+  // A host name reaches the proxy as the address checked here, so that the
+  // proxy's own look-up cannot answer otherwise: in the request line of
+  // http (a relative redirect included), in the tunnel request of https.
+  ::setenv("NO_PROXY", "example.org", 1);
+  ::setenv("https_proxy", proxy.baseURL().c_str(), 1);
+  HTTPClient::allowLocalServer("::1", server.port());
+  const std::string port = std::to_string(server.port());
+  auto isChecked = [&](const std::string& target) {
+    return target == "127.0.0.1:" + port || target == "[::1]:" + port;
+  };
+  outside.get(*Url::parse("http://localhost:" + port + "/relative"));
+  const auto named = proxy.lastRequest();
+  transportErrorOf([&] { outside.get(*Url::parse("https://localhost:" + port + "/tunnel")); });
+  HTTPClient::forgetLocalServer("::1", server.port());
+  const std::string prefix = "http://", suffix = "/named";
+  ASSERT_TRUE(named->path.starts_with(prefix) && named->path.ends_with(suffix)) << named->path;
+  EXPECT_TRUE(isChecked(named->path.substr(prefix.size(), named->path.size() - prefix.size() - suffix.size())))
+      << named->path;
+  EXPECT_EQ(named->header("Host"), "localhost:" + port);
+  const auto tunnel = proxy.lastRequest();
+  EXPECT_EQ(tunnel->method, "CONNECT");
+  EXPECT_TRUE(isChecked(tunnel->path)) << tunnel->path;
 }
 
 TEST_F(HTTPClientTest, OnlyHTTPAndHTTPSAreSpoken) {
