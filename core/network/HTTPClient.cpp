@@ -342,7 +342,6 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
     list.reset(next);
   };
   Lines fields;
-  auto addField = [&](const std::string& line) { append(fields, line); };
   for (const auto& [name, value] : request.headers) {
     // A line break in a field would smuggle further fields (or a second
     // request) onto the wire.
@@ -351,11 +350,12 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
       throw std::invalid_argument("invalid header field \"" + name + "\"");
     }
     // "Name;" is libcurl's way to send a field with an empty value.
-    addField(value.empty() ? name + ";" : name + ": " + value);
+    append(fields, value.empty() ? name + ";" : name + ": " + value);
   }
-  if (!request.header("Expect")) addField("Expect:");  // no 100-continue round trip
+  if (!request.header("Expect")) append(fields, "Expect:");  // no 100-continue round trip
 
   CURL* h = easy.get();
+  curl_easy_setopt(h, CURLOPT_URL, requested.c_str());
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_SHARE, static_cast<CURLSH*>(session->shareHandle()));
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -380,6 +380,7 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   if (!trust.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, trust.c_str());
   auto timeoutMs = static_cast<long>(std::clamp(request.timeout * 1000.0, 1.0, 1e9));
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, fields.get());
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
@@ -400,39 +401,23 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   Url at = request.url;
   std::string hopURL;  // keeps the text libcurl reads alive
   std::string proxy;   // likewise
-  Lines route;      // this hop's CONNECT_TO
-  Lines hopFields;  // the fields plus a Host field
-  bool pinned = false;  // this hop's URL names the checked address instead of its host
+  Lines route;  // this hop's CONNECT_TO
   for (long hop = 0;; ++hop) {
     const auto chosen = proxies::forURL(at);
     proxy = chosen.value_or("");  // "": no proxy, whatever the environment says
     curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
     transfer.viaProxy = chosen.has_value();
-    hopURL = at.string();
     curl_easy_setopt(h, CURLOPT_CONNECT_TO, nullptr);
     route.reset();
-    pinned = false;
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, fields.get());
     if (publicAddressesOnly && chosen) {
+      // The proxy tunnels to the checked address, plain http too: a request
+      // in absolute form naming the address would reach the server under
+      // the address, as a proxy takes the Host from the URL. The TLS name
+      // and certificate stay the host's.
       const std::string address = checkedBehindProxy(at, request.timeout, stop, requested);
-      if (at.scheme() == "https") {
-        // The proxy's tunnel goes to the checked address; the TLS name and
-        // certificate stay the host's.
-        append(route, "::" + address + ":" + std::to_string(portOfURL(at)));
-        curl_easy_setopt(h, CURLOPT_CONNECT_TO, route.get());
-      } else {
-        // CONNECT_TO would make libcurl tunnel plain http too, which proxies
-        // commonly refuse for port 80: the request names the address
-        // instead, and the Host field the host.
-        pinned = true;
-        hopURL = at.withHost(address).string();
-        hopFields.reset();
-        for (const curl_slist* line = fields.get(); line; line = line->next) append(hopFields, line->data);
-        append(hopFields, "Host: " + at.host() + (at.port() ? ":" + *at.port() : ""));
-        curl_easy_setopt(h, CURLOPT_HTTPHEADER, hopFields.get());
-      }
+      append(route, "::" + address + ":" + std::to_string(portOfURL(at)));
+      curl_easy_setopt(h, CURLOPT_CONNECT_TO, route.get());
     }
-    curl_easy_setopt(h, CURLOPT_URL, hopURL.c_str());
     curl_multi_add_handle(multi.get(), h);
     std::atomic<bool> cancelled{false};
     bool finished = false;
@@ -481,12 +466,10 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
     char* location = nullptr;
     curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location);
     auto next = location ? Url::parse(location) : std::nullopt;
-    // libcurl resolved a relative Location against the address it was given.
-    const auto written = transfer.headers.empty() ? std::nullopt : headerValue(transfer.headers, "Location");
-    const auto asWritten = written ? Url::parse(*written) : std::nullopt;
-    if (next && pinned && asWritten && !asWritten->hasAuthority()) *next = next->withHost(at.host());
     if (!next || (keyed && !sameOrigin(at, *next))) break;  // the 3xx answer stands
     at = *next;
+    hopURL = at.string();
+    curl_easy_setopt(h, CURLOPT_URL, hopURL.c_str());
     // As libcurl's own following does.
     const bool toGET = (status == 303 && request.method != "HEAD") ||
                        ((status == 301 || status == 302) && request.method == "POST");
