@@ -1,7 +1,6 @@
 #include "app/model/Diagnostics.hpp"
 
-#include <QDesktopServices>
-
+#include "app/platform/UrlLauncher.hpp"
 #include "app/qt/Convert.hpp"
 #include "core/network/AddressResolver.hpp"
 
@@ -131,7 +130,7 @@ bool sendFeedback(const BuildInfo& build, const QString& report, const UrlOpener
   const auto url = feedbackURL(build, report);
   if (!url) return false;
   if (open) return open(*url);
-  return QDesktopServices::openUrl(*url);
+  return DesktopUrlRoute::openUrl(*url);
 }
 
 }  // namespace tavolune::Diagnostics

@@ -1,8 +1,8 @@
 #include "app/model/Updater.hpp"
 
 #include "app/BuildInfo.hpp"
+#include "app/platform/UrlLauncher.hpp"
 
-#include <QDesktopServices>
 #include <QStringList>
 #include <QXmlStreamReader>
 
@@ -70,7 +70,7 @@ void Updater::evaluate(const QByteArray& appcast) {
   emit updateAvailable(newest);
 }
 
-bool Updater::openPage(const UpdateOffer& offer) { return isHttps(offer.page) && QDesktopServices::openUrl(offer.page); }
+bool Updater::openPage(const UpdateOffer& offer) { return isHttps(offer.page) && DesktopUrlRoute::openUrl(offer.page); }
 
 UpdateOffer Updater::newestItem(const QByteArray& appcast) {
   QXmlStreamReader xml(appcast);

@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QProcessEnvironment>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace tavolune {
@@ -13,6 +15,13 @@ std::optional<QStringList>& snapshot() {
   static std::optional<QStringList> given;
   return given;
 }
+
+DesktopUrlRoute*& theRoute() {
+  static DesktopUrlRoute* route = nullptr;
+  return route;
+}
+
+constexpr const char* routedSchemes[] = {"http", "https", "file"};
 
 }  // namespace
 
@@ -25,9 +34,10 @@ QStringList givenEnvironment() {
 }
 
 void DesktopUrlRoute::to(UrlLauncher* launcher) {
-  static DesktopUrlRoute* route = new DesktopUrlRoute;
+  auto*& route = theRoute();
+  if (!route) route = new DesktopUrlRoute;
   route->launcher_ = launcher;
-  for (const char* scheme : {"http", "https", "file"}) {
+  for (const char* scheme : routedSchemes) {
     if (launcher) {
       QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), route, "open");
     } else {
@@ -36,8 +46,14 @@ void DesktopUrlRoute::to(UrlLauncher* launcher) {
   }
 }
 
-void DesktopUrlRoute::open(const QUrl& url) {
-  if (launcher_) launcher_->open(url);
+bool DesktopUrlRoute::open(const QUrl& url) { return launcher_ && launcher_->open(url); }
+
+bool DesktopUrlRoute::openUrl(const QUrl& url) {
+  auto* route = theRoute();
+  const bool routed = std::any_of(std::begin(routedSchemes), std::end(routedSchemes),
+                                  [&](const char* scheme) { return url.scheme() == QLatin1String(scheme); });
+  if (routed && route && route->launcher_) return route->open(url);
+  return QDesktopServices::openUrl(url);
 }
 
 }  // namespace tavolune

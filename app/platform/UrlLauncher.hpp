@@ -34,9 +34,14 @@ class DesktopUrlRoute final : public QObject {
 
  public:
   static void to(UrlLauncher* launcher);
+  // QDesktopServices::openUrl for callers that need to know whether a
+  // program started: Qt reports a URL handler as successful whatever it
+  // answers.
+  static bool openUrl(const QUrl& url);
 
  public slots:
-  void open(const QUrl& url);
+  // False when the launcher could start no program.
+  bool open(const QUrl& url);
 
  private:
   UrlLauncher* launcher_ = nullptr;

@@ -124,11 +124,15 @@ ImagePipeline::ImagePipeline(std::shared_ptr<ImageSource> fetcher) : fetcher_(st
 void ImagePipeline::chooseMediaBackend() {
   // Debian's Qt 6.4 also ships an FFmpeg backend that mishandles some files.
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
-  // Rank NONE keeps the decoder from plugging them in: a playlist that got
-  // past the signature check fails instead of reaching the network. Ours
-  // go last: a later entry for the same name wins.
+  // Rank NONE keeps the decoder from plugging them in: a playlist or a
+  // session description that got past the signature check fails instead
+  // of reaching the network. Ours go last: a later entry for the same name
+  // wins. Network sources are not listed, as a rank does not keep
+  // gst_element_make_from_uri from choosing one: the players are only
+  // given local files, and Qt does not follow the redirect messages a
+  // QuickTime reference movie makes the demuxer post.
   static constexpr char noStreaming[] =
-      "hlsdemux:NONE,hlsdemux2:NONE,dashdemux:NONE,dashdemux2:NONE,mssdemux:NONE,mssdemux2:NONE";
+      "hlsdemux:NONE,hlsdemux2:NONE,dashdemux:NONE,dashdemux2:NONE,mssdemux:NONE,mssdemux2:NONE,sdpdemux:NONE";
   const QByteArray ranks = qgetenv("GST_PLUGIN_FEATURE_RANK");
   if (ranks.endsWith(noStreaming)) return;
   qputenv("GST_PLUGIN_FEATURE_RANK", ranks.isEmpty() ? QByteArray(noStreaming) : ranks + "," + noStreaming);

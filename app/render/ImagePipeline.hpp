@@ -55,7 +55,8 @@ class ImagePipeline final : public QObject {
 
   // The media back end every player of the program uses, told through the
   // environment before it starts: GStreamer, without the adaptive-streaming
-  // demuxers, which fetch the segments a playlist names. Call it before any
+  // demuxers, which fetch the segments a playlist names, and the session
+  // description demuxer, which opens the streams one names. Call it before any
   // thread starts; later calls change nothing that is set.
   static void chooseMediaBackend();
 

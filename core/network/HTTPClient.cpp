@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -22,6 +24,8 @@
 #include <mutex>
 #include <set>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace tavolune {
 namespace {
@@ -127,26 +131,68 @@ int beforeRequest(void* user, char* primaryIP, char*, int primaryPort, int) {
   return CURL_PREREQFUNC_ABORT;
 }
 
-// A proxy resolves the host itself: what it would reach is looked up and
-// checked here first.
-void checkBehindProxy(const Url& at, const std::string& requested) {
-  const std::string host(ip::withoutBrackets(at.host()));
-  const int port = at.port() ? std::atoi(at.port()->c_str()) : (at.scheme() == "https" ? 443 : 80);
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
+int portOfURL(const Url& at) {
+  return at.port() ? std::atoi(at.port()->c_str()) : (at.scheme() == "https" ? 443 : 80);
+}
+
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable_any done;
+  bool finished = false;
+  int status = 0;
+  std::vector<sockaddr_storage> addresses;
+};
+
+// getaddrinfo cannot be interrupted: it runs on a thread of its own, and a
+// stop request or the time-out leaves it to finish there unwatched.
+std::vector<sockaddr_storage> lookUp(const std::string& host, double timeout, std::stop_token stop,
+                                     const std::string& requested) {
+  auto lookup = std::make_shared<Lookup>();
+  std::thread([lookup, host] {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    std::vector<sockaddr_storage> addresses;
+    for (const addrinfo* a = status == 0 ? found : nullptr; a; a = a->ai_next) {
+      if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+      std::memcpy(&addresses.emplace_back(), a->ai_addr, a->ai_addrlen);
+    }
+    if (found) ::freeaddrinfo(found);
+    {
+      std::lock_guard lock(lookup->mutex);
+      lookup->status = status;
+      lookup->addresses = std::move(addresses);
+      lookup->finished = true;
+    }
+    lookup->done.notify_all();
+  }).detach();
+  std::unique_lock lock(lookup->mutex);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+  if (!lookup->done.wait_until(lock, stop, deadline, [&] { return lookup->finished; })) {
+    if (stop.stop_requested()) throw CancellationError();
+    throw TransportError(CURLE_OPERATION_TIMEDOUT, 0, requested, "resolving " + host + " timed out");
+  }
+  if (lookup->status != 0 || lookup->addresses.empty()) {
     throw TransportError(CURLE_COULDNT_RESOLVE_HOST, 0, requested, "could not resolve host " + host);
   }
-  std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> hold(found, &::freeaddrinfo);
-  for (const addrinfo* a = found; a; a = a->ai_next) {
-    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
-    sockaddr_storage address{};
-    std::memcpy(&address, a->ai_addr, a->ai_addrlen);
+  return std::move(lookup->addresses);
+}
+
+// A proxy would resolve the host itself, and a name can answer otherwise
+// the second time it is asked: its addresses are looked up and checked
+// here, and the proxy is then given the first of them (as URL text).
+std::string checkedBehindProxy(const Url& at, double timeout, std::stop_token stop, const std::string& requested) {
+  const std::string host(ip::withoutBrackets(at.host()));
+  const int port = portOfURL(at);
+  auto addresses = lookUp(host, timeout, stop, requested);
+  for (auto& address : addresses) {
     setPort(address, port);
     const auto& plain = reinterpret_cast<const sockaddr&>(address);
     if (!mayConnect(plain)) throw TransportError::localAddress(requested, addressText(plain));
   }
+  const std::string first = addressText(reinterpret_cast<const sockaddr&>(addresses.front()));
+  return addresses.front().ss_family == AF_INET6 ? "[" + first + "]" : first;
 }
 
 // Fields a redirect to another origin must not carry.
@@ -288,13 +334,14 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   transfer.limit = limit;
   char errorText[CURL_ERROR_SIZE] = {};
 
-  std::unique_ptr<curl_slist, ListDeleter> fields;
-  auto addField = [&](const std::string& line) {
-    curl_slist* next = curl_slist_append(fields.get(), line.c_str());
+  using Lines = std::unique_ptr<curl_slist, ListDeleter>;
+  auto append = [&](Lines& list, const std::string& line) {
+    curl_slist* next = curl_slist_append(list.get(), line.c_str());
     if (!next) throw TransportError(CURLE_OUT_OF_MEMORY, 0, requested, "could not build the request");
-    (void)fields.release();
-    fields.reset(next);
+    (void)list.release();
+    list.reset(next);
   };
+  Lines fields;
   for (const auto& [name, value] : request.headers) {
     // A line break in a field would smuggle further fields (or a second
     // request) onto the wire.
@@ -303,9 +350,9 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
       throw std::invalid_argument("invalid header field \"" + name + "\"");
     }
     // "Name;" is libcurl's way to send a field with an empty value.
-    addField(value.empty() ? name + ";" : name + ": " + value);
+    append(fields, value.empty() ? name + ";" : name + ": " + value);
   }
-  if (!request.header("Expect")) addField("Expect:");  // no 100-continue round trip
+  if (!request.header("Expect")) append(fields, "Expect:");  // no 100-continue round trip
 
   CURL* h = easy.get();
   curl_easy_setopt(h, CURLOPT_URL, requested.c_str());
@@ -354,12 +401,23 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   Url at = request.url;
   std::string hopURL;  // keeps the text libcurl reads alive
   std::string proxy;   // likewise
+  Lines route;  // this hop's CONNECT_TO
   for (long hop = 0;; ++hop) {
     const auto chosen = proxies::forURL(at);
     proxy = chosen.value_or("");  // "": no proxy, whatever the environment says
     curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
     transfer.viaProxy = chosen.has_value();
-    if (publicAddressesOnly && chosen) checkBehindProxy(at, requested);
+    curl_easy_setopt(h, CURLOPT_CONNECT_TO, nullptr);
+    route.reset();
+    if (publicAddressesOnly && chosen) {
+      // The proxy tunnels to the checked address, plain http too: a request
+      // in absolute form naming the address would reach the server under
+      // the address, as a proxy takes the Host from the URL. The TLS name
+      // and certificate stay the host's.
+      const std::string address = checkedBehindProxy(at, request.timeout, stop, requested);
+      append(route, "::" + address + ":" + std::to_string(portOfURL(at)));
+      curl_easy_setopt(h, CURLOPT_CONNECT_TO, route.get());
+    }
     curl_multi_add_handle(multi.get(), h);
     std::atomic<bool> cancelled{false};
     bool finished = false;

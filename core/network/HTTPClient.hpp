@@ -50,7 +50,9 @@ class HTTPClient {
   // when reused, must reach a public address; anything else fails as a
   // TransportError of the localAddress group before a byte is sent.
   // Through a configured proxy the connection to the proxy is allowed, and
-  // each hop's host is resolved and checked here before it is asked for.
+  // each hop's host is resolved here (within the request's time-out, ended
+  // by a stop request) and checked before it is asked for; the proxy is
+  // given the checked address, never the name to resolve again.
   bool publicAddressesOnly = false;
 
   // Tests and benchmarks serve outside data from servers of their own on

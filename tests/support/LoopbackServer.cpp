@@ -119,6 +119,12 @@ LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, std::siz
   server_->Patch(any, handle);
   server_->Delete(any, handle);
   server_->Options(any, handle);
+  // A proxy's tunnel requests, recorded with the address they name as path.
+  server_->set_pre_routing_handler([handle](const httplib::Request& req, httplib::Response& res) {
+    if (req.method != "CONNECT") return httplib::Server::HandlerResponse::Unhandled;
+    handle(req, res);
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("loopback server: no free port");

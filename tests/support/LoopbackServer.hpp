@@ -114,7 +114,9 @@ class LoopbackServer {
   void onSequence(std::string method, std::string path, std::vector<CannedResponse> responses);
   // An answer computed per request (called on a server thread).
   void onRequest(std::string method, std::string path, Handler handler);
-  // The answer to any request without a route of its own (instead of 404).
+  // The answer to any request without a route of its own (instead of 404),
+  // a proxy's CONNECT included (its path is the target "host:port"). After
+  // a 2xx answer to CONNECT the client's next request arrives here as well.
   void otherwise(Handler handler);
   // Shorthands for GET / POST answering JSON.
   void get(std::string path, std::string json, int status = 200) {

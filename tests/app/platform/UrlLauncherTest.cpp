@@ -1,5 +1,6 @@
 // Programs the program starts get the environment it was given, without the
 // web engine switches it set for itself.
+#include "app/model/Updater.hpp"
 #include "app/platform/linux/XdgUrlLauncher.hpp"
 #include "tests/support/fakes/FakeUrlLauncher.hpp"
 
@@ -47,8 +48,15 @@ TEST(UrlLauncher, DesktopServicesOpenThroughTheLauncher) {
   DesktopUrlRoute::to(&fake);
   QDesktopServices::openUrl(QUrl(QStringLiteral("https://example.org/feedback")));
   QDesktopServices::openUrl(QUrl::fromLocalFile(QStringLiteral("/tmp")));
+  // A launcher that could start nothing is a failure to those who ask.
+  fake.starts = false;
+  const QUrl page(QStringLiteral("https://example.org/update"));
+  const bool pageOpened = DesktopUrlRoute::openUrl(page);
+  const bool offerOpened = Updater::openPage({"2.0", page});
   DesktopUrlRoute::to(nullptr);
-  ASSERT_EQ(fake.opened.size(), 2u);
+  EXPECT_FALSE(pageOpened);
+  EXPECT_FALSE(offerOpened);
+  ASSERT_EQ(fake.opened.size(), 4u);
   EXPECT_EQ(fake.opened[0], QUrl(QStringLiteral("https://example.org/feedback")));
   EXPECT_TRUE(fake.opened[1].isLocalFile());
 }

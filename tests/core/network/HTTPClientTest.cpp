@@ -303,21 +303,31 @@ class ScopedEnvironment {
 };
 
 TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAreChecked) {
-  // A forward proxy on this machine that answers for the hosts behind it
-  // itself, so that nothing leaves the machine.
+  // A forward proxy on this machine that opens every tunnel and answers
+  // through it itself, so that nothing leaves the machine.
   LoopbackServer proxy(LoopbackServer::Role::localService);
   LoopbackServer local(LoopbackServer::Role::localService);
   proxy.otherwise([&](const testsupport::RecordedRequest& r) {
+    if (r.method == "CONNECT") return CannedResponse::empty(200);
     if (r.path.ends_with("/hop")) return CannedResponse::redirect(local.url("/secret"));
     return CannedResponse::text("via proxy " + r.path);
   });
+  auto tunnels = [&] {
+    std::vector<std::string> targets;
+    for (const auto& r : proxy.requests()) {
+      if (r.method == "CONNECT") targets.push_back(r.path);
+    }
+    return targets;
+  };
   server.get("/direct", R"("direct")");
-  ScopedEnvironment environment({{"http_proxy", proxy.baseURL()}, {"NO_PROXY", "example.org, 127.0.0.1/8"}});
+  ScopedEnvironment environment({{"http_proxy", proxy.baseURL()}, {"https_proxy", proxy.baseURL()},
+                                 {"NO_PROXY", "example.org, 127.0.0.1/8"}});
   // Its own connections close before the proxy stops.
   HTTPClient outside(std::make_shared<URLSession>());
   outside.publicAddressesOnly = true;
 
-  // A public host is asked for through the proxy, in absolute form.
+  // A public address is asked for through the proxy as it is, in absolute
+  // form.
   EXPECT_EQ(outside.get(*Url::parse("http://93.184.216.34/art")), "via proxy http://93.184.216.34/art");
   // A local host behind the proxy, named or reached by a redirect, is
   // refused before it is asked for.
@@ -326,13 +336,30 @@ TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAre
     auto refused = transportErrorOf([&] { outside.get(*Url::parse(url)); });
     EXPECT_EQ(refused.group(), TransportError::Group::localAddress) << url << ": " << refused.what();
   }
-  EXPECT_EQ(proxy.requestCount(), 2u);
+  EXPECT_EQ(proxy.requests("GET", "http://93.184.216.34/hop").size(), 1u);
   EXPECT_EQ(local.requestCount(), 0u);
   // A host the proxy list exempts is reached directly, checked as ever.
   ::setenv("NO_PROXY", "example.org, 127.0.0.1/8", 1);
+  const std::size_t asked = proxy.requestCount();
   EXPECT_EQ(outside.get(at("/direct")), R"("direct")");
   EXPECT_EQ(server.requests("GET", "/direct").size(), 1u);
-  EXPECT_EQ(proxy.requestCount(), 2u);
+  EXPECT_EQ(proxy.requestCount(), asked);
+
+  // A host name reaches the proxy as a tunnel to the address checked here,
+  // so that the proxy's own look-up cannot answer otherwise; the server
+  // still sees the name.
+  ::setenv("NO_PROXY", "example.org", 1);
+  HTTPClient::allowLocalServer("::1", server.port());
+  const std::string port = std::to_string(server.port());
+  EXPECT_EQ(outside.get(*Url::parse("http://localhost:" + port + "/named")), "via proxy /named");
+  EXPECT_EQ(proxy.lastRequest()->header("Host"), "localhost:" + port);
+  transportErrorOf([&] { outside.get(*Url::parse("https://localhost:" + port + "/named")); });
+  HTTPClient::forgetLocalServer("::1", server.port());
+  const auto named = tunnels();
+  ASSERT_EQ(named.size(), 2u);
+  for (const std::string& target : named) {
+    EXPECT_TRUE(target == "127.0.0.1:" + port || target == "[::1]:" + port) << target;
+  }
 }
 
 TEST_F(HTTPClientTest, OnlyHTTPAndHTTPSAreSpoken) {

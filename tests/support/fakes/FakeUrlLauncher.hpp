@@ -1,5 +1,5 @@
 #pragma once
-// Records the URLs it is asked to open. GUI thread only.
+// Records the URLs it is asked to open; starts nothing. GUI thread only.
 
 #include "app/platform/UrlLauncher.hpp"
 
@@ -11,9 +11,10 @@ class FakeUrlLauncher final : public UrlLauncher {
  public:
   bool open(const QUrl& url) override {
     opened.push_back(url);
-    return true;
+    return starts;
   }
   std::vector<QUrl> opened;
+  bool starts = true;  // what open answers
 };
 
 }  // namespace tavolune::testsupport
