@@ -4,9 +4,11 @@
 #include "app/menubar/OneLineLabel.hpp"
 #include "app/menubar/PopoverHeight.hpp"
 #include "app/shell/PopoverHost.hpp"
+#include "app/stage/ArtStageView.hpp"
 #include "tests/app/menubar/PopoverRig.hpp"
 #include "tests/app/render/TestImages.hpp"
 #include "tests/support/ModelEdits.hpp"
+#include "tests/support/TinyGif.hpp"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -325,6 +327,39 @@ TEST_F(Popover, SummaryCountsMySelectionAsStored) {
   rig.model->toggleMySelection({two.id});
   deliverChanges(*rig.model);
   EXPECT_EQ(PopoverRig::text(content, "summary"), QStringLiteral("My Selection (2), changes every 1 hour"));
+}
+
+// A live work that fails once its window runs leaves the tray playing: the
+// open popover's status still says why the still shows.
+TEST_F(Popover, StatusFollowsALiveWorkThatFailsWhileOpen) {
+  const Artwork gif = rig.addWork("1");
+  const auto store = [&](const std::string& bytes) {
+    rig.model->media().cache().store(bytes, *gif.imageURI, "image/gif");
+  };
+  store(testsupport::tinyGif());
+  seedLibrary(*rig.model, [id = gif.id](LibraryState& s) {
+    s.artworks[id].mime = "image/gif";
+    s.animatedArtworks.insert(id);
+  });
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  auto services = rig.services();
+  services.statusLine = [this] { return rig.controller->statusLine(); };
+  MenuBarContent content(services);
+  content.show();
+  using Kind = ArtStageView::Status::Kind;
+  auto* stage = rig.controller->liveStage("A");
+  ASSERT_TRUE(stage);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return stage->status().kind == Kind::playing && rig.controller->preparing().empty(); }, 5000));
+  EXPECT_EQ(fullText(content, "status"), QStringLiteral("Live \u00b7 30 fps"));
+
+  store("not a picture");
+  rig.controller->restartLive();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stage->status().kind == Kind::failed; }, 5000));
+  EXPECT_TRUE(rig.controller->isLivePlaying());
+  EXPECT_EQ(fullText(content, "status"), QStringLiteral("Showing still: ") + stage->status().message);
+  rig.waitIdle();
 }
 
 TEST_F(Popover, EditingWaitsForTheLibrary) {
