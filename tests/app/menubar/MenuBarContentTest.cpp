@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -469,8 +470,10 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
       if (part->isVisibleTo(content) && (!rows || part->geometry().bottom() > rows->geometry().bottom())) rows = part;
     }
     ASSERT_TRUE(rows);
-    const auto gapBelow = [&] { return host.height() - content->mapTo(&host, rows->geometry().bottomLeft()).y(); };
-    const auto gapAbove = [&] { return content->mapTo(&host, rows->geometry().topLeft()).y(); };
+    const auto gapBelow = [&] {
+      return host.height() - content->mapTo(&host, height->shownGeometry(rows).bottomLeft()).y();
+    };
+    const auto gapAbove = [&] { return content->mapTo(&host, height->shownGeometry(rows).topLeft()).y(); };
     const int below = gapBelow();
     const int above = gapAbove();
 
@@ -486,6 +489,11 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
         // opening upwards they hold still at the tray's edge.
         EXPECT_NEAR(up ? gapAbove() - (host.height() - opened.height()) : gapBelow(), up ? above : below, 1)
             << row.name << " frame " << frame;
+        // A layout pass on the way leaves them where they show.
+        const QRect shown = height->shownGeometry(rows);
+        content->layout()->invalidate();
+        content->layout()->activate();
+        EXPECT_EQ(height->shownGeometry(rows), shown) << row.name << " frame " << frame;
         QTest::qWait(60);
       }
       ASSERT_TRUE(settled.wait(5000)) << row.name;
