@@ -118,6 +118,7 @@ void CartelView::setOpaque(bool opaque) {
 
 void CartelView::setPadding(int padding) {
   padding_ = std::max(0, padding);
+  pixelsRatio_ = 0;
   updateGeometry();
   update();
 }
@@ -137,6 +138,7 @@ void CartelView::relayout() {
   }
   // One accessible element for the whole label.
   setAccessibleName(layout_.texts.join(QStringLiteral(", ")));
+  pixelsRatio_ = 0;
   updateGeometry();
   update();
 }
@@ -149,7 +151,16 @@ QSize CartelView::sizeHint() const {
 QPainterPath CartelView::cardShape() const { return layout_.card.translated(padding_, padding_); }
 
 QRegion CartelView::cardPixels() const {
+  // Rasterised once per layout, padding and pixel ratio: paints reuse it.
   const qreal ratio = devicePixelRatioF();
+  if (pixelsRatio_ != ratio) {
+    pixels_ = rasteriseCard(ratio);
+    pixelsRatio_ = ratio;
+  }
+  return pixels_;
+}
+
+QRegion CartelView::rasteriseCard(qreal ratio) const {
   const QSize size = (QSizeF(sizeHint()) * ratio).toSize();
   if (layout_.card.isEmpty() || size.isEmpty()) return {};
   QImage coverage(size, QImage::Format_Alpha8);

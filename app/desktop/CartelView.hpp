@@ -46,6 +46,7 @@ class CartelView final : public QWidget {
  private:
   void relayout();
   void paintTextShadows(QPainter& painter);
+  QRegion rasteriseCard(qreal ratio) const;
 
   Artwork artwork_;
   bool compact_;
@@ -53,6 +54,8 @@ class CartelView final : public QWidget {
   bool opaque_ = false;
   int padding_ = 0;
   cartel::Layout layout_;
+  mutable QRegion pixels_;
+  mutable qreal pixelsRatio_ = 0;  // the ratio pixels_ was made at; 0 when stale
 };
 
 }  // namespace tavolune

@@ -204,6 +204,9 @@ class DesktopController final : public QObject {
   void screensChanged();
   void userPausedChanged(bool paused);
   void livePlayingChanged(bool playing);
+  // A live window's stage loaded, played, paused or failed: the status line
+  // may read otherwise, whether or not the tray plays.
+  void liveStatusChanged();
   void preparingChanged();
   // A still pass set a display's desktop picture.
   void wallpaperApplied(const QString& key);

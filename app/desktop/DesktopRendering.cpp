@@ -74,6 +74,7 @@ void DesktopController::livePath(const QString& key, const Display& display, con
   StageWindow* window = liveWindow(key);
   if (!window) {
     auto* stage = new ArtStageView(model.media().fetcher());
+    connect(stage, &ArtStageView::statusChanged, this, &DesktopController::liveStatusChanged);
     window = new StageWindow(display, stage, false, services_.windows);
     at(key).setWindow(window);
   }

@@ -71,10 +71,16 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
           [this](const QMimeData& data, int row) {
             const auto& exhibition = window_.filter().exhibitionID;
             if (!services_.exhibitions.drop || !exhibition) return false;
+            const auto order = [&] {
+              const Exhibition* e = window_.model().state().exhibition(*exhibition);
+              return e ? e->artworkIDs : std::vector<std::string>{};
+            };
+            const auto before = order();
             const bool dropped = services_.exhibitions.drop(*exhibition, data, model_->id(row));
             // The grid reflows with a spring when the model reports the
-            // reorder, after this turn.
-            reorderReport_ = dropped;
+            // reorder, after this turn; a drop that changed nothing asks for
+            // no motion, lest a later edit take it.
+            reorderReport_ = dropped && order() != before;
             return dropped;
           },
   });
@@ -169,8 +175,9 @@ void LibraryGrid::relist(bool byRows) {
 void LibraryGrid::libraryChanged(const LibraryChange& change) {
   // Lists change only with what the filter tests; tiles show the rest.
   using A = LibraryChange::Aspect;
-  // The report a drop asked for is the next one.
-  const bool reorder = std::exchange(reorderReport_, false) && change.exhibitions;
+  // The report a drop asked for is the next one of the exhibitions; one of
+  // something else may come first.
+  const bool reorder = change.exhibitions && std::exchange(reorderReport_, false);
   if (change.mayRelist(window_.filter())) {
     if (reorder) view_->moveOnNextReset(LibraryGridView::reflowSpring());
     relist(true);

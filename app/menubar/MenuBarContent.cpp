@@ -69,6 +69,7 @@ MenuBarContent::MenuBarContent(Services services, QWidget* parent) : QWidget(par
   connect(&desktop, &DesktopController::screensChanged, this, &MenuBarContent::changed);
   connect(&desktop, &DesktopController::userPausedChanged, this, &MenuBarContent::changed);
   connect(&desktop, &DesktopController::livePlayingChanged, this, &MenuBarContent::changed);
+  connect(&desktop, &DesktopController::liveStatusChanged, this, &MenuBarContent::changed);
   connect(&desktop, &DesktopController::preparingChanged, this, &MenuBarContent::changed);
   connect(&desktop.power(), &PowerPolicy::stateChanged, this, &MenuBarContent::changed);
   // Hidden parts take no room until the first show reads the state.

@@ -23,22 +23,27 @@ PopoverHeight::PopoverHeight(QWidget* window, QWidget* content) : QObject(window
 
 int PopoverHeight::wantedHeight() const {
   if (!content_) return window_->height();
-  // A part shown or hidden since the last layout pass counts now.
-  if (QLayout* layout = content_->layout()) layout->activate();
-  // The layout put the parts on their way at their new places.
-  if (!parts_.empty()) moveParts(progress());
   const int width = window_->width();
   return content_->hasHeightForWidth() ? content_->heightForWidth(width) : content_->sizeHint().height();
 }
 
+int PopoverHeight::laidOutHeight() {
+  // A part shown or hidden since the last layout pass counts now; parts on
+  // their way are drawn from where they showed, wherever the layout puts them.
+  if (QLayout* layout = content_ ? content_->layout() : nullptr) layout->activate();
+  if (!parts_.empty()) moveParts(progress());
+  return wantedHeight();
+}
+
 void PopoverHeight::fitNow() {
+  endParts();
   // Wrapped texts measure against the width they were laid out at: lay the
   // content out at its height until the measure holds.
-  int wanted = wantedHeight();
+  int wanted = laidOutHeight();
   for (int pass = 0; pass < 3 && wanted != contentHeight_; ++pass) {
     contentHeight_ = wanted;
     placeContent();
-    wanted = wantedHeight();
+    wanted = laidOutHeight();
   }
   height_.jumpTo(contentHeight_);
   apply(height_.value());
@@ -75,7 +80,7 @@ void PopoverHeight::follow() {
     const QRect available = screen ? screen->availableGeometry() : QRect();
     bottomAnchored_ = available.isValid() && window_->geometry().center().y() > available.center().y();
   }
-  const int wanted = wantedHeight();
+  const int wanted = laidOutHeight();
   if (wanted == contentHeight_ && wanted == std::lround(height_.target())) {
     // The same height: the parts show where the layout put them.
     if (!isMoving()) shown_ = partsNow();
@@ -84,7 +89,7 @@ void PopoverHeight::follow() {
   contentHeight_ = wanted;
   placeContent();
   if (QLayout* layout = content_ ? content_->layout() : nullptr) layout->activate();
-  parts_.clear();
+  endParts();
   auto after = partsNow();
   // Kept from the edge the content sits against.
   const int fromEdge = bottomAnchored_ ? shownHeight_ : 0;
@@ -98,7 +103,7 @@ void PopoverHeight::follow() {
       continue;
     }
     const QRect from = was->second.translated(0, -fromEdge);
-    if (from != to.translated(0, -toEdge)) parts_.push_back({widget, from, to.translated(0, -toEdge)});
+    if (from.topLeft() != to.translated(0, -toEdge).topLeft()) parts_.push_back({widget, from});
   }
   shown_ = std::move(after);
   shownHeight_ = contentHeight_;
@@ -113,16 +118,52 @@ void PopoverHeight::follow() {
   }
 }
 
-void PopoverHeight::moveParts(double progress) const {
+// The layout keeps each part where it lands; its picture is drawn shifted
+// to where it shows on its way, so that no layout pass can snap it there.
+void PopoverHeight::moveParts(double progress) {
   const int edge = bottomAnchored_ ? contentHeight_ : 0;
   for (const Part& part : parts_) {
-    if (!part.widget) continue;
-    const QRect r = motion::lerp(QRectF(part.from), QRectF(part.to), progress).toRect().translated(0, edge);
-    part.widget->setGeometry(r);
-    for (auto& [widget, at] : shown_) {
-      if (widget == part.widget) at = r;
+    QWidget* widget = part.widget;
+    if (!widget) continue;
+    const QRect at = widget->geometry();
+    const QPointF from = part.from.translated(0, edge).topLeft();
+    const QPoint drawn = motion::lerp(QRectF(from, QSizeF(at.size())), QRectF(at), progress).toRect().topLeft();
+    const QPoint shift = drawn - at.topLeft();
+    auto* effect = qobject_cast<ScaleFadeEffect*>(widget->graphicsEffect());
+    if (!effect && !widget->graphicsEffect()) {
+      effect = new ScaleFadeEffect(widget);
+      widget->setGraphicsEffect(effect);
+    }
+    if (effect) {
+      // The drawn area grows only when a layout pass moved the part beyond it.
+      const QPointF reach = effect->shiftReach();
+      const auto within = [](double v, double r) { return r >= 0 ? v >= 0 && v <= r : v <= 0 && v >= r; };
+      if (!within(shift.x(), reach.x()) || !within(shift.y(), reach.y())) effect->setShiftReach(shift);
+      effect->setShift(shift);
+    }
+    for (auto& [w, r] : shown_) {
+      if (w == widget) r = QRect(drawn, at.size());
     }
   }
+}
+
+void PopoverHeight::endParts() {
+  for (const Part& part : parts_) {
+    if (!part.widget) continue;
+    auto* effect = qobject_cast<ScaleFadeEffect*>(part.widget->graphicsEffect());
+    if (!effect) continue;
+    effect->setShift({});
+    effect->setShiftReach({});
+    // An entrance of its own keeps the effect and removes it at its end.
+    const auto* own = effect->findChild<MotionValue*>();
+    if (!own || !own->isMoving()) part.widget->setGraphicsEffect(nullptr);
+  }
+  parts_.clear();
+}
+
+QRect PopoverHeight::shownGeometry(const QWidget* part) const {
+  const auto* effect = qobject_cast<const ScaleFadeEffect*>(part->graphicsEffect());
+  return effect ? part->geometry().translated(effect->shift().toPoint()) : part->geometry();
 }
 
 void PopoverHeight::apply(double height) {
@@ -138,7 +179,7 @@ void PopoverHeight::apply(double height) {
   if (parts_.empty()) return;
   const double p = progress();
   moveParts(p);
-  if (p >= 1) parts_.clear();
+  if (p >= 1) endParts();
 }
 
 double PopoverHeight::progress() const {

@@ -6,9 +6,10 @@
 // stays put: the top when the popup hangs below its icon, the bottom when it
 // opens upwards; the content sits against that edge, so the part near the
 // tray holds still while the far edge moves. The content's parts that the
-// new layout moves go from where they showed to their new places on the
-// same curve, so they move with the edge instead of jumping (a part that
-// comes shows in its place at once). No timer runs once the height has
+// new layout moves are drawn from where they showed to their new places on
+// the same curve, so they move with the edge instead of jumping; the layout
+// keeps them where they land, so that a layout pass on the way moves
+// nothing (a part that comes fades in at its place). No timer runs once the height has
 // landed, nor while the popup is hidden. GUI thread only.
 
 #include "app/style/Motion.hpp"
@@ -34,9 +35,11 @@ class PopoverHeight final : public QObject {
 
   // The window and content at the content's height now (before showing).
   void fitNow();
-  // The height the content asks for at the window's width.
+  // The height the content asks for at the window's width, as laid out last.
   int wantedHeight() const;
   bool isMoving() const { return height_.isMoving(); }
+  // Where a part of the content shows now, on its way or at rest.
+  QRect shownGeometry(const QWidget* part) const;
 
  signals:
   // The window's height has come to rest.
@@ -50,15 +53,18 @@ class PopoverHeight final : public QObject {
   // against (the top, or the bottom when anchored there).
   struct Part {
     QPointer<QWidget> widget;
-    QRect from;
-    QRect to;
+    QRect from;  // to where the layout has it now
   };
   void follow();
   void apply(double height);
   void placeContent();
   // Where the content's shown parts are now.
   std::vector<std::pair<QPointer<QWidget>, QRect>> partsNow() const;
-  void moveParts(double progress) const;
+  // The content laid out, parts on their way redrawn; then its height.
+  int laidOutHeight();
+  void moveParts(double progress);
+  // Parts drawn where the layout has them again.
+  void endParts();
   // How far the height has come, 0 to 1.
   double progress() const;
 
@@ -71,7 +77,7 @@ class PopoverHeight final : public QObject {
   std::vector<Part> parts_;  // those on their way
   // Where the parts show: a layout run before the height follows (within
   // the same turn, never painted) does not move where they come from.
-  mutable std::vector<std::pair<QPointer<QWidget>, QRect>> shown_;
+  std::vector<std::pair<QPointer<QWidget>, QRect>> shown_;
   int shownHeight_ = 0;  // the content's height they show in
 };
 

@@ -4,8 +4,7 @@
 #include "app/platform/TrayHostWatch.hpp"
 #include "app/shell/PopoverHost.hpp"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
 
 namespace tavolune {
@@ -14,15 +13,17 @@ MenuBarExtra::MenuBarExtra(TrayHostWatch& tray, std::function<QWidget*()> conten
     : QObject(parent), tray_(tray), content_(std::move(content)) {
   connect(&tray_, &TrayHostWatch::availableChanged, this, &MenuBarExtra::hostChanged);
   if (tray_.available()) hostChanged(true);
-  // The application hears of a light or dark desktop as a palette change.
-  if (auto* app = QCoreApplication::instance()) app->installEventFilter(this);
-}
-
-bool MenuBarExtra::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::ApplicationPaletteChange && watched == QCoreApplication::instance() && icon_) {
-    icon_->setIcon(MenuBarIcon::icon(playing_));
-  }
-  return QObject::eventFilter(watched, event);
+  // A light or dark desktop comes as a change of the application's palette.
+  // Qt 6.4 tells only the application object (which an event filter would
+  // hear beside every event of every object) and this signal; its
+  // replacement, the style hints' colour scheme, comes with 6.5.
+  if (!qGuiApp) return;
+  QT_WARNING_PUSH
+  QT_WARNING_DISABLE_DEPRECATED
+  connect(qGuiApp, &QGuiApplication::paletteChanged, this, [this] {
+    if (icon_) icon_->setIcon(MenuBarIcon::icon(playing_));
+  });
+  QT_WARNING_POP
 }
 
 MenuBarExtra::~MenuBarExtra() { delete popover_.data(); }

@@ -39,9 +39,6 @@ class MenuBarExtra final : public QObject {
   // An icon was put into a tray host.
   void iconShown();
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   void hostChanged(bool available);
 

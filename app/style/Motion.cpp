@@ -198,8 +198,20 @@ void ScaleFadeEffect::setReach(QPointF reach) {
   updateBoundingRect();
 }
 
+void ScaleFadeEffect::setShift(QPointF shift) {
+  if (shift == shift_) return;
+  shift_ = shift;
+  update();
+}
+
+void ScaleFadeEffect::setShiftReach(QPointF reach) {
+  if (reach == shiftReach_) return;
+  shiftReach_ = reach;
+  updateBoundingRect();
+}
+
 void ScaleFadeEffect::draw(QPainter* painter) {
-  if (opacity_ >= 0.999 && std::abs(scale_ - 1) < 1e-4 && offset_.isNull()) {
+  if (opacity_ >= 0.999 && std::abs(scale_ - 1) < 1e-4 && offset_.isNull() && shift_.isNull()) {
     drawSource(painter);
     return;
   }
@@ -211,7 +223,7 @@ void ScaleFadeEffect::draw(QPainter* painter) {
   painter->setOpacity(painter->opacity() * opacity_);
   painter->setRenderHint(QPainter::SmoothPixmapTransform);
   const QRectF r(QPointF(at), QSizeF(pm.size()) / pm.devicePixelRatio());
-  painter->drawPixmap(motion::scaledAbout(r, scale_).translated(offset_), pm, QRectF(pm.rect()));
+  painter->drawPixmap(motion::scaledAbout(r, scale_).translated(offset_ + shift_), pm, QRectF(pm.rect()));
   painter->restore();
 }
 
@@ -298,11 +310,11 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
                std::function<void()> done) {
   auto* effect = qobject_cast<ScaleFadeEffect*>(widget->graphicsEffect());
   MotionValue* shown = effect ? effect->findChild<MotionValue*>() : nullptr;
-  if (!effect || !shown) {
+  if (!effect) {
     effect = new ScaleFadeEffect(widget);
-    shown = new MotionValue(entering ? 0 : 1, effect);
     widget->setGraphicsEffect(effect);
   }
+  if (!shown) shown = new MotionValue(entering ? 0 : 1, effect);
   shown->setOwner(widget->window());
   shown->disconnect();
   const bool reduced = MotionPreferences::shared().reduced();
@@ -321,7 +333,8 @@ void scaleFade(QWidget* widget, bool entering, double scale, const Curve& curve,
           if (guard && widget && widget->graphicsEffect() == guard) {
             const auto* v = guard->findChild<MotionValue*>();
             if (v && v->isMoving()) return;
-            widget->setGraphicsEffect(nullptr);
+            // A move of its place still under way removes it at its end.
+            if (guard->shift().isNull()) widget->setGraphicsEffect(nullptr);
           }
           if (done) done();
         },

@@ -141,19 +141,30 @@ class ScaleFadeEffect final : public QGraphicsEffect {
   // How far the offset may reach while it moves: the drawn area is set once
   // (growing it repaints the whole parent).
   void setReach(QPointF reach);
+  // A second offset, for a move of the widget's place that its layout does
+  // not make (the layout keeps it where it lands), with its own reach.
+  void setShift(QPointF shift);
+  void setShiftReach(QPointF reach);
   double opacity() const { return opacity_; }
   double scale() const { return scale_; }
+  QPointF shift() const { return shift_; }
+  QPointF shiftReach() const { return shiftReach_; }
 
  protected:
   void draw(QPainter* painter) override;
   // A moved widget draws beyond its own rectangle.
-  QRectF boundingRectFor(const QRectF& rect) const override { return rect.united(rect.translated(reach_)); }
+  QRectF boundingRectFor(const QRectF& rect) const override {
+    const QRectF r = rect.united(rect.translated(reach_));
+    return r.united(r.translated(shiftReach_));
+  }
 
  private:
   double opacity_ = 1;
   double scale_ = 1;
   QPointF offset_;
   QPointF reach_;
+  QPointF shift_;
+  QPointF shiftReach_;
 };
 
 // A count that rolls to its new value: the digits that change slide up and

@@ -125,6 +125,11 @@ TEST(CartelView, WithoutACompositorEveryStyleHasASolidCard) {
     const QColor corner = image.pixelColor(3, image.height() / 2);
     EXPECT_EQ(corner.alpha(), 255);
     EXPECT_LT(corner.lightness(), 40);
+    // Kept between paints, made again when the card's place changes.
+    const QRegion pixels = view.cardPixels();
+    EXPECT_FALSE(pixels.isEmpty());
+    view.setPadding(10);
+    EXPECT_EQ(view.cardPixels(), pixels.translated(10, 10));
   }
 }
 

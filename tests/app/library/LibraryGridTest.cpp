@@ -568,6 +568,15 @@ TEST_F(LibraryGridTest, OnlyTilesOfAnExhibitionTakeDropsAndTheReorderReflows) {
   deliverChanges(*model);
   ASSERT_EQ(grid->items(), (std::vector<std::string>{id(1), id(2)}));
   EXPECT_FALSE(view().isMoving());
+  // A report of something else that comes first leaves the request to the
+  // reorder's own.
+  ASSERT_TRUE(dropAt(centre(0), *ours));
+  LibraryChange settings;
+  settings.settings = true;
+  emit model->libraryChanged(settings);
+  deliverChanges(*model);
+  ASSERT_EQ(grid->items(), (std::vector<std::string>{id(2), id(1)}));
+  EXPECT_TRUE(view().isMoving()) << "the reorder after another report";
 }
 
 // Keys as the window gets them, shortcuts included: the preview's beat the

@@ -4,13 +4,16 @@
 #include "app/menubar/OneLineLabel.hpp"
 #include "app/menubar/PopoverHeight.hpp"
 #include "app/shell/PopoverHost.hpp"
+#include "app/stage/ArtStageView.hpp"
 #include "tests/app/menubar/PopoverRig.hpp"
 #include "tests/app/render/TestImages.hpp"
 #include "tests/support/ModelEdits.hpp"
+#include "tests/support/TinyGif.hpp"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -348,6 +351,39 @@ TEST_F(Popover, SummaryCountsMySelectionAsStored) {
   EXPECT_EQ(PopoverRig::text(content, "summary"), QStringLiteral("My Selection (2), changes every 1 hour"));
 }
 
+// A live work that fails once its window runs leaves the tray playing: the
+// open popover's status still says why the still shows.
+TEST_F(Popover, StatusFollowsALiveWorkThatFailsWhileOpen) {
+  const Artwork gif = rig.addWork("1");
+  const auto store = [&](const std::string& bytes) {
+    rig.model->media().cache().store(bytes, *gif.imageURI, "image/gif");
+  };
+  store(testsupport::tinyGif());
+  seedLibrary(*rig.model, [id = gif.id](LibraryState& s) {
+    s.artworks[id].mime = "image/gif";
+    s.animatedArtworks.insert(id);
+  });
+  rig.displays.set({makeDisplay("A", 1, true)});
+  rig.make().start();
+  auto services = rig.services();
+  services.statusLine = [this] { return rig.controller->statusLine(); };
+  MenuBarContent content(services);
+  content.show();
+  using Kind = ArtStageView::Status::Kind;
+  auto* stage = rig.controller->liveStage("A");
+  ASSERT_TRUE(stage);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return stage->status().kind == Kind::playing && rig.controller->preparing().empty(); }, 5000));
+  EXPECT_EQ(fullText(content, "status"), QStringLiteral("Live \u00b7 30 fps"));
+
+  store("not a picture");
+  rig.controller->restartLive();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stage->status().kind == Kind::failed; }, 5000));
+  EXPECT_TRUE(rig.controller->isLivePlaying());
+  EXPECT_EQ(fullText(content, "status"), QStringLiteral("Showing still: ") + stage->status().message);
+  rig.waitIdle();
+}
+
 TEST_F(Popover, EditingWaitsForTheLibrary) {
   AppModel::Options o;
   o.storeURL = rig.root() / "other" / "library.json";
@@ -455,8 +491,10 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
       if (part->isVisibleTo(content) && (!rows || part->geometry().bottom() > rows->geometry().bottom())) rows = part;
     }
     ASSERT_TRUE(rows);
-    const auto gapBelow = [&] { return host.height() - content->mapTo(&host, rows->geometry().bottomLeft()).y(); };
-    const auto gapAbove = [&] { return content->mapTo(&host, rows->geometry().topLeft()).y(); };
+    const auto gapBelow = [&] {
+      return host.height() - content->mapTo(&host, height->shownGeometry(rows).bottomLeft()).y();
+    };
+    const auto gapAbove = [&] { return content->mapTo(&host, height->shownGeometry(rows).topLeft()).y(); };
     const int below = gapBelow();
     const int above = gapAbove();
 
@@ -472,6 +510,11 @@ TEST_F(Popover, WindowHeightFollowsTheContentFromTheTraySide) {
         // opening upwards they hold still at the tray's edge.
         EXPECT_NEAR(up ? gapAbove() - (host.height() - opened.height()) : gapBelow(), up ? above : below, 1)
             << row.name << " frame " << frame;
+        // A layout pass on the way leaves them where they show.
+        const QRect shown = height->shownGeometry(rows);
+        content->layout()->invalidate();
+        content->layout()->activate();
+        EXPECT_EQ(height->shownGeometry(rows), shown) << row.name << " frame " << frame;
         QTest::qWait(60);
       }
       ASSERT_TRUE(settled.wait(5000)) << row.name;
