@@ -234,6 +234,7 @@ QString resumeScript() { return QStringLiteral("window.__tavolune && window.__ta
 QString setFPSScript(int fps) {
   return QStringLiteral("window.__tavolune && window.__tavolune.setFPS(%1)").arg(fps);
 }
+QString webGLRefusedNote() { return QStringLiteral("__tavolune:webgl-refused"); }
 QString cannotDrawNote() { return QStringLiteral("__tavolune:cannot-draw"); }
 
 }  // namespace tavolune::ArtRuntime
