@@ -207,8 +207,6 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
   // nothing at all once its body has a background of its own.
   page->setBackgroundColor(matte());
   webView_->setPage(page);
-  webGLRefused_ = false;
-  verdictWaited_ = false;
   page->onWebGLRefused = [this, generation] {
     if (isCurrent(generation)) webGLRefused_ = true;
   };
@@ -285,6 +283,8 @@ void ArtStageView::freezePage() {
 }
 
 void ArtStageView::tearDown() {
+  webGLRefused_ = false;
+  verdictWaited_ = false;
   // Deleted later: this may run inside one of their own signals.
   if (webView_) {
     if (auto* p = page()) {

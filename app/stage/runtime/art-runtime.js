@@ -225,6 +225,7 @@
   // no canvas of this frame got a context since. A canvas that already
   // holds another kind of context is refused for that reason alone.
   var note = console.info.bind(console);
+  var listen = window.addEventListener.bind(window);
   var refused = false;
   var drewSince = false;
   var webgl = { 'webgl': true, 'webgl2': true, 'experimental-webgl': true };
@@ -239,7 +240,7 @@
     refused = true;
     note('__tavolune:webgl-refused');
     if (document.readyState === 'complete') judge();
-    else window.addEventListener('load', judge);
+    else listen('load', judge);
   }
   function watchContexts(type) {
     var proto = type && type.prototype;
