@@ -81,8 +81,9 @@ ArtPage::ArtPage(const ContentFetcher& fetcher, QObject* parent)
 
 ArtPage::~ArtPage() = default;
 
-// The page's own messages go nowhere; only the runtime's note is heard.
+// The page's own messages go nowhere; only the runtime's notes are heard.
 void ArtPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&) {
+  if (onWebGLRefused && message == ArtRuntime::webGLRefusedNote()) onWebGLRefused();
   if (onCannotDraw && message == ArtRuntime::cannotDrawNote()) onCannotDraw();
 }
 

@@ -56,7 +56,9 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   // Bytes each later loadArtwork may be served through the scheme.
   void setLoadBudget(std::int64_t bytes) { loadBudget_ = bytes; }
 
-  // Called when the page runtime notes a WebGL context the engine refused.
+  // Called when the page runtime notes a WebGL context the engine refused,
+  // and again when the page then drew nothing else after it loaded.
+  std::function<void()> onWebGLRefused;
   std::function<void()> onCannotDraw;
 
  protected:

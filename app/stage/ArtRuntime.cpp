@@ -16,6 +16,7 @@
 #include <QTcpSocket>
 #include <QWebEngineUrlScheme>
 
+#include <mutex>
 #include <utility>
 
 // Qt's own hook for the context every OpenGL user shares with; the engine
@@ -146,11 +147,8 @@ void makeSharedContext() {
   }
 }
 
-}  // namespace
-
-void registerScheme() {
+void registerSchemeOnce() {
   const QByteArray name(MediaResolver::scheme.data(), qsizetype(MediaResolver::scheme.size()));
-  if (QWebEngineUrlScheme::schemeByName(name).name() == name) return;
   QWebEngineUrlScheme scheme(name);
   scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
   scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
@@ -169,6 +167,14 @@ void registerScheme() {
     qWarning("Tavolune: live works show their stills: %s", qPrintable(made.fault));
   }
   deferSharedContext();
+}
+
+}  // namespace
+
+void registerScheme() {
+  // Once: a second seal would take the first one's switches for given ones.
+  static std::once_flag once;
+  std::call_once(once, registerSchemeOnce);
 }
 
 Seal seal(const QByteArray& given, quint16 refusingPort) {
@@ -234,6 +240,7 @@ QString resumeScript() { return QStringLiteral("window.__tavolune && window.__ta
 QString setFPSScript(int fps) {
   return QStringLiteral("window.__tavolune && window.__tavolune.setFPS(%1)").arg(fps);
 }
+QString webGLRefusedNote() { return QStringLiteral("__tavolune:webgl-refused"); }
 QString cannotDrawNote() { return QStringLiteral("__tavolune:cannot-draw"); }
 
 }  // namespace tavolune::ArtRuntime

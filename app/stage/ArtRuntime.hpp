@@ -70,8 +70,10 @@ const QString& styleSource();
 QString pauseScript();
 QString resumeScript();
 QString setFPSScript(int fps);
-// What the page runtime logs, once per frame, when the engine refuses the
-// work a WebGL context.
+// What the page runtime logs, once per frame, when the engine first refuses
+// the work a WebGL context, and when no canvas of the frame got any context
+// from then until a grace after the frame loaded.
+QString webGLRefusedNote();
 QString cannotDrawNote();
 
 }  // namespace ArtRuntime

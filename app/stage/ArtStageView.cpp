@@ -207,6 +207,9 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
   // nothing at all once its body has a background of its own.
   page->setBackgroundColor(matte());
   webView_->setPage(page);
+  page->onWebGLRefused = [this, generation] {
+    if (isCurrent(generation)) webGLRefused_ = true;
+  };
   page->onCannotDraw = [this, generation] {
     // Not from inside the page's own callback.
     QTimer::singleShot(0, this, [this, generation] {
@@ -240,15 +243,23 @@ void ArtStageView::pageFinished() {
 void ArtStageView::loadedStep() {
   watchdog_.stop();
   const std::uint64_t generation = generation_;
-  QTimer::singleShot(loadedStepMs, this, [this, generation] {
-    if (!isCurrent(generation) || status_.kind != Kind::loading) return;
-    if (webView_) {
-      webOnStage_ = true;
-      relayout();
-    }
-    setStillVisible(false);
-    setStatus(Status::playing());
-  });
+  QTimer::singleShot(loadedStepMs, this, [this, generation] { showLoaded(generation); });
+}
+
+void ArtStageView::showLoaded(std::uint64_t generation) {
+  if (!isCurrent(generation) || status_.kind != Kind::loading) return;
+  // Not playing before the page has said whether it can draw.
+  if (webGLRefused_ && !verdictWaited_) {
+    verdictWaited_ = true;
+    QTimer::singleShot(drawVerdictMs, this, [this, generation] { showLoaded(generation); });
+    return;
+  }
+  if (webView_) {
+    webOnStage_ = true;
+    relayout();
+  }
+  setStillVisible(false);
+  setStatus(Status::playing());
 }
 
 void ArtStageView::fail(const QString& message) {
@@ -272,6 +283,8 @@ void ArtStageView::freezePage() {
 }
 
 void ArtStageView::tearDown() {
+  webGLRefused_ = false;
+  verdictWaited_ = false;
   // Deleted later: this may run inside one of their own signals.
   if (webView_) {
     if (auto* p = page()) {

@@ -55,6 +55,9 @@ class ArtStageView final : public QWidget {
   // A load still unfinished after this fails.
   static constexpr int watchdogMs = 20'000;
   static constexpr int loadedStepMs = 600;
+  // Further wait of the loaded step once a page was refused WebGL: the
+  // page judges whether it still draws about a second after it loaded.
+  static constexpr int drawVerdictMs = 1500;
   static constexpr int fetchTimeoutSeconds = 60;
   // Why a work that the engine cannot draw shows its still.
   static constexpr const char* cannotDrawMessage = "this computer cannot draw this artwork";
@@ -141,6 +144,7 @@ class ArtStageView final : public QWidget {
   void installVideo(const QString& file);
   void pageFinished();
   void loadedStep();
+  void showLoaded(std::uint64_t generation);
   void fail(const QString& message);
   void tearDown();
   void freezePage();
@@ -175,6 +179,9 @@ class ArtStageView final : public QWidget {
   QWebEngineView* webView_ = nullptr;
   // Whether the page lies over the art rectangle or, while it loads, below the stage.
   bool webOnStage_ = false;
+  // The page was refused WebGL; whether the loaded step waited for its verdict.
+  bool webGLRefused_ = false;
+  bool verdictWaited_ = false;
   QMediaPlayer* player_ = nullptr;
   QAudioOutput* audio_ = nullptr;
   PlayerView* playerView_ = nullptr;

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -37,7 +38,9 @@ namespace {
 
 // Serves a fetched file where it lies: streamed from the cache's file, or
 // from the downloaded bytes when they could not be stored (never a copy).
-// done runs once, when the page has read it all or dropped it.
+// done runs once, when the page has read it all or dropped it. The engine
+// reads it on its own IO thread and deletes it on the GUI thread, so done
+// may run on either: it must touch nothing but thread-safe state.
 class ReplyBody final : public QIODevice {
  public:
   ReplyBody(ContentFetcher::LocalFile& file, std::function<void()> done, QObject* parent)
@@ -76,12 +79,13 @@ class ReplyBody final : public QIODevice {
 
  private:
   void finished() {
-    if (auto done = std::exchange(done_, nullptr)) done();
+    if (!over_.exchange(true)) done_();
   }
   QFile file_;
   qint64 size_;
   Bytes bytes_;
-  std::function<void()> done_;
+  const std::function<void()> done_;
+  std::atomic<bool> over_{false};
 };
 
 int& handlerCount() {
@@ -245,8 +249,9 @@ void TavoluneSchemeHandler::finish(Answer& answer) {
   ++unread_;
   ContentFetcher::LocalFile& file = answer.fetched->file;
   const QByteArray mime = QByteArray::fromStdString(file.mime);
-  auto* body = new ReplyBody(file, [self = QPointer<TavoluneSchemeHandler>(this)] {
-    if (self) --self->unread_;
+  // Counted down on this thread; the mailbox drops it once the handler is gone.
+  auto* body = new ReplyBody(file, [mailbox = mailbox_, self = this] {
+    mailbox->post([self] { --self->unread_; });
   }, job);
   job->reply(mime, body);
 }

@@ -23,7 +23,7 @@ namespace tavolune {
 // Calls block; run them off the UI thread.
 class ContentFetcher {
  public:
-  // Timeout of each request fetchLocal makes, in seconds.
+  // Timeout of each request openLocal makes, in seconds.
   static constexpr double localTimeout = 30;
 
   ContentFetcher(HTTPClient http, std::shared_ptr<MediaCache> cache, std::vector<std::string> gateways,
@@ -34,7 +34,7 @@ class ContentFetcher {
   // except data URLs, is stored in the cache under the URI as given.
   MediaContent fetch(std::string_view uri, double timeout, std::stop_token stop = {}) const;
 
-  // A live page's file as fetchLocal answers it: the cache file opened for
+  // A live page's file as openLocal answers it: the cache file opened for
   // reading (the receiver closes it), or the bytes when they could not be
   // stored.
   struct LocalFile {
@@ -45,15 +45,16 @@ class ContentFetcher {
   };
 
   // The file a "tavolune://local/<kind>/<id>/<path>" URL names, kind
-  // "onchfs" or "ipfs", as a live page loads its files. With a budget, every file served is
-  // taken from it, cache hits as well: a gateway download is cut off when
-  // it would pass what is left, and a file it cannot cover fails with
-  // TavoluneError::decoding and stores nothing. What is downloaded is
-  // taken from downloads as well, when given.
+  // "onchfs" or "ipfs", as a live page loads its files. With a budget, every
+  // file served is taken from it, cache hits as well; what is downloaded is
+  // taken from downloads as well, when given. A gateway download holds its
+  // bytes from both as they arrive, so that downloads running at once never
+  // pass them together, and is cut off at the first piece that would; an
+  // onchfs file is read no further than what they had left when it
+  // started. A file they cannot cover fails with TavoluneError::decoding,
+  // stores nothing and takes nothing.
   LocalFile openLocal(const Url& url, std::stop_token stop = {}, ByteBudget* budget = nullptr,
                       ByteBudget* downloads = nullptr) const;
-  // openLocal's file read whole.
-  MediaContent fetchLocal(const Url& url, std::stop_token stop = {}, ByteBudget* budget = nullptr) const;
 
   // The first URL that answers 2xx with a body; else the last failure.
   MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop = {}) const;
@@ -65,6 +66,9 @@ class ContentFetcher {
   std::size_t maxDownloadBytes = mediaDownloadLimit;
 
  private:
+  class Hold;
+  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop, Hold* hold) const;
+
   std::shared_ptr<OnchfsResolver> onchfs_;
 };
 

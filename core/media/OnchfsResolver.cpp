@@ -77,7 +77,9 @@ OnchfsResolver::Inode OnchfsResolver::inode(std::string_view hash, std::stop_tok
   return *inode;
 }
 
-Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop) {
+Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop,
+                                  std::size_t maxBytes) {
+  const std::size_t limit = std::min(maxBytes, maxFileBytes);
   Bytes out;
   const std::string base = apiBase_ + "/v1/bigmaps/" + std::to_string(chunksBigMap) + "/keys";
   for (std::size_t start = 0; start < chunks.size(); start += chunkBatchSize) {
@@ -105,8 +107,8 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
     for (std::size_t i = start; i < end; ++i) {
       auto it = found.find(lowercasedASCII(chunks[i]));
       if (it == found.end()) throw TavoluneError::notFound("onchfs chunk " + chunks[i]);
-      if (out.size() + it->second.size() > maxFileBytes) {
-        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(maxFileBytes) + " bytes");
+      if (out.size() + it->second.size() > limit) {
+        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(limit) + " bytes");
       }
       out += it->second;
     }
@@ -114,7 +116,8 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
   return out;
 }
 
-MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, std::stop_token stop) {
+MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, std::stop_token stop,
+                                  std::size_t maxBytes) {
   const auto notFound = [&] {
     return TavoluneError::notFound("onchfs " + std::string(hash) + "/" + std::string(path));
   };
@@ -140,9 +143,12 @@ MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, 
   }
   const auto& file = std::get<File>(current);
   if (next < names.size()) throw notFound();  // a file has no children
-  Bytes bytes = fetchChunks(file.chunks, stop);
+  Bytes bytes = fetchChunks(file.chunks, stop, maxBytes);
   if (Gzip::isGzipped(bytes)) {
     if (auto inflated = Gzip::gunzip(bytes)) bytes = std::move(*inflated);
+    if (bytes.size() > maxBytes) {
+      throw TavoluneError::decoding("onchfs file larger than " + std::to_string(maxBytes) + " bytes");
+    }
   }
   return MediaContent{std::move(bytes), MediaResolver::mimeType(mimeName)};
 }

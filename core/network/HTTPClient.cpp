@@ -102,6 +102,9 @@ struct Transfer {
   HTTPHeaders headers;
   std::size_t limit = std::numeric_limits<std::size_t>::max();
   bool overLimit = false;
+  // Asked before each piece of the body is kept; refused ends the transfer.
+  const std::function<bool(std::size_t)>* admit = nullptr;
+  bool refused = false;
   // This hop goes through a proxy: its connections reach the proxy alone.
   bool viaProxy = false;
   // The address a publicAddressesOnly request was refused, if it was.
@@ -215,6 +218,10 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     t->overLimit = true;
     return 0;  // ends the transfer with CURLE_WRITE_ERROR
   }
+  if (t->admit && !(*t->admit)(n)) {
+    t->refused = true;
+    return 0;
+  }
   t->body.append(data, n);
   return n;
 }
@@ -284,6 +291,11 @@ HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop, std::size
   return send(std::move(request), stop, maxBodyBytes);
 }
 
+HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop, std::size_t maxBodyBytes,
+                            const std::function<bool(std::size_t)>& admit) const {
+  return send(std::move(request), stop, maxBodyBytes, admit ? &admit : nullptr);
+}
+
 std::string HTTPClient::get(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop) const {
   return getBody(url, headers, timeout, stop, std::numeric_limits<std::size_t>::max());
 }
@@ -320,7 +332,8 @@ std::string HTTPClient::postBody(const Url& url, std::string body, double timeou
   return std::move(result.body);
 }
 
-HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size_t limit) const {
+HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size_t limit,
+                            const std::function<bool(std::size_t)>* admit) const {
   constexpr long maxRedirects = 16;
   if (stop.stop_requested()) throw CancellationError();
   if (!request.header("User-Agent")) request.headers.emplace_back("User-Agent", userAgent);
@@ -332,6 +345,7 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
 
   Transfer transfer;
   transfer.limit = limit;
+  transfer.admit = admit;
   char errorText[CURL_ERROR_SIZE] = {};
 
   using Lines = std::unique_ptr<curl_slist, ListDeleter>;
@@ -454,6 +468,10 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
     if (code != CURLE_OK) {
       if (transfer.overLimit) {
         throw TavoluneError::decoding(request.url.host() + ": answer larger than " + byteSize(limit));
+      }
+      if (transfer.refused) {
+        throw TavoluneError::decoding(request.url.host() + ": answer stopped after " +
+                                      std::to_string(transfer.body.size()) + " bytes");
       }
       if (!transfer.refusedAddress.empty()) throw TransportError::localAddress(requested, transfer.refusedAddress);
       long osError = 0;

@@ -76,6 +76,11 @@ class HTTPClient {
   // As above; a body larger than maxBodyBytes ends the transfer and throws
   // TavoluneError::decoding("<host>: answer larger than ...").
   HTTPResult data(HTTPRequest request, std::stop_token stop, std::size_t maxBodyBytes) const;
+  // As above; admit is asked with the size of each piece of the body before
+  // it is kept (redirect bodies too): false ends the transfer and throws
+  // TavoluneError::decoding("<host>: answer stopped after <n> bytes").
+  HTTPResult data(HTTPRequest request, std::stop_token stop, std::size_t maxBodyBytes,
+                  const std::function<bool(std::size_t)>& admit) const;
 
   // The body of a 2xx answer to a GET. An answer of 429 is tried again up
   // to three times, after the wait that retryDelay gives.
@@ -110,7 +115,8 @@ class HTTPClient {
   std::string getBody(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop,
                       std::size_t limit) const;
   std::string postBody(const Url& url, std::string body, double timeout, std::stop_token stop) const;
-  HTTPResult send(HTTPRequest request, std::stop_token stop, std::size_t limit) const;
+  HTTPResult send(HTTPRequest request, std::stop_token stop, std::size_t limit,
+                  const std::function<bool(std::size_t)>* admit = nullptr) const;
 
   template <class T>
   static T decodeAnswer(std::string_view body, const Url& url) {

@@ -219,12 +219,29 @@
 
   // Where the engine refuses WebGL (no usable GPU) such a work would show
   // black while it seems to play; the stage hears of it and shows the still.
-  // A canvas that already holds another kind of context is refused for that
-  // reason alone, and says nothing.
+  // Many works only probe WebGL and fall back to a 2D canvas, so a refusal
+  // is told at once (the stage then holds its loaded step) and judged once
+  // the document has loaded and a grace has passed: it cannot draw only if
+  // no canvas of this frame got a context since. A canvas that already
+  // holds another kind of context is refused for that reason alone.
   var note = console.info.bind(console);
-  var noted = false;
+  var listen = window.addEventListener.bind(window);
+  var refused = false;
+  var drewSince = false;
   var webgl = { 'webgl': true, 'webgl2': true, 'experimental-webgl': true };
   var holding = new WeakSet();
+  function judge() {
+    // The saved timer: a paused page's timers are held, this one is not.
+    savedSetTimeout(function () {
+      if (!drewSince) note('__tavolune:cannot-draw');
+    }, 1000);
+  }
+  function noteRefusal() {
+    refused = true;
+    note('__tavolune:webgl-refused');
+    if (document.readyState === 'complete') judge();
+    else listen('load', judge);
+  }
   function watchContexts(type) {
     var proto = type && type.prototype;
     if (!proto || typeof proto.getContext !== 'function') return;
@@ -233,9 +250,9 @@
       var context = saved.apply(this, arguments);
       if (context) {
         holding.add(this);
-      } else if (webgl[String(kind)] === true && !holding.has(this) && !noted) {
-        noted = true;
-        note('__tavolune:cannot-draw');
+        if (refused) drewSince = true;
+      } else if (webgl[String(kind)] === true && !holding.has(this) && !refused) {
+        noteRefusal();
       }
       return context;
     };

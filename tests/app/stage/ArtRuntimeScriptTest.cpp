@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace tavolune {
 namespace {
 
@@ -60,19 +62,22 @@ window.HTMLCanvasElement = HTMLCanvasElement;
 
 class ArtRuntimeScriptTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { fresh(); }
+  // A new window with the runtime installed.
+  void fresh() {
+    engine.emplace();
     run(fakeWindow);
     run(ArtRuntime::runtimeSource());
   }
   QJSValue run(const QString& code) {
-    QJSValue result = engine.evaluate(code);
+    QJSValue result = engine->evaluate(code);
     EXPECT_FALSE(result.isError()) << result.toString().toStdString() << " in: " << code.left(120).toStdString();
     return result;
   }
   int number(const QString& code) { return run(code).toInt(); }
   QString text(const QString& code) { return run(code).toString(); }
 
-  QJSEngine engine;
+  std::optional<QJSEngine> engine;
 };
 
 TEST_F(ArtRuntimeScriptTest, FrameGateCapsTheRate) {
@@ -167,26 +172,45 @@ TEST_F(ArtRuntimeScriptTest, RenderSignalsAndDialogs) {
   EXPECT_EQ(number("window.__tavolune.errors"), 2);
 }
 
-TEST_F(ArtRuntimeScriptTest, ARefusedWebGLContextIsNotedOnce) {
+// Told at once; judged a second after the frame loaded: a work that falls
+// back to another context by then draws.
+TEST_F(ArtRuntimeScriptTest, ARefusedWebGLContextIsJudgedAfterLoad) {
   struct Row {
     const char* name;
     const char* grants;
     const char* asks;
-    int notes;
+    const char* later;  // half a second after load
+    bool refused, cannotDraw;
   };
   const Row rows[] = {
-      {"webgl granted", "{webgl: true, '2d': true}", "c.getContext('webgl')", 0},
-      {"2d only", "{'2d': true}", "c.getContext('2d')", 0},
+      {"webgl granted", "{webgl: true, '2d': true}", "c.getContext('webgl')", "", false, false},
+      {"2d only", "{'2d': true}", "c.getContext('2d')", "", false, false},
       {"each webgl kind refused", "{'2d': true}",
-       "c.getContext('webgl2'); c.getContext('webgl'); new HTMLCanvasElement().getContext('experimental-webgl')", 1},
-      {"canvas holding 2d", "{'2d': true, webgl: true}", "c.getContext('2d'); c.getContext('webgl')", 0},
+       "c.getContext('webgl2'); c.getContext('webgl'); new HTMLCanvasElement().getContext('experimental-webgl')", "",
+       true, true},
+      {"canvas holding 2d", "{'2d': true, webgl: true}", "c.getContext('2d'); c.getContext('webgl')", "", false,
+       false},
+      {"webgl then 2d on the same canvas", "{'2d': true}", "c.getContext('webgl') || c.getContext('2d')", "", true,
+       false},
+      {"probe canvas then 2d on another", "{'2d': true}",
+       "new HTMLCanvasElement().getContext('webgl'); c.getContext('2d')", "", true, false},
+      {"2d once loaded", "{'2d': true}", "c.getContext('webgl')", "c.getContext('2d')", true, false},
+      {"2d only before the refusal", "{'2d': true}", "new HTMLCanvasElement().getContext('2d'); c.getContext('webgl')",
+       "", true, true},
   };
   for (const Row& row : rows) {
-    run(QStringLiteral("logged = []; grants = %1; var c = new HTMLCanvasElement(); %2").arg(row.grants, row.asks));
-    EXPECT_EQ(number("logged.length"), row.notes) << row.name;
-    if (row.notes) {
-      EXPECT_EQ(text("logged[0]"), ArtRuntime::cannotDrawNote()) << row.name;
-    }
+    fresh();
+    run(QStringLiteral("grants = %1; var c = new HTMLCanvasElement(); %2").arg(row.grants, row.asks));
+    EXPECT_EQ(text("logged.join(' ')"), row.refused ? ArtRuntime::webGLRefusedNote() : QString()) << row.name;
+    // Paused pages are judged all the same.
+    run(QStringLiteral("window.__tavolune.pause(); dispatch('load', {}); advance(500); %1; advance(499)")
+            .arg(row.later));
+    EXPECT_EQ(number("logged.length"), row.refused ? 1 : 0) << row.name;
+    run("advance(1)");
+    QStringList notes;
+    if (row.refused) notes << ArtRuntime::webGLRefusedNote();
+    if (row.cannotDraw) notes << ArtRuntime::cannotDrawNote();
+    EXPECT_EQ(text("logged.join(' ')"), notes.join(' ')) << row.name;
   }
 }
 

@@ -165,7 +165,25 @@ TEST(ArtRuntimeSeal, GivenSwitchesThatUndoTheWallAreLeftOut) {
   EXPECT_FALSE(ArtRuntime::seal("", 0).fault.isEmpty());
 }
 
+// The test program made its seal at start: a second call leaves it alone.
+TEST(ArtRuntimeSeal, MadeOnce) {
+  const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  const auto fault = ArtRuntime::sealFault();
+  ASSERT_TRUE(flags.contains("--proxy-server"));
+  static int logged;
+  logged = 0;
+  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {
+    ++logged;
+  });
+  ArtRuntime::registerScheme();
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(logged, 0);
+  EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), flags);
+  EXPECT_EQ(ArtRuntime::sealFault(), fault);
+}
+
 TEST(ArtRuntimeSeal, WithoutTheRefusingPortPagesStayStills) {
+  const auto before = ArtRuntime::sealFault();
   ArtRuntime::setSealFault(ArtRuntime::seal("", 0).fault);
   StageMedia media;
   ArtStageView view(media.fetcher);
@@ -176,7 +194,7 @@ TEST(ArtRuntimeSeal, WithoutTheRefusingPortPagesStayStills) {
   page.mediaKind = MediaKind::generative;
   page.animationURI = "ipfs://QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG/index.html";
   view.load(page);
-  ArtRuntime::setSealFault(std::nullopt);
+  ArtRuntime::setSealFault(before);
   EXPECT_EQ(view.status(), ArtStageView::Status::failed(ArtRuntime::seal("", 0).fault));
   EXPECT_TRUE(view.stillVisible());
   EXPECT_EQ(view.webView(), nullptr);

@@ -142,10 +142,12 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
 }
 
 // Without a GPU (the virtual display): the page draws over the stage's matte
-// whatever its body's background, and a work that asks for WebGL, which the
-// engine refuses there, fails and keeps its still.
+// whatever its body's background, a work that falls back from WebGL to 2D
+// draws, and one that asks for WebGL alone, which the engine refuses there,
+// fails and keeps its still.
 TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
-  const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220);
+  const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220),
+      orange(230, 140, 20);
   struct Row {
     const char* name;
     const char* body;
@@ -163,6 +165,13 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
          (function draw() { g.fillStyle = 'rgb(40,200,' + (219 + n++ % 2) + ')'; g.fillRect(0, 0, c.width, c.height);
            requestAnimationFrame(draw); })();</script></body>)",
        Kind::playing, cyan, cyan},
+      {"webgl probe then 2d", R"(<body style="margin:0;background:#111"><canvas id=c style="display:block"></canvas>
+         <script>var c = document.getElementById('c');
+         c.width = innerWidth; c.height = innerHeight;
+         var g = c.getContext('webgl') || c.getContext('2d');
+         if (g.clearColor) { g.clearColor(230 / 255, 140 / 255, 20 / 255, 1); g.clear(g.COLOR_BUFFER_BIT); }
+         else { g.fillStyle = 'rgb(230,140,20)'; g.fillRect(0, 0, c.width, c.height); }</script></body>)",
+       Kind::playing, orange, orange},
       {"webgl", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300></canvas>
          <script>var gl = document.getElementById('c').getContext('webgl');
          if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body>)",

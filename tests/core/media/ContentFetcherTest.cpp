@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -28,19 +30,41 @@ using testsupport::tavoluneErrorOf;
 
 constexpr std::string_view cid = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
 
-// A port nothing listens on: bound, then closed.
-std::string deadBaseURL() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  // Named as an outside host, so that the failure is the closed port's.
-  HTTPClient::allowLocalServer("127.0.0.1", ntohs(address.sin_port));
-  return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+// A port nothing listens on: bound, then closed. Named as an outside host
+// while it lives, so that the failure is the closed port's.
+class DeadPort {
+ public:
+  DeadPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    port_ = ntohs(address.sin_port);
+    HTTPClient::allowLocalServer("127.0.0.1", port_);
+  }
+  ~DeadPort() { HTTPClient::forgetLocalServer("127.0.0.1", port_); }
+  DeadPort(const DeadPort&) = delete;
+  DeadPort& operator=(const DeadPort&) = delete;
+  std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int port_ = 0;
+};
+
+// What openLocal gives, read whole.
+MediaContent readLocal(const ContentFetcher& f, const Url& url, ByteBudget* budget = nullptr,
+                       ByteBudget* downloads = nullptr) {
+  auto file = f.openLocal(url, {}, budget, downloads);
+  if (file.fd < 0) return MediaContent{std::move(file.bytes), std::move(file.mime)};
+  Bytes bytes(std::size_t(file.size), '\0');
+  const ssize_t n = ::pread(file.fd, bytes.data(), bytes.size(), 0);
+  ::close(file.fd);
+  bytes.resize(n < 0 ? 0 : std::size_t(n));
+  return MediaContent{std::move(bytes), std::move(file.mime)};
 }
 
 // Answers every connection with one fixed raw HTTP response, for answers
@@ -107,13 +131,14 @@ class ContentFetcherTest : public ::testing::Test {
 
   fs::path dir;
   std::shared_ptr<MediaCache> cache;
+  DeadPort dead;
   LoopbackServer first;
   LoopbackServer second;
   LoopbackServer tzkt;
 };
 
 TEST_F(ContentFetcherTest, CacheComesFirst) {
-  auto f = fetcher({deadBaseURL()});
+  auto f = fetcher({dead.baseURL()});
   const std::string uri = "ipfs://" + std::string(cid) + "/art.png";
   cache->store("cached bytes", uri, "image/png");
   auto hit = f.fetch(uri, 5);
@@ -162,9 +187,9 @@ TEST_F(ContentFetcherTest, FailuresFallThroughToTheLast) {
   EXPECT_EQ(tavoluneErrorOf([&] { reversed.fetch(std::string(cid), 5); }), TavoluneError::http(200, first.url(path)));
 
   // A transport failure of the last candidate is passed on as it is.
-  auto dead = fetcher({second.baseURL(), deadBaseURL()});
+  auto unreachable = fetcher({second.baseURL(), dead.baseURL()});
   try {
-    dead.fetch(std::string(cid), 5);
+    unreachable.fetch(std::string(cid), 5);
     FAIL() << "expected a transport error";
   } catch (const TransportError& e) {
     EXPECT_EQ(e.group(), TransportError::Group::unreachable);
@@ -183,7 +208,7 @@ TEST_F(ContentFetcherTest, AGatewayRedirectToThisMachineIsNotFollowed) {
     std::function<void()> fetch;
   } rows[] = {
       {"a still", [&] { f.fetch("ipfs://" + std::string(cid) + "/poster", 5); }},
-      {"a live page's request", [&] { f.fetchLocal(*Url::parse(ipfs + "/probe")); }},
+      {"a live page's request", [&] { readLocal(f, *Url::parse(ipfs + "/probe")); }},
   };
   for (const auto& row : rows) {
     try {
@@ -215,7 +240,7 @@ TEST_F(ContentFetcherTest, MimeTypeFromTheAnswerOrThePath) {
 }
 
 TEST_F(ContentFetcherTest, DataURLsAndUnknownURIs) {
-  auto f = fetcher({deadBaseURL()});
+  auto f = fetcher({dead.baseURL()});
   auto page = f.fetch("data:text/html;base64,PGI+aGk8L2I+", 5);
   EXPECT_EQ(page.data, "<b>hi</b>");
   EXPECT_EQ(page.mime, "text/html");
@@ -232,7 +257,7 @@ TEST_F(ContentFetcherTest, OnchfsURIsGoThroughTheResolver) {
   tzkt.get("/v1/bigmaps/549145/keys/" + file,
            R"({"key":")" + file + R"(","value":{"file":{"chunk_pointers":[")" + chunk + R"("]}}})");
   tzkt.get("/v1/bigmaps/549144/keys", R"([{"key":")" + chunk + R"(","value":"3c703e"}])");
-  auto f = fetcher({deadBaseURL()});
+  auto f = fetcher({dead.baseURL()});
   const std::string uri = "onchfs://" + file + "?seed=1";
   auto content = f.fetch(uri, 5);
   EXPECT_EQ(content.data, "<p>");
@@ -253,7 +278,7 @@ TEST_F(ContentFetcherTest, LocalIPFSPaths) {
   second.on("GET", base + "data.json", CannedResponse{.body = "{}", .contentType = "text/plain; charset=utf-8"});
   auto f = fetcher({first.baseURL(), second.baseURL()});
 
-  auto page = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid)));
+  auto page = readLocal(f, *Url::parse("tavolune://local/ipfs/" + std::string(cid)));
   EXPECT_EQ(page.data, "<html/>");
   EXPECT_EQ(page.mime, "text/html");
   EXPECT_EQ(cache->mime("ipfs/" + std::string(cid) + "/"), "text/html");
@@ -261,33 +286,33 @@ TEST_F(ContentFetcherTest, LocalIPFSPaths) {
   EXPECT_EQ(first.lastRequest()->path, base + "index.html");
 
   // Gateways that label scripts as plain text.
-  auto script = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/lib/sketch.js"));
+  auto script = readLocal(f, *Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/lib/sketch.js"));
   EXPECT_EQ(script.mime, "application/javascript");
-  auto json = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/data.json"));
+  auto json = readLocal(f, *Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/data.json"));
   EXPECT_EQ(json.mime, "application/json");
   // Escapes reach the gateway and the key unchanged.
-  auto shader = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/lib/shader%20v2.frag"));
+  auto shader = readLocal(f, *Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/lib/shader%20v2.frag"));
   EXPECT_EQ(shader.data, "void main(){}");
   EXPECT_EQ(shader.mime, "text/plain");
   EXPECT_TRUE(cache->contains("ipfs/" + std::string(cid) + "/lib/shader%20v2.frag"));
 
   // Served from the cache the second time.
   auto before = first.requestCount() + second.requestCount();
-  EXPECT_EQ(f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/")).data, "<html/>");
+  EXPECT_EQ(readLocal(f, *Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/")).data, "<html/>");
   EXPECT_EQ(first.requestCount() + second.requestCount(), before);
 }
 
 TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
-  auto f = fetcher({deadBaseURL()});
+  auto f = fetcher({dead.baseURL()});
   auto only = *Url::parse("tavolune://local/ipfs");
-  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(only); }), TavoluneError::notFound(only.string()));
+  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, only); }), TavoluneError::notFound(only.string()));
   auto other = *Url::parse("tavolune://local/arweave/abc/page.html");
-  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
+  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, other); }), TavoluneError::notFound(other.string()));
   // Another kind is refused even when the cache happens to hold its key.
   cache->store("cached", "arweave/abc/page.html", std::nullopt);
-  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(other); }), TavoluneError::notFound(other.string()));
+  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, other); }), TavoluneError::notFound(other.string()));
   cache->store("cached", "ipfs/" + std::string(cid) + "/page.html", std::nullopt);
-  auto hit = f.fetchLocal(*Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/page.html"));
+  auto hit = readLocal(f, *Url::parse("tavolune://local/ipfs/" + std::string(cid) + "/page.html"));
   EXPECT_EQ(hit.data, "cached");
   EXPECT_EQ(hit.mime, "text/html");  // from the path when there is no type file
 
@@ -299,13 +324,13 @@ TEST_F(ContentFetcherTest, LocalPathsOfOtherKinds) {
   tzkt.get("/v1/bigmaps/549145/keys/" + fileHash,
            R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[")" + chunk + R"("]}}})");
   tzkt.get("/v1/bigmaps/549144/keys", R"([{"key":")" + chunk + R"(","value":"6f6b"}])");
-  auto js = f.fetchLocal(*Url::parse("tavolune://local/onchfs/" + dirHash + "/main.js"));
+  auto js = readLocal(f, *Url::parse("tavolune://local/onchfs/" + dirHash + "/main.js"));
   EXPECT_EQ(js.data, "ok");
   EXPECT_EQ(js.mime, "application/javascript");
   EXPECT_EQ(cache->mime("onchfs/" + dirHash + "/main.js"), "application/javascript");
   // A page cannot smuggle a path into the TzKT request through the hash.
   auto smuggled = *Url::parse("tavolune://local/onchfs/..%2F549144%2Fkeys/x");
-  EXPECT_EQ(tavoluneErrorOf([&] { f.fetchLocal(smuggled); }).kind(), TavoluneError::Kind::notFound);
+  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, smuggled); }).kind(), TavoluneError::Kind::notFound);
 }
 
 // Pages name these URLs themselves: only host "local", the two kinds, ids of
@@ -333,14 +358,14 @@ TEST_F(ContentFetcherTest, LocalURLsThatAreRefused) {
        }) {
     auto url = Url::parse(text);
     ASSERT_TRUE(url) << text;
-    EXPECT_EQ(tavoluneErrorOf([&] { fetcher({first.baseURL()}).fetchLocal(*url); }).kind(),
+    EXPECT_EQ(tavoluneErrorOf([&] { readLocal(fetcher({first.baseURL()}), *url); }).kind(),
               TavoluneError::Kind::notFound)
         << text;
   }
   EXPECT_EQ(first.requestCount(), 0u);
   // Dots inside a name are ordinary.
   first.on("GET", "/ipfs/" + std::string(cid) + "/lib/p5..min.js", CannedResponse::text("ok"));
-  EXPECT_EQ(fetcher({first.baseURL()}).fetchLocal(*Url::parse(ipfs + "/lib/p5..min.js")).data, "ok");
+  EXPECT_EQ(readLocal(fetcher({first.baseURL()}), *Url::parse(ipfs + "/lib/p5..min.js")).data, "ok");
 }
 
 TEST_F(ContentFetcherTest, CancellationEndsTheWholeFetch) {
@@ -369,6 +394,79 @@ TEST_F(ContentFetcherTest, OneDownloadIsCapped) {
   EXPECT_FALSE(cache->contains("ipfs://" + std::string(cid) + "/big.bin"));
   f.maxDownloadBytes = 4096;
   EXPECT_EQ(f.fetch("ipfs://" + std::string(cid) + "/big.bin", 5).data.size(), 4096u);
+}
+
+// A page's files are taken from its budgets, cache hits as well; a file
+// that would pass what is left is cut off, stored nowhere and takes nothing.
+TEST_F(ContentFetcherTest, LocalFilesAreTakenFromThePageBudgets) {
+  const std::string base = "/ipfs/" + std::string(cid) + "/";
+  const auto local = [](const std::string& path) { return *Url::parse("tavolune://local" + path); };
+  cache->store(std::string(600, 'h'), "ipfs/" + std::string(cid) + "/hit.bin", std::nullopt);
+  first.on("GET", base + "big.bin", CannedResponse{.body = std::string(800, 'b'), .contentType = "text/plain"});
+  first.on("GET", base + "small.bin", CannedResponse{.body = std::string(300, 's'), .contentType = "text/plain"});
+  auto f = fetcher({first.baseURL(), second.baseURL()});
+  ByteBudget budget(1000), downloads(1000);
+  EXPECT_EQ(readLocal(f, local(base + "hit.bin"), &budget, &downloads).data.size(), 600u);
+  EXPECT_EQ(budget.left(), 400);
+  EXPECT_EQ(downloads.left(), 1000);  // not downloaded
+  auto error = tavoluneErrorOf([&] { readLocal(f, local(base + "big.bin"), &budget, &downloads); });
+  EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
+  EXPECT_EQ(second.requestCount(), 0u);  // another gateway's copy would not fit either
+  EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/big.bin"));
+  EXPECT_EQ(budget.left(), 400);
+  EXPECT_EQ(readLocal(f, local(base + "small.bin"), &budget, &downloads).data, std::string(300, 's'));
+  EXPECT_EQ(budget.left(), 100);
+  EXPECT_EQ(downloads.left(), 700);
+
+  // An onchfs file is read no further than what is left: its second batch
+  // of chunks is never asked for.
+  const std::string fileHash(64, 'e');
+  const std::string chunk(64, 'f');
+  std::string pointers;
+  for (int i = 0; i < 50; ++i) pointers += std::string(i ? "," : "") + "\"" + chunk + "\"";
+  tzkt.get("/v1/bigmaps/549145/keys/" + fileHash,
+           R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[)" + pointers + "]}}}");
+  tzkt.get("/v1/bigmaps/549144/keys", R"([{"key":")" + chunk + R"(","value":"30313233343536373839"}])");
+  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, local("/onchfs/" + fileHash + "/"), &budget, &downloads); }).kind(),
+            TavoluneError::Kind::decoding);
+  EXPECT_EQ(tzkt.requests("GET", "/v1/bigmaps/549144/keys").size(), 1u);
+  EXPECT_EQ(budget.left(), 100);
+}
+
+// Downloads running at once hold their bytes as they arrive: together they
+// never pass the budget, and the one that would is cut off, not the other.
+TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
+  const std::string base = "tavolune://local/ipfs/" + std::string(cid) + "/";
+  first.on("GET", "/ipfs/" + std::string(cid) + "/slow.bin",
+           CannedResponse{.body = std::string(800, 's'),
+                          .contentType = "application/octet-stream",  // not held back by compression
+                          .chunkDelay = std::chrono::milliseconds(100),
+                          .chunkSize = 100});
+  first.on("GET", "/ipfs/" + std::string(cid) + "/fast.bin",
+           CannedResponse{.body = std::string(600, 'f'), .contentType = "text/plain"});
+  auto f = fetcher({first.baseURL()});
+  ByteBudget downloads(1000);
+  std::atomic<bool> slowDone{false};
+  std::optional<MediaContent> slow;
+  std::thread slowFetch([&] {
+    slow = readLocal(f, *Url::parse(base + "slow.bin"), nullptr, &downloads);
+    slowDone = true;
+  });
+  // Half its bytes held while it still runs.
+  bool heldWhileRunning = false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!heldWhileRunning && !slowDone && std::chrono::steady_clock::now() < until) {
+    heldWhileRunning = downloads.left() <= 500 && !slowDone;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  auto error = tavoluneErrorOf([&] { readLocal(f, *Url::parse(base + "fast.bin"), nullptr, &downloads); });
+  slowFetch.join();
+  EXPECT_TRUE(heldWhileRunning);
+  EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
+  ASSERT_TRUE(slow);
+  EXPECT_EQ(slow->data.size(), 800u);
+  EXPECT_EQ(downloads.left(), 200);
+  EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/fast.bin"));
 }
 
 }  // namespace

@@ -222,6 +222,15 @@ TEST_F(OnchfsResolverTest, ChunkBatchesOfForty) {
   EXPECT_EQ(resolver.fetchChunks({ten, ten}).size(), 20u);
   EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({ten, ten, ten}); }),
             TavoluneError::decoding("onchfs file larger than 20 bytes"));
+  // A caller's cap, such as what a page has left, ends the reading there:
+  // the second batch is never asked for.
+  resolver.maxFileBytes = mediaDownloadLimit;
+  server.resetRecords();
+  const std::vector<std::string> fifty(50, ten);
+  EXPECT_EQ(resolver.fetchChunks(fifty, {}, 500).size(), 500u);
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(tzkt.file("fifty", fifty), "", {}, 399); }),
+            TavoluneError::decoding("onchfs file larger than 399 bytes"));
+  EXPECT_EQ(tzkt.chunkRequests().size(), 3u);
 
   server.resetRecords();
   EXPECT_EQ(resolver.fetchChunks({}), "");
@@ -256,6 +265,9 @@ TEST_F(OnchfsResolverTest, GzipFilesAreInflated) {
   auto content = resolver.file(dir, "");
   EXPECT_EQ(content.data, page);
   EXPECT_EQ(content.mime, "text/html");
+  // The cap holds for what it inflates to.
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(dir, "", {}, page.size() - 1); }).kind(),
+            TavoluneError::Kind::decoding);
 
   // Gzip magic on data that does not inflate: served as stored.
   std::string fake = "\x1f\x8b\x08" + std::string(30, 'x');
