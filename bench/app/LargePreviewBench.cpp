@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 
 namespace tavolune::bench {
@@ -86,6 +87,7 @@ void BM_LargePreviewStep(benchmark::State& state) {
     int step = +1;
     QElapsedTimer worst;
     double worstMs = 0;
+    std::vector<double> steps;
     for (auto _ : state) {
       const auto& shown = *windowState.bigPreview();
       if (shown == works.back().id) step = -1;
@@ -94,13 +96,16 @@ void BM_LargePreviewStep(benchmark::State& state) {
       QKeyEvent press(QEvent::KeyPress, step > 0 ? Qt::Key_Right : Qt::Key_Left, Qt::NoModifier);
       QCoreApplication::sendEvent(window.largePreview(), &press);
       window.largePreview()->repaint();  // the new preview, painted now
-      worstMs = std::max(worstMs, worst.nsecsElapsed() / 1e6);
+      steps.push_back(worst.nsecsElapsed() / 1e6);
+      worstMs = std::max(worstMs, steps.back());
       state.PauseTiming();
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
       QCoreApplication::processEvents();
       state.ResumeTiming();
     }
     state.counters["worst_ms"] = worstMs;
+    std::nth_element(steps.begin(), steps.begin() + std::ptrdiff_t(steps.size() / 2), steps.end());
+    state.counters["median_ms"] = steps[steps.size() / 2];
     pool.clear();
     pool.waitForDone();
   }
