@@ -29,6 +29,9 @@ bool isReply(const QDBusMessage& reply) {
 
 LinuxDisplayInhibitors::LinuxDisplayInhibitors(QDBusConnection systemBus, QDBusConnection sessionBus, QObject* parent)
     : QObject(parent), system_(std::move(systemBus)), session_(std::move(sessionBus)) {
+  // A child, so that a test can tell an answer from a cut-off.
+  deadline_.setParent(this);
+  deadline_.setObjectName(QStringLiteral("deadline"));
   deadline_.setSingleShot(true);
   deadline_.setInterval(deadlineMs);
   connect(&deadline_, &QTimer::timeout, this, &LinuxDisplayInhibitors::finish);
