@@ -162,7 +162,11 @@ void ArtworkImage::paintEvent(QPaintEvent*) {
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * dpr).toSize();
     if (drawn_.isNull() || drawnKey_ != still.cacheKey() || drawnSize_ != pixels || drawnMode_ != mode_) {
-      drawn_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+      // The same size is drawn over in place: a fresh picture for every
+      // still shown would fault its pages in from the kernel each time.
+      if (drawn_.size() != pixels || drawn_.format() != QImage::Format_ARGB32_Premultiplied) {
+        drawn_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+      }
       drawn_.setDevicePixelRatio(dpr);
       drawn_.fill(Qt::transparent);
       QPainter canvas(&drawn_);
