@@ -231,22 +231,26 @@ TEST_F(ArtRuntimeWebTest, TheWallHoldsForWorkersPreconnectsAndPeerConnections) {
 // One page's requests never hold every worker: another page still loads
 // while the first waits on 64 files its gateway holds.
 TEST_F(ArtRuntimeWebTest, AHostilePageLeavesWorkersForAnother) {
-  std::mutex lock;
-  std::condition_variable released;
-  bool release = false;
-  const auto letGo = [&] {
-    {
-      std::lock_guard hold(lock);
-      release = true;
-    }
-    released.notify_all();
+  // Shared with the gateway's threads, which may still answer the hostile
+  // page's queued requests after this body has returned.
+  struct Gate {
+    std::mutex lock;
+    std::condition_variable released;
+    bool release = false;
   };
-  const std::shared_ptr<void> atEnd(nullptr, [&](void*) { letGo(); });
+  const auto gate = std::make_shared<Gate>();
+  const std::shared_ptr<void> atEnd(nullptr, [gate](void*) {
+    {
+      std::lock_guard hold(gate->lock);
+      gate->release = true;
+    }
+    gate->released.notify_all();
+  });
   media.seed("index.html", "<html><body>hostile</body></html>", "text/html");
-  media.gateway.otherwise([&](const auto& r) {
+  media.gateway.otherwise([gate](const auto& r) {
     if (r.path.find("/hold") != std::string::npos) {
-      std::unique_lock hold(lock);
-      released.wait(hold, [&] { return release; });
+      std::unique_lock hold(gate->lock);
+      gate->released.wait(hold, [&] { return gate->release; });
       return CannedResponse::text("late");
     }
     return CannedResponse{.body = "<html><body>second</body></html>", .contentType = "text/html"};
