@@ -9,7 +9,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   # core libraries
   libcurl4-openssl-dev nlohmann-json3-dev libicu-dev zlib1g-dev
-  libhowardhinnant-date-dev uuid-dev libsimdjson-dev
+  libhowardhinnant-date-dev uuid-dev libsimdjson-dev libdeflate-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev libbrotli-dev
   # application: Qt 6, SVG through librsvg, video through GStreamer
