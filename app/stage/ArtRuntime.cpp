@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -53,10 +54,12 @@ constexpr const char* webRTCSwitch = "--force-webrtc-ip-handling-policy=disable_
 
 // A loopback port held bound and never listening: the kernel refuses every
 // connection to it at once, and no one else can take it while we live.
-// 0 when none could be bound.
+// Bound directly, whatever proxy the user's session names: a socket behind
+// an HTTP proxy cannot bind at all. 0 when none could be bound.
 quint16 refusingPort() {
   static QTcpSocket* held = [] {
     auto* socket = new QTcpSocket;
+    socket->setProxy(QNetworkProxy::NoProxy);
     socket->bind(QHostAddress(QHostAddress::LocalHost), 0, QAbstractSocket::DontShareAddress);
     return socket;
   }();
@@ -76,28 +79,67 @@ QByteArray proxySwitches(quint16 port) {
   return "--proxy-server=http://127.0.0.1:" + QByteArray::number(port) + " --proxy-bypass-list=" + bypass;
 }
 
-// Given switches that would undo the seal: Chromium takes no-proxy-server,
-// then a PAC script, then auto-detection over our proxy-server, and the
-// last of any switch wins. A bare "--" would make ours plain arguments.
-bool undoesSeal(QByteArray name) {
-  static const QList<QByteArray> names{"no-proxy-server", "proxy-pac-url",     "proxy-auto-detect",
-                                       "proxy-server",    "proxy-bypass-list", "force-webrtc-ip-handling-policy"};
-  if (name == "--") return true;
-  name.replace('"', "");
-  if (name.startsWith("--")) {
-    name.remove(0, 2);
-  } else if (name.startsWith('-')) {
-    name.remove(0, 1);
-  } else {
-    return false;
-  }
-  if (const qsizetype equals = name.indexOf('='); equals >= 0) name.truncate(equals);
+// The given switches a user may keep: none of them moves a connection past
+// the refusing proxy or changes the WebRTC policy. Everything else given,
+// known or not, is left out.
+bool keptSwitch(const QByteArray& name) {
+  static const QList<QByteArray> names{"host-resolver-rules", "ignore-gpu-blocklist", "use-gl", "use-angle",
+                                       "disable-gpu",         "enable-logging",       "log-level", "v",
+                                       "vmodule"};
   return names.contains(name);
+}
+
+// The arguments the engine makes of the variable: Qt splits it on spaces
+// only and drops every quote (an unclosed one runs to the end); Chromium
+// then trims each argument of ASCII whitespace.
+QList<QByteArray> engineArguments(const QByteArray& given) {
+  QList<QByteArray> arguments;
+  QByteArray argument;
+  enum { between, quoted, plain } state = between;
+  for (char c : given) {
+    if (c == '"') {
+      state = state == quoted ? plain : quoted;
+    } else if (c == ' ' && state != quoted) {
+      if (state == plain) arguments.append(std::exchange(argument, {}));
+      state = between;
+    } else {
+      argument += c;
+      if (state == between) state = plain;
+    }
+  }
+  if (!argument.isEmpty()) arguments.append(argument);
+  const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  for (QByteArray& a : arguments) {
+    while (!a.isEmpty() && space(a.back())) a.chop(1);
+    while (!a.isEmpty() && space(a.front())) a.remove(0, 1);
+  }
+  return arguments;
+}
+
+// The switch's name as Chromium reads it ("--" or "-", then up to "="), or
+// nothing for a plain argument.
+QByteArray switchName(const QByteArray& argument) {
+  const qsizetype prefix = argument.startsWith("--") ? 2 : argument.startsWith('-') ? 1 : 0;
+  if (prefix == 0 || prefix == argument.size()) return {};
+  return argument.mid(prefix, argument.indexOf('=') < 0 ? -1 : argument.indexOf('=') - prefix);
+}
+
+// What the engine would do with Qt's proxy over our switches: it takes our
+// switches only while Qt's proxy choice is the system's; an application
+// proxy or factory of its own makes it take Qt's proxy, or none.
+std::optional<QString> proxyChoiceFault() {
+  if (QNetworkProxyFactory::usesSystemConfiguration()) return std::nullopt;
+  return QStringLiteral("the program's own proxy setting would take the web engine past its refusing proxy");
 }
 
 std::optional<QString>& fault() {
   static std::optional<QString> value;
   return value;
+}
+
+void setFault(const QString& reason) {
+  fault() = reason;
+  qWarning("Tavolune: live works show their stills: %s", qPrintable(reason));
 }
 
 // Making the shared context loads the OpenGL drivers (a software
@@ -154,18 +196,13 @@ void registerSchemeOnce() {
   scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
   QWebEngineUrlScheme::registerScheme(scheme);
 
-  // The switches only hold while nothing calls
-  // QNetworkProxy::setApplicationProxy: the engine then takes Qt's proxy
-  // over its own switches. Nothing in the program sets it.
   const Seal made = seal(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), refusingPort());
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", made.flags);
   if (!made.stripped.isEmpty()) {
     qWarning("Tavolune: left out of the web engine's switches: %s", made.stripped.join(' ').constData());
   }
-  if (!made.fault.isEmpty()) {
-    fault() = made.fault;
-    qWarning("Tavolune: live works show their stills: %s", qPrintable(made.fault));
-  }
+  if (!made.fault.isEmpty()) setFault(made.fault);
+  sealFault();
   deferSharedContext();
 }
 
@@ -180,26 +217,17 @@ void registerScheme() {
 Seal seal(const QByteArray& given, quint16 refusingPort) {
   Seal made;
   QList<QByteArray> kept;
-  QByteArray token;
-  bool quoted = false;
-  const auto endToken = [&] {
-    if (token.isEmpty()) return;
-    (undoesSeal(token) ? made.stripped : kept).append(token);
-    token.clear();
-  };
-  for (char c : given) {
-    if (c == '"') quoted = !quoted;
-    if (!quoted && (c == ' ' || c == '\t' || c == '\n')) {
-      endToken();
-    } else {
-      token += c;
+  bool switches = true;
+  for (const QByteArray& argument : engineArguments(given)) {
+    if (argument.isEmpty()) continue;
+    // Chromium reads nothing after a "--" as a switch.
+    if (argument == "--") switches = false;
+    if (switches && keptSwitch(switchName(argument))) {
+      // Quoted again only where Qt would split it.
+      kept.append(argument.contains(' ') ? '"' + argument + '"' : argument);
+    } else if (!made.stripped.contains(argument)) {
+      made.stripped.append(argument);
     }
-  }
-  if (quoted) {
-    made.fault = QStringLiteral("the web engine switches given to the program cannot be read");
-    kept.clear();
-  } else {
-    endToken();
   }
   if (refusingPort == 0) made.fault = QStringLiteral("no port could be held for the web engine's refusing proxy");
   // Last, so that they win over anything given before; without a port the
@@ -210,7 +238,13 @@ Seal seal(const QByteArray& given, quint16 refusingPort) {
   return made;
 }
 
-std::optional<QString> sealFault() { return fault(); }
+std::optional<QString> sealFault() {
+  // Asked before every page: the proxy choice may change after start-up.
+  if (!fault()) {
+    if (auto reason = proxyChoiceFault()) setFault(*reason);
+  }
+  return fault();
+}
 void setSealFault(std::optional<QString> value) { fault() = std::move(value); }
 
 void prepareRules() {

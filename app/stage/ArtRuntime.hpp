@@ -32,10 +32,11 @@ namespace ArtRuntime {
 void registerScheme();
 
 // The engine switches the program runs with, made from the ones it was
-// given. Given switches that would outrank or replace the refusing proxy
-// or the WebRTC policy are dropped (a --host-resolver-rules stays); when
-// the proxy port is 0 (it could not be held) or the given switches cannot
-// be read, the seal has a fault and live pages must not run.
+// given, read as the engine reads them. Only given switches that cannot
+// weaken the wall stay (host resolver rules, the GPU blocklist, the GL
+// choice, logging); the rest, and everything from a "--" on, are left out
+// and named once in stripped. When the proxy port is 0 (it could not be
+// held) the seal has a fault and live pages must not run.
 struct Seal {
   QByteArray flags;
   QList<QByteArray> stripped;
@@ -43,8 +44,10 @@ struct Seal {
 };
 Seal seal(const QByteArray& given, quint16 refusingPort);
 
-// Why live pages cannot run here (logged once when the seal is made), or
-// nothing. Pages are then shown as their stills.
+// Why live pages cannot run here (logged once, when found), or nothing.
+// Pages are then shown as their stills. Also a fault once Qt's proxy choice
+// is no longer the system's: the engine then takes Qt's proxy over its
+// switches.
 std::optional<QString> sealFault();
 // Replaces the fault registerScheme found; for tests.
 void setSealFault(std::optional<QString> fault);

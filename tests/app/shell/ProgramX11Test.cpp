@@ -1,6 +1,7 @@
 #include "app/platform/linux/Xcb.hpp"
 #include "app/shell/SingleInstance.hpp"
 #include "core/base/Date.hpp"
+#include "core/media/MediaCache.hpp"
 #include "core/network/HTTPClient.hpp"
 #include "core/persistence/LibraryStore.hpp"
 
@@ -257,6 +258,74 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
   EXPECT_EQ(saved.screens.begin()->second.currentArtworkID, works[*shown].id);
   EXPECT_EQ(saved.artworks.size(), works.size());
   EXPECT_FALSE(QDir(data.filePath("Wallpapers")).entryList({QStringLiteral("*.jpg")}, QDir::Files).isEmpty());
+}
+
+// A session whose every proxy variable names a server of the test's own: a
+// live work still plays (the web engine's refusing proxy is held all the
+// same), and nothing its page tries, plain or secure requests, a socket or a
+// TURN relay, reaches that proxy or anything else.
+TEST(Program, BehindTheUsersProxyALiveWorkPlaysAndItsPageReachesNothing) {
+  testsupport::PrivateXServer screen(QStringLiteral("1280x720x24"));
+  testsupport::PrivateBus bus;
+  ASSERT_TRUE(screen.ok());
+  ASSERT_TRUE(bus.ok());
+  LoopbackServer proxy;
+  const std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.port());
+
+  // What only the engine's wall stops: preconnects, and a peer connection
+  // made by a fresh frame, which the page runtime has not reached yet.
+  // Orange once gathering ended; the work's files are in the program's
+  // cache, as a gateway left them.
+  const std::string cid = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
+  const std::string pageText = R"html(<html><head></head><body style="margin:0;background:rgb(40,40,200)"><script>
+    ['http://tracker.example/', 'http://)html" + proxyAddress + R"html(/'].forEach(function (url) {
+      var link = document.createElement('link'); link.rel = 'preconnect'; link.href = url;
+      document.head.appendChild(link);
+    });
+    function settled() { document.body.style.background = 'rgb(240,130,20)'; }
+    var frame = document.createElement('iframe'); frame.style.display = 'none'; document.body.appendChild(frame);
+    try {
+      var pc = new frame.contentWindow.RTCPeerConnection({iceServers: [
+        {urls: 'turn:)html" + proxyAddress + R"html(?transport=tcp', username: 'u', credential: 'c'}]});
+      pc.createDataChannel('d');
+      pc.onicegatheringstatechange = function () { if (pc.iceGatheringState === 'complete') settled(); };
+      pc.createOffer().then(function (o) { return pc.setLocalDescription(o); }).catch(settled);
+    } catch (e) { settled(); }
+  </script></body></html>)html";
+  QTemporaryDir data;
+  MediaCache(data.filePath("Media").toStdString(), std::int64_t{1} << 30)
+      .store(pageText, "ipfs/" + cid + "/index.html", "text/html");
+  LibraryState state;
+  Wallet wallet = testsupport::wallet();
+  wallet.lastSync = now();
+  Artwork work = testsupport::work("1", "Live", MediaKind::generative);
+  work.animationURI = "ipfs://" + cid + "/index.html";
+  work.aspectRatio = 16.0 / 9.0;
+  testsupport::hold(state, wallet, {work});
+  state.settings.hasCompletedOnboarding = true;
+  state.settings.animation = AnimationPolicy::all;
+  LibraryStore(data.filePath("library.json").toStdString()).save(state);
+
+  QProcessEnvironment env = plainX11Session(screen, bus);
+  const QString proxyURL = QStringLiteral("http://") + QString::fromStdString(proxyAddress);
+  for (const char* name : {"http_proxy", "https_proxy", "all_proxy"}) env.insert(QString::fromLatin1(name), proxyURL);
+  Program program(data.path(), {}, env);
+  ASSERT_TRUE(program.process.waitForStarted(10000));
+
+  Root root(screen.display());
+  const QColor settled(240, 130, 20);
+  QColor middle;
+  const bool played = QTest::qWaitFor(
+      [&] {
+        middle = root.pixel(root.x.root(), 640, 360);
+        return near(middle, settled);
+      },
+      60000);
+  const QByteArray log = program.process.readAllStandardError();
+  ASSERT_TRUE(played) << middle.name().toStdString() << "\n" << log.toStdString();
+  EXPECT_FALSE(log.contains("live works show their stills")) << log.toStdString();
+  EXPECT_EQ(proxy.connectionsAccepted(), 0u);
+  endsCleanlyOnSigterm(program);
 }
 
 }  // namespace

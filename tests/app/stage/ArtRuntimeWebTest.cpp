@@ -31,21 +31,27 @@ using testsupport::LoopbackServer;
 using testsupport::StageMedia;
 using testsupport::waitInPage;
 
-// An allowed host and a blocked one, both resolved to loopback (before the
-// engine starts; it reads quoted switches). The loopback server's own
-// certificate serves https for ipfs.io, which workers need.
-const bool hostRulesSet = [] {
-  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  flags += " --ignore-certificate-errors --host-resolver-rules=\"MAP ipfs.io 127.0.0.1, MAP *.ipfs.io 127.0.0.1, "
-           "MAP tracker.example 127.0.0.1\"";
-  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
-  return true;
-}();
+// An allowed host and a blocked one, both resolved to loopback, and the
+// loopback server's own certificate taken for ipfs.io, which workers need:
+// added after the program's seal (which keeps no certificate switch) and
+// before the engine starts.
+class HostRules : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --ignore-certificate-errors --host-resolver-rules=\"MAP ipfs.io 127.0.0.1, MAP *.ipfs.io 127.0.0.1, "
+             "MAP tracker.example 127.0.0.1\"";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    set = true;
+  }
+  static inline bool set = false;
+};
+[[maybe_unused]] const auto* hostRules = ::testing::AddGlobalTestEnvironment(new HostRules);
 
 class ArtRuntimeWebTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(hostRulesSet);
+    ASSERT_TRUE(HostRules::set);
     ArtRuntime::prepareRules();
     view = std::make_unique<QWebEngineView>();
     page = ArtRuntime::configuration(media.fetcher, view.get());
