@@ -94,6 +94,8 @@ void ArtPage::setDownloadBudget(std::shared_ptr<ByteBudget> downloads) {
 void ArtPage::loadArtwork(const QUrl& url) {
   loadedInline_ = false;
   requestTimeout_.stop();
+  // The last gate: whoever asks, no work's page loads past a broken seal.
+  if (ArtRuntime::sealFault()) return;
   // The page's own navigations stay on the budget of the load we started.
   handler_->startLoad(loadBudget_);
   if (url.scheme() == u"data") {

@@ -44,7 +44,8 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
 
   // The one way a live work's URL is loaded: a decodable data: URL as a
   // document with a secure base (through the scheme when too large for
-  // setContent), anything else as a request that stops after 60 s.
+  // setContent), anything else as a request that stops after 60 s; nothing
+  // at all while ArtRuntime::sealFault() is set.
   void loadArtwork(const QUrl& url);
   // Whether the last loadArtwork went through setContent.
   bool loadedInline() const { return loadedInline_; }

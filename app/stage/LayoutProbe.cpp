@@ -171,7 +171,8 @@ void LayoutProbe::renderStill(const Artwork& artwork, QSize pixelSize, double sc
                               std::function<void(ProbeService::Still)> done) {
   const auto points = pointSize(pixelSize, scale);
   const auto url = MediaResolver::liveURL(artwork.animationURI);
-  if (used_ || !points || !url) {
+  // While the seal is at fault no page runs, here as on the stage.
+  if (used_ || !points || !url || ArtRuntime::sealFault()) {
     QTimer::singleShot(0, this, [done] { done({}); });
     return;
   }

@@ -115,6 +115,25 @@ TEST_F(LayoutProbeWebTest, MeasuresFixedAndResponsivePagesAndSkipsOtherWorks) {
   }
 }
 
+// With the refusing proxy unavailable, neither job runs the work's page:
+// the gateway that serves it hears nothing, and a still render fails, which
+// leaves the work its fetched still.
+TEST_F(LayoutProbeWebTest, WhileTheSealIsAtFaultNoPageLoads) {
+  const auto before = ArtRuntime::sealFault();
+  ArtRuntime::setSealFault(ArtRuntime::seal("", 0).fault);
+  const Artwork fromGateway = page("unseeded.html");
+  LayoutProbe stills(media.fetcher);
+  const ProbeService::Still s = still(stills, fromGateway, QSize(320, 240), 1.0, 2);
+  LayoutProbe measuring(media.fetcher);
+  const auto profile = measure(measuring, fromGateway);
+  ArtRuntime::setSealFault(before);
+  EXPECT_TRUE(s.image.isNull());
+  EXPECT_EQ(s.ending, Ending::failed);
+  EXPECT_FALSE(profile);
+  EXPECT_EQ(stills.pagesLoaded() + measuring.pagesLoaded(), 0);
+  EXPECT_TRUE(media.gateway.requests().empty());
+}
+
 TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
   {
     LayoutProbe warm(media.fetcher);  // the engine's first page is slow
