@@ -262,8 +262,8 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
 
 // A session whose every proxy variable names a server of the test's own: a
 // live work still plays (the web engine's refusing proxy is held all the
-// same), and nothing its page tries, plain or secure requests, a socket or a
-// TURN relay, reaches that proxy or anything else.
+// same), and nothing its page tries that only the engine's wall stops,
+// preconnects or a TURN relay, reaches that proxy or anything else.
 TEST(Program, BehindTheUsersProxyALiveWorkPlaysAndItsPageReachesNothing) {
   testsupport::PrivateXServer screen(QStringLiteral("1280x720x24"));
   testsupport::PrivateBus bus;
@@ -272,9 +272,8 @@ TEST(Program, BehindTheUsersProxyALiveWorkPlaysAndItsPageReachesNothing) {
   LoopbackServer proxy;
   const std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.port());
 
-  // What only the engine's wall stops: preconnects, and a peer connection
-  // made by a fresh frame, which the page runtime has not reached yet.
-  // Orange once gathering ended; the work's files are in the program's
+  // The peer connection is a fresh frame's, which the page runtime has not
+  // reached yet. Orange once gathering ended; the work's files are in the program's
   // cache, as a gateway left them.
   const std::string cid = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG";
   const std::string pageText = R"html(<html><head></head><body style="margin:0;background:rgb(40,40,200)"><script>
