@@ -1,5 +1,6 @@
 // The off-screen probe on pages served from a seeded cache: measuring,
 // stills, the waits, and the window nobody sees.
+#include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/LayoutProbe.hpp"
 #include "tests/app/stage/StageFixture.hpp"
@@ -126,7 +127,11 @@ TEST_F(LayoutProbeWebTest, WhileTheSealIsAtFaultNoPageLoads) {
   const ProbeService::Still s = still(stills, fromGateway, QSize(320, 240), 1.0, 2);
   LayoutProbe measuring(media.fetcher);
   const auto profile = measure(measuring, fromGateway);
+  // Nor does a page asked directly, which would show a data: URL at once.
+  const std::unique_ptr<ArtPage> direct(ArtRuntime::configuration(media.fetcher));
+  direct->loadArtwork(QUrl(QStringLiteral("data:text/html,<p>work</p>")));
   ArtRuntime::setSealFault(before);
+  EXPECT_FALSE(direct->loadedInline());
   EXPECT_TRUE(s.image.isNull());
   EXPECT_EQ(s.ending, Ending::failed);
   EXPECT_FALSE(profile);
