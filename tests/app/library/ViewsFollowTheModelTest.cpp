@@ -67,7 +67,8 @@ QStringList viewText(const QWidget& root) {
     } else if (const auto* label = dynamic_cast<const QLabel*>(w)) {
       if (!label->text().isEmpty()) lines << QStringLiteral("text ") + label->text();
     } else if (const auto* card = dynamic_cast<const SettingsCard*>(w)) {
-      lines << QStringLiteral("card %1%2").arg(card->text(), card->isSelected() ? QStringLiteral(" chosen") : QString());
+      lines << QStringLiteral("card %1%2").arg(card->text(),
+                                                card->isSelected() ? QStringLiteral(" chosen") : QString());
     } else if (const auto* pill = dynamic_cast<const PillButton*>(w)) {
       lines << QStringLiteral("pill %1 %2 [%3]%4%5")
                    .arg(pill->title(), qt::str(pill->symbol()), pill->help(),
@@ -96,12 +97,15 @@ std::string lookText(const std::optional<TileLook>& look) {
   if (!look) return "never painted";
   QString badge = QStringLiteral("-");
   if (const auto& k = look->kindBadge) {
-    badge = (k->gif ? QStringLiteral("gif") : qt::str(rawValue(k->kind))) + (k->animated ? QStringLiteral(" live") : QString());
+    badge = (k->gif ? QStringLiteral("gif") : qt::str(rawValue(k->kind))) +
+            (k->animated ? QStringLiteral(" live") : QString());
   }
   return QStringLiteral("%1 / %2, badge %3 on %4%5, toggle %6%7%8")
       .arg(look->title, look->artist, badge, qt::str(rawValue(look->chain)),
-           look->badgesShown ? QString() : QStringLiteral(" hidden"), look->toggleShown ? QString() : QStringLiteral("hidden "),
-           look->inMySelection ? QStringLiteral("on") : QStringLiteral("off"), look->ring ? QStringLiteral(", ring") : QString())
+           look->badgesShown ? QString() : QStringLiteral(" hidden"),
+           look->toggleShown ? QString() : QStringLiteral("hidden "),
+           look->inMySelection ? QStringLiteral("on") : QStringLiteral("off"),
+           look->ring ? QStringLiteral(", ring") : QString())
       .toStdString();
 }
 
@@ -287,7 +291,8 @@ class ViewsFollowTheModel : public testsupport::LibraryRig {
     settle([&] {
       const bool painted = !freshGrid || !freshGrid->isVisible() || freshGrid->showsEmptyView() ||
                            freshGrid->view().visibleRows().first >= 0;
-      return painted && laidOut(openGrid) && laidOut(freshGrid) && freshSettings->general()->storageRow()->size().has_value();
+      return painted && laidOut(openGrid) && laidOut(freshGrid) &&
+             freshSettings->general()->storageRow()->size().has_value();
     });
 
     const auto same = [&](const QWidget& open, const QWidget& fresh, const std::string& view) {
