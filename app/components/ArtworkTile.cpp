@@ -78,17 +78,33 @@ QTransform ArtworkTile::hoverTransform(const QRect& cell, double hover) const {
   return t;
 }
 
-void ArtworkTile::paint(QPainter& painter, const QRect& cell, const TileData& data, TileState state) const {
+TileLook TileLook::of(const TileData& data, const TileState& state) {
+  TileLook look;
+  look.title = data.title;
+  look.artist = data.artist;
+  if (data.live) look.kindBadge = Kind{data.kind, data.animated, data.gif};
+  look.chain = data.chain;
+  const double hover = std::clamp(state.hover, 0.0, 1.0);
+  look.badgesShown = std::max(state.chosen(), hover) > 0;
+  look.toggleShown = data.inMySelection || hover > 0;
+  look.inMySelection = data.inMySelection;
+  look.ring = state.selected;
+  return look;
+}
+
+TileLook ArtworkTile::paint(QPainter& painter, const QRect& cell, const TileData& data, TileState state) const {
   state.hover = std::clamp(state.hover, 0.0, 1.0);
+  const TileLook look = TileLook::of(data, state);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setTransform(hoverTransform(cell, state.hover), true);
   const QRectF mat = matRect(cell);
   paintMat(painter, mat, data, state);
-  paintBadges(painter, mat, data, state);
-  paintToggle(painter, mat, data, state);
-  paintCaption(painter, mat, data);
+  paintBadges(painter, mat, look, state);
+  paintToggle(painter, mat, look, state);
+  paintCaption(painter, mat, look);
   painter.restore();
+  return look;
 }
 
 void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
@@ -155,15 +171,15 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   }
 }
 
-void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
+void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileLook& look, TileState state) const {
   // Invisible at rest, but their place is kept.
+  if (!look.badgesShown) return;
   const double opacity = std::max(state.chosen(), state.hover);
-  if (opacity <= 0) return;
   std::vector<CapsuleBadge::Look> looks;
-  if (data.live) looks.push_back(KindBadge::look(data.kind, data.animated, data.gif, palette_));
-  looks.push_back(ChainBadge::look(data.chain));
+  if (const auto& k = look.kindBadge) looks.push_back(KindBadge::look(k->kind, k->animated, k->gif, palette_));
+  looks.push_back(ChainBadge::look(look.chain));
   double height = 0;
-  for (const auto& look : looks) height = std::max(height, CapsuleBadge::size(look).height());
+  for (const auto& badge : looks) height = std::max(height, CapsuleBadge::size(badge).height());
   double right = mat.right() - badgePadding;
   p.save();
   p.setOpacity(p.opacity() * opacity);
@@ -176,8 +192,8 @@ void ArtworkTile::paintBadges(QPainter& p, const QRectF& mat, const TileData& da
   p.restore();
 }
 
-void ArtworkTile::paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
-  const bool on = data.inMySelection;
+void ArtworkTile::paintToggle(QPainter& p, const QRectF& mat, const TileLook& look, TileState state) const {
+  const bool on = look.inMySelection;
   const QRectF circle(mat.left() + togglePadding, mat.top() + togglePadding, toggleSize, toggleSize);
   // A symbol shows while on, else under the pointer.
   auto shown = [&](bool symbolOn) { return symbolOn ? 1.0 : state.hover; };
@@ -236,18 +252,18 @@ void ArtworkTile::paintSymbol(QPainter& p, const QRectF& circle, bool on, double
   p.restore();
 }
 
-void ArtworkTile::paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const {
+void ArtworkTile::paintCaption(QPainter& p, const QRectF& mat, const TileLook& look) const {
   const double width = mat.width() - 2 * captionInset;
   const QFontMetricsF titleMetrics(titleFont_);
   double y = mat.bottom() + captionSpacing;
   p.setPen(palette_.color(QPalette::WindowText));
   p.setFont(titleFont_);
-  p.drawStaticText(QPointF(mat.left() + captionInset, y), caption(data.title, titleFont_, width));
+  p.drawStaticText(QPointF(mat.left() + captionInset, y), caption(look.title, titleFont_, width));
   y += titleMetrics.height() + captionLineSpacing;
   // A work without an artist keeps its second line, blank.
   p.setPen(ArtworkImage::secondaryColor(palette_));
   p.setFont(artistFont_);
-  p.drawStaticText(QPointF(mat.left() + captionInset, y), caption(data.artist, artistFont_, width));
+  p.drawStaticText(QPointF(mat.left() + captionInset, y), caption(look.artist, artistFont_, width));
 }
 
 void ArtworkTile::paintRestingShadow(QPainter& p, const QRectF& art, bool covered) const {
@@ -306,7 +322,7 @@ const QStaticText& ArtworkTile::caption(const QString& text, const QFont& font, 
 }
 
 QRectF ArtworkTile::toggleRect(const QRect& cell, const TileData& data, TileState state) const {
-  if (!data.inMySelection && state.hover <= 0) return {};
+  if (!TileLook::of(data, state).toggleShown) return {};
   const QRectF mat = matRect(cell);
   const QRectF button(mat.left(), mat.top(), toggleSize + 2 * togglePadding, toggleSize + 2 * togglePadding);
   return hoverTransform(cell, std::clamp(state.hover, 0.0, 1.0)).mapRect(button);

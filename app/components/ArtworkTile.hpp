@@ -59,6 +59,27 @@ struct TileState {
   double chosen() const { return selection < 0 ? (selected ? 1.0 : 0.0) : std::clamp(selection, 0.0, 1.0); }
 };
 
+// What a painted tile shows, as its painter decides it from the data and
+// the state (the motion between two looks aside): a grid keeps the last
+// look of each tile it painted.
+struct TileLook {
+  struct Kind {
+    MediaKind kind = MediaKind::image;
+    bool animated = false;
+    bool gif = false;
+  };
+  QString title;
+  QString artist;
+  std::optional<Kind> kindBadge;  // live works only
+  Chain chain = Chain::ethereum;
+  bool badgesShown = false;  // selected or under the pointer; else their place is kept
+  bool toggleShown = false;  // in My Selection or under the pointer
+  bool inMySelection = false;
+  bool ring = false;  // the accent ring of the grid's selection
+
+  static TileLook of(const TileData& data, const TileState& state);
+};
+
 class ArtworkTile {
  public:
   static constexpr int maxPixel = 520;  // the still asked of the loader
@@ -80,7 +101,8 @@ class ArtworkTile {
   // The cell's height for its width: the square mat and two caption lines.
   int heightFor(int width) const;
 
-  void paint(QPainter& painter, const QRect& cell, const TileData& data, TileState state) const;
+  // Returns the look it painted.
+  TileLook paint(QPainter& painter, const QRect& cell, const TileData& data, TileState state) const;
   // Where a click toggles My Selection, in the cell's coordinates; empty
   // when the toggle is not shown (a work outside My Selection, not hovered).
   QRectF toggleRect(const QRect& cell, const TileData& data, TileState state) const;
@@ -93,10 +115,10 @@ class ArtworkTile {
   QTransform hoverTransform(const QRect& cell, double hover) const;
   static QRectF matRect(const QRect& cell);
   void paintMat(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
-  void paintBadges(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
-  void paintToggle(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
+  void paintBadges(QPainter& p, const QRectF& mat, const TileLook& look, TileState state) const;
+  void paintToggle(QPainter& p, const QRectF& mat, const TileLook& look, TileState state) const;
   void paintSymbol(QPainter& p, const QRectF& circle, bool on, double opacity, double scale) const;
-  void paintCaption(QPainter& p, const QRectF& mat, const TileData& data) const;
+  void paintCaption(QPainter& p, const QRectF& mat, const TileLook& look) const;
   const QStaticText& caption(const QString& text, const QFont& font, double width) const;
   // A resting tile's shadow under its art, stretched from one kept picture.
   // covered: the art is opaque and hides the shadow's middle.

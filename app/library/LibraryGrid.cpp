@@ -30,6 +30,7 @@ LibraryGrid::LibraryGrid(LibraryWindow& window, Services services, QWidget* pare
   loader_ = std::make_unique<ThumbnailLoader>(
       services_.pipeline ? *services_.pipeline : model.media().images(),
       [&model](const Artwork& a, const QImage& still) { model.formats().noteRatio(a, still); }, services_.loader);
+  policy_ = model.state().settings.animation;
   model_ = new LibraryGridModel(this);
   model_->setLibrary(model);
   delegate_ = new LibraryTileDelegate(model, window_.windowState(), *loader_, this);
@@ -183,6 +184,7 @@ void LibraryGrid::libraryChanged(const LibraryChange& change) {
     relist(true);
     view_->moveOnNextReset(std::nullopt);
   }
+  if (change.settings) policyChanged();
   if (change.everything) return;
   if (change.namedCount() * 4 >= std::size_t(model_->rowCount())) return model_->changedAll();
   std::vector<std::string> ids;
@@ -192,6 +194,19 @@ void LibraryGrid::libraryChanged(const LibraryChange& change) {
     if (how != A::hidden) ids.emplace_back(id);
   });
   model_->changed(ids);
+}
+
+void LibraryGrid::policyChanged() {
+  const AnimationPolicy policy = window_.model().state().settings.animation;
+  if (policy == policy_) return;
+  policy_ = policy;
+  // Tiles out of sight paint the new look when they come into it.
+  const auto [first, last] = view_->visibleRows();
+  std::vector<std::string> live;
+  for (int row = std::max(first, 0); row <= last; ++row) {
+    if (const Artwork* a = artworkAt(row); a && a->isLive()) live.push_back(model_->id(row));
+  }
+  model_->changed(live);
 }
 
 void LibraryGrid::refreshEmpty() {

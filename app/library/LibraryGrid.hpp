@@ -13,6 +13,7 @@
 #include "app/library/DesktopAccess.hpp"
 #include "app/library/ExhibitionHooks.hpp"
 #include "app/style/Motion.hpp"
+#include "core/model/DisplayChoices.hpp"
 #include "core/model/Wallet.hpp"
 
 #include <QTimer>
@@ -70,6 +71,8 @@ class LibraryGrid final : public QWidget {
   // The listed ids, in order, each once.
   const std::vector<std::string>& items() const;
   int columnCount() const;
+  // A change of width waits to change the columns.
+  bool isReflowing() const { return reflow_.isActive(); }
   bool showsEmptyView() const;
   // The user's own criteria (search, filter menu, exhibition) narrow the list.
   bool filtered() const;
@@ -77,6 +80,7 @@ class LibraryGrid final : public QWidget {
   std::optional<Wallet> artistWalletWithoutContracts() const;
 
   LibraryGridView& view() const { return *view_; }
+  const LibraryTileDelegate& tiles() const { return *delegate_; }
   EmptyLibraryView& emptyView() const { return *empty_; }
   SelectionBar& selectionBar() const { return *bar_; }
   ThumbnailLoader& loader() const { return *loader_; }
@@ -103,6 +107,8 @@ class LibraryGrid final : public QWidget {
   void widthChanged(int width);
   void placeBar();
   void refreshEmpty();
+  // The shown tiles of live works repaint when the live policy changed.
+  void policyChanged();
   void move(int step);
   void hideOrUnhideSelection();
   void select(const std::string& id);
@@ -124,6 +130,7 @@ class LibraryGrid final : public QWidget {
   int pendingWidth_ = 0;
   bool measured_ = false;
   bool reorderReport_ = false;  // a drop waits for its report to reflow
+  AnimationPolicy policy_{};    // the live policy the tiles' kind badges show
 };
 
 }  // namespace tavolune

@@ -77,11 +77,17 @@ QImage LibraryTileDelegate::scaled(Kept& kept, const std::string& id, const QIma
 }
 
 TileData LibraryTileDelegate::dataFor(const std::string& id, const QRect& cell, qreal dpr) const {
+  Kept* k = nullptr;
+  return dataFor(id, cell, dpr, k);
+}
+
+TileData LibraryTileDelegate::dataFor(const std::string& id, const QRect& cell, qreal dpr, Kept*& noted) const {
   const LibraryState& state = model_.state();
   const auto it = state.artworks.find(id);
   if (it == state.artworks.end()) return {};
   const Artwork& artwork = it->second;
   Kept& k = kept(artwork);
+  noted = &k;
   TileData data = TileData::of(artwork, state.shouldAnimate(artwork), state.onDesktop.contains(id), k.shownTitle,
                                k.shownArtist);
   const QImage still = loader_.cached(artwork, ArtworkTile::maxPixel);
@@ -108,18 +114,23 @@ bool LibraryTileDelegate::hasStill(const std::string& id) const {
   return it != artworks.end() && !loader_.cached(it->second, ArtworkTile::maxPixel).isNull();
 }
 
+std::optional<TileLook> LibraryTileDelegate::painted(const std::string& id) const {
+  const auto it = kept_.find(id);
+  return it == kept_.end() ? std::nullopt : it->second.painted;
+}
+
 void LibraryTileDelegate::paintTile(QPainter& painter, const QRect& cell, const std::string& id,
                                     TileState state) const {
-  const qreal dpr = DevicePixels::ratio(painter);
-  tile_.paint(painter, cell, dataFor(id, cell, dpr), state);
+  Kept* k = nullptr;
+  const TileData data = dataFor(id, cell, DevicePixels::ratio(painter), k);
+  TileLook look = tile_.paint(painter, cell, data, state);
+  if (k) k->painted = std::move(look);
 }
 
 void LibraryTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
   const std::string id = qt::str(index.data(LibraryGridModel::IdRole).toString());
-  const qreal dpr = DevicePixels::ratio(*painter);
-  const TileData data = dataFor(id, option.rect, dpr);
-  tile_.paint(*painter, option.rect, data, stateFor(id, option.state.testFlag(QStyle::State_MouseOver)));
+  paintTile(*painter, option.rect, id, stateFor(id, option.state.testFlag(QStyle::State_MouseOver)));
 }
 
 QSize LibraryTileDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {

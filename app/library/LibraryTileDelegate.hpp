@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -46,6 +47,8 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
 
   // What the cell of this id shows now (null artwork: not in the library).
   TileData dataFor(const std::string& id, const QRect& cell, qreal dpr) const;
+  // What the work's tile showed when last painted; nothing before.
+  std::optional<TileLook> painted(const std::string& id) const;
   TileState stateFor(const std::string& id, bool hovered) const;
   bool inMySelection(const std::string& id) const;
   // Whether the work's still is at hand (never asks for it).
@@ -64,9 +67,12 @@ class LibraryTileDelegate final : public QAbstractItemDelegate {
     QString shownArtist;
     QSize scaledSize;
     QString scaledKey;
+    std::optional<TileLook> painted;
   };
   static constexpr std::size_t keptLimit = 4096;
   Kept& kept(const Artwork& artwork) const;
+  // kept: where the work's look is noted once painted (null: not in the library).
+  TileData dataFor(const std::string& id, const QRect& cell, qreal dpr, Kept*& kept) const;
   QImage scaled(Kept& kept, const std::string& id, const QImage& still, const QSizeF& area, qreal dpr) const;
 
   AppModel& model_;

@@ -43,6 +43,9 @@ GeneralSettings::GeneralSettings(const SettingsServices& services, QWidget* pare
     // The rotation footer counts My Selection.
     if (change.settings || change.anyArtwork(LibraryChange::selection)) load();
   });
+  // A measured series reports only its works' formats; the count of
+  // measured series is read whatever the report says, as it costs nothing.
+  connect(&model, &AppModel::libraryChanged, this, &GeneralSettings::loadFormats);
   connect(&services_.desktop, &DesktopController::screensChanged, this, &GeneralSettings::load);
   connect(&services_.login, &LoginItem::statusChanged, this, &GeneralSettings::loadLogin);
   connect(&model.formats(), &SeriesFormats::analysisProgressChanged, this, &GeneralSettings::loadAnalysis);
@@ -174,15 +177,19 @@ QString GeneralSettings::selectionFooter(std::size_t selected) {
 QString GeneralSettings::rotationFooter() const { return selectionFooter(services_.model.state().onDesktop.size()); }
 
 void GeneralSettings::load() {
-  const LibraryState& state = services_.model.state();
-  const AppSettings& s = state.settings;
+  const AppSettings& s = services_.model.state().settings;
   interval_->load(s.rotationInterval);
   order_->load(int(s.rotationOrder));
   fits_->load(s.onlyFitsScreen);
   same_->load(s.sameArtworkOnAllScreens);
   sameRow_->setVisible(services_.desktop.screens().size() > 1);
   rotation_->setFooter(rotationFooter());
-  formatsLabel_->setSubtitle(QStringLiteral("%1 series measured").arg(state.renderProfiles.size()));
+  loadFormats();
+}
+
+void GeneralSettings::loadFormats() {
+  formatsLabel_->setSubtitle(
+      QStringLiteral("%1 series measured").arg(services_.model.state().renderProfiles.size()));
 }
 
 void GeneralSettings::loadLogin() {

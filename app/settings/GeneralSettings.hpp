@@ -48,6 +48,7 @@ class GeneralSettings final : public QWidget {
   static QString selectionFooter(std::size_t selected);
 
   void load();
+  void loadFormats();
   void loadLogin();
   void loadAnalysis();
 

@@ -1,7 +1,8 @@
 // Every named operation of the model and its parts, with the library window,
 // the popover and the settings window open: after the model's report each
 // view shows what the same view built afresh shows. Views are compared by
-// the words and numbers they show, not by pixels.
+// the words and numbers they show and by what their painters last drew
+// (each shown tile's look, the chosen cards, the active pills), not by pixels.
 
 #include "app/desktop/DesktopController.hpp"
 #include "app/inspector/ArtworkDetail.hpp"
@@ -11,18 +12,24 @@
 #include "app/library/ExhibitionsSection.hpp"
 #include "app/library/FiltersMenu.hpp"
 #include "app/library/LibraryGrid.hpp"
+#include "app/library/LibraryGridView.hpp"
+#include "app/library/LibraryTileDelegate.hpp"
 #include "app/library/SelectionBar.hpp"
 #include "app/library/SidebarRow.hpp"
 #include "app/menubar/MenuBarContent.hpp"
 #include "app/menubar/OneLineLabel.hpp"
+#include "app/menubar/PillButton.hpp"
 #include "app/model/LoginItem.hpp"
 #include "app/model/SettingsState.hpp"
 #include "app/model/WindowManager.hpp"
+#include "app/qt/Convert.hpp"
 #include "app/settings/AboutFooter.hpp"
 #include "app/settings/DisplaySettings.hpp"
+#include "app/settings/FrameCard.hpp"
 #include "app/settings/GeneralSettings.hpp"
 #include "app/settings/ScreenSaverSettings.hpp"
 #include "app/settings/SettingsView.hpp"
+#include "app/settings/StorageRow.hpp"
 #include "tests/app/desktop/DesktopRig.hpp"
 #include "tests/app/library/LibraryRig.hpp"
 #include "tests/support/fakes/FakeAutostartService.hpp"
@@ -59,6 +66,14 @@ QStringList viewText(const QWidget& root) {
       lines << QStringLiteral("text ") + line->fullText();
     } else if (const auto* label = dynamic_cast<const QLabel*>(w)) {
       if (!label->text().isEmpty()) lines << QStringLiteral("text ") + label->text();
+    } else if (const auto* card = dynamic_cast<const SettingsCard*>(w)) {
+      lines << QStringLiteral("card %1%2").arg(card->text(),
+                                                card->isSelected() ? QStringLiteral(" chosen") : QString());
+    } else if (const auto* pill = dynamic_cast<const PillButton*>(w)) {
+      lines << QStringLiteral("pill %1 %2 [%3]%4%5")
+                   .arg(pill->title(), qt::str(pill->symbol()), pill->help(),
+                        pill->isActive() ? QStringLiteral(" active") : QString(),
+                        pill->isEnabled() ? QString() : QStringLiteral(" off"));
     } else if (const auto* button = dynamic_cast<const QAbstractButton*>(w)) {
       lines << QStringLiteral("button %1 [%2]%3%4")
                    .arg(button->text(), button->toolTip(), button->isEnabled() ? QString() : QStringLiteral(" off"),
@@ -77,6 +92,23 @@ QStringList viewText(const QWidget& root) {
   return lines;
 }
 
+// A tile's look as its painter last drew it, in words.
+std::string lookText(const std::optional<TileLook>& look) {
+  if (!look) return "never painted";
+  QString badge = QStringLiteral("-");
+  if (const auto& k = look->kindBadge) {
+    badge = (k->gif ? QStringLiteral("gif") : qt::str(rawValue(k->kind))) +
+            (k->animated ? QStringLiteral(" live") : QString());
+  }
+  return QStringLiteral("%1 / %2, badge %3 on %4%5, toggle %6%7%8")
+      .arg(look->title, look->artist, badge, qt::str(rawValue(look->chain)),
+           look->badgesShown ? QString() : QStringLiteral(" hidden"),
+           look->toggleShown ? QString() : QStringLiteral("hidden "),
+           look->inMySelection ? QStringLiteral("on") : QStringLiteral("off"),
+           look->ring ? QStringLiteral(", ring") : QString())
+      .toStdString();
+}
+
 // The lines only one side shows, for a readable failure.
 std::string difference(const QStringList& open, const QStringList& fresh) {
   std::string out;
@@ -91,8 +123,10 @@ std::string difference(const QStringList& open, const QStringList& fresh) {
 
 class ViewsFollowTheModel : public testsupport::LibraryRig {
  protected:
-  ViewsFollowTheModel() {
+  ViewsFollowTheModel() : LibraryRig(Probes::fake) {
     fakes.displays.set({makeDisplay(QStringLiteral("A"), 1, true)});
+    // Live works show their stills: no web page runs here.
+    fakes.windows.desktopLevel = false;
     DesktopController::Timings t;
     t.screensDebounce = std::chrono::milliseconds(30);
     t.now = [this] { return clock; };
@@ -170,18 +204,41 @@ class ViewsFollowTheModel : public testsupport::LibraryRig {
   }
 
   // The model's report, the desktop's answer and the count of works in
-  // rotation, all in; syncs ended and the still passes done.
-  void settle() {
+  // rotation, all in; syncs ended, formats learnt from thumbnails, probes
+  // answered (unless the row holds them) and the views' own readings in.
+  void settle(const std::function<bool()>& ready = {}) {
     QElapsedTimer clockOfTest;
     clockOfTest.start();
     int quiet = 0;
     while (quiet < 3 && clockOfTest.elapsed() < 20000) {
       QTest::qWait(5);
+      fakes.formats.finishProfiles();
+      answerProbes(holdProbes ? 0 : SIZE_MAX);
+      const SeriesFormats& f = model->formats();
+      const bool probing = !holdProbes && ((probe && !probe->up().empty()) || f.analysisProgress());
+      // The open cache row's reading too: a fresh one must not read the cache before it is cleared.
+      const bool reading = settings && !settings->general()->storageRow()->size();
       const bool busy = model->isSettling() || !controller->preparing().empty() ||
-                        !model->walletSync().syncingWallets().empty();
+                        !model->walletSync().syncingWallets().empty() || f.formatProgress() || probing || reading ||
+                        (ready && !ready());
       quiet = busy ? 0 : quiet + 1;
     }
     ASSERT_EQ(quiet, 3) << "the model and the desktop never came to rest";
+  }
+
+  // Stills fail (pictures show instead); up to that many measurements find
+  // a fixed format of the work's own ratio, else square.
+  void answerProbes(std::size_t measurements) {
+    while (probe && !probe->up().empty()) {
+      const auto& job = probe->up().front();
+      if (job.still) {
+        probe->answer(ProbeService::Still{});
+      } else if (measurements-- > 0) {
+        probe->answer(RenderProfile{ArtLayout::fixed(job.artwork.aspectRatio.value_or(1.0)), RGBColor{}, clock});
+      } else {
+        return;
+      }
+    }
   }
 
   std::string work(int token) const {
@@ -227,16 +284,33 @@ class ViewsFollowTheModel : public testsupport::LibraryRig {
     SettingsState freshTab;
     auto freshSettings = makeSettings(freshTab);
     freshSettings->show();
-    settle();
+    const auto* openGrid = library->findChild<LibraryGrid*>();
+    const auto* freshGrid = freshLibrary->findChild<LibraryGrid*>();
+    // Both grids with their columns for their width, the fresh one painted.
+    const auto laidOut = [](const LibraryGrid* g) { return !g || !g->isVisible() || !g->isReflowing(); };
+    settle([&] {
+      const bool painted = !freshGrid || !freshGrid->isVisible() || freshGrid->showsEmptyView() ||
+                           freshGrid->view().visibleRows().first >= 0;
+      return painted && laidOut(openGrid) && laidOut(freshGrid) &&
+             freshSettings->general()->storageRow()->size().has_value();
+    });
 
     const auto same = [&](const QWidget& open, const QWidget& fresh, const std::string& view) {
       const QStringList a = viewText(open), b = viewText(fresh);
       EXPECT_TRUE(a == b) << row << ": " << view << difference(a, b);
     };
-    const auto* openGrid = library->findChild<LibraryGrid*>();
-    const auto* freshGrid = freshLibrary->findChild<LibraryGrid*>();
     if (openGrid && freshGrid) {
       EXPECT_TRUE(openGrid->items() == freshGrid->items()) << row << ": grid rows";
+    }
+    if (openGrid && freshGrid && !openGrid->showsEmptyView()) {
+      // Each tile on screen as its painter last drew it.
+      const auto [first, last] = openGrid->view().visibleRows();
+      EXPECT_EQ(std::pair(first, last), freshGrid->view().visibleRows()) << row << ": rows on screen";
+      for (int r = std::max(first, 0); r <= last && r < int(openGrid->items().size()); ++r) {
+        const std::string& id = openGrid->items()[std::size_t(r)];
+        EXPECT_EQ(lookText(openGrid->tiles().painted(id)), lookText(freshGrid->tiles().painted(id)))
+            << row << ": the tile of " << id;
+      }
     }
     same(*library, *freshLibrary, "library window");
     same(*popover, *freshPopover, "popover");
@@ -256,18 +330,29 @@ class ViewsFollowTheModel : public testsupport::LibraryRig {
   std::unique_ptr<LibraryWindow> library;
   std::unique_ptr<MenuBarContent> popover;
   std::unique_ptr<SettingsView> settings;
+  bool holdProbes = false;  // measurements wait for the row
 };
 
 TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
-  // One wallet of six works, three of known shape (1 and 2 wide, 3 square).
+  // One wallet of six works, three of known shape (1 and 2 wide, 3 square),
+  // the first four generative (listed first, each its own series); and an
+  // artist's wallet on an EVM chain, without collection contracts.
   holds(tezosAddress('a'), {"1", "2", "3", "4", "5", "6"});
   const Wallet mine = addTezos('a', "Mine");
   sync(mine.id);
   ASSERT_EQ(model->state().artworks.size(), 6u);
-  change([this](LibraryState& s) {
+  const Wallet artist = Wallet::make(Uuid::random(), "Studio", "0x" + std::string(40, 'a'), "0x" + std::string(40, 'a'),
+                                     std::nullopt, ChainFamily::evm, std::vector{Chain::base}, WalletRole::artist);
+  change([this, artist](LibraryState& s) {
     s.artworks.at(work(1)).aspectRatio = 1.5;
     s.artworks.at(work(2)).aspectRatio = 2.0;
     s.artworks.at(work(3)).aspectRatio = 1.0;
+    for (int t : {1, 2, 3, 4}) {
+      Artwork& a = s.artworks.at(work(t));
+      a.mediaKind = MediaKind::generative;
+      a.animationURI = "ipfs://QmLive" + std::to_string(t);
+    }
+    s.wallets.push_back(artist);
   });
   cacheImages();
   controller->start();
@@ -322,11 +407,34 @@ TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
        [&] { m.setSetting(&AppSettings::sameArtworkOnAllScreens, true); }},
       {"open at login", page(SidebarItem::all()), [&] { m.setSetting(&AppSettings::launchAtLogin, false); }},
       {"welcome done", page(SidebarItem::all()), [&] { m.setSetting(&AppSettings::hasCompletedOnboarding, true); }},
-      {"live policy", page(SidebarItem::all()), [&] { m.setSetting(&AppSettings::animation, AnimationPolicy::all); }},
+      {"live policy Static", page(SidebarItem::all()),
+       [&] { m.setSetting(&AppSettings::animation, AnimationPolicy::never); }},
+      {"live policy Selected Artworks", page(SidebarItem::all()),
+       [&] { m.setSetting(&AppSettings::animation, AnimationPolicy::selected); }},
+      {"live policy Animate All", page(SidebarItem::all()),
+       [&] { m.setSetting(&AppSettings::animation, AnimationPolicy::all); }},
       {"screen saver delay", page(SidebarItem::all()), [&] { m.setSetting(&AppSettings::screenSaverDelay, 300.0); }},
       {"frame", page(SidebarItem::all()), [&] { m.setSetting(&AppSettings::frame, FrameStyle::naturalOak); }},
       {"wall label style", page(SidebarItem::all()),
        [&] { m.setSetting(&AppSettings::cartelStyle, CartelStyle::museum); }},
+      {"a series measured as it is first shown", page(SidebarItem::all()),
+       [&] { m.formats().profile(artwork(4), true, [](std::optional<RenderProfile>) {}); }},
+      {"the analysis under way, one series measured", page(SidebarItem::all()),
+       [&] {
+         holdProbes = true;
+         m.formats().analyzeCollection();
+         answerProbes(1);
+       }},
+      {"the analysis asked to stop", page(SidebarItem::all()), [&] { m.formats().setAnalysisStopRequested(true); }},
+      {"the analysis stopped", page(SidebarItem::all(), FormatFilter::landscape), [&] { holdProbes = false; }},
+      {"a series to be measured again", page(SidebarItem::all(), FormatFilter::landscape),
+       [&] {
+         holdProbes = true;
+         m.formats().remeasure(artwork(1));
+       }},
+      {"the series measured again", page(SidebarItem::all(), FormatFilter::landscape), [&] { holdProbes = false; }},
+      {"formats learnt from thumbnails", page(SidebarItem::all(), FormatFilter::landscape),
+       [&] { m.formats().measureFormats(); }},
       {"an exhibition made", page(SidebarItem::all()),
        [&] { exhibition = m.newExhibition({work(1), work(2), work(3)}); }},
       {"the exhibition shown", page(SidebarItem::onDesktop()), [&] { m.setActiveExhibition(exhibition); }},
@@ -368,8 +476,26 @@ TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
          holds(tezosAddress('a'), {"1", "2", "3", "4", "5", "9"});
          sync(mine.id);
        }},
+      {"every wallet synced", page(SidebarItem::all()),
+       [&] {
+         Completion done;
+         m.walletSync().syncAll(done.callback<>());
+         ASSERT_TRUE(done.wait());
+       }},
       {"a gone work joins My Selection", page(SidebarItem::all()),
        [&] { m.toggleMySelection(IdSet{six}); }},
+      {"a collection contract added", page(SidebarItem::manageWallets()),
+       [&] {
+         Completion done;
+         m.walletSync().addCollectionContract("0x" + std::string(40, 'c'), artist.id, done.callback<>());
+         ASSERT_TRUE(done.wait());
+       }},
+      {"the collection contract removed", page(SidebarItem::wallet(artist.id)),
+       [&] {
+         Completion done;
+         m.walletSync().removeCollectionContract("0x" + std::string(40, 'c'), artist.id, done.callback<>());
+         ASSERT_TRUE(done.wait());
+       }},
       {"a wallet removed", page(SidebarItem::all()),
        [&] {
          for (const auto& w : m.state().wallets) {
@@ -378,6 +504,8 @@ TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
        }},
       {"the exhibition deleted", [&] { return std::pair(SidebarItem::exhibition(exhibition), std::nullopt); },
        [&] { m.editExhibitions(AppModel::ExhibitionEdit::erase(exhibition)); }},
+      // Last: the desktop finds no pictures on disk after it.
+      {"the media cache cleared", page(SidebarItem::all()), [&] { settings->general()->storageRow()->clear(); }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
