@@ -28,22 +28,9 @@ constexpr std::string_view binExt = "bin";
 constexpr std::string_view mimeExt = "mime";
 constexpr std::string_view keyExt = "key";
 
-// The rest of the open file, from its start.
-std::optional<Bytes> readAll(int fd, std::size_t sizeHint) {
+std::optional<Bytes> readAll(int fd) {
   std::string out;
-  out.resize(sizeHint);
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == out.size()) out.resize(out.size() + 65536);  // the file may have grown
-    ssize_t n = ::pread(fd, out.data() + filled, out.size() - filled, off_t(filled));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    filled += static_cast<std::size_t>(n);
-  }
-  out.resize(filled);
+  if (files::readWhole(fd, out) != files::ReadResult::ok) return std::nullopt;
   return out;
 }
 
@@ -164,9 +151,7 @@ bool MediaCache::contains(std::string_view s) const {
 std::optional<Bytes> MediaCache::data(std::string_view s) const {
   files::FileDescriptor fd(openFile(s));
   if (fd.get() < 0) return std::nullopt;
-  struct stat st {};
-  ::fstat(fd.get(), &st);
-  return readAll(fd.get(), static_cast<std::size_t>(st.st_size));
+  return readAll(fd.get());
 }
 
 int MediaCache::openFile(std::string_view s) const {
@@ -182,9 +167,7 @@ int MediaCache::openFile(std::string_view s) const {
 std::optional<std::string> MediaCache::mime(std::string_view s) const {
   files::FileDescriptor fd(openOwned(s, mimeExt));
   if (fd.get() < 0) return std::nullopt;
-  struct stat st {};
-  ::fstat(fd.get(), &st);
-  auto bytes = readAll(fd.get(), static_cast<std::size_t>(st.st_size));
+  auto bytes = readAll(fd.get());
   if (!bytes || !text::isValidUTF8(*bytes)) return std::nullopt;
   return bytes;
 }
