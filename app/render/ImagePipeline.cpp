@@ -3,6 +3,7 @@
 #include "core/media/VideoSignature.hpp"
 #include "core/model/MediaResolver.hpp"
 #include "app/render/Geometry.hpp"
+#include "app/render/RasterFormat.hpp"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -179,11 +180,16 @@ QImage ImagePipeline::decode(const QByteArray& data, const std::string& mime, in
   if (mime.find("svg") != std::string::npos) return rasterizeSVG(data, maxPixel);
   // Servers often label SVG as text or octet-stream: sniff the head.
   if (data.left(256).contains("<svg")) return rasterizeSVG(data, maxPixel);
+  // Whatever is no raster we know may still be SVG (a long prologue, gzip),
+  // and only librsvg may read that: it loads nothing a document names.
+  const QByteArray format = raster::formatOf(data);
+  if (format.isEmpty()) return rasterizeSVG(data, maxPixel);
 
   QByteArray bytes = data;  // shared, not copied
   QBuffer buffer(&bytes);
   if (!buffer.open(QIODevice::ReadOnly)) return {};
-  QImageReader reader(&buffer);
+  QImageReader reader(&buffer, format);
+  reader.setAutoDetectImageFormat(false);
   reader.setAutoTransform(true);
   const QSize stored = reader.size();
   if (stored.isValid() && std::max(stored.width(), stored.height()) > maxPixel) {

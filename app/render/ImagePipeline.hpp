@@ -44,7 +44,9 @@ class ImagePipeline final : public QObject {
   QImage cached(const Artwork& artwork, int maxPixel);
 
   // Still image bytes to an image at most maxPixel on its longer side
-  // (never enlarged, except SVG which is drawn at exactly maxPixel).
+  // (never enlarged, except SVG which is drawn at exactly maxPixel). Only
+  // the formats of raster::formatOf are read as rasters; everything else is
+  // tried as SVG, plain or gzip-compressed.
   static QImage decode(const QByteArray& data, const std::string& mime, int maxPixel);
   // An SVG document drawn so that its longer side is maxPixel.
   static QImage rasterizeSVG(const QByteArray& data, int maxPixel);

@@ -11,7 +11,6 @@
 #include "core/model/MediaResolver.hpp"
 
 #include <QAudioOutput>
-#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -120,9 +119,10 @@ void ArtStageView::loadVideo(const Artwork& artwork) {
   }
   const std::string uri = *artwork.animationURI;
   fetchThen(uri, [this, uri](MediaContent) {
-    // The player reads the cache's file; a data: URI is never stored there.
+    // The player reads the cache's file; a data: URI is never stored there,
+    // and the file by that name may be another key's.
     const QString file = QString::fromStdString(fetcher_.cache->fileURL(uri, "bin").string());
-    if (!QFileInfo(file).isFile()) {
+    if (!fetcher_.cache->contains(uri)) {
       fail(QStringLiteral("no video"));
       return;
     }

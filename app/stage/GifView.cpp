@@ -1,5 +1,7 @@
 #include "app/stage/GifView.hpp"
 
+#include "app/render/RasterFormat.hpp"
+
 #include <QPainter>
 
 namespace tavolune {
@@ -8,12 +10,15 @@ GifView::GifView(QByteArray bytes, QWidget* parent) : QWidget(parent), bytes_(st
   setAttribute(Qt::WA_TransparentForMouseEvents);
   buffer_.setBuffer(&bytes_);
   buffer_.open(QIODevice::ReadOnly);
+  // Told, never guessed: a guess could hand the bytes to Qt's SVG reader.
+  movie_.setFormat(raster::formatOf(bytes_));
   movie_.setDevice(&buffer_);
   movie_.setCacheMode(QMovie::CacheNone);
   connect(&movie_, &QMovie::frameChanged, this, qOverload<>(&QWidget::update));
 }
 
 std::unique_ptr<GifView> GifView::make(QByteArray bytes, QWidget* parent) {
+  if (raster::formatOf(bytes).isEmpty()) return nullptr;
   std::unique_ptr<GifView> view(new GifView(std::move(bytes), parent));
   if (!view->movie_.isValid() || !view->movie_.jumpToFrame(0) || view->movie_.currentImage().isNull()) return nullptr;
   return view;

@@ -15,7 +15,7 @@ class GifView final : public QWidget {
   Q_OBJECT
 
  public:
-  // Null when the bytes are not an image Qt can read.
+  // Null when the bytes are not a raster image (raster::formatOf) Qt can read.
   static std::unique_ptr<GifView> make(QByteArray bytes, QWidget* parent);
 
   void startAnimation();

@@ -26,23 +26,31 @@ namespace {
 
 constexpr std::string_view binExt = "bin";
 constexpr std::string_view mimeExt = "mime";
+constexpr std::string_view keyExt = "key";
 
-// The whole regular file at path; with touch, its modification time is set
-// to now after a successful read.
-std::optional<Bytes> readWhole(const fs::path& path, bool touch) {
+std::optional<Bytes> readAll(int fd) {
   std::string out;
-  if (files::readWhole(path, out, touch) != files::ReadResult::ok) return std::nullopt;
+  if (files::readWhole(fd, out) != files::ReadResult::ok) return std::nullopt;
   return out;
 }
 
 // A cache may lose an entry but never serve half of one; it need not
 // survive a crash, so nothing is flushed to disk. What the user collects is
 // theirs alone.
-void writeAtomically(const fs::path& target, std::string_view bytes) {
+bool writeAtomically(const fs::path& target, std::string_view bytes) {
   try {
     files::writeAtomically(target, bytes, {.mode = 0600, .durable = false});
+    return true;
   } catch (const std::system_error&) {
+    return false;
   }
+}
+
+bool removed(const fs::path& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+std::int64_t sizeOf(const fs::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
 }
 
 struct Listed {
@@ -73,12 +81,12 @@ std::vector<Listed> list(const fs::path& dir) {
   return out;
 }
 
-// "<16 hex digits>.bin" or ".mime": the key the file belongs to.
+// "<16 hex digits>.bin", ".mime" or ".key": the hash the file belongs to.
 std::optional<std::string_view> entryKey(std::string_view name) {
   auto dot = name.find('.');
   if (dot != 16) return std::nullopt;
   auto ext = name.substr(dot + 1);
-  if (ext != binExt && ext != mimeExt) return std::nullopt;
+  if (ext != binExt && ext != mimeExt && ext != keyExt) return std::nullopt;
   auto stem = name.substr(0, dot);
   if (!hex::isDigits(stem)) return std::nullopt;
   return stem;
@@ -94,8 +102,8 @@ bool earlier(const std::optional<struct timespec>& a, const std::optional<struct
 
 fs::path MediaCache::defaultDirectory() { return TavolunePaths::data() / "Media"; }
 
-MediaCache::MediaCache(fs::path directory, std::int64_t limitBytes)
-    : directory_(std::move(directory)), limitBytes_(limitBytes) {
+MediaCache::MediaCache(fs::path directory, std::int64_t limitBytes, Hash hash)
+    : directory_(std::move(directory)), hash_(hash), limitBytes_(limitBytes) {
   std::error_code ec;
   files::createPrivateFolder(directory_, ec);
 }
@@ -112,39 +120,55 @@ std::string MediaCache::key(std::string_view s) {
 }
 
 fs::path MediaCache::fileURL(std::string_view s, std::string_view ext) const {
-  std::string name = key(s);
+  std::string name = hash_(s);
   name += '.';
   name += ext;
   return directory_ / name;
 }
 
-bool MediaCache::contains(std::string_view s) const { return ::access(fileURL(s, binExt).c_str(), F_OK) == 0; }
+// Stores write the key file last and, taking the place of another key,
+// remove it first: while the key file names s, the file at the path is s's.
+// Opening the file before reading the key, and finding the same file at the
+// path afterwards, proves the open file was s's throughout.
+int MediaCache::openOwned(std::string_view s, std::string_view ext) const {
+  const fs::path path = fileURL(s, ext);
+  files::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return -1;
+  struct stat opened {};
+  if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) return -1;
+  std::string owner;
+  if (files::readWhole(fileURL(s, keyExt), owner) != files::ReadResult::ok || owner != s) return -1;
+  struct stat there {};
+  if (::stat(path.c_str(), &there) != 0 || there.st_ino != opened.st_ino || there.st_dev != opened.st_dev) return -1;
+  return fd.release();
+}
+
+bool MediaCache::contains(std::string_view s) const {
+  files::FileDescriptor fd(openOwned(s, binExt));
+  return fd.get() >= 0;
+}
 
 std::optional<Bytes> MediaCache::data(std::string_view s) const {
-  auto bytes = readWhole(fileURL(s, binExt), true);
-  // The type belongs to the same entry: keep its age in step so pruning
-  // never leaves a much-used file without its type.
-  if (bytes) ::utimensat(AT_FDCWD, fileURL(s, mimeExt).c_str(), nullptr, 0);
-  return bytes;
+  files::FileDescriptor fd(openFile(s));
+  if (fd.get() < 0) return std::nullopt;
+  return readAll(fd.get());
 }
 
 int MediaCache::openFile(std::string_view s) const {
-  const int fd = ::open(fileURL(s, binExt).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = openOwned(s, binExt);
   if (fd < 0) return -1;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
   ::futimens(fd, nullptr);
+  // The type belongs to the same entry: keep its age in step so pruning
+  // never leaves a much-used file without its type.
   ::utimensat(AT_FDCWD, fileURL(s, mimeExt).c_str(), nullptr, 0);
   return fd;
 }
 
 std::optional<std::string> MediaCache::mime(std::string_view s) const {
-  auto bytes = readWhole(fileURL(s, mimeExt), false);
-  if (!bytes) return std::nullopt;
-  if (!text::isValidUTF8(*bytes)) return std::nullopt;
+  files::FileDescriptor fd(openOwned(s, mimeExt));
+  if (fd.get() < 0) return std::nullopt;
+  auto bytes = readAll(fd.get());
+  if (!bytes || !text::isValidUTF8(*bytes)) return std::nullopt;
   return bytes;
 }
 
@@ -153,20 +177,27 @@ void MediaCache::store(std::string_view bytes, std::string_view s, const std::op
   std::error_code ec;
   files::createPrivateDirectories(directory_, ec);  // the folder may have been removed under us
   if (!knownSize_) knownSize_ = totalSize();
-  auto sizeOf = [](const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
-  };
   const fs::path bin = fileURL(s, binExt);
-  *knownSize_ -= sizeOf(bin);
-  writeAtomically(bin, bytes);
-  *knownSize_ += sizeOf(bin);
-  if (mime) {
-    const fs::path type = fileURL(s, mimeExt);
-    *knownSize_ -= sizeOf(type);
-    writeAtomically(type, *mime);
-    *knownSize_ += sizeOf(type);
+  const fs::path type = fileURL(s, mimeExt);
+  const fs::path owner = fileURL(s, keyExt);
+  const std::int64_t before = sizeOf(bin) + sizeOf(type) + sizeOf(owner);
+
+  std::string current;
+  const auto read = files::readWhole(owner, current);
+  const bool own = read == files::ReadResult::ok && current == s;
+  if (!own) {
+    // Another key's whole entry stays; so does one whose owner can't be told.
+    if (read == files::ReadResult::unreadable) return;
+    if (read == files::ReadResult::ok && ::access(bin.c_str(), F_OK) == 0) return;
+    // What is left is no one's: a key without bytes, an entry written before
+    // entries named their key, or an interrupted store. The old type must
+    // not pass for ours.
+    if (!removed(owner) || !removed(type)) return;
   }
+  const bool written = writeAtomically(bin, bytes);
+  if (mime) writeAtomically(type, *mime);
+  if (!own && written) writeAtomically(owner, s);
+  *knownSize_ += sizeOf(bin) + sizeOf(type) + sizeOf(owner) - before;
   // A live page may store many files between the prunes at start and after
   // syncs; the folder must not grow past its limit meanwhile.
   if (*knownSize_ > limitBytes_.load()) pruneLocked();

@@ -13,8 +13,11 @@
 namespace tavolune {
 
 // The on-disk store of fetched media. A key string maps to "<hash>.bin"
-// with the bytes and, when a type was given, "<hash>.mime" with the MIME
-// type; the two files form one entry. prune() enforces the byte limit,
+// with the bytes, "<hash>.mime" with the MIME type when one was given, and
+// "<hash>.key" with the key string itself; the files form one entry. The
+// hash is short and pages choose some keys, so an entry answers only for
+// the key it was stored under, and a store never overwrites another key's
+// entry (it is simply not cached). prune() enforces the byte limit,
 // evicting least recently read entries first; a store that takes the
 // folder past the limit prunes at once, on the storing thread, so the
 // folder exceeds its limit by at most the one entry being stored.
@@ -26,7 +29,9 @@ class MediaCache {
   // Creates the folder when missing (0700, its files 0600: they say what
   // the user collects) and narrows one an earlier build left open; a
   // failure here only makes later writes fail.
-  MediaCache(std::filesystem::path directory, std::int64_t limitBytes);
+  // hash names the files; tests give one that collides.
+  using Hash = std::string (*)(std::string_view);
+  MediaCache(std::filesystem::path directory, std::int64_t limitBytes, Hash hash = &MediaCache::key);
 
   MediaCache(const MediaCache&) = delete;
   MediaCache& operator=(const MediaCache&) = delete;
@@ -38,6 +43,8 @@ class MediaCache {
   static std::string key(std::string_view s);
 
   const std::filesystem::path& directory() const { return directory_; }
+  // Where the entry's file would lie; the disk is not consulted, so the file
+  // there may belong to another key (contains() tells).
   std::filesystem::path fileURL(std::string_view s, std::string_view ext) const;
 
   std::int64_t limitBytes() const { return limitBytes_.load(); }
@@ -54,8 +61,8 @@ class MediaCache {
   std::optional<std::string> mime(std::string_view s) const;
 
   // Replaces the bytes, and the type when one is given (without one an
-  // older type stays), then prunes when over the limit. Failures are
-  // ignored: the cache is best effort.
+  // older type of the same key stays), then prunes when over the limit.
+  // Failures are ignored: the cache is best effort.
   void store(std::string_view bytes, std::string_view s, const std::optional<std::string>& mime);
 
   // Bytes of everything directly inside the folder.
@@ -70,7 +77,11 @@ class MediaCache {
 
  private:
   std::filesystem::path directory_;
+  Hash hash_;
   void pruneLocked();
+  // The entry's file with ext opened for reading when the entry is s's; -1
+  // otherwise.
+  int openOwned(std::string_view s, std::string_view ext) const;
 
   std::atomic<std::int64_t> limitBytes_;
   mutable std::mutex lock_;

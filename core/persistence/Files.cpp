@@ -48,8 +48,14 @@ int FileDescriptor::release() { return std::exchange(fd_, -1); }
 ReadResult readWhole(const fs::path& path, std::string& out, bool touch) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT ? ReadResult::missing : ReadResult::unreadable;
+  const ReadResult read = readWhole(fd.get(), out);
+  if (read == ReadResult::ok && touch) ::futimens(fd.get(), nullptr);
+  return read;
+}
+
+ReadResult readWhole(int fd, std::string& out) {
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::unreadable;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::unreadable;
   out.clear();
   // Spare room lets a parser that reads a little past the end use the text
   // where it lies.
@@ -58,7 +64,7 @@ ReadResult readWhole(const fs::path& path, std::string& out, bool touch) {
   std::size_t filled = 0;
   for (;;) {
     if (filled == out.size()) out.resize(out.size() + 65536);  // the file may have grown
-    ssize_t n = ::read(fd.get(), out.data() + filled, out.size() - filled);
+    ssize_t n = ::read(fd, out.data() + filled, out.size() - filled);
     if (n < 0) {
       if (errno == EINTR) continue;
       return ReadResult::unreadable;
@@ -67,7 +73,6 @@ ReadResult readWhole(const fs::path& path, std::string& out, bool touch) {
     filled += static_cast<std::size_t>(n);
   }
   out.resize(filled);
-  if (touch) ::futimens(fd.get(), nullptr);
   return ReadResult::ok;
 }
 

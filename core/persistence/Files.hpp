@@ -28,6 +28,8 @@ enum class ReadResult { ok, missing, unreadable };
 
 // The whole regular file; with touch, its modification time becomes now.
 ReadResult readWhole(const std::filesystem::path& path, std::string& out, bool touch = false);
+// The regular file open at fd, from where it stands to its end.
+ReadResult readWhole(int fd, std::string& out);
 
 struct AtomicWrite {
   mode_t mode = 0644;

@@ -9,9 +9,12 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
 
 #include <map>
 #include <mutex>
@@ -166,6 +169,59 @@ TEST(ImagePipeline, RasterizesSvgAtTheRequestedSize) {
   const QImage huge = ImagePipeline::rasterizeSVG(
       R"(<svg xmlns="http://www.w3.org/2000/svg" width="100000000" height="50000000"/>)", 100);
   EXPECT_EQ(huge.size(), QSize(100, 50));
+}
+
+QByteArray gzipped(const QByteArray& plain) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  QByteArray out(int(deflateBound(&z, uLong(plain.size()))) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.constData()));
+  z.avail_in = uInt(plain.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = uInt(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(int(z.total_out));
+  deflateEnd(&z);
+  return out;
+}
+
+TEST(ImagePipeline, SvgOfAnyLabelIsDrawnWithoutReadingLocalFiles) {
+  QTemporaryDir dir;
+  const QColor secret(0x13, 0x9b, 0x35);  // drawn by no document below
+  const QString picture = dir.filePath("secret.png");
+  ASSERT_TRUE(solid(20, 20, secret).save(picture));
+  const QString fifo = dir.filePath("fifo");
+  ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+  // A prologue longer than the sniffed head hides the tag.
+  auto document = [](const QString& href) {
+    return "<?xml version=\"1.0\"?>\n<!-- " + QByteArray(400, 'x') +
+           " -->\n<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+           "width=\"20\" height=\"20\"><rect width=\"20\" height=\"20\" fill=\"#0000ff\"/>"
+           "<image width=\"20\" height=\"20\" xlink:href=\"" +
+           href.toUtf8() + "\"/></svg>";
+  };
+  struct Row {
+    const char* name;
+    QByteArray data;
+    std::string mime;
+  };
+  const Row rows[] = {
+      {"an absolute path, labelled PNG", document(picture), "image/png"},
+      {"a file URL, labelled PNG", document(QUrl::fromLocalFile(picture).toString()), "image/png"},
+      {"a FIFO, which would never answer", document(fifo), "application/octet-stream"},
+      {"gzip-compressed, labelled PNG", gzipped(document(picture)), "image/png"},
+      {"gzip-compressed, labelled SVG", gzipped(document(picture)), "image/svg+xml"},
+  };
+  for (const auto& row : rows) {
+    const QImage image = ImagePipeline::decode(row.data, row.mime, 40);
+    ASSERT_EQ(image.size(), QSize(40, 40)) << row.name;
+    EXPECT_TRUE(colorNear(image, 20, 20, QColor(0, 0, 255), 0)) << row.name;
+    int leaked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) leaked += colorNear(image, x, y, secret, 8) ? 1 : 0;
+    }
+    EXPECT_EQ(leaked, 0) << row.name;
+  }
 }
 
 QStringList temporaryVideos() { return QDir(QDir::tempPath()).entryList({"*.mp4"}, QDir::Files); }

@@ -1,0 +1,43 @@
+#include "app/stage/GifView.hpp"
+
+#include "tests/support/TinyGif.hpp"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+
+#include <gtest/gtest.h>
+
+namespace tavolune {
+namespace {
+
+QByteArray encoded(const char* format) {
+  QImage image(8, 6, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(QImageWriter(&buffer, format).write(image)) << format;
+  return bytes;
+}
+
+TEST(GifView, PlaysRastersOnlyAndNeverSvg) {
+  struct Row {
+    const char* name;
+    QByteArray bytes;
+    QSize size;  // empty: not played
+  };
+  const Row rows[] = {
+      {"GIF", QByteArray::fromStdString(testsupport::tinyGif()), QSize(1, 1)},
+      {"PNG served as a GIF", encoded("png"), QSize(8, 6)},
+      {"SVG", R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="6"><rect width="8" height="6"/></svg>)",
+       QSize()},
+  };
+  for (const auto& row : rows) {
+    auto view = GifView::make(row.bytes, nullptr);
+    EXPECT_EQ(view ? view->currentImage().size() : QSize(), row.size) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace tavolune
