@@ -36,9 +36,12 @@ struct ModelOptions {
   std::filesystem::path cacheDirectory;
   // Public addresses only: the fetcher and the indexers follow token data
   // with it, and every service it reaches otherwise is on the internet.
+  // The services name their own hosts; where token data names the address,
+  // the fetcher and the EVM indexer say so on their copies.
   HTTPClient http = [] {
     HTTPClient client;
     client.publicAddressesOnly = true;
+    client.ownServices = true;
     return client;
   }();
   SyncEngine::Services services{};

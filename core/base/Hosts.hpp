@@ -46,6 +46,13 @@ inline constexpr std::array<std::string_view, 5> ipfsGateways{
 
 inline constexpr std::string_view arweaveGateway = "https://arweave.net/";
 
+// The services the program reads by the constants above, gateways aside;
+// with the gateways, the only hosts HTTPClient::ownServices reaches by name
+// behind a proxy.
+inline constexpr std::array<std::string_view, 11> services{
+    tzktAPI,        ensResolver,        tezosDomainsAPI,    ordinalsIndexer,  objktAPI, openSeaAPI, blockscoutEthereum,
+    blockscoutBase, blockscoutOptimism, blockscoutArbitrum, blockscoutPolygon};
+
 // Art Blocks: its domain, the live generator, full-size renders (base +
 // contract + "/" + token + ".png"), and the image storage whose full-size
 // renders sit under "/max/" beside thumbnails under "/thumb/".

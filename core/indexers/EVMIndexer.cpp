@@ -124,10 +124,12 @@ OwnedArtwork EVMIndexer::enrich(const ListedNFT& item, const HTTPClient& http, c
     }
     auto candidates = MediaResolver::httpCandidates(uri, gateways);
     if (candidates.size() > metadataCandidates) candidates.resize(metadataCandidates);
-    // The token's maker names the address, or the folder whose redirects a
-    // gateway follows.
+    // The token's maker names the address, or a folder on our gateways
+    // whose redirects it names as well.
     HTTPClient client = http;
     client.publicAddressesOnly = true;
+    const auto ref = MediaResolver::parse(uri);
+    client.ownServices = ref && (ref->as<MediaRef::Ipfs>() || ref->as<MediaRef::Arweave>());
     for (const auto& candidate : candidates) {
       try {
         return applyDocument(item.owned, client.getJSON<JSONValue>(candidate, {}, metadataTimeout, stop));

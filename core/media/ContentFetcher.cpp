@@ -100,7 +100,9 @@ MediaContent ContentFetcher::fetch(std::string_view uri, double timeout, std::st
       return std::move(*decoded);
     }
   }
-  auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop);
+  const bool onGateways = ref && (ref->as<MediaRef::Ipfs>() || ref->as<MediaRef::Arweave>());
+  auto content =
+      fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop, nullptr, onGateways);
   cache->store(content.data, uri, content.mime);
   return content;
 }
@@ -148,15 +150,16 @@ class ContentFetcher::Hold {
 };
 
 MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop) const {
-  return fetchFirst(urls, timeout, stop, nullptr);
+  return fetchFirst(urls, timeout, stop, nullptr, false);
 }
 
 MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop,
-                                        Hold* hold) const {
-  // Token data names every address here, and a gateway follows the
+                                        Hold* hold, bool onGateways) const {
+  // Token data names every address here, or a gateway's path, whose
   // redirects a token's folder asks for.
   HTTPClient client = http;
   client.publicAddressesOnly = true;
+  client.ownServices = onGateways;
   std::function<bool(std::size_t)> admit;
   if (hold) admit = [hold](std::size_t n) { return hold->admit(n); };
   std::exception_ptr last = std::make_exception_ptr(TavoluneError::allProvidersFailed("no URL"));
@@ -249,7 +252,7 @@ ContentFetcher::LocalFile ContentFetcher::openLocal(const Url& url, std::stop_to
     Hold hold(budget, downloads);
     MediaContent content;
     try {
-      content = fetchFirst(urls, localTimeout, stop, &hold);
+      content = fetchFirst(urls, localTimeout, stop, &hold, true);
     } catch (...) {
       if (hold.refused()) throw overBudget();
       throw;

@@ -67,7 +67,9 @@ class ContentFetcher {
 
  private:
   class Hold;
-  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop, Hold* hold) const;
+  // onGateways: every URL was built on the gateways, from a token's id.
+  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop, Hold* hold,
+                          bool onGateways) const;
 
   std::shared_ptr<OnchfsResolver> onchfs_;
 };

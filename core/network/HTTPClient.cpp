@@ -1,5 +1,6 @@
 #include "core/network/HTTPClient.hpp"
 
+#include "core/base/Hosts.hpp"
 #include "core/base/NumberText.hpp"
 #include "core/network/IPAddress.hpp"
 #include "core/network/Proxies.hpp"
@@ -88,6 +89,28 @@ NamedServers& namedServers() {
     return made;
   }();
   return *named;
+}
+
+// The hosts of the program's own services, lower-cased; fixed at start.
+// Tests add stand-ins.
+struct OwnHosts {
+  std::set<std::string, std::less<>> constants;
+  std::mutex mutex;
+  std::multiset<std::string, std::less<>> standIns;
+};
+
+OwnHosts& ownHosts() {
+  static OwnHosts* own = [] {
+    auto* made = new OwnHosts;
+    const auto add = [made](std::string_view base) {
+      if (auto url = Url::parse(base)) made->constants.insert(text::lowercased(url->host()));
+    };
+    for (std::string_view base : hosts::services) add(base);
+    for (std::string_view base : hosts::ipfsGateways) add(base);
+    add(hosts::arweaveGateway);
+    return made;
+  }();
+  return *own;
 }
 
 bool mayConnect(const sockaddr& address) {
@@ -283,6 +306,26 @@ void HTTPClient::forgetLocalServer(std::string_view address, int port) {
   if (auto it = named.servers.find(*key); it != named.servers.end()) named.servers.erase(it);
 }
 
+bool HTTPClient::isOwnServiceHost(std::string_view host) {
+  auto& own = ownHosts();
+  const std::string name = text::lowercased(host);
+  if (own.constants.contains(name)) return true;
+  std::lock_guard lock(own.mutex);
+  return own.standIns.contains(name);
+}
+
+void HTTPClient::standInForOwnService(std::string_view host) {
+  auto& own = ownHosts();
+  std::lock_guard lock(own.mutex);
+  own.standIns.insert(text::lowercased(host));
+}
+
+void HTTPClient::forgetStandIn(std::string_view host) {
+  auto& own = ownHosts();
+  std::lock_guard lock(own.mutex);
+  if (auto it = own.standIns.find(text::lowercased(host)); it != own.standIns.end()) own.standIns.erase(it);
+}
+
 HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop) const {
   return send(std::move(request), stop, std::numeric_limits<std::size_t>::max());
 }
@@ -423,7 +466,10 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
     transfer.viaProxy = chosen.has_value();
     curl_easy_setopt(h, CURLOPT_CONNECT_TO, nullptr);
     route.reset();
-    if (publicAddressesOnly && chosen) {
+    // Only the hop our own code named: the service's redirects are not ours.
+    const bool byName = publicAddressesOnly && chosen && hop == 0 && ownServices && isOwnServiceHost(at.host());
+    curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, byName ? 1L : 0L);
+    if (publicAddressesOnly && chosen && !byName) {
       // The proxy tunnels to the checked address, plain http too: a request
       // in absolute form naming the address would reach the server under
       // the address, as a proxy takes the Host from the URL. The TLS name

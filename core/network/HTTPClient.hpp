@@ -52,8 +52,17 @@ class HTTPClient {
   // Through a configured proxy the connection to the proxy is allowed, and
   // each hop's host is resolved here (within the request's time-out, ended
   // by a stop request) and checked before it is asked for; the proxy is
-  // given the checked address, never the name to resolve again.
+  // given the checked address, never the name to resolve again (but see
+  // ownServices).
   bool publicAddressesOnly = false;
+  // Every request of this client names one of the program's own services
+  // by its constant, never a URL that token data gave. With
+  // publicAddressesOnly behind a proxy, its first hop to a host of those
+  // constants (isOwnServiceHost) goes to the proxy by name, as a tunnel,
+  // with no look-up here: there this computer may resolve nothing itself.
+  // Every redirect hop is token data's to name and checked as above;
+  // without a proxy nothing changes.
+  bool ownServices = false;
 
   // Tests and benchmarks serve outside data from servers of their own on
   // this machine: a server named here (numeric address and port) is let
@@ -63,6 +72,14 @@ class HTTPClient {
   static constexpr const char* allowedServersVariable = "TAVOLUNE_ALLOW_LOCAL_SERVERS";
   static void allowLocalServer(std::string_view address, int port);
   static void forgetLocalServer(std::string_view address, int port);
+
+  // Whether the host (any case) is that of a service or gateway constant
+  // of Hosts.hpp, or a test's stand-in.
+  static bool isOwnServiceHost(std::string_view host);
+  // Tests stand a name of their own, one no resolver knows, in for a
+  // service host. Process-wide.
+  static void standInForOwnService(std::string_view host);
+  static void forgetStandIn(std::string_view host);
 
   // One request exactly as given, plus a User-Agent when it has none. No
   // status check, no retry. A request that carries a credential field

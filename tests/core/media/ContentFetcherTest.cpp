@@ -3,6 +3,7 @@
 #include "core/base/TavoluneError.hpp"
 #include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
+#include "tests/support/ScopedProxyEnvironment.hpp"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -467,6 +468,34 @@ TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
   EXPECT_EQ(slow->data.size(), 800u);
   EXPECT_EQ(downloads.left(), 200);
   EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/fast.bin"));
+}
+
+
+TEST_F(ContentFetcherTest, BehindAProxyTheGatewaysAreAskedForByName) {
+  // A gateway host that no resolver knows: behind the proxy only its name
+  // may travel.
+  const std::string own = "gateway.tavolune-test.invalid";
+  const testsupport::OwnServiceStandIn standIn(own);
+  LoopbackServer proxy(LoopbackServer::Role::localService);
+  proxy.otherwise([](const testsupport::RecordedRequest& r) {
+    if (r.method == "CONNECT") return CannedResponse::empty(200);
+    return CannedResponse::text("via proxy " + r.path);
+  });
+  testsupport::ScopedProxyEnvironment environment({{"http_proxy", proxy.baseURL()}, {"https_proxy", proxy.baseURL()}});
+  ContentFetcher f(HTTPClient(std::make_shared<URLSession>()), cache, {"http://" + own},
+                   std::make_shared<OnchfsResolver>(HTTPClient(), tzkt.baseURL()));
+  const std::string folder = "/ipfs/" + std::string(cid);
+
+  EXPECT_EQ(f.fetch("ipfs://" + std::string(cid) + "/poster.png", 5).data, "via proxy " + folder + "/poster.png");
+  EXPECT_EQ(readLocal(f, *Url::parse("tavolune://local" + folder + "/sketch.js")).data,
+            "via proxy " + folder + "/sketch.js");
+  EXPECT_FALSE(proxy.requests("CONNECT", own + ":80").empty());
+
+  // Named by the token itself, the gateway's host is looked up here like
+  // any other.
+  auto refused = testsupport::transportErrorOf([&] { f.fetch("https://" + own + "/art.png", 5); });
+  EXPECT_EQ(refused.group(), TransportError::Group::unreachable) << refused.what();
+  EXPECT_TRUE(proxy.requests("CONNECT", own + ":443").empty());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "core/base/TavoluneError.hpp"
 #include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
+#include "tests/support/ScopedProxyEnvironment.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -276,31 +277,7 @@ TEST_F(HTTPClientTest, URLsFromTokenDataReachOnlyPublicAddresses) {
   EXPECT_EQ(local.connectionsAccepted(), accepted);
 }
 
-// Sets environment variables for one test and puts the old values back.
-class ScopedEnvironment {
- public:
-  explicit ScopedEnvironment(std::vector<std::pair<std::string, std::string>> values) {
-    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
-                             "NO_PROXY"}) {
-      const char* old = std::getenv(name);
-      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-      ::unsetenv(name);
-    }
-    for (const auto& [name, value] : values) ::setenv(name.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using ScopedEnvironment = testsupport::ScopedProxyEnvironment;
 
 TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAreChecked) {
   // A forward proxy on this machine that opens every tunnel and answers
@@ -360,6 +337,65 @@ TEST_F(HTTPClientTest, AConfiguredProxyCarriesPublicOnlyRequestsAndTheirHostsAre
   for (const std::string& target : named) {
     EXPECT_TRUE(target == "127.0.0.1:" + port || target == "[::1]:" + port) << target;
   }
+}
+
+TEST_F(HTTPClientTest, BehindAProxyOwnServicesAreAskedForByNameAndOnlyOnTheFirstHop) {
+  // A service host that no resolver knows: behind the proxy only its name
+  // may travel.
+  const std::string own = "service.tavolune-test.invalid";
+  std::optional<testsupport::OwnServiceStandIn> standIn(own);
+  LoopbackServer proxy(LoopbackServer::Role::localService);
+  LoopbackServer local(LoopbackServer::Role::localService);
+  proxy.otherwise([&](const testsupport::RecordedRequest& r) {
+    if (r.method == "CONNECT") return CannedResponse::empty(200);
+    if (r.path == "/to-itself") return CannedResponse::redirect("/tokens");
+    if (r.path == "/to-local") return CannedResponse::redirect(local.url("/secret"));
+    return CannedResponse::text("via proxy " + r.path);
+  });
+  ScopedEnvironment environment({{"http_proxy", proxy.baseURL()}, {"https_proxy", proxy.baseURL()}});
+  HTTPClient services(std::make_shared<URLSession>());
+  services.publicAddressesOnly = true;
+  services.ownServices = true;
+  const Url tokens = *Url::parse("http://" + own + "/tokens");
+
+  EXPECT_EQ(services.get(tokens), "via proxy /tokens");
+  EXPECT_EQ(proxy.requests("CONNECT", own + ":80").size(), 1u);
+
+  // Anything else goes the way of token data: looked up here and refused
+  // before it is asked for, a redirect of the service's own too.
+  HTTPClient tokenData = services;
+  tokenData.ownServices = false;
+  const struct {
+    const char* name;
+    const HTTPClient& client;
+    std::string url;
+    TransportError::Group refused;
+  } rows[] = {
+      {"the service's name from token data", tokenData, tokens.string(), TransportError::Group::unreachable},
+      {"a name that is not a service's", services, "http://elsewhere.tavolune-test.invalid/x",
+       TransportError::Group::unreachable},
+      {"a redirect back to the service", services, "http://" + own + "/to-itself", TransportError::Group::unreachable},
+      {"a redirect to this machine", services, "http://" + own + "/to-local", TransportError::Group::localAddress},
+  };
+  for (const auto& row : rows) {
+    auto refused = transportErrorOf([&] { row.client.get(*Url::parse(row.url)); });
+    EXPECT_EQ(refused.group(), row.refused) << row.name << ": " << refused.what();
+  }
+  EXPECT_EQ(proxy.requests("GET", "/tokens").size(), 1u);
+  EXPECT_EQ(local.requestCount(), 0u);
+
+  // Without a proxy a service's addresses are checked as ever.
+  {
+    const testsupport::OwnServiceStandIn localService("localhost");
+    ::unsetenv("http_proxy");
+    const Url open = *Url::parse("http://localhost:" + std::to_string(local.port()) + "/open");
+    auto direct = transportErrorOf([&] { services.get(open); });
+    EXPECT_EQ(direct.group(), TransportError::Group::localAddress) << direct.what();
+    EXPECT_EQ(local.requestCount(), 0u);
+  }
+  standIn.reset();
+  EXPECT_FALSE(HTTPClient::isOwnServiceHost(own));
+  EXPECT_TRUE(HTTPClient::isOwnServiceHost("API.tzkt.io"));
 }
 
 TEST_F(HTTPClientTest, OnlyHTTPAndHTTPSAreSpoken) {
