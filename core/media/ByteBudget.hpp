@@ -81,14 +81,6 @@ class BudgetDraw {
       if (b) b->release(n);
     }
   }
-  // The fewest bytes either has left; SIZE_MAX with neither.
-  std::size_t left() const {
-    std::size_t left = SIZE_MAX;
-    for (const ByteBudget* b : budgets_) {
-      if (b) left = std::min(left, static_cast<std::size_t>(std::max<std::int64_t>(0, b->left())));
-    }
-    return left;
-  }
   // A take was refused or room cut short: the fetch ran into a budget.
   bool ranShort() const { return ranShort_; }
 

@@ -479,7 +479,7 @@ TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
   EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/slow.bin"));
 }
 
-std::string hexOf(std::string_view bytes) {
+std::string asHex(std::string_view bytes) {
   std::string out;
   for (unsigned char c : bytes) {
     out += "0123456789abcdef"[c >> 4];
@@ -534,13 +534,13 @@ TEST_F(ContentFetcherTest, AnOnchfsBombInflatesNoFurtherThanTheBudget) {
   };
   for (const Row& row : {Row{"honest trailer", std::uint32_t{bombMiB} << 20}, Row{"trailer claiming 1 KiB", 1024}}) {
     const Bytes bomb = zeroBomb(bombMiB, row.claimedSize);
-    const std::string fileHash = hexOf(std::string(32, row.name[0]));
+    const std::string fileHash = asHex(std::string(32, row.name[0]));
     std::string pointers, entries;
     for (std::size_t at = 0, i = 0; at < bomb.size(); at += 32 << 10, ++i) {
-      const std::string chunk = hexOf(std::string(28, row.name[0]) + std::to_string(1000 + i));
+      const std::string chunk = asHex(std::string(28, row.name[0]) + std::to_string(1000 + i));
       pointers += std::string(i ? "," : "") + "\"" + chunk + "\"";
       entries += std::string(i ? "," : "") + R"({"key":")" + chunk + R"(","value":")" +
-                 hexOf(bomb.substr(at, 32 << 10)) + "\"}";
+                 asHex(bomb.substr(at, 32 << 10)) + "\"}";
     }
     tzkt.get("/v1/bigmaps/549145/keys/" + fileHash,
              R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[)" + pointers + "]}}}");
