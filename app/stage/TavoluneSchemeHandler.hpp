@@ -2,8 +2,8 @@
 // Answers a live page's tavolune://local/... requests from the content
 // fetcher and its disk cache. GUI thread only; fetches run on a small
 // bounded pool of their own and come back queued. One handler serves one
-// page: the page may be served at most its byte budget, hold a bounded
-// number of requests, and run a bounded number of fetches at once.
+// page: the page may move and be served at most its byte budget, hold a
+// bounded number of requests, and run a bounded number of fetches at once.
 
 #include "core/media/ByteBudget.hpp"
 #include "core/media/ContentFetcher.hpp"
@@ -37,8 +37,8 @@ class TavoluneSchemeHandler final : public QWebEngineUrlSchemeHandler {
   // Fetches of one page running at once; the rest wait for one of these,
   // so that a page never holds the workers another page needs.
   static constexpr std::size_t maxRunning = 4;
-  // Bytes one page may be served, from the network and the cache alike:
-  // one largest file.
+  // Bytes one page may be served, from the network and the cache alike,
+  // counting what its cut-off and failed downloads moved: one largest file.
   static constexpr std::int64_t pageBudget = std::int64_t{mediaDownloadLimit};
 
   explicit TavoluneSchemeHandler(ContentFetcher fetcher, QObject* parent = nullptr);

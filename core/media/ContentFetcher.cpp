@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <functional>
 #include <utility>
@@ -107,61 +106,20 @@ MediaContent ContentFetcher::fetch(std::string_view uri, double timeout, std::st
   return content;
 }
 
-// What one download holds from a page's budgets while its bytes arrive;
-// whatever it does not keep goes back.
-class ContentFetcher::Hold {
- public:
-  Hold(ByteBudget* budget, ByteBudget* downloads) : budgets_{budget, downloads} {}
-  ~Hold() { release(); }
-  Hold(const Hold&) = delete;
-  Hold& operator=(const Hold&) = delete;
-
-  bool admit(std::size_t n) {
-    for (std::size_t i = 0; i < budgets_.size(); ++i) {
-      if (budgets_[i] && !budgets_[i]->hold(n)) {
-        for (std::size_t j = 0; j < i; ++j) {
-          if (budgets_[j]) budgets_[j]->release(n);
-        }
-        refused_ = true;
-        return false;
-      }
-    }
-    held_ += n;
-    return true;
-  }
-  // The answer's bytes stay taken; those of redirects go back.
-  void keep(std::size_t n) {
-    held_ -= std::min(held_, n);
-    release();
-  }
-  void release() {
-    for (ByteBudget* b : budgets_) {
-      if (b) b->release(held_);
-    }
-    held_ = 0;
-  }
-  // A piece would have passed what is left.
-  bool refused() const { return refused_; }
-
- private:
-  std::array<ByteBudget*, 2> budgets_;
-  std::size_t held_ = 0;
-  bool refused_ = false;
-};
-
 MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop) const {
   return fetchFirst(urls, timeout, stop, nullptr, false);
 }
 
 MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop,
-                                        Hold* hold, bool onGateways) const {
-  // Token data names every address here, or a gateway's path, whose
-  // redirects a token's folder asks for.
+                                        BudgetDraw* draw, bool onGateways) const {
+  // Token data names every address here, or a gateway's path, and a gateway
+  // follows the redirects a token's folder asks for.
   HTTPClient client = http;
   client.publicAddressesOnly = true;
   client.ownServices = onGateways;
   std::function<bool(std::size_t)> admit;
-  if (hold) admit = [hold](std::size_t n) { return hold->admit(n); };
+  // What moves stays taken, whether the answer is kept or not.
+  if (draw) admit = [draw](std::size_t n) { return draw->take(n); };
   std::exception_ptr last = std::make_exception_ptr(TavoluneError::allProvidersFailed("no URL"));
   for (const auto& url : urls) {
     HTTPRequest request;
@@ -175,18 +133,15 @@ MediaContent ContentFetcher::fetchFirst(const std::vector<Url>& urls, double tim
       throw;
     } catch (...) {
       // Another gateway's copy would pass the budgets all the same.
-      if (hold && hold->refused()) throw;
-      if (hold) hold->release();
+      if (draw && draw->ranShort()) throw;
       last = std::current_exception();
       continue;
     }
     if (result.response.isSuccess() && !result.body.empty()) {
       auto contentType = result.response.header("Content-Type");
       auto mime = mediaType(contentType ? *contentType : MediaResolver::mimeType(url.path()));
-      if (hold) hold->keep(result.body.size());
       return MediaContent{std::move(result.body), std::move(mime)};
     }
-    if (hold) hold->release();
     last = std::make_exception_ptr(TavoluneError::http(result.response.status, url.string()));
   }
   std::rethrow_exception(last);
@@ -232,15 +187,18 @@ ContentFetcher::LocalFile ContentFetcher::openLocal(const Url& url, std::stop_to
     const auto size = std::int64_t(content.data.size());
     return LocalFile{-1, size, std::move(content.mime), std::move(content.data)};
   };
-  if (kind == "onchfs") {
-    std::size_t left = mediaDownloadLimit;
-    for (const ByteBudget* b : {budget, downloads}) {
-      if (b) left = std::min(left, std::size_t(std::max<std::int64_t>(0, b->left())));
+  // A fetch that ran into a budget fails as over it, whatever it threw.
+  const auto drawn = [&](const auto& fetch) {
+    BudgetDraw draw(budget, downloads);
+    try {
+      return fetch(draw);
+    } catch (...) {
+      if (draw.ranShort()) throw overBudget();
+      throw;
     }
-    auto content = onchfs_->file(id, rest, stop, left);
-    if (budget && !budget->take(content.data.size())) throw overBudget();
-    if (downloads && !downloads->take(content.data.size())) throw overBudget();
-    return stored(std::move(content));
+  };
+  if (kind == "onchfs") {
+    return stored(drawn([&](BudgetDraw& draw) { return onchfs_->file(id, rest, stop, &draw); }));
   }
   if (kind == "ipfs") {
     std::string requestPath = rest;
@@ -249,14 +207,7 @@ ContentFetcher::LocalFile ContentFetcher::openLocal(const Url& url, std::stop_to
     for (const auto& gateway : gateways) {
       if (auto u = Url::parse(gateway + "/ipfs/" + id + "/" + requestPath)) urls.push_back(std::move(*u));
     }
-    Hold hold(budget, downloads);
-    MediaContent content;
-    try {
-      content = fetchFirst(urls, localTimeout, stop, &hold, true);
-    } catch (...) {
-      if (hold.refused()) throw overBudget();
-      throw;
-    }
+    auto content = drawn([&](BudgetDraw& draw) { return fetchFirst(urls, localTimeout, stop, &draw, true); });
     // Gateways label scripts and style sheets as plain text or bytes.
     if (content.mime == octetStream || content.mime.starts_with("text/plain")) {
       content.mime = MediaResolver::mimeType(requestPath);

@@ -47,12 +47,14 @@ class ContentFetcher {
   // The file a "tavolune://local/<kind>/<id>/<path>" URL names, kind
   // "onchfs" or "ipfs", as a live page loads its files. With a budget, every
   // file served is taken from it, cache hits as well; what is downloaded is
-  // taken from downloads as well, when given. A gateway download holds its
-  // bytes from both as they arrive, so that downloads running at once never
-  // pass them together, and is cut off at the first piece that would; an
-  // onchfs file is read no further than what they had left when it
-  // started. A file they cannot cover fails with TavoluneError::decoding,
-  // stores nothing and takes nothing.
+  // taken from downloads as well, when given. Downloads take their bytes
+  // from both as they arrive, so that downloads running at once never pass
+  // them together, and those bytes stay taken whether the file is kept or
+  // not: a budget bounds what a page moves. A download is cut off at the
+  // first piece that would pass them; an onchfs file inflates no further
+  // than they cover. That spends the budget it passes, so the page's
+  // further downloads fail before they move anything. A file they cannot
+  // cover fails with TavoluneError::decoding and stores nothing.
   LocalFile openLocal(const Url& url, std::stop_token stop = {}, ByteBudget* budget = nullptr,
                       ByteBudget* downloads = nullptr) const;
 
@@ -66,9 +68,8 @@ class ContentFetcher {
   std::size_t maxDownloadBytes = mediaDownloadLimit;
 
  private:
-  class Hold;
   // onGateways: every URL was built on the gateways, from a token's id.
-  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop, Hold* hold,
+  MediaContent fetchFirst(const std::vector<Url>& urls, double timeout, std::stop_token stop, BudgetDraw* draw,
                           bool onGateways) const;
 
   std::shared_ptr<OnchfsResolver> onchfs_;

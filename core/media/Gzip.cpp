@@ -1,11 +1,10 @@
 #include "core/media/Gzip.hpp"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
-#include <cstring>
+#include <memory>
 
 namespace tavolune::Gzip {
 
@@ -32,23 +31,14 @@ std::size_t bodyStart(std::string_view data) {
   return start;
 }
 
-// Deflate cannot expand a body by more than about 1032 to 1, so a trailer
-// claiming more than that is a lie and must not size the buffer.
-std::size_t initialCapacity(std::size_t expected, std::size_t bodySize, std::size_t maxOutput) {
-  std::size_t hint = std::max({expected, bodySize * 4, std::size_t{1024}});
-  std::size_t plausible = bodySize > (SIZE_MAX - 1024) / 1040 ? SIZE_MAX : bodySize * 1040 + 1024;
-  return std::min({hint, plausible, maxOutput});
+// Deflate cannot expand a body by more than about 1032 to 1: no output
+// is larger than this, whatever the trailer claims.
+std::size_t outputBound(std::size_t bodySize) {
+  return bodySize > (SIZE_MAX - 1024) / 1040 ? SIZE_MAX : bodySize * 1040 + 1024;
 }
 
-struct Inflater {
-  z_stream stream{};
-  bool ready = false;
-  Inflater() { ready = inflateInit2(&stream, -MAX_WBITS) == Z_OK; }
-  ~Inflater() {
-    if (ready) inflateEnd(&stream);
-  }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
+struct FreeDecompressor {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
 }  // namespace
@@ -57,53 +47,42 @@ bool isGzipped(std::string_view data) {
   return data.size() >= headerSize + 1 + trailerSize && byte(data, 0) == 0x1f && byte(data, 1) == 0x8b;
 }
 
-std::optional<Bytes> gunzip(std::string_view data, std::size_t maxOutput) {
-  if (!isGzipped(data) || byte(data, 2) != 8) return std::nullopt;
+Inflated inflate(std::string_view data, const Room& room) {
+  if (!isGzipped(data) || byte(data, 2) != 8) return {};
   const std::size_t start = bodyStart(data);
-  if (start >= data.size() - trailerSize) return std::nullopt;
+  if (start >= data.size() - trailerSize) return {};
   const auto body = data.substr(start, data.size() - trailerSize - start);
   const std::size_t t = data.size() - 4;
   const std::size_t expected =
       byte(data, t) | byte(data, t + 1) << 8 | byte(data, t + 2) << 16 | byte(data, t + 3) << 24;
 
-  Inflater inflater;
-  if (!inflater.ready) return std::nullopt;
-  z_stream& z = inflater.stream;
+  std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor(libdeflate_alloc_decompressor());
+  if (!decompressor) return {};
 
-  Bytes out(initialCapacity(expected, body.size(), maxOutput), '\0');
-  std::size_t produced = 0;
-  std::size_t consumed = 0;
+  // An honest trailer sizes the buffer exactly, so the common case decodes
+  // once; a lying one costs a few tries, each stopped as its buffer fills,
+  // so all of them together cost about a third more than the last.
+  const std::size_t bound = outputBound(body.size());
+  std::size_t wanted = expected <= bound ? expected : std::max(body.size() * 4, std::size_t{1024});
   while (true) {
-    if (produced == out.size()) {
-      if (out.size() >= maxOutput) {
-        // Full at the cap: fine only if the stream ends without another byte.
-        std::uint8_t probe = 0;
-        z.next_out = &probe;
-        z.avail_out = 1;
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data() + consumed));
-        z.avail_in = static_cast<uInt>(std::min<std::size_t>(body.size() - consumed, UINT_MAX));
-        int rc = inflate(&z, Z_NO_FLUSH);
-        if (rc == Z_STREAM_END && z.avail_out == 1) break;
-        return std::nullopt;
-      }
-      out.resize(std::min(std::max(out.size() * 2, std::size_t{1024}), maxOutput));
+    const std::size_t granted = std::min(room(wanted), wanted);
+    Bytes out(granted, '\0');
+    std::size_t produced = 0;
+    const auto rc = libdeflate_deflate_decompress_ex(decompressor.get(), body.data(), body.size(), out.data(),
+                                                     out.size(), nullptr, &produced);
+    if (rc == LIBDEFLATE_SUCCESS) {
+      out.resize(produced);
+      return {std::move(out), false};
     }
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data() + consumed));
-    z.avail_in = static_cast<uInt>(std::min<std::size_t>(body.size() - consumed, UINT_MAX));
-    z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-    z.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - produced, UINT_MAX));
-    const uInt inBefore = z.avail_in;
-    const uInt outBefore = z.avail_out;
-    int rc = inflate(&z, Z_NO_FLUSH);
-    consumed += inBefore - z.avail_in;
-    produced += outBefore - z.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_OK) continue;
-    if (rc == Z_BUF_ERROR && z.avail_out == 0) continue;  // needs more room
-    return std::nullopt;                                  // damaged, or the body ended before the stream did
+    if (rc != LIBDEFLATE_INSUFFICIENT_SPACE) return {};  // damaged, or the body ended before the stream did
+    if (granted < wanted) return {std::nullopt, true};
+    if (wanted >= bound) return {};  // more than any DEFLATE body of this size can hold
+    wanted = wanted > bound / 4 ? bound : std::min(std::max(wanted * 4, std::size_t{4096}), bound);
   }
-  out.resize(produced);
-  return out;
+}
+
+std::optional<Bytes> gunzip(std::string_view data, std::size_t maxOutput) {
+  return inflate(data, [maxOutput](std::size_t wanted) { return std::min(wanted, maxOutput); }).bytes;
 }
 
 }  // namespace tavolune::Gzip

@@ -77,9 +77,7 @@ OnchfsResolver::Inode OnchfsResolver::inode(std::string_view hash, std::stop_tok
   return *inode;
 }
 
-Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop,
-                                  std::size_t maxBytes) {
-  const std::size_t limit = std::min(maxBytes, maxFileBytes);
+Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop, BudgetDraw* draw) {
   Bytes out;
   const std::string base = apiBase_ + "/v1/bigmaps/" + std::to_string(chunksBigMap) + "/keys";
   for (std::size_t start = 0; start < chunks.size(); start += chunkBatchSize) {
@@ -92,6 +90,7 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
       if (onchfs::isValidHash(lower) && seen.insert(lower).second) listed.push_back(std::move(lower));
     }
     std::unordered_map<std::string, Bytes> found;
+    std::size_t moved = 0;
     if (!listed.empty()) {
       if (listed.size() == 1) listed.push_back(listed.front());
       std::string keys;
@@ -101,23 +100,32 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
       for (auto& entry : http_.getJSON<std::vector<Key>>(url, {}, 60, stop)) {
         auto text = entry.value.string();
         if (!text) continue;
-        if (auto bytes = hex::decode(*text)) found.insert_or_assign(lowercasedASCII(entry.key), std::move(*bytes));
+        if (auto bytes = hex::decode(*text)) {
+          moved += bytes->size();
+          found.insert_or_assign(lowercasedASCII(entry.key), std::move(*bytes));
+        }
       }
     }
+    std::vector<const Bytes*> pieces;
+    std::size_t added = 0;
     for (std::size_t i = start; i < end; ++i) {
       auto it = found.find(lowercasedASCII(chunks[i]));
       if (it == found.end()) throw TavoluneError::notFound("onchfs chunk " + chunks[i]);
-      if (out.size() + it->second.size() > limit) {
-        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(limit) + " bytes");
+      added += it->second.size();
+      if (out.size() + added > maxFileBytes) {
+        throw TavoluneError::decoding("onchfs file larger than " + std::to_string(maxFileBytes) + " bytes");
       }
-      out += it->second;
+      pieces.push_back(&it->second);
     }
+    // A chunk listed twice moves once and is kept twice: the larger counts.
+    if (draw && !draw->take(std::max(moved, added))) throw TavoluneError::decoding("onchfs file past its byte budget");
+    for (const Bytes* piece : pieces) out += *piece;
   }
   return out;
 }
 
 MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, std::stop_token stop,
-                                  std::size_t maxBytes) {
+                                  BudgetDraw* draw) {
   const auto notFound = [&] {
     return TavoluneError::notFound("onchfs " + std::string(hash) + "/" + std::string(path));
   };
@@ -143,12 +151,28 @@ MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, 
   }
   const auto& file = std::get<File>(current);
   if (next < names.size()) throw notFound();  // a file has no children
-  Bytes bytes = fetchChunks(file.chunks, stop, maxBytes);
+  Bytes bytes = fetchChunks(file.chunks, stop, draw);
   if (Gzip::isGzipped(bytes)) {
-    if (auto inflated = Gzip::gunzip(bytes)) bytes = std::move(*inflated);
-    if (bytes.size() > maxBytes) {
-      throw TavoluneError::decoding("onchfs file larger than " + std::to_string(maxBytes) + " bytes");
+    // The chunks are paid for already; the draw covers what inflating adds.
+    const std::size_t ceiling = std::min(maxFileBytes, Gzip::maxOutputBytes);
+    std::size_t room = 0;
+    auto inflated = Gzip::inflate(bytes, [&](std::size_t wanted) {
+      wanted = std::min(wanted, ceiling);
+      if (draw && wanted > bytes.size() + room) room += draw->takeUpTo(wanted - bytes.size() - room);
+      return draw ? std::min(wanted, bytes.size() + room) : wanted;
+    });
+    if (inflated.pastRoom) {
+      // Past the budget the room stays taken: the page went past it.
+      if (draw && draw->ranShort()) throw TavoluneError::decoding("onchfs file past its byte budget");
+      if (draw) draw->giveBack(room);
+      throw TavoluneError::decoding("onchfs file larger than " + std::to_string(ceiling) + " bytes");
     }
+    std::size_t used = 0;
+    if (inflated.bytes) {
+      used = inflated.bytes->size() - std::min(inflated.bytes->size(), bytes.size());
+      bytes = std::move(*inflated.bytes);
+    }
+    if (draw) draw->giveBack(room - std::min(room, used));
   }
   return MediaContent{std::move(bytes), MediaResolver::mimeType(mimeName)};
 }

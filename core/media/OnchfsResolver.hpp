@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/media/ByteBudget.hpp"
 #include "core/media/MediaContent.hpp"
 #include "core/network/HTTPClient.hpp"
 #include "core/network/JSONValue.hpp"
@@ -51,15 +52,18 @@ class OnchfsResolver {
   // The file `path` names below the inode `hash` ("" or a path ending at a
   // directory serves its "index.html"), typed by its file name. Gzip data
   // is inflated; data that does not inflate is served as it is. A file
-  // larger than maxBytes (or maxFileBytes), as read or as inflated, fails
-  // with a decoding error; its chunks are read no further than that.
+  // larger than maxFileBytes, as read or as inflated, fails with a decoding
+  // error; its chunks are read no further than that. With a draw, the
+  // chunks are taken from it as they arrive and the inflated bytes beyond
+  // them before they are made: a file it cannot cover fails the same way.
   MediaContent file(std::string_view hash, std::string_view path, std::stop_token stop = {},
-                    std::size_t maxBytes = mediaDownloadLimit);
+                    BudgetDraw* draw = nullptr);
   Inode inode(std::string_view hash, std::stop_token stop = {});
   // The concatenated bytes of the chunks, read in batches of 40; more than
-  // maxBytes (or maxFileBytes) fails before the next batch is asked for.
+  // maxFileBytes, or than the draw covers, fails before the next batch is
+  // asked for.
   Bytes fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop = {},
-                    std::size_t maxBytes = mediaDownloadLimit);
+                    BudgetDraw* draw = nullptr);
 
   // An inode value of the inodes big map; nothing when it is neither a
   // directory nor a file.

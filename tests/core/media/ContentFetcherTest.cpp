@@ -1,6 +1,7 @@
 #include "core/media/ContentFetcher.hpp"
 
 #include "core/base/TavoluneError.hpp"
+#include "core/media/Gzip.hpp"
 #include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
 #include "tests/support/ScopedProxyEnvironment.hpp"
@@ -10,10 +11,12 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <random>
@@ -397,8 +400,9 @@ TEST_F(ContentFetcherTest, OneDownloadIsCapped) {
   EXPECT_EQ(f.fetch("ipfs://" + std::string(cid) + "/big.bin", 5).data.size(), 4096u);
 }
 
-// A page's files are taken from its budgets, cache hits as well; a file
-// that would pass what is left is cut off, stored nowhere and takes nothing.
+// A page's files are taken from its budgets, cache hits as well. A file
+// that would pass what is left is cut off and stored nowhere; what it moved
+// stays taken and the budget is spent, so nothing further moves.
 TEST_F(ContentFetcherTest, LocalFilesAreTakenFromThePageBudgets) {
   const std::string base = "/ipfs/" + std::string(cid) + "/";
   const auto local = [](const std::string& path) { return *Url::parse("tavolune://local" + path); };
@@ -410,14 +414,18 @@ TEST_F(ContentFetcherTest, LocalFilesAreTakenFromThePageBudgets) {
   EXPECT_EQ(readLocal(f, local(base + "hit.bin"), &budget, &downloads).data.size(), 600u);
   EXPECT_EQ(budget.left(), 400);
   EXPECT_EQ(downloads.left(), 1000);  // not downloaded
-  auto error = tavoluneErrorOf([&] { readLocal(f, local(base + "big.bin"), &budget, &downloads); });
-  EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
-  EXPECT_EQ(second.requestCount(), 0u);  // another gateway's copy would not fit either
-  EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/big.bin"));
-  EXPECT_EQ(budget.left(), 400);
   EXPECT_EQ(readLocal(f, local(base + "small.bin"), &budget, &downloads).data, std::string(300, 's'));
   EXPECT_EQ(budget.left(), 100);
   EXPECT_EQ(downloads.left(), 700);
+  auto error = tavoluneErrorOf([&] { readLocal(f, local(base + "big.bin"), &budget, &downloads); });
+  EXPECT_EQ(error, TavoluneError::decoding("tavolune://local" + base + "big.bin: over the page's byte budget"));
+  EXPECT_EQ(second.requestCount(), 0u);  // another gateway's copy would not fit either
+  EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/big.bin"));
+  EXPECT_TRUE(budget.spent());
+  const std::size_t asked = first.requestCount();
+  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, local(base + "next.bin"), &budget, &downloads); }).kind(),
+            TavoluneError::Kind::decoding);
+  EXPECT_EQ(first.requestCount(), asked);
 
   // An onchfs file is read no further than what is left: its second batch
   // of chunks is never asked for.
@@ -428,14 +436,16 @@ TEST_F(ContentFetcherTest, LocalFilesAreTakenFromThePageBudgets) {
   tzkt.get("/v1/bigmaps/549145/keys/" + fileHash,
            R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[)" + pointers + "]}}}");
   tzkt.get("/v1/bigmaps/549144/keys", R"([{"key":")" + chunk + R"(","value":"30313233343536373839"}])");
-  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, local("/onchfs/" + fileHash + "/"), &budget, &downloads); }).kind(),
+  ByteBudget onchfsBudget(100);
+  EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, local("/onchfs/" + fileHash + "/"), &onchfsBudget); }).kind(),
             TavoluneError::Kind::decoding);
   EXPECT_EQ(tzkt.requests("GET", "/v1/bigmaps/549144/keys").size(), 1u);
-  EXPECT_EQ(budget.left(), 100);
+  EXPECT_TRUE(onchfsBudget.spent());
 }
 
-// Downloads running at once hold their bytes as they arrive: together they
-// never pass the budget, and the one that would is cut off, not the other.
+// Downloads running at once take their bytes as they arrive: together they
+// never pass the budget, and the one that would spends it, which cuts off
+// the other too.
 TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
   const std::string base = "tavolune://local/ipfs/" + std::string(cid) + "/";
   first.on("GET", "/ipfs/" + std::string(cid) + "/slow.bin",
@@ -448,12 +458,12 @@ TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
   auto f = fetcher({first.baseURL()});
   ByteBudget downloads(1000);
   std::atomic<bool> slowDone{false};
-  std::optional<MediaContent> slow;
+  std::optional<TavoluneError> slowError;
   std::thread slowFetch([&] {
-    slow = readLocal(f, *Url::parse(base + "slow.bin"), nullptr, &downloads);
+    slowError = tavoluneErrorOf([&] { readLocal(f, *Url::parse(base + "slow.bin"), nullptr, &downloads); });
     slowDone = true;
   });
-  // Half its bytes held while it still runs: a window of over a second.
+  // Half its bytes taken while it still runs: a window of over a second.
   bool heldWhileRunning = false;
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!heldWhileRunning && !slowDone && std::chrono::steady_clock::now() < until) {
@@ -464,10 +474,95 @@ TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
   slowFetch.join();
   EXPECT_TRUE(heldWhileRunning);
   EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);
-  ASSERT_TRUE(slow);
-  EXPECT_EQ(slow->data.size(), 800u);
-  EXPECT_EQ(downloads.left(), 200);
+  ASSERT_TRUE(slowError);
+  EXPECT_EQ(slowError->kind(), TavoluneError::Kind::decoding);
+  EXPECT_TRUE(downloads.spent());
   EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/fast.bin"));
+  EXPECT_FALSE(cache->contains("ipfs/" + std::string(cid) + "/slow.bin"));
+}
+
+std::string asHex(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += "0123456789abcdef"[c >> 4];
+    out += "0123456789abcdef"[c & 15];
+  }
+  return out;
+}
+
+// Resident memory of this process, in bytes: now, or at its peak since the
+// peak was last reset.
+std::int64_t residentBytes(std::string_view field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with(field)) return std::stoll(line.substr(field.size())) * 1024;
+  }
+  return -1;
+}
+
+// Gzip of `mib` MiB of zeros at almost no cost: one compressed MiB ending on
+// a full flush stands alone, so it can be repeated.
+Bytes zeroBomb(std::size_t mib, std::uint32_t claimedSize) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+  std::string zeros(std::size_t{1} << 20, '\0');
+  Bytes piece(deflateBound(&z, zeros.size()) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(zeros.data());
+  z.avail_in = static_cast<uInt>(zeros.size());
+  z.next_out = reinterpret_cast<Bytef*>(piece.data());
+  z.avail_out = static_cast<uInt>(piece.size());
+  deflate(&z, Z_FULL_FLUSH);
+  piece.resize(z.total_out);
+  deflateEnd(&z);
+  Bytes out("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
+  for (std::size_t i = 0; i < mib; ++i) out += piece;
+  out += std::string("\x03\0", 2);  // an empty final block
+  out += std::string(4, '\0');       // the CRC is never checked
+  for (int i = 0; i < 4; ++i) out += static_cast<char>(claimedSize >> (8 * i));
+  return out;
+}
+
+// A gzip bomb served as an onchfs file fails as over the page's budget, and
+// inflating it takes no more memory than the budget had left, whatever its
+// trailer claims.
+TEST_F(ContentFetcherTest, AnOnchfsBombInflatesNoFurtherThanTheBudget) {
+  constexpr std::size_t bombMiB = 1024;
+  constexpr std::int64_t budgetBytes = std::int64_t{8} << 20;
+  auto f = fetcher({first.baseURL()});
+  struct Row {
+    const char* name;
+    std::uint32_t claimedSize;
+  };
+  for (const Row& row : {Row{"honest trailer", std::uint32_t{bombMiB} << 20}, Row{"trailer claiming 1 KiB", 1024}}) {
+    const Bytes bomb = zeroBomb(bombMiB, row.claimedSize);
+    const std::string fileHash = asHex(std::string(32, row.name[0]));
+    std::string pointers, entries;
+    for (std::size_t at = 0, i = 0; at < bomb.size(); at += 32 << 10, ++i) {
+      const std::string chunk = asHex(std::string(28, row.name[0]) + std::to_string(1000 + i));
+      pointers += std::string(i ? "," : "") + "\"" + chunk + "\"";
+      entries += std::string(i ? "," : "") + R"({"key":")" + chunk + R"(","value":")" +
+                 asHex(bomb.substr(at, 32 << 10)) + "\"}";
+    }
+    tzkt.get("/v1/bigmaps/549145/keys/" + fileHash,
+             R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[)" + pointers + "]}}}");
+    tzkt.get("/v1/bigmaps/549144/keys", "[" + entries + "]");
+    const auto url = *Url::parse("tavolune://local/onchfs/" + fileHash + "/");
+    ByteBudget budget(budgetBytes);
+
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from now
+    const std::int64_t before = residentBytes("VmRSS:");
+    auto error = tavoluneErrorOf([&] { readLocal(f, url, &budget); });
+    const std::int64_t peak = residentBytes("VmHWM:");
+
+    EXPECT_EQ(error, TavoluneError::decoding(url.string() + ": over the page's byte budget")) << row.name;
+    EXPECT_TRUE(budget.spent()) << row.name;
+    EXPECT_FALSE(cache->contains("onchfs/" + fileHash + "/")) << row.name;
+    // The budget's worth of output and the chunks' answer, read, parsed and
+    // decoded, with room for a sanitizer's own bookkeeping: far below the
+    // bomb, and below what one file could inflate to before a budget bound it.
+    EXPECT_LT(peak - before, std::int64_t(Gzip::maxOutputBytes) / 2) << row.name;
+  }
 }
 
 

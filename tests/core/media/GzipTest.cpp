@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 
 namespace tavolune {
@@ -104,6 +105,38 @@ TEST(GzipTest, OutputPastTheCapFails) {
   ASSERT_TRUE(exact);
   EXPECT_EQ(exact->size(), 100'000u);
   EXPECT_TRUE(Gzip::gunzip(file, 100'001));
+}
+
+// The room a caller grants bounds every buffer, whatever the trailer says,
+// and running out of it is told apart from damage.
+TEST(GzipTest, RoomBoundsEveryBuffer) {
+  const std::string input(2'000'000, 'r');
+  struct Row {
+    const char* name;
+    std::uint32_t claimed;
+    std::size_t room;
+    bool inflates;
+  };
+  for (const Row& row : {Row{"honest", 2'000'000, 2'000'000, true}, Row{"honest, short room", 2'000'000, 1'999'999, false},
+                         Row{"understated", 10, 2'000'000, true}, Row{"understated, short room", 10, 600'000, false},
+                         Row{"overstated", 0xFFFFFFFF, 5'000'000, true}}) {
+    std::size_t largest = 0;
+    auto out = Gzip::inflate(gzipFile(input, 0, row.claimed), [&](std::size_t wanted) {
+      largest = std::max(largest, std::min(wanted, row.room));
+      return std::min(wanted, row.room);
+    });
+    EXPECT_EQ(out.bytes == input, row.inflates) << row.name;
+    EXPECT_EQ(out.pastRoom, !row.inflates) << row.name;
+    EXPECT_LE(largest, row.room) << row.name;
+  }
+  Bytes damaged("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
+  damaged += std::string(20, '\xFF');
+  EXPECT_FALSE(Gzip::inflate(damaged, [](std::size_t wanted) { return wanted; }).pastRoom);
+}
+
+TEST(GzipTest, OnlyTheFirstMemberInflates) {
+  auto file = gzipFile("first", 0, 5) + gzipFile("second", 0, 6);
+  EXPECT_EQ(Gzip::gunzip(file), "first");
 }
 
 TEST(GzipTest, DamagedDataGivesNothing) {

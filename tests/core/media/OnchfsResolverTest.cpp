@@ -222,14 +222,19 @@ TEST_F(OnchfsResolverTest, ChunkBatchesOfForty) {
   EXPECT_EQ(resolver.fetchChunks({ten, ten}).size(), 20u);
   EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({ten, ten, ten}); }),
             TavoluneError::decoding("onchfs file larger than 20 bytes"));
-  // A caller's cap, such as what a page has left, ends the reading there:
-  // the second batch is never asked for.
+  // A draw, such as what a page has left, takes each batch as it arrives
+  // and ends the reading at the first it cannot cover: the second batch is
+  // never asked for, and the first stays taken.
   resolver.maxFileBytes = mediaDownloadLimit;
   server.resetRecords();
   const std::vector<std::string> fifty(50, ten);
-  EXPECT_EQ(resolver.fetchChunks(fifty, {}, 500).size(), 500u);
-  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(tzkt.file("fifty", fifty), "", {}, 399); }),
-            TavoluneError::decoding("onchfs file larger than 399 bytes"));
+  ByteBudget enough(500), scant(399);
+  BudgetDraw exact(&enough, nullptr), over(&scant, nullptr);
+  EXPECT_EQ(resolver.fetchChunks(fifty, {}, &exact).size(), 500u);
+  EXPECT_EQ(enough.left(), 0);
+  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(tzkt.file("fifty", fifty), "", {}, &over); }),
+            TavoluneError::decoding("onchfs file past its byte budget"));
+  EXPECT_TRUE(scant.spent());
   EXPECT_EQ(tzkt.chunkRequests().size(), 3u);
 
   server.resetRecords();
@@ -265,9 +270,18 @@ TEST_F(OnchfsResolverTest, GzipFilesAreInflated) {
   auto content = resolver.file(dir, "");
   EXPECT_EQ(content.data, page);
   EXPECT_EQ(content.mime, "text/html");
-  // The cap holds for what it inflates to.
-  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(dir, "", {}, page.size() - 1); }).kind(),
-            TavoluneError::Kind::decoding);
+  // A draw pays for the chunks and for what inflating adds, no more.
+  for (std::size_t left : {page.size() - 1, page.size(), page.size() + 100}) {
+    ByteBudget budget{std::int64_t(left)};
+    BudgetDraw draw(&budget, nullptr);
+    if (left < page.size()) {
+      EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(dir, "", {}, &draw); }),
+                TavoluneError::decoding("onchfs file past its byte budget"));
+    } else {
+      EXPECT_EQ(resolver.file(dir, "", {}, &draw).data, page) << left;
+      EXPECT_EQ(budget.left(), std::int64_t(left - page.size())) << left;
+    }
+  }
 
   // Gzip magic on data that does not inflate: served as stored.
   std::string fake = "\x1f\x8b\x08" + std::string(30, 'x');
