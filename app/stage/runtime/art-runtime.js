@@ -272,12 +272,13 @@
 
   // What this frame shows where nothing is drawn: the root's background,
   // else the body's, which the canvas takes over.
+  var styleOf = window.getComputedStyle.bind(window);
   function backdrop() {
     var clear = function (c) { return !c || c === 'transparent' || c === 'rgba(0, 0, 0, 0)'; };
     var colour = '';
     try {
-      if (document.documentElement) colour = getComputedStyle(document.documentElement).backgroundColor;
-      if (clear(colour) && document.body) colour = getComputedStyle(document.body).backgroundColor;
+      if (document.documentElement) colour = styleOf(document.documentElement).backgroundColor;
+      if (clear(colour) && document.body) colour = styleOf(document.body).backgroundColor;
     } catch (e) {}
     return clear(colour) ? 'transparent' : colour;
   }
