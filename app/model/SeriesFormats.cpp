@@ -311,9 +311,11 @@ void SeriesFormats::renderStill(const Artwork& artwork, QSize pixels, double sca
                            QImage image = std::move(still.image);
                            if (WallpaperComposer::looksEmpty(WallpaperComposer::thumbprint(image))) {
                              // Only a page that said it rendered, or sat blank with nothing left
-                             // to load, is blank; a time-out may just be slow.
+                             // to load, is blank; a time-out may just be slow, and a page refused
+                             // WebGL may draw on a computer that has it.
                              using Ending = ProbeService::Ending;
-                             if (still.ending == Ending::rendered || still.ending == Ending::settledBlank) {
+                             if ((still.ending == Ending::rendered || still.ending == Ending::settledBlank) &&
+                                 !still.webGLRefused) {
                                cache->store("empty", emptyStillKey(id), std::string("text/plain"));
                              }
                              image = QImage();

@@ -84,7 +84,8 @@ ArtPage::~ArtPage() = default;
 // The page's own messages go nowhere; only the runtime's notes are heard.
 void ArtPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&) {
   if (onWebGLRefused && message == ArtRuntime::webGLRefusedNote()) onWebGLRefused();
-  if (onCannotDraw && message == ArtRuntime::cannotDrawNote()) onCannotDraw();
+  const QString backdrop = ArtRuntime::backdropNote() + u' ';
+  if (onBackdrop && message.startsWith(backdrop)) onBackdrop(message.mid(backdrop.size()));
 }
 
 void ArtPage::setDownloadBudget(std::shared_ptr<ByteBudget> downloads) {

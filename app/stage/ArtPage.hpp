@@ -57,10 +57,10 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   // Bytes each later loadArtwork may be served through the scheme.
   void setLoadBudget(std::int64_t bytes) { loadBudget_ = bytes; }
 
-  // Called when the page runtime notes a WebGL context the engine refused,
-  // and again when the page then drew nothing else after it loaded.
+  // Called when a frame's page runtime notes a WebGL context the engine
+  // refused, and with each backdrop colour a frame reports (CSS text).
   std::function<void()> onWebGLRefused;
-  std::function<void()> onCannotDraw;
+  std::function<void(const QString&)> onBackdrop;
 
  protected:
   void javaScriptAlert(const QUrl&, const QString&) override {}

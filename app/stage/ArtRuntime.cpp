@@ -274,7 +274,8 @@ QString resumeScript() { return QStringLiteral("window.__tavolune && window.__ta
 QString setFPSScript(int fps) {
   return QStringLiteral("window.__tavolune && window.__tavolune.setFPS(%1)").arg(fps);
 }
+QString backdropScript() { return QStringLiteral("window.__tavolune && window.__tavolune.backdrop()"); }
 QString webGLRefusedNote() { return QStringLiteral("__tavolune:webgl-refused"); }
-QString cannotDrawNote() { return QStringLiteral("__tavolune:cannot-draw"); }
+QString backdropNote() { return QStringLiteral("__tavolune:backdrop"); }
 
 }  // namespace tavolune::ArtRuntime

@@ -73,11 +73,13 @@ const QString& styleSource();
 QString pauseScript();
 QString resumeScript();
 QString setFPSScript(int fps);
+// Has every frame log its backdrop note.
+QString backdropScript();
 // What the page runtime logs, once per frame, when the engine first refuses
-// the work a WebGL context, and when no canvas of the frame got any context
-// from then until a grace after the frame loaded.
+// the work a WebGL context; and, asked, the frame's backdrop note: this
+// text, a space and the CSS colour the frame shows where nothing is drawn.
 QString webGLRefusedNote();
-QString cannotDrawNote();
+QString backdropNote();
 
 }  // namespace ArtRuntime
 }  // namespace tavolune

@@ -60,13 +60,14 @@ void ArtStageView::relayout() {
   Rect art;
   if (hanging_) {
     art = FrameRenderer::layout(hanging_->first, hanging_->second, bounds).art;
-    updateSurround();
   } else {
     surroundVisible_ = false;
     art = fullBleed_ ? bounds : WallpaperComposer::artRect(aspect_, bounds, framing_);
   }
   // Layouts are y-up; widgets are y-down.
   artRect_ = art.toQt(bounds.height);
+  if (hanging_) updateSurround();
+  if (auto* p = page(); p && p->backgroundColor() != pageBackground()) p->setBackgroundColor(pageBackground());
   const QRect frame = artRect_.toAlignedRect() & rect();
   if (webView_) webView_->setGeometry(webOnStage_ ? frame : frame.translated(0, height()));
   if (playerView_) playerView_->setGeometry(frame);
@@ -88,12 +89,15 @@ void ArtStageView::updateSurround() {
   if (key == surroundKey_ || width() <= 0) return;
   surroundKey_ = key;
   surround_ = FrameRenderer::surround(style, ratio, QSizeF(width() * scale, height() * scale));
+  // One colour fills the art rectangle, so its middle tells it.
+  const QPoint middle = (artRect_.center() * scale).toPoint();
+  surroundArt_ = surround_.valid(middle) ? surround_.pixelColor(middle) : QColor();
 }
 
 void ArtStageView::setLayerBackground(const QColor& colour) {
   if (colour == background_) return;
   background_ = colour;
-  if (auto* p = page()) p->setBackgroundColor(matte());
+  if (auto* p = page()) p->setBackgroundColor(pageBackground());
   update();
 }
 
@@ -101,6 +105,11 @@ QColor ArtStageView::matte() const {
   QColor colour = background_.isValid() ? background_ : WallpaperComposer::defaultMatte();
   colour.setAlpha(255);
   return colour;
+}
+
+QColor ArtStageView::pageBackground() const {
+  if (hanging_ && surroundArt_.isValid()) return surroundArt_.toRgb();
+  return matte();
 }
 
 void ArtStageView::paintEvent(QPaintEvent*) {

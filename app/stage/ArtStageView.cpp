@@ -1,13 +1,16 @@
 #include "app/stage/ArtStageView.hpp"
 
 #include "app/qt/Convert.hpp"
+#include "app/render/WallpaperComposer.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/GifView.hpp"
 #include "app/stage/PlayerView.hpp"
+#include "app/stage/TavoluneSchemeHandler.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/base/TransportError.hpp"
 #include "core/media/VideoSignature.hpp"
+#include "core/model/LayoutAnalyzer.hpp"
 #include "core/model/MediaResolver.hpp"
 
 #include <QAudioOutput>
@@ -104,6 +107,7 @@ void ArtStageView::loadGIF(const Artwork& artwork) {
       return;
     }
     gifView_ = view.release();
+    contentReady_ = true;
     relayout();
     if (status_.kind == Kind::paused) return;
     gifView_->show();
@@ -157,11 +161,10 @@ void ArtStageView::installVideo(const QString& file) {
   connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this, generation](QMediaPlayer::MediaStatus media) {
     if (!isCurrent(generation) || status_.kind == Kind::failed) return;
     if (media == QMediaPlayer::InvalidMedia) fail(QStringLiteral("no video"));
+    if (media != QMediaPlayer::LoadedMedia && media != QMediaPlayer::BufferedMedia) return;
+    contentReady_ = true;
     // The watchdog runs until the first loaded step.
-    if ((media == QMediaPlayer::LoadedMedia || media == QMediaPlayer::BufferedMedia) && status_.kind == Kind::loading &&
-        watchdog_.isActive()) {
-      loadedStep();
-    }
+    if (status_.kind == Kind::loading && watchdog_.isActive()) loadedStep();
   });
   player_->setSource(QUrl::fromLocalFile(file));
   relayout();
@@ -205,16 +208,21 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
   page->setDownloadBudget(pageBudget_);
   // Opaque: under Chromium's software compositor a transparent page draws
   // nothing at all once its body has a background of its own.
-  page->setBackgroundColor(matte());
+  page->setBackgroundColor(pageBackground());
   webView_->setPage(page);
   page->onWebGLRefused = [this, generation] {
-    if (isCurrent(generation)) webGLRefused_ = true;
-  };
-  page->onCannotDraw = [this, generation] {
     // Not from inside the page's own callback.
     QTimer::singleShot(0, this, [this, generation] {
-      if (isCurrent(generation) && status_.kind != Kind::failed) fail(QString::fromUtf8(cannotDrawMessage));
+      if (isCurrent(generation)) webGLRefused();
     });
+  };
+  page->onBackdrop = [this, generation](const QString& colour) {
+    const std::string text = colour.toStdString();
+    const auto rgb = LayoutAnalyzer::parseCSSColor(std::string_view(text));
+    if (!isCurrent(generation) || !rgb) return;
+    // Whole channels, as the page's pixels are.
+    const QColor shown = QColor::fromRgbF(float(rgb->r), float(rgb->g), float(rgb->b)).toRgb();
+    if (std::find(backdrops_.begin(), backdrops_.end(), shown) == backdrops_.end()) backdrops_.push_back(shown);
   };
   connect(page, &QWebEnginePage::loadFinished, this, [this, generation](bool ok) {
     if (isCurrent(generation) && ok) pageFinished();
@@ -236,6 +244,7 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
 
 void ArtStageView::pageFinished() {
   if (status_.kind != Kind::loading && status_.kind != Kind::paused) return;
+  contentReady_ = true;
   send(ArtRuntime::setFPSScript(fps_));
   if (status_.kind == Kind::loading) loadedStep();
 }
@@ -248,18 +257,63 @@ void ArtStageView::loadedStep() {
 
 void ArtStageView::showLoaded(std::uint64_t generation) {
   if (!isCurrent(generation) || status_.kind != Kind::loading) return;
-  // Not playing before the page has said whether it can draw.
-  if (webGLRefused_ && !verdictWaited_) {
-    verdictWaited_ = true;
-    QTimer::singleShot(drawVerdictMs, this, [this, generation] { showLoaded(generation); });
-    return;
-  }
+  // Not playing before the page has shown whether it can draw.
+  if (verdict_ == DrawVerdict::due) judgeDrawing();
+  if (verdict_ == DrawVerdict::judging) return;
   if (webView_) {
     webOnStage_ = true;
     relayout();
   }
   setStillVisible(false);
   setStatus(Status::playing());
+}
+
+void ArtStageView::webGLRefused() {
+  if (verdict_ != DrawVerdict::unasked) return;
+  verdict_ = DrawVerdict::due;
+  // A loading page is judged once it has loaded.
+  if (status_.kind == Kind::playing) judgeDrawing();
+}
+
+void ArtStageView::judgeDrawing() {
+  verdict_ = DrawVerdict::judging;
+  looks_ = {};
+  lookedBlank_ = false;
+  backdrops_ = {pageBackground()};
+  judging_.start();
+  send(ArtRuntime::backdropScript());
+  const std::uint64_t serial = ++judgeSerial_;
+  QTimer::singleShot(LayoutProbe::Timings{}.lookInterval, this, [this, serial] { lookAtPage(serial); });
+}
+
+void ArtStageView::lookAtPage(std::uint64_t serial) {
+  if (serial != judgeSerial_ || verdict_ != DrawVerdict::judging || !webView_) return;
+  if (status_.kind != Kind::loading && status_.kind != Kind::playing) return;
+  const QImage look = LayoutProbe::look(*webView_);
+  bool blank = false;
+  if (!look.isNull()) {
+    auto print = WallpaperComposer::thumbprint(look);
+    blank = LayoutProbe::showsNothing(look, print, backdrops_);
+    looks_.take(std::move(print), blank);
+    lookedBlank_ = blank;
+  }
+  const qint64 elapsed = judging_.elapsed();
+  const bool settledBlank =
+      blank && looks_.blankRun() >= 2 && elapsed >= verdictSettleMs && page()->schemeHandler().inFlight() == 0;
+  if (settledBlank || (elapsed >= verdictMaxMs && lookedBlank_)) {
+    fail(QString::fromUtf8(cannotDrawMessage));
+    return;
+  }
+  // It shows something of its own, or it could never be seen: no proof
+  // that it cannot draw.
+  if ((!look.isNull() && !blank) || elapsed >= verdictMaxMs) {
+    verdict_ = DrawVerdict::draws;
+    if (status_.kind == Kind::loading) showLoaded(generation_);
+    return;
+  }
+  // Backdrops may change as the page goes on.
+  send(ArtRuntime::backdropScript());
+  QTimer::singleShot(LayoutProbe::Timings{}.lookInterval, this, [this, serial] { lookAtPage(serial); });
 }
 
 void ArtStageView::fail(const QString& message) {
@@ -283,8 +337,10 @@ void ArtStageView::freezePage() {
 }
 
 void ArtStageView::tearDown() {
-  webGLRefused_ = false;
-  verdictWaited_ = false;
+  verdict_ = DrawVerdict::unasked;
+  ++judgeSerial_;
+  contentReady_ = false;
+  pausedLoading_ = false;
   // Deleted later: this may run inside one of their own signals.
   if (webView_) {
     if (auto* p = page()) {
@@ -343,6 +399,12 @@ void ArtStageView::showStill(const std::optional<QImage>& image) {
 
 void ArtStageView::pause() {
   if (status_.kind != Kind::loading && status_.kind != Kind::playing) return;
+  pausedLoading_ = status_.kind == Kind::loading;
+  // A frozen page shows nothing new: it is judged afresh once it runs.
+  if (verdict_ == DrawVerdict::judging) {
+    verdict_ = DrawVerdict::due;
+    ++judgeSerial_;
+  }
   if (webView_) send(ArtRuntime::pauseScript());
   if (player_) player_->pause();
   if (gifView_) gifView_->stopAnimation();
@@ -384,8 +446,11 @@ void ArtStageView::resume() {
   }
   if (status_.kind != Kind::paused) return;
   if (auto* p = page()) p->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+  // A work that had not played yet goes on loading, its page below the
+  // stage and the still in sight, until the loaded step and any verdict.
+  const bool played = !pausedLoading_;
   if (webView_) {
-    webOnStage_ = true;
+    webOnStage_ = played;
     relayout();
     webView_->show();
   }
@@ -397,8 +462,20 @@ void ArtStageView::resume() {
   }
   if (webView_) send(ArtRuntime::resumeScript());
   if (player_) player_->play();
+  if (!played) {
+    const std::uint64_t generation = generation_;
+    setStatus(Status::loading());
+    if (!isCurrent(generation) || status_.kind != Kind::loading) return;
+    if (contentReady_) {
+      loadedStep();
+    } else {
+      watchdog_.start();
+    }
+    return;
+  }
   setStillVisible(false);
   setStatus(Status::playing());
+  if (status_.kind == Kind::playing && verdict_ == DrawVerdict::due) judgeDrawing();
 }
 
 void ArtStageView::setFps(int fps) {

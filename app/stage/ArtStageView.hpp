@@ -5,6 +5,7 @@
 
 #include "app/qt/PoolJobs.hpp"
 #include "app/render/Geometry.hpp"
+#include "app/stage/LayoutProbe.hpp"
 #include "core/media/ByteBudget.hpp"
 #include "core/media/ContentFetcher.hpp"
 #include "core/model/Artwork.hpp"
@@ -12,6 +13,7 @@
 #include "core/model/Placement.hpp"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
 #include <QString>
@@ -23,6 +25,7 @@
 #include <optional>
 #include <stop_token>
 #include <utility>
+#include <vector>
 
 class QAudioOutput;
 class QMediaPlayer;
@@ -55,9 +58,13 @@ class ArtStageView final : public QWidget {
   // A load still unfinished after this fails.
   static constexpr int watchdogMs = 20'000;
   static constexpr int loadedStepMs = 600;
-  // Further wait of the loaded step once a page was refused WebGL: the
-  // page judges whether it still draws about a second after it loaded.
-  static constexpr int drawVerdictMs = 1500;
+  // A page refused WebGL is judged by its pixels: it plays once it shows
+  // something of its own, and fails once, after at least verdictSettleMs,
+  // it has sat still showing only its backdrops with nothing left to load,
+  // or at verdictMaxMs when it still shows only them. One that could never
+  // be looked at plays then.
+  static constexpr int verdictSettleMs = 3000;
+  static constexpr int verdictMaxMs = 15'000;
   static constexpr int fetchTimeoutSeconds = 60;
   // Why a work that the engine cannot draw shows its still.
   static constexpr const char* cannotDrawMessage = "this computer cannot draw this artwork";
@@ -104,8 +111,11 @@ class ArtStageView final : public QWidget {
   // Shown around the art where nothing else is drawn; the default matte at first.
   const QColor& layerBackground() const { return background_; }
   void setLayerBackground(const QColor& colour);
-  // That colour made opaque, or the default matte: also the page's background.
+  // That colour made opaque, or the default matte.
   QColor matte() const;
+  // What a transparent page shows through: the colour the surround paints
+  // in the art rectangle when hung, else the matte.
+  QColor pageBackground() const;
 
   // The still layer: its image and whether it shows.
   const QImage& stillImage() const { return still_; }
@@ -145,6 +155,9 @@ class ArtStageView final : public QWidget {
   void pageFinished();
   void loadedStep();
   void showLoaded(std::uint64_t generation);
+  void webGLRefused();
+  void judgeDrawing();
+  void lookAtPage(std::uint64_t serial);
   void fail(const QString& message);
   void tearDown();
   void freezePage();
@@ -172,6 +185,7 @@ class ArtStageView final : public QWidget {
   QImage still_;
   bool stillVisible_ = false;
   QImage surround_;
+  QColor surroundArt_;
   QString surroundKey_;
   bool surroundVisible_ = false;
   QRectF artRect_;
@@ -179,9 +193,18 @@ class ArtStageView final : public QWidget {
   QWebEngineView* webView_ = nullptr;
   // Whether the page lies over the art rectangle or, while it loads, below the stage.
   bool webOnStage_ = false;
-  // The page was refused WebGL; whether the loaded step waited for its verdict.
-  bool webGLRefused_ = false;
-  bool verdictWaited_ = false;
+  // Whether the page draws, once it was refused WebGL somewhere.
+  enum class DrawVerdict { unasked, due, judging, draws };
+  DrawVerdict verdict_ = DrawVerdict::unasked;
+  LayoutProbe::Looks looks_;
+  bool lookedBlank_ = false;  // the last look that could be taken
+  std::vector<QColor> backdrops_;
+  QElapsedTimer judging_;
+  std::uint64_t judgeSerial_ = 0;  // a look of an earlier judging does nothing
+  // The content is ready to show (page finished, GIF or video installed);
+  // the work was paused before it played.
+  bool contentReady_ = false;
+  bool pausedLoading_ = false;
   QMediaPlayer* player_ = nullptr;
   QAudioOutput* audio_ = nullptr;
   PlayerView* playerView_ = nullptr;

@@ -37,6 +37,47 @@ std::optional<QSize> LayoutProbe::pointSize(QSize pixelSize, double scale) {
   return QSize(int(pw), int(ph));
 }
 
+bool LayoutProbe::Looks::take(std::vector<std::uint8_t> print, bool blank) {
+  const bool agrees = !lastPrint_.empty() && WallpaperComposer::difference(lastPrint_, print) < settledDifference;
+  blankRun_ = agrees && blank ? blankRun_ + 1 : 0;
+  const bool settled = agrees && !blank;
+  const bool twice = settled && settledOnce_;
+  settledOnce_ = settled;
+  lastPrint_ = std::move(print);
+  return twice;
+}
+
+QImage LayoutProbe::look(QWebEngineView& view) {
+  const QImage shot = view.grab().toImage();
+  if (shot.isNull()) return {};
+  return shot.scaledToWidth(std::max(1, int(lookWidth * view.devicePixelRatioF())));
+}
+
+bool LayoutProbe::showsNothing(const QImage& look, const std::vector<std::uint8_t>& print,
+                               const std::vector<QColor>& backdrops) {
+  if (!WallpaperComposer::looksEmpty(print)) return false;
+  if (backdrops.empty()) return true;
+  // Nearly all of it is one colour, so the mean is that colour.
+  const QImage rgb = look.convertToFormat(QImage::Format_RGB32);
+  const qint64 count = qint64(rgb.width()) * rgb.height();
+  if (count == 0) return false;
+  qint64 r = 0, g = 0, b = 0;
+  for (int y = 0; y < rgb.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    for (int x = 0; x < rgb.width(); ++x) {
+      r += qRed(row[x]);
+      g += qGreen(row[x]);
+      b += qBlue(row[x]);
+    }
+  }
+  const QColor shown(int(r / count), int(g / count), int(b / count));
+  return std::any_of(backdrops.begin(), backdrops.end(), [&](const QColor& c) {
+    return std::abs(c.red() - shown.red()) <= backdropTolerance &&
+           std::abs(c.green() - shown.green()) <= backdropTolerance &&
+           std::abs(c.blue() - shown.blue()) <= backdropTolerance;
+  });
+}
+
 ArtPage* LayoutProbe::page() const { return view_ ? static_cast<ArtPage*>(view_->page()) : nullptr; }
 
 void LayoutProbe::after(std::chrono::milliseconds ms, std::function<void()> fn) {
@@ -87,6 +128,10 @@ void LayoutProbe::load(const QUrl& url, QSize widgetSize, double zoom, std::func
     complete(serial, false);
   });
 
+  webGLRefused_ = false;
+  p->onWebGLRefused = [this, serial] {
+    if (serial == serial_) webGLRefused_ = true;
+  };
   pending_ = serial;
   loaded_ = std::move(then);
   // This load's own time-out: a later load has another serial.
@@ -190,9 +235,7 @@ void LayoutProbe::renderStill(const Artwork& artwork, QSize pixelSize, double sc
   load(QUrl::fromEncoded(QByteArray::fromStdString(url->string())), widget, zoom, [this](bool ok) {
     if (!ok) return finishStill(Ending::failed);
     clock_.start();
-    lastPrint_.clear();
-    settledOnce_ = false;
-    blankRun_ = 0;
+    looks_ = {};
     after(timings_.firstLook, [this] { look(); });
   });
 }
@@ -202,33 +245,25 @@ void LayoutProbe::look() {
     // Blank, unchanged and waiting for nothing: the page is blank. Anything
     // else still drawing or loading when the time is up is a time-out.
     const bool idle = page() && page()->schemeHandler().inFlight() == 0 && !crashed_;
-    return finishStill(blankRun_ >= 2 && idle ? Ending::settledBlank : Ending::timedOut);
+    return finishStill(looks_.blankRun() >= 2 && idle ? Ending::settledBlank : Ending::timedOut);
   }
   evaluate(QStringLiteral("window.__tavoluneRendered === true"), [this](const QVariant& flag) {
     if (flag.typeId() == QMetaType::Bool && flag.toBool()) {
       after(timings_.flagGrace, [this] { finishStill(Ending::rendered); });
       return;
     }
-    const QImage small = view_->grab().toImage();
+    const QImage small = look(*view_);
     if (!small.isNull()) {
-      const QImage reduced = small.scaledToWidth(std::max(1, int(lookWidth * view_->devicePixelRatioF())));
-      auto print = WallpaperComposer::thumbprint(reduced);
-      if (!print.empty()) {
-        const bool agrees = !lastPrint_.empty() && WallpaperComposer::difference(lastPrint_, print) < settledDifference;
-        const bool empty = WallpaperComposer::looksEmpty(print);
-        blankRun_ = agrees && empty ? blankRun_ + 1 : 0;
-        const bool settled = agrees && !empty;
-        if (settled && settledOnce_) return finishStill(Ending::settled);
-        settledOnce_ = settled;
-        lastPrint_ = std::move(print);
-      }
+      auto print = WallpaperComposer::thumbprint(small);
+      const bool blank = showsNothing(small, print);
+      if (looks_.take(std::move(print), blank)) return finishStill(Ending::settled);
     }
     after(timings_.lookInterval, [this] { look(); });
   });
 }
 
 void LayoutProbe::finishStill(Ending ending) {
-  ProbeService::Still still{{}, ending};
+  ProbeService::Still still{{}, ending, webGLRefused_};
   if (view_ && ending != Ending::failed && !crashed_) {
     QImage image = view_->grab().toImage();
     // Exactly the asked size: a still is stored under its pixel size.

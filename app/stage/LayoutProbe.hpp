@@ -13,7 +13,9 @@
 #include "core/media/ContentFetcher.hpp"
 #include "core/model/LayoutSample.hpp"
 
+#include <QColor>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -51,6 +53,33 @@ class LayoutProbe final : public QObject {
   static constexpr int minPointSide = 10;
   static constexpr int lookWidth = 96;  // points
   static constexpr double settledDifference = 0.004;
+  // How far a look's colour may stray from a backdrop's on any channel.
+  static constexpr int backdropTolerance = 10;
+
+  // The probe's reading of a page's successive small looks: a look agrees
+  // when its thumbprint is within settledDifference of the one before.
+  class Looks {
+   public:
+    // Takes the next look, judged blank or not; true once the page has
+    // settled: this look and the one before agreed and were not blank.
+    bool take(std::vector<std::uint8_t> print, bool blank);
+    // Agreeing blank looks in a row.
+    int blankRun() const { return blankRun_; }
+
+   private:
+    std::vector<std::uint8_t> lastPrint_;
+    bool settledOnce_ = false;
+    int blankRun_ = 0;
+  };
+
+  // A small look at the view's page, lookWidth points wide; null when none
+  // could be taken.
+  static QImage look(QWebEngineView& view);
+  // Whether a look shows nothing of the page's own: it looks empty, and,
+  // when backdrops are given, in one of the colours the page shows where
+  // nothing is drawn.
+  static bool showsNothing(const QImage& look, const std::vector<std::uint8_t>& print,
+                           const std::vector<QColor>& backdrops = {});
 
   explicit LayoutProbe(ContentFetcher fetcher, QObject* parent = nullptr) : LayoutProbe(std::move(fetcher), Timings{}, parent) {}
   LayoutProbe(ContentFetcher fetcher, Timings timings, QObject* parent = nullptr);
@@ -113,9 +142,10 @@ class LayoutProbe final : public QObject {
   QSize pixelSize_;
   double maxWait_ = 0;
   QElapsedTimer clock_;
-  std::vector<std::uint8_t> lastPrint_;
-  bool settledOnce_ = false;
-  int blankRun_ = 0;  // looks in a row that agreed and were blank
+  Looks looks_;
+  // The page was refused WebGL: a blank still of it says nothing of
+  // a computer that can draw.
+  bool webGLRefused_ = false;
   std::function<void(ProbeService::Still)> rendered_;
 };
 

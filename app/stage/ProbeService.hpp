@@ -23,6 +23,9 @@ class ProbeService {
   struct Still {
     QImage image;  // null on failure
     Ending ending = Ending::failed;
+    // The engine refused the page WebGL: where it can draw, the page may
+    // look otherwise.
+    bool webGLRefused = false;
   };
 
   virtual ~ProbeService() = default;

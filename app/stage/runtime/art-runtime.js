@@ -1,7 +1,8 @@
 // Injected at document creation into every frame of a live work, before the
 // page's own scripts. Caps animation frames, freezes and thaws the page on
-// command (window.__tavolune), counts script errors and raises
-// window.__tavoluneRendered once the work says its first render is done.
+// command (window.__tavolune), counts script errors, raises
+// window.__tavoluneRendered once the work says its first render is done, and
+// tells the stage when the engine refuses the work WebGL.
 (function () {
   'use strict';
   var slice = Array.prototype.slice;
@@ -209,7 +210,7 @@
     if (data && typeof data === 'object' && Array.isArray(data.__tavolune) && window.parent !== window &&
         event.source === window.parent) {
       var name = data.__tavolune[0];
-      if (name === 'pause' || name === 'resume') api[name]();
+      if (name === 'pause' || name === 'resume' || name === 'backdrop') api[name]();
       else if (name === 'setFPS') api.setFPS(data.__tavolune[1]);
     }
   });
@@ -217,48 +218,74 @@
     api.errors += 1;
   });
 
-  // Where the engine refuses WebGL (no usable GPU) such a work would show
-  // black while it seems to play; the stage hears of it and shows the still.
-  // Many works only probe WebGL and fall back to a 2D canvas, so a refusal
-  // is told at once (the stage then holds its loaded step) and judged once
-  // the document has loaded and a grace has passed: it cannot draw only if
-  // no canvas of this frame got a context since. A canvas that already
-  // holds another kind of context is refused for that reason alone.
+  // Where the engine refuses WebGL (no usable GPU) a work that needs it
+  // shows its bare background while it seems to play. Each frame tells the
+  // stage once that it was refused; the stage then judges by the page's
+  // pixels, against the backdrops the frames report when asked. A canvas
+  // that already holds another kind of context is refused for that reason
+  // alone.
   var note = console.info.bind(console);
-  var listen = window.addEventListener.bind(window);
   var refused = false;
-  var drewSince = false;
   var webgl = { 'webgl': true, 'webgl2': true, 'experimental-webgl': true };
   var holding = new WeakSet();
-  function judge() {
-    // The saved timer: a paused page's timers are held, this one is not.
-    savedSetTimeout(function () {
-      if (!drewSince) note('__tavolune:cannot-draw');
-    }, 1000);
-  }
   function noteRefusal() {
+    if (refused) return;
     refused = true;
     note('__tavolune:webgl-refused');
-    if (document.readyState === 'complete') judge();
-    else listen('load', judge);
   }
   function watchContexts(type) {
     var proto = type && type.prototype;
-    if (!proto || typeof proto.getContext !== 'function') return;
+    if (!proto || typeof proto.getContext !== 'function') return null;
     var saved = proto.getContext;
     proto.getContext = function (kind) {
       var context = saved.apply(this, arguments);
-      if (context) {
-        holding.add(this);
-        if (refused) drewSince = true;
-      } else if (webgl[String(kind)] === true && !holding.has(this) && !refused) {
-        noteRefusal();
-      }
+      if (context) holding.add(this);
+      else if (webgl[String(kind)] === true && !holding.has(this)) noteRefusal();
       return context;
     };
+    return saved;
   }
-  watchContexts(window.HTMLCanvasElement);
+  var canvasContext = watchContexts(window.HTMLCanvasElement);
   watchContexts(window.OffscreenCanvas);
+
+  // A canvas handed to a worker draws out of this script's reach: it counts
+  // as refused wherever the engine refuses this frame WebGL.
+  var canvasProto = window.HTMLCanvasElement && window.HTMLCanvasElement.prototype;
+  if (canvasContext && typeof canvasProto.transferControlToOffscreen === 'function') {
+    var savedTransfer = canvasProto.transferControlToOffscreen;
+    var webglHere;
+    canvasProto.transferControlToOffscreen = function () {
+      var offscreen = savedTransfer.apply(this, arguments);
+      if (webglHere === undefined) {
+        var probe = null;
+        try {
+          probe = canvasContext.call(document.createElement('canvas'), 'webgl');
+          var lose = probe && probe.getExtension('WEBGL_lose_context');
+          if (lose) lose.loseContext();
+        } catch (e) {}
+        webglHere = !!probe;
+      }
+      if (!webglHere) noteRefusal();
+      return offscreen;
+    };
+  }
+
+  // What this frame shows where nothing is drawn: the root's background,
+  // else the body's, which the canvas takes over.
+  var styleOf = window.getComputedStyle.bind(window);
+  function backdrop() {
+    var clear = function (c) { return !c || c === 'transparent' || c === 'rgba(0, 0, 0, 0)'; };
+    var colour = '';
+    try {
+      if (document.documentElement) colour = styleOf(document.documentElement).backgroundColor;
+      if (clear(colour) && document.body) colour = styleOf(document.body).backgroundColor;
+    } catch (e) {}
+    return clear(colour) ? 'transparent' : colour;
+  }
+  api.backdrop = function () {
+    note('__tavolune:backdrop ' + backdrop());
+    forward(['backdrop']);
+  };
 
   // Qt's fetch() cannot reach our scheme; XMLHttpRequest can.
   var savedFetch = window.fetch;

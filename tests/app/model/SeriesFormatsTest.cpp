@@ -442,14 +442,18 @@ TEST_F(MeasuringFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   EXPECT_TRUE(wrongSize.isNull());
   EXPECT_FALSE(m.media().cache().contains(SeriesFormats::stillKey(work.id, 640, 480)));
 
-  // Blank at a time-out: nothing is stored, the next request renders again.
-  bool timedOut = false;
-  m.formats().renderedStill(work, QSizeF(400, 300), 1, true, [&](QImage i) { timedOut = i.isNull(); });
-  ASSERT_TRUE(probesUp(1));
+  // Blank at a time-out, or settled blank where the engine refused the page
+  // WebGL: nothing is stored, the next request renders again.
   QImage white(400, 300, QImage::Format_RGB32);
   white.fill(Qt::white);
-  probe->answer(Still{white, Ending::timedOut});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return timedOut; }, 5000));
+  for (const Still& blank : {Still{white, Ending::timedOut}, Still{white, Ending::settledBlank, true}}) {
+    bool answered = false;
+    m.formats().renderedStill(work, QSizeF(400, 300), 1, true, [&](QImage i) { answered = i.isNull(); });
+    ASSERT_TRUE(probesUp(1));
+    probe->answer(blank);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 5000));
+    EXPECT_FALSE(m.media().cache().contains(SeriesFormats::emptyStillKey(work.id))) << int(blank.ending);
+  }
   const int before = probe->started;
   bool gotC = false;
   m.formats().renderedStill(work, QSizeF(400, 300), 1, true, [&](QImage i) { gotC = i.isNull(); });

@@ -27,7 +27,9 @@ window.addEventListener = function (type, fn) { (listeners[type] = listeners[typ
 window.frames = [];
 window.parent = window;
 var document = { querySelectorAll: function (sel) {
-  return media.filter(function (m) { return sel.indexOf(m.kind) >= 0; }); } };
+  return media.filter(function (m) { return sel.indexOf(m.kind) >= 0; }); },
+  createElement: function () { return new HTMLCanvasElement(); } };
+function getComputedStyle(element) { return { backgroundColor: element.bg }; }
 function frame(t) { var due = nativeFrames; nativeFrames = []; due.forEach(function (e) { e[1](t); }); }
 function advance(ms) {
   var end = now + ms;
@@ -55,8 +57,9 @@ HTMLCanvasElement.prototype.getContext = function (kind) {
   if (this.held) return this.held === kind ? {} : null;
   if (!grants[kind]) return null;
   this.held = kind;
-  return {};
+  return { getExtension: function () { return null; } };
 };
+HTMLCanvasElement.prototype.transferControlToOffscreen = function () { return {}; };
 window.HTMLCanvasElement = HTMLCanvasElement;
 )";
 
@@ -172,46 +175,59 @@ TEST_F(ArtRuntimeScriptTest, RenderSignalsAndDialogs) {
   EXPECT_EQ(number("window.__tavolune.errors"), 2);
 }
 
-// Told at once; judged a second after the frame loaded: a work that falls
-// back to another context by then draws.
-TEST_F(ArtRuntimeScriptTest, ARefusedWebGLContextIsJudgedAfterLoad) {
+// Told once per frame, whenever it comes, and never judged here: the
+// stage judges by the page's pixels.
+TEST_F(ArtRuntimeScriptTest, ARefusedWebGLContextIsTold) {
   struct Row {
     const char* name;
     const char* grants;
     const char* asks;
-    const char* later;  // half a second after load
-    bool refused, cannotDraw;
+    bool refused;
   };
   const Row rows[] = {
-      {"webgl granted", "{webgl: true, '2d': true}", "c.getContext('webgl')", "", false, false},
-      {"2d only", "{'2d': true}", "c.getContext('2d')", "", false, false},
+      {"webgl granted", "{webgl: true, '2d': true}", "c.getContext('webgl')", false},
+      {"2d only", "{'2d': true}", "c.getContext('2d')", false},
       {"each webgl kind refused", "{'2d': true}",
-       "c.getContext('webgl2'); c.getContext('webgl'); new HTMLCanvasElement().getContext('experimental-webgl')", "",
-       true, true},
-      {"canvas holding 2d", "{'2d': true, webgl: true}", "c.getContext('2d'); c.getContext('webgl')", "", false,
-       false},
-      {"webgl then 2d on the same canvas", "{'2d': true}", "c.getContext('webgl') || c.getContext('2d')", "", true,
-       false},
-      {"probe canvas then 2d on another", "{'2d': true}",
-       "new HTMLCanvasElement().getContext('webgl'); c.getContext('2d')", "", true, false},
-      {"2d once loaded", "{'2d': true}", "c.getContext('webgl')", "c.getContext('2d')", true, false},
-      {"2d only before the refusal", "{'2d': true}", "new HTMLCanvasElement().getContext('2d'); c.getContext('webgl')",
-       "", true, true},
+       "c.getContext('webgl2'); c.getContext('webgl'); new HTMLCanvasElement().getContext('experimental-webgl')", true},
+      {"canvas holding 2d", "{'2d': true, webgl: true}", "c.getContext('2d'); c.getContext('webgl')", false},
+      {"2d, then a probe canvas", "{'2d': true}", "c.getContext('2d'); new HTMLCanvasElement().getContext('webgl')",
+       true},
+      {"canvas handed to a worker", "{'2d': true}", "c.transferControlToOffscreen()", true},
+      {"canvas handed to a worker that may draw", "{webgl: true}", "c.transferControlToOffscreen()", false},
   };
   for (const Row& row : rows) {
     fresh();
     run(QStringLiteral("grants = %1; var c = new HTMLCanvasElement(); %2").arg(row.grants, row.asks));
+    run("dispatch('load', {}); advance(5000)");
     EXPECT_EQ(text("logged.join(' ')"), row.refused ? ArtRuntime::webGLRefusedNote() : QString()) << row.name;
-    // Paused pages are judged all the same.
-    run(QStringLiteral("window.__tavolune.pause(); dispatch('load', {}); advance(500); %1; advance(499)")
-            .arg(row.later));
-    EXPECT_EQ(number("logged.length"), row.refused ? 1 : 0) << row.name;
-    run("advance(1)");
-    QStringList notes;
-    if (row.refused) notes << ArtRuntime::webGLRefusedNote();
-    if (row.cannotDraw) notes << ArtRuntime::cannotDrawNote();
-    EXPECT_EQ(text("logged.join(' ')"), notes.join(' ')) << row.name;
   }
+}
+
+TEST_F(ArtRuntimeScriptTest, EachFrameReportsItsBackdropWhenAsked) {
+  struct Row {
+    const char* name;
+    const char* root;
+    const char* body;
+    const char* reported;
+  };
+  const Row rows[] = {
+      {"root", "rgb(1, 2, 3)", "rgb(9, 9, 9)", "rgb(1, 2, 3)"},
+      {"body under a clear root", "rgba(0, 0, 0, 0)", "rgb(9, 9, 9)", "rgb(9, 9, 9)"},
+      {"nothing", "transparent", "rgba(0, 0, 0, 0)", "transparent"},
+  };
+  for (const Row& row : rows) {
+    fresh();
+    run(QStringLiteral("document.documentElement = {bg: '%1'}; document.body = {bg: '%2'};"
+                       "window.frames = [{postMessage: function (m) { posted.push(JSON.stringify(m)); }}];"
+                       "window.__tavolune.backdrop()")
+            .arg(row.root, row.body));
+    EXPECT_EQ(text("logged.join()"), ArtRuntime::backdropNote() + " " + row.reported) << row.name;
+    EXPECT_EQ(text("posted.join()"), R"({"__tavolune":["backdrop"]})") << row.name;
+  }
+  // A child frame answers its parent's request.
+  run("var parentWindow = {}; window.parent = parentWindow; logged = [];"
+      "dispatch('message', {data: {__tavolune: ['backdrop']}, source: parentWindow})");
+  EXPECT_EQ(text("logged.join()"), ArtRuntime::backdropNote() + " transparent");
 }
 
 TEST_F(ArtRuntimeScriptTest, CommandsReachChildFrames) {

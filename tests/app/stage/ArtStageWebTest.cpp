@@ -141,24 +141,29 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
   EXPECT_EQ(stage->webView(), nullptr);
 }
 
-// Without a GPU (the virtual display): the page draws over the stage's matte
-// whatever its body's background, a work that falls back from WebGL to 2D
-// draws, and one that asks for WebGL alone, which the engine refuses there,
-// fails and keeps its still.
+// Without a GPU (the virtual display), where the engine refuses WebGL: each
+// page draws over the stage's matte (or the frame's mat) whatever its body's
+// background; a work refused WebGL that draws anything else, however late,
+// plays; one that shows nothing but its backgrounds fails and keeps its still.
 TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220),
-      orange(230, 140, 20);
+      orange(230, 140, 20), body(17, 17, 17), mat(209, 209, 209);
   struct Row {
     const char* name;
     const char* body;
     Kind kind;
     QColor left, right;
+    Placement placement = Placement::fullBleed();
   };
+  const auto inFrame = Placement::inFrame(FrameStyle::galleryWhite, 1.5);
   const Row rows[] = {
       {"opaque body", R"(<body style="margin:0;background:#c03020"></body>)", Kind::playing, red, red},
       {"transparent body", R"(<body style="margin:0;background:transparent">
          <div style="width:50%;height:100vh;background:#20c040"></div></body>)",
        Kind::playing, green, matte},
+      {"transparent body in a frame", R"(<body style="margin:0;background:transparent">
+         <div style="width:50%;height:100vh;background:#20c040"></div></body>)",
+       Kind::playing, green, mat, inFrame},
       {"canvas each frame", R"(<body style="margin:0;background:#111"><canvas id=c style="display:block"></canvas>
          <script>var c = document.getElementById('c'), g = c.getContext('2d'), n = 0;
          c.width = innerWidth; c.height = innerHeight;
@@ -172,21 +177,77 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
          if (g.clearColor) { g.clearColor(230 / 255, 140 / 255, 20 / 255, 1); g.clear(g.COLOR_BUFFER_BIT); }
          else { g.fillStyle = 'rgb(230,140,20)'; g.fillRect(0, 0, c.width, c.height); }</script></body>)",
        Kind::playing, orange, orange},
+      {"2d, then a webgl probe", R"(<body style="margin:0;background:#111"><script>
+         var c = document.createElement('canvas'); c.style.display = 'block';
+         c.width = innerWidth; c.height = innerHeight; document.body.appendChild(c);
+         var g = c.getContext('2d'); g.fillStyle = 'rgb(230,140,20)'; g.fillRect(0, 0, c.width, c.height);
+         setTimeout(function () { window.probed = document.createElement('canvas').getContext('webgl'); }, 300);
+         </script></body>)",
+       Kind::playing, orange, orange},
+      {"svg once its data came", R"(<body style="margin:0;background:#111"><script>
+         document.createElement('canvas').getContext('webgl');
+         fetch('late.json').then(function (r) { return r.json(); }).then(function (d) {
+           document.body.innerHTML = '<svg width="100%" height="100%" style="position:fixed"><rect width="50%"'
+             + ' height="100%" fill="' + d.fill + '"/></svg>'; });</script></body>)",
+       Kind::playing, green, body},
+      {"css after a refusal", R"(<body style="margin:0;background:#111"><script>
+         document.createElement('canvas').getContext('webgl');
+         var d = document.createElement('div'); d.style.cssText = 'width:50%;height:100vh;background:#c03020';
+         document.body.appendChild(d);</script></body>)",
+       Kind::playing, red, body},
+      {"2d well after load", R"(<body style="margin:0;background:#111"><script>
+         document.createElement('canvas').getContext('webgl');
+         addEventListener('load', function () { setTimeout(function () {
+           var c = document.createElement('canvas'); c.style.display = 'block';
+           c.width = innerWidth; c.height = innerHeight; document.body.appendChild(c);
+           var g = c.getContext('2d'); g.fillStyle = '#28c8dc'; g.fillRect(0, 0, c.width, c.height); }, 1500); });
+         </script></body>)",
+       Kind::playing, cyan, cyan},
+      {"a helper frame probes webgl", R"(<body style="margin:0;background:#111">
+         <iframe src="probe-frame.html" style="position:fixed;width:1px;height:1px;border:0"></iframe>
+         <div style="width:50%;height:100vh;background:#20c040"></div></body>)",
+       Kind::playing, green, body},
       {"webgl", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300></canvas>
          <script>var gl = document.getElementById('c').getContext('webgl');
          if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body>)",
        Kind::failed, still, still},
+      {"webgl in a frame filling the page", R"(<body style="margin:0;background:#111">
+         <iframe src="webgl-frame.html" style="display:block;width:100vw;height:100vh;border:0"></iframe></body>)",
+       Kind::failed, still, still},
+      {"webgl in a worker", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300></canvas>
+         <script>var off = document.getElementById('c').transferControlToOffscreen();
+         new Worker('webgl-worker.js').postMessage(off, [off]);</script></body>)",
+       Kind::failed, still, still},
+      {"2d in a worker", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300></canvas>
+         <script>var off = document.getElementById('c').transferControlToOffscreen();
+         new Worker('twod-worker.js').postMessage(off, [off]);</script></body>)",
+       Kind::playing, red, red},
+      {"webgl hung in a frame", R"(<body style="margin:0;background:transparent"><canvas id=c></canvas>
+         <script>document.getElementById('c').getContext('webgl');</script></body>)",
+       Kind::failed, still, still, inFrame},
   };
+  media.seed("probe-frame.html", "<html><body><script>document.createElement('canvas').getContext('webgl');"
+             "</script></body></html>", "text/html");
+  media.seed("webgl-frame.html", R"(<html><body style="margin:0;background:#2a2a40"><canvas id=c width=400 height=300>
+    </canvas><script>var gl = document.getElementById('c').getContext('webgl');
+    if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body></html>)", "text/html");
+  media.seed("webgl-worker.js", R"(onmessage = function (e) { var gl = e.data.getContext('webgl');
+    if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); } };)", "text/javascript");
+  media.seed("twod-worker.js", R"(onmessage = function (e) { var g = e.data.getContext('2d');
+    g.fillStyle = '#c03020'; g.fillRect(0, 0, 400, 300); };)", "text/javascript");
+  media.gateway.on("GET", "/ipfs/" + std::string(testsupport::stageCID) + "/late.json",
+                   CannedResponse{.body = R"({"fill":"#20c040"})", .contentType = "application/json"}.after(
+                       std::chrono::milliseconds(1500)));
   QImage picture(40, 30, QImage::Format_RGB32);
   picture.fill(still);
   ASSERT_NE(xcb::qtConnection(), nullptr) << "needs QT_QPA_PLATFORM=xcb";
-  stage->apply(Placement::fullBleed());
   stage->setLayerBackground(matte);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(stage.get()));
   for (const Row& row : rows) {
     std::string name = std::string(row.name) + ".html";
-    std::replace(name.begin(), name.end(), ' ', '-');
+    std::replace_if(name.begin(), name.end(), [](char c) { return c == ' ' || c == ','; }, '-');
     media.seed(name, std::string("<html>") + row.body + "</html>", "text/html");
+    stage->apply(row.placement);
     stage->setStillImage(picture);
     seen.clear();
     stage->load(page("ipfs://" + std::string(testsupport::stageCID) + "/" + name));
@@ -194,6 +255,7 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return near(shownPixel(*stage, 100, 150), still); }, 5000))
         << row.name << ": " << shownPixel(*stage, 100, 150).name().toStdString();
     ASSERT_TRUE(waitFor(row.kind)) << row.name;
+
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return near(shownPixel(*stage, 100, 150), row.left) && near(shownPixel(*stage, 300, 150), row.right); },
         5000))
@@ -202,6 +264,35 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
     if (row.kind == Kind::failed) {
       EXPECT_EQ(seen, (std::vector{Status::loading(), Status::failed(ArtStageView::cannotDrawMessage)})) << row.name;
     }
+  }
+}
+
+// Paused before it played, before or after its page loaded, a work resumes
+// loading, its page off the stage and its still in sight, until it plays.
+TEST_F(ArtStageWebTest, AWorkPausedWhileLoadingResumesLoading) {
+  const std::string body = R"(<html><body style="background:#c03020"></body></html>)";
+  media.gateway.on("GET", "/ipfs/QmLatePage/index.html",
+                   CannedResponse{.body = body, .contentType = "text/html"}.after(std::chrono::milliseconds(800)));
+  media.seed("index.html", body, "text/html");
+  QImage picture(4, 3, QImage::Format_RGB32);
+  picture.fill(Qt::magenta);
+  for (const bool loadedFirst : {false, true}) {
+    stage->setStillImage(picture);
+    seen.clear();
+    stage->load(page(loadedFirst ? "ipfs://" + std::string(testsupport::stageCID) + "/index.html"
+                                 : "ipfs://QmLatePage/index.html"));
+    if (loadedFirst) {
+      QSignalSpy finished(stage->page(), &QWebEnginePage::loadFinished);
+      ASSERT_TRUE(finished.wait(10'000));
+    }
+    stage->pause();
+    stage->resume();
+    EXPECT_EQ(stage->status(), Status::loading()) << loadedFirst;
+    EXPECT_TRUE(stage->stillVisible()) << loadedFirst;
+    EXPECT_FALSE(stage->webView()->geometry().intersects(stage->rect())) << loadedFirst;
+    ASSERT_TRUE(waitFor(Kind::playing)) << loadedFirst;
+    EXPECT_EQ(seen, (std::vector{Status::loading(), Status::paused(), Status::loading(), Status::playing()}))
+        << loadedFirst;
   }
 }
 
@@ -280,9 +371,11 @@ TEST_F(ArtStageWebTest, AFetchEndingAfterPauseAndReleaseStaysStill) {
   EXPECT_FALSE(stage->gifView()->isVisible());
   EXPECT_FALSE(stage->gifView()->isAnimating());
   EXPECT_EQ(stage->status().kind, Kind::paused);
+  // It never played: it goes on loading, and plays after its loaded step.
   stage->resume();
   EXPECT_TRUE(stage->gifView()->isVisible());
-  EXPECT_EQ(stage->status().kind, Kind::playing);
+  EXPECT_EQ(stage->status().kind, Kind::loading);
+  EXPECT_TRUE(waitFor(Kind::playing));
 }
 
 TEST_F(ArtStageWebTest, AnEarlyFinishDoesNotReportTheNextWorkPlaying) {

@@ -31,6 +31,10 @@ const char* twoColours = R"html(<html><body style="margin:0;background:rgb(0,0,2
 const char* flagged = R"html(<html><body style="margin:0;background:rgb(0,160,0)">
 <script>setTimeout(function () { window.__tavoluneRendered = true; }, 50);</script></body></html>)html";
 const char* blank = R"html(<html><body style="margin:0;background:#fff"></body></html>)html";
+// Blank here, where the engine refuses WebGL.
+const char* webgl = R"html(<html><body style="margin:0;background:#fff"><canvas id=c></canvas>
+<script>var gl = document.getElementById('c').getContext('webgl');
+if (gl) { gl.clearColor(1, 0, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body></html>)html";
 // Blank while it waits for a file the slow gateway holds back.
 const char* waiting = R"html(<html><body style="margin:0;background:#fff">
 <script>fetch('held.json').then(function () { document.body.style.background = 'red'; });</script></body></html>)html";
@@ -59,6 +63,7 @@ class LayoutProbeWebTest : public ::testing::Test {
     media.seed("two.html", twoColours, "text/html");
     media.seed("flagged.html", flagged, "text/html");
     media.seed("blank.html", blank, "text/html");
+    media.seed("webgl.html", webgl, "text/html");
     media.seed("waiting.html", waiting, "text/html");
     media.seed("slow.html", slowImage, "text/html");
     media.seed("busy.html", busy, "text/html");
@@ -219,15 +224,16 @@ TEST_F(LayoutProbeWebTest, StillWaits) {
     EXPECT_EQ(s.image.size(), QSize(22, 22));
     EXPECT_EQ(s.image.pixelColor(11, 11), QColor(0, 160, 0));
   }
-  {
-    // A blank page is taken only when the time is up.
+  for (const auto& [path, refused] : {std::pair{"blank.html", false}, {"webgl.html", true}}) {
+    // A blank page is taken only when the time is up; one refused WebGL says so.
     LayoutProbe probe(media.fetcher);
     QElapsedTimer clock;
     clock.start();
-    const auto s = still(probe, page("blank.html"), QSize(200, 120), 1, 3.5);
-    EXPECT_GE(clock.elapsed(), 3500);
-    EXPECT_EQ(s.ending, Ending::settledBlank);
-    EXPECT_EQ(s.image.size(), QSize(200, 120));
+    const auto s = still(probe, page(path), QSize(200, 120), 1, 3.5);
+    EXPECT_GE(clock.elapsed(), 3500) << path;
+    EXPECT_EQ(s.ending, Ending::settledBlank) << path;
+    EXPECT_EQ(s.image.size(), QSize(200, 120)) << path;
+    EXPECT_EQ(s.webGLRefused, refused) << path;
   }
   {
     // Still waiting for the gateway: a time-out, not a blank page.
