@@ -139,12 +139,7 @@ struct OtherViews {
     settings.show();
   }
   static DesktopController::Services oneDisplay(testsupport::DesktopFakes& fakes) {
-    Display d;
-    d.key = "display-1";
-    d.number = 1;
-    d.isMain = true;
-    d.geometry = d.available = QRect(0, 0, 2560, 1440);
-    fakes.displays.set({d});
+    fakes.displays.set({mainDisplay()});
     return fakes.services();
   }
 };
