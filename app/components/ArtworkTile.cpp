@@ -32,6 +32,30 @@ double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
 Rect rectOf(const QRectF& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
+// A still scaled a little as it enters, smoothed, on whole device pixels in
+// bands of a few dozen rows: Qt hands a taller scaled drawing's rows (or one
+// with blended edges) to its painting threads, and waking them for every
+// entering tile costs more than the whole frame.
+void paintScaledStill(QPainter& p, const QRectF& art, const QImage& still) {
+  static constexpr int band = 48;
+  const QRectF device = DevicePixels::of(p, art);
+  const QRect whole = DevicePixels::sidesRounded(device);
+  const double sy = double(whole.height()) / still.height();
+  const int rows = std::max(1, int(band / std::max(sy, 1.0)));
+  p.save();
+  const qreal dpr = DevicePixels::ratio(p);
+  p.setTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  const auto edge = [&](int y) { return whole.top() + int(std::lround(y * sy)); };
+  for (int y = 0; y < still.height(); y += rows) {
+    const int n = std::min(rows, still.height() - y);
+    const int top = edge(y);
+    p.drawImage(QRect(whole.left(), top, whole.width(), edge(y + n) - top), still, QRect(0, y, still.width(), n));
+  }
+  p.restore();
+}
+
 }  // namespace
 
 TileData TileData::of(const Artwork& artwork, bool animated, bool inMySelection) {
@@ -144,9 +168,15 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
       p.translate(-art.center());
     }
   }
-  if (!art.isEmpty() && h <= 0 && p.transform().type() <= QTransform::TxTranslate) {
-    paintRestingShadow(p, art, !data.still.hasAlphaChannel());
-    ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
+  if (!art.isEmpty() && h <= 0 && p.transform().type() <= QTransform::TxScale) {
+    // At rest, or entering: the kept shadow, on the device pixels it lands
+    // on; a still faded in shows its middle through.
+    paintRestingShadow(p, art, !data.still.hasAlphaChannel() && p.opacity() >= 1);
+    if (p.transform().type() <= QTransform::TxTranslate) {
+      ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
+    } else {
+      paintScaledStill(p, art, data.still);
+    }
   } else if (!art.isEmpty()) {
     Shadow::drawRectShadow(p, rectOf(art), 0, lerp(1.5, 3, h), lerp(3, 6, h), lerp(0.22, 0.35, h));
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);

@@ -62,7 +62,8 @@ void LibraryGrid::doubleClick(int row) {
 
 void LibraryGrid::selectAll() {
   const auto& ids = model_->ids();
-  window_.windowState().setSelection({ids.begin(), ids.end()});
+  // The rows list each work once.
+  window_.windowState().setSelection(IdSet::distinct(ids.begin(), ids.end()));
 }
 
 void LibraryGrid::move(int step) {

@@ -112,7 +112,12 @@ SelectionBar::SelectionBar(AppModel& model, LibraryWindowState& windowState, Des
 
   connect(&windowState_, &LibraryWindowState::selectionChanged, this, &SelectionBar::refresh);
   connect(&model_, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
-    if (change.touchesAny(windowState_.selection())) refresh();
+    if (const auto mine = mineAfter(change)) {
+      allMine_ = *mine;
+      showFlags();
+    } else if (change.touchesAny(windowState_.selection())) {
+      refresh();
+    }
   });
   if (desktop_.watchPreparing) desktop_.watchPreparing(this, [this] { refresh(); });
   applyForm();
@@ -140,24 +145,39 @@ std::optional<std::string> SelectionBar::single() const {
   return id;
 }
 
+std::optional<bool> SelectionBar::mineAfter(const LibraryChange& change) const {
+  // Whether a work is visible does not follow My Selection.
+  if (change.everything || !change.artworks.empty() || !change.wallets.empty() || change.settings ||
+      change.many.size() != 1) {
+    return std::nullopt;
+  }
+  const LibraryChange::Many& m = change.many.front();
+  if (m.aspects != LibraryChange::selection || m.ids != windowState_.sharedSelection()) return std::nullopt;
+  return m.inMySelection;
+}
+
 void SelectionBar::refresh() {
   const LibraryState& state = model_.state();
   const auto& selection = windowState_.selection();
   count_->setText(QStringLiteral("%1 selected").arg(selection.size()));
-
-  if (LibraryEdits::hides(state, selection)) {
-    setLabel(*hide_, "eye.slash", QStringLiteral("Hide"),
-             QStringLiteral("Hide from the library and the desktop (see Hidden Artworks)"));
-  } else {
-    setLabel(*hide_, "eye", QStringLiteral("Unhide"), QStringLiteral("Show these artworks again"));
-  }
+  hides_ = LibraryEdits::hides(state, selection);
+  allMine_ = LibraryEdits::allInMySelection(state, selection);
 
   const auto one = single();
   const bool preparing = one && desktop_.isPreparing && desktop_.isPreparing(*one);
   preparing_->setVisible(preparing);
   showNow_->setVisible(one && !preparing);
+  showFlags();
+}
 
-  if (LibraryEdits::allInMySelection(state, selection)) {
+void SelectionBar::showFlags() {
+  if (hides_) {
+    setLabel(*hide_, "eye.slash", QStringLiteral("Hide"),
+             QStringLiteral("Hide from the library and the desktop (see Hidden Artworks)"));
+  } else {
+    setLabel(*hide_, "eye", QStringLiteral("Unhide"), QStringLiteral("Show these artworks again"));
+  }
+  if (allMine_) {
     setLabel(*mySelection_, "minus.circle", QStringLiteral("Remove from My Selection"),
              QStringLiteral("Remove from My Selection"));
   } else {

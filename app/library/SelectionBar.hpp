@@ -24,6 +24,7 @@ namespace tavolune {
 
 class AppModel;
 class FloatingBar;
+struct LibraryChange;
 class LibraryWindowState;
 class Spinner;
 
@@ -70,12 +71,20 @@ class SelectionBar final : public QWidget {
   void hideOrUnhide();
   void showSingle();
   std::optional<std::string> single() const;
+  void showFlags();
+  // What a change that only put this very selection in My Selection or took
+  // it out leaves (every one in, or none), so no work need be looked at
+  // again; nothing for any other change.
+  std::optional<bool> mineAfter(const LibraryChange& change) const;
 
   AppModel& model_;
   LibraryWindowState& windowState_;
   DesktopAccess desktop_;
   std::optional<Uuid> exhibition_;
   bool compact_ = false;
+  // The flags of the selection as last worked out.
+  bool hides_ = true;
+  bool allMine_ = true;
   FloatingBar* capsule_;
   QToolButton* clear_;
   QLabel* count_;

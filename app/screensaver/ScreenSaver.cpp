@@ -217,8 +217,7 @@ void ScreenSaver::fetchStill(const Artwork& work, SaverWindow& window, std::uint
         stage.showStill(image);
         return;
       }
-      const auto kind = stage.status().kind;
-      if (kind != ArtStageView::Status::Kind::loading && kind != ArtStageView::Status::Kind::failed) return;
+      // Beneath a work that already plays too: it shows if the work fails later.
       stage.setStillImage(image);
       if (!stage.aspectLocked()) {
         stage.setAspect(double(image.width()) / std::max(image.height(), 1));

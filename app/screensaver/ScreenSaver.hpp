@@ -140,7 +140,7 @@ class ScreenSaver final : public QObject {
  private:
   void present(const std::optional<Artwork>& work, SaverWindow& window);
   // The work's picture, shown as the still once it comes; under a live work
-  // only while that loads or after it failed.
+  // it waits beneath whenever it comes, in sight while that loads or once it fails.
   void fetchStill(const Artwork& work, SaverWindow& window, std::uint64_t token, bool live = false);
   void fadeIn(SaverWindow& window);
   // One event the saver's windows received: ignored, a slideshow step, or the end.

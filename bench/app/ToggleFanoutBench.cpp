@@ -86,12 +86,7 @@ void BM_ToggleFanout(benchmark::State& state) {
 
   testsupport::DesktopFakes fakes;
   testsupport::FakeAutostartService autostart;
-  Display d;
-  d.key = "display-1";
-  d.number = 1;
-  d.isMain = true;
-  d.geometry = d.available = QRect(0, 0, 2560, 1440);
-  fakes.displays.set({d});
+  fakes.displays.set({bench::mainDisplay()});
   DesktopController desktop(model, fakes.services(), root / "Wallpapers");
   desktop.refreshScreens(false);
   LoginItem login(autostart, fakes.log);

@@ -55,6 +55,22 @@ class IdSet {
     insert(first, last);
   }
 
+  // Ids that hold no repeats (a grid's rows), taken without looking for them.
+  template <std::forward_iterator It>
+  static IdSet distinct(It first, It last) {
+    IdSet set;
+    std::size_t bytes = 0;
+    for (It it = first; it != last; ++it) bytes += std::string_view(*it).size();
+    set.text_.reserve(bytes);
+    set.ends_.reserve(std::size_t(std::distance(first, last)));
+    for (; first != last; ++first) {
+      set.text_.append(std::string_view(*first));
+      set.ends_.push_back(std::uint32_t(set.text_.size()));
+    }
+    set.index_.build(std::uint32_t(set.ends_.size()), set.textAt());
+    return set;
+  }
+
   std::size_t size() const { return ends_.size(); }
   bool empty() const { return ends_.empty(); }
   iterator begin() const { return {this, 0}; }

@@ -79,6 +79,8 @@ TEST_F(SelectionBarTest, ActionsEditTheLibraryAndTheSelection) {
   bar->mySelectionButton().click();
   EXPECT_TRUE(model->state().onDesktop.empty());
   EXPECT_EQ(state.selection(), selected({1, 2}));
+  EXPECT_EQ(libraryChangedCalls(), calls + 2);
+  EXPECT_EQ(bar->mySelectionButton().text(), "Add to My Selection");
 
   // Show Now puts the single work on the desktop; a spinner while it is prepared.
   state.setSelection(selected({3}));

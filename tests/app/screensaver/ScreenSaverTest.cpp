@@ -1,4 +1,5 @@
 #include "tests/app/screensaver/SaverRig.hpp"
+#include "tests/support/TinyGif.hpp"
 
 #include <QSignalSpy>
 
@@ -346,6 +347,29 @@ TEST(ScreenSaver, ALiveWorkGetsItsPictureBeneath) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.stage().stillImage().isNull(); }, 5000));
   EXPECT_EQ(rig.stage().stillImage().pixelColor(0, 0), QColor(Qt::magenta));
   EXPECT_TRUE(rig.stage().artwork()) << "still live";
+}
+
+// A picture that comes once the work plays still goes beneath it, for a
+// failure that may come later.
+TEST(ScreenSaver, APictureAfterTheWorkPlaysWaitsBeneathIt) {
+  SaverRig rig;
+  Artwork gif = rig.addWork("gif", MediaKind::image, Qt::magenta);
+  rig.desk.model->media().cache().store(testsupport::tinyGif(), *gif.imageURI, "image/gif");
+  seedLibrary(*rig.desk.model, [id = gif.id](LibraryState& s) {
+    s.artworks[id].mime = "image/gif";
+    s.touch();
+  });
+  rig.media->hold(*gif.imageURI);
+  rig.saver->show();
+  ArtStageView& stage = rig.stage();
+  QSignalSpy status(&stage, &ArtStageView::statusChanged);
+  while (stage.status().kind != ArtStageView::Status::Kind::playing) ASSERT_TRUE(status.wait(5000));
+  ASSERT_TRUE(stage.stillImage().isNull());
+  rig.media->release(*gif.imageURI);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !stage.stillImage().isNull(); }, 5000));
+  EXPECT_EQ(stage.stillImage().pixelColor(0, 0), QColor(Qt::magenta));
+  EXPECT_FALSE(stage.stillVisible()) << "the playing work stays in sight";
+  EXPECT_EQ(stage.status().kind, ArtStageView::Status::Kind::playing);
 }
 
 TEST(ScreenSaver, AnEmptyPoolLeavesTheWindowsBlack) {

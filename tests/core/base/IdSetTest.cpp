@@ -23,6 +23,10 @@ TEST(IdSet, KeepsEachIdOnceInOrderThroughGrowthAndErase) {
   IdSet grown;
   for (const auto& id : many) EXPECT_TRUE(grown.insert(id));
   EXPECT_EQ(grown, IdSet(many.rbegin(), many.rend()));
+  const IdSet rows = IdSet::distinct(many.begin(), many.end());
+  EXPECT_EQ(listed(rows), many);
+  EXPECT_TRUE(rows.contains("tezos:kt1:999"));
+  EXPECT_FALSE(rows.contains("tezos:kt1:1000"));
   EXPECT_EQ(grown.erase("tezos:kt1:500"), 1u);
   EXPECT_EQ(grown.erase("tezos:kt1:500"), 0u);
   EXPECT_EQ(grown.size(), 999u);
