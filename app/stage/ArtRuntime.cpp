@@ -201,6 +201,12 @@ void registerSchemeOnce() {
   if (!made.stripped.isEmpty()) {
     qWarning("Tavolune: left out of the web engine's switches: %s", made.stripped.join(' ').constData());
   }
+  // The engine's own spelling of --remote-debugging-port: a debugger any
+  // local user could reach would drive the pages past every wall.
+  if (qEnvironmentVariableIsSet("QTWEBENGINE_REMOTE_DEBUGGING")) {
+    qunsetenv("QTWEBENGINE_REMOTE_DEBUGGING");
+    qWarning("Tavolune: left out of the web engine's settings: QTWEBENGINE_REMOTE_DEBUGGING");
+  }
   if (!made.fault.isEmpty()) setFault(made.fault);
   sealFault();
   deferSharedContext();

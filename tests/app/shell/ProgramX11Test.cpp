@@ -17,6 +17,8 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -313,6 +315,13 @@ TEST(Program, BehindTheUsersProxyALiveWorkPlaysAndItsPageReachesNothing) {
   env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("xcb_glx"));
   env.insert(QStringLiteral("ASAN_OPTIONS"), qEnvironmentVariable("ASAN_OPTIONS") +
                                                  QStringLiteral(":detect_leaks=0:new_delete_type_mismatch=0"));
+  // The engine's variable for a debugger is left out as its switch is.
+  const quint16 debugger = [] {
+    QTcpServer free;
+    free.listen(QHostAddress::LocalHost);
+    return free.serverPort();
+  }();
+  env.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"), QStringLiteral("127.0.0.1:%1").arg(debugger));
   Program program(data.path(), {}, env);
   ASSERT_TRUE(program.process.waitForStarted(10000));
 
@@ -329,6 +338,10 @@ TEST(Program, BehindTheUsersProxyALiveWorkPlaysAndItsPageReachesNothing) {
   ASSERT_TRUE(played) << middle.name().toStdString() << "\n" << log.toStdString();
   EXPECT_FALSE(log.contains("live works show their stills")) << log.toStdString();
   EXPECT_EQ(proxy.connectionsAccepted(), 0u);
+  QTcpSocket probe;
+  probe.connectToHost(QHostAddress::LocalHost, debugger);
+  EXPECT_FALSE(probe.waitForConnected(5000)) << "a debugger listens";
+  EXPECT_TRUE(log.contains("QTWEBENGINE_REMOTE_DEBUGGING")) << log.toStdString();
   endsCleanlyOnSigterm(program);
 }
 
