@@ -225,6 +225,10 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
       {"webgl in a frame filling the page", R"(<body style="margin:0;background:#111">
          <iframe src="webgl-frame.html" style="display:block;width:100vw;height:100vh;border:0"></iframe></body>)",
        Kind::failed, still, still},
+      {"webgl in a clear frame with its own background", R"(<body style="margin:0;background:#111">
+         <iframe src="webgl-clear-frame.html" style="display:block;width:100vw;height:100vh;border:0;background:#203040">
+         </iframe></body>)",
+       Kind::failed, still, still},
       {"webgl in a worker", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300></canvas>
          <script>var off = document.getElementById('c').transferControlToOffscreen();
          new Worker('webgl-worker.js').postMessage(off, [off]);</script></body>)",
@@ -242,6 +246,8 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   media.seed("webgl-frame.html", R"(<html><body style="margin:0;background:#2a2a40"><canvas id=c width=400 height=300>
     </canvas><script>var gl = document.getElementById('c').getContext('webgl');
     if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body></html>)", "text/html");
+  media.seed("webgl-clear-frame.html", R"(<html><body style="margin:0"><canvas id=c width=400 height=300></canvas>
+    <script>document.getElementById('c').getContext('webgl');</script></body></html>)", "text/html");
   media.seed("webgl-worker.js", R"(onmessage = function (e) { var gl = e.data.getContext('webgl');
     if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); } };)", "text/javascript");
   media.seed("twod-worker.js", R"(onmessage = function (e) { var g = e.data.getContext('2d');
