@@ -85,7 +85,11 @@ ArtPage::~ArtPage() = default;
 void ArtPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&) {
   if (onWebGLRefused && message == ArtRuntime::webGLRefusedNote()) onWebGLRefused();
   const QString backdrop = ArtRuntime::backdropNote() + u' ';
-  if (onBackdrop && message.startsWith(backdrop)) onBackdrop(message.mid(backdrop.size()));
+  if (!onBackdrop || !message.startsWith(backdrop)) return;
+  // Several colours a note, parted by ';'; an empty part is skipped.
+  for (const QStringView colour : QStringView(message).mid(backdrop.size()).split(u';', Qt::SkipEmptyParts)) {
+    onBackdrop(colour.trimmed().toString());
+  }
 }
 
 void ArtPage::setDownloadBudget(std::shared_ptr<ByteBudget> downloads) {

@@ -58,7 +58,8 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   void setLoadBudget(std::int64_t bytes) { loadBudget_ = bytes; }
 
   // Called when a frame's page runtime notes a WebGL context the engine
-  // refused, and with each backdrop colour a frame reports (CSS text).
+  // refused, and with each backdrop colour a frame reports (CSS text, one
+  // call per colour of a note).
   std::function<void()> onWebGLRefused;
   std::function<void(const QString&)> onBackdrop;
 

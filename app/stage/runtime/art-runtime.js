@@ -228,7 +228,15 @@
   var refused = false;
   var webgl = { 'webgl': true, 'webgl2': true, 'experimental-webgl': true };
   var holding = new WeakSet();
-  function noteRefusal() {
+  // A refused canvas shows its own CSS background, which is then one more
+  // colour of nothing drawn. Held weakly and few: pages throw probes away.
+  var refusedCanvases = [];
+  var keptCanvases = new WeakSet();
+  function noteRefusal(canvas) {
+    if (canvas && canvas.style && !keptCanvases.has(canvas) && refusedCanvases.length < 32) {
+      keptCanvases.add(canvas);
+      refusedCanvases.push(typeof WeakRef === 'function' ? new WeakRef(canvas) : { deref: function () { return canvas; } });
+    }
     if (refused) return;
     refused = true;
     note('__tavolune:webgl-refused');
@@ -240,7 +248,7 @@
     proto.getContext = function (kind) {
       var context = saved.apply(this, arguments);
       if (context) holding.add(this);
-      else if (webgl[String(kind)] === true && !holding.has(this)) noteRefusal();
+      else if (webgl[String(kind)] === true && !holding.has(this)) noteRefusal(this);
       return context;
     };
     return saved;
@@ -265,22 +273,32 @@
         } catch (e) {}
         webglHere = !!probe;
       }
-      if (!webglHere) noteRefusal();
+      if (!webglHere) noteRefusal(this);
       return offscreen;
     };
   }
 
   // What this frame shows where nothing is drawn: the root's background,
-  // else the body's, which the canvas takes over.
+  // else the body's, which the canvas takes over; and those of refused
+  // canvases and of frame elements, which cover it. Colours are parted by
+  // ';', which no CSS colour holds.
   var styleOf = window.getComputedStyle.bind(window);
   function backdrop() {
     var clear = function (c) { return !c || c === 'transparent' || c === 'rgba(0, 0, 0, 0)'; };
     var colour = '';
+    var colours = [];
+    var add = function (element) {
+      var c = element && styleOf(element).backgroundColor;
+      if (!clear(c) && colours.indexOf(c) < 0) colours.push(c);
+    };
     try {
       if (document.documentElement) colour = styleOf(document.documentElement).backgroundColor;
       if (clear(colour) && document.body) colour = styleOf(document.body).backgroundColor;
+      if (!clear(colour)) colours.push(colour);
+      refusedCanvases.forEach(function (ref) { add(ref.deref()); });
+      Array.prototype.forEach.call(document.querySelectorAll('iframe'), add);
     } catch (e) {}
-    return clear(colour) ? 'transparent' : colour;
+    return colours.length ? colours.join(';') : 'transparent';
   }
   api.backdrop = function () {
     note('__tavolune:backdrop ' + backdrop());

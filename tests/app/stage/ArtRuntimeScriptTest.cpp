@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
 
 namespace tavolune {
@@ -52,7 +53,7 @@ var base = 1000;
 var logged = [], console = { info: function (m) { logged.push(m); } };
 // A canvas grants the context types in `grants`, and only the kind it holds once it has one.
 var grants = {};
-function HTMLCanvasElement() {}
+function HTMLCanvasElement() { this.style = {}; }
 HTMLCanvasElement.prototype.getContext = function (kind) {
   if (this.held) return this.held === kind ? {} : null;
   if (!grants[kind]) return null;
@@ -208,26 +209,38 @@ TEST_F(ArtRuntimeScriptTest, EachFrameReportsItsBackdropWhenAsked) {
     const char* name;
     const char* root;
     const char* body;
+    const char* page = "";
     const char* reported;
   };
+  // A canvas with a CSS background: `refused` is asked WebGL and refused it.
+  const char* canvases = "grants = {'2d': true}; var refused = new HTMLCanvasElement(); refused.bg = 'rgb(32, 48, 64)';"
+                         "var drawn = new HTMLCanvasElement(); drawn.bg = 'rgb(7, 7, 7)'; drawn.getContext('2d');";
   const Row rows[] = {
-      {"root", "rgb(1, 2, 3)", "rgb(9, 9, 9)", "rgb(1, 2, 3)"},
-      {"body under a clear root", "rgba(0, 0, 0, 0)", "rgb(9, 9, 9)", "rgb(9, 9, 9)"},
-      {"nothing", "transparent", "rgba(0, 0, 0, 0)", "transparent"},
+      {"root", "rgb(1, 2, 3)", "rgb(9, 9, 9)", "", "rgb(1, 2, 3)"},
+      {"body under a clear root", "rgba(0, 0, 0, 0)", "rgb(9, 9, 9)", "", "rgb(9, 9, 9)"},
+      {"nothing", "transparent", "rgba(0, 0, 0, 0)", "", "transparent"},
+      {"a refused canvas, asked twice, and a drawn one", "transparent", "rgb(9, 9, 9)",
+       "refused.getContext('webgl2'); refused.getContext('webgl'); drawn.getContext('webgl')",
+       "rgb(9, 9, 9);rgb(32, 48, 64)"},
+      {"a canvas handed off where webgl is refused, under a clear page", "transparent", "transparent",
+       "refused.transferControlToOffscreen()", "rgb(32, 48, 64)"},
+      {"frame elements, one clear", "transparent", "rgb(9, 9, 9)",
+       "media = [{kind: 'iframe', bg: 'rgb(5, 5, 5)'}, {kind: 'iframe', bg: 'transparent'}]",
+       "rgb(9, 9, 9);rgb(5, 5, 5)"},
   };
   for (const Row& row : rows) {
     fresh();
-    run(QStringLiteral("document.documentElement = {bg: '%1'}; document.body = {bg: '%2'};"
+    run(QStringLiteral("document.documentElement = {bg: '%1'}; document.body = {bg: '%2'}; %3 %4;"
                        "window.frames = [{postMessage: function (m) { posted.push(JSON.stringify(m)); }}];"
-                       "window.__tavolune.backdrop()")
-            .arg(row.root, row.body));
+                       "logged = []; window.__tavolune.backdrop()")
+            .arg(row.root, row.body, canvases, row.page));
     EXPECT_EQ(text("logged.join()"), ArtRuntime::backdropNote() + " " + row.reported) << row.name;
     EXPECT_EQ(text("posted.join()"), R"({"__tavolune":["backdrop"]})") << row.name;
   }
   // A child frame answers its parent's request.
   run("var parentWindow = {}; window.parent = parentWindow; logged = [];"
       "dispatch('message', {data: {__tavolune: ['backdrop']}, source: parentWindow})");
-  EXPECT_EQ(text("logged.join()"), ArtRuntime::backdropNote() + " transparent");
+  EXPECT_EQ(text("logged.join()"), ArtRuntime::backdropNote() + " " + rows[std::size(rows) - 1].reported);
 }
 
 TEST_F(ArtRuntimeScriptTest, CommandsReachChildFrames) {

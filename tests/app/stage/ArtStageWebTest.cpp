@@ -147,7 +147,7 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
 // plays; one that shows nothing but its backgrounds fails and keeps its still.
 TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220),
-      orange(230, 140, 20), body(17, 17, 17), mat(209, 209, 209);
+      orange(230, 140, 20), body(17, 17, 17), mat(209, 209, 209), canvasBackground(32, 48, 64);
   struct Row {
     const char* name;
     const char* body;
@@ -211,8 +211,23 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
          <script>var gl = document.getElementById('c').getContext('webgl');
          if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body>)",
        Kind::failed, still, still},
+      {"webgl canvas with its own background", R"(<body style="margin:0;background:#111">
+         <canvas id=c style="display:block;width:100vw;height:100vh;background:#203040"></canvas>
+         <script>var gl = document.getElementById('c').getContext('webgl');
+         if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body>)",
+       Kind::failed, still, still},
+      {"2d canvas with its own background after a webgl refusal", R"(<body style="margin:0;background:#111">
+         <canvas id=c style="display:block;width:100vw;height:100vh;background:#203040"></canvas>
+         <script>var c = document.getElementById('c'); c.width = innerWidth; c.height = innerHeight;
+         var g = c.getContext('webgl') || c.getContext('2d');
+         g.fillStyle = '#20c040'; g.fillRect(0, 0, c.width / 2, c.height);</script></body>)",
+       Kind::playing, green, canvasBackground},
       {"webgl in a frame filling the page", R"(<body style="margin:0;background:#111">
          <iframe src="webgl-frame.html" style="display:block;width:100vw;height:100vh;border:0"></iframe></body>)",
+       Kind::failed, still, still},
+      {"webgl in a clear frame with its own background", R"(<body style="margin:0;background:#111">
+         <iframe src="webgl-clear-frame.html" style="display:block;width:100vw;height:100vh;border:0;background:#203040">
+         </iframe></body>)",
        Kind::failed, still, still},
       {"webgl in a worker", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300></canvas>
          <script>var off = document.getElementById('c').transferControlToOffscreen();
@@ -231,6 +246,8 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   media.seed("webgl-frame.html", R"(<html><body style="margin:0;background:#2a2a40"><canvas id=c width=400 height=300>
     </canvas><script>var gl = document.getElementById('c').getContext('webgl');
     if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }</script></body></html>)", "text/html");
+  media.seed("webgl-clear-frame.html", R"(<html><body style="margin:0"><canvas id=c width=400 height=300></canvas>
+    <script>document.getElementById('c').getContext('webgl');</script></body></html>)", "text/html");
   media.seed("webgl-worker.js", R"(onmessage = function (e) { var gl = e.data.getContext('webgl');
     if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); } };)", "text/javascript");
   media.seed("twod-worker.js", R"(onmessage = function (e) { var g = e.data.getContext('2d');
