@@ -77,7 +77,8 @@ QString setFPSScript(int fps);
 QString backdropScript();
 // What the page runtime logs, once per frame, when the engine first refuses
 // the work a WebGL context; and, asked, the frame's backdrop note: this
-// text, a space and the CSS colour the frame shows where nothing is drawn.
+// text, a space and the CSS colours the frame shows where nothing is drawn,
+// separated by ";".
 QString webGLRefusedNote();
 QString backdropNote();
 
