@@ -55,27 +55,25 @@ QImage LayoutProbe::look(QWebEngineView& view) {
 
 bool LayoutProbe::showsNothing(const QImage& look, const std::vector<std::uint8_t>& print,
                                const std::vector<QColor>& backdrops) {
-  if (!WallpaperComposer::looksEmpty(print)) return false;
-  if (backdrops.empty()) return true;
-  // Nearly all of it is one colour, so the mean is that colour.
+  if (backdrops.empty()) return WallpaperComposer::looksEmpty(print);
+  // A page may show several backdrops side by side (root and body, a refused
+  // canvas over the body): nothing is drawn when almost every pixel is one
+  // of them.
   const QImage rgb = look.convertToFormat(QImage::Format_RGB32);
   const qint64 count = qint64(rgb.width()) * rgb.height();
   if (count == 0) return false;
-  qint64 r = 0, g = 0, b = 0;
+  const auto isBackdrop = [&](QRgb p) {
+    return std::any_of(backdrops.begin(), backdrops.end(), [&](const QColor& c) {
+      return std::abs(c.red() - qRed(p)) <= backdropTolerance && std::abs(c.green() - qGreen(p)) <= backdropTolerance &&
+             std::abs(c.blue() - qBlue(p)) <= backdropTolerance;
+    });
+  };
+  qint64 strays = 0;
   for (int y = 0; y < rgb.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-    for (int x = 0; x < rgb.width(); ++x) {
-      r += qRed(row[x]);
-      g += qGreen(row[x]);
-      b += qBlue(row[x]);
-    }
+    for (int x = 0; x < rgb.width(); ++x) strays += isBackdrop(row[x]) ? 0 : 1;
   }
-  const QColor shown(int(r / count), int(g / count), int(b / count));
-  return std::any_of(backdrops.begin(), backdrops.end(), [&](const QColor& c) {
-    return std::abs(c.red() - shown.red()) <= backdropTolerance &&
-           std::abs(c.green() - shown.green()) <= backdropTolerance &&
-           std::abs(c.blue() - shown.blue()) <= backdropTolerance;
-  });
+  return strays * 100 <= count * backdropStrayPercent;
 }
 
 ArtPage* LayoutProbe::page() const { return view_ ? static_cast<ArtPage*>(view_->page()) : nullptr; }

@@ -278,23 +278,22 @@
     };
   }
 
-  // What this frame shows where nothing is drawn: the root's background,
-  // else the body's, which the canvas takes over; and those of refused
-  // canvases and of frame elements, which cover it. Colours are parted by
-  // ';', which no CSS colour holds.
+  // What this frame shows where nothing is drawn: the root's background and
+  // the body's (the canvas takes the body's when the root has none, and the
+  // root's shows round a body with margins); and those of refused canvases
+  // and of frame elements, which cover them. Colours are parted by ';',
+  // which no CSS colour holds.
   var styleOf = window.getComputedStyle.bind(window);
   function backdrop() {
     var clear = function (c) { return !c || c === 'transparent' || c === 'rgba(0, 0, 0, 0)'; };
-    var colour = '';
     var colours = [];
     var add = function (element) {
       var c = element && styleOf(element).backgroundColor;
       if (!clear(c) && colours.indexOf(c) < 0) colours.push(c);
     };
     try {
-      if (document.documentElement) colour = styleOf(document.documentElement).backgroundColor;
-      if (clear(colour) && document.body) colour = styleOf(document.body).backgroundColor;
-      if (!clear(colour)) colours.push(colour);
+      add(document.documentElement);
+      add(document.body);
       refusedCanvases.forEach(function (ref) { add(ref.deref()); });
       Array.prototype.forEach.call(document.querySelectorAll('iframe'), add);
     } catch (e) {}

@@ -216,7 +216,9 @@ TEST_F(ArtRuntimeScriptTest, EachFrameReportsItsBackdropWhenAsked) {
   const char* canvases = "grants = {'2d': true}; var refused = new HTMLCanvasElement(); refused.bg = 'rgb(32, 48, 64)';"
                          "var drawn = new HTMLCanvasElement(); drawn.bg = 'rgb(7, 7, 7)'; drawn.getContext('2d');";
   const Row rows[] = {
-      {"root", "rgb(1, 2, 3)", "rgb(9, 9, 9)", "", "rgb(1, 2, 3)"},
+      {"root and body", "rgb(1, 2, 3)", "rgb(9, 9, 9)", "", "rgb(1, 2, 3);rgb(9, 9, 9)"},
+      {"root over a clear body", "rgb(1, 2, 3)", "transparent", "", "rgb(1, 2, 3)"},
+      {"root and body alike", "rgb(9, 9, 9)", "rgb(9, 9, 9)", "", "rgb(9, 9, 9)"},
       {"body under a clear root", "rgba(0, 0, 0, 0)", "rgb(9, 9, 9)", "", "rgb(9, 9, 9)"},
       {"nothing", "transparent", "rgba(0, 0, 0, 0)", "", "transparent"},
       {"a refused canvas, asked twice, and a drawn one", "transparent", "rgb(9, 9, 9)",

@@ -4,10 +4,12 @@
 #include "app/render/WallpaperComposer.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
+#include "app/stage/LayoutProbe.hpp"
 #include "app/stage/NetworkRules.hpp"
 #include "tests/app/stage/StageFixture.hpp"
 
 #include <QNetworkProxy>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QUrl>
 
@@ -134,6 +136,40 @@ TEST(ArtStageViewStill, WorksThatFailAtOnce) {
 }
 
 // Read as Qt splits the variable and Chromium trims and parses each argument.
+// A look of the page, 96 by 54 as the stage takes it: a white body inset in a
+// black root, with whatever a row paints over it.
+TEST(ArtStageViewStill, ALookShowsNothingOnlyInItsBackdrops) {
+  const QColor black(0, 0, 0), white(255, 255, 255), red(192, 48, 32);
+  struct Row {
+    const char* name;
+    std::function<void(QPainter&)> paint;
+    std::vector<QColor> backdrops;
+    bool nothing;
+  };
+  const auto none = [](QPainter&) {};
+  const Row rows[] = {
+      {"root and body", none, {black, white}, true},
+      {"root and body, near their colours", [](QPainter& p) { p.fillRect(0, 0, 96, 10, QColor(8, 8, 8)); },
+       {black, white}, true},
+      {"one blended row", [](QPainter& p) { p.fillRect(0, 10, 96, 1, QColor(128, 128, 128)); }, {black, white}, true},
+      {"a small shape of its own", [&](QPainter& p) { p.fillRect(40, 20, 12, 12, red); }, {black, white}, false},
+      {"only one of them a backdrop", none, {white}, false},
+      {"the probe's own: two colours", none, {}, false},
+      {"the probe's own: one colour", [&](QPainter& p) { p.fillRect(0, 0, 96, 54, white); }, {}, true},
+  };
+  for (const Row& row : rows) {
+    QImage look(96, 54, QImage::Format_RGB32);
+    look.fill(black);
+    {
+      QPainter p(&look);
+      p.fillRect(10, 10, 76, 34, white);
+      row.paint(p);
+    }
+    EXPECT_EQ(LayoutProbe::showsNothing(look, WallpaperComposer::thumbprint(look), row.backdrops), row.nothing)
+        << row.name;
+  }
+}
+
 TEST(ArtRuntimeSeal, OnlyKnownSafeGivenSwitchesStay) {
   struct Row {
     const char* name;

@@ -147,7 +147,7 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
 // plays; one that shows nothing but its backgrounds fails and keeps its still.
 TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220),
-      orange(230, 140, 20), body(17, 17, 17), mat(209, 209, 209), canvasBackground(32, 48, 64);
+      orange(230, 140, 20), white(255, 255, 255), body(17, 17, 17), mat(209, 209, 209), canvasBackground(32, 48, 64);
   struct Row {
     const char* name;
     const char* body;
@@ -222,6 +222,20 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
          var g = c.getContext('webgl') || c.getContext('2d');
          g.fillStyle = '#20c040'; g.fillRect(0, 0, c.width / 2, c.height);</script></body>)",
        Kind::playing, green, canvasBackground},
+      {"webgl on a body with margins over another root colour",
+       R"(<style>html{background:#000}</style><body style="margin:40px;height:220px;background:#fff">
+         <canvas id=c width=100 height=100></canvas>
+         <script>document.getElementById('c').getContext('webgl');</script></body>)",
+       Kind::failed, still, still},
+      {"a smaller webgl canvas with its own background over another body", R"(<body style="margin:0;background:#111">
+         <canvas id=c style="display:block;width:50vw;height:50vh;margin:25vh 25vw;background:#203040"></canvas>
+         <script>document.getElementById('c').getContext('webgl');</script></body>)",
+       Kind::failed, still, still},
+      {"a small shape on a page of two backdrops after a webgl refusal",
+       R"(<style>html{background:#000}</style><body style="margin:40px;height:220px;background:#fff">
+         <div style="position:fixed;left:80px;top:120px;width:60px;height:60px;background:#c03020"></div>
+         <script>document.createElement('canvas').getContext('webgl');</script></body>)",
+       Kind::playing, red, white},
       {"webgl in a frame filling the page", R"(<body style="margin:0;background:#111">
          <iframe src="webgl-frame.html" style="display:block;width:100vw;height:100vh;border:0"></iframe></body>)",
        Kind::failed, still, still},
