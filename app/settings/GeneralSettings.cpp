@@ -40,12 +40,15 @@ GeneralSettings::GeneralSettings(const SettingsServices& services, QWidget* pare
 
   AppModel& model = services_.model;
   connect(&model, &AppModel::libraryChanged, this, [this](const LibraryChange& change) {
-    // The rotation footer counts My Selection.
-    if (change.settings || change.anyArtwork(LibraryChange::selection)) load();
+    // The rotation footer counts My Selection. A measured series reports
+    // only its works' formats, so the count of measured series is read
+    // whatever the report says: it costs nothing.
+    if (change.settings || change.anyArtwork(LibraryChange::selection)) {
+      load();
+    } else {
+      loadFormats();
+    }
   });
-  // A measured series reports only its works' formats; the count of
-  // measured series is read whatever the report says, as it costs nothing.
-  connect(&model, &AppModel::libraryChanged, this, &GeneralSettings::loadFormats);
   connect(&services_.desktop, &DesktopController::screensChanged, this, &GeneralSettings::load);
   connect(&services_.login, &LoginItem::statusChanged, this, &GeneralSettings::loadLogin);
   connect(&model.formats(), &SeriesFormats::analysisProgressChanged, this, &GeneralSettings::loadAnalysis);

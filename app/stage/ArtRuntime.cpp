@@ -207,8 +207,11 @@ void registerSchemeOnce() {
     qunsetenv("QTWEBENGINE_REMOTE_DEBUGGING");
     qWarning("Tavolune: left out of the web engine's settings: QTWEBENGINE_REMOTE_DEBUGGING");
   }
-  if (!made.fault.isEmpty()) setFault(made.fault);
-  sealFault();
+  if (made.fault.isEmpty()) {
+    if (auto reason = proxyChoiceFault()) setFault(*reason);
+  } else {
+    setFault(made.fault);
+  }
   deferSharedContext();
 }
 

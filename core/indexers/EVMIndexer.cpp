@@ -128,8 +128,7 @@ OwnedArtwork EVMIndexer::enrich(const ListedNFT& item, const HTTPClient& http, c
     // whose redirects it names as well.
     HTTPClient client = http;
     client.publicAddressesOnly = true;
-    const auto ref = MediaResolver::parse(uri);
-    client.ownServices = ref && (ref->as<MediaRef::Ipfs>() || ref->as<MediaRef::Arweave>());
+    client.ownServices = MediaResolver::onGateways(MediaResolver::parse(uri));
     for (const auto& candidate : candidates) {
       try {
         return applyDocument(item.owned, client.getJSON<JSONValue>(candidate, {}, metadataTimeout, stop));

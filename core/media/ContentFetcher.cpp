@@ -99,9 +99,8 @@ MediaContent ContentFetcher::fetch(std::string_view uri, double timeout, std::st
       return std::move(*decoded);
     }
   }
-  const bool onGateways = ref && (ref->as<MediaRef::Ipfs>() || ref->as<MediaRef::Arweave>());
-  auto content =
-      fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop, nullptr, onGateways);
+  auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop, nullptr,
+                            MediaResolver::onGateways(ref));
   cache->store(content.data, uri, content.mime);
   return content;
 }

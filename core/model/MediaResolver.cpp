@@ -116,6 +116,10 @@ Url moved(const Url& url) {
   return out;
 }
 
+bool onGateways(const std::optional<MediaRef>& ref) {
+  return ref && (ref->as<MediaRef::Ipfs>() || ref->as<MediaRef::Arweave>());
+}
+
 std::vector<Url> httpCandidates(const std::optional<std::string>& uri, const std::vector<std::string>& gateways) {
   std::vector<Url> out;
   auto ref = parse(uri);

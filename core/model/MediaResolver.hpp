@@ -40,6 +40,9 @@ inline std::optional<MediaRef> parse(const char* uri) { return parse(std::string
 
 // Addresses to try in order when fetching the bytes.
 std::vector<Url> httpCandidates(const std::optional<std::string>& uri, const std::vector<std::string>& gateways);
+// Whether every candidate of the reference is built on the gateways (ipfs
+// or arweave), so that none of their hosts is the token's to name.
+bool onGateways(const std::optional<MediaRef>& ref);
 // The address the web engine loads a live work from.
 std::optional<Url> liveURL(const std::optional<std::string>& uri);
 // Image URIs for a still, best first.
