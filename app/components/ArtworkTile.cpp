@@ -108,6 +108,15 @@ TileLook TileLook::of(const TileData& data, const TileState& state) {
   look.artist = data.artist;
   if (data.live) look.kindBadge = Kind{data.kind, data.animated, data.gif};
   look.chain = data.chain;
+  if (!data.still.isNull()) {
+    look.picture = Picture::still;
+    look.shape = double(data.still.width()) / data.still.height();
+  } else if (data.failed) {
+    look.picture = Picture::failed;
+  } else {
+    const bool known = data.aspect && std::isfinite(*data.aspect) && *data.aspect > 0;
+    look.shape = known ? *data.aspect : 1.0;  // as the placeholder draws it
+  }
   const double hover = std::clamp(state.hover, 0.0, 1.0);
   look.badgesShown = std::max(state.chosen(), hover) > 0;
   look.toggleShown = data.inMySelection || hover > 0;
@@ -123,7 +132,7 @@ TileLook ArtworkTile::paint(QPainter& painter, const QRect& cell, const TileData
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setTransform(hoverTransform(cell, state.hover), true);
   const QRectF mat = matRect(cell);
-  paintMat(painter, mat, data, state);
+  paintMat(painter, mat, data, look, state);
   paintBadges(painter, mat, look, state);
   paintToggle(painter, mat, look, state);
   paintCaption(painter, mat, look);
@@ -131,7 +140,8 @@ TileLook ArtworkTile::paint(QPainter& painter, const QRect& cell, const TileData
   return look;
 }
 
-void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const {
+void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data, const TileLook& look,
+                           TileState state) const {
   const double h = state.hover;
   const QColor primary = palette_.color(QPalette::WindowText);
   const QColor accent = Theme::accent(palette_);
@@ -180,7 +190,7 @@ void ArtworkTile::paintMat(QPainter& p, const QRectF& mat, const TileData& data,
   } else if (!art.isEmpty()) {
     Shadow::drawRectShadow(p, rectOf(art), 0, lerp(1.5, 3, h), lerp(3, 6, h), lerp(0.22, 0.35, h));
     ArtworkImage::paintStill(p, inner, data.still, ArtworkImage::ContentMode::fit);
-  } else if (data.failed) {
+  } else if (look.picture == TileLook::Picture::failed) {
     ArtworkImage::paintFallback(p, inner, data.kind, data.title, palette_);
   } else {
     LoadingPlaceholder::paint(p, inner, data.aspect, palette_);

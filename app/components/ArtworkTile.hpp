@@ -68,6 +68,13 @@ struct TileLook {
     bool animated = false;
     bool gif = false;
   };
+  // What the mat holds: the still, the loading placeholder, or the kind's
+  // symbol and the title after a failure.
+  enum class Picture { placeholder, still, failed };
+  Picture picture = Picture::placeholder;
+  // Its width over height: the still's, or the placeholder's (square while
+  // the work's shape is unknown); none for the symbol.
+  std::optional<double> shape;
   QString title;
   QString artist;
   std::optional<Kind> kindBadge;  // live works only
@@ -114,7 +121,7 @@ class ArtworkTile {
  private:
   QTransform hoverTransform(const QRect& cell, double hover) const;
   static QRectF matRect(const QRect& cell);
-  void paintMat(QPainter& p, const QRectF& mat, const TileData& data, TileState state) const;
+  void paintMat(QPainter& p, const QRectF& mat, const TileData& data, const TileLook& look, TileState state) const;
   void paintBadges(QPainter& p, const QRectF& mat, const TileLook& look, TileState state) const;
   void paintToggle(QPainter& p, const QRectF& mat, const TileLook& look, TileState state) const;
   void paintSymbol(QPainter& p, const QRectF& circle, bool on, double opacity, double scale) const;

@@ -9,12 +9,15 @@
 
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace tavolune {
 
-WalletList::WalletList(AppModel& model, std::function<Date()> now, QWidget* parent)
-    : QWidget(parent), model_(model), now_(std::move(now)) {
+WalletList::WalletList(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+  ticker_.setSingleShot(true);
+  connect(&ticker_, &QTimer::timeout, this, &WalletList::retitle);
   column_ = new QVBoxLayout(this);
   column_->setContentsMargins(0, 0, 0, 0);
   column_->setSpacing(0);
@@ -26,6 +29,58 @@ WalletList::WalletList(AppModel& model, std::function<Date()> now, QWidget* pare
 }
 
 WalletList::~WalletList() = default;
+
+std::optional<std::chrono::milliseconds> WalletList::untilNextWording(const std::vector<Wallet>& wallets, Date now) {
+  // The wording counts whole units of the largest that fits: it changes
+  // when the age passes the next whole second, minute, hour or day. Longer
+  // units are looked at again each hour.
+  std::optional<double> soonest;
+  for (const Wallet& w : wallets) {
+    if (!w.lastSync) continue;
+    const double age = std::chrono::duration<double>(now - *w.lastSync).count();
+    double wait = 1;  // a time ahead of the clock counts down by seconds
+    if (age >= 0) {
+      const double unit = age < 60 ? 1 : age < 3'600 ? 60 : age < 86'400 ? 3'600 : 86'400;
+      wait = unit - std::fmod(age, unit);
+    }
+    soonest = std::min(soonest.value_or(wait), wait);
+  }
+  if (!soonest) return std::nullopt;
+  // Just past the change, so that the wake finds the new wording.
+  const double seconds = std::clamp(*soonest + 0.05, 0.2, 3'600.0);
+  return std::chrono::milliseconds(std::llround(seconds * 1000));
+}
+
+void WalletList::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  retitle();
+}
+
+void WalletList::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  ticker_.stop();  // idle while nobody looks
+}
+
+void WalletList::retitle() {
+  const LibraryState& s = model_.state();
+  const Date now = model_.now();
+  const auto& syncing = model_.walletSync().syncingWallets();
+  for (const Wallet& w : s.wallets) {
+    if (WalletRow* r = row(w.id)) r->setWallet(w, subtitle(w, s, now), syncing.contains(w.id));
+  }
+  schedule(now);
+}
+
+void WalletList::schedule(Date now) {
+  const auto wait = isVisible() ? untilNextWording(model_.state().wallets, now) : std::nullopt;
+  if (!wait) {
+    ticker_.stop();
+    return;
+  }
+  // Minutes and longer need no precision: let the system batch the wake.
+  ticker_.setTimerType(*wait < std::chrono::seconds(60) ? Qt::CoarseTimer : Qt::VeryCoarseTimer);
+  ticker_.start(*wait);
+}
 
 QString WalletList::subtitle(const Wallet& wallet, const LibraryState& state, Date now) {
   QStringList parts;
@@ -55,7 +110,7 @@ WalletRow* WalletList::row(const Uuid& walletID) const {
 
 void WalletList::refresh() {
   const LibraryState& s = model_.state();
-  const Date now = now_();
+  const Date now = model_.now();
   std::unordered_map<Uuid, WalletRow*> kept;
   // Rows and dividers alternate in the column; rebuild only the order.
   while (auto* item = column_->takeAt(0)) {
@@ -84,6 +139,7 @@ void WalletList::refresh() {
   for (auto& [id, r] : rows_) r->deleteLater();  // a removed row may be the sender of this change
   for (auto& [id, r] : rows_) r->hide();
   rows_ = std::move(kept);
+  schedule(now);
 }
 
 }  // namespace tavolune

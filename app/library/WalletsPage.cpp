@@ -51,7 +51,7 @@ WalletsPage::WalletsPage(AppModel& model, std::function<QWidget*()> addWalletFie
   noWallets_->setForegroundRole(QPalette::PlaceholderText);
   noWallets_->setContentsMargins(0, 6, 0, 6);
   rowsColumn->addWidget(noWallets_);
-  list_ = new WalletList(model_, &tavolune::now, rows);
+  list_ = new WalletList(model_, rows);
   rowsColumn->addWidget(list_);
   wallets_->addRow(rows);
   wallets_->setFooter(QStringLiteral("Wallets refresh on their own at launch and every 6 hours."));

@@ -59,6 +59,8 @@ class AppModel final : public QObject, private LibraryEditor {
   // --- published state ---
 
   const LibraryState& state() const override { return state_; }
+  // The model's clock, which its syncs date wallets by.
+  Date now() const { return options_.now(); }
   bool isLoaded() const { return loaded_; }
   const std::optional<std::string>& notice() const { return notice_; }
   // The menu sets it to nothing when the user dismisses it.

@@ -14,9 +14,9 @@
 
 namespace tavolune {
 
-StorageRow::StorageRow(MediaCache& cache, QThreadPool& pool, QWidget* parent)
+StorageRow::StorageRow(MediaServices& media, QThreadPool& pool, QWidget* parent)
     : QWidget(parent),
-      cache_(cache),
+      media_(media),
       pool_(pool),
       sizeLabel_(new QLabel(this)),
       spinner_(new Spinner(Spinner::Size::small, this)),
@@ -41,6 +41,7 @@ StorageRow::StorageRow(MediaCache& cache, QThreadPool& pool, QWidget* parent)
   row->addWidget(controls, 0, Qt::AlignRight | Qt::AlignVCenter);
 
   connect(clear_, &QPushButton::clicked, this, &StorageRow::ask);
+  connect(&media_, &MediaServices::cacheChanged, this, &StorageRow::follow);
   display(std::nullopt);
 }
 
@@ -52,37 +53,52 @@ QString StorageRow::formatted(std::int64_t bytes) {
 
 void StorageRow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  // Measured once per row: the number stays as measured while it is open.
-  if (!measuredOnce_) {
-    measuredOnce_ = true;
+  // Followed only while shown: a hidden row wakes nothing.
+  following_ = media_.followCache();
+  if (size_) {
+    follow();  // what changed while it was hidden
+  } else if (!inFlight_) {
     measure();
   }
 }
 
+void StorageRow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  following_.reset();
+}
+
 void StorageRow::measure() {
   display(std::nullopt);
-  const std::uint64_t generation = ++generation_;
-  pool_.start([cache = &cache_, mailbox = mailbox_, self = this, generation] {
-    const std::int64_t bytes = cache->totalSize();
-    mailbox->post([self, generation, bytes] {
-      if (generation != self->generation_) return;
-      self->display(bytes);
-      emit self->measured(bytes);
-    });
-  });
+  start(false);
 }
 
 void StorageRow::clear() {
   display(std::nullopt);
+  start(true);
+}
+
+void StorageRow::follow() {
+  if (inFlight_) {
+    again_ = true;
+    return;
+  }
+  start(false);
+}
+
+void StorageRow::start(bool clearing) {
   const std::uint64_t generation = ++generation_;
-  pool_.start([cache = &cache_, mailbox = mailbox_, self = this, generation] {
-    cache->clear();
-    // What the clearing left is measured right after it, on the same worker.
+  inFlight_ = true;
+  again_ = false;
+  pool_.start([cache = media_.sharedCache(), mailbox = mailbox_, self = this, generation, clearing] {
+    if (clearing) cache->clear();
+    // What a clearing left is measured right after it, on the same worker.
     const std::int64_t bytes = cache->totalSize();
     mailbox->post([self, generation, bytes] {
       if (generation != self->generation_) return;
+      self->inFlight_ = false;
       self->display(bytes);
       emit self->measured(bytes);
+      if (self->again_) self->follow();
     });
   });
 }

@@ -4,6 +4,7 @@
 // the words and numbers they show and by what their painters last drew
 // (each shown tile's look, the chosen cards, the active pills), not by pixels.
 
+#include "app/components/ThumbnailLoader.hpp"
 #include "app/desktop/DesktopController.hpp"
 #include "app/inspector/ArtworkDetail.hpp"
 #include "app/library/ExhibitionActions.hpp"
@@ -100,8 +101,11 @@ std::string lookText(const std::optional<TileLook>& look) {
     badge = (k->gif ? QStringLiteral("gif") : qt::str(rawValue(k->kind))) +
             (k->animated ? QStringLiteral(" live") : QString());
   }
-  return QStringLiteral("%1 / %2, badge %3 on %4%5, toggle %6%7%8")
-      .arg(look->title, look->artist, badge, qt::str(rawValue(look->chain)),
+  static const char* const pictures[] = {"placeholder", "still", "failed"};
+  const QString picture = QString::fromLatin1(pictures[int(look->picture)]) +
+                          (look->shape ? QStringLiteral(" %1").arg(*look->shape, 0, 'f', 1) : QString());
+  return QStringLiteral("%1 / %2, %3, badge %4 on %5%6, toggle %7%8%9")
+      .arg(look->title, look->artist, picture, badge, qt::str(rawValue(look->chain)),
            look->badgesShown ? QString() : QStringLiteral(" hidden"),
            look->toggleShown ? QString() : QStringLiteral("hidden "),
            look->inMySelection ? QStringLiteral("on") : QStringLiteral("off"),
@@ -216,8 +220,11 @@ class ViewsFollowTheModel : public testsupport::LibraryRig {
       answerProbes(holdProbes ? 0 : SIZE_MAX);
       const SeriesFormats& f = model->formats();
       const bool probing = !holdProbes && ((probe && !probe->up().empty()) || f.analysisProgress());
-      // The open cache row's reading too: a fresh one must not read the cache before it is cleared.
-      const bool reading = settings && !settings->general()->storageRow()->size();
+      // The open cache row's reading too (a fresh one must not read the cache before it is cleared),
+      // with the cache's changes reported to it.
+      const bool reading = model->media().hasUnreportedCacheChange() ||
+                           (settings && (!settings->general()->storageRow()->size() ||
+                                         settings->general()->storageRow()->isMeasuring()));
       const bool busy = model->isSettling() || !controller->preparing().empty() ||
                         !model->walletSync().syncingWallets().empty() || f.formatProgress() || probing || reading ||
                         (ready && !ready());
@@ -288,11 +295,30 @@ class ViewsFollowTheModel : public testsupport::LibraryRig {
     const auto* freshGrid = freshLibrary->findChild<LibraryGrid*>();
     // Both grids with their columns for their width, the fresh one painted.
     const auto laidOut = [](const LibraryGrid* g) { return !g || !g->isVisible() || !g->isReflowing(); };
+    // Each tile on screen painted with its loader's answer, not while it loads.
+    const auto picturesIn = [this](const LibraryGrid* g) {
+      if (!g || !g->isVisible() || g->showsEmptyView()) return true;
+      const auto [first, last] = g->view().visibleRows();
+      for (int r = std::max(first, 0); r <= last && r < int(g->items().size()); ++r) {
+        const std::string& id = g->items()[std::size_t(r)];
+        const auto a = model->state().artworks.find(id);
+        if (a == model->state().artworks.end()) continue;
+        using Status = ThumbnailLoader::Status;
+        const Status status = g->loader().status(a->second, ArtworkTile::maxPixel);
+        const auto look = g->tiles().painted(id);
+        if (status == Status::loading || !look) return false;
+        // A failure forgotten since (missing) is asked again at the next paint.
+        if (status == Status::ready && look->picture != TileLook::Picture::still) return false;
+        if (status == Status::failed && look->picture != TileLook::Picture::failed) return false;
+      }
+      return true;
+    };
     settle([&] {
       const bool painted = !freshGrid || !freshGrid->isVisible() || freshGrid->showsEmptyView() ||
                            freshGrid->view().visibleRows().first >= 0;
-      return painted && laidOut(openGrid) && laidOut(freshGrid) &&
-             freshSettings->general()->storageRow()->size().has_value();
+      return painted && laidOut(openGrid) && laidOut(freshGrid) && picturesIn(openGrid) && picturesIn(freshGrid) &&
+             freshSettings->general()->storageRow()->size().has_value() &&
+             !freshSettings->general()->storageRow()->isMeasuring();
     });
 
     const auto same = [&](const QWidget& open, const QWidget& fresh, const std::string& view) {
@@ -387,6 +413,10 @@ TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
       {"works join My Selection", page(SidebarItem::onDesktop(), FormatFilter::landscape),
        [&] { m.toggleMySelection(ids({1, 4})); }},
       {"a work hidden", page(SidebarItem::all()), [&] { m.setHidden(ids({5}), true); }},
+      {"the selection joins My Selection from the bar or the keys", page(SidebarItem::all()),
+       [&] { m.toggleMySelection(state.sharedSelection()); }},
+      {"the selection leaves My Selection from the bar or the keys", page(SidebarItem::all()),
+       [&] { m.toggleMySelection(state.sharedSelection()); }},
       {"a hidden work joins My Selection", page(SidebarItem::all()), [&] { m.toggleMySelection(ids({5})); }},
       {"a hidden work leaves My Selection", page(SidebarItem::onDesktop(), FormatFilter::landscape),
        [&] { m.toggleMySelection(ids({5})); }},
@@ -405,8 +435,12 @@ TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
        [&] { m.setSetting(&AppSettings::cartelMode, CartelMode::always); }},
       {"same work on all displays", page(SidebarItem::all()),
        [&] { m.setSetting(&AppSettings::sameArtworkOnAllScreens, true); }},
-      {"open at login", page(SidebarItem::all()), [&] { m.setSetting(&AppSettings::launchAtLogin, false); }},
-      {"welcome done", page(SidebarItem::all()), [&] { m.setSetting(&AppSettings::hasCompletedOnboarding, true); }},
+      {"open at login", page(SidebarItem::all()),
+       [&] {
+         QSignalSpy status(login.get(), &LoginItem::statusChanged);
+         login->set(true);
+         EXPECT_TRUE(status.wait(5000));
+       }},
       {"live policy Static", page(SidebarItem::all()),
        [&] { m.setSetting(&AppSettings::animation, AnimationPolicy::never); }},
       {"live policy Selected Artworks", page(SidebarItem::all()),
@@ -504,7 +538,21 @@ TEST_F(ViewsFollowTheModel, EveryOperationLeavesEveryViewAsIfBuiltAfresh) {
        }},
       {"the exhibition deleted", [&] { return std::pair(SidebarItem::exhibition(exhibition), std::nullopt); },
        [&] { m.editExhibitions(AppModel::ExhibitionEdit::erase(exhibition)); }},
-      // Last: the desktop finds no pictures on disk after it.
+      {"a picture fetched", page(SidebarItem::all()),
+       [&] {
+         server.on("GET", "/ipfs/QmFetched", testsupport::CannedResponse::text(std::string(20'000, 'x')));
+         EXPECT_EQ(m.media().fetcher().fetch("ipfs://QmFetched", 5).data.size(), 20'000u);
+       }},
+      // Last: the desktop finds no pictures on disk after these.
+      {"the cache pruned after a sync", page(SidebarItem::all()),
+       [&] {
+         m.media().cache().setLimitBytes(1);
+         Completion done;
+         m.walletSync().syncAll(done.callback<>());
+         ASSERT_TRUE(done.wait());
+         QThreadPool::globalInstance()->waitForDone();  // the prune it started
+         EXPECT_EQ(m.media().cache().totalSize(), 0);
+       }},
       {"the media cache cleared", page(SidebarItem::all()), [&] { settings->general()->storageRow()->clear(); }},
   };
   for (const auto& row : rows) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -95,7 +96,10 @@ TEST_F(WalletsPageTest, SubtitlesAndUncheckedChains) {
   EXPECT_EQ(WalletList::uncheckedLine(emptyList), "");
 
   // On the page: error text shown verbatim, never as markup.
-  change([failed](LibraryState& st) { st.wallets.push_back(failed); });
+  Wallet recent = plain;
+  recent.id = Uuid::random();
+  recent.lastSync = now - std::chrono::seconds(30);
+  change([failed, recent](LibraryState& st) { st.wallets = {failed, recent}; });
   auto page = openPage();
   WalletRow* row = page->list().row(failed.id);
   ASSERT_NE(row, nullptr);
@@ -103,6 +107,28 @@ TEST_F(WalletsPageTest, SubtitlesAndUncheckedChains) {
   EXPECT_TRUE(row->subtitle().text().endsWith("<i>Tezos</i>: HTTP 500 & more"));
   EXPECT_TRUE(row->unchecked().isVisible());
   EXPECT_EQ(row->label().textFormat(), Qt::PlainText);
+
+  // The times move on with the model's clock while the list is shown, the
+  // next wake set for when the soonest of them reads otherwise.
+  const QTimer& ticker = page->list().ticker();
+  EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 30 seconds ago"));
+  EXPECT_TRUE(ticker.isActive());
+  clock = now + std::chrono::seconds(150);
+  QSignalSpy woke(&ticker, &QTimer::timeout);
+  ASSERT_TRUE(woke.wait(5000));
+  EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 3 minutes ago"));
+  EXPECT_TRUE(ticker.isActive());
+  EXPECT_GT(ticker.interval(), 59'000);  // at 4 minutes
+  EXPECT_LE(ticker.interval(), 61'000);
+  page->hide();
+  EXPECT_FALSE(ticker.isActive());
+  clock = now + std::chrono::hours(2);
+  page->show();
+  EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 2 hours ago"));
+  change([](LibraryState& st) {
+    for (Wallet& w : st.wallets) w.lastSync.reset();
+  });
+  EXPECT_FALSE(ticker.isActive());  // nothing to move on
 }
 
 TEST_F(WalletsPageTest, ContractEditorOnlyForArtistEVMWalletsAndTypingSurvivesChanges) {

@@ -37,7 +37,7 @@ TEST(StorageRow, MeasuresEmptyAndFullAndClearsAfterConfirming) {
   SettingsRig rig;
   rig.model->media().cache().clear();
   QWidget window;
-  auto* row = new StorageRow(rig.model->media().cache(), *QThreadPool::globalInstance(), &window);
+  auto* row = new StorageRow(rig.model->media(), *QThreadPool::globalInstance(), &window);
   EXPECT_FALSE(row->size());
   EXPECT_FALSE(row->clearButton()->isEnabled());
   QSignalSpy spy(row, &StorageRow::measured);
@@ -49,12 +49,27 @@ TEST(StorageRow, MeasuresEmptyAndFullAndClearsAfterConfirming) {
   EXPECT_FALSE(row->spinner()->isVisible());
   EXPECT_FALSE(row->clearButton()->isEnabled());
 
-  const std::string bytes(5000, 'x');
-  rig.model->media().cache().store(bytes, "https://media.test/a.png", "image/png");
-  row->measure();
-  EXPECT_FALSE(row->size());
+  // While shown the row follows the cache: a burst of stores (as a live page
+  // makes) is one report and one reading, and the number stays meanwhile.
+  MediaServices& media = rig.model->media();
+  QSignalSpy reports(&media, &MediaServices::cacheChanged);
+  for (int i = 0; i < 200; ++i) {
+    media.cache().store(std::string(25, 'x'), "https://media.test/" + std::to_string(i), "image/png");
+  }
+  const std::int64_t stored = measured(*row);
+  EXPECT_GE(stored, 5000);
+  EXPECT_EQ(stored, media.cache().totalSize());
+  EXPECT_LE(reports.size(), 2);
+  EXPECT_FALSE(row->spinner()->isVisible());
+  // Hidden, nothing watches the cache; shown again, it reads what changed meanwhile.
+  window.hide();
+  EXPECT_FALSE(media.isFollowingCache());
+  media.cache().store(std::string(5000, 'x'), "https://media.test/a.png", "image/png");
+  window.show();
+  EXPECT_TRUE(media.isFollowingCache());
+  EXPECT_EQ(row->size(), stored);
   const std::int64_t full = measured(*row);
-  EXPECT_GE(full, 5000);
+  EXPECT_GE(full, stored + 5000);
   EXPECT_TRUE(row->clearButton()->isEnabled());
 
   // Cancelled: nothing changes.
@@ -95,7 +110,7 @@ TEST(StorageRow, ResultsEndingAfterTheWindowClosedAreRefused) {
     std::latch release(1);
     pool.start([&release] { release.wait(); });  // holds the row's jobs back
     auto* window = new QWidget;
-    auto* row = new StorageRow(rig.model->media().cache(), pool, window);
+    auto* row = new StorageRow(rig.model->media(), pool, window);
     window->show();  // the first measurement
     if (c.clearing) row->clear();
     const std::shared_ptr<const ResultMailbox> results = row->results();
