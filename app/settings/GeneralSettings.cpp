@@ -161,8 +161,7 @@ FormSection* GeneralSettings::formatsSection(QWidget* content) {
   analysis_->addWidget(progressRow_);
   section->addRow(settingsRow(formatsLabel_, analysis_, section));
 
-  storage_ =
-      new StorageRow(model.media(), services_.pool ? *services_.pool : *QThreadPool::globalInstance(), section);
+  storage_ = new StorageRow(model.media(), services_.pool ? *services_.pool : *QThreadPool::globalInstance(), section);
   section->addRow(storage_);
   section->setFooter(tr("Each generative series is measured once, so responsive artworks fill the screen and fixed "
                         "ones sit on their own background colour. The cache keeps images and renders on disk, for "

@@ -71,7 +71,7 @@ class StorageRow final : public QWidget {
   QThreadPool& pool_;
   std::optional<std::int64_t> size_;
   MediaServices::CacheFollowing following_;  // while shown
-  bool inFlight_ = false;  // the newest job has yet to land
+  bool inFlight_ = false;                    // the newest job has yet to land
   bool again_ = false;
   std::uint64_t generation_ = 0;  // the newest job wins
   QLabel* sizeLabel_;

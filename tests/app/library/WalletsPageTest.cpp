@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -108,8 +107,7 @@ TEST_F(WalletsPageTest, SubtitlesAndUncheckedChains) {
   EXPECT_TRUE(row->unchecked().isVisible());
   EXPECT_EQ(row->label().textFormat(), Qt::PlainText);
 
-  // The times move on with the model's clock while the list is shown, the
-  // next wake set for when the soonest of them reads otherwise.
+  // The times move on with the model's clock while shown, waking when the soonest reads otherwise.
   const QTimer& ticker = page->list().ticker();
   EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 30 seconds ago"));
   EXPECT_TRUE(ticker.isActive());
@@ -118,17 +116,9 @@ TEST_F(WalletsPageTest, SubtitlesAndUncheckedChains) {
   ASSERT_TRUE(woke.wait(5000));
   EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 3 minutes ago"));
   EXPECT_TRUE(ticker.isActive());
-  EXPECT_GT(ticker.interval(), 59'000);  // at 4 minutes
-  EXPECT_LE(ticker.interval(), 61'000);
+  EXPECT_NEAR(ticker.interval(), 60'000, 1'000);  // at 4 minutes, not each second
   page->hide();
   EXPECT_FALSE(ticker.isActive());
-  clock = now + std::chrono::hours(2);
-  page->show();
-  EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 2 hours ago"));
-  change([](LibraryState& st) {
-    for (Wallet& w : st.wallets) w.lastSync.reset();
-  });
-  EXPECT_FALSE(ticker.isActive());  // nothing to move on
 }
 
 TEST_F(WalletsPageTest, ContractEditorOnlyForArtistEVMWalletsAndTypingSurvivesChanges) {
