@@ -31,7 +31,8 @@ class StorageRow final : public QWidget {
   StorageRow(MediaServices& media, QThreadPool& pool, QWidget* parent = nullptr);
   ~StorageRow() override;
 
-  // Bytes, or nothing until measured and while measuring or clearing.
+  // Bytes, or nothing until measured and while measure() or clear() runs;
+  // a reading after a change keeps the last number until it lands.
   const std::optional<std::int64_t>& size() const { return size_; }
   // Measures again; the spinner shows until the answer lands.
   void measure();
