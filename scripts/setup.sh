@@ -12,8 +12,9 @@ packages=(
   libhowardhinnant-date-dev uuid-dev libsimdjson-dev libdeflate-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev libbrotli-dev
-  # application: Qt 6, SVG through librsvg, video through GStreamer
-  qt6-base-dev qt6-svg-dev qt6-multimedia-dev librsvg2-dev
+  # application: Qt 6, SVG through librsvg, WebP through Qt's plugin, AVIF
+  # through libavif, video through GStreamer
+  qt6-base-dev qt6-svg-dev qt6-multimedia-dev librsvg2-dev qt6-image-formats-plugins libavif-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   qt6-webengine-dev libqt6opengl6-dev
   libxcb1-dev libxcb-randr0-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-screensaver0-dev

@@ -5,6 +5,7 @@
 #include "app/render/WallpaperComposer.hpp"
 #include "app/stage/OffscreenProbes.hpp"
 #include "core/base/Hosts.hpp"
+#include "core/media/CacheKeys.hpp"
 
 #include <QCoreApplication>
 #include <QThreadPool>
@@ -264,10 +265,10 @@ QColor SeriesFormats::matte(const Artwork& artwork, const QImage& image) const {
 // --- rendered stills ---
 
 std::string SeriesFormats::stillKey(const std::string& artworkID, int width, int height) {
-  return "still:" + artworkID + ":" + std::to_string(width) + "x" + std::to_string(height);
+  return cachekeys::still(artworkID, width, height);
 }
 
-std::string SeriesFormats::emptyStillKey(const std::string& artworkID) { return "still-empty:" + artworkID; }
+std::string SeriesFormats::emptyStillKey(const std::string& artworkID) { return cachekeys::emptyStill(artworkID); }
 
 void SeriesFormats::renderedStill(const Artwork& artwork, QSizeF pixelSize, double scale, bool computeIfMissing,
                                   std::function<void(QImage)> done) {

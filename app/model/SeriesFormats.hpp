@@ -70,7 +70,7 @@ class SeriesFormats final : public QObject {
   void renderedStill(const Artwork& artwork, QSizeF pixelSize, double scale, bool computeIfMissing,
                      std::function<void(QImage)> done);
 
-  // Media cache keys: "still:<id>:<w>x<h>" and "still-empty:<id>".
+  // Media cache keys (cachekeys): "still:<id>:<w>x<h>" and "still-empty:<id>".
   static std::string stillKey(const std::string& artworkID, int width, int height);
   static std::string emptyStillKey(const std::string& artworkID);
 

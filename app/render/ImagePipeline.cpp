@@ -182,23 +182,8 @@ QImage ImagePipeline::decode(const QByteArray& data, const std::string& mime, in
   if (data.left(256).contains("<svg")) return rasterizeSVG(data, maxPixel);
   // Whatever is no raster we know may still be SVG (a long prologue, gzip),
   // and only librsvg may read that: it loads nothing a document names.
-  const QByteArray format = raster::formatOf(data);
-  if (format.isEmpty()) return rasterizeSVG(data, maxPixel);
-
-  QByteArray bytes = data;  // shared, not copied
-  QBuffer buffer(&bytes);
-  if (!buffer.open(QIODevice::ReadOnly)) return {};
-  QImageReader reader(&buffer, format);
-  reader.setAutoDetectImageFormat(false);
-  reader.setAutoTransform(true);
-  const QSize stored = reader.size();
-  if (stored.isValid() && std::max(stored.width(), stored.height()) > maxPixel) {
-    // Decoding straight to the smaller size: JPEG scales inside the decoder.
-    reader.setScaledSize(stored.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-  }
-  QImage image = reader.read();
-  if (image.isNull()) return {};
-  return boundedBy(normalized(std::move(image)), maxPixel);
+  if (raster::formatOf(data).isEmpty()) return rasterizeSVG(data, maxPixel);
+  return raster::decodeStill(data, maxPixel);
 }
 
 QImage ImagePipeline::rasterizeSVG(const QByteArray& data, int maxPixel) {

@@ -18,7 +18,9 @@ GifView::GifView(QByteArray bytes, QWidget* parent) : QWidget(parent), bytes_(st
 }
 
 std::unique_ptr<GifView> GifView::make(QByteArray bytes, QWidget* parent) {
-  if (raster::formatOf(bytes).isEmpty()) return nullptr;
+  // Only GIF plays: a WebP or AVIF animation is shown as its first frame, a still.
+  const QByteArray format = raster::formatOf(bytes);
+  if (format.isEmpty() || format == "webp" || format == "avif") return nullptr;
   std::unique_ptr<GifView> view(new GifView(std::move(bytes), parent));
   if (!view->movie_.isValid() || !view->movie_.jumpToFrame(0) || view->movie_.currentImage().isNull()) return nullptr;
   return view;

@@ -15,7 +15,8 @@ class GifView final : public QWidget {
   Q_OBJECT
 
  public:
-  // Null when the bytes are not a raster image (raster::formatOf) Qt can read.
+  // Null when the bytes are not a raster image (raster::formatOf) Qt can
+  // read, or are WebP or AVIF, which are stills here.
   static std::unique_ptr<GifView> make(QByteArray bytes, QWidget* parent);
 
   void startAnimation();

@@ -1,5 +1,6 @@
 #include "core/media/ContentFetcher.hpp"
 
+#include "core/media/CacheKeys.hpp"
 #include "core/media/DataURL.hpp"
 #include "core/media/OnchfsPath.hpp"
 #include "core/model/MediaResolver.hpp"
@@ -83,21 +84,22 @@ ContentFetcher::ContentFetcher(HTTPClient http, std::shared_ptr<MediaCache> cach
     : http(std::move(http)), cache(std::move(cache)), gateways(std::move(gateways)), onchfs_(std::move(onchfs)) {}
 
 MediaContent ContentFetcher::fetch(std::string_view uri, double timeout, std::stop_token stop) const {
+  // Token data names the URI: only one that names media is looked up, so
+  // that none reads the program's own entries (cachekeys).
+  const auto ref = MediaResolver::parse(uri);
+  if (!ref) throw TavoluneError::allProvidersFailed("no URL");
+  if (ref->as<MediaRef::Data>()) {
+    auto decoded = DataURL::decode(uri);
+    if (!decoded) throw TavoluneError::decoding("data: URL");
+    return std::move(*decoded);
+  }
   if (auto bytes = cache->data(uri)) {
     return MediaContent{std::move(*bytes), cache->mime(uri).value_or(std::string(octetStream))};
   }
-  auto ref = MediaResolver::parse(uri);
-  if (ref) {
-    if (const auto* o = ref->as<MediaRef::Onchfs>()) {
-      auto content = onchfs_->file(o->hash, o->path, stop);
-      cache->store(content.data, uri, content.mime);
-      return content;
-    }
-    if (ref->as<MediaRef::Data>()) {
-      auto decoded = DataURL::decode(uri);
-      if (!decoded) throw TavoluneError::decoding("data: URL");
-      return std::move(*decoded);
-    }
+  if (const auto* o = ref->as<MediaRef::Onchfs>()) {
+    auto content = onchfs_->file(o->hash, o->path, stop);
+    cache->store(content.data, uri, content.mime);
+    return content;
   }
   auto content = fetchFirst(MediaResolver::httpCandidates(std::string(uri), gateways), timeout, stop, nullptr,
                             MediaResolver::onGateways(ref));
@@ -160,7 +162,7 @@ ContentFetcher::LocalFile ContentFetcher::openLocal(const Url& url, std::stop_to
   const bool knownID = (kind == "ipfs" && isAlphanumeric(id)) || (kind == "onchfs" && onchfs::isValidHash(id));
   if (!knownID) throw TavoluneError::notFound(url.string());
   const std::string rest(pieces.size() > 2 ? pieces[2] : std::string_view{});
-  const std::string key = kind + "/" + id + "/" + rest;
+  const std::string key = cachekeys::pageFile(kind, id, rest);
 
   const auto overBudget = [&] { return TavoluneError::decoding(url.string() + ": over the page's byte budget"); };
   // Served from the cache's file, never read into memory here.

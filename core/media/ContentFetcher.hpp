@@ -31,7 +31,9 @@ class ContentFetcher {
 
   // A media URI as token metadata gives it (ipfs, ar, onchfs, data, https).
   // timeout applies to each single HTTP request. Everything fetched,
-  // except data URLs, is stored in the cache under the URI as given.
+  // except data URLs, is stored in the cache under the URI as given, and
+  // only a URI that MediaResolver::parse takes is looked up there: one it
+  // refuses fails as having no URL, whatever the cache holds.
   MediaContent fetch(std::string_view uri, double timeout, std::stop_token stop = {}) const;
 
   // A live page's file as openLocal answers it: the cache file opened for

@@ -428,6 +428,12 @@ TEST_F(MeasuringFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   EXPECT_TRUE(m.media().cache().contains("still:" + work.id + ":300x200"));
   EXPECT_EQ(m.media().cache().mime(SeriesFormats::stillKey(work.id, 300, 200)), "image/png");
   EXPECT_EQ(still(work, QSizeF(300, 200), false).size(), QSize(300, 200));
+  // Token data naming the still's key is no way to it.
+  Artwork forged = work;
+  forged.id = "tezos:kt1forged:1";
+  forged.mediaKind = MediaKind::image;
+  forged.imageURI = SeriesFormats::stillKey(work.id, 300, 200);
+  EXPECT_TRUE(m.media().images().image(forged, 300, false).isNull());
 
   // A still of another size is no answer, and is never stored under the key.
   QImage wrongSize;

@@ -1,5 +1,6 @@
 #include "app/render/ImagePipeline.hpp"
 
+#include "app/render/AvifImage.hpp"
 #include "tests/app/render/TestImages.hpp"
 #include "tests/support/LoopbackServer.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
@@ -141,6 +142,48 @@ TEST(ImagePipeline, DecodesJpegSmallerAndUpright) {
   EXPECT_TRUE(ImagePipeline::decode(jpeg, "image/jpeg", 0).isNull());
   EXPECT_TRUE(ImagePipeline::decode(QByteArray(), "image/png", 10).isNull());
   EXPECT_TRUE(ImagePipeline::decode(jpeg.left(60), "image/jpeg", 100).isNull()) << "truncated header";
+}
+
+// Files an encoder made once: 64 x 32, red, green, blue and yellow quarters
+// as fourCorners draws them; an alpha one blue on the left and clear on the
+// right; animations a red frame, then a green one.
+TEST(ImagePipeline, DecodesWebPAndAVIFByTheirSignatures) {
+  const QColor clear(0, 0, 0);
+  struct Row {
+    const char* file;
+    std::string mime;
+    QColor tl, tr, bl, br;
+    int rightAlpha;
+  };
+  const Row rows[] = {
+      {"corners-lossy.webp", "image/webp", red, green, blue, yellow, 255},
+      {"corners-lossless.webp", "application/octet-stream", red, green, blue, yellow, 255},
+      {"half-clear.webp", "image/webp", blue, clear, blue, clear, 0},
+      {"red-then-green.webp", "image/webp", red, red, red, red, 255},
+      {"corners-8bit.avif", "image/avif", red, green, blue, yellow, 255},
+      {"corners-10bit.avif", "text/plain", red, green, blue, yellow, 255},
+      {"red-then-green.avif", "image/avif", red, red, red, red, 255},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    const QByteArray data = readFile(testData(row.file));
+    const QImage image = ImagePipeline::decode(data, row.mime, 100);
+    ASSERT_EQ(image.size(), QSize(64, 32));
+    expectCorners(image, Rect{0, 0, 64, 32}, row.tl, row.tr, row.bl, row.br);
+    EXPECT_EQ(qAlpha(image.pixel(56, 16)), row.rightAlpha);
+    EXPECT_EQ(qAlpha(image.pixel(8, 16)), 255);
+    EXPECT_EQ(ImagePipeline::decode(data, row.mime, 32).size(), QSize(32, 16)) << "downsampled";
+    EXPECT_TRUE(ImagePipeline::decode(data.left(data.size() / 2), row.mime, 100).isNull()) << "truncated";
+  }
+  // 16384 x 4097 and 16383 x 4097 declared: more than one decode may allocate.
+  for (const char* file : {"oversized.webp", "oversized.avif"}) {
+    EXPECT_TRUE(ImagePipeline::decode(readFile(testData(file)), "image/png", 512).isNull()) << file;
+  }
+  const QByteArray avif = readFile(testData("corners-8bit.avif"));
+  const std::string_view bytes(avif.constData(), std::size_t(avif.size()));
+  EXPECT_TRUE(avif::decodeFirstFrame(bytes, {.maxSide = 64, .maxPixels = 64 * 32}));
+  EXPECT_FALSE(avif::decodeFirstFrame(bytes, {.maxSide = 63, .maxPixels = 64 * 32})) << "a side too long";
+  EXPECT_FALSE(avif::decodeFirstFrame(bytes, {.maxSide = 64, .maxPixels = 64 * 32 - 1})) << "too many pixels";
 }
 
 TEST(ImagePipeline, RasterizesSvgAtTheRequestedSize) {

@@ -1,6 +1,9 @@
 #include "app/stage/GifView.hpp"
 
+#include "tests/app/render/TestImages.hpp"
 #include "tests/support/TinyGif.hpp"
+
+#include <QFile>
 
 #include <QBuffer>
 #include <QImage>
@@ -27,9 +30,13 @@ TEST(GifView, PlaysRastersOnlyAndNeverSvg) {
     QByteArray bytes;
     QSize size;  // empty: not played
   };
+  QFile file(QString::fromStdString(testing::testData("red-then-green.webp")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray webp = file.readAll();
   const Row rows[] = {
       {"GIF", QByteArray::fromStdString(testsupport::tinyGif()), QSize(1, 1)},
       {"PNG served as a GIF", encoded("png"), QSize(8, 6)},
+      {"animated WebP, a still here", webp, QSize()},
       {"SVG", R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="6"><rect width="8" height="6"/></svg>)",
        QSize()},
   };

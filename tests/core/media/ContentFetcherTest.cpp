@@ -1,6 +1,7 @@
 #include "core/media/ContentFetcher.hpp"
 
 #include "core/base/TavoluneError.hpp"
+#include "core/media/CacheKeys.hpp"
 #include "core/media/Gzip.hpp"
 #include "tests/support/Errors.hpp"
 #include "tests/support/LoopbackServer.hpp"
@@ -253,6 +254,14 @@ TEST_F(ContentFetcherTest, DataURLsAndUnknownURIs) {
   EXPECT_EQ(tavoluneErrorOf([&] { f.fetch("not a media uri", 5); }), TavoluneError::allProvidersFailed("no URL"));
   EXPECT_EQ(tavoluneErrorOf([&] { fetcher({}).fetch("ipfs://" + std::string(cid), 5); }),
             TavoluneError::allProvidersFailed("no URL"));
+  // The program's own entries are no media URI's: token data naming them reads nothing.
+  for (const std::string& own : {cachekeys::still("tezos:kt1:7", 640, 480), cachekeys::emptyStill("tezos:kt1:7"),
+                                 cachekeys::pageFile("ipfs", cid, "clip.mp4"),
+                                 cachekeys::pageFile("onchfs", std::string(64, 'e'), "main.js"),
+                                 " \t" + cachekeys::still("tezos:kt1:7", 640, 480)}) {
+    cache->store("own", own, "image/png");
+    EXPECT_EQ(tavoluneErrorOf([&] { f.fetch(own, 5); }), TavoluneError::allProvidersFailed("no URL")) << own;
+  }
 }
 
 TEST_F(ContentFetcherTest, OnchfsURIsGoThroughTheResolver) {
