@@ -1,6 +1,7 @@
 #include "app/platform/UrlLauncher.hpp"
 #include "app/render/ImagePipeline.hpp"
 #include "app/stage/ArtRuntime.hpp"
+#include "tests/app/RefusedWebGL.hpp"
 
 #include <QApplication>
 
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
   tavolune::ImagePipeline::chooseMediaBackend();
   // The web engine's sandbox cannot run as root, which CI does.
   if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  if (tavolune::testsupport::runsOnlyWebGLRefused(argc, argv)) {
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-gpu");
+  }
   tavolune::ArtRuntime::registerScheme();
   QApplication app(argc, argv);
   ::testing::InitGoogleMock(&argc, argv);

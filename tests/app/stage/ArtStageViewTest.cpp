@@ -4,7 +4,7 @@
 #include "app/render/WallpaperComposer.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
-#include "app/stage/LayoutProbe.hpp"
+#include "app/stage/DrawVerdict.hpp"
 #include "app/stage/NetworkRules.hpp"
 #include "tests/app/stage/StageFixture.hpp"
 
@@ -165,8 +165,64 @@ TEST(ArtStageViewStill, ALookShowsNothingOnlyInItsBackdrops) {
       p.fillRect(10, 10, 76, 34, white);
       row.paint(p);
     }
-    EXPECT_EQ(LayoutProbe::showsNothing(look, WallpaperComposer::thumbprint(look), row.backdrops), row.nothing)
-        << row.name;
+    const bool nothing = row.backdrops.empty() ? WallpaperComposer::looksEmpty(WallpaperComposer::thumbprint(look))
+                                               : DrawVerdict::showsNothing(look, row.backdrops);
+    EXPECT_EQ(nothing, row.nothing) << row.name;
+  }
+}
+
+// The verdict on a page refused WebGL from its frames' reports and three
+// agreeing shots of it (a 400 by 300 page over a matte), some time after it loaded.
+TEST(ArtStageViewStill, AVerdictWeighsWhatThePageDrawsWithAndWhatShows) {
+  using Call = DrawVerdict::Call;
+  const QColor matte(48, 80, 160);
+  struct Row {
+    const char* name;
+    const char* report;  // none: the page never answered
+    std::function<void(QPainter&)> paint;
+    qint64 elapsed;
+    Call call;
+  };
+  const auto gradient = [](QPainter& p) {
+    QLinearGradient g(0, 0, 0, 300);
+    g.setColorAt(0, QColor(32, 48, 64));
+    g.setColorAt(1, QColor(192, 48, 32));
+    p.fillRect(0, 0, 400, 300, g);
+  };
+  const auto dark = [](QPainter& p) { p.fillRect(0, 0, 400, 300, QColor(17, 17, 17)); };
+  const auto stars = [&](QPainter& p) { dark(p); p.fillRect(10, 10, 3, 3, Qt::white); };
+  const Row rows[] = {
+      {"a drawing it reports, however sparse", "rgb(0, 0, 0)|top opaque draws", dark, 0, Call::play},
+      {"a few stars it does not report", "rgb(17, 17, 17)|top opaque", stars, 0, Call::play},
+      {"the matte's grey on a dark body is drawn",
+       "rgb(17, 17, 17)|top opaque", [&](QPainter& p) { dark(p); p.fillRect(0, 0, 200, 300, QColor(50, 82, 160)); },
+       0, Call::play},
+      {"ground only, before it settles", "rgb(17, 17, 17)|top opaque", dark, 2000, Call::wait},
+      {"ground only, settled", "rgb(17, 17, 17)|top opaque", dark, 3000, Call::fail},
+      {"a gradient ground", "transparent|top patterned", gradient, 3000, Call::fail},
+      {"a semi-transparent body over the matte", "rgba(200, 200, 200, 0.5)|top",
+       [](QPainter& p) { p.fillRect(0, 0, 400, 300, QColor(124, 140, 180)); }, 3000, Call::fail},
+      {"holding a 2D canvas not drawn yet", "rgb(17, 17, 17)|top opaque holds2d", dark, 3000, Call::wait},
+      {"holding one past the end", "rgb(17, 17, 17)|top opaque holds2d", dark, DrawVerdict::maxMs, Call::fail},
+      {"still loading", "rgb(17, 17, 17)|top opaque loading", dark, 3000, Call::wait},
+      {"never seen nor heard from", nullptr, {}, DrawVerdict::maxMs, Call::play},
+  };
+  for (const Row& row : rows) {
+    DrawVerdict verdict;
+    verdict.start(matte);
+    QImage shot;
+    if (row.paint) {
+      shot = QImage(400, 300, QImage::Format_RGB32);
+      shot.fill(matte);
+      QPainter p(&shot);
+      row.paint(p);
+    }
+    Call call = Call::wait;
+    for (int i = 0; i < 3 && call == Call::wait; ++i) {
+      if (row.report) verdict.take(*DrawVerdict::Report::parse(QString::fromUtf8(row.report)));
+      call = verdict.look(shot, row.elapsed, false);
+    }
+    EXPECT_EQ(call, row.call) << row.name;
   }
 }
 
