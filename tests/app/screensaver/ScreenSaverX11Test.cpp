@@ -96,16 +96,14 @@ TEST(ScreenSaverX11, AStillArrivingWhileAWorkLoadsOrAfterItFailedShowsAtOnce) {
   const std::string clip = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG/clip.mp4";
   gateway.on("GET", "/ipfs/" + clip, testsupport::CannedResponse{.body = "late", .contentType = "video/mp4"}.after(
                               std::chrono::seconds(15)));
-  struct Row {
+  using Kind = ArtStageView::Status::Kind;
+  const struct {
     const char* name;
     MediaKind kind;
     std::optional<std::string> media;
-    ArtStageView::Status::Kind status;
-  };
-  const Row rows[] = {
-      {"a video that loads slowly", MediaKind::video, "ipfs://" + clip, ArtStageView::Status::Kind::loading},
-      {"a page-less work that failed", MediaKind::generative, std::nullopt, ArtStageView::Status::Kind::failed},
-  };
+    Kind status;
+  } rows[] = {{"a video that loads slowly", MediaKind::video, "ipfs://" + clip, Kind::loading},
+              {"a page-less work that failed", MediaKind::generative, std::nullopt, Kind::failed}};
   const QColor still(200, 0, 200);
   XClient x(QString::fromLocal8Bit(qgetenv("DISPLAY")));
   // What the screen shows at a point.
@@ -121,7 +119,7 @@ TEST(ScreenSaverX11, AStillArrivingWhileAWorkLoadsOrAfterItFailedShowsAtOnce) {
     const auto* d = xcb_get_image_data(image.get());
     return QColor(d[2], d[1], d[0]);
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     auto windows = makeDesktopWindows();
     testsupport::SaverRig rig(1, windows.get(), nullptr, std::nullopt,
                               [&](AppModel::Options& o) { o.services.gateways = {gateway.baseURL()}; });
