@@ -84,12 +84,9 @@ ArtPage::~ArtPage() = default;
 // The page's own messages go nowhere; only the runtime's notes are heard.
 void ArtPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&) {
   if (onWebGLRefused && message == ArtRuntime::webGLRefusedNote()) onWebGLRefused();
-  const QString backdrop = ArtRuntime::backdropNote() + u' ';
-  if (!onBackdrop || !message.startsWith(backdrop)) return;
-  // Several colours a note, parted by ';'; an empty part is skipped.
-  for (const QStringView colour : QStringView(message).mid(backdrop.size()).split(u';', Qt::SkipEmptyParts)) {
-    onBackdrop(colour.trimmed().toString());
-  }
+  if (onDrew && message == ArtRuntime::drewNote()) onDrew();
+  const QString report = ArtRuntime::backdropNote() + u' ';
+  if (onReport && message.startsWith(report)) onReport(message.mid(report.size()));
 }
 
 void ArtPage::setDownloadBudget(std::shared_ptr<ByteBudget> downloads) {

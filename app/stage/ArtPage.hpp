@@ -58,10 +58,11 @@ class ArtPage final : private detail::ArtProfileOwner, public QWebEnginePage {
   void setLoadBudget(std::int64_t bytes) { loadBudget_ = bytes; }
 
   // Called when a frame's page runtime notes a WebGL context the engine
-  // refused, and with each backdrop colour a frame reports (CSS text, one
-  // call per colour of a note).
+  // refused or its first 2D drawing in the document, and with the text of
+  // each report a frame gives when asked (DrawVerdict::Report::parse).
   std::function<void()> onWebGLRefused;
-  std::function<void(const QString&)> onBackdrop;
+  std::function<void()> onDrew;
+  std::function<void(const QString&)> onReport;
 
  protected:
   void javaScriptAlert(const QUrl&, const QString&) override {}

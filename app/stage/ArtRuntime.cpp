@@ -285,6 +285,7 @@ QString setFPSScript(int fps) {
 }
 QString backdropScript() { return QStringLiteral("window.__tavolune && window.__tavolune.backdrop()"); }
 QString webGLRefusedNote() { return QStringLiteral("__tavolune:webgl-refused"); }
+QString drewNote() { return QStringLiteral("__tavolune:drew"); }
 QString backdropNote() { return QStringLiteral("__tavolune:backdrop"); }
 
 }  // namespace tavolune::ArtRuntime

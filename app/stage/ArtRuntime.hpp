@@ -76,10 +76,12 @@ QString setFPSScript(int fps);
 // Has every frame log its backdrop note.
 QString backdropScript();
 // What the page runtime logs, once per frame, when the engine first refuses
-// the work a WebGL context; and, asked, the frame's backdrop note: this
-// text, a space and the CSS colours the frame shows where nothing is drawn,
-// separated by ";".
+// the work a WebGL context, and when the frame first draws on a 2D canvas in
+// its document; and, asked, the frame's report: this text, a space, the CSS
+// colours the frame shows where nothing is drawn, separated by ";", then
+// "|" and what it draws with, as words.
 QString webGLRefusedNote();
+QString drewNote();
 QString backdropNote();
 
 }  // namespace ArtRuntime

@@ -10,7 +10,6 @@
 #include "core/base/TavoluneError.hpp"
 #include "core/base/TransportError.hpp"
 #include "core/media/VideoSignature.hpp"
-#include "core/model/LayoutAnalyzer.hpp"
 #include "core/model/MediaResolver.hpp"
 
 #include <QAudioOutput>
@@ -54,7 +53,8 @@ void ArtStageView::load(const Artwork& artwork) {
   const std::uint64_t generation = generation_;
   setStatus(Status::loading());
   if (!isCurrent(generation)) return;  // the owner moved on from inside the callback
-  setStillVisible(!still_.isNull());
+  // Wanted in sight until the work plays, whenever the still comes.
+  setStillVisible(true);
   if (artwork.isAnimatedImage()) {
     loadGIF(artwork);
   } else if (artwork.mediaKind == MediaKind::video) {
@@ -216,13 +216,12 @@ void ArtStageView::loadWeb(const Artwork& artwork) {
       if (isCurrent(generation)) webGLRefused();
     });
   };
-  page->onBackdrop = [this, generation](const QString& colour) {
-    const std::string text = colour.toStdString();
-    const auto rgb = LayoutAnalyzer::parseCSSColor(std::string_view(text));
-    if (!isCurrent(generation) || !rgb) return;
-    // Whole channels, as the page's pixels are.
-    const QColor shown = QColor::fromRgbF(float(rgb->r), float(rgb->g), float(rgb->b)).toRgb();
-    if (std::find(backdrops_.begin(), backdrops_.end(), shown) == backdrops_.end()) backdrops_.push_back(shown);
+  page->onReport = [this, generation](const QString& text) {
+    if (isCurrent(generation)) heardReport(text);
+  };
+  // A drawing is told at once: the stage asks for the page's report to see it.
+  page->onDrew = [this, generation] {
+    if (isCurrent(generation) && verdict_ == Verdict::judging) send(ArtRuntime::backdropScript());
   };
   connect(page, &QWebEnginePage::loadFinished, this, [this, generation](bool ok) {
     if (isCurrent(generation) && ok) pageFinished();
@@ -258,8 +257,8 @@ void ArtStageView::loadedStep() {
 void ArtStageView::showLoaded(std::uint64_t generation) {
   if (!isCurrent(generation) || status_.kind != Kind::loading) return;
   // Not playing before the page has shown whether it can draw.
-  if (verdict_ == DrawVerdict::due) judgeDrawing();
-  if (verdict_ == DrawVerdict::judging) return;
+  if (verdict_ == Verdict::due) judgeDrawing();
+  if (verdict_ == Verdict::judging) return;
   if (webView_) {
     webOnStage_ = true;
     relayout();
@@ -268,57 +267,9 @@ void ArtStageView::showLoaded(std::uint64_t generation) {
   setStatus(Status::playing());
 }
 
-void ArtStageView::webGLRefused() {
-  if (verdict_ != DrawVerdict::unasked) return;
-  verdict_ = DrawVerdict::due;
-  // A loading page is judged once it has loaded.
-  if (status_.kind == Kind::playing) judgeDrawing();
-}
-
-void ArtStageView::judgeDrawing() {
-  verdict_ = DrawVerdict::judging;
-  looks_ = {};
-  lookedBlank_ = false;
-  backdrops_ = {pageBackground()};
-  judging_.start();
-  send(ArtRuntime::backdropScript());
-  const std::uint64_t serial = ++judgeSerial_;
-  QTimer::singleShot(LayoutProbe::Timings{}.lookInterval, this, [this, serial] { lookAtPage(serial); });
-}
-
-void ArtStageView::lookAtPage(std::uint64_t serial) {
-  if (serial != judgeSerial_ || verdict_ != DrawVerdict::judging || !webView_) return;
-  if (status_.kind != Kind::loading && status_.kind != Kind::playing) return;
-  const QImage look = LayoutProbe::look(*webView_);
-  bool blank = false;
-  if (!look.isNull()) {
-    auto print = WallpaperComposer::thumbprint(look);
-    blank = LayoutProbe::showsNothing(look, print, backdrops_);
-    looks_.take(std::move(print), blank);
-    lookedBlank_ = blank;
-  }
-  const qint64 elapsed = judging_.elapsed();
-  const bool settledBlank =
-      blank && looks_.blankRun() >= 2 && elapsed >= verdictSettleMs && page()->schemeHandler().inFlight() == 0;
-  if (settledBlank || (elapsed >= verdictMaxMs && lookedBlank_)) {
-    fail(QString::fromUtf8(cannotDrawMessage));
-    return;
-  }
-  // It shows something of its own, or it could never be seen: no proof
-  // that it cannot draw.
-  if ((!look.isNull() && !blank) || elapsed >= verdictMaxMs) {
-    verdict_ = DrawVerdict::draws;
-    if (status_.kind == Kind::loading) showLoaded(generation_);
-    return;
-  }
-  // Backdrops may change as the page goes on.
-  send(ArtRuntime::backdropScript());
-  QTimer::singleShot(LayoutProbe::Timings{}.lookInterval, this, [this, serial] { lookAtPage(serial); });
-}
-
 void ArtStageView::fail(const QString& message) {
   watchdog_.stop();
-  setStillVisible(!still_.isNull());
+  setStillVisible(true);
   if (webView_) {
     webView_->hide();
     freezePage();
@@ -337,7 +288,7 @@ void ArtStageView::freezePage() {
 }
 
 void ArtStageView::tearDown() {
-  verdict_ = DrawVerdict::unasked;
+  verdict_ = Verdict::unasked;
   ++judgeSerial_;
   contentReady_ = false;
   pausedLoading_ = false;
@@ -401,8 +352,8 @@ void ArtStageView::pause() {
   if (status_.kind != Kind::loading && status_.kind != Kind::playing) return;
   pausedLoading_ = status_.kind == Kind::loading;
   // A frozen page shows nothing new: it is judged afresh once it runs.
-  if (verdict_ == DrawVerdict::judging) {
-    verdict_ = DrawVerdict::due;
+  if (verdict_ == Verdict::judging) {
+    verdict_ = Verdict::due;
     ++judgeSerial_;
   }
   if (webView_) send(ArtRuntime::pauseScript());
@@ -475,7 +426,7 @@ void ArtStageView::resume() {
   }
   setStillVisible(false);
   setStatus(Status::playing());
-  if (status_.kind == Kind::playing && verdict_ == DrawVerdict::due) judgeDrawing();
+  if (status_.kind == Kind::playing && verdict_ == Verdict::due) judgeDrawing();
 }
 
 void ArtStageView::setFps(int fps) {

@@ -5,7 +5,7 @@
 
 #include "app/qt/PoolJobs.hpp"
 #include "app/render/Geometry.hpp"
-#include "app/stage/LayoutProbe.hpp"
+#include "app/stage/DrawVerdict.hpp"
 #include "core/media/ByteBudget.hpp"
 #include "core/media/ContentFetcher.hpp"
 #include "core/model/Artwork.hpp"
@@ -58,13 +58,9 @@ class ArtStageView final : public QWidget {
   // A load still unfinished after this fails.
   static constexpr int watchdogMs = 20'000;
   static constexpr int loadedStepMs = 600;
-  // A page refused WebGL is judged by its pixels: it plays once it shows
-  // something of its own, and fails once, after at least verdictSettleMs,
-  // it has sat still showing only its backdrops with nothing left to load,
-  // or at verdictMaxMs when it still shows only them. One that could never
-  // be looked at plays then.
-  static constexpr int verdictSettleMs = 3000;
-  static constexpr int verdictMaxMs = 15'000;
+  // A page refused WebGL is judged by what it draws with and what shows
+  // (DrawVerdict), its still in sight meanwhile; it plays whenever it
+  // draws. One that could never be looked at plays at the end.
   static constexpr int fetchTimeoutSeconds = 60;
   // Why a work that the engine cannot draw shows its still.
   static constexpr const char* cannotDrawMessage = "this computer cannot draw this artwork";
@@ -120,7 +116,7 @@ class ArtStageView final : public QWidget {
   // The still layer: its image and whether it shows.
   const QImage& stillImage() const { return still_; }
   void setStillImage(const QImage& image);
-  bool stillVisible() const { return stillVisible_; }
+  bool stillVisible() const { return stillVisible_ && !still_.isNull(); }
   const QImage& surroundImage() const { return surround_; }
   const QString& surroundKey() const { return surroundKey_; }
   bool surroundVisible() const { return surroundVisible_; }
@@ -158,6 +154,7 @@ class ArtStageView final : public QWidget {
   void webGLRefused();
   void judgeDrawing();
   void lookAtPage(std::uint64_t serial);
+  void heardReport(const QString& text);
   void fail(const QString& message);
   void tearDown();
   void freezePage();
@@ -194,11 +191,9 @@ class ArtStageView final : public QWidget {
   // Whether the page lies over the art rectangle or, while it loads, below the stage.
   bool webOnStage_ = false;
   // Whether the page draws, once it was refused WebGL somewhere.
-  enum class DrawVerdict { unasked, due, judging, draws };
-  DrawVerdict verdict_ = DrawVerdict::unasked;
-  LayoutProbe::Looks looks_;
-  bool lookedBlank_ = false;  // the last look that could be taken
-  std::vector<QColor> backdrops_;
+  enum class Verdict { unasked, due, judging, draws };
+  Verdict verdict_ = Verdict::unasked;
+  DrawVerdict judge_;
   QElapsedTimer judging_;
   std::uint64_t judgeSerial_ = 0;  // a look of an earlier judging does nothing
   // The content is ready to show (page finished, GIF or video installed);

@@ -53,29 +53,6 @@ QImage LayoutProbe::look(QWebEngineView& view) {
   return shot.scaledToWidth(std::max(1, int(lookWidth * view.devicePixelRatioF())));
 }
 
-bool LayoutProbe::showsNothing(const QImage& look, const std::vector<std::uint8_t>& print,
-                               const std::vector<QColor>& backdrops) {
-  if (backdrops.empty()) return WallpaperComposer::looksEmpty(print);
-  // A page may show several backdrops side by side (root and body, a refused
-  // canvas over the body): nothing is drawn when almost every pixel is one
-  // of them.
-  const QImage rgb = look.convertToFormat(QImage::Format_RGB32);
-  const qint64 count = qint64(rgb.width()) * rgb.height();
-  if (count == 0) return false;
-  const auto isBackdrop = [&](QRgb p) {
-    return std::any_of(backdrops.begin(), backdrops.end(), [&](const QColor& c) {
-      return std::abs(c.red() - qRed(p)) <= backdropTolerance && std::abs(c.green() - qGreen(p)) <= backdropTolerance &&
-             std::abs(c.blue() - qBlue(p)) <= backdropTolerance;
-    });
-  };
-  qint64 strays = 0;
-  for (int y = 0; y < rgb.height(); ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-    for (int x = 0; x < rgb.width(); ++x) strays += isBackdrop(row[x]) ? 0 : 1;
-  }
-  return strays * 100 <= count * backdropStrayPercent;
-}
-
 ArtPage* LayoutProbe::page() const { return view_ ? static_cast<ArtPage*>(view_->page()) : nullptr; }
 
 void LayoutProbe::after(std::chrono::milliseconds ms, std::function<void()> fn) {
@@ -253,7 +230,7 @@ void LayoutProbe::look() {
     const QImage small = look(*view_);
     if (!small.isNull()) {
       auto print = WallpaperComposer::thumbprint(small);
-      const bool blank = showsNothing(small, print);
+      const bool blank = WallpaperComposer::looksEmpty(print);
       if (looks_.take(std::move(print), blank)) return finishStill(Ending::settled);
     }
     after(timings_.lookInterval, [this] { look(); });

@@ -13,7 +13,6 @@
 #include "core/media/ContentFetcher.hpp"
 #include "core/model/LayoutSample.hpp"
 
-#include <QColor>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
@@ -53,14 +52,6 @@ class LayoutProbe final : public QObject {
   static constexpr int minPointSide = 10;
   static constexpr int lookWidth = 96;  // points
   static constexpr double settledDifference = 0.004;
-  // How far a look's colour may stray from a backdrop's on any channel.
-  static constexpr int backdropTolerance = 10;
-  // The look is scaled without smoothing, so each of its pixels is one of the
-  // page's: only an edge between backdrops at a fractional position blends,
-  // one page pixel wide, which is at most one look row or column per edge.
-  // One such row across a 16:9 look is 96 of 5,184 pixels (1.9 %).
-  static constexpr int backdropStrayPercent = 2;
-
   // The probe's reading of a page's successive small looks: a look agrees
   // when its thumbprint is within settledDifference of the one before.
   class Looks {
@@ -80,12 +71,6 @@ class LayoutProbe final : public QObject {
   // A small look at the view's page, lookWidth points wide; null when none
   // could be taken.
   static QImage look(QWebEngineView& view);
-  // Whether a look shows nothing of the page's own: without backdrops, it
-  // looks empty; with them, almost all of it is in the colours the page
-  // shows where nothing is drawn.
-  static bool showsNothing(const QImage& look, const std::vector<std::uint8_t>& print,
-                           const std::vector<QColor>& backdrops = {});
-
   explicit LayoutProbe(ContentFetcher fetcher, QObject* parent = nullptr) : LayoutProbe(std::move(fetcher), Timings{}, parent) {}
   LayoutProbe(ContentFetcher fetcher, Timings timings, QObject* parent = nullptr);
   ~LayoutProbe() override;

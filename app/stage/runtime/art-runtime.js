@@ -247,8 +247,10 @@
     var saved = proto.getContext;
     proto.getContext = function (kind) {
       var context = saved.apply(this, arguments);
-      if (context) holding.add(this);
-      else if (webgl[String(kind)] === true && !holding.has(this)) noteRefusal(this);
+      if (context) {
+        holding.add(this);
+        if (String(kind) === '2d' && this.style) holding2D.add(this);
+      } else if (webgl[String(kind)] === true && !holding.has(this)) noteRefusal(this);
       return context;
     };
     return saved;
@@ -278,29 +280,135 @@
     };
   }
 
-  // What this frame shows where nothing is drawn: the root's background and
-  // the body's (the canvas takes the body's when the root has none, and the
-  // root's shows round a body with margins); and those of refused canvases
-  // and of frame elements, which cover them. Colours are parted by ';',
-  // which no CSS colour holds.
+  // Canvases of the page's own drawing: those holding a 2D context, and
+  // those drawn on while out of the document (kept in case they go in). The
+  // first 2D drawing on a canvas in the document is told at once; the hooks
+  // then step aside, so a drawing page pays for them only until then.
+  function weakList() {
+    var list = [], seen = new WeakSet();
+    return {
+      add: function (o) {
+        if (seen.has(o) || list.length >= 32) return;
+        seen.add(o);
+        list.push(typeof WeakRef === 'function' ? new WeakRef(o) : { deref: function () { return o; } });
+      },
+      some: function (test) {
+        return list.some(function (ref) { var o = ref.deref(); return !!o && test(o); });
+      }
+    };
+  }
+  var holding2D = weakList(), drawnCanvases = weakList();
+  var drawProto = window.CanvasRenderingContext2D && window.CanvasRenderingContext2D.prototype;
+  var savedDraws = {};
+  if (drawProto) {
+    ['fillRect', 'strokeRect', 'fill', 'stroke', 'drawImage', 'putImageData', 'fillText', 'strokeText'].forEach(
+      function (name) {
+        var saved = drawProto[name];
+        if (typeof saved !== 'function') return;
+        savedDraws[name] = saved;
+        drawProto[name] = function () {
+          var canvas = this.canvas;
+          if (canvas) {
+            drawnCanvases.add(canvas);
+            if (canvas.isConnected) {
+              Object.keys(savedDraws).forEach(function (n) { drawProto[n] = savedDraws[n]; });
+              note('__tavolune:drew');
+            }
+          }
+          return saved.apply(this, arguments);
+        };
+      });
+  }
+
+  // Requests of the page's own still under way, of any scheme.
+  var requesting = 0;
+  function settle(promise) {
+    requesting++;
+    var done = function () { requesting--; };
+    if (promise && typeof promise.then === 'function') promise.then(done, done);
+    return promise;
+  }
+  var xhrProto = window.XMLHttpRequest && window.XMLHttpRequest.prototype;
+  if (xhrProto && typeof xhrProto.send === 'function') {
+    var savedSend = xhrProto.send;
+    xhrProto.send = function () {
+      requesting++;
+      this.addEventListener('loadend', function () { requesting--; }, { once: true });
+      return savedSend.apply(this, arguments);
+    };
+  }
+
+  // What this frame shows where nothing is drawn, its ground: the root's
+  // background and the body's (the canvas takes the body's when the root has
+  // none, and the root's shows round a body with margins), those of refused
+  // canvases and of frame elements, and of elements that cover the whole
+  // window; and what it draws with of its own: 2D canvases, SVG, images,
+  // video, text and smaller elements of their own colour.
   var styleOf = window.getComputedStyle.bind(window);
-  function backdrop() {
-    var clear = function (c) { return !c || c === 'transparent' || c === 'rgba(0, 0, 0, 0)'; };
-    var colours = [];
-    var add = function (element) {
-      var c = element && styleOf(element).backgroundColor;
+  var clear = function (c) { return !c || c === 'transparent' || c === 'rgba(0, 0, 0, 0)'; };
+  var opaqueColour = function (c) { return !clear(c) && c.indexOf('rgba') !== 0; };
+  var unseenTags = { SCRIPT: 1, STYLE: 1, NOSCRIPT: 1, TEMPLATE: 1, TITLE: 1, HEAD: 1 };
+  function report() {
+    var colours = [], words = [];
+    var patterned = false, draws = false, holds = false;
+    var width = window.innerWidth || 0, height = window.innerHeight || 0;
+    var box = function (e) { return typeof e.getBoundingClientRect === 'function' ? e.getBoundingClientRect() : null; };
+    var shows = function (r) {
+      return !!r && r.width > 0 && r.height > 0 && r.right > 0 && r.bottom > 0 && r.left < width && r.top < height;
+    };
+    var covers = function (r) {
+      return !!r && r.left <= 1 && r.top <= 1 && r.right >= width - 1 && r.bottom >= height - 1;
+    };
+    var ground = function (element, style) {
+      style = style || (element && styleOf(element));
+      if (!style) return;
+      var c = style.backgroundColor;
       if (!clear(c) && colours.indexOf(c) < 0) colours.push(c);
+      if (style.backgroundImage && style.backgroundImage !== 'none') patterned = true;
     };
     try {
-      add(document.documentElement);
-      add(document.body);
-      refusedCanvases.forEach(function (ref) { add(ref.deref()); });
-      Array.prototype.forEach.call(document.querySelectorAll('iframe'), add);
+      var root = document.documentElement, body = document.body;
+      ground(root);
+      ground(body);
+      refusedCanvases.forEach(function (ref) { ground(ref.deref()); });
+      Array.prototype.forEach.call(document.querySelectorAll('iframe'), function (f) { ground(f); });
+      var rootColour = root && styleOf(root).backgroundColor;
+      if (opaqueColour(rootColour) || (clear(rootColour) && body && opaqueColour(styleOf(body).backgroundColor))) {
+        words.push('opaque');
+      }
+      var visible = function (e) { return e.isConnected && shows(box(e)); };
+      holds = holding2D.some(visible);
+      draws = drawnCanvases.some(visible);
+      var all = body ? body.getElementsByTagName('*') : [];
+      for (var i = 0; i < all.length && i < 4000 && !draws; i++) {
+        var e = all[i], tag = String(e.tagName).toUpperCase();
+        if (unseenTags[tag] || tag === 'IFRAME' || tag === 'CANVAS') continue;
+        var r = box(e);
+        if (!shows(r)) continue;
+        var style = styleOf(e);
+        if (style.visibility === 'hidden' || style.opacity === '0') continue;
+        if (tag === 'IMG') draws = e.complete && e.naturalWidth > 0;
+        else if (tag === 'VIDEO') draws = e.readyState >= 2;
+        else if (tag === 'SVG') draws = !!e.querySelector('path,rect,circle,ellipse,line,polyline,polygon,text,image,use');
+        else if (covers(r)) ground(e, style);
+        else draws = !clear(style.backgroundColor) || style.backgroundImage !== 'none' ||
+            (style.borderStyle !== 'none' && parseFloat(style.borderWidth) > 0 && !clear(style.borderColor));
+        for (var n = e.firstChild; n && !draws; n = n.nextSibling) draws = n.nodeType === 3 && /\S/.test(n.data);
+      }
+      if (body && !draws) {
+        for (var t = body.firstChild; t && !draws; t = t.nextSibling) draws = t.nodeType === 3 && /\S/.test(t.data);
+      }
+      var images = document.images || [];
+      var loading = document.readyState !== 'complete' || requesting > 0 ||
+          Array.prototype.some.call(images, function (img) { return !img.complete; });
+      if (loading) words.push('loading');
     } catch (e) {}
-    return colours.length ? colours.join(';') : 'transparent';
+    [[window.parent === window, 'top'], [patterned, 'patterned'], [draws, 'draws'], [holds, 'holds2d']].forEach(
+      function (flag) { if (flag[0]) words.push(flag[1]); });
+    return (colours.length ? colours.join(';') : 'transparent') + '|' + words.join(' ');
   }
   api.backdrop = function () {
-    note('__tavolune:backdrop ' + backdrop());
+    note('__tavolune:backdrop ' + report());
     forward(['backdrop']);
   };
 
@@ -313,9 +421,9 @@
         var text = (typeof input === 'string' || input instanceof URL) ? String(input) : input.url;
         target = new URL(text, document.baseURI);
       } catch (e) {
-        return savedFetch.apply(this, arguments);
+        return settle(savedFetch.apply(this, arguments));
       }
-      if (target.protocol !== 'tavolune:') return savedFetch.apply(this, arguments);
+      if (target.protocol !== 'tavolune:') return settle(savedFetch.apply(this, arguments));
       return new Promise(function (resolve, reject) {
         var signal = (init && init.signal) || (input && input.signal);
         var aborted = function () { reject(new DOMException('The operation was aborted.', 'AbortError')); };

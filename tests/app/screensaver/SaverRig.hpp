@@ -48,8 +48,11 @@ struct SaverRig {
   ScreenSaver::Clock::time_point clock = ScreenSaver::Clock::now();
   std::unique_ptr<ScreenSaver> saver;
 
+  // adjust: changes to the model's options (gateways, say).
   explicit SaverRig(int displays = 1, DesktopWindows* windows = nullptr, DisplaySource* source = nullptr,
-                    std::optional<ScreenSaver::Timings> timings = std::nullopt) {
+                    std::optional<ScreenSaver::Timings> timings = std::nullopt,
+                    const std::function<void(AppModel::Options&)>& adjust = {})
+      : desk(adjust) {
     std::vector<Display> list;
     for (int i = 0; i < displays; ++i) {
       list.push_back(makeDisplay(QStringLiteral("display-%1").arg(i + 1), std::uint32_t(i + 1), i == 0,

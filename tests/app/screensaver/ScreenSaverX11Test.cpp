@@ -4,6 +4,7 @@
 #include "app/platform/linux/Xcb.hpp"
 #include "tests/app/platform/PrivateDesktop.hpp"
 #include "tests/app/platform/XClient.hpp"
+#include "tests/support/LoopbackServer.hpp"
 
 #include <QSignalSpy>
 
@@ -86,6 +87,61 @@ TEST(ScreenSaverX11, CoversTwoMonitorsAboveEverythingAndPointerMotionEndsIt) {
   pointerTo(900, 700);
   ASSERT_TRUE(showing.wait(3000));
   EXPECT_FALSE(rig.saver->isShowing());
+}
+
+// A live work's picture shows on screen as soon as it arrives, whether the
+// work is still loading or failed before it came.
+TEST(ScreenSaverX11, AStillArrivingWhileAWorkLoadsOrAfterItFailedShowsAtOnce) {
+  testsupport::LoopbackServer gateway;
+  const std::string clip = "QmYwAPJzv5CZsnA625s3Xf2nemtYgPpHdWEz79ojWnPbdG/clip.mp4";
+  gateway.on("GET", "/ipfs/" + clip, testsupport::CannedResponse{.body = "late", .contentType = "video/mp4"}.after(
+                              std::chrono::seconds(15)));
+  using Kind = ArtStageView::Status::Kind;
+  const struct {
+    const char* name;
+    MediaKind kind;
+    std::optional<std::string> media;
+    Kind status;
+  } rows[] = {{"a video that loads slowly", MediaKind::video, "ipfs://" + clip, Kind::loading},
+              {"a page-less work that failed", MediaKind::generative, std::nullopt, Kind::failed}};
+  const QColor still(200, 0, 200);
+  XClient x(QString::fromLocal8Bit(qgetenv("DISPLAY")));
+  // What the screen shows at a point.
+  const auto shown = [&](QPoint at) {
+    x.sync();
+    Owned<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(x.connection(),
+                            xcb_get_image(x.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), int16_t(at.x()),
+                                          int16_t(at.y()), 1, 1, ~0u),
+                            nullptr),
+        &std::free);
+    if (!image) return QColor();
+    const auto* d = xcb_get_image_data(image.get());
+    return QColor(d[2], d[1], d[0]);
+  };
+  for (const auto& row : rows) {
+    auto windows = makeDesktopWindows();
+    testsupport::SaverRig rig(1, windows.get(), nullptr, std::nullopt,
+                              [&](AppModel::Options& o) { o.services.gateways = {gateway.baseURL()}; });
+    rig.idle.seconds = 1e6;
+    const Artwork work = rig.addWork("live", row.kind, still);
+    seedLibrary(*rig.desk.model, [&](LibraryState& s) {
+      s.artworks[work.id].animationURI = row.media;
+      s.touch();
+    });
+    rig.media->hold(*work.imageURI);
+    rig.saver->show();
+    ArtStageView& stage = rig.stage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stage.status().kind == row.status; }, 5000)) << row.name;
+    QWidget& window = *rig.window().window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QPoint centre = window.geometry().center();
+    EXPECT_NE(shown(centre), still) << row.name;
+    rig.media->release(*work.imageURI);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown(centre) == still; }, 5000))
+        << row.name << ": " << shown(centre).name().toStdString();
+    EXPECT_EQ(stage.status().kind, row.status) << row.name;
+  }
 }
 
 }  // namespace

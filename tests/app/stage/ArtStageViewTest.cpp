@@ -4,7 +4,7 @@
 #include "app/render/WallpaperComposer.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/ArtStageView.hpp"
-#include "app/stage/LayoutProbe.hpp"
+#include "app/stage/DrawVerdict.hpp"
 #include "app/stage/NetworkRules.hpp"
 #include "tests/app/stage/StageFixture.hpp"
 
@@ -165,8 +165,54 @@ TEST(ArtStageViewStill, ALookShowsNothingOnlyInItsBackdrops) {
       p.fillRect(10, 10, 76, 34, white);
       row.paint(p);
     }
-    EXPECT_EQ(LayoutProbe::showsNothing(look, WallpaperComposer::thumbprint(look), row.backdrops), row.nothing)
-        << row.name;
+    const bool nothing = row.backdrops.empty() ? WallpaperComposer::looksEmpty(WallpaperComposer::thumbprint(look))
+                                               : DrawVerdict::showsNothing(look, row.backdrops);
+    EXPECT_EQ(nothing, row.nothing) << row.name;
+  }
+}
+
+// The verdict on a page refused WebGL from its frames' reports and three
+// agreeing shots of a 400 by 300 page over a matte, some time after it loaded.
+TEST(ArtStageViewStill, AVerdictWeighsWhatThePageDrawsWithAndWhatShows) {
+  using Call = DrawVerdict::Call;
+  const QColor matte(48, 80, 160), dark(17, 17, 17);
+  struct Row {
+    const char* name;
+    const char* report;  // none: the page never answered
+    QColor ground, shape;  // the shot: a shape over a ground
+    qint64 elapsed;
+    Call call;
+  };
+  const char* darkPage = "rgb(17, 17, 17)|top opaque";
+  const Row rows[] = {
+      {"a drawing it reports, however faint", "rgb(17, 17, 17)|top opaque draws", dark, dark, 0, Call::play},
+      {"a shape it does not report", darkPage, dark, Qt::white, 0, Call::play},
+      {"the matte's grey on a dark body", darkPage, dark, QColor(50, 82, 160), 0, Call::play},
+      {"ground only, before it settles", darkPage, dark, dark, 2000, Call::wait},
+      {"ground only, settled", darkPage, dark, dark, 3000, Call::fail},
+      {"a gradient ground", "transparent|top patterned", dark, QColor(192, 48, 32), 3000, Call::fail},
+      {"a semi-transparent body over the matte", "rgba(200, 200, 200, 0.5)|top", QColor(124, 140, 180),
+       QColor(124, 140, 180), 3000, Call::fail},
+      {"a 2D canvas not drawn on yet", "rgb(17, 17, 17)|top opaque holds2d", dark, dark, 3000, Call::wait},
+      {"one past the end", "rgb(17, 17, 17)|top opaque holds2d", dark, dark, DrawVerdict::maxMs, Call::fail},
+      {"still loading", "rgb(17, 17, 17)|top opaque loading", dark, dark, 3000, Call::wait},
+      {"never seen nor heard from", nullptr, {}, {}, DrawVerdict::maxMs, Call::play},
+  };
+  for (const Row& row : rows) {
+    DrawVerdict verdict;
+    verdict.start(matte);
+    QImage shot;
+    if (row.ground.isValid()) {
+      shot = QImage(400, 300, QImage::Format_RGB32);
+      shot.fill(row.ground);
+      QPainter(&shot).fillRect(10, 10, 3, 3, row.shape);
+    }
+    Call call = Call::wait;
+    for (int i = 0; i < 3 && call == Call::wait; ++i) {
+      if (row.report) verdict.take(*DrawVerdict::Report::parse(QString::fromUtf8(row.report)));
+      call = verdict.look(shot, row.elapsed, false);
+    }
+    EXPECT_EQ(call, row.call) << row.name;
   }
 }
 

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QMediaPlayer>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QThreadPool>
 #include <QWebEngineView>
 
@@ -147,13 +148,15 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
 // plays; one that shows nothing but its backgrounds fails and keeps its still.
 TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220),
-      orange(230, 140, 20), white(255, 255, 255), body(17, 17, 17), mat(209, 209, 209), canvasBackground(32, 48, 64);
+      orange(230, 140, 20), white(255, 255, 255), body(17, 17, 17), mat(209, 209, 209), canvasBackground(32, 48, 64),
+      black(0, 0, 0), paper(200, 190, 170), ink(206, 196, 176);
   struct Row {
     const char* name;
     const char* body;
     Kind kind;
     QColor left, right;
     Placement placement = Placement::fullBleed();
+    bool late = false;  // draws its first frame long after load: runs beside the others
   };
   const auto inFrame = Placement::inFrame(FrameStyle::galleryWhite, 1.5);
   const Row rows[] = {
@@ -251,10 +254,41 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
          <script>var off = document.getElementById('c').transferControlToOffscreen();
          new Worker('twod-worker.js').postMessage(off, [off]);</script></body>)",
        Kind::playing, red, red},
+      {"sparse stars after a webgl refusal", R"(<body style="margin:0;background:#000"><canvas id=c style="display:block">
+         </canvas><script>document.createElement('canvas').getContext('webgl');
+         var c = document.getElementById('c'), g = c.getContext('2d'); c.width = innerWidth; c.height = innerHeight;
+         g.fillStyle = '#fff'; for (var i = 0; i < 9; i++) g.fillRect(20 + i * 41, 30 + i * 7, 2, 2);</script></body>)",
+       Kind::playing, black, black},
+      {"a tonal study a few levels off its ground", R"(<body style="margin:0;background:#c8beaa">
+         <canvas id=c style="display:block"></canvas><script>document.createElement('canvas').getContext('webgl');
+         var c = document.getElementById('c'), g = c.getContext('2d'); c.width = innerWidth; c.height = innerHeight;
+         g.fillStyle = 'rgb(206,196,176)'; g.fillRect(0, 0, c.width / 2, c.height);</script></body>)",
+       Kind::playing, ink, paper},
+      {"a first frame 8 s after load", R"(<body style="margin:0;background:#111"><canvas id=c style="display:block">
+         </canvas><script>document.createElement('canvas').getContext('webgl');
+         var c = document.getElementById('c'), g = c.getContext('2d'); c.width = innerWidth; c.height = innerHeight;
+         addEventListener('load', function () { setTimeout(function () {
+           g.fillStyle = '#28c8dc'; g.fillRect(0, 0, c.width, c.height); }, 8000); });</script></body>)",
+       Kind::playing, cyan, cyan, Placement::fullBleed(), true},
+      {"webgl over a gradient body on an image root", R"(<style>html{background:url(ground.svg)}</style>
+         <body style="margin:40px;height:220px;background:linear-gradient(#203040,#c03020);">
+         <canvas id=c width=100 height=100></canvas><script>document.getElementById('c').getContext('webgl');</script>
+         </body>)",
+       Kind::failed, still, still},
+      {"webgl in a window-filling element of its own colour", R"(<body style="margin:0;background:#111">
+         <div style="position:fixed;inset:0;background:#2a2a40"><canvas id=c width=400 height=300></canvas></div>
+         <script>document.getElementById('c').getContext('webgl');</script></body>)",
+       Kind::failed, still, still},
+      {"webgl on a semi-transparent body", R"(<body style="margin:0;background:#c8c8c880">
+         <canvas id=c width=400 height=300></canvas><script>document.getElementById('c').getContext('webgl');</script>
+         </body>)",
+       Kind::failed, still, still},
       {"webgl hung in a frame", R"(<body style="margin:0;background:transparent"><canvas id=c></canvas>
          <script>document.getElementById('c').getContext('webgl');</script></body>)",
        Kind::failed, still, still, inFrame},
   };
+  media.seed("ground.svg", R"(<svg xmlns="http://www.w3.org/2000/svg" width="20" height="20">
+    <rect width="10" height="10" fill="#c03020"/></svg>)", "image/svg+xml");
   media.seed("probe-frame.html", "<html><body><script>document.createElement('canvas').getContext('webgl');"
              "</script></body></html>", "text/html");
   media.seed("webgl-frame.html", R"(<html><body style="margin:0;background:#2a2a40"><canvas id=c width=400 height=300>
@@ -272,12 +306,30 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   QImage picture(40, 30, QImage::Format_RGB32);
   picture.fill(still);
   ASSERT_NE(xcb::qtConnection(), nullptr) << "needs QT_QPA_PLATFORM=xcb";
+  ASSERT_TRUE(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--disable-gpu")) << "run alone, as CTest does";
   stage->setLayerBackground(matte);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(stage.get()));
+  // A late row runs beside the others, on a stage of its own.
+  ArtStageView beside(media.fetcher);
+  beside.setGeometry(420, 0, 400, 300);
+  beside.setLayerBackground(matte);
+  beside.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&beside));
+  std::optional<bool> stillWhileJudged;
   for (const Row& row : rows) {
     std::string name = std::string(row.name) + ".html";
     std::replace_if(name.begin(), name.end(), [](char c) { return c == ' ' || c == ','; }, '-');
     media.seed(name, std::string("<html>") + row.body + "</html>", "text/html");
+    if (row.late) {
+      beside.apply(row.placement);
+      beside.setStillImage(picture);
+      beside.load(page("ipfs://" + std::string(testsupport::stageCID) + "/" + name));
+      // Past the time a page showing only its ground is judged: still waiting, the still in sight.
+      QTimer::singleShot(ArtStageView::loadedStepMs + DrawVerdict::settleMs + 1500, &beside, [&] {
+        stillWhileJudged = beside.status().kind == Kind::loading && near(shownPixel(beside, 100, 150), still);
+      });
+      continue;
+    }
     stage->apply(row.placement);
     stage->setStillImage(picture);
     seen.clear();
@@ -296,6 +348,9 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
       EXPECT_EQ(seen, (std::vector{Status::loading(), Status::failed(ArtStageView::cannotDrawMessage)})) << row.name;
     }
   }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return beside.status().kind == Kind::playing; }, 15'000));
+  EXPECT_EQ(stillWhileJudged, true);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return near(shownPixel(beside, 100, 150), cyan); }, 5000));
 }
 
 // Paused before it played, before or after its page loaded, a work resumes
