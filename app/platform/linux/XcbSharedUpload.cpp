@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -92,21 +93,28 @@ bool putShared(xcb_connection_t* c, xcb_drawable_t drawable, xcb_gcontext_t gc, 
   const xcb_shm_seg_t segment = xcb_generate_id(c);
   if (failed(c, xcb_shm_attach_fd_checked(c, segment, passed, 1))) return false;
 
+  // Strips of a few megabytes: the server draws one while the next is copied.
+  constexpr std::size_t stripBytes = std::size_t(4) << 20;
   std::vector<xcb_void_cookie_t> puts;
   std::size_t offset = 0;
   for (const auto& [image, at] : images) {
     const std::size_t row = std::size_t(image->width()) * 4;
-    auto* target = static_cast<unsigned char*>(m.data) + offset;
-    if (std::size_t(image->bytesPerLine()) == row) {
-      std::memcpy(target, image->constBits(), row * std::size_t(image->height()));
-    } else {
-      for (int y = 0; y < image->height(); ++y) std::memcpy(target + row * std::size_t(y), image->constScanLine(y), row);
+    const int rowsPerStrip = int(std::max<std::size_t>(1, stripBytes / row));
+    for (int y = 0; y < image->height(); y += rowsPerStrip) {
+      const int rows = std::min(rowsPerStrip, image->height() - y);
+      auto* target = static_cast<unsigned char*>(m.data) + offset;
+      if (std::size_t(image->bytesPerLine()) == row) {
+        std::memcpy(target, image->constScanLine(y), row * std::size_t(rows));
+      } else {
+        for (int r = 0; r < rows; ++r) std::memcpy(target + row * std::size_t(r), image->constScanLine(y + r), row);
+      }
+      const auto w = static_cast<std::uint16_t>(image->width()), h = static_cast<std::uint16_t>(rows);
+      puts.push_back(xcb_shm_put_image_checked(c, drawable, gc, w, h, 0, 0, w, h, static_cast<std::int16_t>(at.x()),
+                                               static_cast<std::int16_t>(at.y() + y), 24, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                               0, segment, static_cast<std::uint32_t>(offset)));
+      xcb_flush(c);
+      offset += row * std::size_t(rows);
     }
-    const auto w = static_cast<std::uint16_t>(image->width()), h = static_cast<std::uint16_t>(image->height());
-    puts.push_back(xcb_shm_put_image_checked(c, drawable, gc, w, h, 0, 0, w, h, static_cast<std::int16_t>(at.x()),
-                                             static_cast<std::int16_t>(at.y()), 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
-                                             segment, static_cast<std::uint32_t>(offset)));
-    offset += row * std::size_t(image->height());
   }
   bool ok = true;
   for (const auto& cookie : puts) ok = !failed(c, cookie) && ok;
