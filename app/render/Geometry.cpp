@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -39,52 +38,47 @@ Rect Rect::integral() const {
 namespace geometry {
 namespace {
 
-// A screen-sized canvas is tens of megabytes of fresh memory: in 4 KiB pages
-// its first fill costs more than all the drawing on it. Large buffers are
-// asked to be backed by huge pages instead.
 // Fresh huge pages are zeroed and, on a busy machine, compacted first: a
 // single fault can stall for a tenth of a second. The last canvas freed is
 // kept for the next one of its size (a display's next picture), so a
 // rotation seldom faults at all.
-class SpareCanvases {
+class SpareCanvas {
  public:
   void* take(std::size_t bytes) {
     const std::lock_guard held(lock_);
-    for (auto& s : spares_) {
-      if (s.memory && s.bytes == bytes) return std::exchange(s.memory, nullptr);
-    }
-    return nullptr;
+    if (!memory_ || bytes_ != bytes) return nullptr;
+    return std::exchange(memory_, nullptr);
   }
+  // Keeps the memory in place of the spare before, which is freed.
   void put(void* memory, std::size_t bytes) {
-    std::unique_lock held(lock_);
-    // The oldest spare makes room; it is freed outside the lock.
-    void* freed = std::exchange(spares_[next_].memory, memory);
-    spares_[next_].bytes = bytes;
-    next_ = (next_ + 1) % spares_.size();
-    held.unlock();
+    void* freed = nullptr;
+    {
+      const std::lock_guard held(lock_);
+      freed = std::exchange(memory_, memory);
+      bytes_ = bytes;
+    }
     std::free(freed);
   }
 
  private:
-  struct Slot {
-    void* memory = nullptr;
-    std::size_t bytes = 0;
-  };
   std::mutex lock_;
-  std::array<Slot, 1> spares_{};
-  std::size_t next_ = 0;
+  void* memory_ = nullptr;
+  std::size_t bytes_ = 0;
 };
 
-SpareCanvases& spareCanvases() {
-  static auto* spares = new SpareCanvases;  // outlives every image
-  return *spares;
+SpareCanvas& spareCanvas() {
+  static auto* spare = new SpareCanvas;  // outlives every image
+  return *spare;
 }
 
-struct Spare {
+struct CanvasMemory {
   void* memory;
   std::size_t bytes;
 };
 
+// A screen-sized canvas is tens of megabytes of fresh memory: in 4 KiB pages
+// its first fill costs more than all the drawing on it. Large buffers are
+// asked to be backed by huge pages instead.
 QImage hugePageImage(QSize size, QImage::Format format) {
   constexpr std::size_t huge = std::size_t(2) << 20;
   const std::size_t bytesPerLine =
@@ -92,23 +86,23 @@ QImage hugePageImage(QSize size, QImage::Format format) {
   const std::size_t bytes = bytesPerLine * std::size_t(size.height());
   if (bytes < 4 * huge) return QImage(size, format);
   const std::size_t rounded = (bytes + huge - 1) / huge * huge;
-  void* memory = spareCanvases().take(rounded);
+  void* memory = spareCanvas().take(rounded);
   if (!memory) {
     memory = std::aligned_alloc(huge, rounded);
     if (!memory) return {};
     madvise(memory, rounded, MADV_HUGEPAGE);
   }
-  auto* spare = new Spare{memory, rounded};
+  auto* owned = new CanvasMemory{memory, rounded};
   QImage image(
       static_cast<uchar*>(memory), size.width(), size.height(), qsizetype(bytesPerLine), format,
       [](void* info) {
-        std::unique_ptr<Spare> s(static_cast<Spare*>(info));
-        spareCanvases().put(s->memory, s->bytes);
+        const std::unique_ptr<CanvasMemory> m(static_cast<CanvasMemory*>(info));
+        spareCanvas().put(m->memory, m->bytes);
       },
-      spare);
+      owned);
   if (image.isNull()) {
-    spareCanvases().put(memory, rounded);
-    delete spare;
+    spareCanvas().put(memory, rounded);
+    delete owned;
   }
   return image;
 }
