@@ -18,7 +18,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   qt6-webengine-dev libqt6opengl6-dev
   libxcb1-dev libxcb-randr0-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-screensaver0-dev
-  libxcb-dpms0-dev libxcb-xtest0-dev libxcb-image0-dev libxcb-shape0-dev libglib2.0-dev
+  libxcb-dpms0-dev libxcb-xtest0-dev libxcb-image0-dev libxcb-shape0-dev libxcb-shm0-dev libglib2.0-dev
   # desktop components the tests run against: a virtual display, a private
   # session bus, mocks of system services, GIO settings, xfconf
   xvfb xauth x11-xserver-utils dbus dbus-bin python3-dbusmock libglib2.0-bin

@@ -282,6 +282,12 @@ void SeriesFormats::renderedStill(const Artwork& artwork, QSizeF pixelSize, doub
   const QSize pixels{int(w), int(h)};
   const std::string key = stillKey(artwork.id, pixels.width(), pixels.height());
   const std::string marker = emptyStillKey(artwork.id);
+  if (auto it = std::find_if(keptStills_.begin(), keptStills_.end(), [&](const auto& k) { return k.first == key; });
+      it != keptStills_.end()) {
+    keptStills_.splice(keptStills_.begin(), keptStills_, it);
+    mailbox_->post([image = it->second, done = std::move(done)] { done(image); });
+    return;
+  }
   options_.threadPool().start([mailbox = mailbox_, self = this, cache = media_.sharedCache(), artwork, pixels, scale,
                                computeIfMissing, key, marker, done = std::move(done)]() mutable {
     QImage image;
@@ -293,6 +299,7 @@ void SeriesFormats::renderedStill(const Artwork& artwork, QSizeF pixelSize, doub
     }
     const bool marked = image.isNull() && computeIfMissing && cache->contains(marker);
     mailbox->post([self, artwork, pixels, scale, computeIfMissing, key, marked, image, done = std::move(done)] {
+      if (!image.isNull()) self->keepStill(key, image);
       if (!image.isNull() || !computeIfMissing || marked) return done(image);
       auto& waiters = self->rendering_[key];
       waiters.push_back(done);
@@ -329,7 +336,19 @@ void SeriesFormats::renderStill(const Artwork& artwork, QSize pixels, double sca
                        });
 }
 
+void SeriesFormats::keepStill(const std::string& key, const QImage& image) {
+  std::erase_if(keptStills_, [&](const auto& k) { return k.first == key; });
+  if (image.sizeInBytes() > keptStillBytes) return;
+  keptStills_.emplace_front(key, image);
+  qsizetype bytes = 0;
+  for (auto it = keptStills_.begin(); it != keptStills_.end();) {
+    bytes += it->second.sizeInBytes();
+    it = bytes > keptStillBytes ? keptStills_.erase(it) : std::next(it);
+  }
+}
+
 void SeriesFormats::finishRender(const std::string& key, QImage image) {
+  if (!image.isNull()) keepStill(key, image);
   auto node = rendering_.extract(key);
   if (node.empty()) return;
   for (auto& waiter : node.mapped()) waiter(image);

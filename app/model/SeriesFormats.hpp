@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <list>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -103,6 +104,8 @@ class SeriesFormats final : public QObject {
   void stopFormatFetches();
   void renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key);
   void finishRender(const std::string& key, QImage image);
+  // Keeps the still decoded, newest first, within keptStillBytes.
+  void keepStill(const std::string& key, const QImage& image);
 
   const ModelOptions options_;
   LibraryEditor& library_;
@@ -112,6 +115,11 @@ class SeriesFormats final : public QObject {
   std::unique_ptr<ProbeService> probes_;  // created on first use
   std::unordered_map<std::string, std::vector<std::function<void(std::optional<RenderProfile>)>>> probing_;
   std::unordered_map<std::string, std::vector<std::function<void(QImage)>>> rendering_;
+  // Stills rendered or read lately: a display's pre-rendered next still is
+  // shown without reading and decoding its PNG again (tens of megabytes of
+  // pixels at 5K), as is a fast pass's still in the high-quality pass after it.
+  static constexpr qsizetype keptStillBytes = qsizetype(128) << 20;
+  std::list<std::pair<std::string, QImage>> keptStills_;
   std::optional<Progress> analysisProgress_;
   bool analysisStopRequested_ = false;
   std::unordered_map<std::string, double> pendingRatios_;

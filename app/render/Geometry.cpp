@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <utility>
 
 namespace tavolune {
 
@@ -35,6 +38,44 @@ Rect Rect::integral() const {
 namespace geometry {
 namespace {
 
+// Fresh huge pages are zeroed and, on a busy machine, compacted first: a
+// single fault can stall for a tenth of a second. The last canvas freed is
+// kept for the next one of its size (a display's next picture), so a
+// rotation seldom faults at all.
+class SpareCanvas {
+ public:
+  void* take(std::size_t bytes) {
+    const std::lock_guard held(lock_);
+    if (!memory_ || bytes_ != bytes) return nullptr;
+    return std::exchange(memory_, nullptr);
+  }
+  // Keeps the memory in place of the spare before, which is freed.
+  void put(void* memory, std::size_t bytes) {
+    void* freed = nullptr;
+    {
+      const std::lock_guard held(lock_);
+      freed = std::exchange(memory_, memory);
+      bytes_ = bytes;
+    }
+    std::free(freed);
+  }
+
+ private:
+  std::mutex lock_;
+  void* memory_ = nullptr;
+  std::size_t bytes_ = 0;
+};
+
+SpareCanvas& spareCanvas() {
+  static auto* spare = new SpareCanvas;  // outlives every image
+  return *spare;
+}
+
+struct CanvasMemory {
+  void* memory;
+  std::size_t bytes;
+};
+
 // A screen-sized canvas is tens of megabytes of fresh memory: in 4 KiB pages
 // its first fill costs more than all the drawing on it. Large buffers are
 // asked to be backed by huge pages instead.
@@ -45,12 +86,24 @@ QImage hugePageImage(QSize size, QImage::Format format) {
   const std::size_t bytes = bytesPerLine * std::size_t(size.height());
   if (bytes < 4 * huge) return QImage(size, format);
   const std::size_t rounded = (bytes + huge - 1) / huge * huge;
-  void* memory = std::aligned_alloc(huge, rounded);
-  if (!memory) return {};
-  madvise(memory, rounded, MADV_HUGEPAGE);
-  QImage image(static_cast<uchar*>(memory), size.width(), size.height(), qsizetype(bytesPerLine), format, std::free,
-               memory);
-  if (image.isNull()) std::free(memory);
+  void* memory = spareCanvas().take(rounded);
+  if (!memory) {
+    memory = std::aligned_alloc(huge, rounded);
+    if (!memory) return {};
+    madvise(memory, rounded, MADV_HUGEPAGE);
+  }
+  auto* owned = new CanvasMemory{memory, rounded};
+  QImage image(
+      static_cast<uchar*>(memory), size.width(), size.height(), qsizetype(bytesPerLine), format,
+      [](void* info) {
+        const std::unique_ptr<CanvasMemory> m(static_cast<CanvasMemory*>(info));
+        spareCanvas().put(m->memory, m->bytes);
+      },
+      owned);
+  if (image.isNull()) {
+    spareCanvas().put(memory, rounded);
+    delete owned;
+  }
   return image;
 }
 

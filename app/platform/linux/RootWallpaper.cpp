@@ -1,6 +1,7 @@
 #include "app/platform/linux/RootWallpaper.hpp"
 
 #include "app/platform/linux/Xcb.hpp"
+#include "app/platform/linux/XcbSharedUpload.hpp"
 
 #include <unistd.h>
 
@@ -53,7 +54,7 @@ std::optional<QString> coveringDesktopWindow(xcb_connection_t* c, xcb_window_t r
   return std::nullopt;
 }
 
-// Uploads the image in strips of about a quarter megabyte. The server reads
+// Sends the image in strips of about a quarter megabyte. The server reads
 // a request whole before it draws it: strips of many megabytes have it grow
 // (and drop again) an input buffer that large and leave it idle meanwhile,
 // where small ones keep it drawing while the rest is sent.
@@ -95,7 +96,7 @@ struct Part {
 // Puts the parts on a new pixmap the size of the root, black where none
 // lies, and announces it as the root's picture.
 WallpaperBackend::Outcome show(xcb_connection_t* c, const xcb_screen_t* screen, const std::vector<Part>& parts,
-                               std::uint32_t* set) {
+                               std::uint32_t* set, RootWallpaper::Transfer* transfer) {
   const xcb_window_t root = screen->root;
   const QRect rootArea(0, 0, screen->width_in_pixels, screen->height_in_pixels);
   const xcb_atom_t rootPmap = xcb::atom(c, "_XROOTPMAP_ID");
@@ -108,12 +109,17 @@ WallpaperBackend::Outcome show(xcb_connection_t* c, const xcb_screen_t* screen, 
   const bool covered = std::any_of(parts.begin(), parts.end(),
                                    [&](const Part& p) { return !p.picture.isNull() && p.area == rootArea; });
   if (!covered) fill(c, pixmap, gc, rootArea, Qt::black);
+  std::vector<xcb::Placed> pictures;
   for (const auto& p : parts) {
     if (p.picture.isNull()) {
       fill(c, pixmap, gc, p.area, p.fill);
     } else {
-      upload(c, pixmap, gc, p.picture, p.area.topLeft());
+      pictures.push_back({&p.picture, p.area.topLeft()});
     }
+  }
+  const bool shared = xcb::putShared(c, pixmap, gc, pictures);
+  if (!shared) {
+    for (const auto& [picture, at] : pictures) upload(c, pixmap, gc, *picture, at);
   }
   xcb_free_gc(c, gc);
   if (xcb_connection_has_error(c)) return QStringLiteral("the picture could not be sent to the X server");
@@ -139,6 +145,7 @@ WallpaperBackend::Outcome show(xcb_connection_t* c, const xcb_screen_t* screen, 
     return QStringLiteral("the root window did not take the picture");
   }
   if (set) *set = pixmap;
+  if (transfer) *transfer = shared ? RootWallpaper::Transfer::sharedMemory : RootWallpaper::Transfer::requests;
   return std::nullopt;
 }
 
@@ -187,7 +194,8 @@ std::optional<std::uint32_t> RootWallpaper::rootPixmap() {
   return xcb::cardinal(c.get(), screen->root, xcb::atom(c.get(), "_XROOTPMAP_ID"));
 }
 
-WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>& pieces, std::uint32_t* pixmap) {
+WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>& pieces, std::uint32_t* pixmap,
+                                                 Transfer* transfer) {
   int number = 0;
   auto owned = xcb::connect(&number);
   if (!owned) return QStringLiteral("the X display cannot be reached");
@@ -210,10 +218,10 @@ WallpaperBackend::Outcome RootWallpaper::setRoot(const std::vector<SpannedPiece>
     }
     parts.push_back({area, p.fill.isValid() ? p.fill : QColor(Qt::black), serverPixels(picture)});
   }
-  return show(c, screen, parts, pixmap);
+  return show(c, screen, parts, pixmap, transfer);
 }
 
-WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source, std::uint32_t* set) {
+WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source, std::uint32_t* set, Transfer* transfer) {
   int number = 0;
   auto owned = xcb::connect(&number);
   if (!owned) return QStringLiteral("the X display cannot be reached");
@@ -224,7 +232,7 @@ WallpaperBackend::Outcome RootWallpaper::setRootImage(const QImage& source, std:
   const QRect rootArea(0, 0, screen->width_in_pixels, screen->height_in_pixels);
   const QImage image =
       serverPixels(source).scaled(rootArea.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  return show(c, screen, {{rootArea, Qt::black, image}}, set);
+  return show(c, screen, {{rootArea, Qt::black, image}}, set, transfer);
 }
 
 }  // namespace tavolune

@@ -25,14 +25,20 @@ class RootWallpaper final : public WallpaperBackend {
   ~RootWallpaper() override;
   QString name() const override { return QStringLiteral("X11 root window"); }
 
+  // How a picture's pixels went to the server: through shared memory where
+  // it takes that, else in requests over the connection.
+  enum class Transfer { sharedMemory, requests };
+
   // Blocks: composes the pieces and puts them on the root window, then reads
   // the root property back. None on success, else why not; on success the
-  // pixmap goes to `pixmap` when given. Refuses when a desktop window of
-  // another program covers one of the pieces: the picture would never show.
-  static WallpaperBackend::Outcome setRoot(const std::vector<SpannedPiece>& pieces,
-                                           std::uint32_t* pixmap = nullptr);
+  // pixmap goes to `pixmap` and the way the pixels went to `transfer`, when
+  // given. Refuses when a desktop window of another program covers one of
+  // the pieces: the picture would never show.
+  static WallpaperBackend::Outcome setRoot(const std::vector<SpannedPiece>& pieces, std::uint32_t* pixmap = nullptr,
+                                           Transfer* transfer = nullptr);
   // Blocks: puts an image the size of the root window on it (as setRoot).
-  static WallpaperBackend::Outcome setRootImage(const QImage& image, std::uint32_t* pixmap = nullptr);
+  static WallpaperBackend::Outcome setRootImage(const QImage& image, std::uint32_t* pixmap = nullptr,
+                                                Transfer* transfer = nullptr);
   // Blocks: the pixmap the root window announces, none when it cannot be read.
   static std::optional<std::uint32_t> rootPixmap();
 

@@ -476,6 +476,9 @@ TEST_F(MeasuringFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   EXPECT_EQ(probe->started, before + 1);
   // The still cached before the mark is still served.
   EXPECT_EQ(still(work, QSizeF(300, 200)).size(), QSize(300, 200));
+  // Kept decoded: served without the cache's file.
+  m.media().cache().clear();
+  EXPECT_EQ(still(work, QSizeF(300, 200), false).size(), QSize(300, 200));
 }
 
 }  // namespace

@@ -144,11 +144,14 @@ GLib.MainLoop().run()
 // window disturbs no other test.
 class PrivateXServer {
  public:
-  explicit PrivateXServer(const QString& size = QStringLiteral("3840x1080x24")) {
+  // `more`: further server arguments, say "-extension" and a name.
+  explicit PrivateXServer(const QString& size = QStringLiteral("3840x1080x24"), const QStringList& more = {}) {
     server_.setProgram(QStringLiteral("Xvfb"));
     // -displayfd 1: the server prints its display number once it accepts clients.
-    server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"), size,
-                          QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    server_.setArguments(QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                     QStringLiteral("0"), size, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                     QStringLiteral("-noreset")} +
+                         more);
     server_.start();
     if (!server_.waitForStarted(readyTimeoutMs)) return;
     (void)QTest::qWaitFor([this] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; }, readyTimeoutMs);
@@ -179,8 +182,8 @@ class PrivateXServer {
 // shared display belong to the tests running beside this one.
 class PrivateRootDisplay {
  public:
-  explicit PrivateRootDisplay(const QString& size = QStringLiteral("1920x1080x24"))
-      : server_(size), saved_(qgetenv("DISPLAY")) {
+  explicit PrivateRootDisplay(const QString& size = QStringLiteral("1920x1080x24"), const QStringList& more = {})
+      : server_(size, more), saved_(qgetenv("DISPLAY")) {
     if (server_.ok()) qputenv("DISPLAY", server_.display().toUtf8());
   }
   ~PrivateRootDisplay() { qputenv("DISPLAY", saved_); }

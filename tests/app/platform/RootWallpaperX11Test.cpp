@@ -2,6 +2,7 @@
 #include "app/platform/linux/RootWallpaper.hpp"
 #include "app/platform/linux/Xcb.hpp"
 
+#include "tests/app/platform/PrivateDesktop.hpp"
 #include "tests/app/platform/WallpaperAnswer.hpp"
 #include "tests/support/fakes/FakeSystemLog.hpp"
 
@@ -150,6 +151,40 @@ TEST(RootWallpaper, SetsEachDisplaysPartAndFreesThePreviousPixmap) {
   EXPECT_EQ(testsupport::shownBy(backend, left), std::nullopt);
   // One test: the root window is shared by every test on this display.
   coveredRootIsAFailure(backend, log, dir);
+}
+
+// The pixels reach the root exactly, through shared memory where the server
+// has it and over the connection where it does not; two displays' pictures
+// go through one upload.
+TEST(RootWallpaper, PutsThePixelsOnTheRootWithAndWithoutSharedMemory) {
+  using Transfer = RootWallpaper::Transfer;
+  const struct {
+    const char* name;
+    QStringList arguments;
+    Transfer expected;
+  } rows[] = {{"MIT-SHM", {}, Transfer::sharedMemory},
+              {"no MIT-SHM", {"-extension", "MIT-SHM"}, Transfer::requests}};
+  for (const auto& row : rows) {
+    testsupport::PrivateRootDisplay server(QStringLiteral("640x400x24"), row.arguments);
+    ASSERT_TRUE(server.ok()) << row.name;
+    auto pattern = [](int x, int y, int shift) { return QColor(x % 256, (y + shift) % 256, (x * 3 + y) % 256); };
+    std::vector<SpannedPiece> pieces;
+    for (int half = 0; half < 2; ++half) {
+      QImage image(320, 400, QImage::Format_RGB32);
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) image.setPixelColor(x, y, pattern(x + 320 * half, y, 90 * half));
+      }
+      pieces.push_back({QRect(320 * half, 0, 320, 400), QStringLiteral("piece%1.jpg").arg(half), Qt::black, image});
+    }
+    Transfer used{};
+    ASSERT_EQ(RootWallpaper::setRoot(pieces, nullptr, &used), std::nullopt) << row.name;
+    EXPECT_EQ(used, row.expected) << row.name;
+    Root x;
+    for (const QPoint at : {QPoint(0, 0), QPoint(319, 399), QPoint(320, 0), QPoint(500, 201), QPoint(639, 399)}) {
+      EXPECT_EQ(x.pixel(x.root, at.x(), at.y()), pattern(at.x(), at.y(), at.x() < 320 ? 0 : 90))
+          << row.name << " at " << at.x() << "," << at.y();
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "tests/app/render/TestImages.hpp"
 
+#include <QBuffer>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
@@ -276,6 +277,23 @@ TEST(WallpaperComposer, EncodingRoundTrips) {
   EXPECT_FALSE(WC::jpegData(art, nan));
   EXPECT_FALSE(WC::pngData(QImage()));
   EXPECT_FALSE(WC::jpegData(QImage(), 0.9));
+
+  // A large picture is encoded in bands at once, and decodes to what the
+  // encoder gives it in one go; its last band is shorter than the others.
+  QImage large(1100, 2001, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < large.height(); ++y) {
+    for (int x = 0; x < large.width(); ++x) large.setPixel(x, y, qRgb(x * 7 % 256, y * 3 % 256, (x ^ y) % 256));
+  }
+  QByteArray whole;
+  QBuffer buffer(&whole);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(large.save(&buffer, "jpeg", 92));
+  const auto banded = WC::jpegData(large, 0.92);
+  ASSERT_TRUE(banded);
+  EXPECT_TRUE(banded->contains("\xFF\xDD")) << "restart intervals between the bands";
+  const QImage fromBands = QImage::fromData(*banded);
+  ASSERT_EQ(fromBands.size(), large.size());
+  EXPECT_EQ(fromBands, QImage::fromData(whole));
 }
 
 }  // namespace
