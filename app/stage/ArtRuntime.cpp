@@ -4,6 +4,7 @@
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/NetworkRules.hpp"
 #include "core/model/MediaResolver.hpp"
+#include "core/network/IPAddress.hpp"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -89,6 +90,69 @@ bool keptSwitch(const QByteArray& name) {
   return names.contains(name);
 }
 
+// A host pattern that names names only: a name, or every name below one
+// ("*.fxhash.xyz"), ending in a label with a letter. No pattern of this
+// kind matches an address literal, the refusing proxy's included, or the
+// name of this machine.
+bool nameOnlyPattern(const QByteArray& pattern) {
+  const QByteArray name = pattern.startsWith("*.") ? pattern.mid(2) : pattern;
+  if (name.isEmpty() || name.startsWith('.') || name.endsWith('.') || name.contains("..")) return false;
+  for (char c : name) {
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
+  }
+  const QByteArray last = name.mid(name.lastIndexOf('.') + 1);
+  if (name == "localhost" || name.endsWith(".localhost")) return false;
+  return std::any_of(last.begin(), last.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// A public address literal, with or without a port, as Chromium's rules
+// write one ("1.2.3.4", "1.2.3.4:443", "[2001:db8::1]:443").
+bool publicReplacement(const QByteArray& replacement) {
+  QByteArray host = replacement;
+  QByteArray port;
+  if (host.startsWith('[')) {
+    const qsizetype close = host.indexOf(']');
+    if (close < 0) return false;
+    port = host.mid(close + 1);
+    host = host.mid(1, close - 1);
+    if (!port.isEmpty() && !port.startsWith(':')) return false;
+    port = port.mid(1);
+  } else if (host.count(':') == 1) {
+    port = host.mid(host.indexOf(':') + 1);
+    host = host.left(host.indexOf(':'));
+    if (port.isEmpty()) return false;
+  } else if (host.contains(':')) {
+    return false;  // IPv6 without brackets
+  }
+  if (!std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) || port.size() > 5) {
+    return false;
+  }
+  const auto address = ip::parse(host.toStdString());
+  return address && ip::isPublic(reinterpret_cast<const sockaddr&>(*address));
+}
+
+// A resolver rules switch's value, split into the rules kept, written
+// again as the engine reads them, and those left out as given. The
+// engine's rules apply to every name it resolves, address literals and the
+// proxy's own included, and may change the port: only a rule that maps
+// names to a public address cannot reach past the wall.
+std::pair<QByteArray, QList<QByteArray>> resolverRules(const QByteArray& value) {
+  QList<QByteArray> kept;
+  QList<QByteArray> left;
+  for (const QByteArray& given : value.split(',')) {
+    const QByteArray rule = given.trimmed();
+    if (rule.isEmpty()) continue;
+    const QList<QByteArray> parts = rule.simplified().split(' ');
+    if (parts.size() == 3 && parts[0].toLower() == "map" && nameOnlyPattern(parts[1].toLower()) &&
+        publicReplacement(parts[2])) {
+      kept.append("MAP " + parts[1].toLower() + ' ' + parts[2]);
+    } else {
+      left.append(rule);
+    }
+  }
+  return {kept.join(", "), left};
+}
+
 // The arguments the engine makes of the variable: Qt splits it on spaces
 // only and drops every quote (an unclosed one runs to the end); Chromium
 // then trims each argument of ASCII whitespace.
@@ -122,6 +186,12 @@ QByteArray switchName(const QByteArray& argument) {
   const qsizetype prefix = argument.startsWith("--") ? 2 : argument.startsWith('-') ? 1 : 0;
   if (prefix == 0 || prefix == argument.size()) return {};
   return argument.mid(prefix, argument.indexOf('=') < 0 ? -1 : argument.indexOf('=') - prefix);
+}
+
+QList<QByteArray> switchNames(const QByteArray& flags) {
+  QList<QByteArray> names;
+  for (const QByteArray& argument : engineArguments(flags)) names.append(switchName(argument));
+  return names;
 }
 
 // What the engine would do with Qt's proxy over our switches: it takes our
@@ -158,6 +228,16 @@ void deferSharedContext() {
   });
 }
 
+// The switches as sealed at start, and those tests add for their own hosts.
+QByteArray& sealedFlags() {
+  static QByteArray flags;
+  return flags;
+}
+QByteArray& testSwitches() {
+  static QByteArray switches;
+  return switches;
+}
+
 // Whether the context draws through a software rasteriser, which the
 // engine's GPU blocklist refuses.
 bool softwareRasteriser(QOpenGLContext& context) {
@@ -171,22 +251,43 @@ bool softwareRasteriser(QOpenGLContext& context) {
   return renderer.contains("llvmpipe") || renderer.contains("softpipe") || renderer.contains("swrast");
 }
 
-void makeSharedContext() {
+// Makes the shared context and settles the engine's switches, once, before
+// the first web view starts the engine, which reads them then.
+bool& quickInSoftware() {
+  static bool later = false;
+  return later;
+}
+
+void startEngine() {
+  static bool started = false;
+  if (std::exchange(started, true)) return;
   QOpenGLContext* shared = qt_gl_global_share_context();
-  if (!shared || shared->isValid()) return;
-  // Made before any screen was there.
-  shared->setScreen(QGuiApplication::primaryScreen());
-  shared->setFormat(QSurfaceFormat::defaultFormat());
-  shared->create();
+  // Without a context of ours nothing is known of the GL; one that cannot
+  // be made means there is no OpenGL to speak of.
+  bool software = false;
+  if (shared) {
+    if (!shared->isValid()) {
+      // Made before any screen was there.
+      shared->setScreen(QGuiApplication::primaryScreen());
+      shared->setFormat(QSurfaceFormat::defaultFormat());
+      shared->create();
+    }
+    software = !shared->isValid() || softwareRasteriser(*shared);
+  }
+  const QByteArray gl = softwareGLSwitches(sealedFlags(), software);
+  QByteArray flags = sealedFlags();
+  for (const QByteArray& more : {gl, testSwitches()}) {
+    if (!more.isEmpty()) flags += (flags.isEmpty() ? "" : " ") + more;
+  }
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
   // Without a usable GPU the engine composites its frames in software; Qt
   // Quick drawing them again through the same rasteriser tripled the CPU
   // and added a hundred MiB for one full-screen work. It then draws in
-  // software too, unless the user lifted the blocklist. Only possible
-  // before the first web view.
-  if (shared->isValid() && !qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--ignore-gpu-blocklist") &&
-      softwareRasteriser(*shared)) {
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-  }
+  // software too, before the first web view. The engine refuses its GPU,
+  // WebGL with it, unless Qt Quick draws with OpenGL as it starts: where
+  // it draws WebGL, Qt Quick turns to software once it has started.
+  if (software && gl.isEmpty()) QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  quickInSoftware() = software && !gl.isEmpty();
 }
 
 void registerSchemeOnce() {
@@ -197,6 +298,7 @@ void registerSchemeOnce() {
   QWebEngineUrlScheme::registerScheme(scheme);
 
   const Seal made = seal(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), refusingPort());
+  sealedFlags() = made.flags;
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", made.flags);
   if (!made.stripped.isEmpty()) {
     qWarning("Tavolune: left out of the web engine's switches: %s", made.stripped.join(' ').constData());
@@ -231,11 +333,22 @@ Seal seal(const QByteArray& given, quint16 refusingPort) {
     if (argument.isEmpty()) continue;
     // Chromium reads nothing after a "--" as a switch.
     if (argument == "--") switches = false;
-    if (switches && keptSwitch(switchName(argument))) {
-      // Quoted again only where Qt would split it.
-      kept.append(argument.contains(' ') ? '"' + argument + '"' : argument);
-    } else if (!made.stripped.contains(argument)) {
-      made.stripped.append(argument);
+    QList<QByteArray> left;
+    QByteArray keptArgument = argument;
+    if (switches && switchName(argument) == "host-resolver-rules") {
+      const qsizetype equals = argument.indexOf('=');
+      const auto [rules, leftRules] = resolverRules(equals < 0 ? QByteArray() : argument.mid(equals + 1));
+      keptArgument = rules.isEmpty() ? QByteArray() : argument.left(equals + 1) + rules;
+      for (const QByteArray& rule : leftRules) left.append(argument.left(equals + 1) + rule);
+      if (rules.isEmpty() && leftRules.isEmpty()) left.append(argument);
+    } else if (!switches || !keptSwitch(switchName(argument))) {
+      keptArgument.clear();
+      left.append(argument);
+    }
+    // Quoted again only where Qt would split it.
+    if (!keptArgument.isEmpty()) kept.append(keptArgument.contains(' ') ? '"' + keptArgument + '"' : keptArgument);
+    for (const QByteArray& a : left) {
+      if (!made.stripped.contains(a)) made.stripped.append(a);
     }
   }
   if (refusingPort == 0) made.fault = QStringLiteral("no port could be held for the web engine's refusing proxy");
@@ -246,6 +359,18 @@ Seal seal(const QByteArray& given, quint16 refusingPort) {
   made.flags = kept.join(' ');
   return made;
 }
+
+QByteArray softwareGLSwitches(const QByteArray& flags, bool softwareOnly) {
+  const QList<QByteArray> names = switchNames(flags);
+  if (!softwareOnly || names.contains("disable-gpu")) return {};
+  // WebGL on the rasteriser, while the engine composites, rasterises and
+  // draws 2D canvases in software as it does without one: compositing
+  // through the rasteriser made a 2D work cost eight times the CPU.
+  const QByteArray software = "--disable-gpu-compositing --disable-gpu-rasterization --disable-accelerated-2d-canvas";
+  return names.contains("ignore-gpu-blocklist") ? software : "--ignore-gpu-blocklist " + software;
+}
+
+void addTestSwitches(const QByteArray& switches) { testSwitches() += (testSwitches().isEmpty() ? "" : " ") + switches; }
 
 std::optional<QString> sealFault() {
   // Asked before every page: the proxy choice may change after start-up.
@@ -264,8 +389,10 @@ void prepareRules() {
 NetworkRules* compiledRules() { return rules(); }
 
 ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent) {
-  makeSharedContext();
-  return new ArtPage(fetcher, parent);
+  startEngine();
+  auto* page = new ArtPage(fetcher, parent);  // the first one starts the engine
+  if (std::exchange(quickInSoftware(), false)) QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  return page;
 }
 
 const QString& runtimeSource() {

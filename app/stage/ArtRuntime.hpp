@@ -34,8 +34,9 @@ void registerScheme();
 // The engine switches the program runs with, made from the ones it was
 // given, read as the engine reads them. Only given switches that cannot
 // weaken the wall stay (host resolver rules, the GPU blocklist, the GL
-// choice, logging); the rest, and everything from a "--" on, are left out
-// and named once in stripped. When the proxy port is 0 (it could not be
+// choice, logging), resolver rules only where they map names to public
+// addresses; the rest, and everything from a "--" on, are left out and
+// named once in stripped (a rule left out as the switch with that rule). When the proxy port is 0 (it could not be
 // held) the seal has a fault and live pages must not run.
 struct Seal {
   QByteArray flags;
@@ -43,6 +44,17 @@ struct Seal {
   QString fault;
 };
 Seal seal(const QByteArray& given, quint16 refusingPort);
+
+// The switches that let the engine draw WebGL where this session's only
+// OpenGL is a software rasteriser (or none): the GPU blocklist lifted,
+// compositing kept in software. Nothing on a GPU, whose blocklist stays,
+// nor where the switches given disable the GPU. Added at the first
+// configuration, when the engine starts.
+QByteArray softwareGLSwitches(const QByteArray& flags, bool softwareOnly);
+
+// Switches past the seal, added as the engine starts: tests map their own
+// host names to this machine with it. Before the first configuration.
+void addTestSwitches(const QByteArray& switches);
 
 // Why live pages cannot run here (logged once, when found), or nothing.
 // Pages are then shown as their stills. Also a fault once Qt's proxy choice
@@ -61,8 +73,10 @@ NetworkRules* compiledRules();
 // on the fetcher, page runtime in every frame, style in the main frame,
 // rule list, audio muted, no windows, plugins, PDF viewer or file access,
 // and every permission refused. The first one makes the engine's shared
-// OpenGL context, which its pages need, and blocks while the drivers load;
-// on a software rasteriser it has Qt Quick draw the pages in software.
+// OpenGL context, which its pages need, and blocks while the drivers load,
+// and settles the engine's switches: on a software rasteriser WebGL is
+// drawn there (softwareGLSwitches), or, where the GPU is disabled, Qt
+// Quick draws the pages in software.
 ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent = nullptr);
 
 // The page runtime and the style script, as injected.

@@ -61,8 +61,11 @@ class BudgetDraw {
       if (budgets_[0]) budgets_[0]->release(n);
       return refuse();
     }
+    taken_ += n;
     return true;
   }
+  // What take() has taken so far.
+  std::size_t taken() const { return taken_; }
   // Room for bytes that may come: as much of n as both have left.
   std::size_t takeUpTo(std::size_t n) {
     std::size_t granted = n;
@@ -90,6 +93,7 @@ class BudgetDraw {
     return false;
   }
   std::array<ByteBudget*, 2> budgets_;
+  std::size_t taken_ = 0;
   bool ranShort_ = false;
 };
 

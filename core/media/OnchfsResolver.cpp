@@ -29,6 +29,21 @@ Url requireURL(std::optional<Url> url, std::string_view what) {
 // walked for ever; real trees are far shallower than this.
 constexpr std::size_t maxIndexHops = 32;
 
+TavoluneError pastBudget() { return TavoluneError::decoding("onchfs file past its byte budget"); }
+
+// The JSON answers move bytes as they arrive: each piece is taken from the
+// draw before it is kept, and the first it cannot cover ends the answer.
+template <class T>
+T drawnJSON(const HTTPClient& http, const Url& url, double timeout, std::stop_token stop, BudgetDraw* draw) {
+  if (!draw) return http.getJSON<T>(url, {}, timeout, stop);
+  try {
+    return http.getJSON<T>(url, {}, timeout, stop, [draw](std::size_t n) { return draw->take(n); });
+  } catch (const TavoluneError&) {
+    if (draw->ranShort()) throw pastBudget();
+    throw;
+  }
+}
+
 }  // namespace
 
 OnchfsResolver::Key OnchfsResolver::Key::fromJSONValue(const JSONValue& v) {
@@ -59,7 +74,7 @@ std::optional<OnchfsResolver::Inode> OnchfsResolver::parseInode(const JSONValue&
   return std::nullopt;
 }
 
-OnchfsResolver::Inode OnchfsResolver::inode(std::string_view hash, std::stop_token stop) {
+OnchfsResolver::Inode OnchfsResolver::inode(std::string_view hash, std::stop_token stop, BudgetDraw* draw) {
   const std::string key = lowercasedASCII(hash);
   {
     std::lock_guard guard(mutex_);
@@ -69,7 +84,7 @@ OnchfsResolver::Inode OnchfsResolver::inode(std::string_view hash, std::stop_tok
   if (!onchfs::isValidHash(key)) throw TavoluneError::notFound("onchfs " + std::string(hash));
   auto url =
       requireURL(Url::parse(apiBase_ + "/v1/bigmaps/" + std::to_string(inodesBigMap) + "/keys/" + key), "for an inode");
-  auto entry = http_.getJSON<Key>(url, {}, 30, stop);
+  auto entry = drawnJSON<Key>(http_, url, 30, stop, draw);
   auto inode = parseInode(entry.value);
   if (!inode) throw TavoluneError::decoding("inode onchfs " + key);
   std::lock_guard guard(mutex_);
@@ -90,20 +105,17 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
       if (onchfs::isValidHash(lower) && seen.insert(lower).second) listed.push_back(std::move(lower));
     }
     std::unordered_map<std::string, Bytes> found;
-    std::size_t moved = 0;
+    const std::size_t before = draw ? draw->taken() : 0;
     if (!listed.empty()) {
       if (listed.size() == 1) listed.push_back(listed.front());
       std::string keys;
       for (const auto& h : listed) keys += (keys.empty() ? "" : ",") + h;
       auto url =
           requireURL(url::make(base, {{"key.in", keys}, {"select", "key,value"}, {"limit", "100"}}), "for chunks");
-      for (auto& entry : http_.getJSON<std::vector<Key>>(url, {}, 60, stop)) {
+      for (auto& entry : drawnJSON<std::vector<Key>>(http_, url, 60, stop, draw)) {
         auto text = entry.value.string();
         if (!text) continue;
-        if (auto bytes = hex::decode(*text)) {
-          moved += bytes->size();
-          found.insert_or_assign(lowercasedASCII(entry.key), std::move(*bytes));
-        }
+        if (auto bytes = hex::decode(*text)) found.insert_or_assign(lowercasedASCII(entry.key), std::move(*bytes));
       }
     }
     std::vector<const Bytes*> pieces;
@@ -117,8 +129,12 @@ Bytes OnchfsResolver::fetchChunks(const std::vector<std::string>& chunks, std::s
       }
       pieces.push_back(&it->second);
     }
-    // A chunk listed twice moves once and is kept twice: the larger counts.
-    if (draw && !draw->take(std::max(moved, added))) throw TavoluneError::decoding("onchfs file past its byte budget");
+    // A chunk listed twice moves once and is kept twice: what is kept past
+    // what moved is taken too.
+    if (draw) {
+      const std::size_t moved = draw->taken() - before;
+      if (added > moved && !draw->take(added - moved)) throw pastBudget();
+    }
     for (const Bytes* piece : pieces) out += *piece;
   }
   return out;
@@ -130,7 +146,7 @@ MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, 
     return TavoluneError::notFound("onchfs " + std::string(hash) + "/" + std::string(path));
   };
   if (!onchfs::isValidHash(hash)) throw notFound();
-  Inode current = inode(hash, stop);
+  Inode current = inode(hash, stop, draw);
   const auto names = onchfs::pathNames(path);
   std::string mimeName = names.empty() ? "index.html" : names.back();
   std::size_t next = 0;
@@ -147,7 +163,7 @@ MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, 
     if (it == dir->entries.end()) throw notFound();
     if (next == names.size()) mimeName = name;
     auto target = it->second;
-    current = inode(target, stop);
+    current = inode(target, stop, draw);
   }
   const auto& file = std::get<File>(current);
   if (next < names.size()) throw notFound();  // a file has no children
@@ -163,7 +179,7 @@ MediaContent OnchfsResolver::file(std::string_view hash, std::string_view path, 
     });
     if (inflated.pastRoom) {
       // Past the budget the room stays taken: the page went past it.
-      if (draw && draw->ranShort()) throw TavoluneError::decoding("onchfs file past its byte budget");
+      if (draw && draw->ranShort()) throw pastBudget();
       if (draw) draw->giveBack(room);
       throw TavoluneError::decoding("onchfs file larger than " + std::to_string(ceiling) + " bytes");
     }

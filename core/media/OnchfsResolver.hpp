@@ -54,14 +54,17 @@ class OnchfsResolver {
   // is inflated; data that does not inflate is served as it is. A file
   // larger than maxFileBytes, as read or as inflated, fails with a decoding
   // error; its chunks are read no further than that. With a draw, the
-  // chunks are taken from it as they arrive and the inflated bytes beyond
-  // them before they are made: a file it cannot cover fails the same way.
+  // inode and chunk answers are taken from it as their bytes arrive, and
+  // the inflated bytes beyond the chunks' before they are made: a file it
+  // cannot cover fails as past its byte budget.
   MediaContent file(std::string_view hash, std::string_view path, std::stop_token stop = {},
                     BudgetDraw* draw = nullptr);
-  Inode inode(std::string_view hash, std::stop_token stop = {});
+  // A cached inode moves nothing and takes nothing from the draw.
+  Inode inode(std::string_view hash, std::stop_token stop = {}, BudgetDraw* draw = nullptr);
   // The concatenated bytes of the chunks, read in batches of 40; more than
   // maxFileBytes, or than the draw covers, fails before the next batch is
-  // asked for.
+  // asked for. A chunk listed twice in a batch moves once: what is kept
+  // past what moved is taken as well.
   Bytes fetchChunks(const std::vector<std::string>& chunks, std::stop_token stop = {},
                     BudgetDraw* draw = nullptr);
 

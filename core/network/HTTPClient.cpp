@@ -95,19 +95,24 @@ NamedServers& namedServers() {
 // Tests add stand-ins.
 struct OwnHosts {
   std::set<std::string, std::less<>> constants;
+  std::set<std::string, std::less<>> gateways;
   std::mutex mutex;
   std::multiset<std::string, std::less<>> standIns;
+  std::multiset<std::string, std::less<>> gatewayStandIns;
 };
 
 OwnHosts& ownHosts() {
   static OwnHosts* own = [] {
     auto* made = new OwnHosts;
-    const auto add = [made](std::string_view base) {
-      if (auto url = Url::parse(base)) made->constants.insert(text::lowercased(url->host()));
+    const auto add = [made](std::string_view base, bool gateway) {
+      auto url = Url::parse(base);
+      if (!url) return;
+      made->constants.insert(text::lowercased(url->host()));
+      if (gateway) made->gateways.insert(text::lowercased(url->host()));
     };
-    for (std::string_view base : hosts::services) add(base);
-    for (std::string_view base : hosts::ipfsGateways) add(base);
-    add(hosts::arweaveGateway);
+    for (std::string_view base : hosts::services) add(base, false);
+    for (std::string_view base : hosts::ipfsGateways) add(base, true);
+    add(hosts::arweaveGateway, true);
     return made;
   }();
   return *own;
@@ -314,16 +319,27 @@ bool HTTPClient::isOwnServiceHost(std::string_view host) {
   return own.standIns.contains(name);
 }
 
-void HTTPClient::standInForOwnService(std::string_view host) {
+bool HTTPClient::isGatewayHost(std::string_view host) {
+  auto& own = ownHosts();
+  const std::string name = text::lowercased(host);
+  if (own.gateways.contains(name)) return true;
+  std::lock_guard lock(own.mutex);
+  return own.gatewayStandIns.contains(name);
+}
+
+void HTTPClient::standInForOwnService(std::string_view host, bool gateway) {
   auto& own = ownHosts();
   std::lock_guard lock(own.mutex);
   own.standIns.insert(text::lowercased(host));
+  if (gateway) own.gatewayStandIns.insert(text::lowercased(host));
 }
 
 void HTTPClient::forgetStandIn(std::string_view host) {
   auto& own = ownHosts();
+  const std::string name = text::lowercased(host);
   std::lock_guard lock(own.mutex);
-  if (auto it = own.standIns.find(text::lowercased(host)); it != own.standIns.end()) own.standIns.erase(it);
+  if (auto it = own.standIns.find(name); it != own.standIns.end()) own.standIns.erase(it);
+  if (auto it = own.gatewayStandIns.find(name); it != own.gatewayStandIns.end()) own.gatewayStandIns.erase(it);
 }
 
 HTTPResult HTTPClient::data(HTTPRequest request, std::stop_token stop) const {
@@ -344,13 +360,13 @@ std::string HTTPClient::get(const Url& url, const HeaderFields& headers, double 
 }
 
 std::string HTTPClient::getBody(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop,
-                                std::size_t limit) const {
+                                std::size_t limit, const std::function<bool(std::size_t)>* admit) const {
   HTTPRequest request;
   request.url = url;
   request.timeout = timeout;
   for (const auto& [name, value] : headers) request.headers.emplace_back(name, value);
   for (int attempt = 0;; ++attempt) {
-    HTTPResult result = send(request, stop, limit);
+    HTTPResult result = send(request, stop, limit, admit);
     int status = result.response.status;
     if (status == 429 && attempt <= 2) {
       clock.sleep(retryDelay(result.response.header("Retry-After"), attempt), stop);
@@ -459,6 +475,7 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
   std::string hopURL;  // keeps the text libcurl reads alive
   std::string proxy;   // likewise
   Lines route;  // this hop's CONNECT_TO
+  std::string gatewayDomain;  // while every hop so far went by name to a gateway's domain
   for (long hop = 0;; ++hop) {
     const auto chosen = proxies::forURL(at);
     proxy = chosen.value_or("");  // "": no proxy, whatever the environment says
@@ -466,8 +483,17 @@ HTTPResult HTTPClient::send(HTTPRequest request, std::stop_token stop, std::size
     transfer.viaProxy = chosen.has_value();
     curl_easy_setopt(h, CURLOPT_CONNECT_TO, nullptr);
     route.reset();
-    // Only the hop our own code named: the service's redirects are not ours.
-    const bool byName = publicAddressesOnly && chosen && hop == 0 && ownServices && isOwnServiceHost(at.host());
+    // Only the hop our own code named, and a gateway's redirects within its
+    // own domain: a service's other redirects are not ours.
+    const std::string host = text::lowercased(at.host());
+    const bool withinGateway = !gatewayDomain.empty() && (host == gatewayDomain || host.ends_with("." + gatewayDomain));
+    const bool byName = publicAddressesOnly && chosen && ownServices &&
+                        (hop == 0 ? isOwnServiceHost(host) : withinGateway);
+    if (hop == 0 && byName && isGatewayHost(host)) {
+      gatewayDomain = host;
+    } else if (!byName) {
+      gatewayDomain.clear();
+    }
     curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, byName ? 1L : 0L);
     if (publicAddressesOnly && chosen && !byName) {
       // The proxy tunnels to the checked address, plain http too: a request

@@ -60,7 +60,9 @@ class HTTPClient {
   // publicAddressesOnly behind a proxy, its first hop to a host of those
   // constants (isOwnServiceHost) goes to the proxy by name, as a tunnel,
   // with no look-up here: there this computer may resolve nothing itself.
-  // Every redirect hop is token data's to name and checked as above;
+  // So do a gateway's redirects to names inside its own domain (dweb.link
+  // to <cid>.ipfs.dweb.link), while every hop before was by name. Every
+  // other redirect hop is token data's to name and checked as above;
   // without a proxy nothing changes.
   bool ownServices = false;
 
@@ -74,11 +76,12 @@ class HTTPClient {
   static void forgetLocalServer(std::string_view address, int port);
 
   // Whether the host (any case) is that of a service or gateway constant
-  // of Hosts.hpp, or a test's stand-in.
+  // of Hosts.hpp, or a test's stand-in; and whether it is a gateway's.
   static bool isOwnServiceHost(std::string_view host);
+  static bool isGatewayHost(std::string_view host);
   // Tests stand a name of their own, one no resolver knows, in for a
-  // service host. Process-wide.
-  static void standInForOwnService(std::string_view host);
+  // service or gateway host. Process-wide.
+  static void standInForOwnService(std::string_view host, bool gateway = false);
   static void forgetStandIn(std::string_view host);
 
   // One request exactly as given, plus a User-Agent when it has none. No
@@ -113,6 +116,15 @@ class HTTPClient {
     std::string body = getBody(url, headers, timeout, stop, maxJSONBytes);
     return decodeAnswer<T>(body, url);
   }
+  // As above; admit is asked with each piece of every answer's body, as
+  // data() asks it.
+  template <class T>
+  T getJSON(const Url& url, HeaderFields headers, double timeout, std::stop_token stop,
+            const std::function<bool(std::size_t)>& admit) const {
+    if (!headers.contains("Accept")) headers.emplace("Accept", "application/json");
+    std::string body = getBody(url, headers, timeout, stop, maxJSONBytes, admit ? &admit : nullptr);
+    return decodeAnswer<T>(body, url);
+  }
 
   // One POST of body as JSON; never retried, 429 included. An encoding
   // failure is thrown unchanged and nothing is sent.
@@ -130,7 +142,7 @@ class HTTPClient {
 
  private:
   std::string getBody(const Url& url, const HeaderFields& headers, double timeout, std::stop_token stop,
-                      std::size_t limit) const;
+                      std::size_t limit, const std::function<bool(std::size_t)>* admit = nullptr) const;
   std::string postBody(const Url& url, std::string body, double timeout, std::stop_token stop) const;
   HTTPResult send(HTTPRequest request, std::stop_token stop, std::size_t limit,
                   const std::function<bool(std::size_t)>* admit = nullptr) const;

@@ -42,7 +42,9 @@ class ScopedProxyEnvironment {
 
 class OwnServiceStandIn {
  public:
-  explicit OwnServiceStandIn(std::string host) : host_(std::move(host)) { HTTPClient::standInForOwnService(host_); }
+  explicit OwnServiceStandIn(std::string host, bool gateway = false) : host_(std::move(host)) {
+    HTTPClient::standInForOwnService(host_, gateway);
+  }
   ~OwnServiceStandIn() { HTTPClient::forgetStandIn(host_); }
   OwnServiceStandIn(const OwnServiceStandIn&) = delete;
   OwnServiceStandIn& operator=(const OwnServiceStandIn&) = delete;

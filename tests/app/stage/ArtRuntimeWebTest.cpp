@@ -1,4 +1,5 @@
 // The page runtime, the scheme and the rule list in the real web engine.
+#include "app/platform/linux/Xcb.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/TavoluneSchemeHandler.hpp"
@@ -44,15 +45,13 @@ using testsupport::waitInPage;
 
 // An allowed host and a blocked one, both resolved to loopback, and the
 // loopback server's own certificate taken for ipfs.io, which workers need:
-// added after the program's seal (which keeps no certificate switch) and
-// before the engine starts.
+// added past the program's seal (which keeps neither) before the engine
+// starts.
 class HostRules : public ::testing::Environment {
  public:
   void SetUp() override {
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    flags += " --ignore-certificate-errors --host-resolver-rules=\"MAP ipfs.io 127.0.0.1, MAP *.ipfs.io 127.0.0.1, "
-             "MAP tracker.example 127.0.0.1\"";
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    ArtRuntime::addTestSwitches("--ignore-certificate-errors --host-resolver-rules=\"MAP ipfs.io 127.0.0.1, "
+                                "MAP *.ipfs.io 127.0.0.1, MAP tracker.example 127.0.0.1\"");
     set = true;
   }
   static inline bool set = false;
@@ -124,6 +123,80 @@ TEST_F(ArtRuntimeWebTest, SchemeServesPageScriptAndData) {
   ASSERT_TRUE(waitInPage(*page, "results.climb !== undefined"));
   EXPECT_EQ(evaluate(*page, "results.climb").toString(), "refused");
   EXPECT_EQ(media.gateway.requestCount(), 1u);  // only missing.json
+}
+
+// What the X server shows of the view at p, the user's sight of it.
+QColor shownPixel(const QWidget& window, QPoint p) {
+  xcb_connection_t* c = xcb::qtConnection();
+  const auto cookie = xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, xcb_window_t(window.winId()), int16_t(p.x()),
+                                    int16_t(p.y()), 1, 1, ~0u);
+  std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(xcb_get_image_reply(c, cookie, nullptr), &std::free);
+  const auto* d = image ? xcb_get_image_data(image.get()) : nullptr;
+  return d ? QColor(d[2], d[1], d[0]) : QColor();
+}
+
+// Where this session's only OpenGL is a software rasteriser, as under
+// Xvfb, WebGL works draw there; 2D and DOM works keep drawing.
+TEST_F(ArtRuntimeWebTest, WorksOfEveryKindDrawOnASoftwareRasteriser) {
+  ASSERT_NE(xcb::qtConnection(), nullptr) << "needs QT_QPA_PLATFORM=xcb";
+  EXPECT_TRUE(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--ignore-gpu-blocklist --disable-gpu-compositing "));
+  const std::string gl = R"(<body style="margin:0"><canvas id=c width=400 height=300></canvas><script>
+    var gl = document.getElementById('c').getContext('webgl'), p = gl.createProgram();
+    function use(vs, fs) { [[gl.VERTEX_SHADER, vs], [gl.FRAGMENT_SHADER, fs]].forEach(function (s) {
+      var o = gl.createShader(s[0]); gl.shaderSource(o, s[1]); gl.compileShader(o); gl.attachShader(p, o); });
+      gl.linkProgram(p); gl.useProgram(p); }
+    function buffer(name, data, size) { gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+      gl.bufferData(gl.ARRAY_BUFFER, new Float32Array(data), gl.STATIC_DRAW); var at = gl.getAttribLocation(p, name);
+      gl.enableVertexAttribArray(at); gl.vertexAttribPointer(at, size, gl.FLOAT, false, 0, 0); }
+    function frames(draw) { (function frame() { draw(); requestAnimationFrame(frame); })(); })";
+  const struct {
+    const char* name;
+    std::string html;
+    QPoint at[2];
+    QColor shown[2];  // invalid: a warm face of the cube
+  } rows[] = {
+      {"a full-window shader", gl + R"(use('attribute vec2 a; void main() { gl_Position = vec4(a, 0.0, 1.0); }',
+        'precision mediump float; void main() { gl_FragColor = gl_FragCoord.x < 200.0 ? vec4(0.9, 0.15, 0.15, 1.0)'
+        + ' : vec4(0.15, 0.8, 0.25, 1.0); }'); buffer('a', [-1, -1, 3, -1, -1, 3], 2);
+        frames(function () { gl.drawArrays(gl.TRIANGLES, 0, 3); });</script>)",
+       {{100, 150}, {300, 150}}, {QColor(230, 38, 38), QColor(38, 204, 64)}},
+      {"a scene: a turning cube under a camera", gl + R"(use('attribute vec3 a; attribute vec3 k; uniform mat4 m;'
+        + ' varying vec3 v; void main() { v = k; gl_Position = m * vec4(a, 1.0); }', 'precision mediump float;'
+        + ' varying vec3 v; void main() { gl_FragColor = vec4(v, 1.0); }');
+        var at = [], colour = [], q = [[-1, -1], [1, -1], [1, 1], [-1, -1], [1, 1], [-1, 1]], t = 0;
+        for (var axis = 0; axis < 3; axis++) for (var side = -1; side <= 1; side += 2) for (var i = 0; i < 6; i++) {
+          var v = [0, 0, 0]; v[axis] = side; v[(axis + 1) % 3] = q[i][0]; v[(axis + 2) % 3] = q[i][1];
+          at.push(v[0], v[1], v[2]); colour.push(0.95, 0.5 + 0.1 * axis, side > 0 ? 0.1 : 0.2); }
+        buffer('a', at, 3); buffer('k', colour, 3); gl.enable(gl.DEPTH_TEST); gl.clearColor(0.1, 0.1, 0.3, 1);
+        function mul(a, b) { var r = []; for (var i = 0; i < 16; i++) { r[i] = 0;
+          for (var k = 0; k < 4; k++) r[i] += a[k * 4 + i % 4] * b[(i >> 2) * 4 + k]; } return r; }
+        var camera = [1.3, 0, 0, 0, 0, 1.73, 0, 0, 0, 0, -1, -1, 0, 0, -0.2, 0];
+        frames(function () { t += 0.02; var s = Math.sin(t), co = Math.cos(t);
+          var model = mul([1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -5, 1], mul([co, 0, -s, 0, 0, 1, 0, 0, s, 0, co, 0,
+            0, 0, 0, 1], [1, 0, 0, 0, 0, 0.88, 0.48, 0, 0, -0.48, 0.88, 0, 0, 0, 0, 1]));
+          gl.uniformMatrix4fv(gl.getUniformLocation(p, 'm'), false, new Float32Array(mul(camera, model)));
+          gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT); gl.drawArrays(gl.TRIANGLES, 0, 36); });</script>)",
+       {{200, 150}, {10, 10}}, {QColor(), QColor(26, 26, 77)}},
+      {"a 2D canvas", R"(<body style="margin:0"><canvas id=c width=400 height=300></canvas><script>
+        var g = document.getElementById('c').getContext('2d'); (function frame() { g.fillStyle = '#204080';
+        g.fillRect(0, 0, 400, 300); g.fillStyle = '#e0c020'; g.beginPath(); g.arc(200, 150, 60, 0, 7); g.fill();
+        requestAnimationFrame(frame); })();</script>)", {{200, 150}, {20, 20}}, {QColor(224, 192, 32), QColor(32, 64, 128)}},
+      {"a page of elements", R"(<body style="margin:0;background:#f0e8d8"><div style="margin:100px 150px;height:100px;
+        background:#b03050"></div>)", {{200, 150}, {20, 20}}, {QColor(176, 48, 80), QColor(240, 232, 216)}},
+  };
+  const auto shows = [](const QColor& seen, const QColor& wanted) {
+    if (!wanted.isValid()) return seen.red() > 200 && seen.blue() < 80;
+    return std::abs(seen.red() - wanted.red()) + std::abs(seen.green() - wanted.green()) +
+               std::abs(seen.blue() - wanted.blue()) <= 12;
+  };
+  for (const auto& row : rows) {
+    const QByteArray html = QByteArray::fromStdString("<html>" + row.html + "</html>");
+    ASSERT_TRUE(loadAndWait("data:text/html;base64," + QString::fromLatin1(html.toBase64()))) << row.name;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      return shows(shownPixel(*view, row.at[0]), row.shown[0]) && shows(shownPixel(*view, row.at[1]), row.shown[1]);
+    }, 20'000)) << row.name << ": " << shownPixel(*view, row.at[0]).name().toStdString() << " "
+                << shownPixel(*view, row.at[1]).name().toStdString();
+  }
 }
 
 TEST_F(ArtRuntimeWebTest, DataDocumentsGetASecureOrigin) {

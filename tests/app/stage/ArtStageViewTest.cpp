@@ -225,9 +225,23 @@ TEST(ArtRuntimeSeal, OnlyKnownSafeGivenSwitchesStay) {
   };
   const std::vector<Row> rows{
       {"nothing given", "", "", {}},
-      {"resolver rules stay, quoted where Qt splits",
-       R"(--host-resolver-rules="MAP a.io 127.0.0.1, MAP b.io 127.0.0.1")",
-       R"("--host-resolver-rules=MAP a.io 127.0.0.1, MAP b.io 127.0.0.1")", {}},
+      {"rules mapping names to public addresses stay, quoted where Qt splits",
+       R"(--host-resolver-rules="MAP a.io 8.8.8.8, map *.B.io [2001:4860:4860::8888]:443")",
+       R"("--host-resolver-rules=MAP a.io 8.8.8.8, MAP *.b.io [2001:4860:4860::8888]:443")", {}},
+      {"rules that reach this machine, the LAN or the proxy",
+       R"(--host-resolver-rules="MAP * proxy:3128,MAP fxhash.xyz 192.168.1.1, MAP 127.0.0.1 8.8.8.8, MAP b.io 8.8.8.8,)"
+       R"( MAP a.io 127.0.0.1:80, MAP *1 8.8.8.8, MAP localhost 8.8.8.8, MAP [::1] 8.8.8.8")",
+       R"("--host-resolver-rules=MAP b.io 8.8.8.8")",
+       {"--host-resolver-rules=MAP * proxy:3128", "--host-resolver-rules=MAP fxhash.xyz 192.168.1.1",
+        "--host-resolver-rules=MAP 127.0.0.1 8.8.8.8", "--host-resolver-rules=MAP a.io 127.0.0.1:80",
+        "--host-resolver-rules=MAP *1 8.8.8.8", "--host-resolver-rules=MAP localhost 8.8.8.8",
+        "--host-resolver-rules=MAP [::1] 8.8.8.8"}},
+      {"rules to names, exclusions, odd address spellings, none",
+       R"(-host-resolver-rules="MAP a.io b.io, EXCLUDE c.io, MAP d.io ~NOTFOUND, MAP e.io 0x7f.1" )"
+       R"(--host-resolver-rules=)",
+       "",
+       {"-host-resolver-rules=MAP a.io b.io", "-host-resolver-rules=EXCLUDE c.io",
+        "-host-resolver-rules=MAP d.io ~NOTFOUND", "-host-resolver-rules=MAP e.io 0x7f.1", "--host-resolver-rules="}},
       {"GPU, GL and logging stay", "--ignore-gpu-blocklist --use-gl=egl -v=1 --enable-logging=stderr",
        "--ignore-gpu-blocklist --use-gl=egl -v=1 --enable-logging=stderr", {}},
       {"proxy switches",
@@ -262,6 +276,21 @@ TEST(ArtRuntimeSeal, OnlyKnownSafeGivenSwitchesStay) {
     EXPECT_EQ(ArtRuntime::seal(made.flags, port).flags, made.flags) << row.name;
   }
   EXPECT_FALSE(ArtRuntime::seal("", 0).fault.isEmpty());
+}
+
+// WebGL is drawn in software only where the session's OpenGL is software,
+// and never against a --disable-gpu given.
+TEST(ArtRuntimeSeal, SoftwareGLOnlyWhereTheOnlyOpenGLIsSoftware) {
+  const QByteArray soft = "--disable-gpu-compositing --disable-gpu-rasterization --disable-accelerated-2d-canvas";
+  const std::tuple<const char*, QByteArray, bool, QByteArray> rows[] = {
+      {"a GPU, its blocklist lifted by the user or not", "--ignore-gpu-blocklist", false, ""},
+      {"software", "--enable-logging", true, "--ignore-gpu-blocklist " + soft},
+      {"software, the blocklist lifted already", "--ignore-gpu-blocklist", true, soft},
+      {"software, the GPU disabled", "--ignore-gpu-blocklist \"--disable-gpu\"", true, ""},
+  };
+  for (const auto& [name, flags, software, added] : rows) {
+    EXPECT_EQ(ArtRuntime::softwareGLSwitches(flags, software), added) << name;
+  }
 }
 
 // The test program made its seal at start: a second call leaves it alone.

@@ -436,16 +436,17 @@ TEST_F(ContentFetcherTest, LocalFilesAreTakenFromThePageBudgets) {
             TavoluneError::Kind::decoding);
   EXPECT_EQ(first.requestCount(), asked);
 
-  // An onchfs file is read no further than what is left: its second batch
-  // of chunks is never asked for.
+  // An onchfs file is read no further than what is left, its inode's
+  // answer taken too: its second batch of chunks is never asked for.
   const std::string fileHash(64, 'e');
   const std::string chunk(64, 'f');
   std::string pointers;
   for (int i = 0; i < 50; ++i) pointers += std::string(i ? "," : "") + "\"" + chunk + "\"";
-  tzkt.get("/v1/bigmaps/549145/keys/" + fileHash,
-           R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[)" + pointers + "]}}}");
+  const std::string inode =
+      R"({"key":")" + fileHash + R"(","value":{"file":{"chunk_pointers":[)" + pointers + "]}}}";
+  tzkt.get("/v1/bigmaps/549145/keys/" + fileHash, inode);
   tzkt.get("/v1/bigmaps/549144/keys", R"([{"key":")" + chunk + R"(","value":"30313233343536373839"}])");
-  ByteBudget onchfsBudget(100);
+  ByteBudget onchfsBudget(std::int64_t(inode.size()) + 100);
   EXPECT_EQ(tavoluneErrorOf([&] { readLocal(f, local("/onchfs/" + fileHash + "/"), &onchfsBudget); }).kind(),
             TavoluneError::Kind::decoding);
   EXPECT_EQ(tzkt.requests("GET", "/v1/bigmaps/549144/keys").size(), 1u);

@@ -222,20 +222,30 @@ TEST_F(OnchfsResolverTest, ChunkBatchesOfForty) {
   EXPECT_EQ(resolver.fetchChunks({ten, ten}).size(), 20u);
   EXPECT_EQ(tavoluneErrorOf([&] { resolver.fetchChunks({ten, ten, ten}); }),
             TavoluneError::decoding("onchfs file larger than 20 bytes"));
-  // A draw, such as what a page has left, takes each batch as it arrives
-  // and ends the reading at the first it cannot cover: the second batch is
-  // never asked for, and the first stays taken.
+  // A draw, such as what a page has left, takes the answers (hex: twice
+  // the file and more), the inode's too, as they arrive, and ends the
+  // reading at the first it cannot cover: nothing further is asked for.
   resolver.maxFileBytes = mediaDownloadLimit;
-  server.resetRecords();
-  const std::vector<std::string> fifty(50, ten);
-  ByteBudget enough(500), scant(399);
-  BudgetDraw exact(&enough, nullptr), over(&scant, nullptr);
-  EXPECT_EQ(resolver.fetchChunks(fifty, {}, &exact).size(), 500u);
-  EXPECT_EQ(enough.left(), 0);
-  EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(tzkt.file("fifty", fifty), "", {}, &over); }),
-            TavoluneError::decoding("onchfs file past its byte budget"));
-  EXPECT_TRUE(scant.spent());
-  EXPECT_EQ(tzkt.chunkRequests().size(), 3u);
+  std::vector<std::string> fifty;
+  for (int i = 0; i < 50; ++i) fifty.push_back(tzkt.chunk("piece " + std::to_string(100 + i)));
+  const std::string file = tzkt.file("fifty", fifty);
+  ByteBudget enough(1 << 20);
+  BudgetDraw exact(&enough, nullptr);
+  EXPECT_EQ(resolver.file(file, "", {}, &exact).data.size(), 450u);
+  EXPECT_GT(exact.taken(), 900u);
+  for (const std::size_t left : {std::size_t(100), exact.taken() - 1}) {
+    OnchfsResolver cold(HTTPClient(), server.baseURL());
+    server.resetRecords();
+    ByteBudget scant{std::int64_t(left)};
+    BudgetDraw over(&scant, nullptr);
+    EXPECT_EQ(tavoluneErrorOf([&] { cold.file(file, "", {}, &over); }),
+              TavoluneError::decoding("onchfs file past its byte budget"));
+    EXPECT_EQ(tzkt.chunkRequests().size(), left == 100 ? 0u : 2u) << left;
+  }
+  // A chunk listed twice moves once and is kept twice: both count.
+  BudgetDraw twice(&enough, nullptr);
+  EXPECT_EQ(resolver.fetchChunks(std::vector<std::string>(50, ten), {}, &twice).size(), 500u);
+  EXPECT_GE(twice.taken(), 500u);
 
   server.resetRecords();
   EXPECT_EQ(resolver.fetchChunks({}), "");
@@ -270,16 +280,22 @@ TEST_F(OnchfsResolverTest, GzipFilesAreInflated) {
   auto content = resolver.file(dir, "");
   EXPECT_EQ(content.data, page);
   EXPECT_EQ(content.mime, "text/html");
-  // A draw pays for the chunks and for what inflating adds, no more.
-  for (std::size_t left : {page.size() - 1, page.size(), page.size() + 100}) {
+  // A draw pays for the chunks' answers and for what inflating adds, no
+  // more, whatever it had.
+  ByteBudget ample(1 << 20);
+  BudgetDraw measured(&ample, nullptr);
+  resolver.file(dir, "", {}, &measured);
+  const std::size_t need = (1 << 20) - std::size_t(ample.left());
+  EXPECT_GT(need, page.size());
+  for (std::size_t left : {need - 1, need, need + 100}) {
     ByteBudget budget{std::int64_t(left)};
     BudgetDraw draw(&budget, nullptr);
-    if (left < page.size()) {
+    if (left < need) {
       EXPECT_EQ(tavoluneErrorOf([&] { resolver.file(dir, "", {}, &draw); }),
                 TavoluneError::decoding("onchfs file past its byte budget"));
     } else {
       EXPECT_EQ(resolver.file(dir, "", {}, &draw).data, page) << left;
-      EXPECT_EQ(budget.left(), std::int64_t(left - page.size())) << left;
+      EXPECT_EQ(budget.left(), std::int64_t(left - need)) << left;
     }
   }
 

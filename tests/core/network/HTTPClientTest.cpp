@@ -344,11 +344,15 @@ TEST_F(HTTPClientTest, BehindAProxyOwnServicesAreAskedForByNameAndOnlyOnTheFirst
   // may travel.
   const std::string own = "service.tavolune-test.invalid";
   std::optional<testsupport::OwnServiceStandIn> standIn(own);
+  const std::string gateway = "gateway.tavolune-test.invalid";
+  const testsupport::OwnServiceStandIn gatewayStandIn(gateway, true);
   LoopbackServer proxy(LoopbackServer::Role::localService);
   LoopbackServer local(LoopbackServer::Role::localService);
   proxy.otherwise([&](const testsupport::RecordedRequest& r) {
     if (r.method == "CONNECT") return CannedResponse::empty(200);
     if (r.path == "/to-itself") return CannedResponse::redirect("/tokens");
+    if (r.path == "/to-sub") return CannedResponse::redirect("http://cid.ipfs." + r.header("Host").value_or("") + "/art");
+    if (r.path == "/to-outside") return CannedResponse::redirect("http://outside.tavolune-test.invalid/sub");
     if (r.path == "/to-local") return CannedResponse::redirect(local.url("/secret"));
     return CannedResponse::text("via proxy " + r.path);
   });
@@ -360,6 +364,9 @@ TEST_F(HTTPClientTest, BehindAProxyOwnServicesAreAskedForByNameAndOnlyOnTheFirst
 
   EXPECT_EQ(services.get(tokens), "via proxy /tokens");
   EXPECT_EQ(proxy.requests("CONNECT", own + ":80").size(), 1u);
+  // A gateway's redirect into its own domain travels by name as well.
+  EXPECT_EQ(services.get(*Url::parse("http://" + gateway + "/to-sub")), "via proxy /art");
+  EXPECT_EQ(proxy.requests("CONNECT", "cid.ipfs." + gateway + ":80").size(), 1u);
 
   // Anything else goes the way of token data: looked up here and refused
   // before it is asked for, a redirect of the service's own too.
@@ -376,6 +383,12 @@ TEST_F(HTTPClientTest, BehindAProxyOwnServicesAreAskedForByNameAndOnlyOnTheFirst
        TransportError::Group::unreachable},
       {"a redirect back to the service", services, "http://" + own + "/to-itself", TransportError::Group::unreachable},
       {"a redirect to this machine", services, "http://" + own + "/to-local", TransportError::Group::localAddress},
+      {"a service's redirect into its domain", services, "http://" + own + "/to-sub",
+       TransportError::Group::unreachable},
+      {"a gateway's redirect out of its domain", services, "http://" + gateway + "/to-outside",
+       TransportError::Group::unreachable},
+      {"the gateway's name from token data", tokenData, "http://" + gateway + "/to-sub",
+       TransportError::Group::unreachable},
   };
   for (const auto& row : rows) {
     auto refused = transportErrorOf([&] { row.client.get(*Url::parse(row.url)); });
