@@ -1,0 +1,79 @@
+#pragma once
+// Test double of SVGRasterizer: draws in this process, except documents
+// holding a marker, which never finish: such a drawing ends only when it
+// is stopped, or when the test says its time ran out (as the decoder's
+// deadline would). Counts drawings begun and under way. Thread-safe.
+
+#include "app/render/ImagePipeline.hpp"
+#include "app/render/SVGRasterizer.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace tavolune::testsupport {
+
+class FakeSVGRasterizer final : public SVGRasterizer {
+ public:
+  static constexpr const char* endless = "<!-- endless -->";
+
+  // Every endless drawing under way ends as over its limit.
+  void runOutOfTime() {
+    std::lock_guard lock(mutex_);
+    ++expiries_;
+    changed_.notify_all();
+  }
+  // Blocks until exactly `count` endless drawings are under way; false after the timeout.
+  bool waitForStuck(int count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return stuck_ == count; });
+  }
+  int stuck() const {
+    std::lock_guard lock(mutex_);
+    return stuck_;
+  }
+  int begun() const {
+    std::lock_guard lock(mutex_);
+    return int(limits_.size());
+  }
+  std::vector<std::chrono::milliseconds> limits() const {
+    std::lock_guard lock(mutex_);
+    return limits_;
+  }
+
+  Result rasterize(const QByteArray& document, int maxPixel, std::chrono::milliseconds timeLimit,
+                   std::stop_token stop) override {
+    if (!document.contains(endless)) {
+      {
+        std::lock_guard lock(mutex_);
+        limits_.push_back(timeLimit);
+      }
+      QImage image = ImagePipeline::rasterizeSVG(document, maxPixel);
+      return {image.isNull() ? Outcome::undecodable : Outcome::drawn, image};
+    }
+    // Registered before the lock: a stop already requested runs it at once.
+    std::stop_callback wake(stop, [this] {
+      std::lock_guard inner(mutex_);
+      changed_.notify_all();
+    });
+    std::unique_lock lock(mutex_);
+    limits_.push_back(timeLimit);
+    const int expiries = expiries_;
+    ++stuck_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return stop.stop_requested() || expiries_ != expiries; });
+    --stuck_;
+    changed_.notify_all();
+    return {stop.stop_requested() ? Outcome::stopped : Outcome::overLimit, {}};
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int stuck_ = 0;
+  int expiries_ = 0;
+  std::vector<std::chrono::milliseconds> limits_;
+};
+
+}  // namespace tavolune::testsupport
