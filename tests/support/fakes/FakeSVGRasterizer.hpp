@@ -1,8 +1,7 @@
 #pragma once
 // Test double of SVGRasterizer: draws in this process, except documents
-// holding a marker, which never finish: such a drawing ends only when it
-// is stopped, or when the test says its time ran out (as the decoder's
-// deadline would). Counts drawings begun and under way. Thread-safe.
+// holding the endless marker, which end only when stopped or when the test
+// says their time ran out (as the decoder's deadline would). Thread-safe.
 
 #include "app/render/ImagePipeline.hpp"
 #include "app/render/SVGRasterizer.hpp"
@@ -24,19 +23,17 @@ class FakeSVGRasterizer final : public SVGRasterizer {
     ++expiries_;
     changed_.notify_all();
   }
-  // Blocks until exactly `count` endless drawings are under way; false after the timeout.
-  bool waitForStuck(int count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+  // Blocks until exactly `count` endless drawings are under way; false after 5 s.
+  bool waitForStuck(int count) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return stuck_ == count; });
+    return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return stuck_ == count; });
   }
   int stuck() const {
     std::lock_guard lock(mutex_);
     return stuck_;
   }
-  int begun() const {
-    std::lock_guard lock(mutex_);
-    return int(limits_.size());
-  }
+  int begun() const { return int(limits().size()); }
+  // The time limit of every drawing begun.
   std::vector<std::chrono::milliseconds> limits() const {
     std::lock_guard lock(mutex_);
     return limits_;
@@ -44,14 +41,6 @@ class FakeSVGRasterizer final : public SVGRasterizer {
 
   Result rasterize(const QByteArray& document, int maxPixel, std::chrono::milliseconds timeLimit,
                    std::stop_token stop) override {
-    if (!document.contains(endless)) {
-      {
-        std::lock_guard lock(mutex_);
-        limits_.push_back(timeLimit);
-      }
-      QImage image = ImagePipeline::rasterizeSVG(document, maxPixel);
-      return {image.isNull() ? Outcome::undecodable : Outcome::drawn, image};
-    }
     // Registered before the lock: a stop already requested runs it at once.
     std::stop_callback wake(stop, [this] {
       std::lock_guard inner(mutex_);
@@ -59,6 +48,11 @@ class FakeSVGRasterizer final : public SVGRasterizer {
     });
     std::unique_lock lock(mutex_);
     limits_.push_back(timeLimit);
+    if (!document.contains(endless)) {
+      lock.unlock();
+      QImage image = ImagePipeline::rasterizeSVG(document, maxPixel);
+      return {image.isNull() ? Outcome::undecodable : Outcome::drawn, image};
+    }
     const int expiries = expiries_;
     ++stuck_;
     changed_.notify_all();
