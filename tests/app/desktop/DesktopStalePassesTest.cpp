@@ -136,27 +136,21 @@ TEST(DesktopStalePasses, QuittingDuringAPassWaitsForNothing) {
 }
 
 // A still that never finishes drawing fails as a broken one over its
-// limit: the pass ends and the picture shown stays; another work with the
-// same document is not drawn again; quitting with one stuck waits for it
-// nowhere, and the drawing ends.
+// limit (the pass ends, the picture shown stays); quitting with one stuck
+// waits for it nowhere, and the drawing ends.
 TEST(DesktopStalePasses, AnEndlessStillFailsOverItsLimitAndQuittingDoesNotWaitForIt) {
   auto svg = std::make_shared<testsupport::FakeSVGRasterizer>();
   DesktopRig rig([&](AppModel::Options& o) { o.svg = svg; });
   rig.addWork("1");
-  const QByteArray endless = QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="9" height="9">)") +
-                             testsupport::FakeSVGRasterizer::endless + "</svg>";
-  std::vector<Artwork> stuck;
-  for (const std::string token : {"2", "3", "4"}) {
-    Artwork a = rig.addWork(token);
-    a.imageURI = "https://media.test/" + token + ".svg";
-    rig.model->media().cache().store(std::string_view(endless.constData(), std::size_t(endless.size())),
-                                     *a.imageURI, "image/svg+xml");
-    seedLibrary(*rig.model, [a](LibraryState& s) {
-      s.artworks[a.id] = a;
-      s.touch();
-    });
-    stuck.push_back(a);
-  }
+  Artwork stuck = rig.addWork("2");
+  stuck.imageURI = "https://media.test/2.svg";
+  const QByteArray endless = testsupport::FakeSVGRasterizer::endlessDocument();
+  rig.model->media().cache().store(std::string_view(endless.constData(), std::size_t(endless.size())),
+                                   *stuck.imageURI, "image/svg+xml");
+  seedLibrary(*rig.model, [stuck](LibraryState& s) {
+    s.artworks[stuck.id] = stuck;
+    s.touch();
+  });
   rig.displays.set({makeDisplay(A, 1, true)});
   auto& c = rig.make();
   c.show(rig.model->state().artworks.at("tezos:kt1desk:1"));
@@ -165,18 +159,14 @@ TEST(DesktopStalePasses, AnEndlessStillFailsOverItsLimitAndQuittingDoesNotWaitFo
   ASSERT_TRUE(rig.waitIdle());
   const auto shown = c.applied(A)->file;
 
-  c.show(stuck[0], A);
+  c.show(stuck, A);
   ASSERT_TRUE(QTest::qWaitFor([&] { return svg->stuck() == 1; }, 5000));
   EXPECT_FALSE(c.preparing().empty());
   svg->runOutOfTime();
   ASSERT_TRUE(rig.waitIdle());
   EXPECT_EQ(c.applied(A)->file, shown);
-  c.show(stuck[1], A);
-  ASSERT_TRUE(rig.waitIdle());
-  EXPECT_EQ(svg->begun(), 1) << "the same document is not drawn again";
-
   rig.model->media().images().expireFailures();
-  c.show(stuck[2], A);
+  c.show(stuck, A);
   ASSERT_TRUE(QTest::qWaitFor([&] { return svg->stuck() == 1; }, 5000));
   rig.controller.reset();
   rig.model.reset();

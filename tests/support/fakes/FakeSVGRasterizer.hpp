@@ -16,6 +16,9 @@ namespace tavolune::testsupport {
 class FakeSVGRasterizer final : public SVGRasterizer {
  public:
   static constexpr const char* endless = "<!-- endless -->";
+  static QByteArray endlessDocument() {
+    return QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="9" height="9">)") + endless + "</svg>";
+  }
 
   // Every endless drawing under way ends as over its limit.
   void runOutOfTime() {
@@ -33,7 +36,6 @@ class FakeSVGRasterizer final : public SVGRasterizer {
     return stuck_;
   }
   int begun() const { return int(limits().size()); }
-  // The time limit of every drawing begun.
   std::vector<std::chrono::milliseconds> limits() const {
     std::lock_guard lock(mutex_);
     return limits_;
