@@ -51,11 +51,29 @@
 #include <QThreadPool>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 using namespace tavolune;
 
 namespace {
+
+// Ends last but for the application object, whose destructor waits for the
+// pool: when work there is still under way (a stuck decode is stopped, but
+// a job may not have returned yet), the process ends without waiting for
+// it. Everything else is gone by then: the desktop shut down, the save
+// written, the single-instance claim given up.
+struct EndWithoutWaiting {
+  int code = 0;
+  EndWithoutWaiting() = default;
+  EndWithoutWaiting(const EndWithoutWaiting&) = delete;
+  EndWithoutWaiting& operator=(const EndWithoutWaiting&) = delete;
+  ~EndWithoutWaiting() {
+    if (QThreadPool::globalInstance()->activeThreadCount() == 0) return;
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+};
 
 BuildInfo thisBuild() {
   return {QString::fromUtf8(build_info::version), QString::fromUtf8(build_info::build),
@@ -97,6 +115,7 @@ int main(int argc, char* argv[]) {
 
   const LaunchSwitches switches = LaunchSwitches::from(QApplication::arguments());
 
+  EndWithoutWaiting end;
   SingleInstance instance(dataFolder);
   switch (instance.claim()) {
     case SingleInstance::Role::primary:
@@ -127,7 +146,10 @@ int main(int argc, char* argv[]) {
   // Springs and slides land at once where the desktop turned animations off.
   MotionPreferences::shared().follow(*services.power);
 
-  AppModel model(AppModel::Options::standard());
+  AppModel::Options modelOptions = AppModel::Options::standard();
+  // A document may take hours or all memory to draw: never in this process.
+  modelOptions.svg = services.svg;
+  AppModel model(std::move(modelOptions));
   ModelFormats formats(model);
   // Destroyed before the model, and its pool work finished before the model goes.
   auto desktop = std::make_unique<DesktopController>(
@@ -295,9 +317,8 @@ int main(int argc, char* argv[]) {
                    &AppDelegate::applicationShouldHandleReopen);
 
   delegate.applicationDidFinishLaunching();
-  const int code = QApplication::exec();
+  end.code = QApplication::exec();
   saver.reset();
   desktop.reset();
-  QThreadPool::globalInstance()->waitForDone();
-  return code;
+  return end.code;
 }

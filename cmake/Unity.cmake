@@ -27,10 +27,12 @@ if(TAVOLUNE_APP)
     menubar/PillButton.cpp
     onboarding/OnboardingView.cpp
     platform/linux/AnimationSettings.cpp
+    platform/linux/SpawnedSVGRasterizer.cpp
     platform/linux/StatusNotifierTrayWatch.cpp
     platform/linux/X11DisplaySource.cpp
     platform/linux/XfceWallpaper.cpp
     render/FrameRenderer.cpp
+    render/SVGDrawing.cpp
     stage/ArtStageView.cpp)
 endif()
 if(TAVOLUNE_TESTS)

@@ -99,8 +99,7 @@ void ArtworkImage::restart() {
 void ArtworkImage::startLoad() {
   loadDue_ = false;
   loading_ = true;
-  ImagePipeline* pipeline = &services_.pipeline;
-  services_.pool.start([pipeline, artwork = *artwork_, maxPixel = maxPixel_, stop = stop_.get_token(),
+  services_.pool.start([pipeline = services_.pipeline.requests(), artwork = *artwork_, maxPixel = maxPixel_, stop = stop_.get_token(),
                         generation = generation_, mailbox = mailbox_, self = this] {
     QImage image = pipeline->image(artwork, maxPixel, true, stop);
     mailbox->post([self, generation, image] { self->landed(generation, image); });

@@ -13,8 +13,9 @@ using Clock = std::chrono::steady_clock;
 
 ThumbnailLoader::ThumbnailLoader(ImagePipeline& pipeline, RatioNoted noteRatio, Options options, QObject* parent)
     : QObject(parent), pipeline_(pipeline), noteRatio_(std::move(noteRatio)), options_(options) {
-  pool_.setMaxThreadCount(std::max(1, options_.threads));
-  pool_.setObjectName(QStringLiteral("thumbnails"));
+  options_.threads = std::max(1, options_.threads);
+  // Room beside the slots for stopped jobs on their way out.
+  if (pool().maxThreadCount() < 2 * options_.threads) pool().setMaxThreadCount(2 * options_.threads);
   expiry_.setSingleShot(true);
   expiry_.setTimerType(Qt::CoarseTimer);
   connect(&expiry_, &QTimer::timeout, this, &ThumbnailLoader::expireFailures);
@@ -24,8 +25,15 @@ ThumbnailLoader::ThumbnailLoader(ImagePipeline& pipeline, RatioNoted noteRatio, 
 ThumbnailLoader::~ThumbnailLoader() {
   mailbox_->close();
   for (auto& [key, job] : jobs_) job.stop.request_stop();
-  queue_.clear();
-  pool_.waitForDone();
+}
+
+QThreadPool& ThumbnailLoader::pool() {
+  static QThreadPool* const shared = [] {
+    auto* p = new QThreadPool;
+    p->setObjectName(QStringLiteral("thumbnails"));
+    return p;
+  }();
+  return *shared;
 }
 
 std::string ThumbnailLoader::key(const std::string& artworkID, int maxPixel) {
@@ -93,8 +101,15 @@ void ThumbnailLoader::cancel(const std::string& artworkID, int maxPixel) {
   const auto it = jobs_.find(key(artworkID, maxPixel));
   if (it == jobs_.end()) return;
   // A queued key stays in the queue until pump() skips it.
-  if (it->second.started) it->second.stop.request_stop();
+  const bool started = it->second.started;
+  if (started) stopJob(it->second);
   jobs_.erase(it);
+  if (started) pump();
+}
+
+void ThumbnailLoader::stopJob(const Job& job) {
+  job.stop.request_stop();
+  running_.erase(job.id);
 }
 
 void ThumbnailLoader::cancelAllExcept(const std::unordered_set<std::string>& keep) {
@@ -108,15 +123,17 @@ void ThumbnailLoader::cancelWhere(const std::function<bool(const std::string&)>&
 template <class Drop>
 void ThumbnailLoader::dropJobs(Drop drop) {
   // A queued key stays in the queue until pump() skips it.
+  const std::size_t before = running_.size();
   std::erase_if(jobs_, [&](auto& entry) {
     if (!drop(entry.first, entry.second)) return false;
-    if (entry.second.started) entry.second.stop.request_stop();
+    if (entry.second.started) stopJob(entry.second);
     return true;
   });
+  if (running_.size() < before) pump();
 }
 
 void ThumbnailLoader::pump() {
-  while (running_ < pool_.maxThreadCount() && !queue_.empty()) {
+  while (int(running_.size()) < options_.threads && !queue_.empty()) {
     const std::string k = std::move(queue_.back());
     queue_.pop_back();
     const auto it = jobs_.find(k);
@@ -127,8 +144,8 @@ void ThumbnailLoader::pump() {
 
 void ThumbnailLoader::start(const std::string& k, Job& job) {
   job.started = true;
-  ++running_;
-  pool_.start([pipeline = &pipeline_, artwork = job.artwork, maxPixel = job.maxPixel, id = job.id, k,
+  running_.insert(job.id);
+  pool().start([pipeline = pipeline_.requests(), artwork = job.artwork, maxPixel = job.maxPixel, id = job.id, k,
                stop = job.stop.get_token(), mailbox = mailbox_, self = this] {
     QImage image = pipeline->image(artwork, maxPixel, true, stop);
     const bool stopped = stop.stop_requested();
@@ -138,7 +155,7 @@ void ThumbnailLoader::start(const std::string& k, Job& job) {
 
 void ThumbnailLoader::landed(const std::string& k, std::uint64_t id, const Artwork& artwork, const QImage& image,
                              bool stopped) {
-  --running_;
+  running_.erase(id);
   const auto it = jobs_.find(k);
   const bool current = it != jobs_.end() && it->second.id == id;
   if (current) jobs_.erase(it);

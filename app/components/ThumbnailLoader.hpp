@@ -1,10 +1,11 @@
 #pragma once
 // Feeds the library grid's cells with stills: asks the image pipeline on a
-// small pool of its own, so that a fast scroll never starves the rest of
+// pool of the loaders' own, so that a fast scroll never starves the rest of
 // the application. Requests are coalesced (one fetch per artwork and size,
 // however many cells ask), the newest request starts first (what just
 // scrolled in), a cell that leaves the view cancels its request (dropped
-// when queued, asked to stop when running), and each decoded still is
+// when queued, stopped when running: its slot is free at once), and each
+// decoded still is
 // noted once for its aspect ratio. A failure is remembered for a minute,
 // or until the next library change, so that a dead link is not fetched on
 // every repaint. GUI thread only; the fetching runs on the pool.
@@ -41,7 +42,7 @@ class ThumbnailLoader final : public QObject {
   ThumbnailLoader(ImagePipeline& pipeline, RatioNoted noteRatio, Options options, QObject* parent = nullptr);
   ThumbnailLoader(ImagePipeline& pipeline, RatioNoted noteRatio, QObject* parent = nullptr)
       : ThumbnailLoader(pipeline, std::move(noteRatio), Options{}, parent) {}
-  // Stops what runs and waits for the pool's threads.
+  // Stops what runs; waits for none of it (the jobs hold what they use).
   ~ThumbnailLoader() override;
 
   static std::string key(const std::string& artworkID, int maxPixel);
@@ -67,10 +68,10 @@ class ThumbnailLoader final : public QObject {
   // pipeline's failuresExpired() (a library change) calls it.
   void retryFailed();
 
-  // Requests waiting for a slot, and slots in use (a cancelled fetch holds
-  // its slot until it stops).
+  // Requests waiting for a slot, and slots in use (a cancelled fetch gives
+  // its slot back when it is cancelled).
   std::size_t queued() const;
-  int running() const { return running_; }
+  int running() const { return int(running_.size()); }
 
  signals:
   // The key's still arrived, its load failed, or its failure expired:
@@ -91,6 +92,8 @@ class ThumbnailLoader final : public QObject {
   template <class Drop>
   void dropJobs(Drop drop);
   void start(const std::string& key, Job& job);
+  // Asks a running job to stop and frees its slot.
+  void stopJob(const Job& job);
   void landed(const std::string& key, std::uint64_t id, const Artwork& artwork, const QImage& image, bool stopped);
   void expireFailures();
   bool failedRecently(const std::string& key) const;
@@ -98,10 +101,12 @@ class ThumbnailLoader final : public QObject {
   ImagePipeline& pipeline_;
   RatioNoted noteRatio_;
   Options options_;
-  QThreadPool pool_;
-  std::unordered_map<std::string, Job> jobs_;  // queued and running, by key
-  std::deque<std::string> queue_;             // keys waiting, newest at the back
-  int running_ = 0;                           // pool slots in use, cancelled ones too
+  // Shared by every loader and never destroyed: a loader that goes leaves
+  // its stopped jobs behind, and nothing waits for them.
+  static QThreadPool& pool();
+  std::unordered_map<std::string, Job> jobs_;   // queued and running, by key
+  std::deque<std::string> queue_;              // keys waiting, newest at the back
+  std::unordered_set<std::uint64_t> running_;  // jobs holding a slot, by id
   std::uint64_t nextID_ = 0;
   std::unordered_map<std::string, std::chrono::steady_clock::time_point> failures_;
   QTimer expiry_;

@@ -31,8 +31,8 @@ DesktopController::DesktopController(AppModel& model, Services services, std::fi
 }
 
 DesktopController::~DesktopController() {
-  // Passes give up at their next check; their workers read nothing of ours,
-  // and are waited for before the model's images they use can go.
+  // Passes give up at their next check; their workers read nothing of ours
+  // and hold the images they use, so nothing waits for them.
   for (auto& [key, d] : displays_) d.stopPasses();
   jobs_.stop();
   // Windows of ours outlive nothing: they close with displays_.

@@ -33,7 +33,7 @@ void DesktopController::applyStaticWallpaper(const Artwork& work, const Placemen
                              .background = seriesBackground(work),
                              .folder = wallpaperDir_};
   auto pass = std::make_shared<StillPass>(std::move(request), target.generationCell(), target.fetchToken(),
-                                          model.media().images(), timings_.stageDone);
+                                          model.media().images().requests(), timings_.stageDone);
   if (!d || pass->stale()) return finishPass(pass, done);
 
   // A generative still asks for its rendered still first: when there is one,

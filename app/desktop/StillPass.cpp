@@ -47,11 +47,11 @@ bool writeAtomically(const fs::path& file, const QByteArray& data) {
 }  // namespace
 
 StillPass::StillPass(Request request, std::shared_ptr<const std::atomic<std::uint64_t>> generation,
-                     std::stop_token stop, ImagePipeline& images, StillStageWatch watch)
+                     std::stop_token stop, std::shared_ptr<ImageRequests> images, StillStageWatch watch)
     : request_(std::move(request)),
       generation_(std::move(generation)),
       stop_(std::move(stop)),
-      images_(images),
+      images_(std::move(images)),
       watch_(std::move(watch)) {}
 
 // Runs one step and tells the watcher, if any, how long it took.
@@ -68,7 +68,7 @@ void StillPass::decode() {
   const QSize pixels = request_.pixels;
   QImage image;
   timed(StillStage::decode,
-        [&] { image = images_.image(request_.work, std::max(pixels.width(), pixels.height()), false, stop_); });
+        [&] { image = images_->image(request_.work, std::max(pixels.width(), pixels.height()), false, stop_); });
   if (!image.isNull()) timed(StillStage::turn, [&] { turned_ = WallpaperComposer::rotated(image, request_.turns); });
   matte_ = request_.background ? *request_.background
            : !turned_.isNull() ? WallpaperComposer::edgeColor(turned_)

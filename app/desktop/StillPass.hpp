@@ -25,7 +25,7 @@
 
 namespace tavolune {
 
-class ImagePipeline;
+class ImageRequests;
 
 // The steps of a still pass, as benchmarks time them and tests watch them.
 enum class StillStage { decode, turn, compose, encode, write, set };
@@ -52,9 +52,9 @@ class StillPass {
     std::filesystem::path folder;      // where the picture is written
   };
 
-  // The images come from the pipeline, which outlives the pass's owner.
+  // The images come from the pipeline's requests, held as long as the pass.
   StillPass(Request request, std::shared_ptr<const std::atomic<std::uint64_t>> generation, std::stop_token stop,
-            ImagePipeline& images, StillStageWatch watch = {});
+            std::shared_ptr<ImageRequests> images, StillStageWatch watch = {});
 
   const Request& request() const { return request_; }
   // A newer render of the display began.
@@ -94,7 +94,7 @@ class StillPass {
   const Request request_;
   const std::shared_ptr<const std::atomic<std::uint64_t>> generation_;
   const std::stop_token stop_;
-  ImagePipeline& images_;
+  const std::shared_ptr<ImageRequests> images_;
   const StillStageWatch watch_;
   QImage still_;   // the rendered still, unturned
   QImage turned_;  // the decoded image, turned

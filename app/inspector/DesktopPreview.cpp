@@ -102,7 +102,7 @@ void DesktopPreview::loadStill() {
   }
   // A smaller copy at once, or nothing: never the previous work's still.
   image_ = pipeline.cached(artwork_, smallStillPixels);
-  services_.images.pool.start([pipeline = &pipeline, artwork = artwork_, stop = stop_.get_token(),
+  services_.images.pool.start([pipeline = pipeline.requests(), artwork = artwork_, stop = stop_.get_token(),
                                generation = generation_, mailbox = mailbox_, self = this] {
     QImage image = pipeline->image(artwork, stillPixels, true, stop);
     if (image.isNull() || stop.stop_requested()) return;

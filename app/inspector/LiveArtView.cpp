@@ -80,7 +80,7 @@ void LiveArtView::setArtwork(const Artwork& artwork) {
   stage_->setLayerBackground(seriesBackground(artwork).value_or(WallpaperComposer::defaultMatte()));
 
   // The larger still; it applies only while the stage still runs this work.
-  images_.pool.start([pipeline = &images_.pipeline, artwork, stop = stop_.get_token(), mailbox = mailbox_,
+  images_.pool.start([pipeline = images_.pipeline.requests(), artwork, stop = stop_.get_token(), mailbox = mailbox_,
                       self = this] {
     QImage image = pipeline->image(artwork, stillPixels, false, stop);
     if (image.isNull()) return;

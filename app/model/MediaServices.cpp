@@ -17,7 +17,7 @@ MediaServices::MediaServices(const ModelOptions& options, QObject* parent)
       cache_(std::make_shared<MediaCache>(options.cacheDirectory, cacheLimitBytes)),
       fetcher_(options.http, cache_, options.services.gateways,
                std::make_shared<OnchfsResolver>(options.http, options.services.tzktAPI)),
-      images_(std::make_shared<FetcherImageSource>(fetcher_)) {
+      images_(std::make_shared<FetcherImageSource>(fetcher_), options.svg) {
   report_.setSingleShot(true);
   report_.setTimerType(Qt::CoarseTimer);
   report_.setInterval(cacheReportInterval);

@@ -3,6 +3,7 @@
 // long it waits; its parts (wallet sync, series formats, media services)
 // are made from the same options. A plain value; any thread.
 
+#include "app/render/SVGRasterizer.hpp"
 #include "app/stage/ProbeService.hpp"
 #include "core/base/Date.hpp"
 #include "core/indexers/SyncEngine.hpp"
@@ -50,6 +51,8 @@ struct ModelOptions {
   ModelTimings timings{};
   std::function<Date()> now = &tavolune::now;
   QThreadPool* pool = nullptr;  // the application's pool when null
+  // Where the image pipeline draws SVG; in this process when null.
+  std::shared_ptr<SVGRasterizer> svg{};
   // The off-screen probes; the real ones on the model's fetcher when null.
   std::function<std::unique_ptr<ProbeService>(const ContentFetcher&)> probes{};
 

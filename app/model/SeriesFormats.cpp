@@ -12,8 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
 
 namespace tavolune {
 
@@ -26,13 +24,6 @@ bool cdnCrop(const Artwork& a) {
 }
 
 }  // namespace
-
-// Thumbnail fetches on the pool that the part waits for when it goes away.
-struct SeriesFormats::FetchCount {
-  std::mutex mutex;
-  std::condition_variable idle;
-  std::size_t active = 0;
-};
 
 struct SeriesFormats::FormatRun {
   std::vector<Artwork> works;  // copies: no pointer into the state outlives a step
@@ -51,8 +42,10 @@ SeriesFormats::SeriesFormats(const ModelOptions& options, LibraryEditor& library
 }
 
 SeriesFormats::~SeriesFormats() {
+  // The fetches hold the pipeline's requests and post through the closed
+  // mailbox: they are stopped, not waited for.
   mailbox_->close();
-  stopFormatFetches();
+  formatStop_.request_stop();
 }
 
 ProbeService& SeriesFormats::probes() {
@@ -199,23 +192,15 @@ void SeriesFormats::measureFormats(std::function<void()> done) {
 
 void SeriesFormats::startFormatFetches() {
   FormatRun& run = *formatRun_;
-  if (!formatFetches_) formatFetches_ = std::make_shared<FetchCount>();
   while (run.running < formatWindow && run.started < run.works.size()) {
     const Artwork& work = run.works[run.started++];
     ++run.running;
-    {
-      std::lock_guard lock(formatFetches_->mutex);
-      ++formatFetches_->active;
-    }
-    // The part waits for these in its destructor, so the pipeline outlives them.
-    options_.threadPool().start([mailbox = mailbox_, self = this, images = &media_.images(), work,
-                                 count = formatFetches_, stop = formatStop_.get_token()] {
+    options_.threadPool().start([mailbox = mailbox_, self = this, images = media_.images().requests(), work,
+                                 stop = formatStop_.get_token()] {
       const QImage image = images->image(work, formatThumbnailPixels, true, stop);
       std::optional<double> ratio;
       if (!image.isNull() && image.height() >= 1) ratio = double(image.width()) / double(image.height());
       mailbox->post([self, id = work.id, ratio] { self->formatFetched(id, ratio); });
-      std::lock_guard lock(count->mutex);
-      if (--count->active == 0) count->idle.notify_all();
     });
   }
   if (run.running == 0 && run.started == run.works.size()) {
@@ -241,13 +226,6 @@ void SeriesFormats::formatFetched(const std::string& artworkID, std::optional<do
     writeRatios(std::exchange(run.batch, {}), true);
   }
   startFormatFetches();
-}
-
-void SeriesFormats::stopFormatFetches() {
-  formatStop_.request_stop();
-  if (!formatFetches_) return;
-  std::unique_lock lock(formatFetches_->mutex);
-  formatFetches_->idle.wait(lock, [&] { return formatFetches_->active == 0; });
 }
 
 // --- mattes ---
@@ -292,8 +270,9 @@ void SeriesFormats::renderedStill(const Artwork& artwork, QSizeF pixelSize, doub
                                computeIfMissing, key, marker, done = std::move(done)]() mutable {
     QImage image;
     if (auto data = cache->data(key)) {
+      // Our own PNG: whatever else lies under the key is not drawn here.
       image = ImagePipeline::decode(QByteArray(data->data(), qsizetype(data->size())), "image/png",
-                                    std::max(pixels.width(), pixels.height()));
+                                    std::max(pixels.width(), pixels.height()), {});
       // Another size under this key is no still of this size.
       if (image.size() != pixels) image = QImage();
     }

@@ -88,7 +88,6 @@ class SeriesFormats final : public QObject {
 
  private:
   struct FormatRun;
-  struct FetchCount;
 
   ProbeService& probes();
   void finishProbe(const std::string& seriesKey, std::optional<RenderProfile> profile);
@@ -101,7 +100,6 @@ class SeriesFormats final : public QObject {
   LibraryChange seriesChange(const std::string& seriesKey) const;
   void startFormatFetches();
   void formatFetched(const std::string& artworkID, std::optional<double> ratio);
-  void stopFormatFetches();
   void renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key);
   void finishRender(const std::string& key, QImage image);
   // Keeps the still decoded, newest first, within keptStillBytes.
@@ -126,7 +124,6 @@ class SeriesFormats final : public QObject {
   QTimer ratioFlush_;
   std::optional<Progress> formatProgress_;
   std::shared_ptr<FormatRun> formatRun_;
-  std::shared_ptr<FetchCount> formatFetches_;
   std::stop_source formatStop_;
 };
 

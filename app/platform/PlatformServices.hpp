@@ -21,6 +21,7 @@
 #include "app/platform/WallpaperBackend.hpp"
 #include "app/platform/WindowCoverage.hpp"
 #include "app/platform/WorkspaceWatch.hpp"
+#include "app/render/SVGRasterizer.hpp"
 
 #include <QString>
 
@@ -47,6 +48,8 @@ struct PlatformServices {
   std::unique_ptr<MachineInfo> machine;
   std::unique_ptr<TrayHostWatch> trayHost;
   std::unique_ptr<UrlLauncher> urls;
+  // Shared with the image pipeline's work on the pool, which may outlive these.
+  std::shared_ptr<SVGRasterizer> svg;
 
   // The Linux services; executable is the program the login entry starts,
   // wallpaperFolder takes the pictures desktops that need a file read.

@@ -1,14 +1,14 @@
 #pragma once
 // Work an owner runs on a thread pool, each result handed to the owner's
-// thread through the owner's mailbox, and a wait for all of it before the
-// owner goes. The jobs take copies: nothing in them reads the owner. Use it
-// on the owner's thread; the jobs run on the pool.
+// thread through the owner's mailbox. The jobs take copies (shared ones of
+// what outlives the owner): nothing in them reads the owner, so nothing
+// waits for them when the owner goes. Use it on the owner's thread; the
+// jobs run on the pool.
 
 #include "app/qt/ResultMailbox.hpp"
 
 #include <QThreadPool>
 
-#include <condition_variable>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -56,21 +56,18 @@ class PoolJobs {
         ++count->running;
       }
       (**held)();
-      // The job's captures go before the owner hears it is done.
       held->reset();
       std::lock_guard lock(count->mutex);
-      if (--count->running == 0) count->idle.notify_all();
+      --count->running;
     });
   }
 
-  // Nothing more is delivered or begun, and blocks until every running job
-  // has returned (ask them to stop first); never for a job still queued
-  // behind others' work.
+  // Nothing more is delivered or begun. A job under way runs on to its end
+  // by itself (ask it to stop first); nothing waits for it.
   void stop() {
-    std::unique_lock lock(count_->mutex);
+    std::lock_guard lock(count_->mutex);
     count_->stopped = true;
     mailbox_->close();
-    count_->idle.wait(lock, [this] { return count_->running == 0; });
   }
 
   bool isStopped() const {
@@ -88,7 +85,6 @@ class PoolJobs {
  private:
   struct Count {
     std::mutex mutex;
-    std::condition_variable idle;
     std::size_t running = 0;
     bool stopped = false;
   };

@@ -2,15 +2,13 @@
 
 #include "core/media/VideoSignature.hpp"
 #include "core/model/MediaResolver.hpp"
-#include "app/render/Geometry.hpp"
 #include "app/render/RasterFormat.hpp"
+#include "app/render/SVGDrawing.hpp"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QImageReader>
 #include <QMediaPlayer>
 #include <QTimer>
 #include <QUrl>
@@ -19,21 +17,11 @@
 #include <QVideoSink>
 #include <QtConcurrent/QtConcurrentRun>
 
-// GLib names a struct member `signals`, which Qt defines as a keyword.
-#pragma push_macro("signals")
-#undef signals
-#include <librsvg/rsvg.h>
-#pragma pop_macro("signals")
-
 #include <algorithm>
 #include <cmath>
 
 namespace tavolune {
 namespace {
-
-// The same ceiling QImageReader applies by default: no single decode may
-// allocate more than this, whatever the document claims.
-constexpr double maxDecodedBytes = 256.0 * 1024 * 1024;
 
 bool startsWith(const std::string& s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
@@ -118,9 +106,12 @@ QImage frameFromFile(const QString& path, int maxPixel, std::stop_token stop) {
 
 }  // namespace
 
-ImagePipeline::ImagePipeline(std::shared_ptr<ImageSource> fetcher) : fetcher_(std::move(fetcher)) {
+ImagePipeline::ImagePipeline(std::shared_ptr<ImageSource> fetcher, std::shared_ptr<SVGRasterizer> svg)
+    : requests_(std::make_shared<ImageRequests>(std::move(fetcher), std::move(svg), memoryCostLimit, memoryCountLimit)) {
   chooseMediaBackend();
 }
+
+ImagePipeline::~ImagePipeline() { requests_->stopAll(); }
 
 void ImagePipeline::chooseMediaBackend() {
   // Debian's Qt 6.4 also ships an FFmpeg backend that mishandles some files.
@@ -143,24 +134,83 @@ std::string ImagePipeline::cacheKey(const Artwork& artwork, int maxPixel) {
   return artwork.id + "@" + std::to_string(maxPixel);
 }
 
-QImage ImagePipeline::cached(const Artwork& artwork, int maxPixel) { return memory_.find(cacheKey(artwork, maxPixel)); }
+QImage ImagePipeline::cached(const Artwork& artwork, int maxPixel) { return memory().find(cacheKey(artwork, maxPixel)); }
 
-QImage ImagePipeline::image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop) {
+QFuture<QImage> ImagePipeline::imageAsync(const Artwork& artwork, int maxPixel, bool preferThumbnail,
+                                          std::stop_token stop) {
+  return QtConcurrent::run(QThreadPool::globalInstance(), [requests = requests_, artwork, maxPixel, preferThumbnail,
+                                                           stop] {
+    return requests->image(artwork, maxPixel, preferThumbnail, stop);
+  });
+}
+
+ImageRequests::ImageRequests(std::shared_ptr<ImageSource> fetcher, std::shared_ptr<SVGRasterizer> svg,
+                             std::int64_t costLimit, std::size_t countLimit)
+    : fetcher_(std::move(fetcher)), svg_(std::move(svg)), memory_(costLimit, countLimit) {}
+
+QImage ImageRequests::image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop) {
   // Nothing can be drawn into no pixels; don't fetch for it.
   if (maxPixel <= 0 || !fetcher_) return {};
-  const std::string key = cacheKey(artwork, maxPixel);
+  const std::string key = ImagePipeline::cacheKey(artwork, maxPixel);
   if (QImage hit = memory_.find(key); !hit.isNull()) return hit;
+  if (stop.stop_requested()) return {};
 
+  std::shared_ptr<Flight> flight;
+  bool joined = false;
+  {
+    std::lock_guard lock(mutex_);
+    auto& slot = flights_[key];
+    // One being stopped is no longer anyone's: start afresh.
+    joined = slot != nullptr && !slot->stop.stop_requested();
+    if (!joined) slot = std::make_shared<Flight>();
+    flight = slot;
+    ++flight->wanted;
+  }
+  // A request that stops no longer wants the decode; the last one to go
+  // stops it, and the decode ends instead of being waited for.
+  std::stop_callback leave(stop, [this, flight] {
+    std::lock_guard lock(mutex_);
+    unwant(*flight);
+    landed_.notify_all();
+  });
+  if (joined) {
+    std::unique_lock lock(mutex_);
+    landed_.wait(lock, [&] { return flight->done || stop.stop_requested(); });
+    if (!flight->done) return {};
+    if (!stop.stop_requested()) --flight->wanted;
+    return flight->image;
+  }
+  QImage image = load(artwork, maxPixel, preferThumbnail, flight->stop.get_token());
+  std::lock_guard lock(mutex_);
+  flight->done = true;
+  flight->image = image;
+  if (const auto it = flights_.find(key); it != flights_.end() && it->second == flight) flights_.erase(it);
+  landed_.notify_all();
+  return image;
+}
+
+void ImageRequests::unwant(Flight& flight) {
+  if (flight.done) return;
+  if (--flight.wanted <= 0) flight.stop.request_stop();
+}
+
+QImage ImageRequests::load(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop) {
+  const std::string key = ImagePipeline::cacheKey(artwork, maxPixel);
+  const ImagePipeline::SVGDraw svg = [&](const QByteArray& data, int pixels) {
+    return drawSVG(data, pixels, preferThumbnail, stop);
+  };
   for (const std::string& uri : MediaResolver::imageCandidates(artwork, preferThumbnail)) {
     if (stop.stop_requested()) return {};
     FetchedMedia media;
     try {
-      media = fetcher_->fetch(uri, fetchTimeout, stop);
+      media = fetcher_->fetch(uri, ImagePipeline::fetchTimeout, stop);
     } catch (...) {
       continue;  // the next candidate may answer
     }
-    QImage decoded = decode(media.data, media.mime, maxPixel);
-    if (decoded.isNull() && startsWith(media.mime, "video/")) decoded = posterFrame(media.data, maxPixel, stop);
+    QImage decoded = ImagePipeline::decode(media.data, media.mime, maxPixel, svg);
+    if (decoded.isNull() && startsWith(media.mime, "video/")) {
+      decoded = ImagePipeline::posterFrame(media.data, maxPixel, stop);
+    }
     if (decoded.isNull()) continue;
     memory_.insert(key, decoded, std::int64_t(decoded.bytesPerLine()) * decoded.height());
     return decoded;
@@ -168,71 +218,66 @@ QImage ImagePipeline::image(const Artwork& artwork, int maxPixel, bool preferThu
   return {};
 }
 
-QFuture<QImage> ImagePipeline::imageAsync(const Artwork& artwork, int maxPixel, bool preferThumbnail,
-                                          std::stop_token stop) {
-  return QtConcurrent::run(QThreadPool::globalInstance(), [this, artwork, maxPixel, preferThumbnail, stop] {
-    return image(artwork, maxPixel, preferThumbnail, stop);
-  });
+QImage ImageRequests::drawSVG(const QByteArray& data, int maxPixel, bool thumbnail, std::stop_token stop) {
+  if (!svg_) return ImagePipeline::rasterizeSVG(data, maxPixel);
+  const std::pair document{std::hash<std::string_view>{}(std::string_view(data.constData(), std::size_t(data.size()))),
+                           maxPixel};
+  {
+    std::lock_guard lock(mutex_);
+    if (overLimit_.contains(document)) return {};
+  }
+  auto result = svg_->rasterize(data, maxPixel, thumbnail ? thumbnailSVGTimeLimit : svgTimeLimit, stop);
+  if (result.outcome == SVGRasterizer::Outcome::overLimit) {
+    std::lock_guard lock(mutex_);
+    overLimit_.insert(document);
+  }
+  return result.outcome == SVGRasterizer::Outcome::drawn ? result.image : QImage();
 }
 
-QImage ImagePipeline::decode(const QByteArray& data, const std::string& mime, int maxPixel) {
+void ImageRequests::stopAll() {
+  std::lock_guard lock(mutex_);
+  for (auto& [key, flight] : flights_) flight->stop.request_stop();
+}
+
+void ImageRequests::expireFailures() {
+  std::lock_guard lock(mutex_);
+  overLimit_.clear();
+}
+
+std::size_t ImageRequests::underWay() const {
+  std::lock_guard lock(mutex_);
+  return flights_.size();
+}
+
+int ImageRequests::waiting() const {
+  std::lock_guard lock(mutex_);
+  int count = 0;
+  for (const auto& [key, flight] : flights_) count += flight->wanted;
+  return count;
+}
+
+QImage ImagePipeline::decode(const QByteArray& data, const std::string& mime, int maxPixel, const SVGDraw& svg) {
   if (maxPixel <= 0 || data.isEmpty()) return {};
-  if (mime.find("svg") != std::string::npos) return rasterizeSVG(data, maxPixel);
+  const auto drawn = [&] { return svg ? svg(data, maxPixel) : QImage(); };
+  if (mime.find("svg") != std::string::npos) return drawn();
   // Servers often label SVG as text or octet-stream: sniff the head.
-  if (data.left(256).contains("<svg")) return rasterizeSVG(data, maxPixel);
+  if (data.left(256).contains("<svg")) return drawn();
   // Whatever is no raster we know may still be SVG (a long prologue, gzip),
   // and only librsvg may read that: it loads nothing a document names.
-  if (raster::formatOf(data).isEmpty()) return rasterizeSVG(data, maxPixel);
+  if (raster::formatOf(data).isEmpty()) return drawn();
   return raster::decodeStill(data, maxPixel);
 }
 
 QImage ImagePipeline::rasterizeSVG(const QByteArray& data, int maxPixel) {
-  if (maxPixel <= 0 || data.isEmpty()) return {};
-  GError* error = nullptr;
-  RsvgHandle* handle =
-      rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(data.constData()), gsize(data.size()), &error);
-  if (!handle) {
-    g_clear_error(&error);
-    return {};
-  }
-  double w = 0, h = 0;
-  if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &w, &h)) {
-    // Relative or missing width and height: the view box gives the shape.
-    gboolean hasW = false, hasH = false, hasBox = false;
-    RsvgLength lw{}, lh{};
-    RsvgRectangle box{};
-    rsvg_handle_get_intrinsic_dimensions(handle, &hasW, &lw, &hasH, &lh, &hasBox, &box);
-    if (hasBox) {
-      w = box.width;
-      h = box.height;
-    }
-  }
-  QImage result;
-  if (geometry::isPositive(w) && geometry::isPositive(h)) {
-    const double scale = maxPixel / std::max(w, h);
-    const double pw = std::max(1.0, std::round(w * scale));
-    const double ph = std::max(1.0, std::round(h * scale));
-    if (pw <= geometry::maxPixelSide && ph <= geometry::maxPixelSide && pw * ph * 4 <= maxDecodedBytes) {
-      cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(pw), int(ph));
-      if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-        cairo_t* cr = cairo_create(surface);
-        const RsvgRectangle viewport{0, 0, pw, ph};
-        const bool drawn = rsvg_handle_render_document(handle, cr, &viewport, &error);
-        g_clear_error(&error);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        if (drawn) {
-          // Cairo's ARGB32 is premultiplied native-endian, as Qt's is.
-          result = QImage(cairo_image_surface_get_data(surface), int(pw), int(ph),
-                          cairo_image_surface_get_stride(surface), QImage::Format_ARGB32_Premultiplied)
-                       .copy();
-        }
-      }
-      cairo_surface_destroy(surface);
-    }
-  }
-  g_object_unref(handle);
-  return result;
+  QImage image;
+  const bool drawn = svgdrawing::draw(reinterpret_cast<const unsigned char*>(data.constData()), std::size_t(data.size()),
+                                      maxPixel, [&](int width, int height, int stride) -> unsigned char* {
+                                        image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+                                        if (image.isNull() || image.bytesPerLine() != stride) return nullptr;
+                                        image.fill(Qt::transparent);
+                                        return image.bits();
+                                      });
+  return drawn ? image : QImage();
 }
 
 QImage ImagePipeline::posterFrame(const QByteArray& data, int maxPixel, std::stop_token stop) {

@@ -3,6 +3,7 @@
 #include "core/model/Artwork.hpp"
 #include "app/render/ImageMemoryCache.hpp"
 #include "app/render/ImageSource.hpp"
+#include "app/render/SVGRasterizer.hpp"
 
 #include <QByteArray>
 #include <QFuture>
@@ -10,18 +11,72 @@
 #include <QObject>
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <stop_token>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 namespace tavolune {
+
+// The half of the image pipeline that work on a thread pool uses: it lives
+// as long as the last job that holds it, so no owner waits for its jobs
+// before it goes. A request for an image whose decode is under way joins
+// that decode; a decode nobody wants any more is stopped. SVG documents
+// go to the rasterizer with a time limit (less for thumbnails); one that
+// runs out of time or memory is remembered until expireFailures(), so the
+// same document is not drawn again and again. Thread-safe; image() blocks.
+class ImageRequests {
+ public:
+  static constexpr std::chrono::seconds svgTimeLimit{5};
+  static constexpr std::chrono::seconds thumbnailSVGTimeLimit{2};
+
+  ImageRequests(std::shared_ptr<ImageSource> fetcher, std::shared_ptr<SVGRasterizer> svg, std::int64_t costLimit,
+                std::size_t countLimit);
+
+  QImage image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop = {});
+  ImageMemoryCache& memory() { return memory_; }
+  ImageSource& fetcher() { return *fetcher_; }
+  // Every decode under way is stopped (the pipeline goes).
+  void stopAll();
+  // Documents that ran out of time or memory may be drawn again.
+  void expireFailures();
+  // Decodes under way, and the requests waiting for them (joined ones too).
+  std::size_t underWay() const;
+  int waiting() const;
+
+ private:
+  struct Flight {
+    bool done = false;
+    QImage image;
+    int wanted = 0;  // requests waiting for it, the one that decodes too
+    std::stop_source stop;
+  };
+  QImage load(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop);
+  QImage drawSVG(const QByteArray& data, int maxPixel, bool thumbnail, std::stop_token stop);
+  void unwant(Flight& flight);
+
+  const std::shared_ptr<ImageSource> fetcher_;
+  const std::shared_ptr<SVGRasterizer> svg_;  // this process when null
+  ImageMemoryCache memory_;
+  mutable std::mutex mutex_;
+  std::condition_variable landed_;
+  std::unordered_map<std::string, std::shared_ptr<Flight>> flights_;
+  std::set<std::pair<std::size_t, int>> overLimit_;  // document hash, pixel size
+};
 
 // Turns an artwork into a decoded still no larger than a pixel size: tries
 // the artwork's image locations in order, downsamples while decoding,
 // rasterizes SVG, takes a poster frame from video, and keeps results in a
 // memory cache shared by the whole application. Nothing here throws: a
-// failure is a null image, and failures are never cached here; the views
-// that remember one for a while drop it on failuresExpired().
+// failure is a null image. Only SVG documents that ran out of time or
+// memory are remembered here; the views that remember other failures for a
+// while drop them on failuresExpired(). Work on a pool holds requests(),
+// never the pipeline.
 class ImagePipeline final : public QObject {
   Q_OBJECT
 
@@ -33,21 +88,34 @@ class ImagePipeline final : public QObject {
   static constexpr std::chrono::milliseconds posterTime{500};
 
   // Create it on the main thread before the first video is decoded: it
-  // selects the GStreamer media backend.
-  explicit ImagePipeline(std::shared_ptr<ImageSource> fetcher);
+  // selects the GStreamer media backend. SVG is drawn in this process
+  // without a rasterizer.
+  explicit ImagePipeline(std::shared_ptr<ImageSource> fetcher, std::shared_ptr<SVGRasterizer> svg = nullptr);
+  // Stops the decodes under way; it waits for none of them.
+  ~ImagePipeline() override;
 
   // Blocks; run it off the UI thread. A cache hit fetches nothing.
-  QImage image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop = {});
-  // image() on Qt's global thread pool. The pipeline must outlive the future.
+  QImage image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop = {}) {
+    return requests_->image(artwork, maxPixel, preferThumbnail, std::move(stop));
+  }
+  // image() on Qt's global thread pool.
   QFuture<QImage> imageAsync(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop = {});
+  // For work on a pool: outlives the pipeline while the work holds it.
+  const std::shared_ptr<ImageRequests>& requests() const { return requests_; }
   // From memory only; never fetches.
   QImage cached(const Artwork& artwork, int maxPixel);
 
+  // Draws an SVG document at a pixel size; empty where SVG is not accepted.
+  using SVGDraw = std::function<QImage(const QByteArray& data, int maxPixel)>;
   // Still image bytes to an image at most maxPixel on its longer side
   // (never enlarged, except SVG which is drawn at exactly maxPixel). Only
   // the formats of raster::formatOf are read as rasters; everything else is
-  // tried as SVG, plain or gzip-compressed.
-  static QImage decode(const QByteArray& data, const std::string& mime, int maxPixel);
+  // tried as SVG, plain or gzip-compressed, with svg (in this process when
+  // not given).
+  static QImage decode(const QByteArray& data, const std::string& mime, int maxPixel, const SVGDraw& svg);
+  static QImage decode(const QByteArray& data, const std::string& mime, int maxPixel) {
+    return decode(data, mime, maxPixel, &rasterizeSVG);
+  }
   // An SVG document drawn so that its longer side is maxPixel.
   static QImage rasterizeSVG(const QByteArray& data, int maxPixel);
   // The frame at posterTime of a video file's bytes, at most maxPixel a side;
@@ -63,19 +131,21 @@ class ImagePipeline final : public QObject {
   static void chooseMediaBackend();
 
   static std::string cacheKey(const Artwork& artwork, int maxPixel);
-  ImageMemoryCache& memory() { return memory_; }
-  ImageSource& fetcher() { return *fetcher_; }
+  ImageMemoryCache& memory() { return requests_->memory(); }
+  ImageSource& fetcher() { return requests_->fetcher(); }
 
   // The library changed: a source that failed may answer now, so every
   // view and loader on this pipeline loads again what failed. GUI thread only.
-  void expireFailures() { emit failuresExpired(); }
+  void expireFailures() {
+    requests_->expireFailures();
+    emit failuresExpired();
+  }
 
  signals:
   void failuresExpired();
 
  private:
-  const std::shared_ptr<ImageSource> fetcher_;
-  ImageMemoryCache memory_{memoryCostLimit, memoryCountLimit};
+  const std::shared_ptr<ImageRequests> requests_;
 };
 
 }  // namespace tavolune

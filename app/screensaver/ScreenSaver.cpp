@@ -203,8 +203,7 @@ void ScreenSaver::present(const std::optional<Artwork>& work, SaverWindow& windo
 
 void ScreenSaver::fetchStill(const Artwork& work, SaverWindow& window, std::uint64_t token, bool live) {
   const std::stop_token stop = window.newFetch();
-  ImagePipeline* pipeline = &images_.pipeline;
-  images_.pool.start([pipeline, work, stop, mailbox = mailbox_, target = &window, token, live, this] {
+  images_.pool.start([pipeline = images_.pipeline.requests(), work, stop, mailbox = mailbox_, target = &window, token, live, this] {
     QImage image = pipeline->image(work, stillPixels, false, stop);
     if (image.isNull() || stop.stop_requested()) return;
     mailbox->post([this, work, target, token, live, image = std::move(image)] {

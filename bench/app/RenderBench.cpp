@@ -1,3 +1,4 @@
+#include "app/platform/linux/SpawnedSVGRasterizer.hpp"
 #include "app/render/ImagePipeline.hpp"
 #include "app/render/WallpaperComposer.hpp"
 
@@ -140,6 +141,41 @@ BENCHMARK(BM_DecodeTile_ImageMagick)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+
+// A generative-looking SVG still: gradients, a blur and a hundred shapes.
+QByteArray svgStill() {
+  QByteArray doc = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 1000 1000">)"
+                   R"(<defs><radialGradient id="g"><stop offset="0" stop-color="#f3c"/>)"
+                   R"(<stop offset="1" stop-color="#13f"/></radialGradient>)"
+                   R"(<filter id="b"><feGaussianBlur stdDeviation="6"/></filter></defs>)"
+                   R"x(<rect width="1000" height="1000" fill="#102030"/><g filter="url(#b)">)x";
+  for (int i = 0; i < 100; ++i) {
+    doc += QStringLiteral(R"x(<circle cx="%1" cy="%2" r="%3" fill="url(#g)" opacity="0.7"/>)x")
+               .arg((i * 97) % 1000)
+               .arg((i * 61) % 1000)
+               .arg(20 + (i * 13) % 80)
+               .toUtf8();
+  }
+  return doc + "</g></svg>";
+}
+
+// The cost of one SVG thumbnail drawn in this process and in a decoder of
+// its own (spawn, pipes, drawing, pixels back): the price of drawing apart.
+void BM_SvgDecode(benchmark::State& state, bool apart) {
+  const QByteArray doc = svgStill();
+  SpawnedSVGRasterizer decoder(TAVOLUNE_SVG_DECODER);
+  for (auto _ : state) {
+    const QImage image = apart ? decoder.rasterize(doc, 520, std::chrono::seconds(5), {}).image
+                               : ImagePipeline::rasterizeSVG(doc, 520);
+    if (image.width() != 520) {
+      state.SkipWithError("drawing failed");
+      break;
+    }
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK_CAPTURE(BM_SvgDecode, inProcess, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_SvgDecode, apart, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace tavolune::bench

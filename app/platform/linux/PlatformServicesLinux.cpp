@@ -6,6 +6,7 @@
 #include "app/platform/linux/LinuxPowerSources.hpp"
 #include "app/platform/linux/LinuxSessionWatch.hpp"
 #include "app/platform/linux/NetworkUpdateFeed.hpp"
+#include "app/platform/linux/SpawnedSVGRasterizer.hpp"
 #include "app/platform/linux/StatusNotifierTrayWatch.hpp"
 #include "app/platform/linux/Syslog.hpp"
 #include "app/platform/linux/X11ActiveWindow.hpp"
@@ -24,6 +25,7 @@ PlatformServices PlatformServices::linuxDesktop(std::string executable, const QS
   const QDBusConnection system = QDBusConnection::systemBus();
   const QDBusConnection session = QDBusConnection::sessionBus();
   services.log = std::make_unique<Syslog>();
+  services.svg = std::make_shared<SpawnedSVGRasterizer>(SpawnedSVGRasterizer::besideProgram(executable));
   services.autostart = std::make_unique<XdgAutostart>(std::move(executable));
   services.updateFeed = std::make_unique<NetworkUpdateFeed>();
   services.displays = makeDisplaySource();

@@ -4,6 +4,7 @@
 
 #include "app/components/ImageServices.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
+#include "tests/support/fakes/FakeSVGRasterizer.hpp"
 
 #include <QThreadPool>
 
@@ -28,7 +29,8 @@ inline Artwork work(int n, std::optional<double> aspect = std::nullopt, MediaKin
 
 struct ComponentsRig {
   std::shared_ptr<testsupport::FakeImageSource> source = std::make_shared<testsupport::FakeImageSource>();
-  ImagePipeline pipeline{source};
+  std::shared_ptr<testsupport::FakeSVGRasterizer> svg = std::make_shared<testsupport::FakeSVGRasterizer>();
+  ImagePipeline pipeline{source, svg};
   QThreadPool pool;
   // (artwork id, still size) per ratio note
   std::vector<std::pair<std::string, QSize>> notes;

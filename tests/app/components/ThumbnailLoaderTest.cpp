@@ -53,11 +53,11 @@ TEST(ThumbnailLoader, CellsThatLeaveTheViewAreNotFetchedAndRunningOnesStop) {
   EXPECT_EQ(loader.running(), 1);
   EXPECT_EQ(loader.queued(), 4u);
   loader.cancelAllExcept({ThumbnailLoader::key(work(2).id, px), ThumbnailLoader::key(work(4).id, px)});
-  EXPECT_EQ(loader.queued(), 2u);
+  // The stopped fetch frees its slot at once; the newest request (what
+  // scrolled in last) takes it.
+  EXPECT_EQ(loader.queued(), 1u);
+  EXPECT_EQ(loader.running(), 1);
   EXPECT_EQ(loader.status(work(1), px), Status::missing);
-  // The stopped fetch frees its slot; the newest request (what scrolled in
-  // last) goes first.
-  // The next start needs the event loop: the slot frees on this thread.
   ASSERT_TRUE(QTest::qWaitFor([&] { return rig.source->count(uriOf(4)) == 1; }));
   EXPECT_EQ(rig.source->count(uriOf(2)), 0);
   QSignalSpy changed(&loader, &ThumbnailLoader::thumbnailChanged);
@@ -116,15 +116,48 @@ TEST(ThumbnailLoader, AFailureIsRememberedThenRetriedAfterItsTimeOrOnALibraryCha
   EXPECT_TRUE(rig.notes.size() == 1u && rig.notes[0].first == work(1).id);
 }
 
-TEST(ThumbnailLoader, DestroyedWhileFetchingStopsAndWaits) {
+// Closing the window: the loader goes at once, even with a fetch that goes
+// on after its stop, and that fetch, ending later, reaches nothing of it.
+TEST(ThumbnailLoader, DestroyedWhileFetchingStopsAndWaitsForNothing) {
   ComponentsRig rig;
+  rig.source->setIgnoresStop(true);
   rig.source->hold(uriOf(1));
   auto loader = std::make_unique<ThumbnailLoader>(rig.pipeline, rig.noter());
   loader->request(work(1), px);
   ASSERT_TRUE(rig.source->waitForFetches(uriOf(1)));
   loader.reset();
+  EXPECT_EQ(rig.pipeline.requests()->underWay(), 1u) << "gone before its fetch ended";
+  rig.source->release(uriOf(1));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.pipeline.requests()->underWay() == 0; }, 5000));
   QCoreApplication::sendPostedEvents();
   EXPECT_TRUE(rig.notes.empty());
+}
+
+// A still that never finishes drawing, scrolled away and back more often
+// than there are slots: each cancel frees its slot at once and ends the
+// drawing; over its limit it fails, and another work with the same
+// document fails without being drawn.
+TEST(ThumbnailLoader, AnEndlessSVGGivesItsSlotBackWhenCancelledAndFailsOverItsLimit) {
+  ComponentsRig rig;
+  ThumbnailLoader loader(rig.pipeline, rig.noter(), {.threads = 1});
+  for (int n : {1, 2}) rig.source->serve(uriOf(n), testsupport::FakeSVGRasterizer::endlessDocument(), "image/svg+xml");
+  for (int round = 0; round < 3; ++round) {
+    loader.request(work(1), px);
+    ASSERT_TRUE(rig.svg->waitForStuck(1)) << round;
+    loader.cancel(work(1).id, px);
+    EXPECT_EQ(loader.running(), 0) << round;
+    ASSERT_TRUE(rig.svg->waitForStuck(0)) << round;
+  }
+  QSignalSpy changed(&loader, &ThumbnailLoader::thumbnailChanged);
+  loader.request(work(1), px);
+  ASSERT_TRUE(rig.svg->waitForStuck(1));
+  rig.svg->runOutOfTime();
+  ASSERT_TRUE(changed.wait());
+  EXPECT_EQ(loader.status(work(1), px), Status::failed);
+  loader.request(work(2), px);
+  ASSERT_TRUE(changed.wait());
+  EXPECT_EQ(loader.status(work(2), px), Status::failed);
+  EXPECT_EQ(rig.svg->begun(), 4);
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 #include "app/render/ImagePipeline.hpp"
 
+#include "app/platform/linux/SpawnedSVGRasterizer.hpp"
 #include "app/render/AvifImage.hpp"
 #include "tests/app/render/TestImages.hpp"
 #include "tests/support/LoopbackServer.hpp"
 #include "tests/support/fakes/FakeImageSource.hpp"
+#include "tests/support/fakes/FakeSVGRasterizer.hpp"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <QThread>
 
@@ -17,6 +20,7 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <future>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -27,6 +31,7 @@ namespace {
 
 using namespace tavolune::testing;
 using testsupport::FakeImageSource;
+using namespace std::chrono_literals;
 
 QByteArray encoded(const QImage& image, const char* format, std::optional<QImageIOHandler::Transformations> turn = {}) {
   QByteArray bytes;
@@ -338,6 +343,74 @@ TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
   EXPECT_TRUE(colorNear(image, 5, 5, QColor(Qt::blue), 0));
   EXPECT_EQ(temporaryVideos(), before);
   EXPECT_EQ(segments.connectionsAccepted(), 0u);
+}
+
+// A document that never finishes drawing: asked twice, it is drawn once;
+// it ends when no request wants it any more; over its limit it fails and
+// is not drawn again, under another work too, until failures expire.
+TEST(ImagePipeline, AnEndlessSVGIsJoinedEndedWhenUnwantedAndRememberedOverItsLimit) {
+  using Rasterizer = testsupport::FakeSVGRasterizer;
+  QByteArray endless(svgRedOverBlue);
+  endless.replace("</svg>", QByteArray(Rasterizer::endless) + "</svg>");
+  auto source = std::make_shared<FakeImageSource>();
+  auto svg = std::make_shared<Rasterizer>();
+  for (const char* uri : {"https://media.test/a.svg", "https://media.test/b.svg"}) source->serve(uri, endless, "text/xml");
+  source->serve("https://media.test/ok.svg", svgRedOverBlue, "image/svg+xml");
+  ImagePipeline pipeline(source, svg);
+  const Artwork a = artwork("https://media.test/a.svg");
+  Artwork b = artwork("https://media.test/b.svg");
+  b.id += "-other";
+
+  std::stop_source first, second;
+  auto one = std::async(std::launch::async, [&] { return pipeline.image(a, 64, false, first.get_token()); });
+  ASSERT_TRUE(svg->waitForStuck(1));
+  auto two = std::async(std::launch::async, [&] { return pipeline.image(a, 64, false, second.get_token()); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pipeline.requests()->waiting() == 2; }, 5000));
+  second.request_stop();
+  ASSERT_EQ(two.wait_for(5s), std::future_status::ready);
+  EXPECT_TRUE(two.get().isNull());
+  EXPECT_EQ(svg->stuck(), 1) << "the first request still wants it";
+  first.request_stop();
+  EXPECT_TRUE(one.get().isNull());
+  EXPECT_TRUE(svg->waitForStuck(0)) << "nobody wants it: ended";
+  EXPECT_EQ(svg->begun(), 1) << "joined, not drawn twice";
+  EXPECT_EQ(source->count("https://media.test/a.svg"), 1);
+
+  auto three = std::async(std::launch::async, [&] { return pipeline.image(a, 64, false); });
+  ASSERT_TRUE(svg->waitForStuck(1));
+  svg->runOutOfTime();
+  EXPECT_TRUE(three.get().isNull());
+  EXPECT_TRUE(pipeline.image(b, 64, false).isNull());
+  EXPECT_EQ(svg->begun(), 2) << "the same document is not drawn again";
+  EXPECT_EQ(pipeline.image(artwork("https://media.test/ok.svg"), 64, true).size(), QSize(64, 32));
+  EXPECT_EQ(svg->limits(), (std::vector<std::chrono::milliseconds>{5s, 5s, 2s})) << "less for thumbnails";
+  pipeline.expireFailures();
+  auto four = std::async(std::launch::async, [&] { return pipeline.image(b, 64, false); });
+  ASSERT_TRUE(svg->waitForStuck(1)) << "drawn again once failures expired";
+  pipeline.requests()->stopAll();
+  EXPECT_TRUE(four.get().isNull());
+}
+
+// The decoder program draws what this process draws; a document that
+// would take hours ends at its limit, and a stop ends it at once.
+TEST(ImagePipeline, DrawsSVGInTheDecoderProcessUnderItsLimits) {
+  using Outcome = SVGRasterizer::Outcome;
+  SpawnedSVGRasterizer decoder(TAVOLUNE_SVG_DECODER);
+  const auto drawn = decoder.rasterize(svgRedOverBlue, 200, 5s, {});
+  ASSERT_EQ(drawn.outcome, Outcome::drawn);
+  EXPECT_EQ(drawn.image, ImagePipeline::rasterizeSVG(svgRedOverBlue, 200));
+  EXPECT_EQ(decoder.rasterize("<svg unclosed", 64, 5s, {}).outcome, Outcome::undecodable);
+  EXPECT_EQ(decoder.rasterize(svgRedOverBlue, 0, 5s, {}).outcome, Outcome::undecodable);
+
+  const QByteArray hours = R"(<svg xmlns="http://www.w3.org/2000/svg" width="520" height="520">)"
+                           R"(<filter id="f"><feTurbulence baseFrequency="0.05" numOctaves="1000000"/></filter>)"
+                           R"x(<rect width="520" height="520" filter="url(#f)"/></svg>)x";
+  EXPECT_EQ(decoder.rasterize(hours, 520, 300ms, {}).outcome, Outcome::overLimit);
+  std::stop_source stop;
+  auto stopped = std::async(std::launch::async, [&] { return decoder.rasterize(hours, 520, 60s, stop.get_token()); });
+  stop.request_stop();
+  EXPECT_EQ(stopped.get().outcome, Outcome::stopped);
+  EXPECT_EQ(decoder.rasterize(svgRedOverBlue, 64, 5s, stop.get_token()).outcome, Outcome::stopped);
 }
 
 TEST(ImagePipeline, DecodesOffTheCallingThread) {

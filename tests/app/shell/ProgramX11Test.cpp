@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
@@ -260,6 +261,83 @@ TEST(Program, HangsAWorkOnThePlainX11DesktopAndKeepsItsSaveOnSigterm) {
   EXPECT_EQ(saved.screens.begin()->second.currentArtworkID, works[*shown].id);
   EXPECT_EQ(saved.artworks.size(), works.size());
   EXPECT_FALSE(QDir(data.filePath("Wallpapers")).entryList({QStringLiteral("*.jpg")}, QDir::Files).isEmpty());
+}
+
+// What follows the command name in /proc/<pid>/stat ("S 1234 …"), if the
+// process is the SVG decoder.
+QByteArray decoderStat(const QString& pid) {
+  QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+  const QByteArray line = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  return line.contains("(tavolune-svg-de") ? line.mid(line.lastIndexOf(')') + 2) : QByteArray();
+}
+
+// Ten works whose still takes hours to draw, among PNG works: the desktop
+// shows a PNG; the library's grid has their thumbnails drawn in decoders;
+// SIGTERM ends the program, and its decoders, with them drawing, keeps the
+// save and gives up the claim, so that the program starts again.
+TEST(Program, StillsThatNeverFinishDrawingStallNeitherTheDesktopNorQuitting) {
+  testsupport::PrivateXServer screen(QStringLiteral("1920x1080x24"));
+  testsupport::PrivateBus bus;
+  ASSERT_TRUE(screen.ok() && bus.ok());
+  LoopbackServer media(LoopbackServer::Tls::loopback());
+  const QColor colour(40, 160, 60);
+  media.on("GET", "/art/still.png", {.body = png(colour).toStdString(), .contentType = "image/png"});
+  media.on("GET", "/art/hours.svg",
+           {.body = R"(<svg xmlns="http://www.w3.org/2000/svg" width="520" height="520"><filter id="f">)"
+                    R"(<feTurbulence baseFrequency="0.05" numOctaves="1000000"/></filter>)"
+                    R"x(<rect width="520" height="520" filter="url(#f)"/></svg>)x",
+            .contentType = "image/svg+xml"});
+  QTemporaryDir data;
+  LibraryState state;
+  Wallet wallet = testsupport::wallet();
+  wallet.lastSync = now();
+  Exhibition shown{.id = Uuid::random(), .title = "Hours"};  // PNG first, shown in order
+  for (int i = 0; i < 12; ++i) {
+    Artwork work = testsupport::work(std::to_string(i), "Study " + std::to_string(i));
+    work.imageURI = media.url(i == 0 || i == 11 ? "/art/still.png" : "/art/hours.svg");
+    testsupport::hold(state, wallet, {work});
+    shown.artworkIDs.push_back(work.id);
+  }
+  state.exhibitions.push_back(shown);
+  state.activeExhibition = shown.id;
+  state.settings.rotationOrder = PlaybackOrder::sequential;
+  state.settings.hasCompletedOnboarding = true;
+  LibraryStore(data.filePath("library.json").toStdString()).save(state);
+  QProcessEnvironment env = plainX11Session(screen, bus);
+  env.insert(QStringLiteral("SSL_CERT_FILE"), QString::fromStdString(LoopbackServer::Tls::loopback().certificateFile));
+  env.insert(QString::fromLatin1(HTTPClient::allowedServersVariable), QStringLiteral("127.0.0.1:%1").arg(media.port()));
+  Program program(data.path(), {}, env);
+  Root root(screen.display());
+  std::optional<std::uint32_t> picture;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (picture = root.pixmap()).has_value(); }, 20000));
+  EXPECT_TRUE(near(root.pixel(*picture, 960, 540), colour)) << root.pixel(*picture, 960, 540).name().toStdString();
+
+  ASSERT_TRUE(listening(data.path()));
+  Program reopen(data.path(), {}, env);  // opens the library window
+  ASSERT_TRUE(reopen.process.waitForFinished(20000));
+  QStringList decoders;
+  const QByteArray parent = " " + QByteArray::number(program.process.processId()) + " ";
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+      if (decoderStat(pid).mid(1).startsWith(parent)) decoders << pid;
+    }
+    return !decoders.isEmpty();
+  }, 20000));
+  // Ended, and at once: the library window's web engine may end it by a
+  // signal of its own while it tears down.
+  ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
+  ASSERT_TRUE(program.process.waitForFinished(20000));
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return std::none_of(decoders.begin(), decoders.end(), [](const QString& pid) {
+      const QByteArray stat = decoderStat(pid);
+      return !stat.isEmpty() && !stat.startsWith('Z');
+    });
+  }, 10000)) << "a decoder outlived the program";
+  const LibraryState saved = LibraryStore(data.filePath("library.json").toStdString()).load();
+  ASSERT_EQ(saved.screens.size(), 1u);
+  EXPECT_EQ(saved.screens.begin()->second.currentArtworkID, shown.artworkIDs.front());
+  Program again(data.path(), {}, env);
+  EXPECT_TRUE(listening(data.path())) << "the claim was kept";
 }
 
 // A session whose every proxy variable names a server of the test's own: a
