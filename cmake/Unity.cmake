@@ -31,6 +31,7 @@ if(TAVOLUNE_APP)
     platform/linux/X11DisplaySource.cpp
     platform/linux/XfceWallpaper.cpp
     render/FrameRenderer.cpp
+    stage/ArtStageVideo.cpp
     stage/ArtStageView.cpp)
 endif()
 if(TAVOLUNE_TESTS)

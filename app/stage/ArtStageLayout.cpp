@@ -70,7 +70,7 @@ void ArtStageView::relayout() {
   if (auto* p = page(); p && p->backgroundColor() != pageBackground()) p->setBackgroundColor(pageBackground());
   const QRect frame = artRect_.toAlignedRect() & rect();
   if (webView_) webView_->setGeometry(webOnStage_ ? frame : frame.translated(0, height()));
-  if (playerView_) playerView_->setGeometry(frame);
+  if (playerView_) playerView_->setGeometry(videoOnStage_ ? frame : QRect(frame.topLeft(), QSize(1, 1)));
   if (gifView_) gifView_->setGeometry(frame);
   update();
 }
