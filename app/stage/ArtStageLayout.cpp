@@ -125,7 +125,7 @@ void ArtStageView::paintEvent(QPaintEvent*) {
     painter.drawImage(target, still_);
   }
   // Frames the stage paints itself, over the still that waits beneath.
-  if (videoVisible_ && !videoFrame_.isNull() && !artRect_.isEmpty()) {
+  if (videoVisible_ && videoOnStage_ && !videoFrame_.isNull() && !artRect_.isEmpty()) {
     QSizeF size = videoFrame_.size();
     size.scale(artRect_.size(), Qt::KeepAspectRatio);
     const QRectF target(artRect_.center().x() - size.width() / 2, artRect_.center().y() - size.height() / 2,

@@ -186,9 +186,14 @@ void ArtStageView::showLoaded(std::uint64_t generation) {
   // Not playing before the page has shown whether it can draw.
   if (verdict_ == DrawVerdict::due) judgeDrawing();
   if (verdict_ == DrawVerdict::judging) return;
-  if (webView_) webOnStage_ = true;
-  videoOnStage_ = true;
-  relayout();
+  if (webView_) {
+    webOnStage_ = true;
+    relayout();
+  }
+  if (player_) {
+    videoOnStage_ = true;
+    relayout();
+  }
   setStillVisible(false);
   setStatus(Status::playing());
 }
