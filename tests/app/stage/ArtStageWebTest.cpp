@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tavolune {
@@ -424,19 +425,18 @@ TEST_F(ArtStageWebTest, AnEarlyFinishDoesNotReportTheNextWorkPlaying) {
   ASSERT_TRUE(waitFor(Kind::playing));
 }
 
-// Clips made by GStreamer's own encoders, one colour for the first half and
-// another for the second: the first seen again after the second is a loop.
+// Clips made by GStreamer's own encoders (two solid videotestsrc runs joined
+// by concat, 32 x 24 at 10 fps), one colour for the first half and another
+// for the second: the first seen again after the second is a loop.
 struct Clip {
-  const char* name;
-  const char* file;
-  const char* mime;
+  const char *name, *file, *mime;
   QColor first, second;
   int ms;
 };
 
+// Lossy codecs shift a solid colour a little.
 bool close(const QColor& a, const QColor& b) {
-  return std::abs(a.red() - b.red()) <= 24 && std::abs(a.green() - b.green()) <= 24 &&
-         std::abs(a.blue() - b.blue()) <= 24;
+  return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) <= 24;
 }
 
 TEST_F(ArtStageWebTest, VideoLoopsMutedAndPauses) {
