@@ -33,6 +33,7 @@ if(TAVOLUNE_APP)
     platform/linux/XfceWallpaper.cpp
     render/FrameRenderer.cpp
     render/SVGDrawing.cpp
+    stage/ArtStageVideo.cpp
     stage/ArtStageView.cpp)
 endif()
 if(TAVOLUNE_TESTS)

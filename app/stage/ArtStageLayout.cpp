@@ -70,7 +70,7 @@ void ArtStageView::relayout() {
   if (auto* p = page(); p && p->backgroundColor() != pageBackground()) p->setBackgroundColor(pageBackground());
   const QRect frame = artRect_.toAlignedRect() & rect();
   if (webView_) webView_->setGeometry(webOnStage_ ? frame : frame.translated(0, height()));
-  if (playerView_) playerView_->setGeometry(frame);
+  if (playerView_) playerView_->setGeometry(videoOnStage_ ? frame : QRect(frame.topLeft(), QSize(1, 1)));
   if (gifView_) gifView_->setGeometry(frame);
   update();
 }
@@ -125,7 +125,7 @@ void ArtStageView::paintEvent(QPaintEvent*) {
     painter.drawImage(target, still_);
   }
   // Frames the stage paints itself, over the still that waits beneath.
-  if (videoVisible_ && !videoFrame_.isNull() && !artRect_.isEmpty()) {
+  if (videoVisible_ && videoOnStage_ && !videoFrame_.isNull() && !artRect_.isEmpty()) {
     QSizeF size = videoFrame_.size();
     size.scale(artRect_.size(), Qt::KeepAspectRatio);
     const QRectF target(artRect_.center().x() - size.width() / 2, artRect_.center().y() - size.height() / 2,

@@ -9,13 +9,9 @@
 #include "app/stage/TavoluneSchemeHandler.hpp"
 #include "core/base/TavoluneError.hpp"
 #include "core/base/TransportError.hpp"
-#include "core/media/VideoSignature.hpp"
 #include "core/model/MediaResolver.hpp"
 
-#include <QAudioOutput>
 #include <QMediaPlayer>
-#include <QVideoFrame>
-#include <QVideoSink>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
 
@@ -116,76 +112,6 @@ void ArtStageView::loadGIF(const Artwork& artwork) {
   });
 }
 
-void ArtStageView::loadVideo(const Artwork& artwork) {
-  if (!artwork.animationURI) {
-    fail(QStringLiteral("no video"));
-    return;
-  }
-  const std::string uri = *artwork.animationURI;
-  fetchThen(uri, [this, uri](MediaContent) {
-    // The player reads the cache's file; a data: URI is never stored there,
-    // and the file by that name may be another key's.
-    const QString file = QString::fromStdString(fetcher_.cache->fileURL(uri, "bin").string());
-    if (!fetcher_.cache->contains(uri)) {
-      fail(QStringLiteral("no video"));
-      return;
-    }
-    // The player picks its elements by content: a playlist would have it
-    // fetch whatever addresses it lists.
-    if (!videosignature::isPlayableFile(file.toStdString())) {
-      fail(qt::str(videosignature::notPlayable));
-      return;
-    }
-    installVideo(file);
-  });
-}
-
-void ArtStageView::installVideo(const QString& file) {
-  const std::uint64_t generation = generation_;
-  player_ = new QMediaPlayer(this);
-  audio_ = new QAudioOutput(this);
-  audio_->setMuted(true);
-  player_->setAudioOutput(audio_);
-  player_->setLoops(QMediaPlayer::Infinite);
-  if (paintsVideo_ && PlayerView::usesNativeWindow()) {
-    paintVideoFrom(player_, generation);
-  } else {
-    playerView_ = new PlayerView(player_, this);
-  }
-  connect(player_, &QMediaPlayer::errorOccurred, this,
-          [this, generation](QMediaPlayer::Error error, const QString& text) {
-            if (!isCurrent(generation) || error == QMediaPlayer::NoError || status_.kind == Kind::failed) return;
-            fail(text.isEmpty() ? QStringLiteral("no video") : text);
-          });
-  // Playing is reported once the player has opened the file, not before.
-  connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this, generation](QMediaPlayer::MediaStatus media) {
-    if (!isCurrent(generation) || status_.kind == Kind::failed) return;
-    if (media == QMediaPlayer::InvalidMedia) fail(QStringLiteral("no video"));
-    if (media != QMediaPlayer::LoadedMedia && media != QMediaPlayer::BufferedMedia) return;
-    contentReady_ = true;
-    // The watchdog runs until the first loaded step.
-    if (status_.kind == Kind::loading && watchdog_.isActive()) loadedStep();
-  });
-  player_->setSource(QUrl::fromLocalFile(file));
-  relayout();
-  if (status_.kind == Kind::paused) return;
-  if (playerView_) playerView_->show();
-  videoVisible_ = true;
-  player_->play();
-}
-
-void ArtStageView::paintVideoFrom(QMediaPlayer* player, std::uint64_t generation) {
-  videoSink_ = new QVideoSink(this);
-  player->setVideoSink(videoSink_);
-  connect(videoSink_, &QVideoSink::videoFrameChanged, this, [this, generation](const QVideoFrame& frame) {
-    if (!isCurrent(generation) || !videoVisible_) return;
-    const QImage image = frame.toImage();
-    if (image.isNull()) return;
-    videoFrame_ = image;
-    update(artRect_.toAlignedRect());
-  });
-}
-
 void ArtStageView::loadWeb(const Artwork& artwork) {
   auto url = MediaResolver::liveURL(artwork.animationURI);
   if (!url) {
@@ -263,6 +189,10 @@ void ArtStageView::showLoaded(std::uint64_t generation) {
     webOnStage_ = true;
     relayout();
   }
+  if (player_) {
+    videoOnStage_ = true;
+    relayout();
+  }
   setStillVisible(false);
   setStatus(Status::playing());
 }
@@ -275,6 +205,7 @@ void ArtStageView::fail(const QString& message) {
     freezePage();
   }
   if (player_) player_->pause();
+  if (playerView_) playerView_->hide();
   videoVisible_ = false;
   if (gifView_) gifView_->stopAnimation();
   setStatus(Status::failed(message));
@@ -302,26 +233,7 @@ void ArtStageView::tearDown() {
     webView_->deleteLater();
     webView_ = nullptr;
   }
-  if (player_) {
-    player_->disconnect(this);
-    player_->stop();
-    player_->deleteLater();
-    audio_->deleteLater();
-    if (playerView_) {
-      playerView_->hide();
-      playerView_->deleteLater();
-    }
-    if (videoSink_) {
-      videoSink_->disconnect(this);
-      videoSink_->deleteLater();
-    }
-    player_ = nullptr;
-    audio_ = nullptr;
-    playerView_ = nullptr;
-    videoSink_ = nullptr;
-  }
-  videoFrame_ = {};
-  videoVisible_ = false;
+  tearDownVideo();
   if (gifView_) {
     gifView_->hide();
     gifView_->deleteLater();
@@ -412,7 +324,8 @@ void ArtStageView::resume() {
     gifView_->startAnimation();
   }
   if (webView_) send(ArtRuntime::resumeScript());
-  if (player_) player_->play();
+  // A player still waiting for its picture starts once that is ready.
+  if (player_ && !player_->source().isEmpty()) player_->play();
   if (!played) {
     const std::uint64_t generation = generation_;
     setStatus(Status::loading());

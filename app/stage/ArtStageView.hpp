@@ -148,6 +148,8 @@ class ArtStageView final : public QWidget {
   // Fetches uri off the GUI thread; done runs on it unless the load moved on.
   void fetchThen(const std::string& uri, std::function<void(MediaContent)> done);
   void installVideo(const QString& file);
+  void startVideo(const QString& file);
+  void tearDownVideo();
   void pageFinished();
   void loadedStep();
   void showLoaded(std::uint64_t generation);
@@ -206,6 +208,9 @@ class ArtStageView final : public QWidget {
   QVideoSink* videoSink_ = nullptr;
   QImage videoFrame_;
   bool videoVisible_ = false;
+  // Whether the player's picture lies over the art rectangle or, until the
+  // loaded step, is a point that leaves the still in sight.
+  bool videoOnStage_ = false;
   GifView* gifView_ = nullptr;
 
   QTimer watchdog_;

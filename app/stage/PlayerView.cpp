@@ -1,6 +1,7 @@
 #include "app/stage/PlayerView.hpp"
 
 #include <QMediaPlayer>
+#include <QVideoSink>
 
 #include <algorithm>
 
@@ -10,6 +11,27 @@ PlayerView::PlayerView(QMediaPlayer* player, QWidget* parent) : QVideoWidget(par
   setAspectRatioMode(Qt::KeepAspectRatio);
   setAttribute(Qt::WA_TransparentForMouseEvents);
   player->setVideoOutput(this);
+  readyCheck_.setInterval(16);
+  connect(&readyCheck_, &QTimer::timeout, this, [this] {
+    if (!pictureReady() && shown_.elapsed() < pictureWaitMs) return;
+    readyCheck_.stop();
+    readied_ = true;
+    emit pictureReadied();
+  });
+}
+
+bool PlayerView::pictureReady() const { return videoSink() && videoSink()->rhi(); }
+
+void PlayerView::showEvent(QShowEvent* event) {
+  QVideoWidget::showEvent(event);
+  if (readied_ || readyCheck_.isActive()) return;
+  shown_.start();
+  readyCheck_.start();
+}
+
+void PlayerView::hideEvent(QHideEvent* event) {
+  QVideoWidget::hideEvent(event);
+  readyCheck_.stop();
 }
 
 bool PlayerView::usesNativeWindow() {
