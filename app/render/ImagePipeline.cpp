@@ -25,19 +25,6 @@ namespace {
 
 bool startsWith(const std::string& s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
-QImage normalized(QImage image) {
-  if (image.isNull()) return image;
-  const QImage::Format want = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-  if (image.format() != want) image.convertTo(want);
-  return image;
-}
-
-QImage boundedBy(QImage image, int maxPixel) {
-  if (image.isNull()) return image;
-  if (std::max(image.width(), image.height()) <= maxPixel) return image;
-  return image.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-}
-
 // Deletes the file whatever happens; errors are of no interest.
 struct TemporaryFile {
   QString path;
@@ -101,7 +88,7 @@ QImage frameFromFile(const QString& path, int maxPixel, std::stop_token stop) {
   if (!done) loop.exec();
   player.stop();
   player.setSource(QUrl());
-  return last.isValid() ? boundedBy(normalized(last.toImage()), maxPixel) : QImage();
+  return last.isValid() ? raster::boundedBy(raster::normalized(last.toImage()), maxPixel) : QImage();
 }
 
 }  // namespace

@@ -21,19 +21,6 @@ double allocationCeiling() {
   return megabytes > 0 ? std::min(maxDecodedBytes, megabytes * 1024.0 * 1024.0) : maxDecodedBytes;
 }
 
-QImage normalized(QImage image) {
-  if (image.isNull()) return image;
-  const QImage::Format want = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-  if (image.format() != want) image.convertTo(want);
-  return image;
-}
-
-QImage boundedBy(QImage image, int maxPixel) {
-  if (image.isNull()) return image;
-  if (std::max(image.width(), image.height()) <= maxPixel) return image;
-  return image.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-}
-
 QImage fromAVIF(const QByteArray& data, int maxPixel) {
   auto picture = avif::decodeFirstFrame(
       view(data), {.maxSide = geometry::maxPixelSide, .maxPixels = std::uint64_t(allocationCeiling() / 4)});
@@ -48,6 +35,19 @@ QImage fromAVIF(const QByteArray& data, int maxPixel) {
 }
 
 }  // namespace
+
+QImage normalized(QImage image) {
+  if (image.isNull()) return image;
+  const QImage::Format want = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+  if (image.format() != want) image.convertTo(want);
+  return image;
+}
+
+QImage boundedBy(QImage image, int maxPixel) {
+  if (image.isNull()) return image;
+  if (std::max(image.width(), image.height()) <= maxPixel) return image;
+  return image.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
 
 QByteArray formatOf(const QByteArray& data) {
   const std::string_view head = view(data);

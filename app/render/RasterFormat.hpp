@@ -26,4 +26,10 @@ QByteArray formatOf(const QByteArray& data);
 // pixels are decoded. Null for anything unreadable.
 QImage decodeStill(const QByteArray& data, int maxPixel);
 
+// In the one format a decoded still has: premultiplied ARGB32 with alpha,
+// RGB32 without.
+QImage normalized(QImage image);
+// Scaled down smoothly to at most maxPixel on its longer side; never enlarged.
+QImage boundedBy(QImage image, int maxPixel);
+
 }  // namespace tavolune::raster
