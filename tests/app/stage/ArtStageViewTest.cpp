@@ -281,7 +281,9 @@ TEST(ArtRuntimeSeal, OnlyKnownSafeGivenSwitchesStay) {
 // WebGL is drawn in software only where the session's OpenGL is software,
 // and never against a --disable-gpu given.
 TEST(ArtRuntimeSeal, SoftwareGLOnlyWhereTheOnlyOpenGLIsSoftware) {
-  const QByteArray soft = "--disable-gpu-compositing --disable-gpu-rasterization --disable-accelerated-2d-canvas";
+  const QByteArray soft =
+      "--disable-gpu-compositing --disable-gpu-rasterization --disable-accelerated-2d-canvas "
+      "--webgl-antialiasing-mode=none --num-raster-threads=1 --disable-gpu-shader-disk-cache";
   const std::tuple<const char*, QByteArray, bool, QByteArray> rows[] = {
       {"a GPU, its blocklist lifted by the user or not", "--ignore-gpu-blocklist", false, ""},
       {"software", "--enable-logging", true, "--ignore-gpu-blocklist " + soft},
