@@ -125,8 +125,9 @@ TEST(ScreenSaverX11, AStillArrivingWhileAWorkLoadsOrAfterItFailedShowsAtOnce) {
                               [&](AppModel::Options& o) { o.services.gateways = {gateway.baseURL()}; });
     rig.idle.seconds = 1e6;
     const Artwork work = rig.addWork("live", row.kind, still);
-    seedLibrary(*rig.desk.model, [&](LibraryState& s) {
-      s.artworks[work.id].animationURI = row.media;
+    // The writer may run the edit after this row: it holds copies.
+    seedLibrary(*rig.desk.model, [id = work.id, media = row.media](LibraryState& s) {
+      s.artworks[id].animationURI = media;
       s.touch();
     });
     rig.media->hold(*work.imageURI);
