@@ -157,12 +157,8 @@ TEST(WindowManagerX11, EveryWayBringsAMinimisedWindowBackAsItWasUnderAWindowMana
         10000))
         << row.way;
     row.bring();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          return xState(x, row.window->winId()) == std::pair<uint32_t, bool>{1, true};
-        },
-        10000))
-        << row.way << " " << xState(x, row.window->winId()).first;
+    const std::pair<uint32_t, bool> normal{1, true};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return xState(x, row.window->winId()) == normal; }, 10000)) << row.way;
     EXPECT_TRUE(QTest::qWaitFor([&] { return row.window->geometry() == where.at(row.window); }, 5000))
         << row.way << " at its size and place";
   }
