@@ -23,6 +23,8 @@ packages=(
   # session bus, mocks of system services, GIO settings, xfconf
   xvfb xauth x11-xserver-utils dbus dbus-bin python3-dbusmock libglib2.0-bin
   gsettings-desktop-schemas xfconf imagemagick
+  # a window manager, for the windows minimised and brought back
+  openbox
   # bench/session/measure: its StatusNotifier watcher and tray activation
   python3-dbus python3-gi
   # bench/app/WallpaperBench: feh sets the same root picture, a yardstick

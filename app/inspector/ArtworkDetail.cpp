@@ -1,5 +1,5 @@
 #include "app/inspector/ArtworkDetail.hpp"
-#include "app/inspector/LimitedText.hpp"
+#include "app/components/LimitedText.hpp"
 
 #include "app/components/Spinner.hpp"
 #include "app/desktop/DesktopController.hpp"

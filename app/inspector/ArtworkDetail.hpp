@@ -8,8 +8,8 @@
 // desktop. GUI thread only; nothing here blocks.
 
 #include "app/components/ArtworkActions.hpp"
+#include "app/components/LimitedText.hpp"
 #include "app/inspector/InspectorServices.hpp"
-#include "app/inspector/LimitedText.hpp"
 #include "core/model/Artwork.hpp"
 #include "core/model/DisplayChoices.hpp"
 

@@ -2,6 +2,7 @@
 #include "app/inspector/ArtworkDetail.hpp"
 
 #include "app/components/ArtworkPage.hpp"
+#include "app/components/LimitedText.hpp"
 
 #include "app/components/PlainText.hpp"
 #include "app/components/Spinner.hpp"
@@ -10,7 +11,6 @@
 #include "app/inspector/InspectorFacts.hpp"
 #include "app/inspector/InspectorRow.hpp"
 #include "app/inspector/InspectorSection.hpp"
-#include "app/inspector/LimitedText.hpp"
 #include "app/model/AppModel.hpp"
 #include "app/qt/Convert.hpp"
 #include "app/style/Symbols.hpp"

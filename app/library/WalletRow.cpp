@@ -1,5 +1,6 @@
 #include "app/library/WalletRow.hpp"
 
+#include "app/components/LimitedText.hpp"
 #include "app/components/PlainText.hpp"
 #include "app/components/Spinner.hpp"
 #include "app/components/WalletIcon.hpp"
@@ -52,10 +53,11 @@ WalletRow::WalletRow(AppModel& model, const Wallet& wallet, QWidget* parent)
   nameLine->addWidget(artist_);
   nameLine->addStretch(1);
   texts->addLayout(nameLine);
-  subtitle_ = plaintext::label({}, this);
+  // The address, the count and "synced …" lead, so a long error is what
+  // the two lines cut off.
+  subtitle_ = new LimitedText(2, this);
   subtitle_->setFont(Theme::caption());
-  subtitle_->setWordWrap(true);
-  subtitle_->setMaximumHeight(QFontMetrics(Theme::caption()).lineSpacing() * 2);  // two lines, then cut off
+  subtitle_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   texts->addWidget(subtitle_);
   unchecked_ = plaintext::label({}, this);
   unchecked_->setFont(Theme::caption());
@@ -90,7 +92,7 @@ bool WalletRow::showsArtistBadge() const { return !artist_->isHidden(); }
 void WalletRow::setWallet(const Wallet& wallet, const QString& subtitle, bool syncing) {
   label_->setText(qt::str(wallet.label));
   artist_->setVisible(wallet.isArtist());
-  subtitle_->setText(subtitle);
+  subtitle_->setFullText(subtitle);
   QPalette p = palette();
   p.setColor(QPalette::WindowText,
              wallet.lastError ? QColor(255, 149, 0) : palette().color(QPalette::PlaceholderText));

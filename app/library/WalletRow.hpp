@@ -13,6 +13,7 @@ namespace tavolune {
 
 class AppModel;
 class ArtistContracts;
+class LimitedText;
 class SmallCaps;
 class Spinner;
 
@@ -24,7 +25,8 @@ class WalletRow final : public QWidget {
   void setWallet(const Wallet& wallet, const QString& subtitle, bool syncing);
 
   QLabel& label() const { return *label_; }
-  QLabel& subtitle() const { return *subtitle_; }
+  // At most two lines; fullText() is the whole subtitle.
+  LimitedText& subtitle() const { return *subtitle_; }
   QLabel& unchecked() const { return *unchecked_; }
   QToolButton& refreshButton() const { return *refresh_; }
   QToolButton& removeButton() const { return *remove_; }
@@ -40,7 +42,7 @@ class WalletRow final : public QWidget {
   Uuid id_;
   QLabel* label_;
   SmallCaps* artist_;
-  QLabel* subtitle_;
+  LimitedText* subtitle_;
   QLabel* unchecked_;
   Spinner* spinner_;
   QToolButton* refresh_;

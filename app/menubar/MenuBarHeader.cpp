@@ -2,9 +2,9 @@
 // actions and live note, or the empty state; the sync warning; the notice.
 
 #include "app/components/ArtworkImage.hpp"
+#include "app/components/LimitedText.hpp"
 #include "app/components/PlainText.hpp"
 #include "app/desktop/DesktopController.hpp"
-#include "app/inspector/LimitedText.hpp"
 #include "app/library/LibraryWindowState.hpp"
 #include "app/menubar/MenuBarContent.hpp"
 #include "app/menubar/MenuBarTexts.hpp"

@@ -54,9 +54,7 @@ QWidget* WindowManager::window(const QString& id) const {
 
 QWidget* WindowManager::show(const QString& id) {
   if (QWidget* open = window(id)) {
-    open->show();
-    open->raise();
-    open->activateWindow();
+    bringForward(*open);
     return open;
   }
   const Definition* s = definition(id);
@@ -82,10 +80,17 @@ QWidget* WindowManager::show(const QString& id) {
   paintBackground(*window);
   window->installEventFilter(this);
   windows_[id] = window;
-  window->show();
-  window->raise();
-  window->activateWindow();
+  bringForward(*window);
   return window;
+}
+
+void WindowManager::bringForward(QWidget& window) {
+  // Out of the taskbar as it went in: maximised stays maximised, and a
+  // normal window comes back at the size and place it had.
+  if (window.windowState() & Qt::WindowMinimized) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  window.raise();
+  window.activateWindow();
 }
 
 QWidget* WindowManager::showLibrary(const QString& selecting) {

@@ -1,7 +1,8 @@
 #pragma once
 // Opens the application's ordinary windows by identifier: "library",
 // "settings", "welcome" and "menu" (the popover as a window in the preview
-// mode). One window per identifier: showing an open one raises it. Windows
+// mode). One window per identifier: showing an open one brings it back from
+// the taskbar when minimised, raises and activates it. Windows
 // are deleted when closed and keep their geometry in QSettings under
 // "tavolune.<identifier>" (fixed ones only their place), written a moment
 // after each move or resize, at close and at quit; the first time, a
@@ -87,6 +88,7 @@ class WindowManager final : public QObject {
 
  private:
   void forget(const QString& id);
+  static void bringForward(QWidget& window);
   void paintBackground(QWidget& window) const;
   static void place(QWidget& window, const QString& id, const Definition& definition);
 

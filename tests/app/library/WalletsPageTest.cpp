@@ -1,4 +1,5 @@
 #include "app/components/FormSection.hpp"
+#include "app/components/LimitedText.hpp"
 #include "app/library/ArtistContracts.hpp"
 #include "app/library/WalletList.hpp"
 #include "app/library/WalletRow.hpp"
@@ -98,7 +99,10 @@ TEST_F(WalletsPageTest, SubtitlesAndUncheckedChains) {
   Wallet recent = plain;
   recent.id = Uuid::random();
   recent.lastSync = now - std::chrono::seconds(30);
-  change([failed, recent](LibraryState& st) { st.wallets = {failed, recent}; });
+  Wallet cut = failed;
+  cut.id = Uuid::random();
+  cut.lastError = "Ethereum: the indexer answered HTTP 502 Bad Gateway " + std::string(400, 'x');
+  change([failed, recent, cut](LibraryState& st) { st.wallets = {failed, recent, cut}; });
   auto page = openPage();
   WalletRow* row = page->list().row(failed.id);
   ASSERT_NE(row, nullptr);
@@ -107,14 +111,45 @@ TEST_F(WalletsPageTest, SubtitlesAndUncheckedChains) {
   EXPECT_TRUE(row->unchecked().isVisible());
   EXPECT_EQ(row->label().textFormat(), Qt::PlainText);
 
+  // A long error: as painted, two whole lines from the top, the facts leading
+  // and the second line ending in the dots of "…".
+  WalletRow& cutRow = *page->list().row(cut.id);
+  const QFontMetrics metrics(cutRow.subtitle().font());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return cutRow.subtitle().height() >= 2 * metrics.lineSpacing(); }, 5000));
+  EXPECT_TRUE(
+      cutRow.subtitle().text().startsWith("0x1234\u20265678 \u00b7 0 artworks \u00b7 synced yesterday \u00b7 Eth"))
+      << cutRow.subtitle().text().toStdString();
+  const QImage shot = cutRow.grab().toImage();
+  const QRect area(cutRow.subtitle().mapTo(&cutRow, QPoint()), cutRow.subtitle().size());
+  auto orange = [&](int x, int y) { return qRed(shot.pixel(x, y)) - qBlue(shot.pixel(x, y)) > 90; };
+  std::vector<int> lineTops;     // the first inked row of each line
+  int lastInk = -1, right = -1;  // right: the last line's rightmost ink
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    int rowRight = -1;
+    for (int x = area.left(); x <= area.right(); ++x) rowRight = orange(x, y) ? x : rowRight;
+    if (rowRight < 0) continue;
+    if (lastInk != y - 1) lineTops.push_back(y), right = -1;
+    lastInk = y;
+    right = std::max(right, rowRight);
+  }
+  ASSERT_EQ(lineTops.size(), 2u);
+  EXPECT_LT(lineTops[0] - area.top(), metrics.ascent()) << "from the top";
+  EXPECT_NEAR(lineTops[1] - lineTops[0], metrics.lineSpacing(), 2) << "two whole lines";
+  const int baseline = area.top() + metrics.lineSpacing() + metrics.ascent();
+  int aboveTheDots = 0;
+  for (int x = right - metrics.horizontalAdvance(QChar(0x2026)) + 2; x <= right; ++x) {
+    for (int y = lineTops[1]; y < baseline - metrics.xHeight() / 2; ++y) aboveTheDots += orange(x, y);
+  }
+  EXPECT_EQ(aboveTheDots, 0) << "the last line ends in an ellipsis";
+
   // The times move on with the model's clock while shown, waking when the soonest reads otherwise.
   const QTimer& ticker = page->list().ticker();
-  EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 30 seconds ago"));
+  EXPECT_TRUE(page->list().row(recent.id)->subtitle().fullText().endsWith("synced 30 seconds ago"));
   EXPECT_TRUE(ticker.isActive());
   clock = now + std::chrono::seconds(150);
   QSignalSpy woke(&ticker, &QTimer::timeout);
   ASSERT_TRUE(woke.wait(5000));
-  EXPECT_TRUE(page->list().row(recent.id)->subtitle().text().endsWith("synced 3 minutes ago"));
+  EXPECT_TRUE(page->list().row(recent.id)->subtitle().fullText().endsWith("synced 3 minutes ago"));
   EXPECT_TRUE(ticker.isActive());
   EXPECT_NEAR(ticker.interval(), 60'000, 1'000);  // at 4 minutes, not each second
   page->hide();

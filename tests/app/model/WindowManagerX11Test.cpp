@@ -1,5 +1,9 @@
 #include "app/model/WindowManager.hpp"
+#include "app/shell/AppCommands.hpp"
 #include "app/style/Theme.hpp"
+
+#include "tests/app/platform/PrivateDesktop.hpp"
+#include "tests/app/platform/XClient.hpp"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +14,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace tavolune {
 namespace {
@@ -74,6 +80,91 @@ TEST(WindowManagerX11, WallBackgroundFollowingThePaletteCentredFirstThenWhereLef
   EXPECT_EQ(again->minimumSize(), again->maximumSize());
   manager.close("settings");
   manager.close("library");
+}
+
+// The window's WM_STATE (1 normal, 3 iconic, 0 none) and whether it shows,
+// as the X server has them.
+std::pair<uint32_t, bool> xState(testsupport::XClient& x, xcb_window_t w) {
+  xcb_connection_t* c = x.connection();
+  auto* p = xcb_get_property_reply(c, xcb_get_property(c, 0, w, x.atom("WM_STATE"), XCB_ATOM_ANY, 0, 2), nullptr);
+  const uint32_t state =
+      p && xcb_get_property_value_length(p) >= 4 ? *static_cast<uint32_t*>(xcb_get_property_value(p)) : 0;
+  auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr);
+  const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+  std::free(p);
+  std::free(a);
+  return {state, viewable};
+}
+
+TEST(WindowManagerX11, EveryWayBringsAMinimisedWindowBackAsItWasUnderAWindowManager) {
+  QTemporaryDir dir;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+  QProcess openbox;
+  openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+  struct Stop {
+    QProcess& p;
+    ~Stop() { testsupport::stopProcess(p); }
+  } stop{openbox};
+  testsupport::XClient x(qgetenv("DISPLAY"));
+  // Up once it manages a window of the test's own.
+  const xcb_window_t probe = x.createWindow({0, 0, 10, 10});
+  xcb_map_window(x.connection(), probe);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return xState(x, probe).first == 1; }, 15000)) << "openbox runs";
+
+  WindowManager manager;
+  AppCommands commands(manager, {});
+  for (const char* id : {"library", "settings", "welcome"}) manager.registerContent(id, [] { return new QWidget; });
+  QWidget* library = manager.showLibrary();
+  QWidget* settings = manager.showSettings();
+  QWidget* welcome = manager.showWelcome();
+  for (QWidget* w : {library, settings, welcome}) ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  library->showMaximized();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return library->isMaximized() && library->width() == library->screen()->size().width(); }, 10000));
+  const std::map<QWidget*, QRect> where{
+      {library, library->geometry()}, {settings, settings->geometry()}, {welcome, welcome->geometry()}};
+  // The second start, "Library…" and the sync warning call showLibrary();
+  // the popover's picture with its work; Ctrl+, and the popover's and the
+  // sidebar's "Settings…" showSettings().
+  const struct {
+    const char* way;
+    QWidget* window;
+    std::function<void()> bring;
+  } rows[] = {
+      {"second start, Library…, sync warning", library, [&] { manager.showLibrary(); }},
+      {"popover picture", library, [&] { manager.showLibrary(QStringLiteral("w1")); }},
+      {"Ctrl+,", settings, [&] { QTest::keyClick(welcome, Qt::Key_Comma, Qt::ControlModifier); }},
+      {"Settings…", settings, [&] { manager.showSettings(QStringLiteral("display")); }},
+      {"welcome", welcome, [&] { manager.showWelcome(); }},
+  };
+  for (const auto& row : rows) {
+    // Minimised as the window manager's title bar does it, asked again
+    // while openbox still plays the last window's coming back.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          xcb_client_message_event_t iconify{};
+          iconify.response_type = XCB_CLIENT_MESSAGE;
+          iconify.format = 32;
+          iconify.window = xcb_window_t(row.window->winId());
+          iconify.type = x.atom("WM_CHANGE_STATE");
+          iconify.data.data32[0] = 3;
+          xcb_send_event(x.connection(), 0, x.root(),
+                         XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                         reinterpret_cast<const char*>(&iconify));
+          QTest::qWait(100);
+          return xState(x, row.window->winId()) == std::pair<uint32_t, bool>{3, false} && row.window->isMinimized();
+        },
+        10000))
+        << row.way;
+    row.bring();
+    const std::pair<uint32_t, bool> normal{1, true};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return xState(x, row.window->winId()) == normal; }, 10000)) << row.way;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return row.window->geometry() == where.at(row.window); }, 5000))
+        << row.way << " at its size and place";
+  }
+  EXPECT_TRUE(library->isMaximized());
+  EXPECT_EQ(manager.window("settings"), settings) << "no second window";
+  for (const char* id : {"library", "settings", "welcome"}) manager.close(id);
 }
 
 }  // namespace

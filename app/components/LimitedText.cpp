@@ -1,4 +1,4 @@
-#include "app/inspector/LimitedText.hpp"
+#include "app/components/LimitedText.hpp"
 
 #include <QFontMetrics>
 #include <QTextLayout>
