@@ -34,7 +34,9 @@ struct Picture {
 
 // The still, or the first frame of a sequence, in any bit depth; nothing for
 // bytes that are no AVIF, are cut short or broken, or are beyond the limits.
-// The container's rotation, mirroring and crop are not applied.
+// Shown as it was made: cut to its clean aperture, then turned, then mirrored,
+// as the container says; a clean aperture that lies outside the picture is
+// ignored, and the limits hold for the picture before it is cut.
 std::optional<Picture> decodeFirstFrame(std::string_view data, const Limits& limits);
 
 }  // namespace tavolune::avif

@@ -66,7 +66,7 @@ void ArtStageView::installVideo(const QString& file) {
     return;
   }
   // The file waits for the picture, so the output is settled before the
-  // player reads a frame.
+  // player reads a frame; where no graphics can come it is settled already.
   playerView_ = new PlayerView(player_, this);
   connect(playerView_, &PlayerView::pictureReadied, this, [this, generation, file] {
     if (isCurrent(generation) && player_ && player_->source().isEmpty()) startVideo(file);
@@ -75,6 +75,7 @@ void ArtStageView::installVideo(const QString& file) {
   // Shown at once, though out of the still's way until the loaded step: its
   // picture gets ready only once on screen.
   if (status_.kind != Kind::paused) playerView_->show();
+  if (!PlayerView::graphicsCanCome()) startVideo(file);
 }
 
 void ArtStageView::startVideo(const QString& file) {

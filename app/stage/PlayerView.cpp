@@ -1,6 +1,8 @@
 #include "app/stage/PlayerView.hpp"
 
+#include <QCoreApplication>
 #include <QMediaPlayer>
+#include <QOpenGLContext>
 #include <QVideoSink>
 
 #include <algorithm>
@@ -22,9 +24,20 @@ PlayerView::PlayerView(QMediaPlayer* player, QWidget* parent) : QVideoWidget(par
 
 bool PlayerView::pictureReady() const { return videoSink() && videoSink()->rhi(); }
 
+bool PlayerView::graphicsCanCome() {
+  static const bool can = [] {
+    // Qt's video window then draws through a backing store, as it does
+    // where the platform makes no OpenGL context.
+    if (QCoreApplication::testAttribute(Qt::AA_ForceRasterWidgets)) return false;
+    QOpenGLContext context;
+    return context.create();
+  }();
+  return can;
+}
+
 void PlayerView::showEvent(QShowEvent* event) {
   QVideoWidget::showEvent(event);
-  if (readied_ || readyCheck_.isActive()) return;
+  if (readied_ || readyCheck_.isActive() || !graphicsCanCome()) return;
   shown_.start();
   readyCheck_.start();
 }

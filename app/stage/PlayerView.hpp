@@ -23,12 +23,17 @@ class PlayerView final : public QVideoWidget {
   // player's output element, and one replaced while the media prerolls
   // leaves the player stalled on a black picture or failing.
   bool pictureReady() const;
+  // Whether that window can get graphics at all. Where the platform gives
+  // it no OpenGL it draws in software from the start, so nothing replaces
+  // the element and the player may have its media at once. Asked once.
+  static bool graphicsCanCome();
   // A window that has no graphics this long after it was shown gets none
-  // (a platform without them), and nothing will replace the element.
+  // (graphics that failed), and nothing will replace the element.
   static constexpr int pictureWaitMs = 3000;
 
  signals:
-  // Once the picture is ready, or no graphics came in time, while shown.
+  // Once the picture is ready, or no graphics came in time, while shown;
+  // never where no graphics can come.
   void pictureReadied();
 
  protected:

@@ -33,10 +33,13 @@ int main(int argc, char** argv) {
   // The stage's web tests need WebGL refused, as on blocklisted hardware,
   // however this machine draws: run alone, as CTest runs each test, they
   // start the engine with --disable-gpu.
+  // A test named for it runs where the platform has no OpenGL at all.
   for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]).starts_with("--gtest_filter=ArtStageWebTest.")) {
+    const std::string_view arg(argv[i]);
+    if (arg.starts_with("--gtest_filter=ArtStageWebTest.")) {
       qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-gpu");
     }
+    if (arg.starts_with("--gtest_filter=") && arg.ends_with("WithoutOpenGL")) qputenv("QT_XCB_GL_INTEGRATION", "none");
   }
   tavolune::ArtRuntime::registerScheme();
   QApplication app(argc, argv);

@@ -151,7 +151,9 @@ TEST(ImagePipeline, DecodesJpegSmallerAndUpright) {
 
 // Files an encoder made once: 64 x 32, red, green, blue and yellow quarters
 // as fourCorners draws them; an alpha one blue on the left and clear on the
-// right; animations a red frame, then a green one.
+// right; animations a red frame, then a green one. The AVIF containers of
+// some also say: turn a quarter anti-clockwise; exchange top and bottom; cut
+// 34 x 18 at (21, 9), odd in 4:2:0; all three; cut outside the picture.
 TEST(ImagePipeline, DecodesWebPAndAVIFByTheirSignatures) {
   const QColor clear(0, 0, 0);
   struct Row {
@@ -159,6 +161,7 @@ TEST(ImagePipeline, DecodesWebPAndAVIFByTheirSignatures) {
     std::string mime;
     QColor tl, tr, bl, br;
     int rightAlpha;
+    QSize size{64, 32};
   };
   const Row rows[] = {
       {"corners-lossy.webp", "image/webp", red, green, blue, yellow, 255},
@@ -168,16 +171,24 @@ TEST(ImagePipeline, DecodesWebPAndAVIFByTheirSignatures) {
       {"corners-8bit.avif", "image/avif", red, green, blue, yellow, 255},
       {"corners-10bit.avif", "text/plain", red, green, blue, yellow, 255},
       {"red-then-green.avif", "image/avif", red, red, red, red, 255},
+      {"corners-pq-constant-luminance.avif", "image/avif", red, green, blue, yellow, 255},
+      {"corners-turned.avif", "image/avif", green, yellow, red, blue, 255, {32, 64}},
+      {"corners-mirrored.avif", "image/avif", blue, yellow, red, green, 255},
+      {"corners-cropped.avif", "image/avif", red, green, blue, yellow, 255, {34, 18}},
+      {"corners-cut-turned-mirrored.avif", "image/avif", yellow, green, blue, red, 255, {18, 34}},
+      {"corners-clap-outside.avif", "image/avif", red, green, blue, yellow, 255},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.file);
     const QByteArray data = readFile(testData(row.file));
     const QImage image = ImagePipeline::decode(data, row.mime, 100);
-    ASSERT_EQ(image.size(), QSize(64, 32));
-    expectCorners(image, Rect{0, 0, 64, 32}, row.tl, row.tr, row.bl, row.br);
-    EXPECT_EQ(qAlpha(image.pixel(56, 16)), row.rightAlpha);
-    EXPECT_EQ(qAlpha(image.pixel(8, 16)), 255);
-    EXPECT_EQ(ImagePipeline::decode(data, row.mime, 32).size(), QSize(32, 16)) << "downsampled";
+    ASSERT_EQ(image.size(), row.size);
+    expectCorners(image, Rect{0, 0, double(row.size.width()), double(row.size.height())}, row.tl, row.tr, row.bl,
+                  row.br);
+    EXPECT_EQ(qAlpha(image.pixel(row.size.width() * 7 / 8, row.size.height() / 2)), row.rightAlpha);
+    EXPECT_EQ(qAlpha(image.pixel(row.size.width() / 8, row.size.height() / 2)), 255);
+    EXPECT_EQ(ImagePipeline::decode(data, row.mime, 32).size(), row.size.scaled(32, 32, Qt::KeepAspectRatio))
+        << "downsampled";
     EXPECT_TRUE(ImagePipeline::decode(data.left(data.size() / 2), row.mime, 100).isNull()) << "truncated";
   }
   // 16384 x 4097 and 16383 x 4097 declared: more than one decode may allocate.
