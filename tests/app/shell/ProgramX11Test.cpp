@@ -90,7 +90,8 @@ TEST(Program, OneCopyPerDataFolderAndSigtermEndsItCleanly) {
   for (const bool lockHeld : {true, false}) {
     QLockFile lock(socket + QStringLiteral(".lock"));
     const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-    ASSERT_TRUE(!lockHeld || (lock.lock() && ::inotify_add_watch(watch, QFile::encodeName(lock.fileName()), IN_OPEN) >= 0));
+    ASSERT_TRUE(!lockHeld ||
+                (lock.lock() && ::inotify_add_watch(watch, QFile::encodeName(lock.fileName()), IN_OPEN) >= 0));
     Program early(data.path());
     char events[256];
     ASSERT_TRUE(QTest::qWaitFor(
