@@ -83,6 +83,10 @@ BuildInfo thisBuild() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Caught from the start and to the end of teardown, so that a logout at
+  // any moment quits through the normal path and saves; reported once the
+  // event loop runs.
+  QuitSignals::catchSignals();
   // Before any variable is set: the programs we start get this one.
   captureGivenEnvironment();
   configureProcessMemory();
@@ -116,6 +120,7 @@ int main(int argc, char* argv[]) {
   const LaunchSwitches switches = LaunchSwitches::from(QApplication::arguments());
 
   EndWithoutWaiting end;
+  QuitSignals quitSignals;
   SingleInstance instance(dataFolder);
   switch (instance.claim()) {
     case SingleInstance::Role::primary:
@@ -137,7 +142,6 @@ int main(int argc, char* argv[]) {
   // meanwhile, it is ready when the first wall label lays out its text.
   QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
 
-  QuitSignals quitSignals;
   PlatformServices services = PlatformServices::linuxDesktop(QApplication::applicationFilePath().toStdString(),
                                                              QDir(dataFolder).filePath(QStringLiteral("Wallpapers")));
   // Every page and folder the program opens starts without its own engine switches.

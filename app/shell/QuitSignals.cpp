@@ -14,8 +14,10 @@ namespace {
 
 constexpr std::array<int, 3> quitSignals{SIGTERM, SIGINT, SIGHUP};
 
+// Open for the life of the process: a handler may run at any moment, also
+// after the last instance is gone.
 int pipeFds[2] = {-1, -1};
-struct sigaction previous[quitSignals.size()];
+bool reporting = false;
 
 void onQuitSignal(int signo) {
   const int savedErrno = errno;
@@ -27,39 +29,42 @@ void onQuitSignal(int signo) {
 
 }  // namespace
 
-QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
-  if (pipeFds[0] >= 0) return;  // another instance owns the signals
-  if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+bool QuitSignals::catchSignals() {
+  if (pipeFds[0] < 0 && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
     pipeFds[0] = pipeFds[1] = -1;
-    return;
+    return false;
   }
-  notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &QuitSignals::drain);
-
   struct sigaction action {};
   action.sa_handler = onQuitSignal;
   action.sa_flags = SA_RESTART;
   ::sigemptyset(&action.sa_mask);
-  active_ = true;
-  for (std::size_t i = 0; i < quitSignals.size(); ++i) {
-    if (::sigaction(quitSignals[i], &action, &previous[i]) != 0) active_ = false;
+  bool caught = true;
+  for (const int signo : quitSignals) {
+    if (::sigaction(signo, &action, nullptr) != 0) caught = false;
   }
+  return caught;
+}
+
+QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
+  if (reporting || !catchSignals()) return;
+  reporting = true;
+  notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(true); });
 }
 
 QuitSignals::~QuitSignals() {
   if (!notifier_) return;
-  for (std::size_t i = 0; i < quitSignals.size(); ++i) ::sigaction(quitSignals[i], &previous[i], nullptr);
   delete notifier_;
-  ::close(pipeFds[0]);
-  ::close(pipeFds[1]);
-  pipeFds[0] = pipeFds[1] = -1;
+  // What comes from now on is for a later instance, if any.
+  drain(false);
+  reporting = false;
 }
 
-void QuitSignals::drain() {
+void QuitSignals::drain(bool report) {
   unsigned char bytes[16];
   ssize_t n = 0;
   while ((n = ::read(pipeFds[0], bytes, sizeof bytes)) > 0) {
-    for (ssize_t i = 0; i < n; ++i) emit quitRequested(bytes[i]);
+    for (ssize_t i = 0; report && i < n; ++i) emit quitRequested(bytes[i]);
   }
 }
 

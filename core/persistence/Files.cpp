@@ -91,7 +91,14 @@ void writeAtomically(const fs::path& target, std::string_view bytes, const Atomi
   try {
     if (held.get() < 0 || ::flock(held.get(), LOCK_EX) != 0) throwErrno("cannot lock " + temporary.string());
     if (::fchmod(fd.get(), options.mode) != 0) throwErrno("cannot set the mode of " + temporary.string());
-    writeAll(fd.get(), bytes, temporary);
+    if (options.partWritten) {
+      const std::size_t half = bytes.size() / 2;
+      writeAll(fd.get(), bytes.substr(0, half), temporary);
+      options.partWritten();
+      writeAll(fd.get(), bytes.substr(half), temporary);
+    } else {
+      writeAll(fd.get(), bytes, temporary);
+    }
     if (options.durable && ::fsync(fd.get()) != 0) throwErrno("cannot flush " + temporary.string());
     if (::close(fd.release()) != 0) throwErrno("cannot close " + temporary.string());
     if (options.beforeReplace) options.beforeReplace();

@@ -38,6 +38,9 @@ struct AtomicWrite {
   bool durable = true;
   // Called after the new file is complete, just before it replaces the old.
   std::function<void()> beforeReplace{};
+  // Called once half of the bytes are in the temporary file: where a test
+  // ends the writer to see an interrupted write.
+  std::function<void()> partWritten{};
 };
 
 // Temporary files are named with this prefix beside the target.

@@ -104,9 +104,12 @@ void LibraryStore::save(const LibraryState& state) {
   const fs::path dir = url_.parent_path().empty() ? fs::path(".") : url_.parent_path();
   files::createPrivateDirectories(dir);  // throws filesystem_error
   // The file this store refused must not disappear under the new one.
-  files::writeAtomically(url_, state.encode(), {.mode = privateMode, .beforeReplace = [this] {
-                                                  if (rejectedOnDisk_) moveRejectedAside();
-                                                }});
+  files::writeAtomically(url_, state.encode(),
+                         {.mode = privateMode,
+                          .beforeReplace = [this] {
+                            if (rejectedOnDisk_) moveRejectedAside();
+                          },
+                          .partWritten = partWritten_});
 }
 
 std::optional<fs::path> LibraryStore::lastRejectedBackup() const {

@@ -3,6 +3,7 @@
 #include "core/model/LibraryState.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -11,7 +12,10 @@ namespace tavolune {
 // Loads and saves "library.json". Operations run one at a time.
 class LibraryStore {
  public:
-  explicit LibraryStore(std::filesystem::path url) : url_(std::move(url)) {}
+  // partWritten, if given, runs inside each save with the new file half
+  // written (see files::AtomicWrite).
+  explicit LibraryStore(std::filesystem::path url, std::function<void()> partWritten = {})
+      : url_(std::move(url)), partWritten_(std::move(partWritten)) {}
 
   // TavolunePaths::data() / "library.json".
   static std::filesystem::path defaultURL();
@@ -40,6 +44,7 @@ class LibraryStore {
   void moveRejectedAside();
 
   const std::filesystem::path url_;
+  const std::function<void()> partWritten_;
   mutable std::mutex mutex_;
   bool rejectedOnDisk_ = false;  // the file at url_ was refused by the last load
   std::optional<std::filesystem::path> lastRejectedBackup_;

@@ -99,11 +99,13 @@ LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, std::siz
       auto chunkDelay = answer.chunkDelay;
       std::size_t chunk = std::max<std::size_t>(answer.chunkSize, 1);
       res.set_chunked_content_provider(answer.contentType.empty() ? "application/octet-stream" : answer.contentType,
-                                       [this, body, chunkDelay, chunk](std::size_t offset, httplib::DataSink& sink) {
+                                       [this, body, chunkDelay, chunk, before = answer.beforeChunk](
+                                           std::size_t offset, httplib::DataSink& sink) {
                                          if (offset >= body->size()) {
                                            sink.done();
                                            return true;
                                          }
+                                         if (offset > 0 && before) before(offset);
                                          if (offset > 0 && !pause(chunkDelay)) return false;
                                          std::size_t n = std::min(chunk, body->size() - offset);
                                          return sink.write(body->data() + offset, n);

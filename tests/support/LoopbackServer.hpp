@@ -48,6 +48,9 @@ struct CannedResponse {
   // pause between them (chunked transfer encoding).
   std::chrono::milliseconds chunkDelay{0};
   std::size_t chunkSize = 16;
+  // With chunks: called before each one after the first, with the bytes
+  // sent so far; a test may hold the answer there.
+  std::function<void(std::size_t)> beforeChunk{};
 
   static CannedResponse json(std::string body, int status = 200) { return {.status = status, .body = std::move(body)}; }
   static CannedResponse text(std::string body, int status = 200) {

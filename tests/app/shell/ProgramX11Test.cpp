@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTcpServer>
@@ -24,9 +25,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace tavolune {
@@ -66,8 +71,11 @@ bool listening(const QString& dataFolder) {
       20000);
 }
 
-void endsCleanlyOnSigterm(Program& program) {
-  ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
+void endsCleanlyOnSigterm(Program& program, const std::function<void()>& afterSignal = {}) {
+  const auto pid = static_cast<pid_t>(program.process.processId());
+  ASSERT_GT(pid, 0) << "the program ended before the signal";  // kill(0) would signal this test's group
+  ::kill(pid, SIGTERM);
+  if (afterSignal) afterSignal();
   ASSERT_TRUE(program.process.waitForFinished(20000));
   EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(program.process.exitCode(), 0) << program.process.readAllStandardError().toStdString();
@@ -75,6 +83,23 @@ void endsCleanlyOnSigterm(Program& program) {
 
 TEST(Program, OneCopyPerDataFolderAndSigtermEndsItCleanly) {
   QTemporaryDir data;
+  const QString socket = SingleInstance::serverName(data.path());
+  // Signalled before its event loop runs, while its claim waits for another
+  // launch's lock or the moment it listens: it quits all the same and gives
+  // the claim up.
+  for (const bool lockHeld : {true, false}) {
+    QLockFile lock(socket + QStringLiteral(".lock"));
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_TRUE(!lockHeld ||
+                (lock.lock() && ::inotify_add_watch(watch, QFile::encodeName(lock.fileName()), IN_OPEN) >= 0));
+    Program early(data.path());
+    char events[256];
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return lockHeld ? ::read(watch, events, sizeof events) > 0 : QFile::exists(socket); }, 20000));
+    ::close(watch);
+    endsCleanlyOnSigterm(early, [&] { lock.unlock(); });
+    EXPECT_FALSE(QFile::exists(socket)) << lockHeld;
+  }
   Program first(data.path());
   ASSERT_TRUE(first.process.waitForStarted(10000));
   ASSERT_TRUE(listening(data.path()));
@@ -323,10 +348,7 @@ TEST(Program, StillsThatNeverFinishDrawingStallNeitherTheDesktopNorQuitting) {
     }
     return !decoders.isEmpty();
   }, 20000));
-  // Ended, and at once: the library window's web engine may end it by a
-  // signal of its own while it tears down.
-  ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
-  ASSERT_TRUE(program.process.waitForFinished(20000));
+  endsCleanlyOnSigterm(program);
   EXPECT_TRUE(QTest::qWaitFor([&] {
     return std::none_of(decoders.begin(), decoders.end(), [](const QString& pid) {
       const QByteArray stat = decoderStat(pid);

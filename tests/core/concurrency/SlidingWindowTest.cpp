@@ -1,4 +1,5 @@
 #include "core/concurrency/SlidingWindow.hpp"
+#include "tests/support/Crowd.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,42 +13,33 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Counts how many jobs run at once.
-struct Gauge {
-  std::atomic<int> running{0};
-  std::atomic<int> peak{0};
-  void enter() {
-    int now = ++running;
-    int seen = peak.load();
-    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-    }
-  }
-  void leave() { --running; }
-};
-
 TEST(SlidingWindow, RunsEveryIndexOnceNeverMoreThanTheWidthAtOnce) {
-  Gauge gauge;
+  testsupport::Crowd crowd(8);
   auto values = slidingWindow<int>(40, 8, [&](std::size_t i, std::stop_token) -> std::optional<int> {
-    gauge.enter();
-    std::this_thread::sleep_for(2ms);
-    gauge.leave();
+    crowd.pass();
     return static_cast<int>(i);
   });
   ASSERT_EQ(values.size(), 40u);
   EXPECT_EQ(std::set<int>(values.begin(), values.end()).size(), 40u);
-  EXPECT_LE(gauge.peak.load(), 8);
-  EXPECT_GE(gauge.peak.load(), 2);  // it did run in parallel
+  EXPECT_EQ(crowd.peak(), 8);
 }
 
 TEST(SlidingWindow, ResultsComeInTheOrderJobsFinishAndEmptyOnesAreLeftOut) {
-  // Index 0 is slow, so the others overtake it.
-  auto values = slidingWindow<int>(4, 4, [](std::size_t i, std::stop_token) -> std::optional<int> {
-    if (i == 0) std::this_thread::sleep_for(100ms);
+  // Index 0 holds its slot until the other slot has come to index 3, so
+  // index 1 finishes first on any machine.
+  std::mutex m;
+  std::condition_variable cv;
+  bool lastStarted = false;
+  auto values = slidingWindow<int>(4, 2, [&](std::size_t i, std::stop_token) -> std::optional<int> {
+    std::unique_lock lock(m);
+    if (i == 0) cv.wait_for(lock, 30s, [&] { return lastStarted; });
+    if (i == 3) lastStarted = true;
+    cv.notify_all();
     if (i == 2) return std::nullopt;
     return static_cast<int>(i);
   });
   ASSERT_EQ(values.size(), 3u);
-  EXPECT_EQ(values.back(), 0);
+  EXPECT_EQ(values.front(), 1);
 }
 
 TEST(SlidingWindow, ANewJobStartsAsSoonAsOneFinishes) {

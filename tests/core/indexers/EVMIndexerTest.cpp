@@ -1,12 +1,12 @@
 #include "core/indexers/EVMIndexer.hpp"
 #include "tests/core/indexers/EVMTestSupport.hpp"
+#include "tests/support/Crowd.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <thread>
 
 using namespace tavolune;
@@ -162,22 +162,16 @@ TEST_F(EVMIndexerTest, AListingFailureIsTheProvidersFailure) {
 
 TEST_F(EVMIndexerTest, AtMostFourExplorerLookupsAtOnce) {
   listing(12);
-  std::atomic<int> inFlight{0};
-  std::atomic<int> most{0};
+  testsupport::Crowd crowd(4);
   for (int i = 0; i < 12; ++i) {
     server.onRequest("GET", instancePath(i), [&, i](const RecordedRequest&) {
-      int now = ++inFlight;
-      int seen = most.load();
-      while (now > seen && !most.compare_exchange_weak(seen, now)) {
-      }
-      std::this_thread::sleep_for(100ms);
-      --inFlight;
+      crowd.pass();
       return CannedResponse::json(explorerRecord(i).dump());
     });
   }
   auto owned = indexer().tokens(ownerA, Chain::ethereum);
   EXPECT_EQ(owned.size(), 12u);
-  EXPECT_EQ(most.load(), 4);
+  EXPECT_EQ(crowd.peak(), 4);
 }
 
 ListedNFT listedItem(std::optional<std::string> metadataURL) {
@@ -276,27 +270,21 @@ TEST_F(EVMIndexerTest, OnChainMetadataIsDecodedWithoutARequest) {
 }
 
 TEST_F(EVMIndexerTest, EnrichAllKeepsOrderAndRunsSixAtOnce) {
-  std::atomic<int> inFlight{0};
-  std::atomic<int> most{0};
+  testsupport::Crowd crowd(6);
   std::vector<ListedNFT> items;
   for (int i = 0; i < 7; ++i) {
     auto item = listedItem("ipfs://QmDoc/" + std::to_string(i));
     item.owned.artwork.tokenId = std::to_string(i);
     items.push_back(item);
     server.onRequest("GET", "/ipfs/QmDoc/" + std::to_string(i), [&, i](const RecordedRequest&) {
-      int now = ++inFlight;
-      int seen = most.load();
-      while (now > seen && !most.compare_exchange_weak(seen, now)) {
-      }
-      std::this_thread::sleep_for(100ms);
-      --inFlight;
+      crowd.pass();
       return CannedResponse::json(J{{"description", "doc " + std::to_string(i)}}.dump());
     });
   }
   auto all = EVMIndexer::enrichAll(items, quickClient(), {server.baseURL()});
   ASSERT_EQ(all.size(), 7u);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(all[i].artwork.description, "doc " + std::to_string(i));
-  EXPECT_EQ(most.load(), 6);
+  EXPECT_EQ(crowd.peak(), 6);
   EXPECT_TRUE(EVMIndexer::enrichAll({}, quickClient(), {server.baseURL()}).empty());
 }
 

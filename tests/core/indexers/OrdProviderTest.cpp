@@ -1,5 +1,6 @@
 #include "core/indexers/OrdProvider.hpp"
 #include "core/base/TavoluneError.hpp"
+#include "tests/support/Crowd.hpp"
 #include "tests/support/LoopbackServer.hpp"
 
 #include <gtest/gtest.h>
@@ -133,29 +134,15 @@ TEST(OrdProvider, ReadsOnlyTheFirstThreeHundred) {
 
 TEST(OrdProvider, NeverMoreThanEightRecordsInFlight) {
   LoopbackServer server(32);
-  std::mutex m;
-  std::condition_variable cv;
-  int running = 0;
-  int peak = 0;
+  // A window wider than 8 would show.
+  testsupport::Crowd crowd(8);
   serve(server, 40, [&](int i, const RecordedRequest&) {
-    {
-      std::unique_lock lock(m);
-      peak = std::max(peak, ++running);
-      cv.notify_all();
-      // Hold the first requests until the window is full, so a window wider
-      // than 8 would show.
-      cv.wait_for(lock, 2s, [&] { return peak >= 8; });
-    }
-    std::this_thread::sleep_for(5ms);
-    {
-      std::lock_guard lock(m);
-      --running;
-    }
+    crowd.pass();
     return CannedResponse::json(record(idOf(i), i));
   });
   OrdProvider p(server.baseURL(), HTTPClient());
   EXPECT_EQ(p.tokens(owner, Chain::bitcoin).size(), 40u);
-  EXPECT_EQ(peak, 8);
+  EXPECT_EQ(crowd.peak(), 8);
 }
 
 TEST(OrdProvider, StoppingEndsTheFetchesWithCancellation) {

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <latch>
 #include <optional>
 #include <random>
 #include <stop_token>
@@ -458,11 +459,16 @@ TEST_F(ContentFetcherTest, LocalFilesAreTakenFromThePageBudgets) {
 // the other too.
 TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
   const std::string base = "tavolune://local/ipfs/" + std::string(cid) + "/";
+  // The slow one holds its second half until the fast one has ended.
+  std::latch fastEnded(1);
   first.on("GET", "/ipfs/" + std::string(cid) + "/slow.bin",
            CannedResponse{.body = std::string(800, 's'),
                           .contentType = "application/octet-stream",  // not held back by compression
-                          .chunkDelay = std::chrono::milliseconds(100),
-                          .chunkSize = 25});
+                          .chunkDelay = std::chrono::milliseconds(10),
+                          .chunkSize = 25,
+                          .beforeChunk = [&](std::size_t sent) {
+                            if (sent >= 500) fastEnded.wait();
+                          }});
   first.on("GET", "/ipfs/" + std::string(cid) + "/fast.bin",
            CannedResponse{.body = std::string(600, 'f'), .contentType = "text/plain"});
   auto f = fetcher({first.baseURL()});
@@ -473,7 +479,7 @@ TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
     slowError = tavoluneErrorOf([&] { readLocal(f, *Url::parse(base + "slow.bin"), nullptr, &downloads); });
     slowDone = true;
   });
-  // Half its bytes taken while it still runs: a window of over a second.
+  // Half its bytes taken while it still runs.
   bool heldWhileRunning = false;
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!heldWhileRunning && !slowDone && std::chrono::steady_clock::now() < until) {
@@ -481,6 +487,7 @@ TEST_F(ContentFetcherTest, DownloadsAtOnceShareTheBudget) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   auto error = tavoluneErrorOf([&] { readLocal(f, *Url::parse(base + "fast.bin"), nullptr, &downloads); });
+  fastEnded.count_down();
   slowFetch.join();
   EXPECT_TRUE(heldWhileRunning);
   EXPECT_EQ(error.kind(), TavoluneError::Kind::decoding);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <random>
 #include <thread>
+#include <vector>
 
 namespace tavolune {
 namespace {
@@ -43,31 +44,40 @@ TEST(CrashSafety, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
   std::uniform_int_distribution<long> delay(0, 4 * saveTime.count() + 1000);
 
   std::int64_t lastMarker = 1;
-  int killedMidWrite = 0;
   for (int round = 0; round < 60; ++round) {
+    // Every other round ends the writer inside its second save; the others at random.
+    const bool insideAWrite = round % 2 == 0;
     const std::int64_t first = lastMarker + 1;
-    // The writer reports each finished save: the kill comes after the first,
-    // however slowly a busy machine lets it start.
+    // The writer reports each finished save ('s') and the point inside one ('p'):
+    // the kill comes after the first save, however slowly a busy machine lets it start.
     int saved[2];
     ASSERT_EQ(::pipe(saved), 0);
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       ::close(saved[0]);
-      LibraryStore store(url);
+      int finished = 0;
+      LibraryStore store(url, [&] {
+        if (!insideAWrite || finished != 1) return;
+        if (::write(saved[1], "p", 1) != 1) ::_exit(4);
+        for (;;) ::pause();
+      });
       for (std::int64_t m = first;; ++m) {
         try {
           store.save(markedState(base, m));
         } catch (...) {
           ::_exit(3);
         }
+        ++finished;
         if (::write(saved[1], "s", 1) != 1) ::_exit(4);
       }
     }
     ::close(saved[1]);
     char report = 0;
-    const bool reported = ::read(saved[0], &report, 1) == 1;
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(rng)));
+    const bool reported = ::read(saved[0], &report, 1) == 1 && report == 's';
+    char inside = 0;
+    if (!insideAWrite) std::this_thread::sleep_for(std::chrono::microseconds(delay(rng)));
+    if (insideAWrite && ::read(saved[0], &inside, 1) != 1) inside = 0;
     ::kill(child, SIGKILL);
     ::close(saved[0]);
     int status = 0;
@@ -76,8 +86,14 @@ TEST(CrashSafety, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself, status " << status;
 
     // An interrupted save leaves a temporary file; the load below clears it.
+    std::vector<std::filesystem::path> temporaries;
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
-      if (e.path().filename() != "library.json") ++killedMidWrite;
+      if (e.path().filename() != "library.json") temporaries.push_back(e.path());
+    }
+    if (insideAWrite) {
+      ASSERT_EQ(inside, 'p') << "round " << round;
+      ASSERT_EQ(temporaries.size(), 1u) << "round " << round;
+      EXPECT_LT(std::filesystem::file_size(temporaries[0]), std::filesystem::file_size(url)) << "round " << round;
     }
     LibraryStore store(url);
     LibraryState loaded = store.load();
@@ -85,13 +101,13 @@ TEST(CrashSafety, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     ASSERT_EQ(loaded.recentlyShown.size(), 1u);
     const auto marker = static_cast<std::int64_t>(loaded.settings.rotationInterval);
     ASSERT_GE(marker, first) << "round " << round << ": a finished save survives the kill";
+    ASSERT_TRUE(!insideAWrite || marker == first) << "round " << round << ": the half-written save replaced the file";
     ASSERT_EQ(loaded.recentlyShown[0], "marker-" + std::to_string(marker));
     EXPECT_EQ(loaded.artworks, markedState(base, marker).artworks);
     ASSERT_FALSE(store.lastRejectedBackup());
+    for (const auto& temporary : temporaries) EXPECT_FALSE(std::filesystem::exists(temporary)) << "round " << round;
     lastMarker = marker;
   }
-  // The kills must have landed inside saves now and then for the test to mean anything.
-  EXPECT_GT(killedMidWrite, 0);
 }
 
 }  // namespace
