@@ -1,18 +1,23 @@
 // The off-screen probe on pages served from a seeded cache: measuring,
 // stills, the waits, and the window nobody sees.
+#include "app/model/ProbeQueue.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/LayoutProbe.hpp"
+#include "app/stage/OffscreenProbes.hpp"
 #include "tests/app/stage/StageFixture.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace tavolune {
 namespace {
@@ -20,6 +25,7 @@ namespace {
 using testsupport::CannedResponse;
 using testsupport::StageMedia;
 using Ending = ProbeService::Ending;
+using namespace std::string_literals;
 
 const char* fixedCanvas = R"html(<html><body style="margin:0;background:rgb(32,64,96)">
 <canvas width=800 height=600 style="display:block"></canvas></body></html>)html";
@@ -67,6 +73,9 @@ class LayoutProbeWebTest : public ::testing::Test {
     media.seed("waiting.html", waiting, "text/html");
     media.seed("slow.html", slowImage, "text/html");
     media.seed("busy.html", busy, "text/html");
+    media.seed("spins-loaded.html", "<script>onload = () => setTimeout(() => { for (;;) {} }, 200);</script>",
+               "text/html");
+    media.seed("spins-parsed.html", "<script>for (;;) {}</script>", "text/html");
   }
 
   std::optional<RenderProfile> measure(LayoutProbe& probe, const Artwork& a, double settle = 0.3) {
@@ -164,10 +173,52 @@ TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
   media.gateway.otherwise([](const auto&) {
     return CannedResponse::text("late", 404).after(std::chrono::seconds(20));
   });
-  timings.loadTimeout = std::chrono::milliseconds(1000);
+  timings.loadTimeout = std::chrono::milliseconds(3000);
   LayoutProbe stuck(media.fetcher, timings);
   EXPECT_FALSE(measure(stuck, page("slow.html"), 0.1));
   EXPECT_EQ(stuck.pagesLoaded(), 2);
+  EXPECT_FALSE(stuck.ranOutOfTime());  // waiting for the gateway, not hung
+}
+
+// Jobs on pages that hang once loaded or as parsed end by their deadlines,
+// their render processes gone, and free their slots for the next job.
+TEST_F(LayoutProbeWebTest, JobsOnHungPagesEndAndTheNextOneRuns) {
+  using std::chrono::milliseconds;
+  ProbeQueue queue(std::make_unique<OffscreenProbes>(
+      media.fetcher, LayoutProbe::Timings{.loadTimeout = milliseconds(8000), .deadlineMargin = milliseconds(2000)}));
+  int ranOut = 0;
+  queue.onRanOutOfTime = [&](const Artwork&) { ++ranOut; };
+  std::vector<std::string> answered;
+  const auto still = [&](const char* path) {
+    queue.renderStill(page(path), {200, 120}, 1, 3,
+                      [&, path](auto s) { answered.push_back(path + (s.image.isNull() ? "" : "+"s)); });
+  };
+  for (const char* path : {"spins-loaded.html", "spins-parsed.html"}) {
+    queue.measure(page(path), 0.3, [&, path](auto p) { answered.push_back(path + (p ? "+"s : "")); });
+    still(path);
+  }
+  still("two.html");
+  std::set<qint64> renderers;  // of every probe's page
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (auto* v : QApplication::topLevelWidgets()) {
+          if (auto* w = qobject_cast<QWebEngineView*>(v); w && w->page()->renderProcessPid())
+            renderers.insert(w->page()->renderProcessPid());
+        }
+        return answered.size() == 5;
+      },
+      120'000));
+  std::sort(answered.begin(), answered.end() - 1);
+  EXPECT_EQ(answered, (std::vector<std::string>{"spins-loaded.html", "spins-loaded.html", "spins-parsed.html",
+                                                "spins-parsed.html", "two.html+"}));
+  EXPECT_EQ(ranOut, 4);
+  EXPECT_GE(renderers.size(), 4u);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return std::ranges::none_of(renderers,
+                                    [](qint64 pid) { return QFile::exists(QStringLiteral("/proc/%1").arg(pid)); });
+      },
+      30'000));
 }
 
 TEST_F(LayoutProbeWebTest, StillsAreTakenAtExactlyTheAskedSizeFromAWindowNobodySees) {
