@@ -40,12 +40,10 @@ std::optional<QSize> LayoutProbe::pointSize(QSize pixelSize, double scale) {
   return QSize(int(pw), int(ph));
 }
 
-std::chrono::milliseconds LayoutProbe::jobDeadline(bool still, double wait) const {
+std::chrono::milliseconds LayoutProbe::pageDeadline(bool still, double wait) const {
   using std::chrono::milliseconds;
-  wait = std::isfinite(wait) ? std::clamp(wait, 0.0, 3600.0) : 0;
-  const milliseconds waits =
-      still ? std::max(milliseconds(std::llround(wait * 1000)), timings_.firstLook) + timings_.flagGrace
-            : milliseconds(std::llround(wait * 1000 * double(LayoutAnalyzer::probeViewports.size())));
+  const milliseconds waited(std::llround((std::isfinite(wait) ? std::clamp(wait, 0.0, 3600.0) : 0) * 1000));
+  const milliseconds waits = still ? std::max(waited, timings_.firstLook) + timings_.flagGrace : waited;
   return timings_.loadTimeout + waits + timings_.deadlineMargin;
 }
 
@@ -123,6 +121,7 @@ void LayoutProbe::load(const QUrl& url, QSize widgetSize, double zoom, std::func
   loaded_ = std::move(then);
   // This load's own time-out: a later load has another serial.
   QTimer::singleShot(timings_.loadTimeout, this, [this, serial] { loadTimedOut(serial); });
+  deadline_.start();
   view_->show();
   p->loadArtwork(url);
 }
@@ -142,11 +141,6 @@ void LayoutProbe::loadTimedOut(std::uint64_t serial) {
   // every viewport: the job ends. A slow gateway only fails this load.
   if (ArtPage* p = page(); p && p->schemeHandler().inFlight() == 0) return runOutOfTime();
   complete(serial, false);
-}
-
-void LayoutProbe::startDeadline(std::chrono::milliseconds ms) {
-  used_ = true;
-  deadline_.start(ms);
 }
 
 void LayoutProbe::runOutOfTime() {
@@ -182,7 +176,8 @@ void LayoutProbe::measure(const Artwork& artwork, double settle, std::function<v
   if (used_ || artwork.mediaKind != MediaKind::generative || !url || ArtRuntime::sealFault()) return answerNone();
   url_ = QUrl::fromEncoded(QByteArray::fromStdString(url->string()));
   settle_ = std::isfinite(settle) && settle > 0 ? settle : 0;
-  startDeadline(jobDeadline(false, settle_));
+  used_ = true;
+  deadline_.setInterval(pageDeadline(false, settle_));
   samples_.clear();
   measured_ = std::move(done);
   measureViewport(0);
@@ -233,7 +228,8 @@ void LayoutProbe::renderStill(const Artwork& artwork, QSize pixelSize, double sc
   }
   pixelSize_ = pixelSize;
   maxWait_ = std::isfinite(maxWait) ? maxWait : 0;
-  startDeadline(jobDeadline(true, maxWait_));
+  used_ = true;
+  deadline_.setInterval(pageDeadline(true, maxWait_));
   rendered_ = std::move(done);
 
   // The window gets the asked pixels and the zoom turns them into the

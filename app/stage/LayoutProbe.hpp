@@ -80,8 +80,8 @@ class LayoutProbe final : public QObject {
   ~LayoutProbe() override;
 
   // One job per probe; a second call answers nothing. done runs later, on
-  // this thread, unless the probe is destroyed first, and by the job's
-  // deadline at the latest (jobDeadline).
+  // this thread, unless the probe is destroyed first, and at the latest
+  // when a page of the job outlasts its deadline (pageDeadline).
   void measure(const Artwork& artwork, double settle, std::function<void(std::optional<RenderProfile>)> done);
   void renderStill(const Artwork& artwork, QSize pixelSize, double scale, double maxWait,
                    std::function<void(ProbeService::Still)> done);
@@ -89,9 +89,10 @@ class LayoutProbe final : public QObject {
   // The page's size in CSS pixels for a still, or none when the size or
   // scale is out of range, not finite, or 10 points or less on a side.
   static std::optional<QSize> pointSize(QSize pixelSize, double scale);
-  // How long a job may run from its start: the load time-out, the page's
-  // waits (a settle per viewport, or maxWait) and the margin.
-  std::chrono::milliseconds jobDeadline(bool still, double wait) const;
+  // How long each page of a job may take from its load: the load time-out,
+  // the page's wait (the settle, or maxWait and the grace after a flag) and
+  // the margin. A slow gateway fails a load before it.
+  std::chrono::milliseconds pageDeadline(bool still, double wait) const;
   // The job ended because its page hung: past its deadline, or a load that
   // timed out waiting for nothing it had asked for.
   bool ranOutOfTime() const { return ranOutOfTime_; }
@@ -110,7 +111,6 @@ class LayoutProbe final : public QObject {
   void complete(std::uint64_t serial, bool ok);
   void loadTimedOut(std::uint64_t serial);
   void teardown();
-  void startDeadline(std::chrono::milliseconds ms);
   // Ends the job with no answer but nothing, its page gone.
   void runOutOfTime();
   ArtPage* page() const;
@@ -128,7 +128,7 @@ class LayoutProbe final : public QObject {
   const Timings timings_;
   bool used_ = false;
   bool ranOutOfTime_ = false;
-  QTimer deadline_;
+  QTimer deadline_;  // of the current page
   // What one work's pages, every viewport's, may download.
   std::shared_ptr<ByteBudget> budget_ = std::make_shared<ByteBudget>(std::int64_t{mediaDownloadLimit});
   int pagesLoaded_ = 0;

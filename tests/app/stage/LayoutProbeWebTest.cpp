@@ -173,7 +173,7 @@ TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
   media.gateway.otherwise([](const auto&) {
     return CannedResponse::text("late", 404).after(std::chrono::seconds(20));
   });
-  timings.loadTimeout = std::chrono::milliseconds(3000);
+  timings.loadTimeout = std::chrono::milliseconds(5000);
   LayoutProbe stuck(media.fetcher, timings);
   EXPECT_FALSE(measure(stuck, page("slow.html"), 0.1));
   EXPECT_EQ(stuck.pagesLoaded(), 2);
@@ -185,7 +185,7 @@ TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
 TEST_F(LayoutProbeWebTest, JobsOnHungPagesEndAndTheNextOneRuns) {
   using std::chrono::milliseconds;
   ProbeQueue queue(std::make_unique<OffscreenProbes>(
-      media.fetcher, LayoutProbe::Timings{.loadTimeout = milliseconds(8000), .deadlineMargin = milliseconds(2000)}));
+      media.fetcher, LayoutProbe::Timings{.loadTimeout = milliseconds(8000), .deadlineMargin = milliseconds(4000)}));
   int ranOut = 0;
   queue.onRanOutOfTime = [&](const Artwork&) { ++ranOut; };
   std::vector<std::string> answered;
