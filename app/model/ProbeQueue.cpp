@@ -2,6 +2,12 @@
 
 namespace tavolune {
 
+ProbeQueue::ProbeQueue(std::unique_ptr<ProbeService> service) : service_(std::move(service)) {
+  service_->onRanOutOfTime = [this](const Artwork& artwork) {
+    if (onRanOutOfTime) onRanOutOfTime(artwork);
+  };
+}
+
 void ProbeQueue::measure(const Artwork& artwork, double settle,
                          std::function<void(std::optional<RenderProfile>)> done) {
   enqueue([this, artwork, settle, done = std::move(done)](std::function<void()> finished) {

@@ -2,7 +2,8 @@
 // The one line every off-screen probe of the process waits in: the desktop,
 // idle measuring, re-measuring and the library all probe through it, and at
 // most two pages (a few hundred MB each) are up at once; the others wait
-// their turn, first come first served. GUI thread only.
+// their turn, first come first served. A job's slot is free the moment it
+// answers, which every probe does by its deadline. GUI thread only.
 
 #include "app/stage/ProbeService.hpp"
 
@@ -17,7 +18,8 @@ class ProbeQueue final : public ProbeService {
  public:
   static constexpr std::size_t maxRunning = 2;
 
-  explicit ProbeQueue(std::unique_ptr<ProbeService> service) : service_(std::move(service)) {}
+  // Passes the service's onRanOutOfTime on as its own.
+  explicit ProbeQueue(std::unique_ptr<ProbeService> service);
 
   void measure(const Artwork& artwork, double settle, std::function<void(std::optional<RenderProfile>)> done) override;
   void renderStill(const Artwork& artwork, QSize pixelSize, double scale, double maxWait,

@@ -53,6 +53,7 @@ ProbeService& SeriesFormats::probes() {
     auto service =
         options_.probes ? options_.probes(media_.fetcher()) : std::make_unique<OffscreenProbes>(media_.fetcher());
     probes_ = std::make_unique<ProbeQueue>(std::move(service));
+    probes_->onRanOutOfTime = [this](const Artwork& artwork) { ranOutOfTime_.insert(artwork.seriesKey()); };
   }
   return *probes_;
 }
@@ -64,7 +65,9 @@ void SeriesFormats::profile(const Artwork& artwork, bool measureIfNeeded,
   const std::string key = artwork.seriesKey();
   const auto& stored = library_.state().renderProfiles;
   if (auto it = stored.find(key); it != stored.end()) return done(it->second);
-  if (!measureIfNeeded || artwork.mediaKind != MediaKind::generative) return done(std::nullopt);
+  if (!measureIfNeeded || artwork.mediaKind != MediaKind::generative || ranOutOfTime_.contains(key)) {
+    return done(std::nullopt);
+  }
   if (auto it = probing_.find(key); it != probing_.end()) {
     it->second.push_back(std::move(done));
     return;
@@ -279,7 +282,9 @@ void SeriesFormats::renderedStill(const Artwork& artwork, QSizeF pixelSize, doub
     const bool marked = image.isNull() && computeIfMissing && cache->contains(marker);
     mailbox->post([self, artwork, pixels, scale, computeIfMissing, key, marked, image, done = std::move(done)] {
       if (!image.isNull()) self->keepStill(key, image);
-      if (!image.isNull() || !computeIfMissing || marked) return done(image);
+      if (!image.isNull() || !computeIfMissing || marked || self->ranOutOfTime_.contains(artwork.seriesKey())) {
+        return done(image);
+      }
       auto& waiters = self->rendering_[key];
       waiters.push_back(done);
       if (waiters.size() == 1) self->renderStill(artwork, pixels, scale, key);

@@ -26,6 +26,7 @@
 #include <stop_token>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tavolune {
@@ -53,7 +54,8 @@ class SeriesFormats final : public QObject {
   ~SeriesFormats() override;
 
   // The stored profile of the work's series; otherwise, when asked to and
-  // the work is generative, a measurement (joining one that runs).
+  // the work is generative, a measurement (joining one that runs); none
+  // for a series whose probe ran out of time.
   void profile(const Artwork& artwork, bool measureIfNeeded, std::function<void(std::optional<RenderProfile>)> done);
   // Measures every unmeasured series in turn; done when finished or stopped.
   void analyzeCollection(std::function<void()> done = {});
@@ -111,6 +113,9 @@ class SeriesFormats final : public QObject {
   // Workers' results come back through it; closed first in the destructor.
   std::shared_ptr<ResultMailbox> mailbox_ = ResultMailbox::to(this);
   std::unique_ptr<ProbeService> probes_;  // created on first use
+  // Series whose page hung a probe: not probed again this run, so that one
+  // hung work cannot take a core at every idle measuring.
+  std::unordered_set<std::string> ranOutOfTime_;
   std::unordered_map<std::string, std::vector<std::function<void(std::optional<RenderProfile>)>>> probing_;
   std::unordered_map<std::string, std::vector<std::function<void(QImage)>>> rendering_;
   // Stills rendered or read lately: a display's pre-rendered next still is

@@ -200,10 +200,8 @@ void ArtStageView::showLoaded(std::uint64_t generation) {
 void ArtStageView::fail(const QString& message) {
   watchdog_.stop();
   setStillVisible(true);
-  if (webView_) {
-    webView_->hide();
-    freezePage();
-  }
+  // Released, not frozen: a script that never yields takes no freeze.
+  tearDownWeb();
   if (player_) player_->pause();
   if (playerView_) playerView_->hide();
   videoVisible_ = false;
@@ -218,12 +216,11 @@ void ArtStageView::freezePage() {
   }
 }
 
-void ArtStageView::tearDown() {
+void ArtStageView::tearDownWeb() {
   verdict_ = Verdict::unasked;
   ++judgeSerial_;
-  contentReady_ = false;
-  pausedLoading_ = false;
-  // Deleted later: this may run inside one of their own signals.
+  // Deleted later: this may run inside one of its own signals. Its render
+  // process ends with it.
   if (webView_) {
     if (auto* p = page()) {
       p->disconnect(this);
@@ -233,6 +230,12 @@ void ArtStageView::tearDown() {
     webView_->deleteLater();
     webView_ = nullptr;
   }
+}
+
+void ArtStageView::tearDown() {
+  contentReady_ = false;
+  pausedLoading_ = false;
+  tearDownWeb();
   tearDownVideo();
   if (gifView_) {
     gifView_->hide();

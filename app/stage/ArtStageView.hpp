@@ -159,6 +159,8 @@ class ArtStageView final : public QWidget {
   void heardReport(const QString& text);
   void fail(const QString& message);
   void tearDown();
+  // Drops the page, whose render process ends with it.
+  void tearDownWeb();
   void freezePage();
   void setStillVisible(bool visible);
   void updateSurround();

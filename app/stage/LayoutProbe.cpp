@@ -21,7 +21,10 @@ namespace tavolune {
 using Ending = ProbeService::Ending;
 
 LayoutProbe::LayoutProbe(ContentFetcher fetcher, Timings timings, QObject* parent)
-    : QObject(parent), fetcher_(std::move(fetcher)), timings_(timings) {}
+    : QObject(parent), fetcher_(std::move(fetcher)), timings_(timings) {
+  deadline_.setSingleShot(true);
+  connect(&deadline_, &QTimer::timeout, this, &LayoutProbe::runOutOfTime);
+}
 
 LayoutProbe::~LayoutProbe() { teardown(); }
 
@@ -35,6 +38,13 @@ std::optional<QSize> LayoutProbe::pointSize(QSize pixelSize, double scale) {
   const double ph = std::round(h / scale);
   if (!(pw > minPointSide && ph > minPointSide) || pw > maxPixelSide || ph > maxPixelSide) return std::nullopt;
   return QSize(int(pw), int(ph));
+}
+
+std::chrono::milliseconds LayoutProbe::pageDeadline(bool still, double wait) const {
+  using std::chrono::milliseconds;
+  const milliseconds waited(std::llround((std::isfinite(wait) ? std::clamp(wait, 0.0, 3600.0) : 0) * 1000));
+  const milliseconds waits = still ? std::max(waited, timings_.firstLook) + timings_.flagGrace : waited;
+  return timings_.loadTimeout + waits + timings_.deadlineMargin;
 }
 
 bool LayoutProbe::Looks::take(std::vector<std::uint8_t> print, bool blank) {
@@ -110,7 +120,8 @@ void LayoutProbe::load(const QUrl& url, QSize widgetSize, double zoom, std::func
   pending_ = serial;
   loaded_ = std::move(then);
   // This load's own time-out: a later load has another serial.
-  QTimer::singleShot(timings_.loadTimeout, this, [this, serial] { complete(serial, false); });
+  QTimer::singleShot(timings_.loadTimeout, this, [this, serial] { loadTimedOut(serial); });
+  deadline_.start();
   view_->show();
   p->loadArtwork(url);
 }
@@ -122,6 +133,23 @@ void LayoutProbe::complete(std::uint64_t serial, bool ok) {
   loaded_ = nullptr;
   if (!ok) teardown();
   if (then) then(ok);
+}
+
+void LayoutProbe::loadTimedOut(std::uint64_t serial) {
+  if (serial != pending_ || serial != serial_) return;
+  // Waiting for nothing it asked for, the page itself hangs, as it will at
+  // every viewport: the job ends. A slow gateway only fails this load.
+  if (ArtPage* p = page(); p && p->schemeHandler().inFlight() == 0) return runOutOfTime();
+  complete(serial, false);
+}
+
+void LayoutProbe::runOutOfTime() {
+  if (!measured_ && !rendered_) return;
+  ranOutOfTime_ = true;
+  teardown();
+  samples_.clear();
+  if (measured_) return finishMeasure();
+  finishStill(Ending::failed);
 }
 
 void LayoutProbe::teardown() {
@@ -146,9 +174,10 @@ void LayoutProbe::measure(const Artwork& artwork, double settle, std::function<v
   };
   const auto url = MediaResolver::liveURL(artwork.animationURI);
   if (used_ || artwork.mediaKind != MediaKind::generative || !url || ArtRuntime::sealFault()) return answerNone();
-  used_ = true;
   url_ = QUrl::fromEncoded(QByteArray::fromStdString(url->string()));
   settle_ = std::isfinite(settle) && settle > 0 ? settle : 0;
+  used_ = true;
+  deadline_.setInterval(pageDeadline(false, settle_));
   samples_.clear();
   measured_ = std::move(done);
   measureViewport(0);
@@ -177,6 +206,7 @@ void LayoutProbe::measureViewport(std::size_t index) {
 }
 
 void LayoutProbe::finishMeasure() {
+  deadline_.stop();
   teardown();
   auto done = std::move(measured_);
   measured_ = nullptr;
@@ -196,9 +226,10 @@ void LayoutProbe::renderStill(const Artwork& artwork, QSize pixelSize, double sc
     QTimer::singleShot(0, this, [done] { done({}); });
     return;
   }
-  used_ = true;
   pixelSize_ = pixelSize;
   maxWait_ = std::isfinite(maxWait) ? maxWait : 0;
+  used_ = true;
+  deadline_.setInterval(pageDeadline(true, maxWait_));
   rendered_ = std::move(done);
 
   // The window gets the asked pixels and the zoom turns them into the
@@ -249,6 +280,7 @@ void LayoutProbe::finishStill(Ending ending) {
     if (image.size() == pixelSize_) still.image = std::move(image);
   }
   if (still.image.isNull()) still.ending = Ending::failed;
+  deadline_.stop();
   teardown();
   auto done = std::move(rendered_);
   rendered_ = nullptr;

@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -42,6 +43,9 @@ class LayoutProbe final : public QObject {
     std::chrono::milliseconds firstLook{1'200};   // before the first look at a still
     std::chrono::milliseconds flagGrace{400};     // after the page said it rendered
     std::chrono::milliseconds lookInterval{700};  // between looks
+    // Past the load time-out and the job's own waits: a page whose script
+    // never yields answers no script call, so only a timer ends its job.
+    std::chrono::milliseconds deadlineMargin{5'000};
   };
 
   // Where the window goes: on no screen.
@@ -76,7 +80,8 @@ class LayoutProbe final : public QObject {
   ~LayoutProbe() override;
 
   // One job per probe; a second call answers nothing. done runs later, on
-  // this thread, unless the probe is destroyed first.
+  // this thread, unless the probe is destroyed first, and at the latest
+  // when a page of the job outlasts its deadline (pageDeadline).
   void measure(const Artwork& artwork, double settle, std::function<void(std::optional<RenderProfile>)> done);
   void renderStill(const Artwork& artwork, QSize pixelSize, double scale, double maxWait,
                    std::function<void(ProbeService::Still)> done);
@@ -84,6 +89,13 @@ class LayoutProbe final : public QObject {
   // The page's size in CSS pixels for a still, or none when the size or
   // scale is out of range, not finite, or 10 points or less on a side.
   static std::optional<QSize> pointSize(QSize pixelSize, double scale);
+  // How long each page of a job may take from its load: the load time-out,
+  // the page's wait (the settle, or maxWait and the grace after a flag) and
+  // the margin. A slow gateway fails a load before it.
+  std::chrono::milliseconds pageDeadline(bool still, double wait) const;
+  // The job ended because its page hung: past its deadline, or a load that
+  // timed out waiting for nothing it had asked for.
+  bool ranOutOfTime() const { return ranOutOfTime_; }
 
   // For tests: the window while a page is up, the pages loaded so far and
   // the samples of the last measurement.
@@ -97,7 +109,10 @@ class LayoutProbe final : public QObject {
   // failure, a crash or the load time-out (the view is gone then).
   void load(const QUrl& url, QSize widgetSize, double zoom, std::function<void(bool)> then);
   void complete(std::uint64_t serial, bool ok);
+  void loadTimedOut(std::uint64_t serial);
   void teardown();
+  // Ends the job with no answer but nothing, its page gone.
+  void runOutOfTime();
   ArtPage* page() const;
   // Runs fn after ms unless this probe or the current view is gone by then.
   void after(std::chrono::milliseconds ms, std::function<void()> fn);
@@ -112,6 +127,8 @@ class LayoutProbe final : public QObject {
   const ContentFetcher fetcher_;
   const Timings timings_;
   bool used_ = false;
+  bool ranOutOfTime_ = false;
+  QTimer deadline_;  // of the current page
   // What one work's pages, every viewport's, may download.
   std::shared_ptr<ByteBudget> budget_ = std::make_shared<ByteBudget>(std::int64_t{mediaDownloadLimit});
   int pagesLoaded_ = 0;

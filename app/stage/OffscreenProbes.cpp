@@ -7,8 +7,9 @@ LayoutProbe* OffscreenProbes::make() { return new LayoutProbe(fetcher_, timings_
 void OffscreenProbes::measure(const Artwork& artwork, double settle,
                               std::function<void(std::optional<RenderProfile>)> done) {
   LayoutProbe* probe = make();
-  probe->measure(artwork, settle, [probe, done = std::move(done)](std::optional<RenderProfile> profile) {
+  probe->measure(artwork, settle, [this, probe, artwork, done = std::move(done)](std::optional<RenderProfile> profile) {
     probe->deleteLater();
+    if (probe->ranOutOfTime() && onRanOutOfTime) onRanOutOfTime(artwork);
     done(std::move(profile));
   });
 }
@@ -16,8 +17,9 @@ void OffscreenProbes::measure(const Artwork& artwork, double settle,
 void OffscreenProbes::renderStill(const Artwork& artwork, QSize pixelSize, double scale, double maxWait,
                                   std::function<void(Still)> done) {
   LayoutProbe* probe = make();
-  probe->renderStill(artwork, pixelSize, scale, maxWait, [probe, done = std::move(done)](Still still) {
+  probe->renderStill(artwork, pixelSize, scale, maxWait, [this, probe, artwork, done = std::move(done)](Still still) {
     probe->deleteLater();
+    if (probe->ranOutOfTime() && onRanOutOfTime) onRanOutOfTime(artwork);
     done(std::move(still));
   });
 }

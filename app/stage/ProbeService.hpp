@@ -30,6 +30,10 @@ class ProbeService {
 
   virtual ~ProbeService() = default;
 
+  // Told, just before a job answers nothing, that the work's page hung and
+  // its job was ended at its deadline.
+  std::function<void(const Artwork&)> onRanOutOfTime;
+
   // settle: seconds each viewport is left to draw before it is measured.
   virtual void measure(const Artwork& artwork, double settle,
                        std::function<void(std::optional<RenderProfile>)> done) = 0;

@@ -136,6 +136,17 @@ TEST_F(MeasuringFormats, OneProbePerSeriesForEveryoneWhoAsks) {
   QImage red(30, 30, QImage::Format_RGB32);
   red.fill(QColor(200, 0, 0));
   EXPECT_EQ(m.formats().matte(other, red), WallpaperComposer::edgeColor(red));
+
+  // One whose page hung its probe is neither measured nor rendered again.
+  probe->answer(std::nullopt);
+  const Artwork hung = generative("8", "Hung", std::nullopt);
+  auto h = ask(hung);
+  probe->onRanOutOfTime(hung);
+  probe->answer(std::nullopt);
+  EXPECT_FALSE(**h);
+  EXPECT_FALSE(ask(hung)->value());
+  EXPECT_TRUE(still(hung, QSizeF(300, 200)).isNull());
+  EXPECT_EQ(probe->started, 4);
 }
 
 TEST_F(MeasuringFormats, UnmeasuredSeriesAreCountedOnTheWritersCopyAndTheEditsStillSaved) {

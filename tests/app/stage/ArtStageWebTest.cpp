@@ -383,16 +383,35 @@ TEST_F(ArtStageWebTest, AWorkPausedWhileLoadingResumesLoading) {
   }
 }
 
-TEST_F(ArtStageWebTest, FailedPageIsFrozen) {
+// A failed page, missing or spinning as it is parsed, is released behind
+// its still; so is a spinning page whose work leaves the stage.
+TEST_F(ArtStageWebTest, AFailedOrDepartedPageIsReleasedBehindItsStill) {
   media.gateway.otherwise([](const auto&) { return CannedResponse::text("gone", 404); });
-  stage->load(page("ipfs://" + std::string(testsupport::stageCID) + "/missing.html"));
-  ASSERT_TRUE(waitFor(Kind::failed));
-  EXPECT_FALSE(stage->status().message.isEmpty());
-  ASSERT_NE(stage->page(), nullptr);
-  EXPECT_FALSE(stage->webView()->isVisible());
-  EXPECT_NE(stage->page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
-  stage->pause();
-  EXPECT_EQ(stage->status().kind, Kind::failed);
+  media.seed("spins.html", "<script>for (;;) {}</script>", "text/html");
+  ASSERT_NE(xcb::qtConnection(), nullptr) << "needs QT_QPA_PLATFORM=xcb";
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(stage.get()));
+  stage->setWatchdogMs(4000);
+  QImage picture(4, 3, QImage::Format_RGB32);
+  picture.fill(QColor(40, 200, 120));
+  for (const auto& [path, leaves] : {std::pair{"missing.html", false}, {"spins.html", false}, {"spins.html", true}}) {
+    stage->setStillImage(picture);
+    stage->load(page("ipfs://" + std::string(testsupport::stageCID) + "/" + path));
+    qint64 pid = 0;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          if (auto* p = stage->page()) pid = p->renderProcessPid();
+          return leaves ? pid > 0 : stage->status().kind == Kind::failed;
+        },
+        25'000));
+    if (leaves) stage->showStill(picture);
+    EXPECT_EQ(stage->status().message.isEmpty(), leaves) << path;
+    EXPECT_EQ(stage->page(), nullptr) << path;
+    EXPECT_TRUE(pid > 0 || path != std::string("spins.html"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); }, 20'000)) << path;
+    EXPECT_TRUE(near(shownPixel(*stage, 200, 150), QColor(40, 200, 120))) << path;
+    stage->pause();
+    EXPECT_EQ(stage->status().kind, leaves ? Kind::idle : Kind::failed) << path;
+  }
 }
 
 TEST_F(ArtStageWebTest, APageThatNeverFinishesTimesOut) {

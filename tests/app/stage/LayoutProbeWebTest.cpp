@@ -1,18 +1,23 @@
 // The off-screen probe on pages served from a seeded cache: measuring,
 // stills, the waits, and the window nobody sees.
+#include "app/model/ProbeQueue.hpp"
 #include "app/stage/ArtPage.hpp"
 #include "app/stage/ArtRuntime.hpp"
 #include "app/stage/LayoutProbe.hpp"
+#include "app/stage/OffscreenProbes.hpp"
 #include "tests/app/stage/StageFixture.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace tavolune {
 namespace {
@@ -67,6 +72,9 @@ class LayoutProbeWebTest : public ::testing::Test {
     media.seed("waiting.html", waiting, "text/html");
     media.seed("slow.html", slowImage, "text/html");
     media.seed("busy.html", busy, "text/html");
+    media.seed("spins-loaded.html", "<script>onload = () => setTimeout(() => { for (;;) {} }, 200);</script>",
+               "text/html");
+    media.seed("spins-parsed.html", "<script>for (;;) {}</script>", "text/html");
   }
 
   std::optional<RenderProfile> measure(LayoutProbe& probe, const Artwork& a, double settle = 0.3) {
@@ -164,10 +172,40 @@ TEST_F(LayoutProbeWebTest, EachLoadHasItsOwnTimeOut) {
   media.gateway.otherwise([](const auto&) {
     return CannedResponse::text("late", 404).after(std::chrono::seconds(20));
   });
-  timings.loadTimeout = std::chrono::milliseconds(1000);
+  timings.loadTimeout = std::chrono::milliseconds(5000);
   LayoutProbe stuck(media.fetcher, timings);
   EXPECT_FALSE(measure(stuck, page("slow.html"), 0.1));
   EXPECT_EQ(stuck.pagesLoaded(), 2);
+  EXPECT_FALSE(stuck.ranOutOfTime());  // waiting for the gateway, not hung
+}
+
+// Jobs on pages that hang once loaded or as parsed end by their deadlines
+// with nothing, their render processes gone, and free their slots.
+TEST_F(LayoutProbeWebTest, JobsOnHungPagesEndAndTheNextOneRuns) {
+  using std::chrono::milliseconds;
+  ProbeQueue queue(std::make_unique<OffscreenProbes>(
+      media.fetcher, LayoutProbe::Timings{.loadTimeout = milliseconds(8000), .deadlineMargin = milliseconds(4000)}));
+  int ranOut = 0, none = 0;
+  queue.onRanOutOfTime = [&](const Artwork&) { ++ranOut; };
+  for (const char* path : {"spins-loaded.html", "spins-parsed.html"}) {
+    queue.measure(page(path), 0.3, [&](auto p) { none += !p; });
+    queue.renderStill(page(path), {200, 120}, 1, 3, [&](auto s) { none += s.image.isNull(); });
+  }
+  QImage next;  // queued behind them
+  queue.renderStill(page("two.html"), {200, 120}, 1, 3, [&](auto s) { next = s.image; });
+  std::set<qint64> renderers;  // of every probe's page
+  const auto spot = [&] {
+    for (auto* w : QApplication::topLevelWidgets()) {
+      if (auto* v = qobject_cast<QWebEngineView*>(w)) renderers.insert(v->page()->renderProcessPid());
+    }
+    return none == 4 && !next.isNull();
+  };
+  ASSERT_TRUE(QTest::qWaitFor(spot, 120'000)) << none;
+  EXPECT_EQ(ranOut, 4);
+  renderers.erase(0);
+  EXPECT_GE(renderers.size(), 4u);
+  const auto gone = [](qint64 pid) { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return std::ranges::all_of(renderers, gone); }, 30'000));
 }
 
 TEST_F(LayoutProbeWebTest, StillsAreTakenAtExactlyTheAskedSizeFromAWindowNobodySees) {
