@@ -44,26 +44,37 @@ std::vector<QThreadPool*>& lendingPools() {
 }
 
 // A pool thread that waits on an SVG drawing gives its place in its pool
-// to other work for as long as it waits (Qt's way for a sleeping job).
+// to other work for as long as it waits (Qt's way for a sleeping job). So
+// many sleeping threads at most: beyond them a queue holds its threads.
 class LentPoolThread {
  public:
+  static constexpr int most = 32;
   LentPoolThread() {
     std::lock_guard lock(lendingMutex());
+    if (lent() >= most) return;
     for (QThreadPool* p : lendingPools()) {
       if (p->contains(QThread::currentThread())) {
         pool_ = p;
+        ++lent();
         pool_->releaseThread();
         return;
       }
     }
   }
   ~LentPoolThread() {
-    if (pool_) pool_->reserveThread();
+    if (!pool_) return;
+    pool_->reserveThread();
+    std::lock_guard lock(lendingMutex());
+    --lent();
   }
   LentPoolThread(const LentPoolThread&) = delete;
   LentPoolThread& operator=(const LentPoolThread&) = delete;
 
  private:
+  static int& lent() {
+    static int count = 0;
+    return count;
+  }
   QThreadPool* pool_ = nullptr;
 };
 
