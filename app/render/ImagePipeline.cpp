@@ -190,8 +190,9 @@ ImageRequests::ImageRequests(std::shared_ptr<ImageSource> fetcher, std::shared_p
 
 ImageRequests::Answer ImageRequests::answer(const Artwork& artwork, int maxPixel, bool preferThumbnail,
                                             std::stop_token stop) {
-  // Nothing can be drawn into no pixels; don't fetch for it.
-  if (maxPixel <= 0 || !fetcher_) return {{}, Failure::undecodable};
+  // Nothing can be drawn into no pixels; don't fetch for it. That says
+  // nothing of the work's image.
+  if (maxPixel <= 0 || !fetcher_) return {{}, Failure::unfetched};
   const std::string key = ImagePipeline::cacheKey(artwork, maxPixel);
   if (QImage hit = memory_.find(key); !hit.isNull()) return {hit, Failure::none};
   if (stop.stop_requested()) return {{}, Failure::stopped};
