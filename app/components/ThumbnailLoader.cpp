@@ -31,6 +31,7 @@ QThreadPool& ThumbnailLoader::pool() {
   static QThreadPool* const shared = [] {
     auto* p = new QThreadPool;
     p->setObjectName(QStringLiteral("thumbnails"));
+    ImageRequests::lendsThreads(p);
     return p;
   }();
   return *shared;

@@ -32,6 +32,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -219,6 +220,9 @@ class DesktopController final : public QObject {
   bool mayMeasure() const;
   void setCurrent(const std::string& artworkID, const QString& key);
   void advance(const QString& key, bool forward);
+  // The display's current work has no still to show: the next one with a
+  // still is shown instead, at most once round the pool.
+  void passOver(const QString& key, const std::string& broken);
   std::vector<QString> targetKeys(const std::optional<QString>& key) const;
   CartelPanel& cartelPanel(const QString& key);
   // The series' own background colour, when measuring found one.
@@ -257,6 +261,8 @@ class DesktopController final : public QObject {
   bool isLivePlaying_ = false;
   std::map<std::string, int> preparing_;
   std::map<QString, DesktopDisplay> displays_;
+  // Per display, the works passed over since its last picture was set.
+  std::map<QString, std::set<std::string>> passedOver_;
   bool screenSaverShowing_ = false;
   bool measuringIdle_ = false;
 

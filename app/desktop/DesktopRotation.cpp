@@ -40,7 +40,11 @@ std::vector<std::string> DesktopController::pool(const QString& key) const {
 
 void DesktopController::advance(const QString& key, bool forward) {
   const auto current = config(key).currentArtworkID;
-  const auto ids = pool(key);
+  auto ids = pool(key);
+  // Works found without a still since the last picture are not picked again.
+  if (const auto skipped = passedOver_.find(key); skipped != passedOver_.end()) {
+    std::erase_if(ids, [&](const std::string& id) { return id != current && skipped->second.contains(id); });
+  }
   const auto order = model.state().rotationOrder();
   const std::vector<std::string> recent = history(key);
 
@@ -70,6 +74,18 @@ void DesktopController::advance(const QString& key, bool forward) {
     setCurrent(*target, key);
     renderScreen(key, false, false);
   }
+}
+
+void DesktopController::passOver(const QString& key, const std::string& broken) {
+  auto& skipped = passedOver_[key];
+  skipped.insert(broken);
+  const auto ids = pool(key);
+  // Once round the pool: with no work left to try, the display keeps its picture.
+  if (std::all_of(ids.begin(), ids.end(), [&](const std::string& id) { return skipped.contains(id); })) {
+    passedOver_.erase(key);
+    return;
+  }
+  advance(key, true);
 }
 
 void DesktopController::next(const std::optional<QString>& key) {

@@ -60,8 +60,18 @@ void DesktopController::decodePass(Pass pass, PassDone done) {
 
 void DesktopController::decoded(Pass pass, PassDone done) {
   if (pass->stale()) return finishPass(pass, done);
-  // A stage still loading, or failed, shows this picture over its matte.
   const auto& work = pass->request().work;
+  // A work whose still can't be read would blank the display for its whole
+  // turn; one that could not be fetched may answer later and is kept. A
+  // generative work's high-quality pass may still render it.
+  if (pass->undecodable() && !pass->hasStill() && work.mediaKind != MediaKind::generative && !runsLive(work)) {
+    const QString key = pass->request().key;
+    const std::string broken = work.id;
+    finishPass(pass, done);
+    if (config(key).currentArtworkID == broken) passOver(key, broken);
+    return;
+  }
+  // A stage still loading, or failed, shows this picture over its matte.
   if (auto* stage = liveStage(pass->request().key); stage && stage->artwork() && stage->artwork()->id == work.id) {
     stage->setLayerBackground(pass->matte());
     const auto kind = stage->status().kind;
@@ -96,6 +106,7 @@ void DesktopController::setPass(Pass pass, PassDone done) {
         if (timings_.stageDone)
           timings_.stageDone(r.key, r.generation, StillStage::set, std::chrono::steady_clock::now() - asked);
         if (!outcome) {
+          passedOver_.erase(r.key);
           // The back end already logged a refusal.
           at(r.key).setApplied({pass->file(), StillPass::colourText(pass->matte())});
           emit wallpaperApplied(r.key);

@@ -67,8 +67,11 @@ void StillPass::decode() {
   if (stale()) return;
   const QSize pixels = request_.pixels;
   QImage image;
-  timed(StillStage::decode,
-        [&] { image = images_->image(request_.work, std::max(pixels.width(), pixels.height()), false, stop_); });
+  timed(StillStage::decode, [&] {
+    auto answer = images_->answer(request_.work, std::max(pixels.width(), pixels.height()), false, stop_);
+    undecodable_ = answer.failure == ImageRequests::Failure::undecodable;
+    image = std::move(answer.image);
+  });
   if (!image.isNull()) timed(StillStage::turn, [&] { turned_ = WallpaperComposer::rotated(image, request_.turns); });
   matte_ = request_.background ? *request_.background
            : !turned_.isNull() ? WallpaperComposer::edgeColor(turned_)

@@ -74,6 +74,9 @@ class StillPass {
 
   // After decode(): the turned image (null when none could be had) and the matte.
   const QImage& turned() const { return turned_; }
+  // After decode(): the image was fetched but cannot be read (a broken file,
+  // an SVG over its limits), unlike one that could not be fetched.
+  bool undecodable() const { return undecodable_; }
   const QColor& matte() const { return matte_; }
   // After compose(): the file written, if it was, and its picture.
   bool written() const { return written_; }
@@ -102,6 +105,7 @@ class StillPass {
   QImage picture_;  // what was written, handed to the back end
   std::filesystem::path file_;
   bool written_ = false;
+  bool undecodable_ = false;
 };
 
 }  // namespace tavolune

@@ -263,10 +263,8 @@ void SeriesFormats::renderedStill(const Artwork& artwork, QSizeF pixelSize, doub
   const QSize pixels{int(w), int(h)};
   const std::string key = stillKey(artwork.id, pixels.width(), pixels.height());
   const std::string marker = emptyStillKey(artwork.id);
-  if (auto it = std::find_if(keptStills_.begin(), keptStills_.end(), [&](const auto& k) { return k.first == key; });
-      it != keptStills_.end()) {
-    keptStills_.splice(keptStills_.begin(), keptStills_, it);
-    mailbox_->post([image = it->second, done = std::move(done)] { done(image); });
+  if (QImage kept = media_.images().memory().find(keptKey(key)); !kept.isNull()) {
+    mailbox_->post([image = std::move(kept), done = std::move(done)] { done(image); });
     return;
   }
   options_.threadPool().start([mailbox = mailbox_, self = this, cache = media_.sharedCache(), artwork, pixels, scale,
@@ -320,15 +318,10 @@ void SeriesFormats::renderStill(const Artwork& artwork, QSize pixels, double sca
                        });
 }
 
+std::string SeriesFormats::keptKey(const std::string& stillKey) { return "rendered|" + stillKey; }
+
 void SeriesFormats::keepStill(const std::string& key, const QImage& image) {
-  std::erase_if(keptStills_, [&](const auto& k) { return k.first == key; });
-  if (image.sizeInBytes() > keptStillBytes) return;
-  keptStills_.emplace_front(key, image);
-  qsizetype bytes = 0;
-  for (auto it = keptStills_.begin(); it != keptStills_.end();) {
-    bytes += it->second.sizeInBytes();
-    it = bytes > keptStillBytes ? keptStills_.erase(it) : std::next(it);
-  }
+  media_.images().memory().insert(keptKey(key), image, image.sizeInBytes());
 }
 
 void SeriesFormats::finishRender(const std::string& key, QImage image) {

@@ -20,7 +20,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <list>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -104,8 +103,13 @@ class SeriesFormats final : public QObject {
   void formatFetched(const std::string& artworkID, std::optional<double> ratio);
   void renderStill(const Artwork& artwork, QSize pixels, double scale, const std::string& key);
   void finishRender(const std::string& key, QImage image);
-  // Keeps the still decoded, newest first, within keptStillBytes.
+  // Keeps the still decoded in the image pipeline's memory, within its
+  // budget: a display's pre-rendered next still is shown without reading and
+  // decoding its PNG again (tens of megabytes at 5K), as is a fast pass's
+  // still in the high-quality pass after it; sizes nobody asks for any more
+  // go first.
   void keepStill(const std::string& key, const QImage& image);
+  static std::string keptKey(const std::string& stillKey);
 
   const ModelOptions options_;
   LibraryEditor& library_;
@@ -118,11 +122,6 @@ class SeriesFormats final : public QObject {
   std::unordered_set<std::string> ranOutOfTime_;
   std::unordered_map<std::string, std::vector<std::function<void(std::optional<RenderProfile>)>>> probing_;
   std::unordered_map<std::string, std::vector<std::function<void(QImage)>>> rendering_;
-  // Stills rendered or read lately: a display's pre-rendered next still is
-  // shown without reading and decoding its PNG again (tens of megabytes of
-  // pixels at 5K), as is a fast pass's still in the high-quality pass after it.
-  static constexpr qsizetype keptStillBytes = qsizetype(128) << 20;
-  std::list<std::pair<std::string, QImage>> keptStills_;
   std::optional<Progress> analysisProgress_;
   bool analysisStopRequested_ = false;
   std::unordered_map<std::string, double> pendingRatios_;

@@ -10,6 +10,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMediaPlayer>
+#include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 #include <QUuid>
@@ -24,6 +26,57 @@ namespace tavolune {
 namespace {
 
 bool startsWith(const std::string& s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+// Video goes to the poster frame and never to the SVG decoder.
+bool isVideo(const QByteArray& data, const std::string& mime) {
+  return startsWith(mime, "video/") ||
+         videosignature::isPlayable(std::string_view(data.constData(), std::size_t(std::min<qsizetype>(data.size(), 4096))));
+}
+
+// Pools whose threads ask for images, besides Qt's global one.
+std::mutex& lendingMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::vector<QThreadPool*>& lendingPools() {
+  static std::vector<QThreadPool*> pools{QThreadPool::globalInstance()};
+  return pools;
+}
+
+// A pool thread that waits on an SVG drawing gives its place in its pool
+// to other work for as long as it waits (Qt's way for a sleeping job). So
+// many sleeping threads at most: beyond them a queue holds its threads.
+class LentPoolThread {
+ public:
+  static constexpr int most = 32;
+  LentPoolThread() {
+    std::lock_guard lock(lendingMutex());
+    if (lent() >= most) return;
+    for (QThreadPool* p : lendingPools()) {
+      if (p->contains(QThread::currentThread())) {
+        pool_ = p;
+        ++lent();
+        pool_->releaseThread();
+        return;
+      }
+    }
+  }
+  ~LentPoolThread() {
+    if (!pool_) return;
+    pool_->reserveThread();
+    std::lock_guard lock(lendingMutex());
+    --lent();
+  }
+  LentPoolThread(const LentPoolThread&) = delete;
+  LentPoolThread& operator=(const LentPoolThread&) = delete;
+
+ private:
+  static int& lent() {
+    static int count = 0;
+    return count;
+  }
+  QThreadPool* pool_ = nullptr;
+};
 
 // Deletes the file whatever happens; errors are of no interest.
 struct TemporaryFile {
@@ -135,12 +188,14 @@ ImageRequests::ImageRequests(std::shared_ptr<ImageSource> fetcher, std::shared_p
                              std::int64_t costLimit, std::size_t countLimit)
     : fetcher_(std::move(fetcher)), svg_(std::move(svg)), memory_(costLimit, countLimit) {}
 
-QImage ImageRequests::image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop) {
-  // Nothing can be drawn into no pixels; don't fetch for it.
-  if (maxPixel <= 0 || !fetcher_) return {};
+ImageRequests::Answer ImageRequests::answer(const Artwork& artwork, int maxPixel, bool preferThumbnail,
+                                            std::stop_token stop) {
+  // Nothing can be drawn into no pixels; don't fetch for it. That says
+  // nothing of the work's image.
+  if (maxPixel <= 0 || !fetcher_) return {{}, Failure::unfetched};
   const std::string key = ImagePipeline::cacheKey(artwork, maxPixel);
-  if (QImage hit = memory_.find(key); !hit.isNull()) return hit;
-  if (stop.stop_requested()) return {};
+  if (QImage hit = memory_.find(key); !hit.isNull()) return {hit, Failure::none};
+  if (stop.stop_requested()) return {{}, Failure::stopped};
 
   std::shared_ptr<Flight> flight;
   bool joined = false;
@@ -163,17 +218,17 @@ QImage ImageRequests::image(const Artwork& artwork, int maxPixel, bool preferThu
   if (joined) {
     std::unique_lock lock(mutex_);
     landed_.wait(lock, [&] { return flight->done || stop.stop_requested(); });
-    if (!flight->done) return {};
+    if (!flight->done) return {{}, Failure::stopped};
     if (!stop.stop_requested()) --flight->wanted;
-    return flight->image;
+    return flight->answer;
   }
-  QImage image = load(artwork, maxPixel, preferThumbnail, flight->stop.get_token());
+  Answer answer = load(artwork, maxPixel, preferThumbnail, flight->stop.get_token());
   std::lock_guard lock(mutex_);
   flight->done = true;
-  flight->image = image;
+  flight->answer = answer;
   if (const auto it = flights_.find(key); it != flights_.end() && it->second == flight) flights_.erase(it);
   landed_.notify_all();
-  return image;
+  return answer;
 }
 
 void ImageRequests::unwant(Flight& flight) {
@@ -181,44 +236,74 @@ void ImageRequests::unwant(Flight& flight) {
   if (--flight.wanted <= 0) flight.stop.request_stop();
 }
 
-QImage ImageRequests::load(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop) {
+ImageRequests::Answer ImageRequests::load(const Artwork& artwork, int maxPixel, bool preferThumbnail,
+                                          std::stop_token stop) {
   const std::string key = ImagePipeline::cacheKey(artwork, maxPixel);
   const ImagePipeline::SVGDraw svg = [&](const QByteArray& data, int pixels) {
-    return drawSVG(data, pixels, preferThumbnail, stop);
+    return drawSVG(data, pixels, preferThumbnail, stop).image;
   };
+  bool unfetched = false;
   for (const std::string& uri : MediaResolver::imageCandidates(artwork, preferThumbnail)) {
-    if (stop.stop_requested()) return {};
+    if (stop.stop_requested()) break;
     FetchedMedia media;
     try {
       media = fetcher_->fetch(uri, ImagePipeline::fetchTimeout, stop);
     } catch (...) {
+      unfetched = true;
       continue;  // the next candidate may answer
     }
     QImage decoded = ImagePipeline::decode(media.data, media.mime, maxPixel, svg);
-    if (decoded.isNull() && startsWith(media.mime, "video/")) {
+    if (decoded.isNull() && isVideo(media.data, media.mime)) {
       decoded = ImagePipeline::posterFrame(media.data, maxPixel, stop);
     }
     if (decoded.isNull()) continue;
     memory_.insert(key, decoded, std::int64_t(decoded.bytesPerLine()) * decoded.height());
-    return decoded;
+    return {decoded, Failure::none};
   }
-  return {};
+  if (stop.stop_requested()) return {{}, Failure::stopped};
+  return {{}, unfetched ? Failure::unfetched : Failure::undecodable};
 }
 
-QImage ImageRequests::drawSVG(const QByteArray& data, int maxPixel, bool thumbnail, std::stop_token stop) {
-  if (!svg_) return ImagePipeline::rasterizeSVG(data, maxPixel);
-  const std::pair document{std::hash<std::string_view>{}(std::string_view(data.constData(), std::size_t(data.size()))),
-                           maxPixel};
+bool ImageRequests::refused(const Document& document) const {
+  const auto& [hash, pixels, limit] = document;
+  // Over at a size and time limit, it is over at any larger size and shorter limit.
+  return std::any_of(overLimit_.begin(), overLimit_.end(), [&](const Document& over) {
+    return std::get<0>(over) == hash && std::get<1>(over) <= pixels && std::get<2>(over) >= limit;
+  });
+}
+
+SVGRasterizer::Result ImageRequests::drawSVG(const QByteArray& data, int maxPixel, bool thumbnail,
+                                             std::stop_token stop) {
+  using Outcome = SVGRasterizer::Outcome;
+  if (!svg_) {
+    QImage image = ImagePipeline::rasterizeSVG(data, maxPixel);
+    return {image.isNull() ? Outcome::undecodable : Outcome::drawn, image};
+  }
+  const std::chrono::milliseconds limit = thumbnail ? thumbnailSVGTimeLimit : svgTimeLimit;
+  const Document document{std::hash<std::string_view>{}(std::string_view(data.constData(), std::size_t(data.size()))),
+                          maxPixel, limit};
+  LentPoolThread lent;
   {
-    std::lock_guard lock(mutex_);
-    if (overLimit_.contains(document)) return {};
+    std::unique_lock lock(mutex_);
+    if (refused(document)) return {Outcome::overLimit, {}};
+    if (!svgFree_.wait(lock, stop, [&] { return drawingSVG_ < svgDrawingsAtOnce; })) return {Outcome::stopped, {}};
+    // Another request may have found it over its limits meanwhile.
+    if (refused(document)) return {Outcome::overLimit, {}};
+    ++drawingSVG_;
   }
-  auto result = svg_->rasterize(data, maxPixel, thumbnail ? thumbnailSVGTimeLimit : svgTimeLimit, stop);
-  if (result.outcome == SVGRasterizer::Outcome::overLimit) {
-    std::lock_guard lock(mutex_);
-    overLimit_.insert(document);
+  auto result = svg_->rasterize(data, maxPixel, limit, stop);
+  std::lock_guard lock(mutex_);
+  --drawingSVG_;
+  svgFree_.notify_one();
+  if (result.outcome == Outcome::overLimit) overLimit_.push_back(document);
+  return result;
+}
+
+void ImageRequests::lendsThreads(QThreadPool* pool) {
+  std::lock_guard lock(lendingMutex());
+  if (pool && std::find(lendingPools().begin(), lendingPools().end(), pool) == lendingPools().end()) {
+    lendingPools().push_back(pool);
   }
-  return result.outcome == SVGRasterizer::Outcome::drawn ? result.image : QImage();
 }
 
 void ImageRequests::stopAll() {
@@ -227,8 +312,7 @@ void ImageRequests::stopAll() {
 }
 
 void ImageRequests::expireFailures() {
-  std::lock_guard lock(mutex_);
-  overLimit_.clear();
+  // Nothing to forget: documents over their limits stay so for the session.
 }
 
 std::size_t ImageRequests::underWay() const {
@@ -243,16 +327,32 @@ int ImageRequests::waiting() const {
   return count;
 }
 
+int ImageRequests::drawingSVG() const {
+  std::lock_guard lock(mutex_);
+  return drawingSVG_;
+}
+
+bool ImagePipeline::mightBeSVG(const QByteArray& data, const std::string& mime) {
+  if (mime.find("svg") != std::string::npos) return true;
+  if (isVideo(data, mime)) return false;
+  // Servers often label SVG as text or octet-stream: sniff the head.
+  if (data.left(256).contains("<svg")) return true;
+  if (data.startsWith("\x1f\x8b")) return true;  // gzip: an .svgz
+  // A document's head: a declaration, comments or a doctype all begin with "<".
+  std::string_view head(data.constData(), std::size_t(std::min<qsizetype>(data.size(), 4096)));
+  if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+  const auto first = head.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && head[first] == '<';
+}
+
 QImage ImagePipeline::decode(const QByteArray& data, const std::string& mime, int maxPixel, const SVGDraw& svg) {
   if (maxPixel <= 0 || data.isEmpty()) return {};
   const auto drawn = [&] { return svg ? svg(data, maxPixel) : QImage(); };
   if (mime.find("svg") != std::string::npos) return drawn();
-  // Servers often label SVG as text or octet-stream: sniff the head.
-  if (data.left(256).contains("<svg")) return drawn();
-  // Whatever is no raster we know may still be SVG (a long prologue, gzip),
-  // and only librsvg may read that: it loads nothing a document names.
-  if (raster::formatOf(data).isEmpty()) return drawn();
-  return raster::decodeStill(data, maxPixel);
+  if (!raster::formatOf(data).isEmpty()) return raster::decodeStill(data, maxPixel);
+  // Whatever else may be SVG (a long prologue, gzip), and only librsvg may
+  // read that: it loads nothing a document names.
+  return mightBeSVG(data, mime) ? drawn() : QImage();
 }
 
 QImage ImagePipeline::rasterizeSVG(const QByteArray& data, int maxPixel) {

@@ -15,11 +15,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <stop_token>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
+#include <vector>
+
+class QThreadPool;
 
 namespace tavolune {
 
@@ -27,37 +30,61 @@ namespace tavolune {
 // as long as the last job that holds it, so no owner waits for its jobs
 // before it goes. A request for an image whose decode is under way joins
 // that decode; a decode nobody wants any more is stopped. SVG documents
-// go to the rasterizer with a time limit (less for thumbnails); one that
-// runs out of time or memory is remembered until expireFailures(), so the
-// same document is not drawn again and again. Thread-safe; image() blocks.
+// go to the rasterizer with a time limit (less for thumbnails), at most
+// svgDrawingsAtOnce at a time; a pool thread waiting for one lends its place
+// in its pool, so rasters go on beside a queue of documents. A document
+// that ran out of time or memory is remembered by content for as long as
+// this lives, so it is not drawn again at that size and time limit.
+// Thread-safe; image() blocks.
 class ImageRequests {
  public:
   static constexpr std::chrono::seconds svgTimeLimit{5};
   static constexpr std::chrono::seconds thumbnailSVGTimeLimit{2};
+  static constexpr int svgDrawingsAtOnce = 2;
+
+  // Why a request has no image. unfetched: some location did not answer
+  // and may later; undecodable: every location answered and none could be
+  // read (a broken file, a document over its limits, no location at all).
+  enum class Failure { none, unfetched, undecodable, stopped };
+  struct Answer {
+    QImage image;
+    Failure failure = Failure::none;
+  };
 
   ImageRequests(std::shared_ptr<ImageSource> fetcher, std::shared_ptr<SVGRasterizer> svg, std::int64_t costLimit,
                 std::size_t countLimit);
 
-  QImage image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop = {});
+  Answer answer(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop = {});
+  QImage image(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop = {}) {
+    return answer(artwork, maxPixel, preferThumbnail, std::move(stop)).image;
+  }
   ImageMemoryCache& memory() { return memory_; }
   ImageSource& fetcher() { return *fetcher_; }
   // Every decode under way is stopped (the pipeline goes).
   void stopAll();
-  // Documents that ran out of time or memory may be drawn again.
+  // Failures of fetching may be tried again; documents over their limits stay refused.
   void expireFailures();
   // Decodes under way, and the requests waiting for them (joined ones too).
   std::size_t underWay() const;
   int waiting() const;
+  // SVG documents being drawn now.
+  int drawingSVG() const;
+  // A pool whose threads ask for images (Qt's global one always is): one of
+  // them waiting on an SVG drawing gives its place to the pool's other work.
+  static void lendsThreads(QThreadPool* pool);
 
  private:
   struct Flight {
     bool done = false;
-    QImage image;
+    Answer answer;
     int wanted = 0;  // requests waiting for it, the one that decodes too
     std::stop_source stop;
   };
-  QImage load(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop);
-  QImage drawSVG(const QByteArray& data, int maxPixel, bool thumbnail, std::stop_token stop);
+  // A document's content hash, pixel size and time limit.
+  using Document = std::tuple<std::size_t, int, std::chrono::milliseconds>;
+  Answer load(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop);
+  SVGRasterizer::Result drawSVG(const QByteArray& data, int maxPixel, bool thumbnail, std::stop_token stop);
+  bool refused(const Document& document) const;
   void unwant(Flight& flight);
 
   const std::shared_ptr<ImageSource> fetcher_;
@@ -65,8 +92,10 @@ class ImageRequests {
   ImageMemoryCache memory_;
   mutable std::mutex mutex_;
   std::condition_variable landed_;
+  std::condition_variable_any svgFree_;
+  int drawingSVG_ = 0;
   std::unordered_map<std::string, std::shared_ptr<Flight>> flights_;
-  std::set<std::pair<std::size_t, int>> overLimit_;  // document hash, pixel size
+  std::vector<Document> overLimit_;
 };
 
 // Turns an artwork into a decoded still no larger than a pixel size: tries
@@ -76,7 +105,8 @@ class ImageRequests {
 // failure is a null image. Only SVG documents that ran out of time or
 // memory are remembered here; the views that remember other failures for a
 // while drop them on failuresExpired(). Work on a pool holds requests(),
-// never the pipeline.
+// never the pipeline. SVG is drawn in this process only without a
+// rasterizer, which the program always gives.
 class ImagePipeline final : public QObject {
   Q_OBJECT
 
@@ -109,13 +139,17 @@ class ImagePipeline final : public QObject {
   using SVGDraw = std::function<QImage(const QByteArray& data, int maxPixel)>;
   // Still image bytes to an image at most maxPixel on its longer side
   // (never enlarged, except SVG which is drawn at exactly maxPixel). Only
-  // the formats of raster::formatOf are read as rasters; everything else is
-  // tried as SVG, plain or gzip-compressed, with svg (in this process when
-  // not given).
+  // the formats of raster::formatOf are read as rasters; only what may be
+  // SVG (mightBeSVG) is drawn, plain or gzip-compressed, with svg (in this
+  // process when not given); video and anything else give nothing.
   static QImage decode(const QByteArray& data, const std::string& mime, int maxPixel, const SVGDraw& svg);
   static QImage decode(const QByteArray& data, const std::string& mime, int maxPixel) {
     return decode(data, mime, maxPixel, &rasterizeSVG);
   }
+  // An svg MIME type, "<svg" near the start, gzip's magic, or a head that
+  // starts with "<" after a byte order mark and white space, and no video
+  // by MIME type or signature.
+  static bool mightBeSVG(const QByteArray& data, const std::string& mime);
   // An SVG document drawn so that its longer side is maxPixel.
   static QImage rasterizeSVG(const QByteArray& data, int maxPixel);
   // The frame at posterTime of a video file's bytes, at most maxPixel a side;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tavolune::svgdrawing {
 namespace {
@@ -24,17 +25,24 @@ bool intrinsicSize(RsvgHandle* handle, double& w, double& h) {
   return positive(w) && positive(h);
 }
 
+// librsvg reports cairo's failed allocations only in its error text.
+bool outOfMemory(cairo_t* cr, const GError* error) {
+  if (cairo_status(cr) == CAIRO_STATUS_NO_MEMORY) return true;
+  return error && error->message &&
+         (std::strstr(error->message, "NoMemory") != nullptr || std::strstr(error->message, "out of memory") != nullptr);
+}
+
 }  // namespace
 
-bool draw(const unsigned char* data, std::size_t size, int maxPixel, const Canvas& canvas) {
-  if (maxPixel <= 0 || size == 0 || !data) return false;
+Drawing drawing(const unsigned char* data, std::size_t size, int maxPixel, const Canvas& canvas) {
+  if (maxPixel <= 0 || size == 0 || !data) return Drawing::failed;
   GError* error = nullptr;
   RsvgHandle* handle = rsvg_handle_new_from_data(data, gsize(size), &error);
   if (!handle) {
     g_clear_error(&error);
-    return false;
+    return Drawing::failed;
   }
-  bool drawn = false;
+  Drawing drawn = Drawing::failed;
   double w = 0, h = 0;
   if (intrinsicSize(handle, w, h)) {
     const double scale = maxPixel / std::max(w, h);
@@ -49,7 +57,11 @@ bool draw(const unsigned char* data, std::size_t size, int maxPixel, const Canva
       if (surface && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
         cairo_t* cr = cairo_create(surface);
         const RsvgRectangle viewport{0, 0, pw, ph};
-        drawn = rsvg_handle_render_document(handle, cr, &viewport, &error);
+        if (rsvg_handle_render_document(handle, cr, &viewport, &error)) {
+          drawn = Drawing::drawn;
+        } else if (outOfMemory(cr, error)) {
+          drawn = Drawing::outOfMemory;
+        }
         g_clear_error(&error);
         cairo_destroy(cr);
         cairo_surface_flush(surface);

@@ -18,9 +18,17 @@ inline constexpr int maxSide = 32767;
 // the given stride (width * 4), cleared to transparent, or null to give up.
 using Canvas = std::function<unsigned char*(int width, int height, int stride)>;
 
+enum class Drawing {
+  drawn,
+  failed,       // doesn't parse, has no positive size, is too large or fails to draw
+  outOfMemory,  // an allocation failed while drawing: the document is too big, not broken
+};
+
 // Draws the document so that its longer side is maxPixel (small documents
-// are enlarged too). False when it doesn't parse, has no positive size, is
-// too large, or fails to draw; the canvas then holds nothing of use.
-bool draw(const unsigned char* data, std::size_t size, int maxPixel, const Canvas& canvas);
+// are enlarged too). Unless drawn, the canvas holds nothing of use.
+Drawing drawing(const unsigned char* data, std::size_t size, int maxPixel, const Canvas& canvas);
+inline bool draw(const unsigned char* data, std::size_t size, int maxPixel, const Canvas& canvas) {
+  return drawing(data, size, maxPixel, canvas) == Drawing::drawn;
+}
 
 }  // namespace tavolune::svgdrawing

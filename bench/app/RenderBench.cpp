@@ -2,6 +2,7 @@
 #include "app/render/ImagePipeline.hpp"
 #include "app/render/WallpaperComposer.hpp"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -16,6 +17,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -176,6 +179,70 @@ void BM_SvgDecode(benchmark::State& state, bool apart) {
 }
 BENCHMARK_CAPTURE(BM_SvgDecode, inProcess, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_SvgDecode, apart, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Media served from memory, as the media cache would.
+class MemorySource final : public ImageSource {
+ public:
+  std::map<std::string, FetchedMedia> media;
+  FetchedMedia fetch(const std::string& uri, std::chrono::milliseconds, std::stop_token) override {
+    const auto it = media.find(uri);
+    if (it == media.end()) throw std::runtime_error("not served");
+    return it->second;
+  }
+};
+
+// A dozen SVG bombs (eight of 6,000 merged floods, four of 200 lighting
+// filters at 2048 px) and two PNGs asked for at once on the pool, as a grid
+// would: the time until every answer is in. The decoders' memory together is
+// read from outside (scripts/svg-decoders-rss.sh).
+void BM_SvgBombs(benchmark::State& state) {
+  auto source = std::make_shared<MemorySource>();
+  std::vector<Artwork> works;
+  auto add = [&](const std::string& name, QByteArray data, std::string mime) {
+    const std::string uri = "https://media.test/" + name;
+    source->media[uri] = {std::move(data), std::move(mime)};
+    works.push_back(Artwork::make({.chain = Chain::tezos, .contract = "KT1Bench", .tokenId = name, .title = name,
+                                   .mediaKind = MediaKind::image, .imageURI = uri}));
+  };
+  for (int i = 0; i < 12; ++i) {
+    const bool floods = i < 8;
+    QByteArray doc = "<svg xmlns='http://www.w3.org/2000/svg' width='2048' height='2048'><!-- " +
+                     QByteArray::number(i) + " --><filter id='f' x='0' y='0' width='1' height='1'>";
+    QByteArray merge = "<feMerge>";
+    for (int k = 0; k < (floods ? 6000 : 200); ++k) {
+      const QByteArray n = QByteArray::number(k);
+      if (floods) {
+        doc += "<feFlood flood-color='#" + QByteArray::number(0x100000 + k * 37, 16) + "' result='r" + n + "'/>";
+        merge += "<feMergeNode in='r" + n + "'/>";
+      } else {
+        doc += "<feSpecularLighting in='" + (k == 0 ? QByteArray("SourceGraphic") : "l" + QByteArray::number(k - 1)) +
+               "' surfaceScale='5' specularExponent='20' result='l" + n + "'><fePointLight x='" +
+               QByteArray::number(k * 10) + "' y='500' z='200'/></feSpecularLighting>";
+      }
+    }
+    doc += (floods ? merge + "</feMerge>" : QByteArray()) +
+           "</filter><rect width='2048' height='2048' fill='#468' filter='url(#f)'/></svg>";
+    add("bomb" + std::to_string(i) + ".svg", doc, "image/svg+xml");
+  }
+  for (int i = 0; i < 2; ++i) {
+    QImage image(1600, 1200, QImage::Format_RGB32);
+    image.fill(i == 0 ? Qt::red : Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    add("still" + std::to_string(i) + ".png", png, "image/png");
+  }
+  for (auto _ : state) {
+    ImagePipeline pipeline(source, std::make_shared<SpawnedSVGRasterizer>(TAVOLUNE_SVG_DECODER));
+    std::vector<QFuture<QImage>> answers;
+    for (const Artwork& work : works) answers.push_back(pipeline.imageAsync(work, 2048, false));
+    int drawn = 0;
+    for (auto& answer : answers) drawn += answer.result().isNull() ? 0 : 1;
+    state.counters["drawn"] = drawn;
+  }
+}
+BENCHMARK(BM_SvgBombs)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 }  // namespace tavolune::bench

@@ -2,6 +2,8 @@
 
 #include "app/render/SVGDrawing.hpp"
 
+#include <QtGlobal>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -24,6 +26,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Outcome = SVGRasterizer::Outcome;
+
+// The decoder's exit status for a document whose drawing ran out of memory.
+constexpr int outOfMemoryStatus = 3;
 
 struct Fd {
   int fd = -1;
@@ -136,13 +141,18 @@ QImage imageFrom(const std::vector<unsigned char>& answer, int maxPixel) {
 
 }  // namespace
 
+SpawnedSVGRasterizer::SpawnedSVGRasterizer(std::string decoderPath)
+    : decoderPath_(std::move(decoderPath)), present_(::access(decoderPath_.c_str(), X_OK) == 0) {
+  if (!present_) qWarning("Tavolune: no SVG decoder at %s; SVG stills are not shown", decoderPath_.c_str());
+}
+
 std::string SpawnedSVGRasterizer::besideProgram(const std::string& programPath) {
   return (std::filesystem::path(programPath).parent_path() / decoderName).string();
 }
 
 SVGRasterizer::Result SpawnedSVGRasterizer::rasterize(const QByteArray& document, int maxPixel,
                                                        std::chrono::milliseconds timeLimit, std::stop_token stop) {
-  if (maxPixel <= 0 || maxPixel > svgdrawing::maxSide || document.isEmpty()) return {};
+  if (!present_ || maxPixel <= 0 || maxPixel > svgdrawing::maxSide || document.isEmpty()) return {};
   if (stop.stop_requested()) return {Outcome::stopped, {}};
   const auto deadline = Clock::now() + timeLimit;
 
@@ -155,11 +165,12 @@ SVGRasterizer::Result SpawnedSVGRasterizer::rasterize(const QByteArray& document
   if (child.pid <= 0) return {};
   inRead.reset();
   outWrite.reset();
-  // Set before it has a byte to draw. Drawing may use several threads: the
-  // CPU limit is a backstop behind the deadline, not the deadline itself.
+  // Set before it has a byte to draw. It draws on one thread: the CPU limit
+  // is a backstop behind the deadline, not the deadline itself.
   const auto seconds = std::chrono::ceil<std::chrono::seconds>(timeLimit).count();
   const rlim_t cpu = rlim_t(2 * seconds + 1);
-  if (!limit(child.pid, RLIMIT_AS, addressSpaceLimit, addressSpaceLimit) || !limit(child.pid, RLIMIT_CPU, cpu, cpu + 1)) {
+  if (!limit(child.pid, RLIMIT_CORE, 0, 0) || !limit(child.pid, RLIMIT_AS, addressSpaceLimit, addressSpaceLimit) ||
+      !limit(child.pid, RLIMIT_CPU, cpu, cpu + 1)) {
     return {};
   }
   // Readable when it exits (glibc's own declaration lacks C linkage in C++).
@@ -217,6 +228,7 @@ SVGRasterizer::Result SpawnedSVGRasterizer::rasterize(const QByteArray& document
   if (!child.reaped) child.reap();  // no pidfd: its output ended, so it is ending
   const int status = child.status;
   if (WIFSIGNALED(status)) return {Outcome::overLimit, {}};  // the CPU or memory limit, or a crash
+  if (WIFEXITED(status) && WEXITSTATUS(status) == outOfMemoryStatus) return {Outcome::overLimit, {}};
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
   QImage image = imageFrom(answer, maxPixel);
   if (image.isNull()) return {};

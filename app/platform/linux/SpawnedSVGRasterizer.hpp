@@ -4,7 +4,9 @@
 // fork of this multi-threaded process; given the bytes on a pipe, no file
 // name and an empty environment; limited in address space and CPU time;
 // killed at the time limit or on a stop request, so nothing waits on a
-// document that never ends. Thread-safe; rasterize() blocks.
+// document that never ends; never leaving a core file. A decoder that is
+// missing is logged once, and every document is then undecodable.
+// Thread-safe; rasterize() blocks.
 
 #include "app/render/SVGRasterizer.hpp"
 
@@ -17,9 +19,10 @@ class SpawnedSVGRasterizer final : public SVGRasterizer {
  public:
   static constexpr const char* decoderName = "tavolune-svg-decoder";
   // Room for a 5K still with a few filter layers; far beyond it is a bomb.
-  static constexpr std::uint64_t addressSpaceLimit = std::uint64_t(1) << 30;
+  // Two decoders at once (the image pipeline's limit) stay within 1 GiB.
+  static constexpr std::uint64_t addressSpaceLimit = std::uint64_t(512) << 20;
 
-  explicit SpawnedSVGRasterizer(std::string decoderPath) : decoderPath_(std::move(decoderPath)) {}
+  explicit SpawnedSVGRasterizer(std::string decoderPath);
 
   // The decoder beside the program's executable.
   static std::string besideProgram(const std::string& programPath);
@@ -29,6 +32,7 @@ class SpawnedSVGRasterizer final : public SVGRasterizer {
 
  private:
   const std::string decoderPath_;
+  const bool present_;
 };
 
 }  // namespace tavolune

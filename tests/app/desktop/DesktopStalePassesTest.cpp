@@ -136,8 +136,8 @@ TEST(DesktopStalePasses, QuittingDuringAPassWaitsForNothing) {
 }
 
 // A still that never finishes drawing fails as a broken one over its
-// limit (the pass ends, the picture shown stays); quitting with one stuck
-// waits for it nowhere, and the drawing ends.
+// limit (the pass ends and the display moves on), and is not drawn again;
+// quitting with one stuck waits for it nowhere, and the drawing ends.
 TEST(DesktopStalePasses, AnEndlessStillFailsOverItsLimitAndQuittingDoesNotWaitForIt) {
   auto svg = std::make_shared<testsupport::FakeSVGRasterizer>();
   DesktopRig rig([&](AppModel::Options& o) { o.svg = svg; });
@@ -163,9 +163,17 @@ TEST(DesktopStalePasses, AnEndlessStillFailsOverItsLimitAndQuittingDoesNotWaitFo
   ASSERT_TRUE(QTest::qWaitFor([&] { return svg->stuck() == 1; }, 5000));
   EXPECT_FALSE(c.preparing().empty());
   svg->runOutOfTime();
+  ASSERT_TRUE(rig.waitApplied(A));
   ASSERT_TRUE(rig.waitIdle());
-  EXPECT_EQ(c.applied(A)->file, shown);
+  EXPECT_EQ(c.applied(A)->file, shown) << "passed over to the work before";
+  EXPECT_EQ(rig.current(A), "tezos:kt1desk:1");
   rig.model->media().images().expireFailures();
+  c.show(stuck, A);
+  ASSERT_TRUE(rig.waitApplied(A));
+  EXPECT_EQ(svg->begun(), 1) << "over its limit for the session";
+  const QByteArray another = QByteArray(endless).replace("<svg ", "<svg id='another' ");
+  rig.model->media().cache().store(std::string_view(another.constData(), std::size_t(another.size())),
+                                   *stuck.imageURI, "image/svg+xml");
   c.show(stuck, A);
   ASSERT_TRUE(QTest::qWaitFor([&] { return svg->stuck() == 1; }, 5000));
   rig.controller.reset();

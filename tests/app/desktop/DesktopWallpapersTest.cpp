@@ -205,6 +205,52 @@ bool settle(WallpaperBackend& backend) {
   return true;
 }
 
+// Shuffled among ten works whose stills can't be read and one that can, a
+// display shows the good one and never keeps a broken one as its work; a
+// still that could not be fetched is kept as before.
+TEST(DesktopWallpapers, ABrokenStillIsPassedOverButAnUnfetchedOneIsKept) {
+  DesktopRig rig;
+  const QByteArray png = testsupport::FakeImageSource::png(QImage(64, 48, QImage::Format_RGB32));
+  struct Row {
+    const char* name;
+    QByteArray data;
+    std::string mime;
+  };
+  const Row rows[] = {{"a corrupt PNG", "not a picture at all", "image/png"},
+                      {"a truncated PNG", png.left(png.size() / 2), "image/png"},
+                      {"a broken SVG", "<svg xmlns='http://www.w3.org/2000/svg' width='0'", "image/svg+xml"},
+                      {"bytes of no known kind", QByteArray(300, '\x01'), "application/octet-stream"}};
+  std::vector<Artwork> broken;
+  for (int i = 0; i < 10; ++i) {
+    Artwork work = rig.addWork("b" + std::to_string(i));
+    const Row& row = rows[i % std::size(rows)];
+    rig.model->media().cache().store(std::string_view(row.data.constData(), std::size_t(row.data.size())),
+                                     *work.imageURI, row.mime);
+    broken.push_back(work);
+  }
+  const Artwork good = rig.addWork("good", MediaKind::image, Qt::green);
+  seedLibrary(*rig.model, [](LibraryState& s) { s.settings.rotationOrder = PlaybackOrder::shuffle; });
+  rig.displays.set({makeDisplay(A, 1, true)});
+  auto& c = rig.make();
+  c.start();
+  ASSERT_TRUE(rig.waitApplied(A));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    c.show(broken[i], A);
+    ASSERT_TRUE(rig.waitApplied(A)) << rows[i].name;
+    ASSERT_TRUE(rig.waitIdle()) << rows[i].name;
+    EXPECT_EQ(rig.current(A), good.id) << rows[i].name;
+    EXPECT_TRUE(near(centre(c.applied(A)->file), Qt::green)) << rows[i].name;
+  }
+
+  const Artwork unfetched = rig.addWork("away");
+  rig.model->media().cache().clear();  // and nowhere to fetch it from
+  const auto before = c.applied(A)->file;
+  c.show(unfetched, A);
+  ASSERT_TRUE(rig.waitIdle());
+  EXPECT_EQ(rig.current(A), unfetched.id) << "a network failure keeps the work";
+  EXPECT_EQ(c.applied(A)->file, before);
+}
+
 TEST(DesktopWallpapers, AnotherWorkspaceGetsTheAppliedPictureWhereItDoesNotShow) {
   DesktopRig rig;
   rig.addWork("1", MediaKind::image, Qt::red);

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QUrl>
 #include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -214,6 +215,30 @@ TEST(ImagePipeline, RasterizesSvgAtTheRequestedSize) {
   QByteArray shouted(svgRedOverBlue);
   shouted.replace("<svg", "<SVG").replace("</svg>", "</SVG>");
   EXPECT_TRUE(ImagePipeline::decode(shouted, "text/plain", 64).isNull());
+  // Only what may be SVG reaches the decoder.
+  int asked = 0;
+  const ImagePipeline::SVGDraw counting = [&](const QByteArray&, int) {
+    ++asked;
+    return QImage();
+  };
+  struct Sniff {
+    const char* name;
+    QByteArray data;
+    std::string mime;
+    bool svg;
+  };
+  const Sniff sniffs[] = {
+      {"a BOM, white space and a doctype", "\xEF\xBB\xBF \n<!DOCTYPE svg><svg/>", "application/octet-stream", true},
+      {"gzip", "\x1f\x8b\x08\x00", "application/octet-stream", true},
+      {"an MP4 by its signature", QByteArray("\0\0\0\x18" "ftypisom", 12) + QByteArray(500, '\0'), "", false},
+      {"a video by its MIME type", "<svg labelled as video", "video/mp4", false},
+      {"plain text", "plain words", "text/plain", false},
+  };
+  for (const auto& row : sniffs) {
+    asked = 0;
+    ImagePipeline::decode(row.data, row.mime, 64, counting);
+    EXPECT_EQ(asked, row.svg ? 1 : 0) << row.name;
+  }
 
   EXPECT_TRUE(ImagePipeline::rasterizeSVG(R"(<svg xmlns="http://www.w3.org/2000/svg" width="0" height="50"/>)", 256)
                   .isNull());
@@ -358,7 +383,8 @@ TEST(ImagePipeline, AVideoThatCannotBeOpenedMovesOnToTheNextCandidate) {
 
 // A document that never finishes drawing: asked twice, it is drawn once;
 // it ends when no request wants it any more; over its limit it fails and
-// is not drawn again, under another work too, until failures expire.
+// is not drawn again, under another work too, for the session. No more
+// than two are drawn at once, and rasters go on beside the queue.
 TEST(ImagePipeline, AnEndlessSVGIsJoinedEndedWhenUnwantedAndRememberedOverItsLimit) {
   using Rasterizer = testsupport::FakeSVGRasterizer;
   QByteArray endless(svgRedOverBlue);
@@ -396,10 +422,39 @@ TEST(ImagePipeline, AnEndlessSVGIsJoinedEndedWhenUnwantedAndRememberedOverItsLim
   EXPECT_EQ(pipeline.image(artwork("https://media.test/ok.svg"), 64, true).size(), QSize(64, 32));
   EXPECT_EQ(svg->limits(), (std::vector<std::chrono::milliseconds>{5s, 5s, 2s})) << "less for thumbnails";
   pipeline.expireFailures();
-  auto four = std::async(std::launch::async, [&] { return pipeline.image(b, 64, false); });
-  ASSERT_TRUE(svg->waitForStuck(1)) << "drawn again once failures expired";
-  pipeline.requests()->stopAll();
-  EXPECT_TRUE(four.get().isNull());
+  EXPECT_TRUE(pipeline.image(b, 64, false).isNull());
+  EXPECT_EQ(svg->begun(), 3) << "over its limit for the session, whatever the library does";
+
+  // Two drawings at a time; the pool's threads waiting for one lend their
+  // places, so a raster on a pool of two goes on beside the queue.
+  QThreadPool& pool = *QThreadPool::globalInstance();
+  const int threads = pool.maxThreadCount();
+  pool.setMaxThreadCount(2);
+  std::vector<QFuture<QImage>> queued;
+  for (int i = 0; i < 5; ++i) {
+    const std::string uri = "https://media.test/queued" + std::to_string(i) + ".svg";
+    source->serve(uri, QByteArray(endless).replace("<svg ", "<svg id='" + QByteArray::number(i) + "' "), "text/xml");
+    Artwork work = artwork(uri);
+    work.id = uri;
+    queued.push_back(pipeline.imageAsync(work, 64, false));
+  }
+  ASSERT_TRUE(svg->waitForStuck(2));
+  source->serve("https://media.test/p.png", solid(8, 8, Qt::green));
+  Artwork png = artwork("https://media.test/p.png");
+  png.id = "png";
+  QFuture<QImage> raster = pipeline.imageAsync(png, 64, false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return raster.isFinished(); }, 5000)) << "not starved by the queue";
+  EXPECT_FALSE(raster.result().isNull());
+  EXPECT_EQ(svg->stuck(), 2);
+  EXPECT_EQ(pipeline.requests()->drawingSVG(), 2);
+  for (const auto& [begun, stuck] : {std::pair{7, 2}, std::pair{8, 1}}) {
+    svg->runOutOfTime();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return svg->begun() == begun && svg->stuck() == stuck; }, 5000)) << begun;
+  }
+  svg->runOutOfTime();
+  for (auto& future : queued) EXPECT_TRUE(future.result().isNull());
+  EXPECT_EQ(svg->begun(), 8);
+  pool.setMaxThreadCount(threads);
 }
 
 // The decoder program draws what this process draws; a document that
@@ -422,6 +477,17 @@ TEST(ImagePipeline, DrawsSVGInTheDecoderProcessUnderItsLimits) {
   stop.request_stop();
   EXPECT_EQ(stopped.get().outcome, Outcome::stopped);
   EXPECT_EQ(decoder.rasterize(svgRedOverBlue, 64, 5s, stop.get_token()).outcome, Outcome::stopped);
+  // Running out of memory is over the limit, not undecodable: 16 MiB a layer.
+  QByteArray floods = R"(<svg xmlns="http://www.w3.org/2000/svg" width="2048" height="2048"><filter id="f">)";
+  QByteArray merge = "<feMerge>";
+  for (int i = 0; i < 200; ++i) {
+    floods += "<feFlood flood-color='red' result='r" + QByteArray::number(i) + "'/>";
+    merge += "<feMergeNode in='r" + QByteArray::number(i) + "'/>";
+  }
+  floods += merge + R"x(</feMerge></filter><rect width="2048" height="2048" filter="url(#f)"/></svg>)x";
+  EXPECT_EQ(decoder.rasterize(floods, 2048, 20s, {}).outcome, Outcome::overLimit);
+  SpawnedSVGRasterizer missing("/nonexistent/tavolune-svg-decoder");
+  EXPECT_EQ(missing.rasterize(svgRedOverBlue, 64, 5s, {}).outcome, Outcome::undecodable);
 }
 
 TEST(ImagePipeline, DecodesOffTheCallingThread) {

@@ -2,25 +2,30 @@
 // four-byte pixel size and the document from its input, draws it with
 // librsvg, and writes the width and the height (four bytes each) and the
 // premultiplied ARGB32 rows to its output; exits 1, writing nothing, for a
-// document it cannot draw. The parent gives it no file name and no
-// environment, and ends it at its time and memory limits.
+// document it cannot draw, and 3 for one that ran out of memory. The parent
+// gives it no file name and no environment, and ends it at its time and
+// memory limits. It draws on one thread, so the deadline always comes before
+// the CPU limit, and it never leaves a core file.
 
 #include "app/render/SVGDrawing.hpp"
 
 #include <malloc.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 // The document's size is the parent's to bound; this bounds a broken pipe.
+constexpr int outOfMemoryStatus = 3;
 constexpr std::size_t maxDocumentBytes = std::size_t(512) * 1024 * 1024;
 
 bool readAll(std::vector<unsigned char>& into) {
@@ -54,6 +59,14 @@ bool writeAll(const void* data, std::size_t size) {
 }  // namespace
 
 int main() {
+  // First of all: a core of a document's drawing would be as large as the
+  // memory it took, left in whatever folder the program runs in.
+  prctl(PR_SET_DUMPABLE, 0);
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+  // librsvg's filters draw on a thread pool as wide as the machine, which
+  // would use the CPU limit up before the deadline.
+  setenv("RAYON_NUM_THREADS", "1", 1);
   // Ends with the program that started it, however that ends: a program
   // that quits leaves no drawing behind.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -68,14 +81,16 @@ int main() {
 
   std::vector<unsigned char> pixels;
   std::uint32_t size[2] = {0, 0};
-  const bool drawn = tavolune::svgdrawing::draw(input.data() + 4, input.size() - 4, int(maxPixel),
+  using tavolune::svgdrawing::Drawing;
+  const Drawing drawn = tavolune::svgdrawing::drawing(input.data() + 4, input.size() - 4, int(maxPixel),
                                                 [&](int width, int height, int stride) {
                                                   size[0] = std::uint32_t(width);
                                                   size[1] = std::uint32_t(height);
                                                   pixels.assign(std::size_t(stride) * std::size_t(height), 0);
                                                   return pixels.data();
                                                 });
-  if (!drawn) return 1;
+  if (drawn == Drawing::outOfMemory) return outOfMemoryStatus;
+  if (drawn != Drawing::drawn) return 1;
   std::vector<unsigned char>().swap(input);
   return writeAll(size, sizeof size) && writeAll(pixels.data(), pixels.size()) ? 0 : 1;
 }
