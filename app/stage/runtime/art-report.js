@@ -24,14 +24,16 @@ function (state) {
   var media = { CANVAS: 1, IMG: 1, SVG: 1, VIDEO: 1, IFRAME: 1, OBJECT: 1, EMBED: 1 };
   var shapes = 'path,rect,circle,ellipse,line,polyline,polygon,text,image,use';
 
-  // How far a list of shadows reaches past its box, outward and inward.
-  // Colours go first: their commas are not the list's.
-  function reach(shadows) {
+  // How far a list of shadows reaches past its box, outward and inward; a
+  // blur length is so many times as far. Colours go first: their commas are
+  // not the list's.
+  function reach(shadows, blur) {
     var out = 0, inset = 0;
     if (!shadows || shadows === 'none') return { out: 0, inset: 0 };
     String(shadows).replace(/(rgb|hsl)a?\([^)]*\)/g, '').split(',').forEach(function (one) {
       var n = (one.match(/-?[\d.]+px/g) || []).map(px);
-      var far = Math.max(Math.abs(n[0] || 0), Math.abs(n[1] || 0)) + Math.max(n[2] || 0, 0) + Math.max(n[3] || 0, 0);
+      var far = Math.max(Math.abs(n[0] || 0), Math.abs(n[1] || 0)) + Math.max(n[2] || 0, 0) * blur +
+          Math.max(n[3] || 0, 0);
       if (/inset/.test(one)) inset = Math.max(inset, far);
       else out = Math.max(out, far);
     });
@@ -59,7 +61,7 @@ function (state) {
 
   return function report() {
     var colours = [], words = [], marks = [];
-    var patterned = false, draws = false, holds = false, boxes = false, shown = false;
+    var patterned = false, draws = false, holds = false, boxes = false, shown = false, waiting = false;
     var width = window.innerWidth || 0, height = window.innerHeight || 0, shorter = Math.min(width, height);
     var at = offset();
     var box = function (e) {
@@ -93,7 +95,9 @@ function (state) {
     // Borders, outlines and shadows: the ring between the box grown by what
     // reaches out and its inside shrunk by what reaches in.
     var decorations = function (r, style) {
-      var shadow = reach(style.boxShadow), out = shadow.out;
+      // A shadow's blur length is twice the spread of its fading, a filter's
+      // once: each faded out of sight at 2.5 spreads.
+      var shadow = reach(style.boxShadow, 1.25), out = Math.max(shadow.out, reach(style.filter, 2.5).out);
       if (style.outlineStyle !== 'none') out = Math.max(out, px(style.outlineOffset) + px(style.outlineWidth));
       var o = grow(r, Math.max(out, 0)), i = {
         left: r.left + px(style.borderLeftWidth) + shadow.inset, top: r.top + px(style.borderTopWidth) + shadow.inset,
@@ -101,6 +105,18 @@ function (state) {
         bottom: r.bottom - px(style.borderBottomWidth) - shadow.inset
       };
       if (i.right <= i.left || i.bottom <= i.top) return mark(o.left, o.top, o.right, o.bottom);
+      // What reaches out shows in the corners a radius rounds off.
+      var round = out <= 0 ? 0 : Math.max.apply(null, ['TopLeft', 'TopRight', 'BottomLeft', 'BottomRight'].map(function (c) {
+        var v = String(style['border' + c + 'Radius']);
+        return v.indexOf('%') > 0 ? px(v) * Math.max(r.width, r.height) / 100 : px(v);
+      }));
+      round = Math.min(round, r.width / 2, r.height / 2);
+      if (round > 0) {
+        mark(r.left, r.top, r.left + round, r.top + round);
+        mark(r.right - round, r.top, r.right, r.top + round);
+        mark(r.left, r.bottom - round, r.left + round, r.bottom);
+        mark(r.right - round, r.bottom - round, r.right, r.bottom);
+      }
       mark(o.left, o.top, o.right, i.top);
       mark(o.left, i.bottom, o.right, o.bottom);
       mark(o.left, i.top, i.left, i.bottom);
@@ -145,7 +161,7 @@ function (state) {
         range.selectNodeContents(t);
         var lines = range.getClientRects();
         if (!lines.length || t.parentNode.nodeType !== 1) continue;
-        var look = styleOf(t.parentNode), by = reach(look.textShadow).out + px(look.fontSize) / 4;
+        var look = styleOf(t.parentNode), by = reach(look.textShadow, 1.25).out + px(look.fontSize) / 4;
         for (var j = 0; j < lines.length; j++) {
           var line = lines[j];
           if (shows(line)) mark(line.left - by, line.top - by, line.right + by, line.bottom + by);
@@ -167,7 +183,10 @@ function (state) {
         }
         if (controls[tag] || (!real(r) && (coloured || pictured || media[tag]))) mark(r.left, r.top, r.right, r.bottom);
         else if (tag === 'IMG') draws = e.complete && e.naturalWidth > 0;
-        else if (tag === 'VIDEO') draws = e.readyState >= 2;
+        else if (tag === 'VIDEO') {
+          draws = e.readyState >= 2;
+          waiting = waiting || (!draws && !e.error && e.networkState !== 3);  // 3: no source
+        }
         else if (tag === 'SVG') draws = !!e.querySelector(shapes);
         else if (media[tag]) continue;  // by their own lists, and frames by their own reports
         else if (covers(r)) ground(e, style);
@@ -178,7 +197,7 @@ function (state) {
         }
       }
       var images = document.images || [];
-      var loading = document.readyState !== 'complete' || state.requesting() > 0 ||
+      var loading = waiting || document.readyState !== 'complete' || state.requesting() > 0 ||
           Array.prototype.some.call(images, function (img) { return !img.complete; });
       if (loading) words.push('loading');
     } catch (e) {}

@@ -250,6 +250,12 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
            + 'monospace;background:#fff;padding:1.5em;width:300px;margin:5em auto 0;box-shadow:0 2px 9px #888">'
            + 'Your graphics card does not seem to support <a href="#">WebGL</a></div>';</script></body>)",
        Kind::failed, still, still},
+      {"webgl that shows a rounded, shadowed card of notes", R"(<body style="margin:0;background:#eee"><script>
+         document.createElement('canvas').getContext('webgl'); document.body.innerHTML = '<div style="margin:40px;'
+           + 'padding:20px;background:#fff;border-radius:12px;box-shadow:0 4px 20px #0008;filter:drop-shadow(0 0 6px red);">'
+           + '<h1 style="text-shadow:0 0 8px #00f">Sorry</h1><ul><li>No WebGL</li></ul><button>Retry</button></div>';
+         </script></body>)",
+       Kind::failed, still, still},
       {"webgl beside a frame-rate panel", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300>
          </canvas><div style="position:fixed;top:0;left:0;opacity:.9"><canvas id=p width=80 height=48></canvas></div>
          <script>document.getElementById('c').getContext('webgl'); var g = document.getElementById('p').getContext('2d');
