@@ -64,7 +64,8 @@ std::optional<std::vector<int>> numbers(QStringView text, qsizetype count) {
   for (const QStringView part : parts) {
     bool ok = false;
     out.push_back(part.trimmed().toInt(&ok));
-    if (!ok) return std::nullopt;
+    // Far beyond any window, and out of reach of sums that overflow.
+    if (!ok || std::abs(out.back()) > 1'000'000) return std::nullopt;
   }
   return out;
 }
@@ -181,11 +182,11 @@ std::vector<QRect> DrawVerdict::marksIn(QSize shot) const {
   if (view_.isEmpty()) return marks_;
   const double sx = double(shot.width()) / view_.width(), sy = double(shot.height()) / view_.height();
   std::vector<QRect> scaled;
+  // Outward, whole pixels, kept to a range an int holds.
+  const auto to = [](double v) { return int(std::clamp(v, -1e8, 1e8)); };
   for (const QRect& m : marks_) {
-    // Outward, whole pixels.
-    const int left = int(std::floor(m.left() * sx)), top = int(std::floor(m.top() * sy));
-    scaled.emplace_back(QPoint(left, top), QPoint(int(std::ceil((m.right() + 1) * sx)) - 1,
-                                                  int(std::ceil((m.bottom() + 1) * sy)) - 1));
+    scaled.emplace_back(QPoint(to(std::floor(m.left() * sx)), to(std::floor(m.top() * sy))),
+                        QPoint(to(std::ceil((m.right() + 1) * sx)) - 1, to(std::ceil((m.bottom() + 1) * sy)) - 1));
   }
   return scaled;
 }
