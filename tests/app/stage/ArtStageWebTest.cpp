@@ -145,8 +145,9 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
 
 // Without a GPU (the virtual display), where the engine refuses WebGL: each
 // page draws over the stage's matte (or the frame's mat) whatever its body's
-// background; a work refused WebGL that draws anything else, however late,
-// plays; one that shows nothing but its backgrounds fails and keeps its still.
+// background; a work refused WebGL that draws anything of its own of a real
+// size, however late, plays; one that shows nothing but its backgrounds, text,
+// boxes round its canvas, shadows and small panels fails and keeps its still.
 TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220),
       orange(230, 140, 20), white(255, 255, 255), body(17, 17, 17), mat(209, 209, 209), canvasBackground(32, 48, 64),
