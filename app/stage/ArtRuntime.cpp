@@ -401,7 +401,11 @@ ArtPage* configuration(const ContentFetcher& fetcher, QObject* parent) {
 }
 
 const QString& runtimeSource() {
-  static const QString source = resource("art-runtime.js");
+  // The frame's report lives in a file of its own, spliced in where the
+  // runtime asks for it.
+  static const QString source = resource("art-runtime.js")
+                                    .replace(QStringLiteral("TAVOLUNE_REPORT"),
+                                             QLatin1Char('(') + resource("art-report.js") + QLatin1Char(')'));
   return source;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/render/WallpaperComposer.hpp"
 
+#include <QPainter>
 #include <QStringList>
 
 #include <algorithm>
@@ -55,22 +56,47 @@ bool between(QRgb p, const QColor& a, const QColor& b) {
   return true;
 }
 
+// Whole numbers parted by commas, as many as asked for.
+std::optional<std::vector<int>> numbers(QStringView text, qsizetype count) {
+  const auto parts = text.split(u',');
+  if (parts.size() != count) return std::nullopt;
+  std::vector<int> out;
+  for (const QStringView part : parts) {
+    bool ok = false;
+    out.push_back(part.trimmed().toInt(&ok));
+    // Far beyond any window, and out of reach of sums that overflow.
+    if (!ok || std::abs(out.back()) > 1'000'000) return std::nullopt;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<DrawVerdict::Report> DrawVerdict::Report::parse(QStringView text) {
-  const qsizetype bar = text.indexOf(u'|');
-  if (bar < 0) return std::nullopt;
+  const auto sections = text.split(u'|');
+  if (sections.size() < 2) return std::nullopt;
   Report report;
-  for (const QStringView colour : text.left(bar).split(u';', Qt::SkipEmptyParts)) {
+  for (const QStringView colour : sections[0].split(u';', Qt::SkipEmptyParts)) {
     if (auto c = computedColour(colour.trimmed()); c && c->alpha() > 0) report.ground.push_back(*c);
   }
-  for (const QStringView word : text.mid(bar + 1).split(u' ', Qt::SkipEmptyParts)) {
-    if (word == u"top") report.top = true;
-    if (word == u"opaque") report.opaque = true;
-    if (word == u"patterned") report.patterned = true;
-    if (word == u"draws") report.draws = true;
-    if (word == u"holds2d") report.holds2D = true;
-    if (word == u"loading") report.loading = true;
+  const std::pair<const char16_t*, bool Report::*> flags[] = {
+      {u"top", &Report::top},         {u"opaque", &Report::opaque}, {u"patterned", &Report::patterned},
+      {u"draws", &Report::draws},     {u"boxes", &Report::boxes},   {u"shown", &Report::shown},
+      {u"holds2d", &Report::holds2D}, {u"loading", &Report::loading}};
+  for (const QStringView word : sections[1].split(u' ', Qt::SkipEmptyParts)) {
+    for (const auto& [name, flag] : flags) {
+      if (word == name) report.*flag = true;
+    }
+  }
+  if (sections.size() > 2) {
+    if (const auto size = numbers(sections[2], 2)) report.view = QSize((*size)[0], (*size)[1]);
+  }
+  if (sections.size() > 3) {
+    for (const QStringView mark : sections[3].split(u';', Qt::SkipEmptyParts)) {
+      if (const auto n = numbers(mark, 4); n && (*n)[2] > 0 && (*n)[3] > 0) {
+        report.marks.emplace_back((*n)[0], (*n)[1], (*n)[2], (*n)[3]);
+      }
+    }
   }
   return report;
 }
@@ -85,9 +111,17 @@ void DrawVerdict::take(const Report& report) {
   for (const QColor& c : report.ground) {
     if (std::find(ground_.begin(), ground_.end(), c) == ground_.end()) ground_.push_back(c);
   }
-  if (report.top) opaque_ = report.opaque;
+  if (report.top) {
+    opaque_ = report.opaque;
+    // The top frame answers first in each round: the marks start afresh.
+    view_ = report.view;
+    marks_.clear();
+  }
+  marks_.insert(marks_.end(), report.marks.begin(), report.marks.end());
   patterned_ = patterned_ || report.patterned;
   draws_ = draws_ || report.draws;
+  boxes_ = boxes_ || report.boxes;
+  shown_ = shown_ || report.shown;
   holds2D_ = holds2D_ || report.holds2D;
   loading_ = loading_ || report.loading;
 }
@@ -107,10 +141,16 @@ std::vector<QColor> DrawVerdict::backdrops() const {
   return shown;
 }
 
-bool DrawVerdict::showsNothing(const QImage& shot, const std::vector<QColor>& backdrops) {
-  const QImage rgb = shot.convertToFormat(QImage::Format_RGB32);
+bool DrawVerdict::showsNothing(const QImage& shot, const std::vector<QColor>& backdrops,
+                               const std::vector<QRect>& marks) {
+  QImage rgb = shot.convertToFormat(QImage::Format_RGB32);
   const qint64 count = qint64(rgb.width()) * rgb.height();
   if (count == 0 || backdrops.empty()) return false;
+  if (!marks.empty()) {
+    // What is marked shows as ground.
+    QPainter painter(&rgb);
+    for (const QRect& mark : marks) painter.fillRect(mark, backdrops.front());
+  }
   const auto isGround = [&](QRgb p) {
     for (std::size_t i = 0; i < backdrops.size(); ++i) {
       if (nearColour(p, backdrops[i])) return true;
@@ -138,14 +178,27 @@ bool DrawVerdict::showsNothing(const QImage& shot, const std::vector<QColor>& ba
   return strays * strayShare <= count;
 }
 
+std::vector<QRect> DrawVerdict::marksIn(QSize shot) const {
+  if (view_.isEmpty()) return marks_;
+  const double sx = double(shot.width()) / view_.width(), sy = double(shot.height()) / view_.height();
+  std::vector<QRect> scaled;
+  // Outward, whole pixels, kept to a range an int holds.
+  const auto to = [](double v) { return int(std::clamp(v, -1e8, 1e8)); };
+  for (const QRect& m : marks_) {
+    scaled.emplace_back(QPoint(to(std::floor(m.left() * sx)), to(std::floor(m.top() * sy))),
+                        QPoint(to(std::ceil((m.right() + 1) * sx)) - 1, to(std::ceil((m.bottom() + 1) * sy)) - 1));
+  }
+  return scaled;
+}
+
 DrawVerdict::Call DrawVerdict::look(const QImage& shot, qint64 elapsedMs, bool fetching) {
-  if (draws_) return Call::play;
+  if (draws()) return Call::play;
   const bool loading = std::exchange(loading_, false) || fetching;
   if (!shot.isNull()) {
     looked_ = true;
     const QImage small = shot.scaledToWidth(std::max(1, LayoutProbe::lookWidth));
     // Over a ground of images or gradients the pixels prove nothing.
-    const bool blank = patterned_ || showsNothing(shot, backdrops());
+    const bool blank = patterned_ || showsNothing(shot, backdrops(), marksIn(shot.size()));
     looks_.take(WallpaperComposer::thumbprint(small), blank);
     if (!blank) return Call::play;
   }

@@ -230,13 +230,9 @@
   var holding = new WeakSet();
   // A refused canvas shows its own CSS background, which is then one more
   // colour of nothing drawn. Held weakly and few: pages throw probes away.
-  var refusedCanvases = [];
-  var keptCanvases = new WeakSet();
+  var refusedCanvases = weakList();
   function noteRefusal(canvas) {
-    if (canvas && canvas.style && !keptCanvases.has(canvas) && refusedCanvases.length < 32) {
-      keptCanvases.add(canvas);
-      refusedCanvases.push(typeof WeakRef === 'function' ? new WeakRef(canvas) : { deref: function () { return canvas; } });
-    }
+    if (canvas && canvas.style) refusedCanvases.add(canvas);
     if (refused) return;
     refused = true;
     note('__tavolune:webgl-refused');
@@ -282,8 +278,10 @@
 
   // Canvases of the page's own drawing: those holding a 2D context, and
   // those drawn on while out of the document (kept in case they go in). The
-  // first 2D drawing on a canvas in the document is told at once; the hooks
-  // then step aside, so a drawing page pays for them only until then.
+  // first 2D drawing on each canvas in the document is told at once; the
+  // hooks step aside after one on a canvas the window's size, so a drawing
+  // page pays for them only until then, and one with only a small panel
+  // pays a lookup a call.
   function weakList() {
     var list = [], seen = new WeakSet();
     return {
@@ -292,12 +290,13 @@
         seen.add(o);
         list.push(typeof WeakRef === 'function' ? new WeakRef(o) : { deref: function () { return o; } });
       },
+      has: function (o) { return seen.has(o); },
       some: function (test) {
         return list.some(function (ref) { var o = ref.deref(); return !!o && test(o); });
       }
     };
   }
-  var holding2D = weakList(), drawnCanvases = weakList();
+  var holding2D = weakList(), drawnCanvases = weakList(), toldCanvases = new WeakSet();
   var drawProto = window.CanvasRenderingContext2D && window.CanvasRenderingContext2D.prototype;
   var savedDraws = {};
   if (drawProto) {
@@ -310,8 +309,12 @@
           var canvas = this.canvas;
           if (canvas) {
             drawnCanvases.add(canvas);
-            if (canvas.isConnected) {
-              Object.keys(savedDraws).forEach(function (n) { drawProto[n] = savedDraws[n]; });
+            if (canvas.isConnected && !toldCanvases.has(canvas)) {
+              toldCanvases.add(canvas);
+              var scale = window.devicePixelRatio || 1;
+              if (canvas.width * canvas.height * 16 >= window.innerWidth * window.innerHeight * scale * scale) {
+                Object.keys(savedDraws).forEach(function (n) { drawProto[n] = savedDraws[n]; });
+              }
               note('__tavolune:drew');
             }
           }
@@ -338,75 +341,14 @@
     };
   }
 
-  // What this frame shows where nothing is drawn, its ground: the root's
-  // background and the body's (the canvas takes the body's when the root has
-  // none, and the root's shows round a body with margins), those of refused
-  // canvases and of frame elements, and of elements that cover the whole
-  // window; and what it draws with of its own: 2D canvases, SVG, images,
-  // video, text and smaller elements of their own colour.
-  var styleOf = window.getComputedStyle.bind(window);
-  var clear = function (c) { return !c || c === 'transparent' || c === 'rgba(0, 0, 0, 0)'; };
-  var opaqueColour = function (c) { return !clear(c) && c.indexOf('rgba') !== 0; };
-  var unseenTags = { SCRIPT: 1, STYLE: 1, NOSCRIPT: 1, TEMPLATE: 1, TITLE: 1, HEAD: 1 };
-  function report() {
-    var colours = [], words = [];
-    var patterned = false, draws = false, holds = false;
-    var width = window.innerWidth || 0, height = window.innerHeight || 0;
-    var box = function (e) { return typeof e.getBoundingClientRect === 'function' ? e.getBoundingClientRect() : null; };
-    var shows = function (r) {
-      return !!r && r.width > 0 && r.height > 0 && r.right > 0 && r.bottom > 0 && r.left < width && r.top < height;
-    };
-    var covers = function (r) {
-      return !!r && r.left <= 1 && r.top <= 1 && r.right >= width - 1 && r.bottom >= height - 1;
-    };
-    var ground = function (element, style) {
-      style = style || (element && styleOf(element));
-      if (!style) return;
-      var c = style.backgroundColor;
-      if (!clear(c) && colours.indexOf(c) < 0) colours.push(c);
-      if (style.backgroundImage && style.backgroundImage !== 'none') patterned = true;
-    };
-    try {
-      var root = document.documentElement, body = document.body;
-      ground(root);
-      ground(body);
-      refusedCanvases.forEach(function (ref) { ground(ref.deref()); });
-      Array.prototype.forEach.call(document.querySelectorAll('iframe'), function (f) { ground(f); });
-      var rootColour = root && styleOf(root).backgroundColor;
-      if (opaqueColour(rootColour) || (clear(rootColour) && body && opaqueColour(styleOf(body).backgroundColor))) {
-        words.push('opaque');
-      }
-      var visible = function (e) { return e.isConnected && shows(box(e)); };
-      holds = holding2D.some(visible);
-      draws = drawnCanvases.some(visible);
-      var all = body ? body.getElementsByTagName('*') : [];
-      for (var i = 0; i < all.length && i < 4000 && !draws; i++) {
-        var e = all[i], tag = String(e.tagName).toUpperCase();
-        if (unseenTags[tag] || tag === 'IFRAME' || tag === 'CANVAS') continue;
-        var r = box(e);
-        if (!shows(r)) continue;
-        var style = styleOf(e);
-        if (style.visibility === 'hidden' || style.opacity === '0') continue;
-        if (tag === 'IMG') draws = e.complete && e.naturalWidth > 0;
-        else if (tag === 'VIDEO') draws = e.readyState >= 2;
-        else if (tag === 'SVG') draws = !!e.querySelector('path,rect,circle,ellipse,line,polyline,polygon,text,image,use');
-        else if (covers(r)) ground(e, style);
-        else draws = !clear(style.backgroundColor) || style.backgroundImage !== 'none' ||
-            (style.borderStyle !== 'none' && parseFloat(style.borderWidth) > 0 && !clear(style.borderColor));
-        for (var n = e.firstChild; n && !draws; n = n.nextSibling) draws = n.nodeType === 3 && /\S/.test(n.data);
-      }
-      if (body && !draws) {
-        for (var t = body.firstChild; t && !draws; t = t.nextSibling) draws = t.nodeType === 3 && /\S/.test(t.data);
-      }
-      var images = document.images || [];
-      var loading = document.readyState !== 'complete' || requesting > 0 ||
-          Array.prototype.some.call(images, function (img) { return !img.complete; });
-      if (loading) words.push('loading');
-    } catch (e) {}
-    [[window.parent === window, 'top'], [patterned, 'patterned'], [draws, 'draws'], [holds, 'holds2d']].forEach(
-      function (flag) { if (flag[0]) words.push(flag[1]); });
-    return (colours.length ? colours.join(';') : 'transparent') + '|' + words.join(' ');
-  }
+  // What this frame shows of its own when asked: in art-report.js, spliced
+  // in here where the runtime is built.
+  var report = TAVOLUNE_REPORT({
+    refused: refusedCanvases,
+    holding2D: holding2D,
+    drawn: drawnCanvases,
+    requesting: function () { return requesting; }
+  });
   api.backdrop = function () {
     note('__tavolune:backdrop ' + report());
     forward(['backdrop']);

@@ -245,7 +245,8 @@ TEST_F(ArtRuntimeScriptTest, EachFrameReportsItsBackdropWhenAsked) {
   // A child frame answers its parent's request.
   run("var parentWindow = {}; window.parent = parentWindow; logged = [];"
       "dispatch('message', {data: {__tavolune: ['backdrop']}, source: parentWindow})");
-  EXPECT_EQ(text("logged.join()"), ArtRuntime::backdropNote() + " " + rows[std::size(rows) - 1].reported + "|opaque");
+  EXPECT_EQ(text("logged.join().split('|').slice(0, 2).join('|')"),
+            ArtRuntime::backdropNote() + " " + rows[std::size(rows) - 1].reported + "|opaque");
 }
 
 TEST_F(ArtRuntimeScriptTest, CommandsReachChildFrames) {

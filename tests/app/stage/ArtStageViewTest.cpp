@@ -196,6 +196,14 @@ TEST(ArtStageViewStill, AVerdictWeighsWhatThePageDrawsWithAndWhatShows) {
       {"a 2D canvas not drawn on yet", "rgb(17, 17, 17)|top opaque holds2d", dark, dark, 3000, Call::wait},
       {"one past the end", "rgb(17, 17, 17)|top opaque holds2d", dark, dark, DrawVerdict::maxMs, Call::fail},
       {"still loading", "rgb(17, 17, 17)|top opaque loading", dark, dark, 3000, Call::wait},
+      {"a shape under a mark", "rgb(17, 17, 17)|top opaque|400,300|8,8,6,6", dark, Qt::white, 3000, Call::fail},
+      {"a mark elsewhere", "rgb(17, 17, 17)|top opaque|400,300|100,9,6,6", dark, Qt::white, 0, Call::play},
+      {"a mark from a window twice the shot's size", "rgb(17, 17, 17)|top opaque|800,600|16,16,12,12", dark,
+       Qt::white, 3000, Call::fail},
+      {"a mark out of any window's range", "rgb(17, 17, 17)|top opaque|400,300|-2000000,0,4000000,300", dark,
+       Qt::white, 0, Call::play},
+      {"boxes of its own", "rgb(17, 17, 17)|top opaque boxes", dark, dark, 0, Call::play},
+      {"boxes by a refused canvas in sight", "rgb(17, 17, 17)|top opaque boxes shown", dark, dark, 3000, Call::fail},
       {"never seen nor heard from", nullptr, {}, {}, DrawVerdict::maxMs, Call::play},
   };
   for (const Row& row : rows) {

@@ -145,8 +145,9 @@ TEST_F(ArtStageWebTest, PagePlaysPausesAsAStillAndResumes) {
 
 // Without a GPU (the virtual display), where the engine refuses WebGL: each
 // page draws over the stage's matte (or the frame's mat) whatever its body's
-// background; a work refused WebGL that draws anything else, however late,
-// plays; one that shows nothing but its backgrounds fails and keeps its still.
+// background; a work refused WebGL that draws anything of its own of a real
+// size, however late, plays; one that shows nothing but its backgrounds, text,
+// boxes round its canvas, shadows and small panels fails and keeps its still.
 TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
   const QColor still(200, 0, 200), matte(48, 80, 160), red(192, 48, 32), green(32, 192, 64), cyan(40, 200, 220),
       orange(230, 140, 20), white(255, 255, 255), body(17, 17, 17), mat(209, 209, 209), canvasBackground(32, 48, 64),
@@ -237,9 +238,35 @@ TEST_F(ArtStageWebTest, EachPageShowsItsOwnColoursOnScreen) {
        Kind::failed, still, still},
       {"a small shape on a page of two backdrops after a webgl refusal",
        R"(<style>html{background:#000}</style><body style="margin:40px;height:220px;background:#fff">
-         <div style="position:fixed;left:80px;top:120px;width:60px;height:60px;background:#c03020"></div>
+         <div style="position:fixed;left:80px;top:120px;width:120px;height:100px;background:#c03020"></div>
          <script>document.createElement('canvas').getContext('webgl');</script></body>)",
        Kind::playing, red, white},
+      {"an image after a webgl refusal", R"(<body style="margin:0;background:#111">
+         <img style="display:block;width:100vw;height:100vh" src="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg'
+         viewBox='0 0 2 1' preserveAspectRatio='none'%3E%3Crect width='1' height='1' fill='%2320c040'/%3E%3C/svg%3E">
+         <script>document.createElement('canvas').getContext('webgl');</script></body>)",
+       Kind::playing, green, body},
+      {"webgl that writes a line where it is refused", R"(<body style="margin:0;background:#000"><script>
+         if (!document.createElement('canvas').getContext('webgl')) document.body.innerHTML = '<div style="font:13px '
+           + 'monospace;background:#fff;padding:1.5em;width:300px;margin:5em auto 0;box-shadow:0 2px 9px #888">'
+           + 'Your graphics card does not seem to support <a href="#">WebGL</a></div>';</script></body>)",
+       Kind::failed, still, still},
+      {"webgl that shows a rounded, shadowed card of notes", R"(<body style="margin:0;background:#eee"><script>
+         document.createElement('canvas').getContext('webgl'); document.body.innerHTML = '<div style="margin:40px;'
+           + 'padding:20px;background:#fff;border-radius:12px;box-shadow:0 4px 20px #0008;filter:drop-shadow(0 0 6px red);">'
+           + '<h1 style="text-shadow:0 0 8px #00f">Sorry</h1><ul><li>No WebGL</li></ul><button>Retry</button></div>';
+         </script></body>)",
+       Kind::failed, still, still},
+      {"webgl beside a frame-rate panel", R"(<body style="margin:0;background:#111"><canvas id=c width=400 height=300>
+         </canvas><div style="position:fixed;top:0;left:0;opacity:.9"><canvas id=p width=80 height=48></canvas></div>
+         <script>document.getElementById('c').getContext('webgl'); var g = document.getElementById('p').getContext('2d');
+         g.fillStyle = '#002'; g.fillRect(0, 0, 80, 48); g.fillStyle = '#0ff'; g.fillText('60 FPS', 3, 10);</script>)",
+       Kind::failed, still, still},
+      {"a refused canvas with a shadow, in a bordered box of its own colour", R"(<body style="margin:0;background:#111">
+         <div style="width:70vw;height:70vh;margin:15vh auto;background:#2a4060;border:3px solid #eee;outline:2px
+         dashed #c03020"><canvas id=c style="display:block;width:60%;height:60%;margin:auto;box-shadow:0 9px 40px
+         #fff"></canvas></div><script>document.getElementById('c').getContext('webgl');</script></body>)",
+       Kind::failed, still, still},
       {"webgl in a frame filling the page", R"(<body style="margin:0;background:#111">
          <iframe src="webgl-frame.html" style="display:block;width:100vw;height:100vh;border:0"></iframe></body>)",
        Kind::failed, still, still},
