@@ -123,7 +123,12 @@ void DesktopController::closeDisplay(const QString& key) {
 void DesktopController::refreshScreens(bool render) {
   screensDebounce_.stop();
   std::vector<ScreenInfo> list;
-  for (const auto& d : services_.displays.displays()) list.push_back(screenInfo(d));
+  std::vector<QSize> pixels;
+  for (const auto& d : services_.displays.displays()) {
+    list.push_back(screenInfo(d));
+    pixels.push_back(d.geometry.size());
+  }
+  services_.formats.displaysAre(pixels);
   std::set<QString> keys;
   for (const auto& s : list) keys.insert(s.id);
   screens_ = list;

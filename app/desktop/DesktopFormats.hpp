@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 namespace tavolune {
 
@@ -26,6 +27,8 @@ class DesktopFormats {
   // computeIfMissing. A null image when there is none.
   virtual void renderedStill(const Artwork& artwork, QSize pixelSize, double scale, bool computeIfMissing,
                              QObject* context, std::function<void(QImage)> done) = 0;
+  // The displays now connected, in pixels: stills kept for others may go.
+  virtual void displaysAre(const std::vector<QSize>& pixelSizes) { (void)pixelSizes; }
 };
 
 // Until formats can be measured: no profile is learnt, no still rendered.

@@ -25,6 +25,9 @@ class ModelFormats final : public DesktopFormats {
                                      if (context) done(std::move(image));
                                    });
   }
+  void displaysAre(const std::vector<QSize>& pixelSizes) override {
+    model_.formats().dropKeptStillsBeyond(pixelSizes);
+  }
 
  private:
   AppModel& model_;

@@ -324,6 +324,18 @@ void SeriesFormats::keepStill(const std::string& key, const QImage& image) {
   media_.images().memory().insert(keptKey(key), image, image.sizeInBytes());
 }
 
+void SeriesFormats::dropKeptStillsBeyond(const std::vector<QSize>& displayPixels) {
+  const auto fits = [&](QSize s) {
+    return std::any_of(displayPixels.begin(), displayPixels.end(), [&](QSize d) {
+      return (s.width() <= d.width() && s.height() <= d.height()) ||
+             (s.width() <= d.height() && s.height() <= d.width());
+    });
+  };
+  const std::string prefix = keptKey("");
+  media_.images().memory().removeIf(
+      [&](const std::string& key, const QImage& image) { return key.starts_with(prefix) && !fits(image.size()); });
+}
+
 void SeriesFormats::finishRender(const std::string& key, QImage image) {
   if (!image.isNull()) keepStill(key, image);
   auto node = rendering_.extract(key);

@@ -15,6 +15,7 @@
 #include <QColor>
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QSizeF>
 #include <QTimer>
 
@@ -71,6 +72,9 @@ class SeriesFormats final : public QObject {
   // there is none; a size that is not finite, empty or huge gets none at once.
   void renderedStill(const Artwork& artwork, QSizeF pixelSize, double scale, bool computeIfMissing,
                      std::function<void(QImage)> done);
+  // Stills kept decoded that fit on none of these displays (pixel sizes,
+  // either way up) are let go: their display is gone.
+  void dropKeptStillsBeyond(const std::vector<QSize>& displayPixels);
 
   // Media cache keys (cachekeys): "still:<id>:<w>x<h>" and "still-empty:<id>".
   static std::string stillKey(const std::string& artworkID, int width, int height);

@@ -27,6 +27,19 @@ void ImageMemoryCache::insert(const std::string& key, const QImage& image, std::
   evictLocked();
 }
 
+void ImageMemoryCache::removeIf(const std::function<bool(const std::string&, const QImage&)>& drop) {
+  std::lock_guard lock(mutex_);
+  for (auto it = order_.begin(); it != order_.end();) {
+    if (!drop(it->key, it->image)) {
+      ++it;
+      continue;
+    }
+    total_ -= it->cost;
+    index_.erase(it->key);
+    it = order_.erase(it);
+  }
+}
+
 void ImageMemoryCache::evictLocked() {
   while (!order_.empty() && (total_ > costLimit_ || order_.size() > countLimit_)) {
     total_ -= order_.back().cost;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <string>
@@ -22,6 +23,8 @@ class ImageMemoryCache {
   // Replaces an entry under the same key. An image costing more than the
   // whole limit is not kept (it would only push everything else out).
   void insert(const std::string& key, const QImage& image, std::int64_t cost);
+  // Drops every entry for which drop(key, image) is true.
+  void removeIf(const std::function<bool(const std::string&, const QImage&)>& drop);
 
   std::size_t count() const;
   std::int64_t totalCost() const;

@@ -490,6 +490,11 @@ TEST_F(MeasuringFormats, StillsAreCachedPerSizeAndBlankOnlyWhenThePageSaysSo) {
   // Kept decoded: served without the cache's file.
   m.media().cache().clear();
   EXPECT_EQ(still(work, QSizeF(300, 200), false).size(), QSize(300, 200));
+  // Kept while a display can show it, turned or not; let go once none can.
+  m.formats().dropKeptStillsBeyond({QSize(200, 400)});
+  EXPECT_EQ(still(work, QSizeF(300, 200), false).size(), QSize(300, 200));
+  m.formats().dropKeptStillsBeyond({QSize(1920, 150)});
+  EXPECT_TRUE(still(work, QSizeF(300, 200), false).isNull());
 }
 
 }  // namespace
