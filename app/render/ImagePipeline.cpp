@@ -264,14 +264,6 @@ ImageRequests::Answer ImageRequests::load(const Artwork& artwork, int maxPixel, 
   return {{}, unfetched ? Failure::unfetched : Failure::undecodable};
 }
 
-bool ImageRequests::refused(const Document& document) const {
-  const auto& [hash, pixels, limit] = document;
-  // Over at a size and time limit, it is over at any larger size and shorter limit.
-  return std::any_of(overLimit_.begin(), overLimit_.end(), [&](const Document& over) {
-    return std::get<0>(over) == hash && std::get<1>(over) <= pixels && std::get<2>(over) >= limit;
-  });
-}
-
 SVGRasterizer::Result ImageRequests::drawSVG(const QByteArray& data, int maxPixel, bool thumbnail,
                                              std::stop_token stop) {
   using Outcome = SVGRasterizer::Outcome;
@@ -280,22 +272,23 @@ SVGRasterizer::Result ImageRequests::drawSVG(const QByteArray& data, int maxPixe
     return {image.isNull() ? Outcome::undecodable : Outcome::drawn, image};
   }
   const std::chrono::milliseconds limit = thumbnail ? thumbnailSVGTimeLimit : svgTimeLimit;
-  const Document document{std::hash<std::string_view>{}(std::string_view(data.constData(), std::size_t(data.size()))),
-                          maxPixel, limit};
+  // By content alone: a bomb is drawn once a run, at whatever size came first.
+  const std::size_t document =
+      std::hash<std::string_view>{}(std::string_view(data.constData(), std::size_t(data.size())));
   LentPoolThread lent;
   {
     std::unique_lock lock(mutex_);
-    if (refused(document)) return {Outcome::overLimit, {}};
+    if (overLimit_.contains(document)) return {Outcome::overLimit, {}};
     if (!svgFree_.wait(lock, stop, [&] { return drawingSVG_ < svgDrawingsAtOnce; })) return {Outcome::stopped, {}};
     // Another request may have found it over its limits meanwhile.
-    if (refused(document)) return {Outcome::overLimit, {}};
+    if (overLimit_.contains(document)) return {Outcome::overLimit, {}};
     ++drawingSVG_;
   }
   auto result = svg_->rasterize(data, maxPixel, limit, stop);
   std::lock_guard lock(mutex_);
   --drawingSVG_;
   svgFree_.notify_one();
-  if (result.outcome == Outcome::overLimit) overLimit_.push_back(document);
+  if (result.outcome == Outcome::overLimit) overLimit_.insert(document);
   return result;
 }
 

@@ -17,8 +17,8 @@
 #include <mutex>
 #include <stop_token>
 #include <string>
-#include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -34,7 +34,7 @@ namespace tavolune {
 // svgDrawingsAtOnce at a time; a pool thread waiting for one lends its place
 // in its pool, so rasters go on beside a queue of documents. A document
 // that ran out of time or memory is remembered by content for as long as
-// this lives, so it is not drawn again at that size and time limit.
+// this lives, so it is not drawn again at any size.
 // Thread-safe; image() blocks.
 class ImageRequests {
  public:
@@ -80,11 +80,8 @@ class ImageRequests {
     int wanted = 0;  // requests waiting for it, the one that decodes too
     std::stop_source stop;
   };
-  // A document's content hash, pixel size and time limit.
-  using Document = std::tuple<std::size_t, int, std::chrono::milliseconds>;
   Answer load(const Artwork& artwork, int maxPixel, bool preferThumbnail, std::stop_token stop);
   SVGRasterizer::Result drawSVG(const QByteArray& data, int maxPixel, bool thumbnail, std::stop_token stop);
-  bool refused(const Document& document) const;
   void unwant(Flight& flight);
 
   const std::shared_ptr<ImageSource> fetcher_;
@@ -95,7 +92,7 @@ class ImageRequests {
   std::condition_variable_any svgFree_;
   int drawingSVG_ = 0;
   std::unordered_map<std::string, std::shared_ptr<Flight>> flights_;
-  std::vector<Document> overLimit_;
+  std::unordered_set<std::size_t> overLimit_;  // content hashes
 };
 
 // Turns an artwork into a decoded still no larger than a pixel size: tries

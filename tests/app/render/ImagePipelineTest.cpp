@@ -423,7 +423,8 @@ TEST(ImagePipeline, AnEndlessSVGIsJoinedEndedWhenUnwantedAndRememberedOverItsLim
   EXPECT_EQ(svg->limits(), (std::vector<std::chrono::milliseconds>{5s, 5s, 2s})) << "less for thumbnails";
   pipeline.expireFailures();
   EXPECT_TRUE(pipeline.image(b, 64, false).isNull());
-  EXPECT_EQ(svg->begun(), 3) << "over its limit for the session, whatever the library does";
+  EXPECT_TRUE(pipeline.image(b, 500, true).isNull());
+  EXPECT_EQ(svg->begun(), 3) << "over its limit for the session at any size, whatever the library does";
 
   // Two drawings at a time; the pool's threads waiting for one lend their
   // places, so a raster on a pool of two goes on beside the queue.
