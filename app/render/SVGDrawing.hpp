@@ -24,6 +24,9 @@ enum class Drawing {
   outOfMemory,  // an allocation failed while drawing: the document is too big, not broken
 };
 
+// The decoder program's exit status for a document that ran out of memory.
+inline constexpr int outOfMemoryExitStatus = 3;
+
 // Draws the document so that its longer side is maxPixel (small documents
 // are enlarged too). Unless drawn, the canvas holds nothing of use.
 Drawing drawing(const unsigned char* data, std::size_t size, int maxPixel, const Canvas& canvas);

@@ -21,6 +21,8 @@ class OffscreenProbes final : public ProbeService {
 
  private:
   LayoutProbe* make();
+  // The job answered: the probe goes, and a hung page is told first.
+  void finished(LayoutProbe& probe, const Artwork& artwork);
 
   const ContentFetcher fetcher_;
   const LayoutProbe::Timings timings_;

@@ -27,9 +27,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Outcome = SVGRasterizer::Outcome;
 
-// The decoder's exit status for a document whose drawing ran out of memory.
-constexpr int outOfMemoryStatus = 3;
-
 struct Fd {
   int fd = -1;
   Fd() = default;
@@ -228,7 +225,7 @@ SVGRasterizer::Result SpawnedSVGRasterizer::rasterize(const QByteArray& document
   if (!child.reaped) child.reap();  // no pidfd: its output ended, so it is ending
   const int status = child.status;
   if (WIFSIGNALED(status)) return {Outcome::overLimit, {}};  // the CPU or memory limit, or a crash
-  if (WIFEXITED(status) && WEXITSTATUS(status) == outOfMemoryStatus) return {Outcome::overLimit, {}};
+  if (WIFEXITED(status) && WEXITSTATUS(status) == svgdrawing::outOfMemoryExitStatus) return {Outcome::overLimit, {}};
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
   QImage image = imageFrom(answer, maxPixel);
   if (image.isNull()) return {};

@@ -133,10 +133,9 @@ function (state) {
       var root = document.documentElement, body = document.body;
       ground(root);
       ground(body);
-      state.refused.some(function (canvas) {
+      state.refused.each(function (canvas) {
         ground(canvas);
         shown = shown || inSight(canvas);
-        return false;
       });
       Array.prototype.forEach.call(document.querySelectorAll('iframe'), function (f) { ground(f); });
       var rootColour = root && styleOf(root).backgroundColor;
@@ -150,9 +149,8 @@ function (state) {
       var hold = function (n) {
         for (; n && n !== body && !scenery.has(n); n = n.parentNode) scenery.add(n);
       };
-      state.refused.some(function (canvas) {
+      state.refused.each(function (canvas) {
         if (canvas.isConnected) hold(canvas.parentNode);
-        return false;
       });
       var texts = body && !draws ? document.createTreeWalker(body, NodeFilter.SHOW_TEXT) : null;
       var range = texts && document.createRange();

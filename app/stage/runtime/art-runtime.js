@@ -290,10 +290,10 @@
         seen.add(o);
         list.push(typeof WeakRef === 'function' ? new WeakRef(o) : { deref: function () { return o; } });
       },
-      has: function (o) { return seen.has(o); },
       some: function (test) {
         return list.some(function (ref) { var o = ref.deref(); return !!o && test(o); });
-      }
+      },
+      each: function (fn) { this.some(function (o) { fn(o); return false; }); }
     };
   }
   var holding2D = weakList(), drawnCanvases = weakList(), toldCanvases = new WeakSet();

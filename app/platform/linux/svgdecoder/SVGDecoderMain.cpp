@@ -25,7 +25,6 @@
 namespace {
 
 // The document's size is the parent's to bound; this bounds a broken pipe.
-constexpr int outOfMemoryStatus = 3;
 constexpr std::size_t maxDocumentBytes = std::size_t(512) * 1024 * 1024;
 
 bool readAll(std::vector<unsigned char>& into) {
@@ -89,7 +88,7 @@ int main() {
                                                   pixels.assign(std::size_t(stride) * std::size_t(height), 0);
                                                   return pixels.data();
                                                 });
-  if (drawn == Drawing::outOfMemory) return outOfMemoryStatus;
+  if (drawn == Drawing::outOfMemory) return tavolune::svgdrawing::outOfMemoryExitStatus;
   if (drawn != Drawing::drawn) return 1;
   std::vector<unsigned char>().swap(input);
   return writeAll(size, sizeof size) && writeAll(pixels.data(), pixels.size()) ? 0 : 1;
