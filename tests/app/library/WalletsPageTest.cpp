@@ -111,36 +111,27 @@ TEST_F(WalletsPageTest, SubtitlesAndUncheckedChains) {
   EXPECT_TRUE(row->unchecked().isVisible());
   EXPECT_EQ(row->label().textFormat(), Qt::PlainText);
 
-  // A long error: as painted, two whole lines from the top, the facts leading
-  // and the second line ending in the dots of "…".
+  // A long error: the facts lead, cut after two lines (LimitedText's own
+  // test reads the ellipsis); as painted, both lines from the top.
   WalletRow& cutRow = *page->list().row(cut.id);
   const QFontMetrics metrics(cutRow.subtitle().font());
   EXPECT_TRUE(QTest::qWaitFor([&] { return cutRow.subtitle().height() >= 2 * metrics.lineSpacing(); }, 5000));
-  EXPECT_TRUE(
-      cutRow.subtitle().text().startsWith("0x1234\u20265678 \u00b7 0 artworks \u00b7 synced yesterday \u00b7 Eth"))
-      << cutRow.subtitle().text().toStdString();
+  const QString shown = cutRow.subtitle().text();
+  EXPECT_TRUE(shown.startsWith("0x1234\u20265678 \u00b7 0 artworks \u00b7 synced yesterday \u00b7 Eth") &&
+              shown.endsWith(QChar(0x2026)))
+      << shown.toStdString();
   const QImage shot = cutRow.grab().toImage();
   const QRect area(cutRow.subtitle().mapTo(&cutRow, QPoint()), cutRow.subtitle().size());
-  auto orange = [&](int x, int y) { return qRed(shot.pixel(x, y)) - qBlue(shot.pixel(x, y)) > 90; };
-  std::vector<int> lineTops;     // the first inked row of each line
-  int lastInk = -1, right = -1;  // right: the last line's rightmost ink
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    int rowRight = -1;
-    for (int x = area.left(); x <= area.right(); ++x) rowRight = orange(x, y) ? x : rowRight;
-    if (rowRight < 0) continue;
-    if (lastInk != y - 1) lineTops.push_back(y), right = -1;
-    lastInk = y;
-    right = std::max(right, rowRight);
+  std::vector<int> lineTops;  // the first inked row of each line
+  for (int y = area.top(), inked = false; y <= area.bottom(); ++y) {
+    bool ink = false;
+    for (int x = area.left(); x <= area.right() && !ink; ++x) ink = qRed(shot.pixel(x, y)) - qBlue(shot.pixel(x, y)) > 90;
+    if (ink && !inked) lineTops.push_back(y);
+    inked = ink;
   }
   ASSERT_EQ(lineTops.size(), 2u);
   EXPECT_LT(lineTops[0] - area.top(), metrics.ascent()) << "from the top";
   EXPECT_NEAR(lineTops[1] - lineTops[0], metrics.lineSpacing(), 2) << "two whole lines";
-  const int baseline = area.top() + metrics.lineSpacing() + metrics.ascent();
-  int aboveTheDots = 0;
-  for (int x = right - metrics.horizontalAdvance(QChar(0x2026)) + 2; x <= right; ++x) {
-    for (int y = lineTops[1]; y < baseline - metrics.xHeight() / 2; ++y) aboveTheDots += orange(x, y);
-  }
-  EXPECT_EQ(aboveTheDots, 0) << "the last line ends in an ellipsis";
 
   // The times move on with the model's clock while shown, waking when the soonest reads otherwise.
   const QTimer& ticker = page->list().ticker();

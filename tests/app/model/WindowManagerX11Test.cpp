@@ -140,22 +140,15 @@ TEST(WindowManagerX11, EveryWayBringsAMinimisedWindowBackAsItWasUnderAWindowMana
   for (const auto& row : rows) {
     // Minimised as the window manager's title bar does it, asked again
     // while openbox still plays the last window's coming back.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-          xcb_client_message_event_t iconify{};
-          iconify.response_type = XCB_CLIENT_MESSAGE;
-          iconify.format = 32;
-          iconify.window = xcb_window_t(row.window->winId());
-          iconify.type = x.atom("WM_CHANGE_STATE");
-          iconify.data.data32[0] = 3;
-          xcb_send_event(x.connection(), 0, x.root(),
-                         XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                         reinterpret_cast<const char*>(&iconify));
-          QTest::qWait(100);
-          return xState(x, row.window->winId()) == std::pair<uint32_t, bool>{3, false} && row.window->isMinimized();
-        },
-        10000))
-        << row.way;
+    xcb_client_message_event_t iconify{};
+    iconify.response_type = XCB_CLIENT_MESSAGE, iconify.format = 32, iconify.type = x.atom("WM_CHANGE_STATE");
+    iconify.window = xcb_window_t(row.window->winId()), iconify.data.data32[0] = 3;  // IconicState
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      xcb_send_event(x.connection(), 0, x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                     reinterpret_cast<const char*>(&iconify));
+      QTest::qWait(100);
+      return xState(x, row.window->winId()) == std::pair<uint32_t, bool>{3, false} && row.window->isMinimized();
+    }, 10000)) << row.way;
     row.bring();
     const std::pair<uint32_t, bool> normal{1, true};
     EXPECT_TRUE(QTest::qWaitFor([&] { return xState(x, row.window->winId()) == normal; }, 10000)) << row.way;
